@@ -1,0 +1,162 @@
+// The small text and field members of Functions.
+
+#include <chrono>
+#include <cmath>
+
+#include "event_wait.h"
+#include "functions.h"
+#include "numbers.h"
+#include "vb_error.h"
+
+namespace orvik {
+
+Variant Functions::PropertyParse(const Variant& s, const Variant& property,
+                                 const Variant& delimiter) {
+  const std::string text = s.ToString();
+  const std::string name = property.ToString();
+  const std::string delim = delimiter.ToString();
+  const std::size_t b = FindNoCase(text, name + "=");
+  if (b == std::string::npos) return {};
+  const std::size_t d = b + name.size() + 1;
+  // The delimiter is searched from the start of the name, not of the value: one that falls
+  // between the two makes a negative length, which the platform rejected as an argument.
+  const std::size_t c = FindExact(text, delim, b);
+  if (c == std::string::npos) return Variant(text.substr(d));
+  if (c < d) throw VbError(vberr::kInvalidProcedureCall);
+  return Variant(text.substr(d, c - d));
+}
+
+std::string Functions::SegmentReplace(std::string_view text, std::string_view find,
+                                      std::string_view repl) const {
+  // An empty search text would match everywhere for ever; there is nothing to replace.
+  if (find.empty()) return std::string(text);
+  std::string out;
+  out.reserve(text.size());
+  std::size_t a = 0;
+  for (;;) {
+    const std::size_t b = FindExact(text, find, a);
+    if (b == std::string_view::npos) break;
+    out.append(text, a, b - a);
+    out.append(repl);
+    CheckTextLength(out.size());
+    a = b + find.size();
+  }
+  out.append(text, a, std::string_view::npos);
+  return out;
+}
+
+void Functions::Sleep(double seconds) const {
+  if (!(seconds > 0)) return;
+  const auto span = std::chrono::duration_cast<SteadyClock::duration>(
+      std::chrono::duration<double>(std::min(seconds, 1e9)));
+  PumpEventsUntil(SteadyClock::now() + span);
+}
+
+Variant Functions::DCount(std::string_view s, std::string_view delimiter) const {
+  if (delimiter.empty()) return Variant(static_cast<std::int32_t>(s.size() + 1));
+  std::int32_t count = 0;
+  // Each search starts one character after the previous match began, so overlapping
+  // matches of a longer delimiter all count.
+  for (std::size_t a = FindExact(s, delimiter, 0); a != std::string_view::npos;
+       a = FindExact(s, delimiter, a + 1)) {
+    ++count;
+  }
+  if (!s.empty()) ++count;
+  return Variant(count);
+}
+
+std::string Functions::Field(std::string_view s, std::string_view delimiter, std::int32_t n) {
+  col1_ = 0;
+  col2_ = 0;
+  if (delimiter.empty()) {
+    // Every piece is empty. An empty s has only a first piece, which ends the text.
+    if (!s.empty() || n <= 1) {
+      col1_ = s.empty() ? -1 : 0;
+      col2_ = 1;
+    }
+    return {};
+  }
+  std::size_t start = 0;
+  for (std::int32_t k = 1; k < n; ++k) {
+    const std::size_t p = FindExact(s, delimiter, start);
+    if (p == std::string_view::npos) return {};
+    start = p + delimiter.size();
+  }
+  const std::size_t p = FindExact(s, delimiter, start);
+  const bool last = p == std::string_view::npos;
+  const std::string_view piece = s.substr(start, last ? std::string_view::npos : p - start);
+  // The columns describe the first place the piece's text stands in s, which may lie before
+  // the piece itself; that place is never after it, so the search ends there.
+  const std::string_view before = s.substr(0, start + piece.size());
+  const std::size_t first = piece.empty() ? 0 : FindExact(before, piece, 0);
+  col1_ = s.empty() ? -1 : static_cast<std::int32_t>(first);
+  col2_ = last ? static_cast<std::int32_t>(s.size() + 1)
+               : col1_ + static_cast<std::int32_t>(piece.size()) + 1;
+  return std::string(piece);
+}
+
+bool Functions::Num(const Variant& s) const {
+  if (s.IsEmpty()) return true;
+  if (s.IsString()) return s.StringRef().empty() || IsNumeric(s);
+  return IsNumeric(s);
+}
+
+std::int32_t Functions::Index(std::string_view s, std::string_view find,
+                              std::int32_t occurrence) const {
+  std::size_t a = 0;  // 1-based position of the last occurrence found
+  for (std::int32_t i = 1; i <= occurrence; ++i) {
+    const std::size_t p = FindNoCase(s, find, a);
+    if (p == std::string_view::npos) return 0;
+    a = p + 1;
+  }
+  return static_cast<std::int32_t>(a);
+}
+
+bool Functions::Alpha(std::string_view s) {
+  errorDetail_.clear();
+  for (char c : s) {
+    if (!IsAsciiLetter(c)) return false;
+  }
+  return true;
+}
+
+std::int32_t Functions::Seq(std::string_view s) const {
+  return s.empty() ? 255 : static_cast<unsigned char>(s[0]);
+}
+
+std::string Functions::SStr(std::string_view s, std::int32_t n) {
+  if (s.empty() || n < 0) return {};
+  if (static_cast<std::size_t>(n) > kMaxTextLength) {
+    // The one failure worth telling: the caller asked for more text than may be built.
+    errorDetail_ = NumberedMessage(vberr::kOutOfStringSpace,
+                                   StandardErrorText(vberr::kOutOfStringSpace));
+    return {};
+  }
+  return std::string(static_cast<std::size_t>(n), s[0]);
+}
+
+std::string Functions::CConvert(std::string_view s, std::string_view from,
+                                std::string_view to) const {
+  if (from.empty()) return std::string(s);
+  // The pairs apply one after another to the running result, so a character produced by
+  // an earlier pair is translated again by a later one. A 256-entry map composed pair by
+  // pair gives the same result in one pass over the text.
+  int map[256];
+  for (int i = 0; i < 256; ++i) map[i] = i;
+  for (std::size_t i = 0; i < from.size(); ++i) {
+    const int src = static_cast<unsigned char>(from[i]);
+    const int dst = i < to.size() ? static_cast<unsigned char>(to[i]) : -1;
+    for (int& m : map) {
+      if (m == src) m = dst;
+    }
+  }
+  std::string out;
+  out.reserve(s.size());
+  for (char c : s) {
+    const int m = map[static_cast<unsigned char>(c)];
+    if (m >= 0) out.push_back(static_cast<char>(m));
+  }
+  return out;
+}
+
+}  // namespace orvik

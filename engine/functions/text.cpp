@@ -1,0 +1,131 @@
+#include "text.h"
+
+#include <cstring>
+
+#include "vb_error.h"
+
+namespace orvik {
+
+void CheckTextLength(std::size_t length) {
+  if (length > kMaxTextLength) throw VbError(vberr::kOutOfStringSpace);
+}
+
+char UpperChar(char c) {
+  const auto u = static_cast<unsigned char>(c);
+  if (u >= 'a' && u <= 'z') return static_cast<char>(u - 32);
+  // Latin-1 small letters 224..254 map to 192..222, except 247 (division) and 255 (y with
+  // diaeresis, whose capital is outside Latin-1). 252..254 are the marks and must survive.
+  if (u >= 224 && u <= 251 && u != 247) return static_cast<char>(u - 32);
+  return c;
+}
+
+char LowerChar(char c) {
+  const auto u = static_cast<unsigned char>(c);
+  if (u >= 'A' && u <= 'Z') return static_cast<char>(u + 32);
+  // The capitals whose small forms are 252..254 stay as they are, so that folding can
+  // never create a mark.
+  if (u >= 192 && u <= 219 && u != 215) return static_cast<char>(u + 32);
+  return c;
+}
+
+std::string UpperCase(std::string_view s) {
+  std::string out(s);
+  for (char& c : out) c = UpperChar(c);
+  return out;
+}
+
+std::string LowerCase(std::string_view s) {
+  std::string out(s);
+  for (char& c : out) c = LowerChar(c);
+  return out;
+}
+
+bool EqualsNoCase(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (std::size_t i = 0; i < a.size(); ++i) {
+    if (a[i] != b[i] && LowerChar(a[i]) != LowerChar(b[i])) return false;
+  }
+  return true;
+}
+
+std::size_t FindNoCase(std::string_view haystack, std::string_view needle, std::size_t from) {
+  if (from > haystack.size()) return std::string_view::npos;
+  if (needle.empty()) return from;
+  if (needle.size() > haystack.size() - from) return std::string_view::npos;
+  const std::size_t last = haystack.size() - needle.size();
+  const char first = LowerChar(needle[0]);
+  for (std::size_t i = from; i <= last; ++i) {
+    if (LowerChar(haystack[i]) == first && EqualsNoCase(haystack.substr(i, needle.size()), needle))
+      return i;
+  }
+  return std::string_view::npos;
+}
+
+std::size_t FindExact(std::string_view haystack, std::string_view needle, std::size_t from) {
+  if (from > haystack.size()) return std::string_view::npos;
+  const char* base = haystack.data() + from;
+  const std::size_t len = haystack.size() - from;
+  const void* hit;
+  if (needle.size() == 1) {
+    hit = std::memchr(base, needle[0], len);
+  } else {
+    if (needle.empty()) return from;
+    hit = memmem(base, len, needle.data(), needle.size());
+  }
+  return hit ? static_cast<std::size_t>(static_cast<const char*>(hit) - haystack.data())
+             : std::string_view::npos;
+}
+
+std::string Latin1ToUtf8(std::string_view latin1) {
+  std::string out;
+  out.reserve(latin1.size() + latin1.size() / 4);
+  for (char ch : latin1) {
+    const auto c = static_cast<unsigned char>(ch);
+    if (c < 0x80) {
+      out.push_back(ch);
+    } else {
+      out.push_back(static_cast<char>(0xC0 | (c >> 6)));
+      out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+    }
+  }
+  return out;
+}
+
+std::string Utf8ToLatin1(std::string_view utf8) {
+  std::string out;
+  out.reserve(utf8.size());
+  for (std::size_t i = 0; i < utf8.size();) {
+    const auto c = static_cast<unsigned char>(utf8[i]);
+    if (c < 0x80) {
+      out.push_back(static_cast<char>(c));
+      ++i;
+      continue;
+    }
+    int extra = c >= 0xF0 ? 3 : c >= 0xE0 ? 2 : c >= 0xC0 ? 1 : 0;
+    if (extra == 0 || i + extra >= utf8.size()) {
+      out.push_back('?');
+      ++i;
+      continue;
+    }
+    unsigned code = c & (0x3F >> extra);
+    bool ok = true;
+    for (int k = 1; k <= extra; ++k) {
+      const auto cc = static_cast<unsigned char>(utf8[i + k]);
+      if ((cc & 0xC0) != 0x80) {
+        ok = false;
+        break;
+      }
+      code = (code << 6) | (cc & 0x3F);
+    }
+    if (!ok) {
+      out.push_back('?');
+      ++i;
+      continue;
+    }
+    out.push_back(code <= 0xFF ? static_cast<char>(code) : '?');
+    i += extra + 1;
+  }
+  return out;
+}
+
+}  // namespace orvik

@@ -1,1 +1,169 @@
+#include <QCoreApplication>
+#include <QTimer>
+#include <chrono>
 #include <gtest/gtest.h>
+
+#include "date_order.h"
+#include "functions.h"
+#include "vb_error.h"
+
+namespace orvik {
+namespace {
+
+TEST(FieldTest, PiecesAndColumns) {
+  Functions f(true);
+  EXPECT_EQ(f.Field("a,b,c", ",", 2), "b");
+  EXPECT_EQ(f.Col1(), 2);
+  EXPECT_EQ(f.Col2(), 4);
+  EXPECT_EQ(f.Field("a,b,c", ",", 3), "c");
+  EXPECT_EQ(f.Col1(), 4);
+  EXPECT_EQ(f.Col2(), 6);
+  EXPECT_EQ(f.Field("a,b", ",", 5), "");
+  EXPECT_EQ(f.Col1(), 0);
+  EXPECT_EQ(f.Col2(), 0);
+  EXPECT_EQ(f.Field("a,b", ",", 0), "a");
+  EXPECT_EQ(f.Field("a,b", ",", -3), "a");
+}
+
+TEST(FieldTest, ColumnsDescribeTheFirstPlaceOfThePiecesText) {
+  Functions f(true);
+  EXPECT_EQ(f.Field("x,y,x,z", ",", 3), "x");
+  EXPECT_EQ(f.Col1(), 0);
+  EXPECT_EQ(f.Col2(), 2);
+  EXPECT_EQ(f.Field("x,y,x", ",", 3), "x");
+  EXPECT_EQ(f.Col1(), 0);
+  EXPECT_EQ(f.Col2(), 6);
+}
+
+TEST(FieldTest, EmptyPiecesAndDelimiters) {
+  Functions f(true);
+  EXPECT_EQ(f.Field("a,,c", ",", 2), "");
+  EXPECT_EQ(f.Col1(), 0);
+  EXPECT_EQ(f.Col2(), 1);
+  EXPECT_EQ(f.Field("", ",", 1), "");
+  EXPECT_EQ(f.Col1(), -1);
+  EXPECT_EQ(f.Field("abc", "", 2), "");
+  EXPECT_EQ(f.Col1(), 0);
+  EXPECT_EQ(f.Col2(), 1);
+  EXPECT_EQ(f.Field("a::b::c", "::", 3), "c");
+  EXPECT_EQ(f.Col1(), 6);
+}
+
+TEST(DCountTest, Counts) {
+  Functions f(true);
+  EXPECT_EQ(f.DCount("", ",").ToLong(), 0);
+  EXPECT_EQ(f.DCount("", "").ToLong(), 1);
+  EXPECT_EQ(f.DCount("abc", "").ToLong(), 4);
+  EXPECT_EQ(f.DCount("a", ",").ToLong(), 1);
+  EXPECT_EQ(f.DCount("a,b", ",").ToLong(), 2);
+  EXPECT_EQ(f.DCount(",,", ",").ToLong(), 3);
+  EXPECT_EQ(f.DCount("aaa", "aa").ToLong(), 3);  // overlapping matches count
+}
+
+TEST(PropertyParseTest, FindsTheNameWithoutRegardToCase) {
+  Functions f(true);
+  EXPECT_EQ(f.PropertyParse("A=1;NAME=abc;", "name", ";").ToString(), "abc");
+  EXPECT_TRUE(f.PropertyParse("A=1;", "name", ";").IsEmpty());
+  EXPECT_EQ(f.PropertyParse("A=1;NAME=abc", "name", ";").ToString(), "abc");
+  EXPECT_EQ(f.PropertyParse("XNAME=1;NAME=2", "name", ";").ToString(), "1");
+}
+
+TEST(PropertyParseTest, DelimiterInsideTheNameIsAnInvalidArgument) {
+  Functions f(true);
+  try {
+    f.PropertyParse("A;B=1", "a;b", ";");
+    FAIL();
+  } catch (const VbError& e) {
+    EXPECT_EQ(e.number(), vberr::kInvalidProcedureCall);
+  }
+  EXPECT_EQ(f.ErrorDetailFn(), "");
+}
+
+TEST(SegmentReplaceTest, ReplacesWithoutRescanning) {
+  Functions f(true);
+  EXPECT_EQ(f.SegmentReplace("aaa", "a", "aa"), "aaaaaa");
+  EXPECT_EQ(f.SegmentReplace("a-b-c", "-", ""), "abc");
+  EXPECT_EQ(f.SegmentReplace("abcabc", "bc", "X"), "aXaX");
+  EXPECT_EQ(f.SegmentReplace("abc", "z", "X"), "abc");
+  // An empty search text ends at once with the text unchanged.
+  EXPECT_EQ(f.SegmentReplace("abc", "", "X"), "abc");
+}
+
+TEST(CConvertTest, TranslatesPairByPair) {
+  Functions f(true);
+  EXPECT_EQ(f.CConvert("abc", "ab", "x"), "xc");
+  EXPECT_EQ(f.CConvert("a", "ab", "bc"), "c");  // a -> b, then b -> c
+  EXPECT_EQ(f.CConvert("abc", "", "x"), "abc");
+  EXPECT_EQ(f.CConvert("a,b,c", ",", ""), "abc");
+  EXPECT_EQ(f.CConvert("ab", "ba", "ab"), "bb");  // b -> a gives "aa", then a -> b
+}
+
+TEST(IndexTest, CaseBlindOccurrences) {
+  Functions f(true);
+  EXPECT_EQ(f.Index("aXbxc", "x", 2), 4);
+  EXPECT_EQ(f.Index("aXbxc", "x", 1), 2);
+  EXPECT_EQ(f.Index("aXbxc", "x", 3), 0);
+  EXPECT_EQ(f.Index("abc", "z", 1), 0);
+  EXPECT_EQ(f.Index("abc", "a", 0), 0);
+  EXPECT_EQ(f.Index("aaa", "aa", 2), 2);  // overlapping occurrences count
+}
+
+TEST(SmallTextFunctions, AlphaNumSeqSStr) {
+  Functions f(true);
+  EXPECT_TRUE(f.Alpha(""));
+  EXPECT_TRUE(f.Alpha("AbZ"));
+  EXPECT_FALSE(f.Alpha("ab1"));
+  EXPECT_FALSE(f.Alpha("a b"));
+  EXPECT_FALSE(f.Alpha("\xE9"));
+  EXPECT_TRUE(f.Num(Variant("")));
+  EXPECT_TRUE(f.Num(Variant()));
+  EXPECT_TRUE(f.Num(Variant("-1,234.5e2")));
+  EXPECT_FALSE(f.Num(Variant("12a")));
+  EXPECT_EQ(f.Seq(""), 255);
+  EXPECT_EQ(f.Seq("A"), 65);
+  EXPECT_EQ(f.Seq("\xFE"), 254);
+  EXPECT_EQ(f.SStr("ab", 3), "aaa");
+  EXPECT_EQ(f.SStr("", 3), "");
+  EXPECT_EQ(f.SStr("a", -1), "");
+  EXPECT_EQ(f.SStr("a", 0), "");
+}
+
+TEST(SmallTextFunctions, AlphaClearsTheErrorDetail) {
+  Functions f(true);
+  f.SetErrorDetailFn("old");
+  f.Alpha("x");
+  EXPECT_EQ(f.ErrorDetailFn(), "");
+}
+
+TEST(SmallTextFunctions, HugeRepeatFailsWithANumberedMessage) {
+  Functions f(true);
+  EXPECT_EQ(f.SStr("a", 2000000000), "");
+  EXPECT_EQ(f.ErrorDetailFn(), "[14] Out of string space");
+}
+
+TEST(SleepTest, ProcessesEventsWhileWaiting) {
+  int argc = 0;
+  QCoreApplication app(argc, nullptr);
+  Functions f(true);
+  bool fired = false;
+  QTimer::singleShot(10, [&] { fired = true; });
+  const auto start = std::chrono::steady_clock::now();
+  f.Sleep(0.1);
+  const auto waited = std::chrono::steady_clock::now() - start;
+  EXPECT_TRUE(fired);
+  EXPECT_GE(waited, std::chrono::milliseconds(100));
+}
+
+TEST(DateOrderTest, OverrideAndLocale) {
+  SetDateOrderOverride(false);
+  EXPECT_FALSE(Functions().MonthFirst());
+  SetDateOrderOverride(true);
+  EXPECT_TRUE(Functions().MonthFirst());
+  SetDateOrderOverride(std::nullopt);
+  // The tests run in the C locale, whose dates read month first.
+  EXPECT_TRUE(DateOrderProbe());
+  EXPECT_FALSE(Functions(false).MonthFirst());
+}
+
+}  // namespace
+}  // namespace orvik

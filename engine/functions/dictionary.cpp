@@ -6,18 +6,27 @@
 
 namespace orvik {
 
+// The index key: a kind letter, so that text and number keys never meet, then the key.
 std::string Dictionary::Lookup(const Variant& key) const {
+  std::string out;
   switch (key.type()) {
     case Variant::Type::String:
-      return "s" + (mode_ == CompareMode::Text ? LowerCase(key.StringRef()) : key.StringRef());
-    case Variant::Type::Empty: return "e";
+      out.push_back('s');
+      out.append(mode_ == CompareMode::Text ? LowerCase(key.StringRef()) : key.StringRef());
+      break;
+    case Variant::Type::Empty: out.push_back('e'); break;
     case Variant::Type::Null: throw VbError(vberr::kInvalidUseOfNull);
     case Variant::Type::Object:
-      return "o" + std::to_string(reinterpret_cast<std::uintptr_t>(key.ObjectRef().get()));
+      out.push_back('o');
+      out.append(std::to_string(reinterpret_cast<std::uintptr_t>(key.ObjectRef().get())));
+      break;
     case Variant::Type::Array:
     case Variant::Type::Missing: throw VbError(vberr::kTypeMismatch);
-    default: return "n" + FormatDouble(key.ToDouble());
+    default:
+      out.push_back('n');
+      out.append(FormatDouble(key.ToDouble()));
   }
+  return out;
 }
 
 void Dictionary::SetCompareMode(CompareMode mode) {

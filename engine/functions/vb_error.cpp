@@ -55,7 +55,11 @@ VbError::VbError(int number, std::string description)
 std::string VbError::Message() const { return NumberedMessage(number_, description_); }
 
 std::string NumberedMessage(int number, std::string_view description) {
-  std::string out = "[" + std::to_string(number) + "] ";
+  std::string out;
+  out.reserve(description.size() + 16);
+  out.push_back('[');
+  out.append(std::to_string(number));
+  out.append("] ");
   out.append(description);
   return out;
 }

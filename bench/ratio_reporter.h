@@ -1,0 +1,21 @@
+// Benchmarks report ratios against a plain baseline measured in the same run: absolute
+// times say more about the machine than about the code.
+
+#ifndef ORVIK_BENCH_RATIO_REPORTER_H_
+#define ORVIK_BENCH_RATIO_REPORTER_H_
+
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace orvik::bench {
+
+// (subject, baseline) benchmark names.
+using RatioPairs = std::vector<std::pair<std::string, std::string>>;
+
+// Runs every registered benchmark, then prints "subject / baseline = N.NNx" per pair.
+int RunWithRatios(int argc, char** argv, const RatioPairs& pairs);
+
+}  // namespace orvik::bench
+
+#endif  // ORVIK_BENCH_RATIO_REPORTER_H_

@@ -6,12 +6,6 @@
 namespace orvik {
 namespace {
 
-std::string_view TrimBlanks(std::string_view s) {
-  while (!s.empty() && s.front() == ' ') s.remove_prefix(1);
-  while (!s.empty() && s.back() == ' ') s.remove_suffix(1);
-  return s;
-}
-
 // How far a zero-count class item may reach with the "any character" class.
 constexpr std::size_t kMaxAnyRun = 9999;
 

@@ -10,6 +10,12 @@ void CheckTextLength(std::size_t length) {
   if (length > kMaxTextLength) throw VbError(vberr::kOutOfStringSpace);
 }
 
+std::string_view TrimBlanks(std::string_view s) {
+  while (!s.empty() && s.front() == ' ') s.remove_prefix(1);
+  while (!s.empty() && s.back() == ' ') s.remove_suffix(1);
+  return s;
+}
+
 char UpperChar(char c) {
   const auto u = static_cast<unsigned char>(c);
   if (u >= 'a' && u <= 'z') return static_cast<char>(u - 32);

@@ -24,6 +24,9 @@ inline constexpr std::size_t kMaxTextLength = std::size_t{256} << 20;
 // Throws VbError 14 when a text of `length` characters may not be built.
 void CheckTextLength(std::size_t length);
 
+// Without the blanks (spaces only, as the platform's Trim) at either end.
+std::string_view TrimBlanks(std::string_view s);
+
 // Latin-1 case folding: ASCII and accented letters only. 215 (multiplication sign),
 // 247 (division sign) and 252..255 (the marks) are never changed.
 char UpperChar(char c);

@@ -2,19 +2,14 @@
 
 #include <gtest/gtest.h>
 
+#include "error_number.h"
+
 #include "vb_error.h"
 
 namespace orvik {
 namespace {
 
-int ErrorOf(auto&& f) {
-  try {
-    f();
-  } catch (const VbError& e) {
-    return e.number();
-  }
-  return 0;
-}
+using test_support::ErrorNumber;
 
 TEST(DictionaryTest, KeepsInsertionOrderThroughRemovals) {
   Dictionary d;
@@ -42,7 +37,7 @@ TEST(DictionaryTest, BinaryAndTextCompare) {
   Dictionary text(Dictionary::CompareMode::Text);
   text.Add("Key", 1);
   EXPECT_TRUE(text.Exists("kEY"));
-  EXPECT_EQ(ErrorOf([&] { text.Add("KEY", 2); }), vberr::kDuplicateKey);
+  EXPECT_EQ(ErrorNumber([&] { text.Add("KEY", 2); }), vberr::kDuplicateKey);
   EXPECT_EQ(text.Item("KEY").ToLong(), 1);
   // Accented capitals fold too; the marks do not.
   text.Add("\xC9T\xC9", 5);
@@ -70,9 +65,9 @@ TEST(DictionaryTest, ReadingAnAbsentKeyAddsIt) {
 TEST(DictionaryTest, Errors) {
   Dictionary d;
   d.Add("a", 1);
-  EXPECT_EQ(ErrorOf([&] { d.Add("a", 2); }), vberr::kDuplicateKey);
-  EXPECT_EQ(ErrorOf([&] { d.Remove("zz"); }), vberr::kElementNotFound);
-  EXPECT_EQ(ErrorOf([&] { d.SetCompareMode(Dictionary::CompareMode::Text); }),
+  EXPECT_EQ(ErrorNumber([&] { d.Add("a", 2); }), vberr::kDuplicateKey);
+  EXPECT_EQ(ErrorNumber([&] { d.Remove("zz"); }), vberr::kElementNotFound);
+  EXPECT_EQ(ErrorNumber([&] { d.SetCompareMode(Dictionary::CompareMode::Text); }),
             vberr::kInvalidProcedureCall);
   d.RemoveAll();
   EXPECT_EQ(d.Count(), 0);
@@ -87,7 +82,7 @@ TEST(DictionaryTest, RenameKeepsThePlace) {
   d.Rename("a", "z");
   EXPECT_EQ(d.Keys()[0].ToString(), "z");
   EXPECT_EQ(d.Item("z").ToLong(), 1);
-  EXPECT_EQ(ErrorOf([&] { d.Rename("z", "b"); }), vberr::kDuplicateKey);
+  EXPECT_EQ(ErrorNumber([&] { d.Rename("z", "b"); }), vberr::kDuplicateKey);
 }
 
 TEST(DictionaryTest, ByName) {
@@ -100,7 +95,7 @@ TEST(DictionaryTest, ByName) {
   Variant let[] = {Variant("k"), Variant(8)};
   d.Invoke("Item", Dispatch::CallType::PropertyLet, let);
   EXPECT_EQ(d.Item("k").ToLong(), 8);
-  EXPECT_EQ(ErrorOf([&] { d.Call("Nope", {}); }), vberr::kNoSuchMember);
+  EXPECT_EQ(ErrorNumber([&] { d.Call("Nope", {}); }), vberr::kNoSuchMember);
 }
 
 }  // namespace

@@ -1,19 +1,14 @@
 #include <gtest/gtest.h>
 
+#include "error_number.h"
+
 #include "functions.h"
 #include "vb_error.h"
 
 namespace orvik {
 namespace {
 
-int ErrorOf(auto&& f) {
-  try {
-    f();
-  } catch (const VbError& e) {
-    return e.number();
-  }
-  return 0;
-}
+using test_support::ErrorNumber;
 
 TEST(FunctionsByName, NamesIgnoreCaseAndArgumentsConvert) {
   Functions f(true);
@@ -37,14 +32,14 @@ TEST(FunctionsByName, Properties) {
 
 TEST(FunctionsByName, ArgumentErrors) {
   Functions f(true);
-  EXPECT_EQ(ErrorOf([&] { f.Call("NoSuchThing", {}); }), vberr::kNoSuchMember);
+  EXPECT_EQ(ErrorNumber([&] { f.Call("NoSuchThing", {}); }), vberr::kNoSuchMember);
   Variant one[] = {Variant("a")};
-  EXPECT_EQ(ErrorOf([&] { f.Call("Field", one); }), vberr::kWrongArgumentCount);
+  EXPECT_EQ(ErrorNumber([&] { f.Call("Field", one); }), vberr::kWrongArgumentCount);
   Variant bad[] = {Variant("a"), Variant(","), Variant("x")};
-  EXPECT_EQ(ErrorOf([&] { f.Call("Field", bad); }), vberr::kTypeMismatch);
+  EXPECT_EQ(ErrorNumber([&] { f.Call("Field", bad); }), vberr::kTypeMismatch);
   Variant missing[] = {Variant("a"), Variant::Missing(), Variant(1)};
-  EXPECT_EQ(ErrorOf([&] { f.Call("Field", missing); }), vberr::kArgumentNotOptional);
-  EXPECT_EQ(ErrorOf([&] { f.Let("Col1", Variant(3)); }), vberr::kNoSuchMember);
+  EXPECT_EQ(ErrorNumber([&] { f.Call("Field", missing); }), vberr::kArgumentNotOptional);
+  EXPECT_EQ(ErrorNumber([&] { f.Let("Col1", Variant(3)); }), vberr::kNoSuchMember);
 }
 
 TEST(FunctionsByName, EveryMemberIsReachable) {
@@ -55,7 +50,7 @@ TEST(FunctionsByName, EveryMemberIsReachable) {
         "Matches", "IConv", "MVR", "MVW", "MVOConv", "MVIConv", "Dylete", "Alpha", "Seq", "SStr",
         "Fmt", "RReplaceSafety", "InsertSafety", "CConvert"}) {
     // An argument-count error proves the name was found; only 438 would mean it was not.
-    const int err = ErrorOf([&] {
+    const int err = ErrorNumber([&] {
       Variant tooMany[8];
       f.Call(name, tooMany);
     });

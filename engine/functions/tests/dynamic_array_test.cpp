@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include "error_number.h"
+
 #include <string>
 #include <vector>
 
@@ -19,14 +21,7 @@ std::string D(std::string s) {
   return s;
 }
 
-int ErrorNumber(auto&& call) {
-  try {
-    call();
-  } catch (const VbError& e) {
-    return e.number();
-  }
-  return 0;
-}
+using test_support::ErrorNumber;
 
 const Variant kNo = Variant::Missing();
 

@@ -2,20 +2,15 @@
 
 #include <gtest/gtest.h>
 
+#include "error_number.h"
+
 #include "numbers.h"
 #include "vb_error.h"
 
 namespace orvik {
 namespace {
 
-int ErrorOf(auto&& f) {
-  try {
-    f();
-  } catch (const VbError& e) {
-    return e.number();
-  }
-  return 0;
-}
+using test_support::ErrorNumber;
 
 TEST(VariantToLong, RoundsHalvesToEven) {
   EXPECT_EQ(Variant(0.5).ToLong(), 0);
@@ -31,14 +26,14 @@ TEST(VariantToLong, RoundsHalvesToEven) {
 TEST(VariantToLong, RangeAndTypeErrors) {
   EXPECT_EQ(Variant(2147483647.0).ToLong(), 2147483647);
   EXPECT_EQ(Variant(-2147483648.0).ToLong(), -2147483647 - 1);
-  EXPECT_EQ(ErrorOf([] { Variant(2147483647.5).ToLong(); }), vberr::kOverflow);
-  EXPECT_EQ(ErrorOf([] { Variant("3000000000").ToLong(); }), vberr::kOverflow);
-  EXPECT_EQ(ErrorOf([] { Variant("12ab").ToLong(); }), vberr::kTypeMismatch);
-  EXPECT_EQ(ErrorOf([] { Variant("").ToLong(); }), vberr::kTypeMismatch);
-  EXPECT_EQ(ErrorOf([] { Variant::Null().ToLong(); }), vberr::kInvalidUseOfNull);
+  EXPECT_EQ(ErrorNumber([] { Variant(2147483647.5).ToLong(); }), vberr::kOverflow);
+  EXPECT_EQ(ErrorNumber([] { Variant("3000000000").ToLong(); }), vberr::kOverflow);
+  EXPECT_EQ(ErrorNumber([] { Variant("12ab").ToLong(); }), vberr::kTypeMismatch);
+  EXPECT_EQ(ErrorNumber([] { Variant("").ToLong(); }), vberr::kTypeMismatch);
+  EXPECT_EQ(ErrorNumber([] { Variant::Null().ToLong(); }), vberr::kInvalidUseOfNull);
   EXPECT_EQ(Variant().ToLong(), 0);
   EXPECT_EQ(Variant(true).ToLong(), -1);
-  EXPECT_EQ(ErrorOf([] { Variant(40000).ToInteger(); }), vberr::kOverflow);
+  EXPECT_EQ(ErrorNumber([] { Variant(40000).ToInteger(); }), vberr::kOverflow);
   EXPECT_EQ(Variant(-32768).ToInteger(), -32768);
 }
 
@@ -64,7 +59,7 @@ TEST(VariantToString, OtherTypes) {
   EXPECT_EQ(Variant().ToString(), "");
   EXPECT_EQ(Variant::Date(36713.0).ToString(), "7/6/2000");
   EXPECT_EQ(Variant::Date(36713.75).ToString(), "7/6/2000 6:00:00 PM");
-  EXPECT_EQ(ErrorOf([] { Variant::Null().ToString(); }), vberr::kInvalidUseOfNull);
+  EXPECT_EQ(ErrorNumber([] { Variant::Null().ToString(); }), vberr::kInvalidUseOfNull);
 }
 
 TEST(VariantToDouble, TextFollowsTheNumericRules) {
@@ -75,9 +70,9 @@ TEST(VariantToDouble, TextFollowsTheNumericRules) {
   EXPECT_DOUBLE_EQ(Variant("&HFFFF").ToDouble(), -1.0);
   EXPECT_DOUBLE_EQ(Variant("&O17").ToDouble(), 15.0);
   EXPECT_DOUBLE_EQ(Variant(".5").ToDouble(), 0.5);
-  EXPECT_EQ(ErrorOf([] { Variant("1.2.3").ToDouble(); }), vberr::kTypeMismatch);
-  EXPECT_EQ(ErrorOf([] { Variant("1e").ToDouble(); }), vberr::kTypeMismatch);
-  EXPECT_EQ(ErrorOf([] { Variant(",5").ToDouble(); }), vberr::kTypeMismatch);
+  EXPECT_EQ(ErrorNumber([] { Variant("1.2.3").ToDouble(); }), vberr::kTypeMismatch);
+  EXPECT_EQ(ErrorNumber([] { Variant("1e").ToDouble(); }), vberr::kTypeMismatch);
+  EXPECT_EQ(ErrorNumber([] { Variant(",5").ToDouble(); }), vberr::kTypeMismatch);
 }
 
 TEST(VariantToBoolean, AcceptsWordsAndNumbers) {
@@ -85,7 +80,7 @@ TEST(VariantToBoolean, AcceptsWordsAndNumbers) {
   EXPECT_FALSE(Variant("FALSE").ToBoolean());
   EXPECT_TRUE(Variant("-1").ToBoolean());
   EXPECT_FALSE(Variant("0").ToBoolean());
-  EXPECT_EQ(ErrorOf([] { Variant("yes").ToBoolean(); }), vberr::kTypeMismatch);
+  EXPECT_EQ(ErrorNumber([] { Variant("yes").ToBoolean(); }), vberr::kTypeMismatch);
 }
 
 TEST(IsNumericTest, Kinds) {

@@ -1,0 +1,79 @@
+// The port as a whole: making one, its lifetime and its plain properties.
+
+#include "port.h"
+
+#include <QCoreApplication>
+#include <QObject>
+#include <QThread>
+
+#include "engine_home.h"
+
+namespace orvik {
+
+std::shared_ptr<Port> Port::Create(const std::string& home) {
+  // Two kinds of reference: `core` owns the object (calls on the stack hold copies of it
+  // through shared_from_this), the host's handle owns one reference to `core`. When the
+  // host lets go, the session is told first, then the object goes once no call needs it.
+  std::shared_ptr<Port> core(new Port(home.empty() ? EngineHome() : home));
+  Port* raw = core.get();
+  return std::shared_ptr<Port>(raw, [core](Port* p) mutable {
+    if (p->OnPortThread()) {
+      p->HostReleased();
+      core.reset();
+    } else {
+      // Objects of the port's thread must end on it.
+      p->RunOnPortThread([keep = std::move(core)]() mutable {
+        keep->HostReleased();
+        keep.reset();
+      });
+    }
+  });
+}
+
+Port::Port(const std::string& home)
+    : home_(home),
+      settings_(ReadEngineSettings(home)),
+      xCommon_(std::make_shared<Dictionary>(Dictionary::CompareMode::Text)),
+      readCopies_(Dictionary::CompareMode::Binary),
+      context_(std::make_unique<QObject>()) {
+  // A programmatic SELECT's result starts as a two-dimensional array of one element.
+  selectArray_ = Variant(VariantArray{Variant(VariantArray{Variant("")})});
+}
+
+Port::~Port() = default;
+
+void Port::HostReleased() {
+  released_ = true;
+  // A program still waiting for input learns that the session is over.
+  PortCClose();
+}
+
+bool Port::OnPortThread() const { return context_->thread() == QThread::currentThread(); }
+
+void Port::RunOnPortThread(std::function<void()> fn) {
+  if (OnPortThread()) {
+    fn();
+    return;
+  }
+  QMetaObject::invokeMethod(context_.get(), std::move(fn), Qt::QueuedConnection);
+}
+
+std::string Port::msState() const {
+  std::lock_guard lock(ioMutex_);
+  return msState_;
+}
+
+void Port::SetMsState(std::string state) {
+  std::lock_guard lock(ioMutex_);
+  msState_ = std::move(state);
+}
+
+std::string Port::UserName() const {
+  return userInst_.substr(0, userInst_.find('*'));
+}
+
+void Port::SetTermType(std::string_view type) {
+  termType_ = UpperCase(TrimBlanks(type));
+}
+
+}  // namespace orvik

@@ -1,0 +1,184 @@
+// One user session of the engine.
+//
+// A Port holds everything one session has: its terminal state, its type-ahead and output
+// buffers, its login and its datastore connections, the program it runs and its print
+// state. Hosts make ports with Port::Create and drive them either asynchronously
+// (RequestA, output through the response handler) or synchronously (Execute, Response);
+// the console uses PortInput and Response from a thread of its own.
+//
+// A port is single-threaded: every member except the host operations marked thread-safe
+// runs on the thread that made it. Its long waits (IInput, Execute) pump that thread's
+// event loop, so input, timer ticks and host calls reach the port while it waits.
+
+#ifndef ORVIK_ENGINE_PORT_H_
+#define ORVIK_ENGINE_PORT_H_
+
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "dictionary.h"
+#include "dispatch.h"
+#include "engine_settings.h"
+#include "functions.h"
+#include "variant.h"
+
+class QObject;
+
+namespace orvik {
+
+// The disconnect marker: output that asks the host to hang up, and what a waiting IInput
+// receives when the session is told to stop.
+inline constexpr std::string_view kPortDisconnect = "<&PORT_DISCONNECT>";
+
+class Port : public Dispatch, public std::enable_shared_from_this<Port> {
+ public:
+  // Receives each piece of output while the port serves a host asynchronously. It runs on
+  // the port's thread, from inside whichever member produced the output.
+  using ResponseHandler = std::function<void(std::string& text)>;
+
+  // A new port in state "STARTUP", reading OrvikEngine.ini from `home` (the engine home
+  // when empty). The host's reference is special: dropping the last copy of it ends the
+  // session, and a call still on the port's stack finishes first (a waiting IInput then
+  // returns the disconnect marker).
+  static std::shared_ptr<Port> Create(const std::string& home = {});
+  ~Port() override;
+
+  Port(const Port&) = delete;
+  Port& operator=(const Port&) = delete;
+
+  // --- Properties ----------------------------------------------------------------------
+
+  // 0 binary, 1 text: how Execute and ExecuteTX find their end marker.
+  std::int32_t ExecuteCompareMethod() const { return executeCompareMethod_; }
+  void SetExecuteCompareMethod(std::int32_t method) { executeCompareMethod_ = method; }
+  // The session state. Thread-safe. Writing State has no effect; msState is the writable one.
+  std::string State() const { return msState(); }
+  void SetState(std::string_view) {}
+  std::string msState() const;
+  void SetMsState(std::string state);
+  // The user name part of UserInst; empty before login. Writing it has no effect.
+  std::string UserName() const;
+  void SetUserName(std::string_view) {}
+  const std::string& TermType() const { return termType_; }
+  void SetTermType(std::string_view type);
+  const std::string& UserInst() const { return userInst_; }
+  std::int32_t Connection_ID() const { return connectionId_; }
+  const Variant& SelectArray() const { return selectArray_; }
+  const std::string& ErrorDetail() const { return errorDetail_; }
+  void SetDescription(std::string text) { description_ = std::move(text); }
+  const std::shared_ptr<Dictionary>& XCommon() const { return xCommon_; }
+  void SetXCommon(std::shared_ptr<Dictionary> common) { xCommon_ = std::move(common); }
+  // The port's own function library object, handed to scripts.
+  Functions& Fns() { return fns_; }
+  const EngineSettings& Settings() const { return settings_; }
+  const std::string& Home() const { return home_; }
+
+  // --- Terminal output and input -------------------------------------------------------
+
+  // s, and CR LF when `newline`, into the output sink.
+  void CRT(std::string_view s, bool newline = true);
+  // The cursor or attribute sequence for @(x, y), or @(x) when y is -1.
+  std::string TTag(std::int32_t x, std::int32_t y = -1) const;
+  // Text "OFF" (any case, blanks around) switches echo off, any other text on; other values
+  // convert to Boolean.
+  void Echo(const Variant& v);
+  bool EchoOn() const { return echoOn_; }
+  // Waits for typed input: a line up to CR, or nLen characters (0 = one character without a
+  // new line). timeFor is in tenths of a second; below 0 waits for ever, 0 does not wait.
+  bool IInput(Variant& s, std::int32_t nLen = -1, bool newLine = true, double timeFor = -1);
+  // Runs one input and returns its output up to the end marker (any output at all when the
+  // marker is empty), or "ERROR: TIMEOUT" after ExecuteTimeout seconds. A command ending in
+  // "{NOCR}" goes without the CR LF otherwise added.
+  std::string Execute(std::string_view command, std::string_view endOfTx = {});
+  // Execute up to "</TX>", with the framing removed.
+  std::string ExecuteTX(std::string_view command);
+  // Asynchronous input: from now on output goes to the response handler.
+  bool RequestA(std::string_view s);
+  // The output collected for a synchronous host; reading it empties it. Thread-safe.
+  std::string Response();
+  // Asks a program that waits in IInput to stop: it receives the disconnect marker.
+  // Thread-safe.
+  void PortCClose();
+
+  // --- Host operations -----------------------------------------------------------------
+
+  void SetResponseHandler(ResponseHandler handler) { responseHandler_ = std::move(handler); }
+  // The console's connection slot that serves this port. Thread-safe.
+  void PortCOpen(std::int32_t slot) { slot_.store(slot); }
+  std::int32_t Slot() const { return slot_.load(); }
+  // Input exactly as RequestA takes it, except that output stays in the buffer for
+  // Response and no handler is called. Thread-safe: from another thread the input is
+  // queued to the port's thread.
+  void PortInput(std::string text);
+  // The type-ahead not yet read. Thread-safe.
+  std::string TypeAhead() const;
+  bool InputPending() const { return inputPending_.load(); }
+  bool NoNewLine() const { return noNewLine_; }
+  // Seconds that Execute waits for its end marker.
+  void SetExecuteTimeout(double seconds) { executeTimeout_ = seconds; }
+
+  // Every public member above by name, for scripts and plugins.
+  Variant Invoke(std::string_view name, CallType type, std::span<Variant> args) override;
+
+ private:
+  explicit Port(const std::string& home);
+
+  // The only way output leaves a session.
+  void SendResponse(std::string_view s);
+  // Every piece of input enters here; false when the session asked to disconnect.
+  bool SessionInput(std::string_view s);
+  void FileInput(std::string_view s);
+  // Called when the host's last reference goes.
+  void HostReleased();
+  // Runs `fn` on the port's thread: at once when already there, else queued.
+  void RunOnPortThread(std::function<void()> fn);
+  bool OnPortThread() const;
+
+  // Settings and identity.
+  std::string home_;
+  EngineSettings settings_;
+  std::string account_ = "DM";
+  std::string jetProvider_ = "Microsoft.Jet.OLEDB.3.51";
+  std::string userInst_;
+  std::int32_t connectionId_ = 0;
+  std::string errorDetail_;
+  std::string termType_;
+  std::string description_;
+  Variant selectArray_;
+  std::shared_ptr<Dictionary> xCommon_;
+  Dictionary readCopies_;
+  Functions fns_;
+  std::int32_t executeCompareMethod_ = 0;
+  std::atomic<std::int32_t> slot_{0};
+
+  // Terminal state. The fields under ioMutex_ are read by hosts on other threads.
+  mutable std::mutex ioMutex_;
+  std::string msState_ = "STARTUP";
+  std::string typeAhead_;
+  std::uint64_t inputVersion_ = 0;  // counts changes of typeAhead_, for waiting readers
+  std::string responseBuffer_;
+  // Output of the Execute calls in progress, innermost last: while one runs, output is
+  // its answer and neither reaches the host nor disturbs the host's buffer.
+  std::vector<std::string> captures_;
+  bool asyncMode_ = false;
+  bool echoOn_ = false;
+  std::atomic<bool> inputPending_{false};
+  bool noNewLine_ = false;
+  bool released_ = false;
+  double executeTimeout_ = 8.0;
+  std::string lastSentence_;
+  ResponseHandler responseHandler_;
+
+  // Lives on the port's thread; queued host calls are delivered through it.
+  std::unique_ptr<QObject> context_;
+};
+
+}  // namespace orvik
+
+#endif  // ORVIK_ENGINE_PORT_H_

@@ -9,7 +9,7 @@ namespace {
 
 bool IsBlank(char c) { return c == ' ' || c == '\t'; }
 
-std::string_view TrimBlanks(std::string_view s) {
+std::string_view TrimBlanksAndTabs(std::string_view s) {
   while (!s.empty() && IsBlank(s.front())) s.remove_prefix(1);
   while (!s.empty() && IsBlank(s.back())) s.remove_suffix(1);
   return s;
@@ -90,7 +90,7 @@ std::int64_t CurrentLocalYear() {
 
 std::optional<CivilDate> ReadDateText(std::string_view text, bool monthFirst,
                                       std::int64_t (*currentYear)()) {
-  std::string_view s = TrimBlanks(text);
+  std::string_view s = TrimBlanksAndTabs(text);
 
   // A time of day stands last, set off by a blank; it must be a real time, since a stray
   // colon more likely means the text is no date at all.
@@ -98,8 +98,8 @@ std::optional<CivilDate> ReadDateText(std::string_view text, bool monthFirst,
     std::size_t t = colon;
     while (t > 0 && IsAsciiDigit(s[t - 1])) --t;
     if (t == 0 || !IsBlank(s[t - 1]) || !IsTimeOfDay(s.substr(t))) return std::nullopt;
-    s = TrimBlanks(s.substr(0, t));
-    if (!s.empty() && s.back() == ',') s = TrimBlanks(s.substr(0, s.size() - 1));
+    s = TrimBlanksAndTabs(s.substr(0, t));
+    if (!s.empty() && s.back() == ',') s = TrimBlanksAndTabs(s.substr(0, s.size() - 1));
   }
 
   DatePart parts[3];

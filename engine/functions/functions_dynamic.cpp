@@ -5,6 +5,7 @@
 // offsets, and builds its result in one pass into a buffer reserved at the final size.
 
 #include <algorithm>
+#include <cstring>
 #include <optional>
 
 #include "functions.h"
@@ -20,7 +21,9 @@ constexpr std::string_view kDyleteRange = "[FN1] Dylete: argument out of range";
 constexpr std::string_view kNoNumerics = "Received MR with no numerics";
 
 std::size_t FindMark(std::string_view s, char mark, std::size_t from) {
-  return FindExact(s, std::string_view(&mark, 1), from);
+  if (from >= s.size()) return kNone;
+  const void* hit = std::memchr(s.data() + from, mark, s.size() - from);
+  return hit ? static_cast<std::size_t>(static_cast<const char*>(hit) - s.data()) : kNone;
 }
 
 // Piece n of s as Field reads it (n <= 1 the first; past the end an empty piece), without

@@ -1,5 +1,6 @@
 #include "numbers.h"
 
+#include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -44,7 +45,30 @@ std::optional<double> ParseRadix(std::string_view s, std::size_t& pos, bool stri
 
 }  // namespace
 
+// The common case, a plain decimal such as "-12.50", read without building a copy.
+std::optional<double> ParsePlainDecimal(std::string_view s) {
+  std::size_t i = s[0] == '-' ? 1 : 0;
+  bool digits = false, point = false;
+  for (std::size_t k = i; k < s.size(); ++k) {
+    if (IsAsciiDigit(s[k])) {
+      digits = true;
+    } else if (s[k] == '.' && !point) {
+      point = true;
+    } else {
+      return std::nullopt;
+    }
+  }
+  if (!digits) return std::nullopt;
+  double v = 0;
+  const auto r = std::from_chars(s.data() + i, s.data() + s.size(), v);
+  if (r.ec != std::errc() || r.ptr != s.data() + s.size()) return std::nullopt;
+  return i ? -v : v;
+}
+
 std::optional<double> ParseNumber(std::string_view s) {
+  if (!s.empty()) {
+    if (auto plain = ParsePlainDecimal(s)) return plain;
+  }
   std::size_t b = 0, e = s.size();
   while (b < e && IsBlank(s[b])) ++b;
   while (e > b && IsBlank(s[e - 1])) --e;
@@ -110,7 +134,8 @@ double Val(std::string_view s) {
   }
   std::string digits;
   std::size_t i = 0;
-  if (i < compact.size() && (compact[i] == '+' || compact[i] == '-')) digits.push_back(compact[i++]);
+  if (i < compact.size() && (compact[i] == '+' || compact[i] == '-'))
+    digits.push_back(compact[i++]);
   bool any = false;
   while (i < compact.size() && IsAsciiDigit(compact[i])) {
     digits.push_back(compact[i++]);
@@ -124,11 +149,12 @@ double Val(std::string_view s) {
     }
   }
   if (!any) return 0.0;
-  if (i < compact.size() && (compact[i] == 'e' || compact[i] == 'E' || compact[i] == 'd' ||
-                             compact[i] == 'D')) {
+  if (i < compact.size() &&
+      (compact[i] == 'e' || compact[i] == 'E' || compact[i] == 'd' || compact[i] == 'D')) {
     std::size_t j = i + 1;
     std::string exponent = "e";
-    if (j < compact.size() && (compact[j] == '+' || compact[j] == '-')) exponent.push_back(compact[j++]);
+    if (j < compact.size() && (compact[j] == '+' || compact[j] == '-'))
+      exponent.push_back(compact[j++]);
     bool expDigits = false;
     while (j < compact.size() && IsAsciiDigit(compact[j])) {
       exponent.push_back(compact[j++]);

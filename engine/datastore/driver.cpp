@@ -1,0 +1,47 @@
+#include "driver.h"
+
+#include "vb_error.h"
+
+namespace orvik {
+
+namespace {
+
+bool IsWordChar(char c) {
+  return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_';
+}
+
+[[noreturn]] void Refuse(std::string_view what, std::string_view name) {
+  std::string shown;
+  for (char c : name) shown.push_back(c == '\0' ? '?' : c);
+  throw VbError(dberr::kBadName, "Invalid " + std::string(what) + " name \"" + shown + "\"");
+}
+
+}  // namespace
+
+bool IsValidAccountName(std::string_view name) {
+  if (name.empty() || name.size() > 64) return false;
+  for (char c : name) {
+    if (!IsWordChar(c)) return false;
+  }
+  return true;
+}
+
+bool IsValidFileName(std::string_view name) {
+  if (name.empty() || name.size() > 64) return false;
+  if (!IsWordChar(name.front()) || !IsWordChar(name.back())) return false;
+  if (name.find("..") != std::string_view::npos) return false;
+  for (char c : name) {
+    if (!IsWordChar(c) && c != '.' && c != '-') return false;
+  }
+  return true;
+}
+
+void CheckAccountName(std::string_view name) {
+  if (!IsValidAccountName(name)) Refuse("account", name);
+}
+
+void CheckFileName(std::string_view name) {
+  if (!IsValidFileName(name)) Refuse("file", name);
+}
+
+}  // namespace orvik

@@ -1,0 +1,112 @@
+// The one interface the engine has to a datastore.
+//
+// Each datastore (SQLite for the embedded "JET" kind, MariaDB/MySQL, SQL Server through
+// ODBC) has a driver behind it, and tests use a recording driver. A driver is one
+// connection: it is used from one thread at a time. Text crosses it as the system's own
+// bytes (ISO-8859-1); a driver converts at its edge where its datastore wants another
+// encoding. Failures are thrown as VbError with a datastore error number (below) and the
+// datastore's own description, which the engine shows as "[number] description".
+
+#ifndef ORVIK_ENGINE_DATASTORE_DRIVER_H_
+#define ORVIK_ENGINE_DATASTORE_DRIVER_H_
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace orvik {
+
+// A field value: text, or nullopt for SQL NULL.
+using DbValue = std::optional<std::string>;
+
+// Error numbers of datastore failures, in the data-access layer's numbering that
+// applications test for.
+namespace dberr {
+inline constexpr int kUnspecified = -2147467259;    // connection failures and the like
+inline constexpr int kErrorsInCommand = -2147217900;  // the statement was refused
+inline constexpr int kNoSuchTable = -2147217865;
+inline constexpr int kIntegrity = -2147217873;        // a duplicate key, a constraint
+inline constexpr int kNoSuchDatabase = -2147217843;   // an account that does not exist
+inline constexpr int kBadName = 909;                  // a name refused before it reached the store
+}  // namespace dberr
+
+// The rows of one query, read forward once.
+class Cursor {
+ public:
+  virtual ~Cursor() = default;
+  virtual const std::vector<std::string>& FieldNames() const = 0;
+  // Moves to the next row; false past the last one. Before the first call there is no row.
+  virtual bool Next() = 0;
+  // The current row, one value per field.
+  virtual const std::vector<DbValue>& Row() const = 0;
+};
+
+struct TableInfo {
+  std::string name;
+  std::string type;  // "TABLE", "VIEW", "SYSTEM TABLE", "LINK", ...
+};
+
+struct ColumnInfo {
+  std::string name;
+  std::string type;  // as the datastore declares it, e.g. "TEXT", "CHAR(25)"
+};
+
+// Where and as whom to connect. Drivers use the fields that apply to them.
+struct ConnectParams {
+  std::string account;   // the database
+  std::string home;      // the engine home (SQLite: JetMDB/<account>.db under it)
+  std::string server;    // host name or address
+  std::string port;      // TCP port, as text
+  std::string socket;    // a Unix socket, when the server is reached through one
+  std::string user;
+  std::string password;
+  bool pipes = false;    // MySQL: reach the server through its local socket
+};
+
+class Driver {
+ public:
+  virtual ~Driver() = default;
+
+  // "JET", "MYSQL", "MSSQL" or "RECORDING".
+  virtual std::string Kind() const = 0;
+
+  // Opens the connection to params.account. An account that does not exist is an error:
+  // nothing is ever created by connecting.
+  virtual void Connect(const ConnectParams& params) = 0;
+  virtual bool IsOpen() const = 0;
+  // Moves the open connection to another account (USE, the default database). A failed move
+  // leaves the connection on the account it had.
+  virtual void UseDatabase(const std::string& account) = 0;
+  virtual std::string CurrentDatabase() const = 0;
+
+  // Runs a statement with "?" placeholders bound to `params` in order; returns the number of
+  // rows the statement matched (not only those it changed).
+  virtual std::int64_t Execute(std::string_view sql, std::span<const DbValue> params = {}) = 0;
+  // Runs a query. The cursor streams: a large result is not read whole into memory.
+  virtual std::unique_ptr<Cursor> Query(std::string_view sql,
+                                        std::span<const DbValue> params = {}) = 0;
+
+  // The current account's tables, in the datastore's own order.
+  virtual std::vector<TableInfo> ListTables() = 0;
+  virtual std::vector<ColumnInfo> ListColumns(const std::string& table) = 0;
+
+  // A number that identifies this connection on the server (0 where there is none).
+  virtual std::int64_t ConnectionId() { return 0; }
+};
+
+// Account names reach file paths (SQLite) and USE statements; file names reach statements.
+// An account name is 1..64 letters, digits and '_'; a file name may also hold '.' and '-'
+// (never ".." and never at either end). Check*Name throws VbError kBadName for anything
+// else, quotes, blanks, '/' and NUL included.
+bool IsValidAccountName(std::string_view name);
+bool IsValidFileName(std::string_view name);
+void CheckAccountName(std::string_view name);
+void CheckFileName(std::string_view name);
+
+}  // namespace orvik
+
+#endif  // ORVIK_ENGINE_DATASTORE_DRIVER_H_

@@ -24,8 +24,10 @@
 
 #include "dictionary.h"
 #include "dispatch.h"
+#include "driver.h"
 #include "engine_settings.h"
 #include "functions.h"
+#include "recordset.h"
 #include "variant.h"
 
 class QObject;
@@ -106,6 +108,32 @@ class Port : public Dispatch, public std::enable_shared_from_this<Port> {
   // Thread-safe.
   void PortCClose();
 
+  // --- Datastore ------------------------------------------------------------------------
+
+  // Moves the port to `account` on its datastore: a new connection (the embedded store) or
+  // the same one switched (servers). On failure the port stays where it was, working, and
+  // ErrorDetail says why.
+  bool ConnectAccount(const std::string& account);
+  // Opens a new record set on a query over the current account's connection.
+  bool RsOOpen(std::string_view query, std::shared_ptr<Recordset>& rst);
+  // Runs a query against another embedded account, on a connection of its own. Failures
+  // are raised to the caller.
+  std::string JetQRef(const std::string& account, std::string_view table, std::string_view query,
+                      std::shared_ptr<Recordset>& rst);
+  const std::string& Account() const { return account_; }
+  // The account's tables: character 254 before each name and one more at the end; empty
+  // after a failed refresh.
+  const std::string& TableList() const { return tableList_; }
+  bool CatalogOpen() const { return catalogOpen_; }
+  // The current account's catalog (all rows of md), when CatalogOpen.
+  const std::shared_ptr<Recordset>& Catalog() const { return catalog_; }
+  const std::shared_ptr<Driver>& Connection() const { return connection_; }
+  // The embedded store only: the connection to the system account, kept across moves.
+  const std::shared_ptr<Driver>& DmConnection() const { return dmConnection_; }
+  const std::string& JetProvider() const { return jetProvider_; }
+  // The name and password typed at login (lower case); servers are reached with them.
+  void SetLogin(std::string user, std::string password);
+
   // --- Host operations -----------------------------------------------------------------
 
   void SetResponseHandler(ResponseHandler handler) { responseHandler_ = std::move(handler); }
@@ -139,6 +167,8 @@ class Port : public Dispatch, public std::enable_shared_from_this<Port> {
   // Runs `fn` on the port's thread: at once when already there, else queued.
   void RunOnPortThread(std::function<void()> fn);
   bool OnPortThread() const;
+  void LoadTableList();
+  ConnectParams ConnectParamsFor(const std::string& account) const;
 
   // Settings and identity.
   std::string home_;
@@ -154,6 +184,15 @@ class Port : public Dispatch, public std::enable_shared_from_this<Port> {
   std::shared_ptr<Dictionary> xCommon_;
   Dictionary readCopies_;
   Functions fns_;
+
+  // Datastore state.
+  std::string loginUser_;
+  std::string loginPassword_;
+  std::shared_ptr<Driver> connection_;
+  std::shared_ptr<Driver> dmConnection_;
+  std::shared_ptr<Recordset> catalog_;
+  bool catalogOpen_ = false;
+  std::string tableList_;
   std::int32_t executeCompareMethod_ = 0;
   std::atomic<std::int32_t> slot_{0};
 

@@ -26,12 +26,12 @@ using DbValue = std::optional<std::string>;
 // Error numbers of datastore failures, in the data-access layer's numbering that
 // applications test for.
 namespace dberr {
-inline constexpr int kUnspecified = -2147467259;    // connection failures and the like
+inline constexpr int kUnspecified = -2147467259;      // connection failures and the like
 inline constexpr int kErrorsInCommand = -2147217900;  // the statement was refused
 inline constexpr int kNoSuchTable = -2147217865;
-inline constexpr int kIntegrity = -2147217873;        // a duplicate key, a constraint
-inline constexpr int kNoSuchDatabase = -2147217843;   // an account that does not exist
-inline constexpr int kBadName = 909;                  // a name refused before it reached the store
+inline constexpr int kIntegrity = -2147217873;       // a duplicate key, a constraint
+inline constexpr int kNoSuchDatabase = -2147217843;  // an account that does not exist
+inline constexpr int kBadName = 909;                 // a name refused before it reached the store
 }  // namespace dberr
 
 // The rows of one query, read forward once.
@@ -57,14 +57,14 @@ struct ColumnInfo {
 
 // Where and as whom to connect. Drivers use the fields that apply to them.
 struct ConnectParams {
-  std::string account;   // the database
-  std::string home;      // the engine home (SQLite: JetMDB/<account>.db under it)
-  std::string server;    // host name or address
-  std::string port;      // TCP port, as text
-  std::string socket;    // a Unix socket, when the server is reached through one
+  std::string account;  // the database
+  std::string home;     // the engine home (SQLite: JetMDB/<account>.db under it)
+  std::string server;   // host name or address
+  std::string port;     // TCP port, as text
+  std::string socket;   // a Unix socket, when the server is reached through one
   std::string user;
   std::string password;
-  bool pipes = false;    // MySQL: reach the server through its local socket
+  bool pipes = false;  // MySQL: reach the server through its local socket
 };
 
 class Driver {

@@ -1,0 +1,117 @@
+// The port's connection to its account: moving between accounts, the catalog, the table
+// list and the record sets that programs open.
+
+#include "driver_factory.h"
+#include "port.h"
+#include "vb_error.h"
+
+namespace orvik {
+
+void Port::SetLogin(std::string user, std::string password) {
+  loginUser_ = std::move(user);
+  loginPassword_ = std::move(password);
+}
+
+ConnectParams Port::ConnectParamsFor(const std::string& account) const {
+  ConnectParams p;
+  p.account = account;
+  p.home = home_;
+  if (settings_.dataStore == "MYSQL") {
+    // A server named by a path is reached through its Unix socket.
+    if (!settings_.mySqlServer.empty() && settings_.mySqlServer.front() == '/') {
+      p.socket = settings_.mySqlServer;
+    } else {
+      p.server = settings_.mySqlServer;
+    }
+    p.port = settings_.mySqlPort;
+    p.pipes = settings_.myOdbcOption == "24578";
+  } else if (settings_.dataStore == "MSSQL") {
+    p.server = settings_.msSqlServer;
+  }
+  p.user = loginUser_;
+  p.password = loginPassword_;
+  return p;
+}
+
+bool Port::ConnectAccount(const std::string& account) {
+  const std::string& kind = settings_.dataStore;
+  try {
+    if (kind == "MYSQL" || kind == "MSSQL") {
+      if (connection_ && connection_->IsOpen()) {
+        connection_->UseDatabase(account);
+      } else {
+        std::shared_ptr<Driver> fresh = MakeDriver(kind);
+        fresh->Connect(ConnectParamsFor(account));
+        connection_ = std::move(fresh);
+      }
+    } else if (kind == "JET") {
+      // A new connection per account; the old one stays until the new one works, so a
+      // failed move leaves the port where it was.
+      std::shared_ptr<Driver> fresh = MakeDriver(kind);
+      fresh->Connect(ConnectParamsFor(account));
+      connection_ = std::move(fresh);
+    }
+  } catch (...) {
+    errorDetail_ = CurrentExceptionMessage();
+    return false;
+  }
+
+  // From here on nothing fails the move.
+  catalogOpen_ = false;
+  catalog_ = std::make_shared<Recordset>();
+  if (connection_) {
+    try {
+      catalog_->Open(connection_, "Select * From md");
+      catalogOpen_ = true;
+    } catch (...) {
+    }
+  }
+  if (kind == "JET" && EqualsNoCase(account, "dm")) dmConnection_ = connection_;
+  account_ = account;
+  LoadTableList();
+  return true;
+}
+
+void Port::LoadTableList() {
+  tableList_.clear();
+  if (!connection_) return;
+  try {
+    std::string list;
+    for (const TableInfo& t : connection_->ListTables()) {
+      if (t.type == "TABLE" || t.type == "LINK") {
+        list.push_back(kAttributeMark);
+        list.append(t.name);
+      }
+    }
+    list.push_back(kAttributeMark);
+    tableList_ = std::move(list);
+  } catch (...) {
+    tableList_.clear();
+  }
+}
+
+bool Port::RsOOpen(std::string_view query, std::shared_ptr<Recordset>& rst) {
+  errorDetail_.clear();
+  rst = std::make_shared<Recordset>();
+  if (!query.empty() && query.back() == ';') query.remove_suffix(1);
+  try {
+    if (!connection_)
+      throw VbError(rserr::kObjectClosed, "Operation is not allowed when the object is closed.");
+    rst->Open(connection_, std::string(query));
+    return true;
+  } catch (...) {
+    errorDetail_ = CurrentExceptionMessage();
+    return false;
+  }
+}
+
+std::string Port::JetQRef(const std::string& account, std::string_view, std::string_view query,
+                          std::shared_ptr<Recordset>& rst) {
+  std::shared_ptr<Driver> other = MakeDriver("JET");
+  other->Connect(ConnectParamsFor(account));
+  if (!rst) rst = std::make_shared<Recordset>();
+  rst->Open(std::move(other), std::string(query));
+  return {};
+}
+
+}  // namespace orvik

@@ -1,0 +1,220 @@
+#include "setup.h"
+
+#include <filesystem>
+
+#include "driver.h"
+#include "driver_factory.h"
+#include "engine_settings.h"
+#include "ini_file.h"
+#include "layout.h"
+#include "sqlite_driver.h"
+#include "text.h"
+#include "vb_error.h"
+
+namespace orvik {
+namespace {
+
+namespace fs = std::filesystem;
+
+using Report = std::function<void(const std::string&)>;
+
+bool IsValidUserName(std::string_view name) {
+  if (name.empty() || name.size() > 25) return false;
+  for (char c : name) {
+    if (!IsAsciiLetter(c) && !IsAsciiDigit(c) && c != '_' && c != '.' && c != '-') return false;
+  }
+  return true;
+}
+
+void WriteDefaultSettings(const std::string& path, const std::string& dataStore) {
+  IniFile ini(path);
+  std::string error;
+  const bool ok = ini.Write("Global", "DataStore", dataStore, &error) &&
+                  ini.Write("MySQL", "Server", "127.0.0.1", &error) &&
+                  ini.Write("MySQL", "Port", "3306", &error) &&
+                  ini.Write("MySQL", "Pipes", "0", &error) &&
+                  ini.Write("MSSQL", "Server", "127.0.0.1", &error);
+  if (!ok) throw VbError(vberr::kPermissionDenied, "Cannot write " + path + ": " + error);
+}
+
+bool HasTable(Driver& driver, std::string_view name) {
+  for (const TableInfo& t : driver.ListTables()) {
+    if (EqualsNoCase(t.name, name)) return true;
+  }
+  return false;
+}
+
+// Creates what is missing of the account's own tables: md everywhere, and the system
+// tables in the system account.
+void CompleteTables(Driver& driver, const std::string& dataStore, const std::string& account,
+                    const Report& report) {
+  std::vector<SystemTable> tables;
+  if (EqualsNoCase(account, kSystemAccount)) {
+    tables = SystemAccountTables(dataStore);
+  } else {
+    tables.push_back({"md", FileTableSql(dataStore, TableTemplate::kMasterDictionary, "md")});
+  }
+  for (const SystemTable& t : tables) {
+    if (HasTable(driver, t.name)) continue;
+    driver.Execute(t.createSql);
+    report("created table " + account + "." + t.name);
+  }
+}
+
+// The administrator's connection to a server, on its own database.
+std::unique_ptr<Driver> AdminConnection(const SetupOptions& o, const EngineSettings& s) {
+  std::unique_ptr<Driver> admin = MakeDriver(s.dataStore);
+  ConnectParams p;
+  p.user = o.adminUser;
+  p.password = o.adminPassword;
+  if (s.dataStore == "MYSQL") {
+    p.account = "mysql";
+    if (!s.mySqlServer.empty() && s.mySqlServer.front() == '/') {
+      p.socket = s.mySqlServer;
+    } else {
+      p.server = s.mySqlServer;
+    }
+    p.port = s.mySqlPort;
+  } else {
+    p.account = "master";
+    p.server = s.msSqlServer;
+  }
+  admin->Connect(p);
+  return admin;
+}
+
+bool ServerDatabaseExists(Driver& admin, const std::string& dataStore, const std::string& name) {
+  const DbValue param = LowerCase(name);
+  const std::string sql =
+      dataStore == "MYSQL"
+          ? "SELECT SCHEMA_NAME FROM information_schema.SCHEMATA WHERE LOWER(SCHEMA_NAME) = ?"
+          : "SELECT name FROM sys.databases WHERE LOWER(name) = ?";
+  auto cursor = admin.Query(sql, std::span<const DbValue>(&param, 1));
+  return cursor->Next();
+}
+
+// Makes the account exist and leaves `driver` connected to it.
+std::shared_ptr<Driver> OpenAccount(const SetupOptions& o, const EngineSettings& s,
+                                    Driver* admin, const std::string& account,
+                                    const Report& report) {
+  CheckAccountName(account);
+  if (s.dataStore == "MYSQL" || s.dataStore == "MSSQL") {
+    if (!ServerDatabaseExists(*admin, s.dataStore, account)) {
+      admin->Execute(s.dataStore == "MYSQL" ? "CREATE DATABASE " + account + " CHARACTER SET latin1"
+                                            : "CREATE DATABASE " + account);
+      report("created account " + account);
+    }
+    admin->UseDatabase(account);
+    return nullptr;  // the administrator's connection serves
+  }
+  if (!SqliteDriver::AccountExists(o.home, account)) {
+    SqliteDriver::CreateAccount(o.home, account);
+    report("created account " + account);
+  }
+  std::shared_ptr<Driver> driver = MakeDriver("JET");
+  ConnectParams p;
+  p.home = o.home;
+  p.account = account;
+  driver->Connect(p);
+  return driver;
+}
+
+void CreateServerLogin(Driver& admin, const SetupOptions& o, const std::string& dataStore,
+                       const Report& report) {
+  const std::string user = LowerCase(o.user);
+  const std::string password = EscapeSqlText(dataStore, LowerCase(o.password));
+  if (dataStore == "MYSQL") {
+    const DbValue param = user;
+    auto found = admin.Query("SELECT User FROM mysql.user WHERE User = ?",
+                             std::span<const DbValue>(&param, 1));
+    if (found->Next()) return;
+    found.reset();
+    for (const char* host : {"localhost", "%"}) {
+      const std::string who = "'" + user + "'@'" + host + "'";
+      admin.Execute("CREATE USER " + who + " IDENTIFIED BY '" + password + "'");
+      admin.Execute("GRANT ALL PRIVILEGES ON *.* TO " + who);
+    }
+  } else {
+    const DbValue param = user;
+    auto found = admin.Query("SELECT name FROM sys.server_principals WHERE name = ?",
+                             std::span<const DbValue>(&param, 1));
+    if (found->Next()) return;
+    found.reset();
+    admin.Execute("CREATE LOGIN [" + user + "] WITH PASSWORD = '" + password +
+                  "', CHECK_POLICY = OFF");
+    admin.Execute("ALTER SERVER ROLE sysadmin ADD MEMBER [" + user + "]");
+  }
+  report("created login " + user + " on the server");
+}
+
+}  // namespace
+
+bool RunSetup(const SetupOptions& o, const Report& report, std::string* error) {
+  try {
+    if (o.home.empty()) throw VbError(vberr::kInvalidProcedureCall, "No engine home given");
+    if (!o.dataStore.empty() && o.dataStore != "JET" && o.dataStore != "MYSQL" &&
+        o.dataStore != "MSSQL")
+      throw VbError(vberr::kInvalidProcedureCall,
+                    "Unknown datastore \"" + o.dataStore + "\" (JET, MYSQL or MSSQL)");
+    if (!o.user.empty() && !IsValidUserName(o.user))
+      throw VbError(dberr::kBadName, "Invalid user name \"" + o.user + "\"");
+    if (o.user.empty() != o.password.empty())
+      throw VbError(vberr::kInvalidProcedureCall, "A user needs both --user and --password");
+    if (o.password.find('\0') != std::string::npos)
+      throw VbError(vberr::kInvalidProcedureCall, "A password may not hold a NUL character");
+    for (const std::string& a : o.accounts) CheckAccountName(a);
+
+    std::error_code ec;
+    if (!fs::exists(o.home)) {
+      fs::create_directories(o.home, ec);
+      if (ec) throw VbError(vberr::kPermissionDenied, "Cannot create " + o.home + ": " + ec.message());
+      report("created engine home " + o.home);
+    }
+    const std::string ini = o.home + "/" + kEngineSettingsFile;
+    if (!fs::exists(ini)) {
+      WriteDefaultSettings(ini, o.dataStore.empty() ? "JET" : o.dataStore);
+      report("created " + ini);
+    }
+    const EngineSettings settings = ReadEngineSettings(o.home);
+    const std::string& kind = settings.dataStore;
+    if (kind != "JET" && kind != "MYSQL" && kind != "MSSQL")
+      throw VbError(vberr::kInvalidProcedureCall,
+                    "The settings name an unknown datastore \"" + kind + "\"");
+
+    std::unique_ptr<Driver> admin;
+    if (kind != "JET") admin = AdminConnection(o, settings);
+
+    // On a server the administrator's connection, switched to the account, does the work;
+    // the embedded store has a connection per account.
+    const std::shared_ptr<Driver> dmOwn =
+        OpenAccount(o, settings, admin.get(), std::string(kSystemAccount), report);
+    Driver& dm = dmOwn ? *dmOwn : *admin;
+    CompleteTables(dm, kind, std::string(kSystemAccount), report);
+    if (!o.user.empty()) {
+      if (admin) {
+        CreateServerLogin(*admin, o, kind, report);
+        admin->UseDatabase(std::string(kSystemAccount));
+      }
+      const DbValue name = LowerCase(o.user);
+      auto existing =
+          dm.Query("SELECT A0 FROM users WHERE A0 = ?", std::span<const DbValue>(&name, 1));
+      const bool known = existing->Next();
+      existing.reset();
+      if (!known) {
+        const DbValue row[] = {name, LowerCase(o.password), std::to_string(o.privilege)};
+        dm.Execute("INSERT INTO users (A0, A7, A8) VALUES (?, ?, ?)", row);
+        report("created user " + *name + " with privilege " + std::to_string(o.privilege));
+      }
+    }
+    for (const std::string& account : o.accounts) {
+      const std::shared_ptr<Driver> own = OpenAccount(o, settings, admin.get(), account, report);
+      CompleteTables(own ? *own : *admin, kind, account, report);
+    }
+    return true;
+  } catch (...) {
+    if (error) *error = CurrentExceptionMessage();
+    return false;
+  }
+}
+
+}  // namespace orvik

@@ -1,0 +1,32 @@
+// Setting up an engine home: the settings file, the system account with its tables, a user,
+// and further accounts. Only what is missing is created; nothing that exists is touched.
+
+#ifndef ORVIK_ENGINE_SETUP_SETUP_H_
+#define ORVIK_ENGINE_SETUP_SETUP_H_
+
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace orvik {
+
+struct SetupOptions {
+  std::string home;
+  std::string dataStore;  // written to a new settings file only; empty: "JET"
+  std::string user;       // with `password`, a row of the users table
+  std::string password;
+  int privilege = 3;
+  std::vector<std::string> accounts;
+  // The servers' administrator, who creates databases and logins.
+  std::string adminUser = "root";
+  std::string adminPassword;
+};
+
+// Carries out `options`, telling `report` each thing it creates. False, with the reason in
+// `error`, when something could not be done (what was done before it stays done).
+bool RunSetup(const SetupOptions& options, const std::function<void(const std::string&)>& report,
+              std::string* error);
+
+}  // namespace orvik
+
+#endif  // ORVIK_ENGINE_SETUP_SETUP_H_

@@ -1,0 +1,219 @@
+#include "sqlite_connection.h"
+
+#include <charconv>
+#include <climits>
+#include <utility>
+
+#include "text.h"
+
+namespace orvik::sqlite_detail {
+
+namespace {
+
+// Whether nothing but blanks, comments and empty statements follow the first statement.
+// Running only the first of several would drop the rest without a word, and a caller that
+// pasted text into its statement must not get a second one run.
+bool OnlyBlanksFollow(sqlite3* db, const char* tail, const char* end) {
+  while (tail < end) {
+    sqlite3_stmt* extra = nullptr;
+    const char* next = nullptr;
+    const int rc = sqlite3_prepare_v3(db, tail, static_cast<int>(end - tail), 0, &extra, &next);
+    if (extra != nullptr) {
+      sqlite3_finalize(extra);
+      return false;
+    }
+    if (rc != SQLITE_OK || next == nullptr || next <= tail) return false;
+    tail = next;
+  }
+  return true;
+}
+
+[[noreturn]] void ThrowOutOfMemory() { throw VbError(vberr::kOutOfMemory); }
+
+// Connection-wide counters of the writing connection, answered on a reading one.
+void WriterLastInsertRowid(sqlite3_context* ctx, int, sqlite3_value**) {
+  sqlite3_result_int64(ctx,
+                       sqlite3_last_insert_rowid(static_cast<sqlite3*>(sqlite3_user_data(ctx))));
+}
+void WriterChanges(sqlite3_context* ctx, int, sqlite3_value**) {
+  sqlite3_result_int64(ctx, sqlite3_changes64(static_cast<sqlite3*>(sqlite3_user_data(ctx))));
+}
+void WriterTotalChanges(sqlite3_context* ctx, int, sqlite3_value**) {
+  sqlite3_result_int64(ctx, sqlite3_total_changes64(static_cast<sqlite3*>(sqlite3_user_data(ctx))));
+}
+
+}  // namespace
+
+VbError StatementError(sqlite3* db, int rc) {
+  std::string text = Utf8ToLatin1(db != nullptr ? sqlite3_errmsg(db) : sqlite3_errstr(rc));
+  int number = dberr::kErrorsInCommand;
+  if ((rc & 0xFF) == SQLITE_CONSTRAINT) {
+    number = dberr::kIntegrity;
+  } else if (text.starts_with("no such table") || text.starts_with("no such view")) {
+    number = dberr::kNoSuchTable;
+  }
+  return VbError(number, std::move(text));
+}
+
+void BindParams(sqlite3_stmt* stmt, std::span<const DbValue> params) {
+  const int expected = sqlite3_bind_parameter_count(stmt);
+  if (params.size() != static_cast<std::size_t>(expected)) {
+    throw VbError(dberr::kErrorsInCommand, "The statement has " + std::to_string(expected) +
+                                               " parameters; " + std::to_string(params.size()) +
+                                               " values were given");
+  }
+  for (int i = 0; i < expected; ++i) {
+    const DbValue& value = params[static_cast<std::size_t>(i)];
+    int rc;
+    if (value) {
+      const std::string utf8 = Latin1ToUtf8(*value);
+      rc =
+          sqlite3_bind_text64(stmt, i + 1, utf8.data(), utf8.size(), SQLITE_TRANSIENT, SQLITE_UTF8);
+    } else {
+      rc = sqlite3_bind_null(stmt, i + 1);
+    }
+    if (rc != SQLITE_OK) throw StatementError(sqlite3_db_handle(stmt), rc);
+  }
+}
+
+DbValue ColumnValue(sqlite3_stmt* stmt, int i) {
+  switch (sqlite3_column_type(stmt, i)) {
+    case SQLITE_NULL:
+      return std::nullopt;
+    case SQLITE_INTEGER: {
+      char digits[24];
+      const auto end = std::to_chars(digits, digits + sizeof digits, sqlite3_column_int64(stmt, i));
+      return std::string(digits, end.ptr);
+    }
+    case SQLITE_BLOB: {
+      const void* bytes = sqlite3_column_blob(stmt, i);
+      const int size = sqlite3_column_bytes(stmt, i);
+      if (bytes == nullptr) {
+        if (size > 0 || sqlite3_errcode(sqlite3_db_handle(stmt)) == SQLITE_NOMEM) {
+          ThrowOutOfMemory();
+        }
+        return std::string();
+      }
+      return std::string(static_cast<const char*>(bytes), static_cast<std::size_t>(size));
+    }
+    default: {  // text, and reals in SQLite's own decimal form
+      const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(stmt, i));
+      const int size = sqlite3_column_bytes(stmt, i);
+      if (text == nullptr) ThrowOutOfMemory();
+      return Utf8ToLatin1(std::string_view(text, static_cast<std::size_t>(size)));
+    }
+  }
+}
+
+Lease::Lease(std::shared_ptr<Connection> conn, std::string sql, sqlite3_stmt* stmt)
+    : conn_(std::move(conn)), sql_(std::move(sql)), stmt_(stmt) {}
+
+Lease::Lease(Lease&& other) noexcept
+    : conn_(std::move(other.conn_)),
+      sql_(std::move(other.sql_)),
+      stmt_(std::exchange(other.stmt_, nullptr)) {}
+
+Lease& Lease::operator=(Lease&& other) noexcept {
+  if (this != &other) {
+    GiveBack();
+    conn_ = std::move(other.conn_);
+    sql_ = std::move(other.sql_);
+    stmt_ = std::exchange(other.stmt_, nullptr);
+  }
+  return *this;
+}
+
+Lease::~Lease() { GiveBack(); }
+
+sqlite3* Lease::db() const { return conn_->db(); }
+
+void Lease::GiveBack() {
+  if (stmt_ == nullptr) return;
+  conn_->GiveBack(std::move(sql_), std::exchange(stmt_, nullptr));
+  conn_.reset();
+}
+
+std::shared_ptr<Connection> Connection::Open(const std::filesystem::path& file, bool set_wal) {
+  const std::string name = file.string();
+  sqlite3* db = nullptr;
+  int rc = sqlite3_open_v2(name.c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX, nullptr);
+  if (rc != SQLITE_OK) {
+    std::string text = db != nullptr ? sqlite3_errmsg(db) : sqlite3_errstr(rc);
+    sqlite3_close(db);
+    throw VbError(dberr::kUnspecified, Utf8ToLatin1(text + ": " + name));
+  }
+  std::shared_ptr<Connection> conn(new Connection(db));
+  sqlite3_extended_result_codes(db, 1);
+  // Other ports and processes write the same account; wait for them rather than fail.
+  sqlite3_busy_timeout(db, 5000);
+  if (set_wal) {
+    rc = sqlite3_exec(db, "PRAGMA journal_mode=WAL", nullptr, nullptr, nullptr);
+    if (rc != SQLITE_OK) {
+      throw VbError(dberr::kUnspecified,
+                    Utf8ToLatin1(std::string(sqlite3_errmsg(db)) + ": " + name));
+    }
+  }
+  return conn;
+}
+
+Connection::~Connection() {
+  for (const Idle& idle : idle_) sqlite3_finalize(idle.stmt);
+  // Every leased statement holds this connection alive, so none is left; close_v2 would
+  // still defer the close safely if one were.
+  sqlite3_close_v2(db_);
+}
+
+Lease Connection::Prepare(std::string_view sql) {
+  for (auto it = idle_.rbegin(); it != idle_.rend(); ++it) {
+    if (it->sql == sql) {
+      Lease lease(shared_from_this(), std::move(it->sql), it->stmt);
+      idle_.erase(std::next(it).base());
+      ++leased_;
+      return lease;
+    }
+  }
+  // SQLite stops reading at a NUL: "DELETE FROM t\0 WHERE ..." would lose its WHERE.
+  if (sql.find('\0') != std::string_view::npos) {
+    throw VbError(dberr::kErrorsInCommand, "The statement text holds a NUL character");
+  }
+  const std::string utf8 = Latin1ToUtf8(sql);
+  if (utf8.size() > static_cast<std::size_t>(INT_MAX)) {
+    throw VbError(dberr::kErrorsInCommand, "The statement text is too long");
+  }
+  sqlite3_stmt* stmt = nullptr;
+  const char* tail = nullptr;
+  const int rc = sqlite3_prepare_v3(db_, utf8.data(), static_cast<int>(utf8.size()),
+                                    SQLITE_PREPARE_PERSISTENT, &stmt, &tail);
+  if (rc != SQLITE_OK) throw StatementError(db_, rc);
+  if (stmt == nullptr) throw VbError(dberr::kErrorsInCommand, "The statement is empty");
+  if (!OnlyBlanksFollow(db_, tail, utf8.data() + utf8.size())) {
+    sqlite3_finalize(stmt);
+    throw VbError(dberr::kErrorsInCommand, "Only one statement may be run at a time");
+  }
+  ++leased_;
+  return Lease(shared_from_this(), std::string(sql), stmt);
+}
+
+void Connection::GiveBack(std::string sql, sqlite3_stmt* stmt) {
+  --leased_;
+  sqlite3_reset(stmt);
+  sqlite3_clear_bindings(stmt);
+  idle_.push_back({std::move(sql), stmt});
+  if (idle_.size() > kCacheSize) {
+    sqlite3_finalize(idle_.front().stmt);
+    idle_.erase(idle_.begin());
+  }
+}
+
+void Connection::AnswerFor(std::shared_ptr<Connection> writer) {
+  writer_ = std::move(writer);
+  sqlite3* target = writer_->db();
+  sqlite3_create_function_v2(db_, "last_insert_rowid", 0, SQLITE_UTF8, target,
+                             WriterLastInsertRowid, nullptr, nullptr, nullptr);
+  sqlite3_create_function_v2(db_, "changes", 0, SQLITE_UTF8, target, WriterChanges, nullptr,
+                             nullptr, nullptr);
+  sqlite3_create_function_v2(db_, "total_changes", 0, SQLITE_UTF8, target, WriterTotalChanges,
+                             nullptr, nullptr, nullptr);
+}
+
+}  // namespace orvik::sqlite_detail

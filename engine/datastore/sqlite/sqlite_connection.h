@@ -1,0 +1,104 @@
+// One open SQLite database handle and its cache of prepared statements. Internal to the
+// SQLite driver: the engine sees only SqliteDriver.
+
+#ifndef ORVIK_ENGINE_DATASTORE_SQLITE_SQLITE_CONNECTION_H_
+#define ORVIK_ENGINE_DATASTORE_SQLITE_SQLITE_CONNECTION_H_
+
+#include <sqlite3.h>
+
+#include <filesystem>
+#include <memory>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "driver.h"
+#include "vb_error.h"
+
+namespace orvik::sqlite_detail {
+
+// The error for a failed call on `db`, numbered by what went wrong and described by SQLite's
+// own message (in the system's Latin-1). Read it before the statement is reset.
+VbError StatementError(sqlite3* db, int rc);
+
+// Binds `params` to the statement's placeholders in order; a count that does not match the
+// placeholders is an error rather than a silent NULL or a dropped value.
+void BindParams(sqlite3_stmt* stmt, std::span<const DbValue> params);
+
+// Column `i` of the current row: text, numbers as SQLite writes them, blobs as their bytes,
+// NULL as nullopt.
+DbValue ColumnValue(sqlite3_stmt* stmt, int i);
+
+class Connection;
+
+// A prepared statement on loan from its connection's cache. Giving it back (explicitly or on
+// destruction) resets it, ending any read it had open, so the connection may use it again.
+// The lease keeps the connection alive: a statement is never used after its handle closes.
+class Lease {
+ public:
+  Lease() = default;
+  Lease(std::shared_ptr<Connection> conn, std::string sql, sqlite3_stmt* stmt);
+  Lease(Lease&& other) noexcept;
+  Lease& operator=(Lease&& other) noexcept;
+  ~Lease();
+
+  sqlite3_stmt* stmt() const { return stmt_; }
+  sqlite3* db() const;
+  explicit operator bool() const { return stmt_ != nullptr; }
+  void GiveBack();
+
+ private:
+  std::shared_ptr<Connection> conn_;
+  std::string sql_;
+  sqlite3_stmt* stmt_ = nullptr;
+};
+
+class Connection : public std::enable_shared_from_this<Connection> {
+ public:
+  // Opens an existing database file for reading and writing; never creates one. With
+  // `set_wal` the file is switched to write-ahead logging (a no-op when it already is),
+  // which also proves it is a database. Failures are kUnspecified.
+  static std::shared_ptr<Connection> Open(const std::filesystem::path& file, bool set_wal);
+
+  ~Connection();
+  Connection(const Connection&) = delete;
+  Connection& operator=(const Connection&) = delete;
+
+  sqlite3* db() const { return db_; }
+
+  // A statement for `sql` (system text), ready for binding: an idle one from the cache when
+  // there is one, else newly prepared. A statement some cursor still holds is never handed
+  // out twice. Empty text, text holding NUL and text of more than one statement are refused.
+  Lease Prepare(std::string_view sql);
+
+  // Whether a statement is on loan, that is, a cursor of this connection is still reading.
+  bool busy() const { return leased_ > 0; }
+
+  // Makes last_insert_rowid(), changes() and total_changes() on this connection answer for
+  // `writer`: a reading connection must report what the driver's writes did.
+  void AnswerFor(std::shared_ptr<Connection> writer);
+
+ private:
+  friend class Lease;
+  explicit Connection(sqlite3* db) : db_(db) {}
+  void GiveBack(std::string sql, sqlite3_stmt* stmt);
+
+  // Enough for the statements a port repeats (item reads and writes of a few files) without
+  // holding on to every one-off query.
+  static constexpr std::size_t kCacheSize = 32;
+
+  struct Idle {
+    std::string sql;
+    sqlite3_stmt* stmt;
+  };
+
+  sqlite3* db_;
+  std::vector<Idle> idle_;  // least recently used first
+  int leased_ = 0;
+  std::shared_ptr<Connection> writer_;
+};
+
+}  // namespace orvik::sqlite_detail
+
+#endif  // ORVIK_ENGINE_DATASTORE_SQLITE_SQLITE_CONNECTION_H_

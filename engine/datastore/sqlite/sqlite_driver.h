@@ -1,0 +1,106 @@
+// The embedded datastore ("JET"): one SQLite file per account, <home>/JetMDB/<account>.db.
+//
+// Accounts are files that the set-up command or the CREATE-ACCOUNT sentence made with
+// CreateAccount; connecting never creates one. Files run in write-ahead-log mode with a
+// five-second busy wait, so several ports and processes share an account: readers never
+// block the writer, and a writer waits for another rather than failing at once.
+//
+// Connections. Writes, and everything inside an explicit transaction, run on the driver's
+// main connection. A plain query (SELECT, WITH, VALUES that only reads) runs outside a
+// transaction on a reading connection of its own while its cursor is open. In SQLite a
+// connection with an open cursor keeps the snapshot the cursor started from, and a write on
+// it fails once another process has committed since; a port that walks a list and writes
+// its items would then fail whenever another port wrote. Reading connections take a fresh
+// snapshot for every query once their previous cursor has finished, so each query sees
+// every committed write, the driver's own included. last_insert_rowid(), changes() and
+// total_changes() answer for the main connection wherever the query runs. While the main
+// connection holds TEMP tables or views, which are its own, every query runs on it.
+// Connection settings changed with PRAGMA apply to the main connection only.
+//
+// Lifetime: a cursor holds the connection it reads alive, so it may outlive UseDatabase
+// (it goes on reading the account it began on) and even the driver. Its open read holds
+// back the log's checkpoint, so finish or destroy cursors promptly.
+
+#ifndef ORVIK_ENGINE_DATASTORE_SQLITE_SQLITE_DRIVER_H_
+#define ORVIK_ENGINE_DATASTORE_SQLITE_SQLITE_DRIVER_H_
+
+#include <cstdint>
+#include <filesystem>
+#include <memory>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "driver.h"
+
+namespace orvik {
+
+namespace sqlite_detail {
+class Connection;
+}
+
+class SqliteDriver : public Driver {
+ public:
+  SqliteDriver();
+  ~SqliteDriver() override;
+  SqliteDriver(const SqliteDriver&) = delete;
+  SqliteDriver& operator=(const SqliteDriver&) = delete;
+
+  std::string Kind() const override { return "JET"; }
+
+  // Uses params.home and params.account. A bad account name is kBadName; an account whose
+  // file does not exist is kNoSuchDatabase; a file that cannot be opened as a database is
+  // kUnspecified. A failed Connect leaves an open driver on the account it had.
+  void Connect(const ConnectParams& params) override;
+  bool IsOpen() const override;
+  // Opens another account of the same home.
+  void UseDatabase(const std::string& account) override;
+  // The account name as given to Connect or UseDatabase; empty when not open.
+  std::string CurrentDatabase() const override;
+
+  // Runs exactly one statement (several in one text are refused). Returns the rows an
+  // INSERT, UPDATE or DELETE matched, counting rows it set to the values they had; 0 for
+  // any other statement.
+  std::int64_t Execute(std::string_view sql, std::span<const DbValue> params = {}) override;
+  // Integers come back as plain decimals, reals in SQLite's decimal form, blobs as their
+  // bytes, NULL as nullopt.
+  std::unique_ptr<Cursor> Query(std::string_view sql,
+                                std::span<const DbValue> params = {}) override;
+
+  // Tables ("TABLE") and views ("VIEW") in the order they were created; SQLite's own
+  // sqlite_* tables are left out.
+  std::vector<TableInfo> ListTables() override;
+  // Column names and declared types in table order; a table or view that does not exist is
+  // kNoSuchTable.
+  std::vector<ColumnInfo> ListColumns(const std::string& table) override;
+
+  // <home>/JetMDB/<account>.db, made absolute. A bad account name is kBadName.
+  static std::filesystem::path AccountFile(const std::string& home, const std::string& account);
+  // Whether the account's file exists; false for a bad name.
+  static bool AccountExists(const std::string& home, const std::string& account);
+  // Creates JetMDB/ when needed and the account's empty database in write-ahead-log mode.
+  // A bad name is kBadName and creates nothing; an account that already exists is
+  // kErrorsInCommand ("Account "x" already exists") and is left untouched; a file system
+  // failure is kUnspecified.
+  static void CreateAccount(const std::string& home, const std::string& account);
+
+ private:
+  using ConnectionPtr = std::shared_ptr<sqlite_detail::Connection>;
+
+  void RequireOpen() const;
+  static ConnectionPtr OpenAccount(const std::string& home, const std::string& account);
+  // A reading connection with no cursor open on it, opened when every one is busy.
+  ConnectionPtr IdleReader();
+  // Whether the main connection holds TEMP tables or views.
+  bool MainHasTemp();
+
+  std::string home_;
+  std::string account_;
+  ConnectionPtr main_;
+  std::vector<ConnectionPtr> readers_;
+};
+
+}  // namespace orvik
+
+#endif  // ORVIK_ENGINE_DATASTORE_SQLITE_SQLITE_DRIVER_H_

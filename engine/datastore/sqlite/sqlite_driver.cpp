@@ -104,7 +104,8 @@ SqliteDriver::~SqliteDriver() = default;
 
 fs::path SqliteDriver::AccountFile(const std::string& home, const std::string& account) {
   CheckAccountName(account);
-  const fs::path file = fs::path(home) / "JetMDB" / (account + ".db");
+  // Account names ignore case, as on the servers: "DM" and "dm" are one account.
+  const fs::path file = fs::path(home) / "JetMDB" / (LowerCase(account) + ".db");
   std::error_code ec;
   fs::path absolute = fs::absolute(file, ec);
   // Never hand SQLite a relative name: one beginning "file:" would be read as a URI.

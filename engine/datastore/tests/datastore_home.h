@@ -1,0 +1,69 @@
+// An engine home set up for tests on one datastore: the system account with a user, and a
+// further account of the test's own. On "MYSQL" the accounts live on the private test
+// server, which all tests share, so each home names its further account uniquely.
+
+#ifndef ORVIK_ENGINE_DATASTORE_TESTS_DATASTORE_HOME_H_
+#define ORVIK_ENGINE_DATASTORE_TESTS_DATASTORE_HOME_H_
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <filesystem>
+#include <string>
+
+#include "ini_file.h"
+#include "setup.h"
+
+namespace orvik::test_support {
+
+inline constexpr const char* kTestUser = "tester";
+inline constexpr const char* kTestPassword = "secret";
+
+class DatastoreHome {
+ public:
+  explicit DatastoreHome(std::string dataStore) : dataStore_(std::move(dataStore)) {
+    static std::atomic<int> counter{0};
+    const int n = ++counter;
+    home_ = std::filesystem::temp_directory_path() /
+            ("orvik-home-" + std::to_string(::getpid()) + "-" + std::to_string(n));
+    std::filesystem::remove_all(home_);
+    std::filesystem::create_directories(home_);
+    account_ = "sales_" + std::to_string(::getpid()) + "_" + std::to_string(n);
+
+    SetupOptions o;
+    o.home = home_.string();
+    o.dataStore = dataStore_;
+    o.user = kTestUser;
+    o.password = kTestPassword;
+    o.accounts = {account_};
+    if (dataStore_ == "MYSQL") ConfigureServer(o);
+    std::string error;
+    const bool ok = RunSetup(o, [](const std::string&) {}, &error);
+    EXPECT_TRUE(ok) << error;
+  }
+  ~DatastoreHome() { std::filesystem::remove_all(home_); }
+
+  std::string home() const { return home_.string(); }
+  const std::string& dataStore() const { return dataStore_; }
+  // The further account, "sales_...".
+  const std::string& account() const { return account_; }
+
+ private:
+  // Points the home's settings at the private server, before the set-up reads them.
+  void ConfigureServer(SetupOptions& o);
+
+  std::string dataStore_;
+  std::filesystem::path home_;
+  std::string account_;
+};
+
+#ifndef ORVIK_TEST_MARIADB
+inline void DatastoreHome::ConfigureServer(SetupOptions&) {
+  ADD_FAILURE() << "this test program has no database server";
+}
+#endif
+
+}  // namespace orvik::test_support
+
+#endif  // ORVIK_ENGINE_DATASTORE_TESTS_DATASTORE_HOME_H_

@@ -1,0 +1,187 @@
+// The port's connection on a real datastore. The same cases run on the embedded store and,
+// in a second program built from this file, on the private MariaDB server.
+
+#include <filesystem>
+#include <fstream>
+
+#include "datastore_home.h"
+#include "layout.h"
+#include "port.h"
+#include "sqlite_driver.h"
+#include "vb_error.h"
+
+#ifndef ORVIK_TEST_DATASTORE
+#define ORVIK_TEST_DATASTORE "JET"
+#endif
+
+namespace orvik {
+namespace {
+
+class PortConnectionTest : public ::testing::Test {
+ protected:
+  PortConnectionTest() : home_(ORVIK_TEST_DATASTORE) {
+    port_ = Port::Create(home_.home());
+    port_->SetLogin(test_support::kTestUser, test_support::kTestPassword);
+  }
+
+  bool Embedded() const { return home_.dataStore() == "JET"; }
+
+  // The rows of a query as "a|b" lines, Null shown as "<null>".
+  std::vector<std::string> Rows(std::string_view query) {
+    std::shared_ptr<Recordset> rs;
+    EXPECT_TRUE(port_->RsOOpen(query, rs)) << port_->ErrorDetail();
+    std::vector<std::string> out;
+    while (rs->IsOpen() && !rs->AtEOF()) {
+      std::string line;
+      for (int i = 0; i < rs->FieldCount(); ++i) {
+        if (i) line += "|";
+        const DbValue& v = rs->Value(i);
+        line += v ? *v : "<null>";
+      }
+      out.push_back(line);
+      rs->MoveNext();
+    }
+    return out;
+  }
+
+  test_support::DatastoreHome home_;
+  std::shared_ptr<Port> port_;
+};
+
+TEST_F(PortConnectionTest, ConnectsToTheSystemAccount) {
+  ASSERT_TRUE(port_->ConnectAccount("dm")) << port_->ErrorDetail();
+  EXPECT_EQ(port_->Account(), "dm");
+  EXPECT_TRUE(port_->CatalogOpen());
+  for (const char* table : {"users", "locks", "printhold", "md"}) {
+    EXPECT_NE(port_->TableList().find(std::string(1, kAttributeMark) + table + kAttributeMark),
+              std::string::npos)
+        << table << " in " << port_->TableList();
+  }
+  EXPECT_EQ(port_->TableList().front(), kAttributeMark);
+  EXPECT_EQ(port_->TableList().back(), kAttributeMark);
+  if (Embedded()) {
+    EXPECT_EQ(port_->TableList(), "\xFEusers\xFElocks\xFEprinthold\xFEmd\xFE");
+    EXPECT_EQ(port_->DmConnection(), port_->Connection());
+  }
+  EXPECT_EQ(Rows("select A0, A7, A8 from users where A0 = 'tester'"),
+            std::vector<std::string>{"tester|secret|3"});
+}
+
+TEST_F(PortConnectionTest, MovesBetweenAccounts) {
+  ASSERT_TRUE(port_->ConnectAccount("dm"));
+  ASSERT_TRUE(port_->ConnectAccount(home_.account())) << port_->ErrorDetail();
+  EXPECT_EQ(port_->Account(), home_.account());
+  EXPECT_EQ(port_->TableList(), "\xFEmd\xFE");
+  EXPECT_TRUE(port_->CatalogOpen());
+  std::shared_ptr<Recordset> rs;
+  EXPECT_FALSE(port_->RsOOpen("select * from users", rs));  // users live in dm only
+  if (Embedded()) {
+    // The system account stays in reach for locks and users.
+    ASSERT_TRUE(port_->DmConnection());
+    EXPECT_NE(port_->DmConnection(), port_->Connection());
+    auto cursor = port_->DmConnection()->Query("select A0 from users");
+    EXPECT_TRUE(cursor->Next());
+  }
+}
+
+TEST_F(PortConnectionTest, AFailedMoveKeepsTheOldAccountWorking) {
+  ASSERT_TRUE(port_->ConnectAccount(home_.account()));
+  EXPECT_FALSE(port_->ConnectAccount("nosuchaccount"));
+  EXPECT_EQ(port_->ErrorDetail().rfind("[-2147217843] ", 0), 0u) << port_->ErrorDetail();
+  EXPECT_EQ(port_->Account(), home_.account());
+  EXPECT_EQ(port_->TableList(), "\xFEmd\xFE");
+  EXPECT_TRUE(Rows("select A0 from md").empty());
+  // Nothing was created by trying.
+  EXPECT_FALSE(port_->ConnectAccount("nosuchaccount"));
+}
+
+TEST_F(PortConnectionTest, BadAccountNamesNeverReachTheStore) {
+  ASSERT_TRUE(port_->ConnectAccount("dm"));
+  for (const char* bad : {"../dm", "a/b", "a'b", "dm; drop table users", "a b", ""}) {
+    EXPECT_FALSE(port_->ConnectAccount(bad)) << bad;
+    EXPECT_EQ(port_->ErrorDetail().rfind("[909] ", 0), 0u) << port_->ErrorDetail();
+    EXPECT_EQ(port_->Account(), "dm");
+  }
+  EXPECT_FALSE(port_->ConnectAccount(std::string("d\0m", 3)));
+  EXPECT_EQ(Rows("select A0 from users where A0 = 'tester'").size(), 1u);
+  if (Embedded()) {
+    EXPECT_FALSE(std::filesystem::exists(std::filesystem::path(home_.home()) / "JetMDB" / ".." / "dm.db"));
+  }
+}
+
+TEST_F(PortConnectionTest, AccountWithoutCatalog) {
+  if (!Embedded()) GTEST_SKIP() << "accounts without md are made on the embedded store";
+  SqliteDriver::CreateAccount(home_.home(), "bare");
+  ASSERT_TRUE(port_->ConnectAccount("BARE")) << port_->ErrorDetail();
+  EXPECT_FALSE(port_->CatalogOpen());
+  EXPECT_EQ(port_->TableList(), "\xFE");
+  EXPECT_EQ(port_->Account(), "BARE");
+}
+
+TEST_F(PortConnectionTest, RsOOpenDropsOneTrailingSemicolon) {
+  ASSERT_TRUE(port_->ConnectAccount("dm"));
+  std::shared_ptr<Recordset> rs;
+  ASSERT_TRUE(port_->RsOOpen("select A0 from users where A0 = 'tester';", rs))
+      << port_->ErrorDetail();
+  EXPECT_EQ(rs->Source(), "select A0 from users where A0 = 'tester'");
+  EXPECT_FALSE(rs->AtEOF());
+  EXPECT_TRUE(port_->RsOOpen("select A0 from users", rs));
+  EXPECT_FALSE(port_->RsOOpen("select nothing from nowhere;", rs));
+  EXPECT_EQ(port_->ErrorDetail().front(), '[');
+  EXPECT_FALSE(rs->IsOpen());
+}
+
+TEST_F(PortConnectionTest, RecordSetsWalkNullsFindAndGetString) {
+  ASSERT_TRUE(port_->ConnectAccount(home_.account()));
+  ASSERT_TRUE(port_->Connection());
+  port_->Connection()->Execute(
+      FileTableSql(home_.dataStore(), TableTemplate::kDictionary, "cust"));
+  for (const char* key : {"c", "a", "b"}) {
+    const DbValue row[] = {std::string(key), key == std::string("b") ? DbValue() : DbValue("x")};
+    port_->Connection()->Execute("insert into cust_dict (A0, A1) values (?, ?)", row);
+  }
+  std::shared_ptr<Recordset> rs;
+  ASSERT_TRUE(port_->RsOOpen("select A0, A1 from cust_dict order by A0", rs));
+  EXPECT_FALSE(rs->AtBOF());
+  EXPECT_EQ(*rs->Value("a0"), "a");
+  rs->Find("A0 = 'b'");
+  ASSERT_FALSE(rs->AtEOF());
+  EXPECT_EQ(*rs->Value(0), "b");
+  rs->Find("A0 = 'zz'");
+  EXPECT_TRUE(rs->AtEOF());
+  rs->MoveFirst();
+  EXPECT_EQ(rs->GetString("|", ";", "NULL"), "a|x;b|NULL;c|x;");
+  EXPECT_TRUE(rs->AtEOF());
+  EXPECT_THROW(rs->Value(0), VbError);
+
+  ASSERT_TRUE(port_->RsOOpen("select A0, A1 from cust_dict where A0 = 'B'", rs));
+  ASSERT_FALSE(rs->AtEOF());  // keys compare without regard to case
+  EXPECT_TRUE(rs->FieldValue(1).IsNull());
+  EXPECT_EQ(rs->FieldValue(0).ToString(), "b");
+}
+
+TEST_F(PortConnectionTest, JetQRefReadsAnotherEmbeddedAccount) {
+  if (!Embedded()) GTEST_SKIP() << "JetQRef reaches embedded accounts";
+  ASSERT_TRUE(port_->ConnectAccount(home_.account()));
+  std::shared_ptr<Recordset> rs;
+  EXPECT_EQ(port_->JetQRef("dm", "users", "select A8 from users where A0 = 'tester'", rs), "");
+  ASSERT_FALSE(rs->AtEOF());
+  EXPECT_EQ(*rs->Value(0), "3");
+  EXPECT_EQ(port_->Account(), home_.account());
+  EXPECT_THROW(port_->JetQRef("nosuch", "t", "select 1", rs), VbError);
+}
+
+TEST_F(PortConnectionTest, AnUnknownDataStoreMakesNoConnection) {
+  if (!Embedded()) GTEST_SKIP();
+  std::ofstream(std::filesystem::path(home_.home()) / "OrvikEngine.ini") << "[Global]\nDataStore=ORACLE\n";
+  auto port = Port::Create(home_.home());
+  EXPECT_TRUE(port->ConnectAccount("dm"));
+  EXPECT_EQ(port->Account(), "dm");
+  EXPECT_FALSE(port->Connection());
+  std::shared_ptr<Recordset> rs;
+  EXPECT_FALSE(port->RsOOpen("select 1", rs));
+  EXPECT_EQ(port->ErrorDetail().rfind("[3704] ", 0), 0u);
+}
+
+}  // namespace
+}  // namespace orvik

@@ -1,0 +1,551 @@
+#include "mariadb_driver.h"
+
+#include <errmsg.h>
+#include <mysql.h>
+#include <mysqld_error.h>
+
+#include <algorithm>
+#include <charconv>
+#include <cstring>
+#include <mutex>
+#include <optional>
+#include <utility>
+
+#include "vb_error.h"
+
+namespace orvik {
+
+namespace mariadb_internal {
+
+// The client handle. Cursors hold it weakly: once the driver lets go of it (Close, a new
+// Connect, the driver's end) the handle is closed, which detaches the cursors' statements
+// so that they fail instead of touching a freed connection.
+struct Connection {
+  MYSQL* mysql = nullptr;
+
+  Connection() = default;
+  Connection(const Connection&) = delete;
+  Connection& operator=(const Connection&) = delete;
+  ~Connection() {
+    if (mysql != nullptr) mysql_close(mysql);
+  }
+};
+
+}  // namespace mariadb_internal
+
+namespace {
+
+using mariadb_internal::Connection;
+
+// Rows the server sends per fetch round trip of a cursor.
+constexpr unsigned long kPrefetchRows = 256;
+// Bytes bound per column of a cursor; longer values are fetched again at their full size.
+constexpr unsigned long kColumnBuffer = 256;
+constexpr unsigned int kConnectTimeoutSeconds = 30;
+
+void InitLibrary() {
+  // mysql_init would do this too, but not safely when two threads connect at once.
+  static const bool ok = mysql_library_init(0, nullptr, nullptr) == 0;
+  if (!ok) throw VbError(dberr::kUnspecified, "The MariaDB client library failed to start");
+}
+
+bool IsClientError(unsigned int code) {
+  return (code >= CR_MIN_ERROR && code <= CR_MAX_ERROR) || (code >= 5000 && code <= 5999);
+}
+
+int ErrorNumber(unsigned int code, std::string_view sqlstate) {
+  switch (code) {
+    case ER_BAD_DB_ERROR:
+      return dberr::kNoSuchDatabase;
+    case ER_NO_SUCH_TABLE:
+      return dberr::kNoSuchTable;
+    case ER_DUP_ENTRY:
+      return dberr::kIntegrity;
+    case ER_ACCESS_DENIED_ERROR:
+    case ER_CON_COUNT_ERROR:
+    case ER_HOST_IS_BLOCKED:
+    case ER_HOST_NOT_PRIVILEGED:
+      return dberr::kUnspecified;
+    default:
+      break;
+  }
+  // Foreign keys, NOT NULL, CHECK constraints.
+  if (sqlstate.starts_with("23")) return dberr::kIntegrity;
+  // Failures of the client library itself: a lost connection, a server that went away.
+  if (IsClientError(code)) return dberr::kUnspecified;
+  return dberr::kErrorsInCommand;
+}
+
+std::string Description(unsigned int code, const char* message) {
+  if (message != nullptr && *message != '\0') return message;
+  return "MariaDB error " + std::to_string(code);
+}
+
+[[noreturn]] void Fail(MYSQL* mysql) {
+  unsigned int code = mysql_errno(mysql);
+  throw VbError(ErrorNumber(code, mysql_sqlstate(mysql)), Description(code, mysql_error(mysql)));
+}
+
+[[noreturn]] void Fail(MYSQL_STMT* stmt) {
+  unsigned int code = mysql_stmt_errno(stmt);
+  throw VbError(ErrorNumber(code, mysql_stmt_sqlstate(stmt)),
+                Description(code, mysql_stmt_error(stmt)));
+}
+
+struct StmtCloser {
+  void operator()(MYSQL_STMT* stmt) const { mysql_stmt_close(stmt); }
+};
+using StmtPtr = std::unique_ptr<MYSQL_STMT, StmtCloser>;
+
+struct ResultFreer {
+  void operator()(MYSQL_RES* result) const { mysql_free_result(result); }
+};
+using ResultPtr = std::unique_ptr<MYSQL_RES, ResultFreer>;
+
+StmtPtr NewStatement(MYSQL* mysql) {
+  StmtPtr stmt(mysql_stmt_init(mysql));
+  if (!stmt) Fail(mysql);
+  return stmt;
+}
+
+// The values of `params`, bound as text (the server converts them where a column wants a
+// number or a date) or as NULL. The binding points into `params`, which must outlive the
+// statement's execution.
+class ParamBinding {
+ public:
+  ParamBinding(MYSQL_STMT* stmt, std::span<const DbValue> params)
+      : binds_(params.size()), lengths_(params.size()) {
+    unsigned long wanted = mysql_stmt_param_count(stmt);
+    if (wanted != params.size()) {
+      throw VbError(dberr::kErrorsInCommand,
+                    "The statement has " + std::to_string(wanted) + " parameter(s) but " +
+                        std::to_string(params.size()) + " value(s) were given");
+    }
+    if (params.empty()) return;
+    for (std::size_t i = 0; i < params.size(); ++i) {
+      MYSQL_BIND& bind = binds_[i];
+      if (!params[i]) {
+        bind.buffer_type = MYSQL_TYPE_NULL;
+        continue;
+      }
+      const std::string& value = *params[i];
+      lengths_[i] = value.size();
+      bind.buffer_type = MYSQL_TYPE_STRING;
+      bind.buffer = const_cast<char*>(value.data());
+      bind.buffer_length = value.size();
+      bind.length = &lengths_[i];
+    }
+    if (mysql_stmt_bind_param(stmt, binds_.data())) Fail(stmt);
+  }
+
+ private:
+  std::vector<MYSQL_BIND> binds_;
+  std::vector<unsigned long> lengths_;
+};
+
+StmtPtr Prepare(MYSQL* mysql, std::string_view sql) {
+  StmtPtr stmt = NewStatement(mysql);
+  if (mysql_stmt_prepare(stmt.get(), sql.data(), sql.size())) Fail(stmt.get());
+  return stmt;
+}
+
+// Reads and drops the further results a statement may leave (a procedure's CALL does), so
+// that the connection takes the next statement.
+void DrainResults(MYSQL* mysql) {
+  for (;;) {
+    int rc = mysql_next_result(mysql);
+    if (rc < 0) return;
+    if (rc > 0) Fail(mysql);
+    if (mysql_field_count(mysql) > 0) {
+      ResultPtr rest(mysql_store_result(mysql));
+      if (!rest) Fail(mysql);
+    }
+  }
+}
+
+void DrainResults(MYSQL_STMT* stmt) {
+  while (mysql_stmt_more_results(stmt)) {
+    int rc = mysql_stmt_next_result(stmt);
+    if (rc < 0) return;
+    if (rc > 0) Fail(stmt);
+    if (mysql_stmt_field_count(stmt) > 0) {
+      if (mysql_stmt_store_result(stmt)) Fail(stmt);
+      mysql_stmt_free_result(stmt);
+    }
+  }
+}
+
+std::vector<std::string> ReadFieldNames(MYSQL_RES* metadata) {
+  std::vector<std::string> names;
+  unsigned int count = mysql_num_fields(metadata);
+  MYSQL_FIELD* fields = mysql_fetch_fields(metadata);
+  names.reserve(count);
+  for (unsigned int i = 0; i < count; ++i)
+    names.emplace_back(fields[i].name, fields[i].name_length);
+  return names;
+}
+
+// Rows already read whole into the client: what statements that cannot be prepared give.
+class StoredCursor : public Cursor {
+ public:
+  explicit StoredCursor(ResultPtr result)
+      : result_(std::move(result)), names_(ReadFieldNames(result_.get())), row_(names_.size()) {}
+
+  const std::vector<std::string>& FieldNames() const override { return names_; }
+  const std::vector<DbValue>& Row() const override { return row_; }
+
+  bool Next() override {
+    MYSQL_ROW row = mysql_fetch_row(result_.get());
+    if (row == nullptr) {
+      std::fill(row_.begin(), row_.end(), std::nullopt);
+      return false;
+    }
+    unsigned long* lengths = mysql_fetch_lengths(result_.get());
+    for (std::size_t i = 0; i < row_.size(); ++i) {
+      if (row[i] == nullptr) {
+        row_[i].reset();
+      } else {
+        row_[i].emplace(row[i], lengths[i]);
+      }
+    }
+    return true;
+  }
+
+ private:
+  ResultPtr result_;
+  std::vector<std::string> names_;
+  std::vector<DbValue> row_;
+};
+
+// Rows held in memory: none for a statement that returns nothing, or all of a result that
+// had to be read at once.
+class RowsCursor : public Cursor {
+ public:
+  RowsCursor() = default;
+  explicit RowsCursor(Cursor& source) : names_(source.FieldNames()) {
+    while (source.Next()) rows_.push_back(source.Row());
+  }
+
+  const std::vector<std::string>& FieldNames() const override { return names_; }
+  const std::vector<DbValue>& Row() const override { return row_; }
+  bool Next() override {
+    if (next_ >= rows_.size()) {
+      row_.assign(names_.size(), std::nullopt);
+      return false;
+    }
+    row_ = std::move(rows_[next_++]);
+    return true;
+  }
+
+ private:
+  std::vector<std::string> names_;
+  std::vector<std::vector<DbValue>> rows_;
+  std::size_t next_ = 0;
+  std::vector<DbValue> row_;
+};
+
+// The rows of an executed prepared statement, fetched through its server-side cursor (or,
+// where the server opened none, from the rows read into the client right after execution).
+class StatementCursor : public Cursor {
+ public:
+  StatementCursor(std::weak_ptr<Connection> connection, StmtPtr stmt, MYSQL_RES* metadata)
+      : connection_(std::move(connection)), stmt_(std::move(stmt)) {
+    names_ = ReadFieldNames(metadata);
+    std::size_t count = names_.size();
+    row_.resize(count);
+    binds_.resize(count);
+    lengths_.resize(count);
+    nulls_.resize(count);
+    errors_.resize(count);
+    buffer_.resize(count * kColumnBuffer);
+    for (std::size_t i = 0; i < count; ++i) {
+      MYSQL_BIND& bind = binds_[i];
+      bind.buffer_type = MYSQL_TYPE_STRING;
+      bind.buffer = buffer_.data() + i * kColumnBuffer;
+      bind.buffer_length = kColumnBuffer;
+      bind.length = &lengths_[i];
+      bind.is_null = &nulls_[i];
+      bind.error = &errors_[i];
+    }
+    if (mysql_stmt_bind_result(stmt_.get(), binds_.data())) Fail(stmt_.get());
+  }
+
+  const std::vector<std::string>& FieldNames() const override { return names_; }
+  const std::vector<DbValue>& Row() const override { return row_; }
+
+  bool Next() override {
+    if (!stmt_) return false;
+    if (connection_.expired()) {
+      throw VbError(dberr::kUnspecified, "The connection of this cursor is closed");
+    }
+    int rc = mysql_stmt_fetch(stmt_.get());
+    if (rc == MYSQL_NO_DATA) {
+      // Frees the server's cursor now rather than when the caller drops this object.
+      DrainResults(stmt_.get());
+      stmt_.reset();
+      std::fill(row_.begin(), row_.end(), std::nullopt);
+      return false;
+    }
+    if (rc != 0 && rc != MYSQL_DATA_TRUNCATED) Fail(stmt_.get());
+    for (std::size_t i = 0; i < row_.size(); ++i) {
+      if (nulls_[i]) {
+        row_[i].reset();
+      } else if (lengths_[i] <= kColumnBuffer) {
+        row_[i].emplace(buffer_.data() + i * kColumnBuffer, lengths_[i]);
+      } else {
+        row_[i] = FetchWhole(static_cast<unsigned int>(i), lengths_[i]);
+      }
+    }
+    return true;
+  }
+
+ private:
+  std::string FetchWhole(unsigned int column, unsigned long length) {
+    std::string value(length + 1, '\0');
+    unsigned long got = 0;
+    my_bool is_null = 0;
+    my_bool error = 0;
+    MYSQL_BIND bind;
+    std::memset(&bind, 0, sizeof bind);
+    bind.buffer_type = MYSQL_TYPE_STRING;
+    bind.buffer = value.data();
+    bind.buffer_length = value.size();
+    bind.length = &got;
+    bind.is_null = &is_null;
+    bind.error = &error;
+    if (mysql_stmt_fetch_column(stmt_.get(), &bind, column, 0)) Fail(stmt_.get());
+    value.resize(std::min<unsigned long>(got, length));
+    return value;
+  }
+
+  std::weak_ptr<Connection> connection_;
+  StmtPtr stmt_;
+  std::vector<std::string> names_;
+  std::vector<DbValue> row_;
+  std::vector<MYSQL_BIND> binds_;
+  std::vector<unsigned long> lengths_;
+  std::vector<my_bool> nulls_;
+  std::vector<my_bool> errors_;
+  std::vector<char> buffer_;
+};
+
+std::unique_ptr<Cursor> StoredQuery(MYSQL* mysql, std::string_view sql) {
+  if (mysql_real_query(mysql, sql.data(), sql.size())) Fail(mysql);
+  if (mysql_field_count(mysql) == 0) {
+    DrainResults(mysql);
+    return std::make_unique<RowsCursor>();
+  }
+  ResultPtr result(mysql_store_result(mysql));
+  if (!result) Fail(mysql);
+  DrainResults(mysql);
+  return std::make_unique<StoredCursor>(std::move(result));
+}
+
+unsigned int ParsePort(const std::string& text) {
+  if (text.empty()) return 0;  // the client library's default
+  unsigned int port = 0;
+  auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), port);
+  if (ec != std::errc() || end != text.data() + text.size() || port == 0 || port > 65535) {
+    throw VbError(dberr::kUnspecified, "Invalid port \"" + text + "\"");
+  }
+  return port;
+}
+
+// The client library takes C strings: a NUL inside would silently cut a password short.
+void CheckNoNul(const std::string& value, const char* what) {
+  if (value.find('\0') != std::string::npos) {
+    throw VbError(dberr::kUnspecified, std::string("The ") + what + " holds a NUL character");
+  }
+}
+
+}  // namespace
+
+MariaDbDriver::MariaDbDriver() = default;
+MariaDbDriver::~MariaDbDriver() = default;
+
+mariadb_internal::Connection& MariaDbDriver::Open() const {
+  if (!connection_) throw VbError(dberr::kUnspecified, "The connection is not open");
+  return *connection_;
+}
+
+void MariaDbDriver::Connect(const ConnectParams& params) {
+  CheckAccountName(params.account);
+  unsigned int port = ParsePort(params.port);
+  CheckNoNul(params.server, "server name");
+  CheckNoNul(params.socket, "socket path");
+  CheckNoNul(params.user, "user name");
+  CheckNoNul(params.password, "password");
+  InitLibrary();
+
+  auto connection = std::make_shared<Connection>();
+  MYSQL* mysql = connection->mysql = mysql_init(nullptr);
+  if (mysql == nullptr) throw VbError(dberr::kUnspecified, "Out of memory");
+
+  mysql_optionsv(mysql, MYSQL_SET_CHARSET_NAME, "latin1");
+  unsigned int timeout = kConnectTimeoutSeconds;
+  mysql_optionsv(mysql, MYSQL_OPT_CONNECT_TIMEOUT, &timeout);
+  my_bool reconnect = 0;
+  mysql_optionsv(mysql, MYSQL_OPT_RECONNECT, &reconnect);
+  // LOAD DATA LOCAL would let the server ask for any file this process can read.
+  unsigned int local_infile = 0;
+  mysql_optionsv(mysql, MYSQL_OPT_LOCAL_INFILE, &local_infile);
+
+  const char* host = nullptr;
+  const char* socket = nullptr;
+  unsigned int protocol = MYSQL_PROTOCOL_TCP;
+  if (!params.socket.empty()) {
+    host = "localhost";
+    socket = params.socket.c_str();
+    protocol = MYSQL_PROTOCOL_SOCKET;
+  } else if (params.pipes) {
+    host = "localhost";
+    protocol = MYSQL_PROTOCOL_SOCKET;
+  } else {
+    // TCP even for "localhost", which the library would otherwise take through the
+    // default socket and so ignore the port.
+    host = params.server.empty() ? "localhost" : params.server.c_str();
+  }
+  mysql_optionsv(mysql, MYSQL_OPT_PROTOCOL, &protocol);
+
+  if (mysql_real_connect(mysql, host, params.user.c_str(), params.password.c_str(),
+                         params.account.c_str(), port, socket, CLIENT_FOUND_ROWS) == nullptr) {
+    unsigned int code = mysql_errno(mysql);
+    int number = code == ER_BAD_DB_ERROR ? dberr::kNoSuchDatabase : dberr::kUnspecified;
+    throw VbError(number, Description(code, mysql_error(mysql)));
+  }
+  // Without strict mode, as the applications expect: an over-long value is cut to fit, a
+  // missing one takes the column's default.
+  static constexpr std::string_view kSqlMode = "SET SESSION sql_mode='NO_ENGINE_SUBSTITUTION'";
+  if (mysql_real_query(mysql, kSqlMode.data(), kSqlMode.size())) Fail(mysql);
+
+  connection_ = std::move(connection);
+  database_ = params.account;
+}
+
+bool MariaDbDriver::IsOpen() const { return connection_ != nullptr; }
+
+void MariaDbDriver::Close() {
+  connection_.reset();
+  database_.clear();
+}
+
+void MariaDbDriver::UseDatabase(const std::string& account) {
+  CheckAccountName(account);
+  MYSQL* mysql = Open().mysql;
+  if (mysql_select_db(mysql, account.c_str())) Fail(mysql);
+  database_ = account;
+}
+
+std::string MariaDbDriver::CurrentDatabase() const { return database_; }
+
+std::int64_t MariaDbDriver::Execute(std::string_view sql, std::span<const DbValue> params) {
+  MYSQL* mysql = Open().mysql;
+  if (params.empty()) {
+    if (mysql_real_query(mysql, sql.data(), sql.size())) Fail(mysql);
+    std::int64_t count = 0;
+    if (mysql_field_count(mysql) > 0) {
+      // Rows a statement returns would block the connection until read.
+      ResultPtr result(mysql_store_result(mysql));
+      if (!result) Fail(mysql);
+      count = static_cast<std::int64_t>(mysql_num_rows(result.get()));
+    } else {
+      count = static_cast<std::int64_t>(mysql_affected_rows(mysql));
+    }
+    DrainResults(mysql);
+    return count;
+  }
+
+  StmtPtr stmt = Prepare(mysql, sql);
+  ParamBinding binding(stmt.get(), params);
+  if (mysql_stmt_execute(stmt.get())) Fail(stmt.get());
+  std::int64_t count = 0;
+  if (mysql_stmt_field_count(stmt.get()) > 0) {
+    if (mysql_stmt_store_result(stmt.get())) Fail(stmt.get());
+    count = static_cast<std::int64_t>(mysql_stmt_num_rows(stmt.get()));
+    mysql_stmt_free_result(stmt.get());
+  } else {
+    count = static_cast<std::int64_t>(mysql_stmt_affected_rows(stmt.get()));
+  }
+  DrainResults(stmt.get());
+  return count;
+}
+
+std::unique_ptr<Cursor> MariaDbDriver::Query(std::string_view sql,
+                                             std::span<const DbValue> params) {
+  MYSQL* mysql = Open().mysql;
+  StmtPtr stmt = NewStatement(mysql);
+  if (mysql_stmt_prepare(stmt.get(), sql.data(), sql.size())) {
+    // Statements the server cannot prepare are administrative ones with small results.
+    if (mysql_stmt_errno(stmt.get()) == ER_UNSUPPORTED_PS && params.empty()) {
+      stmt.reset();
+      return StoredQuery(mysql, sql);
+    }
+    Fail(stmt.get());
+  }
+
+  unsigned long cursor_type = CURSOR_TYPE_READ_ONLY;
+  unsigned long prefetch = kPrefetchRows;
+  if (mysql_stmt_attr_set(stmt.get(), STMT_ATTR_CURSOR_TYPE, &cursor_type) ||
+      mysql_stmt_attr_set(stmt.get(), STMT_ATTR_PREFETCH_ROWS, &prefetch)) {
+    Fail(stmt.get());
+  }
+  ParamBinding binding(stmt.get(), params);
+  if (mysql_stmt_execute(stmt.get())) Fail(stmt.get());
+
+  ResultPtr metadata(mysql_stmt_result_metadata(stmt.get()));
+  if (!metadata) {
+    if (mysql_stmt_errno(stmt.get()) != 0) Fail(stmt.get());
+    DrainResults(stmt.get());
+    return std::make_unique<RowsCursor>();
+  }
+  // The server opens cursors for plain SELECTs only; other statements (SHOW, CALL) send
+  // their rows at once, which must be read before the connection takes anything else.
+  unsigned int status = 0;
+  mariadb_get_infov(mysql, MARIADB_CONNECTION_SERVER_STATUS, &status);
+  bool more_results = false;
+  if ((status & SERVER_STATUS_CURSOR_EXISTS) == 0) {
+    if (mysql_stmt_store_result(stmt.get())) Fail(stmt.get());
+    more_results = mysql_stmt_more_results(stmt.get());
+  }
+  auto cursor = std::make_unique<StatementCursor>(connection_, std::move(stmt), metadata.get());
+  if (!more_results) return cursor;
+  // A procedure's rows come with further results behind them, which hold the connection
+  // until read; reading its rows to the end reads those too.
+  return std::make_unique<RowsCursor>(*cursor);
+}
+
+std::vector<TableInfo> MariaDbDriver::ListTables() {
+  std::unique_ptr<Cursor> rows = StoredQuery(Open().mysql, "SHOW FULL TABLES");
+  std::vector<TableInfo> tables;
+  while (rows->Next()) {
+    const std::vector<DbValue>& row = rows->Row();
+    if (row.size() < 2 || !row[0]) continue;
+    std::string type = row[1].value_or("");
+    if (type == "BASE TABLE") {
+      type = "TABLE";
+    } else if (type == "SYSTEM VIEW") {
+      type = "SYSTEM TABLE";
+    }
+    tables.push_back({*row[0], std::move(type)});
+  }
+  return tables;
+}
+
+std::vector<ColumnInfo> MariaDbDriver::ListColumns(const std::string& table) {
+  CheckFileName(table);
+  std::unique_ptr<Cursor> rows = StoredQuery(Open().mysql, "SHOW COLUMNS FROM `" + table + "`");
+  std::vector<ColumnInfo> columns;
+  while (rows->Next()) {
+    const std::vector<DbValue>& row = rows->Row();
+    if (row.size() < 2 || !row[0]) continue;
+    columns.push_back({*row[0], row[1].value_or("")});
+  }
+  return columns;
+}
+
+std::int64_t MariaDbDriver::ConnectionId() {
+  if (!connection_) return 0;
+  return static_cast<std::int64_t>(mysql_thread_id(connection_->mysql));
+}
+
+}  // namespace orvik

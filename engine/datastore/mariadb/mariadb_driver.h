@@ -1,0 +1,64 @@
+// The MariaDB/MySQL datastore, over MariaDB Connector/C.
+//
+// The connection speaks latin1, so the system's bytes reach the server's latin1 columns
+// unchanged (and are converted by the server for columns of other character sets), and
+// runs without strict mode. Rows of a query come through a read-only server-side cursor a
+// few hundred at a time, so a cursor may stay open while other statements run on the same
+// connection.
+
+#ifndef ORVIK_ENGINE_DATASTORE_MARIADB_MARIADB_DRIVER_H_
+#define ORVIK_ENGINE_DATASTORE_MARIADB_MARIADB_DRIVER_H_
+
+#include <cstdint>
+#include <memory>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "driver.h"
+
+namespace orvik {
+
+namespace mariadb_internal {
+struct Connection;
+}  // namespace mariadb_internal
+
+class MariaDbDriver : public Driver {
+ public:
+  MariaDbDriver();
+  ~MariaDbDriver() override;
+  MariaDbDriver(const MariaDbDriver&) = delete;
+  MariaDbDriver& operator=(const MariaDbDriver&) = delete;
+
+  std::string Kind() const override { return "MYSQL"; }
+
+  // Reaches params.socket when it is set; otherwise params.server:params.port over TCP, or
+  // the server's default local socket when params.pipes is set and no server is named. A
+  // connection already open is replaced only once the new one is made.
+  void Connect(const ConnectParams& params) override;
+  bool IsOpen() const override;
+  // Closes the connection. Cursors still open fail from then on.
+  void Close();
+  void UseDatabase(const std::string& account) override;
+  std::string CurrentDatabase() const override;
+
+  std::int64_t Execute(std::string_view sql, std::span<const DbValue> params = {}) override;
+  std::unique_ptr<Cursor> Query(std::string_view sql,
+                                std::span<const DbValue> params = {}) override;
+
+  std::vector<TableInfo> ListTables() override;
+  std::vector<ColumnInfo> ListColumns(const std::string& table) override;
+
+  std::int64_t ConnectionId() override;
+
+ private:
+  mariadb_internal::Connection& Open() const;
+
+  std::shared_ptr<mariadb_internal::Connection> connection_;
+  std::string database_;
+};
+
+}  // namespace orvik
+
+#endif  // ORVIK_ENGINE_DATASTORE_MARIADB_MARIADB_DRIVER_H_

@@ -2,6 +2,7 @@
 
 #include <mutex>
 
+#include "mariadb_driver.h"
 #include "sqlite_driver.h"
 
 namespace orvik {
@@ -12,6 +13,7 @@ DriverFactory gFactory;
 
 std::unique_ptr<Driver> BuiltIn(std::string_view dataStore) {
   if (dataStore == "JET") return std::make_unique<SqliteDriver>();
+  if (dataStore == "MYSQL") return std::make_unique<MariaDbDriver>();
   return nullptr;
 }
 

@@ -37,6 +37,20 @@ void WriteDefaultSettings(const std::string& path, const std::string& dataStore)
   if (!ok) throw VbError(vberr::kPermissionDenied, "Cannot write " + path + ": " + error);
 }
 
+// Creates something unless it is there. Another set-up may create it at the same moment
+// (tests run in parallel against one server): a failed create that finds it there after
+// all is not an error.
+bool CreateUnlessPresent(const std::function<bool()>& present, const std::function<void()>& create) {
+  if (present()) return false;
+  try {
+    create();
+  } catch (...) {
+    if (!present()) throw;
+    return false;
+  }
+  return true;
+}
+
 bool HasTable(Driver& driver, std::string_view name) {
   for (const TableInfo& t : driver.ListTables()) {
     if (EqualsNoCase(t.name, name)) return true;
@@ -55,9 +69,9 @@ void CompleteTables(Driver& driver, const std::string& dataStore, const std::str
     tables.push_back({"md", FileTableSql(dataStore, TableTemplate::kMasterDictionary, "md")});
   }
   for (const SystemTable& t : tables) {
-    if (HasTable(driver, t.name)) continue;
-    driver.Execute(t.createSql);
-    report("created table " + account + "." + t.name);
+    if (CreateUnlessPresent([&] { return HasTable(driver, t.name); },
+                            [&] { driver.Execute(t.createSql); }))
+      report("created table " + account + "." + t.name);
   }
 }
 
@@ -99,11 +113,14 @@ std::shared_ptr<Driver> OpenAccount(const SetupOptions& o, const EngineSettings&
                                     const Report& report) {
   CheckAccountName(account);
   if (s.dataStore == "MYSQL" || s.dataStore == "MSSQL") {
-    if (!ServerDatabaseExists(*admin, s.dataStore, account)) {
-      admin->Execute(s.dataStore == "MYSQL" ? "CREATE DATABASE " + account + " CHARACTER SET latin1"
-                                            : "CREATE DATABASE " + account);
+    if (CreateUnlessPresent([&] { return ServerDatabaseExists(*admin, s.dataStore, account); },
+                            [&] {
+                              admin->Execute(s.dataStore == "MYSQL"
+                                                 ? "CREATE DATABASE " + account +
+                                                       " CHARACTER SET latin1"
+                                                 : "CREATE DATABASE " + account);
+                            }))
       report("created account " + account);
-    }
     admin->UseDatabase(account);
     return nullptr;  // the administrator's connection serves
   }
@@ -123,27 +140,28 @@ void CreateServerLogin(Driver& admin, const SetupOptions& o, const std::string& 
                        const Report& report) {
   const std::string user = LowerCase(o.user);
   const std::string password = EscapeSqlText(dataStore, LowerCase(o.password));
-  if (dataStore == "MYSQL") {
-    const DbValue param = user;
-    auto found = admin.Query("SELECT User FROM mysql.user WHERE User = ?",
+  const DbValue param = user;
+  const auto present = [&] {
+    auto found = admin.Query(dataStore == "MYSQL"
+                                 ? "SELECT User FROM mysql.user WHERE User = ?"
+                                 : "SELECT name FROM sys.server_principals WHERE name = ?",
                              std::span<const DbValue>(&param, 1));
-    if (found->Next()) return;
-    found.reset();
-    for (const char* host : {"localhost", "%"}) {
-      const std::string who = "'" + user + "'@'" + host + "'";
-      admin.Execute("CREATE USER " + who + " IDENTIFIED BY '" + password + "'");
-      admin.Execute("GRANT ALL PRIVILEGES ON *.* TO " + who);
+    return found->Next();
+  };
+  const auto create = [&] {
+    if (dataStore == "MYSQL") {
+      for (const char* host : {"localhost", "%"}) {
+        const std::string who = "'" + user + "'@'" + host + "'";
+        admin.Execute("CREATE USER IF NOT EXISTS " + who + " IDENTIFIED BY '" + password + "'");
+        admin.Execute("GRANT ALL PRIVILEGES ON *.* TO " + who);
+      }
+    } else {
+      admin.Execute("CREATE LOGIN [" + user + "] WITH PASSWORD = '" + password +
+                    "', CHECK_POLICY = OFF");
+      admin.Execute("ALTER SERVER ROLE sysadmin ADD MEMBER [" + user + "]");
     }
-  } else {
-    const DbValue param = user;
-    auto found = admin.Query("SELECT name FROM sys.server_principals WHERE name = ?",
-                             std::span<const DbValue>(&param, 1));
-    if (found->Next()) return;
-    found.reset();
-    admin.Execute("CREATE LOGIN [" + user + "] WITH PASSWORD = '" + password +
-                  "', CHECK_POLICY = OFF");
-    admin.Execute("ALTER SERVER ROLE sysadmin ADD MEMBER [" + user + "]");
-  }
+  };
+  if (!CreateUnlessPresent(present, create)) return;
   report("created login " + user + " on the server");
 }
 
@@ -196,15 +214,15 @@ bool RunSetup(const SetupOptions& o, const Report& report, std::string* error) {
         admin->UseDatabase(std::string(kSystemAccount));
       }
       const DbValue name = LowerCase(o.user);
-      auto existing =
-          dm.Query("SELECT A0 FROM users WHERE A0 = ?", std::span<const DbValue>(&name, 1));
-      const bool known = existing->Next();
-      existing.reset();
-      if (!known) {
-        const DbValue row[] = {name, LowerCase(o.password), std::to_string(o.privilege)};
-        dm.Execute("INSERT INTO users (A0, A7, A8) VALUES (?, ?, ?)", row);
+      const auto known = [&] {
+        auto row = dm.Query("SELECT A0 FROM users WHERE A0 = ?", std::span<const DbValue>(&name, 1));
+        return row->Next();
+      };
+      const DbValue row[] = {name, LowerCase(o.password), std::to_string(o.privilege)};
+      if (CreateUnlessPresent(known, [&] {
+            dm.Execute("INSERT INTO users (A0, A7, A8) VALUES (?, ?, ?)", row);
+          }))
         report("created user " + *name + " with privilege " + std::to_string(o.privilege));
-      }
     }
     for (const std::string& account : o.accounts) {
       const std::shared_ptr<Driver> own = OpenAccount(o, settings, admin.get(), account, report);

@@ -15,6 +15,10 @@
 #include "ini_file.h"
 #include "setup.h"
 
+#ifdef ORVIK_TEST_MARIADB
+#include "mariadb/tests/mariadb_test_server.h"
+#endif
+
 namespace orvik::test_support {
 
 inline constexpr const char* kTestUser = "tester";
@@ -58,7 +62,17 @@ class DatastoreHome {
   std::string account_;
 };
 
-#ifndef ORVIK_TEST_MARIADB
+#ifdef ORVIK_TEST_MARIADB
+inline void DatastoreHome::ConfigureServer(SetupOptions& o) {
+  const mariadb_test::ServerInfo server = mariadb_test::LoadServerInfo();
+  IniFile ini((home_ / "OrvikEngine.ini").string());
+  ini.Write("Global", "DataStore", "MYSQL");
+  ini.Write("MySQL", "Server", server.host);
+  ini.Write("MySQL", "Port", server.port);
+  o.adminUser = server.user;
+  o.adminPassword = server.password;
+}
+#else
 inline void DatastoreHome::ConfigureServer(SetupOptions&) {
   ADD_FAILURE() << "this test program has no database server";
 }

@@ -185,3 +185,34 @@ TEST_F(PortConnectionTest, AnUnknownDataStoreMakesNoConnection) {
 
 }  // namespace
 }  // namespace orvik
+
+namespace orvik {
+namespace {
+
+TEST_F(PortConnectionTest, ScriptsWalkARecordSetByName) {
+  ASSERT_TRUE(port_->ConnectAccount("dm"));
+  std::shared_ptr<Recordset> rs;
+  ASSERT_TRUE(port_->RsOOpen("select A0, A8 from users where A0 = 'tester'", rs));
+  Dispatch& d = *rs;
+  EXPECT_FALSE(d.Get("EOF").ToBoolean());
+  Variant byName[] = {Variant("a8")};
+  EXPECT_EQ(d.Call("Fields", byName).ObjectRef()->Get("Value").ToString(), "3");
+  Variant byPosition[] = {Variant(0)};
+  const Variant field = d.Call("Fields", byPosition);
+  EXPECT_EQ(field.ObjectRef()->Get("Name").ToString(), "A0");
+  EXPECT_EQ(d.Get("Fields").ObjectRef()->Get("Count").ToLong(), 2);
+  d.Call("MoveNext", {});
+  EXPECT_TRUE(d.Get("eof").ToBoolean());
+  // A field object read after the end says so rather than showing stale data.
+  EXPECT_THROW(field.ObjectRef()->Get("Value"), VbError);
+  Variant missing[] = {Variant("nope")};
+  try {
+    d.Call("Fields", missing);
+    FAIL();
+  } catch (const VbError& e) {
+    EXPECT_EQ(e.number(), rserr::kItemNotFound);
+  }
+}
+
+}  // namespace
+}  // namespace orvik

@@ -1,0 +1,228 @@
+#include "recording_driver.h"
+
+#include <gtest/gtest.h>
+
+#include <stdexcept>
+
+#include "vb_error.h"
+
+namespace orvik {
+namespace {
+
+class RecordingDriverTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ConnectParams params;
+    params.account = "SALES";
+    driver_.Connect(params);
+    driver_.ClearCalls();
+  }
+
+  // The number of a VbError thrown by `call`, or 0 when it did not throw one.
+  template <typename F>
+  static int ErrorNumber(F call, std::string* description = nullptr) {
+    try {
+      call();
+    } catch (const VbError& e) {
+      if (description != nullptr) *description = e.description();
+      return e.number();
+    }
+    return 0;
+  }
+
+  RecordingDriver driver_{"MSSQL"};
+};
+
+TEST(RecordingDriverConnect, RecordsTheParametersAsGivenAndOpens) {
+  RecordingDriver driver("MSSQL");
+  EXPECT_EQ(driver.Kind(), "MSSQL");
+  EXPECT_EQ(RecordingDriver().Kind(), "RECORDING");
+  EXPECT_FALSE(driver.IsOpen());
+
+  ConnectParams params;
+  params.account = "SALES";
+  params.server = "127.0.0.1";
+  params.user = "sa";
+  params.password = "p;w}d=\"x\xFE";
+  driver.Connect(params);
+
+  EXPECT_TRUE(driver.IsOpen());
+  EXPECT_EQ(driver.CurrentDatabase(), "SALES");
+  ASSERT_EQ(driver.Calls().size(), 1u);
+  const RecordedCall& call = driver.Calls()[0];
+  EXPECT_EQ(call.kind, "Connect");
+  EXPECT_EQ(call.text, "SALES");
+  EXPECT_EQ(call.connect.user, "sa");
+  EXPECT_EQ(call.connect.password, "p;w}d=\"x\xFE");
+  EXPECT_EQ(call.connect.server, "127.0.0.1");
+}
+
+TEST(RecordingDriverConnect, ScriptedFailureLeavesItClosed) {
+  RecordingDriver driver;
+  driver.Queue(Answer::Error(dberr::kNoSuchDatabase, "Cannot open database", "Connect"));
+  ConnectParams params;
+  params.account = "NOPE";
+  try {
+    driver.Connect(params);
+    FAIL() << "Connect succeeded";
+  } catch (const VbError& e) {
+    EXPECT_EQ(e.number(), dberr::kNoSuchDatabase);
+    EXPECT_EQ(e.description(), "Cannot open database");
+  }
+  EXPECT_FALSE(driver.IsOpen());
+  EXPECT_EQ(driver.CurrentDatabase(), "");
+  ASSERT_EQ(driver.Calls().size(), 1u);  // the attempt is recorded
+  EXPECT_THROW(driver.Execute("DELETE FROM T"), VbError);
+}
+
+TEST(RecordingDriverConnect, BadAccountNamesAreRefusedAndNotRecorded) {
+  RecordingDriver driver;
+  ConnectParams params;
+  params.account = "x'; DROP DATABASE y";
+  try {
+    driver.Connect(params);
+    FAIL() << "Connect accepted a bad name";
+  } catch (const VbError& e) {
+    EXPECT_EQ(e.number(), dberr::kBadName);
+  }
+  EXPECT_TRUE(driver.Calls().empty());
+  EXPECT_FALSE(driver.IsOpen());
+}
+
+TEST_F(RecordingDriverTest, RecordsEveryCallInOrderWithParameters) {
+  const std::vector<DbValue> params = {std::string("A\xFD"
+                                                   "B"),
+                                       std::nullopt, std::string()};
+  driver_.Execute("UPDATE T SET X = ? WHERE K = ? OR K = ?", params);
+  driver_.Query("SELECT * FROM T");
+  driver_.UseDatabase("OTHER");
+  driver_.ListTables();
+  driver_.ListColumns("T");
+
+  const auto& calls = driver_.Calls();
+  ASSERT_EQ(calls.size(), 5u);
+  EXPECT_EQ(calls[0].kind, "Execute");
+  EXPECT_EQ(calls[0].text, "UPDATE T SET X = ? WHERE K = ? OR K = ?");
+  EXPECT_EQ(calls[0].params, params);
+  EXPECT_EQ(calls[1].kind, "Query");
+  EXPECT_TRUE(calls[1].params.empty());
+  EXPECT_EQ(calls[2].kind, "UseDatabase");
+  EXPECT_EQ(calls[2].text, "OTHER");
+  EXPECT_EQ(calls[3].kind, "ListTables");
+  EXPECT_EQ(calls[4].kind, "ListColumns");
+  EXPECT_EQ(calls[4].text, "T");
+  EXPECT_EQ(
+      driver_.Statements(),
+      (std::vector<std::string>{"UPDATE T SET X = ? WHERE K = ? OR K = ?", "SELECT * FROM T"}));
+  EXPECT_EQ(driver_.CurrentDatabase(), "OTHER");
+}
+
+TEST_F(RecordingDriverTest, UnscriptedCallsSucceedWithNothing) {
+  EXPECT_EQ(driver_.Execute("DELETE FROM T"), 0);
+  auto cursor = driver_.Query("SELECT * FROM T");
+  EXPECT_TRUE(cursor->FieldNames().empty());
+  EXPECT_FALSE(cursor->Next());
+  EXPECT_TRUE(driver_.ListTables().empty());
+  EXPECT_TRUE(driver_.ListColumns("T").empty());
+}
+
+TEST_F(RecordingDriverTest, NextCallAnswersAreUsedOnceInQueueOrderByKind) {
+  driver_.Queue(Answer::Result({"K", "V"}, {{std::string("1"), std::nullopt}}));
+  driver_.Queue(Answer::RowCount(3));
+  driver_.Queue(Answer::RowCount(7));
+
+  // The query answer is skipped by Execute: it does not fit.
+  EXPECT_EQ(driver_.Execute("UPDATE T SET V = 1"), 3);
+  EXPECT_EQ(driver_.Execute("UPDATE T SET V = 2"), 7);
+  EXPECT_EQ(driver_.Execute("UPDATE T SET V = 3"), 0);
+
+  auto cursor = driver_.Query("SELECT K, V FROM T");
+  EXPECT_EQ(cursor->FieldNames(), (std::vector<std::string>{"K", "V"}));
+  ASSERT_TRUE(cursor->Next());
+  EXPECT_EQ(cursor->Row(), (std::vector<DbValue>{std::string("1"), std::nullopt}));
+  EXPECT_FALSE(cursor->Next());
+  EXPECT_EQ(driver_.PendingAnswers(), 0u);
+
+  EXPECT_TRUE(driver_.Query("SELECT K, V FROM T")->FieldNames().empty());
+}
+
+TEST_F(RecordingDriverTest, TextRulesWinOverNextCallAnswers) {
+  driver_.Queue(Answer::Result({"N"}, {{std::string("next")}}));
+  driver_.Queue(Answer::Result({"N"}, {{std::string("customers")}}),
+                CallMatch::Contains("FROM CUSTOMERS"));
+  driver_.Queue(Answer::RowCount(42), CallMatch::Prefix("DELETE"));
+
+  auto first = driver_.Query("SELECT N FROM CUSTOMERS WHERE 1 = 1");
+  ASSERT_TRUE(first->Next());
+  EXPECT_EQ(first->Row()[0], "customers");
+
+  auto second = driver_.Query("SELECT N FROM CUSTOMERS");
+  ASSERT_TRUE(second->Next());
+  EXPECT_EQ(second->Row()[0], "next");
+
+  // A prefix rule does not fire on text that merely contains it.
+  EXPECT_EQ(driver_.Execute("UPDATE T SET X = 'DELETE'"), 0);
+  EXPECT_EQ(driver_.Execute("DELETE FROM T"), 42);
+}
+
+TEST_F(RecordingDriverTest, ScriptedErrorsAreThrownAndStillRecorded) {
+  driver_.Queue(Answer::Error(dberr::kNoSuchTable, "Invalid object name 'T'."),
+                CallMatch::Contains("FROM T"));
+  driver_.Queue(Answer::Error(dberr::kIntegrity, "Duplicate key", "Execute"));
+
+  std::string description;
+  EXPECT_EQ(ErrorNumber([&] { driver_.Query("SELECT * FROM U"); }), 0);
+  EXPECT_EQ(ErrorNumber([&] { driver_.Query("SELECT * FROM T"); }, &description),
+            dberr::kNoSuchTable);
+  EXPECT_EQ(description, "Invalid object name 'T'.");
+  // The error kept for Execute is not taken by a query.
+  EXPECT_EQ(ErrorNumber([&] { driver_.Query("SELECT 1"); }), 0);
+  EXPECT_EQ(ErrorNumber([&] { driver_.Execute("INSERT INTO U VALUES (1)"); }), dberr::kIntegrity);
+  EXPECT_EQ(driver_.Calls().size(), 4u);
+}
+
+TEST_F(RecordingDriverTest, FailedUseDatabaseKeepsTheDatabase) {
+  driver_.Queue(Answer::Error(dberr::kNoSuchDatabase, "Database 'NOPE' does not exist."),
+                CallMatch::Prefix("NOPE"));
+  EXPECT_EQ(ErrorNumber([&] { driver_.UseDatabase("NOPE"); }), dberr::kNoSuchDatabase);
+  EXPECT_EQ(driver_.CurrentDatabase(), "SALES");
+  EXPECT_EQ(ErrorNumber([&] { driver_.UseDatabase("bad name"); }), dberr::kBadName);
+  EXPECT_EQ(ErrorNumber([&] { driver_.ListColumns("../T"); }), dberr::kBadName);
+  EXPECT_EQ(driver_.Calls().size(), 1u);
+}
+
+TEST_F(RecordingDriverTest, TablesAndColumnsAreScripted) {
+  driver_.Queue(Answer::Columns({{"K", "varchar(25)"}}), CallMatch::Prefix("T1"));
+  driver_.Queue(Answer::Tables({{"T1", "TABLE"}, {"V1", "VIEW"}}));
+  const auto tables = driver_.ListTables();
+  ASSERT_EQ(tables.size(), 2u);
+  EXPECT_EQ(tables[1].name, "V1");
+  EXPECT_EQ(tables[1].type, "VIEW");
+  EXPECT_TRUE(driver_.ListColumns("T2").empty());
+  const auto columns = driver_.ListColumns("T1");
+  ASSERT_EQ(columns.size(), 1u);
+  EXPECT_EQ(columns[0].type, "varchar(25)");
+}
+
+TEST(RecordingDriverScript, RowsMustMatchTheFields) {
+  EXPECT_THROW(Answer::Result({"A", "B"}, {{std::string("1")}}), std::invalid_argument);
+}
+
+TEST(RecordingDriverScript, CursorOutlivesTheDriver) {
+  std::unique_ptr<Cursor> cursor;
+  {
+    RecordingDriver driver;
+    ConnectParams params;
+    params.account = "A";
+    driver.Connect(params);
+    driver.Queue(Answer::Result({"X"}, {{std::string("1")}, {std::string("2")}}));
+    cursor = driver.Query("SELECT X FROM T");
+  }
+  ASSERT_TRUE(cursor->Next());
+  ASSERT_TRUE(cursor->Next());
+  EXPECT_EQ(cursor->Row()[0], "2");
+  EXPECT_FALSE(cursor->Next());
+}
+
+}  // namespace
+}  // namespace orvik

@@ -3,6 +3,7 @@
 #include <mutex>
 
 #include "mariadb_driver.h"
+#include "odbc_driver.h"
 #include "sqlite_driver.h"
 
 namespace orvik {
@@ -14,6 +15,7 @@ DriverFactory gFactory;
 std::unique_ptr<Driver> BuiltIn(std::string_view dataStore) {
   if (dataStore == "JET") return std::make_unique<SqliteDriver>();
   if (dataStore == "MYSQL") return std::make_unique<MariaDbDriver>();
+  if (dataStore == "MSSQL") return std::make_unique<OdbcDriver>();
   return nullptr;
 }
 

@@ -40,7 +40,8 @@ void WriteDefaultSettings(const std::string& path, const std::string& dataStore)
 // Creates something unless it is there. Another set-up may create it at the same moment
 // (tests run in parallel against one server): a failed create that finds it there after
 // all is not an error.
-bool CreateUnlessPresent(const std::function<bool()>& present, const std::function<void()>& create) {
+bool CreateUnlessPresent(const std::function<bool()>& present,
+                         const std::function<void()>& create) {
   if (present()) return false;
   try {
     create();
@@ -108,17 +109,15 @@ bool ServerDatabaseExists(Driver& admin, const std::string& dataStore, const std
 }
 
 // Makes the account exist and leaves `driver` connected to it.
-std::shared_ptr<Driver> OpenAccount(const SetupOptions& o, const EngineSettings& s,
-                                    Driver* admin, const std::string& account,
-                                    const Report& report) {
+std::shared_ptr<Driver> OpenAccount(const SetupOptions& o, const EngineSettings& s, Driver* admin,
+                                    const std::string& account, const Report& report) {
   CheckAccountName(account);
   if (s.dataStore == "MYSQL" || s.dataStore == "MSSQL") {
     if (CreateUnlessPresent([&] { return ServerDatabaseExists(*admin, s.dataStore, account); },
                             [&] {
-                              admin->Execute(s.dataStore == "MYSQL"
-                                                 ? "CREATE DATABASE " + account +
-                                                       " CHARACTER SET latin1"
-                                                 : "CREATE DATABASE " + account);
+                              admin->Execute(s.dataStore == "MYSQL" ? "CREATE DATABASE " + account +
+                                                                          " CHARACTER SET latin1"
+                                                                    : "CREATE DATABASE " + account);
                             }))
       report("created account " + account);
     admin->UseDatabase(account);
@@ -142,10 +141,10 @@ void CreateServerLogin(Driver& admin, const SetupOptions& o, const std::string& 
   const std::string password = EscapeSqlText(dataStore, LowerCase(o.password));
   const DbValue param = user;
   const auto present = [&] {
-    auto found = admin.Query(dataStore == "MYSQL"
-                                 ? "SELECT User FROM mysql.user WHERE User = ?"
-                                 : "SELECT name FROM sys.server_principals WHERE name = ?",
-                             std::span<const DbValue>(&param, 1));
+    auto found =
+        admin.Query(dataStore == "MYSQL" ? "SELECT User FROM mysql.user WHERE User = ?"
+                                         : "SELECT name FROM sys.server_principals WHERE name = ?",
+                    std::span<const DbValue>(&param, 1));
     return found->Next();
   };
   const auto create = [&] {
@@ -185,7 +184,8 @@ bool RunSetup(const SetupOptions& o, const Report& report, std::string* error) {
     std::error_code ec;
     if (!fs::exists(o.home)) {
       fs::create_directories(o.home, ec);
-      if (ec) throw VbError(vberr::kPermissionDenied, "Cannot create " + o.home + ": " + ec.message());
+      if (ec)
+        throw VbError(vberr::kPermissionDenied, "Cannot create " + o.home + ": " + ec.message());
       report("created engine home " + o.home);
     }
     const std::string ini = o.home + "/" + kEngineSettingsFile;
@@ -215,13 +215,13 @@ bool RunSetup(const SetupOptions& o, const Report& report, std::string* error) {
       }
       const DbValue name = LowerCase(o.user);
       const auto known = [&] {
-        auto row = dm.Query("SELECT A0 FROM users WHERE A0 = ?", std::span<const DbValue>(&name, 1));
+        auto row =
+            dm.Query("SELECT A0 FROM users WHERE A0 = ?", std::span<const DbValue>(&name, 1));
         return row->Next();
       };
       const DbValue row[] = {name, LowerCase(o.password), std::to_string(o.privilege)};
-      if (CreateUnlessPresent(known, [&] {
-            dm.Execute("INSERT INTO users (A0, A7, A8) VALUES (?, ?, ?)", row);
-          }))
+      if (CreateUnlessPresent(
+              known, [&] { dm.Execute("INSERT INTO users (A0, A7, A8) VALUES (?, ?, ?)", row); }))
         report("created user " + *name + " with privilege " + std::to_string(o.privilege));
     }
     for (const std::string& account : o.accounts) {

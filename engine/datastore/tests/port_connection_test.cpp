@@ -220,3 +220,30 @@ TEST_F(PortConnectionTest, ScriptsWalkARecordSetByName) {
 
 }  // namespace
 }  // namespace orvik
+
+namespace orvik {
+namespace {
+
+TEST_F(PortConnectionTest, RecordSetsAddAndUpdateRows) {
+  ASSERT_TRUE(port_->ConnectAccount(home_.account()));
+  port_->Connection()->Execute(FileTableSql(home_.dataStore(), TableTemplate::kDictionary, "inv"));
+  std::shared_ptr<Recordset> rs;
+  ASSERT_TRUE(port_->RsOOpen("select * from inv_dict where A0 = 'K1'", rs));
+  EXPECT_TRUE(rs->AtEOF());
+  rs->AddNew();
+  rs->SetValue("A0", "K1");
+  rs->SetValue("a2", "O'Brien \xFE\xFD\\");
+  rs->Update();
+  EXPECT_EQ(Rows("select A0, A1, A2 from inv_dict"),
+            std::vector<std::string>{"K1|<null>|O'Brien \xFE\xFD\\"});
+
+  ASSERT_TRUE(port_->RsOOpen("select * from inv_dict where A0 = 'k1'", rs));
+  ASSERT_FALSE(rs->AtEOF());
+  rs->SetValue("A1", "first");
+  rs->Update();
+  EXPECT_EQ(Rows("select A1, A2 from inv_dict where A0 = 'K1'"),
+            std::vector<std::string>{"first|O'Brien \xFE\xFD\\"});
+}
+
+}  // namespace
+}  // namespace orvik

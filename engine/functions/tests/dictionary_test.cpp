@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include "error_number.h"
-
 #include "vb_error.h"
 
 namespace orvik {

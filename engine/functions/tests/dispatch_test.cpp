@@ -1,7 +1,6 @@
 #include <gtest/gtest.h>
 
 #include "error_number.h"
-
 #include "functions.h"
 #include "vb_error.h"
 
@@ -45,10 +44,11 @@ TEST(FunctionsByName, ArgumentErrors) {
 TEST(FunctionsByName, EveryMemberIsReachable) {
   Functions f(true);
   for (const char* name :
-       {"ErrorDetailFn", "PropertyParse", "SegmentReplace", "Sleep", "DCount", "Field",
-        "Extract", "RReplace", "Insert", "Locate", "Col1", "Col2", "Num", "OConv", "Index",
-        "Matches", "IConv", "MVR", "MVW", "MVOConv", "MVIConv", "Dylete", "Alpha", "Seq", "SStr",
-        "Fmt", "RReplaceSafety", "InsertSafety", "CConvert"}) {
+       {"ErrorDetailFn", "PropertyParse", "SegmentReplace", "Sleep",        "DCount",  "Field",
+        "Extract",       "RReplace",      "Insert",         "Locate",       "Col1",    "Col2",
+        "Num",           "OConv",         "Index",          "Matches",      "IConv",   "MVR",
+        "MVW",           "MVOConv",       "MVIConv",        "Dylete",       "Alpha",   "Seq",
+        "SStr",          "Fmt",           "RReplaceSafety", "InsertSafety", "CConvert"}) {
     // An argument-count error proves the name was found; only 438 would mean it was not.
     const int err = ErrorNumber([&] {
       Variant tooMany[8];

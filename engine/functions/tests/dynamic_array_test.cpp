@@ -1,10 +1,9 @@
 #include <gtest/gtest.h>
 
-#include "error_number.h"
-
 #include <string>
 #include <vector>
 
+#include "error_number.h"
 #include "functions.h"
 #include "vb_error.h"
 

@@ -1,7 +1,10 @@
+#include <gtest/gtest.h>
+
 #include <QCoreApplication>
 #include <QTimer>
 #include <chrono>
-#include <gtest/gtest.h>
+#include <cstdlib>
+#include <string>
 
 #include "date_order.h"
 #include "functions.h"
@@ -160,8 +163,12 @@ TEST(DateOrderTest, OverrideAndLocale) {
   SetDateOrderOverride(true);
   EXPECT_TRUE(Functions().MonthFirst());
   SetDateOrderOverride(std::nullopt);
-  // The tests run in the C locale, whose dates read month first.
+  // The C locale's dates read month first; the probe reads the locale from the environment.
+  const char* saved = std::getenv("LC_ALL");
+  const std::string keep = saved ? saved : "";
+  ::setenv("LC_ALL", "C", 1);
   EXPECT_TRUE(DateOrderProbe());
+  saved ? ::setenv("LC_ALL", keep.c_str(), 1) : ::unsetenv("LC_ALL");
   EXPECT_FALSE(Functions(false).MonthFirst());
 }
 

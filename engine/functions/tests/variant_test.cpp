@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include "error_number.h"
-
 #include "numbers.h"
 #include "vb_error.h"
 
@@ -118,8 +117,7 @@ TEST(VariantArrayTest, CopiesDoNotShareChanges) {
 
 TEST(VbErrorTest, NumberedMessages) {
   EXPECT_EQ(VbError(13).Message(), "[13] Type mismatch");
-  EXPECT_EQ(VbError(941, "RReplace safety violation").Message(),
-            "[941] RReplace safety violation");
+  EXPECT_EQ(VbError(941, "RReplace safety violation").Message(), "[941] RReplace safety violation");
   EXPECT_EQ(VbError(6).description(), "Overflow");
   std::string caught;
   try {

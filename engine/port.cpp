@@ -68,12 +68,8 @@ void Port::SetMsState(std::string state) {
   msState_ = std::move(state);
 }
 
-std::string Port::UserName() const {
-  return userInst_.substr(0, userInst_.find('*'));
-}
+std::string Port::UserName() const { return userInst_.substr(0, userInst_.find('*')); }
 
-void Port::SetTermType(std::string_view type) {
-  termType_ = UpperCase(TrimBlanks(type));
-}
+void Port::SetTermType(std::string_view type) { termType_ = UpperCase(TrimBlanks(type)); }
 
 }  // namespace orvik

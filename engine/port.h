@@ -16,6 +16,7 @@
 #include <atomic>
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -134,6 +135,28 @@ class Port : public Dispatch, public std::enable_shared_from_this<Port> {
   // The name and password typed at login (lower case); servers are reached with them.
   void SetLogin(std::string user, std::string password);
 
+  // --- Files ----------------------------------------------------------------------------
+
+  // Opens a file by "F", "A.F" or "A,F," and gives its file variable. False with "[911] File
+  // '...' not found." when there is no such table (nor a catalog pointer to one).
+  bool OOpen(const Variant& file, Variant& fileVariable);
+  // Ends the use of a file variable: this port's locks in the file go, the variable is
+  // emptied.
+  bool CClose(Variant& fileVariable);
+
+  // Raw item storage: one item, or one attribute of it, between a file table and a dynamic
+  // array. No locks and no write check; the item members build on these. False with the
+  // reason in ErrorDetail (a read's output is then "ERROR: " and the reason).
+  bool ReadItemRaw(std::string& item, std::string_view fileVariable, std::string_view id);
+  bool ReadAttributeRaw(std::string& value, std::string_view fileVariable, std::string_view id,
+                        std::int32_t attribute);
+  bool WriteItemRaw(std::string_view item, std::string_view fileVariable, std::string_view id);
+  bool WriteAttributeRaw(std::string_view value, std::string_view fileVariable, std::string_view id,
+                         std::int32_t attribute);
+  // Forgets what is known of the tables' columns (after a table was made, changed or
+  // dropped).
+  void ForgetTableShapes() { tableShapes_.clear(); }
+
   // --- Host operations -----------------------------------------------------------------
 
   void SetResponseHandler(ResponseHandler handler) { responseHandler_ = std::move(handler); }
@@ -168,6 +191,20 @@ class Port : public Dispatch, public std::enable_shared_from_this<Port> {
   void RunOnPortThread(std::function<void()> fn);
   bool OnPortThread() const;
   void LoadTableList();
+  // Where a file of `account` is read and written: the port's connection for its own
+  // account (and for every account on a server), else a connection of its own.
+  std::shared_ptr<Driver> ConnectionFor(const std::string& account);
+  // The statement name of a file's table for reads, by datastore.
+  std::string ReadName(const std::string& account, const std::string& file) const;
+  struct TableShape {
+    int attributeColumns = 0;  // A1..An
+    bool itemColumn = false;   // A0 and ITEM
+  };
+  TableShape ShapeOf(Driver& driver, const std::string& tablePart, const std::string& readName);
+  bool TableListHas(std::string_view file) const;
+  // The control item of an open file's dictionary, or the table part alone.
+  std::string FileVariableFor(Driver& driver, const std::string& tablePart,
+                              const std::string& dictName);
   ConnectParams ConnectParamsFor(const std::string& account) const;
 
   // Settings and identity.
@@ -193,6 +230,7 @@ class Port : public Dispatch, public std::enable_shared_from_this<Port> {
   std::shared_ptr<Recordset> catalog_;
   bool catalogOpen_ = false;
   std::string tableList_;
+  std::map<std::string, TableShape> tableShapes_;  // by table part, lower case
   std::int32_t executeCompareMethod_ = 0;
   std::atomic<std::int32_t> slot_{0};
 

@@ -12,26 +12,62 @@ MemberTable<Port> BuildTable() {
   MemberTable<Port> t;
   t.Property(
       "ExecuteCompareMethod",
-      [](Port& p, Args& a) { a.Expect(0, 0); return Variant(p.ExecuteCompareMethod()); },
-      [](Port& p, Args& a) { a.Expect(1, 1); p.SetExecuteCompareMethod(a.Long(0)); });
+      [](Port& p, Args& a) {
+        a.Expect(0, 0);
+        return Variant(p.ExecuteCompareMethod());
+      },
+      [](Port& p, Args& a) {
+        a.Expect(1, 1);
+        p.SetExecuteCompareMethod(a.Long(0));
+      });
   t.Property(
-      "State", [](Port& p, Args& a) { a.Expect(0, 0); return Variant(p.State()); },
+      "State",
+      [](Port& p, Args& a) {
+        a.Expect(0, 0);
+        return Variant(p.State());
+      },
       [](Port&, Args& a) { a.Expect(1, 1); });
   t.Property(
-      "UserName", [](Port& p, Args& a) { a.Expect(0, 0); return Variant(p.UserName()); },
+      "UserName",
+      [](Port& p, Args& a) {
+        a.Expect(0, 0);
+        return Variant(p.UserName());
+      },
       [](Port&, Args& a) { a.Expect(1, 1); });
   t.Property(
-      "TermType", [](Port& p, Args& a) { a.Expect(0, 0); return Variant(p.TermType()); },
-      [](Port& p, Args& a) { a.Expect(1, 1); p.SetTermType(a.String(0)); });
-  t.Property("UserInst", [](Port& p, Args& a) { a.Expect(0, 0); return Variant(p.UserInst()); });
-  t.Property("Connection_ID",
-             [](Port& p, Args& a) { a.Expect(0, 0); return Variant(p.Connection_ID()); });
-  t.Property("SelectArray", [](Port& p, Args& a) { a.Expect(0, 0); return p.SelectArray(); });
-  t.Property("ErrorDetail",
-             [](Port& p, Args& a) { a.Expect(0, 0); return Variant(p.ErrorDetail()); });
-  t.Property("Response", [](Port& p, Args& a) { a.Expect(0, 0); return Variant(p.Response()); });
-  t.Property("Description", nullptr,
-             [](Port& p, Args& a) { a.Expect(1, 1); p.SetDescription(a.String(0)); });
+      "TermType",
+      [](Port& p, Args& a) {
+        a.Expect(0, 0);
+        return Variant(p.TermType());
+      },
+      [](Port& p, Args& a) {
+        a.Expect(1, 1);
+        p.SetTermType(a.String(0));
+      });
+  t.Property("UserInst", [](Port& p, Args& a) {
+    a.Expect(0, 0);
+    return Variant(p.UserInst());
+  });
+  t.Property("Connection_ID", [](Port& p, Args& a) {
+    a.Expect(0, 0);
+    return Variant(p.Connection_ID());
+  });
+  t.Property("SelectArray", [](Port& p, Args& a) {
+    a.Expect(0, 0);
+    return p.SelectArray();
+  });
+  t.Property("ErrorDetail", [](Port& p, Args& a) {
+    a.Expect(0, 0);
+    return Variant(p.ErrorDetail());
+  });
+  t.Property("Response", [](Port& p, Args& a) {
+    a.Expect(0, 0);
+    return Variant(p.Response());
+  });
+  t.Property("Description", nullptr, [](Port& p, Args& a) {
+    a.Expect(1, 1);
+    p.SetDescription(a.String(0));
+  });
   t.Method("Echo", [](Port& p, Args& a) {
     a.Expect(1, 1);
     p.Echo(a.Ref(0));
@@ -70,8 +106,15 @@ MemberTable<Port> BuildTable() {
     return Variant();
   });
   t.Property(
-      "msState", [](Port& p, Args& a) { a.Expect(0, 0); return Variant(p.msState()); },
-      [](Port& p, Args& a) { a.Expect(1, 1); p.SetMsState(a.String(0)); });
+      "msState",
+      [](Port& p, Args& a) {
+        a.Expect(0, 0);
+        return Variant(p.msState());
+      },
+      [](Port& p, Args& a) {
+        a.Expect(1, 1);
+        p.SetMsState(a.String(0));
+      });
   t.Property(
       "XCommon",
       [](Port& p, Args& a) {

@@ -36,6 +36,8 @@ bool IsValidFileName(std::string_view name) {
   return true;
 }
 
+bool IsPlainIdentifier(std::string_view name) { return IsValidAccountName(name); }
+
 void CheckAccountName(std::string_view name) {
   if (!IsValidAccountName(name)) Refuse("account", name);
 }

@@ -31,7 +31,8 @@ inline constexpr int kErrorsInCommand = -2147217900;  // the statement was refus
 inline constexpr int kNoSuchTable = -2147217865;
 inline constexpr int kIntegrity = -2147217873;       // a duplicate key, a constraint
 inline constexpr int kNoSuchDatabase = -2147217843;  // an account that does not exist
-inline constexpr int kBadName = 909;                 // a name refused before it reached the store
+inline constexpr int kBadName = 913;                 // a name refused before it reached the store
+inline constexpr int kTooManyAttributes = 914;       // an item wider than its file's table
 }  // namespace dberr
 
 // The rows of one query, read forward once.
@@ -106,6 +107,9 @@ bool IsValidAccountName(std::string_view name);
 bool IsValidFileName(std::string_view name);
 void CheckAccountName(std::string_view name);
 void CheckFileName(std::string_view name);
+// A multivalue file's table name goes into statements as it stands, so it must be a plain
+// identifier: 1..64 letters, digits and '_'.
+bool IsPlainIdentifier(std::string_view name);
 
 }  // namespace orvik
 

@@ -144,5 +144,51 @@ TEST_F(RecordedConnectionTest, RsOOpenRemovesOnlyTheLastSemicolon) {
   EXPECT_EQ(rs->Source(), "select * from users where A0 = 'x';");
 }
 
+TEST_F(RecordedConnectionTest, SqlServerWritesToAnotherAccountInItsDatabase) {
+  auto port = MakePort("[Global]\nDataStore=MSSQL\n");
+  ASSERT_TRUE(port->ConnectAccount("sales"));
+  Last().ClearCalls();
+  Last().Queue(Answer::Result({"A0", "A1", "A2"}, {}),
+               CallMatch::Prefix("SELECT * FROM cust WHERE 1"));
+  ASSERT_TRUE(
+      port->WriteItemRaw("a\xFE"
+                         "b",
+                         "other.cust", "C1"))
+      << port->ErrorDetail();
+  EXPECT_EQ(Kinds(Last()),
+            (std::vector<std::string>{"UseDatabase other", "Query SELECT * FROM cust WHERE 1 = 0",
+                                      "Execute UPDATE cust SET A1 = ?, A2 = ? WHERE A0 = ?",
+                                      "Execute INSERT INTO cust (A0, A1, A2) VALUES (?, ?, ?)",
+                                      "UseDatabase sales"}));
+  EXPECT_EQ(Last().Calls()[3].params,
+            (std::vector<DbValue>{std::string("C1"), std::string("a"), std::string("b")}));
+}
+
+TEST_F(RecordedConnectionTest, AFailedSqlServerWriteStillGoesBackToItsAccount) {
+  auto port = MakePort("[Global]\nDataStore=MSSQL\n");
+  ASSERT_TRUE(port->ConnectAccount("sales"));
+  Last().ClearCalls();
+  Last().Queue(Answer::Error(-2147217900, "Invalid column name 'A3'.", "Execute"),
+               CallMatch::Prefix("UPDATE"));
+  EXPECT_FALSE(port->WriteAttributeRaw("x", "other.cust", "C1", 3));
+  EXPECT_EQ(port->ErrorDetail(), "[-2147217900] Invalid column name 'A3'.");
+  EXPECT_EQ(Last().Calls().back().kind + " " + Last().Calls().back().text, "UseDatabase sales");
+}
+
+TEST_F(RecordedConnectionTest, SqlServerReadsAnotherAccountThroughItsName) {
+  auto port = MakePort("[Global]\nDataStore=MSSQL\n");
+  ASSERT_TRUE(port->ConnectAccount("sales"));
+  std::string item;
+  EXPECT_FALSE(port->ReadItemRaw(item, "other.cust", "O'X"));
+  EXPECT_EQ(Last().Calls().back().text, "SELECT * FROM other..cust WHERE A0 = ?");
+  EXPECT_EQ(port->ErrorDetail(),
+            "[912] ItemID \"O'X\" does not exist in recordset \"SELECT * FROM other..cust WHERE "
+            "A0 = 'O''X'\"");
+  Last().Queue(
+      Answer::Result({"A0", "A1", "A2"}, {{std::string("K"), std::string("x"), DbValue()}}));
+  ASSERT_TRUE(port->ReadItemRaw(item, "sales.cust", "K"));
+  EXPECT_EQ(item, "x\xFE");  // a Null column reads as empty text
+}
+
 }  // namespace
 }  // namespace orvik

@@ -99,7 +99,7 @@ TEST_F(PortConnectionTest, BadAccountNamesNeverReachTheStore) {
   ASSERT_TRUE(port_->ConnectAccount("dm"));
   for (const char* bad : {"../dm", "a/b", "a'b", "dm; drop table users", "a b", ""}) {
     EXPECT_FALSE(port_->ConnectAccount(bad)) << bad;
-    EXPECT_EQ(port_->ErrorDetail().rfind("[909] ", 0), 0u) << port_->ErrorDetail();
+    EXPECT_EQ(port_->ErrorDetail().rfind("[913] ", 0), 0u) << port_->ErrorDetail();
     EXPECT_EQ(port_->Account(), "dm");
   }
   EXPECT_FALSE(port_->ConnectAccount(std::string("d\0m", 3)));

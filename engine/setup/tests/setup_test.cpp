@@ -94,14 +94,14 @@ TEST_F(SetupTest, RefusesBadInput) {
   SetupOptions badAccount;
   badAccount.accounts = {"../../etc"};
   EXPECT_FALSE(Run(badAccount));
-  EXPECT_EQ(error_, "[909] Invalid account name \"../../etc\"");
+  EXPECT_EQ(error_, "[913] Invalid account name \"../../etc\"");
   EXPECT_FALSE(fs::exists(home_));
 
   SetupOptions badUser;
   badUser.user = "x'; drop table users; --";
   badUser.password = "p";
   EXPECT_FALSE(Run(badUser));
-  EXPECT_EQ(error_.rfind("[909] Invalid user name", 0), 0u);
+  EXPECT_EQ(error_.rfind("[913] Invalid user name", 0), 0u);
 
   SetupOptions half;
   half.user = "bob";

@@ -175,8 +175,7 @@ bool Port::OOpen(const Variant& file, Variant& fileVariable) {
 
 bool Port::CClose(Variant& fileVariable) {
   try {
-    const std::string tablePart(TablePartOf(fileVariable.ToString()));
-    (void)tablePart;  // this port's locks in the file go with the item locks
+    fileVariable.ToString();  // a variable that holds no text is refused
     fileVariable = Variant(std::string());
     return true;
   } catch (...) {

@@ -7,6 +7,7 @@
 #include <QThread>
 
 #include "engine_home.h"
+#include "user_registry.h"
 
 namespace orvik {
 
@@ -40,7 +41,15 @@ Port::Port(const std::string& home)
   selectArray_ = Variant(VariantArray{Variant(VariantArray{Variant("")})});
 }
 
-Port::~Port() = default;
+Port::~Port() {
+  // The session's line leaves the list of logged-in ports with it.
+  if (registry_) {
+    try {
+      registry_->RemoveLine(connectionId_);
+    } catch (...) {
+    }
+  }
+}
 
 void Port::HostReleased() {
   released_ = true;

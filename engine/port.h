@@ -15,6 +15,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <deque>
 #include <functional>
 #include <map>
 #include <memory>
@@ -32,6 +33,10 @@
 #include "variant.h"
 
 class QObject;
+
+namespace orvik {
+class UserRegistry;
+}
 
 namespace orvik {
 
@@ -157,6 +162,19 @@ class Port : public Dispatch, public std::enable_shared_from_this<Port> {
   // dropped).
   void ForgetTableShapes() { tableShapes_.clear(); }
 
+  // --- Login and the session --------------------------------------------------------------
+
+  // The user's row of the users table, by column (Null as ""); empty before login.
+  const std::vector<std::string>& UserRow() const { return userRow_; }
+  // Checks the login typed at the prompts against the users table and gives the session its
+  // identity (UserInst, Connection_ID). False with the reason in ErrorDetail.
+  bool ValidateLogin();
+  // Keeps this session's line in the list of logged-in ports up to date (cut to 60
+  // characters, as is `line`).
+  void UpdateUserRegistry(std::string& line);
+  // Every logged-in session: lines joined by character 254, six values each joined by 253.
+  std::string ListProcesses();
+
   // --- Host operations -----------------------------------------------------------------
 
   void SetResponseHandler(ResponseHandler handler) { responseHandler_ = std::move(handler); }
@@ -191,6 +209,16 @@ class Port : public Dispatch, public std::enable_shared_from_this<Port> {
   void RunOnPortThread(std::function<void()> fn);
   bool OnPortThread() const;
   void LoadTableList();
+  bool RegisterLogin();
+  bool ConIDMySQL();
+  void Login();
+  // One TCL line, as typed at the prompt or taken from the user's start-up sentences.
+  void RunTclVerb(const std::string& line);
+  void ClosingStep(const std::string& verb);
+  void WriteStatus(const std::string& state, const std::string& action);
+  // Runs the start-up sentences still waiting, one at a time, while the session is at the
+  // prompt: a sentence that starts a program holds the rest back until it ends.
+  void RunPendingStartup();
   // Where a file of `account` is read and written: the port's connection for its own
   // account (and for every account on a server), else a connection of its own.
   std::shared_ptr<Driver> ConnectionFor(const std::string& account);
@@ -231,6 +259,11 @@ class Port : public Dispatch, public std::enable_shared_from_this<Port> {
   bool catalogOpen_ = false;
   std::string tableList_;
   std::map<std::string, TableShape> tableShapes_;  // by table part, lower case
+
+  // Login state.
+  std::vector<std::string> userRow_;
+  std::unique_ptr<UserRegistry> registry_;
+  std::deque<std::string> pendingStartup_;
   std::int32_t executeCompareMethod_ = 0;
   std::atomic<std::int32_t> slot_{0};
 

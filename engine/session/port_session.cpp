@@ -1,26 +1,68 @@
-// The session input: every piece of input a host gives the port enters here.
+// The session input: every piece of input a host gives the port enters here. It echoes the
+// input, files it in the type-ahead, and acts on it by the session state: the login
+// dialogue, the paging keys, one TCL line at a time, or nothing while a program runs.
 
 #include "port.h"
+#include "user_registry.h"
+#include "vb_error.h"
 
 namespace orvik {
 namespace {
 
+constexpr char kCr = '\r';
 constexpr char kBs = '\b';
+constexpr char kCtrlX = '\x18';
 constexpr std::string_view kCrLf = "\r\n";
 
 bool IsEnter(std::string_view s) { return s == "\r" || s == kCrLf; }
+
+// The password prompt shows one "*" per character; Enter moves to a new line and a
+// Backspace rubs out the star of the character it removes.
+std::string MaskedEcho(std::string_view s, std::size_t typedAhead) {
+  std::string out;
+  for (std::size_t i = 0; i < s.size(); ++i) {
+    const char c = s[i];
+    if (c == kCr) {
+      out.append(kCrLf);
+      if (i + 1 < s.size() && s[i + 1] == '\n') ++i;
+      typedAhead = 0;
+    } else if (c == kBs) {
+      if (typedAhead > 0) {
+        out.append("\b \b");
+        --typedAhead;
+      }
+    } else if (c != '\n') {
+      out.push_back('*');
+      ++typedAhead;
+    }
+  }
+  return out;
+}
+
+// The position after the first line ending (CR, or CR LF) of s.
+std::size_t LineEnd(std::string_view s) {
+  std::size_t end = s.find(kCr) + 1;
+  if (end < s.size() && s[end] == '\n') ++end;
+  return end;
+}
 
 }  // namespace
 
 bool Port::SessionInput(std::string_view s) {
   const std::string state = msState();
+  const std::string typed = TypeAhead();
 
+  // 1. Echo.
   if (echoOn_) {
-    const bool typedAhead = !TypeAhead().empty();
     if (state == "PASSWORDPROMPT") {
-      SendResponse(IsEnter(s) ? std::string(kCrLf) : std::string(s.size(), '*'));
+      SendResponse(IsEnter(s) ? std::string(kCrLf) : MaskedEcho(s, typed.size()));
+    } else if (state == "USERPROMPT" && s.find(kCr) != std::string_view::npos &&
+               LineEnd(s) < s.size()) {
+      // A password typed ahead on the user-name line is shown as stars, never in clear.
+      SendResponse(std::string(s.substr(0, s.find(kCr))) + std::string(kCrLf) +
+                   MaskedEcho(s.substr(LineEnd(s)), 0));
     } else if (s.size() == 1 && s[0] == kBs) {
-      if (typedAhead) SendResponse("\b \b");
+      if (!typed.empty()) SendResponse("\b \b");
     } else if (s.size() == 1 && s[0] == kItemLockMark && state == "TCL") {
       SendResponse(lastSentence_ + std::string(kCrLf));
     } else if (noNewLine_) {
@@ -30,9 +72,137 @@ bool Port::SessionInput(std::string_view s) {
     }
   }
 
+  // 2. The paging states take the key itself.
+  if (state == "TCLQUERYSHOW") {
+    SendResponse("<TERMINAL><ATF @=-1><POSITION LEFT=1 TOP=2>:<POSITION LEFT=2 TOP=2></TX>");
+    SetMsState("TCL");
+    std::lock_guard lock(ioMutex_);
+    typeAhead_.clear();
+    ++inputVersion_;
+    return true;
+  }
+  if (state == "TCLPAGE") {
+    if (s.find(kCtrlX) != std::string_view::npos || s.find('q') != std::string_view::npos ||
+        s.find('Q') != std::string_view::npos) {
+      SendResponse(std::string(kCrLf) + "Quit from current output" + std::string(kCrLf) + ":");
+      SetMsState("TCL");
+    }
+    // Any other key shows the next page, once paged output exists.
+    return true;
+  }
+  if (state == "TCLQUERYVBGUI") {
+    if (s.find(kCtrlX) != std::string_view::npos ||
+        s.find_first_of("xXqQ") != std::string_view::npos) {
+      SendResponse(
+          "<TERMINAL><ATF @=-1><POSITION LEFT=1 TOP=1>Quit from query output"
+          "<POSITION LEFT=1 TOP=2>:<POSITION LEFT=2 TOP=2></TX>");
+      SetMsState("TCL");
+    }
+    // Any other key shows the next record, once query forms exist.
+    std::lock_guard lock(ioMutex_);
+    typeAhead_.clear();
+    ++inputVersion_;
+    return true;
+  }
+
+  // 3. File the input.
   FileInput(s);
-  // While a program runs, the input waits in the type-ahead for its IInput.
+
+  // 4. By state.
+  if (state == "VERB") return true;  // the input waits for the running program's IInput
+  if (state == "STARTUP") {
+    {
+      std::lock_guard lock(ioMutex_);
+      typeAhead_.clear();
+      ++inputVersion_;
+    }
+    SendResponse(std::string(kCrLf) + "======== OrvikEngine 1.2 Please Login =========" +
+                 std::string(kCrLf) + std::string(kCrLf) + "username: ");
+    SetMsState("USERPROMPT");
+    return true;
+  }
+  if (state == "ERROR_EXIT") {
+    SendResponse(kPortDisconnect);
+    return false;
+  }
+
+  std::string line;
+  {
+    std::lock_guard lock(ioMutex_);
+    const std::size_t cr = typeAhead_.find(kCr);
+    if (cr == std::string::npos) return true;
+    line = typeAhead_.substr(0, cr);
+    typeAhead_.erase(0, cr + 1);
+    ++inputVersion_;
+  }
+
+  // 5. The line.
+  if (state == "USERPROMPT") {
+    loginUser_ = LowerCase(line);
+    SetMsState("PASSWORDPROMPT");
+    SendResponse(std::string(kCrLf) + "password: ");
+  } else if (state == "PASSWORDPROMPT") {
+    loginPassword_ = LowerCase(line);
+    Login();
+  } else if (state == "TCL") {
+    SetMsState("VERB");
+    if (line.size() == 1 && line[0] == kItemLockMark) line = lastSentence_;
+    RunTclVerb(line);
+    lastSentence_ = line;
+  }
   return true;
+}
+
+void Port::Login() {
+  const std::string crlf(kCrLf);
+  if (!ConnectAccount("dm")) {
+    SendResponse(crlf + crlf + errorDetail_ + crlf + crlf);
+    for (const char* row : {"!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!",
+                            "!      ERROR: Can not connect....                 !",
+                            "!      Session therefore can not start.           !",
+                            "!      Please report this to your systems people. !",
+                            "!      Please now press any key to exit.          !",
+                            "!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!"}) {
+      SendResponse(std::string(row) + crlf);
+    }
+    SetMsState("ERROR_EXIT");
+    return;
+  }
+  errorDetail_.clear();
+  bool accepted = false;
+  try {
+    accepted = ValidateLogin();
+  } catch (...) {
+    errorDetail_ = CurrentExceptionMessage();
+  }
+  if (!accepted) {
+    SendResponse(crlf + crlf + "ERROR: Login not valid" + crlf + errorDetail_ + crlf +
+                 "Please try again or check with your systems people" + crlf + crlf + "username: ");
+    SetMsState("USERPROMPT");
+    return;
+  }
+  const std::string stars(74, '*');
+  SendResponse(crlf + crlf + stars + crlf +
+               "*                  Welcome to OrvikEngine                                *" + crlf +
+               stars + crlf + crlf + crlf + ":");
+  SetMsState("TCL");
+
+  pendingStartup_.clear();
+  for (std::size_t column = 12; column <= 17 && column < userRow_.size(); ++column) {
+    if (userRow_[column].empty()) break;
+    pendingStartup_.push_back(userRow_[column]);
+  }
+  RunPendingStartup();
+}
+
+void Port::RunPendingStartup() {
+  while (!pendingStartup_.empty() && msState() == "TCL") {
+    const std::string sentence = std::move(pendingStartup_.front());
+    pendingStartup_.pop_front();
+    SetMsState("VERB");
+    RunTclVerb(sentence);
+    lastSentence_ = sentence;
+  }
 }
 
 void Port::FileInput(std::string_view s) {

@@ -60,7 +60,9 @@ void Port::CRT(std::string_view s, bool newline) {
   SendResponse(line);
 }
 
-std::string Port::TTag(std::int32_t x, std::int32_t y) const { return TerminalTag(termType_, x, y); }
+std::string Port::TTag(std::int32_t x, std::int32_t y) const {
+  return TerminalTag(termType_, x, y);
+}
 
 void Port::Echo(const Variant& v) {
   if (v.IsString()) {
@@ -144,8 +146,7 @@ std::string Port::Execute(std::string_view command, std::string_view endOfTx) {
   std::string input(command);
   const std::size_t marker = FindNoCase(input, kNoCr);
   const std::size_t end = input.find_last_not_of(' ');
-  if (marker != std::string::npos && end != std::string::npos &&
-      marker + kNoCr.size() == end + 1) {
+  if (marker != std::string::npos && end != std::string::npos && marker + kNoCr.size() == end + 1) {
     input.erase(marker);
   } else {
     input.append(kCrLf);
@@ -216,7 +217,8 @@ void Port::PortInput(std::string text) {
     SessionInput(text);
     return;
   }
-  RunOnPortThread([self = shared_from_this(), text = std::move(text)] { self->SessionInput(text); });
+  RunOnPortThread(
+      [self = shared_from_this(), text = std::move(text)] { self->SessionInput(text); });
 }
 
 std::string Port::TypeAhead() const {

@@ -23,14 +23,25 @@ std::string Vt100Tag(std::int32_t x, std::int32_t y) {
   static constexpr const char* kBackground[] = {"[40m", "[44m", "[42m", "[46m"};
   const char* seq = nullptr;
   switch (x) {
-    case -1: seq = "[2J"; break;
-    case -2: seq = "[H"; break;
-    case -3: seq = "[0J"; break;
-    case -4: seq = "[0K"; break;
+    case -1:
+      seq = "[2J";
+      break;
+    case -2:
+      seq = "[H";
+      break;
+    case -3:
+      seq = "[0J";
+      break;
+    case -4:
+      seq = "[0K";
+      break;
     default:
-      if (x >= -64 && x <= -57) seq = kForeground[x + 64];
-      else if (x >= -48 && x <= -41) seq = kBright[x + 48];
-      else if (x >= -40 && x <= -37) seq = kBackground[x + 40];
+      if (x >= -64 && x <= -57)
+        seq = kForeground[x + 64];
+      else if (x >= -48 && x <= -41)
+        seq = kBright[x + 48];
+      else if (x >= -40 && x <= -37)
+        seq = kBackground[x + 40];
   }
   return seq ? std::string(1, kEsc) + seq : std::string();
 }

@@ -21,7 +21,6 @@
 
 namespace orvik::test_support {
 
-inline constexpr const char* kTestUser = "tester";
 inline constexpr const char* kTestPassword = "secret";
 
 class DatastoreHome {
@@ -34,16 +33,21 @@ class DatastoreHome {
     std::filesystem::remove_all(home_);
     std::filesystem::create_directories(home_);
     account_ = "sales_" + std::to_string(::getpid()) + "_" + std::to_string(n);
+    // On a shared server every home has a user of its own, so that no test sees another's
+    // changes to its row.
+    user_ = dataStore_ == "MYSQL" ? "u" + std::to_string(::getpid()) + "_" + std::to_string(n)
+                                  : "tester";
 
     SetupOptions o;
     o.home = home_.string();
     o.dataStore = dataStore_;
-    o.user = kTestUser;
+    o.user = user_;
     o.password = kTestPassword;
     o.accounts = {account_};
     if (dataStore_ == "MYSQL") ConfigureServer(o);
     std::string error;
-    const bool ok = RunSetup(o, [](const std::string&) {}, &error);
+    const bool ok = RunSetup(
+        o, [](const std::string&) {}, &error);
     EXPECT_TRUE(ok) << error;
   }
   ~DatastoreHome() { std::filesystem::remove_all(home_); }
@@ -52,6 +56,8 @@ class DatastoreHome {
   const std::string& dataStore() const { return dataStore_; }
   // The further account, "sales_...".
   const std::string& account() const { return account_; }
+  // The home's user, with the password kTestPassword.
+  const std::string& user() const { return user_; }
 
  private:
   // Points the home's settings at the private server, before the set-up reads them.
@@ -60,6 +66,7 @@ class DatastoreHome {
   std::string dataStore_;
   std::filesystem::path home_;
   std::string account_;
+  std::string user_;
 };
 
 #ifdef ORVIK_TEST_MARIADB

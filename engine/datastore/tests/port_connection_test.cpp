@@ -21,7 +21,7 @@ class PortConnectionTest : public ::testing::Test {
  protected:
   PortConnectionTest() : home_(ORVIK_TEST_DATASTORE) {
     port_ = Port::Create(home_.home());
-    port_->SetLogin(test_support::kTestUser, test_support::kTestPassword);
+    port_->SetLogin(home_.user(), test_support::kTestPassword);
   }
 
   bool Embedded() const { return home_.dataStore() == "JET"; }
@@ -63,8 +63,8 @@ TEST_F(PortConnectionTest, ConnectsToTheSystemAccount) {
     EXPECT_EQ(port_->TableList(), "\xFEusers\xFElocks\xFEprinthold\xFEmd\xFE");
     EXPECT_EQ(port_->DmConnection(), port_->Connection());
   }
-  EXPECT_EQ(Rows("select A0, A7, A8 from users where A0 = 'tester'"),
-            std::vector<std::string>{"tester|secret|3"});
+  EXPECT_EQ(Rows("select A0, A7, A8 from users where A0 = '" + home_.user() + "'"),
+            std::vector<std::string>{home_.user() + "|secret|3"});
 }
 
 TEST_F(PortConnectionTest, MovesBetweenAccounts) {
@@ -103,7 +103,7 @@ TEST_F(PortConnectionTest, BadAccountNamesNeverReachTheStore) {
     EXPECT_EQ(port_->Account(), "dm");
   }
   EXPECT_FALSE(port_->ConnectAccount(std::string("d\0m", 3)));
-  EXPECT_EQ(Rows("select A0 from users where A0 = 'tester'").size(), 1u);
+  EXPECT_EQ(Rows("select A0 from users where A0 = '" + home_.user() + "'").size(), 1u);
   if (Embedded()) {
     EXPECT_FALSE(
         std::filesystem::exists(std::filesystem::path(home_.home()) / "JetMDB" / ".." / "dm.db"));
@@ -123,9 +123,9 @@ TEST_F(PortConnectionTest, AccountWithoutCatalog) {
 TEST_F(PortConnectionTest, RsOOpenDropsOneTrailingSemicolon) {
   ASSERT_TRUE(port_->ConnectAccount("dm"));
   std::shared_ptr<Recordset> rs;
-  ASSERT_TRUE(port_->RsOOpen("select A0 from users where A0 = 'tester';", rs))
+  ASSERT_TRUE(port_->RsOOpen("select A0 from users where A0 = '" + home_.user() + "';", rs))
       << port_->ErrorDetail();
-  EXPECT_EQ(rs->Source(), "select A0 from users where A0 = 'tester'");
+  EXPECT_EQ(rs->Source(), "select A0 from users where A0 = '" + home_.user() + "'");
   EXPECT_FALSE(rs->AtEOF());
   EXPECT_TRUE(port_->RsOOpen("select A0 from users", rs));
   EXPECT_FALSE(port_->RsOOpen("select nothing from nowhere;", rs));
@@ -165,7 +165,9 @@ TEST_F(PortConnectionTest, RecordSetsWalkNullsFindAndGetString) {
 TEST_F(PortConnectionTest, JetQRefReadsAnotherEmbeddedAccount) {
   ASSERT_TRUE(port_->ConnectAccount(home_.account()));
   std::shared_ptr<Recordset> rs;
-  EXPECT_EQ(port_->JetQRef("dm", "users", "select A8 from users where A0 = 'tester'", rs), "");
+  EXPECT_EQ(
+      port_->JetQRef("dm", "users", "select A8 from users where A0 = '" + home_.user() + "'", rs),
+      "");
   ASSERT_FALSE(rs->AtEOF());
   EXPECT_EQ(*rs->Value(0), "3");
   EXPECT_EQ(port_->Account(), home_.account());
@@ -196,7 +198,7 @@ namespace {
 TEST_F(PortConnectionTest, ScriptsWalkARecordSetByName) {
   ASSERT_TRUE(port_->ConnectAccount("dm"));
   std::shared_ptr<Recordset> rs;
-  ASSERT_TRUE(port_->RsOOpen("select A0, A8 from users where A0 = 'tester'", rs));
+  ASSERT_TRUE(port_->RsOOpen("select A0, A8 from users where A0 = '" + home_.user() + "'", rs));
   Dispatch& d = *rs;
   EXPECT_FALSE(d.Get("EOF").ToBoolean());
   Variant byName[] = {Variant("a8")};

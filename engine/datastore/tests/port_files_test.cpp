@@ -18,7 +18,7 @@ class PortFilesTest : public ::testing::Test {
  protected:
   PortFilesTest() : home_(ORVIK_TEST_DATASTORE) {
     port_ = Port::Create(home_.home());
-    port_->SetLogin(test_support::kTestUser, test_support::kTestPassword);
+    port_->SetLogin(home_.user(), test_support::kTestPassword);
     EXPECT_TRUE(port_->ConnectAccount(home_.account())) << port_->ErrorDetail();
   }
 
@@ -211,7 +211,7 @@ TEST_F(PortFilesTest, CatalogPointers) {
   Variant fv;
   EXPECT_FALSE(port_->OOpen(Variant("REPORT"), fv));
   std::string privilege;
-  ASSERT_TRUE(port_->ReadAttributeRaw(privilege, Open("PEOPLE"), test_support::kTestUser, 8));
+  ASSERT_TRUE(port_->ReadAttributeRaw(privilege, Open("PEOPLE"), home_.user(), 8));
   EXPECT_EQ(privilege, "3");
 }
 

@@ -1,0 +1,154 @@
+// The TCL verb interpreter: one line typed at the ":" prompt (or a start-up sentence).
+
+#include "numbers.h"
+#include "port.h"
+#include "vb_error.h"
+
+namespace orvik {
+namespace {
+
+constexpr std::string_view kCrLf = "\r\n";
+
+bool StartsWith(std::string_view text, std::string_view prefix) {
+  return text.substr(0, prefix.size()) == prefix;
+}
+
+// Text cut or padded with blanks to `width`.
+std::string Column(std::string_view text, std::size_t width) {
+  std::string out(text.substr(0, width));
+  out.resize(width, ' ');
+  return out;
+}
+
+// Text right-aligned in `width`, keeping its last characters.
+std::string RightColumn(std::string_view text, std::size_t width) {
+  if (text.size() >= width) return std::string(text.substr(text.size() - width));
+  return std::string(width - text.size(), ' ') + std::string(text);
+}
+
+std::vector<std::string> Split(std::string_view text, char mark) {
+  std::vector<std::string> out;
+  std::size_t start = 0;
+  for (;;) {
+    const std::size_t end = text.find(mark, start);
+    out.emplace_back(
+        text.substr(start, end == std::string_view::npos ? std::string_view::npos : end - start));
+    if (end == std::string_view::npos) return out;
+    start = end + 1;
+  }
+}
+
+}  // namespace
+
+void Port::WriteStatus(const std::string& state, const std::string& action) {
+  std::string line = userInst_ + kValueMark + std::to_string(connectionId_) + kValueMark +
+                     account_ + kValueMark + (userRow_.size() > 8 ? userRow_[8] : "") + kValueMark +
+                     state + kValueMark + action;
+  try {
+    UpdateUserRegistry(line);
+  } catch (...) {
+  }
+}
+
+void Port::ClosingStep(const std::string& verb) {
+  SetMsState("TCL");
+  SendResponse(std::string(kCrLf) + ":");
+  WriteStatus("TCL", "OK: " + verb);
+}
+
+void Port::RunTclVerb(const std::string& line) {
+  const std::string crlf(kCrLf);
+  const std::string v = UpperCase(TrimBlanks(line));
+  try {
+    if (v.empty()) {
+      // An empty line is no command: just the prompt again.
+      SetMsState("TCL");
+      SendResponse(crlf + ":");
+      return;
+    }
+    if (v == "WHO") {
+      SendResponse(crlf + userInst_ + " " + account_);
+    } else if (StartsWith(v, "SWRITE ")) {
+      // SWRITE key value: the value keeps its blanks.
+      std::string_view rest = TrimBlanks(line);
+      rest.remove_prefix(rest.find(' ') + 1);
+      while (!rest.empty() && rest.front() == ' ') rest.remove_prefix(1);
+      const std::size_t blank = rest.find(' ');
+      if (blank == std::string_view::npos) throw VbError(vberr::kInvalidProcedureCall);
+      xCommon_->SetItem(Variant(std::string(rest.substr(0, blank))),
+                        Variant(std::string(rest.substr(blank + 1))));
+      SendResponse(crlf + "OK" + crlf);
+    } else if (StartsWith(v, "LISTF")) {
+      LoadTableList();
+      if (tableList_.empty()) {
+        SendResponse(crlf + "[910] no files found in this account" + crlf);
+      } else {
+        std::string text = "LISTF = List of Files/Tables" + crlf + crlf;
+        for (char c : tableList_) text += c == kAttributeMark ? crlf : std::string(1, c);
+        if (termType_ == "VBGUI")
+          text = "<TERMINAL><ATF @=-1><POSITION TOP=1 LEFT=0>" + text + crlf + crlf + ":</TX>";
+        SendResponse(text);
+      }
+    } else if (StartsWith(v, "LISTU")) {
+      WriteStatus("TCL", "LISTU");
+      const std::string privilege = userRow_.size() > 8 ? userRow_[8] : "";
+      if (Val(privilege) < 3) {
+        SendResponse("NOT AVAILABLE: you do not have the necessary security" + crlf +
+                     "privileges to run a LISTU.  See your admin/systems people." + crlf + crlf);
+      } else {
+        std::string report = crlf + "Me UserInstance  CnID Account       " +
+                             (settings_.dataStore == "MYSQL" ? "TimeEl State   Actions "
+                                                             : "Priv   State   Actions ") +
+                             crlf +
+                             "== ============= ==== ============= ====== ======= "
+                             "===============================" +
+                             crlf;
+        for (const std::string& row : Split(ListProcesses(), kAttributeMark)) {
+          if (row.empty()) continue;
+          std::vector<std::string> f = Split(row, kValueMark);
+          f.resize(6);
+          report += (f[0] == userInst_ ? "** " : "   ") + Column(f[0], 13) + " " +
+                    RightColumn(f[1], 4) + " " + Column(f[2], 13) + " " + RightColumn(f[3], 6) +
+                    " " + Column(f[4], 7) + " " + f[5] + crlf;
+        }
+        report += crlf + ":";
+        if (termType_ == "VBGUI")
+          report = "<TERMINAL><ATF @=-1><POSITION TOP=0 LEFT=0>LISTU" + crlf + report + "</TX>";
+        SendResponse(report);
+      }
+    } else if (StartsWith(v, "REPLACE ") || StartsWith(v, "INSERT ") || StartsWith(v, "DELETE ") ||
+               StartsWith(v, "ALTER ") || StartsWith(v, "DROP ")) {
+      if (!connection_)
+        throw VbError(rserr::kObjectClosed, "Operation is not allowed when the object is closed.");
+      const std::int64_t n = connection_->Execute(line);
+      ForgetTableShapes();
+      SendResponse(crlf + "OK: " + std::to_string(n) + " records affected" + crlf + ":");
+    } else if (StartsWith(v, "DATABASE") || StartsWith(v, "ACCOUNT") || StartsWith(v, "LOGTO")) {
+      if (v.find(' ') == std::string::npos) {
+        SendResponse(crlf + "Syntax error in LOGTO statement, there should be " + crlf +
+                     "one SPACE between LOGTO and accountname." + crlf);
+      } else {
+        const std::string_view trimmed = TrimBlanks(line);
+        const std::string name(trimmed.substr(trimmed.find(' ') + 1));
+        if (ConnectAccount(name)) {
+          SendResponse(crlf + "OK - you are now working in account \"" + name + "\"" + crlf);
+        } else {
+          SendResponse(crlf + "LOGTO request failed:" + crlf + errorDetail_ + crlf);
+        }
+      }
+    } else if (v == "EXIT" || v == "OFF" || v == "LO") {
+      SendResponse(kPortDisconnect);
+    } else {
+      // Catalogued programs and the remaining sentences run through the program host.
+      throw VbError(908, "'" + line + "' not a command and not found in catalog");
+    }
+    ClosingStep(v);
+  } catch (...) {
+    const std::string message = CurrentExceptionMessage();
+    SendResponse("ERROR: " + message + crlf + ":");
+    SetMsState("TCL");
+    WriteStatus("TCL", "ERROR with " + v);
+  }
+}
+
+}  // namespace orvik

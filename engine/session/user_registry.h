@@ -1,0 +1,43 @@
+// The list of logged-in ports on the embedded datastore, shared by every process of the
+// machine that uses the same engine home.
+//
+// Each logged-in port has one numbered line. Numbers are never used twice, so a port's number
+// (part of its user instance, the owner of its item locks) can never be mistaken for an
+// older session's. Lines go when their port ends; lines left by a process that died are
+// pruned when the next port registers.
+
+#ifndef ORVIK_ENGINE_SESSION_USER_REGISTRY_H_
+#define ORVIK_ENGINE_SESSION_USER_REGISTRY_H_
+
+#include <cstdint>
+#include <string>
+
+struct sqlite3;
+
+namespace orvik {
+
+class UserRegistry {
+ public:
+  // Opens (and on first use creates) registry.db in `home`. Throws VbError on failure.
+  explicit UserRegistry(const std::string& home);
+  ~UserRegistry();
+  UserRegistry(const UserRegistry&) = delete;
+  UserRegistry& operator=(const UserRegistry&) = delete;
+
+  // Adds a line for this process and returns its number.
+  std::int32_t RegisterLine(const std::string& line);
+  void UpdateLine(std::int32_t number, const std::string& line);
+  // Every current line, in number order, joined by character 254.
+  std::string ListLines();
+  void RemoveLine(std::int32_t number);
+  // Removes the lines of processes that no longer run.
+  void PruneDead();
+
+ private:
+  void Exec(const char* sql);
+  sqlite3* db_ = nullptr;
+};
+
+}  // namespace orvik
+
+#endif  // ORVIK_ENGINE_SESSION_USER_REGISTRY_H_

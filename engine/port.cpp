@@ -35,13 +35,13 @@ Port::Port(const std::string& home)
     : home_(home),
       settings_(ReadEngineSettings(home)),
       xCommon_(std::make_shared<Dictionary>(Dictionary::CompareMode::Text)),
-      readCopies_(Dictionary::CompareMode::Binary),
       context_(std::make_unique<QObject>()) {
   // A programmatic SELECT's result starts as a two-dimensional array of one element.
   selectArray_ = Variant(VariantArray{Variant(VariantArray{Variant("")})});
 }
 
 Port::~Port() {
+  DeleteOwnLocks();
   // The session's line leaves the list of logged-in ports with it.
   if (registry_) {
     try {

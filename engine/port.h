@@ -20,6 +20,7 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -162,6 +163,30 @@ class Port : public Dispatch, public std::enable_shared_from_this<Port> {
   // dropped).
   void ForgetTableShapes() { tableShapes_.clear(); }
 
+  // --- Items ----------------------------------------------------------------------------
+  //
+  // Every member returns True when done; the reason for a False is in ErrorDetail. The U
+  // members lock the item for this port; a plain write releases this port's lock after it.
+  // RReadTR keeps a copy that the next write of the item is checked against ("[925]").
+
+  bool RRead(Variant& item, const Variant& fileVariable, const Variant& itemId);
+  bool RReadTR(Variant& item, const Variant& fileVariable, const Variant& itemId);
+  bool RReadV(Variant& value, const Variant& fileVariable, const Variant& itemId,
+              const Variant& fieldNumber);
+  bool RReadU(Variant& item, const Variant& fileVariable, const Variant& itemId);
+  bool RReadVU(Variant& value, const Variant& fileVariable, const Variant& itemId,
+               const Variant& fieldNumber);
+  bool WWrite(std::string_view item, std::string_view fileVariable, std::string_view itemId);
+  bool WWriteU(std::string_view item, std::string_view fileVariable, std::string_view itemId);
+  bool WWriteV(std::string_view value, std::string_view fileVariable, std::string_view itemId,
+               std::int32_t fieldId);
+  bool WWriteVU(std::string_view value, std::string_view fileVariable, std::string_view itemId,
+                std::int32_t fieldId);
+  bool Delete(const Variant& fileVariable, const Variant& itemId);
+  // Frees this port's locks: one item, every item of a file (empty id), or all (no file).
+  bool Release(const Variant& fileVariable = Variant(std::string()),
+               const Variant& itemId = Variant(std::string()));
+
   // --- Login and the session --------------------------------------------------------------
 
   // The user's row of the users table, by column (Null as ""); empty before login.
@@ -209,6 +234,24 @@ class Port : public Dispatch, public std::enable_shared_from_this<Port> {
   void RunOnPortThread(std::function<void()> fn);
   bool OnPortThread() const;
   void LoadTableList();
+  // The item lock test of the members: false (with "[920]" or the failure) when this port
+  // may not go on. `handBack` receives the lock key when the member must free this port's
+  // lock after its write.
+  bool LockItem(const std::string& tablePart, const std::string& id, bool update,
+                std::string* handBack);
+  // Runs `statement` against the locks table (named by `table`) on its connection.
+  template <typename F>
+  auto WithLocks(F statement);
+  bool CheckUnchanged(const std::string& tablePart, const std::string& id);
+  // A write guarded by the optimistic check: the check and the write run under this port's
+  // lock row for the item, so no other port can write between them.
+  bool CheckedWrite(const std::string& tablePart, const std::string& id,
+                    const std::function<bool()>& write);
+  bool ReadMember(Variant& out, const Variant& fileVariable, const Variant& itemId,
+                  std::optional<std::int32_t> attribute, int lockMode, bool keepCopy);
+  bool WriteMember(const std::string& fileVariable, const std::string& id, bool update,
+                   const std::function<bool()>& write);
+  void DeleteOwnLocks();
   bool RegisterLogin();
   bool ConIDMySQL();
   void Login();
@@ -247,7 +290,14 @@ class Port : public Dispatch, public std::enable_shared_from_this<Port> {
   std::string description_;
   Variant selectArray_;
   std::shared_ptr<Dictionary> xCommon_;
-  Dictionary readCopies_;
+  // The copies RReadTR keeps, one per file (by table part): the item id and text as read,
+  // and the file variable to read it back the same way.
+  struct ReadCopy {
+    std::string id;
+    std::string item;
+    std::string fileVariable;
+  };
+  std::map<std::string, ReadCopy> readCopies_;
   Functions fns_;
 
   // Datastore state.

@@ -105,6 +105,73 @@ MemberTable<Port> BuildTable() {
     p.PortCClose();
     return Variant();
   });
+  t.Method("RsOOpen", [](Port& p, Args& a) {
+    a.Expect(2, 2);
+    std::shared_ptr<Recordset> rs;
+    const bool ok = p.RsOOpen(a.String(0), rs);
+    a.Ref(1) = Variant(std::static_pointer_cast<Dispatch>(rs));
+    return Variant(ok);
+  });
+  t.Method("OOpen", [](Port& p, Args& a) {
+    a.Expect(2, 2);
+    return Variant(p.OOpen(a.Ref(0), a.Ref(1)));
+  });
+  t.Method("CClose", [](Port& p, Args& a) {
+    a.Expect(1, 1);
+    return Variant(p.CClose(a.Ref(0)));
+  });
+  t.Method("RRead", [](Port& p, Args& a) {
+    a.Expect(3, 3);
+    return Variant(p.RRead(a.Ref(0), a.Ref(1), a.Ref(2)));
+  });
+  t.Method("RReadTR", [](Port& p, Args& a) {
+    a.Expect(3, 3);
+    return Variant(p.RReadTR(a.Ref(0), a.Ref(1), a.Ref(2)));
+  });
+  t.Method("RReadV", [](Port& p, Args& a) {
+    a.Expect(4, 4);
+    return Variant(p.RReadV(a.Ref(0), a.Ref(1), a.Ref(2), a.Ref(3)));
+  });
+  t.Method("RReadU", [](Port& p, Args& a) {
+    a.Expect(3, 3);
+    return Variant(p.RReadU(a.Ref(0), a.Ref(1), a.Ref(2)));
+  });
+  t.Method("RReadVU", [](Port& p, Args& a) {
+    a.Expect(4, 4);
+    return Variant(p.RReadVU(a.Ref(0), a.Ref(1), a.Ref(2), a.Ref(3)));
+  });
+  t.Method("WWrite", [](Port& p, Args& a) {
+    a.Expect(3, 3);
+    return Variant(p.WWrite(a.String(0), a.String(1), a.String(2)));
+  });
+  t.Method("WWriteU", [](Port& p, Args& a) {
+    a.Expect(3, 3);
+    return Variant(p.WWriteU(a.String(0), a.String(1), a.String(2)));
+  });
+  t.Method("WWriteV", [](Port& p, Args& a) {
+    a.Expect(4, 4);
+    return Variant(p.WWriteV(a.String(0), a.String(1), a.String(2), a.Long(3)));
+  });
+  t.Method("WWriteVU", [](Port& p, Args& a) {
+    a.Expect(4, 4);
+    return Variant(p.WWriteVU(a.String(0), a.String(1), a.String(2), a.Long(3)));
+  });
+  t.Method("Delete", [](Port& p, Args& a) {
+    a.Expect(2, 2);
+    return Variant(p.Delete(a.Ref(0), a.Ref(1)));
+  });
+  t.Method("Release", [](Port& p, Args& a) {
+    a.Expect(0, 2);
+    const Variant empty{std::string()};
+    return Variant(p.Release(a.Present(0) ? a.Ref(0) : empty, a.Present(1) ? a.Ref(1) : empty));
+  });
+  t.Method("JetQRef", [](Port& p, Args& a) {
+    a.Expect(4, 4);
+    std::shared_ptr<Recordset> rs;
+    const std::string answer = p.JetQRef(a.String(0), a.String(1), a.String(2), rs);
+    a.Ref(3) = Variant(std::static_pointer_cast<Dispatch>(rs));
+    return Variant(answer);
+  });
   t.Property(
       "msState",
       [](Port& p, Args& a) {

@@ -175,7 +175,8 @@ bool Port::OOpen(const Variant& file, Variant& fileVariable) {
 
 bool Port::CClose(Variant& fileVariable) {
   try {
-    fileVariable.ToString();  // a variable that holds no text is refused
+    const std::string text = fileVariable.ToString();
+    Release(Variant(std::string(TablePartOf(text))), Variant(std::string()));
     fileVariable = Variant(std::string());
     return true;
   } catch (...) {

@@ -1,0 +1,177 @@
+// Item locks, Release and the optimistic write check.
+//
+// A lock is a row of the system account's locks table: the lock key (table part, character
+// 255, item id) and the holder's user instance. The key is the table's primary key, so taking
+// a lock is one insert that two ports can never both win.
+
+#include <optional>
+
+#include "file_variable.h"
+#include "port.h"
+#include "vb_error.h"
+
+namespace orvik {
+namespace {
+
+constexpr std::string_view kLockedByAnother = "[920] Another user has this item locked";
+
+// SQL Server reaches the system account's tables by switching the connection's default
+// database there for the statement, and back after it.
+class SystemAccountSwitch {
+ public:
+  SystemAccountSwitch(Driver& driver, const std::string& back) : driver_(driver), back_(back) {
+    driver_.UseDatabase("dm");
+  }
+  ~SystemAccountSwitch() {
+    try {
+      driver_.UseDatabase(back_);
+    } catch (...) {
+    }
+  }
+
+ private:
+  Driver& driver_;
+  std::string back_;
+};
+
+std::string LockKey(const std::string& tablePart, const std::string& id) {
+  return tablePart + kItemLockMark + id;
+}
+
+}  // namespace
+
+template <typename F>
+auto Port::WithLocks(F statement) {
+  const std::string& kind = settings_.dataStore;
+  if (kind == "MYSQL") {
+    if (!connection_) throw VbError(rserr::kObjectClosed, "Operation is not allowed when the object is closed.");
+    return statement(*connection_, std::string("dm.locks"));
+  }
+  if (kind == "MSSQL") {
+    if (!connection_) throw VbError(rserr::kObjectClosed, "Operation is not allowed when the object is closed.");
+    SystemAccountSwitch in(*connection_, account_);
+    return statement(*connection_, std::string("locks"));
+  }
+  if (!dmConnection_) throw VbError(rserr::kObjectClosed, "Operation is not allowed when the object is closed.");
+  return statement(*dmConnection_, std::string("locks"));
+}
+
+bool Port::LockItem(const std::string& tablePart, const std::string& id, bool update,
+                    std::string* handBack) {
+  const std::string key = LockKey(tablePart, id);
+  try {
+    return WithLocks([&](Driver& d, const std::string& table) {
+      const DbValue keyParam{key};
+      const auto holder = [&]() -> std::optional<std::string> {
+        auto row = d.Query("SELECT UserInst FROM " + table + " WHERE A0 = ?",
+                           std::span<const DbValue>(&keyParam, 1));
+        if (!row->Next()) return std::nullopt;
+        return row->Row()[0].value_or("");
+      };
+      for (int attempt = 0; attempt < 2; ++attempt) {
+        const std::optional<std::string> owner = holder();
+        if (owner && *owner != userInst_) {
+          errorDetail_ = kLockedByAnother;
+          return false;
+        }
+        if (owner) {
+          if (!update && handBack) *handBack = key;
+          return true;
+        }
+        if (!update) return true;
+        try {
+          const DbValue row[] = {key, userInst_};
+          d.Execute("INSERT INTO " + table + " (A0, UserInst) VALUES (?, ?)", row);
+          return true;
+        } catch (const VbError& e) {
+          // Another port took it between the look and the insert: look again.
+          if (e.number() != dberr::kIntegrity) throw;
+        }
+      }
+      errorDetail_ = kLockedByAnother;
+      return false;
+    });
+  } catch (...) {
+    // A lock that cannot be taken is a refusal, never a silent success.
+    errorDetail_ = CurrentExceptionMessage();
+    return false;
+  }
+}
+
+bool Port::Release(const Variant& fileVariable, const Variant& itemId) {
+  try {
+    const std::string file(TablePartOf(fileVariable.IsEmpty() ? std::string() : fileVariable.ToString()));
+    const std::string id = itemId.IsEmpty() ? std::string() : itemId.ToString();
+    WithLocks([&](Driver& d, const std::string& table) {
+      if (!file.empty() && !id.empty()) {
+        const DbValue p[] = {LockKey(file, id), userInst_};
+        return d.Execute("DELETE FROM " + table + " WHERE A0 = ? AND UserInst = ?", p);
+      }
+      if (!file.empty()) {
+        const DbValue p[] = {file + "%", userInst_};
+        return d.Execute("DELETE FROM " + table + " WHERE A0 LIKE ? AND UserInst = ?", p);
+      }
+      const DbValue p{userInst_};
+      return d.Execute("DELETE FROM " + table + " WHERE UserInst = ?",
+                       std::span<const DbValue>(&p, 1));
+    });
+    return true;
+  } catch (...) {
+    errorDetail_ = CurrentExceptionMessage();
+    return false;
+  }
+}
+
+void Port::DeleteOwnLocks() {
+  if (userInst_.empty()) return;
+  try {
+    Release();
+  } catch (...) {
+  }
+}
+
+bool Port::CheckUnchanged(const std::string& tablePart, const std::string& id) {
+  const auto it = readCopies_.find(tablePart);
+  if (it == readCopies_.end() || it->second.id != id) return true;
+  std::string current;
+  // Read back the way RReadTR read it, numeric attributes included.
+  if (!ReadItemRaw(current, it->second.fileVariable, id)) {
+    if (errorDetail_.rfind("[912] ", 0) == 0) {
+      // Deleted by another port: that is a change too.
+      readCopies_.erase(it);
+      errorDetail_ = "[925] TRANSACTION FAILED, another user has changed your record, please try again";
+      return false;
+    }
+    errorDetail_ = "[926] TRANSACTION FAILED, lost connection to datastore.";
+    return false;
+  }
+  const bool same = current == it->second.item;
+  readCopies_.erase(it);
+  errorDetail_.clear();
+  if (!same) {
+    errorDetail_ = "[925] TRANSACTION FAILED, another user has changed your record, please try again";
+    return false;
+  }
+  return true;
+}
+
+bool Port::CheckedWrite(const std::string& tablePart, const std::string& id,
+                        const std::function<bool()>& write) {
+  const auto copy = readCopies_.find(tablePart);
+  if (copy == readCopies_.end() || copy->second.id != id) return write();
+  // The check and the write must not let another port's write in between: hold the item's
+  // lock row while they run (taking it for the moment when this port does not hold it yet).
+  std::string handBack;
+  if (!LockItem(tablePart, id, false, &handBack)) return false;
+  const bool alreadyHeld = !handBack.empty();
+  if (!alreadyHeld && !LockItem(tablePart, id, true, nullptr)) return false;
+  bool ok = CheckUnchanged(tablePart, id) && write();
+  if (!alreadyHeld) {
+    const std::string detail = errorDetail_;
+    Release(Variant(tablePart), Variant(id));
+    errorDetail_ = detail;
+  }
+  return ok;
+}
+
+}  // namespace orvik

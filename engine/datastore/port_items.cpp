@@ -24,8 +24,8 @@ bool Port::ReadMember(Variant& out, const Variant& fileVariable, const Variant& 
     return false;
   }
   std::string text;
-  const bool ok = attribute ? ReadAttributeRaw(text, fv, id, *attribute)
-                            : ReadItemRaw(text, fv, id);
+  const bool ok =
+      attribute ? ReadAttributeRaw(text, fv, id, *attribute) : ReadItemRaw(text, fv, id);
   out = Variant(ok ? text : std::string());
   if (keepCopy) {
     if (ok) {
@@ -101,8 +101,8 @@ bool Port::WWriteV(std::string_view value, std::string_view fileVariable, std::s
   return WriteMember(fv, id, false, [&] { return WriteAttributeRaw(value, fv, id, fieldId); });
 }
 
-bool Port::WWriteVU(std::string_view value, std::string_view fileVariable,
-                    std::string_view itemId, std::int32_t fieldId) {
+bool Port::WWriteVU(std::string_view value, std::string_view fileVariable, std::string_view itemId,
+                    std::int32_t fieldId) {
   const std::string fv(fileVariable), id(itemId);
   return WriteMember(fv, id, true, [&] { return WriteAttributeRaw(value, fv, id, fieldId); });
 }

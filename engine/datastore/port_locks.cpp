@@ -44,15 +44,18 @@ template <typename F>
 auto Port::WithLocks(F statement) {
   const std::string& kind = settings_.dataStore;
   if (kind == "MYSQL") {
-    if (!connection_) throw VbError(rserr::kObjectClosed, "Operation is not allowed when the object is closed.");
+    if (!connection_)
+      throw VbError(rserr::kObjectClosed, "Operation is not allowed when the object is closed.");
     return statement(*connection_, std::string("dm.locks"));
   }
   if (kind == "MSSQL") {
-    if (!connection_) throw VbError(rserr::kObjectClosed, "Operation is not allowed when the object is closed.");
+    if (!connection_)
+      throw VbError(rserr::kObjectClosed, "Operation is not allowed when the object is closed.");
     SystemAccountSwitch in(*connection_, account_);
     return statement(*connection_, std::string("locks"));
   }
-  if (!dmConnection_) throw VbError(rserr::kObjectClosed, "Operation is not allowed when the object is closed.");
+  if (!dmConnection_)
+    throw VbError(rserr::kObjectClosed, "Operation is not allowed when the object is closed.");
   return statement(*dmConnection_, std::string("locks"));
 }
 
@@ -100,7 +103,8 @@ bool Port::LockItem(const std::string& tablePart, const std::string& id, bool up
 
 bool Port::Release(const Variant& fileVariable, const Variant& itemId) {
   try {
-    const std::string file(TablePartOf(fileVariable.IsEmpty() ? std::string() : fileVariable.ToString()));
+    const std::string file(
+        TablePartOf(fileVariable.IsEmpty() ? std::string() : fileVariable.ToString()));
     const std::string id = itemId.IsEmpty() ? std::string() : itemId.ToString();
     WithLocks([&](Driver& d, const std::string& table) {
       if (!file.empty() && !id.empty()) {
@@ -139,7 +143,8 @@ bool Port::CheckUnchanged(const std::string& tablePart, const std::string& id) {
     if (errorDetail_.rfind("[912] ", 0) == 0) {
       // Deleted by another port: that is a change too.
       readCopies_.erase(it);
-      errorDetail_ = "[925] TRANSACTION FAILED, another user has changed your record, please try again";
+      errorDetail_ =
+          "[925] TRANSACTION FAILED, another user has changed your record, please try again";
       return false;
     }
     errorDetail_ = "[926] TRANSACTION FAILED, lost connection to datastore.";
@@ -149,7 +154,8 @@ bool Port::CheckUnchanged(const std::string& tablePart, const std::string& id) {
   readCopies_.erase(it);
   errorDetail_.clear();
   if (!same) {
-    errorDetail_ = "[925] TRANSACTION FAILED, another user has changed your record, please try again";
+    errorDetail_ =
+        "[925] TRANSACTION FAILED, another user has changed your record, please try again";
     return false;
   }
   return true;

@@ -24,10 +24,16 @@ class PortItemsTest : public ::testing::Test {
   PortItemsTest() : home_(ORVIK_TEST_DATASTORE) {
     a_ = LoggedIn();
     b_ = LoggedIn();
-    a_->Connection()->Execute(FileTableSql(home_.dataStore(), TableTemplate::kDataColumns, "orders", 3));
-    a_->Connection()->Execute(FileTableSql(home_.dataStore(), TableTemplate::kDataColumns, "orders2", 3));
+    a_->Connection()->Execute(
+        FileTableSql(home_.dataStore(), TableTemplate::kDataColumns, "orders", 3));
+    a_->Connection()->Execute(
+        FileTableSql(home_.dataStore(), TableTemplate::kDataColumns, "orders2", 3));
     fv_ = home_.account() + ".orders";
-    EXPECT_TRUE(a_->WWrite("one\xFE" "1", fv_, "C1")) << a_->ErrorDetail();
+    EXPECT_TRUE(
+        a_->WWrite("one\xFE"
+                   "1",
+                   fv_, "C1"))
+        << a_->ErrorDetail();
   }
 
   std::shared_ptr<Port> LoggedIn() {
@@ -42,8 +48,9 @@ class PortItemsTest : public ::testing::Test {
   int LockRows(Port& p) {
     std::shared_ptr<Recordset> rs;
     const std::string table = home_.dataStore() == "MYSQL" ? "dm.locks" : "locks";
-    auto cursor = (home_.dataStore() == "MYSQL" ? p.Connection() : p.DmConnection())
-                      ->Query("SELECT A0 FROM " + table + " WHERE A0 LIKE '" + home_.account() + "%'");
+    auto cursor =
+        (home_.dataStore() == "MYSQL" ? p.Connection() : p.DmConnection())
+            ->Query("SELECT A0 FROM " + table + " WHERE A0 LIKE '" + home_.account() + "%'");
     int n = 0;
     while (cursor->Next()) ++n;
     return n;
@@ -62,7 +69,9 @@ class PortItemsTest : public ::testing::Test {
 TEST_F(PortItemsTest, AnUpdateLockKeepsOtherUpdatersOut) {
   Variant item;
   ASSERT_TRUE(a_->RReadU(item, Variant(fv_), Variant("C1")));
-  EXPECT_EQ(item.ToString(), "one\xFE" "1\xFE");
+  EXPECT_EQ(item.ToString(),
+            "one\xFE"
+            "1\xFE");
   Variant other("stale");
   EXPECT_FALSE(b_->RReadU(other, Variant(fv_), Variant("C1")));
   EXPECT_EQ(b_->ErrorDetail(), kLocked);
@@ -70,7 +79,9 @@ TEST_F(PortItemsTest, AnUpdateLockKeepsOtherUpdatersOut) {
   EXPECT_FALSE(b_->WWrite("x", fv_, "C1"));
   EXPECT_EQ(b_->ErrorDetail(), kLocked);
   // Plain reads go on; a read for a transaction does not.
-  EXPECT_EQ(Read(*b_, "C1"), "one\xFE" "1\xFE");
+  EXPECT_EQ(Read(*b_, "C1"),
+            "one\xFE"
+            "1\xFE");
   EXPECT_FALSE(b_->RReadTR(other, Variant(fv_), Variant("C1")));
   EXPECT_EQ(b_->ErrorDetail(), kLocked);
 
@@ -122,10 +133,16 @@ TEST_F(PortItemsTest, AnUnchangedItemPassesTheCheck) {
   a_->Connection()->Execute("INSERT INTO orders_dict (A0, A3) VALUES ('<&NUM>', '2')");
   Variant fv;
   ASSERT_TRUE(a_->OOpen(Variant("orders"), fv));
-  ASSERT_TRUE(a_->WWrite("odd \xFF text\xFE\xFE" "3", fv.ToString(), "C3"));
+  ASSERT_TRUE(
+      a_->WWrite("odd \xFF text\xFE\xFE"
+                 "3",
+                 fv.ToString(), "C3"));
   Variant item;
   ASSERT_TRUE(a_->RReadTR(item, fv, Variant("C3")));
-  EXPECT_EQ(item.ToString(), "odd \xFF text\xFE" "0\xFE" "3");
+  EXPECT_EQ(item.ToString(),
+            "odd \xFF text\xFE"
+            "0\xFE"
+            "3");
   // Character 255 in the data and a numeric attribute read as 0 do not look like a change.
   ASSERT_TRUE(a_->WWrite("new", fv.ToString(), "C3")) << a_->ErrorDetail();
 }
@@ -202,7 +219,9 @@ TEST_F(PortItemsTest, MembersByName) {
   ASSERT_TRUE(a_->Call("OOpen", open).ToBoolean());
   Variant read[] = {Variant(), open[1], Variant("C1")};
   ASSERT_TRUE(a_->Call("RReadU", read).ToBoolean());
-  EXPECT_EQ(read[0].ToString(), "one\xFE" "1\xFE");
+  EXPECT_EQ(read[0].ToString(),
+            "one\xFE"
+            "1\xFE");
   Variant write[] = {Variant("by name"), open[1], Variant("C1")};
   ASSERT_TRUE(a_->Call("WWrite", write).ToBoolean());
   Variant value[] = {Variant(), open[1], Variant("C1"), Variant("1")};
@@ -221,9 +240,9 @@ TEST_F(PortItemsTest, ConcurrentIncrementsAreNeverLost) {
     auto p = std::make_unique<QProcess>();
     p->setProcessChannelMode(QProcess::MergedChannels);
     p->start(QString::fromStdString(ORVIK_COUNTER_PROGRAM),
-             QStringList{QString::fromStdString(home_.home()),
-                         QString::fromStdString(home_.user()), test_support::kTestPassword,
-                         QString::fromStdString(fv_), QString::number(perPort)});
+             QStringList{QString::fromStdString(home_.home()), QString::fromStdString(home_.user()),
+                         test_support::kTestPassword, QString::fromStdString(fv_),
+                         QString::number(perPort)});
     running.push_back(std::move(p));
   }
   for (auto& p : running) {

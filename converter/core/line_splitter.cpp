@@ -1,5 +1,7 @@
 #include "line_splitter.h"
 
+#include <utility>
+
 #include "text_rules.h"
 
 namespace orvik::massage {
@@ -30,6 +32,14 @@ void AppendInsideLiteral(std::string& out, char c) {
 }  // namespace
 
 std::string SplitSourceLine(StatementTranslator& translator, std::string line, int depth) {
+  return SplitSourceLine(
+      [&translator](const std::string& statement) {
+        return translator.ConvertStatement(statement);
+      },
+      std::move(line), depth);
+}
+
+std::string SplitSourceLine(const StatementConverter& convert, std::string line, int depth) {
   line = TrimRightBlanks(line);
   if (line.empty()) line = " ";
   if (depth >= kMaxStatementsPerLine) return line;
@@ -82,15 +92,15 @@ std::string SplitSourceLine(StatementTranslator& translator, std::string line, i
           break;
         } else {
           std::string rest = line.substr(i + 1);
-          std::string head = translator.ConvertStatement(out);
+          std::string head = convert(out);
           std::string separator = StartsWith(TrimLeftBlanks(rest), "*") ? "  " : " : ";
-          return head + separator + SplitSourceLine(translator, rest, depth + 1);
+          return head + separator + SplitSourceLine(convert, rest, depth + 1);
         }
       default:
         out += c;
     }
   }
-  return translator.ConvertStatement(out);
+  return convert(out);
 }
 
 }  // namespace orvik::massage

@@ -97,6 +97,12 @@ bool StatementTranslator::RewriteText(const std::string& statement, Work& work) 
   work.text = RewriteSubstrings(work.text);
   work.text = RewriteDynamicArrays(work.text);
   work.text = RewriteFileVerbs(work.text, OpenIfCount);
+  // A LOCATE whose THEN or ELSE ends the line opens an If block like any other.
+  std::string upper = UpperText(TrimBlanks(work.text));
+  if (FieldOf(upper, " ", "1") == "LOCATE" &&
+      (EndsWith(upper, " THEN") || EndsWith(upper, " ELSE"))) {
+    ++OpenIfCount;
+  }
   RewriteLoopsAndDefinitions(work);
 
   // Print without new line: a trailing ":" (now " &") and one in front of a separator.
@@ -141,9 +147,11 @@ void StatementTranslator::RewriteLabel(Work& work, bool& done) {
     }
   }
   work.prefix.push_back(label);
+  // The blocks behind a label are blocks all the same: 10 IF X THEN opens one, 10 END closes.
+  work.TakeUpper();
 }
 
-// CASE, loops, IF and END. These test the upper-case copy taken before the label came off.
+// CASE, loops, IF and END, by the upper-case copy of the statement behind any label.
 // Returns true when the statement's text is decided (in work.result).
 bool StatementTranslator::RewriteBlocks(Work& work) {
   const std::string& upper = work.upper;
@@ -197,6 +205,8 @@ bool StatementTranslator::RewriteBlocks(Work& work) {
       work.text = TrimBlanks(std::string_view(work.text).substr(p + 5)) + " ";
       work.TakeUpper();
       work.suffix = work.indent + "End If";
+      // That End If closes the block: no later END may close it again.
+      if (OpenIfCount > 0) --OpenIfCount;
     }
   } else if (upper == "END") {
     if (OpenIfCount != 0) {

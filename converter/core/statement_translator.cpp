@@ -87,9 +87,7 @@ bool StatementTranslator::RewriteText(const std::string& statement, Work& work) 
   work.text = joined + " ";
   work.TakeUpper();
 
-  bool done = false;
-  RewriteLabel(work, done);
-  if (done) return true;
+  if (RewriteLabel(work)) return true;
   if (RewriteBlocks(work)) {
     work.result = JoinLines(work.prefix, work.result, "");
     return true;
@@ -117,18 +115,17 @@ bool StatementTranslator::RewriteText(const std::string& statement, Work& work) 
   return false;
 }
 
-void StatementTranslator::RewriteLabel(Work& work, bool& done) {
+bool StatementTranslator::RewriteLabel(Work& work) {
   std::string first = FieldOf(work.upper, " ", "1");
   std::string second = FieldOf(work.upper, " ", "2");
-  if (!ReadsAsNumber(first) && !(IsIdentifier(first) && second == "&")) return;
+  if (!ReadsAsNumber(first) && !(IsIdentifier(first) && second == "&")) return false;
 
   std::string label = first;
   if (first.find('.', 1) != std::string::npos) label = "L" + ReplaceAll(first, ".", "_") + ":";
   work.text = TrimLeftBlanks(std::string_view(work.text).substr(first.size()));
   if (StartsWith(work.text, "*")) {
     work.result = label + " '-- label, was " + TrimRightBlanks(work.text);
-    done = true;
-    return;
+    return true;
   }
   if (StartsWith(work.text, "&")) {
     if (!EndsWith(label, ":") && !ReadsAsNumber(label)) label += ":";
@@ -136,19 +133,18 @@ void StatementTranslator::RewriteLabel(Work& work, bool& done) {
     std::string rest = TrimBlanks(work.text);
     if (rest.empty()) {
       work.result = label;
-      done = true;
-      return;
+      return true;
     }
     // START: * note -- the comment stays a comment.
     if (StartsWith(rest, "*")) {
       work.result = label + " '-- label, was " + rest;
-      done = true;
-      return;
+      return true;
     }
   }
   work.prefix.push_back(label);
   // The blocks behind a label are blocks all the same: 10 IF X THEN opens one, 10 END closes.
   work.TakeUpper();
+  return false;
 }
 
 // CASE, loops, IF and END, by the upper-case copy of the statement behind any label.

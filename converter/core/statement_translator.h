@@ -42,7 +42,8 @@ class StatementTranslator {
   // The text stage: strings hidden, operators spaced, blocks, references and file verbs
   // rewritten. Returns true when the statement's result is already final (in work.result).
   bool RewriteText(const std::string& statement, Work& work);
-  void RewriteLabel(Work& work, bool& done);
+  // Takes a label off the front; true when the label is all the statement's text.
+  bool RewriteLabel(Work& work);
   bool RewriteBlocks(Work& work);
   void RewriteLoopsAndDefinitions(Work& work);
   // The token stage: words to tokens, strings restored, groups reduced, tokens joined.

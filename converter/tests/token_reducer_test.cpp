@@ -209,18 +209,11 @@ TEST(ReduceTokens, CallByName) {
   EXPECT_EQ(ReduceAll(std::move(empty)), "Call XCallByName(S, )");
 }
 
-TEST(ReduceTokens, GroupBecomesOneTokenThatNoLongerOpens) {
+TEST(ReduceTokens, GroupBecomesOneValueThatNoLongerOpens) {
   TokenList t = Make({{"X", E}, {"(", O}, {"1", N}, {")", X}, {"Y", E}});
   ReduceTokens(t, 2, 4);
   EXPECT_EQ(Joined(t), "X( 1 ) | Y");
   EXPECT_EQ(t.T(1), "VARVAL");
-}
-
-TEST(ReduceTokens, WholeStatementEndsAsOneToken) {
-  TokenList t = Make({{"X", E}, {"=", R}, {"1", N}});
-  ReduceTokens(t, 1, 3);
-  ASSERT_EQ(t.Count(), 1);
-  EXPECT_EQ(t.V(1), "X = 1");
 }
 
 }  // namespace

@@ -1,0 +1,99 @@
+#include "html_massage.h"
+
+#include "source_files.h"
+#include "string_works.h"
+#include "text_rules.h"
+
+namespace orvik::massage {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr auto npos = std::string::npos;
+constexpr std::string_view kFourSpaces = "&nbsp;&nbsp;&nbsp;&nbsp;";
+
+// The first of the three break points that changes the line.
+std::string BreakLine(const std::string& line) {
+  std::string broken = ReplaceAll(line, kFourSpaces, "&nbsp;&nbsp;\r\n&nbsp;&nbsp;");
+  if (broken == line) broken = ReplaceAll(line, ",", ",\r\n");
+  if (broken == line) broken = ReplaceAll(line, "><", ">\r\n<");
+  return broken;
+}
+
+// Long lines outside script blocks broken. The scan goes on from where the line end stood
+// before the break, so the pieces of a broken line are looked at again.
+std::string BreakLongLines(std::string text) {
+  bool script = false;
+  std::size_t p = text.find(kCrLf);
+  while (p != npos) {
+    std::size_t q = text.find(kCrLf, p + 2);
+    if (q == npos) break;
+    std::string line = text.substr(p + 2, q - p - 2);
+    if (FindNoCase(line, "<script") != npos) {
+      script = true;
+    } else if (FindNoCase(line, "</script>") != npos) {
+      script = false;
+    }
+    if (q - p > kLongestPageLine + 2 && !script) {
+      text = ReplaceAt(text, p + 2, q - p - 2, BreakLine(line));
+    }
+    p = q;
+  }
+  return text;
+}
+
+}  // namespace
+
+std::optional<std::string> HtmlToAsp(std::string_view page) {
+  std::string text = WithCrLfLineEnds(page);
+  std::size_t body = FindNoCase(text, "<body");
+  if (body == npos) return std::nullopt;
+  text.erase(0, body);
+  text = ReplaceAll(text, "\"", "\"\"");
+  text = ReplaceAll(text, "<!--", "\r\n<!--");
+  text = BreakLongLines(std::move(text));
+  text = ReplaceAll(text, kCrLf, "\" & vbCrLf\r\nResponse.Write \"");
+  return "Response.Write \"<html>\"\r\nResponse.Write \"" + text + "\"";
+}
+
+fs::path HtmlOutputPath(const fs::path& input) {
+  // Only the file's own name is cut: a "." in a folder name is not its extension.
+  std::string name = input.filename().native();
+  std::size_t dot = name.rfind('.');
+  std::string stem = dot == npos ? name : name.substr(0, dot);
+  fs::path output = input.parent_path() / (stem + ".txt");
+  if (output == input) output = input.parent_path() / (stem + "_asp.txt");
+  return output;
+}
+
+std::string HtmlMonitorText(const fs::path& output, std::string_view massaged) {
+  const std::string crlf(kCrLf);
+  return "The first few lines of the massaged code are given below: " + crlf +
+         "The result is also stored in file \"" + PathText(output) + "\"" + crlf + crlf +
+         std::string(massaged.substr(0, kMassagePreview));
+}
+
+MassageResult MassageHtmlFile(const fs::path& input) {
+  MassageResult result;
+  std::string page;
+  if (!ReadWholeFile(input, page, result.error)) return result;
+  std::optional<std::string> massaged = HtmlToAsp(page);
+  if (!massaged) {
+    result.noBody = true;
+    result.error = std::string(kNoBodyMessage);
+    return result;
+  }
+  result.massaged = std::move(*massaged);
+  result.output = HtmlOutputPath(input);
+  result.error = WriteResultFile(result.output, result.massaged + std::string(kCrLf), input);
+  result.ok = result.error.empty();
+  return result;
+}
+
+bool IsHtmlPage(const fs::path& path) {
+  std::string name = path.filename().native();
+  return EndsWithNoCase(name, ".htm") || EndsWithNoCase(name, ".html");
+}
+
+}  // namespace orvik::massage

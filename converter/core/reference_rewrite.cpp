@@ -1,0 +1,101 @@
+#include "reference_rewrite.h"
+
+#include <algorithm>
+
+#include "text_rules.h"
+
+namespace orvik::massage {
+namespace {
+
+constexpr auto npos = std::string::npos;
+
+// Each rewrite consumes the "<" it starts at, but a reference whose name holds a "<" copies
+// it into the assignment form; this bound keeps such a statement from rewriting forever.
+constexpr int kMaxReferences = 500;
+
+// Where the name in front of the "<" at `a` starts: a word, or a word with its
+// parenthesised arguments (F ( 1 ) stays whole).
+std::size_t NameStart(const std::string& text, std::size_t a) {
+  int depth = 0;
+  bool passed = false;
+  for (std::size_t i = a; i-- > 0;) {
+    char c = text[i];
+    if (c == ')') {
+      ++depth;
+    } else if (c == '(') {
+      --depth;
+    } else if (c == ' ') {
+      if (depth == 0 && passed) return i + 1;
+    } else if (depth == 0) {
+      passed = true;
+    }
+  }
+  return 0;
+}
+
+// End (exclusive) of the right-hand side of X < a > = rhs, starting at `from`.
+std::size_t RightHandSideEnd(const std::string& text, std::size_t from) {
+  std::size_t blank = text.find(' ', from);
+  if (blank == npos) return text.size();
+  std::size_t end = blank;
+  if (blank + 1 < text.size() && text[blank + 1] == '(') {
+    end = text.find(')', blank);
+  } else if (blank + 1 < text.size() && text[blank + 1] == '<') {
+    end = text.find('>', blank);
+  }
+  return end == npos ? text.size() : end;
+}
+
+}  // namespace
+
+std::string RewriteSubstrings(std::string text) {
+  for (;;) {
+    std::size_t a = text.find('[');
+    if (a == npos) break;
+    std::size_t b = text.find(']', a + 1);
+    std::size_t comma = text.find(',', a + 1);
+    if (b == npos || comma == npos || comma > b) break;
+    std::size_t start = 0;
+    std::size_t nameLength = 0;
+    if (a >= 2) {
+      std::size_t blank = text.rfind(' ', a - 2);
+      start = blank == npos ? 0 : blank + 1;
+      nameLength = a - 1 - start;
+    }
+    std::string name = text.substr(start, nameLength);
+    std::string between = text.substr(a + 1, b - a - 1);
+    text = ReplaceAt(text, start, b + 1 - start, "Mid ( " + name + " , " + between + " ) ");
+  }
+  return text;
+}
+
+std::string RewriteDynamicArrays(std::string text) {
+  for (int n = 0; n < kMaxReferences; ++n) {
+    std::size_t a = text.find('<');
+    if (a == npos) break;
+    std::size_t g = text.find('>', a);
+    if (g == npos) break;
+    // The first "<" is a comparison when another opens before the ">".
+    std::size_t second = text.find('<', a + 1);
+    if (second != npos && second < g) a = second;
+
+    std::size_t start = NameStart(text, a);
+    std::string name = text.substr(start, a - start);
+    std::string between = text.substr(a + 1, g - a - 1);
+    std::string upper = UpperText(TrimBlanks(text));
+    bool condition = StartsWith(upper, "IF ") || StartsWith(upper, "ELSEIF ");
+    if (g + 2 < text.size() && text[g + 2] == '=' && !condition) {
+      std::size_t from = std::min(g + 4, text.size());
+      std::size_t end = RightHandSideEnd(text, from);
+      std::string rhs = text.substr(from, end - from);
+      text =
+          ReplaceAt(text, start, end - start,
+                    " " + name + " = RReplace ( " + name + " , " + between + " , " + rhs + " ) ");
+    } else {
+      text = ReplaceAt(text, start, g + 1 - start, "Extract ( " + name + " , " + between + " ) ");
+    }
+  }
+  return text;
+}
+
+}  // namespace orvik::massage

@@ -1,0 +1,20 @@
+// Substring (X[s,n]) and dynamic-array (X<a,v,s>) references in a statement's text, turned
+// into calls. The text is the translator's working text: operators spaced, strings hidden.
+
+#ifndef ORVIK_CONVERTER_CORE_REFERENCE_REWRITE_H_
+#define ORVIK_CONVERTER_CORE_REFERENCE_REWRITE_H_
+
+#include <string>
+
+namespace orvik::massage {
+
+// X [ 1 , 3 ] becomes Mid ( X , 1 , 3 ). Stops at the first bracket pair without a comma.
+std::string RewriteSubstrings(std::string text);
+
+// X < 1 , 2 > becomes Extract ( X , 1 , 2 ), and X < 1 > = Y becomes
+// X = RReplace ( X , 1 , Y ) unless the statement is an IF or ELSEIF.
+std::string RewriteDynamicArrays(std::string text);
+
+}  // namespace orvik::massage
+
+#endif  // ORVIK_CONVERTER_CORE_REFERENCE_REWRITE_H_

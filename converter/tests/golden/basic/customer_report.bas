@@ -1,0 +1,38 @@
+SUBROUTINE CUSTOMER.REPORT(START.KEY, TOTAL)
+* Lists the customers from a start key, with their balances.
+EQU AM TO CHAR(254), VM TO CHAR(253)
+   OPEN 'CUSTOMERS' TO F.CUST ELSE
+      CRT 'Cannot open CUSTOMERS'
+      RETURN
+   END
+   OPEN 'DICT', 'CUSTOMERS' TO F.DICT THEN CRT 'Dictionary open'
+   TOTAL = 0 ; COUNT = 0
+   GOSUB 100
+   CRT 'Customers: ':COUNT 'R#6'
+   RETURN
+*
+100 * read one customer
+   READ REC FROM F.CUST, START.KEY ELSE
+      CRT 'No customer ':START.KEY
+      RETURN
+   END
+   NAME = REC<1>
+   BAL = REC<5,1>
+   IF BAL > 0 THEN
+      TOTAL = TOTAL + BAL
+      COUNT = COUNT + 1
+   END ELSE
+      CRT NAME 'L#20':' has no balance'
+   END
+   REC<6> = DATE()
+   WRITE REC ON F.CUST, START.KEY
+   READV PHONE FROM F.CUST, START.KEY, 7 THEN CRT PHONE ELSE CRT 'no phone'
+   READU LOCKREC FROM F.CUST, 'LOCK' ELSE LOCKREC = ''
+   WRITEU LOCKREC ON F.CUST, 'LOCK'
+   RELEASE F.CUST, 'LOCK'
+   GOTO 200
+150.5 CRT 'never'
+200: CRT 'done':
+   IF TOTAL = 0 THEN GOTO 150.5
+   RETURN
+END

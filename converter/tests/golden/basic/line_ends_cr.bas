@@ -1,0 +1,1 @@
+X = 1IF X THEN   CRT "one"ENDY = X : "!"

@@ -1,0 +1,6 @@
+X = 1
+IF X THEN
+   CRT "one"
+END
+
+Y = X : "!"

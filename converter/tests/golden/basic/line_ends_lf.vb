@@ -1,0 +1,7 @@
+X = 1
+IF X THEN
+   CRT "one"
+END If
+  
+Y = X & "!"
+End Sub

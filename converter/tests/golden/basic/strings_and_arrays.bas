@@ -1,0 +1,35 @@
+* Substrings, dynamic arrays, LOCATE, INSERT, CONVERT, MATCHES, MAT and CALL @
+   DIM ITEMS(10), COPY(10)
+   MAT ITEMS = ''
+   MAT COPY = ITEMS
+   CALL SHOW.ALL(MAT ITEMS)
+   PREFIX = NAME[1,3]
+   LAST = NAME[LEN(NAME)-2,3] : 'X'
+   X<1> = 'first'
+   X<2,1> = Y<3,2>
+   Z = X<1,2,3>
+   IF X<2> = 'B' THEN CRT 'yes'
+   LOCATE CODE IN CODES<1> SETTING POS ELSE
+      CODES = INSERT(CODES, 1, POS, 0; CODE)
+   END
+   LOCATE(CODE, CODES, 1; POS) THEN CRT 'at ':POS
+   LOCATE(CODE, CODES, 1; POS; 'AL') ELSE CRT 'not found'
+   CONVERT '.' TO ',' IN AMOUNT
+   CONVERT(TEXT, 'ab', 'AB')
+   IF PHONE MATCHES '3N-4N' THEN CRT 'phone'
+   IF ZIP MATCH '5N' THEN CRT 'zip'
+   CRT AMOUNT 'MD2,$'
+   CRT @(10, 5):'Total: ':AMOUNT 'R2#10'
+   CALL @ROUTINE(A, B)
+   CALL @HANDLER()
+   MSG = "It's done" ; SAY = 'He said "no"' ; PATH = "C:\TEMP\"
+   WHERE = 'Créteil' ; IF A <> B THEN CRT "A NE B"
+   ON CHOICE GOSUB 10, 20, 30
+   EXECUTE 'LIST CUSTOMERS'
+   SLEEP 5
+   DELETE F.CUST, KEY
+   PRINT 'Page ':PAGE; PRINT
+   INPUT ANSWER
+   MATREAD ITEMS FROM F.CUST, KEY ELSE MAT ITEMS = ''
+   MATWRITE ITEMS ON F.CUST, KEY
+   X = NULL ; BEEP ; STOP

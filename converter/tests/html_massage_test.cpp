@@ -1,0 +1,175 @@
+#include "html_massage.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "test_files.h"
+
+namespace orvik::massage {
+namespace {
+
+using testing::Listing;
+using testing::ReadFile;
+using testing::ScratchFolder;
+using testing::WriteFile;
+
+namespace fs = std::filesystem;
+
+// The statements that write `lines`, each line with its line end but the last.
+std::string Written(std::initializer_list<std::string> lines) {
+  std::string r = "Response.Write \"<html>\"";
+  std::size_t i = 0;
+  for (const std::string& line : lines) {
+    r += "\r\nResponse.Write \"" + line + "\"";
+    if (++i < lines.size()) r += " & vbCrLf";
+  }
+  return r;
+}
+
+// A page whose body holds the one line under test, on a line of its own.
+std::string Page(const std::string& line) { return "<body>\r\n" + line + "\r\n</body>"; }
+
+TEST(HtmlToAsp, DropsTheHeadAndWritesEveryLine) {
+  EXPECT_EQ(HtmlToAsp("<html><head><title>T</title></head>\r\n<body>\r\n<p>x</p>\r\n</body>"),
+            Written({"<body>", "<p>x</p>", "</body>"}));
+}
+
+TEST(HtmlToAsp, BodyTagFoundInAnyCase) {
+  EXPECT_EQ(HtmlToAsp("<HEAD></HEAD><BODY BGCOLOR=1>hi"), Written({"<BODY BGCOLOR=1>hi"}));
+}
+
+TEST(HtmlToAsp, QuotesDoubledAndCommentsOnALineOfTheirOwn) {
+  EXPECT_EQ(HtmlToAsp("<body class=\"a\"><!-- c -->"),
+            Written({"<body class=\"\"a\"\">", "<!-- c -->"}));
+}
+
+TEST(HtmlToAsp, PageWithoutBodyIsRejected) {
+  EXPECT_FALSE(HtmlToAsp("<html><head></head><p>no body</p></html>").has_value());
+  EXPECT_FALSE(HtmlToAsp("").has_value());
+}
+
+TEST(HtmlToAsp, LineOf53IsKeptOneOf54IsBroken) {
+  std::string keep = "<p>" + std::string(44, 'a') + ",b</p>";  // 53 characters
+  ASSERT_EQ(keep.size(), kLongestPageLine);
+  EXPECT_EQ(HtmlToAsp(Page(keep)), Written({"<body>", keep, "</body>"}));
+  std::string cut = "<p>" + std::string(45, 'a') + ",b</p>";  // 54
+  EXPECT_EQ(HtmlToAsp(Page(cut)),
+            Written({"<body>", "<p>" + std::string(45, 'a') + ",", "b</p>", "</body>"}));
+  std::string noBreakPoint(80, 'a');
+  EXPECT_EQ(HtmlToAsp(Page(noBreakPoint)), Written({"<body>", noBreakPoint, "</body>"}));
+}
+
+TEST(HtmlToAsp, BreakPointsInTheirOrder) {
+  std::string spaces = "<td>&nbsp;&nbsp;&nbsp;&nbsp;" + std::string(30, 'a') + ",b</td>";
+  EXPECT_EQ(HtmlToAsp(Page(spaces)),
+            Written({"<body>", "<td>&nbsp;&nbsp;",
+                     "&nbsp;&nbsp;" + std::string(30, 'a') + ",b</td>", "</body>"}));
+  std::string tags = "<tr><td>" + std::string(40, 'a') + "</td><td>b</td></tr>";
+  EXPECT_EQ(HtmlToAsp(Page(tags)),
+            Written({"<body>", "<tr>", "<td>" + std::string(40, 'a') + "</td>", "<td>b</td>",
+                     "</tr>", "</body>"}));
+}
+
+TEST(HtmlToAsp, ScanGoesOnFromWhereTheLineEndStoodBeforeTheBreak) {
+  // The break inserted two characters, so the scan resumes two characters in front of the
+  // broken line's end: its long second piece is not looked at again, the next line is.
+  std::string first = "<p>a,<b>" + std::string(50, 'x') + "</b><i>y</i></p>";
+  std::string second = "<tr><td>" + std::string(50, 'y') + "</td></tr>";
+  EXPECT_EQ(HtmlToAsp("<body>\r\n" + first + "\r\n" + second + "\r\n</body>"),
+            Written({"<body>", "<p>a,", "<b>" + std::string(50, 'x') + "</b><i>y</i></p>", "<tr>",
+                     "<td>" + std::string(50, 'y') + "</td>", "</tr>", "</body>"}));
+}
+
+TEST(HtmlToAsp, ManyBreakPointsEndTheScan) {
+  std::string line(200, ',');
+  std::optional<std::string> r = HtmlToAsp(Page(line));
+  ASSERT_TRUE(r.has_value());
+  std::string pieces;
+  for (int i = 0; i < 200; ++i) pieces += ",\" & vbCrLf\r\nResponse.Write \"";
+  EXPECT_NE(r->find(pieces), std::string::npos);
+}
+
+TEST(HtmlToAsp, ScriptBlocksAreNeverBroken) {
+  std::string code = "var s = '" + std::string(60, 'x') + "', t = 1;";
+  std::string closing = "</script><p>" + std::string(50, 'z') + "</p>";
+  std::string page = "<body>\r\n<script>\r\n" + code + "\r\n" + closing + "\r\n</body>";
+  EXPECT_EQ(HtmlToAsp(page), Written({"<body>", "<script>", code, "</script>",
+                                      "<p>" + std::string(50, 'z') + "</p>", "</body>"}));
+  // The line that opens the block is not broken either.
+  std::string opening = "<script>var u = '" + std::string(50, 'x') + "', v;";
+  EXPECT_EQ(HtmlToAsp(Page(opening)), Written({"<body>", opening, "</body>"}));
+}
+
+TEST(HtmlToAsp, FirstAndLastLinesAreNeverBroken) {
+  std::string longFirst = "<body>" + std::string(60, 'a') + ",b";
+  EXPECT_EQ(HtmlToAsp(longFirst), Written({longFirst}));
+  std::string page = "<body>\r\n<p>" + std::string(60, 'a') + ",b</p>";
+  EXPECT_EQ(HtmlToAsp(page), Written({"<body>", "<p>" + std::string(60, 'a') + ",b</p>"}));
+}
+
+TEST(HtmlOutputPath, ExtensionOfTheFileOnly) {
+  EXPECT_EQ(HtmlOutputPath("/d/page.htm"), fs::path("/d/page.txt"));
+  EXPECT_EQ(HtmlOutputPath("/d/page.v2.html"), fs::path("/d/page.v2.txt"));
+  // A dot in a folder's name is not the page's extension.
+  EXPECT_EQ(HtmlOutputPath("/d/site.old/page"), fs::path("/d/site.old/page.txt"));
+  // A page named *.txt must not be written over.
+  EXPECT_EQ(HtmlOutputPath("/d/page.txt"), fs::path("/d/page_asp.txt"));
+}
+
+TEST(HtmlMonitorText, ShowsWhereAndTheBeginning) {
+  std::string massaged(13000, 'm');
+  std::string text = HtmlMonitorText("/d/p.txt", massaged);
+  EXPECT_EQ(text,
+            "The first few lines of the massaged code are given below: \r\n"
+            "The result is also stored in file \"/d/p.txt\"\r\n\r\n" +
+                std::string(kMassagePreview, 'm'));
+}
+
+TEST(MassageHtmlFile, WritesTheResultBesideThePage) {
+  ScratchFolder dir;
+  WriteFile(dir / "p.htm", "<head></head>\n<body>\n<p>hi</p>\n</body>\n");
+  MassageResult r = MassageHtmlFile(dir / "p.htm");
+  ASSERT_TRUE(r.ok) << r.error;
+  EXPECT_EQ(r.output, dir / "p.txt");
+  EXPECT_EQ(ReadFile(dir / "p.txt"), r.massaged + "\r\n");
+  EXPECT_EQ(r.massaged, Written({"<body>", "<p>hi</p>", "</body>", ""}));
+}
+
+TEST(MassageHtmlFile, PageNamedTxtKeepsItsText) {
+  ScratchFolder dir;
+  WriteFile(dir / "p.txt", "<body>x");
+  MassageResult r = MassageHtmlFile(dir / "p.txt");
+  ASSERT_TRUE(r.ok) << r.error;
+  EXPECT_EQ(ReadFile(dir / "p.txt"), "<body>x");
+  EXPECT_EQ(ReadFile(dir / "p_asp.txt"), Written({"<body>x"}) + "\r\n");
+}
+
+TEST(MassageHtmlFile, NoBodyWritesNothing) {
+  ScratchFolder dir;
+  WriteFile(dir / "p.htm", "<html></html>");
+  MassageResult r = MassageHtmlFile(dir / "p.htm");
+  EXPECT_FALSE(r.ok);
+  EXPECT_TRUE(r.noBody);
+  EXPECT_EQ(r.error, kNoBodyMessage);
+  EXPECT_EQ(Listing(dir.path()), "p.htm");
+}
+
+TEST(MassageHtmlFile, UnreadablePageIsReported) {
+  ScratchFolder dir;
+  MassageResult r = MassageHtmlFile(dir / "none.htm");
+  EXPECT_FALSE(r.ok);
+  EXPECT_FALSE(r.noBody);
+  EXPECT_FALSE(r.error.empty());
+  EXPECT_EQ(Listing(dir.path()), "");
+}
+
+TEST(IsHtmlPage, ByExtensionInAnyCase) {
+  EXPECT_TRUE(IsHtmlPage("a.htm"));
+  EXPECT_TRUE(IsHtmlPage("/x/A.HTML"));
+  EXPECT_FALSE(IsHtmlPage("a.txt"));
+  EXPECT_FALSE(IsHtmlPage("/x.htm/prog"));
+}
+
+}  // namespace
+}  // namespace orvik::massage

@@ -1,0 +1,97 @@
+#include "line_splitter.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace orvik::massage {
+namespace {
+
+// Records what reaches the statement translator; each statement comes back in brackets.
+class Splitter : public ::testing::Test {
+ protected:
+  std::string Split(const std::string& line) {
+    return SplitSourceLine(
+        [this](const std::string& s) {
+          seen.push_back(s);
+          return "[" + s + "]";
+        },
+        line);
+  }
+  std::vector<std::string> seen;
+};
+
+TEST_F(Splitter, BlankLineIsOneBlankStatement) {
+  EXPECT_EQ(Split(""), "[ ]");
+  EXPECT_EQ(Split("    "), "[ ]");
+  StatementTranslator tr;
+  EXPECT_EQ(SplitSourceLine(tr, "   "), "  ");
+}
+
+TEST_F(Splitter, CommentLinesKeepTheirIndentation) {
+  EXPECT_EQ(Split("* note * more"), "' note * more");
+  EXPECT_EQ(Split("   *note; X = 1   "), "   'note; X = 1");
+  EXPECT_TRUE(seen.empty());
+  EXPECT_EQ(Split("X = 2 * 3"), "[X = 2 * 3]");  // a "*" later in a line is no comment
+}
+
+TEST_F(Splitter, OperatorsOutsideStrings) {
+  Split("X = A : B");
+  Split("IF A & B THEN");
+  EXPECT_EQ(seen, (std::vector<std::string>{"X = A  &  B", "IF A  AND  B THEN"}));
+}
+
+TEST_F(Splitter, StringDelimitersBecomeDoubleQuotes) {
+  Split("X = 'A:B' : \\C&D\\ : \"E;F\"");
+  EXPECT_EQ(seen, (std::vector<std::string>{"X = \"A:B\"  &  \"C&D\"  &  \"E;F\""}));
+}
+
+TEST_F(Splitter, DoubledApostropheClosesAndReopens) {
+  Split("X = 'it''s'");
+  EXPECT_EQ(seen, (std::vector<std::string>{"X = \"it\"\"s\""}));
+}
+
+TEST_F(Splitter, OtherDelimitersInsideAStringAreMarked) {
+  Split("X = \"it's\" : 'say \"hi\"' : 'C:\\DIR'");
+  EXPECT_EQ(seen,
+            (std::vector<std::string>{"X = \"it\xF4s\"  &  \"say \xF5hi\xF5\"  &  \"C:\\DIR\""}));
+}
+
+TEST_F(Splitter, BytesThatLookLikeMarkersAreEscapedInsideStrings) {
+  Split(std::string("X = '\xF4\xF5\xF6") + '\0' + "'");
+  EXPECT_EQ(seen, (std::vector<std::string>{std::string("X = \"\0\xF4\0\xF5\xF6\0\0\"", 13)}));
+}
+
+TEST_F(Splitter, SemicolonInsideParenthesesIsMarked) {
+  EXPECT_EQ(Split("X = INSERT(D, 1; Y)"), "[X = INSERT(D, 1 \xF6  Y)]");
+}
+
+TEST_F(Splitter, SemicolonSplitsStatements) {
+  EXPECT_EQ(Split("X = 1; Y = 2"), "[X = 1] : [ Y = 2]");
+  EXPECT_EQ(Split("CRT 'a;b'; CRT 2"), "[CRT \"a;b\"] : [ CRT 2]");
+  EXPECT_EQ(Split("X = 1 ; * note"), "[X = 1 ]   ' note");
+  EXPECT_EQ(Split("X = 1;"), "[X = 1] : [ ]");
+}
+
+TEST_F(Splitter, StatementsAreTranslatedInOrder) {
+  Split("A; B; C");
+  EXPECT_EQ(seen, (std::vector<std::string>{"A", " B", " C"}));
+}
+
+TEST_F(Splitter, ThirtyStatementsPerLineAreTranslated) {
+  std::string line;
+  for (int i = 1; i <= 32; ++i) line += (i > 1 ? ";" : "") + std::string("S") + std::to_string(i);
+  std::string out = Split(line);
+  EXPECT_EQ(seen.size(), 30u);
+  EXPECT_EQ(seen.back(), "S30");
+  EXPECT_TRUE(out.ends_with("[S30] : S31;S32")) << out;
+}
+
+TEST_F(Splitter, TrailingBlanksAreCut) {
+  Split("X = 1    ");
+  EXPECT_EQ(seen, (std::vector<std::string>{"X = 1"}));
+}
+
+}  // namespace
+}  // namespace orvik::massage

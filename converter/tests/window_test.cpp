@@ -1,0 +1,159 @@
+// The window driven without a person: a file chooser and a message box that answer at once.
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QClipboard>
+#include <QLabel>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <string>
+#include <vector>
+
+#include "massage_window.h"
+#include "test_files.h"
+
+namespace orvik::massage {
+namespace {
+
+using testing::ReadFile;
+using testing::ScratchFolder;
+using testing::WriteFile;
+
+class Window : public ::testing::Test {
+ protected:
+  Window() {
+    w.chooseFile = [this] { return chosen; };
+    w.showMessage = [this](QMessageBox::Icon icon, const QString& text) {
+      messages.push_back(text.toStdString());
+      icons.push_back(icon);
+    };
+  }
+
+  std::string Monitor() { return w.txtMon->toPlainText().toStdString(); }
+  std::string Header() { return w.lblHeader->text().toStdString(); }
+  void Choose(const std::filesystem::path& p) { chosen = QString::fromStdString(p.string()); }
+
+  // Which of 1, 2 (DATABASIC), 2 (HTML), 3, 4 are enabled.
+  std::string Enabled() {
+    std::string r;
+    for (QPushButton* b : {w.cmd1, w.cmd2[1], w.cmd2[0], w.cmd3, w.cmd4}) {
+      r += b->isEnabled() ? '1' : '0';
+    }
+    return r;
+  }
+
+  ScratchFolder dir;
+  frmOrvikMassage w;
+  QString chosen;
+  std::vector<std::string> messages;
+  std::vector<QMessageBox::Icon> icons;
+};
+
+TEST_F(Window, StartsWithTheWelcome) {
+  EXPECT_EQ(w.windowTitle().toStdString(), "OrvikMassage");
+  EXPECT_EQ(Header(), "Welcome to \"OrvikMassage\"");
+  EXPECT_EQ(Enabled(), "10001");
+  EXPECT_TRUE(w.cmd1->isDefault());
+  EXPECT_EQ(w.cmd2[1]->text().toStdString(), "2.  DATABASIC to VB");
+  EXPECT_TRUE(Monitor().starts_with("Click \"1. Select\", to get an Open File box.\n"));
+}
+
+TEST_F(Window, CancelledSelectionStartsAgain) {
+  chosen.clear();
+  w.Select();
+  EXPECT_EQ(messages, std::vector<std::string>{"No file selected - starting again"});
+  EXPECT_EQ(Enabled(), "10001");
+  EXPECT_EQ(Header(), "Welcome to \"OrvikMassage\"");
+}
+
+TEST_F(Window, EmptyFileIsNoSelection) {
+  WriteFile(dir / "empty", "");
+  Choose(dir / "empty");
+  w.Select();
+  EXPECT_EQ(messages.size(), 1u);
+  EXPECT_EQ(Enabled(), "10001");
+}
+
+TEST_F(Window, SelectionPreviewsTheFile) {
+  WriteFile(dir / "P.txt", "X = 1\nY = 2\nZ = 3\n");
+  Choose(dir / "P.txt");
+  w.Select();
+  EXPECT_TRUE(messages.empty());
+  EXPECT_EQ(Enabled(), "11101");
+  EXPECT_EQ(Header(), "'" + (dir / "P.txt").string() + "'  Ready for Step 2");
+  EXPECT_TRUE(Monitor().ends_with(
+      "If you have any problem, you can repeat step 1 to look for another file.\n\nX = 1\nY = "
+      "2\nZ = 3"))
+      << Monitor();
+}
+
+TEST_F(Window, ConvertsBasicAndShowsTheResult) {
+  WriteFile(dir / "P.txt", "CRT 'HI'\n");
+  Choose(dir / "P.txt");
+  w.Select();
+  w.PBtoVB();
+  EXPECT_TRUE(messages.empty());
+  EXPECT_EQ(ReadFile(dir / "P_VBconv.txt"), "CRT \"HI\"\r\nEnd Sub\r\n");
+  EXPECT_EQ(Header(), "'" + (dir / "P.txt").string() + "'  VB Conversion complete");
+  EXPECT_TRUE(Monitor().ends_with("'\nCRT \"HI\"\nEnd Sub")) << Monitor();
+  EXPECT_EQ(Enabled(), "11111");
+  // The clipboard gets the last page massaged (none here), not the VB result.
+  QApplication::clipboard()->setText("stale");
+  w.CopyToClipboard();
+  EXPECT_EQ(QApplication::clipboard()->text().toStdString(), "");
+  EXPECT_EQ(messages.back(),
+            "The clipboard is now loaded with your nicely massaged page, ready to paste in to a "
+            "script or program.");
+}
+
+TEST_F(Window, FailedConversionIsReported) {
+  WriteFile(dir / "P", "X = 1\n");
+  Choose(dir / "P");
+  w.Select();
+  std::filesystem::remove(dir / "P");
+  w.PBtoVB();
+  ASSERT_EQ(messages.size(), 1u);
+  EXPECT_EQ(icons.back(), QMessageBox::Critical);
+  EXPECT_EQ(Enabled(), "11101");
+}
+
+TEST_F(Window, MassagesAPageAndCopiesIt) {
+  WriteFile(dir / "p.htm", "<head></head><body>\n<p>\"hi\"</p>\n");
+  Choose(dir / "p.htm");
+  w.Select();
+  w.HtmlMassage();
+  EXPECT_TRUE(messages.empty());
+  EXPECT_EQ(Header(), "'" + (dir / "p.htm").string() + "'  Massage complete");
+  EXPECT_EQ(w.OutputPath(), dir / "p.txt");
+  EXPECT_EQ(ReadFile(dir / "p.txt"), w.MassagedText() + "\r\n");
+  EXPECT_TRUE(
+      Monitor().starts_with("The first few lines of the massaged code are given below: \n"));
+  EXPECT_EQ(Enabled(), "11111");
+  w.CopyToClipboard();
+  EXPECT_EQ(QApplication::clipboard()->text().toLatin1().toStdString(), w.MassagedText());
+  EXPECT_EQ(icons.back(), QMessageBox::Information);
+}
+
+TEST_F(Window, PageWithoutBodyIsRejected) {
+  WriteFile(dir / "p.htm", "<p>no body</p>\n");
+  Choose(dir / "p.htm");
+  w.Select();
+  w.HtmlMassage();
+  ASSERT_EQ(messages.size(), 1u);
+  EXPECT_TRUE(
+      messages[0].starts_with("File has no \"<body>\" tag so OrvikMassage can not proceed."));
+  EXPECT_EQ(Enabled(), "10001");
+  EXPECT_FALSE(std::filesystem::exists(dir / "p.txt"));
+}
+
+}  // namespace
+}  // namespace orvik::massage
+
+int main(int argc, char** argv) {
+  // Test discovery runs this program without the test environment: never look for a display.
+  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+  QApplication app(argc, argv);
+  ::testing::InitGoogleTest(&argc, argv);
+  return RUN_ALL_TESTS();
+}

@@ -12,6 +12,7 @@
 namespace orvik::console {
 namespace {
 
+using namespace std::chrono_literals;
 using test::Client;
 using test::WaitUntil;
 
@@ -96,6 +97,9 @@ TEST_F(ConsoleProgramTest, ASecondInstanceEndsWithoutTouchingAnything) {
   QProcess& first = Run({"START", "--headless"});
   ASSERT_TRUE(WaitOutput(first, "Successful start"));
   const auto written = std::filesystem::last_write_time(IniPath());
+  // However long the first has been running.
+  const auto lockFile = home_ / "OvEngConsole.lock";
+  std::filesystem::last_write_time(lockFile, std::filesystem::file_time_type::clock::now() - 24h);
 
   QProcess& second = Run({"START", "--headless"});
   ASSERT_TRUE(WaitEnd(second));
@@ -109,6 +113,19 @@ TEST_F(ConsoleProgramTest, ASecondInstanceEndsWithoutTouchingAnything) {
   EXPECT_TRUE(client.WaitConnected()) << "the first instance still serves";
   first.terminate();
   EXPECT_TRUE(WaitEnd(first));
+}
+
+TEST_F(ConsoleProgramTest, TheLockOfAConsoleThatWasKilledDoesNotStopTheNext) {
+  QProcess& first = Run({"START", "--headless"});
+  ASSERT_TRUE(WaitOutput(first, "Successful start"));
+  first.kill();
+  ASSERT_TRUE(WaitEnd(first));
+  ASSERT_TRUE(std::filesystem::exists(home_ / "OvEngConsole.lock"));
+  output_.clear();
+  QProcess& second = Run({"START", "--headless"});
+  EXPECT_TRUE(WaitOutput(second, "Successful start")) << output_.toStdString();
+  second.terminate();
+  EXPECT_TRUE(WaitEnd(second));
 }
 
 TEST_F(ConsoleProgramTest, HeadlessWithoutStartReportsAndEnds) {

@@ -266,13 +266,5 @@ TEST_F(SettingsEditorTest, LineBreaksNeverReachTheFile) {
   EXPECT_EQ(Key("MySQL", "Server"), "<missing>");
 }
 
-TEST(WholeNumberTest, ReadsTheLeadingNumberRoundedHalfToEven) {
-  EXPECT_EQ(WholeNumber("2.5"), 2);
-  EXPECT_EQ(WholeNumber("3.5"), 4);
-  EXPECT_EQ(WholeNumber("  17 ports"), 17);
-  EXPECT_EQ(WholeNumber("ports"), 0);
-  EXPECT_EQ(WholeNumber("&H10"), 16);
-}
-
 }  // namespace
 }  // namespace orvik::console

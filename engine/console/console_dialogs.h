@@ -1,0 +1,26 @@
+// What the console asks of its user interface: message boxes, a yes/no question, opening
+// a document. The window answers with real dialogs; headless runs answer on standard output.
+
+#ifndef ORVIK_CONSOLE_CONSOLE_DIALOGS_H_
+#define ORVIK_CONSOLE_CONSOLE_DIALOGS_H_
+
+#include <string>
+
+namespace orvik::console {
+
+class ConsoleDialogs {
+ public:
+  virtual ~ConsoleDialogs() = default;
+  // A box with only an OK button, no icon, the program's default title.
+  virtual void Message(const std::string& text) = 0;
+  // A box with Yes and No; true only for Yes.
+  virtual bool Confirm(const std::string& text) = 0;
+  // Opens a document (the help page) in the desktop's viewer; the outcome is not reported.
+  virtual void OpenDocument(const std::string& path) = 0;
+  // The busy pointer while a long action runs.
+  virtual void SetBusy(bool /*busy*/) {}
+};
+
+}  // namespace orvik::console
+
+#endif  // ORVIK_CONSOLE_CONSOLE_DIALOGS_H_

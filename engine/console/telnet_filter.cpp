@@ -1,0 +1,92 @@
+#include "telnet_filter.h"
+
+namespace orvik::console {
+namespace {
+
+constexpr unsigned char kIac = 255;
+constexpr unsigned char kDont = 254;
+constexpr unsigned char kDo = 253;
+constexpr unsigned char kWont = 252;
+constexpr unsigned char kWill = 251;
+constexpr unsigned char kSb = 250;
+constexpr unsigned char kSe = 240;
+
+bool IsOptionVerb(unsigned char c) { return c >= kWill && c <= kDont; }
+
+}  // namespace
+
+std::string TelnetFilter::Receive(std::string_view chunk, std::string* answer) {
+  if (chunk.empty()) return {};
+  if (mode_ == Mode::kUndecided) {
+    const bool negotiates = chunk.size() >= 2 && static_cast<unsigned char>(chunk[0]) == kIac &&
+                            (IsOptionVerb(static_cast<unsigned char>(chunk[1])) ||
+                             static_cast<unsigned char>(chunk[1]) == kSb);
+    mode_ = negotiates ? Mode::kTelnet : Mode::kRaw;
+  }
+  if (mode_ == Mode::kRaw) return std::string(chunk);
+
+  std::string data;
+  data.reserve(chunk.size());
+  for (const char ch : chunk) {
+    const auto c = static_cast<unsigned char>(ch);
+    switch (state_) {
+      case State::kCr:
+        state_ = State::kData;
+        if (c == 0) break;  // CR NUL is a bare CR
+        [[fallthrough]];
+      case State::kData:
+        if (c == kIac) {
+          state_ = State::kIac;
+        } else {
+          data.push_back(ch);
+          if (ch == '\r') state_ = State::kCr;
+        }
+        break;
+      case State::kIac:
+        if (c == kIac) {
+          data.push_back(ch);
+          state_ = State::kData;
+        } else if (IsOptionVerb(c)) {
+          verb_ = c;
+          state_ = State::kOption;
+        } else if (c == kSb) {
+          state_ = State::kSub;
+        } else if (c >= kSe) {
+          state_ = State::kData;  // a command without an option: nothing for the session
+        } else {
+          data.push_back(ch);  // not a command: the IAC alone is dropped
+          state_ = State::kData;
+        }
+        break;
+      case State::kOption:
+        // Refuse whatever is offered or asked; refusals themselves need no answer.
+        if (answer && verb_ == kWill)
+          answer->append({static_cast<char>(kIac), static_cast<char>(kDont), ch});
+        if (answer && verb_ == kDo)
+          answer->append({static_cast<char>(kIac), static_cast<char>(kWont), ch});
+        state_ = State::kData;
+        break;
+      case State::kSub:
+        if (c == kIac) state_ = State::kSubIac;
+        break;
+      case State::kSubIac:
+        state_ = c == kSe ? State::kData : State::kSub;
+        break;
+    }
+  }
+  return data;
+}
+
+std::string TelnetFilter::Send(std::string_view text) const {
+  if (mode_ != Mode::kTelnet || text.find(static_cast<char>(kIac)) == std::string_view::npos)
+    return std::string(text);
+  std::string out;
+  out.reserve(text.size() + 8);
+  for (const char ch : text) {
+    out.push_back(ch);
+    if (static_cast<unsigned char>(ch) == kIac) out.push_back(ch);
+  }
+  return out;
+}
+
+}  // namespace orvik::console

@@ -1,0 +1,156 @@
+// The OvEngConsole program itself, headless, as `make run` and a service manager start it.
+
+#include <signal.h>
+
+#include <QProcess>
+#include <QTcpServer>
+#include <filesystem>
+#include <fstream>
+
+#include "console_test_support.h"
+
+namespace orvik::console {
+namespace {
+
+using namespace std::chrono_literals;
+using test::Client;
+using test::WaitUntil;
+
+class ConsoleProgramTest : public test::TempHome {
+ protected:
+  void SetUp() override {
+    TempHome::SetUp();
+    QTcpServer probe;
+    probe.listen(QHostAddress::LocalHost, 0);
+    listenPort_ = probe.serverPort();
+    std::ofstream(IniPath()) << "[Global]\nTCPPorts=2\nTCPPortStart=" << listenPort_ << "\n";
+  }
+  void TearDown() override {
+    for (auto& p : processes_) {
+      if (p->state() != QProcess::NotRunning) {
+        p->kill();
+        p->waitForFinished(3000);
+      }
+    }
+    TempHome::TearDown();
+  }
+
+  QProcess& Run(const QStringList& args) {
+    processes_.push_back(std::make_unique<QProcess>());
+    QProcess& p = *processes_.back();
+    p.start(ORVIK_CONSOLE_PROGRAM,
+            QStringList{"--home", QString::fromStdString(Home()), "--listen", "127.0.0.1"} + args);
+    EXPECT_TRUE(p.waitForStarted(5000));
+    return p;
+  }
+  // Waits until the program's standard output holds `text`; everything read is kept.
+  bool WaitOutput(QProcess& p, const QString& text, int ms = 5000) {
+    return WaitUntil(
+        [&] {
+          output_ += QString::fromLatin1(p.readAllStandardOutput());
+          return output_.contains(text);
+        },
+        ms);
+  }
+  bool WaitEnd(QProcess& p, int ms = 5000) {
+    const bool ended = WaitUntil([&] { return p.state() == QProcess::NotRunning; }, ms);
+    output_ += QString::fromLatin1(p.readAllStandardOutput());
+    return ended;
+  }
+
+  std::uint16_t listenPort_ = 0;
+  QString output_;
+  std::vector<std::unique_ptr<QProcess>> processes_;
+};
+
+TEST_F(ConsoleProgramTest, HeadlessStartServesUntilSigterm) {
+  QProcess& p = Run({"START", "--headless"});
+  ASSERT_TRUE(WaitOutput(p, "Status: Successful start of OrvikEngine")) << output_.toStdString();
+  Client client(listenPort_);
+  ASSERT_TRUE(client.WaitConnected());
+  EXPECT_TRUE(WaitOutput(p, "001: CONNECTED, STARTUP")) << output_.toStdString();
+
+  ::kill(static_cast<pid_t>(p.processId()), SIGUSR1);
+  EXPECT_TRUE(WaitOutput(p, "002: STANDBY")) << output_.toStdString();
+  EXPECT_TRUE(output_.contains("Status as at "));
+
+  p.terminate();  // SIGTERM
+  ASSERT_TRUE(WaitEnd(p));
+  EXPECT_EQ(p.exitStatus(), QProcess::NormalExit);
+  EXPECT_EQ(p.exitCode(), 0);
+  EXPECT_TRUE(output_.contains("Status: OrvikEngine is stopped.")) << output_.toStdString();
+  EXPECT_TRUE(client.WaitClosed());
+  EXPECT_FALSE(std::filesystem::exists(home_ / "OvEngConsole.lock"));
+}
+
+TEST_F(ConsoleProgramTest, CtrlCStopsCleanly) {
+  QProcess& p = Run({"start", "--headless"});
+  ASSERT_TRUE(WaitOutput(p, "Successful start")) << output_.toStdString();
+  ::kill(static_cast<pid_t>(p.processId()), SIGINT);
+  ASSERT_TRUE(WaitEnd(p));
+  EXPECT_EQ(p.exitStatus(), QProcess::NormalExit);
+  EXPECT_EQ(p.exitCode(), 0);
+  EXPECT_TRUE(output_.contains("Now issuing TCP/IP UserPort shutdown signal."));
+}
+
+TEST_F(ConsoleProgramTest, ASecondInstanceEndsWithoutTouchingAnything) {
+  QProcess& first = Run({"START", "--headless"});
+  ASSERT_TRUE(WaitOutput(first, "Successful start"));
+  const auto written = std::filesystem::last_write_time(IniPath());
+  // However long the first has been running.
+  const auto lockFile = home_ / "OvEngConsole.lock";
+  std::filesystem::last_write_time(lockFile, std::filesystem::file_time_type::clock::now() - 24h);
+
+  QProcess& second = Run({"START", "--headless"});
+  ASSERT_TRUE(WaitEnd(second));
+  EXPECT_EQ(second.exitCode(), 1);
+  const QString error = QString::fromLatin1(second.readAllStandardError());
+  EXPECT_TRUE(error.contains("You already have OvEngConsole running on this machine."))
+      << error.toStdString();
+  EXPECT_EQ(std::filesystem::last_write_time(IniPath()), written);
+
+  Client client(listenPort_);
+  EXPECT_TRUE(client.WaitConnected()) << "the first instance still serves";
+  first.terminate();
+  EXPECT_TRUE(WaitEnd(first));
+}
+
+TEST_F(ConsoleProgramTest, TheLockOfAConsoleThatWasKilledDoesNotStopTheNext) {
+  QProcess& first = Run({"START", "--headless"});
+  ASSERT_TRUE(WaitOutput(first, "Successful start"));
+  first.kill();
+  ASSERT_TRUE(WaitEnd(first));
+  ASSERT_TRUE(std::filesystem::exists(home_ / "OvEngConsole.lock"));
+  output_.clear();
+  QProcess& second = Run({"START", "--headless"});
+  EXPECT_TRUE(WaitOutput(second, "Successful start")) << output_.toStdString();
+  second.terminate();
+  EXPECT_TRUE(WaitEnd(second));
+}
+
+TEST_F(ConsoleProgramTest, HeadlessWithoutStartReportsAndEnds) {
+  QProcess& p = Run({"--headless"});
+  ASSERT_TRUE(WaitEnd(p));
+  EXPECT_EQ(p.exitCode(), 0);
+  EXPECT_TRUE(output_.contains("001: TCP Socket Server not running")) << output_.toStdString();
+  EXPECT_TRUE(output_.contains("002: TCP Socket Server not running"));
+  EXPECT_FALSE(output_.contains("003:"));
+}
+
+TEST_F(ConsoleProgramTest, AStartThatFailsEndsWithAnError) {
+  QTcpServer blocker;
+  ASSERT_TRUE(blocker.listen(QHostAddress::LocalHost, listenPort_));
+  QProcess& p = Run({"START", "--headless"});
+  ASSERT_TRUE(WaitEnd(p));
+  EXPECT_EQ(p.exitCode(), 1);
+  EXPECT_TRUE(output_.contains("ERROR: OrvikEngine failed to start, please try again!"));
+}
+
+TEST_F(ConsoleProgramTest, UnknownOptionsAreRefused) {
+  QProcess& p = Run({"--frobnicate", "--headless"});
+  ASSERT_TRUE(WaitEnd(p));
+  EXPECT_EQ(p.exitCode(), 2);
+}
+
+}  // namespace
+}  // namespace orvik::console

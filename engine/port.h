@@ -30,6 +30,7 @@
 #include "driver.h"
 #include "engine_settings.h"
 #include "functions.h"
+#include "print_backend.h"
 #include "recordset.h"
 #include "variant.h"
 
@@ -187,6 +188,17 @@ class Port : public Dispatch, public std::enable_shared_from_this<Port> {
   bool Release(const Variant& fileVariable = Variant(std::string()),
                const Variant& itemId = Variant(std::string()));
 
+  // --- Sentences and printing -----------------------------------------------------------
+
+  // Runs one programmatic sentence and answers "OK", "ERROR" or the sentence's value, with
+  // the details in ErrorDetail and a query's rows in SelectArray. `sentence` comes back
+  // trimmed and without a closing ";" (after CREATE ACCOUNT and CREATE FILE: the statement
+  // last sent).
+  std::string ExecutePS(std::string& sentence);
+  // Prints s (and CR LF when `newline`): to the terminal while printing is off, else to the
+  // print-hold text, a raw device or the current printer.
+  void PPrint(std::string_view s, bool newline = true);
+
   // --- Login and the session --------------------------------------------------------------
 
   // The user's row of the users table, by column (Null as ""); empty before login.
@@ -234,6 +246,16 @@ class Port : public Dispatch, public std::enable_shared_from_this<Port> {
   void RunOnPortThread(std::function<void()> fn);
   bool OnPortThread() const;
   void LoadTableList();
+  std::string RunSentence(std::string& sentence, const std::vector<std::string>& words);
+  std::string QuerySentence(const std::string& sentence);
+  std::string ListAccounts();
+  std::string CreateFile(std::string& sentence, const std::vector<std::string>& words);
+  std::string PrinterSentence(const std::vector<std::string>& words);
+  std::string SpAssign(const std::vector<std::string>& words);
+  std::string DevMake(const std::vector<std::string>& words);
+  void ClosePrintJob();
+  void StoreHeldJob();
+  PrintBackend& Printing();
   // The item lock test of the members: false (with "[920]" or the failure) when this port
   // may not go on. `handBack` receives the lock key when the member must free this port's
   // lock after its write.
@@ -309,6 +331,25 @@ class Port : public Dispatch, public std::enable_shared_from_this<Port> {
   bool catalogOpen_ = false;
   std::string tableList_;
   std::map<std::string, TableShape> tableShapes_;  // by table part, lower case
+
+  // Print state. Each port has its own current printer, devices and held job.
+  struct PrinterObject {
+    std::string name;
+    PageSettings settings;
+  };
+  std::unique_ptr<PrintBackend> printBackend_;
+  bool printerOn_ = false;
+  std::int32_t printQueue_ = -1;
+  std::string holdText_;
+  std::vector<std::optional<PrinterObject>> printers_;    // by device number; 0 = default
+  std::vector<char> deviceTable_;                         // by device number: 'P', 'R' or 0
+  std::vector<std::unique_ptr<RawChannel>> rawChannels_;  // by device number
+  std::int32_t rawDevice_ = 0;
+  std::string rawDocumentName_;
+  std::int32_t rawJobId_ = 0;
+  std::int32_t lastSpoolResult_ = 0;
+  std::optional<PrinterObject> currentPrinter_;
+  std::vector<std::string> pendingPages_;  // the current printer's document so far
 
   // Login state.
   std::vector<std::string> userRow_;

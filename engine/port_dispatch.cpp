@@ -96,6 +96,18 @@ MemberTable<Port> BuildTable() {
     a.Expect(1, 1);
     return Variant(p.ExecuteTX(a.String(0)));
   });
+  t.Method("PPrint", [](Port& p, Args& a) {
+    a.Expect(1, 2);
+    p.PPrint(a.String(0), a.Present(1) ? a.Boolean(1) : true);
+    return Variant();
+  });
+  t.Method("ExecutePS", [](Port& p, Args& a) {
+    a.Expect(1, 1);
+    std::string sentence = a.String(0);
+    const std::string answer = p.ExecutePS(sentence);
+    a.Ref(0) = Variant(sentence);
+    return Variant(answer);
+  });
   t.Method("RequestA", [](Port& p, Args& a) {
     a.Expect(1, 1);
     return Variant(p.RequestA(a.String(0)));

@@ -29,12 +29,20 @@ std::string FileTableSql(std::string_view dataStore, TableTemplate kind, std::st
   const bool mysql = dataStore == "MYSQL";
   const bool mssql = dataStore == "MSSQL";
   switch (kind) {
+    // MySQL's TEXT holds 64 KiB and a non-strict server cuts longer values without a word:
+    // items there are LONGTEXT.
     case TableTemplate::kDataColumns:
       return "CREATE TABLE " + table + "(" + KeyColumn(dataStore) +
-             Columns(1, columns, mysql || mssql ? "TEXT NOT NULL" : "TEXT") + ")";
+             Columns(1, columns,
+                     mysql   ? "LONGTEXT NOT NULL"
+                     : mssql ? "TEXT NOT NULL"
+                             : "TEXT") +
+             ")";
     case TableTemplate::kDataItem:
       return "CREATE TABLE " + table + "(" + KeyColumn(dataStore) +
-             (mysql || mssql ? ", ITEM TEXT NOT NULL)" : ", ITEM TEXT)");
+             (mysql   ? ", ITEM LONGTEXT NOT NULL)"
+              : mssql ? ", ITEM TEXT NOT NULL)"
+                      : ", ITEM TEXT)");
     case TableTemplate::kDictionary:
       if (mysql)
         return "CREATE TABLE " + table + "_dict  (" + KeyColumn(dataStore) +

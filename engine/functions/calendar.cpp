@@ -37,9 +37,7 @@ std::int64_t SerialFromCivil(std::int64_t year, int month, int day) {
 
 CivilDate CivilFromSerial(std::int64_t serial) { return CivilFromDays(serial + kSerialEpoch); }
 
-bool IsLeapYear(std::int64_t year) {
-  return (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
-}
+bool IsLeapYear(std::int64_t year) { return (year % 4 == 0 && year % 100 != 0) || year % 400 == 0; }
 
 int DaysInMonth(std::int64_t year, int month) {
   static constexpr int kDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
@@ -58,9 +56,9 @@ int DayOfYear(std::int64_t serial) {
 }
 
 const char* MonthName(int month) {
-  static constexpr const char* kNames[] = {"January", "February", "March",     "April",
-                                           "May",     "June",     "July",      "August",
-                                           "September", "October", "November", "December"};
+  static constexpr const char* kNames[] = {"January",   "February", "March",    "April",
+                                           "May",       "June",     "July",     "August",
+                                           "September", "October",  "November", "December"};
   return kNames[month - 1];
 }
 

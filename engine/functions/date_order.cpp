@@ -24,8 +24,8 @@ bool MonthBeforeDay(const std::string& format) {
       if (i + 2 >= format.size()) break;
       c = format[i + 2];
     }
-    if (c == 'D') return true;   // %m/%d/%y
-    if (c == 'F') return true;   // %Y-%m-%d
+    if (c == 'D') return true;  // %m/%d/%y
+    if (c == 'F') return true;  // %Y-%m-%d
     if ((c == 'm' || c == 'b' || c == 'B' || c == 'h') && month == std::string::npos) month = i;
     if ((c == 'd' || c == 'e') && day == std::string::npos) day = i;
     ++i;

@@ -14,14 +14,18 @@ std::string Dictionary::Lookup(const Variant& key) const {
       out.push_back('s');
       out.append(mode_ == CompareMode::Text ? LowerCase(key.StringRef()) : key.StringRef());
       break;
-    case Variant::Type::Empty: out.push_back('e'); break;
-    case Variant::Type::Null: throw VbError(vberr::kInvalidUseOfNull);
+    case Variant::Type::Empty:
+      out.push_back('e');
+      break;
+    case Variant::Type::Null:
+      throw VbError(vberr::kInvalidUseOfNull);
     case Variant::Type::Object:
       out.push_back('o');
       out.append(std::to_string(reinterpret_cast<std::uintptr_t>(key.ObjectRef().get())));
       break;
     case Variant::Type::Array:
-    case Variant::Type::Missing: throw VbError(vberr::kTypeMismatch);
+    case Variant::Type::Missing:
+      throw VbError(vberr::kTypeMismatch);
     default:
       out.push_back('n');
       out.append(FormatDouble(key.ToDouble()));

@@ -11,14 +11,35 @@ using F = Functions;
 MemberTable<F> BuildTable() {
   MemberTable<F> t;
   t.Property(
-      "ErrorDetailFn", [](F& f, Args& a) { a.Expect(0, 0); return Variant(f.ErrorDetailFn()); },
-      [](F& f, Args& a) { a.Expect(1, 1); f.SetErrorDetailFn(a.String(0)); });
+      "ErrorDetailFn",
+      [](F& f, Args& a) {
+        a.Expect(0, 0);
+        return Variant(f.ErrorDetailFn());
+      },
+      [](F& f, Args& a) {
+        a.Expect(1, 1);
+        f.SetErrorDetailFn(a.String(0));
+      });
   t.Property(
-      "RReplaceSafety", [](F& f, Args& a) { a.Expect(0, 0); return Variant(f.RReplaceSafety()); },
-      [](F& f, Args& a) { a.Expect(1, 1); f.SetRReplaceSafety(a.Boolean(0)); });
+      "RReplaceSafety",
+      [](F& f, Args& a) {
+        a.Expect(0, 0);
+        return Variant(f.RReplaceSafety());
+      },
+      [](F& f, Args& a) {
+        a.Expect(1, 1);
+        f.SetRReplaceSafety(a.Boolean(0));
+      });
   t.Property(
-      "InsertSafety", [](F& f, Args& a) { a.Expect(0, 0); return Variant(f.InsertSafety()); },
-      [](F& f, Args& a) { a.Expect(1, 1); f.SetInsertSafety(a.Boolean(0)); });
+      "InsertSafety",
+      [](F& f, Args& a) {
+        a.Expect(0, 0);
+        return Variant(f.InsertSafety());
+      },
+      [](F& f, Args& a) {
+        a.Expect(1, 1);
+        f.SetInsertSafety(a.Boolean(0));
+      });
 
   t.Method("PropertyParse", [](F& f, Args& a) {
     a.Expect(3, 3);
@@ -57,8 +78,14 @@ MemberTable<F> BuildTable() {
     a.Expect(3, SIZE_MAX);
     return Variant(f.Locate(a.String(0), a.String(1), a.String(2), a.Rest(3)));
   });
-  t.Method("Col1", [](F& f, Args& a) { a.Expect(0, 0); return Variant(f.Col1()); });
-  t.Method("Col2", [](F& f, Args& a) { a.Expect(0, 0); return Variant(f.Col2()); });
+  t.Method("Col1", [](F& f, Args& a) {
+    a.Expect(0, 0);
+    return Variant(f.Col1());
+  });
+  t.Method("Col2", [](F& f, Args& a) {
+    a.Expect(0, 0);
+    return Variant(f.Col2());
+  });
   t.Method("Num", [](F& f, Args& a) {
     a.Expect(1, 1);
     return Variant(f.Num(a.Ref(0)));

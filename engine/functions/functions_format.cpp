@@ -71,7 +71,9 @@ bool Functions::Matches(std::string_view s, std::string_view pattern) {
     std::size_t run = 0;
     while (pos + run < s.size()) {
       const char c = s[pos + run];
-      const bool ok = cls == 'N' ? IsAsciiDigit(c) : cls == 'A' ? IsAsciiLetter(c) : run < kMaxAnyRun;
+      const bool ok = cls == 'N'   ? IsAsciiDigit(c)
+                      : cls == 'A' ? IsAsciiLetter(c)
+                                   : run < kMaxAnyRun;
       if (!ok) break;
       ++run;
     }

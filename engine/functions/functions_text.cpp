@@ -128,8 +128,8 @@ std::string Functions::SStr(std::string_view s, std::int32_t n) {
   if (s.empty() || n < 0) return {};
   if (static_cast<std::size_t>(n) > kMaxTextLength) {
     // The one failure worth telling: the caller asked for more text than may be built.
-    errorDetail_ = NumberedMessage(vberr::kOutOfStringSpace,
-                                   StandardErrorText(vberr::kOutOfStringSpace));
+    errorDetail_ =
+        NumberedMessage(vberr::kOutOfStringSpace, StandardErrorText(vberr::kOutOfStringSpace));
     return {};
   }
   return std::string(static_cast<std::size_t>(n), s[0]);

@@ -55,36 +55,52 @@ VariantArray& Variant::ArrayRef() {
 
 std::string Variant::ToString() const {
   switch (type_) {
-    case Type::Empty: return {};
-    case Type::Null: throw VbError(vberr::kInvalidUseOfNull);
-    case Type::Missing: throw VbError(vberr::kArgumentNotOptional);
-    case Type::Boolean: return std::get<bool>(value_) ? "True" : "False";
-    case Type::Long: return std::to_string(std::get<std::int32_t>(value_));
-    case Type::Double: return FormatDouble(std::get<double>(value_));
-    case Type::String: return std::get<std::string>(value_);
-    case Type::Date: return FormatDateSerial(std::get<double>(value_));
+    case Type::Empty:
+      return {};
+    case Type::Null:
+      throw VbError(vberr::kInvalidUseOfNull);
+    case Type::Missing:
+      throw VbError(vberr::kArgumentNotOptional);
+    case Type::Boolean:
+      return std::get<bool>(value_) ? "True" : "False";
+    case Type::Long:
+      return std::to_string(std::get<std::int32_t>(value_));
+    case Type::Double:
+      return FormatDouble(std::get<double>(value_));
+    case Type::String:
+      return std::get<std::string>(value_);
+    case Type::Date:
+      return FormatDateSerial(std::get<double>(value_));
     case Type::Object:
-    case Type::Array: throw VbError(vberr::kTypeMismatch);
+    case Type::Array:
+      throw VbError(vberr::kTypeMismatch);
   }
   return {};
 }
 
 double Variant::ToDouble() const {
   switch (type_) {
-    case Type::Empty: return 0.0;
-    case Type::Null: throw VbError(vberr::kInvalidUseOfNull);
-    case Type::Missing: throw VbError(vberr::kArgumentNotOptional);
-    case Type::Boolean: return std::get<bool>(value_) ? -1.0 : 0.0;
-    case Type::Long: return std::get<std::int32_t>(value_);
+    case Type::Empty:
+      return 0.0;
+    case Type::Null:
+      throw VbError(vberr::kInvalidUseOfNull);
+    case Type::Missing:
+      throw VbError(vberr::kArgumentNotOptional);
+    case Type::Boolean:
+      return std::get<bool>(value_) ? -1.0 : 0.0;
+    case Type::Long:
+      return std::get<std::int32_t>(value_);
     case Type::Double:
-    case Type::Date: return std::get<double>(value_);
+    case Type::Date:
+      return std::get<double>(value_);
     case Type::String: {
       const auto n = ParseNumber(std::get<std::string>(value_));
       if (!n) throw VbError(vberr::kTypeMismatch);
       return *n;
     }
     case Type::Object:
-    case Type::Array: throw VbError(vberr::kTypeMismatch);
+    case Type::Array:
+      throw VbError(vberr::kTypeMismatch);
   }
   return 0.0;
 }
@@ -114,16 +130,26 @@ double Variant::ToDateSerial() const {
 
 std::string Variant::TypeName() const {
   switch (type_) {
-    case Type::Empty: return "Empty";
-    case Type::Null: return "Null";
-    case Type::Missing: return "Error";
-    case Type::Boolean: return "Boolean";
-    case Type::Long: return "Long";
-    case Type::Double: return "Double";
-    case Type::String: return "String";
-    case Type::Date: return "Date";
-    case Type::Object: return "Object";
-    case Type::Array: return "Variant()";
+    case Type::Empty:
+      return "Empty";
+    case Type::Null:
+      return "Null";
+    case Type::Missing:
+      return "Error";
+    case Type::Boolean:
+      return "Boolean";
+    case Type::Long:
+      return "Long";
+    case Type::Double:
+      return "Double";
+    case Type::String:
+      return "String";
+    case Type::Date:
+      return "Date";
+    case Type::Object:
+      return "Object";
+    case Type::Array:
+      return "Variant()";
   }
   return "Unknown";
 }
@@ -138,9 +164,12 @@ bool IsNumeric(const Variant& v) {
     case Variant::Type::Boolean:
     case Variant::Type::Long:
     case Variant::Type::Double:
-    case Variant::Type::Date: return true;
-    case Variant::Type::String: return ParseNumber(v.StringRef()).has_value();
-    default: return false;
+    case Variant::Type::Date:
+      return true;
+    case Variant::Type::String:
+      return ParseNumber(v.StringRef()).has_value();
+    default:
+      return false;
   }
 }
 
@@ -148,8 +177,10 @@ std::string FormatDateSerial(double serial) {
   const double day = std::floor(serial);
   // The platform keeps the time as the fraction's distance from the day, also before 1899.
   double fraction = std::fabs(serial - std::trunc(serial));
-  const CivilDate c = CivilFromSerial(static_cast<std::int64_t>(serial < 0 ? std::ceil(serial) : day));
-  std::string out = std::to_string(c.month) + "/" + std::to_string(c.day) + "/" + std::to_string(c.year);
+  const CivilDate c =
+      CivilFromSerial(static_cast<std::int64_t>(serial < 0 ? std::ceil(serial) : day));
+  std::string out =
+      std::to_string(c.month) + "/" + std::to_string(c.day) + "/" + std::to_string(c.year);
   long seconds = std::lround(fraction * 86400.0);
   if (seconds > 0 && seconds < 86400) {
     const long h = seconds / 3600, m = seconds / 60 % 60, s = seconds % 60;

@@ -207,6 +207,28 @@ TEST_F(PortTerminalTest, ConsoleOperationsFromAnotherThread) {
   EXPECT_EQ(s.ToString(), "<&PORT_DISCONNECT>");
 }
 
+TEST_F(PortTerminalTest, AWaitInsideAQueuedCallSeesInputQueuedBehindIt) {
+  RunningProgram();
+  Variant s;
+  bool done = false;
+  // As a console delivers input: each piece is a call queued to the port's thread. The first
+  // starts a read that waits; the second, already queued, must reach it.
+  QMetaObject::invokeMethod(
+      QCoreApplication::instance(),
+      [&] {
+        port_->IInput(s, -1, true, 50);
+        done = true;
+      },
+      Qt::QueuedConnection);
+  QMetaObject::invokeMethod(
+      QCoreApplication::instance(), [&] { port_->PortInput("queued\r"); }, Qt::QueuedConnection);
+  const auto start = SteadyClock::now();
+  PumpEventsUntil(start + std::chrono::seconds(10), [&] { return done; });
+  EXPECT_TRUE(done);
+  EXPECT_EQ(s.ToString(), "queued");
+  EXPECT_LT(SteadyClock::now() - start, std::chrono::seconds(2));
+}
+
 // --- Execute ------------------------------------------------------------------------------
 
 TEST_F(PortTerminalTest, ExecuteAddsCrLfUnlessTheCommandEndsInNoCr) {

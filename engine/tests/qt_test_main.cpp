@@ -1,8 +1,9 @@
 // Test main for code that waits in a Qt event loop: the application object exists for the
 // whole run, so the waits under test pump a real loop.
 
-#include <QCoreApplication>
 #include <gtest/gtest.h>
+
+#include <QCoreApplication>
 
 int main(int argc, char** argv) {
   QCoreApplication app(argc, argv);

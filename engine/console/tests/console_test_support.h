@@ -119,14 +119,20 @@ class Client {
 };
 
 // A port whose echo is on: what a client types comes straight back.
+// A port that echoes what it is given and files it, in a state of its own that takes no
+// line, so that relay tests see exactly the bytes they sent.
+inline constexpr const char* kEchoState = "ECHOING";
 inline std::shared_ptr<Port> EchoPort(const std::string& home) {
   auto port = Port::Create(home);
   port->Echo(Variant(true));
+  port->SetMsState(kEchoState);
   return port;
 }
 
-// Runs `program` on the new port's thread as soon as its event loop runs. The program holds
-// the port itself, not the host's reference, as a program the session runs would.
+// Runs `program` on the new port's thread as soon as its event loop runs, in the state of a
+// running program ("VERB": input waits for its IInput), and returns the session to "TCL"
+// when it ends. The program holds the port itself, not the host's reference, as a program
+// the session runs would.
 inline std::shared_ptr<Port> PortRunning(const std::string& home,
                                          std::function<void(Port&)> program) {
   auto port = Port::Create(home);
@@ -134,7 +140,9 @@ inline std::shared_ptr<Port> PortRunning(const std::string& home,
     // Input queued behind this call must reach the program's nested waits (as the relay
     // does for input that starts a program).
     QThread::currentThread()->eventDispatcher()->wakeUp();
+    self->SetMsState("VERB");
     program(*self);
+    self->SetMsState("TCL");
   });
   return port;
 }

@@ -88,7 +88,7 @@ TEST_F(RelayServerTest, TextIsRelayedBothWaysForEachClient) {
   EXPECT_EQ(a->Received(), "from a");
   EXPECT_EQ(b->Received(), "from b\r\nsecond line");
   EXPECT_EQ(c->Received(), "from c");
-  EXPECT_EQ(relay_->SlotText(1), "CONNECTED, STARTUP");
+  EXPECT_EQ(relay_->SlotText(1), "CONNECTED, ECHOING");
 }
 
 TEST_F(RelayServerTest, EveryByteReachesTheSessionUnchanged) {

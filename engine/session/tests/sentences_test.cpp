@@ -1,0 +1,252 @@
+// Programmatic sentences and printing, on the embedded store and on the private MariaDB
+// server; printers are a fake backend.
+
+#include <filesystem>
+
+#include "datastore_home.h"
+#include "fake_print_backend.h"
+#include "port.h"
+#include "print_backend_factory.h"
+#include "vb_error.h"
+
+#ifndef ORVIK_TEST_DATASTORE
+#define ORVIK_TEST_DATASTORE "JET"
+#endif
+
+namespace orvik {
+namespace {
+
+// Hands every port the same fake, so that the test sees all jobs.
+class SharedPrintBackend : public PrintBackend {
+ public:
+  explicit SharedPrintBackend(std::shared_ptr<FakePrintBackend> fake) : fake_(std::move(fake)) {}
+  std::vector<std::string> Printers() override { return fake_->Printers(); }
+  std::string DefaultPrinter() override { return fake_->DefaultPrinter(); }
+  std::unique_ptr<RawChannel> OpenRaw(const std::string& printer) override {
+    return fake_->OpenRaw(printer);
+  }
+  int PrintText(const std::string& printer, const std::string& title,
+                const std::vector<std::string>& pages, const PageSettings& settings,
+                std::string* error) override {
+    return fake_->PrintText(printer, title, pages, settings, error);
+  }
+
+ private:
+  std::shared_ptr<FakePrintBackend> fake_;
+};
+
+class SentencesTest : public ::testing::Test {
+ protected:
+  SentencesTest() : home_(ORVIK_TEST_DATASTORE) {
+    auto fake = std::make_shared<FakePrintBackend>();
+    fake_ = fake.get();
+    fake_->SetPrinters({"Office Laser", "Label"}, "Office Laser");
+    SetPrintBackendFactory([fake]() -> std::unique_ptr<PrintBackend> {
+      return std::make_unique<SharedPrintBackend>(fake);
+    });
+    port_ = Port::Create(home_.home());
+    EXPECT_EQ(Run("LOGIN " + home_.user() + " secret"), "OK") << port_->ErrorDetail();
+    EXPECT_EQ(Run("USE " + home_.account()), "OK") << port_->ErrorDetail();
+  }
+  ~SentencesTest() override { SetPrintBackendFactory(nullptr); }
+
+  std::string Run(std::string sentence) { return port_->ExecutePS(sentence); }
+  bool MySql() const { return home_.dataStore() == "MYSQL"; }
+  std::string Cell(int field, int row) {
+    return port_->SelectArray().ArrayRef().at(field).ArrayRef().at(row).ToString();
+  }
+
+  test_support::DatastoreHome home_;
+  FakePrintBackend* fake_ = nullptr;
+  std::shared_ptr<Port> port_;
+};
+
+TEST_F(SentencesTest, SessionSentences) {
+  EXPECT_EQ(port_->State(), "TCL");
+  EXPECT_EQ(Run("who"), port_->UserInst() + " " + home_.account());
+  EXPECT_EQ(Run("USERINST"), port_->UserInst());
+  EXPECT_EQ(Run("ACCOUNT"), home_.account());
+  EXPECT_EQ(Run("USER 8"), "3");
+  EXPECT_EQ(Run("TERM vt100"), "OK");
+  EXPECT_EQ(port_->TermType(), "VT100");
+  EXPECT_EQ(Run("TERM ANSI"), "ERROR");
+  EXPECT_EQ(port_->ErrorDetail(), "[970] Unknown TermType, so continuing with VT100");
+  EXPECT_EQ(Run("ECHO YES"), "ERROR");
+  EXPECT_EQ(port_->ErrorDetail(), "[961] syntax error in ECHO ON|OFF");
+  EXPECT_EQ(Run("ECHO -1"), "OK");
+  EXPECT_TRUE(port_->EchoOn());
+  EXPECT_EQ(Run("USE nosuchaccount"), "ERROR");
+  EXPECT_EQ(port_->Account(), home_.account());
+  EXPECT_EQ(Run("TERM"), "ERROR");  // a missing word
+  EXPECT_EQ(port_->ErrorDetail(), "[9] Subscript out of range");
+}
+
+TEST_F(SentencesTest, ALoginThatFailsLeavesTheSessionEnded) {
+  auto other = Port::Create(home_.home());
+  std::string sentence = "LOGIN nobody nothing";
+  EXPECT_EQ(other->ExecutePS(sentence), "ERROR");
+  EXPECT_EQ(other->State(), "ERROR_EXIT");
+}
+
+TEST_F(SentencesTest, TheSentenceComesBackTrimmed) {
+  std::string sentence = "   select A0 from md ;  ";
+  port_->ExecutePS(sentence);
+  EXPECT_EQ(sentence, "select A0 from md");
+}
+
+TEST_F(SentencesTest, QueriesFillSelectArray) {
+  ASSERT_EQ(Run("CREATE-FILE CUST 3"), "OK") << port_->ErrorDetail();
+  ASSERT_EQ(Run("INSERT INTO cust (A0, A1, A2, A3) VALUES ('C1', 'Smith', 'x', '10')"), "OK");
+  ASSERT_EQ(Run("INSERT INTO cust (A0, A1, A2, A3) VALUES ('C2', 'Jones', 'y', '20')"), "OK");
+  EXPECT_EQ(Run("  select A0, A1, A3 from cust order by A0 ; "),
+            "2\xFE"
+            "2");
+  EXPECT_EQ(Cell(0, 0), "");
+  EXPECT_EQ(Cell(0, 1), "C1");
+  EXPECT_EQ(Cell(2, 2), "20");
+  EXPECT_EQ(Run("select A0 from cust where A0 = 'none'"), "ERROR");
+  EXPECT_EQ(port_->ErrorDetail().rfind("[3021] ", 0), 0u);
+  EXPECT_EQ(Run("DELETE FROM cust WHERE A0 = 'C2'"), "OK");
+  EXPECT_EQ(Run("select A0 from cust"),
+            "0\xFE"
+            "1");
+}
+
+TEST_F(SentencesTest, LargeQueriesAreRationed) {
+  ASSERT_EQ(Run("CREATE FILE BIG 1"), "OK");
+  const std::string value(400000, 'v');
+  for (const char* id : {"K1", "K2", "K3", "K4"}) {
+    port_->Connection()->Execute("INSERT INTO big (A0, A1) VALUES ('" + std::string(id) + "', '" +
+                                 value + "')");
+  }
+  EXPECT_EQ(Run("SELECT A0, A1 FROM big ORDER BY A0"),
+            "1\xFE"
+            "3");
+  EXPECT_EQ(port_->ErrorDetail(),
+            "WARNING: [921] excessive quantity of data in recordset, output rationed to 1 Meg");
+  EXPECT_EQ(Cell(0, 3), "K3");
+}
+
+TEST_F(SentencesTest, CreatingFiles) {
+  EXPECT_EQ(Run("CREATE-FILE CUST 5"), "OK");
+  std::string list = LowerCase(Run("LISTF"));
+  EXPECT_NE(list.find("cust"), std::string::npos);
+  EXPECT_EQ(list.find("cust_dict"), std::string::npos);  // no fifth word: no dictionary
+  EXPECT_EQ(Run("CREATE.FILE ORD 5 7"), "OK");
+  list = LowerCase(Run("LISTF"));
+  EXPECT_NE(list.find("ord_dict"), std::string::npos);
+  std::string sentence = "CREATE_FILE NOTES N";
+  EXPECT_EQ(port_->ExecutePS(sentence), "OK");
+  EXPECT_EQ(sentence, "INSERT INTO " + std::string(MySql() ? home_.account() + ".NOTES" : "NOTES") +
+                          "_dict(A0, A7) VALUES('<&NUM>', 'N')");
+  Variant fv;
+  ASSERT_TRUE(port_->OOpen(Variant("NOTES"), fv));
+  EXPECT_EQ(fv.ToString(), home_.account() + ".NOTES\xFE\xFEN\xFE");
+  // Runs of blanks never shift the words: this is file X5 of 3 attributes.
+  EXPECT_EQ(Run("CREATE-FILE      X5     3"), "OK");
+  EXPECT_NE(LowerCase(Run("LISTF")).find("x5"), std::string::npos);
+  EXPECT_EQ(Run("CREATE FILE bad;name 3"), "ERROR");
+  EXPECT_EQ(Run("CREATE FILE CUST 0"), "ERROR");
+  EXPECT_EQ(Run("CREATE WIDGET x"), "ERROR");
+  EXPECT_EQ(port_->ErrorDetail(), "[962] syntax error in CREATE FILE|ACCOUNT|TABLE|DATABASE");
+}
+
+TEST_F(SentencesTest, MasterDictionaries) {
+  ASSERT_EQ(Run("CREATE ACCOUNT " + home_.account() + "x"), MySql() ? "1" : "0")
+      << port_->ErrorDetail();
+  ASSERT_EQ(Run("USE " + home_.account() + "x"), "OK") << port_->ErrorDetail();
+  EXPECT_FALSE(port_->CatalogOpen());
+  EXPECT_EQ(Run("CREATE FILE DICT.MD"), "OK") << port_->ErrorDetail();
+  EXPECT_EQ(Run("LISTF"), "md");
+  EXPECT_EQ(Run("CREATE FILE MD"), "ERROR");  // it is there already
+  EXPECT_NE(Run("LISTA").find(home_.account() + "x"), std::string::npos);
+}
+
+TEST_F(SentencesTest, HeldPrintRoundTripsAwkwardText) {
+  EXPECT_EQ(Run("SP-ASSIGN H"), "OK");
+  EXPECT_EQ(Run("PRINTER ON"), "OK");
+  port_->PPrint("O'Brien \\ \"quoted\"");
+  port_->PPrint("second", false);
+  EXPECT_EQ(Run("PRINTER CLOSE"), "OK") << port_->ErrorDetail();
+  EXPECT_EQ(Run("PRINTER CLOSE"), "OK");  // nothing held: no empty row
+  EXPECT_EQ(Run("PRINTER ON"), "OK");
+  port_->PPrint("next job");
+  EXPECT_EQ(Run("PRINTER CLOSE"), "OK");
+  EXPECT_EQ(Run("SP-ASSIGN 3 H"), "OK");
+  EXPECT_EQ(Run("PRINTER ON"), "OK");
+  port_->PPrint("queue three");
+  EXPECT_EQ(Run("PRINTER CLOSE"), "OK");
+  const std::string table = MySql() ? "dm.printhold" : "printhold";
+  auto dm = Port::Create(home_.home());
+  std::string login = "LOGIN " + home_.user() + " secret";
+  dm->ExecutePS(login);
+  std::string query = "SELECT Queue, Sequence, UserID, PrintText FROM " + table +
+                      " WHERE Account = '" + home_.account() + "' ORDER BY Queue, Sequence";
+  ASSERT_EQ(dm->ExecutePS(query),
+            "3\xFE"
+            "3")
+      << dm->ErrorDetail();
+  const auto cell = [&](int f, int r) {
+    return dm->SelectArray().ArrayRef().at(f).ArrayRef().at(r).ToString();
+  };
+  EXPECT_EQ(cell(3, 1), "O'Brien \\ \"quoted\"\r\nsecond");
+  EXPECT_EQ(cell(2, 1), home_.user());
+  EXPECT_EQ(cell(0, 3), "3");
+  EXPECT_EQ(cell(1, 3), "1");
+}
+
+TEST_F(SentencesTest, RawDevices) {
+  EXPECT_EQ(Run("DEV-MAKE R 0 Label"), "ERROR");
+  EXPECT_EQ(port_->ErrorDetail(), "[977] Device number out of range");
+  EXPECT_EQ(Run("DEV-MAKE R 51 Label"), "ERROR");
+  EXPECT_EQ(Run("DEV-MAKE R 2 Nowhere"), "ERROR");
+  EXPECT_EQ(port_->ErrorDetail(), "[978] The Printer Name Nowhere is not recognized.");
+  EXPECT_EQ(Run("DEV-MAKE R 12 'Office Laser'"), "OK");  // every number up to 50 has a place
+  EXPECT_EQ(Run("SP-ASSIGN 12"), "OK");
+  EXPECT_EQ(Run("PRINTER ON"), "OK");
+  port_->PPrint("\x1B@raw\xFF", false);
+  EXPECT_EQ(Run("PRINTER CLOSE"), "OK");
+  ASSERT_EQ(fake_->raw_jobs().size(), 1u);
+  EXPECT_EQ(fake_->raw_jobs()[0].printer, "Office Laser");
+  EXPECT_EQ(fake_->raw_jobs()[0].documentName, "OrvikEngine " + port_->UserInst());
+  EXPECT_EQ(fake_->raw_jobs()[0].bytes, "\x1B@raw\xFF");
+  EXPECT_TRUE(fake_->raw_jobs()[0].finished);
+  // The closed channel does not swallow later output.
+  EXPECT_EQ(Run("PRINTER ON"), "OK");
+  EXPECT_THROW(port_->PPrint("lost?"), VbError);
+}
+
+TEST_F(SentencesTest, PrinterObjects) {
+  EXPECT_EQ(Run("DEV-MAKE P 1 label"), "OK");
+  EXPECT_EQ(Run("DEV-MAKE P 2 missing"), "ERROR");
+  EXPECT_EQ(Run("SP-ASSIGN 1"), "OK");
+  EXPECT_EQ(Run("PRINTER LANDSCAPE"), "OK");
+  EXPECT_EQ(Run("PRINTER COPIES 2"), "OK");
+  EXPECT_EQ(Run("PRINTER ON"), "OK");
+  port_->PPrint("page one\fpage two");
+  EXPECT_EQ(Run("PRINTER CLOSE"), "OK");
+  ASSERT_EQ(fake_->text_jobs().size(), 1u);
+  const auto& job = fake_->text_jobs()[0];
+  EXPECT_EQ(job.printer, "Label");
+  EXPECT_EQ(job.pages, (std::vector<std::string>{"page one", "page two\r\n"}));
+  EXPECT_EQ(job.settings.orientation, 2);
+  EXPECT_EQ(job.settings.copies, 2);
+  // After a close the printer is back to portrait, A4 and one copy.
+  EXPECT_EQ(Run("PRINTER ON"), "OK");
+  port_->PPrint("again");
+  EXPECT_EQ(Run("PRINTER CLOSE"), "OK");
+  ASSERT_EQ(fake_->text_jobs().size(), 2u);
+  EXPECT_EQ(fake_->text_jobs()[1].settings.orientation, 1);
+  EXPECT_EQ(fake_->text_jobs()[1].settings.copies, 1);
+  EXPECT_EQ(Run("PRINTER SIDEWAYS"), "ERROR");
+  EXPECT_EQ(port_->ErrorDetail(), "[975] syntax error in PRINTER ON|OFF|CLOSE");
+}
+
+TEST_F(SentencesTest, PrintingOffGoesToTheTerminal) {
+  port_->Response();
+  port_->PPrint("hello");
+  EXPECT_EQ(port_->Response(), "hello\r\n");
+}
+
+}  // namespace
+}  // namespace orvik

@@ -264,6 +264,8 @@ class Port : public Dispatch, public std::enable_shared_from_this<Port> {
   // Runs `statement` against the locks table (named by `table`) on its connection.
   template <typename F>
   auto WithLocks(F statement);
+  template <typename F>
+  auto WithLocksOnce(F statement);
   bool CheckUnchanged(const std::string& tablePart, const std::string& id);
   // A write guarded by the optimistic check: the check and the write run under this port's
   // lock row for the item, so no other port can write between them.

@@ -30,6 +30,9 @@ inline constexpr int kUnspecified = -2147467259;      // connection failures and
 inline constexpr int kErrorsInCommand = -2147217900;  // the statement was refused
 inline constexpr int kNoSuchTable = -2147217865;
 inline constexpr int kIntegrity = -2147217873;       // a duplicate key, a constraint
+// Two sessions met on the same rows (a deadlock, a lock wait that timed out); the statement
+// was rolled back and may simply be run again.
+inline constexpr int kConflict = -2147217871;
 inline constexpr int kNoSuchDatabase = -2147217843;  // an account that does not exist
 inline constexpr int kBadName = 913;                 // a name refused before it reached the store
 inline constexpr int kTooManyAttributes = 914;       // an item wider than its file's table

@@ -42,6 +42,19 @@ std::string LockKey(const std::string& tablePart, const std::string& id) {
 
 template <typename F>
 auto Port::WithLocks(F statement) {
+  // Sessions that take and free locks at the same moment may meet on the server's row locks;
+  // such a statement was rolled back and is run again.
+  for (int attempt = 1;; ++attempt) {
+    try {
+      return WithLocksOnce(statement);
+    } catch (const VbError& e) {
+      if (e.number() != dberr::kConflict || attempt == 10) throw;
+    }
+  }
+}
+
+template <typename F>
+auto Port::WithLocksOnce(F statement) {
   const std::string& kind = settings_.dataStore;
   if (kind == "MYSQL") {
     if (!connection_)

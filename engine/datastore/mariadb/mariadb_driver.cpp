@@ -61,6 +61,9 @@ int ErrorNumber(unsigned int code, std::string_view sqlstate) {
       return dberr::kNoSuchTable;
     case ER_DUP_ENTRY:
       return dberr::kIntegrity;
+    case ER_LOCK_DEADLOCK:
+    case ER_LOCK_WAIT_TIMEOUT:
+      return dberr::kConflict;
     case ER_ACCESS_DENIED_ERROR:
     case ER_CON_COUNT_ERROR:
     case ER_HOST_IS_BLOCKED:

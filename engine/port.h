@@ -199,6 +199,11 @@ class Port : public Dispatch, public std::enable_shared_from_this<Port> {
   // print-hold text, a raw device or the current printer.
   void PPrint(std::string_view s, bool newline = true);
 
+  // Turns a text into another of the same length with a key (character codes 32..127 shift
+  // within that ring). `key` is doubled in place until it is as long as the text; an empty
+  // key with a text is refused (error 5).
+  Variant JDecode(const std::string& text, std::string& key);
+
   // --- Login and the session --------------------------------------------------------------
 
   // The user's row of the users table, by column (Null as ""); empty before login.
@@ -246,6 +251,13 @@ class Port : public Dispatch, public std::enable_shared_from_this<Port> {
   void RunOnPortThread(std::function<void()> fn);
   bool OnPortThread() const;
   void LoadTableList();
+  // Paged and form output of TCL queries.
+  void PageOutput();
+  void ShowQueryRecord(const std::string& query);
+  void ShowTable(const std::string& table);
+  // The key or line typed in one of the paging states ("TCLPAGE", "TCLQUERYVBGUI",
+  // "TCLQUERYSHOW").
+  void PagingInput(const std::string& state, std::string_view s);
   std::string RunSentence(std::string& sentence, const std::vector<std::string>& words);
   std::string QuerySentence(const std::string& sentence);
   std::string ListAccounts();
@@ -282,6 +294,7 @@ class Port : public Dispatch, public std::enable_shared_from_this<Port> {
   // One TCL line, as typed at the prompt or taken from the user's start-up sentences.
   void RunTclVerb(const std::string& line);
   void ClosingStep(const std::string& verb);
+  std::string Listing(const std::string& title, const std::string& list);
   void WriteStatus(const std::string& state, const std::string& action);
   // Runs the start-up sentences still waiting, one at a time, while the session is at the
   // prompt: a sentence that starts a program holds the rest back until it ends.
@@ -352,6 +365,13 @@ class Port : public Dispatch, public std::enable_shared_from_this<Port> {
   std::int32_t lastSpoolResult_ = 0;
   std::optional<PrinterObject> currentPrinter_;
   std::vector<std::string> pendingPages_;  // the current printer's document so far
+
+  // The TCL query being shown, and where its paging stands.
+  std::shared_ptr<Recordset> queryRecordset_;
+  std::int32_t pageFieldPos_ = 0;
+  std::int32_t pageLineCount_ = 0;
+  std::int32_t queryPage_ = 0;
+  std::int32_t queryFieldCount_ = 0;
 
   // Login state.
   std::vector<std::string> userRow_;

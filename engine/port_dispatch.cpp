@@ -177,6 +177,14 @@ MemberTable<Port> BuildTable() {
     const Variant empty{std::string()};
     return Variant(p.Release(a.Present(0) ? a.Ref(0) : empty, a.Present(1) ? a.Ref(1) : empty));
   });
+  t.Method("JDecode", [](Port& p, Args& a) {
+    a.Expect(2, 2);
+    const std::string text = a.String(0);
+    std::string key = a.String(1);
+    Variant result = p.JDecode(text, key);
+    a.Ref(1) = Variant(key);
+    return result;
+  });
   t.Method("JetQRef", [](Port& p, Args& a) {
     a.Expect(4, 4);
     std::shared_ptr<Recordset> rs;

@@ -11,7 +11,6 @@ namespace {
 
 constexpr char kCr = '\r';
 constexpr char kBs = '\b';
-constexpr char kCtrlX = '\x18';
 constexpr std::string_view kCrLf = "\r\n";
 
 bool IsEnter(std::string_view s) { return s == "\r" || s == kCrLf; }
@@ -73,35 +72,13 @@ bool Port::SessionInput(std::string_view s) {
   }
 
   // 2. The paging states take the key itself.
-  if (state == "TCLQUERYSHOW") {
-    SendResponse("<TERMINAL><ATF @=-1><POSITION LEFT=1 TOP=2>:<POSITION LEFT=2 TOP=2></TX>");
-    SetMsState("TCL");
-    std::lock_guard lock(ioMutex_);
-    typeAhead_.clear();
-    ++inputVersion_;
-    return true;
-  }
-  if (state == "TCLPAGE") {
-    if (s.find(kCtrlX) != std::string_view::npos || s.find('q') != std::string_view::npos ||
-        s.find('Q') != std::string_view::npos) {
-      SendResponse(std::string(kCrLf) + "Quit from current output" + std::string(kCrLf) + ":");
-      SetMsState("TCL");
+  if (state == "TCLPAGE" || state == "TCLQUERYVBGUI" || state == "TCLQUERYSHOW") {
+    if (state != "TCLPAGE") {
+      std::lock_guard lock(ioMutex_);
+      typeAhead_.clear();
+      ++inputVersion_;
     }
-    // Any other key shows the next page, once paged output exists.
-    return true;
-  }
-  if (state == "TCLQUERYVBGUI") {
-    if (s.find(kCtrlX) != std::string_view::npos ||
-        s.find_first_of("xXqQ") != std::string_view::npos) {
-      SendResponse(
-          "<TERMINAL><ATF @=-1><POSITION LEFT=1 TOP=1>Quit from query output"
-          "<POSITION LEFT=1 TOP=2>:<POSITION LEFT=2 TOP=2></TX>");
-      SetMsState("TCL");
-    }
-    // Any other key shows the next record, once query forms exist.
-    std::lock_guard lock(ioMutex_);
-    typeAhead_.clear();
-    ++inputVersion_;
+    PagingInput(state, s);
     return true;
   }
 

@@ -40,6 +40,17 @@ std::vector<std::string> Split(std::string_view text, char mark) {
 
 }  // namespace
 
+// A list of names (character 254 between them) under its title; framed for
+// the graphical client.
+std::string Port::Listing(const std::string& title, const std::string& list) {
+  const std::string crlf(kCrLf);
+  std::string text = title + crlf + crlf;
+  for (char c : list) text += c == kAttributeMark ? crlf : std::string(1, c);
+  if (termType_ == "VBGUI")
+    text = "<TERMINAL><ATF @=-1><POSITION TOP=1 LEFT=0>" + text + crlf + crlf + ":</TX>";
+  return text;
+}
+
 void Port::WriteStatus(const std::string& state, const std::string& action) {
   std::string line = userInst_ + kValueMark + std::to_string(connectionId_) + kValueMark +
                      account_ + kValueMark + (userRow_.size() > 8 ? userRow_[8] : "") + kValueMark +
@@ -78,16 +89,23 @@ void Port::RunTclVerb(const std::string& line) {
       xCommon_->SetItem(Variant(std::string(rest.substr(0, blank))),
                         Variant(std::string(rest.substr(blank + 1))));
       SendResponse(crlf + "OK" + crlf);
+    } else if (StartsWith(v, "ECHO ")) {
+      std::string sentence = line;
+      SendResponse(crlf + ExecutePS(sentence) + crlf);
+    } else if (StartsWith(v, "LISTA")) {
+      std::string sentence = "LISTA";
+      const std::string list = ExecutePS(sentence);
+      if (list.empty()) {
+        SendResponse(crlf + errorDetail_ + crlf + ":");
+      } else {
+        SendResponse(Listing("LISTA = List of Accounts/Databases", list));
+      }
     } else if (StartsWith(v, "LISTF")) {
       LoadTableList();
       if (tableList_.empty()) {
         SendResponse(crlf + "[910] no files found in this account" + crlf);
       } else {
-        std::string text = "LISTF = List of Files/Tables" + crlf + crlf;
-        for (char c : tableList_) text += c == kAttributeMark ? crlf : std::string(1, c);
-        if (termType_ == "VBGUI")
-          text = "<TERMINAL><ATF @=-1><POSITION TOP=1 LEFT=0>" + text + crlf + crlf + ":</TX>";
-        SendResponse(text);
+        SendResponse(Listing("LISTF = List of Files/Tables", tableList_));
       }
     } else if (StartsWith(v, "LISTU")) {
       WriteStatus("TCL", "LISTU");
@@ -116,6 +134,21 @@ void Port::RunTclVerb(const std::string& line) {
           report = "<TERMINAL><ATF @=-1><POSITION TOP=0 LEFT=0>LISTU" + crlf + report + "</TX>";
         SendResponse(report);
       }
+    } else if (StartsWith(v, "SELECT ")) {
+      queryRecordset_.reset();
+      if (!RsOOpen(line, queryRecordset_)) {
+        SendResponse(crlf + errorDetail_ + crlf + ":");
+      } else if (queryRecordset_->AtEOF()) {
+        SendResponse(crlf + "Query ResultSet is Empty eg empty table." + crlf + ":");
+      } else {
+        if (termType_ == "VBGUI") {
+          ShowQueryRecord(line);
+        } else {
+          PageOutput();
+          SendResponse(crlf + ":");
+        }
+        return;  // the paging states take the next key
+      }
     } else if (StartsWith(v, "REPLACE ") || StartsWith(v, "INSERT ") || StartsWith(v, "DELETE ") ||
                StartsWith(v, "ALTER ") || StartsWith(v, "DROP ")) {
       if (!connection_)
@@ -123,6 +156,14 @@ void Port::RunTclVerb(const std::string& line) {
       const std::int64_t n = connection_->Execute(line);
       ForgetTableShapes();
       SendResponse(crlf + "OK: " + std::to_string(n) + " records affected" + crlf + ":");
+    } else if (StartsWith(v, "CREATE") || StartsWith(v, "TERM ")) {
+      std::string sentence = line;
+      const std::string answer = ExecutePS(sentence);
+      SendResponse(crlf + answer + errorDetail_ + crlf + ":");
+    } else if (StartsWith(v, "SHOW ")) {
+      // The table as typed: a store whose names keep their case finds it.
+      ShowTable(std::string(TrimBlanks(std::string_view(TrimBlanks(line)).substr(5))));
+      return;
     } else if (StartsWith(v, "DATABASE") || StartsWith(v, "ACCOUNT") || StartsWith(v, "LOGTO")) {
       if (v.find(' ') == std::string::npos) {
         SendResponse(crlf + "Syntax error in LOGTO statement, there should be " + crlf +

@@ -11,6 +11,7 @@
 #include <optional>
 #include <utility>
 
+#include "text.h"
 #include "vb_error.h"
 
 namespace orvik {
@@ -476,6 +477,11 @@ std::int64_t MariaDbDriver::Execute(std::string_view sql, std::span<const DbValu
 std::unique_ptr<Cursor> MariaDbDriver::Query(std::string_view sql,
                                              std::span<const DbValue> params) {
   MYSQL* mysql = Open().mysql;
+  // SHOW statements list server state in small results: read them whole, as a prepared SHOW
+  // can leave its result half-read behind a closed statement ("commands out of sync").
+  if (params.empty() && EqualsNoCase(TrimBlanks(sql).substr(0, 5), "SHOW ")) {
+    return StoredQuery(mysql, sql);
+  }
   StmtPtr stmt = NewStatement(mysql);
   if (mysql_stmt_prepare(stmt.get(), sql.data(), sql.size())) {
     // Statements the server cannot prepare are administrative ones with small results.

@@ -7,6 +7,7 @@
 
 #include "datastore_home.h"
 #include "port.h"
+#include "session_test_support.h"
 
 #ifndef ORVIK_TEST_DATASTORE
 #define ORVIK_TEST_DATASTORE "JET"
@@ -15,6 +16,8 @@
 namespace orvik {
 namespace {
 
+using test_support::Terminal;
+
 const std::string kCrLf = "\r\n";
 const std::string kBanner = "\r\n======== OrvikEngine 1.2 Please Login =========\r\n\r\nusername: ";
 const std::string kStars(74, '*');
@@ -22,32 +25,6 @@ const std::string kWelcome =
     "\r\n\r\n" + kStars + "\r\n" +
     "*                  Welcome to OrvikEngine                                *" + "\r\n" + kStars +
     "\r\n\r\n\r\n:";
-
-class Terminal {
- public:
-  explicit Terminal(const std::string& home) : port_(Port::Create(home)) {
-    port_->SetResponseHandler([this](std::string& s) { output_ += s; });
-  }
-  // Sends one piece of input; returns what the session wrote in answer.
-  std::string Send(std::string_view text) {
-    output_.clear();
-    result_ = port_->RequestA(text);
-    return output_;
-  }
-  std::string LogIn(const std::string& user, const std::string& password) {
-    Send("\r");
-    Send(user + "\r");
-    return Send(password + "\r");
-  }
-  Port& port() { return *port_; }
-  bool result() const { return result_; }
-  std::shared_ptr<Port>& handle() { return port_; }
-
- private:
-  std::shared_ptr<Port> port_;
-  std::string output_;
-  bool result_ = true;
-};
 
 class LoginDialogueTest : public ::testing::Test {
  protected:

@@ -5,8 +5,10 @@
 #include <QCoreApplication>
 #include <QObject>
 #include <QThread>
+#include <QTimer>
 
 #include "engine_home.h"
+#include "script_host.h"
 #include "user_registry.h"
 
 namespace orvik {
@@ -35,12 +37,19 @@ Port::Port(const std::string& home)
     : home_(home),
       settings_(ReadEngineSettings(home)),
       xCommon_(std::make_shared<Dictionary>(Dictionary::CompareMode::Text)),
-      context_(std::make_unique<QObject>()) {
+      context_(std::make_unique<QObject>()),
+      xTimer1_(std::make_unique<QTimer>()) {
   // A programmatic SELECT's result starts as a two-dimensional array of one element.
   selectArray_ = Variant(VariantArray{Variant(VariantArray{Variant("")})});
+  // The deferred runner; enabled only while a program is scheduled or runs.
+  xTimer1_->setInterval(200);
+  QObject::connect(xTimer1_.get(), &QTimer::timeout, context_.get(), [this] { XTimer1_Tick(); });
 }
 
 Port::~Port() {
+  xTimer1_.reset();
+  // An application still running is told first; then the script engines go.
+  CloseProgram();
   DeleteOwnLocks();
   // The session's line leaves the list of logged-in ports with it.
   if (registry_) {

@@ -35,9 +35,11 @@
 #include "variant.h"
 
 class QObject;
+class QTimer;
 
 namespace orvik {
 class UserRegistry;
+class ScriptHost;
 }
 
 namespace orvik {
@@ -204,6 +206,19 @@ class Port : public Dispatch, public std::enable_shared_from_this<Port> {
   // key with a text is refused (error 5).
   Variant JDecode(const std::string& text, std::string& key);
 
+  // --- Programs -------------------------------------------------------------------------
+
+  // Finds a program by a keyword sentence (RUN, ACTIVEX, VBS, VBSCRIPT, JSCRIPT, JAVASCRIPT,
+  // PERL, PHP) or the account's catalog. With no program running it loads the program and
+  // schedules it for the deferred runner (the caller then enables it); with one running it
+  // runs the procedure at once, with `args` by reference, and returns its result. Raises
+  // 908 for an unknown verb, and the error of a script that does not load.
+  Variant XRun(const std::string& procedureName, std::span<Variant> args = {});
+  // True while a program is scheduled or running: the deferred runner's timer is enabled.
+  bool ProgramRunning() const;
+  // The first error text of the current (or last) run.
+  const std::string& RunError() const { return runError_; }
+
   // --- Login and the session --------------------------------------------------------------
 
   // The user's row of the users table, by column (Null as ""); empty before login.
@@ -236,6 +251,8 @@ class Port : public Dispatch, public std::enable_shared_from_this<Port> {
 
   // Every public member above by name, for scripts and plugins.
   Variant Invoke(std::string_view name, CallType type, std::span<Variant> args) override;
+  MemberKind KindOf(std::string_view name) override;
+  std::vector<std::string> MemberNames() override;
 
  private:
   explicit Port(const std::string& home);
@@ -314,6 +331,22 @@ class Port : public Dispatch, public std::enable_shared_from_this<Port> {
   std::string FileVariableFor(Driver& driver, const std::string& tablePart,
                               const std::string& dictName);
   ConnectParams ConnectParamsFor(const std::string& account) const;
+  // The deferred runner: runs the scheduled program, then ends the run.
+  void XTimer1_Tick();
+  void SetProgramRunning(bool enabled);
+  void EndRun();
+  void EndRunFailed(const std::string& message);
+  // The port as programs hold it: a reference that does not keep the port alive.
+  std::shared_ptr<Dispatch> ProgramReference();
+  std::unique_ptr<ScriptHost> NewScriptHost(const std::string& language);
+  Variant RunApplication(const std::string& program, const std::string& verb, std::string args,
+                         bool keyword);
+  Variant RunScript(const std::string& language, const std::string& program,
+                    const std::string& verb, const std::string& args, bool keyword,
+                    std::span<Variant> procedureArgs);
+  // Asks a scheduled or running application to close and lets it go; drops the script
+  // engines.
+  void CloseProgram();
 
   // Settings and identity.
   std::string home_;
@@ -398,8 +431,22 @@ class Port : public Dispatch, public std::enable_shared_from_this<Port> {
   std::string lastSentence_;
   ResponseHandler responseHandler_;
 
+  // Programs (scripts and applications).
+  struct PendingRun {
+    std::string name;
+    std::string kind;  // "SCRIPT" or "ACTIVEX"
+    std::string args;  // the sentence's arguments
+  };
+  PendingRun pendingRun_;
+  std::shared_ptr<Dispatch> activeApp_;
+  std::vector<std::unique_ptr<ScriptHost>> scriptStack_;  // [0] is the program's own
+  std::vector<std::string> scriptNames_;                  // the procedure each was loaded for
+  std::string runError_;
+
   // Lives on the port's thread; queued host calls are delivered through it.
   std::unique_ptr<QObject> context_;
+  // The deferred runner's 200 ms timer; enabled exactly while a program is scheduled or runs.
+  std::unique_ptr<QTimer> xTimer1_;
 };
 
 }  // namespace orvik

@@ -185,6 +185,14 @@ MemberTable<Port> BuildTable() {
     a.Ref(1) = Variant(key);
     return result;
   });
+  t.Method("XRun", [](Port& p, Args& a) {
+    a.Expect(1, 9);
+    // The arguments up to the first one left out, each by reference.
+    std::span<Variant> rest = a.Rest(1);
+    std::size_t n = 0;
+    while (n < rest.size() && !rest[n].IsMissing()) ++n;
+    return p.XRun(a.String(0), rest.first(n));
+  });
   t.Method("JetQRef", [](Port& p, Args& a) {
     a.Expect(4, 4);
     std::shared_ptr<Recordset> rs;
@@ -217,12 +225,20 @@ MemberTable<Port> BuildTable() {
   return t;
 }
 
+const MemberTable<Port>& Table() {
+  static const MemberTable<Port> table = BuildTable();
+  return table;
+}
+
 }  // namespace
 
 Variant Port::Invoke(std::string_view name, CallType type, std::span<Variant> args) {
-  static const MemberTable<Port> table = BuildTable();
   const auto self = shared_from_this();  // a member may pump events and outlive the host
-  return table.Invoke(*this, name, type, args);
+  return Table().Invoke(*this, name, type, args);
 }
+
+Dispatch::MemberKind Port::KindOf(std::string_view name) { return Table().Kind(name); }
+
+std::vector<std::string> Port::MemberNames() { return Table().Names(); }
 
 }  // namespace orvik

@@ -294,6 +294,11 @@ class FieldObject : public Dispatch {
       return Variant(rs_->FieldName(index_));
     throw VbError(vberr::kNoSuchMember);
   }
+  MemberKind KindOf(std::string_view name) override {
+    return EqualsNoCase(name, "Value") || EqualsNoCase(name, "Name") ? MemberKind::Property
+                                                                      : MemberKind::None;
+  }
+  std::vector<std::string> MemberNames() override { return {"Value", "Name"}; }
 
  private:
   std::shared_ptr<Recordset> rs_;
@@ -315,10 +320,22 @@ class FieldsObject : public Dispatch {
     }
     throw VbError(vberr::kNoSuchMember);
   }
+  MemberKind KindOf(std::string_view name) override {
+    if (EqualsNoCase(name, "Count")) return MemberKind::Property;
+    return EqualsNoCase(name, "Item") ? MemberKind::Method : MemberKind::None;
+  }
+  std::vector<std::string> MemberNames() override { return {"Count", "Item"}; }
 
  private:
   std::shared_ptr<Recordset> rs_;
 };
+
+// The record set's members by kind; Fields and Collect are properties (Collect takes the
+// field as its argument).
+constexpr std::string_view kRecordsetProperties[] = {"EOF",    "BOF",         "Source", "State",
+                                                     "Fields", "RecordCount", "Collect"};
+constexpr std::string_view kRecordsetMethods[] = {"MoveFirst", "MoveNext", "Close",    "AddNew",
+                                                  "Update",    "Find",     "GetString"};
 
 }  // namespace
 
@@ -364,6 +381,21 @@ Variant Recordset::Invoke(std::string_view name, CallType type, std::span<Varian
     return fields->Invoke("Item", CallType::Method, args);
   }
   throw VbError(vberr::kNoSuchMember);
+}
+
+Dispatch::MemberKind Recordset::KindOf(std::string_view name) {
+  for (std::string_view p : kRecordsetProperties)
+    if (EqualsNoCase(name, p)) return MemberKind::Property;
+  for (std::string_view m : kRecordsetMethods)
+    if (EqualsNoCase(name, m)) return MemberKind::Method;
+  return MemberKind::None;
+}
+
+std::vector<std::string> Recordset::MemberNames() {
+  std::vector<std::string> out;
+  for (std::string_view p : kRecordsetProperties) out.emplace_back(p);
+  for (std::string_view m : kRecordsetMethods) out.emplace_back(m);
+  return out;
 }
 
 }  // namespace orvik

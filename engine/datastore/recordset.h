@@ -70,6 +70,8 @@ class Recordset : public Dispatch, public std::enable_shared_from_this<Recordset
 
   // By name, for scripts; the record set must be held by a shared_ptr.
   Variant Invoke(std::string_view name, CallType type, std::span<Variant> args) override;
+  MemberKind KindOf(std::string_view name) override;
+  std::vector<std::string> MemberNames() override;
 
  private:
   void Run();

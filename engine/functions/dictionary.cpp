@@ -174,4 +174,10 @@ Variant Dictionary::Invoke(std::string_view name, CallType type, std::span<Varia
   return DictionaryMembers().Invoke(*this, name, type, args);
 }
 
+Dispatch::MemberKind Dictionary::KindOf(std::string_view name) {
+  return DictionaryMembers().Kind(name);
+}
+
+std::vector<std::string> Dictionary::MemberNames() { return DictionaryMembers().Names(); }
+
 }  // namespace orvik

@@ -44,6 +44,8 @@ class Dictionary : public Dispatch {
   int Count() const { return static_cast<int>(entries_.size()); }
 
   Variant Invoke(std::string_view name, CallType type, std::span<Variant> args) override;
+  MemberKind KindOf(std::string_view name) override;
+  std::vector<std::string> MemberNames() override;
 
  private:
   using Entry = std::pair<Variant, Variant>;  // key, item

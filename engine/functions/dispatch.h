@@ -14,6 +14,7 @@
 #include <string>
 #include <string_view>
 #include <unordered_map>
+#include <vector>
 
 #include "variant.h"
 
@@ -22,11 +23,19 @@ namespace orvik {
 class Dispatch {
  public:
   enum class CallType { Method, PropertyGet, PropertyLet };
+  // What a name is. Script languages that tell reading a property from calling a method
+  // (JavaScript) ask this; Unknown is treated as a method.
+  enum class MemberKind { None, Method, Property, Unknown };
 
   virtual ~Dispatch() = default;
 
   // For PropertyLet the new value is the last argument. An unknown member raises 438.
   virtual Variant Invoke(std::string_view name, CallType type, std::span<Variant> args) = 0;
+
+  // An object that cannot tell answers Unknown and lists no names.
+  virtual MemberKind KindOf(std::string_view) { return MemberKind::Unknown; }
+  // The members' names, as spelt by the object: what a script may use as global names.
+  virtual std::vector<std::string> MemberNames() { return {}; }
 
   Variant Call(std::string_view name, std::span<Variant> args) {
     return Invoke(name, CallType::Method, args);
@@ -75,12 +84,16 @@ class MemberTable {
   using Setter = std::function<void(T&, DispatchArgs&)>;
 
   MemberTable& Method(std::string_view name, Handler h) {
-    entries_[Key(name)].method = std::move(h);
+    Entry& e = entries_[Key(name)];
+    e.name = name;
+    e.method = std::move(h);
     return *this;
   }
   // A property: the getter also answers a method call of the same name.
   MemberTable& Property(std::string_view name, Handler get, Setter let = nullptr) {
     Entry& e = entries_[Key(name)];
+    e.name = name;
+    e.property = true;
     e.method = std::move(get);
     e.let = std::move(let);
     return *this;
@@ -89,9 +102,22 @@ class MemberTable {
   Variant Invoke(T& self, std::string_view name, Dispatch::CallType type,
                  std::span<Variant> args) const;
   bool Has(std::string_view name) const { return entries_.contains(Key(name)); }
+  Dispatch::MemberKind Kind(std::string_view name) const {
+    const auto it = entries_.find(Key(name));
+    if (it == entries_.end()) return Dispatch::MemberKind::None;
+    return it->second.property ? Dispatch::MemberKind::Property : Dispatch::MemberKind::Method;
+  }
+  std::vector<std::string> Names() const {
+    std::vector<std::string> out;
+    out.reserve(entries_.size());
+    for (const auto& [key, e] : entries_) out.push_back(e.name);
+    return out;
+  }
 
  private:
   struct Entry {
+    std::string name;
+    bool property = false;
     Handler method;
     Setter let;
   };

@@ -98,6 +98,8 @@ class Functions : public Dispatch {
 
   // Every member above by name.
   Variant Invoke(std::string_view name, CallType type, std::span<Variant> args) override;
+  MemberKind KindOf(std::string_view name) override;
+  std::vector<std::string> MemberNames() override;
 
  private:
   std::string errorDetail_;

@@ -149,11 +149,19 @@ MemberTable<F> BuildTable() {
   return t;
 }
 
+const MemberTable<F>& Table() {
+  static const MemberTable<F> table = BuildTable();
+  return table;
+}
+
 }  // namespace
 
 Variant Functions::Invoke(std::string_view name, CallType type, std::span<Variant> args) {
-  static const MemberTable<F> table = BuildTable();
-  return table.Invoke(*this, name, type, args);
+  return Table().Invoke(*this, name, type, args);
 }
+
+Dispatch::MemberKind Functions::KindOf(std::string_view name) { return Table().Kind(name); }
+
+std::vector<std::string> Functions::MemberNames() { return Table().Names(); }
 
 }  // namespace orvik

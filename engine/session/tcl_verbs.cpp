@@ -180,8 +180,12 @@ void Port::RunTclVerb(const std::string& line) {
     } else if (v == "EXIT" || v == "OFF" || v == "LO") {
       SendResponse(kPortDisconnect);
     } else {
-      // Catalogued programs and the remaining sentences run through the program host.
-      throw VbError(908, "'" + line + "' not a command and not found in catalog");
+      // A program: scheduled now, run by the deferred runner, which also ends the verb.
+      errorDetail_.clear();
+      XRun(line);
+      WriteStatus("VERB", v);
+      SetProgramRunning(true);
+      return;
     }
     ClosingStep(v);
   } catch (...) {

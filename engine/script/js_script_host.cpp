@@ -1,0 +1,457 @@
+// JavaScript on QJSEngine.
+//
+// Objects reach scripts as proxies: each Dispatch object sits in a small QObject (a
+// holder, owned by the JavaScript heap so that the collector frees it) and a JavaScript
+// Proxy turns property reads, assignments and calls into Dispatch calls by name. Member
+// names given as globals live on an object between the global object and its prototype,
+// so that a script's own declarations of the same names take precedence over them.
+//
+// Errors cross the boundary as values: a holder catches every C++ exception and throws a
+// JavaScript error with `number` and `description` instead; the host runs every script
+// call through QJSEngine::evaluate, whose stack trace tells whether something was thrown
+// and at which line of the script.
+
+#include "js_script_host.h"
+
+#include <QDateTime>
+#include <QJSEngine>
+#include <QJSValue>
+#include <QObject>
+#include <QStringList>
+#include <cmath>
+#include <limits>
+#include <vector>
+
+#include "text.h"
+#include "vb_error.h"
+
+namespace orvik {
+namespace {
+
+constexpr const char* kScriptFile = "script";
+constexpr const char* kHostFile = "host";
+constexpr const char* kHolderKey = "__orvikHolder";
+
+// Kind codes shared with the support code below.
+int KindCode(Dispatch::MemberKind kind) {
+  switch (kind) {
+    case Dispatch::MemberKind::None:
+      return 0;
+    case Dispatch::MemberKind::Method:
+      return 1;
+    case Dispatch::MemberKind::Property:
+      return 2;
+    case Dispatch::MemberKind::Unknown:
+      break;
+  }
+  return 3;
+}
+
+// Installed once per engine; gives the host its helpers through the global "__orvik".
+constexpr const char* kSupport = R"JS(
+(function (global) {
+  "use strict";
+  var HOLDER = "__orvikHolder";
+  var slice = Array.prototype.slice;
+  var members = Object.create(Object.getPrototypeOf(global));
+  Object.setPrototypeOf(global, members);
+  var builtIn = {};
+  Object.getOwnPropertyNames(global).forEach(function (n) { builtIn[n] = true; });
+  var pending = null;
+
+  function wrap(holder) {
+    return new Proxy({}, {
+      get: function (t, name) {
+        if (name === HOLDER) return holder;
+        if (typeof name !== "string") return undefined;
+        if (name === "LetProperty")
+          return function (member) { return holder.let(String(member), slice.call(arguments, 1)); };
+        var kind = holder.kind(name);
+        if (kind === 0) return undefined;
+        if (kind === 2) {
+          var r = holder.get(name);
+          if (r.length) return r[0];
+        }
+        return function () { return holder.call(name, slice.call(arguments)); };
+      },
+      set: function (t, name, value) {
+        holder.let(String(name), [value]);
+        return true;
+      },
+      has: function (t, name) { return typeof name === "string" && holder.kind(name) !== 0; }
+    });
+  }
+
+  var support = {
+    wrap: wrap,
+    addMembers: function (proxy, holder, names, kinds) {
+      names.forEach(function (name, i) {
+        if (name in global) return;
+        if (kinds[i] === 2) {
+          Object.defineProperty(members, name, {
+            get: function () { return proxy[name]; },
+            set: function (v) { proxy[name] = v; },
+            configurable: true
+          });
+        } else {
+          Object.defineProperty(members, name, {
+            value: function () { return holder.call(name, slice.call(arguments)); },
+            writable: true, configurable: true
+          });
+        }
+      });
+    },
+    find: function (name) {
+      var own = Object.getOwnPropertyNames(global);
+      var lower = name.toLowerCase(), found;
+      for (var i = 0; i < own.length; ++i) {
+        var n = own[i];
+        if (builtIn[n] || typeof global[n] !== "function") continue;
+        if (n === name) return global[n];
+        if (found === undefined && n.toLowerCase() === lower) found = global[n];
+      }
+      return found;
+    },
+    prepare: function (fn, args) { pending = [fn, args]; },
+    call: function () {
+      var p = pending;
+      pending = null;
+      return p[0].apply(undefined, p[1]);
+    }
+  };
+  Object.defineProperty(global, "__orvik", { value: support });
+  Object.defineProperty(global, "Ref", {
+    value: function (v) { return { value: v }; }, writable: true, configurable: true
+  });
+})((function () { return this; })());
+)JS";
+
+class JsHost;
+
+// One Dispatch object as the JavaScript heap holds it.
+class JsHolder : public QObject {
+  Q_OBJECT
+
+ public:
+  JsHolder(JsHost* host, std::shared_ptr<Dispatch> object)
+      : host_(host), object_(std::move(object)) {}
+  const std::shared_ptr<Dispatch>& object() const { return object_; }
+
+  Q_INVOKABLE QJSValue call(const QString& name, const QJSValue& args);
+  // [value] when the property reads without arguments, [] when it needs some.
+  Q_INVOKABLE QJSValue get(const QString& name);
+  Q_INVOKABLE QJSValue let(const QString& name, const QJSValue& args);
+  Q_INVOKABLE int kind(const QString& name);
+
+ private:
+  QJSValue Invoke(const QString& name, Dispatch::CallType type, const QJSValue& args);
+
+  JsHost* host_;
+  std::shared_ptr<Dispatch> object_;
+};
+
+class JsHost : public ScriptHost {
+ public:
+  explicit JsHost(std::string language) : ScriptHost(std::move(language)) {
+    QStringList trace;
+    engine_.evaluate(QString::fromLatin1(kSupport), kHostFile, 1, &trace);
+    if (!trace.isEmpty()) throw VbError(440, "The JavaScript engine could not be prepared");
+    support_ = engine_.globalObject().property("__orvik");
+  }
+
+  void AddObject(const std::string& name, std::shared_ptr<Dispatch> object,
+                 bool addMembers) override;
+  void AddCode(std::string_view code) override;
+  Variant Run(std::string_view procedure, std::span<Variant> args) override;
+
+  QJSEngine& engine() { return engine_; }
+  QJSValue ToJs(const Variant& v);
+  Variant FromJs(const QJSValue& v);
+  // A reference argument: a plain object with a "value" property.
+  bool IsReference(const QJSValue& v);
+  // Throws the current C++ exception into JavaScript as an error object.
+  void ThrowCurrentException();
+
+ private:
+  QJSValue Wrap(std::shared_ptr<Dispatch> object);
+  // Evaluates `code`; fills `failure` when something was thrown.
+  QJSValue Evaluate(const QString& code, const QString& file, bool* failed, ScriptError* failure);
+
+  QJSEngine engine_;
+  QJSValue support_;
+};
+
+std::string ToLatin1(const QString& s) {
+  const QByteArray bytes = s.toLatin1();
+  return std::string(bytes.constData(), static_cast<std::size_t>(bytes.size()));
+}
+
+QString FromLatin1(std::string_view s) {
+  return QString::fromLatin1(s.data(), static_cast<qsizetype>(s.size()));
+}
+
+const QDate kSerialEpoch(1899, 12, 30);
+
+QDateTime DateTimeOfSerial(double serial) {
+  const double days = std::floor(serial);
+  const auto ms = static_cast<int>(std::llround((serial - days) * 86400000.0));
+  return QDateTime(kSerialEpoch.addDays(static_cast<qint64>(days)),
+                   QTime::fromMSecsSinceStartOfDay(std::min(ms, 86399999)));
+}
+
+double SerialOfDateTime(const QDateTime& t) {
+  return static_cast<double>(kSerialEpoch.daysTo(t.date())) +
+         t.time().msecsSinceStartOfDay() / 86400000.0;
+}
+
+QJSValue JsHolder::Invoke(const QString& name, Dispatch::CallType type, const QJSValue& jsArgs) {
+  try {
+    const int n = jsArgs.property("length").toInt();
+    std::vector<Variant> args(static_cast<std::size_t>(std::max(n, 0)));
+    std::vector<QJSValue> refs(args.size());
+    for (int i = 0; i < n; ++i) {
+      const QJSValue a = jsArgs.property(static_cast<quint32>(i));
+      if (host_->IsReference(a)) {
+        refs[i] = a;
+        args[i] = host_->FromJs(a.property("value"));
+      } else {
+        args[i] = host_->FromJs(a);
+      }
+    }
+    const Variant result = object_->Invoke(ToLatin1(name), type, args);
+    for (std::size_t i = 0; i < args.size(); ++i) {
+      if (!refs[i].isUndefined()) refs[i].setProperty("value", host_->ToJs(args[i]));
+    }
+    return host_->ToJs(result);
+  } catch (...) {
+    host_->ThrowCurrentException();
+    return QJSValue();
+  }
+}
+
+QJSValue JsHolder::call(const QString& name, const QJSValue& args) {
+  return Invoke(name, Dispatch::CallType::Method, args);
+}
+
+QJSValue JsHolder::let(const QString& name, const QJSValue& args) {
+  return Invoke(name, Dispatch::CallType::PropertyLet, args);
+}
+
+QJSValue JsHolder::get(const QString& name) {
+  QJSValue out = host_->engine().newArray(0);
+  try {
+    const Variant value = object_->Invoke(ToLatin1(name), Dispatch::CallType::PropertyGet, {});
+    out.setProperty(0, host_->ToJs(value));
+  } catch (const VbError& e) {
+    // The property takes arguments: the script calls it instead.
+    if (e.number() == vberr::kArgumentNotOptional || e.number() == vberr::kWrongArgumentCount)
+      return out;
+    host_->ThrowCurrentException();
+  } catch (...) {
+    host_->ThrowCurrentException();
+  }
+  return out;
+}
+
+int JsHolder::kind(const QString& name) {
+  try {
+    return KindCode(object_->KindOf(ToLatin1(name)));
+  } catch (...) {
+    return 3;
+  }
+}
+
+void JsHost::ThrowCurrentException() {
+  const ScriptError e = ErrorOfCurrentException();
+  QJSValue error = engine_.newErrorObject(QJSValue::GenericError, FromLatin1(e.description));
+  error.setProperty("number", e.number);
+  error.setProperty("description", FromLatin1(e.description));
+  engine_.throwError(error);
+}
+
+QJSValue JsHost::Wrap(std::shared_ptr<Dispatch> object) {
+  auto* holder = new JsHolder(this, std::move(object));
+  QJSValue h = engine_.newQObject(holder);  // JavaScript ownership: the collector frees it
+  return support_.property("wrap").call({h});
+}
+
+QJSValue JsHost::ToJs(const Variant& v) {
+  switch (v.type()) {
+    case Variant::Type::Empty:
+    case Variant::Type::Missing:
+      return QJSValue(QJSValue::UndefinedValue);
+    case Variant::Type::Null:
+      return QJSValue(QJSValue::NullValue);
+    case Variant::Type::Boolean:
+      return QJSValue(v.ToBoolean());
+    case Variant::Type::Long:
+      return QJSValue(static_cast<int>(v.ToLong()));
+    case Variant::Type::Double:
+      return QJSValue(v.ToDouble());
+    case Variant::Type::String:
+      return QJSValue(FromLatin1(v.StringRef()));
+    case Variant::Type::Date:
+      return engine_.toScriptValue(DateTimeOfSerial(v.ToDateSerial()));
+    case Variant::Type::Object:
+      if (!v.ObjectRef()) return QJSValue(QJSValue::NullValue);  // Nothing
+      return Wrap(v.ObjectRef());
+    case Variant::Type::Array: {
+      const VariantArray& items = v.ArrayRef();
+      QJSValue out = engine_.newArray(static_cast<uint>(items.size()));
+      for (std::size_t i = 0; i < items.size(); ++i)
+        out.setProperty(static_cast<quint32>(i), ToJs(items[i]));
+      return out;
+    }
+  }
+  return QJSValue();
+}
+
+Variant JsHost::FromJs(const QJSValue& v) {
+  if (v.isUndefined()) return Variant();
+  if (v.isNull()) return Variant::Null();
+  if (v.isBool()) return Variant(v.toBool());
+  if (v.isNumber()) {
+    const double d = v.toNumber();
+    if (std::trunc(d) == d && d >= std::numeric_limits<std::int32_t>::min() &&
+        d <= std::numeric_limits<std::int32_t>::max() && !(d == 0 && std::signbit(d)))
+      return Variant(static_cast<std::int32_t>(d));
+    return Variant(d);
+  }
+  if (v.isString()) return Variant(ToLatin1(v.toString()));
+  if (v.isDate()) return Variant::Date(SerialOfDateTime(v.toDateTime()));
+  if (v.isArray()) {
+    const int n = v.property("length").toInt();
+    VariantArray items;
+    items.reserve(static_cast<std::size_t>(std::max(n, 0)));
+    for (int i = 0; i < n; ++i) items.push_back(FromJs(v.property(static_cast<quint32>(i))));
+    return Variant(std::move(items));
+  }
+  if (v.isObject() && !v.isCallable()) {
+    if (auto* holder = qobject_cast<JsHolder*>(v.property(kHolderKey).toQObject()))
+      return Variant(holder->object());
+  }
+  throw VbError(vberr::kTypeMismatch);
+}
+
+bool JsHost::IsReference(const QJSValue& v) {
+  if (!v.isObject() || v.isArray() || v.isDate() || v.isCallable() || v.isQObject()) return false;
+  if (!v.property(kHolderKey).isUndefined()) return false;
+  return v.hasOwnProperty("value");
+}
+
+// A frame of QJSEngine's stack trace: "function:line:column:file:name".
+struct Frame {
+  int line = 0;
+  int column = 0;
+  QString file;
+};
+
+Frame ParseFrame(const QString& text) {
+  Frame f;
+  const QStringList parts = text.split(':');
+  if (parts.size() >= 4) {
+    f.line = parts[1].toInt();
+    f.column = parts[2].toInt();
+    f.file = parts.mid(3).join(':');
+    if (f.file.startsWith("file:")) f.file = f.file.mid(5);
+  }
+  return f;
+}
+
+QJSValue JsHost::Evaluate(const QString& code, const QString& file, bool* failed,
+                          ScriptError* failure) {
+  QStringList trace;
+  QJSValue result = engine_.evaluate(code, file, 1, &trace);
+  *failed = !trace.isEmpty();
+  if (!*failed) return result;
+
+  ScriptError e;
+  for (const QString& text : trace) {
+    const Frame f = ParseFrame(text);
+    if (f.file == kScriptFile) {
+      e.line = std::max(f.line, 0);
+      e.column = std::max(f.column, 0);
+      break;
+    }
+  }
+  const QJSValue number = result.isObject() ? result.property("number") : QJSValue();
+  if (number.isNumber()) {
+    e.number = number.toInt();
+    const QJSValue description = result.property("description");
+    e.description = ToLatin1(description.isString() ? description.toString()
+                                                    : result.property("message").toString());
+  } else if (result.isError()) {
+    const QString name = result.property("name").toString();
+    e.number = name == "SyntaxError"      ? scripterr::kSyntax
+               : name == "ReferenceError" ? scripterr::kUndefined
+               : name == "TypeError"      ? vberr::kNoSuchMember
+                                          : scripterr::kUncaught;
+    e.description = ToLatin1(result.toString());
+  } else {
+    e.number = scripterr::kUncaught;
+    e.description = ToLatin1(result.toString());
+  }
+  if (e.number == scripterr::kSyntax) {
+    // Only the compiler knows the column.
+  } else {
+    e.column = 0;
+  }
+  *failure = std::move(e);
+  return result;
+}
+
+void JsHost::AddObject(const std::string& name, std::shared_ptr<Dispatch> object,
+                       bool addMembers) {
+  QJSValue proxy = Wrap(object);
+  engine_.globalObject().setProperty(FromLatin1(name), proxy);
+  if (!addMembers || !object) return;
+  const std::vector<std::string> names = object->MemberNames();
+  QJSValue jsNames = engine_.newArray(static_cast<uint>(names.size()));
+  QJSValue kinds = engine_.newArray(static_cast<uint>(names.size()));
+  for (std::size_t i = 0; i < names.size(); ++i) {
+    jsNames.setProperty(static_cast<quint32>(i), FromLatin1(names[i]));
+    kinds.setProperty(static_cast<quint32>(i), KindCode(object->KindOf(names[i])));
+  }
+  support_.property("addMembers")
+      .call({proxy, proxy.property(kHolderKey), jsNames, kinds});
+}
+
+void JsHost::AddCode(std::string_view code) {
+  bool failed = false;
+  ScriptError e;
+  Evaluate(FromLatin1(code), kScriptFile, &failed, &e);
+  if (failed) Fail(std::move(e));
+}
+
+Variant JsHost::Run(std::string_view procedure, std::span<Variant> args) {
+  const QJSValue fn = support_.property("find").call({FromLatin1(procedure)});
+  if (!fn.isCallable()) {
+    Fail({scripterr::kNoProcedure,
+          "The script has no procedure '" + std::string(procedure) + "'", 0, 0});
+  }
+  QJSValue refs = engine_.newArray(static_cast<uint>(args.size()));
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    QJSValue ref = engine_.newObject();
+    ref.setProperty("value", ToJs(args[i]));
+    refs.setProperty(static_cast<quint32>(i), ref);
+  }
+  support_.property("prepare").call({fn, refs});
+  bool failed = false;
+  ScriptError e;
+  const QJSValue result = Evaluate("__orvik.call()", kHostFile, &failed, &e);
+  if (failed) Fail(std::move(e));
+  Variant out = FromJs(result);
+  for (std::size_t i = 0; i < args.size(); ++i)
+    args[i] = FromJs(refs.property(static_cast<quint32>(i)).property("value"));
+  return out;
+}
+
+}  // namespace
+
+std::unique_ptr<ScriptHost> MakeJsScriptHost(std::string language) {
+  return std::make_unique<JsHost>(std::move(language));
+}
+
+}  // namespace orvik
+
+#include "js_script_host.moc"

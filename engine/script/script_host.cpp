@@ -1,0 +1,96 @@
+#include "script_host.h"
+
+#include <new>
+#include <stdexcept>
+
+#include "js_script_host.h"
+#include "perl_script_host.h"
+#include "text.h"
+#include "vb_error.h"
+
+namespace orvik {
+namespace {
+
+enum class Engine { None, JavaScript, Perl };
+
+Engine EngineFor(std::string_view language) {
+  const std::string_view name = TrimBlanks(language);
+  if (EqualsNoCase(name, "JScript") || EqualsNoCase(name, "JavaScript")) return Engine::JavaScript;
+  if (EqualsNoCase(name, "Perl") || EqualsNoCase(name, "PerlScript")) return Engine::Perl;
+  return Engine::None;
+}
+
+}  // namespace
+
+std::unique_ptr<ScriptHost> ScriptHost::Create(std::string_view language) {
+  switch (EngineFor(language)) {
+    case Engine::JavaScript:
+      return MakeJsScriptHost(std::string(language));
+    case Engine::Perl:
+      return MakePerlScriptHost(std::string(language));
+    case Engine::None:
+      break;
+  }
+  RequireEngine(language);
+  return nullptr;
+}
+
+void ScriptHost::RequireEngine(std::string_view language) {
+  if (EngineFor(language) != Engine::None) return;
+  throw VbError(scripterr::kNoEngine,
+                "No script engine for the language '" + std::string(language) +
+                    "' exists here (there are JScript/JavaScript and Perl/PerlScript)");
+}
+
+void ScriptHost::SetTimeout(int milliseconds) {
+  if (milliseconds != -1)
+    throw VbError(scripterr::kInvalidValue,
+                  "Invalid property value: a script's time limit can only be -1 (none)");
+}
+
+void ScriptHost::Fail(ScriptError e) {
+  error_ = std::move(e);
+  throw VbError(error_.number, error_.description);
+}
+
+ScriptError ErrorOfCurrentException() {
+  ScriptError e;
+  try {
+    throw;
+  } catch (const VbError& v) {
+    e.number = v.number();
+    e.description = v.description();
+  } catch (const std::bad_alloc&) {
+    e.number = vberr::kOutOfMemory;
+    e.description = std::string(StandardErrorText(vberr::kOutOfMemory));
+  } catch (const std::exception& x) {
+    e.number = 440;
+    e.description = x.what();
+  } catch (...) {
+    e.number = 440;
+    e.description = std::string(StandardErrorText(440));
+  }
+  return e;
+}
+
+std::shared_ptr<Dispatch> WeakDispatch::Lock() const {
+  std::shared_ptr<Dispatch> target = target_.lock();
+  if (!target) throw VbError(vberr::kObjectVariableNotSet);
+  return target;
+}
+
+Variant WeakDispatch::Invoke(std::string_view name, CallType type, std::span<Variant> args) {
+  return Lock()->Invoke(name, type, args);
+}
+
+Dispatch::MemberKind WeakDispatch::KindOf(std::string_view name) {
+  const std::shared_ptr<Dispatch> target = target_.lock();
+  return target ? target->KindOf(name) : MemberKind::Unknown;
+}
+
+std::vector<std::string> WeakDispatch::MemberNames() {
+  const std::shared_ptr<Dispatch> target = target_.lock();
+  return target ? target->MemberNames() : std::vector<std::string>();
+}
+
+}  // namespace orvik

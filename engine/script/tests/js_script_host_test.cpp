@@ -1,0 +1,171 @@
+// The JavaScript engine: objects by name, by-reference arguments, values both ways, and
+// errors with their numbers and lines.
+
+#include <gtest/gtest.h>
+
+#include "script_host.h"
+#include "script_test_object.h"
+
+namespace orvik {
+namespace {
+
+using test_support::TestObject;
+
+class JsHostTest : public ::testing::Test {
+ protected:
+  JsHostTest() : host_(ScriptHost::Create("JScript")), object_(std::make_shared<TestObject>()) {
+    host_->AddObject("Obj", object_, true);
+  }
+  Variant Run(std::string_view procedure) { return host_->Run(procedure, {}); }
+  // Loads `code` and returns the error it raises (number 0 when it raises none).
+  ScriptError LoadError(std::string_view code) {
+    try {
+      host_->AddCode(code);
+    } catch (const VbError& e) {
+      EXPECT_EQ(e.number(), host_->Error().number);
+      EXPECT_EQ(e.description(), host_->Error().description);
+      return host_->Error();
+    }
+    return {};
+  }
+  ScriptError RunError(std::string_view procedure) {
+    try {
+      Run(procedure);
+    } catch (const VbError& e) {
+      EXPECT_EQ(e.number(), host_->Error().number);
+      return host_->Error();
+    }
+    return {};
+  }
+
+  std::unique_ptr<ScriptHost> host_;
+  std::shared_ptr<TestObject> object_;
+};
+
+TEST_F(JsHostTest, LanguageNamesAndMissingEngines) {
+  EXPECT_EQ(ScriptHost::Create("javascript")->Language(), "javascript");
+  EXPECT_EQ(host_->Language(), "JScript");
+  for (const char* missing : {"VBScript", "VBS", "PHP", "Python"}) {
+    try {
+      ScriptHost::Create(missing);
+      ADD_FAILURE() << missing;
+    } catch (const VbError& e) {
+      EXPECT_EQ(e.number(), 429);
+      EXPECT_NE(e.description().find(std::string("'") + missing + "'"), std::string::npos);
+    }
+  }
+  host_->SetTimeout(-1);
+  EXPECT_THROW(host_->SetTimeout(1000), VbError);
+}
+
+TEST_F(JsHostTest, ObjectsByNameAndTheirMembersAsGlobals) {
+  host_->AddCode(
+      "function Go() { return Obj.Twice(20) + Twice(1); }\n"
+      "function Rename() { Obj.Name = 'renamed'; return Name; }\n"
+      "function Items() { Obj.LetProperty('Item', 'k', 'v'); return Obj.Item('k'); }\n"
+      "function Children() { var c = Obj.Child(); return c.Name + '/' + NameOf(c); }\n"
+      "function Missing() { return typeof Obj.NoSuchMember; }\n");
+  EXPECT_EQ(Run("go").ToLong(), 42);  // procedures are found without regard to case
+  EXPECT_EQ(Run("Rename").ToString(), "renamed");
+  EXPECT_EQ(object_->name, "renamed");
+  EXPECT_EQ(Run("Items").ToString(), "v");
+  EXPECT_EQ(object_->items["k"], "v");
+  EXPECT_EQ(Run("Children").ToString(), "renamed.child/renamed.child");
+  EXPECT_EQ(Run("Missing").ToString(), "undefined");
+}
+
+TEST_F(JsHostTest, AScriptsOwnNamesComeBeforeMembers) {
+  host_->AddObject("Other", std::make_shared<TestObject>(), true);
+  host_->AddCode("function Twice(x) { return 'own ' + x; }\nfunction Go() { return Twice(2); }");
+  EXPECT_EQ(Run("Go").ToString(), "own 2");
+  // A name of the language's own is never replaced by a member.
+  host_->AddCode("function Types() { return typeof String + typeof Object; }");
+  EXPECT_EQ(Run("Types").ToString(), "functionfunction");
+}
+
+TEST_F(JsHostTest, ReferencesGoBothWays) {
+  host_->AddCode(
+      "function Caller() { var r = Ref('hi'); var ok = Shout(r); return ok + ' ' + r.value; }\n"
+      "function Plain() { var s = 'hi'; Shout(s); return s; }\n"
+      "function Callee(a, b) { a.value = a.value + b.value; b.value = 'changed'; return 'done'; }\n");
+  EXPECT_EQ(Run("Caller").ToString(), "true hi!");
+  EXPECT_EQ(Run("Plain").ToString(), "hi");  // a plain value is passed by value
+  Variant args[] = {Variant(40), Variant(2)};
+  EXPECT_EQ(host_->Run("callee", args).ToString(), "done");
+  EXPECT_EQ(args[0].ToLong(), 42);
+  EXPECT_EQ(args[1].ToString(), "changed");
+}
+
+TEST_F(JsHostTest, ValuesKeepTheirKinds) {
+  host_->AddCode(
+      "function Types() {\n"
+      "  return [TypeOf(1), TypeOf(1.5), TypeOf('x'), TypeOf(true), TypeOf(null),\n"
+      "          TypeOf(undefined), TypeOf([1, 2]), TypeOf(Obj), TypeOf(new Date(2000, 0, 2))];\n"
+      "}\n"
+      "function Text(r) { return r.value + '\\u00e9\\u00fe' + r.value.length; }\n");
+  const Variant types = Run("Types");
+  std::string joined;
+  for (const Variant& t : types.ArrayRef()) joined += t.ToString() + ",";
+  EXPECT_EQ(joined, "Long,Double,String,Boolean,Null,Empty,Variant(),Object,Date,");
+  // Text is single-byte both ways: the marks and Latin-1 letters survive.
+  Variant arg[] = {Variant(std::string("a\xFD" "b"))};
+  EXPECT_EQ(host_->Run("Text", arg).ToString(), "a\xFD" "b\xE9\xFE" "3");
+}
+
+TEST_F(JsHostTest, ACompileErrorHasItsLineAndColumn) {
+  const ScriptError e = LoadError("function Ok() {}\nfunction Bad() {\n  var x = ;\n}\n");
+  EXPECT_EQ(e.number, scripterr::kSyntax);
+  EXPECT_NE(e.description.find("SyntaxError"), std::string::npos) << e.description;
+  EXPECT_EQ(e.line, 3);
+  EXPECT_GT(e.column, 0);
+}
+
+TEST_F(JsHostTest, RunTimeErrorsHaveNumbersAndLines) {
+  host_->AddCode(
+      "function Undefined() {\n"
+      "  var a = 1;\n"
+      "  return nothingLikeThis(a);\n"
+      "}\n"
+      "function Member() {\n"
+      "  Obj.Fail();\n"
+      "}\n"
+      "function Own() {\n"
+      "  throw {number: 950, description: 'own failure'};\n"
+      "}\n"
+      "function Caught() {\n"
+      "  try { Fail(); } catch (e) { return e.number + ':' + e.description; }\n"
+      "}\n"
+      "function NotAFunction() {\n"
+      "  Obj.NoSuchMember();\n"
+      "}\n");
+  ScriptError e = RunError("Undefined");
+  EXPECT_EQ(e.number, scripterr::kUndefined);
+  EXPECT_EQ(e.line, 3);
+  e = RunError("Member");
+  EXPECT_EQ(e.number, 920);
+  EXPECT_EQ(e.description, "the member failed");
+  EXPECT_EQ(e.line, 6);
+  e = RunError("Own");
+  EXPECT_EQ(e.number, 950);
+  EXPECT_EQ(e.description, "own failure");
+  EXPECT_EQ(e.line, 9);
+  EXPECT_EQ(Run("Caught").ToString(), "920:the member failed");
+  e = RunError("NotAFunction");
+  EXPECT_EQ(e.number, vberr::kNoSuchMember);
+  EXPECT_EQ(e.line, 15);
+  e = RunError("NoSuchProcedure");
+  EXPECT_EQ(e.number, scripterr::kNoProcedure);
+}
+
+TEST_F(JsHostTest, TopLevelCodeRunsWhenAdded) {
+  host_->AddCode("Obj.Name = 'loaded';\nvar counter = 0;\nfunction Next() { return ++counter; }");
+  EXPECT_EQ(object_->name, "loaded");
+  Run("Next");
+  EXPECT_EQ(Run("Next").ToLong(), 2);  // the script's state lasts between runs
+  const ScriptError e = LoadError("Obj.Name = 'x';\nObj.Fail();\n");
+  EXPECT_EQ(e.number, 920);
+  EXPECT_EQ(e.line, 2);
+}
+
+}  // namespace
+}  // namespace orvik

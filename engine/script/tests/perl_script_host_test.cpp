@@ -1,0 +1,156 @@
+// The Perl engine: objects by name, aliased arguments, values both ways, errors with their
+// numbers and lines, and interpreters that stay apart.
+
+#include <gtest/gtest.h>
+
+#include "script_host.h"
+#include "script_test_object.h"
+
+namespace orvik {
+namespace {
+
+using test_support::TestObject;
+
+class PerlHostTest : public ::testing::Test {
+ protected:
+  PerlHostTest() : host_(ScriptHost::Create("PerlScript")), object_(std::make_shared<TestObject>()) {
+    host_->AddObject("Obj", object_, true);
+  }
+  Variant Run(std::string_view procedure) { return host_->Run(procedure, {}); }
+  ScriptError LoadError(std::string_view code) {
+    try {
+      host_->AddCode(code);
+    } catch (const VbError& e) {
+      EXPECT_EQ(e.number(), host_->Error().number);
+      EXPECT_EQ(e.description(), host_->Error().description);
+      return host_->Error();
+    }
+    return {};
+  }
+  ScriptError RunError(std::string_view procedure) {
+    try {
+      Run(procedure);
+    } catch (const VbError& e) {
+      EXPECT_EQ(e.number(), host_->Error().number);
+      return host_->Error();
+    }
+    return {};
+  }
+
+  std::unique_ptr<ScriptHost> host_;
+  std::shared_ptr<TestObject> object_;
+};
+
+TEST_F(PerlHostTest, ObjectsByNameAndTheirMembersAsGlobals) {
+  EXPECT_EQ(ScriptHost::Create("perl")->Language(), "perl");
+  host_->AddCode(
+      "sub Go { return $Obj->Twice(20) + Twice(1); }\n"
+      "sub Rename { $Obj->LetProperty('Name', 'renamed'); return Name(); }\n"
+      "sub Items { $Obj->LetProperty('Item', 'k', 'v'); return $Obj->Item('k'); }\n"
+      "sub Children { my $c = $Obj->Child; return $c->Name . '/' . NameOf($c); }\n");
+  EXPECT_EQ(Run("GO").ToLong(), 42);  // procedures are found without regard to case
+  EXPECT_EQ(Run("Rename").ToString(), "renamed");
+  EXPECT_EQ(object_->name, "renamed");
+  EXPECT_EQ(Run("Items").ToString(), "v");
+  EXPECT_EQ(Run("Children").ToString(), "renamed.child/renamed.child");
+}
+
+TEST_F(PerlHostTest, AScriptsOwnSubsComeBeforeMembers) {
+  host_->AddCode("sub Twice { return 'own ' . $_[0]; }\nsub Go { return Twice(2); }");
+  EXPECT_EQ(Run("Go").ToString(), "own 2");
+}
+
+TEST_F(PerlHostTest, ArgumentsAreAliasedBothWays) {
+  host_->AddCode(
+      "sub Caller { my $s = 'hi'; my $ok = Shout($s); return \"$ok $s\"; }\n"
+      "sub Literal { return Shout('hi') ? 'no harm' : 'failed'; }\n"
+      "sub Callee { $_[0] = $_[0] + $_[1]; $_[1] = 'changed'; return 'done'; }\n");
+  EXPECT_EQ(Run("Caller").ToString(), "1 hi!");
+  EXPECT_EQ(Run("Literal").ToString(), "no harm");  // a constant cannot be written to
+  Variant args[] = {Variant(40), Variant(2)};
+  EXPECT_EQ(host_->Run("callee", args).ToString(), "done");
+  EXPECT_EQ(args[0].ToLong(), 42);
+  EXPECT_EQ(args[1].ToString(), "changed");
+}
+
+TEST_F(PerlHostTest, ValuesKeepTheirKinds) {
+  host_->AddCode(
+      "sub Types { return [map { TypeOf($_) } (1, 1.5, 'x', undef, [1, 2], $Obj)]; }\n"
+      "sub Text { return $_[0] . \"\\xE9\\xFE\" . length($_[0]); }\n");
+  const Variant types = Run("Types");
+  std::string joined;
+  for (const Variant& t : types.ArrayRef()) joined += t.ToString() + ",";
+  EXPECT_EQ(joined, "Long,Double,String,Empty,Variant(),Object,");
+  Variant arg[] = {Variant(std::string("a\xFD" "b"))};
+  EXPECT_EQ(host_->Run("Text", arg).ToString(), "a\xFD" "b\xE9\xFE" "3");
+}
+
+TEST_F(PerlHostTest, ACompileErrorHasItsLine) {
+  const ScriptError e = LoadError("sub Ok { 1 }\nsub Bad {\n  my $x = ;\n}\n");
+  EXPECT_EQ(e.number, scripterr::kSyntax);
+  EXPECT_NE(e.description.find("syntax error"), std::string::npos) << e.description;
+  EXPECT_EQ(e.line, 3);
+  const ScriptError strict = LoadError("use strict;\nsub Bad {\n  $undeclared = 1;\n}\n");
+  EXPECT_EQ(strict.number, scripterr::kSyntax);
+  EXPECT_EQ(strict.line, 3);
+}
+
+TEST_F(PerlHostTest, RunTimeErrorsHaveNumbersAndLines) {
+  host_->AddCode(
+      "sub Divide {\n"
+      "  my $zero = 0;\n"
+      "  return 1 / $zero;\n"
+      "}\n"
+      "sub Member {\n"
+      "  $Obj->Fail;\n"
+      "}\n"
+      "sub Own {\n"
+      "  die { number => 950, description => 'own failure' };\n"
+      "}\n"
+      "sub Caught {\n"
+      "  eval { Fail() }; return \"$@->{number}:$@->{description}:$@\";\n"
+      "}\n"
+      "sub Text {\n"
+      "  die \"plain words\\n\";\n"
+      "}\n"
+      "sub Quit { exit; }\n");
+  ScriptError e = RunError("Divide");
+  EXPECT_EQ(e.number, scripterr::kUncaught);
+  EXPECT_EQ(e.description, "Illegal division by zero");
+  EXPECT_EQ(e.line, 3);
+  e = RunError("Member");
+  EXPECT_EQ(e.number, 920);
+  EXPECT_EQ(e.description, "the member failed");
+  EXPECT_EQ(e.line, 6);
+  e = RunError("Own");
+  EXPECT_EQ(e.number, 950);
+  EXPECT_EQ(e.description, "own failure");
+  EXPECT_EQ(e.line, 9);
+  EXPECT_EQ(Run("Caught").ToString(), "920:the member failed:[920] the member failed");
+  e = RunError("Text");
+  EXPECT_EQ(e.description, "plain words");
+  EXPECT_EQ(e.line, 15);
+  // exit ends the procedure, never the process.
+  EXPECT_TRUE(Run("Quit").IsEmpty());
+  EXPECT_EQ(RunError("NoSuchProcedure").number, scripterr::kNoProcedure);
+}
+
+TEST_F(PerlHostTest, InterpretersStayApart) {
+  // A second engine with a sub of the same name keeps its own.
+  auto other = ScriptHost::Create("Perl");
+  other->AddCode("our $n = 100; sub Count { return ++$n; }");
+  host_->AddCode("our $n = 0; sub Count { return ++$n; }");
+  EXPECT_EQ(Run("Count").ToLong(), 1);
+  EXPECT_EQ(other->Run("Count", {}).ToLong(), 101);
+  EXPECT_EQ(Run("Count").ToLong(), 2);
+
+  // Objects handed to the script are let go when the engine goes.
+  std::weak_ptr<TestObject> watch = object_;
+  host_->AddCode("our $keep = $Obj->Child;");
+  host_.reset();
+  object_.reset();
+  EXPECT_TRUE(watch.expired());
+}
+
+}  // namespace
+}  // namespace orvik

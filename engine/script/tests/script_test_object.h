@@ -1,0 +1,96 @@
+// An object for the script engines' tests: a property, a property with an argument, a
+// method that writes back to its argument, one that fails with a numbered error, and one
+// that hands out another object.
+
+#ifndef ORVIK_ENGINE_SCRIPT_TESTS_SCRIPT_TEST_OBJECT_H_
+#define ORVIK_ENGINE_SCRIPT_TESTS_SCRIPT_TEST_OBJECT_H_
+
+#include <map>
+#include <memory>
+#include <string>
+
+#include "dispatch.h"
+#include "vb_error.h"
+
+namespace orvik::test_support {
+
+class TestObject : public Dispatch, public std::enable_shared_from_this<TestObject> {
+ public:
+  std::string name = "start";
+  std::map<std::string, std::string> items;
+  int closes = 0;
+
+  Variant Invoke(std::string_view member, CallType type, std::span<Variant> args) override {
+    return Table().Invoke(*this, member, type, args);
+  }
+  MemberKind KindOf(std::string_view member) override { return Table().Kind(member); }
+  std::vector<std::string> MemberNames() override { return Table().Names(); }
+
+ private:
+  static const MemberTable<TestObject>& Table() {
+    static const MemberTable<TestObject> table = [] {
+      MemberTable<TestObject> t;
+      t.Property(
+          "Name",
+          [](TestObject& o, DispatchArgs& a) {
+            a.Expect(0, 0);
+            return Variant(o.name);
+          },
+          [](TestObject& o, DispatchArgs& a) {
+            a.Expect(1, 1);
+            o.name = a.String(0);
+          });
+      t.Property(
+          "Item",
+          [](TestObject& o, DispatchArgs& a) {
+            a.Expect(1, 1);
+            return Variant(o.items[a.String(0)]);
+          },
+          [](TestObject& o, DispatchArgs& a) {
+            a.Expect(2, 2);
+            o.items[a.String(0)] = a.String(1);
+          });
+      t.Method("Twice", [](TestObject&, DispatchArgs& a) {
+        a.Expect(1, 1);
+        return Variant(a.Long(0) * 2);
+      });
+      // Appends "!" to its argument and answers whether it did.
+      t.Method("Shout", [](TestObject&, DispatchArgs& a) {
+        a.Expect(1, 1);
+        a.Ref(0) = Variant(a.Ref(0).ToString() + "!");
+        return Variant(true);
+      });
+      t.Method("Fail", [](TestObject&, DispatchArgs& a) -> Variant {
+        a.Expect(0, 0);
+        throw VbError(920, "the member failed");
+      });
+      t.Method("Child", [](TestObject& o, DispatchArgs& a) {
+        a.Expect(0, 0);
+        auto child = std::make_shared<TestObject>();
+        child->name = o.name + ".child";
+        return Variant(std::static_pointer_cast<Dispatch>(child));
+      });
+      t.Method("NameOf", [](TestObject&, DispatchArgs& a) {
+        a.Expect(1, 1);
+        const Variant& v = a.Ref(0);
+        if (!v.IsObject() || !v.ObjectRef()) throw VbError(vberr::kTypeMismatch);
+        return v.ObjectRef()->Get("Name");
+      });
+      t.Method("TypeOf", [](TestObject&, DispatchArgs& a) {
+        a.Expect(1, 1);
+        return Variant(a.Ref(0).TypeName());
+      });
+      t.Method("Close", [](TestObject& o, DispatchArgs& a) {
+        a.Expect(0, 0);
+        ++o.closes;
+        return Variant();
+      });
+      return t;
+    }();
+    return table;
+  }
+};
+
+}  // namespace orvik::test_support
+
+#endif  // ORVIK_ENGINE_SCRIPT_TESTS_SCRIPT_TEST_OBJECT_H_

@@ -418,12 +418,13 @@ void PerlHost::AddObject(const std::string& name, std::shared_ptr<Dispatch> obje
   dTHXa(perl_);
   if (!IsIdentifier(name)) throw VbError(vberr::kInvalidProcedureCall);
   SV* value = VariantToSv(aTHX_ Variant(object));
-  sv_setsv(get_sv(("main::" + name).c_str(), GV_ADD), value);
   hv_store(get_hv("Orvik::objects", GV_ADD), name.data(), static_cast<I32>(name.size()), value,
            0);
-  if (!addMembers || !object) return;
-  std::string code = "package main;\n";
-  for (const std::string& member : object->MemberNames()) {
+  // $NAME in main, imported from another package, so that "use strict" accepts it.
+  std::string code = "package Orvik;\n*main::" + name + " = \\$Orvik::objects{'" + name +
+                     "'};\npackage main;\n";
+  for (const std::string& member : addMembers && object ? object->MemberNames()
+                                                         : std::vector<std::string>()) {
     if (!IsIdentifier(member)) continue;
     if (get_cv(("main::" + member).c_str(), 0) != nullptr) continue;
     code += "$Orvik::member{lc '" + member + "'} = 1;\n";

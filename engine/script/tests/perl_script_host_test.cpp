@@ -55,6 +55,15 @@ TEST_F(PerlHostTest, ObjectsByNameAndTheirMembersAsGlobals) {
   EXPECT_EQ(Run("Children").ToString(), "renamed.child/renamed.child");
 }
 
+TEST_F(PerlHostTest, ObjectsAreVariablesThatStrictAccepts) {
+  // An object may bear the name of an earlier object's member.
+  host_->AddObject("Name", std::make_shared<TestObject>(), false);
+  host_->AddCode(
+      "use strict;\n"
+      "sub Go { return $Obj->Twice(2) . ' ' . $Name->Name . ' ' . Name(); }\n");
+  EXPECT_EQ(Run("Go").ToString(), "4 start start");
+}
+
 TEST_F(PerlHostTest, AScriptsOwnSubsComeBeforeMembers) {
   host_->AddCode("sub Twice { return 'own ' . $_[0]; }\nsub Go { return Twice(2); }");
   EXPECT_EQ(Run("Go").ToString(), "own 2");

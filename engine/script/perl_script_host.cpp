@@ -376,8 +376,7 @@ ScriptError PerlHost::ErrorOfErrsv(pTHX_ bool compiling) {
       if (number != nullptr && SvOK(*number)) e.number = static_cast<int>(SvIV(*number));
       if (description != nullptr && SvOK(*description))
         e.description = StringOf(aTHX_ * description);
-      if (line != nullptr && SvOK(*line) && SvIV(*line) > 0)
-        e.line = static_cast<int>(SvIV(*line));
+      if (line != nullptr && SvOK(*line) && SvIV(*line) > 0) e.line = static_cast<int>(SvIV(*line));
     }
     if (e.description.empty()) e.description = StringOf(aTHX_ err);
     return e;
@@ -418,13 +417,13 @@ void PerlHost::AddObject(const std::string& name, std::shared_ptr<Dispatch> obje
   dTHXa(perl_);
   if (!IsIdentifier(name)) throw VbError(vberr::kInvalidProcedureCall);
   SV* value = VariantToSv(aTHX_ Variant(object));
-  hv_store(get_hv("Orvik::objects", GV_ADD), name.data(), static_cast<I32>(name.size()), value,
-           0);
+  hv_store(get_hv("Orvik::objects", GV_ADD), name.data(), static_cast<I32>(name.size()), value, 0);
   // $NAME in main, imported from another package, so that "use strict" accepts it.
-  std::string code = "package Orvik;\n*main::" + name + " = \\$Orvik::objects{'" + name +
-                     "'};\npackage main;\n";
-  for (const std::string& member : addMembers && object ? object->MemberNames()
-                                                         : std::vector<std::string>()) {
+  std::string code =
+      "package Orvik;\n*main::" + name + " = \\$Orvik::objects{'" + name + "'};\npackage main;\n";
+  const std::vector<std::string> members =
+      addMembers && object ? object->MemberNames() : std::vector<std::string>();
+  for (const std::string& member : members) {
     if (!IsIdentifier(member)) continue;
     if (get_cv(("main::" + member).c_str(), 0) != nullptr) continue;
     code += "$Orvik::member{lc '" + member + "'} = 1;\n";
@@ -524,8 +523,8 @@ Variant PerlHost::Run(std::string_view procedure, std::span<Variant> args) {
     }
   }
   if (!found) {
-    Fail({scripterr::kNoProcedure,
-          "The script has no procedure '" + std::string(procedure) + "'", 0, 0});
+    Fail({scripterr::kNoProcedure, "The script has no procedure '" + std::string(procedure) + "'",
+          0, 0});
   }
   if (failure.number != 0) Fail(std::move(failure));
   return result;

@@ -13,7 +13,8 @@ using test_support::TestObject;
 
 class PerlHostTest : public ::testing::Test {
  protected:
-  PerlHostTest() : host_(ScriptHost::Create("PerlScript")), object_(std::make_shared<TestObject>()) {
+  PerlHostTest()
+      : host_(ScriptHost::Create("PerlScript")), object_(std::make_shared<TestObject>()) {
     host_->AddObject("Obj", object_, true);
   }
   Variant Run(std::string_view procedure) { return host_->Run(procedure, {}); }
@@ -90,8 +91,13 @@ TEST_F(PerlHostTest, ValuesKeepTheirKinds) {
   std::string joined;
   for (const Variant& t : types.ArrayRef()) joined += t.ToString() + ",";
   EXPECT_EQ(joined, "Long,Double,String,Empty,Variant(),Object,");
-  Variant arg[] = {Variant(std::string("a\xFD" "b"))};
-  EXPECT_EQ(host_->Run("Text", arg).ToString(), "a\xFD" "b\xE9\xFE" "3");
+  Variant arg[] = {
+      Variant(std::string("a\xFD"
+                          "b"))};
+  EXPECT_EQ(host_->Run("Text", arg).ToString(),
+            "a\xFD"
+            "b\xE9\xFE"
+            "3");
 }
 
 TEST_F(PerlHostTest, ACompileErrorHasItsLine) {

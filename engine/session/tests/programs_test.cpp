@@ -134,8 +134,8 @@ class ProgramsTest : public ::testing::Test {
     std::ofstream(std::filesystem::path(home_.home()) / name, std::ios::binary) << text;
   }
   void RegisterPlugins() {
-    WriteFile("plugins.ini", "[Plugins]\nTest.App=" ORVIK_TEST_PLUGIN
-                             "\nTest.Plain=" ORVIK_TEST_PLUGIN "\n");
+    WriteFile("plugins.ini",
+              "[Plugins]\nTest.App=" ORVIK_TEST_PLUGIN "\nTest.Plain=" ORVIK_TEST_PLUGIN "\n");
   }
   std::unique_ptr<Session> LoggedIn() {
     auto s = std::make_unique<Session>(home_.home());
@@ -187,9 +187,10 @@ TEST_F(ProgramsTest, KeywordSentencesNameTheFileAndProcedure) {
   EXPECT_EQ(s->RunProgram("PERL tools.pl SHOUT"), "perl shout" + kCrLf + kPromptScreen + ":");
 
   // Languages without an engine here, and files that are not there.
-  EXPECT_EQ(s->Send("VBS tools.vbs MAIN\r").rfind("ERROR: [429] No script engine for the "
-                                                   "language 'VBSCRIPT' exists here",
-                                                   0),
+  EXPECT_EQ(s->Send("VBS tools.vbs MAIN\r")
+                .rfind("ERROR: [429] No script engine for the "
+                       "language 'VBSCRIPT' exists here",
+                       0),
             0u);
   EXPECT_EQ(s->Send("PHP tools.php MAIN\r").rfind("ERROR: [429] No script engine", 0), 0u);
   EXPECT_EQ(s->Send("JSCRIPT missing.js MAIN\r"), "ERROR: [53] File not found" + kCrLf + ":");
@@ -213,15 +214,16 @@ TEST_F(ProgramsTest, UnknownVerbsAndTheCatalogCriterion) {
 
 TEST_F(ProgramsTest, NestedCallsReturnValuesAndShareEngines) {
   Catalog("OUTER", "JScript", "outer.js");
-  WriteFile("outer.js",
-            "function Outer() {\n"
-            "  var b = Ref(22);\n"
-            "  var sum = XRun('JSCRIPT calc.js ADD', 20, b);\n"
-            "  CRT('sum=' + sum + ' b=' + b.value);\n"
-            "  CRT('perl=' + XRun('PERL calc.pl Add', 1, 2));\n"
-            "  CRT('count=' + XRun('JSCRIPT calc.js COUNT') + ',' + XRun('JSCRIPT calc.js COUNT'));\n"
-            "  CRT('still here');\n"
-            "}\n");
+  WriteFile(
+      "outer.js",
+      "function Outer() {\n"
+      "  var b = Ref(22);\n"
+      "  var sum = XRun('JSCRIPT calc.js ADD', 20, b);\n"
+      "  CRT('sum=' + sum + ' b=' + b.value);\n"
+      "  CRT('perl=' + XRun('PERL calc.pl Add', 1, 2));\n"
+      "  CRT('count=' + XRun('JSCRIPT calc.js COUNT') + ',' + XRun('JSCRIPT calc.js COUNT'));\n"
+      "  CRT('still here');\n"
+      "}\n");
   WriteFile("calc.js",
             "var calls = 0;\n"
             "function Add(a, b) { var s = a.value + b.value; b.value = 'seen'; return s; }\n"
@@ -275,8 +277,7 @@ TEST_F(ProgramsTest, ErrorTextsNameTheLanguageProcedureAndLine) {
                      "[5022] Can't locate object method \"Nothing\" via package \"UserPort\""),
             std::string::npos)
       << out;
-  EXPECT_NE(out.find("\r\nPerl runtime error in 'PFAILS', line=4\r\n:"), std::string::npos)
-      << out;
+  EXPECT_NE(out.find("\r\nPerl runtime error in 'PFAILS', line=4\r\n:"), std::string::npos) << out;
 
   // The first error of a run wins, even when the program handled it.
   out = s->RunProgram("NESTED");
@@ -321,8 +322,7 @@ TEST_F(ProgramsTest, AJavaScriptProgramReadsInputAndAnItem) {
   s->port().Echo(Variant(true));
   // Keys as a terminal sends them: the text, then Enter.
   const std::string out = s->RunProgram("ASK", {"ASK", "\r", "NONE", "\r", "END", "\r"});
-  EXPECT_EQ(out.rfind("ASK" + kCrLf + "Which entry? ASK" + kCrLf + "ASK is JScript" + kCrLf, 0),
-            0u)
+  EXPECT_EQ(out.rfind("ASK" + kCrLf + "Which entry? ASK" + kCrLf + "ASK is JScript" + kCrLf, 0), 0u)
       << out;
   EXPECT_NE(out.find("NONE" + kCrLf + "[912] "), std::string::npos) << out;
   EXPECT_NE(out.find("END" + kCrLf + kPromptScreen + ":"), std::string::npos) << out;
@@ -357,7 +357,8 @@ TEST_F(ProgramsTest, APluginApplicationRunsFromTheCatalog) {
   Catalog("APPFAIL", "ACTIVEX", "Test.App Fail");
   Catalog("NOTREG", "ACTIVEX", "Not.Registered Main");
   Catalog("SUM", "ACTIVEX", "Test.App RunScript JSCRIPT calc.js ADD");
-  WriteFile("calc.js", "function Add(a, b) { var s = a.value + b.value; b.value = 'seen'; return s; }\n");
+  WriteFile("calc.js",
+            "function Add(a, b) { var s = a.value + b.value; b.value = 'seen'; return s; }\n");
   auto s = LoggedIn();
 
   EXPECT_EQ(s->RunProgram("GREET one two", {"yes\r"}),
@@ -368,14 +369,13 @@ TEST_F(ProgramsTest, APluginApplicationRunsFromTheCatalog) {
   EXPECT_EQ(s->RunProgram("PLAIN x"), "main ran" + kCrLf + "closed" + kCrLf + kPromptScreen + ":");
   EXPECT_EQ(s->RunProgram("RUN Test.App"),
             "main ran" + kCrLf + "closed" + kCrLf + kPromptScreen + ":");
-  EXPECT_EQ(s->RunProgram("SUM"), "sum=42 second=seen" + kCrLf + "closed" + kCrLf +
-                                      kPromptScreen + ":");
+  EXPECT_EQ(s->RunProgram("SUM"),
+            "sum=42 second=seen" + kCrLf + "closed" + kCrLf + kPromptScreen + ":");
   EXPECT_EQ(s->RunProgram("APPFAIL"), "closed" + kCrLf + kPromptScreen + kCrLf +
                                           "[920] the application failed" + kCrLf +
                                           "in ACTIVEX Fail" + kCrLf + ":");
   const std::string refused = s->Send("NOTREG\r");
-  EXPECT_EQ(refused.rfind("ERROR: [429] ActiveX component can't create object 'Not.Registered'",
-                          0),
+  EXPECT_EQ(refused.rfind("ERROR: [429] ActiveX component can't create object 'Not.Registered'", 0),
             0u)
       << refused;
   EXPECT_EQ(s->port().State(), "TCL");
@@ -403,8 +403,8 @@ TEST_F(ProgramsTest, ARunFreesItsLocksAndEngines) {
   // the engines go all the same.
   s->FailOutput(kPromptScreen + ":");
   const std::string out = s->RunProgram("HOLD");
-  EXPECT_EQ(out, "holding" + kCrLf + kPromptScreen + kCrLf + "[57] Device I/O error" + kCrLf +
-                     ":" + "engine dropped" + kCrLf);
+  EXPECT_EQ(out, "holding" + kCrLf + kPromptScreen + kCrLf + "[57] Device I/O error" + kCrLf + ":" +
+                     "engine dropped" + kCrLf);
   EXPECT_EQ(s->port().State(), "TCL");
   EXPECT_EQ(s->port().ErrorDetail(), "[57] Device I/O error");
   EXPECT_EQ(other->RunProgram("HOLD").rfind("holding", 0), 0u);

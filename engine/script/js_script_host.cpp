@@ -438,10 +438,14 @@ Variant JsHost::Run(std::string_view procedure, std::span<Variant> args) {
   ScriptError e;
   const QJSValue result = Evaluate("__orvik.call()", kHostFile, &failed, &e);
   if (failed) Fail(std::move(e));
-  Variant out = FromJs(result);
-  for (std::size_t i = 0; i < args.size(); ++i)
-    args[i] = FromJs(refs.property(static_cast<quint32>(i)).property("value"));
-  return out;
+  try {
+    Variant out = FromJs(result);
+    for (std::size_t i = 0; i < args.size(); ++i)
+      args[i] = FromJs(refs.property(static_cast<quint32>(i)).property("value"));
+    return out;
+  } catch (...) {
+    Fail(ErrorOfCurrentException());  // a result that has no Variant form
+  }
 }
 
 }  // namespace

@@ -13,6 +13,8 @@
 
 #include "perl_script_host.h"
 
+#include <locale.h>
+
 #include <clocale>
 #include <cstring>
 #include <limits>
@@ -75,6 +77,21 @@ $SIG{__DIE__} = sub { $Orvik::died = 1; $Orvik::die_line = (caller(0))[2] // 0; 
 1;
 )PERL";
 
+// Keeps the thread's C library locale as it was: perl may give the thread a locale of its
+// own (from the environment), and the engine reads and writes numbers by the "C" rules.
+class ThreadLocaleKeeper {
+ public:
+  ThreadLocaleKeeper() : saved_(::uselocale(static_cast<locale_t>(0))) {}
+  ~ThreadLocaleKeeper() {
+    if (saved_ != static_cast<locale_t>(0)) ::uselocale(saved_);
+  }
+  ThreadLocaleKeeper(const ThreadLocaleKeeper&) = delete;
+  ThreadLocaleKeeper& operator=(const ThreadLocaleKeeper&) = delete;
+
+ private:
+  locale_t saved_;
+};
+
 // Sets an interpreter as the thread's current one for a scope.
 class ContextGuard {
  public:
@@ -88,11 +105,12 @@ class ContextGuard {
   ContextGuard& operator=(const ContextGuard&) = delete;
 
  private:
+  ThreadLocaleKeeper locale_;
   void* previous_;
 };
 
-// The process-wide start of Perl, and the C library locale kept as it was: the engine
-// reads and writes numbers by the "C" rules.
+// The global locale kept as it was while perl starts (once per process, and for each
+// interpreter).
 class LocaleKeeper {
  public:
   LocaleKeeper() {
@@ -102,6 +120,7 @@ class LocaleKeeper {
   ~LocaleKeeper() { std::setlocale(LC_ALL, saved_.c_str()); }
 
  private:
+  ThreadLocaleKeeper thread_;
   std::string saved_;
 };
 

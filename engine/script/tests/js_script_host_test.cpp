@@ -161,6 +161,8 @@ TEST_F(JsHostTest, RunTimeErrorsHaveNumbersAndLines) {
   EXPECT_EQ(e.line, 15);
   e = RunError("NoSuchProcedure");
   EXPECT_EQ(e.number, scripterr::kNoProcedure);
+  host_->AddCode("function Shapeless() { return {a: 1}; }");
+  EXPECT_EQ(RunError("Shapeless").number, vberr::kTypeMismatch);
 }
 
 TEST_F(JsHostTest, TopLevelCodeRunsWhenAdded) {

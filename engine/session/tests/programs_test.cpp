@@ -111,7 +111,8 @@ class ProgramsTest : public ::testing::Test {
         << port->ErrorDetail();
     port->Connection()->Execute(statement, params);
   }
-  void Catalog(const std::string& verb, const std::string& kind, const std::string& program) {
+  void Catalog(const std::string& verb, const std::string& kind, const std::string& program,
+               const std::string& account = {}) {
     const DbValue row[] = {verb, kind, program};
     std::string sql = "INSERT INTO md (A0, A1, A4";
     std::string values = "VALUES (?, ?, ?";
@@ -124,7 +125,7 @@ class ProgramsTest : public ::testing::Test {
       sql += ", A" + std::to_string(i);
       values += ", ''";
     }
-    Sql(sql + ") " + values + ")", row);
+    Sql(sql + ") " + values + ")", row, account);
   }
   void SetPrivilege(const std::string& privilege) {
     const DbValue p[] = {privilege, home_.user()};
@@ -302,6 +303,28 @@ TEST_F(ProgramsTest, TheEndOfARunDependsOnThePrivilege) {
     auto s = LoggedIn();
     EXPECT_EQ(s->RunProgram("QUICK"), "done" + kCrLf + std::string(kPortDisconnect));
   }
+}
+
+TEST_F(ProgramsTest, StartUpSentencesWaitForTheProgramToEnd) {
+  // The system account's catalog may be shared with other tests: the verb is this test's own.
+  const std::string verb = UpperCase(home_.account());
+  Catalog(verb, "JScript", "first.js FIRST", "dm");
+  WriteFile("first.js", "function First() { CRT('first'); }\n");
+  const DbValue p[] = {verb, home_.user()};
+  Sql("UPDATE users SET A12 = ?, A13 = 'WHO', A14 = '' WHERE A0 = ?", p, "dm");
+  Session s(home_.home());
+  s.Send("\r");
+  s.Send(home_.user() + "\r");
+  s.Send(std::string(test_support::kTestPassword) + "\r");
+  EXPECT_EQ(s.port().State(), "VERB");  // the program holds the second sentence back
+  s.WaitForTheEnd();
+  // After the welcome box and its prompt: the program, then the second sentence.
+  const std::string& out = s.output();
+  const std::string box = std::string(74, '*') + kCrLf + kCrLf + kCrLf + ":";
+  ASSERT_NE(out.find(box), std::string::npos) << out;
+  EXPECT_EQ(out.substr(out.find(box) + box.size()), "first" + kCrLf + kPromptScreen + ":" + kCrLf +
+                                                        s.port().UserInst() + " dm" + kCrLf + ":");
+  EXPECT_EQ(s.port().State(), "TCL");
 }
 
 TEST_F(ProgramsTest, AJavaScriptProgramReadsInputAndAnItem) {

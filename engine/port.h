@@ -40,7 +40,7 @@ class QTimer;
 namespace orvik {
 class UserRegistry;
 class ScriptHost;
-}
+}  // namespace orvik
 
 namespace orvik {
 

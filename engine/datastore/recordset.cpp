@@ -296,7 +296,7 @@ class FieldObject : public Dispatch {
   }
   MemberKind KindOf(std::string_view name) override {
     return EqualsNoCase(name, "Value") || EqualsNoCase(name, "Name") ? MemberKind::Property
-                                                                      : MemberKind::None;
+                                                                     : MemberKind::None;
   }
   std::vector<std::string> MemberNames() override { return {"Value", "Name"}; }
 

@@ -400,8 +400,7 @@ QJSValue JsHost::Evaluate(const QString& code, const QString& file, bool* failed
   return result;
 }
 
-void JsHost::AddObject(const std::string& name, std::shared_ptr<Dispatch> object,
-                       bool addMembers) {
+void JsHost::AddObject(const std::string& name, std::shared_ptr<Dispatch> object, bool addMembers) {
   QJSValue proxy = Wrap(object);
   engine_.globalObject().setProperty(FromLatin1(name), proxy);
   if (!addMembers || !object) return;
@@ -412,8 +411,7 @@ void JsHost::AddObject(const std::string& name, std::shared_ptr<Dispatch> object
     jsNames.setProperty(static_cast<quint32>(i), FromLatin1(names[i]));
     kinds.setProperty(static_cast<quint32>(i), KindCode(object->KindOf(names[i])));
   }
-  support_.property("addMembers")
-      .call({proxy, proxy.property(kHolderKey), jsNames, kinds});
+  support_.property("addMembers").call({proxy, proxy.property(kHolderKey), jsNames, kinds});
 }
 
 void JsHost::AddCode(std::string_view code) {
@@ -426,8 +424,8 @@ void JsHost::AddCode(std::string_view code) {
 Variant JsHost::Run(std::string_view procedure, std::span<Variant> args) {
   const QJSValue fn = support_.property("find").call({FromLatin1(procedure)});
   if (!fn.isCallable()) {
-    Fail({scripterr::kNoProcedure,
-          "The script has no procedure '" + std::string(procedure) + "'", 0, 0});
+    Fail({scripterr::kNoProcedure, "The script has no procedure '" + std::string(procedure) + "'",
+          0, 0});
   }
   QJSValue refs = engine_.newArray(static_cast<uint>(args.size()));
   for (std::size_t i = 0; i < args.size(); ++i) {
@@ -440,10 +438,14 @@ Variant JsHost::Run(std::string_view procedure, std::span<Variant> args) {
   ScriptError e;
   const QJSValue result = Evaluate("__orvik.call()", kHostFile, &failed, &e);
   if (failed) Fail(std::move(e));
-  Variant out = FromJs(result);
-  for (std::size_t i = 0; i < args.size(); ++i)
-    args[i] = FromJs(refs.property(static_cast<quint32>(i)).property("value"));
-  return out;
+  try {
+    Variant out = FromJs(result);
+    for (std::size_t i = 0; i < args.size(); ++i)
+      args[i] = FromJs(refs.property(static_cast<quint32>(i)).property("value"));
+    return out;
+  } catch (...) {
+    Fail(ErrorOfCurrentException());  // a result that has no Variant form
+  }
 }
 
 }  // namespace

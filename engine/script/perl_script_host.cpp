@@ -13,6 +13,8 @@
 
 #include "perl_script_host.h"
 
+#include <locale.h>
+
 #include <clocale>
 #include <cstring>
 #include <limits>
@@ -75,6 +77,21 @@ $SIG{__DIE__} = sub { $Orvik::died = 1; $Orvik::die_line = (caller(0))[2] // 0; 
 1;
 )PERL";
 
+// Keeps the thread's C library locale as it was: perl may give the thread a locale of its
+// own (from the environment), and the engine reads and writes numbers by the "C" rules.
+class ThreadLocaleKeeper {
+ public:
+  ThreadLocaleKeeper() : saved_(::uselocale(static_cast<locale_t>(0))) {}
+  ~ThreadLocaleKeeper() {
+    if (saved_ != static_cast<locale_t>(0)) ::uselocale(saved_);
+  }
+  ThreadLocaleKeeper(const ThreadLocaleKeeper&) = delete;
+  ThreadLocaleKeeper& operator=(const ThreadLocaleKeeper&) = delete;
+
+ private:
+  locale_t saved_;
+};
+
 // Sets an interpreter as the thread's current one for a scope.
 class ContextGuard {
  public:
@@ -88,11 +105,12 @@ class ContextGuard {
   ContextGuard& operator=(const ContextGuard&) = delete;
 
  private:
+  ThreadLocaleKeeper locale_;
   void* previous_;
 };
 
-// The process-wide start of Perl, and the C library locale kept as it was: the engine
-// reads and writes numbers by the "C" rules.
+// The global locale kept as it was while perl starts (once per process, and for each
+// interpreter).
 class LocaleKeeper {
  public:
   LocaleKeeper() {
@@ -102,6 +120,7 @@ class LocaleKeeper {
   ~LocaleKeeper() { std::setlocale(LC_ALL, saved_.c_str()); }
 
  private:
+  ThreadLocaleKeeper thread_;
   std::string saved_;
 };
 
@@ -376,8 +395,7 @@ ScriptError PerlHost::ErrorOfErrsv(pTHX_ bool compiling) {
       if (number != nullptr && SvOK(*number)) e.number = static_cast<int>(SvIV(*number));
       if (description != nullptr && SvOK(*description))
         e.description = StringOf(aTHX_ * description);
-      if (line != nullptr && SvOK(*line) && SvIV(*line) > 0)
-        e.line = static_cast<int>(SvIV(*line));
+      if (line != nullptr && SvOK(*line) && SvIV(*line) > 0) e.line = static_cast<int>(SvIV(*line));
     }
     if (e.description.empty()) e.description = StringOf(aTHX_ err);
     return e;
@@ -418,12 +436,13 @@ void PerlHost::AddObject(const std::string& name, std::shared_ptr<Dispatch> obje
   dTHXa(perl_);
   if (!IsIdentifier(name)) throw VbError(vberr::kInvalidProcedureCall);
   SV* value = VariantToSv(aTHX_ Variant(object));
-  sv_setsv(get_sv(("main::" + name).c_str(), GV_ADD), value);
-  hv_store(get_hv("Orvik::objects", GV_ADD), name.data(), static_cast<I32>(name.size()), value,
-           0);
-  if (!addMembers || !object) return;
-  std::string code = "package main;\n";
-  for (const std::string& member : object->MemberNames()) {
+  hv_store(get_hv("Orvik::objects", GV_ADD), name.data(), static_cast<I32>(name.size()), value, 0);
+  // $NAME in main, imported from another package, so that "use strict" accepts it.
+  std::string code =
+      "package Orvik;\n*main::" + name + " = \\$Orvik::objects{'" + name + "'};\npackage main;\n";
+  const std::vector<std::string> members =
+      addMembers && object ? object->MemberNames() : std::vector<std::string>();
+  for (const std::string& member : members) {
     if (!IsIdentifier(member)) continue;
     if (get_cv(("main::" + member).c_str(), 0) != nullptr) continue;
     code += "$Orvik::member{lc '" + member + "'} = 1;\n";
@@ -523,8 +542,8 @@ Variant PerlHost::Run(std::string_view procedure, std::span<Variant> args) {
     }
   }
   if (!found) {
-    Fail({scripterr::kNoProcedure,
-          "The script has no procedure '" + std::string(procedure) + "'", 0, 0});
+    Fail({scripterr::kNoProcedure, "The script has no procedure '" + std::string(procedure) + "'",
+          0, 0});
   }
   if (failure.number != 0) Fail(std::move(failure));
   return result;

@@ -17,8 +17,8 @@ namespace {
 constexpr int kCannotCreate = 429;
 
 [[noreturn]] void CannotCreate(std::string_view progId, const std::string& why) {
-  throw VbError(kCannotCreate, "ActiveX component can't create object '" + std::string(progId) +
-                                   "': " + why);
+  throw VbError(kCannotCreate,
+                "ActiveX component can't create object '" + std::string(progId) + "': " + why);
 }
 
 struct Library {
@@ -37,7 +37,8 @@ Library Load(const std::string& path, std::string_view progId) {
     const char* why = ::dlerror();
     CannotCreate(progId, why != nullptr ? why : "the library cannot be loaded");
   }
-  auto version = reinterpret_cast<OrvikPluginAbiVersionFn>(::dlsym(handle, "OrvikPluginAbiVersion"));
+  auto version =
+      reinterpret_cast<OrvikPluginAbiVersionFn>(::dlsym(handle, "OrvikPluginAbiVersion"));
   Library lib;
   lib.create = reinterpret_cast<OrvikCreateObjectFn>(::dlsym(handle, "OrvikCreateObject"));
   if (version == nullptr || lib.create == nullptr) {

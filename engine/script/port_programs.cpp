@@ -117,8 +117,8 @@ std::unique_ptr<ScriptHost> Port::NewScriptHost(const std::string& language) {
   host->SetAllowUI(false);
   host->AddObject("UserPort", ProgramReference(), true);
   host->AddObject("OvEngFns",
-                  std::make_shared<WeakDispatch>(
-                      std::weak_ptr<Dispatch>(std::shared_ptr<Dispatch>(shared_from_this(), &fns_))),
+                  std::make_shared<WeakDispatch>(std::weak_ptr<Dispatch>(
+                      std::shared_ptr<Dispatch>(shared_from_this(), &fns_))),
                   true);
   host->AddObject("XCommon", xCommon_, false);
   return host;
@@ -176,8 +176,8 @@ Variant Port::XRun(const std::string& procedureName, std::span<Variant> args) {
   return RunScript(kind, program, s, sentenceArgs, keyword, args);
 }
 
-Variant Port::RunApplication(const std::string& program, const std::string& verb,
-                             std::string args, bool keyword) {
+Variant Port::RunApplication(const std::string& program, const std::string& verb, std::string args,
+                             bool keyword) {
   auto [progId, rest] = FirstWord(program);
   std::string method;
   if (!rest.empty()) {

@@ -164,6 +164,27 @@ void CreateServerLogin(Driver& admin, const SetupOptions& o, const std::string& 
   report("created login " + user + " on the server");
 }
 
+void AddCatalogEntry(Driver& d, const CatalogEntry& entry, const Report& report) {
+  const DbValue verb = entry.verb;
+  const auto present = [&] {
+    auto row = d.Query("SELECT A0 FROM md WHERE A0 = ?", std::span<const DbValue>(&verb, 1));
+    return row->Next();
+  };
+  const auto create = [&] {
+    // Every column gets a value: the servers' md columns have no defaults.
+    std::string columns = "A0";
+    std::string values = "?";
+    for (int i = 1; i <= 20; ++i) {
+      columns += ", A" + std::to_string(i);
+      values += i == 1 || i == 4 ? ", ?" : ", ''";
+    }
+    const DbValue row[] = {verb, entry.kind, entry.program};
+    d.Execute("INSERT INTO md (" + columns + ") VALUES (" + values + ")", row);
+  };
+  if (CreateUnlessPresent(present, create))
+    report("catalogued " + entry.verb + " in " + entry.account);
+}
+
 }  // namespace
 
 bool RunSetup(const SetupOptions& o, const Report& report, std::string* error) {
@@ -180,6 +201,13 @@ bool RunSetup(const SetupOptions& o, const Report& report, std::string* error) {
     if (o.password.find('\0') != std::string::npos)
       throw VbError(vberr::kInvalidProcedureCall, "A password may not hold a NUL character");
     for (const std::string& a : o.accounts) CheckAccountName(a);
+    for (const CatalogEntry& c : o.catalog) {
+      CheckAccountName(c.account);
+      if (TrimBlanks(c.verb).empty() || TrimBlanks(c.kind).empty() ||
+          TrimBlanks(c.program).empty() || c.verb.find(' ') != std::string::npos)
+        throw VbError(vberr::kInvalidProcedureCall,
+                      "A catalog entry needs a verb without blanks, a kind and a program");
+    }
 
     std::error_code ec;
     if (!fs::exists(o.home)) {
@@ -227,6 +255,13 @@ bool RunSetup(const SetupOptions& o, const Report& report, std::string* error) {
     for (const std::string& account : o.accounts) {
       const std::shared_ptr<Driver> own = OpenAccount(o, settings, admin.get(), account, report);
       CompleteTables(own ? *own : *admin, kind, account, report);
+    }
+    for (const CatalogEntry& entry : o.catalog) {
+      const std::shared_ptr<Driver> own =
+          OpenAccount(o, settings, admin.get(), entry.account, report);
+      Driver& d = own ? *own : *admin;
+      CompleteTables(d, kind, entry.account, report);
+      AddCatalogEntry(d, entry, report);
     }
     return true;
   } catch (...) {

@@ -10,6 +10,14 @@
 
 namespace orvik {
 
+// A catalogued program: a row of an account's md table (verb, kind in A1, program in A4).
+struct CatalogEntry {
+  std::string account;
+  std::string verb;
+  std::string kind;     // a script language, or RUN / ACTIVEX for a plugin application
+  std::string program;  // file [procedure], or ProgID [method [arguments]]
+};
+
 struct SetupOptions {
   std::string home;
   std::string dataStore;  // written to a new settings file only; empty: "JET"
@@ -17,6 +25,7 @@ struct SetupOptions {
   std::string password;
   int privilege = 3;
   std::vector<std::string> accounts;
+  std::vector<CatalogEntry> catalog;  // made unless the verb is catalogued already
   // The servers' administrator, who creates databases and logins.
   std::string adminUser = "root";
   std::string adminPassword;

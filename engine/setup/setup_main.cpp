@@ -1,7 +1,8 @@
 // OvEngSetup: sets up an engine home, or completes one.
 //
 //   OvEngSetup --home DIR [--datastore JET|MYSQL|MSSQL] [--user NAME --password PW
-//              [--privilege N]] [--account NAME]... [--admin-user NAME --admin-password PW]
+//              [--privilege N]] [--account NAME]... [--catalog ACCOUNT,VERB,KIND,PROGRAM]...
+//              [--admin-user NAME --admin-password PW]
 
 #include <cstdio>
 #include <cstdlib>
@@ -18,8 +19,11 @@ int Usage(const char* problem) {
                "OvEngSetup: %s\n"
                "usage: OvEngSetup --home DIR [--datastore JET|MYSQL|MSSQL]\n"
                "                  [--user NAME --password PW [--privilege N]] [--account NAME]...\n"
+               "                  [--catalog ACCOUNT,VERB,KIND,PROGRAM]...\n"
                "                  [--admin-user NAME] [--admin-password PW]\n"
-               "The administrator (default root) creates databases and logins on a server.\n",
+               "The administrator (default root) creates databases and logins on a server.\n"
+               "--catalog adds a program to an account's catalog: KIND is a script language\n"
+               "(JScript, Perl ...) or ACTIVEX, PROGRAM the rest (\"FILE [PROCEDURE]\").\n",
                problem);
   return 2;
 }
@@ -54,6 +58,20 @@ int main(int argc, char** argv) {
       o.privilege = static_cast<int>(n);
     } else if (arg == "--account") {
       o.accounts.push_back(value());
+    } else if (arg == "--catalog") {
+      // ACCOUNT,VERB,KIND,PROGRAM: the program is the rest and may hold commas.
+      const std::string v = value();
+      orvik::CatalogEntry e;
+      std::size_t from = 0;
+      for (std::string* part : {&e.account, &e.verb, &e.kind}) {
+        const std::size_t comma = v.find(',', from);
+        if (comma == std::string::npos)
+          return Usage(("invalid catalog entry \"" + v + "\"").c_str());
+        *part = std::string(orvik::TrimBlanks(std::string_view(v).substr(from, comma - from)));
+        from = comma + 1;
+      }
+      e.program = std::string(orvik::TrimBlanks(std::string_view(v).substr(from)));
+      o.catalog.push_back(std::move(e));
     } else if (arg == "--admin-user") {
       o.adminUser = value();
     } else if (arg == "--admin-password") {

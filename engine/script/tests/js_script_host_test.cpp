@@ -87,7 +87,8 @@ TEST_F(JsHostTest, ReferencesGoBothWays) {
   host_->AddCode(
       "function Caller() { var r = Ref('hi'); var ok = Shout(r); return ok + ' ' + r.value; }\n"
       "function Plain() { var s = 'hi'; Shout(s); return s; }\n"
-      "function Callee(a, b) { a.value = a.value + b.value; b.value = 'changed'; return 'done'; }\n");
+      "function Callee(a, b) { a.value = a.value + b.value; b.value = 'changed'; return 'done'; "
+      "}\n");
   EXPECT_EQ(Run("Caller").ToString(), "true hi!");
   EXPECT_EQ(Run("Plain").ToString(), "hi");  // a plain value is passed by value
   Variant args[] = {Variant(40), Variant(2)};
@@ -108,8 +109,13 @@ TEST_F(JsHostTest, ValuesKeepTheirKinds) {
   for (const Variant& t : types.ArrayRef()) joined += t.ToString() + ",";
   EXPECT_EQ(joined, "Long,Double,String,Boolean,Null,Empty,Variant(),Object,Date,");
   // Text is single-byte both ways: the marks and Latin-1 letters survive.
-  Variant arg[] = {Variant(std::string("a\xFD" "b"))};
-  EXPECT_EQ(host_->Run("Text", arg).ToString(), "a\xFD" "b\xE9\xFE" "3");
+  Variant arg[] = {
+      Variant(std::string("a\xFD"
+                          "b"))};
+  EXPECT_EQ(host_->Run("Text", arg).ToString(),
+            "a\xFD"
+            "b\xE9\xFE"
+            "3");
 }
 
 TEST_F(JsHostTest, ACompileErrorHasItsLineAndColumn) {
@@ -155,6 +161,8 @@ TEST_F(JsHostTest, RunTimeErrorsHaveNumbersAndLines) {
   EXPECT_EQ(e.line, 15);
   e = RunError("NoSuchProcedure");
   EXPECT_EQ(e.number, scripterr::kNoProcedure);
+  host_->AddCode("function Shapeless() { return {a: 1}; }");
+  EXPECT_EQ(RunError("Shapeless").number, vberr::kTypeMismatch);
 }
 
 TEST_F(JsHostTest, TopLevelCodeRunsWhenAdded) {

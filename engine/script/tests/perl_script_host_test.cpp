@@ -13,7 +13,8 @@ using test_support::TestObject;
 
 class PerlHostTest : public ::testing::Test {
  protected:
-  PerlHostTest() : host_(ScriptHost::Create("PerlScript")), object_(std::make_shared<TestObject>()) {
+  PerlHostTest()
+      : host_(ScriptHost::Create("PerlScript")), object_(std::make_shared<TestObject>()) {
     host_->AddObject("Obj", object_, true);
   }
   Variant Run(std::string_view procedure) { return host_->Run(procedure, {}); }
@@ -55,6 +56,15 @@ TEST_F(PerlHostTest, ObjectsByNameAndTheirMembersAsGlobals) {
   EXPECT_EQ(Run("Children").ToString(), "renamed.child/renamed.child");
 }
 
+TEST_F(PerlHostTest, ObjectsAreVariablesThatStrictAccepts) {
+  // An object may bear the name of an earlier object's member.
+  host_->AddObject("Name", std::make_shared<TestObject>(), false);
+  host_->AddCode(
+      "use strict;\n"
+      "sub Go { return $Obj->Twice(2) . ' ' . $Name->Name . ' ' . Name(); }\n");
+  EXPECT_EQ(Run("Go").ToString(), "4 start start");
+}
+
 TEST_F(PerlHostTest, AScriptsOwnSubsComeBeforeMembers) {
   host_->AddCode("sub Twice { return 'own ' . $_[0]; }\nsub Go { return Twice(2); }");
   EXPECT_EQ(Run("Go").ToString(), "own 2");
@@ -81,8 +91,13 @@ TEST_F(PerlHostTest, ValuesKeepTheirKinds) {
   std::string joined;
   for (const Variant& t : types.ArrayRef()) joined += t.ToString() + ",";
   EXPECT_EQ(joined, "Long,Double,String,Empty,Variant(),Object,");
-  Variant arg[] = {Variant(std::string("a\xFD" "b"))};
-  EXPECT_EQ(host_->Run("Text", arg).ToString(), "a\xFD" "b\xE9\xFE" "3");
+  Variant arg[] = {
+      Variant(std::string("a\xFD"
+                          "b"))};
+  EXPECT_EQ(host_->Run("Text", arg).ToString(),
+            "a\xFD"
+            "b\xE9\xFE"
+            "3");
 }
 
 TEST_F(PerlHostTest, ACompileErrorHasItsLine) {

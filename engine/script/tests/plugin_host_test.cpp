@@ -1,12 +1,13 @@
 // Plugins: only what plugins.ini registers is loaded, by the path written there.
 
+#include "plugin_host.h"
+
 #include <gtest/gtest.h>
 #include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
 
-#include "plugin_host.h"
 #include "vb_error.h"
 
 namespace orvik {
@@ -42,7 +43,8 @@ TEST_F(PluginHostTest, TheRegistryMapsProgIdsToLibraries) {
       "[Other]\n"
       "Test.App = /nowhere/else.so\n"
       "[plugins]\r\n"
-      "  test.app  =  " ORVIK_TEST_PLUGIN "  \r\n"
+      "  test.app  =  " ORVIK_TEST_PLUGIN
+      "  \r\n"
       "Relative=lib/x.so\n"
       "Escaping=../../x.so\n");
   EXPECT_EQ(PluginLibraryPath(Home(), "TEST.APP"), ORVIK_TEST_PLUGIN);

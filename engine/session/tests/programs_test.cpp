@@ -1,0 +1,437 @@
+// Catalogued programs run inside the session: scripts in JavaScript and Perl and plugin
+// applications, started at the prompt, run by the deferred runner, fed with input while
+// they wait, and ended back at the prompt; on the embedded store and on MariaDB.
+
+#include <QTimer>
+#include <chrono>
+#include <deque>
+#include <filesystem>
+#include <fstream>
+
+#include "datastore_home.h"
+#include "event_wait.h"
+#include "port.h"
+#include "vb_error.h"
+
+#ifndef ORVIK_TEST_DATASTORE
+#define ORVIK_TEST_DATASTORE "JET"
+#endif
+
+namespace orvik {
+namespace {
+
+const std::string kCrLf = "\r\n";
+// The prompt screen after a program on a terminal of no known type: @(-1), @(1, 1).
+const std::string kPromptScreen = "\x1B*\x01\x1B=\x01\x01";
+
+// A session driven as a client drives it. Answers queued with Feed are typed one at a time
+// whenever the running program waits in IInput.
+class Session {
+ public:
+  explicit Session(const std::string& home) : port_(Port::Create(home)) {
+    port_->SetResponseHandler([this](std::string& s) {
+      if (failOnce_ && s.find(failOn_) != std::string::npos) {
+        failOnce_ = false;
+        throw VbError(57, "Device I/O error");
+      }
+      output_ += s;
+    });
+    feeder_.setInterval(5);
+    QObject::connect(&feeder_, &QTimer::timeout, [this] {
+      if (stop_ && port_->InputPending()) {
+        stop_ = false;
+        port_->PortCClose();
+      } else if (!answers_.empty() && port_->InputPending()) {
+        const std::string next = answers_.front();
+        answers_.pop_front();
+        port_->RequestA(next);
+      }
+    });
+    feeder_.start();
+  }
+
+  std::string Send(std::string_view text) {
+    output_.clear();
+    port_->RequestA(text);
+    return output_;
+  }
+  void LogIn(const std::string& user, const std::string& account) {
+    Send("\r");
+    Send(user + "\r");
+    Send(std::string(test_support::kTestPassword) + "\r");
+    ASSERT_EQ(port_->State(), "TCL");
+    Send("LOGTO " + account + "\r");
+    ASSERT_EQ(port_->Account(), account);
+  }
+  // Types a line, then Enter, and waits for the program it starts to end; returns all the
+  // output.
+  std::string RunProgram(const std::string& line, std::deque<std::string> answers = {}) {
+    answers_ = std::move(answers);
+    output_.clear();
+    port_->RequestA(line);
+    port_->RequestA("\r");
+    WaitForTheEnd();
+    return output_;
+  }
+  void WaitForTheEnd() {
+    PumpEventsUntil(SteadyClock::now() + std::chrono::seconds(20),
+                    [this] { return !port_->ProgramRunning(); });
+    EXPECT_FALSE(port_->ProgramRunning()) << output_;
+  }
+  // Asks the program to stop when it next waits for input, as a host does.
+  void StopWhenWaiting() { stop_ = true; }
+  // The next output holding `text` fails in the host, once.
+  void FailOutput(std::string text) {
+    failOn_ = std::move(text);
+    failOnce_ = true;
+  }
+  const std::string& output() const { return output_; }
+  Port& port() { return *port_; }
+
+ private:
+  std::shared_ptr<Port> port_;
+  std::string output_;
+  std::deque<std::string> answers_;
+  QTimer feeder_;
+  std::string failOn_;
+  bool failOnce_ = false;
+  bool stop_ = false;
+};
+
+class ProgramsTest : public ::testing::Test {
+ protected:
+  ProgramsTest() : home_(ORVIK_TEST_DATASTORE) {}
+
+  // Runs a statement in the test's account (or the system account).
+  void Sql(const std::string& statement, std::span<const DbValue> params = {},
+           const std::string& account = {}) {
+    auto port = Port::Create(home_.home());
+    port->SetLogin(home_.user(), test_support::kTestPassword);
+    ASSERT_TRUE(port->ConnectAccount(account.empty() ? home_.account() : account))
+        << port->ErrorDetail();
+    port->Connection()->Execute(statement, params);
+  }
+  void Catalog(const std::string& verb, const std::string& kind, const std::string& program,
+               const std::string& account = {}) {
+    const DbValue row[] = {verb, kind, program};
+    std::string sql = "INSERT INTO md (A0, A1, A4";
+    std::string values = "VALUES (?, ?, ?";
+    // Every column has a value, whatever the datastore's defaults.
+    for (int i : {2, 3}) {
+      sql += ", A" + std::to_string(i);
+      values += ", ''";
+    }
+    for (int i = 5; i <= 20; ++i) {
+      sql += ", A" + std::to_string(i);
+      values += ", ''";
+    }
+    Sql(sql + ") " + values + ")", row, account);
+  }
+  void SetPrivilege(const std::string& privilege) {
+    const DbValue p[] = {privilege, home_.user()};
+    Sql("UPDATE users SET A8 = ? WHERE A0 = ?", p, "dm");
+  }
+  void WriteFile(const std::string& name, const std::string& text) {
+    std::ofstream(std::filesystem::path(home_.home()) / name, std::ios::binary) << text;
+  }
+  void RegisterPlugins() {
+    WriteFile("plugins.ini",
+              "[Plugins]\nTest.App=" ORVIK_TEST_PLUGIN "\nTest.Plain=" ORVIK_TEST_PLUGIN "\n");
+  }
+  std::unique_ptr<Session> LoggedIn() {
+    auto s = std::make_unique<Session>(home_.home());
+    s->LogIn(home_.user(), home_.account());
+    return s;
+  }
+
+  test_support::DatastoreHome home_;
+};
+
+TEST_F(ProgramsTest, ACatalogScriptRunsOnTheNextTick) {
+  Catalog("HELLO", "JScript", "hello.js");
+  WriteFile("hello.js",
+            "function Hello(args) {\n"
+            "  CRT('hello ' + UserName + ' as ' + UserPort.UserInst);\n"
+            "  CRT(XCommon.Item('greeting') + ' ' + OvEngFns.Field('a*b*c', '*', 2) + ' ' +\n"
+            "      Field('x.y', '.', 2) + ' [' + (args === undefined ? '' : args.value) + ']');\n"
+            "  CRT(State);\n"
+            "}\n");
+  auto s = LoggedIn();
+  s->Send("SWRITE greeting hi\r");
+
+  const auto start = SteadyClock::now();
+  EXPECT_EQ(s->Send("HELLO\r"), "");  // scheduled: the input returns first
+  EXPECT_EQ(s->port().State(), "VERB");
+  EXPECT_TRUE(s->port().ProgramRunning());
+  s->WaitForTheEnd();
+  EXPECT_GE(SteadyClock::now() - start, std::chrono::milliseconds(150));
+  EXPECT_EQ(s->output(), "hello " + home_.user() + " as " + s->port().UserInst() + kCrLf +
+                             "hi b y []" + kCrLf + "VERB" + kCrLf + kPromptScreen + ":");
+  EXPECT_EQ(s->port().State(), "TCL");
+  EXPECT_EQ(s->port().ErrorDetail(), "");
+
+  // A verb typed with arguments is looked up upper-cased; the script receives them.
+  const std::string out = s->RunProgram("hello  one two ");
+  EXPECT_NE(out.find("[one two]"), std::string::npos) << out;
+  // The session goes on at the prompt.
+  EXPECT_EQ(s->Send("WHO\r"), kCrLf + s->port().UserInst() + " " + home_.account() + kCrLf + ":");
+}
+
+TEST_F(ProgramsTest, KeywordSentencesNameTheFileAndProcedure) {
+  WriteFile("Tools.js",
+            "function Shout() { CRT('shout'); }\n"
+            "function Tools() { CRT('tools itself'); }\n");
+  WriteFile("tools.pl", "sub shout { CRT('perl shout'); }\n");
+  auto s = LoggedIn();
+  EXPECT_EQ(s->RunProgram("JSCRIPT tools.js shout"), "shout" + kCrLf + kPromptScreen + ":");
+  EXPECT_EQ(s->RunProgram("javascript TOOLS.JS"), "tools itself" + kCrLf + kPromptScreen + ":");
+  EXPECT_EQ(s->RunProgram("PERL tools.pl SHOUT"), "perl shout" + kCrLf + kPromptScreen + ":");
+
+  // Languages without an engine here, and files that are not there.
+  EXPECT_EQ(s->Send("VBS tools.vbs MAIN\r")
+                .rfind("ERROR: [429] No script engine for the "
+                       "language 'VBSCRIPT' exists here",
+                       0),
+            0u);
+  EXPECT_EQ(s->Send("PHP tools.php MAIN\r").rfind("ERROR: [429] No script engine", 0), 0u);
+  EXPECT_EQ(s->Send("JSCRIPT missing.js MAIN\r"), "ERROR: [53] File not found" + kCrLf + ":");
+  EXPECT_EQ(s->port().State(), "TCL");
+  EXPECT_FALSE(s->port().ProgramRunning());
+}
+
+TEST_F(ProgramsTest, UnknownVerbsAndTheCatalogCriterion) {
+  Catalog("A'B", "JScript", "quote.js QUOTE");
+  WriteFile("quote.js", "function Quote() { CRT('quoted'); }\n");
+  auto s = LoggedIn();
+  EXPECT_EQ(s->Send("NOSUCHVERB\r"),
+            "ERROR: [908] 'NOSUCHVERB' not a command and not found in catalog" + kCrLf + ":");
+  EXPECT_EQ(s->Send("nosuch with args\r"),
+            "ERROR: [908] 'NOSUCH' not a command and not found in catalog" + kCrLf + ":");
+  // The verb is a value of the criterion, never part of its syntax.
+  EXPECT_EQ(s->Send("A''B\r"),
+            "ERROR: [908] 'A''B' not a command and not found in catalog" + kCrLf + ":");
+  EXPECT_EQ(s->RunProgram("A'B"), "quoted" + kCrLf + kPromptScreen + ":");
+}
+
+TEST_F(ProgramsTest, NestedCallsReturnValuesAndShareEngines) {
+  Catalog("OUTER", "JScript", "outer.js");
+  WriteFile(
+      "outer.js",
+      "function Outer() {\n"
+      "  var b = Ref(22);\n"
+      "  var sum = XRun('JSCRIPT calc.js ADD', 20, b);\n"
+      "  CRT('sum=' + sum + ' b=' + b.value);\n"
+      "  CRT('perl=' + XRun('PERL calc.pl Add', 1, 2));\n"
+      "  CRT('count=' + XRun('JSCRIPT calc.js COUNT') + ',' + XRun('JSCRIPT calc.js COUNT'));\n"
+      "  CRT('still here');\n"
+      "}\n");
+  WriteFile("calc.js",
+            "var calls = 0;\n"
+            "function Add(a, b) { var s = a.value + b.value; b.value = 'seen'; return s; }\n"
+            "function Count() { return ++calls; }\n");
+  WriteFile("calc.pl", "sub ADD { my $s = $_[0] + $_[1]; $_[1] = 'seen'; return $s; }\n");
+  auto s = LoggedIn();
+  EXPECT_EQ(s->RunProgram("OUTER"), "sum=42 b=seen" + kCrLf + "perl=3" + kCrLf + "count=1,2" +
+                                        kCrLf + "still here" + kCrLf + kPromptScreen + ":");
+}
+
+TEST_F(ProgramsTest, ErrorTextsNameTheLanguageProcedureAndLine) {
+  Catalog("BROKEN", "JScript", "broken.js");
+  Catalog("FAILS", "JScript", "fails.js");
+  Catalog("PFAILS", "Perl", "fails.pl PFAILS");
+  Catalog("NESTED", "JScript", "nested.js");
+  WriteFile("broken.js", "function Broken() {\n  var ok = 1;\n  var x = ;\n}\n");
+  std::string fails = "function Fails() {\n";
+  for (int line = 2; line < 12; ++line) fails += "  CRT('line " + std::to_string(line) + "');\n";
+  fails += "  notDefinedAnywhere();\n}\n";  // line 12
+  WriteFile("fails.js", fails);
+  WriteFile("fails.pl", "sub pfails {\n  my $x = 0;\n  CRT('before');\n  UserPort->Nothing;\n}\n");
+  WriteFile("nested.js",
+            "function Nested() {\n"
+            "  try { XRun('JSCRIPT broken.js BROKEN'); } catch (e) { CRT('caught ' + e.number); }\n"
+            "  XRun('JSCRIPT fails.js FAILS');\n"
+            "}\n");
+  auto s = LoggedIn();
+
+  // Compile errors go to the caller at once; the run error keeps the syntax text.
+  const std::string compiled = s->Send("BROKEN\r");
+  EXPECT_EQ(compiled.rfind("ERROR: [1002] SyntaxError", 0), 0u) << compiled;
+  EXPECT_EQ(s->port().State(), "TCL");
+  const std::string& syntax = s->port().RunError();
+  EXPECT_EQ(syntax.rfind("[1002] SyntaxError", 0), 0u) << syntax;
+  EXPECT_NE(syntax.find("\r\nJScript syntax error in 'BROKEN', line=3, col="), std::string::npos)
+      << syntax;
+
+  // Run-time errors are shown under the prompt and kept in ErrorDetail.
+  std::string out = s->RunProgram("FAILS");
+  const std::string text =
+      "[5009] ReferenceError: notDefinedAnywhere is not defined\r\n"
+      "JScript runtime error in 'FAILS', line=12";
+  EXPECT_NE(out.find("line 11" + kCrLf + kPromptScreen + kCrLf + text + kCrLf + ":"),
+            std::string::npos)
+      << out;
+  EXPECT_EQ(s->port().ErrorDetail(), text);
+  EXPECT_EQ(s->port().State(), "TCL");
+
+  out = s->RunProgram("PFAILS");
+  EXPECT_NE(out.find("before" + kCrLf + kPromptScreen + kCrLf +
+                     "[5022] Can't locate object method \"Nothing\" via package \"UserPort\""),
+            std::string::npos)
+      << out;
+  EXPECT_NE(out.find("\r\nPerl runtime error in 'PFAILS', line=4\r\n:"), std::string::npos) << out;
+
+  // The first error of a run wins, even when the program handled it.
+  out = s->RunProgram("NESTED");
+  EXPECT_NE(out.find("caught 1002"), std::string::npos) << out;
+  EXPECT_NE(out.find("JSCRIPT syntax error in 'BROKEN', line=3"), std::string::npos) << out;
+  EXPECT_EQ(out.find("runtime error"), std::string::npos) << out;
+}
+
+TEST_F(ProgramsTest, TheEndOfARunDependsOnThePrivilege) {
+  Catalog("QUICK", "JScript", "quick.js");
+  WriteFile("quick.js", "function Quick() { CRT('done'); }\n");
+  {
+    SetPrivilege("3");
+    auto s = LoggedIn();
+    EXPECT_EQ(s->RunProgram("QUICK"), "done" + kCrLf + kPromptScreen + ":");
+    s->port().SetTermType("VBGUI");
+    EXPECT_EQ(s->RunProgram("QUICK"),
+              "done" + kCrLf + "<TERMINAL><ATF @=-1><POSITION LEFT=1 TOP=1>:</TX>");
+  }
+  {
+    SetPrivilege("1");
+    auto s = LoggedIn();
+    EXPECT_EQ(s->RunProgram("QUICK"), "done" + kCrLf + std::string(kPortDisconnect));
+  }
+}
+
+TEST_F(ProgramsTest, StartUpSentencesWaitForTheProgramToEnd) {
+  // The system account's catalog may be shared with other tests: the verb is this test's own.
+  const std::string verb = UpperCase(home_.account());
+  Catalog(verb, "JScript", "first.js FIRST", "dm");
+  WriteFile("first.js", "function First() { CRT('first'); }\n");
+  const DbValue p[] = {verb, home_.user()};
+  Sql("UPDATE users SET A12 = ?, A13 = 'WHO', A14 = '' WHERE A0 = ?", p, "dm");
+  Session s(home_.home());
+  s.Send("\r");
+  s.Send(home_.user() + "\r");
+  s.Send(std::string(test_support::kTestPassword) + "\r");
+  EXPECT_EQ(s.port().State(), "VERB");  // the program holds the second sentence back
+  s.WaitForTheEnd();
+  // After the welcome box and its prompt: the program, then the second sentence.
+  const std::string& out = s.output();
+  const std::string box = std::string(74, '*') + kCrLf + kCrLf + kCrLf + ":";
+  ASSERT_NE(out.find(box), std::string::npos) << out;
+  EXPECT_EQ(out.substr(out.find(box) + box.size()), "first" + kCrLf + kPromptScreen + ":" + kCrLf +
+                                                        s.port().UserInst() + " dm" + kCrLf + ":");
+  EXPECT_EQ(s.port().State(), "TCL");
+}
+
+TEST_F(ProgramsTest, AJavaScriptProgramReadsInputAndAnItem) {
+  Catalog("ASK", "JScript", "ask.js");
+  WriteFile("ask.js",
+            "function Ask() {\n"
+            "  var md = Ref(''), id = Ref(''), item = Ref('');\n"
+            "  if (!OOpen('md', md)) { CRT(ErrorDetail); return; }\n"
+            "  CRT('Which entry? ', false);\n"
+            "  while (IInput(id) && id.value !== 'END') {\n"
+            "    if (RRead(item, md.value, id.value))\n"
+            "      CRT(id.value + ' is ' + item.value.split('\\u00fe')[0]);\n"
+            "    else\n"
+            "      CRT(ErrorDetail);\n"
+            "  }\n"
+            "}\n");
+  auto s = LoggedIn();
+  s->port().Echo(Variant(true));
+  // Keys as a terminal sends them: the text, then Enter.
+  const std::string out = s->RunProgram("ASK", {"ASK", "\r", "NONE", "\r", "END", "\r"});
+  EXPECT_EQ(out.rfind("ASK" + kCrLf + "Which entry? ASK" + kCrLf + "ASK is JScript" + kCrLf, 0), 0u)
+      << out;
+  EXPECT_NE(out.find("NONE" + kCrLf + "[912] "), std::string::npos) << out;
+  EXPECT_NE(out.find("END" + kCrLf + kPromptScreen + ":"), std::string::npos) << out;
+}
+
+TEST_F(ProgramsTest, APerlProgramReadsInputAndAnItem) {
+  Catalog("PASK", "Perl", "ask.pl PASK");
+  WriteFile("ask.pl",
+            "sub pask {\n"
+            "  my ($md, $id, $item);\n"
+            "  OOpen('md', $md) or return CRT(ErrorDetail());\n"
+            "  CRT('Which entry? ', 0);\n"
+            "  IInput($id);\n"
+            "  return CRT('stopped') if $id eq '<&PORT_DISCONNECT>';\n"
+            "  RRead($item, $md, $id) or return CRT(ErrorDetail());\n"
+            "  my @attributes = split /\\xFE/, $item;\n"
+            "  CRT(\"$id is $attributes[0] from $attributes[3]\");\n"
+            "}\n");
+  auto s = LoggedIn();
+  EXPECT_EQ(s->RunProgram("PASK", {"PASK\r"}),
+            "Which entry? PASK is Perl from ask.pl PASK" + kCrLf + kPromptScreen + ":");
+  // A host that stops the program while it waits: it gets the disconnect line.
+  s->StopWhenWaiting();
+  EXPECT_EQ(s->RunProgram("PASK"), "Which entry? stopped" + kCrLf + kPromptScreen + ":");
+}
+
+TEST_F(ProgramsTest, APluginApplicationRunsFromTheCatalog) {
+  RegisterPlugins();
+  Catalog("GREET", "ACTIVEX", "Test.App Greet");
+  Catalog("FIXED", "RUN", "Test.App Greet fixed words");
+  Catalog("PLAIN", "ActiveX", "Test.Plain Main");
+  Catalog("APPFAIL", "ACTIVEX", "Test.App Fail");
+  Catalog("NOTREG", "ACTIVEX", "Not.Registered Main");
+  Catalog("SUM", "ACTIVEX", "Test.App RunScript JSCRIPT calc.js ADD");
+  WriteFile("calc.js",
+            "function Add(a, b) { var s = a.value + b.value; b.value = 'seen'; return s; }\n");
+  auto s = LoggedIn();
+
+  EXPECT_EQ(s->RunProgram("GREET one two", {"yes\r"}),
+            "args=one two" + kCrLf + "got yes" + kCrLf + "closed" + kCrLf + kPromptScreen + ":");
+  EXPECT_EQ(s->RunProgram("FIXED typed", {"\r"}),
+            "args=fixed words" + kCrLf + "got " + kCrLf + "closed" + kCrLf + kPromptScreen + ":");
+  // An application without CmdSentence runs all the same; the keyword form runs Main.
+  EXPECT_EQ(s->RunProgram("PLAIN x"), "main ran" + kCrLf + "closed" + kCrLf + kPromptScreen + ":");
+  EXPECT_EQ(s->RunProgram("RUN Test.App"),
+            "main ran" + kCrLf + "closed" + kCrLf + kPromptScreen + ":");
+  EXPECT_EQ(s->RunProgram("SUM"),
+            "sum=42 second=seen" + kCrLf + "closed" + kCrLf + kPromptScreen + ":");
+  EXPECT_EQ(s->RunProgram("APPFAIL"), "closed" + kCrLf + kPromptScreen + kCrLf +
+                                          "[920] the application failed" + kCrLf +
+                                          "in ACTIVEX Fail" + kCrLf + ":");
+  const std::string refused = s->Send("NOTREG\r");
+  EXPECT_EQ(refused.rfind("ERROR: [429] ActiveX component can't create object 'Not.Registered'", 0),
+            0u)
+      << refused;
+  EXPECT_EQ(s->port().State(), "TCL");
+}
+
+TEST_F(ProgramsTest, ARunFreesItsLocksAndEngines) {
+  Catalog("HOLD", "Perl", "hold.pl HOLD");
+  WriteFile("hold.pl",
+            "END { CRT('engine dropped'); }\n"
+            "sub hold {\n"
+            "  my ($f, $item);\n"
+            "  OOpen('md', $f) or die ErrorDetail();\n"
+            "  RReadU($item, $f, 'HOLD') or die ErrorDetail();\n"
+            "  CRT('holding');\n"
+            "}\n");
+  auto s = LoggedIn();
+  auto other = LoggedIn();
+  EXPECT_EQ(s->RunProgram("HOLD"),
+            "holding" + kCrLf + kPromptScreen + ":" + "engine dropped" + kCrLf);
+  // The other session can take the same lock now.
+  EXPECT_EQ(other->RunProgram("HOLD"),
+            "holding" + kCrLf + kPromptScreen + ":" + "engine dropped" + kCrLf);
+
+  // When ending the run fails, the error is shown under a fresh prompt, and the locks and
+  // the engines go all the same.
+  s->FailOutput(kPromptScreen + ":");
+  const std::string out = s->RunProgram("HOLD");
+  EXPECT_EQ(out, "holding" + kCrLf + kPromptScreen + kCrLf + "[57] Device I/O error" + kCrLf + ":" +
+                     "engine dropped" + kCrLf);
+  EXPECT_EQ(s->port().State(), "TCL");
+  EXPECT_EQ(s->port().ErrorDetail(), "[57] Device I/O error");
+  EXPECT_EQ(other->RunProgram("HOLD").rfind("holding", 0), 0u);
+}
+
+}  // namespace
+}  // namespace orvik

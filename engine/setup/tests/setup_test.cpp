@@ -90,6 +90,23 @@ TEST_F(SetupTest, CompletesWithoutTouchingWhatExists) {
   EXPECT_EQ(lines, (std::vector<std::string>{"created account sales", "created table sales.md"}));
 }
 
+TEST_F(SetupTest, CataloguesPrograms) {
+  SetupOptions o;
+  o.accounts = {"sales"};
+  o.catalog = {{"sales", "HELLO", "JScript", "hello.js HELLO"}, {"dm", "APP", "ACTIVEX", "A.B"}};
+  ASSERT_TRUE(Run(o)) << error_;
+  EXPECT_EQ(Query("sales", "SELECT A0, A1, A2, A4 FROM md"), "HELLO|JScript||hello.js HELLO|;");
+  EXPECT_EQ(Query("dm", "SELECT A0, A1, A4 FROM md"), "APP|ACTIVEX|A.B|;");
+  // A verb already catalogued is left as it is.
+  o.catalog = {{"sales", "HELLO", "Perl", "other.pl"}};
+  std::vector<std::string> lines;
+  ASSERT_TRUE(Run(o, &lines)) << error_;
+  EXPECT_TRUE(lines.empty());
+  EXPECT_EQ(Query("sales", "SELECT A1 FROM md"), "JScript|;");
+  o.catalog = {{"sales", "TWO WORDS", "JScript", "x.js"}};
+  EXPECT_FALSE(Run(o));
+}
+
 TEST_F(SetupTest, RefusesBadInput) {
   SetupOptions badAccount;
   badAccount.accounts = {"../../etc"};

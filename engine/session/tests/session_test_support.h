@@ -28,6 +28,8 @@ class Terminal {
     Send(user + "\r");
     return Send(password + "\r");
   }
+  // Everything written since the last Send, also from timers and programs meanwhile.
+  const std::string& Output() const { return output_; }
   Port& port() { return *port_; }
   bool result() const { return result_; }
   std::shared_ptr<Port>& handle() { return port_; }

@@ -29,7 +29,7 @@ namespace dberr {
 inline constexpr int kUnspecified = -2147467259;      // connection failures and the like
 inline constexpr int kErrorsInCommand = -2147217900;  // the statement was refused
 inline constexpr int kNoSuchTable = -2147217865;
-inline constexpr int kIntegrity = -2147217873;       // a duplicate key, a constraint
+inline constexpr int kIntegrity = -2147217873;  // a duplicate key, a constraint
 // Two sessions met on the same rows (a deadlock, a lock wait that timed out); the statement
 // was rolled back and may simply be run again.
 inline constexpr int kConflict = -2147217871;

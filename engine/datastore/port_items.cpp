@@ -1,6 +1,7 @@
 // The item members programs call: reads and writes of whole items and single attributes,
 // with the lock test and the optimistic write check.
 
+#include "database_switch.h"
 #include "file_variable.h"
 #include "layout.h"
 #include "port.h"
@@ -118,21 +119,12 @@ bool Port::Delete(const Variant& fileVariable, const Variant& itemId) {
     }
     const bool mysql = settings_.dataStore == "MYSQL";
     const std::shared_ptr<Driver> driver = ConnectionFor(account);
-    std::optional<std::string> back;
-    if (settings_.dataStore == "MSSQL" && account != account_) {
-      driver->UseDatabase(account);
-      back = account_;
-    }
+    const DatabaseSwitch away(*driver, account, account_,
+                              settings_.dataStore == "MSSQL" && account != account_);
     const DbValue key{id};
-    std::int64_t n = 0;
-    try {
-      n = driver->Execute("DELETE FROM " + (mysql ? fv.tablePart : file) + " WHERE A0 = ?",
-                          std::span<const DbValue>(&key, 1));
-    } catch (...) {
-      if (back) driver->UseDatabase(*back);
-      throw;
-    }
-    if (back) driver->UseDatabase(*back);
+    const std::int64_t n =
+        driver->Execute("DELETE FROM " + (mysql ? fv.tablePart : file) + " WHERE A0 = ?",
+                        std::span<const DbValue>(&key, 1));
     return n != 0;
   });
 }

@@ -6,6 +6,7 @@
 
 #include <optional>
 
+#include "database_switch.h"
 #include "driver_factory.h"
 #include "engine_fns.h"
 #include "file_variable.h"
@@ -181,30 +182,6 @@ bool Port::ReadAttributeRaw(std::string& value, std::string_view fileVariable, s
   }
 }
 
-namespace {
-
-// On SQL Server a write to another account runs in that database; the connection goes back
-// to the port's own account on every way out.
-class DefaultDatabaseSwitch {
- public:
-  DefaultDatabaseSwitch(Driver& driver, const std::string& to, const std::string& home)
-      : driver_(driver), home_(home) {
-    driver_.UseDatabase(to);
-  }
-  ~DefaultDatabaseSwitch() {
-    try {
-      driver_.UseDatabase(home_);
-    } catch (...) {
-    }
-  }
-
- private:
-  Driver& driver_;
-  std::string home_;
-};
-
-}  // namespace
-
 bool Port::WriteItemRaw(std::string_view item, std::string_view fileVariable, std::string_view id) {
   errorDetail_.clear();
   try {
@@ -217,8 +194,8 @@ bool Port::WriteItemRaw(std::string_view item, std::string_view fileVariable, st
       throw VbError(rserr::kObjectClosed, "Operation is not allowed when the object is closed.");
     }
     const std::shared_ptr<Driver> driver = ConnectionFor(account);
-    std::optional<DefaultDatabaseSwitch> away;
-    if (kind == "MSSQL" && account != account_) away.emplace(*driver, account, account_);
+    // On SQL Server a write to another account runs in that account's database.
+    const DatabaseSwitch away(*driver, account, account_, kind == "MSSQL" && account != account_);
     // Writes name the table as the connection sees it now.
     const std::string name = mysql ? fv.tablePart : file;
 
@@ -298,8 +275,8 @@ bool Port::WriteAttributeRaw(std::string_view value, std::string_view fileVariab
     const std::string& kind = settings_.dataStore;
     const bool mysql = kind == "MYSQL";
     const std::shared_ptr<Driver> driver = ConnectionFor(account);
-    std::optional<DefaultDatabaseSwitch> away;
-    if (kind == "MSSQL" && account != account_) away.emplace(*driver, account, account_);
+    // On SQL Server a write to another account runs in that account's database.
+    const DatabaseSwitch away(*driver, account, account_, kind == "MSSQL" && account != account_);
     const std::string name = mysql ? fv.tablePart : file;
     const std::string column = "A" + std::to_string(attribute);
 

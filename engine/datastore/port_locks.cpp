@@ -6,6 +6,7 @@
 
 #include <optional>
 
+#include "database_switch.h"
 #include "file_variable.h"
 #include "port.h"
 #include "vb_error.h"
@@ -14,25 +15,6 @@ namespace orvik {
 namespace {
 
 constexpr std::string_view kLockedByAnother = "[920] Another user has this item locked";
-
-// SQL Server reaches the system account's tables by switching the connection's default
-// database there for the statement, and back after it.
-class SystemAccountSwitch {
- public:
-  SystemAccountSwitch(Driver& driver, const std::string& back) : driver_(driver), back_(back) {
-    driver_.UseDatabase("dm");
-  }
-  ~SystemAccountSwitch() {
-    try {
-      driver_.UseDatabase(back_);
-    } catch (...) {
-    }
-  }
-
- private:
-  Driver& driver_;
-  std::string back_;
-};
 
 std::string LockKey(const std::string& tablePart, const std::string& id) {
   return tablePart + kItemLockMark + id;
@@ -64,7 +46,7 @@ auto Port::WithLocksOnce(F statement) {
   if (kind == "MSSQL") {
     if (!connection_)
       throw VbError(rserr::kObjectClosed, "Operation is not allowed when the object is closed.");
-    SystemAccountSwitch in(*connection_, account_);
+    const DatabaseSwitch in(*connection_, "dm", account_);
     return statement(*connection_, std::string("locks"));
   }
   if (!dmConnection_)

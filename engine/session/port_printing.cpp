@@ -5,6 +5,7 @@
 #include <functional>
 #include <mutex>
 
+#include "database_switch.h"
 #include "layout.h"
 #include "port.h"
 #include "print_backend_factory.h"
@@ -241,22 +242,7 @@ void Port::StoreHeldJob() {
     errorDetail_ = "[976] printhold job failed to close";
     return;
   }
-  struct SystemAccount {
-    Driver& d;
-    const std::string& back;
-    bool switched;
-    SystemAccount(Driver& driver, const std::string& kind, const std::string& account)
-        : d(driver), back(account), switched(kind == "MSSQL") {
-      if (switched) d.UseDatabase("dm");
-    }
-    ~SystemAccount() {
-      if (!switched) return;
-      try {
-        d.UseDatabase(back);
-      } catch (...) {
-      }
-    }
-  } inDm(*driver, kind, account_);
+  const DatabaseSwitch inDm(*driver, "dm", account_, kind == "MSSQL");
 
   const DbValue queue{std::to_string(printQueue_)};
   // The key on (Queue, Sequence) makes a sequence that another port took first fail; the

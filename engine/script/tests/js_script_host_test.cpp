@@ -11,35 +11,9 @@ namespace {
 
 using test_support::TestObject;
 
-class JsHostTest : public ::testing::Test {
+class JsHostTest : public test_support::ScriptHostTest {
  protected:
-  JsHostTest() : host_(ScriptHost::Create("JScript")), object_(std::make_shared<TestObject>()) {
-    host_->AddObject("Obj", object_, true);
-  }
-  Variant Run(std::string_view procedure) { return host_->Run(procedure, {}); }
-  // Loads `code` and returns the error it raises (number 0 when it raises none).
-  ScriptError LoadError(std::string_view code) {
-    try {
-      host_->AddCode(code);
-    } catch (const VbError& e) {
-      EXPECT_EQ(e.number(), host_->Error().number);
-      EXPECT_EQ(e.description(), host_->Error().description);
-      return host_->Error();
-    }
-    return {};
-  }
-  ScriptError RunError(std::string_view procedure) {
-    try {
-      Run(procedure);
-    } catch (const VbError& e) {
-      EXPECT_EQ(e.number(), host_->Error().number);
-      return host_->Error();
-    }
-    return {};
-  }
-
-  std::unique_ptr<ScriptHost> host_;
-  std::shared_ptr<TestObject> object_;
+  JsHostTest() : ScriptHostTest("JScript") {}
 };
 
 TEST_F(JsHostTest, LanguageNamesAndMissingEngines) {

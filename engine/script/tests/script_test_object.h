@@ -1,15 +1,18 @@
-// An object for the script engines' tests: a property, a property with an argument, a
+// An object for the script engines' tests (a property, a property with an argument, a
 // method that writes back to its argument, one that fails with a numbered error, and one
-// that hands out another object.
+// that hands out another object), and a fixture of one language's host holding it.
 
 #ifndef ORVIK_ENGINE_SCRIPT_TESTS_SCRIPT_TEST_OBJECT_H_
 #define ORVIK_ENGINE_SCRIPT_TESTS_SCRIPT_TEST_OBJECT_H_
+
+#include <gtest/gtest.h>
 
 #include <map>
 #include <memory>
 #include <string>
 
 #include "dispatch.h"
+#include "script_host.h"
 #include "vb_error.h"
 
 namespace orvik::test_support {
@@ -89,6 +92,39 @@ class TestObject : public Dispatch, public std::enable_shared_from_this<TestObje
     }();
     return table;
   }
+};
+
+// A host of one language with the test object "Obj" added, and the errors its calls raise.
+class ScriptHostTest : public ::testing::Test {
+ protected:
+  explicit ScriptHostTest(const char* language)
+      : host_(ScriptHost::Create(language)), object_(std::make_shared<TestObject>()) {
+    host_->AddObject("Obj", object_, true);
+  }
+  Variant Run(std::string_view procedure) { return host_->Run(procedure, {}); }
+  // Loads `code` and returns the error it raises (number 0 when it raises none).
+  ScriptError LoadError(std::string_view code) {
+    try {
+      host_->AddCode(code);
+    } catch (const VbError& e) {
+      EXPECT_EQ(e.number(), host_->Error().number);
+      EXPECT_EQ(e.description(), host_->Error().description);
+      return host_->Error();
+    }
+    return {};
+  }
+  ScriptError RunError(std::string_view procedure) {
+    try {
+      Run(procedure);
+    } catch (const VbError& e) {
+      EXPECT_EQ(e.number(), host_->Error().number);
+      return host_->Error();
+    }
+    return {};
+  }
+
+  std::unique_ptr<ScriptHost> host_;
+  std::shared_ptr<TestObject> object_;
 };
 
 }  // namespace orvik::test_support

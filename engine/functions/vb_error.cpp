@@ -25,6 +25,8 @@ std::string_view StandardErrorText(int number) {
       return "Type mismatch";
     case 14:
       return "Out of string space";
+    case 18:
+      return "User interrupt occurred";
     case 28:
       return "Out of stack space";
     case 52:

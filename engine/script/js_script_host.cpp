@@ -163,6 +163,8 @@ class JsHost : public ScriptHost {
                  bool addMembers) override;
   void AddCode(std::string_view code) override;
   Variant Run(std::string_view procedure, std::span<Variant> args) override;
+  // QJSEngine takes this flag from any thread and checks it as the script runs.
+  void Interrupt() override { engine_.setInterrupted(true); }
 
   QJSEngine& engine() { return engine_; }
   QJSValue ToJs(const Variant& v);
@@ -360,10 +362,20 @@ Frame ParseFrame(const QString& text) {
 
 QJSValue JsHost::Evaluate(const QString& code, const QString& file, bool* failed,
                           ScriptError* failure) {
+  if (engine_.isInterrupted()) {
+    *failed = true;
+    *failure = InterruptedError();
+    return QJSValue();
+  }
   QStringList trace;
   QJSValue result = engine_.evaluate(code, file, 1, &trace);
-  *failed = !trace.isEmpty();
+  *failed = !trace.isEmpty() || engine_.isInterrupted();
   if (!*failed) return result;
+  if (engine_.isInterrupted()) {
+    // Whatever the script was doing, and whatever it caught, the session is over.
+    *failure = InterruptedError();
+    return result;
+  }
 
   ScriptError e;
   for (const QString& text : trace) {
@@ -422,6 +434,7 @@ void JsHost::AddCode(std::string_view code) {
 }
 
 Variant JsHost::Run(std::string_view procedure, std::span<Variant> args) {
+  if (engine_.isInterrupted()) Fail(InterruptedError());
   const QJSValue fn = support_.property("find").call({FromLatin1(procedure)});
   if (!fn.isCallable()) {
     Fail({scripterr::kNoProcedure, "The script has no procedure '" + std::string(procedure) + "'",

@@ -16,6 +16,7 @@
 #include <locale.h>
 
 #include <clocale>
+#include <atomic>
 #include <cstring>
 #include <limits>
 #include <mutex>
@@ -92,13 +93,32 @@ class ThreadLocaleKeeper {
   locale_t saved_;
 };
 
+// The stop flag of the interpreter that runs on this thread now (nested hosts stack up).
+thread_local std::atomic<bool>* tStopFlag = nullptr;
+
+// Perl's own op loop with one test added: a stopped host dies before its next op. The die
+// comes again at every op after it, so a script's eval cannot swallow it for long.
+int RunopsStoppable(pTHX) {
+  std::atomic<bool>* stop = tStopFlag;
+  OP* op = PL_op;
+  while ((PL_op = op = op->op_ppaddr(aTHX))) {
+    if (stop != nullptr && stop->load(std::memory_order_relaxed)) Perl_croak(aTHX_ "interrupted");
+  }
+  PERL_ASYNC_CHECK();
+  TAINT_NOT;
+  return 0;
+}
+
 // Sets an interpreter as the thread's current one for a scope.
 class ContextGuard {
  public:
-  explicit ContextGuard(PerlInterpreter* perl) : previous_(PERL_GET_CONTEXT) {
+  ContextGuard(PerlInterpreter* perl, std::atomic<bool>* stop)
+      : previous_(PERL_GET_CONTEXT), previousStop_(tStopFlag) {
     PERL_SET_CONTEXT(perl);
+    tStopFlag = stop;
   }
   ~ContextGuard() {
+    tStopFlag = previousStop_;
     if (previous_ != nullptr) PERL_SET_CONTEXT(previous_);
   }
   ContextGuard(const ContextGuard&) = delete;
@@ -107,6 +127,7 @@ class ContextGuard {
  private:
   ThreadLocaleKeeper locale_;
   void* previous_;
+  std::atomic<bool>* previousStop_;
 };
 
 // The global locale kept as it was while perl starts (once per process, and for each
@@ -337,6 +358,7 @@ class PerlHost : public ScriptHost {
     dTHXa(perl_);
     PL_perl_destruct_level = 1;
     PL_exit_flags |= PERL_EXIT_DESTRUCT_END;
+    PL_runops = RunopsStoppable;
     static char empty[] = "", dashE[] = "-e", zero[] = "0";
     char* args[] = {empty, dashE, zero, nullptr};
     bool ok = perl_parse(perl_, XsInit, 3, args, nullptr) == 0 && perl_run(perl_) == 0;
@@ -357,11 +379,14 @@ class PerlHost : public ScriptHost {
                  bool addMembers) override;
   void AddCode(std::string_view code) override;
   Variant Run(std::string_view procedure, std::span<Variant> args) override;
+  void Interrupt() override { stop_.store(true, std::memory_order_relaxed); }
 
  private:
   void Destroy() {
     if (perl_ == nullptr) return;
-    ContextGuard guard(perl_);
+    // END blocks and destructors still run, and must not die at their first op.
+    stop_.store(false, std::memory_order_relaxed);
+    ContextGuard guard(perl_, &stop_);
     dTHXa(perl_);
     PL_perl_destruct_level = 1;
     perl_destruct(perl_);
@@ -376,6 +401,7 @@ class PerlHost : public ScriptHost {
   ScriptError ErrorOfErrsv(pTHX_ bool compiling);
 
   PerlInterpreter* perl_ = nullptr;
+  std::atomic<bool> stop_{false};
 };
 
 ScriptError PerlHost::ErrorOfErrsv(pTHX_ bool compiling) {
@@ -432,7 +458,7 @@ ScriptError PerlHost::ErrorOfErrsv(pTHX_ bool compiling) {
 
 void PerlHost::AddObject(const std::string& name, std::shared_ptr<Dispatch> object,
                          bool addMembers) {
-  ContextGuard guard(perl_);
+  ContextGuard guard(perl_, &stop_);
   dTHXa(perl_);
   if (!IsIdentifier(name)) throw VbError(vberr::kInvalidProcedureCall);
   SV* value = VariantToSv(aTHX_ Variant(object));
@@ -455,9 +481,10 @@ void PerlHost::AddObject(const std::string& name, std::shared_ptr<Dispatch> obje
 }
 
 void PerlHost::AddCode(std::string_view code) {
+  if (stop_.load()) Fail(InterruptedError());
   ScriptError failure;
   {
-    ContextGuard guard(perl_);
+    ContextGuard guard(perl_, &stop_);
     dTHXa(perl_);
     ResetDieHook(aTHX);
     std::string text = "package main;\n#line 1 \"";
@@ -477,15 +504,17 @@ void PerlHost::AddCode(std::string_view code) {
     FREETMPS;
     LEAVE;
   }
+  if (stop_.load()) Fail(InterruptedError());
   if (failure.number != 0) Fail(std::move(failure));
 }
 
 Variant PerlHost::Run(std::string_view procedure, std::span<Variant> args) {
+  if (stop_.load()) Fail(InterruptedError());
   ScriptError failure;
   Variant result;
   bool found = true;
   {
-    ContextGuard guard(perl_);
+    ContextGuard guard(perl_, &stop_);
     dTHXa(perl_);
     ResetDieHook(aTHX);
     std::string sub;
@@ -541,6 +570,7 @@ Variant PerlHost::Run(std::string_view procedure, std::span<Variant> args) {
       LEAVE;
     }
   }
+  if (stop_.load()) Fail(InterruptedError());
   if (!found) {
     Fail({scripterr::kNoProcedure, "The script has no procedure '" + std::string(procedure) + "'",
           0, 0});

@@ -53,6 +53,10 @@ void ScriptHost::Fail(ScriptError e) {
   throw VbError(error_.number, error_.description);
 }
 
+ScriptError InterruptedError() {
+  return {scripterr::kInterrupted, "The session ended while the program ran", 0, 0};
+}
+
 ScriptError ErrorOfCurrentException() {
   ScriptError e;
   try {

@@ -45,6 +45,7 @@ inline constexpr int kUncaught = 5022;     // anything else thrown and not caugh
 inline constexpr int kNoEngine = 429;      // no engine for the language here
 inline constexpr int kNoProcedure = 438;   // Run of a procedure the script does not have
 inline constexpr int kInvalidValue = 380;  // a setting the host does not support
+inline constexpr int kInterrupted = 18;    // the session ended while the script ran
 }  // namespace scripterr
 
 struct ScriptError {
@@ -86,6 +87,13 @@ class ScriptHost {
   // its result; raises on failure.
   virtual Variant Run(std::string_view procedure, std::span<Variant> args) = 0;
 
+  // Stops the script: the only member that may be called from any thread, at any time,
+  // also while Run or AddCode runs on the port's thread. The running code ends as soon as
+  // the engine can stop it safely (between statements), and Run raises kInterrupted; every
+  // later AddCode or Run raises it at once. It cannot be undone: it is how a session that
+  // ends takes back the thread and the processor from a program that never returns.
+  virtual void Interrupt() = 0;
+
   // The last failure.
   const ScriptError& Error() const { return error_; }
 
@@ -100,6 +108,9 @@ class ScriptHost {
   bool allowUI_ = false;
   ScriptError error_;
 };
+
+// What Run and AddCode raise once Interrupt was called.
+ScriptError InterruptedError();
 
 // The number and description of the exception being handled (call only inside a catch
 // block): a VbError's own, else the run time's numbers for memory and other failures.

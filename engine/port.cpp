@@ -2,6 +2,7 @@
 
 #include "port.h"
 
+#include <QAbstractEventDispatcher>
 #include <QCoreApplication>
 #include <QObject>
 #include <QThread>
@@ -10,14 +11,22 @@
 #include "engine_home.h"
 #include "script_host.h"
 #include "user_registry.h"
+#include "vb_error.h"
 
 namespace orvik {
 
 std::shared_ptr<Port> Port::Create(const std::string& home) {
+  PortOptions options;
+  options.home = home;
+  return Create(std::move(options));
+}
+
+std::shared_ptr<Port> Port::Create(PortOptions options) {
   // Two kinds of reference: `core` owns the object (calls on the stack hold copies of it
   // through shared_from_this), the host's handle owns one reference to `core`. When the
   // host lets go, the session is told first, then the object goes once no call needs it.
-  std::shared_ptr<Port> core(new Port(home.empty() ? EngineHome() : home));
+  if (options.home.empty()) options.home = EngineHome();
+  std::shared_ptr<Port> core(new Port(std::move(options)));
   Port* raw = core.get();
   return std::shared_ptr<Port>(raw, [core](Port* p) mutable {
     if (p->OnPortThread()) {
@@ -33,9 +42,11 @@ std::shared_ptr<Port> Port::Create(const std::string& home) {
   });
 }
 
-Port::Port(const std::string& home)
-    : home_(home),
-      settings_(ReadEngineSettings(home)),
+Port::Port(PortOptions options)
+    : home_(std::move(options.home)),
+      driverFactory_(std::move(options.drivers)),
+      printFactory_(std::move(options.printing)),
+      settings_(ReadEngineSettings(home_)),
       xCommon_(std::make_shared<Dictionary>(Dictionary::CompareMode::Text)),
       context_(std::make_unique<QObject>()),
       xTimer1_(std::make_unique<QTimer>()) {
@@ -44,6 +55,8 @@ Port::Port(const std::string& home)
   // The deferred runner; enabled only while a program is scheduled or runs.
   xTimer1_->setInterval(200);
   QObject::connect(xTimer1_.get(), &QTimer::timeout, context_.get(), [this] { XTimer1_Tick(); });
+  // A program's Sleep ends with the session.
+  fns_.SetStopFlag(&stop_->Flag());
 }
 
 Port::~Port() {
@@ -58,6 +71,37 @@ Port::~Port() {
     } catch (...) {
     }
   }
+}
+
+void Port::Abort() {
+  stop_->Throw();
+  // A wait pumping the port's events sleeps until something happens: this is something.
+  PortCClose();
+  {
+    std::lock_guard lock(ioMutex_);
+    ++inputVersion_;
+  }
+  if (QAbstractEventDispatcher* d = QAbstractEventDispatcher::instance(context_->thread()))
+    d->wakeUp();
+}
+
+void Port::SetHostBacklog(std::size_t bytes) {
+  hostBacklog_.store(bytes);
+  stop_->Notify();
+}
+
+std::shared_ptr<Driver> Port::NewDriver(std::string_view kind) {
+  std::unique_ptr<Driver> made = driverFactory_ ? driverFactory_(kind) : MakeDriver(kind);
+  if (!made)
+    throw VbError(dberr::kUnspecified, "No datastore driver for '" + std::string(kind) + "'");
+  Driver* raw = made.get();
+  // The registration goes before the driver does, so an Abort never reaches a dead one.
+  auto stop =
+      std::make_shared<StopSwitch::Registration>(stop_->Register([raw] { raw->Interrupt(); }));
+  return std::shared_ptr<Driver>(made.release(), [stop](Driver* d) mutable {
+    stop.reset();
+    delete d;
+  });
 }
 
 void Port::HostReleased() {
@@ -82,8 +126,12 @@ std::string Port::msState() const {
 }
 
 void Port::SetMsState(std::string state) {
-  std::lock_guard lock(ioMutex_);
-  msState_ = std::move(state);
+  {
+    std::lock_guard lock(ioMutex_);
+    if (msState_ == state) return;
+    msState_ = state;
+  }
+  if (hooks_.stateChanged) hooks_.stateChanged(state);
 }
 
 std::string Port::UserName() const { return userInst_.substr(0, userInst_.find('*')); }

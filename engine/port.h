@@ -28,10 +28,12 @@
 #include "dictionary.h"
 #include "dispatch.h"
 #include "driver.h"
+#include "driver_factory.h"
 #include "engine_settings.h"
 #include "functions.h"
 #include "print_backend.h"
 #include "recordset.h"
+#include "stop_switch.h"
 #include "variant.h"
 
 class QObject;
@@ -48,6 +50,28 @@ namespace orvik {
 // receives when the session is told to stop.
 inline constexpr std::string_view kPortDisconnect = "<&PORT_DISCONNECT>";
 
+// What a port is made with. Everything has a default, so `{}` is an ordinary port.
+struct PortOptions {
+  // The engine home, where OrvikEngine.ini and the datastore files are; empty: EngineHome().
+  std::string home;
+  // Makes the port's datastore drivers; empty: the built-in driver of each datastore.
+  DriverFactory drivers;
+  // Makes the port's print backend when it first prints; empty: CUPS.
+  PrintBackendFactory printing;
+};
+
+// What a host that serves a port from another thread (PortHost) is told. Each runs on the
+// port's thread and must only hand the news on.
+struct HostHooks {
+  // Output has entered the buffer that Response empties: once per turn of the port's
+  // event loop however many pieces were written, and at once when much has piled up.
+  std::function<void()> outputWaiting;
+  // msState has changed to `state`.
+  std::function<void(const std::string& state)> stateChanged;
+  // A login was tried with `user` (never the password) and accepted or refused.
+  std::function<void(const std::string& user, bool accepted)> loginTried;
+};
+
 class Port : public Dispatch, public std::enable_shared_from_this<Port> {
  public:
   // Receives each piece of output while the port serves a host asynchronously. It runs on
@@ -58,6 +82,7 @@ class Port : public Dispatch, public std::enable_shared_from_this<Port> {
   // when empty). The host's reference is special: dropping the last copy of it ends the
   // session, and a call still on the port's stack finishes first (a waiting IInput then
   // returns the disconnect marker).
+  static std::shared_ptr<Port> Create(PortOptions options);
   static std::shared_ptr<Port> Create(const std::string& home = {});
   ~Port() override;
 
@@ -117,6 +142,13 @@ class Port : public Dispatch, public std::enable_shared_from_this<Port> {
   // Asks a program that waits in IInput to stop: it receives the disconnect marker.
   // Thread-safe.
   void PortCClose();
+  // Ends whatever the session is doing, from any thread and for good: a running script is
+  // interrupted, a running statement cancelled, every wait (input, a slow client, a login
+  // delay) ends, IInput answers the disconnect marker from now on and output goes nowhere.
+  // What the session holds (locks, its registry line) is freed as it unwinds and ends. A
+  // host calls this when it lets go, so that no program can keep the session's thread.
+  void Abort();
+  bool Aborted() const { return stop_->Thrown(); }
 
   // --- Datastore ------------------------------------------------------------------------
 
@@ -248,6 +280,17 @@ class Port : public Dispatch, public std::enable_shared_from_this<Port> {
   bool NoNewLine() const { return noNewLine_; }
   // Seconds that Execute waits for its end marker.
   void SetExecuteTimeout(double seconds) { executeTimeout_ = seconds; }
+  // Set once, before the port serves its host from another thread.
+  void SetHostHooks(HostHooks hooks) { hooks_ = std::move(hooks); }
+  // Output the host has taken but not yet delivered (say, what a socket still holds). While
+  // it and the port's own buffer pass kMaxUndeliveredOutput, the port's next output waits
+  // for the host to catch up, so a slow reader slows its program down instead of filling
+  // memory. Thread-safe.
+  void SetHostBacklog(std::size_t bytes);
+  static constexpr std::size_t kMaxUndeliveredOutput = 1024 * 1024;
+  // Input lines longer than this are refused, so that a client that never ends its line
+  // cannot fill the session.
+  static constexpr std::size_t kMaxInputLine = 64 * 1024;
 
   // Every public member above by name, for scripts and plugins.
   Variant Invoke(std::string_view name, CallType type, std::span<Variant> args) override;
@@ -255,13 +298,29 @@ class Port : public Dispatch, public std::enable_shared_from_this<Port> {
   std::vector<std::string> MemberNames() override;
 
  private:
-  explicit Port(const std::string& home);
+  explicit Port(PortOptions options);
 
   // The only way output leaves a session.
   void SendResponse(std::string_view s);
+  // Holds the port while its host has too much output undelivered.
+  void WaitForHostToCatchUp();
+  void PostOutputWaiting();
   // Every piece of input enters here; false when the session asked to disconnect.
   bool SessionInput(std::string_view s);
-  void FileInput(std::string_view s);
+  // Files typed input; false when a line too long was refused.
+  bool FileInput(std::string_view s);
+  // Takes the next complete line out of the type-ahead.
+  std::optional<std::string> TakeLine();
+  // Acts on one line in a state that takes lines; false when the session asked to
+  // disconnect.
+  bool SessionLine(const std::string& state, std::string line);
+  // Handles the complete lines waiting in the type-ahead, in order, for as long as the
+  // session is in a state that takes lines: what a user pasted, or typed while a program
+  // ran, is answered at once and never one line late.
+  bool TakeWaitingLines();
+  // The datastore driver of `kind`, made by the port's factory, that the port's stop can
+  // interrupt.
+  std::shared_ptr<Driver> NewDriver(std::string_view kind);
   // Called when the host's last reference goes.
   void HostReleased();
   // Runs `fn` on the port's thread: at once when already there, else queued.
@@ -305,6 +364,9 @@ class Port : public Dispatch, public std::enable_shared_from_this<Port> {
   bool WriteMember(const std::string& fileVariable, const std::string& id, bool update,
                    const std::function<bool()>& write);
   void DeleteOwnLocks();
+  // Slows down guessing: each refused login on this session waits longer before it is
+  // answered, and after a few the session ends. False when it ends.
+  bool AfterRefusedLogin();
   bool RegisterLogin();
   bool ConIDMySQL();
   void Login();
@@ -313,9 +375,6 @@ class Port : public Dispatch, public std::enable_shared_from_this<Port> {
   void ClosingStep(const std::string& verb);
   std::string Listing(const std::string& title, const std::string& list);
   void WriteStatus(const std::string& state, const std::string& action);
-  // Runs the start-up sentences still waiting, one at a time, while the session is at the
-  // prompt: a sentence that starts a program holds the rest back until it ends.
-  void RunPendingStartup();
   // Where a file of `account` is read and written: the port's connection for its own
   // account (and for every account on a server), else a connection of its own.
   std::shared_ptr<Driver> ConnectionFor(const std::string& account);
@@ -339,6 +398,8 @@ class Port : public Dispatch, public std::enable_shared_from_this<Port> {
   // The port as programs hold it: a reference that does not keep the port alive.
   std::shared_ptr<Dispatch> ProgramReference();
   std::unique_ptr<ScriptHost> NewScriptHost(const std::string& language);
+  // Puts a loaded engine on the stack, where the session's stop can interrupt it.
+  void KeepScriptHost(std::string name, std::unique_ptr<ScriptHost> host);
   Variant RunApplication(const std::string& program, const std::string& verb, std::string args,
                          bool keyword);
   Variant RunScript(const std::string& language, const std::string& program,
@@ -350,6 +411,8 @@ class Port : public Dispatch, public std::enable_shared_from_this<Port> {
 
   // Settings and identity.
   std::string home_;
+  DriverFactory driverFactory_;
+  PrintBackendFactory printFactory_;
   EngineSettings settings_;
   std::string account_ = "DM";
   std::string jetProvider_ = "Microsoft.Jet.OLEDB.3.51";
@@ -408,7 +471,10 @@ class Port : public Dispatch, public std::enable_shared_from_this<Port> {
 
   // Login state.
   std::vector<std::string> userRow_;
+  int refusedLogins_ = 0;
   std::unique_ptr<UserRegistry> registry_;
+  // The user's start-up sentences still to run, one at a time while the session is at the
+  // prompt: a sentence that starts a program holds the rest back until it ends.
   std::deque<std::string> pendingStartup_;
   std::int32_t executeCompareMethod_ = 0;
   std::atomic<std::int32_t> slot_{0};
@@ -426,7 +492,15 @@ class Port : public Dispatch, public std::enable_shared_from_this<Port> {
   bool echoOn_ = false;
   std::atomic<bool> inputPending_{false};
   bool noNewLine_ = false;
+  bool lineInput_ = false;  // the waiting IInput reads a whole line
   bool released_ = false;
+  // Set while the rest of an over-long input line is thrown away, up to its end.
+  bool discardingLine_ = false;
+  bool outputWaitingPosted_ = false;
+  std::atomic<std::size_t> hostBacklog_{0};
+  HostHooks hooks_;
+  // Thrown by Abort; what may run long registers with it.
+  std::shared_ptr<StopSwitch> stop_ = StopSwitch::Make();
   double executeTimeout_ = 8.0;
   std::string lastSentence_;
   ResponseHandler responseHandler_;
@@ -440,6 +514,7 @@ class Port : public Dispatch, public std::enable_shared_from_this<Port> {
   PendingRun pendingRun_;
   std::shared_ptr<Dispatch> activeApp_;
   std::vector<std::unique_ptr<ScriptHost>> scriptStack_;  // [0] is the program's own
+  std::vector<StopSwitch::Registration> scriptStops_;     // parallel to scriptStack_
   std::vector<std::string> scriptNames_;                  // the procedure each was loaded for
   std::string runError_;
 

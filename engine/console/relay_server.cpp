@@ -1,9 +1,9 @@
 #include "relay_server.h"
 
-#include <QAbstractEventDispatcher>
+#include <poll.h>
+
 #include <QTcpSocket>
 #include <algorithm>
-#include <climits>
 
 #include "status_text.h"
 
@@ -14,8 +14,6 @@ namespace {
 constexpr qint64 kSocketReadBuffer = 64 * 1024;
 // Input a port has not read yet; beyond it the relay stops reading from the client.
 constexpr std::size_t kMaxPendingInput = 1024 * 1024;
-// Output a client has not taken yet; beyond it the client counts as gone.
-constexpr qint64 kMaxUnsentOutput = 8 * 1024 * 1024;
 // How long a closed connection may take to deliver what was written to it.
 constexpr int kCloseGraceMs = 5000;
 
@@ -56,6 +54,41 @@ void CloseGracefully(QTcpSocket* socket) {
   if (socket->state() == QAbstractSocket::UnconnectedState) socket->deleteLater();
 }
 
+// Whether the peer has closed its side: seen without reading, for a connection whose input
+// the relay holds back (Qt learns of the close only by reading).
+bool HungUp(const QTcpSocket* socket) {
+  pollfd p{};
+  p.fd = static_cast<int>(socket->socketDescriptor());
+  p.events = POLLRDHUP;
+  return p.fd >= 0 && ::poll(&p, 1, 0) > 0 && (p.revents & (POLLRDHUP | POLLHUP | POLLERR)) != 0;
+}
+
+// How much of the end of `out` could be the start of the disconnect marker.
+std::size_t PossibleMarkerStart(std::string_view out) {
+  for (std::size_t n = std::min(out.size(), kPortDisconnect.size() - 1); n > 0; --n) {
+    if (out.substr(out.size() - n) == kPortDisconnect.substr(0, n)) return n;
+  }
+  return 0;
+}
+
+// A name a client typed, fit for a log line: control characters cannot forge lines.
+std::string Printable(std::string_view text) {
+  std::string out(text.substr(0, 64));
+  for (char& c : out) {
+    const auto u = static_cast<unsigned char>(c);
+    if (u < 32 || u == 127) c = '?';
+  }
+  return out;
+}
+
+std::string PeerOf(const QTcpSocket* socket) {
+  QHostAddress address = socket->peerAddress();
+  bool isV4 = false;
+  const quint32 v4 = address.toIPv4Address(&isV4);
+  if (isV4) address = QHostAddress(v4);
+  return address.toString().toStdString() + ":" + std::to_string(socket->peerPort());
+}
+
 }  // namespace
 
 RelayServer::RelayServer(std::string home, QObject* parent)
@@ -74,10 +107,10 @@ RelayServer::~RelayServer() {
   if (running_) EngineStop();
   listener_.close();
   WaitForPortThreads(3000);
-  // A thread whose program ignores every request to stop cannot be joined; it is left to
-  // the end of the process rather than destroyed while it runs.
-  for (auto& t : retired_) {
-    if (!t->IsFinished()) (void)t.release();
+  // A thread whose code ignores every request to stop cannot be joined; it is left to the
+  // end of the process rather than destroyed while it runs.
+  for (auto& h : retired_) {
+    if (!h->IsFinished()) (void)h.release();
   }
 }
 
@@ -147,18 +180,30 @@ bool RelayServer::EngineStop() {
   pump_.stop();
   // Connections that arrive while stopped would otherwise wait for ever.
   listener_.close();
+  for (QTcpSocket* socket : std::exchange(waiting_, {})) {
+    socket->disconnect(this);
+    CloseGracefully(socket);
+  }
   for (int i = SlotCount(); i >= 1; --i) {
-    Slot& s = slots_[static_cast<std::size_t>(i - 1)];
+    Slot& s = At(i);
     if (s.socket) {
+      s.socket->disconnect(this);
       CloseGracefully(s.socket);
       s.socket = nullptr;
     }
-    if (s.port && EndsInVerb(s.port->State())) {
-      s.port->PortCClose();
-      PumpEventsUntil(SteadyClock::now() + kTeardownTimeout,
-                      [&s] { return !s.port || !EndsInVerb(s.port->State()); });
+    if (s.host && EndsInVerb(s.host->State())) {
+      s.host->AskToStop();
+      const auto start = SteadyClock::now();
+      PumpEventsUntil(start + kTeardownTimeout, [&s, start] {
+        if (!s.host || !EndsInVerb(s.host->State())) return true;
+        if (!s.interrupted && SteadyClock::now() >= start + kInterruptAfter) {
+          s.host->Interrupt();
+          s.interrupted = true;
+        }
+        return false;
+      });
     }
-    Release(i);
+    Release(i, "the server stopped");
   }
   slots_.clear();
   running_ = false;
@@ -168,104 +213,162 @@ bool RelayServer::EngineStop() {
 
 void RelayServer::PortCClose(int slot) {
   if (slot < 1 || slot > SlotCount()) return;
-  Slot& s = slots_[static_cast<std::size_t>(slot - 1)];
-  if (!s.port) return;
-  if (!EndsInVerb(s.port->State())) {
-    Release(slot);
+  Slot& s = At(slot);
+  if (!s.host) return;
+  if (!EndsInVerb(s.host->State())) {
+    Release(slot, "the client went away");
     return;
   }
-  s.port->PortCClose();
+  s.host->AskToStop();
   s.closeDeadline = SteadyClock::now() + kTeardownTimeout;
+  s.interrupted = false;
 }
 
 bool RelayServer::SlotBusy(int slot) const {
-  return slot >= 1 && slot <= SlotCount() && slots_[static_cast<std::size_t>(slot - 1)].port;
+  return slot >= 1 && slot <= SlotCount() && slots_[static_cast<std::size_t>(slot - 1)].host;
 }
 
 std::string RelayServer::SlotText(int slot) const {
   if (!running_ || slot < 1 || slot > SlotCount()) return std::string(kNotRunning);
   const Slot& s = slots_[static_cast<std::size_t>(slot - 1)];
-  if (!s.port) return std::string(kStandby);
+  if (!s.host) return std::string(kStandby);
   const int state = s.socket ? StateNumber(s.socket->state()) : 0;
-  return SocketStateName(state) + ", " + s.port->State();
+  return SocketStateName(state) + ", " + s.host->State();
 }
 
 RelayServer::Slot* RelayServer::Find(int slot, const QTcpSocket* socket) {
   if (slot < 1 || slot > SlotCount()) return nullptr;
-  Slot& s = slots_[static_cast<std::size_t>(slot - 1)];
-  return s.port && s.socket == socket ? &s : nullptr;
+  Slot& s = At(slot);
+  return s.host && s.socket == socket ? &s : nullptr;
 }
 
 int RelayServer::FirstFreeSlot() const {
   for (int i = 1; i <= SlotCount(); ++i) {
-    if (!slots_[static_cast<std::size_t>(i - 1)].port) return i;
+    if (!slots_[static_cast<std::size_t>(i - 1)].host) return i;
   }
   return 0;
 }
 
 void RelayServer::AcceptPending() {
   if (!running_ || stopping_) return;
-  for (;;) {
-    const int slot = FirstFreeSlot();
-    if (slot == 0) {
-      // Every slot is busy: further clients wait in the system's queue until one frees.
-      if (!paused_) listener_.pauseAccepting();
+  while (listener_.hasPendingConnections()) {
+    const int slot = waiting_.empty() ? FirstFreeSlot() : 0;
+    if (slot == 0 && static_cast<int>(waiting_.size()) >= kMaxWaiting) {
+      // Enough are waiting already: further clients wait in the system's queue.
+      listener_.pauseAccepting();
       paused_ = true;
       return;
     }
-    if (paused_) {
-      listener_.resumeAccepting();
-      paused_ = false;
-    }
-    if (!listener_.hasPendingConnections()) return;
     QTcpSocket* socket = listener_.nextPendingConnection();
     if (!socket) return;
+    if (slot == 0) {
+      Wait(socket);
+    } else {
+      Open(slot, socket);
+    }
+  }
+}
+
+void RelayServer::Wait(QTcpSocket* socket) {
+  socket->setParent(this);
+  // What it types meanwhile stays in the socket, for its session; only so much of it.
+  socket->setReadBufferSize(kSocketReadBuffer);
+  waiting_.push_back(socket);
+  const std::string note = "All " + std::to_string(SlotCount()) +
+                           " sessions are busy: you will be connected when one is free.\r\n";
+  socket->write(note.data(), static_cast<qint64>(note.size()));
+  Log("a client from " + PeerOf(socket) + " waits for a free slot");
+  const auto gone = [this, socket] {
+    const auto it = std::find(waiting_.begin(), waiting_.end(), socket);
+    if (it == waiting_.end()) return;
+    waiting_.erase(it);
+    socket->disconnect(this);
+    socket->deleteLater();
+    ServeWaiting();
+  };
+  connect(socket, &QAbstractSocket::disconnected, this, gone);
+  connect(socket, &QAbstractSocket::errorOccurred, this, gone);
+}
+
+void RelayServer::ServeWaiting() {
+  if (!running_ || stopping_) return;
+  while (!waiting_.empty()) {
+    const int slot = FirstFreeSlot();
+    if (slot == 0) break;
+    QTcpSocket* socket = waiting_.front();
+    waiting_.pop_front();
+    socket->disconnect(this);
+    if (socket->state() != QAbstractSocket::ConnectedState) {
+      socket->deleteLater();
+      continue;
+    }
     Open(slot, socket);
+  }
+  if (paused_ && static_cast<int>(waiting_.size()) < kMaxWaiting) {
+    listener_.resumeAccepting();
+    paused_ = false;
+    AcceptPending();
   }
 }
 
 void RelayServer::Open(int slot, QTcpSocket* socket) {
   socket->setParent(this);
-  Slot& s = slots_[static_cast<std::size_t>(slot - 1)];
+  const std::string peer = PeerOf(socket);
+  std::unique_ptr<PortHost> host;
   try {
-    s.thread = std::make_unique<PortThread>(factory_, slot);
+    host = std::make_unique<PortHost>([factory = factory_, slot]() {
+      std::shared_ptr<Port> port = factory(slot);
+      if (port) port->PortCOpen(slot);
+      return port;
+    });
   } catch (const std::exception& e) {
-    Log("slot " + std::to_string(slot) + ": no session could be started: " + e.what());
-    s.thread.reset();
+    Log("slot " + std::to_string(slot) + ": no session could be started for " + peer + ": " +
+        e.what());
     socket->abort();
     socket->deleteLater();
     return;
   } catch (...) {
-    Log("slot " + std::to_string(slot) + ": no session could be started");
-    s.thread.reset();
+    Log("slot " + std::to_string(slot) + ": no session could be started for " + peer);
     socket->abort();
     socket->deleteLater();
     return;
   }
-  s.port = s.thread->TakePort();
-  s.port->PortCOpen(slot);
+  PortHost* h = host.get();
+  connect(h, &PortHost::outputReady, this, [this, slot, h] {
+    if (At(slot).host.get() == h) OnOutput(slot);
+  });
+  connect(h, &PortHost::stateChanged, this, [this, slot, h](const QByteArray& state) {
+    if (At(slot).host.get() == h) OnState(slot, state.toStdString());
+  });
+  connect(h, &PortHost::loginTried, this, [this, slot, h](const QByteArray& user, bool accepted) {
+    if (At(slot).host.get() != h) return;
+    const std::string name = Printable(user.toStdString());
+    if (accepted) At(slot).user = name;
+    LogSlot(slot, (accepted ? "login by " : "login refused for ") + name);
+  });
+
+  Slot& s = At(slot);
+  s = Slot();
+  s.host = std::move(host);
   s.socket = socket;
-  s.telnet = TelnetFilter();
-  s.inFlight = std::make_shared<std::atomic<std::size_t>>(0);
-  s.closeDeadline.reset();
-  s.clientGone = false;
+  s.peer = peer;
+  s.connectedAt = s.lastDrain = SteadyClock::now();
 
   socket->setReadBufferSize(kSocketReadBuffer);
   connect(socket, &QTcpSocket::readyRead, this,
           [this, slot, socket] { OnReadyRead(slot, socket); });
+  connect(socket, &QTcpSocket::bytesWritten, this,
+          [this, slot, socket] { OnBytesWritten(slot, socket); });
   connect(socket, &QAbstractSocket::disconnected, this,
           [this, slot, socket] { OnClientGone(slot, socket); });
   connect(socket, &QAbstractSocket::errorOccurred, this,
           [this, slot, socket](QAbstractSocket::SocketError) { OnClientGone(slot, socket); });
+  LogSlot(slot, "connection");
   SlotChanged(slot);
 
   // The client may have typed, or given up, while it waited for a slot.
   if (socket->bytesAvailable() > 0) OnReadyRead(slot, socket);
   if (socket->state() != QAbstractSocket::ConnectedState) OnClientGone(slot, socket);
-}
-
-std::size_t RelayServer::InputBacklog(const Slot& s) const {
-  return s.inFlight->load() + s.port->TypeAhead().size();
 }
 
 void RelayServer::OnReadyRead(int slot, QTcpSocket* socket) {
@@ -275,102 +378,157 @@ void RelayServer::OnReadyRead(int slot, QTcpSocket* socket) {
     return;
   }
   // A port that is not reading keeps the client waiting; the pump looks again each tick.
-  if (InputBacklog(*s) >= kMaxPendingInput) return;
+  s->inputPaused = s->host->InputBacklog() >= kMaxPendingInput;
+  if (s->inputPaused) return;
   const QByteArray bytes = socket->readAll();
   std::string answer;
+  const bool wasTelnet = s->telnet.IsTelnet();
   std::string text = s->telnet.Receive(
       std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())), &answer);
   if (!answer.empty()) socket->write(answer.data(), static_cast<qint64>(answer.size()));
-  if (text.empty()) return;
-  s->inFlight->fetch_add(text.size());
-  s->thread->Post([core = s->port->shared_from_this(), inFlight = s->inFlight,
-                   text = std::move(text)]() mutable {
-    inFlight->fetch_sub(text.size());
-    // This input may start a program that waits for more, in a loop nested inside this
-    // call. The thread's dispatcher lets such a loop see calls queued before this one
-    // only after a wake-up, so that input already here is not left waiting.
-    QThread::currentThread()->eventDispatcher()->wakeUp();
-    try {
-      core->PortInput(std::move(text));
-    } catch (...) {
-      // A failure inside the session is the session's; the thread's event loop goes on.
-    }
-  });
+  s->keys.Translate(text);
+  if (s->telnet.ServerEchoes() != s->serverEchoes) {
+    // The client no longer echoes what its user types: the session does, with stars at
+    // the password prompt.
+    s->serverEchoes = s->telnet.ServerEchoes();
+    s->host->Post([on = s->serverEchoes](Port& port) { port.Echo(Variant(on)); });
+  }
+  // A telnet client has spoken, if only in commands: its user is greeted at once.
+  if (!wasTelnet && s->telnet.IsTelnet() && text.empty()) text = "\r";
+  if (!text.empty()) s->host->Input(std::move(text));
+}
+
+void RelayServer::OnOutput(int slot) {
+  Slot& s = At(slot);
+  if (!s.host) return;
+  std::string out = s.host->TakeOutput();
+  if (!s.socket || s.clientGone) return;  // output for a client that has gone is dropped
+  if (out.empty()) return;
+  out.insert(0, std::exchange(s.heldOutput, {}));
+  const std::size_t marker = out.find(kPortDisconnect);
+  if (marker != std::string::npos) {
+    // The session hangs up: what it wrote before the marker still goes out.
+    out.resize(marker);
+    if (!out.empty()) Write(s, out);
+    Release(slot, "the session hung up");
+    return;
+  }
+  // A marker may come in two pieces: a possible first piece waits for the rest.
+  const std::size_t held = PossibleMarkerStart(out);
+  s.heldOutput = out.substr(out.size() - held);
+  out.resize(out.size() - held);
+  if (!out.empty()) Write(s, out);
+}
+
+void RelayServer::OnBytesWritten(int slot, QTcpSocket* socket) {
+  Slot* s = Find(slot, socket);
+  if (!s) return;
+  s->lastDrain = SteadyClock::now();
+  s->host->SetUndelivered(static_cast<std::size_t>(socket->bytesToWrite()));
+}
+
+void RelayServer::OnState(int slot, const std::string& state) {
+  Slot& s = At(slot);
+  // A program given time to stop after its client went has stopped.
+  if (s.closeDeadline && !EndsInVerb(state)) Release(slot, "its program ended");
 }
 
 void RelayServer::OnClientGone(int slot, QTcpSocket* socket) {
   Slot* s = Find(slot, socket);
   if (!s || s->clientGone) return;
   s->clientGone = true;
+  s->socket = nullptr;
   socket->disconnect(this);
   socket->abort();
+  socket->deleteLater();
+  LogSlot(slot, "the client went away");
   PortCClose(slot);
-  if (s->port) SlotChanged(slot);  // tearing down; a released slot has told already
+  if (At(slot).host) SlotChanged(slot);  // tearing down; a released slot has told already
 }
 
 void RelayServer::Write(Slot& s, std::string_view text) {
   const std::string wire = s.telnet.Send(text);
   s.socket->write(wire.data(), static_cast<qint64>(wire.size()));
+  s.host->SetUndelivered(static_cast<std::size_t>(s.socket->bytesToWrite()));
 }
 
 void RelayServer::OnTick() {
+  const auto now = SteadyClock::now();
   for (int i = 1; i <= SlotCount(); ++i) {
-    Slot& s = slots_[static_cast<std::size_t>(i - 1)];
-    if (!s.port) continue;
-    if (s.socket && !s.clientGone && s.socket->state() == QAbstractSocket::ConnectedState) {
-      if (s.socket->bytesToWrite() > kMaxUnsentOutput) {
-        Log("slot " + std::to_string(i) + ": the client stopped reading; connection dropped");
+    Slot& s = At(i);
+    if (!s.host) continue;
+    if (s.socket && !s.clientGone) {
+      // Output is sent as it comes; this finds only what a possible marker held back.
+      const bool heldBefore = !s.heldOutput.empty();
+      OnOutput(i);
+      if (!s.host) continue;
+      if (heldBefore && !s.heldOutput.empty()) Write(s, std::exchange(s.heldOutput, {}));
+      if (s.socket->bytesToWrite() == 0) s.lastDrain = now;
+      if (now - s.lastDrain > stallTimeout_) {
+        LogSlot(i, "the client stopped reading");
         OnClientGone(i, s.socket);
-      } else {
-        std::string out = s.port->Response();
-        const std::size_t marker = out.find(kPortDisconnect);
-        if (marker != std::string::npos) {
-          // The session hangs up: what it wrote before the marker still goes out.
-          out.resize(marker);
-          if (!out.empty()) Write(s, out);
-          CloseGracefully(s.socket);
-          s.socket = nullptr;
-          Release(i);
+        continue;
+      }
+      if (s.user.empty() && now - s.connectedAt > loginTimeout_) {
+        Write(s, "\r\nNo login within " +
+                     std::to_string(
+                         std::chrono::duration_cast<std::chrono::seconds>(loginTimeout_).count()) +
+                     " seconds: the connection is closed.\r\n");
+        Release(i, "no login in time");
+        continue;
+      }
+      if (s.inputPaused) {
+        if (HungUp(s.socket)) {
+          OnClientGone(i, s.socket);
           continue;
         }
-        if (!out.empty()) Write(s, out);
-        if (s.socket->bytesAvailable() > 0) OnReadyRead(i, s.socket);
+        OnReadyRead(i, s.socket);
       }
     }
-    if (s.port && s.closeDeadline) {
-      s.port->Response();  // output for a client that has gone is dropped
-      if (!EndsInVerb(s.port->State()) || SteadyClock::now() > *s.closeDeadline) Release(i);
+    if (s.host && s.closeDeadline) {
+      if (!EndsInVerb(s.host->State())) {
+        Release(i, "its program ended");
+      } else if (now > *s.closeDeadline) {
+        Release(i, "its program was cut off");
+      } else if (!s.interrupted && now > *s.closeDeadline - kTeardownTimeout + kInterruptAfter) {
+        // Asked, and still running: the program is stopped wherever it is.
+        s.host->Interrupt();
+        s.interrupted = true;
+      }
     }
   }
 }
 
-void RelayServer::Release(int slot) {
-  Slot& s = slots_[static_cast<std::size_t>(slot - 1)];
-  if (!s.port && !s.thread && !s.socket) return;
+void RelayServer::Release(int slot, const std::string& why) {
+  Slot& s = At(slot);
+  if (!s.host && !s.socket) return;
+  LogSlot(slot, "session ended: " + why);
   if (s.socket) {
+    s.socket->disconnect(this);
     CloseGracefully(s.socket);
     s.socket = nullptr;
   }
-  s.closeDeadline.reset();
-  s.clientGone = false;
-  s.inFlight.reset();
-  s.port.reset();  // the session ends on its own thread
-  if (s.thread) {
-    const PortThread* raw = s.thread.get();
-    connect(s.thread->Thread(), &QThread::finished, this, [this, raw] { ReapThread(raw); });
-    s.thread->Retire();
-    retired_.push_back(std::move(s.thread));
+  if (s.host) {
+    PortHost* h = s.host.get();
+    h->disconnect(this);
+    h->Release();  // the session ends on its own thread
+    connect(h, &PortHost::finished, this, [this, h] {
+      // Not from inside the host's own signal.
+      QMetaObject::invokeMethod(
+          this,
+          [this, h] {
+            const auto it = std::find_if(retired_.begin(), retired_.end(),
+                                         [h](const auto& r) { return r.get() == h; });
+            if (it != retired_.end()) retired_.erase(it);
+          },
+          Qt::QueuedConnection);
+    });
+    retired_.push_back(std::move(s.host));
   }
+  s = Slot();
   SlotChanged(slot);
+  ServeWaiting();
   AcceptPending();
-}
-
-void RelayServer::ReapThread(const PortThread* thread) {
-  const auto it = std::find_if(retired_.begin(), retired_.end(),
-                               [thread](const auto& t) { return t.get() == thread; });
-  if (it == retired_.end()) return;
-  (*it)->Wait(ULONG_MAX);
-  retired_.erase(it);
 }
 
 bool RelayServer::WaitForPortThreads(int ms) {
@@ -393,6 +551,13 @@ void RelayServer::Status(const std::string& text) {
 
 void RelayServer::Log(const std::string& text) {
   if (logHandler_) logHandler_(text);
+}
+
+void RelayServer::LogSlot(int slot, const std::string& text) {
+  const Slot& s = At(slot);
+  std::string line = "slot " + std::to_string(slot) + " (" + s.peer;
+  if (!s.user.empty()) line += ", " + s.user;
+  Log(line + "): " + text);
 }
 
 void RelayServer::SlotChanged(int slot) {

@@ -1,14 +1,21 @@
 // The TCP relay: one engine port per accepted connection, text relayed both ways.
 //
 // The relay listens on one TCP port and serves slots 1..N. A new connection takes the lowest
-// free slot and gets a new port on a thread of its own (PortThread). What the client sends
-// goes to the port as typed input, a chunk at a time; every 55 ms the pump takes each port's
-// pending output and sends it. Output holding the disconnect marker ends the connection.
-// When a client goes away while its port runs a program (a state ending in "VERB"), the
-// program is asked to stop and the port is released when it has, or after 2 seconds.
+// free slot and gets a new port on a thread of its own (PortHost); when every slot is busy it
+// waits, is told so once, and gets the next slot that frees. What the client sends goes to
+// the port as typed input; what the port writes is sent as soon as it is written. Output
+// holding the disconnect marker ends the connection, after the text before the marker.
+//
+// Nobody can hold what is not theirs. A client that stops reading holds back its own
+// program, not the relay's memory, and is dropped when it has taken nothing for the stall
+// time; a port that is not reading its input holds back its client; a line without end is
+// refused by the session; a connection that has not logged in within the login time is
+// closed. When a client goes away while its port runs a program (a state ending in
+// "VERB"), the program is asked to stop, interrupted if it has not after 1.5 seconds, and
+// the port released when it has stopped, or after 2 seconds whatever it does.
 //
 // Everything here runs on the thread that made the relay (the console's main thread); it
-// never waits for a port, only polls its thread-safe operations.
+// never waits for a port.
 
 #ifndef ORVIK_CONSOLE_RELAY_SERVER_H_
 #define ORVIK_CONSOLE_RELAY_SERVER_H_
@@ -17,9 +24,9 @@
 #include <QObject>
 #include <QTcpServer>
 #include <QTimer>
-#include <atomic>
 #include <chrono>
 #include <cstdint>
+#include <deque>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -28,18 +35,27 @@
 #include <vector>
 
 #include "event_wait.h"
-#include "port_thread.h"
+#include "port_host.h"
 #include "telnet_filter.h"
+#include "terminal_keys.h"
 
 class QTcpSocket;
 
 namespace orvik::console {
 
+// Makes the port for a connection slot; runs on the port's thread.
+using PortFactory = std::function<std::shared_ptr<Port>(std::int32_t slot)>;
+
 class RelayServer : public QObject {
  public:
+  // The upper bound on how long anything waits for the pump: output itself goes at once.
   static constexpr std::chrono::milliseconds kPumpInterval{55};
   static constexpr std::chrono::seconds kTeardownTimeout{2};
+  // When a program whose client went has not stopped by itself, it is interrupted.
+  static constexpr std::chrono::milliseconds kInterruptAfter{1500};
   static constexpr int kMaxSlots = 50;
+  // Clients kept waiting for a slot; further ones wait in the system's queue.
+  static constexpr int kMaxWaiting = 50;
 
   // Ports are made on the engine home `home` unless a factory says otherwise.
   explicit RelayServer(std::string home, QObject* parent = nullptr);
@@ -50,13 +66,18 @@ class RelayServer : public QObject {
   void SetListenAddress(const QHostAddress& address) { address_ = address; }
   // How a slot's port is made, on the port's own thread.
   void SetPortFactory(PortFactory factory) { factory_ = std::move(factory); }
+  // How long a connection may take to log in (60 seconds unless set).
+  void SetLoginTimeout(std::chrono::milliseconds t) { loginTimeout_ = t; }
+  // How long a client may leave output untaken before it counts as gone (60 seconds).
+  void SetStallTimeout(std::chrono::milliseconds t) { stallTimeout_ = t; }
   // Receives the texts the relay puts into the console's status box.
   void SetStatusHandler(std::function<void(const std::string&)> handler) {
     statusHandler_ = std::move(handler);
   }
   // Told the slot number whenever a slot is taken or freed.
   void SetSlotHandler(std::function<void(int slot)> handler) { slotHandler_ = std::move(handler); }
-  // Receives notes about connections that could not be served.
+  // Receives the record of who came and went: connections, logins tried (the name, never
+  // the password), sessions ended, connections that could not be served.
   void SetLogHandler(std::function<void(const std::string&)> handler) {
     logHandler_ = std::move(handler);
   }
@@ -87,41 +108,56 @@ class RelayServer : public QObject {
   // free slot, "TCP Socket Server not running" while stopped.
   std::string SlotText(int slot) const;
   // Waits up to `ms` for the threads of released ports to end; false while some still run
-  // (a program that ignored the request to stop).
+  // (code that ignored every request to stop).
   bool WaitForPortThreads(int ms);
 
  private:
   struct Slot {
-    std::shared_ptr<Port> port;  // the only host reference: dropping it ends the session
-    std::unique_ptr<PortThread> thread;
+    std::unique_ptr<PortHost> host;  // the session; empty while the slot is free
     QTcpSocket* socket = nullptr;
     TelnetFilter telnet;
-    // Input handed to the port's thread and not yet taken into its type-ahead.
-    std::shared_ptr<std::atomic<std::size_t>> inFlight;
+    TerminalKeys keys;
+    bool serverEchoes = false;
+    std::string peer;
+    std::string user;  // once logged in
+    // The end of the last output when it could be the start of the disconnect marker: it
+    // waits for the next output (or the next tick) to tell.
+    std::string heldOutput;
+    SteadyClock::time_point connectedAt;
+    SteadyClock::time_point lastDrain;  // the socket last had nothing unsent, or sent some
     // Set while a program is given time to stop after its client went.
     std::optional<SteadyClock::time_point> closeDeadline;
+    bool interrupted = false;
     bool clientGone = false;
+    bool inputPaused = false;
   };
 
   Slot* Find(int slot, const QTcpSocket* socket);
+  Slot& At(int slot) { return slots_[static_cast<std::size_t>(slot - 1)]; }
   int FirstFreeSlot() const;
   void AcceptPending();
+  void ServeWaiting();
+  void Wait(QTcpSocket* socket);
   void Open(int slot, QTcpSocket* socket);
   void OnReadyRead(int slot, QTcpSocket* socket);
+  void OnOutput(int slot);
+  void OnBytesWritten(int slot, QTcpSocket* socket);
+  void OnState(int slot, const std::string& state);
   void OnClientGone(int slot, QTcpSocket* socket);
   void OnTick();
   void Write(Slot& s, std::string_view text);
-  std::size_t InputBacklog(const Slot& s) const;
   // Ends the slot's session and frees the slot.
-  void Release(int slot);
-  void ReapThread(const PortThread* thread);
+  void Release(int slot, const std::string& why);
   void Status(const std::string& text);
   void Log(const std::string& text);
+  void LogSlot(int slot, const std::string& text);
   void SlotChanged(int slot);
 
   std::string home_;
   QHostAddress address_ = QHostAddress::Any;
   PortFactory factory_;
+  std::chrono::milliseconds loginTimeout_{60000};
+  std::chrono::milliseconds stallTimeout_{60000};
   std::function<void(const std::string&)> statusHandler_;
   std::function<void(int)> slotHandler_;
   std::function<void(const std::string&)> logHandler_;
@@ -129,7 +165,8 @@ class RelayServer : public QObject {
   QTcpServer listener_;
   QTimer pump_;
   std::vector<Slot> slots_;
-  std::vector<std::unique_ptr<PortThread>> retired_;
+  std::deque<QTcpSocket*> waiting_;
+  std::vector<std::unique_ptr<PortHost>> retired_;
   bool running_ = false;
   bool stopping_ = false;
   bool paused_ = false;

@@ -10,6 +10,8 @@ constexpr unsigned char kWont = 252;
 constexpr unsigned char kWill = 251;
 constexpr unsigned char kSb = 250;
 constexpr unsigned char kSe = 240;
+constexpr unsigned char kEcho = 1;
+constexpr unsigned char kSuppressGoAhead = 3;
 
 bool IsOptionVerb(unsigned char c) { return c >= kWill && c <= kDont; }
 
@@ -22,6 +24,13 @@ std::string TelnetFilter::Receive(std::string_view chunk, std::string* answer) {
                             (IsOptionVerb(static_cast<unsigned char>(chunk[1])) ||
                              static_cast<unsigned char>(chunk[1]) == kSb);
     mode_ = negotiates ? Mode::kTelnet : Mode::kRaw;
+    if (negotiates && answer) {
+      answer->append({static_cast<char>(kIac), static_cast<char>(kWill), static_cast<char>(kEcho),
+                      static_cast<char>(kIac), static_cast<char>(kWill),
+                      static_cast<char>(kSuppressGoAhead)});
+      echo_ = Option::kOffered;
+      suppressGoAhead_ = Option::kOffered;
+    }
   }
   if (mode_ == Mode::kRaw) return std::string(chunk);
 
@@ -59,11 +68,7 @@ std::string TelnetFilter::Receive(std::string_view chunk, std::string* answer) {
         }
         break;
       case State::kOption:
-        // Refuse whatever is offered or asked; refusals themselves need no answer.
-        if (answer && verb_ == kWill)
-          answer->append({static_cast<char>(kIac), static_cast<char>(kDont), ch});
-        if (answer && verb_ == kDo)
-          answer->append({static_cast<char>(kIac), static_cast<char>(kWont), ch});
+        OnOption(verb_, c, answer);
         state_ = State::kData;
         break;
       case State::kSub:
@@ -75,6 +80,32 @@ std::string TelnetFilter::Receive(std::string_view chunk, std::string* answer) {
     }
   }
   return data;
+}
+
+void TelnetFilter::OnOption(unsigned char verb, unsigned char option, std::string* answer) {
+  const auto reply = [answer, option](unsigned char v) {
+    if (answer)
+      answer->append({static_cast<char>(kIac), static_cast<char>(v), static_cast<char>(option)});
+  };
+  // The two options the server offers itself: the client's answer settles them, and an
+  // answer is never answered again, so the two sides cannot loop.
+  Option* mine = option == kEcho              ? &echo_
+                 : option == kSuppressGoAhead ? &suppressGoAhead_
+                                              : nullptr;
+  if (mine != nullptr && (verb == kDo || verb == kDont)) {
+    const Option wanted = verb == kDo ? Option::kOn : Option::kOff;
+    if (*mine == Option::kOffered) {
+      *mine = wanted;
+    } else if (*mine != wanted) {
+      *mine = wanted;
+      reply(verb == kDo ? kWill : kWont);
+    }
+    return;
+  }
+  // The client offering not to wait for go-ahead is welcome; anything else is refused.
+  // Refusals themselves need no answer.
+  if (verb == kWill) reply(option == kSuppressGoAhead ? kDo : kDont);
+  if (verb == kDo) reply(kWont);
 }
 
 std::string TelnetFilter::Send(std::string_view text) const {

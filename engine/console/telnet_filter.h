@@ -23,14 +23,21 @@ class TelnetFilter {
   // Output as it must go on the wire.
   std::string Send(std::string_view text) const;
   bool IsTelnet() const { return mode_ == Mode::kTelnet; }
+  // Whether the client has agreed that the server echoes what it types.
+  bool ServerEchoes() const { return echo_ == Option::kOn; }
 
  private:
+  enum class Option { kOff, kOffered, kOn };
+  void OnOption(unsigned char verb, unsigned char option, std::string* answer);
+
   enum class Mode { kUndecided, kRaw, kTelnet };
   enum class State { kData, kCr, kIac, kOption, kSub, kSubIac };
 
   Mode mode_ = Mode::kUndecided;
   State state_ = State::kData;
   unsigned char verb_ = 0;
+  Option echo_ = Option::kOff;
+  Option suppressGoAhead_ = Option::kOff;
 };
 
 }  // namespace orvik::console

@@ -100,6 +100,13 @@ class Driver {
 
   // A number that identifies this connection on the server (0 where there is none).
   virtual std::int64_t ConnectionId() { return 0; }
+
+  // Cancels the statement running on this connection, if any: the one member that may be
+  // called from another thread while the owning thread is inside Execute, Query or a
+  // cursor's Next. The cancelled call fails as the datastore reports a cancellation; the
+  // connection stays usable for the statements that come after it. This is how a session
+  // that ends takes back a thread stuck in a statement that would never finish.
+  virtual void Interrupt() = 0;
 };
 
 // Account names reach file paths (SQLite) and USE statements; file names reach statements.

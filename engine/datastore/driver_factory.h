@@ -1,5 +1,5 @@
-// Makes the driver for a DataStore setting ("JET", "MYSQL", "MSSQL"). Tests put their own
-// factory in place to reach a recording driver or a fake.
+// The built-in driver of each datastore setting ("JET", "MYSQL", "MSSQL"), and the type of a
+// factory that a port is given instead (tests give one that makes a recording driver).
 
 #ifndef ORVIK_ENGINE_DATASTORE_DRIVER_FACTORY_H_
 #define ORVIK_ENGINE_DATASTORE_DRIVER_FACTORY_H_
@@ -16,8 +16,6 @@ using DriverFactory = std::function<std::unique_ptr<Driver>(std::string_view dat
 
 // nullptr for a DataStore value that names no datastore.
 std::unique_ptr<Driver> MakeDriver(std::string_view dataStore);
-// Replaces the factory for the whole process; an empty one restores the built-in drivers.
-void SetDriverFactory(DriverFactory factory);
 
 }  // namespace orvik
 

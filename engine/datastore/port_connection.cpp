@@ -40,14 +40,14 @@ bool Port::ConnectAccount(const std::string& account) {
       if (connection_ && connection_->IsOpen()) {
         connection_->UseDatabase(account);
       } else {
-        std::shared_ptr<Driver> fresh = MakeDriver(kind);
+        std::shared_ptr<Driver> fresh = NewDriver(kind);
         fresh->Connect(ConnectParamsFor(account));
         connection_ = std::move(fresh);
       }
     } else if (kind == "JET") {
       // A new connection per account; the old one stays until the new one works, so a
       // failed move leaves the port where it was.
-      std::shared_ptr<Driver> fresh = MakeDriver(kind);
+      std::shared_ptr<Driver> fresh = NewDriver(kind);
       fresh->Connect(ConnectParamsFor(account));
       connection_ = std::move(fresh);
     }
@@ -107,7 +107,7 @@ bool Port::RsOOpen(std::string_view query, std::shared_ptr<Recordset>& rst) {
 
 std::string Port::JetQRef(const std::string& account, std::string_view, std::string_view query,
                           std::shared_ptr<Recordset>& rst) {
-  std::shared_ptr<Driver> other = MakeDriver("JET");
+  std::shared_ptr<Driver> other = NewDriver("JET");
   other->Connect(ConnectParamsFor(account));
   if (!rst) rst = std::make_shared<Recordset>();
   rst->Open(std::move(other), std::string(query));

@@ -124,7 +124,7 @@ bool Port::OOpen(const Variant& file, Variant& fileVariable) {
       // Another account: look at its tables without moving the port.
       try {
         if (kind == "JET") {
-          where = MakeDriver("JET");
+          where = NewDriver("JET");
           where->Connect(ConnectParamsFor(name.account));
           found = ListHas(TableListOf(*where), name.file);
         } else if ((kind == "MYSQL" || kind == "MSSQL") && connection_) {
@@ -155,7 +155,7 @@ bool Port::OOpen(const Variant& file, Variant& fileVariable) {
       dictName = name.file;
       if (name.account != account_ && where == connection_) {
         try {
-          where = MakeDriver("JET");
+          where = NewDriver("JET");
           where->Connect(ConnectParamsFor(name.account));
         } catch (...) {
           where.reset();

@@ -59,7 +59,7 @@ std::string Marks(int count) {
 
 std::shared_ptr<Driver> Port::ConnectionFor(const std::string& account) {
   if (settings_.dataStore == "JET" && account != account_) {
-    std::shared_ptr<Driver> other = MakeDriver("JET");
+    std::shared_ptr<Driver> other = NewDriver("JET");
     other->Connect(ConnectParamsFor(account));
     return other;
   }

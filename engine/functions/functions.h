@@ -14,6 +14,7 @@
 #ifndef ORVIK_FUNCTIONS_FUNCTIONS_H_
 #define ORVIK_FUNCTIONS_FUNCTIONS_H_
 
+#include <atomic>
 #include <cstdint>
 #include <span>
 #include <string>
@@ -48,8 +49,11 @@ class Functions : public Dispatch {
   // Replaces every occurrence, left to right; inserted text is not searched again.
   std::string SegmentReplace(std::string_view text, std::string_view find,
                              std::string_view repl) const;
-  // Waits `seconds` while the thread's events go on being processed.
+  // Waits `seconds` while the thread's events go on being processed; ends early once the
+  // stop flag (when one is set) is.
   void Sleep(double seconds) const;
+  // A flag that cuts Sleep short: the owner's session stop. It must outlive this object.
+  void SetStopFlag(const std::atomic<bool>* stop) { stop_ = stop; }
   Variant DCount(std::string_view s, std::string_view delimiter) const;
   // The n-th delimited piece; records Col1 and Col2 around it.
   std::string Field(std::string_view s, std::string_view delimiter, std::int32_t n);
@@ -106,6 +110,7 @@ class Functions : public Dispatch {
   bool rreplaceSafety_ = false;
   bool insertSafety_ = false;
   bool monthFirst_;
+  const std::atomic<bool>* stop_ = nullptr;
   std::int32_t col1_ = 0;
   std::int32_t col2_ = 0;
 };

@@ -49,7 +49,8 @@ void Functions::Sleep(double seconds) const {
   if (!(seconds > 0)) return;
   const auto span = std::chrono::duration_cast<SteadyClock::duration>(
       std::chrono::duration<double>(std::min(seconds, 1e9)));
-  PumpEventsUntil(SteadyClock::now() + span);
+  const std::atomic<bool>* stop = stop_;
+  PumpEventsUntil(SteadyClock::now() + span, [stop] { return stop != nullptr && stop->load(); });
 }
 
 Variant Functions::DCount(std::string_view s, std::string_view delimiter) const {

@@ -10,6 +10,7 @@
 #ifndef ORVIK_ENGINE_PRINT_PRINT_BACKEND_H_
 #define ORVIK_ENGINE_PRINT_PRINT_BACKEND_H_
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -74,6 +75,9 @@ class PrintBackend {
 
 // The system's printing service (CUPS; CUPS_SERVER chooses the server as usual).
 std::unique_ptr<PrintBackend> MakeCupsBackend();
+
+// How a port gets its backend; tests hand a port one that makes a fake.
+using PrintBackendFactory = std::function<std::unique_ptr<PrintBackend>()>;
 
 // The text of a text job: the pages joined by form feeds (Chr(12)), so that each page after
 // the first starts on a new sheet.

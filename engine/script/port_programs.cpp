@@ -101,6 +101,10 @@ void Port::SetProgramRunning(bool enabled) {
   if (!xTimer1_) return;
   if (enabled) {
     xTimer1_->start();
+    // The program starts as soon as the input that scheduled it has returned, not a tick
+    // later; the timer stays on as the sign that a program runs.
+    QMetaObject::invokeMethod(
+        context_.get(), [this] { XTimer1_Tick(); }, Qt::QueuedConnection);
   } else {
     xTimer1_->stop();
   }
@@ -122,6 +126,13 @@ std::unique_ptr<ScriptHost> Port::NewScriptHost(const std::string& language) {
                   true);
   host->AddObject("XCommon", xCommon_, false);
   return host;
+}
+
+void Port::KeepScriptHost(std::string name, std::unique_ptr<ScriptHost> host) {
+  ScriptHost* raw = host.get();
+  scriptStops_.push_back(stop_->Register([raw] { raw->Interrupt(); }));
+  scriptNames_.push_back(std::move(name));
+  scriptStack_.push_back(std::move(host));
 }
 
 Variant Port::XRun(const std::string& procedureName, std::span<Variant> args) {
@@ -247,8 +258,7 @@ Variant Port::RunScript(const std::string& language, const std::string& program,
       throw;
     }
     if (!running) CloseProgram();  // a new program starts with its own engine alone
-    scriptNames_.push_back(name);
-    scriptStack_.push_back(std::move(host));
+    KeepScriptHost(name, std::move(host));
     engine = scriptStack_.back().get();
   }
 
@@ -274,6 +284,11 @@ void Port::CloseProgram() {
     } catch (...) {
     }
   }
+  // An engine that goes while the session stops must not run its clean-up code unchecked.
+  if (Aborted()) {
+    for (const auto& host : scriptStack_) host->Interrupt();
+  }
+  scriptStops_.clear();
   scriptNames_.clear();
   scriptStack_.clear();
 }
@@ -360,7 +375,7 @@ void Port::EndRun() {
     EndRunFailed(CurrentExceptionMessage());
     return;
   }
-  if (!disconnect) RunPendingStartup();
+  if (!disconnect) TakeWaitingLines();
 }
 
 void Port::EndRunFailed(const std::string& message) {
@@ -388,7 +403,7 @@ void Port::EndRunFailed(const std::string& message) {
     SendResponse(kPortDisconnect);
     return;
   }
-  RunPendingStartup();
+  TakeWaitingLines();
 }
 
 }  // namespace orvik

@@ -3,12 +3,10 @@
 
 #include <ctime>
 #include <functional>
-#include <mutex>
 
 #include "database_switch.h"
 #include "layout.h"
 #include "port.h"
-#include "print_backend_factory.h"
 #include "vb_error.h"
 
 namespace orvik {
@@ -16,9 +14,6 @@ namespace {
 
 // Device numbers 1..50; entry 0 is the default printer.
 constexpr std::int32_t kMaxDevice = 50;
-
-std::mutex gFactoryMutex;
-PrintBackendFactory gFactory;
 
 const std::string& Word(const std::vector<std::string>& words, std::size_t i) {
   if (i >= words.size()) throw VbError(vberr::kSubscriptOutOfRange);
@@ -36,23 +31,9 @@ std::string Now() {
 
 }  // namespace
 
-void SetPrintBackendFactory(PrintBackendFactory factory) {
-  std::lock_guard lock(gFactoryMutex);
-  gFactory = std::move(factory);
-}
-
-std::unique_ptr<PrintBackend> MakePrintBackend() {
-  PrintBackendFactory factory;
-  {
-    std::lock_guard lock(gFactoryMutex);
-    factory = gFactory;
-  }
-  return factory ? factory() : MakeCupsBackend();
-}
-
 PrintBackend& Port::Printing() {
   if (!printBackend_) {
-    printBackend_ = MakePrintBackend();
+    printBackend_ = printFactory_ ? printFactory_() : MakeCupsBackend();
     // Device 0 is the system's default printer; none installed is no error.
     deviceTable_.assign(kMaxDevice + 1, 0);
     deviceTable_[0] = 'P';

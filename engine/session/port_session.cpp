@@ -2,6 +2,8 @@
 // input, files it in the type-ahead, and acts on it by the session state: the login
 // dialogue, the paging keys, one TCL line at a time, or nothing while a program runs.
 
+#include <chrono>
+
 #include "port.h"
 #include "user_registry.h"
 #include "vb_error.h"
@@ -14,6 +16,9 @@ constexpr char kBs = '\b';
 constexpr std::string_view kCrLf = "\r\n";
 
 bool IsEnter(std::string_view s) { return s == "\r" || s == kCrLf; }
+
+// Refused logins a session allows before it ends.
+constexpr int kMaxRefusedLogins = 5;
 
 // The password prompt shows one "*" per character; Enter moves to a new line and a
 // Backspace rubs out the star of the character it removes.
@@ -79,11 +84,15 @@ bool Port::SessionInput(std::string_view s) {
       ++inputVersion_;
     }
     PagingInput(state, s);
-    return true;
+    return TakeWaitingLines();
   }
 
   // 3. File the input.
-  FileInput(s);
+  if (!FileInput(s)) {
+    SendResponse(std::string(kCrLf) + "[982] Input line longer than " +
+                 std::to_string(kMaxInputLine) + " characters; it was discarded" +
+                 std::string(kCrLf));
+  }
 
   // 4. By state.
   if (state == "VERB") return true;  // the input waits for the running program's IInput
@@ -102,18 +111,42 @@ bool Port::SessionInput(std::string_view s) {
     SendResponse(kPortDisconnect);
     return false;
   }
+  return TakeWaitingLines();
+}
 
-  std::string line;
-  {
-    std::lock_guard lock(ioMutex_);
-    const std::size_t cr = typeAhead_.find(kCr);
-    if (cr == std::string::npos) return true;
-    line = typeAhead_.substr(0, cr);
-    typeAhead_.erase(0, cr + 1);
-    ++inputVersion_;
+bool Port::TakeWaitingLines() {
+  for (;;) {
+    const std::string state = msState();
+    if (state == "TCL" && !pendingStartup_.empty()) {
+      // The user's start-up sentences come before anything typed.
+      const std::string sentence = std::move(pendingStartup_.front());
+      pendingStartup_.pop_front();
+      SetMsState("VERB");
+      RunTclVerb(sentence);
+      lastSentence_ = sentence;
+      continue;
+    }
+    // These states leave the type-ahead alone: a program reads it, or a key is awaited.
+    if (state == "VERB" || state == "STARTUP" || state == "ERROR_EXIT" || state == "TCLPAGE" ||
+        state == "TCLQUERYVBGUI" || state == "TCLQUERYSHOW" || Aborted())
+      return true;
+    std::optional<std::string> line = TakeLine();
+    if (!line) return true;
+    if (!SessionLine(state, std::move(*line))) return false;
   }
+}
 
-  // 5. The line.
+std::optional<std::string> Port::TakeLine() {
+  std::lock_guard lock(ioMutex_);
+  const std::size_t cr = typeAhead_.find(kCr);
+  if (cr == std::string::npos) return std::nullopt;
+  std::string line = typeAhead_.substr(0, cr);
+  typeAhead_.erase(0, cr + 1);
+  ++inputVersion_;
+  return line;
+}
+
+bool Port::SessionLine(const std::string& state, std::string line) {
   if (state == "USERPROMPT") {
     loginUser_ = LowerCase(line);
     SetMsState("PASSWORDPROMPT");
@@ -121,12 +154,14 @@ bool Port::SessionInput(std::string_view s) {
   } else if (state == "PASSWORDPROMPT") {
     loginPassword_ = LowerCase(line);
     Login();
+    if (msState() == "ERROR_EXIT" && refusedLogins_ >= kMaxRefusedLogins) return false;
   } else if (state == "TCL") {
     SetMsState("VERB");
     if (line.size() == 1 && line[0] == kItemLockMark) line = lastSentence_;
     RunTclVerb(line);
     lastSentence_ = line;
   }
+  // Any other state takes no line: it is dropped.
   return true;
 }
 
@@ -152,12 +187,22 @@ void Port::Login() {
   } catch (...) {
     errorDetail_ = CurrentExceptionMessage();
   }
+  if (hooks_.loginTried) hooks_.loginTried(loginUser_, accepted);
   if (!accepted) {
-    SendResponse(crlf + crlf + "ERROR: Login not valid" + crlf + errorDetail_ + crlf +
+    const std::string reason = errorDetail_;
+    if (!AfterRefusedLogin()) {
+      SendResponse(crlf + crlf + "ERROR: Login not valid" + crlf + reason + crlf +
+                   "[983] Too many failed logins; the session ends" + crlf +
+                   std::string(kPortDisconnect));
+      SetMsState("ERROR_EXIT");
+      return;
+    }
+    SendResponse(crlf + crlf + "ERROR: Login not valid" + crlf + reason + crlf +
                  "Please try again or check with your systems people" + crlf + crlf + "username: ");
     SetMsState("USERPROMPT");
     return;
   }
+  refusedLogins_ = 0;
   const std::string stars(74, '*');
   SendResponse(crlf + crlf + stars + crlf +
                "*                  Welcome to OrvikEngine                                *" + crlf +
@@ -169,21 +214,29 @@ void Port::Login() {
     if (userRow_[column].empty()) break;
     pendingStartup_.push_back(userRow_[column]);
   }
-  RunPendingStartup();
+  // The caller takes the waiting lines next, and the start-up sentences first among them.
 }
 
-void Port::RunPendingStartup() {
-  while (!pendingStartup_.empty() && msState() == "TCL") {
-    const std::string sentence = std::move(pendingStartup_.front());
-    pendingStartup_.pop_front();
-    SetMsState("VERB");
-    RunTclVerb(sentence);
-    lastSentence_ = sentence;
+bool Port::AfterRefusedLogin() {
+  ++refusedLogins_;
+  if (refusedLogins_ >= kMaxRefusedLogins) return false;
+  // A typing mistake is answered at once; every further guess waits twice as long.
+  if (refusedLogins_ > 1) {
+    const auto delay = std::chrono::seconds(1 << (refusedLogins_ - 2));
+    stop_->Wait(SteadyClock::now() + delay);
   }
+  return !Aborted();
 }
 
-void Port::FileInput(std::string_view s) {
+bool Port::FileInput(std::string_view s) {
   std::lock_guard lock(ioMutex_);
+  if (discardingLine_) {
+    // The rest of a line already refused goes, up to its end.
+    const std::size_t cr = s.find(kCr);
+    if (cr == std::string_view::npos) return true;
+    discardingLine_ = false;
+    s.remove_prefix(cr);
+  }
   if (s.find(kBs) != std::string_view::npos) {
     for (char c : s) {
       if (c != kBs) {
@@ -202,6 +255,16 @@ void Port::FileInput(std::string_view s) {
     ++p;
   }
   ++inputVersion_;
+  // A line that never ends would fill the session; a program that reads by length, or
+  // is busy, owns its input and is left alone.
+  const bool readsLines = msState_ != "VERB" || (inputPending_ && lineInput_);
+  const std::size_t lineStart = typeAhead_.rfind(kCr) + 1;  // 0 when there is no CR
+  if (readsLines && typeAhead_.size() - lineStart > kMaxInputLine) {
+    typeAhead_.resize(lineStart);
+    discardingLine_ = true;
+    return false;
+  }
+  return true;
 }
 
 }  // namespace orvik

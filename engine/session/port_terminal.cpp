@@ -1,6 +1,7 @@
 // The port's terminal: the one output sink, typed input, and the two ways a host drives a
 // session (asynchronous RequestA, synchronous Execute).
 
+#include <QObject>
 #include <algorithm>
 #include <chrono>
 
@@ -33,6 +34,10 @@ std::size_t FindLast(std::string_view haystack, std::string_view needle, bool te
 
 }  // namespace
 
+// Output piling up beyond this goes to the host at once, not at the end of the turn: a
+// program that writes in a loop without ever returning to the event loop still streams.
+constexpr std::size_t kOutputFlushBytes = 64 * 1024;
+
 void Port::SendResponse(std::string_view s) {
   std::unique_lock lock(ioMutex_);
   if (!captures_.empty()) {
@@ -46,7 +51,48 @@ void Port::SendResponse(std::string_view s) {
     responseHandler_(piece);
     return;
   }
+  // Nobody will ever read what a stopped session writes.
+  if (Aborted()) return;
   responseBuffer_.append(s);
+  if (!hooks_.outputWaiting) return;
+  const std::size_t buffered = responseBuffer_.size();
+  lock.unlock();
+  if (buffered >= kOutputFlushBytes) {
+    hooks_.outputWaiting();
+    WaitForHostToCatchUp();
+  } else {
+    PostOutputWaiting();
+  }
+}
+
+void Port::PostOutputWaiting() {
+  // One notice per turn of the event loop: a burst of small writes leaves as one piece.
+  if (outputWaitingPosted_) return;
+  outputWaitingPosted_ = true;
+  QMetaObject::invokeMethod(
+      context_.get(),
+      [this] {
+        outputWaitingPosted_ = false;
+        bool pending;
+        {
+          std::lock_guard lock(ioMutex_);
+          pending = !responseBuffer_.empty();
+        }
+        if (pending) hooks_.outputWaiting();
+      },
+      Qt::QueuedConnection);
+}
+
+void Port::WaitForHostToCatchUp() {
+  const auto undelivered = [this] {
+    std::lock_guard lock(ioMutex_);
+    return responseBuffer_.size() + hostBacklog_.load();
+  };
+  if (undelivered() <= kMaxUndeliveredOutput) return;
+  // Until half has gone, so the host gets to write in large pieces. The wait blocks: the
+  // input a client sends meanwhile is for later, not for the middle of this output.
+  stop_->Wait(SteadyClock::time_point::max(),
+              [&] { return undelivered() <= kMaxUndeliveredOutput / 2; });
 }
 
 void Port::CRT(std::string_view s, bool newline) {
@@ -78,6 +124,7 @@ bool Port::IInput(Variant& s, std::int32_t nLen, bool newLine, double timeFor) {
   bool result = true;
   inputPending_ = true;
   noNewLine_ = !newLine;
+  lineInput_ = nLen < 0;
   const auto deadline =
       timeFor > 0 ? SteadyClock::now() + std::chrono::duration_cast<SteadyClock::duration>(
                                              std::chrono::duration<double>(timeFor / 10.0))
@@ -98,6 +145,12 @@ bool Port::IInput(Variant& s, std::int32_t nLen, bool newLine, double timeFor) {
     {
       std::lock_guard lock(ioMutex_);
       seen = inputVersion_;
+      if (Aborted()) {
+        // The session is over: a program that asks for more input is told so at once.
+        s = Variant(std::string(kPortDisconnect));
+        typeAhead_.clear();
+        break;
+      }
       const std::size_t cr = typeAhead_.find('\r');
       if (cr != std::string::npos) {
         s = Variant(typeAhead_.substr(0, cr));
@@ -165,7 +218,7 @@ std::string Port::Execute(std::string_view command, std::string_view endOfTx) {
 
   SessionInput(input);
   PumpPendingEvents();
-  if (!PumpEventsUntil(deadline, found)) {
+  if (!PumpEventsUntil(deadline, [&] { return found() || Aborted(); }) || !found()) {
     std::lock_guard lock(ioMutex_);
     captures_.back() = kTimeoutAnswer;
     if (errorDetail_.empty()) errorDetail_ = "[960] Timeout on Execute";

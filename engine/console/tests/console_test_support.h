@@ -24,7 +24,6 @@
 #include "console_dialogs.h"
 #include "event_wait.h"
 #include "port.h"
-#include "port_thread.h"
 
 namespace orvik::console::test {
 

@@ -26,13 +26,49 @@ TEST(TelnetFilterTest, ARawClientsBytesPassUnchangedBothWays) {
   EXPECT_EQ(f.Send(Bytes({IAC, 254, 253})), Bytes({IAC, 254, 253}));
 }
 
-TEST(TelnetFilterTest, NegotiationIsRemovedAndRefused) {
+// What the server says first to a client that opened with telnet commands.
+const std::string kOffer = Bytes({IAC, WILL, 1, IAC, WILL, 3});
+
+TEST(TelnetFilterTest, NegotiationIsRemovedAndAllButEchoAndGoAheadRefused) {
   TelnetFilter f;
   std::string answer;
-  const std::string in = Bytes({IAC, WILL, 24, IAC, DO, 1, IAC, WONT, 5, IAC, DONT, 3}) + "abc";
+  const std::string in = Bytes({IAC, WILL, 24, IAC, DO, 5, IAC, WONT, 5, IAC, DONT, 31}) + "abc";
   EXPECT_EQ(f.Receive(in, &answer), "abc");
   EXPECT_TRUE(f.IsTelnet());
-  EXPECT_EQ(answer, Bytes({IAC, DONT, 24, IAC, WONT, 1}));
+  EXPECT_EQ(answer, kOffer + Bytes({IAC, DONT, 24, IAC, WONT, 5}));
+  EXPECT_FALSE(f.ServerEchoes()) << "offered, not yet agreed";
+}
+
+TEST(TelnetFilterTest, TheServerTakesOverEchoingWhenTheClientAgrees) {
+  TelnetFilter f;
+  std::string answer;
+  f.Receive(Bytes({IAC, DO, 24}), &answer);
+  answer.clear();
+  // The client's answers to the offer are not answered again: no loop.
+  EXPECT_EQ(f.Receive(Bytes({IAC, DO, 1, IAC, DO, 3, IAC, WILL, 3}) + "x", &answer), "x");
+  EXPECT_TRUE(f.ServerEchoes());
+  EXPECT_EQ(answer, Bytes({IAC, DO, 3})) << "the client's own go-ahead offer is welcome";
+  answer.clear();
+  f.Receive(Bytes({IAC, DO, 1}), &answer);
+  EXPECT_EQ(answer, "") << "asked again for what is on: no answer";
+  // A client may take it back later; it is told the server stops, and echoes itself.
+  f.Receive(Bytes({IAC, DONT, 1}), &answer);
+  EXPECT_FALSE(f.ServerEchoes());
+  EXPECT_EQ(answer, Bytes({IAC, WONT, 1}));
+  answer.clear();
+  f.Receive(Bytes({IAC, DO, 1}), &answer);
+  EXPECT_TRUE(f.ServerEchoes());
+  EXPECT_EQ(answer, Bytes({IAC, WILL, 1}));
+}
+
+TEST(TelnetFilterTest, AClientThatRefusesKeepsEchoingItself) {
+  TelnetFilter f;
+  std::string answer;
+  f.Receive(Bytes({IAC, DO, 24}), &answer);
+  answer.clear();
+  f.Receive(Bytes({IAC, DONT, 1}), &answer);
+  EXPECT_FALSE(f.ServerEchoes());
+  EXPECT_EQ(answer, "");
 }
 
 TEST(TelnetFilterTest, MarksAndDoubledCommandBytesAreDataInTelnetMode) {
@@ -52,7 +88,7 @@ TEST(TelnetFilterTest, SequencesSplitAcrossChunksAreStillRemoved) {
   EXPECT_EQ(f.Receive(Bytes({SE, 'o', 'k', IAC}), &answer), "ok");
   EXPECT_EQ(f.Receive(Bytes({WILL}), &answer), "");
   EXPECT_EQ(f.Receive(Bytes({31, 'z'}), &answer), "z");
-  EXPECT_EQ(answer, Bytes({IAC, DONT, 31}));
+  EXPECT_EQ(answer, kOffer + Bytes({IAC, DONT, 31}));
 }
 
 TEST(TelnetFilterTest, CommandsWithoutOptionsAndCrNulAreHandled) {

@@ -365,7 +365,10 @@ void CheckNoNul(const std::string& value, const char* what) {
 }  // namespace
 
 MariaDbDriver::MariaDbDriver() = default;
-MariaDbDriver::~MariaDbDriver() = default;
+MariaDbDriver::~MariaDbDriver() {
+  std::lock_guard lock(killMutex_);
+  for (std::thread& t : killers_) t.join();
+}
 
 mariadb_internal::Connection& MariaDbDriver::Open() const {
   if (!connection_) throw VbError(dberr::kUnspecified, "The connection is not open");
@@ -422,8 +425,58 @@ void MariaDbDriver::Connect(const ConnectParams& params) {
   static constexpr std::string_view kSqlMode = "SET SESSION sql_mode='NO_ENGINE_SUBSTITUTION'";
   if (mysql_real_query(mysql, kSqlMode.data(), kSqlMode.size())) Fail(mysql);
 
+  {
+    std::lock_guard lock(killMutex_);
+    killParams_ = params;
+    killThreadId_ = mysql_thread_id(mysql);
+  }
   connection_ = std::move(connection);
   database_ = params.account;
+}
+
+namespace {
+
+// Counts a statement as running for as long as the scope lasts.
+class Running {
+ public:
+  explicit Running(std::atomic<int>& count) : count_(count) { ++count_; }
+  ~Running() { --count_; }
+  Running(const Running&) = delete;
+  Running& operator=(const Running&) = delete;
+
+ private:
+  std::atomic<int>& count_;
+};
+
+// Kills the statement that connection `threadId` runs, from a connection of its own.
+void KillQuery(const ConnectParams& params, unsigned long threadId) noexcept try {
+  MYSQL* mysql = mysql_init(nullptr);
+  if (mysql == nullptr) return;
+  unsigned int timeout = 5;
+  mysql_optionsv(mysql, MYSQL_OPT_CONNECT_TIMEOUT, &timeout);
+  unsigned int protocol =
+      params.socket.empty() && !params.pipes ? MYSQL_PROTOCOL_TCP : MYSQL_PROTOCOL_SOCKET;
+  mysql_optionsv(mysql, MYSQL_OPT_PROTOCOL, &protocol);
+  const char* host = params.socket.empty() && !params.pipes && !params.server.empty()
+                         ? params.server.c_str()
+                         : "localhost";
+  const char* socket = params.socket.empty() ? nullptr : params.socket.c_str();
+  if (mysql_real_connect(mysql, host, params.user.c_str(), params.password.c_str(), nullptr,
+                         ParsePort(params.port), socket, 0) != nullptr) {
+    const std::string kill = "KILL QUERY " + std::to_string(threadId);
+    mysql_real_query(mysql, kill.data(), kill.size());
+  }
+  mysql_close(mysql);
+} catch (...) {
+  // Nothing to do: the statement then runs to its end.
+}
+
+}  // namespace
+
+void MariaDbDriver::Interrupt() {
+  std::lock_guard lock(killMutex_);
+  if (running_.load() == 0 || killThreadId_ == 0) return;
+  killers_.emplace_back(KillQuery, killParams_, killThreadId_);
 }
 
 bool MariaDbDriver::IsOpen() const { return connection_ != nullptr; }
@@ -444,6 +497,7 @@ std::string MariaDbDriver::CurrentDatabase() const { return database_; }
 
 std::int64_t MariaDbDriver::Execute(std::string_view sql, std::span<const DbValue> params) {
   MYSQL* mysql = Open().mysql;
+  const Running running(running_);
   if (params.empty()) {
     if (mysql_real_query(mysql, sql.data(), sql.size())) Fail(mysql);
     std::int64_t count = 0;
@@ -477,6 +531,7 @@ std::int64_t MariaDbDriver::Execute(std::string_view sql, std::span<const DbValu
 std::unique_ptr<Cursor> MariaDbDriver::Query(std::string_view sql,
                                              std::span<const DbValue> params) {
   MYSQL* mysql = Open().mysql;
+  const Running running(running_);
   // SHOW statements list server state in small results: read them whole, as a prepared SHOW
   // can leave its result half-read behind a closed statement ("commands out of sync").
   if (params.empty() && EqualsNoCase(TrimBlanks(sql).substr(0, 5), "SHOW ")) {

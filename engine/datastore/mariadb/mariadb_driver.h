@@ -9,11 +9,14 @@
 #ifndef ORVIK_ENGINE_DATASTORE_MARIADB_MARIADB_DRIVER_H_
 #define ORVIK_ENGINE_DATASTORE_MARIADB_MARIADB_DRIVER_H_
 
+#include <atomic>
 #include <cstdint>
 #include <memory>
+#include <mutex>
 #include <span>
 #include <string>
 #include <string_view>
+#include <thread>
 #include <vector>
 
 #include "driver.h"
@@ -52,11 +55,23 @@ class MariaDbDriver : public Driver {
 
   std::int64_t ConnectionId() override;
 
+  // While a statement runs, asks the server from a connection of its own to kill it
+  // ("KILL QUERY"): the connection stays, the statement fails as interrupted.
+  void Interrupt() override;
+
  private:
   mariadb_internal::Connection& Open() const;
 
   std::shared_ptr<mariadb_internal::Connection> connection_;
   std::string database_;
+
+  // What Interrupt needs to reach the server again; written by Connect under the lock.
+  std::mutex killMutex_;
+  ConnectParams killParams_;
+  unsigned long killThreadId_ = 0;
+  std::vector<std::thread> killers_;
+  // Statements in progress on the owning thread.
+  std::atomic<int> running_{0};
 };
 
 }  // namespace orvik

@@ -513,9 +513,33 @@ void OdbcDriver::UseDatabase(const std::string& account) {
   database_ = account;
 }
 
+// Makes a statement handle the one Interrupt cancels, for as long as the scope lasts.
+class RunningStatement {
+ public:
+  RunningStatement(OdbcDriver& driver, SQLHSTMT handle) : driver_(driver) {
+    std::lock_guard lock(driver_.runningMutex_);
+    driver_.running_ = handle;
+  }
+  ~RunningStatement() {
+    std::lock_guard lock(driver_.runningMutex_);
+    driver_.running_ = nullptr;
+  }
+  RunningStatement(const RunningStatement&) = delete;
+  RunningStatement& operator=(const RunningStatement&) = delete;
+
+ private:
+  OdbcDriver& driver_;
+};
+
+void OdbcDriver::Interrupt() {
+  std::lock_guard lock(runningMutex_);
+  if (running_ != nullptr) SQLCancel(static_cast<SQLHSTMT>(running_));
+}
+
 std::int64_t OdbcDriver::Execute(std::string_view sql, std::span<const DbValue> params) {
   Statement statement(Open());
   statement.Prepare(sql, params);
+  const RunningStatement running(*this, statement.handle());
   std::int64_t count = 0;
   bool result = statement.Execute();
   do {
@@ -543,8 +567,11 @@ std::unique_ptr<Cursor> OdbcDriver::Query(std::string_view sql, std::span<const 
   OdbcConnection& connection = Open();
   auto statement = std::make_unique<Statement>(connection);
   statement->Prepare(sql, params);
-  if (statement->Execute()) {
-    while (statement->ColumnCount() == 0 && statement->MoreResults()) {
+  {
+    const RunningStatement running(*this, statement->handle());
+    if (statement->Execute()) {
+      while (statement->ColumnCount() == 0 && statement->MoreResults()) {
+      }
     }
   }
   return std::make_unique<OdbcCursor>(connection_, std::move(statement));

@@ -13,6 +13,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <mutex>
 #include <span>
 #include <string>
 #include <string_view>
@@ -69,10 +70,17 @@ class OdbcDriver : public Driver {
   // `table` as ListTables names it; types read like "varchar(25)", "decimal(10,2)", "int".
   std::vector<ColumnInfo> ListColumns(const std::string& table) override;
 
+  // SQLCancel on the statement that runs, if any.
+  void Interrupt() override;
+
  private:
+  friend class RunningStatement;
   OdbcConnection& Open() const;
 
   OdbcOptions options_;
+  // The statement handle being executed on the owning thread, for Interrupt.
+  std::mutex runningMutex_;
+  void* running_ = nullptr;
   std::shared_ptr<OdbcConnection> connection_;
   std::string database_;
 };

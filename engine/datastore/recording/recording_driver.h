@@ -14,6 +14,7 @@
 #ifndef ORVIK_ENGINE_DATASTORE_RECORDING_RECORDING_DRIVER_H_
 #define ORVIK_ENGINE_DATASTORE_RECORDING_RECORDING_DRIVER_H_
 
+#include <atomic>
 #include <cstdint>
 #include <deque>
 #include <memory>
@@ -98,6 +99,9 @@ class RecordingDriver : public Driver {
   std::vector<TableInfo> ListTables() override;
   std::vector<ColumnInfo> ListColumns(const std::string& table) override;
   std::int64_t ConnectionId() override { return connection_id_; }
+  // Counts the calls (from any thread): nothing a recording runs can be cancelled.
+  void Interrupt() override { ++interrupts_; }
+  int Interrupts() const { return interrupts_.load(); }
 
  private:
   struct Queued {
@@ -116,6 +120,7 @@ class RecordingDriver : public Driver {
   bool open_ = false;
   std::string database_;
   std::int64_t connection_id_ = 0;
+  std::atomic<int> interrupts_{0};
 };
 
 }  // namespace orvik

@@ -162,6 +162,7 @@ void SqliteDriver::Connect(const ConnectParams& params) {
   ConnectionPtr conn = OpenAccount(params.home, params.account);
   home_ = params.home;
   account_ = params.account;
+  std::lock_guard lock(handlesMutex_);
   main_ = std::move(conn);
   readers_.clear();
 }
@@ -172,8 +173,15 @@ void SqliteDriver::UseDatabase(const std::string& account) {
   RequireOpen();
   ConnectionPtr conn = OpenAccount(home_, account);
   account_ = account;
+  std::lock_guard lock(handlesMutex_);
   main_ = std::move(conn);
   readers_.clear();
+}
+
+void SqliteDriver::Interrupt() {
+  std::lock_guard lock(handlesMutex_);
+  if (main_) sqlite3_interrupt(main_->db());
+  for (const ConnectionPtr& reader : readers_) sqlite3_interrupt(reader->db());
 }
 
 std::string SqliteDriver::CurrentDatabase() const { return main_ ? account_ : std::string(); }
@@ -188,6 +196,7 @@ SqliteDriver::ConnectionPtr SqliteDriver::IdleReader() {
   }
   ConnectionPtr reader = Connection::Open(AccountFile(home_, account_), /*set_wal=*/false);
   reader->AnswerFor(main_);
+  std::lock_guard lock(handlesMutex_);
   readers_.push_back(reader);
   return reader;
 }

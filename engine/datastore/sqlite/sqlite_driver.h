@@ -27,6 +27,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <memory>
+#include <mutex>
 #include <span>
 #include <string>
 #include <string_view>
@@ -75,6 +76,9 @@ class SqliteDriver : public Driver {
   // kNoSuchTable.
   std::vector<ColumnInfo> ListColumns(const std::string& table) override;
 
+  // sqlite3_interrupt on every connection of the driver.
+  void Interrupt() override;
+
   // <home>/JetMDB/<account>.db, made absolute. A bad account name is kBadName.
   static std::filesystem::path AccountFile(const std::string& home, const std::string& account);
   // Whether the account's file exists; false for a bad name.
@@ -97,6 +101,9 @@ class SqliteDriver : public Driver {
 
   std::string home_;
   std::string account_;
+  // Written on the owning thread only, and under the lock, so Interrupt may read them from
+  // another thread.
+  mutable std::mutex handlesMutex_;
   ConnectionPtr main_;
   std::vector<ConnectionPtr> readers_;
 };

@@ -21,22 +21,21 @@ class RecordedConnectionTest : public ::testing::Test {
             ("orvik-recorded-" + std::to_string(::getpid()) + "-" +
              ::testing::UnitTest::GetInstance()->current_test_info()->name());
     std::filesystem::create_directories(home_);
-    SetDriverFactory([this](std::string_view kind) -> std::unique_ptr<Driver> {
+  }
+  void TearDown() override { std::filesystem::remove_all(home_); }
+
+  std::shared_ptr<Port> MakePort(const std::string& ini) {
+    std::ofstream(home_ / "OrvikEngine.ini") << ini;
+    PortOptions options;
+    options.home = home_.string();
+    options.drivers = [this](std::string_view kind) -> std::unique_ptr<Driver> {
       auto d = std::make_unique<RecordingDriver>(std::string(kind));
       for (const auto& [answer, match] : script_) d->Queue(answer, match);
       script_.clear();
       drivers_.push_back(d.get());
       return d;
-    });
-  }
-  void TearDown() override {
-    SetDriverFactory(nullptr);
-    std::filesystem::remove_all(home_);
-  }
-
-  std::shared_ptr<Port> MakePort(const std::string& ini) {
-    std::ofstream(home_ / "OrvikEngine.ini") << ini;
-    auto port = Port::Create(home_.string());
+    };
+    auto port = Port::Create(std::move(options));
     port->SetLogin("alice", "pa;ss'word");
     return port;
   }

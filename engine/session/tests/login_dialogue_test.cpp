@@ -101,17 +101,23 @@ TEST_F(LoginDialogueTest, EchoAtThePrompts) {
   EXPECT_EQ(t.Send("\r"), "\r\n" + kWelcome);
 }
 
-TEST_F(LoginDialogueTest, TwoLinesInOneInput) {
+TEST_F(LoginDialogueTest, LinesSentTogetherAreEachAnsweredAtOnce) {
   Terminal t(home_.home());
   t.port().Echo(Variant(true));
   t.Send("\r");
-  // The name is taken now; the password, typed ahead, waits and is never shown in clear.
-  EXPECT_EQ(t.Send(User() + "\rsecret\r"), User() + "\r\n******\r\n\r\npassword: ");
-  EXPECT_EQ(t.port().State(), "PASSWORDPROMPT");
-  EXPECT_EQ(t.port().TypeAhead(), "secret\r");
-  EXPECT_EQ(t.Send("\r").substr(0, 2), "\r\n");
-  // The waiting line was taken by this input; the empty line is still filed.
+  // Name and password pasted in one go: both are taken now, and the password, typed ahead,
+  // is never shown in clear.
+  EXPECT_EQ(t.Send(User() + "\rsecret\r"),
+            User() + "\r\n******\r\n\r\npassword: \r\n" + kWelcome.substr(2));
   EXPECT_EQ(t.port().State(), "TCL");
+  EXPECT_EQ(t.port().TypeAhead(), "");
+  // Two sentences in one input: each answered, in order, none left for the next input.
+  t.port().Echo(Variant(false));
+  const std::string who = "\r\n" + t.port().UserInst() + " dm\r\n:";
+  EXPECT_EQ(t.Send("WHO\rWHO\r"), who + who);
+  // A line left unfinished waits for its end.
+  EXPECT_EQ(t.Send("WH"), "");
+  EXPECT_EQ(t.Send("O\r"), who);
 }
 
 TEST_F(LoginDialogueTest, RecallRunsThePreviousSentenceAgain) {

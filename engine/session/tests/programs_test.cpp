@@ -147,7 +147,7 @@ class ProgramsTest : public ::testing::Test {
   test_support::DatastoreHome home_;
 };
 
-TEST_F(ProgramsTest, ACatalogScriptRunsOnTheNextTick) {
+TEST_F(ProgramsTest, ACatalogScriptRunsOnceItsInputHasReturned) {
   Catalog("HELLO", "JScript", "hello.js");
   WriteFile("hello.js",
             "function Hello(args) {\n"
@@ -159,12 +159,10 @@ TEST_F(ProgramsTest, ACatalogScriptRunsOnTheNextTick) {
   auto s = LoggedIn();
   s->Send("SWRITE greeting hi\r");
 
-  const auto start = SteadyClock::now();
   EXPECT_EQ(s->Send("HELLO\r"), "");  // scheduled: the input returns first
   EXPECT_EQ(s->port().State(), "VERB");
   EXPECT_TRUE(s->port().ProgramRunning());
   s->WaitForTheEnd();
-  EXPECT_GE(SteadyClock::now() - start, std::chrono::milliseconds(150));
   EXPECT_EQ(s->output(), "hello " + home_.user() + " as " + s->port().UserInst() + kCrLf +
                              "hi b y []" + kCrLf + "VERB" + kCrLf + kPromptScreen + ":");
   EXPECT_EQ(s->port().State(), "TCL");

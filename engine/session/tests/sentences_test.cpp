@@ -6,7 +6,6 @@
 #include "datastore_home.h"
 #include "fake_print_backend.h"
 #include "port.h"
-#include "print_backend_factory.h"
 #include "vb_error.h"
 
 #ifndef ORVIK_TEST_DATASTORE
@@ -41,14 +40,15 @@ class SentencesTest : public ::testing::Test {
     auto fake = std::make_shared<FakePrintBackend>();
     fake_ = fake.get();
     fake_->SetPrinters({"Office Laser", "Label"}, "Office Laser");
-    SetPrintBackendFactory([fake]() -> std::unique_ptr<PrintBackend> {
+    PortOptions options;
+    options.home = home_.home();
+    options.printing = [fake]() -> std::unique_ptr<PrintBackend> {
       return std::make_unique<SharedPrintBackend>(fake);
-    });
-    port_ = Port::Create(home_.home());
+    };
+    port_ = Port::Create(std::move(options));
     EXPECT_EQ(Run("LOGIN " + home_.user() + " secret"), "OK") << port_->ErrorDetail();
     EXPECT_EQ(Run("USE " + home_.account()), "OK") << port_->ErrorDetail();
   }
-  ~SentencesTest() override { SetPrintBackendFactory(nullptr); }
 
   std::string Run(std::string sentence) { return port_->ExecutePS(sentence); }
   bool MySql() const { return home_.dataStore() == "MYSQL"; }

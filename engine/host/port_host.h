@@ -1,0 +1,110 @@
+// A port on a thread of its own, for a host on another thread.
+//
+// Every host runs its ports through this adapter: the console one per connection, the
+// client its one port. A port is single-threaded and its waits pump its own thread's event
+// loop, so with a thread each, one session's waiting program or slow query holds up no
+// other session, and no host's own waits block the port.
+//
+// Threads. The PortHost object belongs to the thread that made it (the host's); every
+// member below is called there and none of them waits for the port. The port is made on the
+// new thread by the factory and lives there. What the session produces reaches the host as
+// signals delivered on the host's thread: outputReady when output is waiting (at once, once
+// per burst), stateChanged, loginTried. The output itself is taken with TakeOutput, so
+// each piece reaches the host exactly once.
+//
+// Lifetime. Release ends the session: the port is aborted first (a running program is
+// interrupted, a running statement cancelled: see Port::Abort), then the host's reference
+// goes, the port ends on its own thread once no call of it is on its stack, and the thread
+// ends after it. The destructor releases the port if that was not done, and waits briefly
+// for the thread; a thread that will not end (code that ignores every stop) is left to end
+// with the process rather than destroyed while it runs.
+
+#ifndef ORVIK_ENGINE_HOST_PORT_HOST_H_
+#define ORVIK_ENGINE_HOST_PORT_HOST_H_
+
+#include <QByteArray>
+#include <QObject>
+#include <atomic>
+#include <cstddef>
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "port.h"
+
+class QThread;
+
+namespace orvik {
+
+class PortHost : public QObject {
+  Q_OBJECT
+
+ public:
+  // Makes the port; runs on the port's thread.
+  using Factory = std::function<std::shared_ptr<Port>()>;
+
+  // Starts the thread and waits until `factory` has made the port on it. What the factory
+  // throws is thrown here (the thread has ended by then); a factory that gives no port is a
+  // std::runtime_error.
+  explicit PortHost(const Factory& factory, QObject* parent = nullptr);
+  ~PortHost() override;
+
+  PortHost(const PortHost&) = delete;
+  PortHost& operator=(const PortHost&) = delete;
+
+  // Input as the user typed it, fed to the session in the order given (Port::PortInput).
+  void Input(std::string text);
+  // Bytes given to Input that the session has not read yet: those on their way to the port's
+  // thread and its type-ahead. A host stops taking input from its user while this is large.
+  std::size_t InputBacklog() const;
+  // The output written since the last call; empty when there is none.
+  std::string TakeOutput();
+  // The session state (Port::State).
+  std::string State() const;
+  // Tells the port how much of the output taken the host has not yet delivered; the port
+  // holds its program back while that is large (Port::SetHostBacklog).
+  void SetUndelivered(std::size_t bytes);
+  // Asks a program that waits for input to stop (Port::PortCClose).
+  void AskToStop();
+  // Stops whatever the session is doing (Port::Abort); Release does this too.
+  void Interrupt();
+  // Runs `fn` with the port on the port's thread, after everything queued before it.
+  // Nothing runs once the port is released.
+  void Post(std::function<void(Port&)> fn);
+  // Ends the session (see the top of this file). Later calls do nothing.
+  void Release();
+  bool Released() const { return released_; }
+  // Whether the port's thread has ended.
+  bool IsFinished() const;
+  // Waits up to `ms` for the port's thread to end; true when it has.
+  bool Wait(unsigned long ms);
+
+ signals:
+  // Output waits for TakeOutput.
+  void outputReady();
+  // The session state changed, to the Latin-1 text `state`.
+  void stateChanged(const QByteArray& state);
+  // A login was tried with the Latin-1 name `user` (never the password).
+  void loginTried(const QByteArray& user, bool accepted);
+  // The port's thread has ended.
+  void finished();
+
+ private:
+  class Runner;
+  struct Link;
+
+  std::unique_ptr<Runner> runner_;
+  // The port's hooks reach this object through the link, which the destructor cuts: the port
+  // may outlive its host when its thread cannot be ended.
+  std::shared_ptr<Link> link_;
+  std::shared_ptr<Port> port_;  // the host's reference: dropping it ends the session
+  Port* core_ = nullptr;        // for the thread-safe members; valid until the thread ends
+  // Input handed to the port's thread and not yet taken into its type-ahead.
+  std::shared_ptr<std::atomic<std::size_t>> inFlight_ =
+      std::make_shared<std::atomic<std::size_t>>(0);
+  bool released_ = false;
+};
+
+}  // namespace orvik
+
+#endif  // ORVIK_ENGINE_HOST_PORT_HOST_H_

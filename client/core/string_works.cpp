@@ -1,0 +1,27 @@
+#include "string_works.h"
+
+#include <algorithm>
+#include <chrono>
+
+namespace orvik::client {
+
+std::string_view TextBefore(std::string_view text, std::string_view separator) {
+  return text.substr(0, text.find(separator));
+}
+
+std::string_view TextAfter(std::string_view text, std::string_view separator) {
+  const std::size_t at = text.find(separator);
+  if (at == std::string_view::npos) return {};
+  return text.substr(at + 1);
+}
+
+void DelaySeconds(double seconds, EventPump& pump) {
+  if (!(seconds > 0)) return;
+  // A year is longer than any wait the client means; the bound keeps the sum in range.
+  const auto span = std::chrono::duration_cast<SteadyClock::duration>(
+      std::chrono::duration<double>(std::min(seconds, 365.0 * 86400.0)));
+  const SteadyClock::time_point deadline = pump.Now() + span;
+  while (pump.Now() < deadline) pump.ProcessEventsUntil(deadline);
+}
+
+}  // namespace orvik::client

@@ -1,0 +1,29 @@
+// Small text and timing routines shared by the whole client.
+//
+// TextBefore and TextAfter are pure and work on texts of any length (a large grid fill runs
+// far past 32,767 characters). DelaySeconds runs on the GUI thread and pumps its events.
+
+#ifndef ORVIK_CLIENT_CORE_STRING_WORKS_H_
+#define ORVIK_CLIENT_CORE_STRING_WORKS_H_
+
+#include <string_view>
+
+#include "event_pump.h"
+
+namespace orvik::client {
+
+// The text before the first occurrence of `separator` (exact case); the whole text when
+// there is none, "" when the text starts with it.
+std::string_view TextBefore(std::string_view text, std::string_view separator);
+
+// The text after the first character of the first occurrence of `separator` (for the
+// one-character separators of the client: everything after it); "" when there is none.
+std::string_view TextAfter(std::string_view text, std::string_view separator);
+
+// Waits `seconds` on the pump's steady clock while its events go on being handled. A
+// non-positive or non-numeric wait returns at once.
+void DelaySeconds(double seconds, EventPump& pump);
+
+}  // namespace orvik::client
+
+#endif  // ORVIK_CLIENT_CORE_STRING_WORKS_H_

@@ -1,0 +1,108 @@
+// The widgets behind the core's dialog and window interfaces, on the offscreen platform.
+
+#include <gtest/gtest.h>
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QMessageBox>
+#include <QTimer>
+
+#include "about.h"
+#include "widget_dialogs.h"
+#include "widget_top_most.h"
+
+namespace orvik::client {
+namespace {
+
+// Presses `button` on the next modal box and keeps what it showed. It looks again every few
+// milliseconds until the box is up, so a slow start never leaves the test hanging in it.
+struct BoxPresser {
+  void Arm(QMessageBox::StandardButton button) {
+    auto* timer = new QTimer;
+    timer->setInterval(5);
+    QObject::connect(timer, &QTimer::timeout, [this, button, timer] {
+      auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+      if (!box) return;
+      timer->stop();
+      timer->deleteLater();
+      text = box->text();
+      title = box->windowTitle();
+      icon = box->icon();
+      box->button(button)->click();
+    });
+    timer->start();
+  }
+  QString text, title;
+  QMessageBox::Icon icon = QMessageBox::NoIcon;
+};
+
+TEST(WidgetDialogsTest, OkBoxShowsLatin1TextAndTitle) {
+  WidgetDialogs dialogs;
+  BoxPresser presser;
+  presser.Arm(QMessageBox::Ok);
+  EXPECT_EQ(
+      dialogs.MessageBox("Caf\xE9 closed", BoxButtons::kOk, BoxIcon::kExclamation, "Orvik\xAE"),
+      BoxAnswer::kOk);
+  EXPECT_EQ(presser.text, QString::fromUtf8("Café closed"));
+  EXPECT_EQ(presser.title, QString::fromUtf8("Orvik®"));
+  EXPECT_EQ(presser.icon, QMessageBox::Warning);
+}
+
+TEST(WidgetDialogsTest, YesNoAnswers) {
+  WidgetDialogs dialogs;
+  BoxPresser presser;
+  presser.Arm(QMessageBox::No);
+  EXPECT_EQ(dialogs.MessageBox("Delete?", BoxButtons::kYesNo, BoxIcon::kQuestion, "t"),
+            BoxAnswer::kNo);
+  presser.Arm(QMessageBox::Yes);
+  EXPECT_EQ(dialogs.MessageBox("Delete?", BoxButtons::kYesNo, BoxIcon::kQuestion, "t"),
+            BoxAnswer::kYes);
+}
+
+TEST(WidgetDialogsTest, AboutBox) {
+  WidgetDialogs dialogs;
+  BoxPresser presser;
+  presser.Arm(QMessageBox::Ok);
+  AboutText(dialogs);
+  EXPECT_EQ(presser.title, "OrvikLink");
+  EXPECT_TRUE(presser.text.contains("VERSION   = 1.30.4"));
+  EXPECT_TRUE(presser.text.contains(
+      "OrvikLink provides Connectivity and Presentation Layer services for Windows(TM) "
+      "computers accessing Multivalue Database Applications."));
+}
+
+TEST(WidgetTopMostTest, InAndOutOfTheTopBandKeepingGeometry) {
+  QWidget window;
+  window.setGeometry(40, 50, 300, 200);
+  window.show();
+  WidgetTopMost topMost(&window);
+  topMost.SetTopMost(true);
+  EXPECT_TRUE(window.windowFlags().testFlag(Qt::WindowStaysOnTopHint));
+  EXPECT_TRUE(window.isVisible());
+  EXPECT_EQ(window.geometry(), QRect(40, 50, 300, 200));
+  topMost.SetTopMost(false);
+  EXPECT_FALSE(window.windowFlags().testFlag(Qt::WindowStaysOnTopHint));
+  EXPECT_TRUE(window.isVisible());
+  EXPECT_EQ(window.geometry(), QRect(40, 50, 300, 200));
+}
+
+TEST(WidgetTopMostTest, AHiddenWindowStaysHidden) {
+  auto* window = new QWidget;
+  WidgetTopMost topMost(window);
+  topMost.SetTopMost(true);
+  EXPECT_TRUE(window->windowFlags().testFlag(Qt::WindowStaysOnTopHint));
+  EXPECT_FALSE(window->isVisible());
+  delete window;
+  topMost.SetTopMost(false);  // the widget is gone: nothing happens
+}
+
+}  // namespace
+}  // namespace orvik::client
+
+int main(int argc, char** argv) {
+  // Test discovery runs the program outside CTest's environment.
+  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+  QApplication app(argc, argv);
+  testing::InitGoogleTest(&argc, argv);
+  return RUN_ALL_TESTS();
+}

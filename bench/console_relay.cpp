@@ -1,35 +1,96 @@
-// Round trips through the console's relay (a key in, its echo out) against a plain TCP echo
-// server on the same machine, in the same run: how much the relay's polled output and the
-// port's thread cost a typing user. Both servers and all clients share one event loop.
+// What a terminal user feels of the console's relay, beside a plain TCP server that speaks the
+// same dialogue with no engine behind it, in the same run: the echo of a key typed with
+// think time between keys (median and 99th percentile, at 1 and at 50 sessions), the time
+// from connecting to the prompt after login, the time from a one-line program's sentence to
+// its first output, and the throughput of a 20 MB listing from its first byte to its last.
+//
+// The servers run on a thread of their own, with their own event loop; the clients are
+// plain blocking sockets on threads of their own, timed on the steady clock.
 
+#include <arpa/inet.h>
 #include <benchmark/benchmark.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 #include <QCoreApplication>
+#include <QEvent>
 #include <QTcpServer>
 #include <QTcpSocket>
+#include <QThread>
+#include <algorithm>
+#include <chrono>
 #include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <future>
 #include <map>
 #include <memory>
+#include <mutex>
+#include <random>
 #include <string>
+#include <thread>
 #include <vector>
 
-#include "event_wait.h"
 #include "port.h"
 #include "relay_server.h"
+#include "setup.h"
 
 namespace {
 
-using orvik::PumpEventsUntil;
-using orvik::SteadyClock;
+using Clock = std::chrono::steady_clock;
+using namespace std::chrono_literals;
 
-// Echoes whatever arrives, at once.
-class PlainEchoServer {
+constexpr std::size_t kListingLines = 20000;
+constexpr std::size_t kListingLineLength = 1000;  // plus CR LF: about 20 MB in all
+const std::string kUser = "bench";
+const std::string kPassword = "bench";
+
+double Ms(Clock::duration d) { return std::chrono::duration<double, std::milli>(d).count(); }
+
+double Percentile(std::vector<double> v, double p) {
+  if (v.empty()) return 0;
+  std::sort(v.begin(), v.end());
+  const auto i = static_cast<std::size_t>(p * static_cast<double>(v.size() - 1) + 0.5);
+  return v[std::min(i, v.size() - 1)];
+}
+
+// --- The plain server: the same dialogue answered at once --------------------------------
+
+std::string ListingText() {
+  std::string text;
+  text.reserve(kListingLines * (kListingLineLength + 2) + 32);
+  const std::string pad(kListingLineLength - 5, 'x');
+  char number[8];
+  for (std::size_t i = 0; i < kListingLines; ++i) {
+    std::snprintf(number, sizeof number, "%05zu", i);
+    text.append(number).append(pad).append("\r\n");
+  }
+  return text + "END OF LISTING\r\n";
+}
+
+// Echoes every byte and answers each line as the engine would: banner, password prompt,
+// welcome and prompt, a one-line program, a listing.
+class PlainServer {
  public:
-  PlainEchoServer() {
+  PlainServer() {
     server_.listen(QHostAddress::LocalHost, 0);
     QObject::connect(&server_, &QTcpServer::newConnection, &server_, [this] {
       while (QTcpSocket* s = server_.nextPendingConnection()) {
-        QObject::connect(s, &QTcpSocket::readyRead, s, [s] { s->write(s->readAll()); });
+        auto lines = std::make_shared<int>(0);
+        auto pending = std::make_shared<std::string>();
+        QObject::connect(s, &QTcpSocket::readyRead, s, [this, s, lines, pending] {
+          const QByteArray in = s->readAll();
+          s->write(in);
+          pending->append(in.constData(), static_cast<std::size_t>(in.size()));
+          for (std::size_t cr; (cr = pending->find('\r')) != std::string::npos;) {
+            const std::string line = pending->substr(0, cr);
+            pending->erase(0, cr + 1);
+            Answer(s, line, (*lines)++);
+          }
+        });
         QObject::connect(s, &QTcpSocket::disconnected, s, &QObject::deleteLater);
       }
     });
@@ -37,130 +98,357 @@ class PlainEchoServer {
   std::uint16_t Port() const { return server_.serverPort(); }
 
  private:
+  void Answer(QTcpSocket* s, const std::string& line, int n) {
+    std::string out;
+    if (n == 0) {
+      out = "\r\nusername: ";
+    } else if (n == 1) {
+      out = "\r\npassword: ";
+    } else if (n == 2) {
+      out = "\r\nWelcome\r\n\r\n:";
+    } else if (line == "HELLO") {
+      out = "hi\r\n:";
+    } else if (line == "LISTING") {
+      out = listing_ + ":";
+    } else {
+      out = "\r\n:";
+    }
+    s->write(out.data(), static_cast<qint64>(out.size()));
+  }
+
   QTcpServer server_;
+  const std::string listing_ = ListingText();
 };
 
-class Clients {
+// A server of either kind on a thread of its own, with its own event loop, until destroyed.
+class ServerThread : public QThread {
  public:
-  Clients(std::uint16_t port, int n) {
-    for (int i = 0; i < n; ++i) {
-      auto c = std::make_unique<Client>();
-      Client* raw = c.get();
-      QObject::connect(&c->socket, &QTcpSocket::readyRead, &c->socket,
-                       [raw] { raw->received += raw->socket.readAll().size(); });
-      c->socket.connectToHost(QHostAddress::LocalHost, port);
-      clients_.push_back(std::move(c));
-    }
-    ok_ = Wait([this] {
-      for (auto& c : clients_)
-        if (c->socket.state() != QAbstractSocket::ConnectedState) return false;
-      return true;
-    });
+  using Make = std::function<std::shared_ptr<void>(std::uint16_t* port)>;
+  explicit ServerThread(Make make) : make_(std::move(make)) {
+    start();
+    port_ = listening_.get_future().get();
   }
-  bool ok() const { return ok_; }
+  ~ServerThread() override {
+    quit();
+    wait();
+  }
+  std::uint16_t Port() const { return port_; }
 
-  // One key from every client; true when every echo came back.
-  bool RoundTrip() {
-    for (auto& c : clients_) {
-      c->received = 0;
-      c->socket.write("k", 1);
-    }
-    return Wait([this] {
-      for (auto& c : clients_)
-        if (c->received < 1) return false;
-      return true;
-    });
+ protected:
+  void run() override {
+    std::uint16_t port = 0;
+    std::shared_ptr<void> server = make_(&port);
+    listening_.set_value(port);
+    exec();
+    server.reset();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
   }
 
  private:
-  struct Client {
-    QTcpSocket socket;
-    qint64 received = 0;
-  };
-  static bool Wait(const std::function<bool()>& done) {
-    return PumpEventsUntil(SteadyClock::now() + std::chrono::seconds(5), done);
+  Make make_;
+  std::promise<std::uint16_t> listening_;
+  std::uint16_t port_ = 0;
+};
+
+// --- The engine side ----------------------------------------------------------------------
+
+class BenchHome {
+ public:
+  BenchHome() {
+    home_ = std::filesystem::temp_directory_path() /
+            ("orvik-bench-relay-" + std::to_string(::getpid()));
+    std::filesystem::remove_all(home_);
+    std::filesystem::create_directories(home_);
+    std::ofstream(home_ / "hello.js") << "function HELLO() { CRT('hi'); }\n";
+    std::ofstream(home_ / "listing.js")
+        << "function LISTING() {\n"
+           "  var pad = new Array(" << kListingLineLength - 4 << ").join('x');\n"
+           "  for (var i = 0; i < " << kListingLines << "; ++i)\n"
+           "    CRT(('00000' + i).slice(-5) + pad);\n"
+           "  CRT('END OF LISTING');\n"
+           "}\n";
+    orvik::SetupOptions o;
+    o.home = home_.string();
+    o.user = kUser;
+    o.password = kPassword;
+    o.catalog = {{"dm", "HELLO", "JScript", "hello.js"}, {"dm", "LISTING", "JScript", "listing.js"}};
+    std::string error;
+    ok_ = orvik::RunSetup(
+        o, [](const std::string&) {}, &error);
+    if (!ok_) std::fprintf(stderr, "set-up failed: %s\n", error.c_str());
   }
-  std::vector<std::unique_ptr<Client>> clients_;
+  ~BenchHome() { std::filesystem::remove_all(home_); }
+  std::string Path() const { return home_.string(); }
+  bool ok() const { return ok_; }
+
+ private:
+  std::filesystem::path home_;
   bool ok_ = false;
 };
 
-void Measure(benchmark::State& state, std::uint16_t port) {
-  const int n = static_cast<int>(state.range(0));
-  Clients clients(port, n);
-  if (!clients.ok()) {
-    state.SkipWithError("clients could not connect");
-    return;
+std::shared_ptr<void> MakeRelay(const std::string& home, std::uint16_t* port) {
+  auto relay = std::make_shared<orvik::console::RelayServer>(home);
+  relay->SetListenAddress(QHostAddress::LocalHost);
+  relay->SetPortFactory([home](std::int32_t) {
+    auto p = orvik::Port::Create(home);
+    p->Echo(orvik::Variant(true));  // as for a telnet client, whose keys the session echoes
+    return p;
+  });
+  relay->EngineStart(orvik::console::RelayServer::kMaxSlots, 0);
+  *port = relay->ListeningPort();
+  return relay;
+}
+
+std::shared_ptr<void> MakePlain(std::uint16_t* port) {
+  auto plain = std::make_shared<PlainServer>();
+  *port = plain->Port();
+  return plain;
+}
+
+// --- Clients --------------------------------------------------------------------------------
+
+class Terminal {
+ public:
+  explicit Terminal(std::uint16_t port) {
+    fd_ = ::socket(AF_INET, SOCK_STREAM, 0);
+    int one = 1;
+    ::setsockopt(fd_, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_port = htons(port);
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    ok_ = ::connect(fd_, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0;
   }
-  clients.RoundTrip();  // the first key also sets up the sessions
-  for (auto _ : state) {
-    if (!clients.RoundTrip()) {
-      state.SkipWithError("an echo did not come back");
-      return;
+  ~Terminal() { ::close(fd_); }
+  bool ok() const { return ok_; }
+  void Send(const std::string& s) { ok_ = ok_ && ::send(fd_, s.data(), s.size(), 0) == ssize_t(s.size()); }
+  // Reads until `text` has arrived (after what was read before); false on end or error.
+  bool ReadUntil(const std::string& text, std::size_t* bytes = nullptr) {
+    char buf[65536];
+    for (;;) {
+      const std::size_t at = got_.find(text);
+      if (at != std::string::npos) {
+        got_.erase(0, at + text.size());
+        return true;
+      }
+      // Keep only what could still be the start of `text`.
+      if (got_.size() > text.size()) got_.erase(0, got_.size() - text.size());
+      const ssize_t n = ::recv(fd_, buf, sizeof buf, 0);
+      if (n <= 0) return ok_ = false;
+      if (bytes) *bytes += static_cast<std::size_t>(n);
+      got_.append(buf, static_cast<std::size_t>(n));
     }
   }
-  state.counters["round_trips_per_s"] =
-      benchmark::Counter(static_cast<double>(state.iterations()) * n, benchmark::Counter::kIsRate);
+  bool LogIn() {
+    Send("\r");
+    if (!ReadUntil("username: ")) return false;
+    Send(kUser + "\r");
+    if (!ReadUntil("password: ")) return false;
+    Send(kPassword + "\r");
+    return ReadUntil("\r\n:");
+  }
+
+ private:
+  int fd_ = -1;
+  bool ok_ = false;
+  std::string got_;
+};
+
+// Keys typed by `sessions` users at once, each waiting `think` between keys; the echo time
+// of every key.
+std::vector<double> EchoTimes(std::uint16_t port, int sessions, int keys, Clock::duration think) {
+  std::mutex mutex;
+  std::vector<double> all;
+  std::vector<std::thread> users;
+  for (int u = 0; u < sessions; ++u) {
+    users.emplace_back([&, u] {
+      Terminal t(port);
+      if (!t.LogIn()) return;
+      std::mt19937 random(static_cast<unsigned>(u));
+      std::uniform_int_distribution<int> jitter(0, 10);
+      std::vector<double> mine;
+      for (int k = 0; k < keys; ++k) {
+        std::this_thread::sleep_for(think + std::chrono::milliseconds(jitter(random)));
+        const auto t0 = Clock::now();
+        t.Send("k");
+        if (!t.ReadUntil("k")) return;
+        mine.push_back(Ms(Clock::now() - t0));
+      }
+      std::lock_guard lock(mutex);
+      all.insert(all.end(), mine.begin(), mine.end());
+    });
+  }
+  for (auto& u : users) u.join();
+  return all;
 }
 
-void BM_Relay(benchmark::State& state) {
-  const std::string home = "/tmp/orvik-bench-console-" + std::to_string(::getpid());
-  orvik::console::RelayServer relay(home);
-  relay.SetListenAddress(QHostAddress::LocalHost);
-  relay.SetPortFactory([home](std::int32_t) {
-    auto port = orvik::Port::Create(home);
-    port->Echo(orvik::Variant(true));
-    return port;
-  });
-  if (!relay.EngineStart(static_cast<int>(state.range(0)), 0)) {
-    state.SkipWithError(relay.LastError().c_str());
+// --- Benchmarks -----------------------------------------------------------------------------
+
+BenchHome* gHome = nullptr;
+
+std::unique_ptr<ServerThread> Server(bool relay) {
+  if (relay) {
+    const std::string home = gHome->Path();
+    return std::make_unique<ServerThread>(
+        [home](std::uint16_t* port) { return MakeRelay(home, port); });
+  }
+  return std::make_unique<ServerThread>(MakePlain);
+}
+
+void Echo(benchmark::State& state, bool relay) {
+  const int sessions = static_cast<int>(state.range(0));
+  auto server = Server(relay);
+  std::vector<double> times;
+  for (auto _ : state) times = EchoTimes(server->Port(), sessions, sessions == 1 ? 300 : 60, 20ms);
+  if (times.size() < static_cast<std::size_t>(sessions)) state.SkipWithError("echoes missing");
+  state.counters["median_ms"] = Percentile(times, 0.5);
+  state.counters["p99_ms"] = Percentile(times, 0.99);
+  state.counters["keys"] = static_cast<double>(times.size());
+}
+void BM_EchoRelay(benchmark::State& s) { Echo(s, true); }
+void BM_EchoPlain(benchmark::State& s) { Echo(s, false); }
+BENCHMARK(BM_EchoRelay)->Arg(1)->Arg(50)->Iterations(1)->UseRealTime();
+BENCHMARK(BM_EchoPlain)->Arg(1)->Arg(50)->Iterations(1)->UseRealTime();
+
+void Login(benchmark::State& state, bool relay) {
+  auto server = Server(relay);
+  std::vector<double> times;
+  for (auto _ : state) {
+    for (int i = 0; i < 30; ++i) {
+      const auto t0 = Clock::now();
+      Terminal t(server->Port());
+      if (!t.LogIn()) {
+        state.SkipWithError("login failed");
+        return;
+      }
+      times.push_back(Ms(Clock::now() - t0));
+    }
+  }
+  state.counters["median_ms"] = Percentile(times, 0.5);
+  state.counters["p99_ms"] = Percentile(times, 0.99);
+}
+void BM_LoginRelay(benchmark::State& s) { Login(s, true); }
+void BM_LoginPlain(benchmark::State& s) { Login(s, false); }
+BENCHMARK(BM_LoginRelay)->Iterations(1)->UseRealTime();
+BENCHMARK(BM_LoginPlain)->Iterations(1)->UseRealTime();
+
+void FirstOutput(benchmark::State& state, bool relay) {
+  auto server = Server(relay);
+  Terminal t(server->Port());
+  if (!t.LogIn()) {
+    state.SkipWithError("login failed");
     return;
   }
-  Measure(state, relay.ListeningPort());
-  relay.EngineStop();
+  std::vector<double> times;
+  for (auto _ : state) {
+    for (int i = 0; i < 50; ++i) {
+      const auto t0 = Clock::now();
+      t.Send("HELLO\r");
+      if (!t.ReadUntil("hi")) {
+        state.SkipWithError("no output");
+        return;
+      }
+      times.push_back(Ms(Clock::now() - t0));
+      t.ReadUntil(":");
+    }
+  }
+  state.counters["median_ms"] = Percentile(times, 0.5);
+  state.counters["p99_ms"] = Percentile(times, 0.99);
 }
-BENCHMARK(BM_Relay)->Arg(1)->Arg(50)->UseRealTime()->MinTime(2.0);
+void BM_FirstOutputRelay(benchmark::State& s) { FirstOutput(s, true); }
+void BM_FirstOutputPlain(benchmark::State& s) { FirstOutput(s, false); }
+BENCHMARK(BM_FirstOutputRelay)->Iterations(1)->UseRealTime();
+BENCHMARK(BM_FirstOutputPlain)->Iterations(1)->UseRealTime();
 
-void BM_Baseline_PlainEcho(benchmark::State& state) {
-  PlainEchoServer server;
-  Measure(state, server.Port());
+void Listing(benchmark::State& state, bool relay) {
+  auto server = Server(relay);
+  Terminal t(server->Port());
+  if (!t.LogIn()) {
+    state.SkipWithError("login failed");
+    return;
+  }
+  double mbPerSecond = 0;
+  for (auto _ : state) {
+    t.Send("LISTING\r");
+    std::size_t bytes = 0;
+    if (!t.ReadUntil("00000", &bytes)) {
+      state.SkipWithError("no listing");
+      return;
+    }
+    const auto first = Clock::now();
+    const std::size_t before = bytes;
+    if (!t.ReadUntil("END OF LISTING", &bytes)) {
+      state.SkipWithError("the listing was cut short");
+      return;
+    }
+    const double seconds = std::chrono::duration<double>(Clock::now() - first).count();
+    mbPerSecond = static_cast<double>(bytes - before) / 1e6 / seconds;
+    t.ReadUntil(":");
+  }
+  state.counters["MB_per_s"] = mbPerSecond;
 }
-BENCHMARK(BM_Baseline_PlainEcho)->Arg(1)->Arg(50)->UseRealTime()->MinTime(2.0);
+void BM_ListingRelay(benchmark::State& s) { Listing(s, true); }
+void BM_ListingPlain(benchmark::State& s) { Listing(s, false); }
+BENCHMARK(BM_ListingRelay)->Iterations(1)->UseRealTime();
+BENCHMARK(BM_ListingPlain)->Iterations(1)->UseRealTime();
 
-// Keeps each benchmark's round-trip rate, to print the ratios after the run.
-class RateReporter : public benchmark::ConsoleReporter {
+// Keeps every run's counters, for the summary after the run.
+class CounterReporter : public benchmark::ConsoleReporter {
  public:
   void ReportRuns(const std::vector<Run>& runs) override {
     for (const Run& r : runs) {
-      const auto it = r.counters.find("round_trips_per_s");
-      if (r.run_type == Run::RT_Iteration && it != r.counters.end())
-        rates_[r.benchmark_name()] = it->second.value;
+      for (const auto& [name, counter] : r.counters)
+        counters_[r.benchmark_name()][name] = counter.value;
     }
     ConsoleReporter::ReportRuns(runs);
   }
-  const std::map<std::string, double>& rates() const { return rates_; }
+  double Get(const std::string& prefix, const std::string& counter) const {
+    for (const auto& [name, values] : counters_) {
+      if (name.rfind(prefix, 0) != 0) continue;
+      const auto it = values.find(counter);
+      if (it != values.end()) return it->second;
+    }
+    return -1;
+  }
 
  private:
-  std::map<std::string, double> rates_;
+  std::map<std::string, std::map<std::string, double>> counters_;
 };
 
 }  // namespace
 
 int main(int argc, char** argv) {
   QCoreApplication app(argc, argv);
+  BenchHome home;
+  if (!home.ok()) return 1;
+  gHome = &home;
   benchmark::Initialize(&argc, argv);
-  RateReporter reporter;
-  benchmark::RunSpecifiedBenchmarks(&reporter);
-  std::printf("\nround trips per second, plain echo server / relay (same run):\n");
-  for (const char* n : {"1", "50"}) {
-    const auto relay =
-        reporter.rates().find(std::string("BM_Relay/") + n + "/min_time:2.000/real_time");
-    const auto plain = reporter.rates().find(std::string("BM_Baseline_PlainEcho/") + n +
-                                             "/min_time:2.000/real_time");
-    if (relay == reporter.rates().end() || plain == reporter.rates().end() || relay->second <= 0)
-      continue;
-    std::printf("  %2s connection(s): relay %9.0f/s, plain %9.0f/s, plain / relay = %7.1fx\n", n,
-                relay->second, plain->second, plain->second / relay->second);
-  }
+  CounterReporter r;
+  benchmark::RunSpecifiedBenchmarks(&r);
+
+  const auto line = [](const char* what, double relay, double plain, const char* unit,
+                       const std::string& verdict) {
+    std::printf("  %-34s relay %8.2f %-5s plain %8.2f %-5s %s\n", what, relay, unit, plain, unit,
+                verdict.c_str());
+  };
+  std::printf("\nwhat a user feels, relay beside a plain server (same run):\n");
+  const double e1 = r.Get("BM_EchoRelay/1/", "median_ms");
+  const double p1 = r.Get("BM_EchoPlain/1/", "median_ms");
+  line("key echo, 1 session, median", e1, p1, "ms",
+       "difference " + std::to_string(e1 - p1) + " ms (target within 1 ms)");
+  const double e50 = r.Get("BM_EchoRelay/50/", "p99_ms");
+  line("key echo, 50 sessions, p99", e50, r.Get("BM_EchoPlain/50/", "p99_ms"), "ms",
+       "(target under 10 ms)");
+  line("key echo, 50 sessions, median", r.Get("BM_EchoRelay/50/", "median_ms"),
+       r.Get("BM_EchoPlain/50/", "median_ms"), "ms", "");
+  line("connect to prompt after login, median", r.Get("BM_LoginRelay", "median_ms"),
+       r.Get("BM_LoginPlain", "median_ms"), "ms", "(target under 30 ms)");
+  line("one-line program, first output, median", r.Get("BM_FirstOutputRelay", "median_ms"),
+       r.Get("BM_FirstOutputPlain", "median_ms"), "ms", "(target under 10 ms)");
+  const double lr = r.Get("BM_ListingRelay", "MB_per_s");
+  const double lp = r.Get("BM_ListingPlain", "MB_per_s");
+  line("20 MB listing, first to last byte", lr, lp, "MB/s",
+       "relay / plain = " + std::to_string(lp > 0 ? lr / lp : 0) + " (target at least 0.5)");
   benchmark::Shutdown();
   return 0;
 }

@@ -1,0 +1,348 @@
+// Real sessions over TCP, as users and careless or hostile clients meet them: pasted input,
+// the keys of plain clients, telnet, lines without end, silent connections, guessed
+// passwords, programs that never end and clients that read slowly. On the embedded store
+// and on the private MariaDB server.
+
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <fstream>
+#include <thread>
+
+#include "console_test_support.h"
+#include "datastore_home.h"
+#include "relay_server.h"
+
+#ifndef ORVIK_TEST_DATASTORE
+#define ORVIK_TEST_DATASTORE "JET"
+#endif
+
+namespace orvik::console {
+namespace {
+
+using test::Client;
+using test::SecondsSince;
+using test::WaitUntil;
+using namespace std::chrono_literals;
+
+const std::string kWelcome = "*                  Welcome to OrvikEngine";
+
+class RelaySessionTest : public ::testing::Test {
+ protected:
+  RelaySessionTest() : home_(ORVIK_TEST_DATASTORE) {
+    relay_.SetListenAddress(QHostAddress::LocalHost);
+    relay_.SetLogHandler([this](const std::string& line) { log_.push_back(line); });
+  }
+  ~RelaySessionTest() override { relay_.EngineStop(); }
+
+  void Start(int count = 3) { ASSERT_TRUE(relay_.EngineStart(count, 0)) << relay_.LastError(); }
+  std::unique_ptr<Client> Connect() {
+    auto c = std::make_unique<Client>(relay_.ListeningPort());
+    EXPECT_TRUE(c->WaitConnected());
+    return c;
+  }
+  // A client at the TCL prompt.
+  std::unique_ptr<Client> LoggedIn() {
+    auto c = Connect();
+    c->Send("\r");
+    EXPECT_TRUE(c->WaitFor("username: "));
+    c->Send(home_.user() + "\r" + test_support::kTestPassword + "\r");
+    EXPECT_TRUE(c->WaitFor(kWelcome)) << c->Received();
+    EXPECT_TRUE(c->WaitFor("\r\n:"));
+    c->Take();
+    return c;
+  }
+  // A client at the TCL prompt of the test's own account (on a server the system account
+  // is shared by every test).
+  std::unique_ptr<Client> InAccount() {
+    auto c = LoggedIn();
+    c->Send("LOGTO " + home_.account() + "\r");
+    EXPECT_TRUE(c->WaitFor("OK - you are now working in account")) << c->Received();
+    EXPECT_TRUE(c->WaitFor("\r\n:"));
+    c->Take();
+    return c;
+  }
+  // A port of the test's own in the test's account, by way of the system account as a
+  // session goes (the locks live there).
+  std::shared_ptr<Port> AccountPort() {
+    auto port = Port::Create(home_.home());
+    port->SetLogin(home_.user(), test_support::kTestPassword);
+    EXPECT_TRUE(port->ConnectAccount("dm")) << port->ErrorDetail();
+    EXPECT_TRUE(port->ConnectAccount(home_.account())) << port->ErrorDetail();
+    return port;
+  }
+  void Sql(const std::string& statement) { AccountPort()->Connection()->Execute(statement); }
+  void Catalog(const std::string& verb, const std::string& kind, const std::string& program) {
+    std::string columns = "A0, A1, A4";
+    std::string values = "'" + verb + "', '" + kind + "', '" + program + "'";
+    for (int i : {2, 3, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16, 17, 18, 19, 20}) {
+      columns += ", A" + std::to_string(i);
+      values += ", ''";
+    }
+    Sql("INSERT INTO md (" + columns + ") VALUES (" + values + ")");
+  }
+  void WriteProgram(const std::string& name, const std::string& text) {
+    std::ofstream(home_.home() + "/" + name) << text;
+  }
+  bool Logged(const std::string& part) const {
+    for (const std::string& line : log_)
+      if (line.find(part) != std::string::npos) return true;
+    return false;
+  }
+  bool Embedded() const { return home_.dataStore() == "JET"; }
+
+  test_support::DatastoreHome home_;
+  RelayServer relay_{home_.home()};
+  std::vector<std::string> log_;
+};
+
+TEST_F(RelaySessionTest, LinesPastedTogetherAreEachAnsweredAtOnceAndInOrder) {
+  Start();
+  auto c = Connect();
+  c->Send("\r");
+  ASSERT_TRUE(c->WaitFor("username: "));
+  // Name and password in one write: the login happens now, not at the next key.
+  c->Send(home_.user() + "\r" + test_support::kTestPassword + "\r");
+  ASSERT_TRUE(c->WaitFor(kWelcome)) << c->Received();
+  ASSERT_TRUE(c->WaitFor("\r\n:"));
+  c->Take();
+  c->Send("WHO\rLISTF\r");
+  ASSERT_TRUE(c->WaitFor("LISTF = List of Files/Tables")) << c->Received();
+  ASSERT_TRUE(c->WaitFor("md\r\n"));
+  const std::string both = c->Take();
+  EXPECT_LT(both.find(" dm\r\n:"), both.find("LISTF = List")) << both;
+  // Nothing is left over to answer the next line in its place.
+  c->Send("WHO\r");
+  ASSERT_TRUE(c->WaitFor(" dm\r\n:"));
+  WaitUntil([] { return false; }, 100);
+  EXPECT_EQ(c->Received().find("LISTF"), std::string::npos) << c->Received();
+  EXPECT_TRUE(Logged("login by " + home_.user()));
+}
+
+TEST_F(RelaySessionTest, APlainClientsLineFeedsAndDeleteKeysWork) {
+  Start();
+  auto c = Connect();
+  c->Send("\n");
+  ASSERT_TRUE(c->WaitFor("username: "));
+  c->Send(home_.user() + "\n");
+  ASSERT_TRUE(c->WaitFor("password: "));
+  // A typing mistake, corrected with the key most terminals send for Backspace.
+  const std::string password = test_support::kTestPassword;
+  c->Send(password.substr(0, 2) + "xy\x7f\x7f" + password.substr(2) + "\n");
+  EXPECT_TRUE(c->WaitFor(kWelcome)) << c->Received();
+}
+
+TEST_F(RelaySessionTest, ATelnetClientIsGreetedAtOnceAndSeesStarsForThePassword) {
+  Start();
+  auto c = Connect();
+  // What a telnet client opens with; no key pressed yet.
+  c->Send(std::string("\xff\xfd\x03\xff\xfb\x18", 6));
+  ASSERT_TRUE(c->WaitFor("username: ")) << "greeted without pressing Enter";
+  EXPECT_EQ(c->Received().rfind(std::string("\xff\xfb\x01\xff\xfb\x03", 6), 0), 0u)
+      << "the server offers to echo and to take each key as typed";
+  c->Send(std::string("\xff\xfd\x01", 3));  // the client lets the server echo
+  c->Take();
+  for (const char key : home_.user()) c->Send(std::string(1, key));
+  ASSERT_TRUE(c->WaitFor(home_.user())) << "the name is echoed as typed";
+  c->Send(std::string("\r\0", 2));
+  ASSERT_TRUE(c->WaitFor("password: "));
+  c->Take();
+  for (const char key : std::string(test_support::kTestPassword)) c->Send(std::string(1, key));
+  const std::string stars(std::string(test_support::kTestPassword).size(), '*');
+  ASSERT_TRUE(c->WaitFor(stars)) << c->Received();
+  EXPECT_EQ(c->Received().find(test_support::kTestPassword), std::string::npos);
+  c->Send(std::string("\r\0", 2));
+  EXPECT_TRUE(c->WaitFor(kWelcome)) << c->Received();
+}
+
+TEST_F(RelaySessionTest, ALineWithoutEndIsRefusedAndTheSessionGoesOn) {
+  Start(1);
+  auto c = LoggedIn();
+  c->Send(std::string(Port::kMaxInputLine + 10, 'A'));
+  ASSERT_TRUE(c->WaitFor("[982] Input line longer than 65536 characters; it was discarded"))
+      << c->Received().substr(0, 200);
+  c->Send(std::string(100000, 'B'));  // still the same line: thrown away
+  c->Send("\rWHO\r");
+  EXPECT_TRUE(c->WaitFor(" dm\r\n:"));
+  EXPECT_EQ(c->Received().find("BBB"), std::string::npos) << "no part of it ran as a verb";
+
+  // A client that sends a line without end and hangs up frees its slot.
+  c->Send(std::string(3 * 1024 * 1024, 'C'));
+  c->Close();
+  EXPECT_TRUE(WaitUntil([&] { return !relay_.SlotBusy(1); }, 5000));
+  auto next = Connect();
+  next->Send("\r");
+  EXPECT_TRUE(next->WaitFor("username: "));
+}
+
+TEST_F(RelaySessionTest, AConnectionThatDoesNotLogInInTimeIsClosed) {
+  relay_.SetLoginTimeout(600ms);
+  Start(2);
+  auto silent = Connect();
+  auto user = LoggedIn();
+  EXPECT_TRUE(silent->WaitClosed(3000));
+  EXPECT_NE(silent->Received().find("No login within 0 seconds: the connection is closed."),
+            std::string::npos)
+      << silent->Received();
+  EXPECT_TRUE(Logged("no login in time"));
+  // A session that logged in stays.
+  WaitUntil([] { return false; }, 700);
+  user->Send("WHO\r");
+  EXPECT_TRUE(user->WaitFor(" dm\r\n:"));
+  EXPECT_FALSE(user->Closed());
+}
+
+#ifndef ORVIK_TEST_MARIADB
+// On a server a wrong password already fails the connection: the session cannot start.
+TEST_F(RelaySessionTest, GuessedPasswordsAreSlowedDownLoggedAndEndTheSession) {
+  Start(1);
+  auto c = Connect();
+  c->Send("\r");
+  ASSERT_TRUE(c->WaitFor("username: "));
+  const auto t0 = SteadyClock::now();
+  // Five guesses in one paste: each is answered, more slowly each time.
+  std::string guesses;
+  for (int i = 0; i < 5; ++i) guesses += "intruder\rguess" + std::to_string(i) + "\r";
+  c->Send(guesses);
+  EXPECT_TRUE(c->WaitClosed(12000));
+  EXPECT_GE(SecondsSince(t0), 1 + 2 + 4 - 0.5);
+  EXPECT_NE(c->Received().find("[983] Too many failed logins; the session ends"),
+            std::string::npos);
+  int refusals = 0;
+  for (const std::string& line : log_) {
+    EXPECT_EQ(line.find("guess"), std::string::npos) << "no password in the log: " << line;
+    if (line.find("login refused for intruder") != std::string::npos) ++refusals;
+  }
+  EXPECT_EQ(refusals, 5);
+  EXPECT_TRUE(WaitUntil([&] { return !relay_.SlotBusy(1); }));
+}
+#endif
+
+// --- Programs that never end ----------------------------------------------------------------
+
+class RunawayTest : public RelaySessionTest {
+ protected:
+  // Starts `verb` on a logged-in client and hangs up; true when its slot, its thread and
+  // its lock on ORDERS O1 are all free again within 2 seconds and a little.
+  void ExpectStoppedWhenTheClientLeaves(const std::string& verb, const std::string& running) {
+    Start(2);
+    auto c = InAccount();
+    c->Send(verb + "\r");
+    ASSERT_TRUE(c->WaitFor(running)) << c->Received();
+    ASSERT_EQ(relay_.SlotText(1), "CONNECTED, VERB");
+    const auto t0 = SteadyClock::now();
+    c->Close();
+    ASSERT_TRUE(WaitUntil([&] { return !relay_.SlotBusy(1); }, 4000));
+    EXPECT_TRUE(relay_.WaitForPortThreads(3000)) << "the session's thread has ended";
+    EXPECT_LT(SecondsSince(t0), 2.5);
+    // The item it held is free for the next user.
+    auto other = AccountPort();
+    Variant fv, item;
+    ASSERT_TRUE(other->OOpen(Variant("ORDERS"), fv)) << other->ErrorDetail();
+    EXPECT_TRUE(other->RReadU(item, fv, Variant("O1"))) << other->ErrorDetail();
+  }
+  void SetUp() override {
+    auto port = AccountPort();
+    std::string create = "CREATE FILE ORDERS 2";
+    ASSERT_EQ(port->ExecutePS(create), "OK") << port->ErrorDetail();
+    Variant fv;
+    ASSERT_TRUE(port->OOpen(Variant("ORDERS"), fv)) << port->ErrorDetail();
+    ASSERT_TRUE(port->WWrite(std::string("first"), fv.ToString(), "O1")) << port->ErrorDetail();
+  }
+};
+
+TEST_F(RunawayTest, AJavaScriptLoopIsInterrupted) {
+  WriteProgram("spin.js",
+               "function SPIN() {\n"
+               "  var fv = Ref(''), item = Ref('');\n"
+               "  OOpen('ORDERS', fv);\n"
+               "  RReadU(item, fv.value, 'O1');\n"
+               "  CRT('spinning');\n"
+               "  for (;;) { try { for (;;) {} } catch (e) {} }\n"
+               "}\n");
+  Catalog("SPIN", "JScript", "spin.js");
+  ExpectStoppedWhenTheClientLeaves("SPIN", "spinning");
+}
+
+TEST_F(RunawayTest, APerlLoopIsInterrupted) {
+  WriteProgram("spin.pl",
+               "sub SPIN {\n"
+               "  my ($fv, $item) = ('', '');\n"
+               "  OOpen('ORDERS', $fv);\n"
+               "  RReadU($item, $fv, 'O1');\n"
+               "  CRT('spinning');\n"
+               "  while (1) { eval { 1 while 1; }; }\n"
+               "}\n");
+  Catalog("SPIN", "Perl", "spin.pl");
+  ExpectStoppedWhenTheClientLeaves("SPIN", "spinning");
+}
+
+TEST_F(RunawayTest, AQueryWithoutEndIsCancelled) {
+  // The lock is taken by a program that then runs the query.
+  WriteProgram("count.js",
+               "function COUNT() {\n"
+               "  var fv = Ref(''), item = Ref(''), rs = Ref(null);\n"
+               "  OOpen('ORDERS', fv);\n"
+               "  RReadU(item, fv.value, 'O1');\n"
+               "  CRT('counting');\n"
+               "  RsOOpen('SELECT COUNT(*) FROM (WITH RECURSIVE c(x) AS (SELECT 1 UNION ALL ' +\n"
+               "          'SELECT x + 1 FROM c) SELECT x FROM c) AS t', rs);\n"
+               "}\n");
+  Catalog("COUNT", "JScript", "count.js");
+  ExpectStoppedWhenTheClientLeaves("COUNT", "counting");
+}
+
+TEST_F(RunawayTest, AQueryTypedAtThePromptIsCancelled) {
+  Start(1);
+  auto c = InAccount();
+  c->Send(
+      "SELECT COUNT(*) FROM (WITH RECURSIVE c(x) AS (SELECT 1 UNION ALL SELECT x + 1 FROM c) "
+      "SELECT x FROM c) AS t\r");
+  ASSERT_TRUE(WaitUntil([&] { return relay_.SlotText(1) == "CONNECTED, VERB"; }));
+  WaitUntil([] { return false; }, 200);
+  const auto t0 = SteadyClock::now();
+  c->Close();
+  ASSERT_TRUE(WaitUntil([&] { return !relay_.SlotBusy(1); }, 4000));
+  EXPECT_TRUE(relay_.WaitForPortThreads(3000));
+  EXPECT_LT(SecondsSince(t0), 2.5);
+}
+
+// --- Output ---------------------------------------------------------------------------------
+
+TEST_F(RelaySessionTest, ASlowReaderGetsALongListingWhole) {
+  // 20 MB in numbered lines: the client reads far more slowly than the program writes.
+  WriteProgram("listing.js",
+               "function LISTING() {\n"
+               "  var pad = new Array(1001).join('x');\n"
+               "  for (var i = 0; i < 20000; ++i) CRT(('00000' + i).slice(-5) + pad);\n"
+               "  CRT('END OF LISTING');\n"
+               "}\n");
+  Catalog("LISTING", "JScript", "listing.js");
+  Start(1);
+  auto c = InAccount();
+  c->Socket().setReadBufferSize(64 * 1024);
+  QObject::disconnect(&c->Socket(), &QTcpSocket::readyRead, nullptr, nullptr);
+  c->Send("LISTING\r");
+  std::string got;
+  const auto deadline = SteadyClock::now() + 60s;
+  while (got.find("END OF LISTING") == std::string::npos && SteadyClock::now() < deadline) {
+    WaitUntil([] { return false; }, 5);  // about 10 MB/s at most
+    const QByteArray b = c->Socket().read(48 * 1024);
+    got.append(b.constData(), static_cast<std::size_t>(b.size()));
+  }
+  ASSERT_NE(got.find("END OF LISTING"), std::string::npos) << got.size() << " bytes arrived";
+  std::size_t at = got.find("00000x");
+  ASSERT_NE(at, std::string::npos);
+  for (int i = 0; i < 20000; ++i) {
+    char number[8];
+    std::snprintf(number, sizeof number, "%05d", i);
+    ASSERT_EQ(got.compare(at, 5, number), 0) << "line " << i;
+    at += 5 + 1000 + 2;
+  }
+  EXPECT_EQ(got.compare(at, 14, "END OF LISTING"), 0);
+  EXPECT_TRUE(relay_.SlotBusy(1));
+}
+
+}  // namespace
+}  // namespace orvik::console

@@ -1,12 +1,7 @@
 # Writes a C++ source that holds a text file as a character array, so that the engine
 # carries the file and never reads it from disk at run time.
-#   cmake -DIN=file -DOUT=source.cpp -DNAME=kName [-DSKIP_FIRST_LINE=ON] -P embed_text.cmake
+#   cmake -DIN=file -DOUT=source.cpp -DNAME=kName -P embed_text.cmake
 file(READ "${IN}" text)
-if(SKIP_FIRST_LINE)
-  string(FIND "${text}" "\n" eol)
-  math(EXPR start "${eol} + 1")
-  string(SUBSTRING "${text}" ${start} -1 text)
-endif()
 string(FIND "${text}" ")EMBEDDED\"" clash)
 if(NOT clash EQUAL -1)
   message(FATAL_ERROR "${IN} holds the raw string's closing delimiter")

@@ -1,7 +1,7 @@
 <?php
 // The PHP side of the engine's PHP host: the code a `php` process runs for one loaded
-// program. The engine embeds this file and starts it with `php -r`; it never reads it from
-// disk at run time.
+// program. The engine embeds this file and hands it to `php` on its standard input; it
+// never reads it from disk at run time.
 //
 // The process serves one socket, file descriptor 3, shared with its port. Both sides send
 // messages framed as a 4-byte little-endian length and that many bytes; the first byte

@@ -41,8 +41,8 @@ std::string NoInterpreter(std::string_view why) {
 
 // Only async-signal-safe calls between fork and exec: the engine has other threads, and
 // one of them may hold a lock the child would wait on for ever.
-[[noreturn]] void StartChild(int socket, pid_t parent, const char* path, char* const argv[],
-                             const sigset_t& noSignals) {
+[[noreturn]] void StartChild(int socket, int script, pid_t parent, const char* path,
+                             char* const argv[], const sigset_t& noSignals) {
   setpgid(0, 0);
   // The thread that owns the host is gone: so is the program.
   prctl(PR_SET_PDEATHSIG, SIGKILL);
@@ -53,8 +53,8 @@ std::string NoInterpreter(std::string_view why) {
   } else if (dup2(socket, kBridgeFd) < 0) {
     _exit(127);
   }
-  const int null = open("/dev/null", O_RDONLY);
-  if (null >= 0 && null != STDIN_FILENO) dup2(null, STDIN_FILENO);
+  // PHP reads the program from its standard input, which ends there.
+  if (dup2(script, STDIN_FILENO) < 0) _exit(127);
   // Nothing else of the engine's (sockets, datastore files, other programs' sockets).
   close_range(kBridgeFd + 1, ~0U, 0);
   execve(path, argv, environ);
@@ -76,8 +76,6 @@ Process::Process(const std::string& program) {
     words.emplace_back("-d");
     words.emplace_back(setting);
   }
-  words.emplace_back("-r");
-  words.push_back(program);
   std::vector<char*> argv;
   for (std::string& w : words) argv.push_back(w.data());
   argv.push_back(nullptr);
@@ -85,21 +83,39 @@ Process::Process(const std::string& program) {
   sigemptyset(&noSignals);
 
   int ends[2];
+  int script[2];
   if (socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, ends) != 0)
     throw VbError(429, NoInterpreter("no socket for it"));
+  if (socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, script) != 0) {
+    close(ends[0]);
+    close(ends[1]);
+    throw VbError(429, NoInterpreter("no socket for it"));
+  }
   const pid_t parent = getpid();
   std::lock_guard lock(pidMutex_);
   const pid_t pid = fork();
-  if (pid == 0) StartChild(ends[1], parent, path.c_str(), argv.data(), noSignals);
+  if (pid == 0) StartChild(ends[1], script[1], parent, path.c_str(), argv.data(), noSignals);
   close(ends[1]);
+  close(script[1]);
   if (pid < 0) {
     close(ends[0]);
+    close(script[0]);
     throw VbError(429, NoInterpreter("no process for it"));
   }
+  fd_ = ends[0];
   // Also here: Kill may come before the child has made its group.
   setpgid(pid, pid);
   pid_ = pid;
-  fd_ = ends[0];
+  // The bridge goes through a socket rather than the command line, where every process
+  // listing would show it. A child that did not start is found by the first Receive.
+  std::size_t sent = 0;
+  while (sent < program.size()) {
+    const ssize_t r = send(script[0], program.data() + sent, program.size() - sent, MSG_NOSIGNAL);
+    if (r < 0 && errno == EINTR) continue;
+    if (r <= 0) break;
+    sent += static_cast<std::size_t>(r);
+  }
+  close(script[0]);
 }
 
 Process::~Process() {

@@ -21,8 +21,9 @@ namespace orvik::php {
 
 class Process {
  public:
-  // Starts `php -r program` with the socket as its file descriptor 3, in a process group
-  // of its own, so that Kill reaches whatever the program started as well.
+  // Starts `php` on `program` (PHP source, given on its standard input) with the socket as
+  // its file descriptor 3, in a process group of its own, so that Kill reaches whatever
+  // the program started as well.
   explicit Process(const std::string& program);
   // Kills the process group and reaps the process.
   ~Process();

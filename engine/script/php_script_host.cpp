@@ -4,33 +4,36 @@
 // interpreter per process, with globals that two threads would trample. Ports run on
 // threads of their own, several at once, so an embedded PHP would have to be shared behind
 // a lock and one user's long program would hold up every other's. A process per program
-// keeps them apart, costs a few milliseconds at load, and makes the stop that a session
-// needs at its end simple and sure: Interrupt kills the process group, from any thread,
+// keeps them apart, costs the interpreter's start when a program loads, and makes the stop that a
+// session needs at its end simple and sure: Interrupt kills the process group, from any thread,
 // whatever the program is doing (an endless loop, a sleep, a child process of its own).
 //
-// How it talks. The process runs php_bridge.php (embedded in the engine, started with
-// `php -r`) and serves one socket; php_bridge.php describes the messages. The host sends
-// objects, code and procedure runs; while it waits for the answer, the program's calls
-// to members arrive and are served here, on the host's thread, and a member may itself run
-// a procedure of this or another program before it answers: calls nest both ways, one
-// message at a time. While a procedure runs the host waits with the thread's event loop
-// turning (as IInput does), so the port keeps receiving input, ticks and the host's calls;
-// loading code waits without it, as the other engines do, since no program runs yet.
+// How it talks. The process runs php_bridge.php (embedded in the engine, handed to `php`
+// on its standard input) and serves one socket; php_bridge.php describes the messages. The
+// host sends objects, code and procedure runs; while it waits for the answer, the
+// program's calls to members arrive and are served here, on the host's thread, and a
+// member may itself run a procedure of this or another program before it answers: calls
+// nest both ways, one message at a time. While a procedure runs the host waits with the
+// thread's event loop turning (as IInput does), so the port keeps receiving input, ticks
+// and the host's calls; loading code waits without it, as the other engines do, since no
+// program runs yet.
 //
 // What a program sees. `UserPort`, `OvEngFns` and `XCommon` are constants (usable in any
 // function: `UserPort->CRT('x')`) and globals (`$UserPort`); an object's members are
-// methods (`XCommon->Item('k')`), properties read and assign as properties
-// (`UserPort->TermType = 'VT100'`), and `LetProperty(name, args..., value)` assigns one
-// that takes arguments. The members of an object added with its members are also global
-// functions, unless PHP or the program has a function of that name (`CRT('x')`,
-// `ErrorDetail()`). A member writes back through a `Ref($x)` argument (read `->value`
-// afterwards); a procedure the host runs receives PHP references where it declares its
-// parameters `&$x`. A member's failure is thrown as an `Orvik\Error` (an Exception) with
-// `number` and `description`; a program fails with a number of its own by throwing one.
+// methods (`XCommon->Item('k')`) and its properties read as properties
+// (`UserPort->UserInst`). PHP assigns no property through a constant, so a program assigns
+// through the global (`$UserPort->TermType = 'VT100'`), or with `LetProperty(name, args...,
+// value)`, which also assigns one that takes arguments. The members of an object added
+// with its members are also global functions, unless PHP or the program has a function of
+// that name (`CRT('x')`, `ErrorDetail()`). A member writes back through a `Ref($x)`
+// argument (read `->value` afterwards); a procedure the host runs receives PHP references
+// where it declares its parameters `&$x`. A member's failure is thrown as an
+// `Orvik\Error` (an Exception) with `number` and `description`; a program fails with a
+// number of its own by throwing one.
 //
 // How a process ends. `exit` ends the program: the call waiting for it returns Empty and
-// later runs raise 440. A fatal error (one PHP cannot throw) is reported with its line and
-// ends the process the same way; a process that dies without a word raises 440.
+// later runs raise 440. A fatal error (one PHP cannot throw) is raised with its line, and
+// again by every later run; a process that dies without a word raises 440.
 
 #include "php_script_host.h"
 
@@ -42,7 +45,7 @@
 
 namespace orvik {
 
-// The bridge's source, without its opening tag (php_bridge_code.cpp, made by the build).
+// The bridge's source (php_bridge_code.cpp, made by the build from php_bridge.php).
 extern const char kPhpBridge[];
 
 namespace {

@@ -19,7 +19,7 @@
 // `UserPort.TermType = "VT100"`); a property that takes arguments is called like a method
 // (`XCommon.Item("key")`), and `obj.LetProperty(name, args..., value)` assigns one. In Perl
 // every member is a method (`$UserPort->ErrorDetail`), and `LetProperty` assigns. PHP reads
-// and assigns properties as JavaScript does (`UserPort->TermType = 'VT100'`).
+// and assigns properties as JavaScript does (`$UserPort->TermType = 'VT100'`).
 //
 // Errors. A failure inside a script, or one raised by a member it called, leaves the error
 // in Error() (number, description, line) and is raised to the caller as a VbError with the

@@ -74,6 +74,15 @@ TEST_F(PhpHostTest, AProgramsOwnFunctionsAndPhpsComeBeforeMembers) {
   EXPECT_EQ(e.line, 3);
   EXPECT_EQ(LoadError("\nfunction strlen($s) { return 0; }").line, 2);
   EXPECT_EQ(Run("Go").ToString(), "own 2 4 6");
+  // Methods of classes, closures and code in strings declare no functions.
+  host_->AddCode(
+      "class Box { function strlen() { return 'm'; } function Close() { return 'c'; } }\n"
+      "$f = function () { return 'f'; };\n"
+      "$s = \"function Close() {}\";\n"
+      "function Boxed() { $b = new Box(); return $b->strlen() . $b->Close() . TypeOf(Close()); "
+      "}\n");
+  EXPECT_EQ(Run("Boxed").ToString(), "mcEmpty");
+  EXPECT_EQ(object_->closes, 1);
 }
 
 TEST_F(PhpHostTest, ReferencesGoBothWays) {

@@ -8,6 +8,7 @@
 #include <chrono>
 #include <memory>
 #include <mutex>
+#include <ostream>
 #include <string>
 
 #include "event_wait.h"
@@ -49,6 +50,8 @@ struct Language {
   const char* name;
   const char* program;  // Spin: never returns; Meet: waits until two have arrived
 };
+
+void PrintTo(const Language& language, std::ostream* out) { *out << language.name; }
 
 class ThreadsTest : public ::testing::TestWithParam<Language> {
  protected:

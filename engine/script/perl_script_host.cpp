@@ -15,8 +15,8 @@
 
 #include <locale.h>
 
-#include <clocale>
 #include <atomic>
+#include <clocale>
 #include <cstring>
 #include <limits>
 #include <mutex>
@@ -337,14 +337,6 @@ void XsInit(pTHX) {
   newXS("Orvik::_free", XsFree, __FILE__);
 }
 
-bool IsIdentifier(std::string_view name) {
-  if (name.empty() || IsAsciiDigit(name[0])) return false;
-  for (char c : name) {
-    if (!IsAsciiLetter(c) && !IsAsciiDigit(c) && c != '_') return false;
-  }
-  return true;
-}
-
 class PerlHost : public ScriptHost {
  public:
   explicit PerlHost(std::string language) : ScriptHost(std::move(language)) {
@@ -460,7 +452,7 @@ void PerlHost::AddObject(const std::string& name, std::shared_ptr<Dispatch> obje
                          bool addMembers) {
   ContextGuard guard(perl_, &stop_);
   dTHXa(perl_);
-  if (!IsIdentifier(name)) throw VbError(vberr::kInvalidProcedureCall);
+  if (!IsScriptIdentifier(name)) throw VbError(vberr::kInvalidProcedureCall);
   SV* value = VariantToSv(aTHX_ Variant(object));
   hv_store(get_hv("Orvik::objects", GV_ADD), name.data(), static_cast<I32>(name.size()), value, 0);
   // $NAME in main, imported from another package, so that "use strict" accepts it.
@@ -469,7 +461,7 @@ void PerlHost::AddObject(const std::string& name, std::shared_ptr<Dispatch> obje
   const std::vector<std::string> members =
       addMembers && object ? object->MemberNames() : std::vector<std::string>();
   for (const std::string& member : members) {
-    if (!IsIdentifier(member)) continue;
+    if (!IsScriptIdentifier(member)) continue;
     if (get_cv(("main::" + member).c_str(), 0) != nullptr) continue;
     code += "$Orvik::member{lc '" + member + "'} = 1;\n";
     code += "sub " + member + " { Orvik::_call(${$Orvik::objects{'" + name + "'}}, '" + member +

@@ -5,18 +5,20 @@
 
 #include "js_script_host.h"
 #include "perl_script_host.h"
+#include "php_script_host.h"
 #include "text.h"
 #include "vb_error.h"
 
 namespace orvik {
 namespace {
 
-enum class Engine { None, JavaScript, Perl };
+enum class Engine { None, JavaScript, Perl, Php };
 
 Engine EngineFor(std::string_view language) {
   const std::string_view name = TrimBlanks(language);
   if (EqualsNoCase(name, "JScript") || EqualsNoCase(name, "JavaScript")) return Engine::JavaScript;
   if (EqualsNoCase(name, "Perl") || EqualsNoCase(name, "PerlScript")) return Engine::Perl;
+  if (EqualsNoCase(name, "PHP")) return Engine::Php;
   return Engine::None;
 }
 
@@ -28,6 +30,8 @@ std::unique_ptr<ScriptHost> ScriptHost::Create(std::string_view language) {
       return MakeJsScriptHost(std::string(language));
     case Engine::Perl:
       return MakePerlScriptHost(std::string(language));
+    case Engine::Php:
+      return MakePhpScriptHost(std::string(language));
     case Engine::None:
       break;
   }
@@ -36,10 +40,16 @@ std::unique_ptr<ScriptHost> ScriptHost::Create(std::string_view language) {
 }
 
 void ScriptHost::RequireEngine(std::string_view language) {
-  if (EngineFor(language) != Engine::None) return;
+  const Engine engine = EngineFor(language);
+  if (engine == Engine::Php && !PhpInterpreterInstalled()) {
+    throw VbError(scripterr::kNoEngine, "No script engine for the language '" +
+                                            std::string(language) +
+                                            "' exists here (the php interpreter is not installed)");
+  }
+  if (engine != Engine::None) return;
   throw VbError(scripterr::kNoEngine,
                 "No script engine for the language '" + std::string(language) +
-                    "' exists here (there are JScript/JavaScript and Perl/PerlScript)");
+                    "' exists here (there are JScript/JavaScript, Perl/PerlScript and PHP)");
 }
 
 void ScriptHost::SetTimeout(int milliseconds) {
@@ -51,6 +61,14 @@ void ScriptHost::SetTimeout(int milliseconds) {
 void ScriptHost::Fail(ScriptError e) {
   error_ = std::move(e);
   throw VbError(error_.number, error_.description);
+}
+
+bool IsScriptIdentifier(std::string_view name) {
+  if (name.empty() || IsAsciiDigit(name[0])) return false;
+  for (char c : name) {
+    if (!IsAsciiLetter(c) && !IsAsciiDigit(c) && c != '_') return false;
+  }
+  return true;
 }
 
 ScriptError InterruptedError() {

@@ -2,7 +2,8 @@
 // reach.
 //
 // A host is made for a language name (compared without regard to case): "JScript" and
-// "JavaScript" run on Qt's JavaScript engine, "Perl" and "PerlScript" on an embedded perl.
+// "JavaScript" run on Qt's JavaScript engine, "Perl" and "PerlScript" on an embedded perl,
+// "PHP" in a php process of its own (php_script_host.cpp says why).
 // Objects reach a script by name through their Dispatch interface; an object added with its
 // members also gives the script those members as global names.
 //
@@ -10,19 +11,22 @@
 // a `value` property: pass `Ref(x)` (or any `{value: x}`) where a member writes back, and
 // read `.value` afterwards. A procedure that the host runs receives each argument the same
 // way and may assign `.value`. Perl passes its arguments aliased: a member or procedure that
-// assigns `$_[0]` changes the caller's variable.
+// assigns `$_[0]` changes the caller's variable. PHP passes `Ref($x)` to a member as
+// JavaScript does (`->value`), and a procedure receives PHP references where it declares
+// its parameters `&$x`.
 //
 // Properties. In JavaScript a property reads and assigns as one (`UserPort.ErrorDetail`,
 // `UserPort.TermType = "VT100"`); a property that takes arguments is called like a method
 // (`XCommon.Item("key")`), and `obj.LetProperty(name, args..., value)` assigns one. In Perl
-// every member is a method (`$UserPort->ErrorDetail`), and `LetProperty` assigns.
+// every member is a method (`$UserPort->ErrorDetail`), and `LetProperty` assigns. PHP reads
+// and assigns properties as JavaScript does (`$UserPort->TermType = 'VT100'`).
 //
 // Errors. A failure inside a script, or one raised by a member it called, leaves the error
 // in Error() (number, description, line) and is raised to the caller as a VbError with the
 // same number and description. A member's VbError reaches the script as an error object
-// with `number` and `description`; a script raises a numbered error by throwing (JavaScript)
-// or dying with (Perl) an object with those two fields. No C++ exception ever crosses a
-// script engine's frames.
+// with `number` and `description`; a script raises a numbered error by throwing (JavaScript,
+// PHP: an `Orvik\Error`) or dying with (Perl) an object with those two fields. No C++
+// exception ever crosses a script engine's frames.
 
 #ifndef ORVIK_ENGINE_SCRIPT_SCRIPT_HOST_H_
 #define ORVIK_ENGINE_SCRIPT_SCRIPT_HOST_H_
@@ -57,8 +61,8 @@ struct ScriptError {
 
 class ScriptHost {
  public:
-  // A host for `language`. Raises 429 for a language that has no engine here (VBScript
-  // and PHP among them).
+  // A host for `language`. Raises 429 for a language that has no engine here (VBScript,
+  // or PHP on a machine without a php interpreter).
   static std::unique_ptr<ScriptHost> Create(std::string_view language);
   // Raises what Create raises for a language without an engine here.
   static void RequireEngine(std::string_view language);
@@ -108,6 +112,10 @@ class ScriptHost {
   bool allowUI_ = false;
   ScriptError error_;
 };
+
+// Whether `name` can be a global name in every engine: ASCII letters, digits and '_', not
+// starting with a digit.
+bool IsScriptIdentifier(std::string_view name);
 
 // What Run and AddCode raise once Interrupt was called.
 ScriptError InterruptedError();

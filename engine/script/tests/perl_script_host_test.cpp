@@ -20,14 +20,10 @@ TEST_F(PerlHostTest, ObjectsByNameAndTheirMembersAsGlobals) {
   EXPECT_EQ(ScriptHost::Create("perl")->Language(), "perl");
   host_->AddCode(
       "sub Go { return $Obj->Twice(20) + Twice(1); }\n"
-      "sub Rename { $Obj->LetProperty('Name', 'renamed'); return Name(); }\n"
+      "sub Relabel { $Obj->LetProperty('Name', 'renamed'); return Name(); }\n"
       "sub Items { $Obj->LetProperty('Item', 'k', 'v'); return $Obj->Item('k'); }\n"
       "sub Children { my $c = $Obj->Child; return $c->Name . '/' . NameOf($c); }\n");
-  EXPECT_EQ(Run("GO").ToLong(), 42);  // procedures are found without regard to case
-  EXPECT_EQ(Run("Rename").ToString(), "renamed");
-  EXPECT_EQ(object_->name, "renamed");
-  EXPECT_EQ(Run("Items").ToString(), "v");
-  EXPECT_EQ(Run("Children").ToString(), "renamed.child/renamed.child");
+  ExpectMembersReached();
 }
 
 TEST_F(PerlHostTest, ObjectsAreVariablesThatStrictAccepts) {
@@ -61,17 +57,8 @@ TEST_F(PerlHostTest, ValuesKeepTheirKinds) {
   host_->AddCode(
       "sub Types { return [map { TypeOf($_) } (1, 1.5, 'x', undef, [1, 2], $Obj)]; }\n"
       "sub Text { return $_[0] . \"\\xE9\\xFE\" . length($_[0]); }\n");
-  const Variant types = Run("Types");
-  std::string joined;
-  for (const Variant& t : types.ArrayRef()) joined += t.ToString() + ",";
-  EXPECT_EQ(joined, "Long,Double,String,Empty,Variant(),Object,");
-  Variant arg[] = {
-      Variant(std::string("a\xFD"
-                          "b"))};
-  EXPECT_EQ(host_->Run("Text", arg).ToString(),
-            "a\xFD"
-            "b\xE9\xFE"
-            "3");
+  EXPECT_EQ(TypeNames("Types"), "Long,Double,String,Empty,Variant(),Object,");
+  ExpectSingleByteText();
 }
 
 TEST_F(PerlHostTest, ACompileErrorHasItsLine) {
@@ -107,14 +94,7 @@ TEST_F(PerlHostTest, RunTimeErrorsHaveNumbersAndLines) {
   EXPECT_EQ(e.number, scripterr::kUncaught);
   EXPECT_EQ(e.description, "Illegal division by zero");
   EXPECT_EQ(e.line, 3);
-  e = RunError("Member");
-  EXPECT_EQ(e.number, 920);
-  EXPECT_EQ(e.description, "the member failed");
-  EXPECT_EQ(e.line, 6);
-  e = RunError("Own");
-  EXPECT_EQ(e.number, 950);
-  EXPECT_EQ(e.description, "own failure");
-  EXPECT_EQ(e.line, 9);
+  ExpectMemberAndOwnErrors();
   EXPECT_EQ(Run("Caught").ToString(), "920:the member failed:[920] the member failed");
   e = RunError("Text");
   EXPECT_EQ(e.description, "plain words");

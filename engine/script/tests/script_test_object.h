@@ -113,6 +113,46 @@ class ScriptHostTest : public ::testing::Test {
     }
     return {};
   }
+  // The errors of the procedures Member (a member's, at line 6) and Own (the script's own
+  // numbered error, at line 9) that every language's error script defines.
+  void ExpectMemberAndOwnErrors() {
+    ScriptError e = RunError("Member");
+    EXPECT_EQ(e.number, 920);
+    EXPECT_EQ(e.description, "the member failed");
+    EXPECT_EQ(e.line, 6);
+    e = RunError("Own");
+    EXPECT_EQ(e.number, 950);
+    EXPECT_EQ(e.description, "own failure");
+    EXPECT_EQ(e.line, 9);
+  }
+  // Runs what every language's test script defines for the test object (Go, Relabel,
+  // Items, Children) and checks what reached it.
+  void ExpectMembersReached() {
+    EXPECT_EQ(Run("GO").ToLong(), 42);  // procedures are found without regard to case
+    EXPECT_EQ(Run("Relabel").ToString(), "renamed");
+    EXPECT_EQ(object_->name, "renamed");
+    EXPECT_EQ(Run("Items").ToString(), "v");
+    EXPECT_EQ(object_->items["k"], "v");
+    EXPECT_EQ(Run("Children").ToString(), "renamed.child/renamed.child");
+  }
+  // The type names of the list `procedure` returns, each followed by a comma.
+  std::string TypeNames(std::string_view procedure) {
+    const Variant types = Run(procedure);
+    std::string joined;
+    for (const Variant& t : types.ArrayRef()) joined += t.ToString() + ",";
+    return joined;
+  }
+  // Text is single-byte both ways: the script's Text procedure returns its argument, then
+  // the letter 233 and the attribute mark, then the argument's length.
+  void ExpectSingleByteText() {
+    Variant arg[] = {
+        Variant(std::string("a\xFD"
+                            "b"))};
+    EXPECT_EQ(host_->Run("Text", arg).ToString(),
+              "a\xFD"
+              "b\xE9\xFE"
+              "3");
+  }
   ScriptError RunError(std::string_view procedure) {
     try {
       Run(procedure);

@@ -1,7 +1,8 @@
-// Catalogued programs run inside the session: scripts in JavaScript and Perl and plugin
-// applications, started at the prompt, run by the deferred runner, fed with input while
-// they wait, and ended back at the prompt; on the embedded store and on MariaDB.
+// Catalogued programs run inside the session: scripts in JavaScript, Perl and PHP and
+// plugin applications, started at the prompt, run by the deferred runner, fed with input
+// while they wait, and ended back at the prompt; on the embedded store and on MariaDB.
 
+#include <QThread>
 #include <QTimer>
 #include <chrono>
 #include <deque>
@@ -180,10 +181,15 @@ TEST_F(ProgramsTest, KeywordSentencesNameTheFileAndProcedure) {
             "function Shout() { CRT('shout'); }\n"
             "function Tools() { CRT('tools itself'); }\n");
   WriteFile("tools.pl", "sub shout { CRT('perl shout'); }\n");
+  WriteFile("tools.php",
+            "<?php\nfunction shout() { CRT('php shout'); }\nfunction tools() { CRT('php tools'); "
+            "}\n");
   auto s = LoggedIn();
   EXPECT_EQ(s->RunProgram("JSCRIPT tools.js shout"), "shout" + kCrLf + kPromptScreen + ":");
   EXPECT_EQ(s->RunProgram("javascript TOOLS.JS"), "tools itself" + kCrLf + kPromptScreen + ":");
   EXPECT_EQ(s->RunProgram("PERL tools.pl SHOUT"), "perl shout" + kCrLf + kPromptScreen + ":");
+  EXPECT_EQ(s->RunProgram("PHP tools.php SHOUT"), "php shout" + kCrLf + kPromptScreen + ":");
+  EXPECT_EQ(s->RunProgram("php TOOLS.PHP"), "php tools" + kCrLf + kPromptScreen + ":");
 
   // Languages without an engine here, and files that are not there.
   EXPECT_EQ(s->Send("VBS tools.vbs MAIN\r")
@@ -191,8 +197,8 @@ TEST_F(ProgramsTest, KeywordSentencesNameTheFileAndProcedure) {
                        "language 'VBSCRIPT' exists here",
                        0),
             0u);
-  EXPECT_EQ(s->Send("PHP tools.php MAIN\r").rfind("ERROR: [429] No script engine", 0), 0u);
   EXPECT_EQ(s->Send("JSCRIPT missing.js MAIN\r"), "ERROR: [53] File not found" + kCrLf + ":");
+  EXPECT_EQ(s->Send("PHP missing.php MAIN\r"), "ERROR: [53] File not found" + kCrLf + ":");
   EXPECT_EQ(s->port().State(), "TCL");
   EXPECT_FALSE(s->port().ProgramRunning());
 }
@@ -288,18 +294,22 @@ TEST_F(ProgramsTest, ErrorTextsNameTheLanguageProcedureAndLine) {
 TEST_F(ProgramsTest, TheEndOfARunDependsOnThePrivilege) {
   Catalog("QUICK", "JScript", "quick.js");
   WriteFile("quick.js", "function Quick() { CRT('done'); }\n");
-  {
-    SetPrivilege("3");
-    auto s = LoggedIn();
-    EXPECT_EQ(s->RunProgram("QUICK"), "done" + kCrLf + kPromptScreen + ":");
-    s->port().SetTermType("VBGUI");
-    EXPECT_EQ(s->RunProgram("QUICK"),
-              "done" + kCrLf + "<TERMINAL><ATF @=-1><POSITION LEFT=1 TOP=1>:</TX>");
-  }
-  {
-    SetPrivilege("1");
-    auto s = LoggedIn();
-    EXPECT_EQ(s->RunProgram("QUICK"), "done" + kCrLf + std::string(kPortDisconnect));
+  Catalog("PQUICK", "PHP", "quick.php");
+  WriteFile("quick.php", "<?php function PQuick() { CRT('done'); }\n");
+  for (const std::string verb : {"QUICK", "PQUICK"}) {
+    {
+      SetPrivilege("3");
+      auto s = LoggedIn();
+      EXPECT_EQ(s->RunProgram(verb), "done" + kCrLf + kPromptScreen + ":");
+      s->port().SetTermType("VBGUI");
+      EXPECT_EQ(s->RunProgram(verb),
+                "done" + kCrLf + "<TERMINAL><ATF @=-1><POSITION LEFT=1 TOP=1>:</TX>");
+    }
+    {
+      SetPrivilege("1");
+      auto s = LoggedIn();
+      EXPECT_EQ(s->RunProgram(verb), "done" + kCrLf + std::string(kPortDisconnect));
+    }
   }
 }
 
@@ -368,6 +378,163 @@ TEST_F(ProgramsTest, APerlProgramReadsInputAndAnItem) {
   // A host that stops the program while it waits: it gets the disconnect line.
   s->StopWhenWaiting();
   EXPECT_EQ(s->RunProgram("PASK"), "Which entry? stopped" + kCrLf + kPromptScreen + ":");
+}
+
+TEST_F(ProgramsTest, APhpProgramRunsFromTheCatalog) {
+  Catalog("PHELLO", "php", "hello.php");
+  WriteFile("hello.php",
+            "<?php\n"
+            "function PHello($args = '') {\n"
+            "  CRT('hello ' . UserName() . ' as ' . UserPort->UserInst);\n"
+            "  CRT(XCommon->Item('greeting') . ' ' . OvEngFns->Field('a*b*c', '*', 2) . ' ' .\n"
+            "      Field('x.y', '.', 2) . ' [' . $args . ']');\n"
+            "  CRT(State());\n"
+            "}\n");
+  auto s = LoggedIn();
+  s->Send("SWRITE greeting hi\r");
+
+  EXPECT_EQ(s->Send("PHELLO\r"), "");  // scheduled: the input returns first
+  EXPECT_EQ(s->port().State(), "VERB");
+  EXPECT_TRUE(s->port().ProgramRunning());
+  s->WaitForTheEnd();
+  EXPECT_EQ(s->output(), "hello " + home_.user() + " as " + s->port().UserInst() + kCrLf +
+                             "hi b y []" + kCrLf + "VERB" + kCrLf + kPromptScreen + ":");
+  EXPECT_EQ(s->port().State(), "TCL");
+  EXPECT_EQ(s->port().ErrorDetail(), "");
+  const std::string out = s->RunProgram("phello  one two ");
+  EXPECT_NE(out.find("[one two]"), std::string::npos) << out;
+}
+
+TEST_F(ProgramsTest, APhpProgramReadsInputAndWritesAnItem) {
+  Catalog("PHPASK", "PHP", "ask.php PHPASK");
+  WriteFile("ask.php",
+            "<?php\n"
+            "function PhpAsk() {\n"
+            "  $md = Ref(); $id = Ref(); $item = Ref();\n"
+            "  if (!OOpen('md', $md)) return CRT(ErrorDetail());\n"
+            "  CRT('Which entry? ', false);\n"
+            "  while (IInput($id) && $id->value !== 'END') {\n"
+            "    if ($id->value === '<&PORT_DISCONNECT>') return CRT('stopped');\n"
+            "    if (!RRead($item, $md->value, $id->value)) { CRT(ErrorDetail()); continue; }\n"
+            "    $attributes = explode(\"\\xFE\", $item->value);\n"
+            "    CRT(\"{$id->value} is {$attributes[0]} from {$attributes[3]}\");\n"
+            "    $attributes[0] = 'copied ' . $attributes[0];\n"
+            "    WWrite(implode(\"\\xFE\", $attributes), $md->value, $id->value . '.COPY')\n"
+            "      or CRT(ErrorDetail());\n"
+            "  }\n"
+            "}\n");
+  auto s = LoggedIn();
+  // The copy written for the first answer is read back for the second.
+  const std::string out = s->RunProgram("PHPASK", {"PHPASK\r", "PHPASK.COPY\r", "NONE\r", "END\r"});
+  EXPECT_EQ(out.rfind("Which entry? PHPASK is PHP from ask.php PHPASK" + kCrLf +
+                          "PHPASK.COPY is copied PHP from ask.php PHPASK" + kCrLf + "[912] ",
+                      0),
+            0u)
+      << out;
+  EXPECT_EQ(out.substr(out.size() - kPromptScreen.size() - 3), kCrLf + kPromptScreen + ":") << out;
+  // A host that stops the program while it waits: it gets the disconnect line.
+  s->StopWhenWaiting();
+  EXPECT_EQ(s->RunProgram("PHPASK"), "Which entry? stopped" + kCrLf + kPromptScreen + ":");
+}
+
+TEST_F(ProgramsTest, NestedCallsReachPhpAndComeBack) {
+  Catalog("POUTER", "PHP", "outer.php");
+  WriteFile("outer.php",
+            "<?php\n"
+            "function POuter() {\n"
+            "  $b = Ref(22);\n"
+            "  $sum = XRun('JSCRIPT calc.js ADD', 20, $b);\n"
+            "  CRT(\"sum=$sum b={$b->value}\");\n"
+            "  $c = Ref(2);\n"
+            "  $php = XRun('PHP calc.php PADD', 1, $c);\n"
+            "  CRT(\"php=$php c={$c->value}\");\n"
+            "  CRT('tally=' . XRun('PHP calc.php TALLY') . ',' . XRun('PHP calc.php TALLY'));\n"
+            "  CRT('php from js=' . XRun('JSCRIPT calc.js VIAPHP', 5));\n"
+            "  CRT('still here');\n"
+            "}\n");
+  WriteFile("calc.js",
+            "function Add(a, b) { var s = a.value + b.value; b.value = 'seen'; return s; }\n"
+            "function ViaPhp(n) { return XRun('PHP calc.php PADD', n.value, 10); }\n");
+  WriteFile("calc.php",
+            "<?php\n"
+            "$calls = 0;\n"
+            "function PAdd(&$a, &$b) { $s = $a + $b; $b = 'seen'; return $s; }\n"
+            "function Tally() { global $calls; return ++$calls; }\n");
+  auto s = LoggedIn();
+  EXPECT_EQ(s->RunProgram("POUTER"), "sum=42 b=seen" + kCrLf + "php=3 c=seen" + kCrLf +
+                                         "tally=1,2" + kCrLf + "php from js=15" + kCrLf +
+                                         "still here" + kCrLf + kPromptScreen + ":");
+}
+
+TEST_F(ProgramsTest, PhpErrorsNameTheProcedureAndLine) {
+  Catalog("PBROKEN", "PHP", "broken.php");
+  Catalog("POWN", "PHP", "fails.php POWN");
+  Catalog("PMEMBER", "PHP", "fails.php PMEMBER");
+  WriteFile("broken.php", "<?php\nfunction PBroken() {\n  $x = ;\n}\n");
+  WriteFile("fails.php",
+            "<?php\n"
+            "function POwn() {\n"
+            "  CRT('before');\n"
+            "  throw new Orvik\\Error(950, 'own failure');\n"
+            "}\n"
+            "function PMember() {\n"
+            "  try { UserPort->Nothing(); } catch (Exception $e) { CRT('caught ' . $e->number); }\n"
+            "  UserPort->Nothing();\n"
+            "}\n");
+  auto s = LoggedIn();
+
+  const std::string compiled = s->Send("PBROKEN\r");
+  EXPECT_EQ(compiled.rfind("ERROR: [1002] syntax error", 0), 0u) << compiled;
+  EXPECT_EQ(s->port().State(), "TCL");
+  EXPECT_NE(s->port().RunError().find("\r\nPHP syntax error in 'PBROKEN', line=3, col=0"),
+            std::string::npos)
+      << s->port().RunError();
+
+  std::string out = s->RunProgram("POWN");
+  const std::string own = "[950] own failure\r\nPHP runtime error in 'POWN', line=4";
+  EXPECT_NE(out.find("before" + kCrLf + kPromptScreen + kCrLf + own + kCrLf + ":"),
+            std::string::npos)
+      << out;
+  EXPECT_EQ(s->port().ErrorDetail(), own);
+
+  out = s->RunProgram("PMEMBER");
+  EXPECT_NE(out.find("caught 438" + kCrLf + kPromptScreen + kCrLf + "[438] "), std::string::npos)
+      << out;
+  EXPECT_NE(out.find("\r\nPHP runtime error in 'PMEMBER', line=8\r\n:"), std::string::npos) << out;
+}
+
+TEST_F(ProgramsTest, PhpProgramsOnTwoPortsRunAtOnce) {
+  // Each program waits until the other has started: one holding up the other would leave
+  // both waiting until their deadlines.
+  Catalog("MEET", "PHP", "meet.php");
+  const std::string home = home_.home();
+  WriteFile("meet.php",
+            "<?php\n"
+            "function Meet($who) {\n"
+            "  $dir = '" +
+                home +
+                "/';\n"
+                "  touch($dir . $who . '.here');\n"
+                "  $deadline = microtime(true) + 15;\n"
+                "  while (!file_exists($dir . 'a.here') || !file_exists($dir . 'b.here')) {\n"
+                "    if (microtime(true) > $deadline) return CRT('alone ' . $who);\n"
+                "    usleep(10000);\n"
+                "  }\n"
+                "  CRT('met ' . $who);\n"
+                "}\n");
+  std::string outputs[2];
+  std::unique_ptr<QThread> threads[2];
+  for (int i = 0; i < 2; ++i) {
+    threads[i].reset(QThread::create([&, i] {
+      // The port is made, driven and ended on this thread, as the console does.
+      auto s = LoggedIn();
+      outputs[i] = s->RunProgram(std::string("MEET ") + (i == 0 ? "a" : "b"));
+    }));
+    threads[i]->start();
+  }
+  for (auto& t : threads) t->wait();
+  EXPECT_EQ(outputs[0], "met a" + kCrLf + kPromptScreen + ":");
+  EXPECT_EQ(outputs[1], "met b" + kCrLf + kPromptScreen + ":");
 }
 
 TEST_F(ProgramsTest, APluginApplicationRunsFromTheCatalog) {

@@ -55,7 +55,8 @@ void CloseGracefully(QTcpSocket* socket) {
 }
 
 // Whether the peer has closed its side: seen without reading, for a connection whose input
-// the relay holds back (Qt learns of the close only by reading).
+// the relay holds back (Qt learns of the close only by reading, and stops reading when its
+// buffer is full).
 bool HungUp(const QTcpSocket* socket) {
   pollfd p{};
   p.fd = static_cast<int>(socket->socketDescriptor());

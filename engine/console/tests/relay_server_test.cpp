@@ -50,6 +50,20 @@ class RelayServerTest : public test::TempHome {
     EXPECT_TRUE(c->WaitConnected());
     return c;
   }
+  // A connection through the system's own calls, for what Qt's socket would not do; with a
+  // receive window of `window` bytes when that is not 0. -1 when it cannot connect.
+  int PlainSocket(int window = 0) const {
+    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    if (window > 0) ::setsockopt(fd, SOL_SOCKET, SO_RCVBUF, &window, sizeof window);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(port_);
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    if (fd >= 0 && ::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0)
+      return fd;
+    if (fd >= 0) ::close(fd);
+    return -1;
+  }
   bool WaitBusy(int slot, bool busy, int ms = 3000) {
     return WaitUntil([&] { return relay_->SlotBusy(slot) == busy; }, ms);
   }
@@ -373,6 +387,26 @@ TEST_F(RelayServerTest, InputWaitsForABusySessionWithoutLoss) {
   EXPECT_TRUE(a->Received() == payload);
 }
 
+TEST_F(RelayServerTest, AClientThatHangsUpWhileItsInputIsHeldBackIsSeenToGo) {
+  factory_ = [this](std::int32_t) {
+    return PortRunning(Home(), [this](Port&) {
+      while (!stopPrograms_) std::this_thread::sleep_for(10ms);  // reads nothing
+    });
+  };
+  Start(1);
+  const int fd = PlainSocket();
+  ASSERT_GE(fd, 0);
+  ASSERT_TRUE(WaitBusy(1, true));
+  // More than the relay takes from a client whose session reads nothing, but not more than
+  // the connection holds, so the client's end of sending arrives behind it.
+  const std::string data(1024 * 1024 + 64 * 1024 + 60 * 1024, 'x');
+  ASSERT_EQ(::send(fd, data.data(), data.size(), 0), static_cast<ssize_t>(data.size()));
+  WaitUntil([] { return false; }, 300);
+  ::shutdown(fd, SHUT_WR);
+  EXPECT_TRUE(WaitBusy(1, false, 4000));
+  ::close(fd);
+}
+
 TEST_F(RelayServerTest, AClientThatReadsNothingHoldsItsProgramBackAndIsDroppedInTheEnd) {
   std::atomic<int> written{0};
   factory_ = [this, &written](std::int32_t) {
@@ -387,15 +421,8 @@ TEST_F(RelayServerTest, AClientThatReadsNothingHoldsItsProgramBackAndIsDroppedIn
   relay_->SetStallTimeout(1500ms);
   Start(1);
   // A plain socket that never reads, with a small receive window.
-  const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+  const int fd = PlainSocket(16 * 1024);
   ASSERT_GE(fd, 0);
-  int small = 16 * 1024;
-  ::setsockopt(fd, SOL_SOCKET, SO_RCVBUF, &small, sizeof small);
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_port = htons(port_);
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  ASSERT_EQ(::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
   ASSERT_TRUE(WaitBusy(1, true));
   WaitUntil([] { return false; }, 1000);
   EXPECT_LT(written.load(), 8) << "the program waits for its client instead of filling memory";

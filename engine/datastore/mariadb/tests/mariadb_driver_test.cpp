@@ -2,8 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <functional>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "mariadb_test_server.h"
@@ -542,6 +544,26 @@ TEST(MariaDbClosedTest, ADriverNeverConnectedRefusesWork) {
   EXPECT_EQ(ErrorOf([&] { driver.Query("SELECT 1"); }), dberr::kUnspecified);
   EXPECT_EQ(ErrorOf([&] { driver.ListTables(); }), dberr::kUnspecified);
   EXPECT_EQ(ErrorOf([&] { driver.UseDatabase("mysql"); }), dberr::kUnspecified);
+}
+
+// ---- Cancelling ----
+
+TEST_F(MariaDbTest, AStatementThatRunsForeverIsCancelledFromAnotherThreadAndTheConnectionLives) {
+  driver_.Interrupt();  // nothing runs: nothing happens
+  EXPECT_EQ(QueryValue(driver_, "SELECT 1"), "1");
+  const auto t0 = std::chrono::steady_clock::now();
+  std::thread stopper([this] {
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    driver_.Interrupt();
+  });
+  std::string why;
+  const int number =
+      ErrorOf([&] { QueryAll(driver_, "SELECT MAX(MD5(seq)) FROM seq_1_to_100000000000"); }, &why);
+  stopper.join();
+  EXPECT_NE(number, 0) << "a cancelled statement fails";
+  EXPECT_NE(why.find("interrupted"), std::string::npos) << why;
+  EXPECT_LT(std::chrono::steady_clock::now() - t0, std::chrono::seconds(5));
+  EXPECT_EQ(QueryValue(driver_, "SELECT 2"), "2");
 }
 
 }  // namespace

@@ -187,6 +187,33 @@ TEST_F(RelayServerTest, TheDisconnectMarkerClosesTheConnectionAfterTheTextBefore
   EXPECT_EQ(relay_->SlotText(1), "STANDBY");
 }
 
+TEST_F(RelayServerTest, AMarkerWrittenInTwoPiecesIsStillFound) {
+  factory_ = [this](std::int32_t) {
+    return PortRunning(Home(), [](Port& p) {
+      p.CRT("Bye\r\n<&PORT_", false);
+      PumpEventsUntil(SteadyClock::now() + 30ms);  // the first piece has been sent on
+      p.CRT("DISCONNECT>", false);
+    });
+  };
+  Start(1);
+  auto a = Connect();
+  EXPECT_TRUE(a->WaitClosed());
+  EXPECT_EQ(a->Received(), "Bye\r\n");
+}
+
+TEST_F(RelayServerTest, TextThatOnlyLooksLikeTheStartOfAMarkerIsSentAfterAll) {
+  factory_ = [this](std::int32_t) {
+    return PortRunning(Home(), [this](Port& p) {
+      p.CRT("a <", false);
+      while (!stopPrograms_) PumpEventsUntil(SteadyClock::now() + 20ms);
+    });
+  };
+  Start(1);
+  auto a = Connect();
+  EXPECT_TRUE(a->WaitFor("a <"));
+  EXPECT_FALSE(a->Closed());
+}
+
 TEST_F(RelayServerTest, TelnetNegotiationNeverReachesTheSession) {
   Start(1);
   auto a = Connect();

@@ -22,25 +22,46 @@ std::string BreakLine(const std::string& line) {
 }
 
 // Long lines outside script blocks broken. The scan goes on from where the line end stood
-// before the break, so the pieces of a broken line are looked at again.
-std::string BreakLongLines(std::string text) {
-  bool script = false;
+// before the break, so the pieces of a broken line are looked at again: it resumes inside
+// the broken text, two characters past the old line's length.
+//
+// Nothing in front of the scan's position is ever changed again, so the finished part is
+// appended to `done` and the part still to scan is held back to front in `ahead` (its next
+// character last): a break pushes the unscanned end of the broken line onto `ahead` instead
+// of rebuilding the whole text, and the work stays linear in the page's size.
+std::string BreakLongLines(const std::string& text) {
   std::size_t p = text.find(kCrLf);
-  while (p != npos) {
-    std::size_t q = text.find(kCrLf, p + 2);
+  if (p == npos) return text;
+  std::string done = text.substr(0, p + 2);
+  done.reserve(text.size() + text.size() / 8);
+  std::string ahead(text.rbegin(), text.rend() - static_cast<std::ptrdiff_t>(p + 2));
+  bool script = false;
+  for (;;) {
+    // The next CR LF ahead is an LF CR pair in the reversed text, the nearest one last.
+    const std::size_t q = ahead.rfind("\n\r");
     if (q == npos) break;
-    std::string line = text.substr(p + 2, q - p - 2);
+    const std::string line(ahead.rbegin(), ahead.rend() - static_cast<std::ptrdiff_t>(q + 2));
+    ahead.resize(q + 2);  // the line is taken; its CR LF is still ahead
     if (FindNoCase(line, "<script") != npos) {
       script = true;
     } else if (FindNoCase(line, "</script>") != npos) {
       script = false;
     }
-    if (q - p > kLongestPageLine + 2 && !script) {
-      text = ReplaceAt(text, p + 2, q - p - 2, BreakLine(line));
+    const std::string broken =
+        line.size() > kLongestPageLine && !script ? BreakLine(line) : line;
+    if (broken.size() == line.size()) {
+      done += line;
+      done += kCrLf;
+      ahead.resize(q);
+    } else {
+      // Every break point adds a line end, so the broken text is at least 2 longer.
+      done.append(broken, 0, line.size() + 2);
+      ahead.append(broken.rbegin(),
+                   broken.rend() - static_cast<std::ptrdiff_t>(line.size() + 2));
     }
-    p = q;
   }
-  return text;
+  done.append(ahead.rbegin(), ahead.rend());
+  return done;
 }
 
 }  // namespace
@@ -52,7 +73,7 @@ std::optional<std::string> HtmlToAsp(std::string_view page) {
   text.erase(0, body);
   text = ReplaceAll(text, "\"", "\"\"");
   text = ReplaceAll(text, "<!--", "\r\n<!--");
-  text = BreakLongLines(std::move(text));
+  text = BreakLongLines(text);
   text = ReplaceAll(text, kCrLf, "\" & vbCrLf\r\nResponse.Write \"");
   return "Response.Write \"<html>\"\r\nResponse.Write \"" + text + "\"";
 }

@@ -2,9 +2,13 @@
 
 #include <gtest/gtest.h>
 
+#include <random>
 #include <string>
 
+#include "source_files.h"
+#include "string_works.h"
 #include "test_files.h"
+#include "text_rules.h"
 
 namespace orvik::massage {
 namespace {
@@ -106,6 +110,48 @@ TEST(HtmlToAsp, FirstAndLastLinesAreNeverBroken) {
   EXPECT_EQ(HtmlToAsp(longFirst), Written({longFirst}));
   std::string page = "<body>\r\n<p>" + std::string(60, 'a') + ",b</p>";
   EXPECT_EQ(HtmlToAsp(page), Written({"<body>", "<p>" + std::string(60, 'a') + ",b</p>"}));
+}
+
+// The massage as its rules read, rebuilding the whole text at every break: slow on a large
+// page, but plainly what the rules say.
+std::string RebuiltAtEveryBreak(std::string_view page) {
+  std::string text = WithCrLfLineEnds(page);
+  text.erase(0, FindNoCase(text, "<body"));
+  text = ReplaceAll(ReplaceAll(text, "\"", "\"\""), "<!--", "\r\n<!--");
+  bool script = false;
+  for (std::size_t p = text.find("\r\n"), q; p != std::string::npos; p = q) {
+    q = text.find("\r\n", p + 2);
+    if (q == std::string::npos) break;
+    std::string line = text.substr(p + 2, q - p - 2);
+    if (FindNoCase(line, "<script") != std::string::npos) {
+      script = true;
+    } else if (FindNoCase(line, "</script>") != std::string::npos) {
+      script = false;
+    }
+    if (q - p <= kLongestPageLine + 2 || script) continue;
+    std::string broken = ReplaceAll(line, "&nbsp;&nbsp;&nbsp;&nbsp;", "&nbsp;&nbsp;\r\n&nbsp;&nbsp;");
+    if (broken == line) broken = ReplaceAll(line, ",", ",\r\n");
+    if (broken == line) broken = ReplaceAll(line, "><", ">\r\n<");
+    text = text.substr(0, p + 2) + broken + text.substr(q);
+  }
+  text = ReplaceAll(text, "\r\n", "\" & vbCrLf\r\nResponse.Write \"");
+  return "Response.Write \"<html>\"\r\nResponse.Write \"" + text + "\"";
+}
+
+TEST(HtmlToAsp, SameTextAsRebuildingThePageAtEveryBreak) {
+  // Pages of break points, script blocks and line ends in every order, so that scans
+  // resume inside broken lines, in front of line ends and across script lines.
+  const char* const parts[] = {"aaaaaaaaaaaaaaaa", "b", ",", "><", "&nbsp;&nbsp;&nbsp;&nbsp;",
+                               "&nbsp;", "<SCRIPT>", "</script>", "\r\n", "\n", "\r",
+                               "\"", "<!--"};
+  std::mt19937 random(19);
+  for (int round = 0; round < 400; ++round) {
+    std::string page = "<body>";
+    const int length = static_cast<int>(random() % 120);
+    for (int i = 0; i < length; ++i) page += parts[random() % std::size(parts)];
+    SCOPED_TRACE(page);
+    EXPECT_EQ(HtmlToAsp(page), RebuiltAtEveryBreak(page));
+  }
 }
 
 TEST(HtmlOutputPath, ExtensionOfTheFileOnly) {

@@ -11,6 +11,7 @@ namespace fs = std::filesystem;
 namespace {
 
 constexpr auto npos = std::string::npos;
+constexpr std::string_view kMassageStart = "Response.Write \"<html>\"\r\n";
 constexpr std::string_view kFourSpaces = "&nbsp;&nbsp;&nbsp;&nbsp;";
 
 // The first of the three break points that changes the line.
@@ -47,8 +48,7 @@ std::string BreakLongLines(const std::string& text) {
     } else if (FindNoCase(line, "</script>") != npos) {
       script = false;
     }
-    const std::string broken =
-        line.size() > kLongestPageLine && !script ? BreakLine(line) : line;
+    const std::string broken = line.size() > kLongestPageLine && !script ? BreakLine(line) : line;
     if (broken.size() == line.size()) {
       done += line;
       done += kCrLf;
@@ -56,8 +56,7 @@ std::string BreakLongLines(const std::string& text) {
     } else {
       // Every break point adds a line end, so the broken text is at least 2 longer.
       done.append(broken, 0, line.size() + 2);
-      ahead.append(broken.rbegin(),
-                   broken.rend() - static_cast<std::ptrdiff_t>(line.size() + 2));
+      ahead.append(broken.rbegin(), broken.rend() - static_cast<std::ptrdiff_t>(line.size() + 2));
     }
   }
   done.append(ahead.rbegin(), ahead.rend());
@@ -75,18 +74,32 @@ std::optional<std::string> HtmlToAsp(std::string_view page) {
   text = ReplaceAll(text, "<!--", "\r\n<!--");
   text = BreakLongLines(text);
   text = ReplaceAll(text, kCrLf, "\" & vbCrLf\r\nResponse.Write \"");
-  return "Response.Write \"<html>\"\r\nResponse.Write \"" + text + "\"";
+  return std::string(kMassageStart) + "Response.Write \"" + text + "\"";
 }
 
-fs::path HtmlOutputPath(const fs::path& input) {
-  // Only the file's own name is cut: a "." in a folder name is not its extension.
+namespace {
+
+// The page's name without its extension. Only the file's own name is cut: a "." in a folder
+// name is not its extension.
+std::string PageStem(const fs::path& input) {
   std::string name = input.filename().native();
   std::size_t dot = name.rfind('.');
-  std::string stem = dot == npos ? name : name.substr(0, dot);
-  fs::path output = input.parent_path() / (stem + ".txt");
-  if (output == input) output = input.parent_path() / (stem + "_asp.txt");
+  return dot == npos ? name : name.substr(0, dot);
+}
+
+}  // namespace
+
+fs::path HtmlOutputPath(const fs::path& input) {
+  fs::path output = input.parent_path() / (PageStem(input) + ".txt");
+  if (output == input) output = HtmlOtherOutputPath(input);
   return output;
 }
+
+fs::path HtmlOtherOutputPath(const fs::path& input) {
+  return input.parent_path() / (PageStem(input) + "_asp.txt");
+}
+
+bool IsMassagedPage(const fs::path& path) { return FileBeginsWith(path, kMassageStart); }
 
 std::string HtmlMonitorText(const fs::path& output, std::string_view massaged) {
   const std::string crlf(kCrLf);
@@ -95,7 +108,7 @@ std::string HtmlMonitorText(const fs::path& output, std::string_view massaged) {
          std::string(massaged.substr(0, kMassagePreview));
 }
 
-MassageResult MassageHtmlFile(const fs::path& input) {
+MassageResult MassageHtmlFile(const fs::path& input, OutputNames& names) {
   MassageResult result;
   std::string page;
   if (!ReadWholeFile(input, page, result.error)) return result;
@@ -106,7 +119,14 @@ MassageResult MassageHtmlFile(const fs::path& input) {
     return result;
   }
   result.massaged = std::move(*massaged);
-  result.output = HtmlOutputPath(input);
+  ClaimedName claimed =
+      names.Claim(HtmlOutputPath(input), HtmlOtherOutputPath(input), IsMassagedPage);
+  result.passedOver = claimed.passedOver;
+  result.output = claimed.path;
+  if (result.output.empty()) {
+    result.error = "no free name for the result beside it; nothing written";
+    return result;
+  }
   result.error = WriteResultFile(result.output, result.massaged + std::string(kCrLf), input);
   result.ok = result.error.empty();
   return result;

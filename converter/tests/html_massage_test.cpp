@@ -129,7 +129,8 @@ std::string RebuiltAtEveryBreak(std::string_view page) {
       script = false;
     }
     if (q - p <= kLongestPageLine + 2 || script) continue;
-    std::string broken = ReplaceAll(line, "&nbsp;&nbsp;&nbsp;&nbsp;", "&nbsp;&nbsp;\r\n&nbsp;&nbsp;");
+    std::string broken =
+        ReplaceAll(line, "&nbsp;&nbsp;&nbsp;&nbsp;", "&nbsp;&nbsp;\r\n&nbsp;&nbsp;");
     if (broken == line) broken = ReplaceAll(line, ",", ",\r\n");
     if (broken == line) broken = ReplaceAll(line, "><", ">\r\n<");
     text = text.substr(0, p + 2) + broken + text.substr(q);
@@ -141,9 +142,19 @@ std::string RebuiltAtEveryBreak(std::string_view page) {
 TEST(HtmlToAsp, SameTextAsRebuildingThePageAtEveryBreak) {
   // Pages of break points, script blocks and line ends in every order, so that scans
   // resume inside broken lines, in front of line ends and across script lines.
-  const char* const parts[] = {"aaaaaaaaaaaaaaaa", "b", ",", "><", "&nbsp;&nbsp;&nbsp;&nbsp;",
-                               "&nbsp;", "<SCRIPT>", "</script>", "\r\n", "\n", "\r",
-                               "\"", "<!--"};
+  const char* const parts[] = {"aaaaaaaaaaaaaaaa",
+                               "b",
+                               ",",
+                               "><",
+                               "&nbsp;&nbsp;&nbsp;&nbsp;",
+                               "&nbsp;",
+                               "<SCRIPT>",
+                               "</script>",
+                               "\r\n",
+                               "\n",
+                               "\r",
+                               "\"",
+                               "<!--"};
   std::mt19937 random(19);
   for (int round = 0; round < 400; ++round) {
     std::string page = "<body>";
@@ -172,10 +183,17 @@ TEST(HtmlMonitorText, ShowsWhereAndTheBeginning) {
                 std::string(kMassagePreview, 'm'));
 }
 
+// A run of one page.
+MassageResult Massage(const fs::path& page) {
+  OutputNames names;
+  names.AddInput(page);
+  return MassageHtmlFile(page, names);
+}
+
 TEST(MassageHtmlFile, WritesTheResultBesideThePage) {
   ScratchFolder dir;
   WriteFile(dir / "p.htm", "<head></head>\n<body>\n<p>hi</p>\n</body>\n");
-  MassageResult r = MassageHtmlFile(dir / "p.htm");
+  MassageResult r = Massage(dir / "p.htm");
   ASSERT_TRUE(r.ok) << r.error;
   EXPECT_EQ(r.output, dir / "p.txt");
   EXPECT_EQ(ReadFile(dir / "p.txt"), r.massaged + "\r\n");
@@ -185,7 +203,7 @@ TEST(MassageHtmlFile, WritesTheResultBesideThePage) {
 TEST(MassageHtmlFile, PageNamedTxtKeepsItsText) {
   ScratchFolder dir;
   WriteFile(dir / "p.txt", "<body>x");
-  MassageResult r = MassageHtmlFile(dir / "p.txt");
+  MassageResult r = Massage(dir / "p.txt");
   ASSERT_TRUE(r.ok) << r.error;
   EXPECT_EQ(ReadFile(dir / "p.txt"), "<body>x");
   EXPECT_EQ(ReadFile(dir / "p_asp.txt"), Written({"<body>x"}) + "\r\n");
@@ -194,7 +212,7 @@ TEST(MassageHtmlFile, PageNamedTxtKeepsItsText) {
 TEST(MassageHtmlFile, NoBodyWritesNothing) {
   ScratchFolder dir;
   WriteFile(dir / "p.htm", "<html></html>");
-  MassageResult r = MassageHtmlFile(dir / "p.htm");
+  MassageResult r = Massage(dir / "p.htm");
   EXPECT_FALSE(r.ok);
   EXPECT_TRUE(r.noBody);
   EXPECT_EQ(r.error, kNoBodyMessage);
@@ -203,7 +221,7 @@ TEST(MassageHtmlFile, NoBodyWritesNothing) {
 
 TEST(MassageHtmlFile, UnreadablePageIsReported) {
   ScratchFolder dir;
-  MassageResult r = MassageHtmlFile(dir / "none.htm");
+  MassageResult r = Massage(dir / "none.htm");
   EXPECT_FALSE(r.ok);
   EXPECT_FALSE(r.noBody);
   EXPECT_FALSE(r.error.empty());

@@ -28,7 +28,8 @@ bool IsFileVerb(std::string_view word) {
 
 // TO, FROM and ON between the arguments are argument separators.
 std::string SeparateArguments(std::string_view args) {
-  std::string r = " " + std::string(args);
+  std::string r(1, ' ');
+  r += args;
   for (std::string_view word : {" TO ", " FROM ", " ON "}) r = ReplaceFirstNoCase(r, word, " , ");
   return r.substr(1);
 }
@@ -43,7 +44,11 @@ bool ConditionWordInFront(const std::string& text, std::size_t verbPos) {
 std::string JoinAsLines(const std::vector<std::string>& lines) {
   std::string r;
   for (const std::string& line : lines) {
-    if (!r.empty()) r += " " + std::string(kLineBreakWord) + " ";
+    if (!r.empty()) {
+      r += ' ';
+      r += kLineBreakWord;
+      r += ' ';
+    }
     r += line;
   }
   return r;

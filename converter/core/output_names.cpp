@@ -23,8 +23,11 @@ bool SameFile(const fs::path& a, const fs::path& b) {
 }
 
 fs::path Numbered(const fs::path& path, int n) {
-  const std::string suffix = "_" + std::to_string(n);
-  return path.parent_path() / (path.stem().native() + suffix + path.extension().native());
+  std::string name = path.stem().native();
+  name += '_';
+  name += std::to_string(n);
+  name += path.extension().native();
+  return path.parent_path() / name;
 }
 
 std::string Name(const fs::path& path) { return path.filename().native(); }

@@ -3,9 +3,10 @@
 
 BUILD_DIR ?= build
 BENCH_DIR ?= build-bench
+SANITIZE_DIR ?= build-asan
 JOBS ?= $(shell nproc)
 
-.PHONY: all deps configure build test run bench format clean
+.PHONY: all deps configure build test test-sanitized run bench format clean
 
 all: build
 
@@ -20,6 +21,14 @@ build: configure
 
 test: build
 	@cd $(BUILD_DIR) && ctest --output-on-failure -j $(JOBS)
+	@$(MAKE) --no-print-directory test-sanitized
+
+# The function library and its tests alone, under AddressSanitizer and
+# UndefinedBehaviorSanitizer: any finding fails its test.
+test-sanitized: deps
+	@cmake -S . -B $(SANITIZE_DIR) -G Ninja -DCMAKE_BUILD_TYPE=Debug -DORVIK_SANITIZE_FUNCTIONS=ON >/dev/null
+	@cmake --build $(SANITIZE_DIR) -j $(JOBS)
+	@cd $(SANITIZE_DIR) && UBSAN_OPTIONS=print_stacktrace=1 ctest --output-on-failure -j $(JOBS)
 
 run: build
 	@scripts/run
@@ -33,4 +42,4 @@ format:
 	@git ls-files '*.cpp' '*.h' | xargs clang-format -i
 
 clean:
-	@rm -rf $(BUILD_DIR) $(BENCH_DIR)
+	@rm -rf $(BUILD_DIR) $(BENCH_DIR) $(SANITIZE_DIR)

@@ -110,6 +110,7 @@ void frmOrvikMassage::Select() {
     return;
   }
   inputPath_ = input;
+  names_.AddInput(input);
   cmd2[0]->setEnabled(true);
   cmd2[1]->setEnabled(true);
   lblHeader->setText(FromText(StatusText(inputPath_, "Ready for Step 2")));
@@ -126,7 +127,7 @@ void frmOrvikMassage::PBtoVB() {
   TranslationMonitor monitor;
   monitor.onReplace = [this](const std::string& text) { SetMonitor(text); };
   monitor.onAppend = [this](const std::string& text) { AppendToMonitor(text); };
-  ConversionResult result = massage::PBtoVB(inputPath_, translator, monitor);
+  ConversionResult result = massage::PBtoVB(inputPath_, translator, monitor, names_);
   SetBusy(false);
   if (!result.ok) {
     lblHeader->setText(FromText(StatusText(inputPath_, "VB Conversion failed")));
@@ -136,12 +137,13 @@ void frmOrvikMassage::PBtoVB() {
   outputPath_ = result.output;
   lblHeader->setText(FromText(StatusText(inputPath_, "VB Conversion complete")));
   cmd3->setEnabled(true);
+  TellOtherName(result.passedOver, outputPath_);
 }
 
 void frmOrvikMassage::HtmlMassage() {
   SetMonitorFont(txtMon, "courier new", true);
   SetBusy(true);
-  MassageResult result = MassageHtmlFile(inputPath_);
+  MassageResult result = MassageHtmlFile(inputPath_, names_);
   SetBusy(false);
   if (result.noBody) {
     showMessage(QMessageBox::Critical, FromText(kNoBodyMessage));
@@ -158,6 +160,16 @@ void frmOrvikMassage::HtmlMassage() {
   lblHeader->setText(FromText(StatusText(inputPath_, "Massage complete")));
   SetMonitor(HtmlMonitorText(outputPath_, massaged_));
   cmd3->setEnabled(true);
+  TellOtherName(result.passedOver, outputPath_);
+}
+
+void frmOrvikMassage::TellOtherName(const std::string& passedOver,
+                                    const std::filesystem::path& output) {
+  if (passedOver.empty()) return;
+  // File names are the file system's bytes (UTF-8), not the system's Latin-1 text.
+  showMessage(QMessageBox::Information,
+              QString::fromStdString(passedOver + ": not written over. The result is in " +
+                                     output.native()));
 }
 
 void frmOrvikMassage::CopyToClipboard() {

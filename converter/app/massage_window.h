@@ -12,6 +12,7 @@
 #include <functional>
 #include <string>
 
+#include "output_names.h"
 #include "statement_translator.h"
 
 class QCloseEvent;
@@ -56,10 +57,14 @@ class frmOrvikMassage : public QWidget {
   void SetMonitor(const std::string& text);
   void AppendToMonitor(const std::string& text);
   void SetBusy(bool busy);
+  // Tells the user when a result went to another name than the usual one.
+  void TellOtherName(const std::string& passedOver, const std::filesystem::path& output);
 
   std::filesystem::path inputPath_;
   std::filesystem::path outputPath_;
   std::string massaged_;
+  // The window's life is one run: no result is written over a file selected in it.
+  OutputNames names_;
   bool busy_ = false;
   std::array<bool, 5> enabledBeforeBusy_{};
 };

@@ -9,6 +9,8 @@
 #include <string>
 #include <string_view>
 
+#include "output_names.h"
+
 namespace orvik::massage {
 
 inline constexpr std::string_view kNoBodyMessage =
@@ -27,6 +29,12 @@ std::optional<std::string> HtmlToAsp(std::string_view page);
 // The page's name with ".txt" in place of its extension (or added when it has none). When
 // that would be the page itself (a page named *.txt), "_asp.txt" takes its place.
 std::filesystem::path HtmlOutputPath(const std::filesystem::path& input);
+// The name a result goes to when the usual one may not be written: "_asp.txt" in place of the
+// page's extension.
+std::filesystem::path HtmlOtherOutputPath(const std::filesystem::path& input);
+
+// True when an existing file is a massaged page: it begins as every one does.
+bool IsMassagedPage(const std::filesystem::path& path);
 
 // The monitor's text after a massage: where the result went, and its beginning.
 std::string HtmlMonitorText(const std::filesystem::path& output, std::string_view massaged);
@@ -35,12 +43,14 @@ struct MassageResult {
   bool ok = false;
   bool noBody = false;  // the page was read but has no "<body"
   std::filesystem::path output;
+  std::string passedOver;  // why the usual output name was not used; empty when it was
   std::string massaged;
   std::string error;  // why it failed
 };
 
-// Reads the page, massages it and writes the result beside it.
-MassageResult MassageHtmlFile(const std::filesystem::path& input);
+// Reads the page, massages it and writes the result beside it, under a name that `names`
+// allows for this run.
+MassageResult MassageHtmlFile(const std::filesystem::path& input, OutputNames& names);
 
 // True for the names that the command line treats as pages: .htm and .html in any case.
 bool IsHtmlPage(const std::filesystem::path& path);

@@ -72,6 +72,11 @@ void StatementTranslator::RewriteLoopsAndDefinitions(Work& work) {
   }
 
   if (upper == "EXIT" || EndsWith(upper, " EXIT")) work.text += LoopKind;
+  // An EXIT that ends one of the lines a statement became leaves the loop the same way.
+  if (!LoopKind.empty()) {
+    const std::string lineEnd = " " + std::string(kLineBreakWord) + " ";
+    work.text = ReplaceAllNoCase(work.text, " EXIT" + lineEnd, " EXIT " + LoopKind + lineEnd);
+  }
 }
 
 }  // namespace orvik::massage

@@ -33,17 +33,34 @@ std::size_t NameStart(const std::string& text, std::size_t a) {
   return 0;
 }
 
-// End (exclusive) of the right-hand side of X < a > = rhs, starting at `from`.
+// End (exclusive) of the right-hand side of X < a > = rhs, starting at `from`: all of the
+// rest of the statement (X<5> = TOTAL + TAX stores the sum), up to the THEN, ELSE or LOCKED
+// of a clause it stands in.
 std::size_t RightHandSideEnd(const std::string& text, std::size_t from) {
-  std::size_t blank = text.find(' ', from);
-  if (blank == npos) return text.size();
-  std::size_t end = blank;
-  if (blank + 1 < text.size() && text[blank + 1] == '(') {
-    end = text.find(')', blank);
-  } else if (blank + 1 < text.size() && text[blank + 1] == '<') {
-    end = text.find('>', blank);
+  int depth = 0;
+  for (std::size_t i = from; i < text.size(); ++i) {
+    if (text[i] == '(') {
+      ++depth;
+    } else if (text[i] == ')') {
+      --depth;
+    } else if (text[i] == ' ' && depth <= 0) {
+      std::size_t e = std::min(text.find(' ', i + 1), text.size());
+      std::string word = UpperText(std::string_view(text).substr(i + 1, e - i - 1));
+      if (word == "THEN" || word == "ELSE" || word == "LOCKED") return i;
+    }
   }
-  return end == npos ? text.size() : end;
+  return text.size();
+}
+
+// Between the angle brackets of a reference stand positions only. A logical or clause word
+// there means that "<" and ">" are comparisons: IF A < B AND C > D THEN.
+bool HoldsComparisonWords(std::string_view between) {
+  for (const std::string& word : SplitWords(UpperText(between))) {
+    for (const char* w : {"AND", "OR", "THEN", "ELSE", "=", "NE", "EQ", "LT", "GT", "LE", "GE"}) {
+      if (word == w) return true;
+    }
+  }
+  return false;
 }
 
 }  // namespace
@@ -70,24 +87,29 @@ std::string RewriteSubstrings(std::string text) {
 }
 
 std::string RewriteDynamicArrays(std::string text) {
+  std::size_t from = 0;  // comparisons in front of here are passed over
   for (int n = 0; n < kMaxReferences; ++n) {
-    std::size_t a = text.find('<');
+    std::size_t a = text.find('<', from);
     if (a == npos) break;
     std::size_t g = text.find('>', a);
     if (g == npos) break;
     // The first "<" is a comparison when another opens before the ">".
     std::size_t second = text.find('<', a + 1);
     if (second != npos && second < g) a = second;
+    std::string between = text.substr(a + 1, g - a - 1);
+    if (HoldsComparisonWords(between)) {
+      from = a + 1;
+      continue;
+    }
 
     std::size_t start = NameStart(text, a);
     std::string name = text.substr(start, a - start);
-    std::string between = text.substr(a + 1, g - a - 1);
     std::string upper = UpperText(TrimBlanks(text));
     bool condition = StartsWith(upper, "IF ") || StartsWith(upper, "ELSEIF ");
     if (g + 2 < text.size() && text[g + 2] == '=' && !condition) {
-      std::size_t from = std::min(g + 4, text.size());
-      std::size_t end = RightHandSideEnd(text, from);
-      std::string rhs = text.substr(from, end - from);
+      std::size_t rhsStart = std::min(g + 4, text.size());
+      std::size_t end = RightHandSideEnd(text, rhsStart);
+      std::string rhs = TrimBlanks(std::string_view(text).substr(rhsStart, end - rhsStart));
       text =
           ReplaceAt(text, start, end - start,
                     " " + name + " = RReplace ( " + name + " , " + between + " , " + rhs + " ) ");

@@ -11,8 +11,9 @@ namespace orvik::massage {
 // X [ 1 , 3 ] becomes Mid ( X , 1 , 3 ). Stops at the first bracket pair without a comma.
 std::string RewriteSubstrings(std::string text);
 
-// X < 1 , 2 > becomes Extract ( X , 1 , 2 ), and X < 1 > = Y becomes
-// X = RReplace ( X , 1 , Y ) unless the statement is an IF or ELSEIF.
+// X < 1 , 2 > becomes Extract ( X , 1 , 2 ), and X < 1 > = Y + Z becomes
+// X = RReplace ( X , 1 , Y + Z ) unless the statement is an IF or ELSEIF. A "<" and ">" with
+// a logical or relational word between them are comparisons and stay as they are.
 std::string RewriteDynamicArrays(std::string text);
 
 }  // namespace orvik::massage

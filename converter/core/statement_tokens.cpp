@@ -43,12 +43,12 @@ constexpr std::array<std::string_view, 10> kOperators = {"+", "-",   "*",  "/", 
                                                          "^", "AND", "OR", "NOT", "&"};
 constexpr std::array<std::string_view, 11> kRelations = {
     "=", "<>", ">", "<", ">=", "<=", "NE", "GT", "LT", "GE", "LE"};
-constexpr std::array<std::string_view, 39> kKeywords = {
+constexpr std::array<std::string_view, 40> kKeywords = {
     "IF",      "ELSEIF",   "ELSE",   "THEN",    "EXIT",     "FOR",      "TO",        "STEP",
     "NEXT",    "DO",       "REPEAT", "DIM",     "CALL",     "GOTO",     "WHILE",     "UNTIL",
     "GOSUB",   "PROMPT",   "CRT",    "MATREAD", "MATREADU", "MATWRITE", "MATWRITEU", "RELEASE",
     "ON",      "OOPEN",    "RREAD",  "RREADV",  "RREADU",   "RREADVU",  "WWRITE",    "WWRITEV",
-    "WWRITEU", "WWRITEVU", "LOCATE", "IN",      "BY",       "DATA",     ":"};
+    "WWRITEU", "WWRITEVU", "LOCATE", "IN",      "BY",       "DATA",     ":",         "RREADNEXT"};
 
 template <std::size_t N>
 bool OneOf(const std::array<std::string_view, N>& list, std::string_view word) {
@@ -127,9 +127,29 @@ std::string RenameRelations(const std::string& line) {
 }  // namespace
 
 std::string StatementTranslator::TokenizeAndJoin(Work& work) {
-  Tokens.Reset();
+  // A statement that became several lines is tokenized line by line; its string literals
+  // are counted through all of them.
   int strings = 0;
-  std::vector<std::string> words = SplitWords(work.text);
+  std::vector<std::vector<std::string>> lines(1);
+  for (std::string& word : SplitWords(work.text)) {
+    if (word == kLineBreakWord) {
+      lines.emplace_back();
+    } else {
+      lines.back().push_back(std::move(word));
+    }
+  }
+  std::string joined;
+  for (const std::vector<std::string>& words : lines) {
+    if (!joined.empty()) joined += kCrLf;
+    joined += RenameRelations(work.indent + TokenizeAndJoinLine(work, words, strings));
+  }
+  return JoinLines(work.prefix, joined, work.suffix);
+}
+
+std::string StatementTranslator::TokenizeAndJoinLine(const Work& work,
+                                                     const std::vector<std::string>& words,
+                                                     int& strings) {
+  Tokens.Reset();
   for (std::size_t i = 0; i < words.size(); ++i) {
     if (StartsWith(words[i], "\"")) {
       std::size_t piece = static_cast<std::size_t>(2 * ++strings - 1);
@@ -155,12 +175,12 @@ std::string StatementTranslator::TokenizeAndJoin(Work& work) {
   }
   ReduceTokens(Tokens, 1, Tokens.Count());
 
-  std::string line = work.indent;
+  std::string line;
   for (int k = 1; k <= Tokens.Count(); ++k) {
     if (k > 1) line += " ";
     line += Tokens.V(k);
   }
-  return JoinLines(work.prefix, RenameRelations(line), work.suffix);
+  return line;
 }
 
 }  // namespace orvik::massage

@@ -109,6 +109,8 @@ bool StatementTranslator::RewriteText(const std::string& statement, Work& work) 
   for (const char* find : {" & : ", " &  : "}) {
     work.text = ReplaceAllNoCase(work.text, find, " , False : ");
   }
+  const std::string lineEnd = " " + std::string(kLineBreakWord) + " ";
+  work.text = ReplaceAll(work.text, " &" + lineEnd, " , False" + lineEnd);
   for (const char* find : {" & ELSE ", " & ) ELSE "}) {
     work.text = ReplaceAllNoCase(work.text, find, " , False Else ");
   }

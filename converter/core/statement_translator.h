@@ -48,6 +48,9 @@ class StatementTranslator {
   void RewriteLoopsAndDefinitions(Work& work);
   // The token stage: words to tokens, strings restored, groups reduced, tokens joined.
   std::string TokenizeAndJoin(Work& work);
+  // One VB line of it; `strings` counts the literals met so far in the statement.
+  std::string TokenizeAndJoinLine(const Work& work, const std::vector<std::string>& words,
+                                  int& strings);
 };
 
 }  // namespace orvik::massage

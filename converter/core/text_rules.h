@@ -20,6 +20,10 @@ inline constexpr char kApostropheMarker = '\xF4';  // 244
 inline constexpr char kQuoteMarker = '\xF5';       // 245
 inline constexpr char kSemicolonMarker = '\xF6';   // 246
 inline constexpr char kLiteralEscape = '\0';
+// A word of its own in the working text where one statement becomes several VB lines (a
+// file verb's LOCKED clause): the token stage starts a new line there.
+inline constexpr char kLineBreakMarker = '\x1E';
+inline constexpr std::string_view kLineBreakWord = "\x1E";
 
 // Blanks are spaces only, as the platform's Trim has it.
 std::string TrimBlanks(std::string_view s);

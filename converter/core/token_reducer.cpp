@@ -18,15 +18,21 @@ std::string Quoted(std::string_view word) { return "\"" + std::string(word) + "\
 
 // GOTO 10.5 jumps to the label that the translator writes as L10_5.
 void JoinJumpTarget(TokenList& t, int k) {
-  if (!t.Has(k + 1)) return;  // nothing to join
-  const std::string& target = t.V(k + 1);
+  int at = k + 1;
+  // GO TO 10 (GO already Goto): the TO is part of the jump, not its target.
+  if (EqualsNoCase(t.V(k), "GOTO") && EqualsNoCase(t.V(at), "TO") && t.Has(at + 1)) {
+    t.Clear(at);
+    ++at;
+  }
+  if (!t.Has(at)) return;  // nothing to join
+  const std::string& target = t.V(at);
   if (target.find('.') != std::string::npos && ReadsAsNumber(target)) {
     t.SetV(k, t.V(k) + " L" + ReplaceAll(target, ".", "_"));
   } else {
     t.SetV(k, t.V(k) + " " + target);
   }
   t.SetT(k, ttype::kAssemble);
-  t.Clear(k + 1);
+  t.Clear(at);
 }
 
 void RewriteMat(TokenList& t, int k) {

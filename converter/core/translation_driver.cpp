@@ -46,6 +46,10 @@ void TranslationMonitor::Finish() {
   Append(dots_ % kDotsPerRow != 0 ? std::string(kCrLf) + kEnd : kEnd);
 }
 
+bool IsConvertedProgram(const fs::path& path) {
+  return FileEndsWith(path, kEnd + std::string(kCrLf));
+}
+
 fs::path VbOutputPath(const fs::path& input) {
   std::string name = input.filename().native();
   if (EndsWithNoCase(name, ".txt")) name.resize(name.size() - 4);
@@ -53,7 +57,7 @@ fs::path VbOutputPath(const fs::path& input) {
 }
 
 ConversionResult PBtoVB(const fs::path& input, StatementTranslator& translator,
-                        TranslationMonitor& monitor) {
+                        TranslationMonitor& monitor, OutputNames& names) {
   ConversionResult result;
   result.output = VbOutputPath(input);
   std::string source;
@@ -61,6 +65,13 @@ ConversionResult PBtoVB(const fs::path& input, StatementTranslator& translator,
   std::vector<std::string> lines = SplitLines(source);
   if (lines.empty()) {
     result.error = "is empty: there is nothing to convert";
+    return result;
+  }
+  ClaimedName claimed = names.Claim(result.output, result.output, IsConvertedProgram);
+  result.passedOver = claimed.passedOver;
+  result.output = claimed.path;
+  if (result.output.empty()) {
+    result.error = "no free name for the result beside it; nothing written";
     return result;
   }
 

@@ -9,6 +9,7 @@
 #include <functional>
 #include <string>
 
+#include "output_names.h"
 #include "statement_translator.h"
 
 namespace orvik::massage {
@@ -43,17 +44,22 @@ class TranslationMonitor {
 struct ConversionResult {
   bool ok = false;
   std::filesystem::path output;
-  std::string error;  // why it failed
-  int lines = 0;      // source lines converted
+  std::string passedOver;  // why the usual output name was not used; empty when it was
+  std::string error;       // why it failed
+  int lines = 0;           // source lines converted
 };
 
 // PROG.txt (any case of .txt) gives PROG_VBconv.txt; any other name gets _VBconv.txt added.
 std::filesystem::path VbOutputPath(const std::filesystem::path& input);
 
-// Converts `input` with a translator started afresh. The result is written only when the
-// whole conversion succeeded; an unreadable or empty input writes nothing.
+// True when an existing file is a converted program: it ends as every one does.
+bool IsConvertedProgram(const std::filesystem::path& path);
+
+// Converts `input` with a translator started afresh, under a name that `names` allows for
+// this run. The result is written only when the whole conversion succeeded; an unreadable
+// or empty input writes nothing.
 ConversionResult PBtoVB(const std::filesystem::path& input, StatementTranslator& translator,
-                        TranslationMonitor& monitor);
+                        TranslationMonitor& monitor, OutputNames& names);
 
 }  // namespace orvik::massage
 

@@ -52,7 +52,9 @@ TEST_P(GoldenBasic, ConvertsToItsExpectedVisualBasic) {
   fs::copy_file(GetParam(), source);
   StatementTranslator translator;
   TranslationMonitor monitor;
-  ConversionResult r = PBtoVB(source, translator, monitor);
+  OutputNames names;
+  names.AddInput(source);
+  ConversionResult r = PBtoVB(source, translator, monitor, names);
   ASSERT_TRUE(r.ok) << r.error;
   std::string want = ReadFile(fs::path(GetParam()).replace_extension(".vb"));
   ASSERT_FALSE(want.empty());
@@ -69,7 +71,9 @@ TEST_P(GoldenHtml, MassagesToItsExpectedAsp) {
   ScratchFolder dir;
   fs::path page = dir / GetParam().filename().string();
   fs::copy_file(GetParam(), page);
-  MassageResult r = MassageHtmlFile(page);
+  OutputNames names;
+  names.AddInput(page);
+  MassageResult r = MassageHtmlFile(page, names);
   ASSERT_TRUE(r.ok) << r.error;
   std::string want = ReadFile(fs::path(GetParam()).replace_extension(".asp"));
   ASSERT_FALSE(want.empty());

@@ -2,9 +2,13 @@
 
 #include <gtest/gtest.h>
 
+#include <random>
 #include <string>
 
+#include "source_files.h"
+#include "string_works.h"
 #include "test_files.h"
+#include "text_rules.h"
 
 namespace orvik::massage {
 namespace {
@@ -108,6 +112,59 @@ TEST(HtmlToAsp, FirstAndLastLinesAreNeverBroken) {
   EXPECT_EQ(HtmlToAsp(page), Written({"<body>", "<p>" + std::string(60, 'a') + ",b</p>"}));
 }
 
+// The massage as its rules read, rebuilding the whole text at every break: slow on a large
+// page, but plainly what the rules say.
+std::string RebuiltAtEveryBreak(std::string_view page) {
+  std::string text = WithCrLfLineEnds(page);
+  text.erase(0, FindNoCase(text, "<body"));
+  text = ReplaceAll(ReplaceAll(text, "\"", "\"\""), "<!--", "\r\n<!--");
+  bool script = false;
+  for (std::size_t p = text.find("\r\n"), q; p != std::string::npos; p = q) {
+    q = text.find("\r\n", p + 2);
+    if (q == std::string::npos) break;
+    std::string line = text.substr(p + 2, q - p - 2);
+    if (FindNoCase(line, "<script") != std::string::npos) {
+      script = true;
+    } else if (FindNoCase(line, "</script>") != std::string::npos) {
+      script = false;
+    }
+    if (q - p <= kLongestPageLine + 2 || script) continue;
+    std::string broken =
+        ReplaceAll(line, "&nbsp;&nbsp;&nbsp;&nbsp;", "&nbsp;&nbsp;\r\n&nbsp;&nbsp;");
+    if (broken == line) broken = ReplaceAll(line, ",", ",\r\n");
+    if (broken == line) broken = ReplaceAll(line, "><", ">\r\n<");
+    text = text.substr(0, p + 2) + broken + text.substr(q);
+  }
+  text = ReplaceAll(text, "\r\n", "\" & vbCrLf\r\nResponse.Write \"");
+  return "Response.Write \"<html>\"\r\nResponse.Write \"" + text + "\"";
+}
+
+TEST(HtmlToAsp, SameTextAsRebuildingThePageAtEveryBreak) {
+  // Pages of break points, script blocks and line ends in every order, so that scans
+  // resume inside broken lines, in front of line ends and across script lines.
+  const char* const parts[] = {"aaaaaaaaaaaaaaaa",
+                               "b",
+                               ",",
+                               "><",
+                               "&nbsp;&nbsp;&nbsp;&nbsp;",
+                               "&nbsp;",
+                               "<SCRIPT>",
+                               "</script>",
+                               "\r\n",
+                               "\n",
+                               "\r",
+                               "\"",
+                               "<!--"};
+  std::mt19937 random(19);
+  for (int round = 0; round < 400; ++round) {
+    std::string page = "<body>";
+    const int length = static_cast<int>(random() % 120);
+    for (int i = 0; i < length; ++i) page += parts[random() % std::size(parts)];
+    SCOPED_TRACE(page);
+    EXPECT_EQ(HtmlToAsp(page), RebuiltAtEveryBreak(page));
+  }
+}
+
 TEST(HtmlOutputPath, ExtensionOfTheFileOnly) {
   EXPECT_EQ(HtmlOutputPath("/d/page.htm"), fs::path("/d/page.txt"));
   EXPECT_EQ(HtmlOutputPath("/d/page.v2.html"), fs::path("/d/page.v2.txt"));
@@ -126,10 +183,17 @@ TEST(HtmlMonitorText, ShowsWhereAndTheBeginning) {
                 std::string(kMassagePreview, 'm'));
 }
 
+// A run of one page.
+MassageResult Massage(const fs::path& page) {
+  OutputNames names;
+  names.AddInput(page);
+  return MassageHtmlFile(page, names);
+}
+
 TEST(MassageHtmlFile, WritesTheResultBesideThePage) {
   ScratchFolder dir;
   WriteFile(dir / "p.htm", "<head></head>\n<body>\n<p>hi</p>\n</body>\n");
-  MassageResult r = MassageHtmlFile(dir / "p.htm");
+  MassageResult r = Massage(dir / "p.htm");
   ASSERT_TRUE(r.ok) << r.error;
   EXPECT_EQ(r.output, dir / "p.txt");
   EXPECT_EQ(ReadFile(dir / "p.txt"), r.massaged + "\r\n");
@@ -139,7 +203,7 @@ TEST(MassageHtmlFile, WritesTheResultBesideThePage) {
 TEST(MassageHtmlFile, PageNamedTxtKeepsItsText) {
   ScratchFolder dir;
   WriteFile(dir / "p.txt", "<body>x");
-  MassageResult r = MassageHtmlFile(dir / "p.txt");
+  MassageResult r = Massage(dir / "p.txt");
   ASSERT_TRUE(r.ok) << r.error;
   EXPECT_EQ(ReadFile(dir / "p.txt"), "<body>x");
   EXPECT_EQ(ReadFile(dir / "p_asp.txt"), Written({"<body>x"}) + "\r\n");
@@ -148,7 +212,7 @@ TEST(MassageHtmlFile, PageNamedTxtKeepsItsText) {
 TEST(MassageHtmlFile, NoBodyWritesNothing) {
   ScratchFolder dir;
   WriteFile(dir / "p.htm", "<html></html>");
-  MassageResult r = MassageHtmlFile(dir / "p.htm");
+  MassageResult r = Massage(dir / "p.htm");
   EXPECT_FALSE(r.ok);
   EXPECT_TRUE(r.noBody);
   EXPECT_EQ(r.error, kNoBodyMessage);
@@ -157,7 +221,7 @@ TEST(MassageHtmlFile, NoBodyWritesNothing) {
 
 TEST(MassageHtmlFile, UnreadablePageIsReported) {
   ScratchFolder dir;
-  MassageResult r = MassageHtmlFile(dir / "none.htm");
+  MassageResult r = Massage(dir / "none.htm");
   EXPECT_FALSE(r.ok);
   EXPECT_FALSE(r.noBody);
   EXPECT_FALSE(r.error.empty());

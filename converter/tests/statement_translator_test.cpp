@@ -62,7 +62,9 @@ TEST_F(Translator, Labels) {
   EXPECT_EQ(Line("10 * note"), "10 '-- label, was * note");
   EXPECT_EQ(Line("START: * note"), "START: '-- label, was * note");
   EXPECT_EQ(Line("GOTO 10.5"), "GOTO L10_5");
-  EXPECT_EQ(Line("GO TO 10"), "Goto TO 10");
+  EXPECT_EQ(Line("GO TO 10"), "Goto 10");
+  EXPECT_EQ(Line("GO TO 10.5"), "Goto L10_5");
+  EXPECT_EQ(Line("GO 10"), "Goto 10");
 }
 
 TEST_F(Translator, CaseBlocks) {
@@ -197,9 +199,23 @@ TEST_F(Translator, DynamicArrayReferences) {
   EXPECT_EQ(Line("IF A < B THEN"), "IF A < B THEN");
 }
 
-TEST_F(Translator, ComparisonAndReferenceOnOneLineReadAsOneReference) {
-  // Any "<" with a ">" later is read as a reference.
-  EXPECT_EQ(Line("IF A < B AND C > D THEN"), "IF FMT(Extract( A , B AND C ), D) THEN");
+TEST_F(Translator, AssignedReferenceTakesTheWholeRightHandSide) {
+  EXPECT_EQ(Line("REC<5> = TOTAL + TAX"), "REC = RReplace( REC , 5 , TOTAL + TAX )");
+  EXPECT_EQ(Line("REC<1> = FIRST:' ':LAST"), "REC = RReplace( REC , 1 , FIRST & \" \" & LAST )");
+  EXPECT_EQ(Line("REC<4> = -1"), "REC = RReplace( REC , 4 , - 1 )");
+  EXPECT_EQ(Line("REC<2,1> = (A + B) * 2"), "REC = RReplace( REC , 2 , 1 , ( A + B ) * 2 )");
+  EXPECT_EQ(Line("REC<3> = X<1> + 2"), "REC = RReplace( REC , 3 , Extract( X , 1 ) + 2 )");
+  // Inside a file verb's clause it ends where the next clause begins.
+  EXPECT_EQ(Line("READ R FROM F,K THEN R<1> = N + 1 ELSE R = ''"),
+            "If RREAD ( R , F , K ) Then R = RReplace( R , 1 , N + 1 ) ELSE R = \"\"");
+}
+
+TEST_F(Translator, ComparisonsAreNotReferences) {
+  EXPECT_EQ(Line("IF A < B AND C > D THEN"), "IF A < B AND C > D THEN");
+  EXPECT_EQ(Line("IF A <= B OR C >= D THEN"), "IF A < = B OR C > = D THEN");
+  EXPECT_EQ(Line("IF A < B AND C > D AND E<1> = 2 THEN"),
+            "IF A < B AND C > D AND Extract( E , 1 ) = 2 THEN");
+  EXPECT_EQ(Line("X = A < B"), "X = A < B");
 }
 
 TEST_F(Translator, FileVerbs) {
@@ -213,7 +229,62 @@ TEST_F(Translator, FileVerbs) {
   EXPECT_EQ(Line("MATREAD A FROM F, K ELSE MAT A = ''"),
             "If Not MATREAD ( A , F , K ) Then Call Mat(A, \"\")");
   EXPECT_EQ(Line("MATWRITE A ON F, K"), "CALL MATWRITE ( A , F , K )");
-  EXPECT_EQ(tr.OpenIfCount, 4);
+  // A clause with its statement on the same line is a one-line If: no block to close.
+  EXPECT_EQ(tr.OpenIfCount, 1);
+  EXPECT_EQ(Line("READ R FROM F, K THEN"), "If RREAD ( R , F , K ) Then");
+  EXPECT_EQ(tr.OpenIfCount, 2);
+}
+
+TEST_F(Translator, OneLineFileVerbLeavesTheProgramEndAnEnd) {
+  EXPECT_EQ(Line("READ R FROM F, K ELSE STOP"), "If Not RREAD ( R , F , K ) Then SStop");
+  EXPECT_EQ(Line("READ R FROM F, K ELSE R = ''"), "If Not RREAD ( R , F , K ) Then R = \"\"");
+  EXPECT_EQ(Line("END"), "Exit Sub  ' === END ===");
+}
+
+TEST_F(Translator, ReadNext) {
+  Line("LOOP");
+  EXPECT_EQ(Line("READNEXT ID ELSE EXIT"), "If Not RREADNEXT ( ID ) Then EXIT Do");
+  EXPECT_EQ(Line("READNEXT ID FROM LIST ELSE EXIT"), "If Not RREADNEXT ( ID , LIST ) Then EXIT Do");
+  EXPECT_EQ(Line("LOOP WHILE READNEXT ID DO"), "Do WHILE RREADNEXT ( ID )");
+  EXPECT_EQ(Line("READNEXT ID THEN"), "If RREADNEXT ( ID ) Then");
+  EXPECT_EQ(Line("END"), "END If");
+  EXPECT_EQ(tr.OpenIfCount, 0);
+}
+
+TEST_F(Translator, ReadLockedIsOneBalancedBlock) {
+  const std::string test = "ElseIf Val( Mid( ErrorDetail , 2 ) ) = 920 Then";
+  EXPECT_EQ(
+      Line("READU R FROM F, K LOCKED CRT 'busy' ELSE R = ''"),
+      "If RREADU ( R , F , K ) Then\r\n" + test + "\r\nCRT \"busy\"\r\nElse\r\nR = \"\"\r\nEnd If");
+  EXPECT_EQ(tr.OpenIfCount, 0);
+  EXPECT_EQ(Line("  READVU V FROM F, K, 2 LOCKED GO TO 10 THEN CRT V ELSE V = 'x'"),
+            "  If RREADVU ( V , F , K , 2 ) Then\r\n  CRT V\r\n  " + test +
+                "\r\n  Goto 10\r\n  Else\r\n  V = \"x\"\r\n  End If");
+  EXPECT_EQ(tr.OpenIfCount, 0);
+
+  // LOCKED ending the line: its statements follow, then END ELSE and END close the block.
+  EXPECT_EQ(Line("READU R FROM F, K LOCKED"), "If RREADU ( R , F , K ) Then\r\n" + test);
+  EXPECT_EQ(tr.OpenIfCount, 1);
+  EXPECT_EQ(Line("END ELSE"), "Else");
+  EXPECT_EQ(Line("END"), "END If");
+  // ELSE ending the line, the LOCKED statement before it.
+  EXPECT_EQ(Line("READU R FROM F, K LOCKED CRT 'busy' ELSE"),
+            "If RREADU ( R , F , K ) Then\r\n" + test + "\r\nCRT \"busy\"\r\nElse");
+  EXPECT_EQ(Line("END"), "END If");
+  // THEN ending the line: the found branch must come last.
+  EXPECT_EQ(Line("READU R FROM F, K LOCKED CRT 'busy' THEN"),
+            "If Not RREADU ( R , F , K ) Then\r\nIf Val( Mid( ErrorDetail , 2 ) ) = 920 Then\r\n"
+            "CRT \"busy\"\r\nEnd If\r\nElse");
+  EXPECT_EQ(Line("END"), "END If");
+  EXPECT_EQ(tr.OpenIfCount, 0);
+  EXPECT_EQ(Line("END"), "Exit Sub  ' === END ===");
+}
+
+TEST_F(Translator, LinesOfALockedClauseKeepTheirLiteralsAndLoopExits) {
+  Line("LOOP");
+  EXPECT_EQ(Line("READU R FROM F, 'A' LOCKED EXIT ELSE CRT 'B':"),
+            "If RREADU ( R , F , \"A\" ) Then\r\nElseIf Val( Mid( ErrorDetail , 2 ) ) = 920 "
+            "Then\r\nEXIT Do\r\nElse\r\nCRT \"B\" , False\r\nEnd If");
 }
 
 TEST_F(Translator, FileVerbWithThenAndElseOnOneLine) {
@@ -227,7 +298,7 @@ TEST_F(Translator, FileVerbLateInALine) {
 }
 
 TEST_F(Translator, FileVerbClauseKeepsItsOwnWords) {
-  EXPECT_EQ(Line("READ R FROM F,K ELSE GO TO 10"), "If Not RREAD ( R , F , K ) Then Goto TO 10");
+  EXPECT_EQ(Line("READ R FROM F,K ELSE GO TO 10"), "If Not RREAD ( R , F , K ) Then Goto 10");
   EXPECT_EQ(Line("READ R FROM ELSEWHERE, K ELSE STOP"),
             "If Not RREAD ( R , ELSEWHERE , K ) Then SStop");
   EXPECT_EQ(Line("X = READY"), "X = READY");
@@ -236,7 +307,7 @@ TEST_F(Translator, FileVerbClauseKeepsItsOwnWords) {
 TEST_F(Translator, TwoFileVerbsOnALine) {
   EXPECT_EQ(Line("OPEN 'A' TO F ELSE OPEN 'B' TO F ELSE STOP"),
             "If Not OOPEN ( \"A\" , F ) Then If Not OOPEN ( \"B\" , F ) Then SStop");
-  EXPECT_EQ(tr.OpenIfCount, 2);
+  EXPECT_EQ(tr.OpenIfCount, 0);
 }
 
 TEST_F(Translator, PrintWithoutNewLine) {

@@ -53,7 +53,8 @@ const char* const kMark = "\xF6";
 TEST(ReduceTokens, JumpTargets) {
   EXPECT_EQ(ReduceAll(Make({{"GOSUB", K}, {"100", N}})), "GOSUB 100");
   EXPECT_EQ(ReduceAll(Make({{"GOTO", K}, {"10.5", N}})), "GOTO L10_5");
-  EXPECT_EQ(ReduceAll(Make({{"Goto", K}, {"TO", K}, {"10", N}})), "Goto TO 10");
+  EXPECT_EQ(ReduceAll(Make({{"Goto", K}, {"TO", K}, {"10", N}})), "Goto 10");
+  EXPECT_EQ(ReduceAll(Make({{"Goto", K}, {"TO", K}})), "Goto TO");
   EXPECT_EQ(ReduceAll(Make({{"ON", K}, {"X", E}, {"GOTO", K}, {"10", N}, {",", C}, {"20", N}})),
             "ON X GOTO 10 , 20");
   // A label that is a name keeps its dots' meaning only for numbers.

@@ -27,8 +27,12 @@ TEST(VbOutputPath, TxtIsReplacedAnythingElseKept) {
 
 class Driver : public ::testing::Test {
  protected:
-  ConversionResult Convert(const fs::path& input) { return PBtoVB(input, translator, monitor); }
+  ConversionResult Convert(const fs::path& input) {
+    names.AddInput(input);
+    return PBtoVB(input, translator, monitor, names);
+  }
   ScratchFolder dir;
+  OutputNames names;
   StatementTranslator translator;
   TranslationMonitor monitor;
 };
@@ -89,29 +93,40 @@ TEST_F(Driver, FolderIsNotASource) {
 }
 
 TEST_F(Driver, FailedWriteIsReportedAndLeavesNoPartialFile) {
-  WriteFile(dir / "P", "X = 1\n");
-  fs::create_directory(dir / "P_VBconv.txt");  // the result's name is taken by a folder
-  ConversionResult r = Convert(dir / "P");
+  // A source whose result name is longer than a file name may be.
+  const std::string name(250, 'P');
+  WriteFile(dir / name, "X = 1\n");
+  ConversionResult r = Convert(dir / name);
   EXPECT_FALSE(r.ok);
-  EXPECT_NE(r.error.find("cannot write"), std::string::npos) << r.error;
-  EXPECT_EQ(Listing(dir.path()), "P P_VBconv.txt");
-  EXPECT_TRUE(fs::is_empty(dir / "P_VBconv.txt"));
+  EXPECT_NE(r.error.find("cannot create"), std::string::npos) << r.error;
+  EXPECT_EQ(Listing(dir.path()), name);
 }
 
-TEST_F(Driver, ExistingResultIsReplacedWhole) {
-  WriteFile(dir / "P_VBconv.txt", std::string(5000, 'z'));
+TEST_F(Driver, EarlierResultIsReplacedWholeAnyOtherFileKept) {
+  WriteFile(dir / "P_VBconv.txt", std::string(5000, 'z') + "\r\nEnd Sub\r\n");
   WriteFile(dir / "P", "X = 1\n");
   ASSERT_TRUE(Convert(dir / "P").ok);
   EXPECT_EQ(ReadFile(dir / "P_VBconv.txt"), "X = 1\r\nEnd Sub\r\n");
   EXPECT_EQ(Listing(dir.path()), "P P_VBconv.txt");
+
+  WriteFile(dir / "Q_VBconv.txt", std::string(5000, 'z'));
+  WriteFile(dir / "Q", "X = 2\n");
+  ConversionResult r = Convert(dir / "Q");
+  ASSERT_TRUE(r.ok);
+  EXPECT_EQ(r.output, dir / "Q_VBconv_2.txt");
+  EXPECT_EQ(r.passedOver, "Q_VBconv.txt is not a result of OrvikMassage");
+  EXPECT_EQ(ReadFile(dir / "Q_VBconv.txt"), std::string(5000, 'z'));
+  EXPECT_EQ(ReadFile(dir / "Q_VBconv_2.txt"), "X = 2\r\nEnd Sub\r\n");
 }
 
 TEST_F(Driver, NeverWritesOverItsInputThroughALink) {
   WriteFile(dir / "P", "X = 1\n");
   fs::create_symlink(dir / "P", dir / "P_VBconv.txt");
   ConversionResult r = Convert(dir / "P");
-  EXPECT_FALSE(r.ok);
+  ASSERT_TRUE(r.ok) << r.error;
+  EXPECT_EQ(r.output, dir / "P_VBconv_2.txt");
   EXPECT_EQ(ReadFile(dir / "P"), "X = 1\n");
+  EXPECT_TRUE(fs::is_symlink(dir / "P_VBconv.txt"));
 }
 
 TEST_F(Driver, SecondConversionStartsAfresh) {

@@ -135,6 +135,27 @@ TEST_F(Window, MassagesAPageAndCopiesIt) {
   EXPECT_EQ(icons.back(), QMessageBox::Information);
 }
 
+TEST_F(Window, APageNeverReplacesAProgramConvertedBefore) {
+  WriteFile(dir / "INVOICE.txt", "CRT 'HI'\n");
+  WriteFile(dir / "INVOICE.htm", "<body>\n<p>invoice</p>\n");
+  Choose(dir / "INVOICE.txt");
+  w.Select();
+  w.PBtoVB();
+  Choose(dir / "INVOICE.htm");
+  w.Select();
+  w.HtmlMassage();
+  EXPECT_EQ(ReadFile(dir / "INVOICE.txt"), "CRT 'HI'\n");
+  EXPECT_EQ(w.OutputPath(), dir / "INVOICE_asp.txt");
+  EXPECT_EQ(ReadFile(dir / "INVOICE_asp.txt"), w.MassagedText() + "\r\n");
+  ASSERT_EQ(messages.size(), 1u);
+  EXPECT_EQ(messages[0],
+            "INVOICE.txt is an input of this run: not written over. The result is in " +
+                (dir / "INVOICE_asp.txt").string());
+  EXPECT_EQ(icons[0], QMessageBox::Information);
+  EXPECT_NE(Monitor().find("stored in file \"" + (dir / "INVOICE_asp.txt").string()),
+            std::string::npos);
+}
+
 TEST_F(Window, PageWithoutBodyIsRejected) {
   WriteFile(dir / "p.htm", "<p>no body</p>\n");
   Choose(dir / "p.htm");

@@ -333,10 +333,13 @@ Variant DateOConv(std::string_view s, std::string_view code, bool monthFirst, st
     if (Val(s) == 0) return Variant(std::string());
     const std::optional<double> n = ParseNumber(s);
     if (!n) throw VbError(vberr::kTypeMismatch);
-    const double rounded = RoundHalfEven(*n);
-    if (!(std::fabs(rounded) <= static_cast<double>(kMaxExactWhole)))
+    // The platform's date is the sum, day 24837 plus the number, and it is the sum that is
+    // rounded to a whole day: as 24837 is odd, half days go the other way from the number
+    // rounded alone (0.5 is 1 January 1968, -0.5 is 30 December 1967).
+    const double serial = RoundHalfEven(*n + static_cast<double>(kInternalDayOffset));
+    if (!(std::fabs(serial) <= static_cast<double>(kMaxExactWhole)))
       throw VbError(vberr::kOverflow);
-    day = static_cast<std::int64_t>(rounded);
+    day = static_cast<std::int64_t>(serial) - kInternalDayOffset;
   }
   // Every usual form fits the string's own small buffer, so no reservation is made.
   std::string out;

@@ -74,13 +74,6 @@ Address Resolve(std::string_view s, Span region, char mark, std::int32_t p) {
   return {true, {start, q == kNone ? region.end : q}, 0};
 }
 
-// The text of a new value, borrowed from the Variant when it already holds one.
-std::string_view TextOf(const Variant& v, std::string& held) {
-  if (v.IsString()) return v.StringRef();
-  held = v.ToString();
-  return held;
-}
-
 struct Safety {
   bool on;
   int number;
@@ -94,7 +87,7 @@ std::string Store(std::string_view s, std::int32_t i254, const Variant& a, const
                   const Variant& c, bool insert, const Safety& safety) {
   const int depth = b.IsMissing() ? 1 : c.IsMissing() ? 2 : 3;
   std::string held;
-  const std::string_view value = TextOf(depth == 1 ? a : depth == 2 ? b : c, held);
+  const std::string_view value = (depth == 1 ? a : depth == 2 ? b : c).TextView(held);
   if (safety.on && value.find(kAttributeMark) != kNone) {
     throw VbError(safety.number, std::string(safety.description));
   }
@@ -312,7 +305,7 @@ bool Functions::Locate(std::string_view find, std::string_view, std::string_view
 std::string Functions::MVR(const Variant& s) const {
   if (s.IsNull()) return {};
   std::string held;
-  const std::string_view text = TextOf(s, held);
+  const std::string_view text = s.TextView(held);
   const std::size_t marks =
       static_cast<std::size_t>(std::count(text.begin(), text.end(), kValueMark));
   std::string out;

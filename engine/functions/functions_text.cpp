@@ -12,10 +12,14 @@ namespace orvik {
 
 Variant Functions::PropertyParse(const Variant& s, const Variant& property,
                                  const Variant& delimiter) {
-  const std::string text = s.ToString();
-  const std::string name = property.ToString();
-  const std::string delim = delimiter.ToString();
-  const std::size_t b = FindNoCase(text, name + "=");
+  std::string heldText, heldName, heldDelimiter;
+  const std::string_view text = s.TextView(heldText);
+  const std::string_view name = property.TextView(heldName);
+  const std::string_view delim = delimiter.TextView(heldDelimiter);
+  std::string needle;
+  needle.reserve(name.size() + 1);
+  needle.append(name).push_back('=');
+  const std::size_t b = FindNoCase(text, needle);
   if (b == std::string::npos) return {};
   const std::size_t d = b + name.size() + 1;
   // The delimiter is searched from the start of the name, not of the value: one that falls
@@ -56,12 +60,9 @@ void Functions::Sleep(double seconds) const {
 Variant Functions::DCount(std::string_view s, std::string_view delimiter) const {
   if (delimiter.empty()) return Variant(static_cast<std::int32_t>(s.size() + 1));
   std::int32_t count = 0;
-  // Each search starts one character after the previous match began, so overlapping
-  // matches of a longer delimiter all count.
-  for (std::size_t a = FindExact(s, delimiter, 0); a != std::string_view::npos;
-       a = FindExact(s, delimiter, a + 1)) {
-    ++count;
-  }
+  // Overlapping matches of a longer delimiter all count ('aaa' holds 'aa' twice).
+  OccurrenceScan scan(s, delimiter, OccurrenceScan::Compare::kExact);
+  while (scan.Next() != std::string_view::npos) ++count;
   if (!s.empty()) ++count;
   return Variant(count);
 }
@@ -104,13 +105,15 @@ bool Functions::Num(const Variant& s) const {
 
 std::int32_t Functions::Index(std::string_view s, std::string_view find,
                               std::int32_t occurrence) const {
-  std::size_t a = 0;  // 1-based position of the last occurrence found
+  if (occurrence < 1) return 0;
+  // Overlapping occurrences count, as when each search starts one after the last hit.
+  OccurrenceScan scan(s, find, OccurrenceScan::Compare::kNoCase);
+  std::size_t p = std::string_view::npos;
   for (std::int32_t i = 1; i <= occurrence; ++i) {
-    const std::size_t p = FindNoCase(s, find, a);
+    p = scan.Next();
     if (p == std::string_view::npos) return 0;
-    a = p + 1;
   }
-  return static_cast<std::int32_t>(a);
+  return static_cast<std::int32_t>(p + 1);
 }
 
 bool Functions::Alpha(std::string_view s) {

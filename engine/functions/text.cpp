@@ -56,30 +56,89 @@ bool EqualsNoCase(std::string_view a, std::string_view b) {
 
 std::size_t FindNoCase(std::string_view haystack, std::string_view needle, std::size_t from) {
   if (from > haystack.size()) return std::string_view::npos;
-  if (needle.empty()) return from;
   if (needle.size() > haystack.size() - from) return std::string_view::npos;
-  const std::size_t last = haystack.size() - needle.size();
-  const char first = LowerChar(needle[0]);
-  for (std::size_t i = from; i <= last; ++i) {
-    if (LowerChar(haystack[i]) == first && EqualsNoCase(haystack.substr(i, needle.size()), needle))
-      return i;
-  }
-  return std::string_view::npos;
+  return OccurrenceScan(haystack, needle, OccurrenceScan::Compare::kNoCase, from).Next();
 }
 
 std::size_t FindExact(std::string_view haystack, std::string_view needle, std::size_t from) {
   if (from > haystack.size()) return std::string_view::npos;
-  const char* base = haystack.data() + from;
+  if (needle.empty()) return from;
   const std::size_t len = haystack.size() - from;
-  const void* hit;
-  if (needle.size() == 1) {
-    hit = std::memchr(base, needle[0], len);
-  } else {
-    if (needle.empty()) return from;
-    hit = memmem(base, len, needle.data(), needle.size());
-  }
+  // Also keeps an empty text's null data pointer away from the C library, which may assume
+  // it is never null.
+  if (needle.size() > len) return std::string_view::npos;
+  const char* base = haystack.data() + from;
+  const void* hit = needle.size() == 1 ? std::memchr(base, needle[0], len)
+                                       : memmem(base, len, needle.data(), needle.size());
   return hit ? static_cast<std::size_t>(static_cast<const char*>(hit) - haystack.data())
              : std::string_view::npos;
+}
+
+namespace {
+
+// A long needle's border table is a large block. Taken and given back on every call, the C
+// library hands such a block back to the system at each release, and in a loop of searches
+// the page faults then cost more than the searches. So each thread keeps one table, up to a
+// bound, for its next scan; a scan that finds it in use builds one of its own.
+constexpr std::size_t kKeptBorderEntries = std::size_t{1} << 20;
+struct KeptBorder {
+  std::vector<std::uint32_t> table;
+  bool inUse = false;
+};
+thread_local KeptBorder keptBorder;
+
+}  // namespace
+
+OccurrenceScan::OccurrenceScan(std::string_view text, std::string_view needle, Compare compare,
+                               std::size_t from)
+    : text_(text), needle_(needle), compare_(compare), at_(from) {
+  if (compare_ == Compare::kNoCase) {
+    folded_ = LowerCase(needle);
+    needle_ = folded_;
+  }
+  const std::size_t m = needle_.size();
+  border_ = &ownBorder_;
+  if (!keptBorder.inUse && m <= kKeptBorderEntries) {
+    keptBorder.inUse = true;
+    border_ = &keptBorder.table;
+  }
+  std::vector<std::uint32_t>& border = *border_;
+  if (border.size() < m) border.resize(m);
+  if (m > 0) border[0] = 0;
+  std::uint32_t k = 0;
+  for (std::size_t i = 1; i < m; ++i) {
+    while (k > 0 && needle_[i] != needle_[k]) k = border[k - 1];
+    if (needle_[i] == needle_[k]) ++k;
+    border[i] = k;
+  }
+}
+
+OccurrenceScan::~OccurrenceScan() {
+  if (border_ == &keptBorder.table) keptBorder.inUse = false;
+}
+
+std::size_t OccurrenceScan::Next() {
+  const std::size_t m = needle_.size();
+  const std::size_t n = text_.size();
+  if (m == 0) return at_ <= n ? at_++ : std::string_view::npos;
+  while (at_ < n) {
+    if (matched_ == 0 && compare_ == Compare::kExact) {
+      // Nothing matched yet: only the needle's first character can start an occurrence.
+      const void* hit = std::memchr(text_.data() + at_, needle_[0], n - at_);
+      if (!hit) break;
+      at_ = static_cast<std::size_t>(static_cast<const char*>(hit) - text_.data());
+    }
+    const char c = Fold(text_[at_++]);
+    const std::vector<std::uint32_t>& border = *border_;
+    while (matched_ > 0 && c != needle_[matched_]) matched_ = border[matched_ - 1];
+    if (c == needle_[matched_]) ++matched_;
+    if (matched_ == m) {
+      matched_ = border[m - 1];
+      return at_ - m;
+    }
+  }
+  at_ = n;
+  return std::string_view::npos;
 }
 
 std::string Latin1ToUtf8(std::string_view latin1) {

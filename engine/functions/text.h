@@ -5,8 +5,10 @@
 #define ORVIK_FUNCTIONS_TEXT_H_
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace orvik {
 
@@ -40,11 +42,45 @@ inline bool IsAsciiLetter(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' &
 // Equality and search without regard to case, by the folding above.
 bool EqualsNoCase(std::string_view a, std::string_view b);
 // Offset of the first occurrence of `needle` at or after `from`, or npos. An empty needle
-// is found at `from` when from <= size.
+// is found at `from` when from <= size. Linear in the two lengths together.
 std::size_t FindNoCase(std::string_view haystack, std::string_view needle, std::size_t from = 0);
 
 // Exact search at or after `from` (npos when absent), using the C library's fast scanners.
 std::size_t FindExact(std::string_view haystack, std::string_view needle, std::size_t from = 0);
+
+// Every occurrence of a needle in a text, overlapping ones included, left to right, in one
+// pass (Knuth-Morris-Pratt): the work is linear in the lengths of the text and the needle
+// together, however much of the needle repeats itself. Searching again one character after
+// each hit instead costs the needle's length per hit, which for a long self-similar
+// delimiter is the square of the text's length.
+// Borrows the text and the needle, which must outlive the scan; one thread at a time.
+class OccurrenceScan {
+ public:
+  enum class Compare { kExact, kNoCase };
+  OccurrenceScan(std::string_view text, std::string_view needle, Compare compare,
+                 std::size_t from = 0);
+  ~OccurrenceScan();
+  OccurrenceScan(const OccurrenceScan&) = delete;
+  OccurrenceScan& operator=(const OccurrenceScan&) = delete;
+
+  // Offset of the next occurrence, or npos when none is left. An empty needle occurs at
+  // every offset from `from` up to and including the text's length.
+  std::size_t Next();
+
+ private:
+  char Fold(char c) const { return compare_ == Compare::kNoCase ? LowerChar(c) : c; }
+
+  std::string_view text_;
+  std::string folded_;       // the needle folded, for a search without regard to case
+  std::string_view needle_;  // the needle as compared: borrowed, or folded_
+  // Longest proper border of each prefix of the needle: this scan's own table, or the
+  // thread's kept one (see text.cpp).
+  std::vector<std::uint32_t> ownBorder_;
+  std::vector<std::uint32_t>* border_;
+  Compare compare_;
+  std::size_t at_;           // next character of the text to read
+  std::size_t matched_ = 0;  // characters of the needle matched in front of at_
+};
 
 // Text encodings at the system's edges.
 std::string Latin1ToUtf8(std::string_view latin1);

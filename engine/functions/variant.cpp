@@ -53,6 +53,12 @@ VariantArray& Variant::ArrayRef() {
   return *p;
 }
 
+std::string_view Variant::TextView(std::string& held) const {
+  if (IsString()) return StringRef();
+  held = ToString();
+  return held;
+}
+
 std::string Variant::ToString() const {
   switch (type_) {
     case Type::Empty:

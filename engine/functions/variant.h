@@ -62,6 +62,9 @@ class Variant {
 
   // Conversions by the platform's rules (CStr, CLng, CInt, CDbl, CBool, CDate).
   std::string ToString() const;
+  // The same text without a copy when the value is a String: borrowed from it, else
+  // converted into `held`. Valid while both live unchanged.
+  std::string_view TextView(std::string& held) const;
   std::int32_t ToLong() const;
   std::int16_t ToInteger() const;
   double ToDouble() const;

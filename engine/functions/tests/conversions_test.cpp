@@ -78,8 +78,15 @@ TEST(OConvDate, AroundDayZeroAndRounding) {
   ExpectOConv(f, {{"1", "D", "01 Jan 1968"},
                   {"-1", "D", "30 Dec 1967"},
                   {"0.4", "D", "31 Dec 1967"},
-                  {"0.5", "D", "31 Dec 1967"},  // halves to even
-                  {"1.5", "D", "02 Jan 1968"},
+                  // The day is 24837 plus the number, rounded halves to even: the sum is
+                  // rounded, not the number, and 24837 is odd.
+                  {"0.5", "D", "01 Jan 1968"},
+                  {"1.5", "D", "01 Jan 1968"},
+                  {"2.5", "D", "03 Jan 1968"},
+                  {"-0.5", "D", "30 Dec 1967"},
+                  {"-1.5", "D", "30 Dec 1967"},
+                  {"0.5", "DW", "1"},
+                  {"1.6", "D", "02 Jan 1968"},
                   {" 1,000 ", "D", "26 Sep 1970"},
                   {"11748", "DJ", "2000060"},
                   {"12054", "DJ", "2000366"},

@@ -31,6 +31,10 @@ TEST(ExtractTest, ReadsEachLevelAndEmptyPastTheEnd) {
   EXPECT_EQ(f.Extract(s, 2, 0), Variant(D("b]c\\d")));
   EXPECT_EQ(f.Extract(s, 0), Variant("a"));
   EXPECT_EQ(f.Extract(s, 5), Variant(""));
+  // Past the end at every level: an empty piece is searched again, never a null pointer.
+  EXPECT_EQ(f.Extract("a", 5, 1), Variant(""));
+  EXPECT_EQ(f.Extract("a", 5, 2, 3), Variant(""));
+  EXPECT_EQ(f.Extract("", 1, 1, 1), Variant(""));
 }
 
 TEST(ExtractTest, ColumnsAreThoseOfFieldAtTheLastLevel) {

@@ -111,6 +111,63 @@ TEST(IndexTest, CaseBlindOccurrences) {
   EXPECT_EQ(f.Index("aaa", "aa", 2), 2);  // overlapping occurrences count
 }
 
+// What the members must return, written as the searches that restart one character after
+// each hit: slow, but plainly right.
+int RestartedCount(const std::string& s, const std::string& d, bool noCase) {
+  const auto fold = [noCase](std::string t) {
+    if (noCase) {
+      for (char& c : t) c = LowerChar(c);
+    }
+    return t;
+  };
+  const std::string hay = fold(s), needle = fold(d);
+  int count = 0;
+  for (std::size_t p = hay.find(needle); p != std::string::npos; p = hay.find(needle, p + 1)) {
+    ++count;
+  }
+  return count;
+}
+
+TEST(OccurrenceSearch, AgreesWithARestartedSearchOnSelfSimilarTexts) {
+  Functions f(true);
+  // Few letters, so that delimiters overlap themselves and partial matches abound.
+  std::srand(19);
+  const char letters[] = {'a', 'A', 'b', '\xE9', '\xC9'};
+  const auto text = [&](int max) {
+    std::string t(static_cast<std::size_t>(std::rand() % (max + 1)), 'a');
+    for (char& c : t) c = letters[std::rand() % 5];
+    return t;
+  };
+  for (int round = 0; round < 3000; ++round) {
+    const std::string s = text(30), d = text(5);
+    SCOPED_TRACE(testing::Message() << "'" << s << "' '" << d << "'");
+    if (!d.empty()) {
+      EXPECT_EQ(f.DCount(s, d).ToLong(), RestartedCount(s, d, false) + (s.empty() ? 0 : 1));
+    }
+    const int occurrences = RestartedCount(s, d, true);
+    for (int n = 1; n <= occurrences + 1 && !d.empty(); ++n) {
+      std::size_t p = std::string::npos;
+      int seen = 0;
+      const std::string hay = LowerCase(s), needle = LowerCase(d);
+      for (p = hay.find(needle); p != std::string::npos && ++seen < n;
+           p = hay.find(needle, p + 1)) {
+      }
+      EXPECT_EQ(f.Index(s, d, n), p == std::string::npos ? 0 : static_cast<int>(p) + 1) << n;
+    }
+    const std::size_t from = s.empty() ? 0 : static_cast<std::size_t>(std::rand()) % s.size();
+    EXPECT_EQ(FindNoCase(s, d, from), LowerCase(s).find(LowerCase(d), from)) << from;
+  }
+}
+
+TEST(OccurrenceSearch, LongDelimitersOfOneRepeatedCharacter) {
+  Functions f(true);
+  const std::string s(4000, 'a'), d(2000, 'a');
+  EXPECT_EQ(f.DCount(s, d).ToLong(), 2002);  // 2001 overlapping matches, plus one
+  EXPECT_EQ(f.Index(s, std::string(2000, 'A'), 2001), 2001);
+  EXPECT_EQ(f.Index(s, std::string(2000, 'A'), 2002), 0);
+  EXPECT_EQ(f.PropertyParse(std::string(3000, 'x') + "KEY=1;", "key", ";").ToString(), "1");
+}
+
 TEST(SmallTextFunctions, AlphaNumSeqSStr) {
   Functions f(true);
   EXPECT_TRUE(f.Alpha(""));

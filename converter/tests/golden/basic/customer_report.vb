@@ -37,5 +37,5 @@ CRT "never"
 CRT "done" , False
    IF TOTAL = 0 THEN GOTO L150_5
    RETURN
-END If
+Exit Sub  ' === END ===
 End Sub

@@ -5,7 +5,7 @@
    If I > 10 Then Exit Do
       CRT I , False
    Loop
-   Do WHILE FMT(READNEXT, ID)
+   Do WHILE RREADNEXT ( ID )
       IF ID = "" THEN EXIT Do
    Loop
    '-- FOR .. UNTIL|WHILE convert to DO .. LOOP, orig was:

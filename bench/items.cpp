@@ -13,6 +13,7 @@
 #include "port.h"
 #include "ratio_reporter.h"
 #include "setup.h"
+#include "sqlite_driver.h"
 
 namespace {
 
@@ -53,6 +54,8 @@ struct Fixture {
     sqlite3_open((home + "/JetMDB/sales.db").c_str(), &account);
     sqlite3_open((home + "/JetMDB/dm.db").c_str(), &dm);
     for (sqlite3* db : {account, dm}) {
+      // Keys compare as the engine's do.
+      orvik::SqliteDriver::AddKeyCollation(db);
       sqlite3_busy_timeout(db, 5000);
       sqlite3_exec(db, "PRAGMA journal_mode=WAL", nullptr, nullptr, nullptr);
     }

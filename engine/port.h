@@ -25,6 +25,7 @@
 #include <string_view>
 #include <vector>
 
+#include "database_switch.h"
 #include "dictionary.h"
 #include "dispatch.h"
 #include "driver.h"
@@ -354,6 +355,13 @@ class Port : public Dispatch, public std::enable_shared_from_this<Port> {
   auto WithLocks(F statement);
   template <typename F>
   auto WithLocksOnce(F statement);
+  // Frees this port's lock of a key that LockItem handed back, keeping ErrorDetail.
+  void ReleaseKey(const std::string& key);
+  // Marks this session as alive on its server connection, for other ports that find its
+  // locks (lock_holders.h). `waitSeconds`: for the mark of a connection still closing.
+  void MarkSessionAlive(int waitSeconds = 0);
+  // Removes the locks whose holders are gone; failures are ignored.
+  void RemoveStaleLocks();
   bool CheckUnchanged(const std::string& tablePart, const std::string& id);
   // A write guarded by the optimistic check: the check and the write run under this port's
   // lock row for the item, so no other port can write between them.
@@ -378,6 +386,17 @@ class Port : public Dispatch, public std::enable_shared_from_this<Port> {
   // Where a file of `account` is read and written: the port's connection for its own
   // account (and for every account on a server), else a connection of its own.
   std::shared_ptr<Driver> ConnectionFor(const std::string& account);
+  // Runs the statements of its scope on `driver` switched to the database `to` (when
+  // `active`); the connection goes back to the port's account on every way out. A failed
+  // way back reconnects the port (ReconnectOwnAccount).
+  DatabaseSwitch SwitchTo(Driver& driver, const std::string& to, bool active = true);
+  // After a failed move back to the port's own account: the connection is made afresh on
+  // that account, or closed when that fails too, so that no statement ever runs in another
+  // account by mistake.
+  void ReconnectOwnAccount();
+  // Whether the datastore holds, under `id`, an item that the engine's key rule tells apart
+  // from `id` (servers only; layout.h). `name` is the table as the statement names it.
+  bool TwinStored(Driver& driver, const std::string& name, std::string_view id);
   // The statement name of a file's table for reads, by datastore.
   std::string ReadName(const std::string& account, const std::string& file) const;
   struct TableShape {
@@ -442,6 +461,7 @@ class Port : public Dispatch, public std::enable_shared_from_this<Port> {
   bool catalogOpen_ = false;
   std::string tableList_;
   std::map<std::string, TableShape> tableShapes_;  // by table part, lower case
+  bool reconnecting_ = false;
 
   // Print state. Each port has its own current printer, devices and held job.
   struct PrinterObject {

@@ -1,10 +1,14 @@
 // SQL Server reaches another account's tables (and the system account's) by switching the
-// connection's default database for a statement. The switch lasts as long as this object:
-// the connection goes back to its own account on every way out, errors included.
+// connection's default database for a statement, and a server port looks at another
+// account's tables the same way. The switch lasts as long as this object: the connection
+// goes back to its own account on every way out, errors included. When going back fails,
+// the connection must not stay in the other account: `onFailedReturn` then runs (the port
+// reconnects to its own account, or closes the connection).
 
 #ifndef ORVIK_ENGINE_DATASTORE_DATABASE_SWITCH_H_
 #define ORVIK_ENGINE_DATASTORE_DATABASE_SWITCH_H_
 
+#include <functional>
 #include <string>
 
 #include "driver.h"
@@ -14,8 +18,12 @@ namespace orvik {
 class DatabaseSwitch {
  public:
   // Switches `driver` to `to` (when `active`), and back to `back` when this object goes.
-  DatabaseSwitch(Driver& driver, const std::string& to, std::string back, bool active = true)
-      : driver_(active ? &driver : nullptr), back_(std::move(back)) {
+  // `onFailedReturn` must not throw.
+  DatabaseSwitch(Driver& driver, const std::string& to, std::string back,
+                 std::function<void()> onFailedReturn, bool active = true)
+      : driver_(active ? &driver : nullptr),
+        back_(std::move(back)),
+        onFailedReturn_(std::move(onFailedReturn)) {
     if (driver_) driver_->UseDatabase(to);
   }
   ~DatabaseSwitch() {
@@ -23,7 +31,7 @@ class DatabaseSwitch {
     try {
       driver_->UseDatabase(back_);
     } catch (...) {
-      // Nothing more can be done here; the next statement reports a connection that is lost.
+      if (onFailedReturn_) onFailedReturn_();
     }
   }
   DatabaseSwitch(const DatabaseSwitch&) = delete;
@@ -32,6 +40,7 @@ class DatabaseSwitch {
  private:
   Driver* driver_;
   std::string back_;
+  std::function<void()> onFailedReturn_;
 };
 
 }  // namespace orvik

@@ -18,6 +18,20 @@ bool IsWordChar(char c) {
 
 }  // namespace
 
+RowsCursor::RowsCursor(Cursor& source) : names_(source.FieldNames()) {
+  while (source.Next()) rows_.push_back(source.Row());
+  row_.assign(names_.size(), std::nullopt);
+}
+
+bool RowsCursor::Next() {
+  if (next_ >= rows_.size()) {
+    row_.assign(names_.size(), std::nullopt);
+    return false;
+  }
+  row_ = std::move(rows_[next_++]);
+  return true;
+}
+
 bool IsValidAccountName(std::string_view name) {
   if (name.empty() || name.size() > 64) return false;
   for (char c : name) {

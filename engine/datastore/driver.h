@@ -36,6 +36,10 @@ inline constexpr int kConflict = -2147217871;
 inline constexpr int kNoSuchDatabase = -2147217843;  // an account that does not exist
 inline constexpr int kBadName = 913;                 // a name refused before it reached the store
 inline constexpr int kTooManyAttributes = 914;       // an item wider than its file's table
+inline constexpr int kIdTooLong = 916;               // an id wider than the key column
+// An id the datastore's key collation takes for another, stored one that the engine's rule
+// tells apart (servers only): writing it would replace that item.
+inline constexpr int kKeyTaken = 917;
 }  // namespace dberr
 
 // The rows of one query, read forward once.
@@ -47,6 +51,24 @@ class Cursor {
   virtual bool Next() = 0;
   // The current row, one value per field.
   virtual const std::vector<DbValue>& Row() const = 0;
+};
+
+// Rows held in memory: none, or every row of another cursor, read at once (which ends that
+// cursor's read).
+class RowsCursor : public Cursor {
+ public:
+  RowsCursor() = default;
+  explicit RowsCursor(Cursor& source);
+
+  const std::vector<std::string>& FieldNames() const override { return names_; }
+  const std::vector<DbValue>& Row() const override { return row_; }
+  bool Next() override;
+
+ private:
+  std::vector<std::string> names_;
+  std::vector<std::vector<DbValue>> rows_;
+  std::size_t next_ = 0;
+  std::vector<DbValue> row_;
 };
 
 struct TableInfo {
@@ -82,6 +104,8 @@ class Driver {
   // nothing is ever created by connecting.
   virtual void Connect(const ConnectParams& params) = 0;
   virtual bool IsOpen() const = 0;
+  // Ends the connection; statements fail from then on, until the next Connect.
+  virtual void Close() = 0;
   // Moves the open connection to another account (USE, the default database). A failed move
   // leaves the connection on the account it had.
   virtual void UseDatabase(const std::string& account) = 0;

@@ -1,15 +1,27 @@
 #include "layout.h"
 
+#include "driver.h"
+#include "text.h"
+#include "vb_error.h"
+
 namespace orvik {
 namespace {
 
 bool IsEmbedded(std::string_view dataStore) { return dataStore != "MYSQL" && dataStore != "MSSQL"; }
 
+// The collation of a key column, as each datastore names it.
+std::string KeyCollation(std::string_view dataStore) {
+  if (dataStore == "MYSQL") return "CHARACTER SET latin1 COLLATE latin1_general_ci";
+  if (dataStore == "MSSQL") return "COLLATE SQL_Latin1_General_CP1_CI_AS";
+  return "COLLATE " + std::string(kKeyCollation);
+}
+
 // The key column as each datastore declares it.
 std::string KeyColumn(std::string_view dataStore) {
-  if (dataStore == "MYSQL") return "A0 CHAR(25) PRIMARY KEY";
-  if (dataStore == "MSSQL") return "A0 CHAR(25) CONSTRAINT idxItemID PRIMARY KEY";
-  return "A0 CHAR(25) COLLATE NOCASE CONSTRAINT idxItemID PRIMARY KEY";
+  const std::string type =
+      "A0 CHAR(" + std::to_string(kItemIdLength) + ") " + KeyCollation(dataStore);
+  if (dataStore == "MYSQL") return type + " PRIMARY KEY";
+  return type + " CONSTRAINT idxItemID PRIMARY KEY";
 }
 
 std::string Columns(int from, int to, std::string_view type) {
@@ -67,8 +79,7 @@ std::string FileTableSql(std::string_view dataStore, TableTemplate kind, std::st
 std::vector<SystemTable> SystemAccountTables(std::string_view dataStore) {
   const bool embedded = IsEmbedded(dataStore);
   const std::string text = embedded ? "TEXT" : dataStore == "MYSQL" ? "TEXT" : "VARCHAR(255)";
-  const std::string key =
-      embedded ? "VARCHAR(255) COLLATE NOCASE PRIMARY KEY" : "VARCHAR(255) PRIMARY KEY";
+  const std::string key = "VARCHAR(255) " + KeyCollation(dataStore) + " PRIMARY KEY";
   const std::string memo = dataStore == "MSSQL" ? "TEXT" : embedded ? "TEXT" : "LONGTEXT";
   std::vector<SystemTable> out;
   out.push_back(
@@ -99,6 +110,35 @@ std::string EscapeSqlText(std::string_view dataStore, std::string_view text) {
     out.push_back(c);
   }
   return out;
+}
+
+std::string StatementName(std::string_view dataStore, std::string_view name) {
+  return dataStore == "MYSQL" ? LowerCase(name) : std::string(name);
+}
+
+void CheckItemId(std::string_view id) {
+  if (id.size() > kItemIdLength) {
+    throw VbError(dberr::kIdTooLong, "ItemID \"" + std::string(id) + "\" is longer than " +
+                                         std::to_string(kItemIdLength) + " characters");
+  }
+}
+
+bool KeyCollationIsExact(std::string_view dataStore) { return IsEmbedded(dataStore); }
+
+bool KeyMayMeetTwin(std::string_view dataStore, std::string_view id) {
+  if (KeyCollationIsExact(dataStore)) return false;
+  for (const char c : id) {
+    if (static_cast<unsigned char>(c) > 127) return true;
+  }
+  return false;
+}
+
+bool SameKey(std::string_view stored, std::string_view id) {
+  const auto trimmed = [](std::string_view s) {
+    while (!s.empty() && s.back() == ' ') s.remove_suffix(1);
+    return s;
+  };
+  return EqualsNoCase(trimmed(stored), trimmed(id));
 }
 
 }  // namespace orvik

@@ -43,6 +43,8 @@ bool Port::ConnectAccount(const std::string& account) {
         std::shared_ptr<Driver> fresh = NewDriver(kind);
         fresh->Connect(ConnectParamsFor(account));
         connection_ = std::move(fresh);
+        // A session that lost its connection goes on under its own name on the new one.
+        if (!userInst_.empty()) MarkSessionAlive();
       }
     } else if (kind == "JET") {
       // A new connection per account; the old one stays until the new one works, so a
@@ -61,7 +63,9 @@ bool Port::ConnectAccount(const std::string& account) {
   catalog_ = std::make_shared<Recordset>();
   if (connection_) {
     try {
-      catalog_->Open(connection_, "Select * From md");
+      // Read whole: the catalog lives as long as the account, and a read left open for that
+      // long would keep the embedded store's log from ever being written back.
+      catalog_->OpenWhole(connection_, "Select * From md");
       catalogOpen_ = true;
     } catch (...) {
     }
@@ -70,6 +74,37 @@ bool Port::ConnectAccount(const std::string& account) {
   account_ = account;
   LoadTableList();
   return true;
+}
+
+DatabaseSwitch Port::SwitchTo(Driver& driver, const std::string& to, bool active) {
+  return DatabaseSwitch(
+      driver, to, account_, [this] { ReconnectOwnAccount(); }, active);
+}
+
+void Port::ReconnectOwnAccount() {
+  if (!connection_) return;
+  try {
+    // In place, so that record sets holding the connection follow it.
+    connection_->Close();
+    // A failure on the way (marking the session switches databases on SQL Server) closes
+    // the connection rather than trying again from in here.
+    if (reconnecting_) throw VbError(dberr::kUnspecified, "reconnecting");
+    reconnecting_ = true;
+    struct Done {
+      bool& flag;
+      ~Done() { flag = false; }
+    } done{reconnecting_};
+    connection_->Connect(ConnectParamsFor(account_));
+    // The old connection's mark is freed once the server has seen it go.
+    if (!userInst_.empty()) MarkSessionAlive(5);
+  } catch (...) {
+    // Closed it stays: the next statement fails instead of running in another account.
+    try {
+      connection_->Close();
+    } catch (...) {
+    }
+  }
+  tableShapes_.clear();
 }
 
 void Port::LoadTableList() {

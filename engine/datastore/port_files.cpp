@@ -40,10 +40,14 @@ FileName ReadNameForm(const std::string& text, const std::string& currentAccount
   return n;
 }
 
-bool ListHas(const std::string& list, std::string_view file) {
-  const std::string wanted =
-      LowerCase(std::string(1, kAttributeMark) + std::string(file) + kAttributeMark);
-  return LowerCase(list).find(wanted) != std::string::npos;
+// Whether a table list holds the table that statements name `file` by. Where statements
+// name tables in lower case (StatementName), only that exact name will do: a server that tells
+// names apart by case may also hold an "ORDERS" that they never reach.
+bool ListHas(const std::string& list, std::string_view file, std::string_view dataStore) {
+  const std::string wanted = std::string(1, kAttributeMark) + std::string(file) + kAttributeMark;
+  const std::string name = StatementName(dataStore, wanted);
+  if (name != wanted) return list.find(name) != std::string::npos;
+  return LowerCase(list).find(LowerCase(wanted)) != std::string::npos;
 }
 
 std::string TableListOf(Driver& driver) {
@@ -60,7 +64,9 @@ std::string TableListOf(Driver& driver) {
 
 }  // namespace
 
-bool Port::TableListHas(std::string_view file) const { return ListHas(tableList_, file); }
+bool Port::TableListHas(std::string_view file) const {
+  return ListHas(tableList_, file, settings_.dataStore);
+}
 
 std::string Port::FileVariableFor(Driver& driver, const std::string& tablePart,
                                   const std::string& dictName) {
@@ -126,14 +132,10 @@ bool Port::OOpen(const Variant& file, Variant& fileVariable) {
         if (kind == "JET") {
           where = NewDriver("JET");
           where->Connect(ConnectParamsFor(name.account));
-          found = ListHas(TableListOf(*where), name.file);
+          found = ListHas(TableListOf(*where), name.file, kind);
         } else if ((kind == "MYSQL" || kind == "MSSQL") && connection_) {
-          connection_->UseDatabase(name.account);
-          try {
-            found = ListHas(TableListOf(*connection_), name.file);
-          } catch (...) {
-          }
-          connection_->UseDatabase(account_);
+          const DatabaseSwitch look = SwitchTo(*connection_, name.account);
+          found = ListHas(TableListOf(*connection_), name.file, kind);
         }
       } catch (...) {
         found = false;
@@ -148,7 +150,7 @@ bool Port::OOpen(const Variant& file, Variant& fileVariable) {
     // The control item, when the file's dictionary has one. A pointer's target is not checked.
     std::string dictName;
     if (kind == "MYSQL") {
-      dictName = name.tablePart;
+      dictName = StatementName(kind, name.tablePart);
     } else if (kind == "MSSQL") {
       dictName = name.account + ".." + name.file;
     } else {

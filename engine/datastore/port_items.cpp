@@ -75,14 +75,16 @@ bool Port::WriteMember(const std::string& fileVariable, const std::string& id, b
   const std::string tablePart(TablePartOf(fileVariable));
   std::string handBack;
   if (!LockItem(tablePart, id, update, update ? nullptr : &handBack)) return false;
-  const bool ok = CheckedWrite(tablePart, id, write);
-  if (!handBack.empty()) {
-    // A plain write ends this port's hold on the item.
-    const std::string detail = errorDetail_;
-    const std::size_t mark = handBack.find(kItemLockMark);
-    Release(Variant(handBack.substr(0, mark)), Variant(handBack.substr(mark + 1)));
-    errorDetail_ = detail;
+  // A plain write ends this port's hold on the item, whatever became of the write: a
+  // statement that fails (and goes to the caller as its error) frees the lock too.
+  bool ok;
+  try {
+    ok = CheckedWrite(tablePart, id, write);
+  } catch (...) {
+    if (!handBack.empty()) ReleaseKey(handBack);
+    throw;
   }
+  if (!handBack.empty()) ReleaseKey(handBack);
   return ok;
 }
 
@@ -119,12 +121,14 @@ bool Port::Delete(const Variant& fileVariable, const Variant& itemId) {
     }
     const bool mysql = settings_.dataStore == "MYSQL";
     const std::shared_ptr<Driver> driver = ConnectionFor(account);
-    const DatabaseSwitch away(*driver, account, account_,
-                              settings_.dataStore == "MSSQL" && account != account_);
+    const DatabaseSwitch away =
+        SwitchTo(*driver, account, settings_.dataStore == "MSSQL" && account != account_);
+    const std::string name = mysql ? StatementName(settings_.dataStore, fv.tablePart) : file;
+    // The item the datastore would find under the id may be another one.
+    if (TwinStored(*driver, name, id)) return false;
     const DbValue key{id};
     const std::int64_t n =
-        driver->Execute("DELETE FROM " + (mysql ? fv.tablePart : file) + " WHERE A0 = ?",
-                        std::span<const DbValue>(&key, 1));
+        driver->Execute("DELETE FROM " + name + " WHERE A0 = ?", std::span<const DbValue>(&key, 1));
     return n != 0;
   });
 }

@@ -50,6 +50,13 @@ std::string Marks(int count) {
   return out;
 }
 
+// Storing the id would replace the item the datastore's collation takes it for.
+VbError KeyTaken(std::string_view id) {
+  return VbError(dberr::kKeyTaken, "ItemID \"" + std::string(id) +
+                                       "\" cannot be stored: the datastore takes it for the id "
+                                       "of another item");
+}
+
 [[noreturn]] void BadTablePart(std::string_view tablePart) {
   if (tablePart.find('.') == std::string_view::npos) throw VbError(vberr::kSubscriptOutOfRange);
   throw VbError(dberr::kBadName, "Invalid file name \"" + std::string(tablePart) + "\"");
@@ -70,9 +77,17 @@ std::shared_ptr<Driver> Port::ConnectionFor(const std::string& account) {
 }
 
 std::string Port::ReadName(const std::string& account, const std::string& file) const {
-  if (settings_.dataStore == "MYSQL") return account + "." + file;
+  if (settings_.dataStore == "MYSQL") return StatementName("MYSQL", account + "." + file);
   if (settings_.dataStore == "MSSQL" && account != account_) return account + ".." + file;
   return file;
+}
+
+bool Port::TwinStored(Driver& driver, const std::string& name, std::string_view id) {
+  if (!KeyMayMeetTwin(settings_.dataStore, id)) return false;
+  const DbValue key{std::string(id)};
+  auto cursor =
+      driver.Query("SELECT A0 FROM " + name + " WHERE A0 = ?", std::span<const DbValue>(&key, 1));
+  return cursor->Next() && !SameKey(cursor->Row()[0].value_or(""), id);
 }
 
 Port::TableShape Port::ShapeOf(Driver& driver, const std::string& tablePart,
@@ -93,6 +108,7 @@ bool Port::ReadItemRaw(std::string& item, std::string_view fileVariable, std::st
   errorDetail_.clear();
   item.clear();
   try {
+    CheckItemId(id);
     const FileVariable fv = FileVariable::Parse(fileVariable);
     std::string account, file;
     if (!fv.Split(&account, &file)) BadTablePart(fv.tablePart);
@@ -106,7 +122,10 @@ bool Port::ReadItemRaw(std::string& item, std::string_view fileVariable, std::st
     const DbValue key{std::string(id)};
     auto cursor =
         driver->Query("SELECT * FROM " + name + " WHERE A0 = ?", std::span<const DbValue>(&key, 1));
-    if (!cursor->Next()) {
+    // A server's collation may find another item under this id (layout.h): then this one is
+    // not stored.
+    if (!cursor->Next() ||
+        (KeyMayMeetTwin(settings_.dataStore, id) && !SameKey(cursor->Row()[0].value_or(""), id))) {
       errorDetail_ =
           "[912] ItemID \"" + std::string(id) + "\" does not exist in recordset \"" + shown + "\"";
       return false;
@@ -146,6 +165,7 @@ bool Port::ReadAttributeRaw(std::string& value, std::string_view fileVariable, s
                             std::int32_t attribute) {
   errorDetail_.clear();
   try {
+    CheckItemId(id);
     const FileVariable fv = FileVariable::Parse(fileVariable);
     if (fv.ItemMode()) {
       std::string item;
@@ -165,14 +185,17 @@ bool Port::ReadAttributeRaw(std::string& value, std::string_view fileVariable, s
                               EscapeSqlText(settings_.dataStore, id) + "'";
     const std::shared_ptr<Driver> driver = ConnectionFor(account);
     const DbValue key{std::string(id)};
-    auto cursor = driver->Query("SELECT " + column + " FROM " + name + " WHERE A0 = ?",
-                                std::span<const DbValue>(&key, 1));
-    if (!cursor->Next()) {
+    // The key comes too where a server's collation may find another item under this id.
+    const bool checkKey = KeyMayMeetTwin(settings_.dataStore, id);
+    auto cursor = driver->Query(
+        "SELECT " + (checkKey ? "A0, " + column : column) + " FROM " + name + " WHERE A0 = ?",
+        std::span<const DbValue>(&key, 1));
+    if (!cursor->Next() || (checkKey && !SameKey(cursor->Row()[0].value_or(""), id))) {
       errorDetail_ =
           "[912] ItemID \"" + std::string(id) + "\" does not exist in recordset \"" + shown + "\"";
       return false;
     }
-    value = FieldText(cursor->Row()[0]);
+    value = FieldText(cursor->Row()[checkKey ? 1 : 0]);
     if (NumericListContains(fv.numericList, attribute)) value = NormaliseNumericAttribute(value);
     return true;
   } catch (...) {
@@ -185,6 +208,7 @@ bool Port::ReadAttributeRaw(std::string& value, std::string_view fileVariable, s
 bool Port::WriteItemRaw(std::string_view item, std::string_view fileVariable, std::string_view id) {
   errorDetail_.clear();
   try {
+    CheckItemId(id);
     const FileVariable fv = FileVariable::Parse(fileVariable);
     std::string account, file;
     if (!fv.Split(&account, &file)) BadTablePart(fv.tablePart);
@@ -195,9 +219,10 @@ bool Port::WriteItemRaw(std::string_view item, std::string_view fileVariable, st
     }
     const std::shared_ptr<Driver> driver = ConnectionFor(account);
     // On SQL Server a write to another account runs in that account's database.
-    const DatabaseSwitch away(*driver, account, account_, kind == "MSSQL" && account != account_);
+    const DatabaseSwitch away = SwitchTo(*driver, account, kind == "MSSQL" && account != account_);
     // Writes name the table as the connection sees it now.
-    const std::string name = mysql ? fv.tablePart : file;
+    const std::string name = mysql ? StatementName(kind, fv.tablePart) : file;
+    if (TwinStored(*driver, name, id)) throw KeyTaken(id);
 
     // One retry after a failed statement, with the table's columns read afresh: the table
     // may have changed since they were last looked at.
@@ -260,6 +285,7 @@ bool Port::WriteAttributeRaw(std::string_view value, std::string_view fileVariab
                              std::string_view id, std::int32_t attribute) {
   errorDetail_.clear();
   try {
+    CheckItemId(id);
     const FileVariable fv = FileVariable::Parse(fileVariable);
     if (fv.ItemMode()) {
       std::string item;
@@ -276,8 +302,9 @@ bool Port::WriteAttributeRaw(std::string_view value, std::string_view fileVariab
     const bool mysql = kind == "MYSQL";
     const std::shared_ptr<Driver> driver = ConnectionFor(account);
     // On SQL Server a write to another account runs in that account's database.
-    const DatabaseSwitch away(*driver, account, account_, kind == "MSSQL" && account != account_);
-    const std::string name = mysql ? fv.tablePart : file;
+    const DatabaseSwitch away = SwitchTo(*driver, account, kind == "MSSQL" && account != account_);
+    const std::string name = mysql ? StatementName(kind, fv.tablePart) : file;
+    if (TwinStored(*driver, name, id)) throw KeyTaken(id);
     const std::string column = "A" + std::to_string(attribute);
 
     const DbValue update[] = {std::string(value), std::string(id)};

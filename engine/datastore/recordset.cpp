@@ -80,9 +80,18 @@ bool Matches(const DbValue& v, const Criterion& c) {
 }  // namespace
 
 void Recordset::Open(std::shared_ptr<Driver> driver, std::string source) {
+  OpenAs(std::move(driver), std::move(source), false);
+}
+
+void Recordset::OpenWhole(std::shared_ptr<Driver> driver, std::string source) {
+  OpenAs(std::move(driver), std::move(source), true);
+}
+
+void Recordset::OpenAs(std::shared_ptr<Driver> driver, std::string source, bool whole) {
   Close();
   driver_ = std::move(driver);
   source_ = std::move(source);
+  whole_ = whole;
   try {
     Run();
   } catch (...) {
@@ -93,6 +102,10 @@ void Recordset::Open(std::shared_ptr<Driver> driver, std::string source) {
 
 void Recordset::Run() {
   cursor_ = driver_->Query(source_);
+  if (whole_) {
+    auto rows = std::make_unique<RowsCursor>(*cursor_);
+    cursor_ = std::move(rows);
+  }
   fields_ = cursor_->FieldNames();
   const bool any = cursor_->Next();
   bof_ = !any;

@@ -34,6 +34,10 @@ class Recordset : public Dispatch, public std::enable_shared_from_this<Recordset
 
   // Runs `source` on `driver`. The record set keeps the driver alive while it is open.
   void Open(std::shared_ptr<Driver> driver, std::string source);
+  // As Open, but every row is read at once (and again at each MoveFirst), so the record set
+  // never holds a read open on the datastore however long it is kept. For small tables that
+  // live as long as the session, such as an account's catalog.
+  void OpenWhole(std::shared_ptr<Driver> driver, std::string source);
   void Close();
   bool IsOpen() const { return driver_ != nullptr; }
   const std::string& Source() const { return source_; }
@@ -74,6 +78,7 @@ class Recordset : public Dispatch, public std::enable_shared_from_this<Recordset
   std::vector<std::string> MemberNames() override;
 
  private:
+  void OpenAs(std::shared_ptr<Driver> driver, std::string source, bool whole);
   void Run();
   void RequireOpen() const;
   void RequireRow() const;
@@ -86,6 +91,7 @@ class Recordset : public Dispatch, public std::enable_shared_from_this<Recordset
   bool bof_ = true;
   bool eof_ = true;
   bool adding_ = false;
+  bool whole_ = false;
   std::map<int, DbValue> pending_;  // field index -> new value, until Update
 };
 

@@ -48,22 +48,33 @@ bool Port::ValidateLogin() {
   rs->Close();
 
   const std::string& kind = settings_.dataStore;
+  bool identified = false;
   if (kind == "JET") {
     const std::string stored = userRow_.size() > 7 ? userRow_[7] : std::string();
     if (LowerCase(stored) != loginPassword_) {
       errorDetail_ = refused;
       return false;
     }
-    return RegisterLogin();
-  }
-  if (kind == "MSSQL") {
+    identified = RegisterLogin();
+  } else if (kind == "MSSQL") {
     auto cursor = connection_->Query("SELECT @@SPID");
     if (!cursor->Next()) return false;
     userInst_ = loginUser_ + "*" + Text(cursor->Row()[0]);
-    return true;
+    identified = true;
+  } else if (kind == "MYSQL") {
+    identified = ConIDMySQL();
   }
-  if (kind == "MYSQL") return ConIDMySQL();
-  return false;
+  if (!identified) return false;
+  // Other ports tell by this mark that the session's locks are not stale.
+  try {
+    MarkSessionAlive();
+  } catch (...) {
+    errorDetail_ = CurrentExceptionMessage();
+    userInst_.clear();
+    return false;
+  }
+  RemoveStaleLocks();
+  return true;
 }
 
 bool Port::RegisterLogin() {

@@ -1,6 +1,7 @@
 // TCL query output: plain pages for character terminals, one record per form for the
 // graphical client, and the SHOW form of a table's columns beside its dictionary.
 
+#include "layout.h"
 #include "numbers.h"
 #include "port.h"
 #include "vb_error.h"
@@ -129,7 +130,8 @@ void Port::ShowTable(const std::string& table) {
   SetMsState("TCLQUERYSHOW");
   if (!connection_)
     throw VbError(rserr::kObjectClosed, "Operation is not allowed when the object is closed.");
-  auto count = connection_->Query("SELECT COUNT(*) FROM " + table);
+  const std::string name = StatementName(settings_.dataStore, table);
+  auto count = connection_->Query("SELECT COUNT(*) FROM " + name);
   const std::string items = count->Next() ? count->Row()[0].value_or("0") : "0";
   count.reset();
 
@@ -141,7 +143,7 @@ void Port::ShowTable(const std::string& table) {
   queryRecordset_.reset();
   if (settings_.dataStore == "MYSQL") {
     queryRecordset_ = std::make_shared<Recordset>();
-    queryRecordset_->Open(connection_, "SHOW COLUMNS FROM " + table);
+    queryRecordset_->Open(connection_, "SHOW COLUMNS FROM " + name);
     for (auto& rs = *queryRecordset_; !rs.AtEOF(); rs.MoveNext()) {
       columns.push_back({ValueText(rs, rs.FieldIndex("Field")),
                          ValueText(rs, rs.FieldIndex("Type")),
@@ -157,7 +159,7 @@ void Port::ShowTable(const std::string& table) {
 
   // The dictionary's attribute definitions; rows whose A8 is Null count as empty.
   const std::string first = settings_.dataStore == "JET" ? "SUBSTR(A1,1,1)" : "LEFT(A1,1)";
-  std::string query = "SELECT A0, A2, A3, A5, A7 FROM " + table +
+  std::string query = "SELECT A0, A2, A3, A5, A7 FROM " + name +
                       "_dict WHERE (A8 = '' OR A8 IS NULL) AND " + first + " = 'A';";
   const std::string savedDetail = errorDetail_;
   const bool dictionary = ExecutePS(query).find(kAttributeMark) != std::string::npos;

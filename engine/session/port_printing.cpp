@@ -223,7 +223,7 @@ void Port::StoreHeldJob() {
     errorDetail_ = "[976] printhold job failed to close";
     return;
   }
-  const DatabaseSwitch inDm(*driver, "dm", account_, kind == "MSSQL");
+  const DatabaseSwitch inDm = SwitchTo(*driver, "dm", kind == "MSSQL");
 
   const DbValue queue{std::to_string(printQueue_)};
   // The key on (Queue, Sequence) makes a sequence that another port took first fail; the

@@ -101,6 +101,8 @@ std::string Port::RunSentence(std::string& sentence, const std::vector<std::stri
     if (second == "ACCOUNT") {
       std::vector<std::string> rewritten = words;
       rewritten[1] = "DATABASE";
+      // Named as connections will name it (StatementName).
+      if (rewritten.size() > 2) rewritten[2] = StatementName(settings_.dataStore, rewritten[2]);
       sentence.clear();
       for (const std::string& w : rewritten) sentence += (sentence.empty() ? "" : " ") + w;
       if (settings_.dataStore == "JET") {
@@ -255,7 +257,7 @@ std::string Port::CreateFile(std::string& sentence, const std::vector<std::strin
       throw VbError(dberr::kBadName, "Invalid file name \"" + name + "\"");
     }
     if (kind != "JET") CheckAccountName(account);
-    const std::string table = kind == "MYSQL"                          ? account + "." + file
+    const std::string table = kind == "MYSQL" ? StatementName(kind, account + "." + file)
                               : kind == "MSSQL" && account != account_ ? account + ".." + file
                                                                        : file;
     const std::string size = words.size() > 3 ? words[3] : std::string();

@@ -18,7 +18,8 @@ namespace orvik {
 namespace {
 
 // The start time of a process in clock ticks since boot: with the pid it names one process
-// for good, since a pid is reused only by a later process.
+// for good, since a pid is reused only by a later process. -1 for a process that has ended,
+// including one that has died but that its parent has not yet collected (a zombie).
 std::int64_t ProcessStart(pid_t pid) {
   std::ifstream in("/proc/" + std::to_string(pid) + "/stat");
   std::string stat;
@@ -30,6 +31,7 @@ std::int64_t ProcessStart(pid_t pid) {
   std::string field;
   for (int i = 3; i <= 22; ++i) {
     if (!(rest >> field)) return -1;
+    if (i == 3 && (field == "Z" || field == "X")) return -1;
   }
   return std::stoll(field);
 }
@@ -37,6 +39,35 @@ std::int64_t ProcessStart(pid_t pid) {
 bool ProcessRuns(pid_t pid, std::int64_t start) {
   if (::kill(pid, 0) != 0 && errno == ESRCH) return false;
   return ProcessStart(pid) == start;
+}
+
+std::string ThisHost() {
+  char name[256] = {};
+  if (::gethostname(name, sizeof name - 1) != 0) return {};
+  return name;
+}
+
+// Changes with every start of the machine: a pid and start time name a process within one.
+std::string ThisBoot() {
+  std::ifstream in("/proc/sys/kernel/random/boot_id");
+  std::string id;
+  std::getline(in, id);
+  return id;
+}
+
+// Whether a line's process is gone for certain, from what the line recorded. Lines made
+// before machines were recorded (no host) are judged as this machine's.
+bool LineProcessGone(sqlite3_stmt* row, int first) {
+  const auto text = [&](int i) {
+    const auto* t = reinterpret_cast<const char*>(sqlite3_column_text(row, first + i));
+    return std::string(t ? t : "");
+  };
+  const std::string host = text(2), boot = text(3);
+  static const std::string thisHost = ThisHost(), thisBoot = ThisBoot();
+  if (!host.empty() && host != thisHost) return false;
+  if (!boot.empty() && !thisBoot.empty() && boot != thisBoot) return true;
+  return !ProcessRuns(static_cast<pid_t>(sqlite3_column_int64(row, first)),
+                      sqlite3_column_int64(row, first + 1));
 }
 
 struct StatementDeleter {
@@ -63,7 +94,30 @@ UserRegistry::UserRegistry(const std::string& home) {
   // AUTOINCREMENT: a number once given is never given again, even after its line is gone.
   Exec(
       "CREATE TABLE IF NOT EXISTS lines (number INTEGER PRIMARY KEY AUTOINCREMENT, "
-      "line TEXT NOT NULL, pid INTEGER NOT NULL, started INTEGER NOT NULL)");
+      "line TEXT NOT NULL, pid INTEGER NOT NULL, started INTEGER NOT NULL, host TEXT, "
+      "boot TEXT)");
+  AddColumn("host");
+  AddColumn("boot");
+}
+
+void UserRegistry::AddColumn(const char* name) {
+  {
+    sqlite3_stmt* raw = nullptr;
+    sqlite3_prepare_v2(db_, "SELECT 1 FROM pragma_table_info('lines') WHERE name = ?", -1, &raw,
+                       nullptr);
+    Statement s(raw);
+    sqlite3_bind_text(s.get(), 1, name, -1, SQLITE_STATIC);
+    if (sqlite3_step(s.get()) == SQLITE_ROW) return;
+  }
+  // Another process may add it at the same moment: a column that is there is no failure.
+  char* message = nullptr;
+  const std::string sql = std::string("ALTER TABLE lines ADD COLUMN ") + name + " TEXT";
+  if (sqlite3_exec(db_, sql.c_str(), nullptr, nullptr, &message) != SQLITE_OK) {
+    const std::string why = message ? message : "";
+    sqlite3_free(message);
+    if (why.find("duplicate column") == std::string::npos)
+      throw VbError(dberr::kErrorsInCommand, "User registry: " + why);
+  }
 }
 
 UserRegistry::~UserRegistry() { sqlite3_close(db_); }
@@ -79,14 +133,18 @@ void UserRegistry::Exec(const char* sql) {
 
 std::int32_t UserRegistry::RegisterLine(const std::string& line) {
   sqlite3_stmt* raw = nullptr;
-  sqlite3_prepare_v2(db_, "INSERT INTO lines (line, pid, started) VALUES (?, ?, ?)", -1, &raw,
-                     nullptr);
+  sqlite3_prepare_v2(db_,
+                     "INSERT INTO lines (line, pid, started, host, boot) VALUES (?, ?, ?, ?, ?)",
+                     -1, &raw, nullptr);
   Statement s(raw);
   const std::string text = Latin1ToUtf8(line);
   const pid_t pid = ::getpid();
+  const std::string host = ThisHost(), boot = ThisBoot();
   sqlite3_bind_text(s.get(), 1, text.c_str(), static_cast<int>(text.size()), SQLITE_TRANSIENT);
   sqlite3_bind_int64(s.get(), 2, pid);
   sqlite3_bind_int64(s.get(), 3, ProcessStart(pid));
+  sqlite3_bind_text(s.get(), 4, host.c_str(), static_cast<int>(host.size()), SQLITE_TRANSIENT);
+  sqlite3_bind_text(s.get(), 5, boot.c_str(), static_cast<int>(boot.size()), SQLITE_TRANSIENT);
   if (sqlite3_step(s.get()) != SQLITE_DONE) {
     throw VbError(dberr::kErrorsInCommand, std::string("User registry: ") + sqlite3_errmsg(db_));
   }
@@ -136,15 +194,29 @@ void UserRegistry::PruneDead() {
   std::vector<std::int32_t> dead;
   {
     sqlite3_stmt* raw = nullptr;
-    sqlite3_prepare_v2(db_, "SELECT number, pid, started FROM lines", -1, &raw, nullptr);
+    sqlite3_prepare_v2(db_, "SELECT number, pid, started, host, boot FROM lines", -1, &raw,
+                       nullptr);
     Statement s(raw);
     while (sqlite3_step(s.get()) == SQLITE_ROW) {
-      const auto pid = static_cast<pid_t>(sqlite3_column_int64(s.get(), 1));
-      if (!ProcessRuns(pid, sqlite3_column_int64(s.get(), 2)))
+      if (LineProcessGone(s.get(), 1))
         dead.push_back(static_cast<std::int32_t>(sqlite3_column_int64(s.get(), 0)));
     }
   }
   for (std::int32_t n : dead) RemoveLine(n);
+}
+
+bool UserRegistry::LineGone(std::int32_t number) {
+  sqlite3_stmt* raw = nullptr;
+  sqlite3_prepare_v2(db_, "SELECT pid, started, host, boot FROM lines WHERE number = ?", -1, &raw,
+                     nullptr);
+  Statement s(raw);
+  sqlite3_bind_int64(s.get(), 1, number);
+  const int rc = sqlite3_step(s.get());
+  if (rc == SQLITE_DONE) return true;
+  if (rc != SQLITE_ROW) {
+    throw VbError(dberr::kErrorsInCommand, std::string("User registry: ") + sqlite3_errmsg(db_));
+  }
+  return LineProcessGone(s.get(), 0);
 }
 
 }  // namespace orvik

@@ -115,9 +115,13 @@ std::shared_ptr<Driver> OpenAccount(const SetupOptions& o, const EngineSettings&
   if (s.dataStore == "MYSQL" || s.dataStore == "MSSQL") {
     if (CreateUnlessPresent([&] { return ServerDatabaseExists(*admin, s.dataStore, account); },
                             [&] {
-                              admin->Execute(s.dataStore == "MYSQL" ? "CREATE DATABASE " + account +
-                                                                          " CHARACTER SET latin1"
-                                                                    : "CREATE DATABASE " + account);
+                              // Tables made by hand in the account compare keys as
+                              // the engine's do (layout.h).
+                              admin->Execute(
+                                  s.dataStore == "MYSQL"
+                                      ? "CREATE DATABASE " + StatementName(s.dataStore, account) +
+                                            " CHARACTER SET latin1 COLLATE latin1_general_ci"
+                                      : "CREATE DATABASE " + account);
                             }))
       report("created account " + account);
     admin->UseDatabase(account);

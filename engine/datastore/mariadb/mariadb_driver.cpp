@@ -221,33 +221,6 @@ class StoredCursor : public Cursor {
   std::vector<DbValue> row_;
 };
 
-// Rows held in memory: none for a statement that returns nothing, or all of a result that
-// had to be read at once.
-class RowsCursor : public Cursor {
- public:
-  RowsCursor() = default;
-  explicit RowsCursor(Cursor& source) : names_(source.FieldNames()) {
-    while (source.Next()) rows_.push_back(source.Row());
-  }
-
-  const std::vector<std::string>& FieldNames() const override { return names_; }
-  const std::vector<DbValue>& Row() const override { return row_; }
-  bool Next() override {
-    if (next_ >= rows_.size()) {
-      row_.assign(names_.size(), std::nullopt);
-      return false;
-    }
-    row_ = std::move(rows_[next_++]);
-    return true;
-  }
-
- private:
-  std::vector<std::string> names_;
-  std::vector<std::vector<DbValue>> rows_;
-  std::size_t next_ = 0;
-  std::vector<DbValue> row_;
-};
-
 // The rows of an executed prepared statement, fetched through its server-side cursor (or,
 // where the server opened none, from the rows read into the client right after execution).
 class StatementCursor : public Cursor {
@@ -414,8 +387,9 @@ void MariaDbDriver::Connect(const ConnectParams& params) {
   }
   mysql_optionsv(mysql, MYSQL_OPT_PROTOCOL, &protocol);
 
+  const std::string database = LowerCase(params.account);
   if (mysql_real_connect(mysql, host, params.user.c_str(), params.password.c_str(),
-                         params.account.c_str(), port, socket, CLIENT_FOUND_ROWS) == nullptr) {
+                         database.c_str(), port, socket, CLIENT_FOUND_ROWS) == nullptr) {
     unsigned int code = mysql_errno(mysql);
     int number = code == ER_BAD_DB_ERROR ? dberr::kNoSuchDatabase : dberr::kUnspecified;
     throw VbError(number, Description(code, mysql_error(mysql)));
@@ -489,7 +463,7 @@ void MariaDbDriver::Close() {
 void MariaDbDriver::UseDatabase(const std::string& account) {
   CheckAccountName(account);
   MYSQL* mysql = Open().mysql;
-  if (mysql_select_db(mysql, account.c_str())) Fail(mysql);
+  if (mysql_select_db(mysql, LowerCase(account).c_str())) Fail(mysql);
   database_ = account;
 }
 

@@ -1,5 +1,9 @@
 // The MariaDB/MySQL datastore, over MariaDB Connector/C.
 //
+// Accounts are databases named in lower case, so that a server that tells names apart by
+// their case (lower_case_table_names=0) finds the same database as one that does not; the
+// engine names tables the same way (StatementName in layout.h).
+//
 // The connection speaks latin1, so the system's bytes reach the server's latin1 columns
 // unchanged (and are converted by the server for columns of other character sets), and
 // runs without strict mode. Rows of a query come through a read-only server-side cursor a
@@ -42,7 +46,7 @@ class MariaDbDriver : public Driver {
   void Connect(const ConnectParams& params) override;
   bool IsOpen() const override;
   // Closes the connection. Cursors still open fail from then on.
-  void Close();
+  void Close() override;
   void UseDatabase(const std::string& account) override;
   std::string CurrentDatabase() const override;
 

@@ -450,6 +450,11 @@ OdbcDriver::~OdbcDriver() = default;
 
 bool OdbcDriver::IsOpen() const { return connection_ && connection_->connected(); }
 
+void OdbcDriver::Close() {
+  connection_.reset();
+  database_.clear();
+}
+
 OdbcConnection& OdbcDriver::Open() const {
   if (!IsOpen()) throw VbError(dberr::kUnspecified, "The connection is not open");
   connection_->FreeTheWire();

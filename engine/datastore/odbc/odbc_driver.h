@@ -56,6 +56,7 @@ class OdbcDriver : public Driver {
   // refused (kBadName) before anything is sent.
   void Connect(const ConnectParams& params) override;
   bool IsOpen() const override;
+  void Close() override;
   void UseDatabase(const std::string& account) override;
   std::string CurrentDatabase() const override { return database_; }
 

@@ -161,6 +161,12 @@ void RecordingDriver::RequireOpen() const {
   if (!open_) throw VbError(dberr::kUnspecified, "The connection is not open");
 }
 
+void RecordingDriver::Close() {
+  calls_.push_back({"Close", "", {}, {}});
+  open_ = false;
+  database_.clear();
+}
+
 void RecordingDriver::Connect(const ConnectParams& params) {
   CheckAccountName(params.account);
   open_ = false;

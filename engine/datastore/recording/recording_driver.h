@@ -29,7 +29,7 @@ namespace orvik {
 
 // One call as the driver saw it.
 struct RecordedCall {
-  // "Connect", "UseDatabase", "Execute", "Query", "ListTables" or "ListColumns".
+  // "Connect", "Close", "UseDatabase", "Execute", "Query", "ListTables" or "ListColumns".
   std::string kind;
   // The SQL; the account for Connect and UseDatabase; the table for ListColumns.
   std::string text;
@@ -91,6 +91,8 @@ class RecordingDriver : public Driver {
   std::string Kind() const override { return kind_; }
   void Connect(const ConnectParams& params) override;
   bool IsOpen() const override { return open_; }
+  // Recorded as "Close".
+  void Close() override;
   void UseDatabase(const std::string& account) override;
   std::string CurrentDatabase() const override { return database_; }
   std::int64_t Execute(std::string_view sql, std::span<const DbValue> params = {}) override;

@@ -2,8 +2,11 @@
 
 #include <charconv>
 #include <climits>
+#include <random>
+#include <thread>
 #include <utility>
 
+#include "layout.h"
 #include "text.h"
 
 namespace orvik::sqlite_detail {
@@ -30,6 +33,59 @@ bool OnlyBlanksFollow(sqlite3* db, const char* tail, const char* end) {
 
 [[noreturn]] void ThrowOutOfMemory() { throw VbError(vberr::kOutOfMemory); }
 
+using Clock = std::chrono::steady_clock;
+
+// The largest log file (bytes) kept after the log has been written back into the database.
+constexpr int kJournalSizeLimit = 4 * 1024 * 1024;
+
+bool IsBusy(int rc) { return (rc & 0xFF) == SQLITE_BUSY; }
+
+// A pause of random length, longer the longer the wait has lasted: waiting processes then
+// take turns instead of waking together, and none sleeps long past the moment it could go.
+void PauseWhileBusy(Clock::duration waited) {
+  thread_local std::minstd_rand random(std::random_device{}());
+  const auto waitedUs = std::chrono::duration_cast<std::chrono::microseconds>(waited).count();
+  const long upper = std::min<long>(10000, 1000 + static_cast<long>(waitedUs / 50));
+  std::this_thread::sleep_for(
+      std::chrono::microseconds(100 + static_cast<long>(random() % static_cast<unsigned>(upper))));
+}
+
+// One character of UTF-8 text made from Latin-1; a byte that starts no valid sequence stands
+// for itself.
+unsigned NextCodePoint(const unsigned char*& p, const unsigned char* end) {
+  const unsigned c = *p++;
+  if (c < 0x80) return c;
+  int extra = c >= 0xF0 ? 3 : c >= 0xE0 ? 2 : c >= 0xC0 ? 1 : 0;
+  if (extra == 0 || end - p < extra) return c;
+  unsigned cp = c & (0x3F >> extra);
+  for (int i = 0; i < extra; ++i) {
+    if ((p[i] & 0xC0) != 0x80) return c;
+    cp = (cp << 6) | (p[i] & 0x3F);
+  }
+  p += extra;
+  return cp;
+}
+
+// The key collation: the engine's case folding of Latin-1 letters, every other character as
+// it is, so that accents and the marks 252-254 always count.
+int CompareKeys(void*, int lengthA, const void* a, int lengthB, const void* b) {
+  const auto* pa = static_cast<const unsigned char*>(a);
+  const auto* pb = static_cast<const unsigned char*>(b);
+  const unsigned char* endA = pa + lengthA;
+  const unsigned char* endB = pb + lengthB;
+  const auto fold = [](unsigned cp) {
+    return cp <= 0xFF ? static_cast<unsigned char>(UpperChar(static_cast<char>(cp))) : cp;
+  };
+  while (pa < endA && pb < endB) {
+    const unsigned ca = fold(NextCodePoint(pa, endA));
+    const unsigned cb = fold(NextCodePoint(pb, endB));
+    if (ca != cb) return ca < cb ? -1 : 1;
+  }
+  if (pa < endA) return 1;
+  if (pb < endB) return -1;
+  return 0;
+}
+
 // Connection-wide counters of the writing connection, answered on a reading one.
 void WriterLastInsertRowid(sqlite3_context* ctx, int, sqlite3_value**) {
   sqlite3_result_int64(ctx,
@@ -49,10 +105,30 @@ VbError StatementError(sqlite3* db, int rc) {
   int number = dberr::kErrorsInCommand;
   if ((rc & 0xFF) == SQLITE_CONSTRAINT) {
     number = dberr::kIntegrity;
+  } else if (IsBusy(rc)) {
+    number = dberr::kConflict;
   } else if (text.starts_with("no such table") || text.starts_with("no such view")) {
     number = dberr::kNoSuchTable;
   }
   return VbError(number, std::move(text));
+}
+
+int AddKeyCollation(sqlite3* db) {
+  return sqlite3_create_collation_v2(db, std::string(kKeyCollation).c_str(), SQLITE_UTF8, nullptr,
+                                     CompareKeys, nullptr);
+}
+
+int FirstStep(sqlite3_stmt* stmt) {
+  const Clock::time_point start = Clock::now();
+  sqlite3* db = sqlite3_db_handle(stmt);
+  for (;;) {
+    const int rc = sqlite3_step(stmt);
+    if (!IsBusy(rc) || sqlite3_get_autocommit(db) == 0) return rc;
+    const Clock::duration waited = Clock::now() - start;
+    if (waited >= kBusyLimit) return rc;
+    sqlite3_reset(stmt);  // the bindings stay
+    PauseWhileBusy(waited);
+  }
 }
 
 void BindParams(sqlite3_stmt* stmt, std::span<const DbValue> params) {
@@ -145,13 +221,18 @@ std::shared_ptr<Connection> Connection::Open(const std::filesystem::path& file, 
   std::shared_ptr<Connection> conn(new Connection(db));
   sqlite3_extended_result_codes(db, 1);
   // Other ports and processes write the same account; wait for them rather than fail.
-  sqlite3_busy_timeout(db, 5000);
-  if (set_wal) {
-    rc = sqlite3_exec(db, "PRAGMA journal_mode=WAL", nullptr, nullptr, nullptr);
-    if (rc != SQLITE_OK) {
-      throw VbError(dberr::kUnspecified,
-                    Utf8ToLatin1(std::string(sqlite3_errmsg(db)) + ": " + name));
-    }
+  sqlite3_busy_handler(db, &Connection::WaitWhileBusy, conn.get());
+  rc = AddKeyCollation(db);
+  const std::string pragmas = std::string(set_wal ? "PRAGMA journal_mode=WAL; " : "") +
+                              "PRAGMA journal_size_limit=" + std::to_string(kJournalSizeLimit);
+  const Clock::time_point start = Clock::now();
+  while (rc == SQLITE_OK) {
+    rc = sqlite3_exec(db, pragmas.c_str(), nullptr, nullptr, nullptr);
+    if (!IsBusy(rc) || Clock::now() - start >= kBusyLimit) break;
+    PauseWhileBusy(Clock::now() - start);
+  }
+  if (rc != SQLITE_OK) {
+    throw VbError(dberr::kUnspecified, Utf8ToLatin1(std::string(sqlite3_errmsg(db)) + ": " + name));
   }
   return conn;
 }
@@ -182,8 +263,14 @@ Lease Connection::Prepare(std::string_view sql) {
   }
   sqlite3_stmt* stmt = nullptr;
   const char* tail = nullptr;
-  const int rc = sqlite3_prepare_v3(db_, utf8.data(), static_cast<int>(utf8.size()),
-                                    SQLITE_PREPARE_PERSISTENT, &stmt, &tail);
+  // Reading the schema may meet a busy database too.
+  const Clock::time_point start = Clock::now();
+  int rc;
+  while (IsBusy(rc = sqlite3_prepare_v3(db_, utf8.data(), static_cast<int>(utf8.size()),
+                                        SQLITE_PREPARE_PERSISTENT, &stmt, &tail)) &&
+         Clock::now() - start < kBusyLimit) {
+    PauseWhileBusy(Clock::now() - start);
+  }
   if (rc != SQLITE_OK) throw StatementError(db_, rc);
   if (stmt == nullptr) throw VbError(dberr::kErrorsInCommand, "The statement is empty");
   if (!OnlyBlanksFollow(db_, tail, utf8.data() + utf8.size())) {
@@ -203,6 +290,15 @@ void Connection::GiveBack(std::string sql, sqlite3_stmt* stmt) {
     sqlite3_finalize(idle_.front().stmt);
     idle_.erase(idle_.begin());
   }
+}
+
+int Connection::WaitWhileBusy(void* self, int count) {
+  auto* conn = static_cast<Connection*>(self);
+  const Clock::time_point now = Clock::now();
+  if (count == 0) conn->busySince_ = now;
+  if (now - conn->busySince_ >= kBusyLimit) return 0;
+  PauseWhileBusy(now - conn->busySince_);
+  return 1;
 }
 
 void Connection::AnswerFor(std::shared_ptr<Connection> writer) {

@@ -6,6 +6,7 @@
 
 #include <sqlite3.h>
 
+#include <chrono>
 #include <filesystem>
 #include <memory>
 #include <span>
@@ -18,9 +19,24 @@
 
 namespace orvik::sqlite_detail {
 
+// How long a statement that finds the database busy (another connection writing, a
+// checkpoint, a recovery) keeps trying before the conflict is reported (kConflict).
+inline constexpr std::chrono::seconds kBusyLimit{30};
+
 // The error for a failed call on `db`, numbered by what went wrong and described by SQLite's
-// own message (in the system's Latin-1). Read it before the statement is reset.
+// own message (in the system's Latin-1). Read it before the statement is reset. A database
+// still busy after kBusyLimit is kConflict: the statement may simply be run again.
 VbError StatementError(sqlite3* db, int rc);
+
+// The first step of a statement. While the database is busy and no transaction is open,
+// the statement starts over after a short, random pause, until kBusyLimit has passed:
+// SQLite's own wait is not called for every kind of busy (a stale snapshot, a recovery),
+// and is not fair between many waiting processes. Inside a transaction a busy statement
+// is reported at once, since only the whole transaction can be run again.
+int FirstStep(sqlite3_stmt* stmt);
+
+// Registers the key collation (kKeyCollation in layout.h) on `db`.
+int AddKeyCollation(sqlite3* db);
 
 // Binds `params` to the statement's placeholders in order; a count that does not match the
 // placeholders is an error rather than a silent NULL or a dropped value.
@@ -58,7 +74,10 @@ class Connection : public std::enable_shared_from_this<Connection> {
  public:
   // Opens an existing database file for reading and writing; never creates one. With
   // `set_wal` the file is switched to write-ahead logging (a no-op when it already is),
-  // which also proves it is a database. Failures are kUnspecified.
+  // which also proves it is a database. Failures are kUnspecified. The connection knows the
+  // key collation (kKeyCollation in layout.h), waits while another connection writes (up to
+  // kBusyLimit), and keeps the log file from growing past a few megabytes once it has been
+  // written back.
   static std::shared_ptr<Connection> Open(const std::filesystem::path& file, bool set_wal);
 
   ~Connection();
@@ -83,6 +102,8 @@ class Connection : public std::enable_shared_from_this<Connection> {
   friend class Lease;
   explicit Connection(sqlite3* db) : db_(db) {}
   void GiveBack(std::string sql, sqlite3_stmt* stmt);
+  // SQLite's busy handler: pauses briefly and asks for another try until kBusyLimit.
+  static int WaitWhileBusy(void* self, int count);
 
   // Enough for the statements a port repeats (item reads and writes of a few files) without
   // holding on to every one-off query.
@@ -97,6 +118,7 @@ class Connection : public std::enable_shared_from_this<Connection> {
   std::vector<Idle> idle_;  // least recently used first
   int leased_ = 0;
   std::shared_ptr<Connection> writer_;
+  std::chrono::steady_clock::time_point busySince_;
 };
 
 }  // namespace orvik::sqlite_detail

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <deque>
 #include <system_error>
 #include <utility>
 
@@ -19,13 +20,21 @@ namespace fs = std::filesystem;
 using sqlite_detail::BindParams;
 using sqlite_detail::ColumnValue;
 using sqlite_detail::Connection;
+using sqlite_detail::FirstStep;
 using sqlite_detail::Lease;
 using sqlite_detail::StatementError;
 
 namespace {
 
+// A query's rows. The first kReadAhead rows are read at once: a result that small is read
+// whole and its statement given back before the caller sees a row, so a cursor the caller
+// keeps (a catalog, a list a user pages through) holds no read open. SQLite keeps the log
+// from being written back past an open read, so one left open lets the log grow for as long
+// as others write. Larger results stream from there.
 class SqliteCursor : public Cursor {
  public:
+  static constexpr std::size_t kReadAhead = 256;
+
   explicit SqliteCursor(Lease lease) : lease_(std::move(lease)) {
     sqlite3_stmt* stmt = lease_.stmt();
     const int count = sqlite3_column_count(stmt);
@@ -36,20 +45,37 @@ class SqliteCursor : public Cursor {
       names_.push_back(Utf8ToLatin1(name));
     }
     row_.assign(names_.size(), std::nullopt);
+    for (bool first = true; ahead_.size() < kReadAhead && Step(first); first = false) {
+      ahead_.push_back(row_);
+    }
   }
 
   const std::vector<std::string>& FieldNames() const override { return names_; }
 
   bool Next() override {
+    if (!ahead_.empty()) {
+      row_ = std::move(ahead_.front());
+      ahead_.pop_front();
+      return true;
+    }
+    if (Step(false)) return true;
+    std::fill(row_.begin(), row_.end(), std::nullopt);
+    return false;
+  }
+
+  const std::vector<DbValue>& Row() const override { return row_; }
+
+ private:
+  // Reads the next row into row_; false at the end.
+  bool Step(bool first) {
     if (!lease_) return false;
     sqlite3_stmt* stmt = lease_.stmt();
-    const int rc = sqlite3_step(stmt);
+    const int rc = first ? FirstStep(stmt) : sqlite3_step(stmt);
     if (rc == SQLITE_ROW) {
       for (std::size_t i = 0; i < row_.size(); ++i)
         row_[i] = ColumnValue(stmt, static_cast<int>(i));
       return true;
     }
-    std::fill(row_.begin(), row_.end(), std::nullopt);
     // Giving the statement back as soon as the rows end closes the read, whether or not the
     // caller keeps the cursor.
     if (rc == SQLITE_DONE) {
@@ -61,12 +87,10 @@ class SqliteCursor : public Cursor {
     throw error;
   }
 
-  const std::vector<DbValue>& Row() const override { return row_; }
-
- private:
   Lease lease_;
   std::vector<std::string> names_;
   std::vector<DbValue> row_;
+  std::deque<std::vector<DbValue>> ahead_;
 };
 
 // Whether the statement starts with SELECT, WITH or VALUES, after blanks, comments and
@@ -148,6 +172,8 @@ void SqliteDriver::CreateAccount(const std::string& home, const std::string& acc
   }
 }
 
+void SqliteDriver::AddKeyCollation(sqlite3* db) { sqlite_detail::AddKeyCollation(db); }
+
 SqliteDriver::ConnectionPtr SqliteDriver::OpenAccount(const std::string& home,
                                                       const std::string& account) {
   const fs::path file = AccountFile(home, account);
@@ -168,6 +194,12 @@ void SqliteDriver::Connect(const ConnectParams& params) {
 }
 
 bool SqliteDriver::IsOpen() const { return main_ != nullptr; }
+
+void SqliteDriver::Close() {
+  main_.reset();
+  readers_.clear();
+  account_.clear();
+}
 
 void SqliteDriver::UseDatabase(const std::string& account) {
   RequireOpen();
@@ -203,7 +235,7 @@ SqliteDriver::ConnectionPtr SqliteDriver::IdleReader() {
 
 bool SqliteDriver::MainHasTemp() {
   Lease lease = main_->Prepare("SELECT 1 FROM temp.sqlite_master LIMIT 1");
-  const int rc = sqlite3_step(lease.stmt());
+  const int rc = FirstStep(lease.stmt());
   if (rc != SQLITE_ROW && rc != SQLITE_DONE) throw StatementError(lease.db(), rc);
   return rc == SQLITE_ROW;
 }
@@ -216,9 +248,8 @@ std::int64_t SqliteDriver::Execute(std::string_view sql, std::span<const DbValue
   // sqlite3_changes64 keeps the count of the last INSERT, UPDATE or DELETE through any other
   // statement; only a statement that moved the running total has a count of its own.
   const std::int64_t before = sqlite3_total_changes64(db);
-  int rc;
-  while ((rc = sqlite3_step(lease.stmt())) == SQLITE_ROW) {
-  }
+  int rc = FirstStep(lease.stmt());
+  while (rc == SQLITE_ROW) rc = sqlite3_step(lease.stmt());
   if (rc != SQLITE_DONE) throw StatementError(db, rc);
   return sqlite3_total_changes64(db) != before ? sqlite3_changes64(db) : 0;
 }
@@ -248,13 +279,15 @@ std::vector<TableInfo> SqliteDriver::ListTables() {
       "SELECT name, type FROM sqlite_master WHERE type IN ('table', 'view') "
       "AND name NOT LIKE 'sqlite\\_%' ESCAPE '\\' ORDER BY rowid");
   std::vector<TableInfo> tables;
-  int rc;
-  while ((rc = sqlite3_step(lease.stmt())) == SQLITE_ROW) {
+  for (int rc = FirstStep(lease.stmt());; rc = sqlite3_step(lease.stmt())) {
+    if (rc != SQLITE_ROW) {
+      if (rc != SQLITE_DONE) throw StatementError(lease.db(), rc);
+      break;
+    }
     const DbValue name = ColumnValue(lease.stmt(), 0);
     const DbValue type = ColumnValue(lease.stmt(), 1);
     tables.push_back({name.value_or(""), type == "view" ? "VIEW" : "TABLE"});
   }
-  if (rc != SQLITE_DONE) throw StatementError(lease.db(), rc);
   return tables;
 }
 
@@ -265,12 +298,14 @@ std::vector<ColumnInfo> SqliteDriver::ListColumns(const std::string& table) {
   const DbValue param[] = {table};
   BindParams(lease.stmt(), param);
   std::vector<ColumnInfo> columns;
-  int rc;
-  while ((rc = sqlite3_step(lease.stmt())) == SQLITE_ROW) {
+  for (int rc = FirstStep(lease.stmt());; rc = sqlite3_step(lease.stmt())) {
+    if (rc != SQLITE_ROW) {
+      if (rc != SQLITE_DONE) throw StatementError(lease.db(), rc);
+      break;
+    }
     columns.push_back(
         {ColumnValue(lease.stmt(), 0).value_or(""), ColumnValue(lease.stmt(), 1).value_or("")});
   }
-  if (rc != SQLITE_DONE) throw StatementError(lease.db(), rc);
   if (columns.empty()) throw VbError(dberr::kNoSuchTable, "no such table: " + table);
   return columns;
 }

@@ -1,9 +1,10 @@
 // The embedded datastore ("JET"): one SQLite file per account, <home>/JetMDB/<account>.db.
 //
 // Accounts are files that the set-up command or the CREATE-ACCOUNT sentence made with
-// CreateAccount; connecting never creates one. Files run in write-ahead-log mode with a
-// five-second busy wait, so several ports and processes share an account: readers never
-// block the writer, and a writer waits for another rather than failing at once.
+// CreateAccount; connecting never creates one. Files run in write-ahead-log mode, so several
+// ports and processes share an account: readers never block the writer, and a statement
+// that finds the database busy tries again for up to kBusyLimit (30 seconds) before it
+// fails with kConflict. Keys compare by the engine's rule (kKeyCollation, layout.h).
 //
 // Connections. Writes, and everything inside an explicit transaction, run on the driver's
 // main connection. A plain query (SELECT, WITH, VALUES that only reads) runs outside a
@@ -18,8 +19,10 @@
 // Connection settings changed with PRAGMA apply to the main connection only.
 //
 // Lifetime: a cursor holds the connection it reads alive, so it may outlive UseDatabase
-// (it goes on reading the account it began on) and even the driver. Its open read holds
-// back the log's checkpoint, so finish or destroy cursors promptly.
+// (it goes on reading the account it began on) and even the driver. A cursor reads its
+// first 256 rows at once and so holds no read open on a result that small; a cursor on a
+// larger result keeps its read open until its last row, holding back the writing back of
+// the log, so finish or destroy those promptly.
 
 #ifndef ORVIK_ENGINE_DATASTORE_SQLITE_SQLITE_DRIVER_H_
 #define ORVIK_ENGINE_DATASTORE_SQLITE_SQLITE_DRIVER_H_
@@ -34,6 +37,8 @@
 #include <vector>
 
 #include "driver.h"
+
+struct sqlite3;
 
 namespace orvik {
 
@@ -55,6 +60,8 @@ class SqliteDriver : public Driver {
   // kUnspecified. A failed Connect leaves an open driver on the account it had.
   void Connect(const ConnectParams& params) override;
   bool IsOpen() const override;
+  // Cursors still open go on reading the account they began on.
+  void Close() override;
   // Opens another account of the same home.
   void UseDatabase(const std::string& account) override;
   // The account name as given to Connect or UseDatabase; empty when not open.
@@ -88,6 +95,9 @@ class SqliteDriver : public Driver {
   // kErrorsInCommand ("Account "x" already exists") and is left untouched; a file system
   // failure is kUnspecified.
   static void CreateAccount(const std::string& home, const std::string& account);
+  // Gives a database handle opened outside the driver (a tool, a benchmark) the key
+  // collation, without which it cannot search or change a file's table by key.
+  static void AddKeyCollation(sqlite3* db);
 
  private:
   using ConnectionPtr = std::shared_ptr<sqlite_detail::Connection>;

@@ -13,6 +13,7 @@
 #include <string>
 
 #include "ini_file.h"
+#include "port.h"
 #include "setup.h"
 
 #ifdef ORVIK_TEST_MARIADB
@@ -68,6 +69,16 @@ class DatastoreHome {
   std::string account_;
   std::string user_;
 };
+
+// A port of `home` logged in as its user and moved to its further account.
+inline std::shared_ptr<Port> LoggedIn(const DatastoreHome& home) {
+  auto p = Port::Create(home.home());
+  p->SetLogin(home.user(), kTestPassword);
+  EXPECT_TRUE(p->ConnectAccount("dm")) << p->ErrorDetail();
+  EXPECT_TRUE(p->ValidateLogin()) << p->ErrorDetail();
+  EXPECT_TRUE(p->ConnectAccount(home.account())) << p->ErrorDetail();
+  return p;
+}
 
 #ifdef ORVIK_TEST_MARIADB
 inline void DatastoreHome::ConfigureServer(SetupOptions& o) {

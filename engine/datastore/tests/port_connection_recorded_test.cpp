@@ -189,5 +189,115 @@ TEST_F(RecordedConnectionTest, SqlServerReadsAnotherAccountThroughItsName) {
   EXPECT_EQ(item, "x\xFE");  // a Null column reads as empty text
 }
 
+// A connection whose way back to the port's account fails is made afresh on that account,
+// so the next statement never runs in the other one.
+TEST_F(RecordedConnectionTest, AFailedWayBackReconnectsToThePortsOwnAccount) {
+  auto port = MakePort("[Global]\nDataStore=MSSQL\n");
+  ASSERT_TRUE(port->ConnectAccount("sales"));
+  Last().ClearCalls();
+  Last().Queue(Answer::Result({"A0", "A1"}, {}), CallMatch::Prefix("SELECT * FROM cust WHERE 1"));
+  Last().Queue(Answer::Error(-2147467259, "Communication link failure", "UseDatabase"),
+               CallMatch::Prefix("sales"));
+  ASSERT_TRUE(port->WriteItemRaw("a", "other.cust", "C1")) << port->ErrorDetail();
+  std::string item;
+  EXPECT_FALSE(port->ReadItemRaw(item, "sales.cust", "C1"));
+  EXPECT_EQ(Kinds(Last()),
+            (std::vector<std::string>{"UseDatabase other", "Query SELECT * FROM cust WHERE 1 = 0",
+                                      "Execute UPDATE cust SET A1 = ? WHERE A0 = ?",
+                                      "Execute INSERT INTO cust (A0, A1) VALUES (?, ?)",
+                                      "UseDatabase sales", "Close ", "Connect sales",
+                                      "Query SELECT * FROM cust WHERE A0 = ?"}));
+  EXPECT_EQ(drivers_.size(), 1u);  // in place: record sets on it follow
+  EXPECT_EQ(port->Connection()->CurrentDatabase(), "sales");
+}
+
+TEST_F(RecordedConnectionTest, AConnectionThatCannotGoBackIsClosedNotLeftElsewhere) {
+  auto port = MakePort("[Global]\nDataStore=MYSQL\n");
+  ASSERT_TRUE(port->ConnectAccount("sales"));
+  Last().ClearCalls();
+  Last().Queue(Answer::Tables({{"cust", "TABLE"}}));
+  Last().Queue(Answer::Error(-2147467259, "Lost connection to server", "UseDatabase"),
+               CallMatch::Prefix("sales"));
+  Last().Queue(Answer::Error(-2147467259, "Can't connect to server", "Connect"));
+  Variant fv;
+  ASSERT_TRUE(port->OOpen(Variant("other.cust"), fv)) << port->ErrorDetail();
+  EXPECT_EQ(Kinds(Last()),
+            (std::vector<std::string>{"UseDatabase other", "ListTables ", "UseDatabase sales",
+                                      "Close ", "Connect sales", "Close "}));
+  EXPECT_FALSE(port->Connection()->IsOpen());
+  // The next read fails rather than reading the other account's table.
+  Last().ClearCalls();
+  std::string item;
+  EXPECT_FALSE(port->ReadItemRaw(item, "sales.cust", "C1"));
+  EXPECT_TRUE(Last().Statements().empty());
+  Variant read;
+  EXPECT_FALSE(port->RRead(read, Variant("sales.cust"), Variant("C1")));
+}
+
+// On SQL Server a session marks itself alive with an application lock in the system account;
+// a lock row whose holder's mark is free belongs to a session that is gone and is removed,
+// while a held mark keeps the lock where it is.
+class RecordedSqlServerLocksTest : public RecordedConnectionTest {
+ protected:
+  std::shared_ptr<Port> LoggedIn() {
+    Script(Answer::Result({"A0"}, {{std::string("alice")}}), CallMatch::Prefix("select * from"));
+    Script(Answer::Result({"spid"}, {{std::string("53")}}), CallMatch::Prefix("SELECT @@SPID"));
+    Script(Answer::Result({"r"}, {{std::string("0")}}), CallMatch::Contains("sp_getapplock"));
+    auto port = MakePort("[Global]\nDataStore=MSSQL\n");
+    EXPECT_TRUE(port->ConnectAccount("dm"));
+    EXPECT_TRUE(port->ValidateLogin()) << port->ErrorDetail();
+    EXPECT_TRUE(port->ConnectAccount("sales"));
+    return port;
+  }
+  void HeldBy(const std::string& holder, const std::string& testAnswer) {
+    Last().Queue(
+        Answer::Result({"A0", "UserInst"}, {{std::string("sales.cust\xFF") + "C1", holder}}),
+        CallMatch::Prefix("SELECT A0, UserInst FROM locks"));
+    Last().Queue(Answer::Result({"t"}, {{testAnswer}}), CallMatch::Contains("APPLOCK_TEST"));
+  }
+};
+
+TEST_F(RecordedSqlServerLocksTest, LoginMarksTheSessionAliveInTheSystemAccount) {
+  auto port = LoggedIn();
+  EXPECT_EQ(port->UserInst(), "alice*53");
+  const std::vector<RecordedCall>& calls = Last().Calls();
+  std::size_t mark = 0;
+  while (mark < calls.size() && calls[mark].text.find("sp_getapplock") == std::string::npos) ++mark;
+  ASSERT_LT(mark, calls.size());
+  EXPECT_EQ(calls[mark].params, (std::vector<DbValue>{std::string("orvik alice*53")}));
+  EXPECT_EQ(calls[mark - 1].kind + " " + calls[mark - 1].text, "UseDatabase dm");
+}
+
+TEST_F(RecordedSqlServerLocksTest, AGoneHoldersLockIsRemovedALiveOnesKept) {
+  auto port = LoggedIn();
+  Last().ClearCalls();
+  HeldBy("bob*60", "1");
+  Variant item;
+  EXPECT_FALSE(port->RReadU(item, Variant("sales.cust"), Variant("C1")));  // taken; no item
+  EXPECT_EQ(port->ErrorDetail().substr(0, 6), "[912] ");
+  const std::vector<RecordedCall>& calls = Last().Calls();
+  std::vector<std::string> statements;
+  for (const RecordedCall& c : calls) statements.push_back(c.kind + " " + c.text);
+  ASSERT_GE(statements.size(), 7u);
+  EXPECT_EQ(std::vector<std::string>(statements.begin(), statements.begin() + 7),
+            (std::vector<std::string>{
+                "UseDatabase dm", "Query SELECT A0, UserInst FROM locks WHERE A0 = ?",
+                "Query SELECT APPLOCK_TEST('public', ?, 'Exclusive', 'Session')",
+                "Execute DELETE FROM locks WHERE A0 = ? AND UserInst = ?",
+                "Query SELECT A0, UserInst FROM locks WHERE A0 = ?",
+                "Execute INSERT INTO locks (A0, UserInst) VALUES (?, ?)", "UseDatabase sales"}));
+  EXPECT_EQ(calls[2].params, (std::vector<DbValue>{std::string("orvik bob*60")}));
+  EXPECT_EQ(calls[3].params,
+            (std::vector<DbValue>{std::string("sales.cust\xFF") + "C1", std::string("bob*60")}));
+  EXPECT_EQ(calls[5].params,
+            (std::vector<DbValue>{std::string("sales.cust\xFF") + "C1", std::string("alice*53")}));
+
+  Last().ClearCalls();
+  HeldBy("carol*61", "0");
+  EXPECT_FALSE(port->RReadU(item, Variant("sales.cust"), Variant("C1")));
+  EXPECT_EQ(port->ErrorDetail(), "[920] Another user has this item locked");
+  for (const std::string& s : Last().Statements()) EXPECT_EQ(s.find("DELETE"), std::string::npos);
+}
+
 }  // namespace
 }  // namespace orvik

@@ -1,9 +1,7 @@
 // Item members, locks and the write check with two ports on one datastore; built once for
 // the embedded store and once for the private MariaDB server.
 
-#include <QProcess>
-#include <QStringList>
-
+#include "counter_process.h"
 #include "datastore_home.h"
 #include "layout.h"
 #include "port.h"
@@ -36,14 +34,7 @@ class PortItemsTest : public ::testing::Test {
         << a_->ErrorDetail();
   }
 
-  std::shared_ptr<Port> LoggedIn() {
-    auto p = Port::Create(home_.home());
-    p->SetLogin(home_.user(), test_support::kTestPassword);
-    EXPECT_TRUE(p->ConnectAccount("dm")) << p->ErrorDetail();
-    EXPECT_TRUE(p->ValidateLogin()) << p->ErrorDetail();
-    EXPECT_TRUE(p->ConnectAccount(home_.account())) << p->ErrorDetail();
-    return p;
-  }
+  std::shared_ptr<Port> LoggedIn() { return test_support::LoggedIn(home_); }
   // This home's lock rows (the server's dm is shared by every test).
   int LockRows(Port& p) {
     std::shared_ptr<Recordset> rs;
@@ -188,15 +179,23 @@ TEST_F(PortItemsTest, Delete) {
 TEST_F(PortItemsTest, ReleaseFormsAndTheirReach) {
   Variant item;
   const std::string fv2 = home_.account() + ".orders2";
+  // A file whose name would match "orders" as a pattern ("_" is any one character).
+  const std::string fvPattern = home_.account() + ".order_";
   ASSERT_TRUE(a_->WWriteU("1", fv_, "K1"));
   ASSERT_TRUE(a_->WWriteU("2", fv_, "K2"));
   ASSERT_TRUE(a_->WWriteU("3", fv2, "K3"));
   ASSERT_TRUE(b_->WWriteU("4", fv_, "K4"));
+  // The lock is taken before the read, which fails: there is no such table.
+  EXPECT_FALSE(a_->RReadU(item, Variant(fvPattern), Variant("K6")));
+  EXPECT_EQ(LockRows(*a_), 5);
   ASSERT_TRUE(a_->Release(Variant(fv_), Variant("K1")));
-  EXPECT_EQ(LockRows(*a_), 3);
-  // A file's prefix reaches orders2 too, but never another port's rows.
-  ASSERT_TRUE(a_->Release(Variant(fv_), Variant(std::string())));
-  EXPECT_EQ(LockRows(*a_), 1);
+  EXPECT_EQ(LockRows(*a_), 4);
+  // A file's release reaches exactly that file's rows, never another port's.
+  ASSERT_TRUE(a_->Release(Variant(fvPattern), Variant(std::string())));
+  EXPECT_EQ(LockRows(*a_), 3);  // K2 of orders and K3 of orders2 stay
+  ASSERT_TRUE(a_->Release(Variant(UpperCase(fv_)), Variant(std::string())));
+  EXPECT_EQ(LockRows(*a_), 2);  // orders2's K3 and b's K4
+  EXPECT_FALSE(b_->RReadU(item, Variant(fv2), Variant("K3")));
   ASSERT_TRUE(a_->WWriteU("5", fv_, "K5"));
   ASSERT_TRUE(a_->Release());
   EXPECT_EQ(LockRows(*a_), 1);  // b's
@@ -237,18 +236,9 @@ TEST_F(PortItemsTest, ConcurrentIncrementsAreNeverLost) {
   const int processes = 4, perPort = 40;
   std::vector<std::unique_ptr<QProcess>> running;
   for (int i = 0; i < processes; ++i) {
-    auto p = std::make_unique<QProcess>();
-    p->setProcessChannelMode(QProcess::MergedChannels);
-    p->start(QString::fromStdString(ORVIK_COUNTER_PROGRAM),
-             QStringList{QString::fromStdString(home_.home()), QString::fromStdString(home_.user()),
-                         test_support::kTestPassword, QString::fromStdString(fv_),
-                         QString::number(perPort)});
-    running.push_back(std::move(p));
+    running.push_back(test_support::StartCounter(home_, fv_, perPort));
   }
-  for (auto& p : running) {
-    ASSERT_TRUE(p->waitForFinished(120000)) << "counter did not finish";
-    EXPECT_EQ(p->exitCode(), 0) << p->readAll().toStdString();
-  }
+  for (auto& p : running) EXPECT_TRUE(test_support::Finished(*p));
   EXPECT_EQ(Read(*a_, "COUNTER"), std::to_string(processes * 2 * perPort) + "\xFE\xFE");
 }
 

@@ -137,7 +137,8 @@ TEST_F(SentencesTest, CreatingFiles) {
   EXPECT_NE(list.find("ord_dict"), std::string::npos);
   std::string sentence = "CREATE_FILE NOTES N";
   EXPECT_EQ(port_->ExecutePS(sentence), "OK");
-  EXPECT_EQ(sentence, "INSERT INTO " + std::string(MySql() ? home_.account() + ".NOTES" : "NOTES") +
+  // MariaDB gets every name in lower case, whatever its lower_case_table_names.
+  EXPECT_EQ(sentence, "INSERT INTO " + std::string(MySql() ? home_.account() + ".notes" : "NOTES") +
                           "_dict(A0, A7) VALUES('<&NUM>', 'N')");
   Variant fv;
   ASSERT_TRUE(port_->OOpen(Variant("NOTES"), fv));

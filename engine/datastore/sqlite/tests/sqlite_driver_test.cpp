@@ -1,6 +1,7 @@
 #include "sqlite_driver.h"
 
 #include <gtest/gtest.h>
+#include <sqlite3.h>
 #include <stdlib.h>
 
 #include <filesystem>
@@ -10,6 +11,7 @@
 #include <thread>
 #include <vector>
 
+#include "layout.h"
 #include "vb_error.h"
 
 namespace orvik {
@@ -520,6 +522,72 @@ TEST_F(SqliteDriverTest, AStatementThatRunsForeverIsInterruptedFromAnotherThread
   ASSERT_TRUE(rows->Next());
   EXPECT_EQ(rows->Row()[0], "kept");
   EXPECT_FALSE(rows->Next());
+}
+
+// Keys compare by the engine's rule: letters without regard to case (Latin-1 ones too), every
+// other difference kept, the marks 252-254 included; on every connection of the driver.
+TEST_F(SqliteDriverTest, KeysCompareWithoutRegardToCaseOnly) {
+  auto driver = NewAccount();
+  driver->Execute(FileTableSql("JET", TableTemplate::kDataColumns, "people", 1));
+  const auto insert = [&](const std::string& key) {
+    return ErrorOf([&] { driver->Execute("INSERT INTO people VALUES (?, 'x')", Values{{key}}); });
+  };
+  for (const char* key : {"M\xDCLLER", "MYLLER", "M\xFCLLER", "MULLER", "\xC4PFEL", "STRASSE",
+                          "STRA\xDF"
+                          "E",
+                          "\xFE", "\xDE"}) {
+    EXPECT_EQ(insert(key), 0) << key;
+  }
+  EXPECT_EQ(insert("m\xDCller"), dberr::kIntegrity);
+  EXPECT_EQ(insert("\xE4pfel"), dberr::kIntegrity);  // äpfel
+  EXPECT_EQ(One(*driver, "SELECT A0 FROM people WHERE A0 = ?", {{"\xE4PFEL"}}), "\xC4PFEL");
+  EXPECT_EQ(One(*driver, "SELECT count(*) FROM people WHERE A0 = ?", {{"strasse"}}), "1");
+  EXPECT_EQ(All(*driver, "SELECT A0 FROM people WHERE A0 IN ('\xFE', '\xDE') ORDER BY A0"),
+            (Rows{{"\xDE"}, {"\xFE"}}));
+  // Another driver (another process, as far as the file knows) compares the same way.
+  auto other = Connected();
+  EXPECT_EQ(One(*other, "SELECT A0 FROM people WHERE A0 = ?", {{"myller"}}), "MYLLER");
+  EXPECT_EQ(ErrorOf([&] { other->Execute("INSERT INTO people VALUES ('muller', 'y')"); }),
+            dberr::kIntegrity);
+}
+
+// A cursor on a small result has read it whole before the first row is taken, so keeping it
+// holds no read open: the log can be written back in full while it lives.
+TEST_F(SqliteDriverTest, ACursorKeptOnASmallResultHoldsNoReadOpen) {
+  auto driver = NewAccount();
+  driver->Execute("CREATE TABLE md (k TEXT PRIMARY KEY, v TEXT)");
+  driver->Execute("INSERT INTO md VALUES ('HELLO', 'x'), ('BYE', 'y')");
+  auto kept = driver->Query("SELECT k FROM md ORDER BY k");
+  ASSERT_TRUE(kept->Next());
+  auto writer = Connected();
+  for (int i = 0; i < 50; ++i) writer->Execute("UPDATE md SET v = ?", Values{{std::to_string(i)}});
+  // busy, frames in the log, frames written back
+  const Rows checkpoint = All(*writer, "PRAGMA wal_checkpoint(PASSIVE)");
+  ASSERT_EQ(checkpoint.size(), 1u);
+  EXPECT_EQ(checkpoint[0][0], "0");
+  EXPECT_EQ(checkpoint[0][1], checkpoint[0][2]);
+  EXPECT_EQ(All(*kept), (Rows{{"HELLO"}}));
+}
+
+// A write that finds another connection writing waits for it, well past SQLite's own usual
+// few seconds, rather than failing.
+TEST_F(SqliteDriverTest, AWriteWaitsForALongTransactionOfAnotherProcess) {
+  auto driver = NewAccount();
+  driver->Execute("CREATE TABLE t (k TEXT)");
+  sqlite3* raw = nullptr;
+  ASSERT_EQ(sqlite3_open((fs::path(home_) / "JetMDB" / "demo.db").c_str(), &raw), SQLITE_OK);
+  ASSERT_EQ(sqlite3_exec(raw, "BEGIN IMMEDIATE; INSERT INTO t VALUES ('first')", nullptr, nullptr,
+                         nullptr),
+            SQLITE_OK);
+  std::thread holder([raw] {
+    std::this_thread::sleep_for(std::chrono::seconds(6));
+    sqlite3_exec(raw, "COMMIT", nullptr, nullptr, nullptr);
+  });
+  int error = ErrorOf([&] { driver->Execute("INSERT INTO t VALUES ('second')"); });
+  holder.join();
+  sqlite3_close(raw);
+  EXPECT_EQ(error, 0);
+  EXPECT_EQ(All(*driver, "SELECT k FROM t ORDER BY rowid"), (Rows{{"first"}, {"second"}}));
 }
 
 }  // namespace

@@ -1,0 +1,57 @@
+// Whether the holder of an item lock still exists, and the removal of locks whose holder is
+// gone.
+//
+// A lock row names its holder by user instance (login user, "*", number). A holder is gone
+// for certain when:
+//  - the embedded store: its number is no line of the home's user registry any more, or the
+//    line belongs to a process of this machine that has died (UserRegistry::LineGone);
+//  - MariaDB: the named lock its connection took at login ("orvik " and an MD5 of the user
+//    instance) is free: the server frees it the moment the connection ends, however the
+//    process ended;
+//  - SQL Server: likewise, the application lock its session took in the system account.
+// A holder that cannot be judged (another machine, an instance of unknown form, a failed
+// look-up) counts as alive: a lock is never taken from a holder that may still run.
+//
+// Every function runs on the caller's thread with the caller's connection to the system
+// account "dm" (for SQL Server: switched to "dm"). Text is the system's Latin-1.
+
+#ifndef ORVIK_ENGINE_DATASTORE_LOCK_HOLDERS_H_
+#define ORVIK_ENGINE_DATASTORE_LOCK_HOLDERS_H_
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "driver.h"
+
+namespace orvik {
+
+class UserRegistry;
+
+// Takes the mark by which other sessions see that the session `userInst`, whose connection
+// `dm` is, is alive: on the servers, once for every connection the session opens; nothing on
+// the embedded store, whose registry line is the mark. `waitSeconds` is how long to wait for
+// a mark still held by this session's previous connection, which is closing. Throws
+// VbError when the mark cannot be taken.
+void MarkSessionAlive(Driver& dm, std::string_view dataStore, const std::string& userInst,
+                      int waitSeconds = 0);
+
+// Whether the holder `userInst` is gone for certain. `registry` is the home's user registry
+// (the embedded store only). Never throws: a failed look-up answers false.
+bool HolderGone(Driver& dm, std::string_view dataStore, UserRegistry* registry,
+                const std::string& userInst);
+
+// Removes every row of `locksTable` whose holder is gone; returns how many went.
+std::int64_t RemoveStaleLocks(Driver& dm, std::string_view dataStore, const std::string& locksTable,
+                              UserRegistry* registry);
+
+// For the console's start: removes the stale locks of the engine home `home`. On the
+// embedded store it opens the system account itself. A server cannot be reached before a
+// user logs in (the console holds no server login): there every login and every port that
+// asks for a locked item removes them instead, and this returns 0. Throws VbError when the
+// system account cannot be opened.
+std::int64_t RemoveStaleLocks(const std::string& home);
+
+}  // namespace orvik
+
+#endif  // ORVIK_ENGINE_DATASTORE_LOCK_HOLDERS_H_

@@ -1,0 +1,163 @@
+// Locks are never held for good: a session that dies (killed, its server connection gone)
+// leaves locks that the next port asking for the item, every login and the console's start
+// remove, while a live holder's lock is never taken. Built once for the embedded store and
+// once for each private MariaDB server.
+
+#include <QElapsedTimer>
+#include <thread>
+
+#include "counter_process.h"
+#include "datastore_home.h"
+#include "layout.h"
+#include "lock_holders.h"
+#include "port.h"
+#include "vb_error.h"
+
+#ifndef ORVIK_TEST_DATASTORE
+#define ORVIK_TEST_DATASTORE "JET"
+#endif
+
+namespace orvik {
+namespace {
+
+using test_support::Finished;
+using test_support::StartCounter;
+using test_support::WaitForLine;
+
+const char* const kLocked = "[920] Another user has this item locked";
+
+class LockRecoveryTest : public ::testing::Test {
+ protected:
+  LockRecoveryTest() : home_(ORVIK_TEST_DATASTORE) {
+    a_ = LoggedIn();
+    // An item-mode file: the counter keeps one attribute per port.
+    a_->Connection()->Execute(FileTableSql(home_.dataStore(), TableTemplate::kDataItem, "tally"));
+    fv_ = home_.account() + ".tally";
+    EXPECT_TRUE(a_->WWrite("0", fv_, "COUNTER")) << a_->ErrorDetail();
+  }
+
+  std::shared_ptr<Port> LoggedIn() { return test_support::LoggedIn(home_); }
+  // The holders of this home's lock rows (the server's dm is shared by every test).
+  std::vector<std::string> LockHolders(Port& p) {
+    const bool server = home_.dataStore() == "MYSQL";
+    auto cursor = (server ? p.Connection() : p.DmConnection())
+                      ->Query("SELECT UserInst FROM " + std::string(server ? "dm.locks" : "locks") +
+                              " WHERE A0 LIKE '" + home_.account() + "%'");
+    std::vector<std::string> out;
+    while (cursor->Next()) out.push_back(cursor->Row()[0].value_or(""));
+    return out;
+  }
+  // A counter process that has taken the lock of COUNTER and waits, alive.
+  std::unique_ptr<QProcess> Holder(int rounds) {
+    auto p = StartCounter(home_, fv_, rounds, 0, true);
+    EXPECT_TRUE(WaitForLine(*p, "holding")) << p->readAllStandardError().toStdString();
+    return p;
+  }
+  // Kills a process as a power cut would, and waits until the datastore has seen its session
+  // end (a server notices a closed connection a moment later).
+  void Kill(QProcess& p, const std::string& holder) {
+    p.kill();
+    p.waitForFinished(10000);
+    Driver& dm = home_.dataStore() == "MYSQL" ? *a_->Connection() : *a_->DmConnection();
+    QElapsedTimer timer;
+    timer.start();
+    while (home_.dataStore() == "MYSQL" && !HolderGone(dm, home_.dataStore(), nullptr, holder) &&
+           timer.elapsed() < 10000) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+  }
+  std::vector<std::string> Attributes(Port& p) {
+    Variant item;
+    EXPECT_TRUE(p.RRead(item, Variant(fv_), Variant("COUNTER"))) << p.ErrorDetail();
+    std::vector<std::string> out;
+    std::string rest = item.ToString();
+    for (std::size_t at; (at = rest.find('\xFE')) != std::string::npos; rest.erase(0, at + 1))
+      out.push_back(rest.substr(0, at));
+    out.push_back(rest);
+    return out;
+  }
+
+  test_support::DatastoreHome home_;
+  std::shared_ptr<Port> a_;
+  std::string fv_;
+};
+
+// One process holds the counter's lock and is killed between its read and its write; the
+// others wait for it while it lives, then take the item over. Every increment made survives,
+// none is counted twice, and no lock is left.
+TEST_F(LockRecoveryTest, AKilledSessionsLockIsTakenOverAndNoIncrementIsLost) {
+  auto holder = Holder(5);
+  const std::vector<std::string> holders = LockHolders(*a_);
+  ASSERT_EQ(holders.size(), 1u);
+  Variant item;
+  EXPECT_FALSE(a_->RReadU(item, Variant(fv_), Variant("COUNTER")));
+  EXPECT_EQ(a_->ErrorDetail(), kLocked);
+
+  const int rounds = 20;
+  auto first = StartCounter(home_, fv_, rounds, 1);
+  auto second = StartCounter(home_, fv_, rounds, 2);
+  // They log in and wait on the live holder meanwhile.
+  ASSERT_TRUE(first->waitForStarted());
+  EXPECT_FALSE(first->waitForFinished(500));
+  EXPECT_EQ(LockHolders(*a_), holders);
+
+  Kill(*holder, holders[0]);
+  ASSERT_TRUE(Finished(*first));
+  ASSERT_TRUE(Finished(*second));
+
+  const std::vector<std::string> a = Attributes(*a_);
+  ASSERT_EQ(a.size(), 7u);
+  // Total, then each port's own count: slot 0 (killed after 5 rounds), slots 1 and 2.
+  EXPECT_EQ(a, (std::vector<std::string>{"90", "5", "5", "20", "20", "20", "20"}));
+  EXPECT_TRUE(LockHolders(*a_).empty());
+  EXPECT_TRUE(a_->RReadU(item, Variant(fv_), Variant("COUNTER"))) << a_->ErrorDetail();
+}
+
+// The console removes a dead session's locks when it starts (on the embedded store; on a
+// server, where it holds no login, the next login does), and never a live port's.
+TEST_F(LockRecoveryTest, StartAndLoginRemoveTheLocksOfDeadSessionsOnly) {
+  auto holder = Holder(0);
+  const std::string dead = LockHolders(*a_).at(0);
+  ASSERT_TRUE(a_->WWriteU("live", fv_, "OTHER"));
+  Kill(*holder, dead);
+
+  const std::int64_t removed = RemoveStaleLocks(home_.home());
+  if (home_.dataStore() == "JET") {
+    EXPECT_EQ(removed, 1);
+  } else {
+    EXPECT_EQ(removed, 0);
+    EXPECT_EQ(LockHolders(*a_).size(), 2u);
+    LoggedIn();
+  }
+  EXPECT_EQ(LockHolders(*a_), std::vector<std::string>{a_->UserInst()});
+  EXPECT_EQ(RemoveStaleLocks(home_.home()), 0);
+  EXPECT_EQ(LockHolders(*a_), std::vector<std::string>{a_->UserInst()});
+}
+
+TEST_F(LockRecoveryTest, ALiveSessionsLocksAreNeverJudgedGone) {
+  auto b = LoggedIn();
+  Variant item;
+  ASSERT_TRUE(b->RReadU(item, Variant(fv_), Variant("COUNTER")));
+  for (int i = 0; i < 3; ++i) {
+    EXPECT_FALSE(a_->RReadU(item, Variant(fv_), Variant("COUNTER")));
+    EXPECT_EQ(a_->ErrorDetail(), kLocked);
+  }
+  LoggedIn();  // a login's sweep leaves it too
+  RemoveStaleLocks(home_.home());
+  EXPECT_EQ(LockHolders(*a_), std::vector<std::string>{b->UserInst()});
+}
+
+// A Delete whose statement fails goes to the caller as its error, and lets go of the lock
+// the port held on the item, as a Delete that ran does.
+TEST_F(LockRecoveryTest, DeleteFreesItsLockWhenItsStatementFails) {
+  const std::string missing = home_.account() + ".nosuchfile";
+  Variant item;
+  // The lock is taken before the read, which fails: there is no such table.
+  EXPECT_FALSE(a_->RReadU(item, Variant(missing), Variant("K1")));
+  ASSERT_EQ(LockHolders(*a_).size(), 1u);
+  EXPECT_THROW(a_->Delete(Variant(missing), Variant("K1")), VbError);
+  EXPECT_TRUE(LockHolders(*a_).empty());
+}
+
+}  // namespace
+}  // namespace orvik

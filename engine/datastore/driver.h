@@ -16,6 +16,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace orvik {
@@ -100,6 +101,23 @@ class Driver {
 
   // A number that identifies this connection on the server (0 where there is none).
   virtual std::int64_t ConnectionId() { return 0; }
+
+  // Statements a user typed. While the guard is up, Execute and Query refuse, with VbError
+  // dberr::kSystemTables and without running it, a statement that could read the password
+  // column of the system account's users table or change its users, locks or printhold
+  // tables (system_tables.h says how each driver tells). The engine raises it only around
+  // a statement typed by a user without the administrator's privilege; its own statements
+  // run with it down. Returns the guard's previous state.
+  bool SetSystemTablesGuard(bool up) { return std::exchange(systemTablesGuard_, up); }
+  bool SystemTablesGuard() const { return systemTablesGuard_; }
+
+ protected:
+  // For drivers that judge statements by their text: throws kSystemTables when the guard is
+  // up and `sql` MayReachSystemTables on the current database.
+  void RefuseGuardedText(std::string_view sql) const;
+
+ private:
+  bool systemTablesGuard_ = false;
 };
 
 // Account names reach file paths (SQLite) and USE statements; file names reach statements.

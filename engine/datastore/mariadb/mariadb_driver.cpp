@@ -443,6 +443,7 @@ void MariaDbDriver::UseDatabase(const std::string& account) {
 std::string MariaDbDriver::CurrentDatabase() const { return database_; }
 
 std::int64_t MariaDbDriver::Execute(std::string_view sql, std::span<const DbValue> params) {
+  RefuseGuardedText(sql);
   MYSQL* mysql = Open().mysql;
   if (params.empty()) {
     if (mysql_real_query(mysql, sql.data(), sql.size())) Fail(mysql);
@@ -476,6 +477,7 @@ std::int64_t MariaDbDriver::Execute(std::string_view sql, std::span<const DbValu
 
 std::unique_ptr<Cursor> MariaDbDriver::Query(std::string_view sql,
                                              std::span<const DbValue> params) {
+  RefuseGuardedText(sql);
   MYSQL* mysql = Open().mysql;
   // SHOW statements list server state in small results: read them whole, as a prepared SHOW
   // can leave its result half-read behind a closed statement ("commands out of sync").

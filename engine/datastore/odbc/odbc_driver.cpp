@@ -514,6 +514,7 @@ void OdbcDriver::UseDatabase(const std::string& account) {
 }
 
 std::int64_t OdbcDriver::Execute(std::string_view sql, std::span<const DbValue> params) {
+  RefuseGuardedText(sql);
   Statement statement(Open());
   statement.Prepare(sql, params);
   std::int64_t count = 0;
@@ -540,6 +541,7 @@ std::int64_t OdbcDriver::Execute(std::string_view sql, std::span<const DbValue> 
 }
 
 std::unique_ptr<Cursor> OdbcDriver::Query(std::string_view sql, std::span<const DbValue> params) {
+  RefuseGuardedText(sql);
   OdbcConnection& connection = Open();
   auto statement = std::make_unique<Statement>(connection);
   statement->Prepare(sql, params);

@@ -17,6 +17,10 @@
 // connection holds TEMP tables or views, which are its own, every query runs on it.
 // Connection settings changed with PRAGMA apply to the main connection only.
 //
+// Statements a user typed (Driver::SetSystemTablesGuard): while the guard is up every
+// statement is compiled afresh under SQLite's authorizer, which refuses the password column
+// and changes of the system account's guarded tables, ATTACH, triggers and pragmas that set.
+//
 // Lifetime: a cursor holds the connection it reads alive, so it may outlive UseDatabase
 // (it goes on reading the account it began on) and even the driver. Its open read holds
 // back the log's checkpoint, so finish or destroy cursors promptly.
@@ -27,6 +31,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <memory>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -38,7 +43,8 @@ namespace orvik {
 
 namespace sqlite_detail {
 class Connection;
-}
+struct StatementGuard;
+}  // namespace sqlite_detail
 
 class SqliteDriver : public Driver {
  public:
@@ -94,6 +100,8 @@ class SqliteDriver : public Driver {
   ConnectionPtr IdleReader();
   // Whether the main connection holds TEMP tables or views.
   bool MainHasTemp();
+  // What the statements of a user must keep out of, while the guard is up.
+  std::optional<sqlite_detail::StatementGuard> Guard();
 
   std::string home_;
   std::string account_;

@@ -306,6 +306,9 @@ class Port : public Dispatch, public std::enable_shared_from_this<Port> {
                    const std::function<bool()>& write);
   void DeleteOwnLocks();
   bool RegisterLogin();
+  // Puts a hash in place of a password the users table still held in clear.
+  void StorePasswordHash(const std::string& keyColumn, const std::string& passwordColumn,
+                         const std::string& clear);
   bool ConIDMySQL();
   void Login();
   // One TCL line, as typed at the prompt or taken from the user's start-up sentences.

@@ -283,6 +283,8 @@ class Port : public Dispatch, public std::enable_shared_from_this<Port> {
   std::string SpAssign(const std::vector<std::string>& words);
   std::string DevMake(const std::vector<std::string>& words);
   void ClosePrintJob();
+  // Ends the job of the current raw device and closes its channel.
+  void EndRawJob();
   void StoreHeldJob();
   PrintBackend& Printing();
   // The item lock test of the members: false (with "[920]" or the failure) when this port

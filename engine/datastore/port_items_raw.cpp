@@ -55,6 +55,11 @@ std::string Marks(int count) {
   throw VbError(dberr::kBadName, "Invalid file name \"" + std::string(tablePart) + "\"");
 }
 
+[[noreturn]] void NoAttribute(std::string_view tablePart, std::int32_t attribute) {
+  throw VbError(dberr::kTooManyAttributes, "File '" + std::string(tablePart) +
+                                               "' has no attribute " + std::to_string(attribute));
+}
+
 }  // namespace
 
 std::shared_ptr<Driver> Port::ConnectionFor(const std::string& account) {
@@ -278,6 +283,8 @@ bool Port::WriteAttributeRaw(std::string_view value, std::string_view fileVariab
     // On SQL Server a write to another account runs in that account's database.
     const DatabaseSwitch away(*driver, account, account_, kind == "MSSQL" && account != account_);
     const std::string name = mysql ? fv.tablePart : file;
+    // A0 is the item id: writing it would rename the item past the new id's lock.
+    if (attribute < 1) NoAttribute(fv.tablePart, attribute);
     const std::string column = "A" + std::to_string(attribute);
 
     const DbValue update[] = {std::string(value), std::string(id)};
@@ -285,10 +292,7 @@ bool Port::WriteAttributeRaw(std::string_view value, std::string_view fileVariab
       return true;
     // A new item: every attribute column gets a value, so that no column is left NULL.
     const TableShape shape = ShapeOf(*driver, fv.tablePart, name);
-    if (attribute < 1 || attribute > shape.attributeColumns) {
-      throw VbError(dberr::kTooManyAttributes,
-                    "File '" + fv.tablePart + "' has no attribute " + std::to_string(attribute));
-    }
+    if (attribute > shape.attributeColumns) NoAttribute(fv.tablePart, attribute);
     std::vector<DbValue> values{std::string(id)};
     for (int k = 1; k <= shape.attributeColumns; ++k)
       values.emplace_back(k == attribute ? std::string(value) : std::string());

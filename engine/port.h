@@ -315,6 +315,9 @@ class Port : public Dispatch, public std::enable_shared_from_this<Port> {
   void Login();
   // One TCL line, as typed at the prompt or taken from the user's start-up sentences.
   void RunTclVerb(const std::string& line);
+  // The user's privilege is the administrator's (3 or more): LISTU, and SQL at the prompt
+  // that reaches into the system account's guarded tables.
+  bool IsAdministrator() const;
   void ClosingStep(const std::string& verb);
   std::string Listing(const std::string& title, const std::string& list);
   void WriteStatus(const std::string& state, const std::string& action);

@@ -47,9 +47,10 @@ inline constexpr std::string_view kPasswordColumn = "A7";
 // system account is in play when the connection is on it or a word names it ("dm"): then a
 // statement naming `users` is refused whatever it does, and one naming `locks` or
 // `printhold` when it also holds a word that writes (INSERT, UPDATE, DELETE, REPLACE, INTO,
-// DROP, ...), since a server may run several statements in one text. Words that run text
-// built at run time or reach the server's files (EXEC, EXECUTE, LOAD_FILE, OUTFILE,
-// OPENROWSET, ...) are refused in any account: what they run cannot be judged.
+// DROP, ...), since a server may run several statements in one text; so is a writing
+// statement that names the system account and a DATABASE or SCHEMA (DROP DATABASE dm). Words
+// that run text built at run time or reach the server's files (EXEC, EXECUTE, LOAD_FILE,
+// OUTFILE, OPENROWSET, ...) are refused in any account: what they run cannot be judged.
 bool MayReachSystemTables(std::string_view sql, std::string_view currentDatabase);
 
 }  // namespace orvik

@@ -166,6 +166,7 @@ TEST_F(SecurityTest, TheSystemAccountIsGuardedFromOtherAccountsToo) {
     EXPECT_EQ(Type(*clerk, sql), kCrLf + kRefused + kCrLf + ":" + kCrLf + ":") << sql;
   }
   EXPECT_EQ(Type(*clerk, "DELETE FROM dm . locks"), "ERROR: " + kRefused + kCrLf + ":");
+  EXPECT_EQ(Type(*clerk, "DROP DATABASE dm"), "ERROR: " + kRefused + kCrLf + ":");
   // A table of the account's own that happens to share a guarded name is the account's.
   Type(*clerk, "CREATE-FILE users 7");
   EXPECT_EQ(Type(*clerk, "REPLACE INTO users (A0, A7) VALUES ('x', 'y')"),

@@ -149,6 +149,10 @@ TEST(SystemTablesText, EverySpellingOfTheGuardedTablesIsCaught) {
   EXPECT_TRUE(MayReachSystemTables("SELECT A7 FROM `dm`.`users`", "sales"));
   EXPECT_TRUE(MayReachSystemTables("DELETE FROM dm . locks", "sales"));
   EXPECT_TRUE(MayReachSystemTables("SELECT 1 USE dm DELETE FROM locks", "sales"));
+  EXPECT_TRUE(MayReachSystemTables("DROP DATABASE dm", "sales"));
+  EXPECT_TRUE(MayReachSystemTables("ALTER SCHEMA `dm` CHARACTER SET utf8", "sales"));
+  EXPECT_FALSE(MayReachSystemTables("DROP DATABASE dm2", "sales"));
+  EXPECT_FALSE(MayReachSystemTables("CREATE DATABASE sales2", "dm"));
   EXPECT_FALSE(MayReachSystemTables("SELECT A7 FROM users", "sales"));
   EXPECT_FALSE(MayReachSystemTables("DELETE FROM locks", "sales"));
   // Text run at run time, and the servers' files, are never judged harmless.

@@ -343,6 +343,8 @@ class Port : public Dispatch, public std::enable_shared_from_this<Port> {
   std::string SpAssign(const std::vector<std::string>& words);
   std::string DevMake(const std::vector<std::string>& words);
   void ClosePrintJob();
+  // Ends the job of the current raw device and closes its channel.
+  void EndRawJob();
   void StoreHeldJob();
   PrintBackend& Printing();
   // The item lock test of the members: false (with "[920]" or the failure) when this port
@@ -376,10 +378,16 @@ class Port : public Dispatch, public std::enable_shared_from_this<Port> {
   // answered, and after a few the session ends. False when it ends.
   bool AfterRefusedLogin();
   bool RegisterLogin();
+  // Puts a hash in place of a password the users table still held in clear.
+  void StorePasswordHash(const std::string& keyColumn, const std::string& passwordColumn,
+                         const std::string& clear);
   bool ConIDMySQL();
   void Login();
   // One TCL line, as typed at the prompt or taken from the user's start-up sentences.
   void RunTclVerb(const std::string& line);
+  // The user's privilege is the administrator's (3 or more): LISTU, and SQL at the prompt
+  // that reaches into the system account's guarded tables.
+  bool IsAdministrator() const;
   void ClosingStep(const std::string& verb);
   std::string Listing(const std::string& title, const std::string& list);
   void WriteStatus(const std::string& state, const std::string& action);

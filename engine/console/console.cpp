@@ -1,8 +1,5 @@
 #include "console.h"
 
-#include "lock_holders.h"
-#include "vb_error.h"
-
 #include <algorithm>
 #include <cstdio>
 
@@ -53,22 +50,12 @@ void Console::Start() {
   starting_ = false;
   const int n = static_cast<int>(WholeNumber(settings_.Held().tcpPorts));
   const int p = static_cast<int>(WholeNumber(settings_.Held().tcpPortStart));
-  // Locks left by sessions of a console that was killed would otherwise wait for the next
-  // user who asks for those items.
-  std::string locks;
-  try {
-    const std::int64_t stale = RemoveStaleLocks(home_);
-    if (stale > 0)
-      locks = "\r\n" + std::to_string(stale) + " item lock(s) of sessions that are gone removed";
-  } catch (...) {
-    locks = "\r\nStale item locks could not be looked for: " + CurrentExceptionMessage();
-  }
   if (relay_.EngineStart(n, p)) {
     controls_.start = false;
     controls_.save = false;
     controls_.stop = true;
     SetSettingsEnabled(false);
-    SetStatus(Stamped("Status: Successful start of OrvikEngine") + locks);
+    SetStatus(Stamped("Status: Successful start of OrvikEngine"));
   } else {
     // The reason goes under the message, so that a busy or privileged port is plain to see.
     SetStatus(Stamped(kStartFailed) + "\r\n" + relay_.LastError());

@@ -5,7 +5,9 @@
 #include <QTcpSocket>
 #include <algorithm>
 
+#include "lock_holders.h"
 #include "status_text.h"
+#include "vb_error.h"
 
 namespace orvik::console {
 namespace {
@@ -170,7 +172,21 @@ bool RelayServer::EngineStart(int tcpPorts, int tcpPortStart) {
   paused_ = false;
   running_ = true;
   pump_.start();
+  RemoveLocksOfSessionsGone();
   return true;
+}
+
+void RelayServer::RemoveLocksOfSessionsGone() {
+  // Locks left by the sessions of a console that was killed would otherwise wait for the next
+  // user who asks for those items.
+  try {
+    const std::int64_t removed = RemoveStaleLocks(home_);
+    if (removed > 0)
+      Log("removed " + std::to_string(removed) + " item lock(s) of sessions that are gone");
+  } catch (...) {
+    Log("item locks of sessions that are gone could not be looked for: " +
+        CurrentExceptionMessage());
+  }
 }
 
 bool RelayServer::EngineStop() {

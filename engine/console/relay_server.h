@@ -152,6 +152,7 @@ class RelayServer : public QObject {
   void Log(const std::string& text);
   void LogSlot(int slot, const std::string& text);
   void SlotChanged(int slot);
+  void RemoveLocksOfSessionsGone();
 
   std::string home_;
   QHostAddress address_ = QHostAddress::Any;

@@ -1,5 +1,6 @@
 #include "driver.h"
 
+#include "system_tables.h"
 #include "vb_error.h"
 
 namespace orvik {
@@ -58,6 +59,11 @@ void CheckAccountName(std::string_view name) {
 
 void CheckFileName(std::string_view name) {
   if (!IsValidFileName(name)) Refuse("file", name);
+}
+
+void Driver::RefuseGuardedText(std::string_view sql) const {
+  if (systemTablesGuard_ && MayReachSystemTables(sql, CurrentDatabase()))
+    throw VbError(dberr::kSystemTables, std::string(kSystemTablesRefused));
 }
 
 }  // namespace orvik

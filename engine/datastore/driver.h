@@ -16,6 +16,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace orvik {
@@ -131,6 +132,22 @@ class Driver {
   // connection stays usable for the statements that come after it. This is how a session
   // that ends takes back a thread stuck in a statement that would never finish.
   virtual void Interrupt() = 0;
+  // Statements a user typed. While the guard is up, Execute and Query refuse, with VbError
+  // dberr::kSystemTables and without running it, a statement that could read the password
+  // column of the system account's users table or change its users, locks or printhold
+  // tables (system_tables.h says how each driver tells). The engine raises it only around
+  // a statement typed by a user without the administrator's privilege; its own statements
+  // run with it down. Returns the guard's previous state.
+  bool SetSystemTablesGuard(bool up) { return std::exchange(systemTablesGuard_, up); }
+  bool SystemTablesGuard() const { return systemTablesGuard_; }
+
+ protected:
+  // For drivers that judge statements by their text: throws kSystemTables when the guard is
+  // up and `sql` MayReachSystemTables on the current database.
+  void RefuseGuardedText(std::string_view sql) const;
+
+ private:
+  bool systemTablesGuard_ = false;
 };
 
 // Account names reach file paths (SQLite) and USE statements; file names reach statements.

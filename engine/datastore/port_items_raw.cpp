@@ -62,6 +62,11 @@ VbError KeyTaken(std::string_view id) {
   throw VbError(dberr::kBadName, "Invalid file name \"" + std::string(tablePart) + "\"");
 }
 
+[[noreturn]] void NoAttribute(std::string_view tablePart, std::int32_t attribute) {
+  throw VbError(dberr::kTooManyAttributes, "File '" + std::string(tablePart) +
+                                               "' has no attribute " + std::to_string(attribute));
+}
+
 }  // namespace
 
 std::shared_ptr<Driver> Port::ConnectionFor(const std::string& account) {
@@ -304,6 +309,8 @@ bool Port::WriteAttributeRaw(std::string_view value, std::string_view fileVariab
     // On SQL Server a write to another account runs in that account's database.
     const DatabaseSwitch away = SwitchTo(*driver, account, kind == "MSSQL" && account != account_);
     const std::string name = mysql ? StatementName(kind, fv.tablePart) : file;
+    // A0 is the item id: writing it would rename the item past the new id's lock.
+    if (attribute < 1) NoAttribute(fv.tablePart, attribute);
     if (TwinStored(*driver, name, id)) throw KeyTaken(id);
     const std::string column = "A" + std::to_string(attribute);
 
@@ -312,10 +319,7 @@ bool Port::WriteAttributeRaw(std::string_view value, std::string_view fileVariab
       return true;
     // A new item: every attribute column gets a value, so that no column is left NULL.
     const TableShape shape = ShapeOf(*driver, fv.tablePart, name);
-    if (attribute < 1 || attribute > shape.attributeColumns) {
-      throw VbError(dberr::kTooManyAttributes,
-                    "File '" + fv.tablePart + "' has no attribute " + std::to_string(attribute));
-    }
+    if (attribute > shape.attributeColumns) NoAttribute(fv.tablePart, attribute);
     std::vector<DbValue> values{std::string(id)};
     for (int k = 1; k <= shape.attributeColumns; ++k)
       values.emplace_back(k == attribute ? std::string(value) : std::string());

@@ -8,13 +8,11 @@
 // may not use TCL), frees its locks, closes the printer and drops its engines.
 
 #include <QTimer>
-#include <filesystem>
-#include <fstream>
-#include <sstream>
 
 #include "numbers.h"
 #include "plugin_host.h"
 #include "port.h"
+#include "program_files.h"
 #include "script_host.h"
 #include "vb_error.h"
 
@@ -40,36 +38,6 @@ std::string CriterionText(std::string_view s) {
     out.push_back(c);
   }
   return out;
-}
-
-// A script file: a name alone is looked up in the engine home without regard to case (the
-// names were written for a file system that ignores it); a name with a folder in it ('/',
-// or '\' as the original wrote them) is a path, taken from the engine home when relative.
-std::string ReadScriptFile(const std::string& home, const std::string& file) {
-  namespace fs = std::filesystem;
-  fs::path path;
-  if (file.find_first_of("/\\") != std::string::npos) {
-    std::string written = file;
-    for (char& c : written)
-      if (c == '\\') c = '/';
-    path = fs::path(written);
-    if (path.is_relative()) path = fs::path(home) / path;
-  } else {
-    std::error_code ec;
-    for (fs::directory_iterator it(home, ec), end; !ec && it != end; it.increment(ec)) {
-      const std::string name = it->path().filename().string();
-      if (!EqualsNoCase(name, file) || !it->is_regular_file(ec)) continue;
-      path = it->path();
-      if (name == file) break;  // an exact match wins over a case-blind one
-    }
-  }
-  std::error_code ec;
-  if (path.empty() || !fs::is_regular_file(path, ec)) throw VbError(vberr::kFileNotFound);
-  std::ifstream in(path, std::ios::binary);
-  if (!in) throw VbError(vberr::kPermissionDenied);
-  std::ostringstream text;
-  text << in.rdbuf();
-  return text.str();
 }
 
 // The procedure a keyword sentence runs when it names none: the file's own name.
@@ -244,7 +212,7 @@ Variant Port::RunScript(const std::string& language, const std::string& program,
   if (engine == nullptr) {
     // A language without an engine says so before its file is looked for.
     ScriptHost::RequireEngine(language);
-    const std::string text = ReadScriptFile(home_, file);
+    const std::string text = ReadProgramFile(home_, file);
     std::unique_ptr<ScriptHost> host = NewScriptHost(language);
     try {
       host->AddCode(text);

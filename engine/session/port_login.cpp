@@ -4,6 +4,7 @@
 #include <ctime>
 
 #include "layout.h"
+#include "password_hash.h"
 #include "port.h"
 #include "user_registry.h"
 #include "vb_error.h"
@@ -45,16 +46,21 @@ bool Port::ValidateLogin() {
   }
   userRow_.clear();
   for (int i = 0; i < rs->FieldCount(); ++i) userRow_.push_back(Text(rs->Value(i)));
+  const std::string keyColumn = rs->FieldCount() > 0 ? rs->FieldName(0) : std::string();
+  const std::string passwordColumn = rs->FieldCount() > 7 ? rs->FieldName(7) : std::string();
   rs->Close();
 
   const std::string& kind = settings_.dataStore;
   bool identified = false;
   if (kind == "JET") {
     const std::string stored = userRow_.size() > 7 ? userRow_[7] : std::string();
-    if (LowerCase(stored) != loginPassword_) {
+    const PasswordCheck check = CheckPassword(loginPassword_, stored);
+    if (check == PasswordCheck::kWrong) {
       errorDetail_ = refused;
       return false;
     }
+    if (check == PasswordCheck::kMatchesStoredClear)
+      StorePasswordHash(keyColumn, passwordColumn, stored);
     identified = RegisterLogin();
   } else if (kind == "MSSQL") {
     auto cursor = connection_->Query("SELECT @@SPID");
@@ -75,6 +81,25 @@ bool Port::ValidateLogin() {
   }
   RemoveStaleLocks();
   return true;
+}
+
+void Port::StorePasswordHash(const std::string& keyColumn, const std::string& passwordColumn,
+                             const std::string& clear) {
+  // Column names come from the table itself; anything but a plain name stays as it is.
+  if (!IsPlainIdentifier(keyColumn) || !IsPlainIdentifier(passwordColumn) || !connection_) return;
+  try {
+    std::string hash = HashPassword(loginPassword_);
+    // Only the value that was read is replaced: a password changed meanwhile is kept.
+    const DbValue values[] = {hash, loginUser_, clear};
+    if (connection_->Execute("UPDATE users SET " + passwordColumn + " = ? WHERE " + keyColumn +
+                                 " = ? AND " + passwordColumn + " = ?",
+                             values) > 0 &&
+        userRow_.size() > 7) {
+      userRow_[7] = std::move(hash);
+    }
+  } catch (...) {
+    // The login stands; the password is hashed at a later one.
+  }
 }
 
 bool Port::RegisterLogin() {

@@ -4,6 +4,7 @@
 #include "layout.h"
 #include "numbers.h"
 #include "port.h"
+#include "shown_text.h"
 #include "vb_error.h"
 
 namespace orvik {
@@ -13,23 +14,9 @@ constexpr char kCtrlX = '\x18';
 const std::string kCrLf = "\r\n";
 constexpr int kPageLines = 22;
 
-// Stored data is shown, never obeyed: the host's disconnect marker and the end of a
-// transmission inside a value are broken up so that no viewer is hung up or cut short.
-std::string Shown(std::string_view value) {
-  std::string out(value);
-  for (const std::string_view marker :
-       {std::string_view("<&PORT_DISCONNECT>"), std::string_view("</TX>")}) {
-    for (std::size_t p = FindNoCase(out, marker); p != std::string::npos;
-         p = FindNoCase(out, marker, p + 2)) {
-      out.insert(p + 1, " ");
-    }
-  }
-  return out;
-}
-
 // A grid cell: a backslash would start the next cell.
 std::string Cell(std::string_view value) {
-  std::string out = Shown(value);
+  std::string out = ShownText(value);
   for (char& c : out) {
     if (c == '\\') c = '/';
   }
@@ -71,14 +58,14 @@ void Port::PageOutput() {
           pageLineCount_ = 0;
           return;
         }
-        const std::string id = Shown(ValueText(rs, 0));
+        const std::string id = ShownText(ValueText(rs, 0));
         line = kCrLf + "    " + id + kCrLf;
         // The empty line before a record is on the screen too.
         lines = 1 + LinesOf(id);
         pageFieldPos_ = 1;
       } else {
         const std::string number = "00" + std::to_string(pageFieldPos_);
-        const std::string value = Shown(ValueText(rs, pageFieldPos_));
+        const std::string value = ShownText(ValueText(rs, pageFieldPos_));
         line = number.substr(number.size() - 3) + " " + value + kCrLf;
         lines = LinesOf(value);
         ++pageFieldPos_;
@@ -108,10 +95,10 @@ void Port::ShowQueryRecord(const std::string& query) {
     queryPage_ = 1;
     queryFieldCount_ = rs.FieldCount();
     text = "<FORM SCREEN=FULL TYPE=FUNCTION><FORMHEADER>Query,Page" + std::to_string(queryPage_) +
-           ",TCL<PROGRAM NAME=TCLQUERYVBGUI><POSITION TOP=3 LEFT=1><LABEL>" + Shown(query) +
+           ",TCL<PROGRAM NAME=TCLQUERYVBGUI><POSITION TOP=3 LEFT=1><LABEL>" + ShownText(query) +
            "<POSITION TOP=3 LEFT=100><TEXTBOX ACTION=0><POSITION TOP=4 LEFT=1>Enter for next "
            "record, q or x to exit this query." +
-           TTag(0, 3) + Shown(query) + "<GRID TYPE=READONLY TOP=5 ACTION=1>" + kCrLf +
+           TTag(0, 3) + ShownText(query) + "<GRID TYPE=READONLY TOP=5 ACTION=1>" + kCrLf +
            "<COLUMN WIDTH=6 ETYPE=0>Attr" + kCrLf + "<COLUMN WIDTH=65 ETYPE=0 ALIGN=LEFT>Data" +
            kCrLf;
   } else {
@@ -127,6 +114,8 @@ void Port::ShowQueryRecord(const std::string& query) {
 }
 
 void Port::ShowTable(const std::string& table) {
+  // The name goes into statements as it stands.
+  CheckFileName(table);
   SetMsState("TCLQUERYSHOW");
   if (!connection_)
     throw VbError(rserr::kObjectClosed, "Operation is not allowed when the object is closed.");

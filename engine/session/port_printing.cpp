@@ -129,10 +129,16 @@ std::string Port::SpAssign(const std::vector<std::string>& words) {
     const std::int32_t n = Variant(words[1]).ToLong();
     Printing();
     if (n < 0 || n > kMaxDevice) throw VbError(vberr::kSubscriptOutOfRange);
-    if (deviceTable_[n] == 'P' && static_cast<std::size_t>(n) < printers_.size()) {
+    const bool printer = deviceTable_[n] == 'P' && static_cast<std::size_t>(n) < printers_.size();
+    const bool raw = deviceTable_[n] == 'R' && rawChannels_[n];
+    // The raw job being left is sent as it stands rather than left open for ever.
+    if ((printer || raw) && rawDevice_ >= 1 && rawDevice_ != n) EndRawJob();
+    if (printer) {
       currentPrinter_ = printers_[n];
       pendingPages_.clear();
-    } else if (deviceTable_[n] == 'R' && rawChannels_[n]) {
+      // Printing goes to the printer assigned, not to the raw device used before it.
+      rawDevice_ = 0;
+    } else if (raw) {
       rawDocumentName_ = "OrvikEngine " + userInst_;
       rawDevice_ = n;
       rawJobId_ = rawChannels_[n]->StartDoc(rawDocumentName_);
@@ -192,12 +198,7 @@ void Port::ClosePrintJob() {
     StoreHeldJob();
     if (!errorDetail_.empty()) return;
   } else if (printBackend_ && rawDevice_ >= 1) {
-    if (RawChannel* channel = rawChannels_[rawDevice_].get()) {
-      lastSpoolResult_ = channel->EndPage();
-      lastSpoolResult_ = channel->EndDoc();
-      lastSpoolResult_ = channel->Close();
-      rawChannels_[rawDevice_].reset();
-    }
+    EndRawJob();
   } else if (printBackend_ && currentPrinter_ && !pendingPages_.empty()) {
     std::string error;
     const int job = printBackend_->PrintText(currentPrinter_->name, "OrvikEngine " + userInst_,
@@ -209,6 +210,15 @@ void Port::ClosePrintJob() {
     currentPrinter_->settings.orientation = 1;
     currentPrinter_->settings.paperSize = 9;
     currentPrinter_->settings.copies = 1;
+  }
+}
+
+void Port::EndRawJob() {
+  if (RawChannel* channel = rawChannels_[rawDevice_].get()) {
+    lastSpoolResult_ = channel->EndPage();
+    lastSpoolResult_ = channel->EndDoc();
+    lastSpoolResult_ = channel->Close();
+    rawChannels_[rawDevice_].reset();
   }
 }
 

@@ -2,6 +2,7 @@
 
 #include "numbers.h"
 #include "port.h"
+#include "shown_text.h"
 #include "vb_error.h"
 
 namespace orvik {
@@ -38,14 +39,39 @@ std::vector<std::string> Split(std::string_view text, char mark) {
   }
 }
 
+// SQL typed at the prompt, for as long as this lives: the port's connections refuse what
+// reaches into the system account's guarded tables, unless the user is the administrator.
+class TypedSql {
+ public:
+  TypedSql(bool administrator, std::initializer_list<Driver*> drivers) {
+    if (administrator) return;
+    for (Driver* d : drivers) {
+      if (d != nullptr) raised_.push_back({d, d->SetSystemTablesGuard(true)});
+    }
+  }
+  ~TypedSql() {
+    for (auto it = raised_.rbegin(); it != raised_.rend(); ++it)
+      it->first->SetSystemTablesGuard(it->second);
+  }
+  TypedSql(const TypedSql&) = delete;
+  TypedSql& operator=(const TypedSql&) = delete;
+
+ private:
+  std::vector<std::pair<Driver*, bool>> raised_;
+};
+
 }  // namespace
+
+bool Port::IsAdministrator() const {
+  return Val(userRow_.size() > 8 ? userRow_[8] : std::string()) >= 3;
+}
 
 // A list of names (character 254 between them) under its title; framed for
 // the graphical client.
 std::string Port::Listing(const std::string& title, const std::string& list) {
   const std::string crlf(kCrLf);
   std::string text = title + crlf + crlf;
-  for (char c : list) text += c == kAttributeMark ? crlf : std::string(1, c);
+  for (char c : ShownText(list)) text += c == kAttributeMark ? crlf : std::string(1, c);
   if (termType_ == "VBGUI")
     text = "<TERMINAL><ATF @=-1><POSITION TOP=1 LEFT=0>" + text + crlf + crlf + ":</TX>";
   return text;
@@ -78,7 +104,7 @@ void Port::RunTclVerb(const std::string& line) {
       return;
     }
     if (v == "WHO") {
-      SendResponse(crlf + userInst_ + " " + account_);
+      SendResponse(crlf + ShownText(userInst_ + " " + account_));
     } else if (StartsWith(v, "SWRITE ")) {
       // SWRITE key value: the value keeps its blanks.
       std::string_view rest = TrimBlanks(line);
@@ -109,8 +135,7 @@ void Port::RunTclVerb(const std::string& line) {
       }
     } else if (StartsWith(v, "LISTU")) {
       WriteStatus("TCL", "LISTU");
-      const std::string privilege = userRow_.size() > 8 ? userRow_[8] : "";
-      if (Val(privilege) < 3) {
+      if (!IsAdministrator()) {
         SendResponse("NOT AVAILABLE: you do not have the necessary security" + crlf +
                      "privileges to run a LISTU.  See your admin/systems people." + crlf + crlf);
       } else {
@@ -123,7 +148,8 @@ void Port::RunTclVerb(const std::string& line) {
                              crlf;
         for (const std::string& row : Split(ListProcesses(), kAttributeMark)) {
           if (row.empty()) continue;
-          std::vector<std::string> f = Split(row, kValueMark);
+          // Status lines hold what users typed: shown, never obeyed.
+          std::vector<std::string> f = Split(ShownText(row), kValueMark);
           f.resize(6);
           report += (f[0] == userInst_ ? "** " : "   ") + Column(f[0], 13) + " " +
                     RightColumn(f[1], 4) + " " + Column(f[2], 13) + " " + RightColumn(f[3], 6) +
@@ -136,7 +162,12 @@ void Port::RunTclVerb(const std::string& line) {
       }
     } else if (StartsWith(v, "SELECT ")) {
       queryRecordset_.reset();
-      if (!RsOOpen(line, queryRecordset_)) {
+      bool opened;
+      {
+        const TypedSql typed(IsAdministrator(), {connection_.get(), dmConnection_.get()});
+        opened = RsOOpen(line, queryRecordset_);
+      }
+      if (!opened) {
         SendResponse(crlf + errorDetail_ + crlf + ":");
       } else if (queryRecordset_->AtEOF()) {
         SendResponse(crlf + "Query ResultSet is Empty eg empty table." + crlf + ":");
@@ -153,12 +184,20 @@ void Port::RunTclVerb(const std::string& line) {
                StartsWith(v, "ALTER ") || StartsWith(v, "DROP ")) {
       if (!connection_)
         throw VbError(rserr::kObjectClosed, "Operation is not allowed when the object is closed.");
-      const std::int64_t n = connection_->Execute(line);
+      std::int64_t n;
+      {
+        const TypedSql typed(IsAdministrator(), {connection_.get(), dmConnection_.get()});
+        n = connection_->Execute(line);
+      }
       ForgetTableShapes();
       SendResponse(crlf + "OK: " + std::to_string(n) + " records affected" + crlf + ":");
     } else if (StartsWith(v, "CREATE") || StartsWith(v, "TERM ")) {
       std::string sentence = line;
-      const std::string answer = ExecutePS(sentence);
+      std::string answer;
+      {
+        const TypedSql typed(IsAdministrator(), {connection_.get(), dmConnection_.get()});
+        answer = ExecutePS(sentence);
+      }
       SendResponse(crlf + answer + errorDetail_ + crlf + ":");
     } else if (StartsWith(v, "SHOW ")) {
       // The table as typed: a store whose names keep their case finds it.

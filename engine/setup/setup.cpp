@@ -7,6 +7,7 @@
 #include "engine_settings.h"
 #include "ini_file.h"
 #include "layout.h"
+#include "password_hash.h"
 #include "sqlite_driver.h"
 #include "text.h"
 #include "vb_error.h"
@@ -164,8 +165,40 @@ void CreateServerLogin(Driver& admin, const SetupOptions& o, const std::string& 
       admin.Execute("ALTER SERVER ROLE sysadmin ADD MEMBER [" + user + "]");
     }
   };
-  if (!CreateUnlessPresent(present, create)) return;
-  report("created login " + user + " on the server");
+  if (CreateUnlessPresent(present, create)) {
+    report("created login " + user + " on the server");
+    return;
+  }
+  // The server checks the password at login: a login that exists takes the new one.
+  if (dataStore == "MYSQL") {
+    for (const char* host : {"localhost", "%"}) {
+      admin.Execute("ALTER USER IF EXISTS '" + user + "'@'" + host + "' IDENTIFIED BY '" +
+                    password + "'");
+    }
+  } else {
+    admin.Execute("ALTER LOGIN [" + user + "] WITH PASSWORD = '" + password + "'");
+  }
+  report("set the password of login " + user + " on the server");
+}
+
+// Creates the user's row, or gives a user who has one the new password. The password is
+// kept as a hash of its lower-cased text: logins compare it without regard to case.
+void SetUser(Driver& dm, const SetupOptions& o, const Report& report) {
+  const DbValue name = LowerCase(o.user);
+  const auto known = [&] {
+    auto row = dm.Query("SELECT A0 FROM users WHERE A0 = ?", std::span<const DbValue>(&name, 1));
+    return row->Next();
+  };
+  const DbValue hash = HashPassword(LowerCase(o.password));
+  const DbValue row[] = {name, hash, std::to_string(o.privilege)};
+  if (CreateUnlessPresent(
+          known, [&] { dm.Execute("INSERT INTO users (A0, A7, A8) VALUES (?, ?, ?)", row); })) {
+    report("created user " + *name + " with privilege " + std::to_string(o.privilege));
+    return;
+  }
+  const DbValue change[] = {hash, name};
+  dm.Execute("UPDATE users SET A7 = ? WHERE A0 = ?", change);
+  report("set the password of user " + *name);
 }
 
 void AddCatalogEntry(Driver& d, const CatalogEntry& entry, const Report& report) {
@@ -245,16 +278,7 @@ bool RunSetup(const SetupOptions& o, const Report& report, std::string* error) {
         CreateServerLogin(*admin, o, kind, report);
         admin->UseDatabase(std::string(kSystemAccount));
       }
-      const DbValue name = LowerCase(o.user);
-      const auto known = [&] {
-        auto row =
-            dm.Query("SELECT A0 FROM users WHERE A0 = ?", std::span<const DbValue>(&name, 1));
-        return row->Next();
-      };
-      const DbValue row[] = {name, LowerCase(o.password), std::to_string(o.privilege)};
-      if (CreateUnlessPresent(
-              known, [&] { dm.Execute("INSERT INTO users (A0, A7, A8) VALUES (?, ?, ?)", row); }))
-        report("created user " + *name + " with privilege " + std::to_string(o.privilege));
+      SetUser(dm, o, report);
     }
     for (const std::string& account : o.accounts) {
       const std::shared_ptr<Driver> own = OpenAccount(o, settings, admin.get(), account, report);

@@ -1,5 +1,6 @@
 // Setting up an engine home: the settings file, the system account with its tables, a user,
-// and further accounts. Only what is missing is created; nothing that exists is touched.
+// and further accounts. Only what is missing is created; nothing that exists is touched,
+// except that a user who exists already is given the password named.
 
 #ifndef ORVIK_ENGINE_SETUP_SETUP_H_
 #define ORVIK_ENGINE_SETUP_SETUP_H_
@@ -21,7 +22,10 @@ struct CatalogEntry {
 struct SetupOptions {
   std::string home;
   std::string dataStore;  // written to a new settings file only; empty: "JET"
-  std::string user;       // with `password`, a row of the users table
+  // With `password`, a row of the users table (the password kept as a salted hash), or the
+  // new password of a user who has one (and of the server login); the privilege of an
+  // existing user is kept.
+  std::string user;
   std::string password;
   int privilege = 3;
   std::vector<std::string> accounts;

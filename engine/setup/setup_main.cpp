@@ -1,11 +1,12 @@
 // OvEngSetup: sets up an engine home, or completes one.
 //
-//   OvEngSetup --home DIR [--datastore JET|MYSQL|MSSQL] [--user NAME --password PW
-//              [--privilege N]] [--account NAME]... [--catalog ACCOUNT,VERB,KIND,PROGRAM]...
-//              [--admin-user NAME --admin-password PW]
+//   OvEngSetup --home DIR [--datastore JET|MYSQL|MSSQL] [--user NAME
+//              (--password PW | --password-stdin) [--privilege N]] [--account NAME]...
+//              [--catalog ACCOUNT,VERB,KIND,PROGRAM]... [--admin-user NAME --admin-password PW]
 
 #include <cstdio>
 #include <cstdlib>
+#include <iostream>
 #include <string>
 #include <string_view>
 
@@ -15,16 +16,20 @@
 namespace {
 
 int Usage(const char* problem) {
-  std::fprintf(stderr,
-               "OvEngSetup: %s\n"
-               "usage: OvEngSetup --home DIR [--datastore JET|MYSQL|MSSQL]\n"
-               "                  [--user NAME --password PW [--privilege N]] [--account NAME]...\n"
-               "                  [--catalog ACCOUNT,VERB,KIND,PROGRAM]...\n"
-               "                  [--admin-user NAME] [--admin-password PW]\n"
-               "The administrator (default root) creates databases and logins on a server.\n"
-               "--catalog adds a program to an account's catalog: KIND is a script language\n"
-               "(JScript, Perl ...) or ACTIVEX, PROGRAM the rest (\"FILE [PROCEDURE]\").\n",
-               problem);
+  std::fprintf(
+      stderr,
+      "OvEngSetup: %s\n"
+      "usage: OvEngSetup --home DIR [--datastore JET|MYSQL|MSSQL]\n"
+      "                  [--user NAME (--password PW | --password-stdin) [--privilege N]]\n"
+      "                  [--account NAME]... [--catalog ACCOUNT,VERB,KIND,PROGRAM]...\n"
+      "                  [--admin-user NAME] [--admin-password PW]\n"
+      "--user creates the user, or sets the password of a user who exists (whose\n"
+      "privilege is kept); --password-stdin reads the password from the first line of\n"
+      "standard input, so that it is not seen in the process list.\n"
+      "The administrator (default root) creates databases and logins on a server.\n"
+      "--catalog adds a program to an account's catalog: KIND is a script language\n"
+      "(JScript, Perl ...) or ACTIVEX, PROGRAM the rest (\"FILE [PROCEDURE]\").\n",
+      problem);
   return 2;
 }
 
@@ -32,6 +37,7 @@ int Usage(const char* problem) {
 
 int main(int argc, char** argv) {
   orvik::SetupOptions o;
+  bool passwordFromInput = false;
   for (int i = 1; i < argc; ++i) {
     const std::string_view arg = argv[i];
     const bool hasValue = i + 1 < argc;
@@ -39,6 +45,10 @@ int main(int argc, char** argv) {
     if (arg == "--help" || arg == "-h") {
       Usage("sets up an engine home");
       return 0;
+    }
+    if (arg == "--password-stdin") {
+      passwordFromInput = true;
+      continue;
     }
     if (!hasValue) return Usage(("missing value after " + std::string(arg)).c_str());
     if (arg == "--home") {
@@ -81,6 +91,12 @@ int main(int argc, char** argv) {
     }
   }
   if (o.home.empty()) return Usage("--home is required");
+  if (passwordFromInput) {
+    if (!o.password.empty()) return Usage("--password and --password-stdin exclude each other");
+    std::getline(std::cin, o.password);
+    if (!o.password.empty() && o.password.back() == '\r') o.password.pop_back();
+    if (o.password.empty()) return Usage("no password on standard input");
+  }
 
   std::string error;
   const bool ok = orvik::RunSetup(

@@ -470,6 +470,7 @@ void MariaDbDriver::UseDatabase(const std::string& account) {
 std::string MariaDbDriver::CurrentDatabase() const { return database_; }
 
 std::int64_t MariaDbDriver::Execute(std::string_view sql, std::span<const DbValue> params) {
+  RefuseGuardedText(sql);
   MYSQL* mysql = Open().mysql;
   const Running running(running_);
   if (params.empty()) {
@@ -504,6 +505,7 @@ std::int64_t MariaDbDriver::Execute(std::string_view sql, std::span<const DbValu
 
 std::unique_ptr<Cursor> MariaDbDriver::Query(std::string_view sql,
                                              std::span<const DbValue> params) {
+  RefuseGuardedText(sql);
   MYSQL* mysql = Open().mysql;
   const Running running(running_);
   // SHOW statements list server state in small results: read them whole, as a prepared SHOW

@@ -542,6 +542,7 @@ void OdbcDriver::Interrupt() {
 }
 
 std::int64_t OdbcDriver::Execute(std::string_view sql, std::span<const DbValue> params) {
+  RefuseGuardedText(sql);
   Statement statement(Open());
   statement.Prepare(sql, params);
   const RunningStatement running(*this, statement.handle());
@@ -569,6 +570,7 @@ std::int64_t OdbcDriver::Execute(std::string_view sql, std::span<const DbValue> 
 }
 
 std::unique_ptr<Cursor> OdbcDriver::Query(std::string_view sql, std::span<const DbValue> params) {
+  RefuseGuardedText(sql);
   OdbcConnection& connection = Open();
   auto statement = std::make_unique<Statement>(connection);
   statement->Prepare(sql, params);

@@ -185,6 +185,7 @@ void RecordingDriver::UseDatabase(const std::string& account) {
 
 std::int64_t RecordingDriver::Execute(std::string_view sql, std::span<const DbValue> params) {
   RequireOpen();
+  RefuseGuardedText(sql);
   const Answer answer = Take("Execute", sql, params);
   return answer.type == Answer::Type::kRowCount ? answer.row_count : 0;
 }
@@ -192,6 +193,7 @@ std::int64_t RecordingDriver::Execute(std::string_view sql, std::span<const DbVa
 std::unique_ptr<Cursor> RecordingDriver::Query(std::string_view sql,
                                                std::span<const DbValue> params) {
   RequireOpen();
+  RefuseGuardedText(sql);
   Answer answer = Take("Query", sql, params);
   return std::make_unique<ScriptedCursor>(std::move(answer.fields), std::move(answer.rows));
 }

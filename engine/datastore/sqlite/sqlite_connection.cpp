@@ -2,11 +2,13 @@
 
 #include <charconv>
 #include <climits>
+#include <optional>
 #include <random>
 #include <thread>
 #include <utility>
 
 #include "layout.h"
+#include "system_tables.h"
 #include "text.h"
 
 namespace orvik::sqlite_detail {
@@ -85,6 +87,91 @@ int CompareKeys(void*, int lengthA, const void* a, int lengthB, const void* b) {
   if (pb < endB) return -1;
   return 0;
 }
+
+bool Is(const char* name, std::string_view wanted) {
+  return name != nullptr && EqualsNoCase(name, wanted);
+}
+
+bool Guarded(const StatementGuard& guard, const char* table) {
+  return guard.systemAccount && table != nullptr && IsGuardedTable(table);
+}
+
+// Pragmas that only describe the schema; every other one may change the connection.
+bool DescribesOnly(const char* pragma) {
+  for (std::string_view name : {"table_info", "table_xinfo", "index_list", "index_info",
+                                "index_xinfo", "foreign_key_list"}) {
+    if (Is(pragma, name)) return true;
+  }
+  return false;
+}
+
+// SQLite's authorizer: called for every table, column and action a statement touches while
+// it compiles, through views, subqueries and triggers too.
+int Authorize(void* data, int action, const char* a, const char* b, const char*, const char*) {
+  const auto& guard = *static_cast<const StatementGuard*>(data);
+  bool deny = false;
+  switch (action) {
+    case SQLITE_READ:  // a = table, b = column
+      deny = guard.systemAccount && Is(a, "users") &&
+             (Is(b, kPasswordColumn) || Is(b, guard.passwordColumn));
+      break;
+    case SQLITE_INSERT:  // a = table
+    case SQLITE_DELETE:
+    case SQLITE_UPDATE:
+    case SQLITE_CREATE_TABLE:
+    case SQLITE_CREATE_TEMP_TABLE:
+    case SQLITE_DROP_TABLE:
+    case SQLITE_DROP_TEMP_TABLE:
+    case SQLITE_CREATE_VIEW:  // a view of a guarded name would hide the table
+    case SQLITE_CREATE_TEMP_VIEW:
+    case SQLITE_CREATE_VTABLE:
+      deny = Guarded(guard, a);
+      break;
+    case SQLITE_CREATE_INDEX:  // b = table
+    case SQLITE_CREATE_TEMP_INDEX:
+    case SQLITE_DROP_INDEX:
+    case SQLITE_DROP_TEMP_INDEX:
+    case SQLITE_DROP_TRIGGER:
+    case SQLITE_DROP_TEMP_TRIGGER:
+      deny = Guarded(guard, b);
+      break;
+    case SQLITE_CREATE_TRIGGER:
+    case SQLITE_CREATE_TEMP_TRIGGER:
+      // A trigger's body is checked when it fires, not when it is made: it would run later
+      // as whoever writes the table, the engine and the administrator included.
+      deny = true;
+      break;
+    case SQLITE_ALTER_TABLE:  // a = schema, b = table
+      // A TEMP table renamed after a guarded one would stand in its place on this
+      // connection, where the engine keeps its own locks.
+      deny = Guarded(guard, b) || Is(a, "temp");
+      break;
+    case SQLITE_ATTACH:  // another database file, the system account's among them
+    case SQLITE_DETACH:
+      deny = true;
+      break;
+    case SQLITE_PRAGMA:
+      deny = !DescribesOnly(a);
+      break;
+    default:
+      break;
+  }
+  return deny ? SQLITE_DENY : SQLITE_OK;
+}
+
+// Keeps the authorizer on `db` for as long as it lives.
+class AuthorizerScope {
+ public:
+  AuthorizerScope(sqlite3* db, const StatementGuard& guard) : db_(db) {
+    sqlite3_set_authorizer(db_, Authorize, const_cast<StatementGuard*>(&guard));
+  }
+  ~AuthorizerScope() { sqlite3_set_authorizer(db_, nullptr, nullptr); }
+  AuthorizerScope(const AuthorizerScope&) = delete;
+  AuthorizerScope& operator=(const AuthorizerScope&) = delete;
+
+ private:
+  sqlite3* db_;
+};
 
 // Connection-wide counters of the writing connection, answered on a reading one.
 void WriterLastInsertRowid(sqlite3_context* ctx, int, sqlite3_value**) {
@@ -244,8 +331,8 @@ Connection::~Connection() {
   sqlite3_close_v2(db_);
 }
 
-Lease Connection::Prepare(std::string_view sql) {
-  for (auto it = idle_.rbegin(); it != idle_.rend(); ++it) {
+Lease Connection::Prepare(std::string_view sql, const StatementGuard* guard) {
+  for (auto it = idle_.rbegin(); guard == nullptr && it != idle_.rend(); ++it) {
     if (it->sql == sql) {
       Lease lease(shared_from_this(), std::move(it->sql), it->stmt);
       idle_.erase(std::next(it).base());
@@ -263,19 +350,25 @@ Lease Connection::Prepare(std::string_view sql) {
   }
   sqlite3_stmt* stmt = nullptr;
   const char* tail = nullptr;
-  // Reading the schema may meet a busy database too.
-  const Clock::time_point start = Clock::now();
-  int rc;
-  while (IsBusy(rc = sqlite3_prepare_v3(db_, utf8.data(), static_cast<int>(utf8.size()),
-                                        SQLITE_PREPARE_PERSISTENT, &stmt, &tail)) &&
-         Clock::now() - start < kBusyLimit) {
-    PauseWhileBusy(Clock::now() - start);
-  }
-  if (rc != SQLITE_OK) throw StatementError(db_, rc);
-  if (stmt == nullptr) throw VbError(dberr::kErrorsInCommand, "The statement is empty");
-  if (!OnlyBlanksFollow(db_, tail, utf8.data() + utf8.size())) {
-    sqlite3_finalize(stmt);
-    throw VbError(dberr::kErrorsInCommand, "Only one statement may be run at a time");
+  {
+    std::optional<AuthorizerScope> authorizer;
+    if (guard != nullptr) authorizer.emplace(db_, *guard);
+    // Reading the schema may meet a busy database too.
+    const Clock::time_point start = Clock::now();
+    int rc;
+    while (IsBusy(rc = sqlite3_prepare_v3(db_, utf8.data(), static_cast<int>(utf8.size()),
+                                          SQLITE_PREPARE_PERSISTENT, &stmt, &tail)) &&
+           Clock::now() - start < kBusyLimit) {
+      PauseWhileBusy(Clock::now() - start);
+    }
+    if ((rc & 0xFF) == SQLITE_AUTH && guard != nullptr)
+      throw VbError(dberr::kSystemTables, std::string(kSystemTablesRefused));
+    if (rc != SQLITE_OK) throw StatementError(db_, rc);
+    if (stmt == nullptr) throw VbError(dberr::kErrorsInCommand, "The statement is empty");
+    if (!OnlyBlanksFollow(db_, tail, utf8.data() + utf8.size())) {
+      sqlite3_finalize(stmt);
+      throw VbError(dberr::kErrorsInCommand, "Only one statement may be run at a time");
+    }
   }
   ++leased_;
   return Lease(shared_from_this(), std::string(sql), stmt);

@@ -48,6 +48,15 @@ DbValue ColumnValue(sqlite3_stmt* stmt, int i);
 
 class Connection;
 
+// What a statement typed by a user may not touch (system_tables.h): checked by SQLite's
+// authorizer while the statement compiles.
+struct StatementGuard {
+  // The connection is on the system account, whose guarded tables are in reach.
+  bool systemAccount = false;
+  // The users table's password column: A7, and the name of its eighth column.
+  std::string passwordColumn = "A7";
+};
+
 // A prepared statement on loan from its connection's cache. Giving it back (explicitly or on
 // destruction) resets it, ending any read it had open, so the connection may use it again.
 // The lease keeps the connection alive: a statement is never used after its handle closes.
@@ -89,7 +98,10 @@ class Connection : public std::enable_shared_from_this<Connection> {
   // A statement for `sql` (system text), ready for binding: an idle one from the cache when
   // there is one, else newly prepared. A statement some cursor still holds is never handed
   // out twice. Empty text, text holding NUL and text of more than one statement are refused.
-  Lease Prepare(std::string_view sql);
+  // With a `guard` the statement is always compiled afresh under it (a cached one may have
+  // been compiled without), and one that touches what the guard keeps is refused with
+  // dberr::kSystemTables.
+  Lease Prepare(std::string_view sql, const StatementGuard* guard = nullptr);
 
   // Whether a statement is on loan, that is, a cursor of this connection is still reading.
   bool busy() const { return leased_ > 0; }

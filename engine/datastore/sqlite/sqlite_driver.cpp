@@ -10,6 +10,7 @@
 #include <system_error>
 #include <utility>
 
+#include "layout.h"
 #include "sqlite_connection.h"
 #include "text.h"
 #include "vb_error.h"
@@ -240,9 +241,23 @@ bool SqliteDriver::MainHasTemp() {
   return rc == SQLITE_ROW;
 }
 
+std::optional<sqlite_detail::StatementGuard> SqliteDriver::Guard() {
+  if (!SystemTablesGuard()) return std::nullopt;
+  sqlite_detail::StatementGuard guard;
+  guard.systemAccount = EqualsNoCase(account_, kSystemAccount);
+  if (guard.systemAccount) {
+    // The password is the users table's eighth column, whatever its name.
+    Lease lease = main_->Prepare("SELECT name FROM pragma_table_info('users') WHERE cid = 7");
+    if (sqlite3_step(lease.stmt()) == SQLITE_ROW)
+      guard.passwordColumn = ColumnValue(lease.stmt(), 0).value_or(guard.passwordColumn);
+  }
+  return guard;
+}
+
 std::int64_t SqliteDriver::Execute(std::string_view sql, std::span<const DbValue> params) {
   RequireOpen();
-  Lease lease = main_->Prepare(sql);
+  const auto guard = Guard();
+  Lease lease = main_->Prepare(sql, guard ? &*guard : nullptr);
   BindParams(lease.stmt(), params);
   sqlite3* db = main_->db();
   // sqlite3_changes64 keeps the count of the last INSERT, UPDATE or DELETE through any other
@@ -256,19 +271,21 @@ std::int64_t SqliteDriver::Execute(std::string_view sql, std::span<const DbValue
 
 std::unique_ptr<Cursor> SqliteDriver::Query(std::string_view sql, std::span<const DbValue> params) {
   RequireOpen();
+  const auto guard = Guard();
+  const sqlite_detail::StatementGuard* rules = guard ? &*guard : nullptr;
   Lease lease;
   // Inside a transaction only the main connection sees the transaction's own changes, and
   // only it has the TEMP tables (which may hide a main table of the same name).
   if (sqlite3_get_autocommit(main_->db()) != 0 && StartsAsQuery(sql) && !MainHasTemp()) {
     try {
-      lease = IdleReader()->Prepare(sql);
+      lease = IdleReader()->Prepare(sql, rules);
       if (!sqlite3_stmt_readonly(lease.stmt())) lease = Lease();
     } catch (const VbError&) {
       // A fault in the statement is reported from the main connection, as when it runs there.
       lease = Lease();
     }
   }
-  if (!lease) lease = main_->Prepare(sql);
+  if (!lease) lease = main_->Prepare(sql, rules);
   BindParams(lease.stmt(), params);
   return std::make_unique<SqliteCursor>(std::move(lease));
 }

@@ -18,6 +18,10 @@
 // connection holds TEMP tables or views, which are its own, every query runs on it.
 // Connection settings changed with PRAGMA apply to the main connection only.
 //
+// Statements a user typed (Driver::SetSystemTablesGuard): while the guard is up every
+// statement is compiled afresh under SQLite's authorizer, which refuses the password column
+// and changes of the system account's guarded tables, ATTACH, triggers and pragmas that set.
+//
 // Lifetime: a cursor holds the connection it reads alive, so it may outlive UseDatabase
 // (it goes on reading the account it began on) and even the driver. A cursor reads its
 // first 256 rows at once and so holds no read open on a result that small; a cursor on a
@@ -31,6 +35,7 @@
 #include <filesystem>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -44,7 +49,8 @@ namespace orvik {
 
 namespace sqlite_detail {
 class Connection;
-}
+struct StatementGuard;
+}  // namespace sqlite_detail
 
 class SqliteDriver : public Driver {
  public:
@@ -108,6 +114,8 @@ class SqliteDriver : public Driver {
   ConnectionPtr IdleReader();
   // Whether the main connection holds TEMP tables or views.
   bool MainHasTemp();
+  // What the statements of a user must keep out of, while the guard is up.
+  std::optional<sqlite_detail::StatementGuard> Guard();
 
   std::string home_;
   std::string account_;

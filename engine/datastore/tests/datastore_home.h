@@ -60,6 +60,15 @@ class DatastoreHome {
   // The home's user, with the password kTestPassword.
   const std::string& user() const { return user_; }
 
+  // Runs the set-up again on this home with `o` (its home and, on a server, the
+  // administrator filled in), as an administrator would to add or change things.
+  bool Setup(SetupOptions o, std::string* error) {
+    o.home = home_.string();
+    if (dataStore_ == "MYSQL") ConfigureServer(o);
+    return RunSetup(
+        o, [](const std::string&) {}, error);
+  }
+
  private:
   // Points the home's settings at the private server, before the set-up reads them.
   void ConfigureServer(SetupOptions& o);

@@ -6,6 +6,7 @@
 
 #include "datastore_home.h"
 #include "layout.h"
+#include "password_hash.h"
 #include "port.h"
 #include "sqlite_driver.h"
 #include "vb_error.h"
@@ -63,8 +64,14 @@ TEST_F(PortConnectionTest, ConnectsToTheSystemAccount) {
     EXPECT_EQ(port_->TableList(), "\xFEusers\xFElocks\xFEprinthold\xFEmd\xFE");
     EXPECT_EQ(port_->DmConnection(), port_->Connection());
   }
-  EXPECT_EQ(Rows("select A0, A7, A8 from users where A0 = '" + home_.user() + "'"),
-            std::vector<std::string>{home_.user() + "|secret|3"});
+  EXPECT_EQ(Rows("select A0, A8 from users where A0 = '" + home_.user() + "'"),
+            std::vector<std::string>{home_.user() + "|3"});
+  // The password is kept as a salted hash, never as typed.
+  const std::vector<std::string> stored =
+      Rows("select A7 from users where A0 = '" + home_.user() + "'");
+  ASSERT_EQ(stored.size(), 1u);
+  EXPECT_EQ(stored[0].rfind("$y$", 0), 0u) << stored[0];
+  EXPECT_EQ(CheckPassword("secret", stored[0]), PasswordCheck::kMatches);
 }
 
 TEST_F(PortConnectionTest, MovesBetweenAccounts) {

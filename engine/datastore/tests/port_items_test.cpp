@@ -94,6 +94,24 @@ TEST_F(PortItemsTest, UpdateWritesKeepTheLock) {
   EXPECT_EQ(LockRows(*a_), 1);
 }
 
+TEST_F(PortItemsTest, AttributeZeroIsTheIdAndNeverWritten) {
+  // b holds the id that a write of attribute 0 would rename C1 to.
+  Variant item;
+  EXPECT_FALSE(b_->RReadU(item, Variant(fv_), Variant("C7")));
+  for (std::int32_t attribute : {0, -1}) {
+    EXPECT_FALSE(a_->WWriteV("C7", fv_, "C1", attribute));
+    EXPECT_EQ(a_->ErrorDetail(),
+              "[914] File '" + fv_ + "' has no attribute " + std::to_string(attribute));
+    EXPECT_FALSE(a_->WWriteVU("C7", fv_, "C1", attribute));
+  }
+  EXPECT_EQ(Read(*a_, "C1"),
+            "one\xFE"
+            "1\xFE");
+  Variant missing;
+  EXPECT_FALSE(a_->RRead(missing, Variant(fv_), Variant("C7")));
+  ASSERT_TRUE(b_->WWrite("b's own", fv_, "C7"));
+}
+
 TEST_F(PortItemsTest, APlainWriteOfAnUnlockedItemTakesNoLock) {
   ASSERT_TRUE(a_->WWrite("z", fv_, "C9"));
   EXPECT_EQ(LockRows(*a_), 0);

@@ -2,6 +2,8 @@
 // plugin applications, started at the prompt, run by the deferred runner, fed with input
 // while they wait, and ended back at the prompt; on the embedded store and on MariaDB.
 
+#include <sys/stat.h>
+
 #include <QThread>
 #include <QTimer>
 #include <chrono>
@@ -201,6 +203,62 @@ TEST_F(ProgramsTest, KeywordSentencesNameTheFileAndProcedure) {
   EXPECT_EQ(s->Send("PHP missing.php MAIN\r"), "ERROR: [53] File not found" + kCrLf + ":");
   EXPECT_EQ(s->port().State(), "TCL");
   EXPECT_FALSE(s->port().ProgramRunning());
+}
+
+TEST_F(ProgramsTest, ProgramsAreReadOnlyWhereProgramsLive) {
+  namespace fs = std::filesystem;
+  const fs::path home(home_.home());
+  fs::create_directories(home / "programs" / "sub");
+  // A folder beside the home, with scripts that leave a mark when they run and hold a
+  // secret that must never reach an error text.
+  const fs::path outside = home.string() + "-outside";
+  fs::create_directories(outside);
+  const fs::path ran = outside / "ran";
+  const std::string secret = "open(my $f, '>', '" + ran.string() + "'); close $f;\n" +
+                             "sub MAIN { CRT('secret words'); }\nsecret words here\n";
+  for (const char* name : {"secret.pl", "secret.js"})
+    std::ofstream(outside / name, std::ios::binary) << secret;
+  fs::create_symlink(outside / "secret.pl", home / "link.pl");
+  fs::create_symlink(outside / "secret.pl", home / "programs" / "inner.pl");
+  fs::create_symlink("/dev/zero", home / "programs" / "zero.js");
+  ASSERT_EQ(::mkfifo((home / "programs" / "pipe.js").c_str(), 0600), 0);
+  WriteFile("programs/sub/post.js", "function Post() { CRT('posted'); }\n");
+  WriteFile("programs/Helper.pl", "sub shout { CRT('helped'); }\n");
+  fs::create_symlink(home / "programs" / "sub" / "post.js", home / "alias.js");
+  Catalog("STEAL", "Perl", (outside / "secret.pl").string() + " MAIN");
+  SetPrivilege("0");
+  auto s = LoggedIn();
+
+  const auto refused = [](const std::string& name) {
+    return "ERROR: [985] '" + name +
+           "' is no program file: programs are read only from the engine home and its "
+           "programs folder" +
+           kCrLf + ":";
+  };
+  for (const std::string& name :
+       {(outside / "secret.pl").string(), "../" + outside.filename().string() + "/secret.pl",
+        "programs/../../" + outside.filename().string() + "/secret.pl",
+        std::string("C:\\progs\\secret.pl"), std::string("link.pl"),
+        std::string("programs/inner.pl"), std::string("zero.js"), std::string("programs/pipe.js"),
+        std::string("JetMDB/dm.db"), std::string("OrvikEngine.ini"), std::string("sub/post.js")}) {
+    const std::string line = "PERL " + name + " MAIN";
+    EXPECT_EQ(s->Send(line + "\r"), refused(name)) << line;
+  }
+  EXPECT_EQ(s->Send("JSCRIPT ../" + outside.filename().string() + "/secret.js\r"),
+            refused("../" + outside.filename().string() + "/secret.js"));
+  EXPECT_EQ(s->Send("STEAL\r"), refused((outside / "secret.pl").string()));
+  EXPECT_EQ(s->port().State(), "TCL");
+  EXPECT_FALSE(s->port().ProgramRunning());
+  EXPECT_FALSE(fs::exists(ran)) << "a program outside the home ran";
+  EXPECT_EQ(s->port().RunError().find("secret"), std::string::npos) << s->port().RunError();
+
+  // Where programs live they run: the home, programs/ and its folders, links that stay in.
+  // (a user below privilege 3 leaves with the program)
+  const std::string bye = std::string(kPortDisconnect);
+  EXPECT_EQ(s->RunProgram("JSCRIPT programs/sub/post.js POST"), "posted" + kCrLf + bye);
+  EXPECT_EQ(s->RunProgram("JSCRIPT alias.js POST"), "posted" + kCrLf + bye);
+  EXPECT_EQ(s->RunProgram("PERL helper.pl SHOUT"), "helped" + kCrLf + bye);
+  fs::remove_all(outside);
 }
 
 TEST_F(ProgramsTest, UnknownVerbsAndTheCatalogCriterion) {

@@ -243,6 +243,37 @@ TEST_F(SentencesTest, PrinterObjects) {
   EXPECT_EQ(port_->ErrorDetail(), "[975] syntax error in PRINTER ON|OFF|CLOSE");
 }
 
+TEST_F(SentencesTest, APrinterAssignedAfterARawDevicePrintsOnThatPrinter) {
+  EXPECT_EQ(Run("DEV-MAKE R 2 Label"), "OK");
+  EXPECT_EQ(Run("DEV-MAKE P 1 label"), "OK");
+  EXPECT_EQ(Run("SP-ASSIGN 2"), "OK");
+  EXPECT_EQ(Run("PRINTER ON"), "OK");
+  port_->PPrint("raw", false);
+  EXPECT_EQ(Run("PRINTER CLOSE"), "OK");
+  EXPECT_EQ(Run("SP-ASSIGN 1"), "OK");
+  EXPECT_EQ(Run("PRINTER ON"), "OK");
+  EXPECT_NO_THROW(port_->PPrint("on paper"));
+  EXPECT_EQ(Run("PRINTER CLOSE"), "OK") << port_->ErrorDetail();
+  ASSERT_EQ(fake_->text_jobs().size(), 1u);
+  EXPECT_EQ(fake_->text_jobs()[0].printer, "Label");
+  EXPECT_EQ(fake_->text_jobs()[0].pages, std::vector<std::string>{"on paper\r\n"});
+
+  // A raw job still open when another device is assigned is sent as it stands.
+  EXPECT_EQ(Run("DEV-MAKE R 3 'Office Laser'"), "OK");
+  EXPECT_EQ(Run("SP-ASSIGN 3"), "OK");
+  EXPECT_EQ(Run("PRINTER ON"), "OK");
+  port_->PPrint("half", false);
+  EXPECT_EQ(Run("SP-ASSIGN 1"), "OK");
+  port_->PPrint("paper two", false);
+  EXPECT_EQ(Run("PRINTER CLOSE"), "OK");
+  ASSERT_EQ(fake_->raw_jobs().size(), 2u);
+  EXPECT_EQ(fake_->raw_jobs()[1].bytes, "half");
+  EXPECT_TRUE(fake_->raw_jobs()[1].finished);
+  EXPECT_EQ(fake_->open_channels(), 0);
+  ASSERT_EQ(fake_->text_jobs().size(), 2u);
+  EXPECT_EQ(fake_->text_jobs()[1].pages, std::vector<std::string>{"paper two"});
+}
+
 TEST_F(SentencesTest, PrintingOffGoesToTheTerminal) {
   port_->Response();
   port_->PPrint("hello");

@@ -1,13 +1,16 @@
 #include "setup.h"
 
 #include <gtest/gtest.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 
 #include "driver_factory.h"
 #include "engine_settings.h"
+#include "password_hash.h"
 #include "sqlite_driver.h"
 
 namespace orvik {
@@ -47,6 +50,12 @@ class SetupTest : public ::testing::Test {
     return out;
   }
 
+  // The stored password of `user`.
+  std::string Password(const std::string& user) {
+    std::string row = Query("dm", "select A7 from users where A0 = '" + user + "'");
+    return row.substr(0, row.find('|'));
+  }
+
   fs::path home_;
   std::string error_;
 };
@@ -62,7 +71,12 @@ TEST_F(SetupTest, MakesAWholeHome) {
   EXPECT_EQ(ReadEngineSettings(home_.string()).dataStore, "JET");
   EXPECT_TRUE(SqliteDriver::AccountExists(home_.string(), "dm"));
   EXPECT_TRUE(SqliteDriver::AccountExists(home_.string(), "stock"));
-  EXPECT_EQ(Query("dm", "select A0, A7, A8 from users"), "admin|secret|5|;");
+  EXPECT_EQ(Query("dm", "select A0, A8 from users"), "admin|5|;");
+  // The password is a salted hash of its lower-cased text.
+  const std::string hash = Password("admin");
+  EXPECT_EQ(hash.rfind("$y$", 0), 0u) << hash;
+  EXPECT_EQ(CheckPassword("secret", hash), PasswordCheck::kMatches);
+  EXPECT_EQ(CheckPassword("Secret", hash), PasswordCheck::kWrong);
   EXPECT_EQ(Query("sales", "select count(*) from md"), "0|;");
   EXPECT_NE(std::find(lines.begin(), lines.end(), "created user admin with privilege 5"),
             lines.end());
@@ -78,16 +92,39 @@ TEST_F(SetupTest, CompletesWithoutTouchingWhatExists) {
 
   SetupOptions again;
   again.dataStore = "MYSQL";  // only for a new settings file
-  again.user = "admin";
-  again.password = "two";
   again.accounts = {"sales"};
   std::vector<std::string> lines;
   ASSERT_TRUE(Run(again, &lines)) << error_;
-  EXPECT_EQ(Query("dm", "select A7 from users"), "one|;");
+  EXPECT_EQ(CheckPassword("one", Password("admin")), PasswordCheck::kMatches);
   std::ifstream in(home_ / "OrvikEngine.ini");
   EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}),
             "[Global]\nDataStore=JET\n; mine\n");
   EXPECT_EQ(lines, (std::vector<std::string>{"created account sales", "created table sales.md"}));
+}
+
+TEST_F(SetupTest, AUserWhoExistsGetsTheNewPasswordAndKeepsThePrivilege) {
+  SetupOptions first;
+  first.user = "admin";
+  first.password = "one";
+  first.privilege = 5;
+  ASSERT_TRUE(Run(first)) << error_;
+  const std::string before = Password("admin");
+
+  SetupOptions again;
+  again.user = "ADMIN";
+  again.password = "Two";
+  again.privilege = 0;
+  std::vector<std::string> lines;
+  ASSERT_TRUE(Run(again, &lines)) << error_;
+  EXPECT_EQ(lines, std::vector<std::string>{"set the password of user admin"});
+  EXPECT_EQ(CheckPassword("two", Password("admin")), PasswordCheck::kMatches);
+  EXPECT_EQ(CheckPassword("one", Password("admin")), PasswordCheck::kWrong);
+  EXPECT_EQ(Query("dm", "select A0, A8 from users"), "admin|5|;");
+  // The same password again is salted anew.
+  again.password = "one";
+  ASSERT_TRUE(Run(again)) << error_;
+  EXPECT_NE(Password("admin"), before);
+  EXPECT_EQ(CheckPassword("one", Password("admin")), PasswordCheck::kMatches);
 }
 
 TEST_F(SetupTest, CataloguesPrograms) {
@@ -105,6 +142,27 @@ TEST_F(SetupTest, CataloguesPrograms) {
   EXPECT_EQ(Query("sales", "SELECT A1 FROM md"), "JScript|;");
   o.catalog = {{"sales", "TWO WORDS", "JScript", "x.js"}};
   EXPECT_FALSE(Run(o));
+}
+
+// The command line: a password can come from standard input, out of the process list.
+TEST_F(SetupTest, ThePasswordCanComeFromStandardInput) {
+  const auto setup = [&](const std::string& args, const std::string& input) {
+    const std::string command = std::string(ORVIK_SETUP_PROGRAM) + " --home " + home_.string() +
+                                " " + args + " >/dev/null 2>&1";
+    FILE* p = ::popen(command.c_str(), "w");
+    if (p == nullptr) return -1;
+    std::fputs(input.c_str(), p);
+    const int status = ::pclose(p);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  };
+  ASSERT_EQ(setup("--user clerk --password-stdin --privilege 1", "From Input\n"), 0);
+  EXPECT_EQ(CheckPassword("from input", Password("clerk")), PasswordCheck::kMatches);
+  EXPECT_EQ(Query("dm", "select A8 from users"), "1|;");
+  ASSERT_EQ(setup("--user clerk --password-stdin", "changed\r\n"), 0);
+  EXPECT_EQ(CheckPassword("changed", Password("clerk")), PasswordCheck::kMatches);
+  EXPECT_EQ(setup("--user clerk --password x --password-stdin", "y\n"), 2);
+  EXPECT_EQ(setup("--user clerk --password-stdin", ""), 2);
+  EXPECT_EQ(CheckPassword("changed", Password("clerk")), PasswordCheck::kMatches);
 }
 
 TEST_F(SetupTest, RefusesBadInput) {

@@ -4,6 +4,7 @@
 
 #include <stdexcept>
 
+#include "system_tables.h"
 #include "vb_error.h"
 
 namespace orvik {
@@ -115,6 +116,76 @@ TEST_F(RecordingDriverTest, RecordsEveryCallInOrderWithParameters) {
       driver_.Statements(),
       (std::vector<std::string>{"UPDATE T SET X = ? WHERE K = ? OR K = ?", "SELECT * FROM T"}));
   EXPECT_EQ(driver_.CurrentDatabase(), "OTHER");
+}
+
+// A server parses on its own side, so its drivers judge a typed statement by its words: every
+// spelling of the guarded tables is caught, inside quotes and comments too.
+TEST(SystemTablesText, EverySpellingOfTheGuardedTablesIsCaught) {
+  const char* refusedInDm[] = {
+      "SELECT A0,A7,A8 FROM users",
+      "select * from DM.users",
+      "SELECT A0 FROM `users`",
+      "SELECT \"A7\" FROM \"USERS\"",
+      "SELECT [A7] FROM [dm]..[users]",
+      "SELECT A0 FROM md WHERE A0 IN (SELECT A7 FROM users)",
+      "SELECT A0 FROM md /*! UNION SELECT A7 FROM users */",
+      "SELECT A0 FROM md -- users",
+      "SELECT 1users",
+      "REPLACE INTO users (A0, A7, A8) VALUES ('x', 'y', '9')",
+      "DELETE FROM locks",
+      "DELETE FROM `locks` WHERE 1",
+      "INSERT INTO printhold VALUES (0, 1, 'x', 'y', 'z', 0, 't')",
+      "SELECT 1 DELETE FROM locks",
+      "DROP TABLE printhold",
+      "ALTER TABLE locks ENGINE = MEMORY",
+      "CREATE TABLE t AS SELECT * FROM locks",
+  };
+  for (const char* sql : refusedInDm) {
+    EXPECT_TRUE(MayReachSystemTables(sql, "dm")) << sql;
+    EXPECT_TRUE(MayReachSystemTables(sql, "DM")) << sql;
+  }
+  // From another account the system account must be named to be reached.
+  EXPECT_TRUE(MayReachSystemTables("SELECT A7 FROM dm.users", "sales"));
+  EXPECT_TRUE(MayReachSystemTables("SELECT A7 FROM `dm`.`users`", "sales"));
+  EXPECT_TRUE(MayReachSystemTables("DELETE FROM dm . locks", "sales"));
+  EXPECT_TRUE(MayReachSystemTables("SELECT 1 USE dm DELETE FROM locks", "sales"));
+  EXPECT_TRUE(MayReachSystemTables("DROP DATABASE dm", "sales"));
+  EXPECT_TRUE(MayReachSystemTables("ALTER SCHEMA `dm` CHARACTER SET utf8", "sales"));
+  EXPECT_FALSE(MayReachSystemTables("DROP DATABASE dm2", "sales"));
+  EXPECT_FALSE(MayReachSystemTables("CREATE DATABASE sales2", "dm"));
+  EXPECT_FALSE(MayReachSystemTables("SELECT A7 FROM users", "sales"));
+  EXPECT_FALSE(MayReachSystemTables("DELETE FROM locks", "sales"));
+  // Text run at run time, and the servers' files, are never judged harmless.
+  EXPECT_TRUE(MayReachSystemTables("SELECT 1 EXEC('DEL' + 'ETE FROM dm..lo' + 'cks')", "sales"));
+  EXPECT_TRUE(MayReachSystemTables("SELECT LOAD_FILE('/etc/passwd')", "sales"));
+  EXPECT_TRUE(MayReachSystemTables("SELECT * FROM t INTO OUTFILE '/tmp/x'", "sales"));
+
+  // Reading locks and printhold, and everything that names no guarded table, stays open.
+  EXPECT_FALSE(MayReachSystemTables("SELECT * FROM locks", "dm"));
+  EXPECT_FALSE(MayReachSystemTables("SELECT Queue, Sequence FROM dm.printhold", "sales"));
+  EXPECT_FALSE(MayReachSystemTables("SELECT * FROM md", "dm"));
+  EXPECT_FALSE(MayReachSystemTables("DELETE FROM md WHERE A0 = 'x'", "dm"));
+  EXPECT_FALSE(MayReachSystemTables("SELECT * FROM superusers", "dm"));
+  EXPECT_FALSE(MayReachSystemTables("INSERT INTO blocks VALUES (1)", "dm"));
+}
+
+TEST_F(RecordingDriverTest, TheGuardRefusesBeforeAnythingRuns) {
+  driver_.UseDatabase("dm");
+  driver_.ClearCalls();
+  EXPECT_FALSE(driver_.SetSystemTablesGuard(true));
+  std::string description;
+  EXPECT_EQ(ErrorNumber([&] { driver_.Query("SELECT A7 FROM users"); }, &description),
+            dberr::kSystemTables);
+  EXPECT_EQ(description,
+            "Only the administrator may read the password column or change the users, locks "
+            "and printhold tables");
+  EXPECT_EQ(ErrorNumber([&] { driver_.Execute("DELETE FROM locks"); }), dberr::kSystemTables);
+  EXPECT_TRUE(driver_.Calls().empty());
+  driver_.Query("SELECT * FROM locks");
+  EXPECT_TRUE(driver_.SetSystemTablesGuard(false));
+  driver_.Execute("DELETE FROM locks");
+  EXPECT_EQ(driver_.Statements(),
+            (std::vector<std::string>{"SELECT * FROM locks", "DELETE FROM locks"}));
 }
 
 TEST_F(RecordingDriverTest, UnscriptedCallsSucceedWithNothing) {

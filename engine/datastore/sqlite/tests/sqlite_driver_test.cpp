@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "layout.h"
+#include "system_tables.h"
 #include "vb_error.h"
 
 namespace orvik {
@@ -479,6 +480,110 @@ TEST_F(SqliteDriverTest, ErrorsCarryDatastoreNumbersAndMessages) {
   EXPECT_EQ(ErrorOf([&] { driver->UseDatabase("junk"); }), dberr::kUnspecified);
   EXPECT_EQ(driver->CurrentDatabase(), "demo");
   EXPECT_EQ(One(*driver, "SELECT v FROM t"), "x");
+}
+
+// The system account as the set-up makes it, far enough for the guard: users with its
+// password in A7, locks, printhold, and a view and a trigger an administrator might add.
+void MakeSystemTables(Driver& dm) {
+  std::string columns = "A0 TEXT PRIMARY KEY";
+  for (int i = 1; i <= 20; ++i) columns += ", A" + std::to_string(i) + " TEXT";
+  dm.Execute("CREATE TABLE users (" + columns + ")");
+  dm.Execute("CREATE TABLE locks (A0 TEXT PRIMARY KEY, UserInst TEXT)");
+  dm.Execute("CREATE TABLE printhold (Queue TEXT, Sequence TEXT, Text TEXT)");
+  dm.Execute("CREATE TABLE md (" + columns + ")");
+  dm.Execute("CREATE TABLE notes (A0 TEXT)");
+  dm.Execute("INSERT INTO users (A0, A7, A8) VALUES ('admin', 'hash', '3')");
+  dm.Execute(
+      "INSERT INTO locks VALUES ('cust\xFF"
+      "1', 'admin*1')");
+  dm.Execute("CREATE VIEW who AS SELECT A0, A7 FROM users");
+  dm.Execute("CREATE TRIGGER noted AFTER INSERT ON notes BEGIN DELETE FROM locks; END");
+}
+
+TEST_F(SqliteDriverTest, TheGuardKeepsTypedStatementsOutOfTheSystemTables) {
+  auto dm = NewAccount("dm");
+  MakeSystemTables(*dm);
+  const std::string before = One(*dm, "SELECT group_concat(A0 || A7 || A8) FROM users");
+  // Compiled once without the guard: the cached statement must not serve a guarded run.
+  EXPECT_EQ(One(*dm, "SELECT A7 FROM users"), "hash");
+  EXPECT_FALSE(dm->SetSystemTablesGuard(true));
+  EXPECT_TRUE(dm->SystemTablesGuard());
+
+  const char* reads[] = {
+      "SELECT A7 FROM users",
+      "SELECT A0, A7, A8 FROM users",
+      "select * from USERS",
+      "SELECT `A7` FROM `users`",
+      "SELECT \"a7\" FROM \"Users\"",
+      "SELECT A0 /* , A8 */ , A7 -- x\n FROM main.users",
+      "SELECT A0 FROM md WHERE A0 IN (SELECT A7 FROM users)",
+      "SELECT count(*) FROM users WHERE A7 LIKE 'h%'",
+      "SELECT u.A0 FROM users u ORDER BY u.A7",
+      "SELECT * FROM who",
+  };
+  for (const char* sql : reads) {
+    EXPECT_EQ(ErrorOf([&] { dm->Query(sql); }), dberr::kSystemTables) << sql;
+  }
+  EXPECT_EQ(DescriptionOf([&] { dm->Query("SELECT A7 FROM users"); }),
+            "Only the administrator may read the password column or change the users, locks "
+            "and printhold tables");
+  const char* changes[] = {
+      "REPLACE INTO users (A0, A7, A8) VALUES ('admin', 'mine', '9')",
+      "INSERT INTO users (A0, A8) VALUES ('me', '9')",
+      "UPDATE users SET A8 = '9'",
+      "DELETE FROM locks",
+      "DELETE FROM \"LOCKS\"",
+      "INSERT INTO printhold VALUES ('0', '1', 'x')",
+      "DROP TABLE printhold",
+      "ALTER TABLE users ADD COLUMN x TEXT",
+      "ALTER TABLE locks RENAME TO gone",
+      "CREATE TABLE stolen AS SELECT A0, A7 FROM users",
+      "INSERT INTO md (A0, A1) SELECT A0, A7 FROM users",
+      "CREATE TABLE temp.locks (A0 TEXT, UserInst TEXT)",
+      "CREATE INDEX byName ON users (A1)",
+      "CREATE TRIGGER mine AFTER INSERT ON md BEGIN DELETE FROM locks; END",
+      "INSERT INTO notes VALUES ('fires the trigger')",
+      "ATTACH DATABASE 'JetMDB/other.db' AS other",
+      "PRAGMA writable_schema = ON",
+  };
+  for (const char* sql : changes) {
+    EXPECT_EQ(ErrorOf([&] { dm->Execute(sql); }), dberr::kSystemTables) << sql;
+  }
+  // A TEMP table renamed after a guarded one would stand in its place on this connection.
+  dm->Execute("CREATE TABLE temp.scratch (A0 TEXT)");
+  EXPECT_EQ(ErrorOf([&] { dm->Execute("ALTER TABLE temp.scratch RENAME TO locks"); }),
+            dberr::kSystemTables);
+  dm->Execute("DROP TABLE temp.scratch");
+
+  // Everything else stays open: other columns of users, reading locks, the account's files.
+  EXPECT_EQ(All(*dm, "SELECT A0, A8 FROM users"), (Rows{{"admin", "3"}}));
+  EXPECT_EQ(One(*dm, "SELECT count(*) FROM users"), "1");
+  EXPECT_EQ(One(*dm, "SELECT UserInst FROM locks"), "admin*1");
+  EXPECT_EQ(All(*dm, "SELECT name FROM pragma_table_info('md') WHERE cid = 0"), (Rows{{"A0"}}));
+  EXPECT_EQ(dm->Execute("INSERT INTO md (A0, A1) VALUES ('HELLO', 'JScript')"), 1);
+  dm->Execute("CREATE TABLE mine AS SELECT A0, A8 FROM users");
+  EXPECT_EQ(dm->Execute("DELETE FROM md"), 1);
+
+  // Nothing was read or changed; the engine's own statements run with the guard down.
+  EXPECT_TRUE(dm->SetSystemTablesGuard(false));
+  EXPECT_EQ(One(*dm, "SELECT group_concat(A0 || A7 || A8) FROM users"), before);
+  EXPECT_EQ(One(*dm, "SELECT count(*) FROM locks"), "1");
+  EXPECT_EQ(ErrorOf([&] { dm->Query("SELECT * FROM stolen"); }), dberr::kNoSuchTable);
+  EXPECT_EQ(One(*dm, "SELECT A7 FROM who"), "hash");
+  EXPECT_EQ(dm->Execute("DELETE FROM locks"), 1);
+}
+
+TEST_F(SqliteDriverTest, TheGuardLeavesAnotherAccountsOwnTablesOpen) {
+  auto sales = NewAccount("sales");
+  sales->Execute("CREATE TABLE users (A0 TEXT, A7 TEXT)");
+  sales->Execute("INSERT INTO users VALUES ('x', 'own')");
+  sales->SetSystemTablesGuard(true);
+  EXPECT_EQ(One(*sales, "SELECT A7 FROM users"), "own");
+  EXPECT_EQ(sales->Execute("DELETE FROM users"), 1);
+  // Other database files stay out of reach: the system account's among them.
+  NewAccount("dm");
+  EXPECT_EQ(ErrorOf([&] { sales->Execute("ATTACH DATABASE '" + home_ + "/JetMDB/dm.db' AS dm"); }),
+            dberr::kSystemTables);
 }
 
 TEST_F(SqliteDriverTest, CursorMayOutliveItsDriver) {

@@ -126,7 +126,7 @@ TEST_F(LockRecoveryTest, StartAndLoginRemoveTheLocksOfDeadSessionsOnly) {
     EXPECT_EQ(removed, 1);
   } else {
     EXPECT_EQ(removed, 0);
-    EXPECT_EQ(LockHolders(*a_).size(), 2u);
+    // (Another test's login on the shared server may sweep the dead lock first.)
     LoggedIn();
   }
   EXPECT_EQ(LockHolders(*a_), std::vector<std::string>{a_->UserInst()});

@@ -64,8 +64,8 @@ struct PortOptions {
 // What a host that serves a port from another thread (PortHost) is told. Each runs on the
 // port's thread and must only hand the news on.
 struct HostHooks {
-  // Output has entered the buffer that Response empties: once per turn of the port's
-  // event loop however many pieces were written, and at once when much has piled up.
+  // Output has entered the buffer that Response empties: once until Response is next read,
+  // however many pieces are written meanwhile.
   std::function<void()> outputWaiting;
   // msState has changed to `state`.
   std::function<void(const std::string& state)> stateChanged;
@@ -305,7 +305,6 @@ class Port : public Dispatch, public std::enable_shared_from_this<Port> {
   void SendResponse(std::string_view s);
   // Holds the port while its host has too much output undelivered.
   void WaitForHostToCatchUp();
-  void PostOutputWaiting();
   // Every piece of input enters here; false when the session asked to disconnect.
   bool SessionInput(std::string_view s);
   // Files typed input; false when a line too long was refused.
@@ -524,7 +523,7 @@ class Port : public Dispatch, public std::enable_shared_from_this<Port> {
   bool released_ = false;
   // Set while the rest of an over-long input line is thrown away, up to its end.
   bool discardingLine_ = false;
-  bool outputWaitingPosted_ = false;
+  bool outputAnnounced_ = false;  // the host has been told of output it has not taken
   std::atomic<std::size_t> hostBacklog_{0};
   HostHooks hooks_;
   // Thrown by Abort; what may run long registers with it.

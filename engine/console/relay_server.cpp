@@ -18,6 +18,8 @@ constexpr qint64 kSocketReadBuffer = 64 * 1024;
 constexpr std::size_t kMaxPendingInput = 1024 * 1024;
 // How long a closed connection may take to deliver what was written to it.
 constexpr int kCloseGraceMs = 5000;
+// The shortest time between two takes of a slot's output while it keeps coming.
+constexpr auto kTakeInterval = std::chrono::milliseconds(1);
 
 constexpr std::string_view kNotRunning = "TCP Socket Server not running";
 constexpr std::string_view kStandby = "STANDBY";
@@ -352,7 +354,7 @@ void RelayServer::Open(int slot, QTcpSocket* socket) {
   }
   PortHost* h = host.get();
   connect(h, &PortHost::outputReady, this, [this, slot, h] {
-    if (At(slot).host.get() == h) OnOutput(slot);
+    if (At(slot).host.get() == h) OnOutputReady(slot);
   });
   connect(h, &PortHost::stateChanged, this, [this, slot, h](const QByteArray& state) {
     if (At(slot).host.get() == h) OnState(slot, state.toStdString());
@@ -372,6 +374,8 @@ void RelayServer::Open(int slot, QTcpSocket* socket) {
   s.connectedAt = s.lastDrain = SteadyClock::now();
 
   socket->setReadBufferSize(kSocketReadBuffer);
+  // A prompt written right after an echo must not wait for the client's acknowledgement.
+  socket->setSocketOption(QAbstractSocket::LowDelayOption, 1);
   connect(socket, &QTcpSocket::readyRead, this,
           [this, slot, socket] { OnReadyRead(slot, socket); });
   connect(socket, &QTcpSocket::bytesWritten, this,
@@ -415,9 +419,31 @@ void RelayServer::OnReadyRead(int slot, QTcpSocket* socket) {
   if (!text.empty()) s->host->Input(std::move(text));
 }
 
+void RelayServer::OnOutputReady(int slot) {
+  Slot& s = At(slot);
+  if (s.takeScheduled) return;
+  const auto since = SteadyClock::now() - s.lastTake;
+  if (since >= kTakeInterval) {
+    OnOutput(slot);
+    return;
+  }
+  // Output that keeps coming is taken in pieces of at least a millisecond's worth, so that
+  // a long listing goes out in large writes; the first piece after a pause goes at once.
+  s.takeScheduled = true;
+  const PortHost* h = s.host.get();
+  QTimer::singleShot(std::chrono::ceil<std::chrono::milliseconds>(kTakeInterval - since), this,
+                     [this, slot, h] {
+                       Slot& later = At(slot);
+                       if (later.host.get() != h) return;
+                       later.takeScheduled = false;
+                       OnOutput(slot);
+                     });
+}
+
 void RelayServer::OnOutput(int slot) {
   Slot& s = At(slot);
   if (!s.host) return;
+  s.lastTake = SteadyClock::now();
   std::string out = s.host->TakeOutput();
   if (!s.socket || s.clientGone) return;  // output for a client that has gone is dropped
   if (out.empty()) return;

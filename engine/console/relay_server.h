@@ -125,6 +125,8 @@ class RelayServer : public QObject {
     std::string heldOutput;
     SteadyClock::time_point connectedAt;
     SteadyClock::time_point lastDrain;  // the socket last had nothing unsent, or sent some
+    SteadyClock::time_point lastTake;   // output was last taken from the port
+    bool takeScheduled = false;
     // Set while a program is given time to stop after its client went.
     std::optional<SteadyClock::time_point> closeDeadline;
     bool interrupted = false;
@@ -140,6 +142,7 @@ class RelayServer : public QObject {
   void Wait(QTcpSocket* socket);
   void Open(int slot, QTcpSocket* socket);
   void OnReadyRead(int slot, QTcpSocket* socket);
+  void OnOutputReady(int slot);
   void OnOutput(int slot);
   void OnBytesWritten(int slot, QTcpSocket* socket);
   void OnState(int slot, const std::string& state);

@@ -1,7 +1,7 @@
 // Passwords of the embedded store's users table, kept as salted slow hashes.
 //
 // The users table's password column holds what HashPassword made: the system's crypt with
-// yescrypt (a "$y$..." setting, random salt, the library's default cost), so that a copy
+// yescrypt (a "$y$..." setting, random salt, a cost chosen in the .cpp), so that a copy
 // of the account file gives nobody the passwords. Passwords compare without regard to case,
 // as they always have: callers hand in the password lower-cased, both when hashing and when
 // checking. A value that crypt does not take for a hash is a password still kept in clear

@@ -1,7 +1,6 @@
 // The port's terminal: the one output sink, typed input, and the two ways a host drives a
 // session (asynchronous RequestA, synchronous Execute).
 
-#include <QObject>
 #include <algorithm>
 #include <chrono>
 
@@ -34,10 +33,6 @@ std::size_t FindLast(std::string_view haystack, std::string_view needle, bool te
 
 }  // namespace
 
-// Output piling up beyond this goes to the host at once, not at the end of the turn: a
-// program that writes in a loop without ever returning to the event loop still streams.
-constexpr std::size_t kOutputFlushBytes = 64 * 1024;
-
 void Port::SendResponse(std::string_view s) {
   std::unique_lock lock(ioMutex_);
   if (!captures_.empty()) {
@@ -55,32 +50,14 @@ void Port::SendResponse(std::string_view s) {
   if (Aborted()) return;
   responseBuffer_.append(s);
   if (!hooks_.outputWaiting) return;
-  const std::size_t buffered = responseBuffer_.size();
+  // The host hears of output once until it takes it: what is written meanwhile, while the
+  // host's thread gets round to it, goes with it in one piece. So a prompt leaves at once,
+  // and a burst of lines leaves in a few large writes, however long the program goes on.
+  const bool announce = !outputAnnounced_;
+  outputAnnounced_ = true;
   lock.unlock();
-  if (buffered >= kOutputFlushBytes) {
-    hooks_.outputWaiting();
-    WaitForHostToCatchUp();
-  } else {
-    PostOutputWaiting();
-  }
-}
-
-void Port::PostOutputWaiting() {
-  // One notice per turn of the event loop: a burst of small writes leaves as one piece.
-  if (outputWaitingPosted_) return;
-  outputWaitingPosted_ = true;
-  QMetaObject::invokeMethod(
-      context_.get(),
-      [this] {
-        outputWaitingPosted_ = false;
-        bool pending;
-        {
-          std::lock_guard lock(ioMutex_);
-          pending = !responseBuffer_.empty();
-        }
-        if (pending) hooks_.outputWaiting();
-      },
-      Qt::QueuedConnection);
+  if (announce) hooks_.outputWaiting();
+  WaitForHostToCatchUp();
 }
 
 void Port::WaitForHostToCatchUp() {
@@ -253,6 +230,7 @@ std::string Port::Response() {
   std::lock_guard lock(ioMutex_);
   std::string out = std::move(responseBuffer_);
   responseBuffer_.clear();
+  outputAnnounced_ = false;
   return out;
 }
 

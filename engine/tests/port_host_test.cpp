@@ -37,7 +37,7 @@ class PortHostTest : public test_support::PortTest {
   }
 };
 
-TEST_F(PortHostTest, OutputReachesTheHostOnItsThreadOncePerBurst) {
+TEST_F(PortHostTest, OutputReachesTheHostOnItsThreadOnceUntilTaken) {
   auto host = Host();
   int notices = 0;
   bool onHostThread = true;
@@ -56,11 +56,27 @@ TEST_F(PortHostTest, OutputReachesTheHostOnItsThreadOncePerBurst) {
   });
   ASSERT_TRUE(WaitUntil([&] { return notices > 0; }));
   WaitUntil([] { return false; }, 100);
-  EXPECT_EQ(notices, 1) << "a hundred small writes in one turn are one notice";
+  EXPECT_EQ(notices, 1) << "a hundred small writes before the host takes them are one notice";
   const std::string out = host->TakeOutput();
   EXPECT_EQ(out.substr(0, 8), "line 0\r\n");
   EXPECT_EQ(out.substr(out.size() - 9), "line 99\r\n");
   EXPECT_TRUE(onHostThread);
+}
+
+TEST_F(PortHostTest, OutputWrittenBeforeLongWorkIsNotHeldBackByIt) {
+  auto host = Host();
+  std::atomic<bool> workDone{false};
+  host->Post([&workDone](Port& p) {
+    p.CRT("Please wait");
+    std::this_thread::sleep_for(1500ms);  // a long query: no event loop meanwhile
+    workDone = true;
+  });
+  bool told = false;
+  QObject::connect(host.get(), &PortHost::outputReady, host.get(), [&] { told = true; });
+  ASSERT_TRUE(WaitUntil([&] { return told; }));
+  EXPECT_FALSE(workDone.load()) << "the host heard of the line while the work went on";
+  EXPECT_EQ(host->TakeOutput(), "Please wait\r\n");
+  WaitUntil([&] { return workDone.load(); });
 }
 
 TEST_F(PortHostTest, StateChangesAreTold) {

@@ -391,8 +391,8 @@ class FormItemParser {
   // ENABLED=FALSE disables the entry (a negative ETYPE), ENABLED=TRUE enables it.
   void ApplyEnabled(std::int32_t row, const FormItem& item) {
     const std::string enabled = item.Attribute("ENABLED");
-    const std::int32_t etype = std::abs(Num(row, 3));
-    if (enabled == "FALSE") spec_.Set(row, 3, Str(-static_cast<std::int64_t>(etype)));
+    const std::int64_t etype = std::abs(std::int64_t{Num(row, 3)});
+    if (enabled == "FALSE") spec_.Set(row, 3, Str(-etype));
     if (enabled == "TRUE") spec_.Set(row, 3, Str(etype));
   }
 
@@ -522,7 +522,7 @@ class FormItemParser {
     GridArea& area = m_.gridArea;
     area.mnGridRowTopAssoc = LongOf(item.Attribute("TOPASSOC"));
     if (area.mnGridRowTopAssoc < 1) {
-      area.mnGridRowTopAssoc = LongOf(top) + 1;
+      area.mnGridRowTopAssoc = LongOf(Val(top) + 1);
     } else {
       const std::int32_t dialogLineAbove = settings_.dialogLine - 1;
       area.mnGridRowBottomAssoc = LongOf(item.Attribute("BOTTOMASSOC"));
@@ -567,7 +567,7 @@ class FormItemParser {
     spec_.Set(c, 4, item.tail);
     const std::string width = item.Attribute("WIDTH");
     spec_.Set(c, 7, width);
-    st_.gridWidthSum += LongOf(width);
+    st_.gridWidthSum = LongOf(static_cast<double>(st_.gridWidthSum) + LongOf(width));
     Changed(c);
   }
 
@@ -634,7 +634,7 @@ class FormItemParser {
   ShellContext& shell_;
   const ClientSettings& settings_;
   const bool newForm_;
-  std::int32_t entryCounter_ = 0;  // the next entry number, on forms that are not new
+  std::int64_t entryCounter_ = 0;  // the last entry number given, on forms that are not new
   std::int32_t gridColumn_ = 0;
   std::int32_t focus_ = -1;  // the entry to receive the focus
   bool tableFull_ = false;

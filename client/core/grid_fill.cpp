@@ -6,6 +6,7 @@
 #include "markup.h"
 #include "tag_attribute.h"
 #include "text.h"
+#include "vb_error.h"
 
 namespace orvik::client {
 namespace {
@@ -16,7 +17,9 @@ class GridFiller {
       : m_(model), grid_(model.grid), rows_(model.gridArea.mnGridRows), shell_(shell) {}
 
   void Load() {
-    const std::string& block = m_.items.gridFillText;
+    // The block is consumed even when the grid refuses a cell: it is never loaded twice.
+    const std::string block = std::move(m_.items.gridFillText);
+    m_.items.gridFillText.clear();
     const bool commas =
         shell_.settings.tagSeparator == ',' || FindNoCase(block, "<POSITION,") != std::string::npos;
     for (const MarkupItem& item : MarkupItems(block)) {
@@ -36,13 +39,20 @@ class GridFiller {
       grid_.SetCol(0);
       m_.gridCursor = GridCursor{1, 0, false};
     }
-    m_.items.gridFillText.clear();
   }
 
  private:
   std::int32_t DataColumns() const { return grid_.Cols() - 1; }
   std::int32_t Count(std::string_view value) const {
     return shell_.fns.DCount(value, shell_.settings.rxDelimiter).ToLong();
+  }
+
+  // The next row to fill. Past the most rows a grid can have it is the grid's size error.
+  void NextRow() {
+    if (rows_ >= static_cast<std::int32_t>(GridModel::kMaxCells)) {
+      throw VbError(vberr::kOutOfMemory);
+    }
+    ++rows_;
   }
 
   // A new row to fill: when it is the grid's last, the grid grows by one, keeping a spare
@@ -68,7 +78,7 @@ class GridFiller {
   }
 
   void Data(std::string_view value) {
-    ++rows_;
+    NextRow();
     GrowFor(rows_);
     grid_.SetRow(rows_);
     std::int32_t n = Count(value);
@@ -87,7 +97,7 @@ class GridFiller {
   void Position(const std::string& tag, std::string_view value) {
     const std::int32_t key = LongOf(TagAttribute(tag, "TOP"));
     if (key != previousKey_) {
-      ++rows_;
+      NextRow();
       GrowFor(rows_ + 1);
       grid_.SetRow(rows_);
       cursor_ = 1;

@@ -128,7 +128,7 @@ class GridReader {
         NewRecord(kReadOnly);
         m_.gridCells.SetCol(last_, col);
         // The grid row the terminal line holds: the first grid row stands on the top line.
-        m_.gridCells.SetRow(last_, top - area.mnGridRowTopAssoc + 1);
+        m_.gridCells.SetRow(last_, LongOf(static_cast<double>(top) - area.mnGridRowTopAssoc + 1));
       }
       m_.gridCells.SetCellText(last_, std::string(tail));
       return;

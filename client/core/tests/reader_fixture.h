@@ -20,6 +20,11 @@
 
 namespace orvik::client {
 
+// The screen form's calls, by name.
+using Calls = std::vector<std::string>;
+inline const Calls kMaster = {"FormRXProcessMaster"};
+inline const Calls kTerminal = {"TerminalDraw"};
+
 // What a transmission must leave; only what is given is checked.
 struct Expect {
   std::optional<std::string> state = {}, previous = {}, state2 = {}, formState = {};

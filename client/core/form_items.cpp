@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cstdlib>
-#include <tuple>
 #include <vector>
 
 #include "entry_lookup.h"
@@ -78,9 +77,10 @@ class FormItemParser {
     }
     return ++st_.entryRowCount;
   }
+  void FewerRows() { st_.entryRowCount = std::max(st_.entryRowCount - 1, 0); }
   void DropRow(std::int32_t row) {
     spec_.ClearRow(row);
-    --st_.entryRowCount;
+    FewerRows();
     if (!newForm_) --entryCounter_;
   }
   void SeeAction(std::int32_t code) {
@@ -162,7 +162,7 @@ class FormItemParser {
         Changed(row);
       } else if (type == "LABEL") {
         spec_.RemoveRow(row, kEntryRows);
-        --st_.entryRowCount;
+        FewerRows();
         continue;
       }
       ++row;
@@ -183,7 +183,7 @@ class FormItemParser {
     } else if (tx.find("GRIDCELL") == std::string::npos) {
       // New items follow the existing ones.
       spec_.Set(st_.entryRowCount, 1, "");
-      --st_.entryRowCount;
+      FewerRows();
     }
     for (FormItem& item : items) {
       if (item.Type() == "/TX") break;

@@ -1,0 +1,228 @@
+// DEMO: the demo application of the screen client (OvEngLink). Catalogue it as a JavaScript
+// program (OvEngSetup --catalog "ACCOUNT,DEMO,JavaScript,demo.js DEMO") and type DEMO at the
+// TCL prompt of a session whose terminal type is VBGUI, the client's.
+//
+// It speaks the client's markup: a menu, a data-entry form whose fields are changed by
+// action code, a GUIPLUS grid whose cells are sent one by one, message boxes, a popup and a
+// search list. Every screen ends with "</TX>"; a form that waits for the user's next action
+// code says so with "<ACTIONCODE>". The client answers a menu with the item's code, a field
+// with its action code and then its value, a GUIPLUS cell with "code|column|row|value", a
+// box with Enter or Y/N, a search with the picked key (Q when cancelled). X leaves a form.
+//
+// Its data lives in two files of the account, made on first use: DEMOCUST (customers: name,
+// credit limit) and DEMOORD (orders: the customer, then the lines' products, descriptions
+// and quantities as values).
+
+var CRLF = "\r\n";
+
+// A line typed by the client. A session that is told to stop ends the program.
+function Read() {
+  var line = Ref("");
+  IInput(line);
+  if (line.value === "<&PORT_DISCONNECT>") throw "stop";
+  return line.value;
+}
+
+function Show(markup) {
+  CRT(markup + "</TX>", false);
+}
+
+// Shows an error box and waits for the client's acknowledgement (Enter).
+function ErrorBox(text) {
+  Show("<MSGBOX TYPE=ERROR>" + text);
+  Read();
+}
+
+function Setup() {
+  var f = Ref("");
+  if (!OOpen("DEMOCUST", f)) {
+    ExecutePS("CREATE-FILE DEMOCUST 2");
+    OOpen("DEMOCUST", f);
+    WWrite("Acme Ltd\xFE" + "5000", f.value, "C100");
+    WWrite("Bolt & Co\xFE" + "1200", f.value, "C200");
+  }
+  if (!OOpen("DEMOORD", f)) {
+    ExecutePS("CREATE-FILE DEMOORD 4");
+    OOpen("DEMOORD", f);
+    WWrite("C100\xFEP1\xFDP2\xFEWidget\xFDGadget\xFE" + "4\xFD" + "10", f.value, "O1");
+  }
+}
+
+function ReadItem(file, id) {
+  var f = Ref("");
+  var item = Ref("");
+  if (!OOpen(file, f) || !RRead(item, f.value, id)) return null;
+  return item.value;
+}
+
+function WriteItem(file, id, item) {
+  var f = Ref("");
+  return OOpen(file, f) && WWrite(item, f.value, id);
+}
+
+function IsNumber(text) {
+  return /^[0-9]+(\.[0-9]+)?$/.test(text);
+}
+
+// --- The menu ---------------------------------------------------------------------------
+
+function Menu() {
+  Show("<FORM TYPE=MENU STYLE=mdefault><PROGRAM NAME=DEMO>" +
+       "<FORMHEADER>Orvik,Demo application,DEMO" +
+       "<L TOP=3 LEFT=20>Main menu" +
+       "<C ACTION=1>Customer details" +
+       "<C ACTION=2>Order lines" +
+       "<C ACTION=3>Information box" +
+       "<C ACTION=4>Popup" +
+       "<C ACTION=5>Find a customer" +
+       "<C ACTION=9>Leave the demo" +
+       "<ALT_SELECT>Your choice");
+  return Read();
+}
+
+// --- Customer details: a form whose fields change by action code -------------------------
+
+var kCustomerTops = {"2": 5, "3": 6};
+
+function CustomerForm(id) {
+  var item = ReadItem("DEMOCUST", id);
+  if (item === null) {
+    ErrorBox("No customer " + id + ".");
+    return Menu();
+  }
+  Show("<FORM TYPE=FUNCTION SCREEN=FULL><PROGRAM NAME=CUSTOMER>" +
+       "<FORMHEADER>Customer,Details,DEMO" +
+       "<POSITION TOP=4 LEFT=2>Customer no" +
+       "<POSITION TOP=4 LEFT=20 ACTION=1><TEXTBOX WIDTH=8 MAXLENGTH=8 ENABLED=FALSE>" + id +
+       "<POSITION TOP=5 LEFT=2>Name" +
+       "<POSITION TOP=5 LEFT=20 ACTION=2><TEXTBOX WIDTH=30 MAXLENGTH=30>" + Extract(item, 1) +
+       "<POSITION TOP=6 LEFT=2>Credit limit" +
+       "<POSITION TOP=6 LEFT=20 ACTION=3><TEXTBOX WIDTH=10 ALIGNMENT=RIGHT>" +
+       Extract(item, 2) + "<ACTIONCODE>");
+  for (;;) {
+    var code = Read().toUpperCase();
+    if (code === "X" || code === "Q") return Menu();
+    var top = kCustomerTops[code];
+    if (top === undefined) {
+      ErrorBox("Action code " + code + " is not on this form.");
+      Show("<ACTIONCODE>");
+      continue;
+    }
+    var at = "<POSITION TOP=" + top + " LEFT=20>";
+    Show(at);  // the cursor on the field: its value, please
+    var value = Read();
+    var attribute = code === "2" ? 1 : 2;
+    if (attribute === 2 && !IsNumber(value)) {
+      ErrorBox("Credit limit must be a number.");
+      Show(at + Extract(item, 2) + "<ACTIONCODE>");
+      continue;
+    }
+    item = RReplace(item, attribute, value);
+    WriteItem("DEMOCUST", id, item);
+    Show(at + value + "<ACTIONCODE>");
+  }
+}
+
+// --- Order lines: a GUIPLUS grid --------------------------------------------------------
+
+function OrderGrid(id) {
+  var order = ReadItem("DEMOORD", id);
+  var fill = "";
+  var lines = DCount(Extract(order, 2), "\xFD");
+  for (var n = 1; n <= lines; ++n) {
+    fill += "<DATA>" + Extract(order, 2, n) + "\\" + Extract(order, 3, n) + "\\" +
+            Extract(order, 4, n) + CRLF;
+  }
+  Show("<FORM TYPE=FUNCTION GUIPLUS=TRUE><PROGRAM NAME=ORDERS>" +
+       "<FORMHEADER>Orders,Order " + id + ",DEMO" +
+       "<POSITION TOP=3 LEFT=2>Order lines of " + id + " for " + Extract(order, 1) +
+       "<GRID ACTION=5 TOP=5 HEIGHT=8 TYPE=GUIPLUS>" + CRLF +
+       "<COLUMN WIDTH=8 ETYPE=0>Product" + CRLF +
+       "<COLUMN WIDTH=30 ETYPE=0>Description" + CRLF +
+       "<COLUMN WIDTH=6 ALIGN=RIGHT>Qty" + CRLF +
+       "<GRIDFILL>" + CRLF + fill + "</GRIDFILL>" + CRLF + "<ACTIONCODE>");
+  for (;;) {
+    var reply = Read();
+    if (reply.toUpperCase() === "X" || reply.toUpperCase() === "Q") return Menu();
+    // code|column|row|value
+    var column = Field(reply, "|", 2);
+    var row = Number(Field(reply, "|", 3));
+    var value = Field(reply, "|", 4);
+    var cell = "<GRIDCELL COL=" + column + " ROW=" + row + ">";
+    if (Field(reply, "|", 1) !== "5" || column !== "3" || row < 1 || row > lines) {
+      ErrorBox("Only the quantities of the order's lines can be changed.");
+      Show("<ACTIONCODE>");
+      continue;
+    }
+    if (!/^[0-9]+$/.test(value)) {
+      ErrorBox("Quantity must be a whole number.");
+      Show(cell + Extract(order, 4, row));
+      continue;
+    }
+    order = RReplace(order, 4, row, value);
+    WriteItem("DEMOORD", id, order);
+    // The cell as stored, then the next quantity to edit.
+    var next = row < lines ? "<GRIDCELL COL=3 ROW=" + (row + 1) + ">" : "";
+    Show(cell + value + next);
+  }
+}
+
+// --- Boxes, popups and the search list ---------------------------------------------------
+
+function InformationBox() {
+  Show("<MSGBOX TYPE=INFO>Orvik demo: an information box.");
+  Read();  // the box's acknowledgement
+  return Read();
+}
+
+function PopupOnTheMenu() {
+  Show("<POPUP SCREEN=BOX TOP=8 LEFT=20 WIDTH=40 HEIGHT=6>Orvik demo" +
+       "<POSITION TOP=10 LEFT=22>A popup over the menu.<HR>" +
+       "<POSITION TOP=12 LEFT=22>OK closes it.</POPUP>");
+  return Read();
+}
+
+function FindCustomer() {
+  var rows = "";
+  var keys = ["C100", "C200"];
+  for (var k = 0; k < keys.length; ++k) {
+    rows += "<DATA>" + keys[k] + "\\" + Extract(ReadItem("DEMOCUST", keys[k]), 1);
+  }
+  Show("<FORM TYPE=SEARCH>Customers<COLUMN WIDTH=8>No<COLUMN WIDTH=30>Name" + rows);
+  var picked = Read();
+  if (picked === "" || picked.toUpperCase() === "Q") return Read();
+  return CustomerForm(picked.toUpperCase());
+}
+
+// True when the user confirms.
+function Leave() {
+  Show("<MSGBOX TYPE=YESNO>Leave the demo?");
+  return Read().toUpperCase() === "Y";
+}
+
+function DEMO() {
+  try {
+    Setup();
+    var choice = Menu();
+    for (;;) {
+      if (choice === "1") {
+        choice = CustomerForm("C100");
+      } else if (choice === "2") {
+        choice = OrderGrid("O1");
+      } else if (choice === "3") {
+        choice = InformationBox();
+      } else if (choice === "4") {
+        choice = PopupOnTheMenu();
+      } else if (choice === "5") {
+        choice = FindCustomer();
+      } else if (choice === "9" || choice.toUpperCase() === "X" || choice.toUpperCase() === "Q") {
+        if (Leave()) return;
+        choice = Read();
+      } else {
+        choice = Read();  // not an item of the menu: the menu stays
+      }
+    }
+  } catch (e) {
+    if (e !== "stop") throw e;
+  }
+}

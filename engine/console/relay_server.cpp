@@ -359,12 +359,14 @@ void RelayServer::Open(int slot, QTcpSocket* socket) {
   connect(h, &PortHost::stateChanged, this, [this, slot, h](const QByteArray& state) {
     if (At(slot).host.get() == h) OnState(slot, state.toStdString());
   });
-  connect(h, &PortHost::loginTried, this, [this, slot, h](const QByteArray& user, bool accepted) {
-    if (At(slot).host.get() != h) return;
-    const std::string name = Printable(user.toStdString());
-    if (accepted) At(slot).user = name;
-    LogSlot(slot, (accepted ? "login by " : "login refused for ") + name);
-  });
+  // Heard even after the session ended: the last refused login is what ended it.
+  connect(h, &PortHost::loginTried, this,
+          [this, slot, h, peer](const QByteArray& user, bool accepted) {
+            const std::string name = Printable(user.toStdString());
+            if (accepted && At(slot).host.get() == h) At(slot).user = name;
+            Log("slot " + std::to_string(slot) + " (" + peer +
+                "): " + (accepted ? "login by " : "login refused for ") + name);
+          });
 
   Slot& s = At(slot);
   s = Slot();
@@ -387,7 +389,9 @@ void RelayServer::Open(int slot, QTcpSocket* socket) {
   LogSlot(slot, "connection");
   SlotChanged(slot);
 
-  // The client may have typed, or given up, while it waited for a slot.
+  // What the session wrote before anyone listened (a program its factory started), and
+  // what the client typed, or that it gave up, while it waited for a slot.
+  OnOutput(slot);
   if (socket->bytesAvailable() > 0) OnReadyRead(slot, socket);
   if (socket->state() != QAbstractSocket::ConnectedState) OnClientGone(slot, socket);
 }
@@ -553,7 +557,8 @@ void RelayServer::Release(int slot, const std::string& why) {
   }
   if (s.host) {
     PortHost* h = s.host.get();
-    h->disconnect(this);
+    disconnect(h, &PortHost::outputReady, this, nullptr);
+    disconnect(h, &PortHost::stateChanged, this, nullptr);
     h->Release();  // the session ends on its own thread
     connect(h, &PortHost::finished, this, [this, h] {
       // Not from inside the host's own signal.

@@ -65,14 +65,14 @@ TEST_F(PortHostTest, OutputReachesTheHostOnItsThreadOnceUntilTaken) {
 
 TEST_F(PortHostTest, OutputWrittenBeforeLongWorkIsNotHeldBackByIt) {
   auto host = Host();
+  bool told = false;
+  QObject::connect(host.get(), &PortHost::outputReady, host.get(), [&] { told = true; });
   std::atomic<bool> workDone{false};
   host->Post([&workDone](Port& p) {
     p.CRT("Please wait");
     std::this_thread::sleep_for(1500ms);  // a long query: no event loop meanwhile
     workDone = true;
   });
-  bool told = false;
-  QObject::connect(host.get(), &PortHost::outputReady, host.get(), [&] { told = true; });
   ASSERT_TRUE(WaitUntil([&] { return told; }));
   EXPECT_FALSE(workDone.load()) << "the host heard of the line while the work went on";
   EXPECT_EQ(host->TakeOutput(), "Please wait\r\n");

@@ -287,6 +287,20 @@ TEST_F(RunawayTest, APerlLoopIsInterrupted) {
   ExpectStoppedWhenTheClientLeaves("SPIN", "spinning");
 }
 
+TEST_F(RunawayTest, APhpLoopIsInterrupted) {
+  WriteProgram("spin.php",
+               "<?php\n"
+               "function SPIN() {\n"
+               "  $fv = Ref(''); $item = Ref('');\n"
+               "  OOpen('ORDERS', $fv);\n"
+               "  RReadU($item, $fv->value, 'O1');\n"
+               "  CRT('spinning');\n"
+               "  while (true) { try { while (true) {} } catch (Throwable $e) {} }\n"
+               "}\n");
+  Catalog("SPIN", "PHP", "spin.php");
+  ExpectStoppedWhenTheClientLeaves("SPIN", "spinning");
+}
+
 TEST_F(RunawayTest, AQueryWithoutEndIsCancelled) {
   // The lock is taken by a program that then runs the query.
   WriteProgram("count.js",

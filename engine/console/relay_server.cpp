@@ -18,6 +18,9 @@ constexpr qint64 kSocketReadBuffer = 64 * 1024;
 constexpr std::size_t kMaxPendingInput = 1024 * 1024;
 // How long a closed connection may take to deliver what was written to it.
 constexpr int kCloseGraceMs = 5000;
+// How long the end of some output that could begin the disconnect marker waits for the
+// rest of it before it is sent as the text it turned out to be.
+constexpr auto kMarkerHold = std::chrono::milliseconds(250);
 // The shortest time between two takes of a slot's output while it keeps coming.
 constexpr auto kTakeInterval = std::chrono::milliseconds(1);
 
@@ -462,6 +465,7 @@ void RelayServer::OnOutput(int slot) {
   }
   // A marker may come in two pieces: a possible first piece waits for the rest.
   const std::size_t held = PossibleMarkerStart(out);
+  if (held > 0 && s.heldOutput.empty()) s.heldSince = SteadyClock::now();
   s.heldOutput = out.substr(out.size() - held);
   out.resize(out.size() - held);
   if (!out.empty()) Write(s, out);
@@ -506,10 +510,10 @@ void RelayServer::OnTick() {
     if (!s.host) continue;
     if (s.socket && !s.clientGone) {
       // Output is sent as it comes; this finds only what a possible marker held back.
-      const bool heldBefore = !s.heldOutput.empty();
       OnOutput(i);
       if (!s.host) continue;
-      if (heldBefore && !s.heldOutput.empty()) Write(s, std::exchange(s.heldOutput, {}));
+      if (!s.heldOutput.empty() && now - s.heldSince > kMarkerHold)
+        Write(s, std::exchange(s.heldOutput, {}));
       if (s.socket->bytesToWrite() == 0) s.lastDrain = now;
       if (now - s.lastDrain > stallTimeout_) {
         LogSlot(i, "the client stopped reading");

@@ -123,6 +123,7 @@ class RelayServer : public QObject {
     // The end of the last output when it could be the start of the disconnect marker: it
     // waits for the next output (or the next tick) to tell.
     std::string heldOutput;
+    SteadyClock::time_point heldSince;
     SteadyClock::time_point connectedAt;
     SteadyClock::time_point lastDrain;  // the socket last had nothing unsent, or sent some
     SteadyClock::time_point lastTake;   // output was last taken from the port

@@ -36,9 +36,10 @@ std::optional<orvik::CatalogEntry> CatalogEntryOf(const std::string& v) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  orvik::program::CommandLine commandLine("OvEngSetup",
-                                          "Sets up an engine home, or completes one: the "
-                                          "settings, the system account, users and accounts.");
+  orvik::program::CommandLine commandLine(
+      "OvEngSetup",
+      "Sets up an engine home, or completes one: its settings, its system account,\n"
+      "users, accounts and catalogued programs.");
   QCommandLineParser& parser = commandLine.Parser();
   const QCommandLineOption home("home", "The engine home to set up (required).", "DIR");
   const QCommandLineOption dataStore(

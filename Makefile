@@ -6,7 +6,7 @@ BENCH_DIR ?= build-bench
 SANITIZE_DIR ?= build-asan
 JOBS ?= $(shell nproc)
 
-.PHONY: all deps configure build test test-sanitized run bench format clean
+.PHONY: all deps configure configure-run build test test-sanitized run bench format clean
 
 all: build
 
@@ -14,7 +14,11 @@ deps:
 	@scripts/install-deps
 
 configure: deps
-	@cmake -S . -B $(BUILD_DIR) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+	@cmake -S . -B $(BUILD_DIR) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DBUILD_TESTING=ON >/dev/null
+
+# `make run` needs none of the tests: they are left out of its configuration.
+configure-run: deps
+	@cmake -S . -B $(BUILD_DIR) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DBUILD_TESTING=OFF >/dev/null
 
 build: configure
 	@cmake --build $(BUILD_DIR) -j $(JOBS)
@@ -26,15 +30,17 @@ test: build
 # The function library and its tests alone, under AddressSanitizer and
 # UndefinedBehaviorSanitizer: any finding fails its test.
 test-sanitized: deps
-	@cmake -S . -B $(SANITIZE_DIR) -G Ninja -DCMAKE_BUILD_TYPE=Debug -DORVIK_SANITIZE_FUNCTIONS=ON >/dev/null
+	@cmake -S . -B $(SANITIZE_DIR) -G Ninja -DCMAKE_BUILD_TYPE=Debug -DORVIK_SANITIZE_FUNCTIONS=ON -DBUILD_TESTING=ON >/dev/null
 	@cmake --build $(SANITIZE_DIR) -j $(JOBS)
 	@cd $(SANITIZE_DIR) && UBSAN_OPTIONS=print_stacktrace=1 ctest --output-on-failure -j $(JOBS)
 
-run: build
+# Builds only the two programs it runs.
+run: configure-run
+	@cmake --build $(BUILD_DIR) -j $(JOBS) --target OvEngSetup OvEngConsole
 	@scripts/run
 
 bench: deps
-	@cmake -S . -B $(BENCH_DIR) -G Ninja -DCMAKE_BUILD_TYPE=Release -DORVIK_BENCH=ON >/dev/null
+	@cmake -S . -B $(BENCH_DIR) -G Ninja -DCMAKE_BUILD_TYPE=Release -DORVIK_BENCH=ON -DBUILD_TESTING=OFF >/dev/null
 	@cmake --build $(BENCH_DIR) -j $(JOBS)
 	@for b in $(BENCH_DIR)/bin/bench_*; do echo "== $$b"; $$b --benchmark_counters_tabular=true; done
 

@@ -10,41 +10,7 @@ namespace orvik::massage {
 
 namespace fs = std::filesystem;
 
-namespace {
-
-constexpr const char* kUsage =
-    "Usage: OrvikMassage [FILE...]\n"
-    "Without files, opens the window. With files, converts each one beside itself:\n"
-    "  *.htm, *.html  HTML page to ASP Response.Write code, written to NAME.txt\n"
-    "  anything else  PICK BASIC source to Visual Basic, written to NAME_VBconv.txt\n"
-    "A result never replaces a file named here, another result of the same run, or a file\n"
-    "that is no earlier result: it then goes to NAME_asp.txt or a numbered name, as printed.\n";
-
-}  // namespace
-
-int RunCommandLine(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
-  std::vector<std::string> files;
-  bool optionsDone = false;
-  for (const std::string& arg : args) {
-    if (!optionsDone && (arg == "-h" || arg == "--help")) {
-      out << kUsage;
-      return 0;
-    }
-    if (!optionsDone && arg == "--") {
-      optionsDone = true;
-      continue;
-    }
-    if (!optionsDone && arg.size() > 1 && arg[0] == '-') {
-      err << "OrvikMassage: unknown option " << arg << "\n" << kUsage;
-      return 2;
-    }
-    files.push_back(arg);
-  }
-  if (files.empty()) {
-    err << kUsage;
-    return 2;
-  }
-
+int ConvertFiles(const std::vector<std::string>& files, std::ostream& out, std::ostream& err) {
   // No result may be written over a file named here, even one converted later in the run.
   OutputNames names;
   for (const std::string& file : files) names.AddInput(file);

@@ -15,10 +15,10 @@ constexpr std::string_view kCrLf = "\r\n";
 
 constexpr std::string_view kBadPortCount =
     "Invalid Value: Number of Ports needs to be an integer between 1 and 50 with values above "
-    "20 not recommended except on high-spec machines running Windows NT or Windows 2000.";
+    "20 not recommended except on high-spec machines running Linux.";
 constexpr std::string_view kManyPortsWarning =
     "WARNING: More than 20 Ports may produce errors under heavy load.  You can push it further "
-    "if you are on Windows NT rather than 95/98 ";
+    "if you are on a high-spec Linux machine ";
 constexpr std::string_view kManyPortsQuestion = "Do you still want to continue ... ?";
 constexpr std::string_view kBadListenPort =
     "Invalid Value: TCP/IP port needs to be an integer between 1 and 65535";

@@ -4,41 +4,26 @@
 //
 // START starts the server at once. Without a display (or with --headless) the console runs
 // without a window and reports on standard output. --listen limits the server to one
-// address (every interface by default).
+// address (every interface by default). A home without a system account is refused.
 
 #include <QApplication>
 #include <QCoreApplication>
 #include <QHostAddress>
-#include <QMessageBox>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <memory>
 #include <string>
 
 #include "console_window.h"
 #include "engine_home.h"
 #include "headless.h"
+#include "home_check.h"
+#include "program_command_line.h"
 #include "single_instance.h"
 
 namespace {
 
 using orvik::console::Console;
-
-struct Options {
-  std::string home;
-  bool headless = false;
-  std::string listen;
-  std::string commandLine;  // every other argument, for the START test
-};
-
-int Usage(const std::string& problem) {
-  std::fprintf(stderr,
-               "OvEngConsole: %s\n"
-               "usage: OvEngConsole [START] [--home DIR] [--headless] [--listen ADDRESS]\n",
-               problem.c_str());
-  return 2;
-}
 
 bool DisplayAvailable() {
   for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) {
@@ -48,33 +33,12 @@ bool DisplayAvailable() {
   return false;
 }
 
-// Parses the arguments left after the application took its own; false with a message.
-bool Parse(const QStringList& args, Options* o, std::string* problem) {
-  for (qsizetype i = 1; i < args.size(); ++i) {
-    const std::string arg = args[i].toLocal8Bit().toStdString();
-    const auto value = [&](std::string* into) {
-      if (i + 1 >= args.size()) {
-        *problem = "missing value after " + arg;
-        return false;
-      }
-      *into = args[++i].toLocal8Bit().toStdString();
-      return true;
-    };
-    if (arg == "--home") {
-      if (!value(&o->home)) return false;
-    } else if (arg == "--listen") {
-      if (!value(&o->listen)) return false;
-    } else if (arg == "--headless") {
-      o->headless = true;
-    } else if (arg.rfind("--", 0) == 0) {
-      *problem = "unknown option " + arg;
-      return false;
-    } else {
-      if (!o->commandLine.empty()) o->commandLine.push_back(' ');
-      o->commandLine += arg;
-    }
-  }
-  return true;
+// A refusal before the server starts: in a box when there is a window, on standard error
+// either way.
+int Refuse(const std::string& text, bool headless) {
+  std::fprintf(stderr, "OvEngConsole: %s%s", text.c_str(), text.ends_with('\n') ? "" : "\n");
+  if (!headless) orvik::console::WidgetDialogs(nullptr).Message(text);
+  return 1;
 }
 
 // A program left running by a session that ignored every request to stop keeps its
@@ -88,31 +52,48 @@ bool Parse(const QStringList& args, Options* o, std::string* problem) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  bool headless = !DisplayAvailable();
-  for (int i = 1; i < argc; ++i) {
-    if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
-      Usage("serves engine ports to remote terminals over TCP");
-      return 0;
-    }
-    if (std::strcmp(argv[i], "--headless") == 0) headless = true;
-  }
+  orvik::program::CommandLine commandLine(
+      "OvEngConsole", "Serves engine ports to remote terminals over TCP.",
+      QString::fromLatin1(orvik::console::kAboutText.data(),
+                          static_cast<qsizetype>(orvik::console::kAboutText.size())));
+  QCommandLineParser& parser = commandLine.Parser();
+  const QCommandLineOption homeOption(
+      "home", "The engine home (else $ORVIK_HOME, else the program's folder).", "DIR");
+  const QCommandLineOption headlessOption("headless",
+                                          "Runs without a window, as it does without a display.");
+  const QCommandLineOption listenOption(
+      "listen", "Listens on this address only (every interface by default).", "ADDRESS");
+  parser.addOptions({homeOption, headlessOption, listenOption});
+  parser.addPositionalArgument("START", "Starts the server at once.", "[START]");
+  commandLine.SetHelpNotes(
+      "Headless, status lines go to standard output, SIGUSR1 prints the state of every\n"
+      "connection slot, and SIGTERM or Ctrl-C stop the server cleanly. One console runs per\n"
+      "engine home. The home must hold a system account: OvEngSetup makes one.");
+  if (const auto status = commandLine.Read(argc, argv)) return *status;
+
+  QHostAddress listen(QHostAddress::Any);
+  const QString listenText = parser.value(listenOption);
+  if (parser.isSet(listenOption) && !listen.setAddress(listenText))
+    return commandLine.UsageError("Not an IP address: '" + listenText + "'.");
+  const bool headless = parser.isSet(headlessOption) || !DisplayAvailable();
+  const bool start =
+      Console::IsStartArgument(parser.positionalArguments().join(' ').toLocal8Bit().toStdString());
+  if (parser.isSet(homeOption))
+    orvik::SetEngineHome(parser.value(homeOption).toLocal8Bit().toStdString());
+  const std::string home = orvik::EngineHome();
+
+  // The line has been read: Qt is given only the program's name, so that no value of an
+  // option is taken for one of Qt's own.
+  int appArgc = 1;
   std::unique_ptr<QCoreApplication> app;
   if (headless) {
-    app = std::make_unique<QCoreApplication>(argc, argv);
+    app = std::make_unique<QCoreApplication>(appArgc, argv);
   } else {
-    app = std::make_unique<QApplication>(argc, argv);
+    app = std::make_unique<QApplication>(appArgc, argv);
   }
-  QCoreApplication::setApplicationName("OvEngConsole");
 
-  Options options;
-  std::string problem;
-  if (!Parse(QCoreApplication::arguments(), &options, &problem)) return Usage(problem);
-  QHostAddress listen(QHostAddress::Any);
-  if (!options.listen.empty() && !listen.setAddress(QString::fromStdString(options.listen)))
-    return Usage("not an IP address: " + options.listen);
-  if (!options.home.empty()) orvik::SetEngineHome(options.home);
-  const std::string home = orvik::EngineHome();
-  const bool start = Console::IsStartArgument(options.commandLine);
+  if (const std::string missing = orvik::console::MissingSystemAccount(home); !missing.empty())
+    return Refuse(missing, headless);
 
   orvik::console::InstanceLock lock;
   std::string error;

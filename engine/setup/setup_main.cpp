@@ -7,95 +7,99 @@
 #include <cstdio>
 #include <cstdlib>
 #include <iostream>
+#include <optional>
 #include <string>
 #include <string_view>
 
+#include "program_command_line.h"
 #include "setup.h"
 #include "text.h"
 
 namespace {
 
-int Usage(const char* problem) {
-  std::fprintf(
-      stderr,
-      "OvEngSetup: %s\n"
-      "usage: OvEngSetup --home DIR [--datastore JET|MYSQL|MSSQL]\n"
-      "                  [--user NAME (--password PW | --password-stdin) [--privilege N]]\n"
-      "                  [--account NAME]... [--catalog ACCOUNT,VERB,KIND,PROGRAM]...\n"
-      "                  [--admin-user NAME] [--admin-password PW]\n"
-      "--user creates the user, or sets the password of a user who exists (whose\n"
-      "privilege is kept); --password-stdin reads the password from the first line of\n"
-      "standard input, so that it is not seen in the process list.\n"
-      "The administrator (default root) creates databases and logins on a server.\n"
-      "--catalog adds a program to an account's catalog: KIND is a script language\n"
-      "(JScript, Perl ...) or ACTIVEX, PROGRAM the rest (\"FILE [PROCEDURE]\").\n",
-      problem);
-  return 2;
+std::string Local(const QString& text) { return text.toLocal8Bit().toStdString(); }
+
+// ACCOUNT,VERB,KIND,PROGRAM: the program is the rest and may hold commas.
+std::optional<orvik::CatalogEntry> CatalogEntryOf(const std::string& v) {
+  orvik::CatalogEntry e;
+  std::size_t from = 0;
+  for (std::string* part : {&e.account, &e.verb, &e.kind}) {
+    const std::size_t comma = v.find(',', from);
+    if (comma == std::string::npos) return std::nullopt;
+    *part = std::string(orvik::TrimBlanks(std::string_view(v).substr(from, comma - from)));
+    from = comma + 1;
+  }
+  e.program = std::string(orvik::TrimBlanks(std::string_view(v).substr(from)));
+  return e;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
+  orvik::program::CommandLine commandLine(
+      "OvEngSetup",
+      "Sets up an engine home, or completes one: its settings, its system account,\n"
+      "users, accounts and catalogued programs.");
+  QCommandLineParser& parser = commandLine.Parser();
+  const QCommandLineOption home("home", "The engine home to set up (required).", "DIR");
+  const QCommandLineOption dataStore(
+      "datastore", "The datastore of a new settings file: JET (default), MYSQL or MSSQL.", "KIND");
+  const QCommandLineOption user("user", "Creates this user, or sets his password.", "NAME");
+  const QCommandLineOption password("password", "The user's password.", "PW");
+  const QCommandLineOption passwordStdin(
+      "password-stdin", "Reads the user's password from the first line of standard input.");
+  const QCommandLineOption privilege("privilege", "A new user's privilege, 0 to 99 (default 3).",
+                                     "N");
+  const QCommandLineOption account("account", "Creates this account (may be repeated).", "NAME");
+  const QCommandLineOption catalog("catalog",
+                                   "Catalogues a program in an account (may be repeated).",
+                                   "ACCOUNT,VERB,KIND,PROGRAM");
+  const QCommandLineOption adminUser(
+      "admin-user", "The server's administrator, who creates databases and logins (root).", "NAME");
+  const QCommandLineOption adminPassword("admin-password", "The administrator's password.", "PW");
+  parser.addOptions({home, dataStore, user, password, passwordStdin, privilege, account, catalog,
+                     adminUser, adminPassword});
+  commandLine.SetHelpNotes(
+      "Only what is missing is made. --user with a user who exists sets his new password\n"
+      "(and his server login's); his privilege is kept. --password-stdin keeps the password\n"
+      "out of the process list. --catalog adds a program to an account's catalog: KIND is a\n"
+      "script language (JScript, Perl ...) or ACTIVEX, PROGRAM the rest (\"FILE [PROCEDURE]\").");
+  if (const auto status = commandLine.Read(argc, argv)) return *status;
+  if (!parser.positionalArguments().isEmpty())
+    return commandLine.UsageError("Unexpected argument '" + parser.positionalArguments().first() +
+                                  "'.");
+
   orvik::SetupOptions o;
-  bool passwordFromInput = false;
-  for (int i = 1; i < argc; ++i) {
-    const std::string_view arg = argv[i];
-    const bool hasValue = i + 1 < argc;
-    const auto value = [&]() -> std::string { return argv[++i]; };
-    if (arg == "--help" || arg == "-h") {
-      Usage("sets up an engine home");
-      return 0;
-    }
-    if (arg == "--password-stdin") {
-      passwordFromInput = true;
-      continue;
-    }
-    if (!hasValue) return Usage(("missing value after " + std::string(arg)).c_str());
-    if (arg == "--home") {
-      o.home = value();
-    } else if (arg == "--datastore") {
-      o.dataStore = orvik::UpperCase(value());
-    } else if (arg == "--user") {
-      o.user = value();
-    } else if (arg == "--password") {
-      o.password = value();
-    } else if (arg == "--privilege") {
-      const std::string p = value();
-      char* end = nullptr;
-      const long n = std::strtol(p.c_str(), &end, 10);
-      if (p.empty() || *end != '\0' || n < 0 || n > 99)
-        return Usage(("invalid privilege \"" + p + "\"").c_str());
-      o.privilege = static_cast<int>(n);
-    } else if (arg == "--account") {
-      o.accounts.push_back(value());
-    } else if (arg == "--catalog") {
-      // ACCOUNT,VERB,KIND,PROGRAM: the program is the rest and may hold commas.
-      const std::string v = value();
-      orvik::CatalogEntry e;
-      std::size_t from = 0;
-      for (std::string* part : {&e.account, &e.verb, &e.kind}) {
-        const std::size_t comma = v.find(',', from);
-        if (comma == std::string::npos)
-          return Usage(("invalid catalog entry \"" + v + "\"").c_str());
-        *part = std::string(orvik::TrimBlanks(std::string_view(v).substr(from, comma - from)));
-        from = comma + 1;
-      }
-      e.program = std::string(orvik::TrimBlanks(std::string_view(v).substr(from)));
-      o.catalog.push_back(std::move(e));
-    } else if (arg == "--admin-user") {
-      o.adminUser = value();
-    } else if (arg == "--admin-password") {
-      o.adminPassword = value();
-    } else {
-      return Usage(("unknown option " + std::string(arg)).c_str());
-    }
+  o.home = Local(parser.value(home));
+  if (o.home.empty()) return commandLine.UsageError("Missing option '--home'.");
+  o.dataStore = orvik::UpperCase(Local(parser.value(dataStore)));
+  o.user = Local(parser.value(user));
+  o.password = Local(parser.value(password));
+  if (parser.isSet(privilege)) {
+    const std::string p = Local(parser.value(privilege));
+    char* end = nullptr;
+    const long n = std::strtol(p.c_str(), &end, 10);
+    if (p.empty() || *end != '\0' || n < 0 || n > 99)
+      return commandLine.UsageError("Invalid privilege '" + parser.value(privilege) +
+                                    "': a whole number from 0 to 99 is needed.");
+    o.privilege = static_cast<int>(n);
   }
-  if (o.home.empty()) return Usage("--home is required");
-  if (passwordFromInput) {
-    if (!o.password.empty()) return Usage("--password and --password-stdin exclude each other");
+  for (const QString& name : parser.values(account)) o.accounts.push_back(Local(name));
+  for (const QString& entry : parser.values(catalog)) {
+    std::optional<orvik::CatalogEntry> e = CatalogEntryOf(Local(entry));
+    if (!e)
+      return commandLine.UsageError("Invalid catalog entry '" + entry +
+                                    "': ACCOUNT,VERB,KIND,PROGRAM is needed.");
+    o.catalog.push_back(std::move(*e));
+  }
+  if (parser.isSet(adminUser)) o.adminUser = Local(parser.value(adminUser));
+  o.adminPassword = Local(parser.value(adminPassword));
+  if (parser.isSet(passwordStdin)) {
+    if (parser.isSet(password))
+      return commandLine.UsageError("--password and --password-stdin exclude each other.");
     std::getline(std::cin, o.password);
     if (!o.password.empty() && o.password.back() == '\r') o.password.pop_back();
-    if (o.password.empty()) return Usage("no password on standard input");
+    if (o.password.empty()) return commandLine.UsageError("No password on standard input.");
   }
 
   std::string error;

@@ -8,6 +8,7 @@
 #include <fstream>
 
 #include "console_test_support.h"
+#include "setup.h"
 
 namespace orvik::console {
 namespace {
@@ -24,6 +25,13 @@ class ConsoleProgramTest : public test::TempHome {
     probe.listen(QHostAddress::LocalHost, 0);
     listenPort_ = probe.serverPort();
     std::ofstream(IniPath()) << "[Global]\nTCPPorts=2\nTCPPortStart=" << listenPort_ << "\n";
+    // The console serves only a home with a system account.
+    SetupOptions setup;
+    setup.home = Home();
+    std::string error;
+    ASSERT_TRUE(RunSetup(
+        setup, [](const std::string&) {}, &error))
+        << error;
   }
   void TearDown() override {
     for (auto& p : processes_) {

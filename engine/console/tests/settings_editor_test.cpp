@@ -15,7 +15,7 @@ using test::RecordingDialogs;
 
 const char* const kBadPorts =
     "Invalid Value: Number of Ports needs to be an integer between 1 and 50 with values above "
-    "20 not recommended except on high-spec machines running Windows NT or Windows 2000.";
+    "20 not recommended except on high-spec machines running Linux.";
 const char* const kBadListenPort =
     "Invalid Value: TCP/IP port needs to be an integer between 1 and 65535";
 
@@ -175,7 +175,7 @@ TEST_F(SettingsEditorTest, MoreThanTwentyPortsNeedConfirmation) {
   ASSERT_EQ(dialogs_.questions.size(), 1u);
   EXPECT_EQ(dialogs_.questions[0],
             "WARNING: More than 20 Ports may produce errors under heavy load.  You can push it "
-            "further if you are on Windows NT rather than 95/98 \r\n\r\nDo you still want to "
+            "further if you are on a high-spec Linux machine \r\n\r\nDo you still want to "
             "continue ... ?");
   EXPECT_TRUE(writes_.empty());
   EXPECT_TRUE(dialogs_.messages.empty());

@@ -45,7 +45,13 @@ void TerminalRenderer::ResetRaster() {
 void TerminalRenderer::CursorSize() {
   FormFont& font = model_.layout.font;
   font.size = LongOf(static_cast<double>(shell_.Context().cellWidth)) / 12;
-  const CharMetrics metrics = surface_.Measure(font);
+  CharMetrics metrics = surface_.Measure(font);
+  // On a screen wider than 4:3 a font sized by the cell's width is too tall for the 26 lines:
+  // it is made smaller until a line fits the cell's height.
+  while (metrics.height > shell_.CellHeight() && font.size > 1) {
+    font.size -= 1;
+    metrics = surface_.Measure(font);
+  }
   model_.layout.mCX = LongOf(metrics.width);
   model_.layout.mCY = LongOf(metrics.height);
   ResetRaster();

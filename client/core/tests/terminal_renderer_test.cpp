@@ -39,6 +39,16 @@ TEST_F(TerminalTest, StagedFirstTransmissionEntersTerminalModeAndClears) {
   EXPECT_EQ(TopParts().surface.cursor.height, 300);  // CellHeight
 }
 
+TEST_F(TerminalTest, OnAWideScreenTheFontIsMadeSmallerUntilTheLinesFit) {
+  // 360 twips wide would make 30 points, 600 twips a line: more than a cell of 400.
+  ClientShell wide{settings, *fns, dialogs, monitor, pump, link, host, 360, 400};
+  FakeScreenFormParts form(wide);
+  form.core.Load();
+  EXPECT_EQ(form.core.Model().layout.font.size, 20);
+  EXPECT_EQ(form.core.Model().layout.mCY, 400);
+  EXPECT_EQ(form.core.Model().layout.mCX, 240);
+}
+
 TEST_F(TerminalTest, AtfWithoutTheCommaSeparatorIsOneWordAndSkipped) {
   settings.positionSeparator = ' ';
   settings.tagSeparator = ' ';

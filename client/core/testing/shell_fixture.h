@@ -2,8 +2,8 @@
 // on fake windows and recording surfaces. The raster's cell is 150 x 300 twips, so the
 // terminal font is 12 points and its character 144 x 240 twips.
 
-#ifndef ORVIK_CLIENT_CORE_TESTS_SHELL_FIXTURE_H_
-#define ORVIK_CLIENT_CORE_TESTS_SHELL_FIXTURE_H_
+#ifndef ORVIK_CLIENT_CORE_TESTING_SHELL_FIXTURE_H_
+#define ORVIK_CLIENT_CORE_TESTING_SHELL_FIXTURE_H_
 
 #include <gtest/gtest.h>
 
@@ -66,4 +66,4 @@ class ShellFixture : public ::testing::Test {
 
 }  // namespace orvik::client
 
-#endif  // ORVIK_CLIENT_CORE_TESTS_SHELL_FIXTURE_H_
+#endif  // ORVIK_CLIENT_CORE_TESTING_SHELL_FIXTURE_H_

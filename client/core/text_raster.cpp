@@ -6,10 +6,17 @@
 namespace orvik::client {
 namespace {
 
-// The first cell whose centre lies at or past `from`, and the first whose centre lies at or
-// past `to`: the cells in between have their centres inside [from, to).
+// A cell index from a position that may lie anywhere (a transmission names any number):
+// far outside the raster it is clamped, never converted out of range.
+std::int32_t CellIndex(double cells) {
+  if (std::isnan(cells)) return -1;
+  return static_cast<std::int32_t>(std::clamp(cells, -1e9, 1e9));
+}
+
+// The first cell whose centre lies at or past `twips`: the cells between two such indexes
+// have their centres inside the span.
 std::int32_t CentreIndex(double twips, double cell) {
-  return static_cast<std::int32_t>(std::ceil(twips / cell - 0.5));
+  return CellIndex(std::ceil(twips / cell - 0.5));
 }
 
 }  // namespace
@@ -80,9 +87,10 @@ void TextRaster::Fill(double x1, double y1, double x2, double y2, std::int32_t c
 
 void TextRaster::Print(double x, double y, std::string_view bytes, std::int32_t colour) {
   if (cells_.empty()) return;
-  const auto row = static_cast<std::int32_t>(std::lround(y / cellHeight_));
-  auto column = static_cast<std::int32_t>(std::lround(x / cellWidth_));
+  const std::int32_t row = CellIndex(std::round(y / cellHeight_));
+  std::int32_t column = CellIndex(std::round(x / cellWidth_));
   for (const char byte : bytes) {
+    if (column >= columns_) break;
     if (RasterCell* cell = Cell(row, column)) {
       cell->byte = byte;
       cell->fore = colour;

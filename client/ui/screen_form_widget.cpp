@@ -10,6 +10,7 @@
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QVBoxLayout>
+#include <algorithm>
 #include <cmath>
 
 #include "twips.h"
@@ -20,10 +21,17 @@ namespace {
 
 // Dots per metre of 96 dots per inch: the canvas's fonts are drawn at that resolution.
 constexpr int kDotsPerMetre = 3780;
+// Positions past this many pixels are far off any canvas: transmissions name any number.
+constexpr double kFarPixels = 1e5;
+
+double ClampedPixels(double twips) {
+  const double p = Pixels(twips);
+  return std::isnan(p) ? 0 : std::clamp(p, -kFarPixels, kFarPixels);
+}
 
 QRectF PixelRect(double x1, double y1, double x2, double y2) {
-  return QRectF(QPointF(Pixels(std::min(x1, x2)), Pixels(std::min(y1, y2))),
-                QPointF(Pixels(std::max(x1, x2)), Pixels(std::max(y1, y2))));
+  return QRectF(QPointF(ClampedPixels(std::min(x1, x2)), ClampedPixels(std::min(y1, y2))),
+                QPointF(ClampedPixels(std::max(x1, x2)), ClampedPixels(std::max(y1, y2))));
 }
 
 // A popup block shown as plain text with an OK button, until popups are drawn in full.
@@ -86,6 +94,7 @@ void ScreenFormWidget::Show() {
   show();
   raise();
   activateWindow();
+  setFocus();  // the form takes the keys before its controls do
 }
 
 void ScreenFormWidget::SetEnabled(bool enabled) { setEnabled(enabled); }
@@ -185,12 +194,14 @@ void ScreenFormWidget::FillRect(double x1, double y1, double x2, double y2, std:
 void ScreenFormWidget::HorizontalLine(double x1, double x2, double y, std::int32_t colour) {
   QPainter painter(&canvas_);
   painter.setPen(QPen(QtColour(colour), 1));
-  painter.drawLine(QPointF(Pixels(x1), Pixels(y)), QPointF(Pixels(x2), Pixels(y)));
+  painter.drawLine(QPointF(ClampedPixels(x1), ClampedPixels(y)),
+                   QPointF(ClampedPixels(x2), ClampedPixels(y)));
   update();
 }
 
 void ScreenFormWidget::DrawText(double x, double y, std::string_view bytes, const FormFont& font,
                                 std::int32_t colour) {
+  if (std::abs(Pixels(x)) >= kFarPixels || std::abs(Pixels(y)) >= kFarPixels) return;
   QPainter painter(&canvas_);
   const QFont qtFont = QtFont(font);
   painter.setFont(qtFont);
@@ -208,7 +219,8 @@ void ScreenFormWidget::DrawText(double x, double y, std::string_view bytes, cons
 }
 
 void ScreenFormWidget::ScrollUp(double dy, std::int32_t background) {
-  const int shift = static_cast<int>(std::lround(Pixels(dy)));
+  const int shift = static_cast<int>(
+      std::clamp(std::round(ClampedPixels(dy)), 0.0, static_cast<double>(canvas_.height())));
   const QImage copy = canvas_.copy(0, shift, canvas_.width(), canvas_.height() - shift);
   canvas_.fill(QtColour(background));
   QPainter painter(&canvas_);

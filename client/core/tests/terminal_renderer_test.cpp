@@ -4,6 +4,8 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <random>
+
 #include "colours.h"
 #include "shell_fixture.h"
 #include "terminal_charset.h"
@@ -287,6 +289,60 @@ TEST_F(TerminalTest, TheLogOffResponseEndsTheProgramWithThePortReleasedFirst) {
   EXPECT_TRUE(link.released);
   EXPECT_EQ(host.endCode, 0);
   EXPECT_EQ(Row(0), "");  // nothing drawn
+}
+
+TEST_F(TerminalTest, AnyTextIsDrawnWithoutHarm) {
+  // Pieces of terminal text with numbers of every size, put together at random.
+  const std::vector<std::string> numbers = {
+      "0", "1", "-1", "23", "2147483647", "-9", "1e300", "-2147483648", "99999999999", "x"};
+  const std::vector<std::string> tags = {"POSITION TOP=# LEFT=#",
+                                         "ATF @=#",
+                                         "ATF,@=#",
+                                         "HR",
+                                         "FORM CONDENSED=TRUE",
+                                         "ACTIONCODE",
+                                         "MSGBOX",
+                                         "FORMHEADER",
+                                         "DO_POPUP INDEX=#",
+                                         "/TX",
+                                         "INI DIALOGLINE=#",
+                                         "AUTORX",
+                                         "TEXTBOX"};
+  std::mt19937 random(7);
+  const auto pick = [&](const std::vector<std::string>& from) {
+    return from[std::uniform_int_distribution<std::size_t>(0, from.size() - 1)(random)];
+  };
+  for (int i = 0; i < 3000; ++i) {
+    std::string text;
+    for (int piece = 0; piece < 12; ++piece) {
+      switch (random() % 5) {
+        case 0: {
+          std::string tag = pick(tags);
+          for (std::size_t at; (at = tag.find('#')) != std::string::npos;)
+            tag.replace(at, 1, pick(numbers));
+          text += "<" + tag + ">";
+          break;
+        }
+        case 1:
+          text += std::string(random() % 90, static_cast<char>(176 + random() % 48));
+          break;
+        case 2:
+          text += "\r\n";
+          break;
+        case 3:
+          text += "\n\b<";
+          break;
+        default:
+          text += "text";
+      }
+    }
+    Engine(text);
+    if (i % 8 == 0) shell.TimerTick();  // text that never ends times out
+    ASSERT_EQ(shell.FormCount(), 1) << text;
+  }
+  EXPECT_FALSE(link.released);
+  EXPECT_GE(Top().Model().layout.mCX, 1);
+  EXPECT_GT(Surface().calls.size(), 10000u);  // it was drawn, not just kept waiting
 }
 
 }  // namespace

@@ -120,6 +120,14 @@ TEST_F(ScreenFormWidgetTest, AFramedScreenForTheEye) {
             "          \xBA  Caf\xE9 S\xF8ren blue" + std::string(23, ' ') + "\xBA");
 }
 
+TEST_F(ScreenFormWidgetTest, PositionsFarOffTheCanvasDrawNothing) {
+  Paint(
+      "<ATF @=-1><POSITION TOP=2147483647 LEFT=-2147483648>far\r\naway<HR><ATF @=-3>"
+      "<ATF @=-4><ATF @=-9>\xC4<POSITION TOP=-99999999 LEFT=99999999>x\r\ny\r\nz");
+  Paint("<ATF @=-2>near");
+  EXPECT_EQ(widget.Core().Raster().RowText(0), "near");
+}
+
 TEST_F(ScreenFormWidgetTest, ColoursAreCellBackgrounds) {
   Paint("<ATF @=-1><ATF @=-2><ATF @=-34><ATF @=-48>  ");
   EXPECT_EQ(widget.Canvas().pixelColor(3, 3), QtColour(QBColor(14)));

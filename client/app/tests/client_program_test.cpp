@@ -188,23 +188,24 @@ ProcessRun RunClient(const QStringList& args) {
 TEST(ClientCommandLineTest, HelpVersionAndUsageErrors) {
   const ProcessRun help = RunClient({"--help"});
   EXPECT_EQ(help.code, 0);
-  EXPECT_NE(help.out.find("Usage: OvEngLink [options] [KEY=value ...]"), std::string::npos)
-      << help.out;
+  EXPECT_NE(help.out.find("OvEngLink"), std::string::npos) << help.out;
   EXPECT_NE(help.out.find("--home <DIR>"), std::string::npos);
   EXPECT_EQ(help.err, "");
 
   const ProcessRun version = RunClient({"--version"});
   EXPECT_EQ(version.code, 0);
-  EXPECT_EQ(version.out, "OvEngLink 1.30.4\n");
+  EXPECT_NE(version.out.find("1.30.4"), std::string::npos) << version.out;
+  EXPECT_EQ(version.err, "");
 
   const ProcessRun bad = RunClient({"--frobnicate"});
   EXPECT_EQ(bad.code, 2);
   EXPECT_EQ(bad.out, "");
-  EXPECT_NE(bad.err.find("Unknown option 'frobnicate'"), std::string::npos) << bad.err;
+  EXPECT_NE(bad.err.find("frobnicate"), std::string::npos) << bad.err;
 
   const ProcessRun missing = RunClient({"--home"});
   EXPECT_EQ(missing.code, 2);
-  EXPECT_NE(missing.err.find("Missing value after '--home'"), std::string::npos);
+  EXPECT_EQ(missing.out, "");
+  EXPECT_NE(missing.err.find("--home"), std::string::npos) << missing.err;
 }
 
 }  // namespace

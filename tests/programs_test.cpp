@@ -169,11 +169,11 @@ TEST_F(ProgramsTest, TheConverterTakesEveryArgumentAfterTwoDashesAsAFile) {
   EXPECT_EQ(o.out, Dir("-p") + " -> " + Dir("-p_VBconv.txt") + "\n");
 }
 
-TEST_F(ProgramsTest, TheClientSaysThatItCannotRunYet) {
+TEST_F(ProgramsTest, TheClientWithoutADisplaySaysSoAndFails) {
   const Outcome o = RunProgram(ORVIK_LINK_PROGRAM, {"--home", Dir("h"), "MONITOR=0"});
-  EXPECT_EQ(o.status, 1);
+  EXPECT_NE(o.status, 0);
   EXPECT_TRUE(o.out.isEmpty());
-  EXPECT_TRUE(o.err.contains("the client cannot run yet")) << o.err.toStdString();
+  EXPECT_TRUE(o.err.contains("display")) << o.err.toStdString();
 }
 
 TEST_F(ProgramsTest, TheConsoleRefusesAHomeWithoutASystemAccount) {

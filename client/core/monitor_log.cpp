@@ -36,6 +36,12 @@ void MonitorLog::Monitor(std::string_view text, MonitorKind kind) {
   }
   text_ += kEntryEnd;
   if (text_.size() > kMonitorLogLimit) text_.erase(0, text_.size() - kMonitorLogKept);
+  if (listener_) listener_();
+}
+
+void MonitorLog::Replace(std::string text) {
+  text_ = std::move(text);
+  if (listener_) listener_();
 }
 
 void MonitorLog::Received(std::string_view rx) {

@@ -12,6 +12,7 @@
 #define ORVIK_CLIENT_CORE_MONITOR_LOG_H_
 
 #include <cstddef>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -48,13 +49,18 @@ class MonitorLog {
   const std::vector<std::string>& History() const { return history_; }
 
   const std::string& Text() const { return text_; }
-  void Clear() { text_.clear(); }
+  void Clear() { Replace({}); }
+  // The whole log becomes `text` (the monitor window's help before the first screen).
+  void Replace(std::string text);
+  // Called after every change of the log (the window that shows it follows).
+  void SetChangeListener(std::function<void()> listener) { listener_ = std::move(listener); }
 
  private:
   const ClientSettings& settings_;
   std::string text_;
   std::vector<std::string> history_;
   bool atPasswordPrompt_ = false;
+  std::function<void()> listener_;
 };
 
 }  // namespace orvik::client

@@ -17,6 +17,7 @@
 #include <string>
 #include <vector>
 
+#include "form_font.h"
 #include "grid_model.h"
 #include "screen_states.h"
 #include "styles.h"
@@ -101,13 +102,6 @@ class GridCellRecords {
   const GridCellRec& Read(std::int32_t i) const;
   GridCellRec& Write(std::int32_t i);
   std::vector<GridCellRec> records_;
-};
-
-// The form's font, which the condensed layout shrinks and the grid's font follows.
-struct FormFont {
-  std::string name = "Courier New";
-  double size = 9.75;
-  bool bold = true;
 };
 
 // What the form tag parser reads from the FORM tag and a menu's items.

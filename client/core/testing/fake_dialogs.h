@@ -5,6 +5,7 @@
 #define ORVIK_CLIENT_CORE_TESTING_FAKE_DIALOGS_H_
 
 #include <deque>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -24,6 +25,7 @@ class FakeDialogs : public Dialogs {
   BoxAnswer MessageBox(const std::string& text, BoxButtons buttons, BoxIcon icon,
                        const std::string& title) override {
     boxes.push_back({text, buttons, icon, title});
+    if (onBox) onBox(boxes.back());
     if (!answers.empty()) {
       const BoxAnswer answer = answers.front();
       answers.pop_front();
@@ -34,6 +36,8 @@ class FakeDialogs : public Dialogs {
 
   std::vector<Box> boxes;
   std::deque<BoxAnswer> answers;
+  // Runs while the box is up, as the events a modal box lets through would.
+  std::function<void(const Box&)> onBox;
 };
 
 }  // namespace orvik::client

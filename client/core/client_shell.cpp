@@ -1,0 +1,251 @@
+#include "client_shell.h"
+
+#include <algorithm>
+
+#include "bracket_runs.h"
+#include "rx_process.h"
+#include "text.h"
+
+namespace orvik::client {
+namespace {
+
+constexpr std::string_view kSubformOpen = "<SUBFORM>";
+constexpr std::string_view kSubformClose = "</SUBFORM>";
+constexpr std::string_view kTxEnd = "</TX>";
+// What the engine writes after a command, also after one whose transmission ended with its
+// own prompt and "</TX>".
+constexpr std::string_view kTclPrompt = "\r\n:";
+
+// The markers in `text` that do not lie wholly within its first `seen` characters.
+std::int32_t NewMarkers(std::string_view text, std::string_view marker, std::size_t seen) {
+  std::int32_t count = 0;
+  for (std::size_t at = FindNoCase(text, marker); at != std::string_view::npos;
+       at = FindNoCase(text, marker, at + marker.size())) {
+    if (at + marker.size() > seen) ++count;
+  }
+  return count;
+}
+
+bool EndsWithNoCase(std::string_view text, std::string_view end) {
+  return text.size() >= end.size() && EqualsNoCase(text.substr(text.size() - end.size()), end);
+}
+
+}  // namespace
+
+ClientShell::ClientShell(ClientSettings& settings, Functions& fns, Dialogs& dialogs,
+                         MonitorLog& monitor, EventPump& pump, EngineLink& link, ShellHost& host,
+                         float cellWidth, float cellHeight)
+    : context_{settings, styles_, fns, dialogs, &monitor, cellWidth, 0, {}},
+      monitor_(monitor),
+      pump_(pump),
+      link_(link),
+      host_(host),
+      cellHeight_(cellHeight) {}
+
+ClientShell::~ClientShell() = default;
+
+ScreenFormCore* ClientShell::Form(std::int32_t index) {
+  if (index < 0 || index >= FormCount()) return nullptr;
+  return &forms_[static_cast<std::size_t>(index)]->Core();
+}
+
+void ClientShell::Start() {
+  stateMain_ = "LOGIN";
+  msRX_ = kStagedFirstText;
+  Send("\r\n");
+}
+
+void ClientShell::Send(std::string text) {
+  context_.dataToSend = std::move(text);
+  SendData();
+}
+
+void ClientShell::SendData() {
+  monitor_.Sent(context_.dataToSend);
+  if (!dataPrefix.empty()) {
+    context_.dataToSend = dataPrefix + context_.dataToSend;
+    dataPrefix.clear();
+  }
+  // What is sent while a menu or form shows comes back as the engine's echo.
+  ScreenFormCore* top = Top();
+  if (top != nullptr && top->Model().states.msState != state::kTerminal) {
+    echo_.Sent(context_.dataToSend);
+  } else {
+    echo_.Clear();
+  }
+  link_.Send(context_.dataToSend);
+}
+
+void ClientShell::SetAwaitingReply(bool awaiting) {
+  awaitingReply_ = awaiting;
+  host_.SetBusyPointer(awaiting);
+}
+
+void ClientShell::TakeOutput() {
+  std::string s = link_.TakeOutput();
+  if (s.find('\a') != std::string::npos) {
+    std::erase(s, '\a');
+    host_.Beep();  // one beep however many bells
+  }
+  msRX_ += s;
+}
+
+void ClientShell::OutputArrived() {
+  if (ending_) return;
+  TakeOutput();
+  Tick(false);
+}
+
+void ClientShell::TimerTick() {
+  if (ending_) return;
+  TakeOutput();
+  Tick(true);
+}
+
+void ClientShell::Tick(bool counting) {
+  if (ending_ || creatingForm_) return;
+  // The counter starts when text is pending and, once above 0, counts until the
+  // dispatcher sets it back.
+  if (counting && !(context_.pollCounter <= 0 && msRX_.empty()))
+    context_.pollCounter += kTickSeconds;
+  if (!msRX_.empty()) {
+    if (msRX_.find(kPortDisconnect) != std::string::npos) {
+      Disconnect();
+    } else {
+      msRX_ = BracketRuns(msRX_);
+      monitor_.Received(msRX_);
+      SubformMarkers();
+      if (stateMain_ == "FORMS") {
+        Dispatch();
+      } else {
+        FirstScreen();
+      }
+    }
+  }
+}
+
+void ClientShell::Disconnect() {
+  if (ending_) return;
+  ending_ = true;
+  link_.Release();
+  context_.dialogs.MessageBox(kDisconnectingBox, BoxButtons::kOk, BoxIcon::kNone);
+  host_.EndProgram(0);
+}
+
+void ClientShell::End() {
+  if (ending_) return;
+  ending_ = true;
+  link_.Release();
+  host_.EndProgram(0);
+}
+
+void ClientShell::MainWindowClosed() { End(); }
+
+void ClientShell::Closedown() { link_.Release(); }
+
+void ClientShell::SubformMarkers() {
+  const std::int32_t opened = NewMarkers(msRX_, kSubformOpen, markersSeen_);
+  const std::int32_t closed = NewMarkers(msRX_, kSubformClose, markersSeen_);
+  markersSeen_ = msRX_.size();
+  // Before the first screen form there is no form to stack on.
+  if (forms_.empty()) return;
+  for (std::int32_t i = 0; i < opened; ++i) PushSubform();
+  if (closed > 0) PopSubforms(closed);
+}
+
+void ClientShell::PushSubform() {
+  Top()->CoveredBySubform();
+  creatingForm_ = true;
+  top_ = FormCount();
+  forms_.push_back(host_.NewScreenForm(*this));
+  ScreenFormCore& form = forms_.back()->Core();
+  form.Load();
+  form.Show();
+  creatingForm_ = false;
+  if (context_.settings.monitor)
+    monitor_.Monitor("****** Create SUBFORM ******\r\n", MonitorKind::kForms);
+}
+
+void ClientShell::PopSubforms(std::int32_t markers) {
+  for (std::int32_t i = 0; i < markers && top_ > 0; ++i) {
+    forms_.pop_back();
+    --top_;
+  }
+  Top()->UncoveredBySubform();
+  if (context_.settings.monitor)
+    monitor_.Monitor("****** EXIT from SUBFORM ******\r\n", MonitorKind::kForms);
+}
+
+void ClientShell::FirstScreen() {
+  creatingForm_ = true;
+  top_ = 0;
+  forms_.push_back(host_.NewScreenForm(*this));
+  forms_.back()->Core().Load();
+  creatingForm_ = false;
+  host_.HideMainWindow();
+  stateMain_ = "FORMS";
+  // The text waits for the next tick, which need not wait for the timer.
+  host_.ScheduleTick();
+}
+
+bool ClientShell::Transmission(ScreenFormCore& top) {
+  const bool terminal = top.Model().states.msState == state::kTerminal;
+  if (afterFrame_) {
+    afterFrame_ = false;
+    if (terminal && msRX_.starts_with(kTclPrompt)) {
+      // The prompt is in the frame already.
+      msRX_.erase(0, kTclPrompt.size());
+      markersSeen_ -= std::min(markersSeen_, kTclPrompt.size());
+      if (msRX_.empty()) {
+        context_.pollCounter = 0;
+        return false;
+      }
+    }
+  }
+  if (!terminal && echo_.TakeEcho(msRX_)) {
+    context_.Log("PROCESS: the echo of what was sent, no transmission:");
+    msRX_.clear();
+    markersSeen_ = 0;
+    context_.pollCounter = 0;
+    return false;
+  }
+  return true;
+}
+
+void ClientShell::Dispatch() {
+  ScreenFormCore& top = *Top();
+  if (!Transmission(top)) return;
+  // The text is taken out while it is dispatched: a tick inside a box or a wait of the
+  // screen sees only what arrives meanwhile.
+  std::string pending;
+  pending.swap(msRX_);
+  const std::string received = pending;
+  markersSeen_ = 0;
+  const std::uint64_t sentBefore = echo_.Mark();
+  RXProcess(pending, top, context_);
+  if (pending != received) {
+    echo_.ForgetBefore(sentBefore);
+    afterFrame_ =
+        top.Model().states.msState == state::kTerminal && EndsWithNoCase(received, kTxEnd);
+  }
+  // What is left was scanned for markers; so was what came meanwhile, as far as its ticks
+  // went.
+  markersSeen_ += pending.size();
+  msRX_ = pending + msRX_;
+}
+
+void ClientShell::ScreenFormUnloaded(ScreenForm& form) {
+  const auto it = std::find_if(forms_.begin(), forms_.end(),
+                               [&](const auto& handle) { return &handle->Core() == &form; });
+  if (it == forms_.end()) return;
+  if (it == forms_.begin() || top_ == 0) {
+    End();
+    return;
+  }
+  const bool wasTop = std::next(it) == forms_.end();
+  forms_.erase(it);
+  top_ = FormCount() - 1;
+  if (wasTop) Top()->UncoveredBySubform();
+}
+
+}  // namespace orvik::client

@@ -1,0 +1,64 @@
+// A screen form window for tests: the calls it receives, in order, as short texts.
+
+#ifndef ORVIK_CLIENT_CORE_TESTING_FAKE_SCREEN_WINDOW_H_
+#define ORVIK_CLIENT_CORE_TESTING_FAKE_SCREEN_WINDOW_H_
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "screen_window.h"
+
+namespace orvik::client {
+
+class FakeScreenWindow : public ScreenWindow {
+ public:
+  void SetCaption(const std::string& text) override {
+    caption = text;
+    Add("caption " + text);
+  }
+  void SetMaximized() override { Add("maximized"); }
+  void Show() override {
+    shown = true;
+    Add("show");
+  }
+  void SetEnabled(bool on) override {
+    enabled = on;
+    Add(on ? "enable" : "disable");
+  }
+  void LoadFunctionBackground(const std::string& path) override { Add("picture " + path); }
+  void ClearBackgroundPicture() override { Add("clear picture"); }
+  void PaintBackgroundTile(double x, double y, double w, double h) override {
+    char s[96];
+    std::snprintf(s, sizeof s, "tile %g,%g %gx%g", x, y, w, h);
+    tiles.push_back(s);
+  }
+  void OpenPopup(std::int32_t index, const std::string& block, bool terminal) override {
+    popups.push_back(block);
+    Add("popup " + std::to_string(index) + (terminal ? " terminal" : ""));
+  }
+  void ClosePopups() override {
+    popups.clear();
+    Add("close popups");
+  }
+  bool FocusEntryControl(std::int32_t entry) override {
+    Add("focus " + std::to_string(entry));
+    return true;
+  }
+  void ControlsChanged() override { ++controlsChanged; }
+
+  std::vector<std::string> calls;
+  std::vector<std::string> tiles;
+  std::vector<std::string> popups;  // the blocks of the popups open
+  std::string caption;
+  bool shown = false;
+  bool enabled = true;
+  int controlsChanged = 0;
+
+ private:
+  void Add(std::string call) { calls.push_back(std::move(call)); }
+};
+
+}  // namespace orvik::client
+
+#endif  // ORVIK_CLIENT_CORE_TESTING_FAKE_SCREEN_WINDOW_H_

@@ -1,0 +1,291 @@
+// The client's frame: start-up, the poll tick, the stack of screen forms, sending, and every
+// way the program ends.
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include "bracket_runs.h"
+#include "colours.h"
+#include "echo_tracker.h"
+#include "shell_fixture.h"
+
+namespace orvik::client {
+namespace {
+
+using ::testing::ElementsAre;
+using ::testing::HasSubstr;
+
+using ShellTest = ShellFixture;
+
+TEST_F(ShellTest, StartUpSendsOneLineEndAndTheFirstTickMakesTheFirstScreen) {
+  EXPECT_EQ(shell.StateMain(), "LOGON");
+  shell.Start();
+  EXPECT_EQ(shell.StateMain(), "LOGIN");
+  EXPECT_THAT(link.sent, ElementsAre("\r\n"));
+  EXPECT_EQ(shell.PendingText(), "<TERMINAL><ATF,@=-1>");
+  EXPECT_THAT(monitor.Text(), HasSubstr("TX :\r\n"));
+
+  link.output = "\r\nusername: ";
+  shell.OutputArrived();
+  // The first text makes the screen form and is dispatched on the next tick.
+  EXPECT_EQ(shell.StateMain(), "FORMS");
+  ASSERT_EQ(shell.FormCount(), 1);
+  EXPECT_TRUE(host.mainWindowHidden);
+  EXPECT_EQ(host.ticksScheduled, 1);
+  EXPECT_EQ(shell.PendingText(), "<TERMINAL><ATF,@=-1>\r\nusername: ");
+  EXPECT_EQ(shell.Top()->Model().states.msState, "TERMINAL");
+  EXPECT_TRUE(host.forms[0]->window.shown);
+  EXPECT_FALSE(shell.Top()->IsSubform());
+
+  shell.OutputArrived();  // the scheduled run
+  EXPECT_EQ(shell.PendingText(), "");
+  EXPECT_EQ(Raster().RowText(1), "username:");
+  EXPECT_THAT(monitor.Text(), HasSubstr("RX:\r\n<TERMINAL><ATF,@=-1>\r\nusername: "));
+}
+
+TEST_F(ShellTest, OnlyTheTimerCountsThePendingTime) {
+  shell.TimerTick();
+  EXPECT_EQ(shell.PollCounter(), 0);  // nothing pending: stays 0
+  StartToFirstForm();
+  EXPECT_EQ(shell.PollCounter(), 0);
+  // A form transmission that waits for its end.
+  Top().Model().states.msState = "FORM_ACTIVE";
+  Top().Model().states.msFormState = "FUNCTION";
+  Engine("<FORM TYPE=FUNCTION><PROGRAM NAME=X>");
+  EXPECT_EQ(shell.PollCounter(), 0);
+  shell.OutputArrived();
+  EXPECT_EQ(shell.PollCounter(), 0);
+  shell.TimerTick();
+  shell.TimerTick();
+  EXPECT_FLOAT_EQ(shell.PollCounter(), 0.33f);
+  Engine("</TX>");  // complete: dispatched, the counter starts again
+  EXPECT_EQ(shell.PollCounter(), 0);
+  EXPECT_EQ(shell.PendingText(), "");
+}
+
+TEST_F(ShellTest, BellsSoundOnceAndLeaveTheText) {
+  StartToFirstForm();
+  Engine("\aab\a\ac");
+  EXPECT_EQ(host.beeps, 1);
+  EXPECT_EQ(Raster().RowText(0), "abc");
+}
+
+TEST_F(ShellTest, BracketRuns) {
+  EXPECT_EQ(BracketRuns("a<<b>>>c"), "a**b***c");
+  EXPECT_EQ(BracketRuns("<POSITION TOP=1>"), "<POSITION TOP=1>");
+  EXPECT_EQ(BracketRuns("<<<FORM TYPE=MENU>"), "***FORM TYPE=MENU>");
+  // The letter ø stays a letter, and the end of a transmission stays one.
+  EXPECT_EQ(BracketRuns("S\xF8ren"), "S\xF8ren");
+  EXPECT_EQ(BracketRuns("less <</TX>"), "less *</TX>");
+  EXPECT_EQ(BracketRuns("x<<<</tx>>>"), "x***</tx>**");
+  EXPECT_EQ(BracketRuns("</TX>"), "</TX>");
+}
+
+TEST_F(ShellTest, TextEndingInABracketRunStillEnds) {
+  StartToFirstForm();
+  Top().Model().states.msState = "FORM_ACTIVE";
+  Top().Model().states.msFormState = "FUNCTION";
+  Engine("<FORM TYPE=FUNCTION><PROGRAM NAME=P><POSITION TOP=1 LEFT=1>a <<</TX>");
+  EXPECT_EQ(shell.PendingText(), "");  // dispatched at once, not left to time out
+  EXPECT_TRUE(dialogs.boxes.empty());
+}
+
+TEST_F(ShellTest, TheDisconnectMarkerReleasesThePortBeforeItsBoxAndEndsTheProgram) {
+  StartToFirstForm();
+  bool releasedFirst = false;
+  int nested = 0;
+  dialogs.onBox = [&](const FakeDialogs::Box&) {
+    releasedFirst = link.released;
+    if (nested++ == 0) shell.TimerTick();  // the timer goes on while the box is up
+  };
+  Engine("bye<&PORT_DISCONNECT>\r\n:");
+  ASSERT_EQ(dialogs.boxes.size(), 1u);
+  EXPECT_EQ(dialogs.boxes[0].text, "OrvikEngine disconnecting");
+  EXPECT_EQ(dialogs.boxes[0].buttons, BoxButtons::kOk);
+  EXPECT_TRUE(releasedFirst);
+  EXPECT_EQ(link.releases, 1);
+  EXPECT_EQ(host.endCode, 0);
+  EXPECT_EQ(Raster().RowText(0), "");  // not dispatched
+}
+
+TEST_F(ShellTest, TextDispatchedInsideABoxIsNotDispatchedAgain) {
+  StartToFirstForm();
+  settings.timeout = 0.3f;
+  Top().Model().states.msState = "FORM_ACTIVE";
+  Top().Model().states.msFormState = "FUNCTION";
+  dialogs.onBox = [&](const FakeDialogs::Box&) {
+    shell.TimerTick();  // ticks inside the modal box
+    shell.TimerTick();
+  };
+  Engine("<FORM TYPE=FUNCTION><PROGRAM NAME=P>never ends");
+  shell.TimerTick();
+  shell.TimerTick();
+  shell.TimerTick();  // past the time-out
+  ASSERT_EQ(dialogs.boxes.size(), 1u);
+  EXPECT_THAT(dialogs.boxes[0].text, HasSubstr("Timeout ERROR"));
+  shell.TimerTick();
+  EXPECT_EQ(dialogs.boxes.size(), 1u);
+}
+
+TEST_F(ShellTest, TheEchoOfAReplyOnAFormIsNoTransmission) {
+  StartToFirstForm();
+  settings.timeout = 0.3f;
+  Top().Model().states.msState = "FORM_ACTIVE";
+  Top().Model().states.msFormState = "MENU";
+  shell.Send("\r");  // acknowledging a box; the program answers nothing
+  Engine("\r\n");
+  shell.Send("Y\r");
+  Engine("Y");
+  Engine("\r");
+  for (int i = 0; i < 6; ++i) shell.TimerTick();
+  EXPECT_TRUE(dialogs.boxes.empty());
+  EXPECT_EQ(shell.PendingText(), "");
+  // Text that is no echo still waits for its end, and times out as it always did.
+  Engine("stray text");
+  for (int i = 0; i < 6; ++i) shell.TimerTick();
+  ASSERT_EQ(dialogs.boxes.size(), 1u);
+  EXPECT_THAT(dialogs.boxes[0].text, HasSubstr("Timeout ERROR"));
+}
+
+TEST_F(ShellTest, EchoTracking) {
+  EchoTracker echo;
+  echo.Sent("3\r");
+  echo.Sent("\r");
+  EXPECT_FALSE(echo.TakeEcho("4"));
+  EXPECT_TRUE(echo.TakeEcho("3\r"));
+  EXPECT_TRUE(echo.TakeEcho("\r\n"));
+  EXPECT_FALSE(echo.TakeEcho("\r\n"));  // nothing more was sent
+  echo.Sent("ab\r");
+  EXPECT_TRUE(echo.TakeEcho("a"));  // in pieces
+  EXPECT_TRUE(echo.TakeEcho("b"));  // the line end a program did not echo
+  echo.Sent("c");
+  EXPECT_TRUE(echo.TakeEcho("c"));
+  echo.Sent("d\r");
+  EXPECT_FALSE(echo.TakeEcho("d<FORM"));  // a tag: a transmission
+  const auto mark = echo.Mark();
+  echo.Sent("e");
+  echo.ForgetBefore(mark);
+  EXPECT_FALSE(echo.TakeEcho("d"));
+  EXPECT_TRUE(echo.TakeEcho("e"));
+  echo.Sent("f\b");  // a backspace is not echoed as itself: not followed
+  EXPECT_FALSE(echo.TakeEcho("f"));
+}
+
+TEST_F(ShellTest, TheEnginesPromptAfterAFramedListingIsShownOnceWhereverItArrives) {
+  StartToFirstForm();
+  const std::string frame =
+      "LISTF\r<TERMINAL><ATF @=-1><POSITION TOP=1 LEFT=0>LISTF = List of Files/Tables\r\n"
+      "\r\n\r\nmd\r\nCUST\r\n\r\n\r\n:</TX>";
+  Engine(frame + "\r\n:");
+  const std::string together = Raster().Text();
+  const double cursorY = Top().Terminal().CursorY();
+  Engine(frame);
+  Engine("\r\n:");
+  EXPECT_EQ(Raster().Text(), together);
+  EXPECT_EQ(Top().Terminal().CursorY(), cursorY);
+  EXPECT_EQ(Raster().RowText(4), "md");
+  EXPECT_EQ(Raster().RowText(8), ":");
+  // Only right after the frame: a prompt later is drawn.
+  Engine("X");
+  Engine("\r\n:");
+  EXPECT_EQ(Raster().RowText(8), ":X");
+  EXPECT_EQ(Raster().RowText(9), ":");
+}
+
+TEST_F(ShellTest, SubformMarkersActOnceWhileTheirTransmissionWaits) {
+  StartToFirstForm();
+  ScreenFormCore& first = Top();
+  first.Model().states.msState = "FORM_ACTIVE";
+  first.Model().states.msFormState = "FUNCTION";
+  Engine("<SUBFORM><FORM TYPE=FUNCTION><PROGRAM NAME=A>");
+  shell.TimerTick();
+  shell.TimerTick();
+  ASSERT_EQ(shell.FormCount(), 2);
+  EXPECT_TRUE(shell.Top()->IsSubform());
+  EXPECT_EQ(host.forms[1]->window.caption, "SubForm");
+  EXPECT_TRUE(host.forms[1]->window.shown);
+  // The form underneath: disabled, grey headers, no function buttons.
+  EXPECT_FALSE(host.forms[0]->window.enabled);
+  EXPECT_EQ(first.Controls().formHeader[0].backColour, QBColor(7));
+  EXPECT_THAT(monitor.Text(), HasSubstr("****** Create SUBFORM ******"));
+
+  Engine("</TX>");
+  Engine("<SUBFORM><TERMINAL>two deep</TX>");
+  ASSERT_EQ(shell.FormCount(), 3);
+  // Two ends with two sub-forms open, then one more with none: entry 0 stays.
+  Engine("</SUBFORM></SUBFORM><TERMINAL>back</TX>");
+  EXPECT_EQ(shell.FormCount(), 1);
+  EXPECT_TRUE(host.forms[1]->dropped);
+  EXPECT_TRUE(host.forms[2]->dropped);
+  Engine("</SUBFORM>");
+  EXPECT_EQ(shell.FormCount(), 1);
+  EXPECT_FALSE(host.forms[0]->dropped);
+  // The first form is the top again: enabled, shown, its background repainted.
+  EXPECT_TRUE(host.forms[0]->window.enabled);
+  EXPECT_EQ(first.Controls().formHeader[0].backColour, QBColor(4));
+  EXPECT_TRUE(first.Controls().fnExit.visible);
+  EXPECT_FALSE(first.Controls().fnSearch.visible);
+  ASSERT_EQ(host.forms[0]->window.tiles.size(), 2u * 35u);
+  EXPECT_EQ(host.forms[0]->window.tiles[0], "tile 0,0 2000x1950");
+  EXPECT_EQ(host.forms[0]->window.tiles[34], "tile 11400,7500 2000x1950");
+  EXPECT_THAT(monitor.Text(), HasSubstr("****** EXIT from SUBFORM ******"));
+}
+
+TEST_F(ShellTest, SendingWithThePrefixAndTheMonitor) {
+  StartToFirstForm();
+  link.sent.clear();
+  shell.dataPrefix = "<PRE>";
+  shell.Send("a\r");
+  shell.Send("b\r");
+  EXPECT_THAT(link.sent, ElementsAre("<PRE>a\r", "b\r"));
+  EXPECT_EQ(shell.Context().dataToSend, "b\r");
+  EXPECT_THAT(monitor.Text(), HasSubstr("TX :a\r"));
+  settings.monitor = false;
+  const std::string before = monitor.Text();
+  shell.Send("c");
+  EXPECT_EQ(monitor.Text(), before);
+}
+
+TEST_F(ShellTest, ClosingTheMainWindowBeforeTheFirstScreenReleasesThePortAndEnds) {
+  shell.Start();
+  shell.MainWindowClosed();
+  EXPECT_TRUE(link.released);
+  EXPECT_EQ(host.endCode, 0);
+  link.output = "late";
+  shell.TimerTick();  // nothing more happens
+  EXPECT_EQ(shell.FormCount(), 0);
+}
+
+TEST_F(ShellTest, TheCloseBoxAsksFirstAndReleasesThePortOnYes) {
+  StartToFirstForm();
+  link.sent.clear();
+  dialogs.answers = {BoxAnswer::kNo, BoxAnswer::kYes};
+  EXPECT_FALSE(Top().QueryUnload(true));
+  EXPECT_FALSE(link.released);
+  EXPECT_FALSE(host.endCode);
+  ASSERT_EQ(dialogs.boxes.size(), 1u);
+  EXPECT_EQ(dialogs.boxes[0].text, kEmergencyExitQuestion);
+  EXPECT_EQ(dialogs.boxes[0].buttons, BoxButtons::kYesNo);
+  EXPECT_THAT(dialogs.boxes[0].text, HasSubstr("\"quit\", \"exit\" or \"lo\" commands"));
+  EXPECT_TRUE(Top().QueryUnload(true));
+  EXPECT_TRUE(link.released);
+  EXPECT_EQ(host.endCode, 0);
+  EXPECT_TRUE(link.sent.empty());  // no log-off is sent
+  // Closing by code asks nothing.
+  EXPECT_TRUE(Top().QueryUnload(false));
+  EXPECT_EQ(dialogs.boxes.size(), 2u);
+}
+
+TEST_F(ShellTest, ALogOffOnASubformLeavesTheProgramRunning) {
+  StartToFirstForm();
+  Engine("<SUBFORM><TERMINAL>sub</TX>");
+  ASSERT_EQ(shell.FormCount(), 2);
+  Engine("<TERMINAL><APPOFF_OK></TX>");
+  EXPECT_EQ(shell.FormCount(), 1);
+  EXPECT_FALSE(link.released);
+  EXPECT_FALSE(host.endCode);
+  EXPECT_TRUE(host.forms[0]->window.enabled);
+}
+
+}  // namespace
+}  // namespace orvik::client

@@ -1,0 +1,80 @@
+#include "widget_look.h"
+
+#include "terminal_charset.h"
+#include "twips.h"
+
+namespace orvik::client {
+
+QColor QtColour(std::int32_t colour) {
+  return QColor(colour & 0xFF, (colour >> 8) & 0xFF, (colour >> 16) & 0xFF);
+}
+
+QFont QtFont(const FormFont& font) {
+  QString family = FromLatin1(font.name);
+  if (family.compare("Courier New", Qt::CaseInsensitive) == 0 ||
+      family.compare("Terminal", Qt::CaseInsensitive) == 0) {
+    family = "Liberation Mono";
+  } else if (family.compare("Arial", Qt::CaseInsensitive) == 0 ||
+             family.compare("MS Sans Serif", Qt::CaseInsensitive) == 0) {
+    family = "Liberation Sans";
+  }
+  QFont qt(family);
+  qt.setStyleHint(family == "Liberation Mono" ? QFont::Monospace : QFont::SansSerif);
+  qt.setPointSizeF(font.size > 0 ? font.size : 1);
+  qt.setBold(font.bold);
+  return qt;
+}
+
+double Pixels(double twips) { return PixelsFromTwips(twips, kDrawingDpi); }
+
+QString FromLatin1(std::string_view text) {
+  return QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+std::string ToLatin1(const QString& text) {
+  const QByteArray bytes = text.toLatin1();
+  return std::string(bytes.constData(), static_cast<std::size_t>(bytes.size()));
+}
+
+QString TerminalText(std::string_view bytes) {
+  QString text;
+  text.reserve(static_cast<qsizetype>(bytes.size()));
+  for (const char b : bytes) text += QChar(TerminalGlyph(static_cast<unsigned char>(b)));
+  return text;
+}
+
+std::int32_t KeyCodeOf(const QKeyEvent& event) {
+  const int key = event.key();
+  if (key >= Qt::Key_F1 && key <= Qt::Key_F12) return 112 + (key - Qt::Key_F1);
+  return 0;
+}
+
+std::int32_t ShiftOf(const QKeyEvent& event) {
+  const Qt::KeyboardModifiers m = event.modifiers();
+  return (m & Qt::ShiftModifier ? 1 : 0) | (m & Qt::ControlModifier ? 2 : 0) |
+         (m & Qt::AltModifier ? 4 : 0);
+}
+
+std::vector<std::int32_t> CharactersOf(const QKeyEvent& event) {
+  switch (event.key()) {
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+      return {13};
+    case Qt::Key_Tab:
+    case Qt::Key_Backtab:
+      return {9};
+    case Qt::Key_Backspace:
+      return {8};
+    case Qt::Key_Escape:
+      return {27};
+    default:
+      break;
+  }
+  std::vector<std::int32_t> codes;
+  for (const QChar c : event.text()) {
+    if (c.unicode() < 256) codes.push_back(c.unicode());
+  }
+  return codes;
+}
+
+}  // namespace orvik::client

@@ -1,0 +1,48 @@
+// How the core's units look in Qt: colours, fonts, twips, Latin-1 text, and the keys of a
+// key event as the core's handlers take them.
+//
+// Pure functions; GUI thread (fonts need the application).
+
+#ifndef ORVIK_CLIENT_UI_WIDGET_LOOK_H_
+#define ORVIK_CLIENT_UI_WIDGET_LOOK_H_
+
+#include <QColor>
+#include <QFont>
+#include <QKeyEvent>
+#include <QString>
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "form_font.h"
+
+namespace orvik::client {
+
+// The dots per inch at which the client draws its fonts and converts twips.
+inline constexpr int kDrawingDpi = 96;
+
+// A colour value (red + 256 x green + 65536 x blue).
+QColor QtColour(std::int32_t colour);
+// The font a form names: "Courier New" and "Terminal" are Liberation Mono, "Arial" and "MS
+// Sans Serif" Liberation Sans, any other name itself.
+QFont QtFont(const FormFont& font);
+double Pixels(double twips);
+
+QString FromLatin1(std::string_view text);
+// Characters past Latin-1 become "?".
+std::string ToLatin1(const QString& text);
+// Terminal bytes as the characters they are drawn as.
+QString TerminalText(std::string_view bytes);
+
+// The key code of a function key (F1 = 112 ... F12 = 123), else 0; and the modifiers as the
+// core counts them (Shift 1, Ctrl 2, Alt 4).
+std::int32_t KeyCodeOf(const QKeyEvent& event);
+std::int32_t ShiftOf(const QKeyEvent& event);
+// The character codes a key press types: Enter 13, Tab 9, Backspace 8, Esc 27, else the
+// event's text where it is Latin-1 (none for keys that type nothing).
+std::vector<std::int32_t> CharactersOf(const QKeyEvent& event);
+
+}  // namespace orvik::client
+
+#endif  // ORVIK_CLIENT_UI_WIDGET_LOOK_H_

@@ -10,7 +10,6 @@
 
 #include "engine_home.h"
 #include "script_host.h"
-#include "user_registry.h"
 #include "vb_error.h"
 
 namespace orvik {
@@ -46,8 +45,9 @@ Port::Port(PortOptions options)
     : home_(std::move(options.home)),
       driverFactory_(std::move(options.drivers)),
       printFactory_(std::move(options.printing)),
-      settings_(ReadEngineSettings(home_)),
       xCommon_(std::make_shared<Dictionary>(Dictionary::CompareMode::Text)),
+      account_(home_, ReadEngineSettings(home_),
+               [this](std::string_view kind) { return NewDriver(kind); }),
       context_(std::make_unique<QObject>()),
       xTimer1_(std::make_unique<QTimer>()) {
   // A programmatic SELECT's result starts as a two-dimensional array of one element.
@@ -63,14 +63,8 @@ Port::~Port() {
   xTimer1_.reset();
   // An application still running is told first; then the script engines go.
   CloseProgram();
-  DeleteOwnLocks();
-  // The session's line leaves the list of logged-in ports with it.
-  if (registry_) {
-    try {
-      registry_->RemoveLine(connectionId_);
-    } catch (...) {
-    }
-  }
+  locks_.ReleaseAll();
+  // The session's line leaves the list of logged-in ports with its login.
 }
 
 void Port::Abort() {
@@ -134,7 +128,10 @@ void Port::SetMsState(std::string state) {
   if (hooks_.stateChanged) hooks_.stateChanged(state);
 }
 
-std::string Port::UserName() const { return userInst_.substr(0, userInst_.find('*')); }
+std::string Port::UserName() const {
+  const std::string& inst = login_.UserInst();
+  return inst.substr(0, inst.find('*'));
+}
 
 void Port::SetTermType(std::string_view type) { termType_ = UpperCase(TrimBlanks(type)); }
 

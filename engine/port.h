@@ -25,13 +25,16 @@
 #include <string_view>
 #include <vector>
 
-#include "database_switch.h"
+#include "account_connection.h"
 #include "dictionary.h"
 #include "dispatch.h"
 #include "driver.h"
 #include "driver_factory.h"
 #include "engine_settings.h"
 #include "functions.h"
+#include "item_store.h"
+#include "lock_table.h"
+#include "login.h"
 #include "print_backend.h"
 #include "recordset.h"
 #include "stop_switch.h"
@@ -41,7 +44,6 @@ class QObject;
 class QTimer;
 
 namespace orvik {
-class UserRegistry;
 class ScriptHost;
 }  // namespace orvik
 
@@ -105,8 +107,8 @@ class Port : public Dispatch, public std::enable_shared_from_this<Port> {
   void SetUserName(std::string_view) {}
   const std::string& TermType() const { return termType_; }
   void SetTermType(std::string_view type);
-  const std::string& UserInst() const { return userInst_; }
-  std::int32_t Connection_ID() const { return connectionId_; }
+  const std::string& UserInst() const { return login_.UserInst(); }
+  std::int32_t Connection_ID() const { return login_.ConnectionId(); }
   const Variant& SelectArray() const { return selectArray_; }
   const std::string& ErrorDetail() const { return errorDetail_; }
   void SetDescription(std::string text) { description_ = std::move(text); }
@@ -114,7 +116,7 @@ class Port : public Dispatch, public std::enable_shared_from_this<Port> {
   void SetXCommon(std::shared_ptr<Dictionary> common) { xCommon_ = std::move(common); }
   // The port's own function library object, handed to scripts.
   Functions& Fns() { return fns_; }
-  const EngineSettings& Settings() const { return settings_; }
+  const EngineSettings& Settings() const { return account_.Settings(); }
   const std::string& Home() const { return home_; }
 
   // --- Terminal output and input -------------------------------------------------------
@@ -163,17 +165,17 @@ class Port : public Dispatch, public std::enable_shared_from_this<Port> {
   // are raised to the caller.
   std::string JetQRef(const std::string& account, std::string_view table, std::string_view query,
                       std::shared_ptr<Recordset>& rst);
-  const std::string& Account() const { return account_; }
+  const std::string& Account() const { return account_.Account(); }
   // The account's tables: character 254 before each name and one more at the end; empty
   // after a failed refresh.
-  const std::string& TableList() const { return tableList_; }
-  bool CatalogOpen() const { return catalogOpen_; }
+  const std::string& TableList() const { return account_.TableList(); }
+  bool CatalogOpen() const { return account_.CatalogOpen(); }
   // The current account's catalog (all rows of md), when CatalogOpen.
-  const std::shared_ptr<Recordset>& Catalog() const { return catalog_; }
-  const std::shared_ptr<Driver>& Connection() const { return connection_; }
+  const std::shared_ptr<Recordset>& Catalog() const { return account_.Catalog(); }
+  const std::shared_ptr<Driver>& Connection() const { return account_.Connection(); }
   // The embedded store only: the connection to the system account, kept across moves.
-  const std::shared_ptr<Driver>& DmConnection() const { return dmConnection_; }
-  const std::string& JetProvider() const { return jetProvider_; }
+  const std::shared_ptr<Driver>& DmConnection() const { return account_.SystemConnection(); }
+  const std::string& JetProvider() const { return account_.JetProvider(); }
   // The name and password typed at login (lower case); servers are reached with them.
   void SetLogin(std::string user, std::string password);
 
@@ -197,7 +199,7 @@ class Port : public Dispatch, public std::enable_shared_from_this<Port> {
                          std::int32_t attribute);
   // Forgets what is known of the tables' columns (after a table was made, changed or
   // dropped).
-  void ForgetTableShapes() { tableShapes_.clear(); }
+  void ForgetTableShapes() { account_.ForgetTableShapes(); }
 
   // --- Items ----------------------------------------------------------------------------
   //
@@ -255,7 +257,7 @@ class Port : public Dispatch, public std::enable_shared_from_this<Port> {
   // --- Login and the session --------------------------------------------------------------
 
   // The user's row of the users table, by column (Null as ""); empty before login.
-  const std::vector<std::string>& UserRow() const { return userRow_; }
+  const std::vector<std::string>& UserRow() const { return login_.UserRow(); }
   // Checks the login typed at the prompts against the users table and gives the session its
   // identity (UserInst, Connection_ID). False with the reason in ErrorDetail.
   bool ValidateLogin();
@@ -305,6 +307,10 @@ class Port : public Dispatch, public std::enable_shared_from_this<Port> {
   void SendResponse(std::string_view s);
   // Holds the port while its host has too much output undelivered.
   void WaitForHostToCatchUp();
+  // Sets ErrorDetail to the outcome, and answers whether it was a success.
+  bool Report(const Status& outcome);
+  // Sets ErrorDetail when the outcome is a failure.
+  bool Note(const Status& outcome);
   // Every piece of input enters here; false when the session asked to disconnect.
   bool SessionInput(std::string_view s);
   // Files typed input; false when a line too long was refused.
@@ -326,7 +332,6 @@ class Port : public Dispatch, public std::enable_shared_from_this<Port> {
   // Runs `fn` on the port's thread: at once when already there, else queued.
   void RunOnPortThread(std::function<void()> fn);
   bool OnPortThread() const;
-  void LoadTableList();
   // Paged and form output of TCL queries.
   void PageOutput();
   void ShowQueryRecord(const std::string& query);
@@ -336,8 +341,6 @@ class Port : public Dispatch, public std::enable_shared_from_this<Port> {
   void PagingInput(const std::string& state, std::string_view s);
   std::string RunSentence(std::string& sentence, const std::vector<std::string>& words);
   std::string QuerySentence(const std::string& sentence);
-  std::string ListAccounts();
-  std::string CreateFile(std::string& sentence, const std::vector<std::string>& words);
   std::string PrinterSentence(const std::vector<std::string>& words);
   std::string SpAssign(const std::vector<std::string>& words);
   std::string DevMake(const std::vector<std::string>& words);
@@ -346,76 +349,15 @@ class Port : public Dispatch, public std::enable_shared_from_this<Port> {
   void EndRawJob();
   void StoreHeldJob();
   PrintBackend& Printing();
-  // The item lock test of the members: false (with "[920]" or the failure) when this port
-  // may not go on. `handBack` receives the lock key when the member must free this port's
-  // lock after its write.
-  bool LockItem(const std::string& tablePart, const std::string& id, bool update,
-                std::string* handBack);
-  // Runs `statement` against the locks table (named by `table`) on its connection.
-  template <typename F>
-  auto WithLocks(F statement);
-  template <typename F>
-  auto WithLocksOnce(F statement);
-  // Frees this port's lock of a key that LockItem handed back, keeping ErrorDetail.
-  void ReleaseKey(const std::string& key);
-  // Marks this session as alive on its server connection, for other ports that find its
-  // locks (lock_holders.h). `waitSeconds`: for the mark of a connection still closing.
-  void MarkSessionAlive(int waitSeconds = 0);
-  // Removes the locks whose holders are gone; failures are ignored.
-  void RemoveStaleLocks();
-  bool CheckUnchanged(const std::string& tablePart, const std::string& id);
-  // A write guarded by the optimistic check: the check and the write run under this port's
-  // lock row for the item, so no other port can write between them.
-  bool CheckedWrite(const std::string& tablePart, const std::string& id,
-                    const std::function<bool()>& write);
-  bool ReadMember(Variant& out, const Variant& fileVariable, const Variant& itemId,
-                  std::optional<std::int32_t> attribute, int lockMode, bool keepCopy);
-  bool WriteMember(const std::string& fileVariable, const std::string& id, bool update,
-                   const std::function<bool()>& write);
-  void DeleteOwnLocks();
+  void LogIn();
   // Slows down guessing: each refused login on this session waits longer before it is
   // answered, and after a few the session ends. False when it ends.
   bool AfterRefusedLogin();
-  bool RegisterLogin();
-  // Puts a hash in place of a password the users table still held in clear.
-  void StorePasswordHash(const std::string& keyColumn, const std::string& passwordColumn,
-                         const std::string& clear);
-  bool ConIDMySQL();
-  void Login();
   // One TCL line, as typed at the prompt or taken from the user's start-up sentences.
   void RunTclVerb(const std::string& line);
-  // The user's privilege is the administrator's (3 or more): LISTU, and SQL at the prompt
-  // that reaches into the system account's guarded tables.
-  bool IsAdministrator() const;
   void ClosingStep(const std::string& verb);
   std::string Listing(const std::string& title, const std::string& list);
   void WriteStatus(const std::string& state, const std::string& action);
-  // Where a file of `account` is read and written: the port's connection for its own
-  // account (and for every account on a server), else a connection of its own.
-  std::shared_ptr<Driver> ConnectionFor(const std::string& account);
-  // Runs the statements of its scope on `driver` switched to the database `to` (when
-  // `active`); the connection goes back to the port's account on every way out. A failed
-  // way back reconnects the port (ReconnectOwnAccount).
-  DatabaseSwitch SwitchTo(Driver& driver, const std::string& to, bool active = true);
-  // After a failed move back to the port's own account: the connection is made afresh on
-  // that account, or closed when that fails too, so that no statement ever runs in another
-  // account by mistake.
-  void ReconnectOwnAccount();
-  // Whether the datastore holds, under `id`, an item that the engine's key rule tells apart
-  // from `id` (servers only; layout.h). `name` is the table as the statement names it.
-  bool TwinStored(Driver& driver, const std::string& name, std::string_view id);
-  // The statement name of a file's table for reads, by datastore.
-  std::string ReadName(const std::string& account, const std::string& file) const;
-  struct TableShape {
-    int attributeColumns = 0;  // A1..An
-    bool itemColumn = false;   // A0 and ITEM
-  };
-  TableShape ShapeOf(Driver& driver, const std::string& tablePart, const std::string& readName);
-  bool TableListHas(std::string_view file) const;
-  // The control item of an open file's dictionary, or the table part alone.
-  std::string FileVariableFor(Driver& driver, const std::string& tablePart,
-                              const std::string& dictName);
-  ConnectParams ConnectParamsFor(const std::string& account) const;
   // The deferred runner: runs the scheduled program, then ends the run.
   void XTimer1_Tick();
   void SetProgramRunning(bool enabled);
@@ -439,36 +381,12 @@ class Port : public Dispatch, public std::enable_shared_from_this<Port> {
   std::string home_;
   DriverFactory driverFactory_;
   PrintBackendFactory printFactory_;
-  EngineSettings settings_;
-  std::string account_ = "DM";
-  std::string jetProvider_ = "Microsoft.Jet.OLEDB.3.51";
-  std::string userInst_;
-  std::int32_t connectionId_ = 0;
   std::string errorDetail_;
   std::string termType_;
   std::string description_;
   Variant selectArray_;
   std::shared_ptr<Dictionary> xCommon_;
-  // The copies RReadTR keeps, one per file (by table part): the item id and text as read,
-  // and the file variable to read it back the same way.
-  struct ReadCopy {
-    std::string id;
-    std::string item;
-    std::string fileVariable;
-  };
-  std::map<std::string, ReadCopy> readCopies_;
   Functions fns_;
-
-  // Datastore state.
-  std::string loginUser_;
-  std::string loginPassword_;
-  std::shared_ptr<Driver> connection_;
-  std::shared_ptr<Driver> dmConnection_;
-  std::shared_ptr<Recordset> catalog_;
-  bool catalogOpen_ = false;
-  std::string tableList_;
-  std::map<std::string, TableShape> tableShapes_;  // by table part, lower case
-  bool reconnecting_ = false;
 
   // Print state. Each port has its own current printer, devices and held job.
   struct PrinterObject {
@@ -497,9 +415,7 @@ class Port : public Dispatch, public std::enable_shared_from_this<Port> {
   std::int32_t queryFieldCount_ = 0;
 
   // Login state.
-  std::vector<std::string> userRow_;
   int refusedLogins_ = 0;
-  std::unique_ptr<UserRegistry> registry_;
   // The user's start-up sentences still to run, one at a time while the session is at the
   // prompt: a sentence that starts a program holds the rest back until it ends.
   std::deque<std::string> pendingStartup_;
@@ -531,6 +447,12 @@ class Port : public Dispatch, public std::enable_shared_from_this<Port> {
   double executeTimeout_ = 8.0;
   std::string lastSentence_;
   ResponseHandler responseHandler_;
+
+  // The datastore's parts.
+  AccountConnection account_;
+  LockTable locks_{account_};
+  Login login_{account_, locks_};
+  ItemStore items_{account_, locks_};
 
   // Programs (scripts and applications).
   struct PendingRun {

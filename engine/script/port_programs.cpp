@@ -30,16 +30,6 @@ std::pair<std::string, std::string> FirstWord(std::string_view s) {
   return {std::string(s.substr(0, blank)), Trimmed(s.substr(blank + 1))};
 }
 
-// A value for a record set criterion between apostrophes.
-std::string CriterionText(std::string_view s) {
-  std::string out;
-  for (char c : s) {
-    if (c == '\'') out.push_back('\'');
-    out.push_back(c);
-  }
-  return out;
-}
-
 // The procedure a keyword sentence runs when it names none: the file's own name.
 std::string ProcedureOfFile(const std::string& file) {
   std::string name = file;
@@ -48,17 +38,6 @@ std::string ProcedureOfFile(const std::string& file) {
   const std::size_t dot = name.find('.');
   if (dot != std::string::npos && dot > 0) name.erase(dot);
   return UpperCase(name);
-}
-
-// A "[n] text" message back as the error it reports.
-VbError ErrorOfMessage(const std::string& message) {
-  if (message.size() > 2 && message[0] == '[') {
-    const std::size_t close = message.find("] ");
-    if (close != std::string::npos)
-      return VbError(static_cast<int>(Val(message.substr(1, close - 1))),
-                     message.substr(close + 2));
-  }
-  return VbError(440, message);
 }
 
 }  // namespace
@@ -133,17 +112,10 @@ Variant Port::XRun(const std::string& procedureName, std::span<Variant> args) {
   }
 
   if (kind.empty()) {
-    bool found = false;
-    if (catalogOpen_ && catalog_ && catalog_->IsOpen()) {
-      catalog_->MoveFirst();
-      if (!catalog_->AtEOF()) {
-        catalog_->Find(catalog_->FieldName(0) + " = '" + CriterionText(s) + "'");
-        found = !catalog_->AtEOF();
-      }
-    }
-    if (!found) throw VbError(908, "'" + s + "' not a command and not found in catalog");
+    if (!account_.FindInCatalog(s))
+      throw VbError(908, "'" + s + "' not a command and not found in catalog");
     const auto text = [&](int column) {
-      const Variant v = catalog_->FieldValue(column);
+      const Variant v = account_.Catalog()->FieldValue(column);
       return v.IsNull() ? std::string() : v.ToString();
     };
     kind = Trimmed(text(1));
@@ -308,16 +280,19 @@ void Port::XTimer1_Tick() {
 
 void Port::EndRun() {
   const std::string crlf(kCrLf);
-  const std::string privilege = userRow_.size() > 8 ? userRow_[8] : std::string();
+  const std::string privilege = login_.Privilege();
   bool disconnect = false;
   try {
     SetMsState("TCL");
-    std::string status = userInst_ + kValueMark + std::to_string(connectionId_) + kValueMark +
-                         account_ + kValueMark + privilege + kValueMark + "TCL" + kValueMark +
-                         "OK: Exit from app";
+    std::string status = login_.UserInst() + kValueMark + std::to_string(login_.ConnectionId()) +
+                         kValueMark + account_.Account() + kValueMark + privilege + kValueMark +
+                         "TCL" + kValueMark + "OK: Exit from app";
     UpdateUserRegistry(status);
     SetProgramRunning(false);
-    if (!Release()) throw ErrorOfMessage(errorDetail_);
+    if (const Status released = locks_.Release({}, {}); !released.ok()) {
+      errorDetail_ = released.Message();
+      throw released.ToError();
+    }
     if (Val(privilege) > 2) {
       std::string screen = TTag(-1) + TTag(1, 1);
       if (runError_.empty()) {
@@ -348,7 +323,7 @@ void Port::EndRun() {
 
 void Port::EndRunFailed(const std::string& message) {
   const std::string crlf(kCrLf);
-  const std::string privilege = userRow_.size() > 8 ? userRow_[8] : std::string();
+  const std::string privilege = login_.Privilege();
   try {
     SendResponse(TTag(-1) + TTag(1, 1) + crlf + message + crlf + ":");
   } catch (...) {
@@ -362,10 +337,7 @@ void Port::EndRunFailed(const std::string& message) {
   SetProgramRunning(false);
   errorDetail_ = message;
   // The program's locks and engines go on this path too.
-  try {
-    Release();
-  } catch (...) {
-  }
+  Note(locks_.Release({}, {}));
   if (!ProgramRunning()) CloseProgram();
   if (Val(privilege) <= 2) {
     SendResponse(kPortDisconnect);

@@ -1,6 +1,7 @@
 // TCL query output: plain pages for character terminals, one record per form for the
 // graphical client, and the SHOW form of a table's columns beside its dictionary.
 
+#include "account_schema.h"
 #include "layout.h"
 #include "numbers.h"
 #include "port.h"
@@ -117,39 +118,13 @@ void Port::ShowTable(const std::string& table) {
   // The name goes into statements as it stands.
   CheckFileName(table);
   SetMsState("TCLQUERYSHOW");
-  if (!connection_)
-    throw VbError(rserr::kObjectClosed, "Operation is not allowed when the object is closed.");
-  const std::string name = StatementName(settings_.dataStore, table);
-  auto count = connection_->Query("SELECT COUNT(*) FROM " + name);
-  const std::string items = count->Next() ? count->Row()[0].value_or("0") : "0";
-  count.reset();
-
-  // The table's columns: from the server's own listing on MySQL, from the schema elsewhere.
-  struct Column {
-    std::string field, type, key;
-  };
-  std::vector<Column> columns;
   queryRecordset_.reset();
-  if (settings_.dataStore == "MYSQL") {
-    queryRecordset_ = std::make_shared<Recordset>();
-    queryRecordset_->Open(connection_, "SHOW COLUMNS FROM " + name);
-    for (auto& rs = *queryRecordset_; !rs.AtEOF(); rs.MoveNext()) {
-      columns.push_back({ValueText(rs, rs.FieldIndex("Field")),
-                         ValueText(rs, rs.FieldIndex("Type")),
-                         ValueText(rs, rs.FieldIndex("Key"))});
-    }
-  } else {
-    int i = 0;
-    for (const ColumnInfo& c : connection_->ListColumns(table)) {
-      columns.push_back({c.name, c.type, i++ == 0 ? "PRI" : ""});
-    }
-  }
-  if (columns.empty()) throw VbError(980, "Table exists but no meaningful info available on it");
+  const TableDescription shown = DescribeTable(account_, table);
+  const std::string& items = shown.items;
+  const auto& columns = shown.columns;
 
-  // The dictionary's attribute definitions; rows whose A8 is Null count as empty.
-  const std::string first = settings_.dataStore == "JET" ? "SUBSTR(A1,1,1)" : "LEFT(A1,1)";
-  std::string query = "SELECT A0, A2, A3, A5, A7 FROM " + name +
-                      "_dict WHERE (A8 = '' OR A8 IS NULL) AND " + first + " = 'A';";
+  // The dictionary's attribute definitions.
+  std::string query = shown.dictionaryQuery;
   const std::string savedDetail = errorDetail_;
   const bool dictionary = ExecutePS(query).find(kAttributeMark) != std::string::npos;
   errorDetail_ = savedDetail;

@@ -1,12 +1,10 @@
 // Printing: PPrint, the device table, raw spooler channels, the current printer object and
 // print hold. Every port keeps its own print state: ports never share a current printer.
 
-#include <ctime>
 #include <functional>
 
-#include "database_switch.h"
-#include "layout.h"
 #include "port.h"
+#include "print_hold.h"
 #include "vb_error.h"
 
 namespace orvik {
@@ -18,15 +16,6 @@ constexpr std::int32_t kMaxDevice = 50;
 const std::string& Word(const std::vector<std::string>& words, std::size_t i) {
   if (i >= words.size()) throw VbError(vberr::kSubscriptOutOfRange);
   return words[i];
-}
-
-std::string Now() {
-  const std::time_t now = std::time(nullptr);
-  std::tm local{};
-  localtime_r(&now, &local);
-  char buf[32];
-  std::strftime(buf, sizeof buf, "%Y-%m-%d %H:%M:%S", &local);
-  return buf;
 }
 
 }  // namespace
@@ -139,7 +128,7 @@ std::string Port::SpAssign(const std::vector<std::string>& words) {
       // Printing goes to the printer assigned, not to the raw device used before it.
       rawDevice_ = 0;
     } else if (raw) {
-      rawDocumentName_ = "OrvikEngine " + userInst_;
+      rawDocumentName_ = "OrvikEngine " + login_.UserInst();
       rawDevice_ = n;
       rawJobId_ = rawChannels_[n]->StartDoc(rawDocumentName_);
       lastSpoolResult_ = rawChannels_[n]->StartPage();
@@ -201,8 +190,9 @@ void Port::ClosePrintJob() {
     EndRawJob();
   } else if (printBackend_ && currentPrinter_ && !pendingPages_.empty()) {
     std::string error;
-    const int job = printBackend_->PrintText(currentPrinter_->name, "OrvikEngine " + userInst_,
-                                             pendingPages_, currentPrinter_->settings, &error);
+    const int job =
+        printBackend_->PrintText(currentPrinter_->name, "OrvikEngine " + login_.UserInst(),
+                                 pendingPages_, currentPrinter_->settings, &error);
     pendingPages_.clear();
     if (job == 0) errorDetail_ = "[979] " + error;
   }
@@ -226,45 +216,12 @@ void Port::StoreHeldJob() {
   // A job with nothing in it is not stored: a program run that printed nothing leaves no
   // empty row behind.
   if (holdText_.empty()) return;
-  const std::string& kind = settings_.dataStore;
-  std::shared_ptr<Driver> driver = kind == "JET" ? dmConnection_ : connection_;
-  const std::string table = kind == "MYSQL" ? "dm.printhold" : "printhold";
-  if (!driver) {
-    errorDetail_ = "[976] printhold job failed to close";
-    return;
+  const Status stored = orvik::StoreHeldJob(account_, printQueue_, login_.Column(0), holdText_);
+  if (stored.ok()) {
+    holdText_.clear();
+  } else {
+    errorDetail_ = stored.Message();
   }
-  const DatabaseSwitch inDm = SwitchTo(*driver, "dm", kind == "MSSQL");
-
-  const DbValue queue{std::to_string(printQueue_)};
-  // The key on (Queue, Sequence) makes a sequence that another port took first fail; the
-  // next one is tried then.
-  for (int attempt = 0; attempt < 20; ++attempt) {
-    std::int64_t sequence = 1;
-    try {
-      auto last = driver->Query(
-          "SELECT Queue, Sequence FROM " + table + " WHERE Queue = ? ORDER BY Sequence DESC",
-          std::span<const DbValue>(&queue, 1));
-      if (last->Next() && last->Row()[1]) sequence = std::stoll(*last->Row()[1]) + 1;
-    } catch (...) {
-    }
-    try {
-      const DbValue row[] = {*queue,
-                             std::to_string(sequence),
-                             userRow_.empty() ? std::string() : userRow_[0],
-                             account_,
-                             Now(),
-                             std::string("0"),
-                             holdText_};
-      if (driver->Execute("INSERT INTO " + table + " VALUES (?, ?, ?, ?, ?, ?, ?)", row) == 1) {
-        holdText_.clear();
-        return;
-      }
-    } catch (const VbError& e) {
-      if (e.number() == dberr::kIntegrity) continue;
-    }
-    break;
-  }
-  errorDetail_ = "[976] printhold job failed to close";
 }
 
 }  // namespace orvik

@@ -1,19 +1,13 @@
 // Programmatic sentences: what programs and the TCL interpreter hand ExecutePS.
 
-#include <filesystem>
-
-#include "driver_factory.h"
-#include "layout.h"
+#include "account_schema.h"
 #include "port.h"
-#include "sqlite_driver.h"
 #include "vb_error.h"
 
 namespace orvik {
 namespace {
 
 constexpr std::size_t kSelectRation = 1000000;
-// Within what every datastore allows in one table.
-constexpr std::int32_t kMaxAttributeColumns = 1000;
 
 std::vector<std::string> Words(std::string_view text) {
   std::vector<std::string> out;
@@ -67,16 +61,12 @@ std::string Port::ExecutePS(std::string& sentence) {
 
 std::string Port::RunSentence(std::string& sentence, const std::vector<std::string>& words) {
   const std::string verb = words.empty() ? std::string() : UpperCase(words[0]);
-  const auto connection = [this]() -> Driver& {
-    if (!connection_)
-      throw VbError(rserr::kObjectClosed, "Operation is not allowed when the object is closed.");
-    return *connection_;
-  };
+  const auto connection = [this]() -> Driver& { return account_.Required(); };
 
   if (verb == "LOGIN" || verb == "LOGON") {
     SetMsState("ERROR_EXIT");
-    loginUser_ = LowerCase(Word(words, 1));
-    loginPassword_ = LowerCase(Word(words, 2));
+    account_.SetLoginUser(LowerCase(Word(words, 1)));
+    account_.SetLoginPassword(LowerCase(Word(words, 2)));
     if (!ConnectAccount("dm") || !ValidateLogin()) return "ERROR";
     SetMsState("TCL");
     return "OK";
@@ -98,21 +88,12 @@ std::string Port::RunSentence(std::string& sentence, const std::vector<std::stri
       ForgetTableShapes();
       return std::to_string(n);
     }
-    if (second == "ACCOUNT") {
-      std::vector<std::string> rewritten = words;
-      rewritten[1] = "DATABASE";
-      // Named as connections will name it (StatementName).
-      if (rewritten.size() > 2) rewritten[2] = StatementName(settings_.dataStore, rewritten[2]);
-      sentence.clear();
-      for (const std::string& w : rewritten) sentence += (sentence.empty() ? "" : " ") + w;
-      if (settings_.dataStore == "JET") {
-        // The embedded store keeps an account as a file of its own.
-        SqliteDriver::CreateAccount(home_, Word(words, 2));
-        return "0";
-      }
-      return std::to_string(connection().Execute(sentence));
+    if (second == "ACCOUNT") return CreateAccount(account_, words, sentence);
+    if (second == "FILE") {
+      CreateFile(account_, Word(words, 2), words.size() > 3 ? words[3] : std::string(),
+                 words.size() > 4, sentence);
+      return "OK";
     }
-    if (second == "FILE") return CreateFile(sentence, words);
     errorDetail_ = "[962] syntax error in CREATE FILE|ACCOUNT|TABLE|DATABASE";
     return "ERROR";
   }
@@ -140,25 +121,30 @@ std::string Port::RunSentence(std::string& sentence, const std::vector<std::stri
     errorDetail_ = "[970] Unknown TermType, so continuing with " + termType_;
     return "ERROR";
   }
-  if (verb == "WHO") return userInst_ + " " + account_;
+  if (verb == "WHO") return login_.UserInst() + " " + account_.Account();
   if (verb == "USER") {
     const std::int32_t n = Variant(Word(words, 1)).ToLong();
-    if (n < 0 || static_cast<std::size_t>(n) >= userRow_.size())
+    if (n < 0 || static_cast<std::size_t>(n) >= login_.UserRow().size())
       throw VbError(vberr::kSubscriptOutOfRange);
-    return userRow_[n];
+    return login_.UserRow()[n];
   }
-  if (verb == "USERINST") return userInst_;
-  if (verb == "ACCOUNT") return account_;
+  if (verb == "USERINST") return login_.UserInst();
+  if (verb == "ACCOUNT") return account_.Account();
   if (verb == "LISTU") return ListProcesses();
   if (OneOf(verb, {"LISTF", "LISTFILE", "LISTFILES", "LIST_FILES", "LIST.FILES", "LIST-FILES"})) {
-    LoadTableList();
-    if (tableList_.empty()) {
+    account_.LoadTableList();
+    const std::string& list = account_.TableList();
+    if (list.empty()) {
       errorDetail_ = "[910] no files found in this account";
       return "ERROR";
     }
-    return tableList_.size() < 2 ? std::string() : tableList_.substr(1, tableList_.size() - 2);
+    return list.size() < 2 ? std::string() : list.substr(1, list.size() - 2);
   }
-  if (verb == "LISTA") return ListAccounts();
+  if (verb == "LISTA") {
+    std::string list;
+    Note(ListAccounts(account_, &list));
+    return list;
+  }
 
   // Anything else is SQL for the datastore.
   connection().Execute(sentence);
@@ -168,9 +154,8 @@ std::string Port::RunSentence(std::string& sentence, const std::vector<std::stri
 
 std::string Port::QuerySentence(const std::string& sentence) {
   auto rs = std::make_shared<Recordset>();
-  if (!connection_)
-    throw VbError(rserr::kObjectClosed, "Operation is not allowed when the object is closed.");
-  rs->Open(connection_, sentence);
+  account_.Required();  // raises when there is no connection
+  rs->Open(account_.Connection(), sentence);
   const int n = rs->FieldCount();
   // SelectArray(field, row): row 0 stays empty; rows 1.. hold the records as text.
   VariantArray fields(n, Variant(VariantArray{Variant(std::string())}));
@@ -197,89 +182,6 @@ std::string Port::QuerySentence(const std::string& sentence) {
   }
   selectArray_ = Variant(std::move(fields));
   return std::to_string(n - 1) + kAttributeMark + std::to_string(rows);
-}
-
-std::string Port::ListAccounts() {
-  const std::string& kind = settings_.dataStore;
-  if (kind == "JET") {
-    std::vector<std::string> names;
-    std::error_code ec;
-    for (const auto& entry : std::filesystem::directory_iterator(home_ + "/JetMDB", ec)) {
-      const std::string file = entry.path().filename().string();
-      if (entry.path().extension() != ".db") continue;
-      names.push_back(file.substr(0, file.find('.')));
-      if (names.size() > 100) break;
-    }
-    if (names.empty()) {
-      errorDetail_ = "[909] No Accounts/Databases found";
-      return {};
-    }
-    std::string out;
-    for (const std::string& n : names)
-      out += (out.empty() ? "" : std::string(1, kAttributeMark)) + n;
-    return out;
-  }
-  if (kind != "MYSQL" && kind != "MSSQL") return "ERROR";
-  auto rs = std::make_shared<Recordset>();
-  rs->Open(connection_,
-           kind == "MYSQL" ? "show databases" : "SELECT name FROM master..sysdatabases");
-  std::string out =
-      rs->AtEOF() ? std::string() : rs->GetString("\t", std::string(1, kAttributeMark));
-  if (!out.empty()) out.pop_back();
-  return out;
-}
-
-std::string Port::CreateFile(std::string& sentence, const std::vector<std::string>& words) {
-  std::string name = Word(words, 2);
-  if (!name.empty() && name.back() == ';') name.pop_back();
-  for (char& c : name) {
-    if (c == ',') c = '.';
-  }
-  // A name qualified with an account creates the file there.
-  std::string account = account_, file = name;
-  if (const std::size_t dot = name.find('.'); dot != std::string::npos) {
-    account = name.substr(0, dot);
-    file = name.substr(dot + 1);
-  }
-  const std::string& kind = settings_.dataStore;
-  // "MD", however qualified, is the current account's master dictionary.
-  const bool masterDictionary = UpperCase(file) == "MD";
-  const std::shared_ptr<Driver> driver = ConnectionFor(masterDictionary ? account_ : account);
-  const auto run = [&](const std::string& statement) {
-    sentence = statement;
-    driver->Execute(statement);
-  };
-  if (masterDictionary) {
-    run(FileTableSql(kind, TableTemplate::kMasterDictionary, "md"));
-  } else {
-    // A file's table names go into statements as they stand.
-    if (!IsPlainIdentifier(file)) {
-      throw VbError(dberr::kBadName, "Invalid file name \"" + name + "\"");
-    }
-    if (kind != "JET") CheckAccountName(account);
-    const std::string table = kind == "MYSQL" ? StatementName(kind, account + "." + file)
-                              : kind == "MSSQL" && account != account_ ? account + ".." + file
-                                                                       : file;
-    const std::string size = words.size() > 3 ? words[3] : std::string();
-    if (!size.empty() && IsNumeric(Variant(size))) {
-      const std::int32_t columns = Variant(size).ToLong();
-      if (columns < 1 || columns > kMaxAttributeColumns) {
-        throw VbError(vberr::kInvalidProcedureCall,
-                      "A file holds 1 to " + std::to_string(kMaxAttributeColumns) + " attributes");
-      }
-      run(FileTableSql(kind, TableTemplate::kDataColumns, table, columns));
-      if (words.size() > 4) run(FileTableSql(kind, TableTemplate::kDictionary, table));
-    } else if (UpperCase(size) == "N") {
-      run(FileTableSql(kind, TableTemplate::kDataItem, table));
-      run(FileTableSql(kind, TableTemplate::kDictionary, table));
-      run(FileTableSql(kind, TableTemplate::kControlItem, table));
-    } else {
-      run(FileTableSql(kind, TableTemplate::kDictionary, table));
-    }
-  }
-  ForgetTableShapes();
-  if (account == account_) LoadTableList();
-  return "OK";
 }
 
 }  // namespace orvik

@@ -5,7 +5,6 @@
 #include <chrono>
 
 #include "port.h"
-#include "user_registry.h"
 #include "vb_error.h"
 
 namespace orvik {
@@ -148,12 +147,12 @@ std::optional<std::string> Port::TakeLine() {
 
 bool Port::SessionLine(const std::string& state, std::string line) {
   if (state == "USERPROMPT") {
-    loginUser_ = LowerCase(line);
+    account_.SetLoginUser(LowerCase(line));
     SetMsState("PASSWORDPROMPT");
     SendResponse(std::string(kCrLf) + "password: ");
   } else if (state == "PASSWORDPROMPT") {
-    loginPassword_ = LowerCase(line);
-    Login();
+    account_.SetLoginPassword(LowerCase(line));
+    LogIn();
     if (msState() == "ERROR_EXIT" && refusedLogins_ >= kMaxRefusedLogins) return false;
   } else if (state == "TCL") {
     SetMsState("VERB");
@@ -165,7 +164,7 @@ bool Port::SessionLine(const std::string& state, std::string line) {
   return true;
 }
 
-void Port::Login() {
+void Port::LogIn() {
   const std::string crlf(kCrLf);
   if (!ConnectAccount("dm")) {
     SendResponse(crlf + crlf + errorDetail_ + crlf + crlf);
@@ -187,7 +186,7 @@ void Port::Login() {
   } catch (...) {
     errorDetail_ = CurrentExceptionMessage();
   }
-  if (hooks_.loginTried) hooks_.loginTried(loginUser_, accepted);
+  if (hooks_.loginTried) hooks_.loginTried(account_.LoginUser(), accepted);
   if (!accepted) {
     const std::string reason = errorDetail_;
     if (!AfterRefusedLogin()) {
@@ -210,9 +209,10 @@ void Port::Login() {
   SetMsState("TCL");
 
   pendingStartup_.clear();
-  for (std::size_t column = 12; column <= 17 && column < userRow_.size(); ++column) {
-    if (userRow_[column].empty()) break;
-    pendingStartup_.push_back(userRow_[column]);
+  for (std::size_t column = 12; column <= 17; ++column) {
+    std::string sentence = login_.Column(column);
+    if (sentence.empty()) break;
+    pendingStartup_.push_back(std::move(sentence));
   }
   // The caller takes the waiting lines next, and the start-up sentences first among them.
 }

@@ -27,18 +27,6 @@ std::string RightColumn(std::string_view text, std::size_t width) {
   return std::string(width - text.size(), ' ') + std::string(text);
 }
 
-std::vector<std::string> Split(std::string_view text, char mark) {
-  std::vector<std::string> out;
-  std::size_t start = 0;
-  for (;;) {
-    const std::size_t end = text.find(mark, start);
-    out.emplace_back(
-        text.substr(start, end == std::string_view::npos ? std::string_view::npos : end - start));
-    if (end == std::string_view::npos) return out;
-    start = end + 1;
-  }
-}
-
 // SQL typed at the prompt, for as long as this lives: the port's connections refuse what
 // reaches into the system account's guarded tables, unless the user is the administrator.
 class TypedSql {
@@ -62,10 +50,6 @@ class TypedSql {
 
 }  // namespace
 
-bool Port::IsAdministrator() const {
-  return Val(userRow_.size() > 8 ? userRow_[8] : std::string()) >= 3;
-}
-
 // A list of names (character 254 between them) under its title; framed for
 // the graphical client.
 std::string Port::Listing(const std::string& title, const std::string& list) {
@@ -78,9 +62,9 @@ std::string Port::Listing(const std::string& title, const std::string& list) {
 }
 
 void Port::WriteStatus(const std::string& state, const std::string& action) {
-  std::string line = userInst_ + kValueMark + std::to_string(connectionId_) + kValueMark +
-                     account_ + kValueMark + (userRow_.size() > 8 ? userRow_[8] : "") + kValueMark +
-                     state + kValueMark + action;
+  std::string line = login_.UserInst() + kValueMark + std::to_string(login_.ConnectionId()) +
+                     kValueMark + account_.Account() + kValueMark + login_.Privilege() +
+                     kValueMark + state + kValueMark + action;
   try {
     UpdateUserRegistry(line);
   } catch (...) {
@@ -104,7 +88,7 @@ void Port::RunTclVerb(const std::string& line) {
       return;
     }
     if (v == "WHO") {
-      SendResponse(crlf + ShownText(userInst_ + " " + account_));
+      SendResponse(crlf + ShownText(login_.UserInst() + " " + account_.Account()));
     } else if (StartsWith(v, "SWRITE ")) {
       // SWRITE key value: the value keeps its blanks.
       std::string_view rest = TrimBlanks(line);
@@ -127,31 +111,29 @@ void Port::RunTclVerb(const std::string& line) {
         SendResponse(Listing("LISTA = List of Accounts/Databases", list));
       }
     } else if (StartsWith(v, "LISTF")) {
-      LoadTableList();
-      if (tableList_.empty()) {
+      account_.LoadTableList();
+      if (account_.TableList().empty()) {
         SendResponse(crlf + "[910] no files found in this account" + crlf);
       } else {
-        SendResponse(Listing("LISTF = List of Files/Tables", tableList_));
+        SendResponse(Listing("LISTF = List of Files/Tables", account_.TableList()));
       }
     } else if (StartsWith(v, "LISTU")) {
       WriteStatus("TCL", "LISTU");
-      if (!IsAdministrator()) {
+      if (!login_.IsAdministrator()) {
         SendResponse("NOT AVAILABLE: you do not have the necessary security" + crlf +
                      "privileges to run a LISTU.  See your admin/systems people." + crlf + crlf);
       } else {
         std::string report = crlf + "Me UserInstance  CnID Account       " +
-                             (settings_.dataStore == "MYSQL" ? "TimeEl State   Actions "
-                                                             : "Priv   State   Actions ") +
-                             crlf +
+                             login_.ListTimeTitle() + "State   Actions " + crlf +
                              "== ============= ==== ============= ====== ======= "
                              "===============================" +
                              crlf;
-        for (const std::string& row : Split(ListProcesses(), kAttributeMark)) {
+        for (const std::string& row : SplitAt(ListProcesses(), kAttributeMark)) {
           if (row.empty()) continue;
           // Status lines hold what users typed: shown, never obeyed.
-          std::vector<std::string> f = Split(ShownText(row), kValueMark);
+          std::vector<std::string> f = SplitAt(ShownText(row), kValueMark);
           f.resize(6);
-          report += (f[0] == userInst_ ? "** " : "   ") + Column(f[0], 13) + " " +
+          report += (f[0] == login_.UserInst() ? "** " : "   ") + Column(f[0], 13) + " " +
                     RightColumn(f[1], 4) + " " + Column(f[2], 13) + " " + RightColumn(f[3], 6) +
                     " " + Column(f[4], 7) + " " + f[5] + crlf;
         }
@@ -164,7 +146,8 @@ void Port::RunTclVerb(const std::string& line) {
       queryRecordset_.reset();
       bool opened;
       {
-        const TypedSql typed(IsAdministrator(), {connection_.get(), dmConnection_.get()});
+        const TypedSql typed(login_.IsAdministrator(),
+                             {account_.Connection().get(), account_.SystemConnection().get()});
         opened = RsOOpen(line, queryRecordset_);
       }
       if (!opened) {
@@ -182,12 +165,12 @@ void Port::RunTclVerb(const std::string& line) {
       }
     } else if (StartsWith(v, "REPLACE ") || StartsWith(v, "INSERT ") || StartsWith(v, "DELETE ") ||
                StartsWith(v, "ALTER ") || StartsWith(v, "DROP ")) {
-      if (!connection_)
-        throw VbError(rserr::kObjectClosed, "Operation is not allowed when the object is closed.");
+      Driver& connection = account_.Required();
       std::int64_t n;
       {
-        const TypedSql typed(IsAdministrator(), {connection_.get(), dmConnection_.get()});
-        n = connection_->Execute(line);
+        const TypedSql typed(login_.IsAdministrator(),
+                             {&connection, account_.SystemConnection().get()});
+        n = connection.Execute(line);
       }
       ForgetTableShapes();
       SendResponse(crlf + "OK: " + std::to_string(n) + " records affected" + crlf + ":");
@@ -195,7 +178,8 @@ void Port::RunTclVerb(const std::string& line) {
       std::string sentence = line;
       std::string answer;
       {
-        const TypedSql typed(IsAdministrator(), {connection_.get(), dmConnection_.get()});
+        const TypedSql typed(login_.IsAdministrator(),
+                             {account_.Connection().get(), account_.SystemConnection().get()});
         answer = ExecutePS(sentence);
       }
       SendResponse(crlf + answer + errorDetail_ + crlf + ":");

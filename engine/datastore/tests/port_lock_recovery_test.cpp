@@ -61,7 +61,8 @@ class LockRecoveryTest : public ::testing::Test {
     Driver& dm = home_.dataStore() == "MYSQL" ? *a_->Connection() : *a_->DmConnection();
     QElapsedTimer timer;
     timer.start();
-    while (home_.dataStore() == "MYSQL" && !HolderGone(dm, home_.dataStore(), nullptr, holder) &&
+    while (home_.dataStore() == "MYSQL" &&
+           !HolderGone(dm, Dialect::Of(home_.dataStore()), nullptr, holder) &&
            timer.elapsed() < 10000) {
       std::this_thread::sleep_for(std::chrono::milliseconds(20));
     }

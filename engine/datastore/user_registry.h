@@ -11,8 +11,8 @@
 // One object per port, used on the port's thread; all objects of a home share the lines
 // through registry.db. Failures are thrown as VbError.
 
-#ifndef ORVIK_ENGINE_SESSION_USER_REGISTRY_H_
-#define ORVIK_ENGINE_SESSION_USER_REGISTRY_H_
+#ifndef ORVIK_ENGINE_DATASTORE_USER_REGISTRY_H_
+#define ORVIK_ENGINE_DATASTORE_USER_REGISTRY_H_
 
 #include <cstdint>
 #include <string>
@@ -51,4 +51,4 @@ class UserRegistry {
 
 }  // namespace orvik
 
-#endif  // ORVIK_ENGINE_SESSION_USER_REGISTRY_H_
+#endif  // ORVIK_ENGINE_DATASTORE_USER_REGISTRY_H_

@@ -13,8 +13,8 @@
 // under the switch's lock, on the thread that throws: it must be quick and must not call
 // back into the switch. A registration made after the throw interrupts at once.
 
-#ifndef ORVIK_ENGINE_SESSION_STOP_SWITCH_H_
-#define ORVIK_ENGINE_SESSION_STOP_SWITCH_H_
+#ifndef ORVIK_FUNCTIONS_STOP_SWITCH_H_
+#define ORVIK_FUNCTIONS_STOP_SWITCH_H_
 
 #include <atomic>
 #include <condition_variable>
@@ -77,4 +77,4 @@ class StopSwitch : public std::enable_shared_from_this<StopSwitch> {
 
 }  // namespace orvik
 
-#endif  // ORVIK_ENGINE_SESSION_STOP_SWITCH_H_
+#endif  // ORVIK_FUNCTIONS_STOP_SWITCH_H_

@@ -10,8 +10,8 @@
 // Any thread may call these; text is the system's bytes. Failures of the crypt library
 // itself (no randomness, no memory) are thrown as VbError.
 
-#ifndef ORVIK_ENGINE_SESSION_PASSWORD_HASH_H_
-#define ORVIK_ENGINE_SESSION_PASSWORD_HASH_H_
+#ifndef ORVIK_ENGINE_DATASTORE_PASSWORD_HASH_H_
+#define ORVIK_ENGINE_DATASTORE_PASSWORD_HASH_H_
 
 #include <string>
 #include <string_view>
@@ -32,4 +32,4 @@ PasswordCheck CheckPassword(std::string_view typed, std::string_view stored);
 
 }  // namespace orvik
 
-#endif  // ORVIK_ENGINE_SESSION_PASSWORD_HASH_H_
+#endif  // ORVIK_ENGINE_DATASTORE_PASSWORD_HASH_H_

@@ -46,6 +46,7 @@ Port::Port(PortOptions options)
       driverFactory_(std::move(options.drivers)),
       printFactory_(std::move(options.printing)),
       xCommon_(std::make_shared<Dictionary>(Dictionary::CompareMode::Text)),
+      printer_(printFactory_, [this](std::string_view text) { SendResponse(text); }),
       account_(home_, ReadEngineSettings(home_),
                [this](std::string_view kind) { return NewDriver(kind); }),
       context_(std::make_unique<QObject>()),

@@ -36,6 +36,7 @@
 #include "lock_table.h"
 #include "login.h"
 #include "print_backend.h"
+#include "printer.h"
 #include "recordset.h"
 #include "stop_switch.h"
 #include "variant.h"
@@ -344,11 +345,8 @@ class Port : public Dispatch, public std::enable_shared_from_this<Port> {
   std::string PrinterSentence(const std::vector<std::string>& words);
   std::string SpAssign(const std::vector<std::string>& words);
   std::string DevMake(const std::vector<std::string>& words);
-  void ClosePrintJob();
-  // Ends the job of the current raw device and closes its channel.
-  void EndRawJob();
-  void StoreHeldJob();
-  PrintBackend& Printing();
+  // PRINTER CLOSE: the held text goes to the system account's print hold.
+  Status ClosePrintJob();
   void LogIn();
   // Slows down guessing: each refused login on this session waits longer before it is
   // answered, and after a few the session ends. False when it ends.
@@ -388,24 +386,8 @@ class Port : public Dispatch, public std::enable_shared_from_this<Port> {
   std::shared_ptr<Dictionary> xCommon_;
   Functions fns_;
 
-  // Print state. Each port has its own current printer, devices and held job.
-  struct PrinterObject {
-    std::string name;
-    PageSettings settings;
-  };
-  std::unique_ptr<PrintBackend> printBackend_;
-  bool printerOn_ = false;
-  std::int32_t printQueue_ = -1;
-  std::string holdText_;
-  std::vector<std::optional<PrinterObject>> printers_;    // by device number; 0 = default
-  std::vector<char> deviceTable_;                         // by device number: 'P', 'R' or 0
-  std::vector<std::unique_ptr<RawChannel>> rawChannels_;  // by device number
-  std::int32_t rawDevice_ = 0;
-  std::string rawDocumentName_;
-  std::int32_t rawJobId_ = 0;
-  std::int32_t lastSpoolResult_ = 0;
-  std::optional<PrinterObject> currentPrinter_;
-  std::vector<std::string> pendingPages_;  // the current printer's document so far
+  // Each port has its own current printer, devices and held job.
+  Printer printer_;
 
   // The TCL query being shown, and where its paging stands.
   std::shared_ptr<Recordset> queryRecordset_;

@@ -5,38 +5,21 @@
 
 #include <gtest/gtest.h>
 
+#include "error_number.h"
 #include "fake_print_backend.h"
 #include "vb_error.h"
 
 namespace orvik {
 namespace {
 
+using test_support::ErrorNumber;
+
 class PrinterTest : public ::testing::Test {
  protected:
   PrinterTest()
       : fake_(std::make_shared<FakePrintBackend>(std::vector<std::string>{"Office", "Labels"},
                                                  "Office")),
-        printer_([fake = fake_] { return std::make_unique<Shared>(fake); },
-                 [this](std::string_view text) { terminal_ += text; }) {}
-
-  // Every backend the printer makes is the one fake, so that the test sees its jobs.
-  class Shared : public PrintBackend {
-   public:
-    explicit Shared(std::shared_ptr<FakePrintBackend> fake) : fake_(std::move(fake)) {}
-    std::vector<std::string> Printers() override { return fake_->Printers(); }
-    std::string DefaultPrinter() override { return fake_->DefaultPrinter(); }
-    std::unique_ptr<RawChannel> OpenRaw(const std::string& printer) override {
-      return fake_->OpenRaw(printer);
-    }
-    int PrintText(const std::string& printer, const std::string& title,
-                  const std::vector<std::string>& pages, const PageSettings& settings,
-                  std::string* error) override {
-      return fake_->PrintText(printer, title, pages, settings, error);
-    }
-
-   private:
-    std::shared_ptr<FakePrintBackend> fake_;
-  };
+        printer_(fake_->Sharing(), [this](std::string_view text) { terminal_ += text; }) {}
 
   // A print hold that keeps what it is given, or refuses while `refuse` is set.
   Printer::HoldStore Hold() {
@@ -45,15 +28,6 @@ class PrinterTest : public ::testing::Test {
       held_.push_back({queue, text});
       return Status::Ok();
     };
-  }
-
-  static int ErrorOf(auto&& call) {
-    try {
-      call();
-    } catch (const VbError& e) {
-      return e.number();
-    }
-    return 0;
   }
 
   std::shared_ptr<FakePrintBackend> fake_;
@@ -124,16 +98,17 @@ TEST_F(PrinterTest, RawDevicesSendTheirBytesAsOneJobAndAClosedOneRefuses) {
   EXPECT_EQ(fake_->raw_jobs()[0].bytes, "\x1B@\xFF");
   EXPECT_TRUE(fake_->raw_jobs()[0].finished);
   printer_.On();
-  EXPECT_EQ(ErrorOf([&] { printer_.Print("lost?", false); }), printerr::kPrinting);
+  EXPECT_EQ(ErrorNumber([&] { printer_.Print("lost?", false); }), printerr::kPrinting);
 }
 
 TEST_F(PrinterTest, DevicesAreCheckedBeforeAnythingChanges) {
-  EXPECT_EQ(ErrorOf([&] { printer_.MakeDevice('R', 0, "Office"); }), printerr::kDeviceRange);
-  EXPECT_EQ(ErrorOf([&] { printer_.MakeDevice('R', 51, "Office"); }), printerr::kDeviceRange);
-  EXPECT_EQ(ErrorOf([&] { printer_.MakeDevice('R', 2, "Nowhere"); }), printerr::kUnknownPrinter);
+  EXPECT_EQ(ErrorNumber([&] { printer_.MakeDevice('R', 0, "Office"); }), printerr::kDeviceRange);
+  EXPECT_EQ(ErrorNumber([&] { printer_.MakeDevice('R', 51, "Office"); }), printerr::kDeviceRange);
+  EXPECT_EQ(ErrorNumber([&] { printer_.MakeDevice('R', 2, "Nowhere"); }),
+            printerr::kUnknownPrinter);
   EXPECT_EQ(printer_.MakeDevice('P', 2, "Nowhere"), "ERROR");
   EXPECT_EQ(printer_.MakeDevice('X', 2, "Office"), "ERROR");
-  EXPECT_EQ(ErrorOf([&] { printer_.AssignDevice(51, "t"); }), vberr::kSubscriptOutOfRange);
+  EXPECT_EQ(ErrorNumber([&] { printer_.AssignDevice(51, "t"); }), vberr::kSubscriptOutOfRange);
   // A device that was never made changes nothing: the default printer still prints.
   printer_.AssignDevice(9, "t");
   printer_.On();
@@ -146,8 +121,8 @@ TEST_F(PrinterTest, DevicesAreCheckedBeforeAnythingChanges) {
 TEST_F(PrinterTest, WithoutAnyPrinterInstalledPrintingSaysSo) {
   fake_->SetPrinters({}, "");
   printer_.On();
-  EXPECT_EQ(ErrorOf([&] { printer_.Print("x", true); }), printerr::kPrinting);
-  EXPECT_EQ(ErrorOf([&] { printer_.Settings(); }), printerr::kPrinting);
+  EXPECT_EQ(ErrorNumber([&] { printer_.Print("x", true); }), printerr::kPrinting);
+  EXPECT_EQ(ErrorNumber([&] { printer_.Settings(); }), printerr::kPrinting);
 }
 
 TEST_F(PrinterTest, AFailedTextJobIsReportedWithThePrintersReason) {

@@ -15,36 +15,15 @@
 namespace orvik {
 namespace {
 
-// Hands every port the same fake, so that the test sees all jobs.
-class SharedPrintBackend : public PrintBackend {
- public:
-  explicit SharedPrintBackend(std::shared_ptr<FakePrintBackend> fake) : fake_(std::move(fake)) {}
-  std::vector<std::string> Printers() override { return fake_->Printers(); }
-  std::string DefaultPrinter() override { return fake_->DefaultPrinter(); }
-  std::unique_ptr<RawChannel> OpenRaw(const std::string& printer) override {
-    return fake_->OpenRaw(printer);
-  }
-  int PrintText(const std::string& printer, const std::string& title,
-                const std::vector<std::string>& pages, const PageSettings& settings,
-                std::string* error) override {
-    return fake_->PrintText(printer, title, pages, settings, error);
-  }
-
- private:
-  std::shared_ptr<FakePrintBackend> fake_;
-};
-
 class SentencesTest : public ::testing::Test {
  protected:
   SentencesTest() : home_(ORVIK_TEST_DATASTORE) {
-    auto fake = std::make_shared<FakePrintBackend>();
-    fake_ = fake.get();
+    fake_ = std::make_shared<FakePrintBackend>();
     fake_->SetPrinters({"Office Laser", "Label"}, "Office Laser");
     PortOptions options;
     options.home = home_.home();
-    options.printing = [fake]() -> std::unique_ptr<PrintBackend> {
-      return std::make_unique<SharedPrintBackend>(fake);
-    };
+    // Every port prints on the one fake, so that the test sees all jobs.
+    options.printing = fake_->Sharing();
     port_ = Port::Create(std::move(options));
     EXPECT_EQ(Run("LOGIN " + home_.user() + " secret"), "OK") << port_->ErrorDetail();
     EXPECT_EQ(Run("USE " + home_.account()), "OK") << port_->ErrorDetail();
@@ -57,7 +36,7 @@ class SentencesTest : public ::testing::Test {
   }
 
   test_support::DatastoreHome home_;
-  FakePrintBackend* fake_ = nullptr;
+  std::shared_ptr<FakePrintBackend> fake_;
   std::shared_ptr<Port> port_;
 };
 

@@ -2,7 +2,6 @@
 
 #include "port.h"
 
-#include <QAbstractEventDispatcher>
 #include <QCoreApplication>
 #include <QObject>
 #include <QThread>
@@ -47,6 +46,7 @@ Port::Port(PortOptions options)
       printFactory_(std::move(options.printing)),
       xCommon_(std::make_shared<Dictionary>(Dictionary::CompareMode::Text)),
       printer_(printFactory_, [this](std::string_view text) { SendResponse(text); }),
+      terminal_(stop_),
       account_(home_, ReadEngineSettings(home_),
                [this](std::string_view kind) { return NewDriver(kind); }),
       context_(std::make_unique<QObject>()),
@@ -66,23 +66,6 @@ Port::~Port() {
   CloseProgram();
   locks_.ReleaseAll();
   // The session's line leaves the list of logged-in ports with its login.
-}
-
-void Port::Abort() {
-  stop_->Throw();
-  // A wait pumping the port's events sleeps until something happens: this is something.
-  PortCClose();
-  {
-    std::lock_guard lock(ioMutex_);
-    ++inputVersion_;
-  }
-  if (QAbstractEventDispatcher* d = QAbstractEventDispatcher::instance(context_->thread()))
-    d->wakeUp();
-}
-
-void Port::SetHostBacklog(std::size_t bytes) {
-  hostBacklog_.store(bytes);
-  stop_->Notify();
 }
 
 std::shared_ptr<Driver> Port::NewDriver(std::string_view kind) {
@@ -113,20 +96,6 @@ void Port::RunOnPortThread(std::function<void()> fn) {
     return;
   }
   QMetaObject::invokeMethod(context_.get(), std::move(fn), Qt::QueuedConnection);
-}
-
-std::string Port::msState() const {
-  std::lock_guard lock(ioMutex_);
-  return msState_;
-}
-
-void Port::SetMsState(std::string state) {
-  {
-    std::lock_guard lock(ioMutex_);
-    if (msState_ == state) return;
-    msState_ = state;
-  }
-  if (hooks_.stateChanged) hooks_.stateChanged(state);
 }
 
 std::string Port::UserName() const {

@@ -35,10 +35,12 @@
 #include "item_store.h"
 #include "lock_table.h"
 #include "login.h"
+#include "markup.h"
 #include "print_backend.h"
 #include "printer.h"
 #include "recordset.h"
 #include "stop_switch.h"
+#include "terminal.h"
 #include "variant.h"
 
 class QObject;
@@ -49,10 +51,6 @@ class ScriptHost;
 }  // namespace orvik
 
 namespace orvik {
-
-// The disconnect marker: output that asks the host to hang up, and what a waiting IInput
-// receives when the session is told to stop.
-inline constexpr std::string_view kPortDisconnect = "<&PORT_DISCONNECT>";
 
 // What a port is made with. Everything has a default, so `{}` is an ordinary port.
 struct PortOptions {
@@ -129,7 +127,7 @@ class Port : public Dispatch, public std::enable_shared_from_this<Port> {
   // Text "OFF" (any case, blanks around) switches echo off, any other text on; other values
   // convert to Boolean.
   void Echo(const Variant& v);
-  bool EchoOn() const { return echoOn_; }
+  bool EchoOn() const;
   // Waits for typed input: a line up to CR, or nLen characters (0 = one character without a
   // new line). timeFor is in tenths of a second; below 0 waits for ever, 0 does not wait.
   bool IInput(Variant& s, std::int32_t nLen = -1, bool newLine = true, double timeFor = -1);
@@ -270,7 +268,7 @@ class Port : public Dispatch, public std::enable_shared_from_this<Port> {
 
   // --- Host operations -----------------------------------------------------------------
 
-  void SetResponseHandler(ResponseHandler handler) { responseHandler_ = std::move(handler); }
+  void SetResponseHandler(ResponseHandler handler);
   // The console's connection slot that serves this port. Thread-safe.
   void PortCOpen(std::int32_t slot) { slot_.store(slot); }
   std::int32_t Slot() const { return slot_.load(); }
@@ -280,12 +278,12 @@ class Port : public Dispatch, public std::enable_shared_from_this<Port> {
   void PortInput(std::string text);
   // The type-ahead not yet read. Thread-safe.
   std::string TypeAhead() const;
-  bool InputPending() const { return inputPending_.load(); }
-  bool NoNewLine() const { return noNewLine_; }
+  bool InputPending() const;
+  bool NoNewLine() const;
   // Seconds that Execute waits for its end marker.
   void SetExecuteTimeout(double seconds) { executeTimeout_ = seconds; }
   // Set once, before the port serves its host from another thread.
-  void SetHostHooks(HostHooks hooks) { hooks_ = std::move(hooks); }
+  void SetHostHooks(HostHooks hooks);
   // Output the host has taken but not yet delivered (say, what a socket still holds). While
   // it and the port's own buffer pass kMaxUndeliveredOutput, the port's next output waits
   // for the host to catch up, so a slow reader slows its program down instead of filling
@@ -306,21 +304,15 @@ class Port : public Dispatch, public std::enable_shared_from_this<Port> {
 
   // The only way output leaves a session.
   void SendResponse(std::string_view s);
-  // Holds the port while its host has too much output undelivered.
-  void WaitForHostToCatchUp();
   // Sets ErrorDetail to the outcome, and answers whether it was a success.
   bool Report(const Status& outcome);
   // Sets ErrorDetail when the outcome is a failure.
   bool Note(const Status& outcome);
   // Every piece of input enters here; false when the session asked to disconnect.
   bool SessionInput(std::string_view s);
-  // Files typed input; false when a line too long was refused.
-  bool FileInput(std::string_view s);
-  // Takes the next complete line out of the type-ahead.
-  std::optional<std::string> TakeLine();
   // Acts on one line in a state that takes lines; false when the session asked to
   // disconnect.
-  bool SessionLine(const std::string& state, std::string line);
+  bool SessionLine(SessionState state, std::string line);
   // Handles the complete lines waiting in the type-ahead, in order, for as long as the
   // session is in a state that takes lines: what a user pasted, or typed while a program
   // ran, is answered at once and never one line late.
@@ -339,7 +331,7 @@ class Port : public Dispatch, public std::enable_shared_from_this<Port> {
   void ShowTable(const std::string& table);
   // The key or line typed in one of the paging states ("TCLPAGE", "TCLQUERYVBGUI",
   // "TCLQUERYSHOW").
-  void PagingInput(const std::string& state, std::string_view s);
+  void PagingInput(SessionState state, std::string_view s);
   std::string RunSentence(std::string& sentence, const std::vector<std::string>& words);
   std::string QuerySentence(const std::string& sentence);
   std::string PrinterSentence(const std::vector<std::string>& words);
@@ -355,7 +347,7 @@ class Port : public Dispatch, public std::enable_shared_from_this<Port> {
   void RunTclVerb(const std::string& line);
   void ClosingStep(const std::string& verb);
   std::string Listing(const std::string& title, const std::string& list);
-  void WriteStatus(const std::string& state, const std::string& action);
+  void WriteStatus(SessionState state, const std::string& action);
   // The deferred runner: runs the scheduled program, then ends the run.
   void XTimer1_Tick();
   void SetProgramRunning(bool enabled);
@@ -386,8 +378,11 @@ class Port : public Dispatch, public std::enable_shared_from_this<Port> {
   std::shared_ptr<Dictionary> xCommon_;
   Functions fns_;
 
+  // Thrown by Abort; what may run long registers with it.
+  std::shared_ptr<StopSwitch> stop_ = StopSwitch::Make();
   // Each port has its own current printer, devices and held job.
   Printer printer_;
+  Terminal terminal_;
 
   // The TCL query being shown, and where its paging stands.
   std::shared_ptr<Recordset> queryRecordset_;
@@ -404,31 +399,10 @@ class Port : public Dispatch, public std::enable_shared_from_this<Port> {
   std::int32_t executeCompareMethod_ = 0;
   std::atomic<std::int32_t> slot_{0};
 
-  // Terminal state. The fields under ioMutex_ are read by hosts on other threads.
-  mutable std::mutex ioMutex_;
-  std::string msState_ = "STARTUP";
-  std::string typeAhead_;
-  std::uint64_t inputVersion_ = 0;  // counts changes of typeAhead_, for waiting readers
-  std::string responseBuffer_;
-  // Output of the Execute calls in progress, innermost last: while one runs, output is
-  // its answer and neither reaches the host nor disturbs the host's buffer.
-  std::vector<std::string> captures_;
-  bool asyncMode_ = false;
-  bool echoOn_ = false;
-  std::atomic<bool> inputPending_{false};
-  bool noNewLine_ = false;
-  bool lineInput_ = false;  // the waiting IInput reads a whole line
   bool released_ = false;
-  // Set while the rest of an over-long input line is thrown away, up to its end.
-  bool discardingLine_ = false;
-  bool outputAnnounced_ = false;  // the host has been told of output it has not taken
-  std::atomic<std::size_t> hostBacklog_{0};
-  HostHooks hooks_;
-  // Thrown by Abort; what may run long registers with it.
-  std::shared_ptr<StopSwitch> stop_ = StopSwitch::Make();
+  std::function<void(const std::string& user, bool accepted)> loginTried_;
   double executeTimeout_ = 8.0;
   std::string lastSentence_;
-  ResponseHandler responseHandler_;
 
   // The datastore's parts.
   AccountConnection account_;

@@ -19,8 +19,6 @@
 namespace orvik {
 namespace {
 
-constexpr std::string_view kCrLf = "\r\n";
-
 std::string Trimmed(std::string_view s) { return std::string(TrimBlanks(s)); }
 
 // The first word of `s` and the rest after its first blank, trimmed.
@@ -283,7 +281,7 @@ void Port::EndRun() {
   const std::string privilege = login_.Privilege();
   bool disconnect = false;
   try {
-    SetMsState("TCL");
+    terminal_.SetState(SessionState::kTcl);
     std::string status = login_.UserInst() + kValueMark + std::to_string(login_.ConnectionId()) +
                          kValueMark + account_.Account() + kValueMark + privilege + kValueMark +
                          "TCL" + kValueMark + "OK: Exit from app";
@@ -328,7 +326,7 @@ void Port::EndRunFailed(const std::string& message) {
     SendResponse(TTag(-1) + TTag(1, 1) + crlf + message + crlf + ":");
   } catch (...) {
   }
-  SetMsState("TCL");
+  terminal_.SetState(SessionState::kTcl);
   try {
     std::string close = "PRINTER CLOSE";
     ExecutePS(close);

@@ -3,16 +3,16 @@
 
 #include "account_schema.h"
 #include "layout.h"
+#include "markup.h"
 #include "numbers.h"
 #include "port.h"
-#include "shown_text.h"
 #include "vb_error.h"
 
 namespace orvik {
 namespace {
 
 constexpr char kCtrlX = '\x18';
-const std::string kCrLf = "\r\n";
+const std::string kLineEnd = "\r\n";
 constexpr int kPageLines = 22;
 
 // A grid cell: a backslash would start the next cell.
@@ -42,10 +42,10 @@ std::string ValueText(const Recordset& rs, int field) {
 }  // namespace
 
 void Port::PageOutput() {
-  if (msState() == "VERB") {
+  if (terminal_.State() == SessionState::kVerb) {
     pageFieldPos_ = 0;
     pageLineCount_ = 0;
-    SetMsState("TCLPAGE");
+    terminal_.SetState(SessionState::kTclPage);
   }
   Recordset& rs = *queryRecordset_;
   const int n = rs.FieldCount();
@@ -55,26 +55,26 @@ void Port::PageOutput() {
       int lines;
       if (pageFieldPos_ == 0) {
         if (pageLineCount_ > 17) {
-          SendResponse(kCrLf + "Press any key to continue or ('q' to quit):");
+          SendResponse(kLineEnd + "Press any key to continue or ('q' to quit):");
           pageLineCount_ = 0;
           return;
         }
         const std::string id = ShownText(ValueText(rs, 0));
-        line = kCrLf + "    " + id + kCrLf;
+        line = kLineEnd + "    " + id + kLineEnd;
         // The empty line before a record is on the screen too.
         lines = 1 + LinesOf(id);
         pageFieldPos_ = 1;
       } else {
         const std::string number = "00" + std::to_string(pageFieldPos_);
         const std::string value = ShownText(ValueText(rs, pageFieldPos_));
-        line = number.substr(number.size() - 3) + " " + value + kCrLf;
+        line = number.substr(number.size() - 3) + " " + value + kLineEnd;
         lines = LinesOf(value);
         ++pageFieldPos_;
       }
       SendResponse(line);
       pageLineCount_ += lines;
       if (pageLineCount_ >= kPageLines) {
-        SendResponse(kCrLf + "Press any key to continue or ('q' to quit this output):");
+        SendResponse(kLineEnd + "Press any key to continue or ('q' to quit this output):");
         pageLineCount_ = 0;
         return;
       }
@@ -82,14 +82,14 @@ void Port::PageOutput() {
     pageFieldPos_ = 0;
     rs.MoveNext();
   }
-  SetMsState("TCL");
+  terminal_.SetState(SessionState::kTcl);
   std::string tail;
-  for (int i = pageLineCount_; i <= 19; ++i) tail += kCrLf;
-  SendResponse(tail + kCrLf + "******  end of query  ******" + kCrLf + ":");
+  for (int i = pageLineCount_; i <= 19; ++i) tail += kLineEnd;
+  SendResponse(tail + kLineEnd + "******  end of query  ******" + kLineEnd + ":");
 }
 
 void Port::ShowQueryRecord(const std::string& query) {
-  SetMsState("TCLQUERYVBGUI");
+  terminal_.SetState(SessionState::kTclQueryVbGui);
   Recordset& rs = *queryRecordset_;
   std::string text;
   if (!query.empty()) {
@@ -99,25 +99,25 @@ void Port::ShowQueryRecord(const std::string& query) {
            ",TCL<PROGRAM NAME=TCLQUERYVBGUI><POSITION TOP=3 LEFT=1><LABEL>" + ShownText(query) +
            "<POSITION TOP=3 LEFT=100><TEXTBOX ACTION=0><POSITION TOP=4 LEFT=1>Enter for next "
            "record, q or x to exit this query." +
-           TTag(0, 3) + ShownText(query) + "<GRID TYPE=READONLY TOP=5 ACTION=1>" + kCrLf +
-           "<COLUMN WIDTH=6 ETYPE=0>Attr" + kCrLf + "<COLUMN WIDTH=65 ETYPE=0 ALIGN=LEFT>Data" +
-           kCrLf;
+           TTag(0, 3) + ShownText(query) + "<GRID TYPE=READONLY TOP=5 ACTION=1>" + kLineEnd +
+           "<COLUMN WIDTH=6 ETYPE=0>Attr" + kLineEnd + "<COLUMN WIDTH=65 ETYPE=0 ALIGN=LEFT>Data" +
+           kLineEnd;
   } else {
     ++queryPage_;
     text = "<REFRESH><FORMHEADER>Query,Page" + std::to_string(queryPage_) + ",TCL";
   }
-  text += "<GRIDFILL>" + kCrLf;
+  text += "<GRIDFILL>" + kLineEnd;
   for (int k = 0; k < queryFieldCount_; ++k) {
-    text += "<DATA>" + Cell(rs.FieldName(k)) + "\\" + Cell(ValueText(rs, k)) + kCrLf;
+    text += "<DATA>" + Cell(rs.FieldName(k)) + "\\" + Cell(ValueText(rs, k)) + kLineEnd;
   }
-  text += "</GRIDFILL>" + kCrLf + "<POSITION TOP=3 LEFT=100></TX>";
+  text += "</GRIDFILL>" + kLineEnd + "<POSITION TOP=3 LEFT=100></TX>";
   SendResponse(text);
 }
 
 void Port::ShowTable(const std::string& table) {
   // The name goes into statements as it stands.
   CheckFileName(table);
-  SetMsState("TCLQUERYSHOW");
+  terminal_.SetState(SessionState::kTclQueryShow);
   queryRecordset_.reset();
   const TableDescription shown = DescribeTable(account_, table);
   const std::string& items = shown.items;
@@ -148,7 +148,7 @@ void Port::ShowTable(const std::string& table) {
        {"<GRID TYPE=READONLY TOP=5 ACTION=1>", "<COLUMN WIDTH=5>Att", "<COLUMN WIDTH=9>Type",
         "<COLUMN WIDTH=4>Key", "<COLUMN WIDTH=2>MV", "<COLUMN WIDTH=5>Conv",
         "<COLUMN WIDTH=60 ALIGN=LEFT>Dict Description(s)", "<GRIDFILL>"}) {
-    text += std::string(line) + kCrLf;
+    text += std::string(line) + kLineEnd;
   }
   for (std::size_t i = 0; i < columns.size(); ++i) {
     std::string descriptions, mv, conv;
@@ -170,33 +170,33 @@ void Port::ShowTable(const std::string& table) {
     }
     text += "<DATA>" + Cell(columns[i].field) + " \\" + Cell(columns[i].type) + " \\" +
             Cell(columns[i].key) + " \\" + Cell(mv) + " \\" + Cell(conv) + " \\" +
-            Cell(descriptions) + kCrLf;
+            Cell(descriptions) + kLineEnd;
   }
-  text += "</GRIDFILL>" + kCrLf + "<POSITION TOP=3 LEFT=100></TX>";
+  text += "</GRIDFILL>" + kLineEnd + "<POSITION TOP=3 LEFT=100></TX>";
   SendResponse(text);
 }
 
-void Port::PagingInput(const std::string& state, std::string_view s) {
+void Port::PagingInput(SessionState state, std::string_view s) {
   const auto has = [&](std::string_view letters) {
     return s.find(kCtrlX) != std::string_view::npos ||
            s.find_first_of(letters) != std::string_view::npos;
   };
-  if (state == "TCLPAGE") {
+  if (state == SessionState::kTclPage) {
     if (has("qQ")) {
-      SendResponse(kCrLf + "Quit from current output" + kCrLf + ":");
-      SetMsState("TCL");
+      SendResponse(kLineEnd + "Quit from current output" + kLineEnd + ":");
+      terminal_.SetState(SessionState::kTcl);
       queryRecordset_.reset();
       return;
     }
     try {
       PageOutput();
     } catch (...) {
-      SendResponse("ERROR: " + CurrentExceptionMessage() + kCrLf + ":");
-      SetMsState("TCL");
+      SendResponse("ERROR: " + CurrentExceptionMessage() + kLineEnd + ":");
+      terminal_.SetState(SessionState::kTcl);
     }
     return;
   }
-  if (state == "TCLQUERYVBGUI") {
+  if (state == SessionState::kTclQueryVbGui) {
     bool more = false;
     try {
       if (queryRecordset_ && !queryRecordset_->AtEOF()) queryRecordset_->MoveNext();
@@ -207,12 +207,12 @@ void Port::PagingInput(const std::string& state, std::string_view s) {
       SendResponse(
           "<TERMINAL><ATF @=-1><POSITION LEFT=1 TOP=1>Quit from query output"
           "<POSITION LEFT=1 TOP=2>:<POSITION LEFT=2 TOP=2></TX>");
-      SetMsState("TCL");
+      terminal_.SetState(SessionState::kTcl);
     } else if (!more) {
       SendResponse(
           "<TERMINAL><ATF @=-1><ATF @=-37><POSITION LEFT=1 TOP=1>No more records in this "
           "query.<POSITION LEFT=1 TOP=3>:<ATF @=-40><POSITION LEFT=2 TOP=3></TX>");
-      SetMsState("TCL");
+      terminal_.SetState(SessionState::kTcl);
     } else {
       ShowQueryRecord("");
     }
@@ -220,7 +220,7 @@ void Port::PagingInput(const std::string& state, std::string_view s) {
   }
   // "TCLQUERYSHOW": any key returns to the prompt.
   SendResponse("<TERMINAL><ATF @=-1><POSITION LEFT=1 TOP=2>:<POSITION LEFT=2 TOP=2></TX>");
-  SetMsState("TCL");
+  terminal_.SetState(SessionState::kTcl);
 }
 
 Variant Port::JDecode(const std::string& text, std::string& key) {

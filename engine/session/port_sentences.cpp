@@ -64,11 +64,11 @@ std::string Port::RunSentence(std::string& sentence, const std::vector<std::stri
   const auto connection = [this]() -> Driver& { return account_.Required(); };
 
   if (verb == "LOGIN" || verb == "LOGON") {
-    SetMsState("ERROR_EXIT");
+    terminal_.SetState(SessionState::kErrorExit);
     account_.SetLoginUser(LowerCase(Word(words, 1)));
     account_.SetLoginPassword(LowerCase(Word(words, 2)));
     if (!ConnectAccount("dm") || !ValidateLogin()) return "ERROR";
-    SetMsState("TCL");
+    terminal_.SetState(SessionState::kTcl);
     return "OK";
   }
   if (verb == "USE" || verb == "CONNECT" || verb == "LOGTO") {
@@ -103,9 +103,9 @@ std::string Port::RunSentence(std::string& sentence, const std::vector<std::stri
   if (verb == "ECHO") {
     const std::string w = UpperCase(Word(words, 1));
     if (OneOf(w, {"ON", "TRUE", "1", "-1"})) {
-      echoOn_ = true;
+      terminal_.SetEcho(true);
     } else if (OneOf(w, {"OFF", "FALSE", "0"})) {
-      echoOn_ = false;
+      terminal_.SetEcho(false);
     } else {
       errorDetail_ = "[961] syntax error in ECHO ON|OFF";
       return "ERROR";

@@ -12,7 +12,6 @@ namespace {
 
 constexpr char kCr = '\r';
 constexpr char kBs = '\b';
-constexpr std::string_view kCrLf = "\r\n";
 
 bool IsEnter(std::string_view s) { return s == "\r" || s == kCrLf; }
 
@@ -52,23 +51,23 @@ std::size_t LineEnd(std::string_view s) {
 }  // namespace
 
 bool Port::SessionInput(std::string_view s) {
-  const std::string state = msState();
-  const std::string typed = TypeAhead();
+  const SessionState state = terminal_.State();
+  const std::string typed = terminal_.TypeAhead();
 
   // 1. Echo.
-  if (echoOn_) {
-    if (state == "PASSWORDPROMPT") {
+  if (terminal_.EchoOn()) {
+    if (state == SessionState::kPasswordPrompt) {
       SendResponse(IsEnter(s) ? std::string(kCrLf) : MaskedEcho(s, typed.size()));
-    } else if (state == "USERPROMPT" && s.find(kCr) != std::string_view::npos &&
+    } else if (state == SessionState::kUserPrompt && s.find(kCr) != std::string_view::npos &&
                LineEnd(s) < s.size()) {
       // A password typed ahead on the user-name line is shown as stars, never in clear.
       SendResponse(std::string(s.substr(0, s.find(kCr))) + std::string(kCrLf) +
                    MaskedEcho(s.substr(LineEnd(s)), 0));
     } else if (s.size() == 1 && s[0] == kBs) {
       if (!typed.empty()) SendResponse("\b \b");
-    } else if (s.size() == 1 && s[0] == kItemLockMark && state == "TCL") {
+    } else if (s.size() == 1 && s[0] == kItemLockMark && state == SessionState::kTcl) {
       SendResponse(lastSentence_ + std::string(kCrLf));
-    } else if (noNewLine_) {
+    } else if (terminal_.NoNewLine()) {
       if (!IsEnter(s)) SendResponse(s);
     } else {
       SendResponse(s == "\r" ? kCrLf : s);
@@ -76,37 +75,29 @@ bool Port::SessionInput(std::string_view s) {
   }
 
   // 2. The paging states take the key itself.
-  if (state == "TCLPAGE" || state == "TCLQUERYVBGUI" || state == "TCLQUERYSHOW") {
-    if (state != "TCLPAGE") {
-      std::lock_guard lock(ioMutex_);
-      typeAhead_.clear();
-      ++inputVersion_;
-    }
+  if (AwaitsKey(state)) {
+    if (state != SessionState::kTclPage) terminal_.ClearTypeAhead();
     PagingInput(state, s);
     return TakeWaitingLines();
   }
 
   // 3. File the input.
-  if (!FileInput(s)) {
+  if (!terminal_.FileInput(s)) {
     SendResponse(std::string(kCrLf) + "[982] Input line longer than " +
                  std::to_string(kMaxInputLine) + " characters; it was discarded" +
                  std::string(kCrLf));
   }
 
   // 4. By state.
-  if (state == "VERB") return true;  // the input waits for the running program's IInput
-  if (state == "STARTUP") {
-    {
-      std::lock_guard lock(ioMutex_);
-      typeAhead_.clear();
-      ++inputVersion_;
-    }
+  if (state == SessionState::kVerb) return true;  // the running program's IInput takes it
+  if (state == SessionState::kStartup) {
+    terminal_.ClearTypeAhead();
     SendResponse(std::string(kCrLf) + "======== OrvikEngine 1.2 Please Login =========" +
                  std::string(kCrLf) + std::string(kCrLf) + "username: ");
-    SetMsState("USERPROMPT");
+    terminal_.SetState(SessionState::kUserPrompt);
     return true;
   }
-  if (state == "ERROR_EXIT") {
+  if (state == SessionState::kErrorExit) {
     SendResponse(kPortDisconnect);
     return false;
   }
@@ -115,47 +106,38 @@ bool Port::SessionInput(std::string_view s) {
 
 bool Port::TakeWaitingLines() {
   for (;;) {
-    const std::string state = msState();
-    if (state == "TCL" && !pendingStartup_.empty()) {
+    const SessionState state = terminal_.State();
+    if (state == SessionState::kTcl && !pendingStartup_.empty()) {
       // The user's start-up sentences come before anything typed.
       const std::string sentence = std::move(pendingStartup_.front());
       pendingStartup_.pop_front();
-      SetMsState("VERB");
+      terminal_.SetState(SessionState::kVerb);
       RunTclVerb(sentence);
       lastSentence_ = sentence;
       continue;
     }
     // These states leave the type-ahead alone: a program reads it, or a key is awaited.
-    if (state == "VERB" || state == "STARTUP" || state == "ERROR_EXIT" || state == "TCLPAGE" ||
-        state == "TCLQUERYVBGUI" || state == "TCLQUERYSHOW" || Aborted())
+    if (state == SessionState::kVerb || state == SessionState::kStartup ||
+        state == SessionState::kErrorExit || AwaitsKey(state) || Aborted())
       return true;
-    std::optional<std::string> line = TakeLine();
+    std::optional<std::string> line = terminal_.TakeLine();
     if (!line) return true;
     if (!SessionLine(state, std::move(*line))) return false;
   }
 }
 
-std::optional<std::string> Port::TakeLine() {
-  std::lock_guard lock(ioMutex_);
-  const std::size_t cr = typeAhead_.find(kCr);
-  if (cr == std::string::npos) return std::nullopt;
-  std::string line = typeAhead_.substr(0, cr);
-  typeAhead_.erase(0, cr + 1);
-  ++inputVersion_;
-  return line;
-}
-
-bool Port::SessionLine(const std::string& state, std::string line) {
-  if (state == "USERPROMPT") {
+bool Port::SessionLine(SessionState state, std::string line) {
+  if (state == SessionState::kUserPrompt) {
     account_.SetLoginUser(LowerCase(line));
-    SetMsState("PASSWORDPROMPT");
+    terminal_.SetState(SessionState::kPasswordPrompt);
     SendResponse(std::string(kCrLf) + "password: ");
-  } else if (state == "PASSWORDPROMPT") {
+  } else if (state == SessionState::kPasswordPrompt) {
     account_.SetLoginPassword(LowerCase(line));
     LogIn();
-    if (msState() == "ERROR_EXIT" && refusedLogins_ >= kMaxRefusedLogins) return false;
-  } else if (state == "TCL") {
-    SetMsState("VERB");
+    if (terminal_.State() == SessionState::kErrorExit && refusedLogins_ >= kMaxRefusedLogins)
+      return false;
+  } else if (state == SessionState::kTcl) {
+    terminal_.SetState(SessionState::kVerb);
     if (line.size() == 1 && line[0] == kItemLockMark) line = lastSentence_;
     RunTclVerb(line);
     lastSentence_ = line;
@@ -176,7 +158,7 @@ void Port::LogIn() {
                             "!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!"}) {
       SendResponse(std::string(row) + crlf);
     }
-    SetMsState("ERROR_EXIT");
+    terminal_.SetState(SessionState::kErrorExit);
     return;
   }
   errorDetail_.clear();
@@ -186,19 +168,19 @@ void Port::LogIn() {
   } catch (...) {
     errorDetail_ = CurrentExceptionMessage();
   }
-  if (hooks_.loginTried) hooks_.loginTried(account_.LoginUser(), accepted);
+  if (loginTried_) loginTried_(account_.LoginUser(), accepted);
   if (!accepted) {
     const std::string reason = errorDetail_;
     if (!AfterRefusedLogin()) {
       SendResponse(crlf + crlf + "ERROR: Login not valid" + crlf + reason + crlf +
                    "[983] Too many failed logins; the session ends" + crlf +
                    std::string(kPortDisconnect));
-      SetMsState("ERROR_EXIT");
+      terminal_.SetState(SessionState::kErrorExit);
       return;
     }
     SendResponse(crlf + crlf + "ERROR: Login not valid" + crlf + reason + crlf +
                  "Please try again or check with your systems people" + crlf + crlf + "username: ");
-    SetMsState("USERPROMPT");
+    terminal_.SetState(SessionState::kUserPrompt);
     return;
   }
   refusedLogins_ = 0;
@@ -206,7 +188,7 @@ void Port::LogIn() {
   SendResponse(crlf + crlf + stars + crlf +
                "*                  Welcome to OrvikEngine                                *" + crlf +
                stars + crlf + crlf + crlf + ":");
-  SetMsState("TCL");
+  terminal_.SetState(SessionState::kTcl);
 
   pendingStartup_.clear();
   for (std::size_t column = 12; column <= 17; ++column) {
@@ -226,45 +208,6 @@ bool Port::AfterRefusedLogin() {
     stop_->Wait(SteadyClock::now() + delay);
   }
   return !Aborted();
-}
-
-bool Port::FileInput(std::string_view s) {
-  std::lock_guard lock(ioMutex_);
-  if (discardingLine_) {
-    // The rest of a line already refused goes, up to its end.
-    const std::size_t cr = s.find(kCr);
-    if (cr == std::string_view::npos) return true;
-    discardingLine_ = false;
-    s.remove_prefix(cr);
-  }
-  if (s.find(kBs) != std::string_view::npos) {
-    for (char c : s) {
-      if (c != kBs) {
-        typeAhead_.push_back(c);
-      } else if (!typeAhead_.empty()) {
-        typeAhead_.pop_back();
-      }
-    }
-  } else {
-    typeAhead_.append(s);
-  }
-  // Lines end in CR alone from here on, whatever the terminal sent.
-  for (std::size_t p = typeAhead_.find(kCrLf); p != std::string::npos;
-       p = typeAhead_.find(kCrLf, p)) {
-    typeAhead_.erase(p + 1, 1);
-    ++p;
-  }
-  ++inputVersion_;
-  // A line that never ends would fill the session; a program that reads by length, or
-  // is busy, owns its input and is left alone.
-  const bool readsLines = msState_ != "VERB" || (inputPending_ && lineInput_);
-  const std::size_t lineStart = typeAhead_.rfind(kCr) + 1;  // 0 when there is no CR
-  if (readsLines && typeAhead_.size() - lineStart > kMaxInputLine) {
-    typeAhead_.resize(lineStart);
-    discardingLine_ = true;
-    return false;
-  }
-  return true;
 }
 
 }  // namespace orvik

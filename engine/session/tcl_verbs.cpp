@@ -1,14 +1,12 @@
 // The TCL verb interpreter: one line typed at the ":" prompt (or a start-up sentence).
 
+#include "markup.h"
 #include "numbers.h"
 #include "port.h"
-#include "shown_text.h"
 #include "vb_error.h"
 
 namespace orvik {
 namespace {
-
-constexpr std::string_view kCrLf = "\r\n";
 
 bool StartsWith(std::string_view text, std::string_view prefix) {
   return text.substr(0, prefix.size()) == prefix;
@@ -61,10 +59,10 @@ std::string Port::Listing(const std::string& title, const std::string& list) {
   return text;
 }
 
-void Port::WriteStatus(const std::string& state, const std::string& action) {
+void Port::WriteStatus(SessionState state, const std::string& action) {
   std::string line = login_.UserInst() + kValueMark + std::to_string(login_.ConnectionId()) +
                      kValueMark + account_.Account() + kValueMark + login_.Privilege() +
-                     kValueMark + state + kValueMark + action;
+                     kValueMark + std::string(StateName(state)) + kValueMark + action;
   try {
     UpdateUserRegistry(line);
   } catch (...) {
@@ -72,9 +70,9 @@ void Port::WriteStatus(const std::string& state, const std::string& action) {
 }
 
 void Port::ClosingStep(const std::string& verb) {
-  SetMsState("TCL");
+  terminal_.SetState(SessionState::kTcl);
   SendResponse(std::string(kCrLf) + ":");
-  WriteStatus("TCL", "OK: " + verb);
+  WriteStatus(SessionState::kTcl, "OK: " + verb);
 }
 
 void Port::RunTclVerb(const std::string& line) {
@@ -83,7 +81,7 @@ void Port::RunTclVerb(const std::string& line) {
   try {
     if (v.empty()) {
       // An empty line is no command: just the prompt again.
-      SetMsState("TCL");
+      terminal_.SetState(SessionState::kTcl);
       SendResponse(crlf + ":");
       return;
     }
@@ -118,7 +116,7 @@ void Port::RunTclVerb(const std::string& line) {
         SendResponse(Listing("LISTF = List of Files/Tables", account_.TableList()));
       }
     } else if (StartsWith(v, "LISTU")) {
-      WriteStatus("TCL", "LISTU");
+      WriteStatus(SessionState::kTcl, "LISTU");
       if (!login_.IsAdministrator()) {
         SendResponse("NOT AVAILABLE: you do not have the necessary security" + crlf +
                      "privileges to run a LISTU.  See your admin/systems people." + crlf + crlf);
@@ -206,7 +204,7 @@ void Port::RunTclVerb(const std::string& line) {
       // A program: scheduled now, run by the deferred runner, which also ends the verb.
       errorDetail_.clear();
       XRun(line);
-      WriteStatus("VERB", v);
+      WriteStatus(SessionState::kVerb, v);
       SetProgramRunning(true);
       return;
     }
@@ -214,8 +212,8 @@ void Port::RunTclVerb(const std::string& line) {
   } catch (...) {
     const std::string message = CurrentExceptionMessage();
     SendResponse("ERROR: " + message + crlf + ":");
-    SetMsState("TCL");
-    WriteStatus("TCL", "ERROR with " + v);
+    terminal_.SetState(SessionState::kTcl);
+    WriteStatus(SessionState::kTcl, "ERROR with " + v);
   }
 }
 

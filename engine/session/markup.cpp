@@ -1,12 +1,11 @@
-#include "shown_text.h"
+#include "markup.h"
 
-#include "port.h"
 #include "text.h"
 
 namespace orvik {
 
 std::string ShownText(std::string_view value) {
-  static constexpr std::string_view kMarkers[] = {kPortDisconnect, "</TX>"};
+  static constexpr std::string_view kMarkers[] = {kPortDisconnect, kEndOfTransmission};
   std::string out;
   out.reserve(value.size());
   for (std::size_t i = 0; i < value.size(); ++i) {

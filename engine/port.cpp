@@ -5,10 +5,8 @@
 #include <QCoreApplication>
 #include <QObject>
 #include <QThread>
-#include <QTimer>
 
 #include "engine_home.h"
-#include "script_host.h"
 #include "vb_error.h"
 
 namespace orvik {
@@ -50,20 +48,18 @@ Port::Port(PortOptions options)
       account_(home_, ReadEngineSettings(home_),
                [this](std::string_view kind) { return NewDriver(kind); }),
       context_(std::make_unique<QObject>()),
-      xTimer1_(std::make_unique<QTimer>()) {
+      programs_(ProgramRunner::Host{
+          home_, stop_, [this] { return ProgramReference(); },
+          [this]() -> std::shared_ptr<void> { return shared_from_this(); },
+          [this] { return xCommon_; },
+          [this](const std::string& verb) { return CatalogEntryOf(verb); }, [this] { EndRun(); }}) {
   // A programmatic SELECT's result starts as a two-dimensional array of one element.
   selectArray_ = Variant(VariantArray{Variant(VariantArray{Variant("")})});
-  // The deferred runner; enabled only while a program is scheduled or runs.
-  xTimer1_->setInterval(200);
-  QObject::connect(xTimer1_.get(), &QTimer::timeout, context_.get(), [this] { XTimer1_Tick(); });
-  // A program's Sleep ends with the session.
-  fns_.SetStopFlag(&stop_->Flag());
 }
 
 Port::~Port() {
-  xTimer1_.reset();
-  // An application still running is told first; then the script engines go.
-  CloseProgram();
+  // An application still running is told first; then the script engines and the locks go.
+  programs_.Shutdown();
   locks_.ReleaseAll();
   // The session's line leaves the list of logged-in ports with its login.
 }

@@ -38,6 +38,7 @@
 #include "markup.h"
 #include "print_backend.h"
 #include "printer.h"
+#include "program_runner.h"
 #include "recordset.h"
 #include "stop_switch.h"
 #include "terminal.h"
@@ -114,7 +115,7 @@ class Port : public Dispatch, public std::enable_shared_from_this<Port> {
   const std::shared_ptr<Dictionary>& XCommon() const { return xCommon_; }
   void SetXCommon(std::shared_ptr<Dictionary> common) { xCommon_ = std::move(common); }
   // The port's own function library object, handed to scripts.
-  Functions& Fns() { return fns_; }
+  Functions& Fns() { return programs_.Fns(); }
   const EngineSettings& Settings() const { return account_.Settings(); }
   const std::string& Home() const { return home_; }
 
@@ -251,7 +252,7 @@ class Port : public Dispatch, public std::enable_shared_from_this<Port> {
   // True while a program is scheduled or running: the deferred runner's timer is enabled.
   bool ProgramRunning() const;
   // The first error text of the current (or last) run.
-  const std::string& RunError() const { return runError_; }
+  const std::string& RunError() const;
 
   // --- Login and the session --------------------------------------------------------------
 
@@ -348,24 +349,12 @@ class Port : public Dispatch, public std::enable_shared_from_this<Port> {
   void ClosingStep(const std::string& verb);
   std::string Listing(const std::string& title, const std::string& list);
   void WriteStatus(SessionState state, const std::string& action);
-  // The deferred runner: runs the scheduled program, then ends the run.
-  void XTimer1_Tick();
-  void SetProgramRunning(bool enabled);
+  // The end of a scheduled program's run.
   void EndRun();
   void EndRunFailed(const std::string& message);
   // The port as programs hold it: a reference that does not keep the port alive.
   std::shared_ptr<Dispatch> ProgramReference();
-  std::unique_ptr<ScriptHost> NewScriptHost(const std::string& language);
-  // Puts a loaded engine on the stack, where the session's stop can interrupt it.
-  void KeepScriptHost(std::string name, std::unique_ptr<ScriptHost> host);
-  Variant RunApplication(const std::string& program, const std::string& verb, std::string args,
-                         bool keyword);
-  Variant RunScript(const std::string& language, const std::string& program,
-                    const std::string& verb, const std::string& args, bool keyword,
-                    std::span<Variant> procedureArgs);
-  // Asks a scheduled or running application to close and lets it go; drops the script
-  // engines.
-  void CloseProgram();
+  std::optional<ProgramRunner::CatalogEntry> CatalogEntryOf(const std::string& verb);
 
   // Settings and identity.
   std::string home_;
@@ -376,7 +365,6 @@ class Port : public Dispatch, public std::enable_shared_from_this<Port> {
   std::string description_;
   Variant selectArray_;
   std::shared_ptr<Dictionary> xCommon_;
-  Functions fns_;
 
   // Thrown by Abort; what may run long registers with it.
   std::shared_ptr<StopSwitch> stop_ = StopSwitch::Make();
@@ -410,23 +398,10 @@ class Port : public Dispatch, public std::enable_shared_from_this<Port> {
   Login login_{account_, locks_};
   ItemStore items_{account_, locks_};
 
-  // Programs (scripts and applications).
-  struct PendingRun {
-    std::string name;
-    std::string kind;  // "SCRIPT" or "ACTIVEX"
-    std::string args;  // the sentence's arguments
-  };
-  PendingRun pendingRun_;
-  std::shared_ptr<Dispatch> activeApp_;
-  std::vector<std::unique_ptr<ScriptHost>> scriptStack_;  // [0] is the program's own
-  std::vector<StopSwitch::Registration> scriptStops_;     // parallel to scriptStack_
-  std::vector<std::string> scriptNames_;                  // the procedure each was loaded for
-  std::string runError_;
-
   // Lives on the port's thread; queued host calls are delivered through it.
   std::unique_ptr<QObject> context_;
-  // The deferred runner's 200 ms timer; enabled exactly while a program is scheduled or runs.
-  std::unique_ptr<QTimer> xTimer1_;
+  // Programs (scripts and applications) and their deferred runner.
+  ProgramRunner programs_;
 };
 
 }  // namespace orvik

@@ -205,7 +205,7 @@ void Port::RunTclVerb(const std::string& line) {
       errorDetail_.clear();
       XRun(line);
       WriteStatus(SessionState::kVerb, v);
-      SetProgramRunning(true);
+      programs_.SetRunning(true);
       return;
     }
     ClosingStep(v);

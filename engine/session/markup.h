@@ -16,6 +16,7 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace orvik {
 
@@ -29,6 +30,40 @@ inline constexpr std::string_view kCrLf = "\r\n";
 // `value` with a blank after the first character of every marker (found without regard to
 // case), so that it reads the same and commands nothing.
 std::string ShownText(std::string_view value);
+
+// --- Terminal screens of the graphical client -----------------------------------------
+
+// `body` as one terminal screen: "<TERMINAL>" body "</TX>".
+std::string TerminalFrame(std::string_view body);
+// A list of stored names (joined by character 254) under its title, one per line; for the
+// graphical client a terminal screen from the top, with the prompt.
+std::string ListFrame(std::string_view title, std::string_view names, bool gui);
+// LISTU's report, for the graphical client.
+std::string ProcessListFrame(std::string_view report);
+// What ends a query's record forms: the user quit, the records ran out, or the next one
+// could not be read (`message`: a numbered message).
+std::string QueryQuitFrame();
+std::string QueryEndFrame();
+std::string QueryErrorFrame(std::string_view message);
+// What ends SHOW's form.
+std::string ShowEndFrame();
+
+// --- Forms -----------------------------------------------------------------------------
+
+// One cell of a form's grid: stored data, shown; a backslash (which would start the next
+// cell) becomes '/'.
+std::string GridCell(std::string_view value);
+// The first form of a query's records, up to its grid's columns. `cursorTag` places the
+// cursor on the query's line.
+std::string QueryForm(std::string_view query, std::string_view cursorTag);
+// The form again for the record on page `page`.
+std::string QueryFormRefresh(int page);
+// SHOW's form for `table` of `items` rows, up to its grid's columns; `countTag` places the
+// count.
+std::string ShowForm(std::string_view table, std::string_view items, std::string_view countTag);
+// The grid's rows, each of its cells (made GridCell) joined by `separator` then "\\", and
+// the end of the form.
+std::string GridRows(const std::vector<std::vector<std::string>>& rows, std::string_view separator);
 
 }  // namespace orvik
 

@@ -12,6 +12,7 @@
 
 #include "console_test_support.h"
 #include "datastore_home.h"
+#include "port_access.h"
 #include "relay_server.h"
 
 #ifndef ORVIK_TEST_DATASTORE
@@ -20,6 +21,10 @@
 
 namespace orvik::console {
 namespace {
+
+using orvik::test_support::ConnectAccount;
+using orvik::test_support::Parts;
+using orvik::test_support::SetLogin;
 
 using test::Client;
 using test::SecondsSince;
@@ -76,12 +81,14 @@ class RelaySessionTest : public ::testing::Test {
   // session goes (the locks live there).
   std::shared_ptr<Port> AccountPort() {
     auto port = Port::Create(home_.home());
-    port->SetLogin(home_.user(), test_support::kTestPassword);
-    EXPECT_TRUE(port->ConnectAccount("dm")) << port->ErrorDetail();
-    EXPECT_TRUE(port->ConnectAccount(home_.account())) << port->ErrorDetail();
+    SetLogin(*port, home_.user(), test_support::kTestPassword);
+    EXPECT_TRUE(ConnectAccount(*port, "dm")) << port->ErrorDetail();
+    EXPECT_TRUE(ConnectAccount(*port, home_.account())) << port->ErrorDetail();
     return port;
   }
-  void Sql(const std::string& statement) { AccountPort()->Connection()->Execute(statement); }
+  void Sql(const std::string& statement) {
+    Parts(*AccountPort()).account.Connection()->Execute(statement);
+  }
   void Catalog(const std::string& verb, const std::string& kind, const std::string& program) {
     std::string columns = "A0, A1, A4";
     std::string values = "'" + verb + "', '" + kind + "', '" + program + "'";

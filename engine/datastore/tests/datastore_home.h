@@ -14,6 +14,7 @@
 
 #include "ini_file.h"
 #include "port.h"
+#include "port_access.h"
 #include "setup.h"
 
 #ifdef ORVIK_TEST_MARIADB
@@ -82,10 +83,10 @@ class DatastoreHome {
 // A port of `home` logged in as its user and moved to its further account.
 inline std::shared_ptr<Port> LoggedIn(const DatastoreHome& home) {
   auto p = Port::Create(home.home());
-  p->SetLogin(home.user(), kTestPassword);
-  EXPECT_TRUE(p->ConnectAccount("dm")) << p->ErrorDetail();
-  EXPECT_TRUE(p->ValidateLogin()) << p->ErrorDetail();
-  EXPECT_TRUE(p->ConnectAccount(home.account())) << p->ErrorDetail();
+  SetLogin(*p, home.user(), kTestPassword);
+  EXPECT_TRUE(ConnectAccount(*p, "dm")) << p->ErrorDetail();
+  EXPECT_TRUE(ValidateLogin(*p)) << p->ErrorDetail();
+  EXPECT_TRUE(ConnectAccount(*p, home.account())) << p->ErrorDetail();
   return p;
 }
 

@@ -6,6 +6,7 @@
 #include "datastore_home.h"
 #include "layout.h"
 #include "port.h"
+#include "port_access.h"
 
 #ifndef ORVIK_TEST_DATASTORE
 #define ORVIK_TEST_DATASTORE "JET"
@@ -13,6 +14,8 @@
 
 namespace orvik {
 namespace {
+
+using test_support::Parts;
 
 const std::string kMuellerUpper = "M\xDCLLER";  // Ü: a capital letter
 const std::string kMyller = "MYLLER";
@@ -23,7 +26,7 @@ class PortKeysTest : public ::testing::Test {
   PortKeysTest() : home_(ORVIK_TEST_DATASTORE) {
     a_ = LoggedIn();
     b_ = LoggedIn();
-    a_->Connection()->Execute(
+    Parts(*a_).account.Connection()->Execute(
         FileTableSql(home_.dataStore(), TableTemplate::kDataColumns, "people", 2));
     fv_ = home_.account() + ".people";
   }
@@ -37,7 +40,7 @@ class PortKeysTest : public ::testing::Test {
   }
   int LockRows() {
     const bool server = home_.dataStore() == "MYSQL";
-    auto cursor = (server ? a_->Connection() : a_->DmConnection())
+    auto cursor = (server ? Parts(*a_).account.Connection() : Parts(*a_).account.SystemConnection())
                       ->Query("SELECT COUNT(*) FROM " + std::string(server ? "dm.locks" : "locks") +
                               " WHERE A0 LIKE '" + home_.account() + "%'");
     return cursor->Next() ? std::stoi(cursor->Row()[0].value_or("0")) : -1;

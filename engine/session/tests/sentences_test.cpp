@@ -6,6 +6,7 @@
 #include "datastore_home.h"
 #include "fake_print_backend.h"
 #include "port.h"
+#include "port_access.h"
 #include "vb_error.h"
 
 #ifndef ORVIK_TEST_DATASTORE
@@ -14,6 +15,8 @@
 
 namespace orvik {
 namespace {
+
+using test_support::Parts;
 
 class SentencesTest : public ::testing::Test {
  protected:
@@ -53,9 +56,9 @@ TEST_F(SentencesTest, SessionSentences) {
   EXPECT_EQ(Run("ECHO YES"), "ERROR");
   EXPECT_EQ(port_->ErrorDetail(), "[961] syntax error in ECHO ON|OFF");
   EXPECT_EQ(Run("ECHO -1"), "OK");
-  EXPECT_TRUE(port_->EchoOn());
+  EXPECT_TRUE(Parts(*port_).terminal.EchoOn());
   EXPECT_EQ(Run("USE nosuchaccount"), "ERROR");
-  EXPECT_EQ(port_->Account(), home_.account());
+  EXPECT_EQ(Parts(*port_).account.Account(), home_.account());
   EXPECT_EQ(Run("TERM"), "ERROR");  // a missing word
   EXPECT_EQ(port_->ErrorDetail(), "[9] Subscript out of range");
 }
@@ -95,8 +98,8 @@ TEST_F(SentencesTest, LargeQueriesAreRationed) {
   ASSERT_EQ(Run("CREATE FILE BIG 1"), "OK");
   const std::string value(400000, 'v');
   for (const char* id : {"K1", "K2", "K3", "K4"}) {
-    port_->Connection()->Execute("INSERT INTO big (A0, A1) VALUES ('" + std::string(id) + "', '" +
-                                 value + "')");
+    Parts(*port_).account.Connection()->Execute("INSERT INTO big (A0, A1) VALUES ('" +
+                                                std::string(id) + "', '" + value + "')");
   }
   EXPECT_EQ(Run("SELECT A0, A1 FROM big ORDER BY A0"),
             "1\xFE"
@@ -135,7 +138,7 @@ TEST_F(SentencesTest, MasterDictionaries) {
   ASSERT_EQ(Run("CREATE ACCOUNT " + home_.account() + "x"), MySql() ? "1" : "0")
       << port_->ErrorDetail();
   ASSERT_EQ(Run("USE " + home_.account() + "x"), "OK") << port_->ErrorDetail();
-  EXPECT_FALSE(port_->CatalogOpen());
+  EXPECT_FALSE(Parts(*port_).account.CatalogOpen());
   EXPECT_EQ(Run("CREATE FILE DICT.MD"), "OK") << port_->ErrorDetail();
   EXPECT_EQ(Run("LISTF"), "md");
   EXPECT_EQ(Run("CREATE FILE MD"), "ERROR");  // it is there already

@@ -1,0 +1,63 @@
+// Tests reach what a port keeps behind its published face through its parts (port_parts.h).
+// These helpers do what the session does with them, leaving a failure's message in the
+// port's ErrorDetail as the session would.
+
+#ifndef ORVIK_ENGINE_TESTS_PORT_ACCESS_H_
+#define ORVIK_ENGINE_TESTS_PORT_ACCESS_H_
+
+#include <string>
+#include <string_view>
+
+#include "port.h"
+#include "port_parts.h"
+
+namespace orvik::test_support {
+
+inline PortParts& Parts(Port& port) { return PartsOf(port); }
+
+// The login servers are reached with, as the prompts take it (lower case).
+inline void SetLogin(Port& port, std::string user, std::string password) {
+  Parts(port).account.SetLoginUser(std::move(user));
+  Parts(port).account.SetLoginPassword(std::move(password));
+}
+
+// Moves the port to `account`.
+inline bool ConnectAccount(Port& port, const std::string& account) {
+  return Parts(port).session.Note(Parts(port).account.Connect(account));
+}
+
+// Checks the login set with SetLogin and gives the session its identity.
+inline bool ValidateLogin(Port& port) {
+  PortParts& parts = Parts(port);
+  return parts.session.Report(parts.login.Validate(parts.terminal.StateText()));
+}
+
+inline std::string ListProcesses(Port& port) {
+  std::string list;
+  Parts(port).session.Note(Parts(port).login.ListProcesses(&list));
+  return list;
+}
+
+// Raw item storage, without locks and the write check.
+inline bool ReadItemRaw(Port& port, std::string& item, std::string_view fileVariable,
+                        std::string_view id) {
+  return Parts(port).session.Report(Parts(port).items.ReadItemRaw(item, fileVariable, id));
+}
+inline bool ReadAttributeRaw(Port& port, std::string& value, std::string_view fileVariable,
+                             std::string_view id, std::int32_t attribute) {
+  return Parts(port).session.Report(
+      Parts(port).items.ReadAttributeRaw(value, fileVariable, id, attribute));
+}
+inline bool WriteItemRaw(Port& port, std::string_view item, std::string_view fileVariable,
+                         std::string_view id) {
+  return Parts(port).session.Report(Parts(port).items.WriteItemRaw(item, fileVariable, id));
+}
+inline bool WriteAttributeRaw(Port& port, std::string_view value, std::string_view fileVariable,
+                              std::string_view id, std::int32_t attribute) {
+  return Parts(port).session.Report(
+      Parts(port).items.WriteAttributeRaw(value, fileVariable, id, attribute));
+}
+
+}  // namespace orvik::test_support
+
+#endif  // ORVIK_ENGINE_TESTS_PORT_ACCESS_H_

@@ -94,6 +94,24 @@ void Session::Echo(SessionState state, std::string_view s, std::string_view type
 }
 
 bool Session::Input(std::string_view s) {
+  try {
+    return TakeInput(s);
+  } catch (...) {
+    Failed(Status::OfCurrentException());
+    return true;
+  }
+}
+
+void Session::Failed(const Status& failure) {
+  TerminalIo& terminal = parts_.terminal;
+  errorDetail_ = failure.Message();
+  std::string text = "ERROR: " + errorDetail_ + std::string(kCrLf);
+  if (AwaitsKey(terminal.State())) terminal.SetState(SessionState::kTcl);
+  if (terminal.State() == SessionState::kTcl) text += ":";
+  terminal.Send(termType_ == "VBGUI" ? TerminalFrame(text) : text);
+}
+
+bool Session::TakeInput(std::string_view s) {
   TerminalIo& terminal = parts_.terminal;
   const SessionState state = terminal.State();
 

@@ -57,7 +57,10 @@ class Session {
   Session(const Session&) = delete;
   Session& operator=(const Session&) = delete;
 
-  // Every piece of input enters here; false when the session asked to disconnect.
+  // Every piece of input enters here; false when the session asked to disconnect. A failure
+  // on the way is told on the terminal and left in ErrorDetail, never dropped: a session
+  // that waited for a key is back at its prompt, one that has not logged in stays where it
+  // is. Only what the terminal itself throws (a host's handler) reaches the caller.
   bool Input(std::string_view text);
   // Runs one programmatic sentence: "OK", "ERROR" or its value, the details in ErrorDetail.
   // `sentence` comes back trimmed, without a closing ";" (or the statement last sent).
@@ -88,6 +91,8 @@ class Session {
   void SetDescription(std::string text) { description_ = std::move(text); }
 
  private:
+  bool TakeInput(std::string_view text);
+  void Failed(const Status& failure);
   // Handles the complete lines waiting in the type-ahead, in order, for as long as the
   // session is in a state that takes lines: what a user pasted, or typed while a program
   // ran, is answered at once and never one line late.

@@ -18,10 +18,7 @@
 
 namespace {
 
-using orvik::test_support::ConnectAccount;
-using orvik::test_support::Parts;
-using orvik::test_support::SetLogin;
-using orvik::test_support::ValidateLogin;
+using namespace orvik::port_access;
 
 using orvik::Port;
 using orvik::Variant;

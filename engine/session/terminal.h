@@ -123,7 +123,7 @@ class Terminal : public TerminalIo {
   // Read by hosts on other threads, under mutex_.
   mutable std::mutex mutex_;
   SessionState state_ = SessionState::kStartup;
-  std::string stateText_ = "STARTUP";
+  std::string stateText_{StateName(SessionState::kStartup)};
   std::string typeAhead_;
   std::uint64_t inputVersion_ = 0;  // counts changes of typeAhead_, for waiting readers
   std::string responseBuffer_;

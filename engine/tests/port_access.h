@@ -1,6 +1,7 @@
 // Tests reach what a port keeps behind its published face through its parts (port_parts.h).
 // These helpers do what the session does with them, leaving a failure's message in the
-// port's ErrorDetail as the session would.
+// port's ErrorDetail as the session would. A test file takes them with
+// `using namespace port_access;`.
 
 #ifndef ORVIK_ENGINE_TESTS_PORT_ACCESS_H_
 #define ORVIK_ENGINE_TESTS_PORT_ACCESS_H_
@@ -11,7 +12,7 @@
 #include "port.h"
 #include "port_parts.h"
 
-namespace orvik::test_support {
+namespace orvik::port_access {
 
 inline PortParts& Parts(Port& port) { return PartsOf(port); }
 
@@ -58,6 +59,6 @@ inline bool WriteAttributeRaw(Port& port, std::string_view value, std::string_vi
       Parts(port).items.WriteAttributeRaw(value, fileVariable, id, attribute));
 }
 
-}  // namespace orvik::test_support
+}  // namespace orvik::port_access
 
 #endif  // ORVIK_ENGINE_TESTS_PORT_ACCESS_H_

@@ -18,8 +18,7 @@
 namespace orvik {
 namespace {
 
-using test_support::ConnectAccount;
-using test_support::Parts;
+using namespace port_access;
 
 using namespace std::chrono_literals;
 

@@ -7,7 +7,7 @@
 namespace orvik {
 namespace {
 
-using test_support::Parts;
+using namespace port_access;
 
 using PortPropertiesTest = test_support::PortTest;
 

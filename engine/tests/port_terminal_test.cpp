@@ -11,7 +11,7 @@
 namespace orvik {
 namespace {
 
-using test_support::Parts;
+using namespace port_access;
 
 using namespace std::chrono_literals;
 

@@ -15,16 +15,10 @@
 #include "port_access.h"
 #include "relay_server.h"
 
-#ifndef ORVIK_TEST_DATASTORE
-#define ORVIK_TEST_DATASTORE "JET"
-#endif
-
 namespace orvik::console {
 namespace {
 
-using orvik::test_support::ConnectAccount;
-using orvik::test_support::Parts;
-using orvik::test_support::SetLogin;
+using namespace orvik::port_access;
 
 using test::Client;
 using test::SecondsSince;

@@ -21,9 +21,7 @@
 
 namespace {
 
-using orvik::test_support::ConnectAccount;
-using orvik::test_support::SetLogin;
-using orvik::test_support::ValidateLogin;
+using namespace orvik::port_access;
 
 std::vector<std::string> Attributes(const std::string& item) {
   std::vector<std::string> out;

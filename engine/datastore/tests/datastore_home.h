@@ -21,6 +21,12 @@
 #include "mariadb/tests/mariadb_test_server.h"
 #endif
 
+// The datastore of a test program: the embedded store unless the program is built for a
+// server.
+#ifndef ORVIK_TEST_DATASTORE
+#define ORVIK_TEST_DATASTORE "JET"
+#endif
+
 namespace orvik::test_support {
 
 inline constexpr const char* kTestPassword = "secret";
@@ -82,6 +88,7 @@ class DatastoreHome {
 
 // A port of `home` logged in as its user and moved to its further account.
 inline std::shared_ptr<Port> LoggedIn(const DatastoreHome& home) {
+  using namespace port_access;
   auto p = Port::Create(home.home());
   SetLogin(*p, home.user(), kTestPassword);
   EXPECT_TRUE(ConnectAccount(*p, "dm")) << p->ErrorDetail();

@@ -14,7 +14,7 @@
 namespace orvik {
 namespace {
 
-using test_support::Parts;
+using namespace port_access;
 
 using test_support::Finished;
 using test_support::StartCounter;

@@ -15,13 +15,7 @@
 namespace orvik {
 namespace {
 
-using test_support::ConnectAccount;
-using test_support::Parts;
-using test_support::ReadItemRaw;
-using test_support::SetLogin;
-using test_support::ValidateLogin;
-using test_support::WriteAttributeRaw;
-using test_support::WriteItemRaw;
+using namespace port_access;
 
 class RecordedConnectionTest : public ::testing::Test {
  protected:

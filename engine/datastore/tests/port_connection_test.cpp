@@ -12,16 +12,10 @@
 #include "sqlite_driver.h"
 #include "vb_error.h"
 
-#ifndef ORVIK_TEST_DATASTORE
-#define ORVIK_TEST_DATASTORE "JET"
-#endif
-
 namespace orvik {
 namespace {
 
-using test_support::ConnectAccount;
-using test_support::Parts;
-using test_support::SetLogin;
+using namespace port_access;
 
 class PortConnectionTest : public ::testing::Test {
  protected:

@@ -6,20 +6,10 @@
 #include "port.h"
 #include "port_access.h"
 
-#ifndef ORVIK_TEST_DATASTORE
-#define ORVIK_TEST_DATASTORE "JET"
-#endif
-
 namespace orvik {
 namespace {
 
-using test_support::ConnectAccount;
-using test_support::Parts;
-using test_support::ReadAttributeRaw;
-using test_support::ReadItemRaw;
-using test_support::SetLogin;
-using test_support::WriteAttributeRaw;
-using test_support::WriteItemRaw;
+using namespace port_access;
 
 constexpr char AM = '\xFE';
 

@@ -7,14 +7,10 @@
 #include "port.h"
 #include "port_access.h"
 
-#ifndef ORVIK_TEST_DATASTORE
-#define ORVIK_TEST_DATASTORE "JET"
-#endif
-
 namespace orvik {
 namespace {
 
-using test_support::Parts;
+using namespace port_access;
 
 const char* const kLocked = "[920] Another user has this item locked";
 const char* const kChanged =

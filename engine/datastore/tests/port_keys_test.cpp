@@ -8,14 +8,10 @@
 #include "port.h"
 #include "port_access.h"
 
-#ifndef ORVIK_TEST_DATASTORE
-#define ORVIK_TEST_DATASTORE "JET"
-#endif
-
 namespace orvik {
 namespace {
 
-using test_support::Parts;
+using namespace port_access;
 
 const std::string kMuellerUpper = "M\xDCLLER";  // Ü: a capital letter
 const std::string kMyller = "MYLLER";

@@ -14,14 +14,10 @@
 #include "port_access.h"
 #include "vb_error.h"
 
-#ifndef ORVIK_TEST_DATASTORE
-#define ORVIK_TEST_DATASTORE "JET"
-#endif
-
 namespace orvik {
 namespace {
 
-using test_support::Parts;
+using namespace port_access;
 
 using test_support::Finished;
 using test_support::StartCounter;

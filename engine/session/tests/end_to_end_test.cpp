@@ -12,14 +12,10 @@
 #include "port_access.h"
 #include "session_test_support.h"
 
-#ifndef ORVIK_TEST_DATASTORE
-#define ORVIK_TEST_DATASTORE "JET"
-#endif
-
 namespace orvik {
 namespace {
 
-using test_support::Parts;
+using namespace port_access;
 
 using test_support::Terminal;
 

@@ -17,16 +17,10 @@
 #include "port_access.h"
 #include "vb_error.h"
 
-#ifndef ORVIK_TEST_DATASTORE
-#define ORVIK_TEST_DATASTORE "JET"
-#endif
-
 namespace orvik {
 namespace {
 
-using test_support::ConnectAccount;
-using test_support::Parts;
-using test_support::SetLogin;
+using namespace port_access;
 
 const std::string kCrLf = "\r\n";
 // The prompt screen after a program on a terminal of no known type: @(-1), @(1, 1).
@@ -152,6 +146,27 @@ class ProgramsTest : public ::testing::Test {
     return s;
   }
 
+  // Runs the catalogued hello program of a language (`verb`: its verb) as a logged-in user,
+  // and checks what it wrote and saw; the session it ran in, at the prompt again.
+  std::unique_ptr<Session> ExpectHelloRuns(const std::string& verb) {
+    auto s = LoggedIn();
+    s->Send("SWRITE greeting hi\r");
+
+    EXPECT_EQ(s->Send(verb + "\r"), "");  // scheduled: the input returns first
+    EXPECT_EQ(s->port().State(), "VERB");
+    EXPECT_TRUE(Parts(s->port()).programs.Running());
+    s->WaitForTheEnd();
+    EXPECT_EQ(s->output(), "hello " + home_.user() + " as " + s->port().UserInst() + kCrLf +
+                               "hi b y []" + kCrLf + "VERB" + kCrLf + kPromptScreen + ":");
+    EXPECT_EQ(s->port().State(), "TCL");
+    EXPECT_EQ(s->port().ErrorDetail(), "");
+
+    // A verb typed with arguments is looked up upper-cased; the script receives them.
+    const std::string out = s->RunProgram(LowerCase(verb) + "  one two ");
+    EXPECT_NE(out.find("[one two]"), std::string::npos) << out;
+    return s;
+  }
+
   test_support::DatastoreHome home_;
 };
 
@@ -164,21 +179,7 @@ TEST_F(ProgramsTest, ACatalogScriptRunsOnceItsInputHasReturned) {
             "      Field('x.y', '.', 2) + ' [' + (args === undefined ? '' : args.value) + ']');\n"
             "  CRT(State);\n"
             "}\n");
-  auto s = LoggedIn();
-  s->Send("SWRITE greeting hi\r");
-
-  EXPECT_EQ(s->Send("HELLO\r"), "");  // scheduled: the input returns first
-  EXPECT_EQ(s->port().State(), "VERB");
-  EXPECT_TRUE(Parts(s->port()).programs.Running());
-  s->WaitForTheEnd();
-  EXPECT_EQ(s->output(), "hello " + home_.user() + " as " + s->port().UserInst() + kCrLf +
-                             "hi b y []" + kCrLf + "VERB" + kCrLf + kPromptScreen + ":");
-  EXPECT_EQ(s->port().State(), "TCL");
-  EXPECT_EQ(s->port().ErrorDetail(), "");
-
-  // A verb typed with arguments is looked up upper-cased; the script receives them.
-  const std::string out = s->RunProgram("hello  one two ");
-  EXPECT_NE(out.find("[one two]"), std::string::npos) << out;
+  const auto s = ExpectHelloRuns("HELLO");
   // The session goes on at the prompt.
   EXPECT_EQ(s->Send("WHO\r"), kCrLf + s->port().UserInst() + " " + home_.account() + kCrLf + ":");
 }
@@ -454,19 +455,7 @@ TEST_F(ProgramsTest, APhpProgramRunsFromTheCatalog) {
             "      Field('x.y', '.', 2) . ' [' . $args . ']');\n"
             "  CRT(State());\n"
             "}\n");
-  auto s = LoggedIn();
-  s->Send("SWRITE greeting hi\r");
-
-  EXPECT_EQ(s->Send("PHELLO\r"), "");  // scheduled: the input returns first
-  EXPECT_EQ(s->port().State(), "VERB");
-  EXPECT_TRUE(Parts(s->port()).programs.Running());
-  s->WaitForTheEnd();
-  EXPECT_EQ(s->output(), "hello " + home_.user() + " as " + s->port().UserInst() + kCrLf +
-                             "hi b y []" + kCrLf + "VERB" + kCrLf + kPromptScreen + ":");
-  EXPECT_EQ(s->port().State(), "TCL");
-  EXPECT_EQ(s->port().ErrorDetail(), "");
-  const std::string out = s->RunProgram("phello  one two ");
-  EXPECT_NE(out.find("[one two]"), std::string::npos) << out;
+  ExpectHelloRuns("PHELLO");
 }
 
 TEST_F(ProgramsTest, APhpProgramReadsInputAndWritesAnItem) {

@@ -7,14 +7,10 @@
 #include "session_test_support.h"
 #include "vb_error.h"
 
-#ifndef ORVIK_TEST_DATASTORE
-#define ORVIK_TEST_DATASTORE "JET"
-#endif
-
 namespace orvik {
 namespace {
 
-using test_support::Parts;
+using namespace port_access;
 
 using test_support::Terminal;
 

@@ -29,7 +29,6 @@
 #include "item_store.h"
 #include "lock_table.h"
 #include "login.h"
-#include "port.h"
 #include "printer.h"
 #include "program_runner.h"
 #include "session.h"
@@ -39,6 +38,9 @@
 class QObject;
 
 namespace orvik {
+
+class Port;
+struct PortOptions;
 
 struct PortParts {
   // The parts of `port`, made with `options` on the port's thread.

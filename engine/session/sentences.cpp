@@ -72,7 +72,7 @@ std::string Session::RunSentence(std::string& sentence, const std::vector<std::s
                  words.size() > 4, sentence);
       return "OK";
     }
-    errorDetail_ = "[962] syntax error in CREATE FILE|ACCOUNT|TABLE|DATABASE";
+    Report(Status::Error(962, "syntax error in CREATE FILE|ACCOUNT|TABLE|DATABASE"));
     return "ERROR";
   }
   if (verb == "PRINTER") return PrinterSentence(words);
@@ -85,7 +85,7 @@ std::string Session::RunSentence(std::string& sentence, const std::vector<std::s
     } else if (OneOf(w, {"OFF", "FALSE", "0"})) {
       parts_.terminal.SetEcho(false);
     } else {
-      errorDetail_ = "[961] syntax error in ECHO ON|OFF";
+      Report(Status::Error(961, "syntax error in ECHO ON|OFF"));
       return "ERROR";
     }
     return "OK";
@@ -96,7 +96,7 @@ std::string Session::RunSentence(std::string& sentence, const std::vector<std::s
       termType_ = type;
       return "OK";
     }
-    errorDetail_ = "[970] Unknown TermType, so continuing with " + termType_;
+    Report(Status::Error(970, "Unknown TermType, so continuing with " + termType_));
     return "ERROR";
   }
   if (verb == "WHO") return login.UserInst() + " " + account.Account();
@@ -117,7 +117,7 @@ std::string Session::RunSentence(std::string& sentence, const std::vector<std::s
     account.LoadTableList();
     const std::string& list = account.TableList();
     if (list.empty()) {
-      errorDetail_ = "[910] no files found in this account";
+      Report(NoFiles());
       return "ERROR";
     }
     return list.size() < 2 ? std::string() : list.substr(1, list.size() - 2);

@@ -117,6 +117,7 @@ class Session {
   std::string ProcessReport();
 
   // Sentences (sentences.cpp, printing_sentences.cpp).
+  static Status NoFiles() { return Status::Error(910, "no files found in this account"); }
   std::string RunSentence(std::string& sentence, const std::vector<std::string>& words);
   std::string QuerySentence(const std::string& sentence);
   std::string PrinterSentence(const std::vector<std::string>& words);

@@ -140,7 +140,7 @@ void Session::RunTclVerb(const std::string& line) {
     } else if (StartsWith(v, "LISTF")) {
       account.LoadTableList();
       if (account.TableList().empty()) {
-        terminal.Send(crlf + "[910] no files found in this account" + crlf);
+        terminal.Send(crlf + NoFiles().Message() + crlf);
       } else {
         terminal.Send(ListFrame("LISTF = List of Files/Tables", account.TableList(), gui));
       }

@@ -11,11 +11,14 @@
 
 #include "layout.h"
 #include "port.h"
+#include "port_access.h"
 #include "ratio_reporter.h"
 #include "setup.h"
 #include "sqlite_driver.h"
 
 namespace {
+
+using namespace orvik::port_access;
 
 using orvik::Port;
 using orvik::Variant;
@@ -44,10 +47,10 @@ struct Fixture {
             o, [](const std::string&) {}, &error))
       throw std::runtime_error(error);
     port = Port::Create(home);
-    port->SetLogin("bench", "bench");
-    if (!port->ConnectAccount("dm") || !port->ValidateLogin() || !port->ConnectAccount("sales"))
+    SetLogin(*port, "bench", "bench");
+    if (!ConnectAccount(*port, "dm") || !ValidateLogin(*port) || !ConnectAccount(*port, "sales"))
       throw std::runtime_error(port->ErrorDetail());
-    port->Connection()->Execute(
+    Parts(*port).account.Connection()->Execute(
         orvik::FileTableSql("JET", orvik::TableTemplate::kDataColumns, "bench", 5));
     fv = "sales.bench";
     for (int i = 0; i < kItems; ++i) port->WWrite(Item(i), fv, Id(i));

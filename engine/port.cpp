@@ -1,19 +1,73 @@
-// The port as a whole: making one, its lifetime and its plain properties.
+// The port as a whole: making one and its parts, its lifetime and its thread.
 
 #include "port.h"
 
-#include <QAbstractEventDispatcher>
 #include <QCoreApplication>
 #include <QObject>
 #include <QThread>
-#include <QTimer>
 
 #include "engine_home.h"
+#include "engine_settings.h"
+#include "port_parts.h"
 #include "script_host.h"
-#include "user_registry.h"
 #include "vb_error.h"
 
 namespace orvik {
+namespace {
+
+// Makes a driver of `kind` with `factory` that the session's stop can interrupt.
+std::shared_ptr<Driver> InterruptibleDriver(const DriverFactory& factory, StopSwitch& stop,
+                                            std::string_view kind) {
+  std::unique_ptr<Driver> made = factory ? factory(kind) : MakeDriver(kind);
+  if (!made)
+    throw VbError(dberr::kUnspecified, "No datastore driver for '" + std::string(kind) + "'");
+  Driver* raw = made.get();
+  // The registration goes before the driver does, so an Abort never reaches a dead one.
+  auto registration =
+      std::make_shared<StopSwitch::Registration>(stop.Register([raw] { raw->Interrupt(); }));
+  return std::shared_ptr<Driver>(made.release(), [registration](Driver* d) mutable {
+    registration.reset();
+    delete d;
+  });
+}
+
+}  // namespace
+
+PortParts::PortParts(Port& port, PortOptions options)
+    : home(std::move(options.home)),
+      terminal(stop),
+      account(home, ReadEngineSettings(home),
+              [drivers = std::move(options.drivers), stop = stop](std::string_view kind) {
+                return InterruptibleDriver(drivers, *stop, kind);
+              }),
+      locks(account),
+      login(account, locks),
+      items(account, locks),
+      printer(std::move(options.printing), [this](std::string_view text) { terminal.Send(text); }),
+      programs(ProgramRunner::Host{
+          home, stop,
+          [&port] {
+            // The port as programs hold it: a reference that does not keep the port alive.
+            return std::make_shared<WeakDispatch>(std::weak_ptr<Dispatch>(
+                std::static_pointer_cast<Dispatch>(port.shared_from_this())));
+          },
+          [&port]() -> std::shared_ptr<void> { return port.shared_from_this(); },
+          [this] { return session.XCommon(); },
+          [this](const std::string& verb) -> std::optional<ProgramRunner::CatalogEntry> {
+            if (!account.FindInCatalog(verb)) return std::nullopt;
+            const auto text = [&](int column) {
+              const Variant v = account.Catalog()->FieldValue(column);
+              return v.IsNull() ? std::string() : v.ToString();
+            };
+            return ProgramRunner::CatalogEntry{text(1), text(4)};
+          },
+          [this] { session.EndRun(); }}),
+      session(Session::Parts{terminal, *stop, account, login, locks, printer, programs}),
+      context(std::make_unique<QObject>()) {}
+
+PortParts::~PortParts() = default;
+
+PortParts& PartsOf(Port& port) { return *port.parts_; }
 
 std::shared_ptr<Port> Port::Create(const std::string& home) {
   PortOptions options;
@@ -42,100 +96,28 @@ std::shared_ptr<Port> Port::Create(PortOptions options) {
   });
 }
 
-Port::Port(PortOptions options)
-    : home_(std::move(options.home)),
-      driverFactory_(std::move(options.drivers)),
-      printFactory_(std::move(options.printing)),
-      settings_(ReadEngineSettings(home_)),
-      xCommon_(std::make_shared<Dictionary>(Dictionary::CompareMode::Text)),
-      context_(std::make_unique<QObject>()),
-      xTimer1_(std::make_unique<QTimer>()) {
-  // A programmatic SELECT's result starts as a two-dimensional array of one element.
-  selectArray_ = Variant(VariantArray{Variant(VariantArray{Variant("")})});
-  // The deferred runner; enabled only while a program is scheduled or runs.
-  xTimer1_->setInterval(200);
-  QObject::connect(xTimer1_.get(), &QTimer::timeout, context_.get(), [this] { XTimer1_Tick(); });
-  // A program's Sleep ends with the session.
-  fns_.SetStopFlag(&stop_->Flag());
-}
+Port::Port(PortOptions options) : parts_(std::make_unique<PortParts>(*this, std::move(options))) {}
 
 Port::~Port() {
-  xTimer1_.reset();
-  // An application still running is told first; then the script engines go.
-  CloseProgram();
-  DeleteOwnLocks();
-  // The session's line leaves the list of logged-in ports with it.
-  if (registry_) {
-    try {
-      registry_->RemoveLine(connectionId_);
-    } catch (...) {
-    }
-  }
-}
-
-void Port::Abort() {
-  stop_->Throw();
-  // A wait pumping the port's events sleeps until something happens: this is something.
-  PortCClose();
-  {
-    std::lock_guard lock(ioMutex_);
-    ++inputVersion_;
-  }
-  if (QAbstractEventDispatcher* d = QAbstractEventDispatcher::instance(context_->thread()))
-    d->wakeUp();
-}
-
-void Port::SetHostBacklog(std::size_t bytes) {
-  hostBacklog_.store(bytes);
-  stop_->Notify();
-}
-
-std::shared_ptr<Driver> Port::NewDriver(std::string_view kind) {
-  std::unique_ptr<Driver> made = driverFactory_ ? driverFactory_(kind) : MakeDriver(kind);
-  if (!made)
-    throw VbError(dberr::kUnspecified, "No datastore driver for '" + std::string(kind) + "'");
-  Driver* raw = made.get();
-  // The registration goes before the driver does, so an Abort never reaches a dead one.
-  auto stop =
-      std::make_shared<StopSwitch::Registration>(stop_->Register([raw] { raw->Interrupt(); }));
-  return std::shared_ptr<Driver>(made.release(), [stop](Driver* d) mutable {
-    stop.reset();
-    delete d;
-  });
+  // An application still running is told first; then the script engines and the locks go,
+  // and with the login the session's line of the user registry.
+  parts_->programs.Shutdown();
+  parts_->locks.ReleaseAll();
 }
 
 void Port::HostReleased() {
-  released_ = true;
   // A program still waiting for input learns that the session is over.
   PortCClose();
 }
 
-bool Port::OnPortThread() const { return context_->thread() == QThread::currentThread(); }
+bool Port::OnPortThread() const { return parts_->context->thread() == QThread::currentThread(); }
 
 void Port::RunOnPortThread(std::function<void()> fn) {
   if (OnPortThread()) {
     fn();
     return;
   }
-  QMetaObject::invokeMethod(context_.get(), std::move(fn), Qt::QueuedConnection);
+  QMetaObject::invokeMethod(parts_->context.get(), std::move(fn), Qt::QueuedConnection);
 }
-
-std::string Port::msState() const {
-  std::lock_guard lock(ioMutex_);
-  return msState_;
-}
-
-void Port::SetMsState(std::string state) {
-  {
-    std::lock_guard lock(ioMutex_);
-    if (msState_ == state) return;
-    msState_ = state;
-  }
-  if (hooks_.stateChanged) hooks_.stateChanged(state);
-}
-
-std::string Port::UserName() const { return userInst_.substr(0, userInst_.find('*')); }
-
-void Port::SetTermType(std::string_view type) { termType_ = UpperCase(TrimBlanks(type)); }
 
 }  // namespace orvik

@@ -1,55 +1,48 @@
-// One user session of the engine.
+// One user session of the engine, as hosts, scripts and plugins see it.
 //
-// A Port holds everything one session has: its terminal state, its type-ahead and output
-// buffers, its login and its datastore connections, the program it runs and its print
-// state. Hosts make ports with Port::Create and drive them either asynchronously
-// (RequestA, output through the response handler) or synchronously (Execute, Response);
-// the console uses PortInput and Response from a thread of its own.
+// A Port is the published face of a session. Behind it are parts that each own their state
+// (port_parts.h): the terminal, the session machine, the datastore's account connection,
+// item store, lock table and login, the printer and the program runner. This header holds
+// what hosts, scripts and plugins use: the members of the published interface (by name
+// through Dispatch, for scripts and plugins) and the host operations; and, apart at the end,
+// the few views of the session's state that the engine's own tools have always used.
+//
+// Hosts make ports with Port::Create and drive them either asynchronously (RequestA, output
+// through the response handler) or synchronously (Execute, Response); the console uses
+// PortInput and Response from a thread of its own (through PortHost).
 //
 // A port is single-threaded: every member except the host operations marked thread-safe
 // runs on the thread that made it. Its long waits (IInput, Execute) pump that thread's
-// event loop, so input, timer ticks and host calls reach the port while it waits.
+// event loop, so input, timer ticks and host calls reach the port while it waits. Members
+// report success as a Boolean and leave a numbered message in ErrorDetail; those that raise
+// throw VbError, which the script engines turn into script errors.
 
 #ifndef ORVIK_ENGINE_PORT_H_
 #define ORVIK_ENGINE_PORT_H_
 
 #include <atomic>
 #include <cstdint>
-#include <deque>
 #include <functional>
-#include <map>
 #include <memory>
-#include <mutex>
-#include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
 
-#include "database_switch.h"
-#include "dictionary.h"
 #include "dispatch.h"
-#include "driver.h"
 #include "driver_factory.h"
-#include "engine_settings.h"
-#include "functions.h"
-#include "print_backend.h"
-#include "recordset.h"
-#include "stop_switch.h"
+#include "markup.h"
+#include "print_factory.h"
 #include "variant.h"
 
-class QObject;
-class QTimer;
-
-namespace orvik {
-class UserRegistry;
-class ScriptHost;
-}  // namespace orvik
-
 namespace orvik {
 
-// The disconnect marker: output that asks the host to hang up, and what a waiting IInput
-// receives when the session is told to stop.
-inline constexpr std::string_view kPortDisconnect = "<&PORT_DISCONNECT>";
+class Dictionary;
+class Driver;
+class Functions;
+class Recordset;
+struct EngineSettings;
+struct PortParts;
 
 // What a port is made with. Everything has a default, so `{}` is an ordinary port.
 struct PortOptions {
@@ -103,19 +96,15 @@ class Port : public Dispatch, public std::enable_shared_from_this<Port> {
   // The user name part of UserInst; empty before login. Writing it has no effect.
   std::string UserName() const;
   void SetUserName(std::string_view) {}
-  const std::string& TermType() const { return termType_; }
+  const std::string& TermType() const;
   void SetTermType(std::string_view type);
-  const std::string& UserInst() const { return userInst_; }
-  std::int32_t Connection_ID() const { return connectionId_; }
-  const Variant& SelectArray() const { return selectArray_; }
-  const std::string& ErrorDetail() const { return errorDetail_; }
-  void SetDescription(std::string text) { description_ = std::move(text); }
-  const std::shared_ptr<Dictionary>& XCommon() const { return xCommon_; }
-  void SetXCommon(std::shared_ptr<Dictionary> common) { xCommon_ = std::move(common); }
-  // The port's own function library object, handed to scripts.
-  Functions& Fns() { return fns_; }
-  const EngineSettings& Settings() const { return settings_; }
-  const std::string& Home() const { return home_; }
+  const std::string& UserInst() const;
+  std::int32_t Connection_ID() const;
+  const Variant& SelectArray() const;
+  const std::string& ErrorDetail() const;
+  void SetDescription(std::string text);
+  const std::shared_ptr<Dictionary>& XCommon() const;
+  void SetXCommon(std::shared_ptr<Dictionary> common);
 
   // --- Terminal output and input -------------------------------------------------------
 
@@ -126,7 +115,6 @@ class Port : public Dispatch, public std::enable_shared_from_this<Port> {
   // Text "OFF" (any case, blanks around) switches echo off, any other text on; other values
   // convert to Boolean.
   void Echo(const Variant& v);
-  bool EchoOn() const { return echoOn_; }
   // Waits for typed input: a line up to CR, or nLen characters (0 = one character without a
   // new line). timeFor is in tenths of a second; below 0 waits for ever, 0 does not wait.
   bool IInput(Variant& s, std::int32_t nLen = -1, bool newLine = true, double timeFor = -1);
@@ -143,68 +131,24 @@ class Port : public Dispatch, public std::enable_shared_from_this<Port> {
   // Asks a program that waits in IInput to stop: it receives the disconnect marker.
   // Thread-safe.
   void PortCClose();
-  // Ends whatever the session is doing, from any thread and for good: a running script is
-  // interrupted, a running statement cancelled, every wait (input, a slow client, a login
-  // delay) ends, IInput answers the disconnect marker from now on and output goes nowhere.
-  // What the session holds (locks, its registry line) is freed as it unwinds and ends. A
-  // host calls this when it lets go, so that no program can keep the session's thread.
-  void Abort();
-  bool Aborted() const { return stop_->Thrown(); }
 
-  // --- Datastore ------------------------------------------------------------------------
+  // --- Datastore, files and items --------------------------------------------------------
 
-  // Moves the port to `account` on its datastore: a new connection (the embedded store) or
-  // the same one switched (servers). On failure the port stays where it was, working, and
-  // ErrorDetail says why.
-  bool ConnectAccount(const std::string& account);
   // Opens a new record set on a query over the current account's connection.
   bool RsOOpen(std::string_view query, std::shared_ptr<Recordset>& rst);
   // Runs a query against another embedded account, on a connection of its own. Failures
   // are raised to the caller.
   std::string JetQRef(const std::string& account, std::string_view table, std::string_view query,
                       std::shared_ptr<Recordset>& rst);
-  const std::string& Account() const { return account_; }
-  // The account's tables: character 254 before each name and one more at the end; empty
-  // after a failed refresh.
-  const std::string& TableList() const { return tableList_; }
-  bool CatalogOpen() const { return catalogOpen_; }
-  // The current account's catalog (all rows of md), when CatalogOpen.
-  const std::shared_ptr<Recordset>& Catalog() const { return catalog_; }
-  const std::shared_ptr<Driver>& Connection() const { return connection_; }
-  // The embedded store only: the connection to the system account, kept across moves.
-  const std::shared_ptr<Driver>& DmConnection() const { return dmConnection_; }
-  const std::string& JetProvider() const { return jetProvider_; }
-  // The name and password typed at login (lower case); servers are reached with them.
-  void SetLogin(std::string user, std::string password);
-
-  // --- Files ----------------------------------------------------------------------------
-
   // Opens a file by "F", "A.F" or "A,F," and gives its file variable. False with "[911] File
   // '...' not found." when there is no such table (nor a catalog pointer to one).
   bool OOpen(const Variant& file, Variant& fileVariable);
   // Ends the use of a file variable: this port's locks in the file go, the variable is
   // emptied.
   bool CClose(Variant& fileVariable);
-
-  // Raw item storage: one item, or one attribute of it, between a file table and a dynamic
-  // array. No locks and no write check; the item members build on these. False with the
-  // reason in ErrorDetail (a read's output is then "ERROR: " and the reason).
-  bool ReadItemRaw(std::string& item, std::string_view fileVariable, std::string_view id);
-  bool ReadAttributeRaw(std::string& value, std::string_view fileVariable, std::string_view id,
-                        std::int32_t attribute);
-  bool WriteItemRaw(std::string_view item, std::string_view fileVariable, std::string_view id);
-  bool WriteAttributeRaw(std::string_view value, std::string_view fileVariable, std::string_view id,
-                         std::int32_t attribute);
-  // Forgets what is known of the tables' columns (after a table was made, changed or
-  // dropped).
-  void ForgetTableShapes() { tableShapes_.clear(); }
-
-  // --- Items ----------------------------------------------------------------------------
-  //
-  // Every member returns True when done; the reason for a False is in ErrorDetail. The U
-  // members lock the item for this port; a plain write releases this port's lock after it.
-  // RReadTR keeps a copy that the next write of the item is checked against ("[925]").
-
+  // Every item member returns True when done; the reason for a False is in ErrorDetail. The
+  // U members lock the item for this port; a plain write releases this port's lock after
+  // it. RReadTR keeps a copy that the next write of the item is checked against ("[925]").
   bool RRead(Variant& item, const Variant& fileVariable, const Variant& itemId);
   bool RReadTR(Variant& item, const Variant& fileVariable, const Variant& itemId);
   bool RReadV(Variant& value, const Variant& fileVariable, const Variant& itemId,
@@ -222,8 +166,10 @@ class Port : public Dispatch, public std::enable_shared_from_this<Port> {
   // Frees this port's locks: one item, every item of a file (empty id), or all (no file).
   bool Release(const Variant& fileVariable = Variant(std::string()),
                const Variant& itemId = Variant(std::string()));
+  // Turns a text into another of the same length with a key (datastore/scrambler.h).
+  Variant JDecode(const std::string& text, std::string& key);
 
-  // --- Sentences and printing -----------------------------------------------------------
+  // --- Sentences, printing and programs --------------------------------------------------
 
   // Runs one programmatic sentence and answers "OK", "ERROR" or the sentence's value, with
   // the details in ErrorDetail and a query's rows in SelectArray. `sentence` comes back
@@ -233,41 +179,15 @@ class Port : public Dispatch, public std::enable_shared_from_this<Port> {
   // Prints s (and CR LF when `newline`): to the terminal while printing is off, else to the
   // print-hold text, a raw device or the current printer.
   void PPrint(std::string_view s, bool newline = true);
-
-  // Turns a text into another of the same length with a key (character codes 32..127 shift
-  // within that ring). `key` is doubled in place until it is as long as the text; an empty
-  // key with a text is refused (error 5).
-  Variant JDecode(const std::string& text, std::string& key);
-
-  // --- Programs -------------------------------------------------------------------------
-
-  // Finds a program by a keyword sentence (RUN, ACTIVEX, VBS, VBSCRIPT, JSCRIPT, JAVASCRIPT,
-  // PERL, PHP) or the account's catalog. With no program running it loads the program and
-  // schedules it for the deferred runner (the caller then enables it); with one running it
-  // runs the procedure at once, with `args` by reference, and returns its result. Raises
-  // 908 for an unknown verb, and the error of a script that does not load.
+  // Finds a program by a keyword sentence or the account's catalog. With no program running
+  // it loads the program and schedules it for the deferred runner; with one running it runs
+  // the procedure at once, with `args` by reference, and returns its result. Raises 908 for
+  // an unknown verb, and the error of a script that does not load.
   Variant XRun(const std::string& procedureName, std::span<Variant> args = {});
-  // True while a program is scheduled or running: the deferred runner's timer is enabled.
-  bool ProgramRunning() const;
-  // The first error text of the current (or last) run.
-  const std::string& RunError() const { return runError_; }
-
-  // --- Login and the session --------------------------------------------------------------
-
-  // The user's row of the users table, by column (Null as ""); empty before login.
-  const std::vector<std::string>& UserRow() const { return userRow_; }
-  // Checks the login typed at the prompts against the users table and gives the session its
-  // identity (UserInst, Connection_ID). False with the reason in ErrorDetail.
-  bool ValidateLogin();
-  // Keeps this session's line in the list of logged-in ports up to date (cut to 60
-  // characters, as is `line`).
-  void UpdateUserRegistry(std::string& line);
-  // Every logged-in session: lines joined by character 254, six values each joined by 253.
-  std::string ListProcesses();
 
   // --- Host operations -----------------------------------------------------------------
 
-  void SetResponseHandler(ResponseHandler handler) { responseHandler_ = std::move(handler); }
+  void SetResponseHandler(ResponseHandler handler);
   // The console's connection slot that serves this port. Thread-safe.
   void PortCOpen(std::int32_t slot) { slot_.store(slot); }
   std::int32_t Slot() const { return slot_.load(); }
@@ -277,12 +197,12 @@ class Port : public Dispatch, public std::enable_shared_from_this<Port> {
   void PortInput(std::string text);
   // The type-ahead not yet read. Thread-safe.
   std::string TypeAhead() const;
-  bool InputPending() const { return inputPending_.load(); }
-  bool NoNewLine() const { return noNewLine_; }
+  bool InputPending() const;
+  bool NoNewLine() const;
   // Seconds that Execute waits for its end marker.
   void SetExecuteTimeout(double seconds) { executeTimeout_ = seconds; }
   // Set once, before the port serves its host from another thread.
-  void SetHostHooks(HostHooks hooks) { hooks_ = std::move(hooks); }
+  void SetHostHooks(HostHooks hooks);
   // Output the host has taken but not yet delivered (say, what a socket still holds). While
   // it and the port's own buffer pass kMaxUndeliveredOutput, the port's next output waits
   // for the host to catch up, so a slow reader slows its program down instead of filling
@@ -292,263 +212,73 @@ class Port : public Dispatch, public std::enable_shared_from_this<Port> {
   // Input lines longer than this are refused, so that a client that never ends its line
   // cannot fill the session.
   static constexpr std::size_t kMaxInputLine = 64 * 1024;
+  // Ends whatever the session is doing, from any thread and for good: a running script is
+  // interrupted, a running statement cancelled, every wait (input, a slow client, a login
+  // delay) ends, IInput answers the disconnect marker from now on and output goes nowhere.
+  // What the session holds (locks, its registry line) is freed as it unwinds and ends. A
+  // host calls this when it lets go, so that no program can keep the session's thread.
+  void Abort();
+  bool Aborted() const;
 
-  // Every public member above by name, for scripts and plugins.
+  // --- The session's state behind the published face ------------------------------------
+  //
+  // Not reachable by name: what the engine's own tools and their callers (the set-up, the
+  // benchmarks, tests of earlier releases) have used of a port directly. Each only forwards
+  // to the part that owns it (port_parts.h).
+
+  Functions& Fns();
+  const EngineSettings& Settings() const;
+  const std::string& Home() const;
+  bool EchoOn() const;
+  // Moves the port to `account` (a new connection on the embedded store, the same one
+  // switched on a server). On failure the port stays where it was and ErrorDetail says why.
+  bool ConnectAccount(const std::string& account);
+  const std::string& Account() const;
+  const std::string& TableList() const;
+  bool CatalogOpen() const;
+  const std::shared_ptr<Recordset>& Catalog() const;
+  const std::shared_ptr<Driver>& Connection() const;
+  const std::shared_ptr<Driver>& DmConnection() const;
+  const std::string& JetProvider() const;
+  // The name and password typed at login (lower case); servers are reached with them.
+  void SetLogin(std::string user, std::string password);
+  // Raw item storage, without locks and the write check.
+  bool ReadItemRaw(std::string& item, std::string_view fileVariable, std::string_view id);
+  bool ReadAttributeRaw(std::string& value, std::string_view fileVariable, std::string_view id,
+                        std::int32_t attribute);
+  bool WriteItemRaw(std::string_view item, std::string_view fileVariable, std::string_view id);
+  bool WriteAttributeRaw(std::string_view value, std::string_view fileVariable, std::string_view id,
+                         std::int32_t attribute);
+  void ForgetTableShapes();
+  bool ProgramRunning() const;
+  const std::string& RunError() const;
+  const std::vector<std::string>& UserRow() const;
+  bool ValidateLogin();
+  void UpdateUserRegistry(std::string& line);
+  std::string ListProcesses();
+
+  // Every published member above by name, for scripts and plugins.
   Variant Invoke(std::string_view name, CallType type, std::span<Variant> args) override;
   MemberKind KindOf(std::string_view name) override;
   std::vector<std::string> MemberNames() override;
 
  private:
+  friend PortParts& PartsOf(Port& port);
+
   explicit Port(PortOptions options);
 
-  // The only way output leaves a session.
-  void SendResponse(std::string_view s);
-  // Holds the port while its host has too much output undelivered.
-  void WaitForHostToCatchUp();
   // Every piece of input enters here; false when the session asked to disconnect.
   bool SessionInput(std::string_view s);
-  // Files typed input; false when a line too long was refused.
-  bool FileInput(std::string_view s);
-  // Takes the next complete line out of the type-ahead.
-  std::optional<std::string> TakeLine();
-  // Acts on one line in a state that takes lines; false when the session asked to
-  // disconnect.
-  bool SessionLine(const std::string& state, std::string line);
-  // Handles the complete lines waiting in the type-ahead, in order, for as long as the
-  // session is in a state that takes lines: what a user pasted, or typed while a program
-  // ran, is answered at once and never one line late.
-  bool TakeWaitingLines();
-  // The datastore driver of `kind`, made by the port's factory, that the port's stop can
-  // interrupt.
-  std::shared_ptr<Driver> NewDriver(std::string_view kind);
   // Called when the host's last reference goes.
   void HostReleased();
   // Runs `fn` on the port's thread: at once when already there, else queued.
   void RunOnPortThread(std::function<void()> fn);
   bool OnPortThread() const;
-  void LoadTableList();
-  // Paged and form output of TCL queries.
-  void PageOutput();
-  void ShowQueryRecord(const std::string& query);
-  void ShowTable(const std::string& table);
-  // The key or line typed in one of the paging states ("TCLPAGE", "TCLQUERYVBGUI",
-  // "TCLQUERYSHOW").
-  void PagingInput(const std::string& state, std::string_view s);
-  std::string RunSentence(std::string& sentence, const std::vector<std::string>& words);
-  std::string QuerySentence(const std::string& sentence);
-  std::string ListAccounts();
-  std::string CreateFile(std::string& sentence, const std::vector<std::string>& words);
-  std::string PrinterSentence(const std::vector<std::string>& words);
-  std::string SpAssign(const std::vector<std::string>& words);
-  std::string DevMake(const std::vector<std::string>& words);
-  void ClosePrintJob();
-  // Ends the job of the current raw device and closes its channel.
-  void EndRawJob();
-  void StoreHeldJob();
-  PrintBackend& Printing();
-  // The item lock test of the members: false (with "[920]" or the failure) when this port
-  // may not go on. `handBack` receives the lock key when the member must free this port's
-  // lock after its write.
-  bool LockItem(const std::string& tablePart, const std::string& id, bool update,
-                std::string* handBack);
-  // Runs `statement` against the locks table (named by `table`) on its connection.
-  template <typename F>
-  auto WithLocks(F statement);
-  template <typename F>
-  auto WithLocksOnce(F statement);
-  // Frees this port's lock of a key that LockItem handed back, keeping ErrorDetail.
-  void ReleaseKey(const std::string& key);
-  // Marks this session as alive on its server connection, for other ports that find its
-  // locks (lock_holders.h). `waitSeconds`: for the mark of a connection still closing.
-  void MarkSessionAlive(int waitSeconds = 0);
-  // Removes the locks whose holders are gone; failures are ignored.
-  void RemoveStaleLocks();
-  bool CheckUnchanged(const std::string& tablePart, const std::string& id);
-  // A write guarded by the optimistic check: the check and the write run under this port's
-  // lock row for the item, so no other port can write between them.
-  bool CheckedWrite(const std::string& tablePart, const std::string& id,
-                    const std::function<bool()>& write);
-  bool ReadMember(Variant& out, const Variant& fileVariable, const Variant& itemId,
-                  std::optional<std::int32_t> attribute, int lockMode, bool keepCopy);
-  bool WriteMember(const std::string& fileVariable, const std::string& id, bool update,
-                   const std::function<bool()>& write);
-  void DeleteOwnLocks();
-  // Slows down guessing: each refused login on this session waits longer before it is
-  // answered, and after a few the session ends. False when it ends.
-  bool AfterRefusedLogin();
-  bool RegisterLogin();
-  // Puts a hash in place of a password the users table still held in clear.
-  void StorePasswordHash(const std::string& keyColumn, const std::string& passwordColumn,
-                         const std::string& clear);
-  bool ConIDMySQL();
-  void Login();
-  // One TCL line, as typed at the prompt or taken from the user's start-up sentences.
-  void RunTclVerb(const std::string& line);
-  // The user's privilege is the administrator's (3 or more): LISTU, and SQL at the prompt
-  // that reaches into the system account's guarded tables.
-  bool IsAdministrator() const;
-  void ClosingStep(const std::string& verb);
-  std::string Listing(const std::string& title, const std::string& list);
-  void WriteStatus(const std::string& state, const std::string& action);
-  // Where a file of `account` is read and written: the port's connection for its own
-  // account (and for every account on a server), else a connection of its own.
-  std::shared_ptr<Driver> ConnectionFor(const std::string& account);
-  // Runs the statements of its scope on `driver` switched to the database `to` (when
-  // `active`); the connection goes back to the port's account on every way out. A failed
-  // way back reconnects the port (ReconnectOwnAccount).
-  DatabaseSwitch SwitchTo(Driver& driver, const std::string& to, bool active = true);
-  // After a failed move back to the port's own account: the connection is made afresh on
-  // that account, or closed when that fails too, so that no statement ever runs in another
-  // account by mistake.
-  void ReconnectOwnAccount();
-  // Whether the datastore holds, under `id`, an item that the engine's key rule tells apart
-  // from `id` (servers only; layout.h). `name` is the table as the statement names it.
-  bool TwinStored(Driver& driver, const std::string& name, std::string_view id);
-  // The statement name of a file's table for reads, by datastore.
-  std::string ReadName(const std::string& account, const std::string& file) const;
-  struct TableShape {
-    int attributeColumns = 0;  // A1..An
-    bool itemColumn = false;   // A0 and ITEM
-  };
-  TableShape ShapeOf(Driver& driver, const std::string& tablePart, const std::string& readName);
-  bool TableListHas(std::string_view file) const;
-  // The control item of an open file's dictionary, or the table part alone.
-  std::string FileVariableFor(Driver& driver, const std::string& tablePart,
-                              const std::string& dictName);
-  ConnectParams ConnectParamsFor(const std::string& account) const;
-  // The deferred runner: runs the scheduled program, then ends the run.
-  void XTimer1_Tick();
-  void SetProgramRunning(bool enabled);
-  void EndRun();
-  void EndRunFailed(const std::string& message);
-  // The port as programs hold it: a reference that does not keep the port alive.
-  std::shared_ptr<Dispatch> ProgramReference();
-  std::unique_ptr<ScriptHost> NewScriptHost(const std::string& language);
-  // Puts a loaded engine on the stack, where the session's stop can interrupt it.
-  void KeepScriptHost(std::string name, std::unique_ptr<ScriptHost> host);
-  Variant RunApplication(const std::string& program, const std::string& verb, std::string args,
-                         bool keyword);
-  Variant RunScript(const std::string& language, const std::string& program,
-                    const std::string& verb, const std::string& args, bool keyword,
-                    std::span<Variant> procedureArgs);
-  // Asks a scheduled or running application to close and lets it go; drops the script
-  // engines.
-  void CloseProgram();
 
-  // Settings and identity.
-  std::string home_;
-  DriverFactory driverFactory_;
-  PrintBackendFactory printFactory_;
-  EngineSettings settings_;
-  std::string account_ = "DM";
-  std::string jetProvider_ = "Microsoft.Jet.OLEDB.3.51";
-  std::string userInst_;
-  std::int32_t connectionId_ = 0;
-  std::string errorDetail_;
-  std::string termType_;
-  std::string description_;
-  Variant selectArray_;
-  std::shared_ptr<Dictionary> xCommon_;
-  // The copies RReadTR keeps, one per file (by table part): the item id and text as read,
-  // and the file variable to read it back the same way.
-  struct ReadCopy {
-    std::string id;
-    std::string item;
-    std::string fileVariable;
-  };
-  std::map<std::string, ReadCopy> readCopies_;
-  Functions fns_;
-
-  // Datastore state.
-  std::string loginUser_;
-  std::string loginPassword_;
-  std::shared_ptr<Driver> connection_;
-  std::shared_ptr<Driver> dmConnection_;
-  std::shared_ptr<Recordset> catalog_;
-  bool catalogOpen_ = false;
-  std::string tableList_;
-  std::map<std::string, TableShape> tableShapes_;  // by table part, lower case
-  bool reconnecting_ = false;
-
-  // Print state. Each port has its own current printer, devices and held job.
-  struct PrinterObject {
-    std::string name;
-    PageSettings settings;
-  };
-  std::unique_ptr<PrintBackend> printBackend_;
-  bool printerOn_ = false;
-  std::int32_t printQueue_ = -1;
-  std::string holdText_;
-  std::vector<std::optional<PrinterObject>> printers_;    // by device number; 0 = default
-  std::vector<char> deviceTable_;                         // by device number: 'P', 'R' or 0
-  std::vector<std::unique_ptr<RawChannel>> rawChannels_;  // by device number
-  std::int32_t rawDevice_ = 0;
-  std::string rawDocumentName_;
-  std::int32_t rawJobId_ = 0;
-  std::int32_t lastSpoolResult_ = 0;
-  std::optional<PrinterObject> currentPrinter_;
-  std::vector<std::string> pendingPages_;  // the current printer's document so far
-
-  // The TCL query being shown, and where its paging stands.
-  std::shared_ptr<Recordset> queryRecordset_;
-  std::int32_t pageFieldPos_ = 0;
-  std::int32_t pageLineCount_ = 0;
-  std::int32_t queryPage_ = 0;
-  std::int32_t queryFieldCount_ = 0;
-
-  // Login state.
-  std::vector<std::string> userRow_;
-  int refusedLogins_ = 0;
-  std::unique_ptr<UserRegistry> registry_;
-  // The user's start-up sentences still to run, one at a time while the session is at the
-  // prompt: a sentence that starts a program holds the rest back until it ends.
-  std::deque<std::string> pendingStartup_;
+  std::unique_ptr<PortParts> parts_;
   std::int32_t executeCompareMethod_ = 0;
-  std::atomic<std::int32_t> slot_{0};
-
-  // Terminal state. The fields under ioMutex_ are read by hosts on other threads.
-  mutable std::mutex ioMutex_;
-  std::string msState_ = "STARTUP";
-  std::string typeAhead_;
-  std::uint64_t inputVersion_ = 0;  // counts changes of typeAhead_, for waiting readers
-  std::string responseBuffer_;
-  // Output of the Execute calls in progress, innermost last: while one runs, output is
-  // its answer and neither reaches the host nor disturbs the host's buffer.
-  std::vector<std::string> captures_;
-  bool asyncMode_ = false;
-  bool echoOn_ = false;
-  std::atomic<bool> inputPending_{false};
-  bool noNewLine_ = false;
-  bool lineInput_ = false;  // the waiting IInput reads a whole line
-  bool released_ = false;
-  // Set while the rest of an over-long input line is thrown away, up to its end.
-  bool discardingLine_ = false;
-  bool outputAnnounced_ = false;  // the host has been told of output it has not taken
-  std::atomic<std::size_t> hostBacklog_{0};
-  HostHooks hooks_;
-  // Thrown by Abort; what may run long registers with it.
-  std::shared_ptr<StopSwitch> stop_ = StopSwitch::Make();
   double executeTimeout_ = 8.0;
-  std::string lastSentence_;
-  ResponseHandler responseHandler_;
-
-  // Programs (scripts and applications).
-  struct PendingRun {
-    std::string name;
-    std::string kind;  // "SCRIPT" or "ACTIVEX"
-    std::string args;  // the sentence's arguments
-  };
-  PendingRun pendingRun_;
-  std::shared_ptr<Dispatch> activeApp_;
-  std::vector<std::unique_ptr<ScriptHost>> scriptStack_;  // [0] is the program's own
-  std::vector<StopSwitch::Registration> scriptStops_;     // parallel to scriptStack_
-  std::vector<std::string> scriptNames_;                  // the procedure each was loaded for
-  std::string runError_;
-
-  // Lives on the port's thread; queued host calls are delivered through it.
-  std::unique_ptr<QObject> context_;
-  // The deferred runner's 200 ms timer; enabled exactly while a program is scheduled or runs.
-  std::unique_ptr<QTimer> xTimer1_;
+  std::atomic<std::int32_t> slot_{0};
 };
 
 }  // namespace orvik

@@ -1,6 +1,8 @@
 // Port by name, for scripts and plugins.
 
+#include "dictionary.h"
 #include "port.h"
+#include "recordset.h"
 #include "vb_error.h"
 
 namespace orvik {

@@ -2,6 +2,8 @@
 
 #include <poll.h>
 
+#include <QCoreApplication>
+#include <QEvent>
 #include <QTcpSocket>
 #include <algorithm>
 
@@ -460,6 +462,10 @@ void RelayServer::OnOutput(int slot) {
     // The session hangs up: what it wrote before the marker still goes out.
     out.resize(marker);
     if (!out.empty()) Write(s, out);
+    // What the session told before it hung up (a refused login, its last state) is on its
+    // way to this thread behind the output this tick took: it is heard before the session
+    // goes, and not dropped with it.
+    QCoreApplication::sendPostedEvents(this, QEvent::MetaCall);
     Release(slot, "the session hung up");
     return;
   }

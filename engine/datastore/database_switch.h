@@ -2,8 +2,9 @@
 // connection's default database for a statement, and a server port looks at another
 // account's tables the same way. The switch lasts as long as this object: the connection
 // goes back to its own account on every way out, errors included. When going back fails,
-// the connection must not stay in the other account: `onFailedReturn` then runs (the port
-// reconnects to its own account, or closes the connection).
+// the connection must not stay in the other account: `onFailedReturn` then runs (the
+// account connection makes the connection afresh on its own account, or closes it). The one
+// place that makes these switches is AccountConnection::SwitchTo.
 
 #ifndef ORVIK_ENGINE_DATASTORE_DATABASE_SWITCH_H_
 #define ORVIK_ENGINE_DATASTORE_DATABASE_SWITCH_H_

@@ -8,9 +8,9 @@
 #include <memory>
 #include <string_view>
 
-#include "driver.h"
-
 namespace orvik {
+
+class Driver;
 
 using DriverFactory = std::function<std::unique_ptr<Driver>(std::string_view dataStore)>;
 

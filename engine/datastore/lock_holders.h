@@ -22,6 +22,7 @@
 #include <string>
 #include <string_view>
 
+#include "dialect.h"
 #include "driver.h"
 
 namespace orvik {
@@ -33,16 +34,16 @@ class UserRegistry;
 // the embedded store, whose registry line is the mark. `waitSeconds` is how long to wait for
 // a mark still held by this session's previous connection, which is closing. Throws
 // VbError when the mark cannot be taken.
-void MarkSessionAlive(Driver& dm, std::string_view dataStore, const std::string& userInst,
+void MarkSessionAlive(Driver& dm, const Dialect& dialect, const std::string& userInst,
                       int waitSeconds = 0);
 
 // Whether the holder `userInst` is gone for certain. `registry` is the home's user registry
 // (the embedded store only). Never throws: a failed look-up answers false.
-bool HolderGone(Driver& dm, std::string_view dataStore, UserRegistry* registry,
+bool HolderGone(Driver& dm, const Dialect& dialect, UserRegistry* registry,
                 const std::string& userInst);
 
 // Removes every row of `locksTable` whose holder is gone; returns how many went.
-std::int64_t RemoveStaleLocks(Driver& dm, std::string_view dataStore, const std::string& locksTable,
+std::int64_t RemoveStaleLocks(Driver& dm, const Dialect& dialect, const std::string& locksTable,
                               UserRegistry* registry);
 
 // For the console's start: removes the stale locks of the engine home `home`. On the

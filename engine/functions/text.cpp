@@ -10,6 +10,18 @@ void CheckTextLength(std::size_t length) {
   if (length > kMaxTextLength) throw VbError(vberr::kOutOfStringSpace);
 }
 
+std::vector<std::string> SplitAt(std::string_view text, char mark) {
+  std::vector<std::string> out;
+  std::size_t start = 0;
+  for (;;) {
+    const std::size_t end = text.find(mark, start);
+    out.emplace_back(
+        text.substr(start, end == std::string_view::npos ? std::string_view::npos : end - start));
+    if (end == std::string_view::npos) return out;
+    start = end + 1;
+  }
+}
+
 std::string_view TrimBlanks(std::string_view s) {
   while (!s.empty() && s.front() == ' ') s.remove_prefix(1);
   while (!s.empty() && s.back() == ' ') s.remove_suffix(1);

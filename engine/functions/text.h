@@ -26,6 +26,9 @@ inline constexpr std::size_t kMaxTextLength = std::size_t{256} << 20;
 // Throws VbError 14 when a text of `length` characters may not be built.
 void CheckTextLength(std::size_t length);
 
+// The pieces of `text` between the occurrences of `mark`: one more than there are marks.
+std::vector<std::string> SplitAt(std::string_view text, char mark);
+
 // Without the blanks (spaces only, as the platform's Trim) at either end.
 std::string_view TrimBlanks(std::string_view s);
 

@@ -3,6 +3,8 @@
 #include <exception>
 #include <new>
 
+#include "status.h"
+
 namespace orvik {
 
 std::string_view StandardErrorText(int number) {
@@ -100,20 +102,29 @@ std::string NumberedMessage(int number, std::string_view description) {
   return out;
 }
 
-std::string CurrentExceptionMessage() {
+std::string CurrentExceptionMessage() { return Status::OfCurrentException().Message(); }
+
+Status Status::OfCurrentException() {
   try {
     throw;
   } catch (const VbError& e) {
-    return e.Message();
+    return Of(e);
   } catch (const std::bad_alloc&) {
-    return NumberedMessage(vberr::kOutOfMemory, StandardErrorText(vberr::kOutOfMemory));
+    return Error(vberr::kOutOfMemory, std::string(StandardErrorText(vberr::kOutOfMemory)));
   } catch (const std::length_error&) {
-    return NumberedMessage(vberr::kOutOfStringSpace, StandardErrorText(vberr::kOutOfStringSpace));
+    return Error(vberr::kOutOfStringSpace,
+                 std::string(StandardErrorText(vberr::kOutOfStringSpace)));
   } catch (const std::exception& e) {
-    return NumberedMessage(440, e.what());
+    return Error(vberr::kAutomationError, e.what());
   } catch (...) {
-    return NumberedMessage(440, StandardErrorText(440));
+    return Error(vberr::kAutomationError, std::string(StandardErrorText(vberr::kAutomationError)));
   }
+}
+
+std::string Status::Message() const {
+  if (!failed_ || (number_ == 0 && description_.empty())) return {};
+  std::string text = NumberedMessage(number_, description_);
+  return warning_ ? "WARNING: " + text : text;
 }
 
 }  // namespace orvik

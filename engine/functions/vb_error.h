@@ -32,6 +32,8 @@ inline constexpr int kDuplicateKey = 457;
 inline constexpr int kElementNotFound = 32811;
 inline constexpr int kFileNotFound = 53;
 inline constexpr int kPermissionDenied = 70;
+// What the run time reports for a failure that carries no number of its own.
+inline constexpr int kAutomationError = 440;
 }  // namespace vberr
 
 // The platform's standard description of an error number; "Application-defined or

@@ -113,7 +113,8 @@ void PortHost::Input(std::string text) {
     try {
       port.PortInput(std::move(text));
     } catch (...) {
-      // A failure inside the session is the session's; the thread's event loop goes on.
+      // The session tells its user of its own failures (Session::Input); what could still
+      // come here has nobody to be told to, and must not end the thread's event loop.
     }
   });
 }

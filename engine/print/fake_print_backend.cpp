@@ -98,6 +98,14 @@ void FakePrintBackend::RefuseOpen(const std::string& printer) {
   state_->refused.insert(Upper(printer));
 }
 
+PrintBackendFactory FakePrintBackend::Sharing() const {
+  return [state = state_]() -> std::unique_ptr<PrintBackend> {
+    auto backend = std::make_unique<FakePrintBackend>();
+    backend->state_ = state;
+    return backend;
+  };
+}
+
 const std::vector<FakePrintBackend::RawJob>& FakePrintBackend::raw_jobs() const {
   return state_->rawJobs;
 }

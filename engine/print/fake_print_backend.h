@@ -51,6 +51,10 @@ class FakePrintBackend : public PrintBackend {
   // OpenRaw and PrintText fail for this printer, as for one that has gone offline.
   void RefuseOpen(const std::string& printer);
 
+  // A factory of backends that share this one's printers and jobs, so that a test sees the
+  // jobs of every port it hands the factory.
+  PrintBackendFactory Sharing() const;
+
   const std::vector<RawJob>& raw_jobs() const;
   const std::vector<TextJob>& text_jobs() const;
   int open_channels() const;  // opened and not yet closed

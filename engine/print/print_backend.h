@@ -16,6 +16,8 @@
 #include <string_view>
 #include <vector>
 
+#include "print_factory.h"
+
 namespace orvik {
 
 // Page settings of a printer object, in the platform's codes: orientation 1 portrait,
@@ -75,9 +77,6 @@ class PrintBackend {
 
 // The system's printing service (CUPS; CUPS_SERVER chooses the server as usual).
 std::unique_ptr<PrintBackend> MakeCupsBackend();
-
-// How a port gets its backend; tests hand a port one that makes a fake.
-using PrintBackendFactory = std::function<std::unique_ptr<PrintBackend>()>;
 
 // The text of a text job: the pages joined by form feeds (Chr(12)), so that each page after
 // the first starts on a new sheet.

@@ -155,7 +155,8 @@ class JsHost : public ScriptHost {
   explicit JsHost(std::string language) : ScriptHost(std::move(language)) {
     QStringList trace;
     engine_.evaluate(QString::fromLatin1(kSupport), kHostFile, 1, &trace);
-    if (!trace.isEmpty()) throw VbError(440, "The JavaScript engine could not be prepared");
+    if (!trace.isEmpty())
+      throw VbError(vberr::kAutomationError, "The JavaScript engine could not be prepared");
     support_ = engine_.globalObject().property("__orvik");
   }
 

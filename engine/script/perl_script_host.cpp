@@ -361,7 +361,7 @@ class PerlHost : public ScriptHost {
     if (previous != nullptr) PERL_SET_CONTEXT(previous);
     if (!ok) {
       Destroy();
-      throw VbError(440, "The Perl interpreter could not be started");
+      throw VbError(vberr::kAutomationError, "The Perl interpreter could not be started");
     }
   }
 
@@ -469,7 +469,8 @@ void PerlHost::AddObject(const std::string& name, std::shared_ptr<Dispatch> obje
   }
   code += "1;\n";
   eval_pv(code.c_str(), FALSE);
-  if (SvTRUE(ERRSV)) throw VbError(440, "The object '" + name + "' could not be added");
+  if (SvTRUE(ERRSV))
+    throw VbError(vberr::kAutomationError, "The object '" + name + "' could not be added");
 }
 
 void PerlHost::AddCode(std::string_view code) {

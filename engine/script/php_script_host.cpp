@@ -53,7 +53,7 @@ namespace {
 using php::WireReader;
 using php::WireWriter;
 
-constexpr int kEngineFailure = 440;
+constexpr int kEngineFailure = vberr::kAutomationError;
 
 // Member call types as the bridge numbers them.
 Dispatch::CallType CallTypeOf(char code) {

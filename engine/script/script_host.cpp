@@ -86,11 +86,11 @@ ScriptError ErrorOfCurrentException() {
     e.number = vberr::kOutOfMemory;
     e.description = std::string(StandardErrorText(vberr::kOutOfMemory));
   } catch (const std::exception& x) {
-    e.number = 440;
+    e.number = vberr::kAutomationError;
     e.description = x.what();
   } catch (...) {
-    e.number = 440;
-    e.description = std::string(StandardErrorText(440));
+    e.number = vberr::kAutomationError;
+    e.description = std::string(StandardErrorText(vberr::kAutomationError));
   }
   return e;
 }

@@ -1,14 +1,15 @@
 // The TCL verb interpreter: one line typed at the ":" prompt (or a start-up sentence).
 
+#include <array>
+
+#include "account_schema.h"
+#include "markup.h"
 #include "numbers.h"
-#include "port.h"
-#include "shown_text.h"
+#include "session.h"
 #include "vb_error.h"
 
 namespace orvik {
 namespace {
-
-constexpr std::string_view kCrLf = "\r\n";
 
 bool StartsWith(std::string_view text, std::string_view prefix) {
   return text.substr(0, prefix.size()) == prefix;
@@ -25,18 +26,6 @@ std::string Column(std::string_view text, std::size_t width) {
 std::string RightColumn(std::string_view text, std::size_t width) {
   if (text.size() >= width) return std::string(text.substr(text.size() - width));
   return std::string(width - text.size(), ' ') + std::string(text);
-}
-
-std::vector<std::string> Split(std::string_view text, char mark) {
-  std::vector<std::string> out;
-  std::size_t start = 0;
-  for (;;) {
-    const std::size_t end = text.find(mark, start);
-    out.emplace_back(
-        text.substr(start, end == std::string_view::npos ? std::string_view::npos : end - start));
-    if (end == std::string_view::npos) return out;
-    start = end + 1;
-  }
 }
 
 // SQL typed at the prompt, for as long as this lives: the port's connections refuse what
@@ -60,51 +49,73 @@ class TypedSql {
   std::vector<std::pair<Driver*, bool>> raised_;
 };
 
+// Whether a conversion code is one SHOW prefers to show for its attribute.
+bool PreferredConversion(std::string_view code) {
+  const std::string c = UpperCase(TrimBlanks(code));
+  return c == "D" || c == "D2" || c == "D2/" || c == "MD2" || c == "MR2";
+}
+
 }  // namespace
 
-bool Port::IsAdministrator() const {
-  return Val(userRow_.size() > 8 ? userRow_[8] : std::string()) >= 3;
+std::string Session::StatusLine(SessionState state, const std::string& action) const {
+  const Login& login = parts_.login;
+  return login.UserInst() + kValueMark + std::to_string(login.ConnectionId()) + kValueMark +
+         parts_.account.Account() + kValueMark + login.Privilege() + kValueMark +
+         std::string(StateName(state)) + kValueMark + action;
 }
 
-// A list of names (character 254 between them) under its title; framed for
-// the graphical client.
-std::string Port::Listing(const std::string& title, const std::string& list) {
-  const std::string crlf(kCrLf);
-  std::string text = title + crlf + crlf;
-  for (char c : ShownText(list)) text += c == kAttributeMark ? crlf : std::string(1, c);
-  if (termType_ == "VBGUI")
-    text = "<TERMINAL><ATF @=-1><POSITION TOP=1 LEFT=0>" + text + crlf + crlf + ":</TX>";
-  return text;
-}
-
-void Port::WriteStatus(const std::string& state, const std::string& action) {
-  std::string line = userInst_ + kValueMark + std::to_string(connectionId_) + kValueMark +
-                     account_ + kValueMark + (userRow_.size() > 8 ? userRow_[8] : "") + kValueMark +
-                     state + kValueMark + action;
+void Session::WriteStatus(SessionState state, const std::string& action) {
+  std::string line = StatusLine(state, action);
   try {
-    UpdateUserRegistry(line);
+    parts_.login.UpdateRegistry(line);
   } catch (...) {
+    // The status line only tells others what this session does; the session goes on.
   }
 }
 
-void Port::ClosingStep(const std::string& verb) {
-  SetMsState("TCL");
-  SendResponse(std::string(kCrLf) + ":");
-  WriteStatus("TCL", "OK: " + verb);
+void Session::ClosingStep(const std::string& verb) {
+  parts_.terminal.SetState(SessionState::kTcl);
+  parts_.terminal.Send(std::string(kCrLf) + ":");
+  WriteStatus(SessionState::kTcl, "OK: " + verb);
 }
 
-void Port::RunTclVerb(const std::string& line) {
+std::string Session::ProcessReport() {
+  const std::string crlf(kCrLf);
+  std::string report = crlf + "Me UserInstance  CnID Account       " +
+                       parts_.login.ListTimeTitle() + "State   Actions " + crlf +
+                       "== ============= ==== ============= ====== ======= "
+                       "===============================" +
+                       crlf;
+  std::string list;
+  Note(parts_.login.ListProcesses(&list));
+  for (const std::string& row : SplitAt(list, kAttributeMark)) {
+    if (row.empty()) continue;
+    // Status lines hold what users typed: shown, never obeyed.
+    std::vector<std::string> f = SplitAt(ShownText(row), kValueMark);
+    f.resize(6);
+    report += (f[0] == parts_.login.UserInst() ? "** " : "   ") + Column(f[0], 13) + " " +
+              RightColumn(f[1], 4) + " " + Column(f[2], 13) + " " + RightColumn(f[3], 6) + " " +
+              Column(f[4], 7) + " " + f[5] + crlf;
+  }
+  report += crlf + ":";
+  return termType_ == "VBGUI" ? ProcessListFrame(report) : report;
+}
+
+void Session::RunTclVerb(const std::string& line) {
+  TerminalIo& terminal = parts_.terminal;
+  AccountConnection& account = parts_.account;
+  const bool gui = termType_ == "VBGUI";
   const std::string crlf(kCrLf);
   const std::string v = UpperCase(TrimBlanks(line));
   try {
     if (v.empty()) {
       // An empty line is no command: just the prompt again.
-      SetMsState("TCL");
-      SendResponse(crlf + ":");
+      terminal.SetState(SessionState::kTcl);
+      terminal.Send(crlf + ":");
       return;
     }
     if (v == "WHO") {
-      SendResponse(crlf + ShownText(userInst_ + " " + account_));
+      terminal.Send(crlf + ShownText(parts_.login.UserInst() + " " + account.Account()));
     } else if (StartsWith(v, "SWRITE ")) {
       // SWRITE key value: the value keeps its blanks.
       std::string_view rest = TrimBlanks(line);
@@ -114,125 +125,155 @@ void Port::RunTclVerb(const std::string& line) {
       if (blank == std::string_view::npos) throw VbError(vberr::kInvalidProcedureCall);
       xCommon_->SetItem(Variant(std::string(rest.substr(0, blank))),
                         Variant(std::string(rest.substr(blank + 1))));
-      SendResponse(crlf + "OK" + crlf);
+      terminal.Send(crlf + "OK" + crlf);
     } else if (StartsWith(v, "ECHO ")) {
       std::string sentence = line;
-      SendResponse(crlf + ExecutePS(sentence) + crlf);
+      terminal.Send(crlf + ExecutePS(sentence) + crlf);
     } else if (StartsWith(v, "LISTA")) {
       std::string sentence = "LISTA";
       const std::string list = ExecutePS(sentence);
       if (list.empty()) {
-        SendResponse(crlf + errorDetail_ + crlf + ":");
+        terminal.Send(crlf + errorDetail_ + crlf + ":");
       } else {
-        SendResponse(Listing("LISTA = List of Accounts/Databases", list));
+        terminal.Send(ListFrame("LISTA = List of Accounts/Databases", list, gui));
       }
     } else if (StartsWith(v, "LISTF")) {
-      LoadTableList();
-      if (tableList_.empty()) {
-        SendResponse(crlf + "[910] no files found in this account" + crlf);
+      account.LoadTableList();
+      if (account.TableList().empty()) {
+        terminal.Send(crlf + NoFiles().Message() + crlf);
       } else {
-        SendResponse(Listing("LISTF = List of Files/Tables", tableList_));
+        terminal.Send(ListFrame("LISTF = List of Files/Tables", account.TableList(), gui));
       }
     } else if (StartsWith(v, "LISTU")) {
-      WriteStatus("TCL", "LISTU");
-      if (!IsAdministrator()) {
-        SendResponse("NOT AVAILABLE: you do not have the necessary security" + crlf +
-                     "privileges to run a LISTU.  See your admin/systems people." + crlf + crlf);
+      WriteStatus(SessionState::kTcl, "LISTU");
+      if (!parts_.login.IsAdministrator()) {
+        terminal.Send("NOT AVAILABLE: you do not have the necessary security" + crlf +
+                      "privileges to run a LISTU.  See your admin/systems people." + crlf + crlf);
       } else {
-        std::string report = crlf + "Me UserInstance  CnID Account       " +
-                             (settings_.dataStore == "MYSQL" ? "TimeEl State   Actions "
-                                                             : "Priv   State   Actions ") +
-                             crlf +
-                             "== ============= ==== ============= ====== ======= "
-                             "===============================" +
-                             crlf;
-        for (const std::string& row : Split(ListProcesses(), kAttributeMark)) {
-          if (row.empty()) continue;
-          // Status lines hold what users typed: shown, never obeyed.
-          std::vector<std::string> f = Split(ShownText(row), kValueMark);
-          f.resize(6);
-          report += (f[0] == userInst_ ? "** " : "   ") + Column(f[0], 13) + " " +
-                    RightColumn(f[1], 4) + " " + Column(f[2], 13) + " " + RightColumn(f[3], 6) +
-                    " " + Column(f[4], 7) + " " + f[5] + crlf;
-        }
-        report += crlf + ":";
-        if (termType_ == "VBGUI")
-          report = "<TERMINAL><ATF @=-1><POSITION TOP=0 LEFT=0>LISTU" + crlf + report + "</TX>";
-        SendResponse(report);
+        terminal.Send(ProcessReport());
       }
     } else if (StartsWith(v, "SELECT ")) {
-      queryRecordset_.reset();
+      pager_.Reset();
+      std::shared_ptr<Recordset> rows;
       bool opened;
       {
-        const TypedSql typed(IsAdministrator(), {connection_.get(), dmConnection_.get()});
-        opened = RsOOpen(line, queryRecordset_);
+        const TypedSql typed(parts_.login.IsAdministrator(),
+                             {account.Connection().get(), account.SystemConnection().get()});
+        opened = Report(account.OpenRecordset(line, rows));
       }
       if (!opened) {
-        SendResponse(crlf + errorDetail_ + crlf + ":");
-      } else if (queryRecordset_->AtEOF()) {
-        SendResponse(crlf + "Query ResultSet is Empty eg empty table." + crlf + ":");
+        terminal.Send(crlf + errorDetail_ + crlf + ":");
+      } else if (rows->AtEOF()) {
+        terminal.Send(crlf + "Query ResultSet is Empty eg empty table." + crlf + ":");
       } else {
-        if (termType_ == "VBGUI") {
-          ShowQueryRecord(line);
+        if (gui) {
+          pager_.StartForms(RowsOf(rows), line, TTag(0, 3));
         } else {
-          PageOutput();
-          SendResponse(crlf + ":");
+          pager_.StartPages(RowsOf(rows));
+          terminal.Send(crlf + ":");
         }
         return;  // the paging states take the next key
       }
     } else if (StartsWith(v, "REPLACE ") || StartsWith(v, "INSERT ") || StartsWith(v, "DELETE ") ||
                StartsWith(v, "ALTER ") || StartsWith(v, "DROP ")) {
-      if (!connection_)
-        throw VbError(rserr::kObjectClosed, "Operation is not allowed when the object is closed.");
+      Driver& connection = account.Required();
       std::int64_t n;
       {
-        const TypedSql typed(IsAdministrator(), {connection_.get(), dmConnection_.get()});
-        n = connection_->Execute(line);
+        const TypedSql typed(parts_.login.IsAdministrator(),
+                             {&connection, account.SystemConnection().get()});
+        n = connection.Execute(line);
       }
-      ForgetTableShapes();
-      SendResponse(crlf + "OK: " + std::to_string(n) + " records affected" + crlf + ":");
+      account.ForgetTableShapes();
+      terminal.Send(crlf + "OK: " + std::to_string(n) + " records affected" + crlf + ":");
     } else if (StartsWith(v, "CREATE") || StartsWith(v, "TERM ")) {
       std::string sentence = line;
       std::string answer;
       {
-        const TypedSql typed(IsAdministrator(), {connection_.get(), dmConnection_.get()});
+        const TypedSql typed(parts_.login.IsAdministrator(),
+                             {account.Connection().get(), account.SystemConnection().get()});
         answer = ExecutePS(sentence);
       }
-      SendResponse(crlf + answer + errorDetail_ + crlf + ":");
+      terminal.Send(crlf + answer + errorDetail_ + crlf + ":");
     } else if (StartsWith(v, "SHOW ")) {
       // The table as typed: a store whose names keep their case finds it.
       ShowTable(std::string(TrimBlanks(std::string_view(TrimBlanks(line)).substr(5))));
       return;
     } else if (StartsWith(v, "DATABASE") || StartsWith(v, "ACCOUNT") || StartsWith(v, "LOGTO")) {
       if (v.find(' ') == std::string::npos) {
-        SendResponse(crlf + "Syntax error in LOGTO statement, there should be " + crlf +
-                     "one SPACE between LOGTO and accountname." + crlf);
+        terminal.Send(crlf + "Syntax error in LOGTO statement, there should be " + crlf +
+                      "one SPACE between LOGTO and accountname." + crlf);
       } else {
         const std::string_view trimmed = TrimBlanks(line);
         const std::string name(trimmed.substr(trimmed.find(' ') + 1));
-        if (ConnectAccount(name)) {
-          SendResponse(crlf + "OK - you are now working in account \"" + name + "\"" + crlf);
+        if (Note(account.Connect(name))) {
+          terminal.Send(crlf + "OK - you are now working in account \"" + name + "\"" + crlf);
         } else {
-          SendResponse(crlf + "LOGTO request failed:" + crlf + errorDetail_ + crlf);
+          terminal.Send(crlf + "LOGTO request failed:" + crlf + errorDetail_ + crlf);
         }
       }
     } else if (v == "EXIT" || v == "OFF" || v == "LO") {
-      SendResponse(kPortDisconnect);
+      terminal.Send(kPortDisconnect);
     } else {
       // A program: scheduled now, run by the deferred runner, which also ends the verb.
       errorDetail_.clear();
-      XRun(line);
-      WriteStatus("VERB", v);
-      SetProgramRunning(true);
+      parts_.programs.XRun(line);
+      WriteStatus(SessionState::kVerb, v);
+      parts_.programs.SetRunning(true);
       return;
     }
     ClosingStep(v);
   } catch (...) {
     const std::string message = CurrentExceptionMessage();
-    SendResponse("ERROR: " + message + crlf + ":");
-    SetMsState("TCL");
-    WriteStatus("TCL", "ERROR with " + v);
+    terminal.Send("ERROR: " + message + crlf + ":");
+    terminal.SetState(SessionState::kTcl);
+    WriteStatus(SessionState::kTcl, "ERROR with " + v);
   }
+}
+
+void Session::ShowTable(const std::string& table) {
+  // The name goes into statements as it stands.
+  CheckFileName(table);
+  parts_.terminal.SetState(SessionState::kTclQueryShow);
+  pager_.Reset();
+  const TableDescription shown = DescribeTable(parts_.account, table);
+
+  // The dictionary's attribute definitions: A0, A2, A3, A5 and A7 of each.
+  std::string query = shown.dictionaryQuery;
+  const std::string savedDetail = errorDetail_;
+  const bool dictionary = ExecutePS(query).find(kAttributeMark) != std::string::npos;
+  errorDetail_ = savedDetail;
+  std::vector<std::array<std::string, 5>> definitions;
+  if (dictionary) {
+    const VariantArray& fields = selectArray_.ArrayRef();
+    const std::size_t rows = fields.empty() ? 0 : fields[0].ArrayRef().size() - 1;
+    for (std::size_t r = 1; r <= rows; ++r) {
+      std::array<std::string, 5> row;
+      for (int c = 0; c < 5; ++c) row[c] = fields[c].ArrayRef()[r].ToString();
+      definitions.push_back(row);
+    }
+  }
+
+  std::vector<std::vector<std::string>> rows;
+  for (std::size_t i = 0; i < shown.columns.size(); ++i) {
+    std::string descriptions, mv, conv;
+    if (i == 0) {
+      descriptions = "ItemID";
+    } else {
+      bool preferred = false;
+      for (const auto& d : definitions) {
+        if (Val(d[1]) != static_cast<double>(i)) continue;
+        descriptions += (descriptions.empty() ? "" : ", ") + d[0] + ", " + d[2];
+        if (!d[3].empty()) mv = d[3];
+        if (!preferred && !d[4].empty()) {
+          conv = d[4];
+          preferred = PreferredConversion(d[4]);
+        }
+      }
+    }
+    const TableDescription::Column& c = shown.columns[i];
+    rows.push_back({c.field, c.type, c.key, mv, conv, descriptions});
+  }
+  parts_.terminal.Send(ShowForm(table, shown.items, TTag(1, 4)) + GridRows(rows, " "));
 }
 
 }  // namespace orvik

@@ -62,13 +62,13 @@ bool HasTable(Driver& driver, std::string_view name) {
 
 // Creates what is missing of the account's own tables: md everywhere, and the system
 // tables in the system account.
-void CompleteTables(Driver& driver, const std::string& dataStore, const std::string& account,
+void CompleteTables(Driver& driver, const Dialect& dialect, const std::string& account,
                     const Report& report) {
   std::vector<SystemTable> tables;
   if (EqualsNoCase(account, kSystemAccount)) {
-    tables = SystemAccountTables(dataStore);
+    tables = dialect.SystemAccountTables();
   } else {
-    tables.push_back({"md", FileTableSql(dataStore, TableTemplate::kMasterDictionary, "md")});
+    tables.push_back({"md", dialect.FileTableSql(TableTemplate::kMasterDictionary, "md")});
   }
   for (const SystemTable& t : tables) {
     if (CreateUnlessPresent([&] { return HasTable(driver, t.name); },
@@ -79,32 +79,18 @@ void CompleteTables(Driver& driver, const std::string& dataStore, const std::str
 
 // The administrator's connection to a server, on its own database.
 std::unique_ptr<Driver> AdminConnection(const SetupOptions& o, const EngineSettings& s) {
-  std::unique_ptr<Driver> admin = MakeDriver(s.dataStore);
-  ConnectParams p;
+  const Dialect& dialect = Dialect::Of(s.dataStore);
+  std::unique_ptr<Driver> admin = MakeDriver(dialect.Kind());
+  ConnectParams p = dialect.AdminConnectParams(s);
   p.user = o.adminUser;
   p.password = o.adminPassword;
-  if (s.dataStore == "MYSQL") {
-    p.account = "mysql";
-    if (!s.mySqlServer.empty() && s.mySqlServer.front() == '/') {
-      p.socket = s.mySqlServer;
-    } else {
-      p.server = s.mySqlServer;
-    }
-    p.port = s.mySqlPort;
-  } else {
-    p.account = "master";
-    p.server = s.msSqlServer;
-  }
   admin->Connect(p);
   return admin;
 }
 
-bool ServerDatabaseExists(Driver& admin, const std::string& dataStore, const std::string& name) {
+// Whether the query `sql` finds a row for the lower-cased `name`.
+bool Found(Driver& admin, const std::string& sql, const std::string& name) {
   const DbValue param = LowerCase(name);
-  const std::string sql =
-      dataStore == "MYSQL"
-          ? "SELECT SCHEMA_NAME FROM information_schema.SCHEMATA WHERE LOWER(SCHEMA_NAME) = ?"
-          : "SELECT name FROM sys.databases WHERE LOWER(name) = ?";
   auto cursor = admin.Query(sql, std::span<const DbValue>(&param, 1));
   return cursor->Next();
 }
@@ -113,17 +99,10 @@ bool ServerDatabaseExists(Driver& admin, const std::string& dataStore, const std
 std::shared_ptr<Driver> OpenAccount(const SetupOptions& o, const EngineSettings& s, Driver* admin,
                                     const std::string& account, const Report& report) {
   CheckAccountName(account);
-  if (s.dataStore == "MYSQL" || s.dataStore == "MSSQL") {
-    if (CreateUnlessPresent([&] { return ServerDatabaseExists(*admin, s.dataStore, account); },
-                            [&] {
-                              // Tables made by hand in the account compare keys as
-                              // the engine's do (layout.h).
-                              admin->Execute(
-                                  s.dataStore == "MYSQL"
-                                      ? "CREATE DATABASE " + StatementName(s.dataStore, account) +
-                                            " CHARACTER SET latin1 COLLATE latin1_general_ci"
-                                      : "CREATE DATABASE " + account);
-                            }))
+  const Dialect& dialect = Dialect::Of(s.dataStore);
+  if (!dialect.ConnectionPerAccount()) {
+    if (CreateUnlessPresent([&] { return Found(*admin, dialect.DatabaseExistsQuery(), account); },
+                            [&] { admin->Execute(dialect.CreateDatabaseSql(account)); }))
       report("created account " + account);
     admin->UseDatabase(account);
     return nullptr;  // the administrator's connection serves
@@ -132,52 +111,25 @@ std::shared_ptr<Driver> OpenAccount(const SetupOptions& o, const EngineSettings&
     SqliteDriver::CreateAccount(o.home, account);
     report("created account " + account);
   }
-  std::shared_ptr<Driver> driver = MakeDriver("JET");
-  ConnectParams p;
-  p.home = o.home;
-  p.account = account;
-  driver->Connect(p);
+  std::shared_ptr<Driver> driver = MakeDriver(dialect.Kind());
+  driver->Connect(dialect.ConnectParamsFor(s, o.home, account));
   return driver;
 }
 
-void CreateServerLogin(Driver& admin, const SetupOptions& o, const std::string& dataStore,
+void CreateServerLogin(Driver& admin, const SetupOptions& o, const Dialect& dialect,
                        const Report& report) {
   const std::string user = LowerCase(o.user);
-  const std::string password = EscapeSqlText(dataStore, LowerCase(o.password));
-  const DbValue param = user;
-  const auto present = [&] {
-    auto found =
-        admin.Query(dataStore == "MYSQL" ? "SELECT User FROM mysql.user WHERE User = ?"
-                                         : "SELECT name FROM sys.server_principals WHERE name = ?",
-                    std::span<const DbValue>(&param, 1));
-    return found->Next();
+  const std::string password = dialect.QuotedText(LowerCase(o.password));
+  const auto run = [&](const std::vector<std::string>& statements) {
+    for (const std::string& statement : statements) admin.Execute(statement);
   };
-  const auto create = [&] {
-    if (dataStore == "MYSQL") {
-      for (const char* host : {"localhost", "%"}) {
-        const std::string who = "'" + user + "'@'" + host + "'";
-        admin.Execute("CREATE USER IF NOT EXISTS " + who + " IDENTIFIED BY '" + password + "'");
-        admin.Execute("GRANT ALL PRIVILEGES ON *.* TO " + who);
-      }
-    } else {
-      admin.Execute("CREATE LOGIN [" + user + "] WITH PASSWORD = '" + password +
-                    "', CHECK_POLICY = OFF");
-      admin.Execute("ALTER SERVER ROLE sysadmin ADD MEMBER [" + user + "]");
-    }
-  };
-  if (CreateUnlessPresent(present, create)) {
+  if (CreateUnlessPresent([&] { return Found(admin, dialect.LoginExistsQuery(), user); },
+                          [&] { run(dialect.CreateLoginSql(user, password)); })) {
     report("created login " + user + " on the server");
     return;
   }
   // The server checks the password at login: a login that exists takes the new one.
-  if (dataStore == "MYSQL") {
-    for (const char* host : {"localhost", "%"}) {
-      admin.Execute("ALTER USER IF EXISTS '" + user + "'@'" + host + "' IDENTIFIED BY '" +
-                    password + "'");
-    }
-  } else {
-    admin.Execute("ALTER LOGIN [" + user + "] WITH PASSWORD = '" + password + "'");
-  }
+  run(dialect.SetLoginPasswordSql(user, password));
   report("set the password of login " + user + " on the server");
 }
 
@@ -227,8 +179,7 @@ void AddCatalogEntry(Driver& d, const CatalogEntry& entry, const Report& report)
 bool RunSetup(const SetupOptions& o, const Report& report, std::string* error) {
   try {
     if (o.home.empty()) throw VbError(vberr::kInvalidProcedureCall, "No engine home given");
-    if (!o.dataStore.empty() && o.dataStore != "JET" && o.dataStore != "MYSQL" &&
-        o.dataStore != "MSSQL")
+    if (!o.dataStore.empty() && !Dialect::Of(o.dataStore).ReachesDatastore())
       throw VbError(vberr::kInvalidProcedureCall,
                     "Unknown datastore \"" + o.dataStore + "\" (JET, MYSQL or MSSQL)");
     if (!o.user.empty() && !IsValidUserName(o.user))
@@ -259,36 +210,36 @@ bool RunSetup(const SetupOptions& o, const Report& report, std::string* error) {
       report("created " + ini);
     }
     const EngineSettings settings = ReadEngineSettings(o.home);
-    const std::string& kind = settings.dataStore;
-    if (kind != "JET" && kind != "MYSQL" && kind != "MSSQL")
+    const Dialect& dialect = Dialect::Of(settings.dataStore);
+    if (!dialect.ReachesDatastore())
       throw VbError(vberr::kInvalidProcedureCall,
-                    "The settings name an unknown datastore \"" + kind + "\"");
+                    "The settings name an unknown datastore \"" + settings.dataStore + "\"");
 
     std::unique_ptr<Driver> admin;
-    if (kind != "JET") admin = AdminConnection(o, settings);
+    if (!dialect.ConnectionPerAccount()) admin = AdminConnection(o, settings);
 
     // On a server the administrator's connection, switched to the account, does the work;
     // the embedded store has a connection per account.
     const std::shared_ptr<Driver> dmOwn =
         OpenAccount(o, settings, admin.get(), std::string(kSystemAccount), report);
     Driver& dm = dmOwn ? *dmOwn : *admin;
-    CompleteTables(dm, kind, std::string(kSystemAccount), report);
+    CompleteTables(dm, dialect, std::string(kSystemAccount), report);
     if (!o.user.empty()) {
       if (admin) {
-        CreateServerLogin(*admin, o, kind, report);
+        CreateServerLogin(*admin, o, dialect, report);
         admin->UseDatabase(std::string(kSystemAccount));
       }
       SetUser(dm, o, report);
     }
     for (const std::string& account : o.accounts) {
       const std::shared_ptr<Driver> own = OpenAccount(o, settings, admin.get(), account, report);
-      CompleteTables(own ? *own : *admin, kind, account, report);
+      CompleteTables(own ? *own : *admin, dialect, account, report);
     }
     for (const CatalogEntry& entry : o.catalog) {
       const std::shared_ptr<Driver> own =
           OpenAccount(o, settings, admin.get(), entry.account, report);
       Driver& d = own ? *own : *admin;
-      CompleteTables(d, kind, entry.account, report);
+      CompleteTables(d, dialect, entry.account, report);
       AddCatalogEntry(d, entry, report);
     }
     return true;

@@ -10,12 +10,15 @@
 #include <thread>
 
 #include "event_wait.h"
+#include "port_access.h"
 #include "port_test_support.h"
 #include "recording_driver.h"
 #include "stop_switch.h"
 
 namespace orvik {
 namespace {
+
+using namespace port_access;
 
 using namespace std::chrono_literals;
 
@@ -105,7 +108,7 @@ TEST_F(PortHostTest, AReleasedSessionEndsItsThreadWhateverItWaitedFor) {
       [](Port& p) {
         for (int i = 0; i < 64; ++i) p.CRT(std::string(1024 * 1024, 'x'));
       },
-      [](Port& p) { p.Fns().Sleep(3600); },
+      [](Port& p) { Parts(p).programs.Fns().Sleep(3600); },
   };
   for (std::size_t i = 0; i < programs.size(); ++i) {
     auto host = Host();
@@ -138,8 +141,8 @@ TEST_F(PortHostTest, TheStopReachesTheDriversThePortStillHasAndNoOther) {
     return d;
   };
   auto port = Port::Create(std::move(options));
-  ASSERT_TRUE(port->ConnectAccount("dm")) << port->ErrorDetail();
-  ASSERT_TRUE(port->ConnectAccount("sales")) << port->ErrorDetail();
+  ASSERT_TRUE(ConnectAccount(*port, "dm")) << port->ErrorDetail();
+  ASSERT_TRUE(ConnectAccount(*port, "sales")) << port->ErrorDetail();
   ASSERT_EQ(made.size(), 2u);  // the system account's connection is kept, the other replaced
   auto* dm = made[0];
   auto* sales = made[1];
@@ -150,7 +153,7 @@ TEST_F(PortHostTest, TheStopReachesTheDriversThePortStillHasAndNoOther) {
   EXPECT_EQ(dm->Interrupts(), 1);
   EXPECT_EQ(sales->Interrupts(), 1);
   // A driver made after the stop is stopped as it is made.
-  ASSERT_TRUE(port->ConnectAccount("other")) << port->ErrorDetail();
+  ASSERT_TRUE(ConnectAccount(*port, "other")) << port->ErrorDetail();
   EXPECT_EQ(made.back()->Interrupts(), 1);
   // Output of a stopped session goes nowhere; its input reads end at once.
   port->CRT("lost");

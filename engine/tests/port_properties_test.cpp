@@ -1,10 +1,13 @@
 #include <fstream>
 
+#include "port_access.h"
 #include "port_test_support.h"
 #include "vb_error.h"
 
 namespace orvik {
 namespace {
+
+using namespace port_access;
 
 using PortPropertiesTest = test_support::PortTest;
 
@@ -15,16 +18,16 @@ TEST_F(PortPropertiesTest, ANewPort) {
   EXPECT_EQ(port_->Connection_ID(), 0);
   EXPECT_EQ(port_->ErrorDetail(), "");
   EXPECT_EQ(port_->ExecuteCompareMethod(), 0);
-  EXPECT_EQ(port_->Settings().dataStore, "JET");
-  EXPECT_FALSE(port_->EchoOn());
+  EXPECT_EQ(Parts(*port_).account.Settings().dataStore, "JET");
+  EXPECT_FALSE(Parts(*port_).terminal.EchoOn());
   EXPECT_EQ(port_->SelectArray().ArrayRef().size(), 1u);
 }
 
 TEST_F(PortPropertiesTest, ReadsItsSettingsFileWhenMade) {
   std::ofstream(home_ / "OrvikEngine.ini") << "[Global]\nDataStore= mssql \n";
   const auto other = Port::Create(home_.string());
-  EXPECT_EQ(other->Settings().dataStore, "MSSQL");
-  EXPECT_EQ(port_->Settings().dataStore, "JET");  // made before the change
+  EXPECT_EQ(Parts(*other).account.Settings().dataStore, "MSSQL");
+  EXPECT_EQ(Parts(*port_).account.Settings().dataStore, "JET");  // made before the change
 }
 
 TEST_F(PortPropertiesTest, StateIsReadOnlyButMsStateIsNot) {

@@ -4,11 +4,14 @@
 #include <thread>
 
 #include "event_wait.h"
+#include "port_access.h"
 #include "port_test_support.h"
 #include "vb_error.h"
 
 namespace orvik {
 namespace {
+
+using namespace port_access;
 
 using namespace std::chrono_literals;
 
@@ -68,15 +71,15 @@ TEST_F(PortTerminalTest, PortInputFromAnotherThreadRunsOnThePortsThread) {
 
 TEST_F(PortTerminalTest, EchoSwitch) {
   port_->Echo(Variant(" off "));
-  EXPECT_FALSE(port_->EchoOn());
+  EXPECT_FALSE(Parts(*port_).terminal.EchoOn());
   port_->Echo(Variant(""));
-  EXPECT_TRUE(port_->EchoOn());
+  EXPECT_TRUE(Parts(*port_).terminal.EchoOn());
   port_->Echo(Variant(0));
-  EXPECT_FALSE(port_->EchoOn());
+  EXPECT_FALSE(Parts(*port_).terminal.EchoOn());
   port_->Echo(Variant(-1));
-  EXPECT_TRUE(port_->EchoOn());
+  EXPECT_TRUE(Parts(*port_).terminal.EchoOn());
   EXPECT_THROW(port_->Echo(Variant::Null()), VbError);
-  EXPECT_TRUE(port_->EchoOn());
+  EXPECT_TRUE(Parts(*port_).terminal.EchoOn());
 }
 
 TEST_F(PortTerminalTest, EchoRulesAndFiling) {

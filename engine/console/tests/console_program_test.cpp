@@ -21,9 +21,7 @@ class ConsoleProgramTest : public test::TempHome {
  protected:
   void SetUp() override {
     TempHome::SetUp();
-    QTcpServer probe;
-    probe.listen(QHostAddress::LocalHost, 0);
-    listenPort_ = probe.serverPort();
+    listenPort_ = test::FreeTcpPort();
     std::ofstream(IniPath()) << "[Global]\nTCPPorts=2\nTCPPortStart=" << listenPort_ << "\n";
     // The console serves only a home with a system account.
     SetupOptions setup;

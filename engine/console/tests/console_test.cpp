@@ -13,13 +13,6 @@ using test::Client;
 using test::RecordingDialogs;
 using test::WaitUntil;
 
-// A free TCP port on the loopback address, for a settings file to name.
-std::uint16_t FreePort() {
-  QTcpServer probe;
-  probe.listen(QHostAddress::LocalHost, 0);
-  return probe.serverPort();
-}
-
 std::vector<std::string> Lines(const std::string& text) {
   std::vector<std::string> lines;
   std::size_t from = 0;
@@ -33,7 +26,7 @@ class ConsoleTest : public test::TempHome {
  protected:
   void SetUp() override {
     TempHome::SetUp();
-    listenPort_ = FreePort();
+    listenPort_ = test::FreeTcpPort();
     Settings("[Global]\nTCPPorts=3\nTCPPortStart=" + std::to_string(listenPort_) + "\n");
   }
   void TearDown() override {

@@ -9,6 +9,7 @@
 
 #include <QAbstractEventDispatcher>
 #include <QHostAddress>
+#include <QTcpServer>
 #include <QTcpSocket>
 #include <QThread>
 #include <QTimer>
@@ -36,6 +37,13 @@ inline bool WaitUntil(const std::function<bool()>& done, int ms = 5000) {
 
 inline double SecondsSince(SteadyClock::time_point t) {
   return std::chrono::duration<double>(SteadyClock::now() - t).count();
+}
+
+// A free TCP port on the loopback address, for a settings file to name.
+inline std::uint16_t FreeTcpPort() {
+  QTcpServer probe;
+  probe.listen(QHostAddress::LocalHost, 0);
+  return probe.serverPort();
 }
 
 class TempHome : public ::testing::Test {

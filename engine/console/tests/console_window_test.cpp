@@ -23,9 +23,7 @@ class ConsoleWindowTest : public test::TempHome {
  protected:
   void SetUp() override {
     TempHome::SetUp();
-    QTcpServer probe;
-    probe.listen(QHostAddress::LocalHost, 0);
-    listenPort_ = probe.serverPort();
+    listenPort_ = test::FreeTcpPort();
     Settings("[Global]\nTCPPorts=3\nTCPPortStart=" + std::to_string(listenPort_) +
              "\nDataStore=Oracle\n");
   }

@@ -12,14 +12,13 @@
 
 #include "console_test_support.h"
 #include "datastore_home.h"
+#include "port_access.h"
 #include "relay_server.h"
-
-#ifndef ORVIK_TEST_DATASTORE
-#define ORVIK_TEST_DATASTORE "JET"
-#endif
 
 namespace orvik::console {
 namespace {
+
+using namespace orvik::port_access;
 
 using test::Client;
 using test::SecondsSince;
@@ -76,12 +75,14 @@ class RelaySessionTest : public ::testing::Test {
   // session goes (the locks live there).
   std::shared_ptr<Port> AccountPort() {
     auto port = Port::Create(home_.home());
-    port->SetLogin(home_.user(), test_support::kTestPassword);
-    EXPECT_TRUE(port->ConnectAccount("dm")) << port->ErrorDetail();
-    EXPECT_TRUE(port->ConnectAccount(home_.account())) << port->ErrorDetail();
+    SetLogin(*port, home_.user(), test_support::kTestPassword);
+    EXPECT_TRUE(ConnectAccount(*port, "dm")) << port->ErrorDetail();
+    EXPECT_TRUE(ConnectAccount(*port, home_.account())) << port->ErrorDetail();
     return port;
   }
-  void Sql(const std::string& statement) { AccountPort()->Connection()->Execute(statement); }
+  void Sql(const std::string& statement) {
+    Parts(*AccountPort()).account.Connection()->Execute(statement);
+  }
   void Catalog(const std::string& verb, const std::string& kind, const std::string& program) {
     std::string columns = "A0, A1, A4";
     std::string values = "'" + verb + "', '" + kind + "', '" + program + "'";

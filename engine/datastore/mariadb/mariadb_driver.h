@@ -2,7 +2,7 @@
 //
 // Accounts are databases named in lower case, so that a server that tells names apart by
 // their case (lower_case_table_names=0) finds the same database as one that does not; the
-// engine names tables the same way (StatementName in layout.h).
+// engine names tables the same way (Dialect::StatementName in dialect.h).
 //
 // The connection speaks latin1, so the system's bytes reach the server's latin1 columns
 // unchanged (and are converted by the server for columns of other character sets), and

@@ -17,8 +17,11 @@
 #include <vector>
 
 #include "port.h"
+#include "port_access.h"
 
 namespace {
+
+using namespace orvik::port_access;
 
 std::vector<std::string> Attributes(const std::string& item) {
   std::vector<std::string> out;
@@ -58,8 +61,8 @@ int main(int argc, char** argv) {
   std::shared_ptr<orvik::Port> ports[2];
   for (auto& p : ports) {
     p = orvik::Port::Create(home);
-    p->SetLogin(user, password);
-    if (!p->ConnectAccount("dm") || !p->ValidateLogin() || !p->ConnectAccount(account)) {
+    SetLogin(*p, user, password);
+    if (!ConnectAccount(*p, "dm") || !ValidateLogin(*p) || !ConnectAccount(*p, account)) {
       std::fprintf(stderr, "login: %s\n", p->ErrorDetail().c_str());
       return 1;
     }

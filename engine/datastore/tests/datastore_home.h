@@ -14,10 +14,17 @@
 
 #include "ini_file.h"
 #include "port.h"
+#include "port_access.h"
 #include "setup.h"
 
 #ifdef ORVIK_TEST_MARIADB
 #include "mariadb/tests/mariadb_test_server.h"
+#endif
+
+// The datastore of a test program: the embedded store unless the program is built for a
+// server.
+#ifndef ORVIK_TEST_DATASTORE
+#define ORVIK_TEST_DATASTORE "JET"
 #endif
 
 namespace orvik::test_support {
@@ -81,11 +88,12 @@ class DatastoreHome {
 
 // A port of `home` logged in as its user and moved to its further account.
 inline std::shared_ptr<Port> LoggedIn(const DatastoreHome& home) {
+  using namespace port_access;
   auto p = Port::Create(home.home());
-  p->SetLogin(home.user(), kTestPassword);
-  EXPECT_TRUE(p->ConnectAccount("dm")) << p->ErrorDetail();
-  EXPECT_TRUE(p->ValidateLogin()) << p->ErrorDetail();
-  EXPECT_TRUE(p->ConnectAccount(home.account())) << p->ErrorDetail();
+  SetLogin(*p, home.user(), kTestPassword);
+  EXPECT_TRUE(ConnectAccount(*p, "dm")) << p->ErrorDetail();
+  EXPECT_TRUE(ValidateLogin(*p)) << p->ErrorDetail();
+  EXPECT_TRUE(ConnectAccount(*p, home.account())) << p->ErrorDetail();
   return p;
 }
 

@@ -9,9 +9,12 @@
 #include "datastore_home.h"
 #include "layout.h"
 #include "port.h"
+#include "port_access.h"
 
 namespace orvik {
 namespace {
+
+using namespace port_access;
 
 using test_support::Finished;
 using test_support::StartCounter;
@@ -37,12 +40,13 @@ class EmbeddedStoreLoadTest : public ::testing::Test {
 TEST_F(EmbeddedStoreLoadTest, TheLogStaysBoundedUnderEndlessLockAndWrite) {
   {
     auto setup = LoggedIn();
-    setup->Connection()->Execute(
+    Parts(*setup).account.Connection()->Execute(
         "INSERT INTO md (A0, A1, A4) VALUES ('HELLO', 'JSCRIPT', 'hello.js')");
-    setup->Connection()->Execute(FileTableSql("JET", TableTemplate::kDataColumns, "counter", 2));
+    Parts(*setup).account.Connection()->Execute(
+        FileTableSql("JET", TableTemplate::kDataColumns, "counter", 2));
   }
   auto port = LoggedIn();  // its catalog now holds a program
-  ASSERT_TRUE(port->CatalogOpen());
+  ASSERT_TRUE(Parts(*port).account.CatalogOpen());
   const std::string fv = home_.account() + ".counter";
   ASSERT_TRUE(port->WWrite("0", fv, "COUNTER"));
   // Another process writes the account as well, so that the log is written back by others
@@ -79,7 +83,8 @@ TEST_F(EmbeddedStoreLoadTest, TheLogStaysBoundedUnderEndlessLockAndWrite) {
 TEST_F(EmbeddedStoreLoadTest, FortyPortsOnABusyMachineNeverFailBusy) {
   {
     auto setup = LoggedIn();
-    setup->Connection()->Execute(FileTableSql("JET", TableTemplate::kDataColumns, "counter", 2));
+    Parts(*setup).account.Connection()->Execute(
+        FileTableSql("JET", TableTemplate::kDataColumns, "counter", 2));
     ASSERT_TRUE(setup->WWrite("0", home_.account() + ".counter", "COUNTER"));
   }
   std::atomic<bool> stop{false};

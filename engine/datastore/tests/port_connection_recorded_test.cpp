@@ -9,10 +9,13 @@
 
 #include "driver_factory.h"
 #include "port.h"
+#include "port_access.h"
 #include "recording_driver.h"
 
 namespace orvik {
 namespace {
+
+using namespace port_access;
 
 class RecordedConnectionTest : public ::testing::Test {
  protected:
@@ -36,7 +39,7 @@ class RecordedConnectionTest : public ::testing::Test {
       return d;
     };
     auto port = Port::Create(std::move(options));
-    port->SetLogin("alice", "pa;ss'word");
+    SetLogin(*port, "alice", "pa;ss'word");
     return port;
   }
   // Answers for the next driver made.
@@ -55,7 +58,7 @@ class RecordedConnectionTest : public ::testing::Test {
 
 TEST_F(RecordedConnectionTest, SqlServerConnectsOnceThenSwitchesTheDefaultDatabase) {
   auto port = MakePort("[Global]\nDataStore=MSSQL\n[MSSQL]\nServer=sqlbox\n");
-  ASSERT_TRUE(port->ConnectAccount("dm")) << port->ErrorDetail();
+  ASSERT_TRUE(ConnectAccount(*port, "dm")) << port->ErrorDetail();
   ASSERT_EQ(drivers_.size(), 1u);
   const RecordedCall& connect = Last().Calls().front();
   EXPECT_EQ(connect.kind, "Connect");
@@ -64,18 +67,18 @@ TEST_F(RecordedConnectionTest, SqlServerConnectsOnceThenSwitchesTheDefaultDataba
   EXPECT_EQ(connect.connect.user, "alice");
   EXPECT_EQ(connect.connect.password, "pa;ss'word");  // handed over as it is, never spliced
 
-  ASSERT_TRUE(port->ConnectAccount("sales"));
+  ASSERT_TRUE(ConnectAccount(*port, "sales"));
   EXPECT_EQ(drivers_.size(), 1u);  // no second connection
   EXPECT_EQ(Kinds(Last()), (std::vector<std::string>{"Connect dm", "Query Select * From md",
                                                      "ListTables ", "UseDatabase sales",
                                                      "Query Select * From md", "ListTables "}));
-  EXPECT_EQ(port->Account(), "sales");
-  EXPECT_EQ(port->DmConnection(), nullptr);  // only the embedded store keeps one
+  EXPECT_EQ(Parts(*port).account.Account(), "sales");
+  EXPECT_EQ(Parts(*port).account.SystemConnection(), nullptr);  // only the embedded store keeps one
 }
 
 TEST_F(RecordedConnectionTest, MySqlConnectionSettings) {
   auto port = MakePort("[Global]\nDataStore=mysql\n[MySQL]\nServer=db1\nPort=3307\nPipes=1\n");
-  ASSERT_TRUE(port->ConnectAccount("dm"));
+  ASSERT_TRUE(ConnectAccount(*port, "dm"));
   const ConnectParams& p = Last().Calls().front().connect;
   EXPECT_EQ(p.server, "db1");
   EXPECT_EQ(p.port, "3307");
@@ -86,12 +89,12 @@ TEST_F(RecordedConnectionTest, MySqlConnectionSettings) {
 TEST_F(RecordedConnectionTest, AFailedFirstConnectionLeavesNoDeadConnection) {
   Script(Answer::Error(-2147467259, "Login failed for user 'alice'.", "Connect"));
   auto port = MakePort("[Global]\nDataStore=MSSQL\n");
-  EXPECT_FALSE(port->ConnectAccount("dm"));
+  EXPECT_FALSE(ConnectAccount(*port, "dm"));
   EXPECT_EQ(port->ErrorDetail(), "[-2147467259] Login failed for user 'alice'.");
-  EXPECT_EQ(port->Connection(), nullptr);
-  EXPECT_EQ(port->Account(), "DM");
+  EXPECT_EQ(Parts(*port).account.Connection(), nullptr);
+  EXPECT_EQ(Parts(*port).account.Account(), "DM");
   // The next attempt connects afresh.
-  ASSERT_TRUE(port->ConnectAccount("dm"));
+  ASSERT_TRUE(ConnectAccount(*port, "dm"));
   EXPECT_EQ(drivers_.size(), 2u);
 }
 
@@ -99,12 +102,12 @@ TEST_F(RecordedConnectionTest, AFailedSwitchKeepsTheAccountCatalogAndTables) {
   Script(Answer::Tables({{"orders", "TABLE"}, {"md", "TABLE"}}));
   Script(Answer::Error(-2147217843, "Cannot open database \"nope\".", "UseDatabase"));
   auto port = MakePort("[Global]\nDataStore=MSSQL\n");
-  ASSERT_TRUE(port->ConnectAccount("sales"));
-  const auto catalog = port->Catalog();
-  EXPECT_FALSE(port->ConnectAccount("nope"));
-  EXPECT_EQ(port->Account(), "sales");
-  EXPECT_EQ(port->TableList(), "\xFEorders\xFEmd\xFE");
-  EXPECT_EQ(port->Catalog(), catalog);
+  ASSERT_TRUE(ConnectAccount(*port, "sales"));
+  const auto catalog = Parts(*port).account.Catalog();
+  EXPECT_FALSE(ConnectAccount(*port, "nope"));
+  EXPECT_EQ(Parts(*port).account.Account(), "sales");
+  EXPECT_EQ(Parts(*port).account.TableList(), "\xFEorders\xFEmd\xFE");
+  EXPECT_EQ(Parts(*port).account.Catalog(), catalog);
 }
 
 TEST_F(RecordedConnectionTest, TableListKeepsTablesAndLinksInTheirOrder) {
@@ -114,8 +117,8 @@ TEST_F(RecordedConnectionTest, TableListKeepsTablesAndLinksInTheirOrder) {
                          {"sysobjects", "SYSTEM TABLE"},
                          {"alpha", "TABLE"}}));
   auto port = MakePort("[Global]\nDataStore=MSSQL\n");
-  ASSERT_TRUE(port->ConnectAccount("dm"));
-  EXPECT_EQ(port->TableList(),
+  ASSERT_TRUE(ConnectAccount(*port, "dm"));
+  EXPECT_EQ(Parts(*port).account.TableList(),
             "\xFEzeta\xFEremote\xFE"
             "alpha\xFE");
 }
@@ -123,20 +126,20 @@ TEST_F(RecordedConnectionTest, TableListKeepsTablesAndLinksInTheirOrder) {
 TEST_F(RecordedConnectionTest, AFailedTableListIsEmptyNotAnEmptyList) {
   Script(Answer::Error(-2147467259, "schema unavailable", "ListTables"));
   auto port = MakePort("[Global]\nDataStore=MSSQL\n");
-  ASSERT_TRUE(port->ConnectAccount("dm"));
-  EXPECT_EQ(port->TableList(), "");
+  ASSERT_TRUE(ConnectAccount(*port, "dm"));
+  EXPECT_EQ(Parts(*port).account.TableList(), "");
 }
 
 TEST_F(RecordedConnectionTest, CatalogMissingIsNotAFailure) {
   Script(Answer::Error(-2147217865, "Invalid object name 'md'.", "Query"));
   auto port = MakePort("[Global]\nDataStore=MSSQL\n");
-  ASSERT_TRUE(port->ConnectAccount("dm"));
-  EXPECT_FALSE(port->CatalogOpen());
+  ASSERT_TRUE(ConnectAccount(*port, "dm"));
+  EXPECT_FALSE(Parts(*port).account.CatalogOpen());
 }
 
 TEST_F(RecordedConnectionTest, RsOOpenRemovesOnlyTheLastSemicolon) {
   auto port = MakePort("[Global]\nDataStore=MSSQL\n");
-  ASSERT_TRUE(port->ConnectAccount("dm"));
+  ASSERT_TRUE(ConnectAccount(*port, "dm"));
   std::shared_ptr<Recordset> rs;
   ASSERT_TRUE(port->RsOOpen("select * from users where A0 = 'x';;", rs));
   EXPECT_EQ(Last().Calls().back().text, "select * from users where A0 = 'x';");
@@ -145,14 +148,14 @@ TEST_F(RecordedConnectionTest, RsOOpenRemovesOnlyTheLastSemicolon) {
 
 TEST_F(RecordedConnectionTest, SqlServerWritesToAnotherAccountInItsDatabase) {
   auto port = MakePort("[Global]\nDataStore=MSSQL\n");
-  ASSERT_TRUE(port->ConnectAccount("sales"));
+  ASSERT_TRUE(ConnectAccount(*port, "sales"));
   Last().ClearCalls();
   Last().Queue(Answer::Result({"A0", "A1", "A2"}, {}),
                CallMatch::Prefix("SELECT * FROM cust WHERE 1"));
-  ASSERT_TRUE(
-      port->WriteItemRaw("a\xFE"
-                         "b",
-                         "other.cust", "C1"))
+  ASSERT_TRUE(WriteItemRaw(*port,
+                           "a\xFE"
+                           "b",
+                           "other.cust", "C1"))
       << port->ErrorDetail();
   EXPECT_EQ(Kinds(Last()),
             (std::vector<std::string>{"UseDatabase other", "Query SELECT * FROM cust WHERE 1 = 0",
@@ -165,27 +168,27 @@ TEST_F(RecordedConnectionTest, SqlServerWritesToAnotherAccountInItsDatabase) {
 
 TEST_F(RecordedConnectionTest, AFailedSqlServerWriteStillGoesBackToItsAccount) {
   auto port = MakePort("[Global]\nDataStore=MSSQL\n");
-  ASSERT_TRUE(port->ConnectAccount("sales"));
+  ASSERT_TRUE(ConnectAccount(*port, "sales"));
   Last().ClearCalls();
   Last().Queue(Answer::Error(-2147217900, "Invalid column name 'A3'.", "Execute"),
                CallMatch::Prefix("UPDATE"));
-  EXPECT_FALSE(port->WriteAttributeRaw("x", "other.cust", "C1", 3));
+  EXPECT_FALSE(WriteAttributeRaw(*port, "x", "other.cust", "C1", 3));
   EXPECT_EQ(port->ErrorDetail(), "[-2147217900] Invalid column name 'A3'.");
   EXPECT_EQ(Last().Calls().back().kind + " " + Last().Calls().back().text, "UseDatabase sales");
 }
 
 TEST_F(RecordedConnectionTest, SqlServerReadsAnotherAccountThroughItsName) {
   auto port = MakePort("[Global]\nDataStore=MSSQL\n");
-  ASSERT_TRUE(port->ConnectAccount("sales"));
+  ASSERT_TRUE(ConnectAccount(*port, "sales"));
   std::string item;
-  EXPECT_FALSE(port->ReadItemRaw(item, "other.cust", "O'X"));
+  EXPECT_FALSE(ReadItemRaw(*port, item, "other.cust", "O'X"));
   EXPECT_EQ(Last().Calls().back().text, "SELECT * FROM other..cust WHERE A0 = ?");
   EXPECT_EQ(port->ErrorDetail(),
             "[912] ItemID \"O'X\" does not exist in recordset \"SELECT * FROM other..cust WHERE "
             "A0 = 'O''X'\"");
   Last().Queue(
       Answer::Result({"A0", "A1", "A2"}, {{std::string("K"), std::string("x"), DbValue()}}));
-  ASSERT_TRUE(port->ReadItemRaw(item, "sales.cust", "K"));
+  ASSERT_TRUE(ReadItemRaw(*port, item, "sales.cust", "K"));
   EXPECT_EQ(item, "x\xFE");  // a Null column reads as empty text
 }
 
@@ -193,14 +196,14 @@ TEST_F(RecordedConnectionTest, SqlServerReadsAnotherAccountThroughItsName) {
 // so the next statement never runs in the other one.
 TEST_F(RecordedConnectionTest, AFailedWayBackReconnectsToThePortsOwnAccount) {
   auto port = MakePort("[Global]\nDataStore=MSSQL\n");
-  ASSERT_TRUE(port->ConnectAccount("sales"));
+  ASSERT_TRUE(ConnectAccount(*port, "sales"));
   Last().ClearCalls();
   Last().Queue(Answer::Result({"A0", "A1"}, {}), CallMatch::Prefix("SELECT * FROM cust WHERE 1"));
   Last().Queue(Answer::Error(-2147467259, "Communication link failure", "UseDatabase"),
                CallMatch::Prefix("sales"));
-  ASSERT_TRUE(port->WriteItemRaw("a", "other.cust", "C1")) << port->ErrorDetail();
+  ASSERT_TRUE(WriteItemRaw(*port, "a", "other.cust", "C1")) << port->ErrorDetail();
   std::string item;
-  EXPECT_FALSE(port->ReadItemRaw(item, "sales.cust", "C1"));
+  EXPECT_FALSE(ReadItemRaw(*port, item, "sales.cust", "C1"));
   EXPECT_EQ(Kinds(Last()),
             (std::vector<std::string>{"UseDatabase other", "Query SELECT * FROM cust WHERE 1 = 0",
                                       "Execute UPDATE cust SET A1 = ? WHERE A0 = ?",
@@ -208,12 +211,12 @@ TEST_F(RecordedConnectionTest, AFailedWayBackReconnectsToThePortsOwnAccount) {
                                       "UseDatabase sales", "Close ", "Connect sales",
                                       "Query SELECT * FROM cust WHERE A0 = ?"}));
   EXPECT_EQ(drivers_.size(), 1u);  // in place: record sets on it follow
-  EXPECT_EQ(port->Connection()->CurrentDatabase(), "sales");
+  EXPECT_EQ(Parts(*port).account.Connection()->CurrentDatabase(), "sales");
 }
 
 TEST_F(RecordedConnectionTest, AConnectionThatCannotGoBackIsClosedNotLeftElsewhere) {
   auto port = MakePort("[Global]\nDataStore=MYSQL\n");
-  ASSERT_TRUE(port->ConnectAccount("sales"));
+  ASSERT_TRUE(ConnectAccount(*port, "sales"));
   Last().ClearCalls();
   Last().Queue(Answer::Tables({{"cust", "TABLE"}}));
   Last().Queue(Answer::Error(-2147467259, "Lost connection to server", "UseDatabase"),
@@ -224,11 +227,11 @@ TEST_F(RecordedConnectionTest, AConnectionThatCannotGoBackIsClosedNotLeftElsewhe
   EXPECT_EQ(Kinds(Last()),
             (std::vector<std::string>{"UseDatabase other", "ListTables ", "UseDatabase sales",
                                       "Close ", "Connect sales", "Close "}));
-  EXPECT_FALSE(port->Connection()->IsOpen());
+  EXPECT_FALSE(Parts(*port).account.Connection()->IsOpen());
   // The next read fails rather than reading the other account's table.
   Last().ClearCalls();
   std::string item;
-  EXPECT_FALSE(port->ReadItemRaw(item, "sales.cust", "C1"));
+  EXPECT_FALSE(ReadItemRaw(*port, item, "sales.cust", "C1"));
   EXPECT_TRUE(Last().Statements().empty());
   Variant read;
   EXPECT_FALSE(port->RRead(read, Variant("sales.cust"), Variant("C1")));
@@ -244,9 +247,9 @@ class RecordedSqlServerLocksTest : public RecordedConnectionTest {
     Script(Answer::Result({"spid"}, {{std::string("53")}}), CallMatch::Prefix("SELECT @@SPID"));
     Script(Answer::Result({"r"}, {{std::string("0")}}), CallMatch::Contains("sp_getapplock"));
     auto port = MakePort("[Global]\nDataStore=MSSQL\n");
-    EXPECT_TRUE(port->ConnectAccount("dm"));
-    EXPECT_TRUE(port->ValidateLogin()) << port->ErrorDetail();
-    EXPECT_TRUE(port->ConnectAccount("sales"));
+    EXPECT_TRUE(ConnectAccount(*port, "dm"));
+    EXPECT_TRUE(ValidateLogin(*port)) << port->ErrorDetail();
+    EXPECT_TRUE(ConnectAccount(*port, "sales"));
     return port;
   }
   void HeldBy(const std::string& holder, const std::string& testAnswer) {

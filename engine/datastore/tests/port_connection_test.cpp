@@ -8,21 +8,20 @@
 #include "layout.h"
 #include "password_hash.h"
 #include "port.h"
+#include "port_access.h"
 #include "sqlite_driver.h"
 #include "vb_error.h"
 
-#ifndef ORVIK_TEST_DATASTORE
-#define ORVIK_TEST_DATASTORE "JET"
-#endif
-
 namespace orvik {
 namespace {
+
+using namespace port_access;
 
 class PortConnectionTest : public ::testing::Test {
  protected:
   PortConnectionTest() : home_(ORVIK_TEST_DATASTORE) {
     port_ = Port::Create(home_.home());
-    port_->SetLogin(home_.user(), test_support::kTestPassword);
+    SetLogin(*port_, home_.user(), test_support::kTestPassword);
   }
 
   bool Embedded() const { return home_.dataStore() == "JET"; }
@@ -50,19 +49,20 @@ class PortConnectionTest : public ::testing::Test {
 };
 
 TEST_F(PortConnectionTest, ConnectsToTheSystemAccount) {
-  ASSERT_TRUE(port_->ConnectAccount("dm")) << port_->ErrorDetail();
-  EXPECT_EQ(port_->Account(), "dm");
-  EXPECT_TRUE(port_->CatalogOpen());
+  ASSERT_TRUE(ConnectAccount(*port_, "dm")) << port_->ErrorDetail();
+  EXPECT_EQ(Parts(*port_).account.Account(), "dm");
+  EXPECT_TRUE(Parts(*port_).account.CatalogOpen());
   for (const char* table : {"users", "locks", "printhold", "md"}) {
-    EXPECT_NE(port_->TableList().find(std::string(1, kAttributeMark) + table + kAttributeMark),
+    EXPECT_NE(Parts(*port_).account.TableList().find(std::string(1, kAttributeMark) + table +
+                                                     kAttributeMark),
               std::string::npos)
-        << table << " in " << port_->TableList();
+        << table << " in " << Parts(*port_).account.TableList();
   }
-  EXPECT_EQ(port_->TableList().front(), kAttributeMark);
-  EXPECT_EQ(port_->TableList().back(), kAttributeMark);
+  EXPECT_EQ(Parts(*port_).account.TableList().front(), kAttributeMark);
+  EXPECT_EQ(Parts(*port_).account.TableList().back(), kAttributeMark);
   if (Embedded()) {
-    EXPECT_EQ(port_->TableList(), "\xFEusers\xFElocks\xFEprinthold\xFEmd\xFE");
-    EXPECT_EQ(port_->DmConnection(), port_->Connection());
+    EXPECT_EQ(Parts(*port_).account.TableList(), "\xFEusers\xFElocks\xFEprinthold\xFEmd\xFE");
+    EXPECT_EQ(Parts(*port_).account.SystemConnection(), Parts(*port_).account.Connection());
   }
   EXPECT_EQ(Rows("select A0, A8 from users where A0 = '" + home_.user() + "'"),
             std::vector<std::string>{home_.user() + "|3"});
@@ -75,41 +75,41 @@ TEST_F(PortConnectionTest, ConnectsToTheSystemAccount) {
 }
 
 TEST_F(PortConnectionTest, MovesBetweenAccounts) {
-  ASSERT_TRUE(port_->ConnectAccount("dm"));
-  ASSERT_TRUE(port_->ConnectAccount(home_.account())) << port_->ErrorDetail();
-  EXPECT_EQ(port_->Account(), home_.account());
-  EXPECT_EQ(port_->TableList(), "\xFEmd\xFE");
-  EXPECT_TRUE(port_->CatalogOpen());
+  ASSERT_TRUE(ConnectAccount(*port_, "dm"));
+  ASSERT_TRUE(ConnectAccount(*port_, home_.account())) << port_->ErrorDetail();
+  EXPECT_EQ(Parts(*port_).account.Account(), home_.account());
+  EXPECT_EQ(Parts(*port_).account.TableList(), "\xFEmd\xFE");
+  EXPECT_TRUE(Parts(*port_).account.CatalogOpen());
   std::shared_ptr<Recordset> rs;
   EXPECT_FALSE(port_->RsOOpen("select * from users", rs));  // users live in dm only
   if (Embedded()) {
     // The system account stays in reach for locks and users.
-    ASSERT_TRUE(port_->DmConnection());
-    EXPECT_NE(port_->DmConnection(), port_->Connection());
-    auto cursor = port_->DmConnection()->Query("select A0 from users");
+    ASSERT_TRUE(Parts(*port_).account.SystemConnection());
+    EXPECT_NE(Parts(*port_).account.SystemConnection(), Parts(*port_).account.Connection());
+    auto cursor = Parts(*port_).account.SystemConnection()->Query("select A0 from users");
     EXPECT_TRUE(cursor->Next());
   }
 }
 
 TEST_F(PortConnectionTest, AFailedMoveKeepsTheOldAccountWorking) {
-  ASSERT_TRUE(port_->ConnectAccount(home_.account()));
-  EXPECT_FALSE(port_->ConnectAccount("nosuchaccount"));
+  ASSERT_TRUE(ConnectAccount(*port_, home_.account()));
+  EXPECT_FALSE(ConnectAccount(*port_, "nosuchaccount"));
   EXPECT_EQ(port_->ErrorDetail().rfind("[-2147217843] ", 0), 0u) << port_->ErrorDetail();
-  EXPECT_EQ(port_->Account(), home_.account());
-  EXPECT_EQ(port_->TableList(), "\xFEmd\xFE");
+  EXPECT_EQ(Parts(*port_).account.Account(), home_.account());
+  EXPECT_EQ(Parts(*port_).account.TableList(), "\xFEmd\xFE");
   EXPECT_TRUE(Rows("select A0 from md").empty());
   // Nothing was created by trying.
-  EXPECT_FALSE(port_->ConnectAccount("nosuchaccount"));
+  EXPECT_FALSE(ConnectAccount(*port_, "nosuchaccount"));
 }
 
 TEST_F(PortConnectionTest, BadAccountNamesNeverReachTheStore) {
-  ASSERT_TRUE(port_->ConnectAccount("dm"));
+  ASSERT_TRUE(ConnectAccount(*port_, "dm"));
   for (const char* bad : {"../dm", "a/b", "a'b", "dm; drop table users", "a b", ""}) {
-    EXPECT_FALSE(port_->ConnectAccount(bad)) << bad;
+    EXPECT_FALSE(ConnectAccount(*port_, bad)) << bad;
     EXPECT_EQ(port_->ErrorDetail().rfind("[913] ", 0), 0u) << port_->ErrorDetail();
-    EXPECT_EQ(port_->Account(), "dm");
+    EXPECT_EQ(Parts(*port_).account.Account(), "dm");
   }
-  EXPECT_FALSE(port_->ConnectAccount(std::string("d\0m", 3)));
+  EXPECT_FALSE(ConnectAccount(*port_, std::string("d\0m", 3)));
   EXPECT_EQ(Rows("select A0 from users where A0 = '" + home_.user() + "'").size(), 1u);
   if (Embedded()) {
     EXPECT_FALSE(
@@ -120,15 +120,15 @@ TEST_F(PortConnectionTest, BadAccountNamesNeverReachTheStore) {
 #ifndef ORVIK_TEST_MARIADB  // embedded store only
 TEST_F(PortConnectionTest, AccountWithoutCatalog) {
   SqliteDriver::CreateAccount(home_.home(), "bare");
-  ASSERT_TRUE(port_->ConnectAccount("BARE")) << port_->ErrorDetail();
-  EXPECT_FALSE(port_->CatalogOpen());
-  EXPECT_EQ(port_->TableList(), "\xFE");
-  EXPECT_EQ(port_->Account(), "BARE");
+  ASSERT_TRUE(ConnectAccount(*port_, "BARE")) << port_->ErrorDetail();
+  EXPECT_FALSE(Parts(*port_).account.CatalogOpen());
+  EXPECT_EQ(Parts(*port_).account.TableList(), "\xFE");
+  EXPECT_EQ(Parts(*port_).account.Account(), "BARE");
 }
 #endif
 
 TEST_F(PortConnectionTest, RsOOpenDropsOneTrailingSemicolon) {
-  ASSERT_TRUE(port_->ConnectAccount("dm"));
+  ASSERT_TRUE(ConnectAccount(*port_, "dm"));
   std::shared_ptr<Recordset> rs;
   ASSERT_TRUE(port_->RsOOpen("select A0 from users where A0 = '" + home_.user() + "';", rs))
       << port_->ErrorDetail();
@@ -141,12 +141,14 @@ TEST_F(PortConnectionTest, RsOOpenDropsOneTrailingSemicolon) {
 }
 
 TEST_F(PortConnectionTest, RecordSetsWalkNullsFindAndGetString) {
-  ASSERT_TRUE(port_->ConnectAccount(home_.account()));
-  ASSERT_TRUE(port_->Connection());
-  port_->Connection()->Execute(FileTableSql(home_.dataStore(), TableTemplate::kDictionary, "cust"));
+  ASSERT_TRUE(ConnectAccount(*port_, home_.account()));
+  ASSERT_TRUE(Parts(*port_).account.Connection());
+  Parts(*port_).account.Connection()->Execute(
+      FileTableSql(home_.dataStore(), TableTemplate::kDictionary, "cust"));
   for (const char* key : {"c", "a", "b"}) {
     const DbValue row[] = {std::string(key), key == std::string("b") ? DbValue() : DbValue("x")};
-    port_->Connection()->Execute("insert into cust_dict (A0, A1) values (?, ?)", row);
+    Parts(*port_).account.Connection()->Execute("insert into cust_dict (A0, A1) values (?, ?)",
+                                                row);
   }
   std::shared_ptr<Recordset> rs;
   ASSERT_TRUE(port_->RsOOpen("select A0, A1 from cust_dict order by A0", rs));
@@ -170,14 +172,14 @@ TEST_F(PortConnectionTest, RecordSetsWalkNullsFindAndGetString) {
 
 #ifndef ORVIK_TEST_MARIADB  // embedded store only
 TEST_F(PortConnectionTest, JetQRefReadsAnotherEmbeddedAccount) {
-  ASSERT_TRUE(port_->ConnectAccount(home_.account()));
+  ASSERT_TRUE(ConnectAccount(*port_, home_.account()));
   std::shared_ptr<Recordset> rs;
   EXPECT_EQ(
       port_->JetQRef("dm", "users", "select A8 from users where A0 = '" + home_.user() + "'", rs),
       "");
   ASSERT_FALSE(rs->AtEOF());
   EXPECT_EQ(*rs->Value(0), "3");
-  EXPECT_EQ(port_->Account(), home_.account());
+  EXPECT_EQ(Parts(*port_).account.Account(), home_.account());
   EXPECT_THROW(port_->JetQRef("nosuch", "t", "select 1", rs), VbError);
 }
 #endif
@@ -187,9 +189,9 @@ TEST_F(PortConnectionTest, AnUnknownDataStoreMakesNoConnection) {
   std::ofstream(std::filesystem::path(home_.home()) / "OrvikEngine.ini")
       << "[Global]\nDataStore=ORACLE\n";
   auto port = Port::Create(home_.home());
-  EXPECT_TRUE(port->ConnectAccount("dm"));
-  EXPECT_EQ(port->Account(), "dm");
-  EXPECT_FALSE(port->Connection());
+  EXPECT_TRUE(ConnectAccount(*port, "dm"));
+  EXPECT_EQ(Parts(*port).account.Account(), "dm");
+  EXPECT_FALSE(Parts(*port).account.Connection());
   std::shared_ptr<Recordset> rs;
   EXPECT_FALSE(port->RsOOpen("select 1", rs));
   EXPECT_EQ(port->ErrorDetail().rfind("[3704] ", 0), 0u);
@@ -203,7 +205,7 @@ namespace orvik {
 namespace {
 
 TEST_F(PortConnectionTest, ScriptsWalkARecordSetByName) {
-  ASSERT_TRUE(port_->ConnectAccount("dm"));
+  ASSERT_TRUE(ConnectAccount(*port_, "dm"));
   std::shared_ptr<Recordset> rs;
   ASSERT_TRUE(port_->RsOOpen("select A0, A8 from users where A0 = '" + home_.user() + "'", rs));
   Dispatch& d = *rs;
@@ -234,8 +236,9 @@ namespace orvik {
 namespace {
 
 TEST_F(PortConnectionTest, RecordSetsAddAndUpdateRows) {
-  ASSERT_TRUE(port_->ConnectAccount(home_.account()));
-  port_->Connection()->Execute(FileTableSql(home_.dataStore(), TableTemplate::kDictionary, "inv"));
+  ASSERT_TRUE(ConnectAccount(*port_, home_.account()));
+  Parts(*port_).account.Connection()->Execute(
+      FileTableSql(home_.dataStore(), TableTemplate::kDictionary, "inv"));
   std::shared_ptr<Recordset> rs;
   ASSERT_TRUE(port_->RsOOpen("select * from inv_dict where A0 = 'K1'", rs));
   EXPECT_TRUE(rs->AtEOF());

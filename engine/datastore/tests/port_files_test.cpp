@@ -4,13 +4,12 @@
 #include "datastore_home.h"
 #include "layout.h"
 #include "port.h"
-
-#ifndef ORVIK_TEST_DATASTORE
-#define ORVIK_TEST_DATASTORE "JET"
-#endif
+#include "port_access.h"
 
 namespace orvik {
 namespace {
+
+using namespace port_access;
 
 constexpr char AM = '\xFE';
 
@@ -18,12 +17,12 @@ class PortFilesTest : public ::testing::Test {
  protected:
   PortFilesTest() : home_(ORVIK_TEST_DATASTORE) {
     port_ = Port::Create(home_.home());
-    port_->SetLogin(home_.user(), test_support::kTestPassword);
-    EXPECT_TRUE(port_->ConnectAccount(home_.account())) << port_->ErrorDetail();
+    SetLogin(*port_, home_.user(), test_support::kTestPassword);
+    EXPECT_TRUE(ConnectAccount(*port_, home_.account())) << port_->ErrorDetail();
   }
 
   bool MySql() const { return home_.dataStore() == "MYSQL"; }
-  void Sql(const std::string& statement) { port_->Connection()->Execute(statement); }
+  void Sql(const std::string& statement) { Parts(*port_).account.Connection()->Execute(statement); }
   // A column-mode file of n attributes with an empty dictionary.
   void MakeFile(const std::string& name, int n) {
     Sql(FileTableSql(home_.dataStore(), TableTemplate::kDataColumns, name, n));
@@ -36,7 +35,7 @@ class PortFilesTest : public ::testing::Test {
   }
   std::string Read(const std::string& fv, const std::string& id) {
     std::string item;
-    EXPECT_TRUE(port_->ReadItemRaw(item, fv, id)) << port_->ErrorDetail();
+    EXPECT_TRUE(ReadItemRaw(*port_, item, fv, id)) << port_->ErrorDetail();
     return item;
   }
   const std::string& Account() const { return home_.account(); }
@@ -54,38 +53,38 @@ TEST_F(PortFilesTest, ColumnModeRoundTripsEveryByte) {
     if (c < 252 || c == 255) awkward.push_back(static_cast<char>(c));
   }
   const std::string item = "Smith" + std::string(1, AM) + awkward + AM + "" + AM + "10";
-  ASSERT_TRUE(port_->WriteItemRaw(item, fv, "C'1")) << port_->ErrorDetail();
+  ASSERT_TRUE(WriteItemRaw(*port_, item, fv, "C'1")) << port_->ErrorDetail();
   EXPECT_EQ(Read(fv, "C'1"), item);
   std::string value;
-  ASSERT_TRUE(port_->ReadAttributeRaw(value, fv, "C'1", 2));
+  ASSERT_TRUE(ReadAttributeRaw(*port_, value, fv, "C'1", 2));
   EXPECT_EQ(value, awkward);
 }
 
 TEST_F(PortFilesTest, AShorterItemClearsTheColumnsItNoLongerHas) {
   MakeFile("cust", 4);
   const std::string fv = Open("cust");
-  ASSERT_TRUE(
-      port_->WriteItemRaw("a\xFE"
-                          "b\xFE"
-                          "c\xFE"
-                          "d",
-                          fv, "K"));
-  ASSERT_TRUE(port_->WriteItemRaw("z", fv, "K"));
+  ASSERT_TRUE(WriteItemRaw(*port_,
+                           "a\xFE"
+                           "b\xFE"
+                           "c\xFE"
+                           "d",
+                           fv, "K"));
+  ASSERT_TRUE(WriteItemRaw(*port_, "z", fv, "K"));
   EXPECT_EQ(Read(fv, "K"), "z\xFE\xFE\xFE");
 }
 
 TEST_F(PortFilesTest, AnItemWiderThanItsTableIsRefusedNotCut) {
   MakeFile("cust", 2);
   const std::string fv = Open("cust");
-  ASSERT_TRUE(
-      port_->WriteItemRaw("a\xFE"
-                          "b",
-                          fv, "K"));
-  EXPECT_FALSE(
-      port_->WriteItemRaw("1\xFE"
-                          "2\xFE"
-                          "3",
-                          fv, "K"));
+  ASSERT_TRUE(WriteItemRaw(*port_,
+                           "a\xFE"
+                           "b",
+                           fv, "K"));
+  EXPECT_FALSE(WriteItemRaw(*port_,
+                            "1\xFE"
+                            "2\xFE"
+                            "3",
+                            fv, "K"));
   EXPECT_EQ(port_->ErrorDetail(),
             "[914] Item \"K\" has 3 attributes; file '" + Account() + ".cust' holds 2");
   EXPECT_EQ(Read(fv, "K"),
@@ -100,26 +99,26 @@ TEST_F(PortFilesTest, NumericAttributesReadEmptyAsZero) {
   EXPECT_EQ(fv, Account() +
                     ".cust\xFE"
                     "2\xFE\xFE");
-  ASSERT_TRUE(
-      port_->WriteItemRaw("Smith\xFE\xFE"
-                          "10",
-                          fv, "C1"));
+  ASSERT_TRUE(WriteItemRaw(*port_,
+                           "Smith\xFE\xFE"
+                           "10",
+                           fv, "C1"));
   EXPECT_EQ(Read(fv, "C1"),
             "Smith\xFE"
             "0\xFE"
             "10");
-  ASSERT_TRUE(
-      port_->WriteItemRaw("Smith\xFE"
-                          "5\xFD\xFD"
-                          "7\xFE",
-                          fv, "C2"));
+  ASSERT_TRUE(WriteItemRaw(*port_,
+                           "Smith\xFE"
+                           "5\xFD\xFD"
+                           "7\xFE",
+                           fv, "C2"));
   EXPECT_EQ(Read(fv, "C2"),
             "Smith\xFE"
             "5\xFD"
             "0\xFD"
             "7\xFE");
   std::string value;
-  ASSERT_TRUE(port_->ReadAttributeRaw(value, fv, "C1", 2));
+  ASSERT_TRUE(ReadAttributeRaw(*port_, value, fv, "C1", 2));
   EXPECT_EQ(value, "0");
 }
 
@@ -134,16 +133,16 @@ TEST_F(PortFilesTest, ItemModeKeepsTheWholeItem) {
       "c\xFD"
       "d\xFE"
       "it's \\ \xFF";
-  ASSERT_TRUE(port_->WriteItemRaw(item, fv, "N1"));
+  ASSERT_TRUE(WriteItemRaw(*port_, item, fv, "N1"));
   EXPECT_EQ(Read(fv, "N1"), item);
   std::string value;
-  ASSERT_TRUE(port_->ReadAttributeRaw(value, fv, "N1", 3));
+  ASSERT_TRUE(ReadAttributeRaw(*port_, value, fv, "N1", 3));
   EXPECT_EQ(value,
             "c\xFD"
             "d");
   // Attributes written one at a time build a new item.
-  ASSERT_TRUE(port_->WriteAttributeRaw("x", fv, "N2", 3));
-  ASSERT_TRUE(port_->WriteAttributeRaw("y", fv, "N2", 1));
+  ASSERT_TRUE(WriteAttributeRaw(*port_, "x", fv, "N2", 3));
+  ASSERT_TRUE(WriteAttributeRaw(*port_, "y", fv, "N2", 1));
   EXPECT_EQ(Read(fv, "N2"), "y\xFE\xFEx");
 }
 
@@ -151,34 +150,34 @@ TEST_F(PortFilesTest, AnItemTableWithoutItsControlItemStillHoldsWholeItems) {
   Sql(FileTableSql(home_.dataStore(), TableTemplate::kDataItem, "memo"));
   const std::string fv = Open("memo");
   EXPECT_EQ(fv, Account() + ".memo");
-  ASSERT_TRUE(port_->WriteItemRaw("one\xFEtwo\xFEthree", fv, "M1")) << port_->ErrorDetail();
+  ASSERT_TRUE(WriteItemRaw(*port_, "one\xFEtwo\xFEthree", fv, "M1")) << port_->ErrorDetail();
   EXPECT_EQ(Read(fv, "M1"), "one\xFEtwo\xFEthree");
 }
 
 TEST_F(PortFilesTest, ANewItemWrittenOneAttributeAtATime) {
   MakeFile("cust", 4);
   const std::string fv = Open("cust");
-  ASSERT_TRUE(port_->WriteAttributeRaw("x", fv, "N1", 3)) << port_->ErrorDetail();
+  ASSERT_TRUE(WriteAttributeRaw(*port_, "x", fv, "N1", 3)) << port_->ErrorDetail();
   EXPECT_EQ(Read(fv, "N1"), "\xFE\xFEx\xFE");
-  ASSERT_TRUE(port_->WriteAttributeRaw("O'Neil", fv, "N1", 1));
+  ASSERT_TRUE(WriteAttributeRaw(*port_, "O'Neil", fv, "N1", 1));
   EXPECT_EQ(Read(fv, "N1"), "O'Neil\xFE\xFEx\xFE");
-  EXPECT_FALSE(port_->WriteAttributeRaw("v", fv, "N2", 9));
+  EXPECT_FALSE(WriteAttributeRaw(*port_, "v", fv, "N2", 9));
 }
 
 TEST_F(PortFilesTest, MissingItemsAndColumns) {
   MakeFile("cust", 4);
   const std::string fv = Open("cust");
   std::string item = "kept";
-  EXPECT_FALSE(port_->ReadItemRaw(item, fv, "X'9"));
+  EXPECT_FALSE(ReadItemRaw(*port_, item, fv, "X'9"));
   const std::string shownId = MySql() ? "X\\'9" : "X''9";
   const std::string table = MySql() ? Account() + ".cust" : "cust";
   EXPECT_EQ(port_->ErrorDetail(),
             "[912] ItemID \"X'9\" does not exist in recordset \"SELECT * FROM " + table +
                 " WHERE A0 = '" + shownId + "'\"");
   EXPECT_EQ(item, "");
-  ASSERT_TRUE(port_->WriteItemRaw("a", fv, "C1"));
+  ASSERT_TRUE(WriteItemRaw(*port_, "a", fv, "C1"));
   std::string value;
-  EXPECT_FALSE(port_->ReadAttributeRaw(value, fv, "C1", 5));
+  EXPECT_FALSE(ReadAttributeRaw(*port_, value, fv, "C1", 5));
   EXPECT_EQ(value.rfind("ERROR: [", 0), 0u) << value;
 }
 
@@ -198,37 +197,37 @@ TEST_F(PortFilesTest, NameForms) {
   EXPECT_EQ(port_->ErrorDetail(), "[911] File '" + Account() + ".orders.x' not found.");
   EXPECT_FALSE(port_->OOpen(Variant("nosuchaccount.orders"), fv));
   EXPECT_FALSE(port_->OOpen(Variant("orders'; drop table md; --"), fv));
-  EXPECT_EQ(port_->Account(), Account());
+  EXPECT_EQ(Parts(*port_).account.Account(), Account());
 }
 
 TEST_F(PortFilesTest, CatalogPointers) {
   Sql("INSERT INTO md (A0, A1, A2, A3) VALUES ('PEOPLE', 'Q', 'dm', 'users')");
   Sql("INSERT INTO md (A0, A1, A2, A3) VALUES ('GHOST', 'q', 'dm', 'nosuch')");
   Sql("INSERT INTO md (A0, A1, A4) VALUES ('REPORT', 'JSCRIPT', 'report.js')");
-  ASSERT_TRUE(port_->ConnectAccount(Account()));  // reload the catalog
+  ASSERT_TRUE(ConnectAccount(*port_, Account()));  // reload the catalog
   EXPECT_EQ(Open("PEOPLE"), "dm.users");
   EXPECT_EQ(Open("GHOST"), "dm.nosuch");  // the target is not checked
   Variant fv;
   EXPECT_FALSE(port_->OOpen(Variant("REPORT"), fv));
   std::string privilege;
-  ASSERT_TRUE(port_->ReadAttributeRaw(privilege, Open("PEOPLE"), home_.user(), 8));
+  ASSERT_TRUE(ReadAttributeRaw(*port_, privilege, Open("PEOPLE"), home_.user(), 8));
   EXPECT_EQ(privilege, "3");
 }
 
 TEST_F(PortFilesTest, FilesOfAnotherAccount) {
   MakeFile("cust", 2);
   const std::string fv = Account() + ".cust";
-  ASSERT_TRUE(port_->ConnectAccount("dm"));
-  ASSERT_TRUE(
-      port_->WriteItemRaw("a\xFE"
-                          "b",
-                          fv, "X1"))
+  ASSERT_TRUE(ConnectAccount(*port_, "dm"));
+  ASSERT_TRUE(WriteItemRaw(*port_,
+                           "a\xFE"
+                           "b",
+                           fv, "X1"))
       << port_->ErrorDetail();
-  ASSERT_TRUE(port_->WriteAttributeRaw("c", fv, "X1", 2)) << port_->ErrorDetail();
+  ASSERT_TRUE(WriteAttributeRaw(*port_, "c", fv, "X1", 2)) << port_->ErrorDetail();
   EXPECT_EQ(Read(fv, "X1"),
             "a\xFE"
             "c");
-  EXPECT_EQ(port_->Account(), "dm");
+  EXPECT_EQ(Parts(*port_).account.Account(), "dm");
 }
 
 TEST_F(PortFilesTest, CCloseEmptiesTheVariable) {

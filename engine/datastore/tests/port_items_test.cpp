@@ -5,13 +5,12 @@
 #include "datastore_home.h"
 #include "layout.h"
 #include "port.h"
-
-#ifndef ORVIK_TEST_DATASTORE
-#define ORVIK_TEST_DATASTORE "JET"
-#endif
+#include "port_access.h"
 
 namespace orvik {
 namespace {
+
+using namespace port_access;
 
 const char* const kLocked = "[920] Another user has this item locked";
 const char* const kChanged =
@@ -22,9 +21,9 @@ class PortItemsTest : public ::testing::Test {
   PortItemsTest() : home_(ORVIK_TEST_DATASTORE) {
     a_ = LoggedIn();
     b_ = LoggedIn();
-    a_->Connection()->Execute(
+    Parts(*a_).account.Connection()->Execute(
         FileTableSql(home_.dataStore(), TableTemplate::kDataColumns, "orders", 3));
-    a_->Connection()->Execute(
+    Parts(*a_).account.Connection()->Execute(
         FileTableSql(home_.dataStore(), TableTemplate::kDataColumns, "orders2", 3));
     fv_ = home_.account() + ".orders";
     EXPECT_TRUE(
@@ -40,7 +39,8 @@ class PortItemsTest : public ::testing::Test {
     std::shared_ptr<Recordset> rs;
     const std::string table = home_.dataStore() == "MYSQL" ? "dm.locks" : "locks";
     auto cursor =
-        (home_.dataStore() == "MYSQL" ? p.Connection() : p.DmConnection())
+        (home_.dataStore() == "MYSQL" ? Parts(p).account.Connection()
+                                      : Parts(p).account.SystemConnection())
             ->Query("SELECT A0 FROM " + table + " WHERE A0 LIKE '" + home_.account() + "%'");
     int n = 0;
     while (cursor->Next()) ++n;
@@ -138,8 +138,10 @@ TEST_F(PortItemsTest, TheWriteCheckCatchesAnotherPortsChange) {
 }
 
 TEST_F(PortItemsTest, AnUnchangedItemPassesTheCheck) {
-  a_->Connection()->Execute(FileTableSql(home_.dataStore(), TableTemplate::kDictionary, "orders"));
-  a_->Connection()->Execute("INSERT INTO orders_dict (A0, A3) VALUES ('<&NUM>', '2')");
+  Parts(*a_).account.Connection()->Execute(
+      FileTableSql(home_.dataStore(), TableTemplate::kDictionary, "orders"));
+  Parts(*a_).account.Connection()->Execute(
+      "INSERT INTO orders_dict (A0, A3) VALUES ('<&NUM>', '2')");
   Variant fv;
   ASSERT_TRUE(a_->OOpen(Variant("orders"), fv));
   ASSERT_TRUE(

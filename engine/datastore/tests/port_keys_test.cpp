@@ -6,13 +6,12 @@
 #include "datastore_home.h"
 #include "layout.h"
 #include "port.h"
-
-#ifndef ORVIK_TEST_DATASTORE
-#define ORVIK_TEST_DATASTORE "JET"
-#endif
+#include "port_access.h"
 
 namespace orvik {
 namespace {
+
+using namespace port_access;
 
 const std::string kMuellerUpper = "M\xDCLLER";  // Ü: a capital letter
 const std::string kMyller = "MYLLER";
@@ -23,7 +22,7 @@ class PortKeysTest : public ::testing::Test {
   PortKeysTest() : home_(ORVIK_TEST_DATASTORE) {
     a_ = LoggedIn();
     b_ = LoggedIn();
-    a_->Connection()->Execute(
+    Parts(*a_).account.Connection()->Execute(
         FileTableSql(home_.dataStore(), TableTemplate::kDataColumns, "people", 2));
     fv_ = home_.account() + ".people";
   }
@@ -37,7 +36,7 @@ class PortKeysTest : public ::testing::Test {
   }
   int LockRows() {
     const bool server = home_.dataStore() == "MYSQL";
-    auto cursor = (server ? a_->Connection() : a_->DmConnection())
+    auto cursor = (server ? Parts(*a_).account.Connection() : Parts(*a_).account.SystemConnection())
                       ->Query("SELECT COUNT(*) FROM " + std::string(server ? "dm.locks" : "locks") +
                               " WHERE A0 LIKE '" + home_.account() + "%'");
     return cursor->Next() ? std::stoi(cursor->Row()[0].value_or("0")) : -1;

@@ -11,14 +11,13 @@
 #include "layout.h"
 #include "lock_holders.h"
 #include "port.h"
+#include "port_access.h"
 #include "vb_error.h"
-
-#ifndef ORVIK_TEST_DATASTORE
-#define ORVIK_TEST_DATASTORE "JET"
-#endif
 
 namespace orvik {
 namespace {
+
+using namespace port_access;
 
 using test_support::Finished;
 using test_support::StartCounter;
@@ -31,7 +30,8 @@ class LockRecoveryTest : public ::testing::Test {
   LockRecoveryTest() : home_(ORVIK_TEST_DATASTORE) {
     a_ = LoggedIn();
     // An item-mode file: the counter keeps one attribute per port.
-    a_->Connection()->Execute(FileTableSql(home_.dataStore(), TableTemplate::kDataItem, "tally"));
+    Parts(*a_).account.Connection()->Execute(
+        FileTableSql(home_.dataStore(), TableTemplate::kDataItem, "tally"));
     fv_ = home_.account() + ".tally";
     EXPECT_TRUE(a_->WWrite("0", fv_, "COUNTER")) << a_->ErrorDetail();
   }
@@ -40,7 +40,7 @@ class LockRecoveryTest : public ::testing::Test {
   // The holders of this home's lock rows (the server's dm is shared by every test).
   std::vector<std::string> LockHolders(Port& p) {
     const bool server = home_.dataStore() == "MYSQL";
-    auto cursor = (server ? p.Connection() : p.DmConnection())
+    auto cursor = (server ? Parts(p).account.Connection() : Parts(p).account.SystemConnection())
                       ->Query("SELECT UserInst FROM " + std::string(server ? "dm.locks" : "locks") +
                               " WHERE A0 LIKE '" + home_.account() + "%'");
     std::vector<std::string> out;
@@ -58,10 +58,12 @@ class LockRecoveryTest : public ::testing::Test {
   void Kill(QProcess& p, const std::string& holder) {
     p.kill();
     p.waitForFinished(10000);
-    Driver& dm = home_.dataStore() == "MYSQL" ? *a_->Connection() : *a_->DmConnection();
+    Driver& dm = home_.dataStore() == "MYSQL" ? *Parts(*a_).account.Connection()
+                                              : *Parts(*a_).account.SystemConnection();
     QElapsedTimer timer;
     timer.start();
-    while (home_.dataStore() == "MYSQL" && !HolderGone(dm, home_.dataStore(), nullptr, holder) &&
+    while (home_.dataStore() == "MYSQL" &&
+           !HolderGone(dm, Dialect::Of(home_.dataStore()), nullptr, holder) &&
            timer.elapsed() < 10000) {
       std::this_thread::sleep_for(std::chrono::milliseconds(20));
     }

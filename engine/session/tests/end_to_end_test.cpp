@@ -9,14 +9,13 @@
 #include "datastore_home.h"
 #include "event_wait.h"
 #include "port.h"
+#include "port_access.h"
 #include "session_test_support.h"
-
-#ifndef ORVIK_TEST_DATASTORE
-#define ORVIK_TEST_DATASTORE "JET"
-#endif
 
 namespace orvik {
 namespace {
+
+using namespace port_access;
 
 using test_support::Terminal;
 
@@ -63,10 +62,10 @@ TEST(EndToEndTest, ASessionFromLoginToLogoff) {
 
   type("LOGTO dm");
   type("LOGTO " + home.account());
-  EXPECT_EQ(t.port().Account(), home.account());
+  EXPECT_EQ(Parts(t.port()).account.Account(), home.account());
 
   // A catalogued program: it asks for an id, reads O1 and writes a copy under that id.
-  t.port().Connection()->Execute(
+  Parts(t.port()).account.Connection()->Execute(
       "INSERT INTO md (A0, A1, A4) VALUES ('ORDERIN', 'JSCRIPT', 'orderin.js')");
   type("LOGTO " + home.account());  // the catalog is read when the account is entered
   // The program waits for input inside the runner's tick: the terminal answers it from a

@@ -7,14 +7,13 @@
 
 #include "datastore_home.h"
 #include "port.h"
+#include "port_access.h"
 #include "session_test_support.h"
-
-#ifndef ORVIK_TEST_DATASTORE
-#define ORVIK_TEST_DATASTORE "JET"
-#endif
 
 namespace orvik {
 namespace {
+
+using namespace port_access;
 
 using test_support::Terminal;
 
@@ -34,10 +33,10 @@ class LoginDialogueTest : public ::testing::Test {
   // Sets columns of the test user's row in the users table.
   void SetUserColumns(const std::string& assignments) {
     auto port = Port::Create(home_.home());
-    port->SetLogin(home_.user(), test_support::kTestPassword);
-    ASSERT_TRUE(port->ConnectAccount("dm"));
-    port->Connection()->Execute("UPDATE users SET " + assignments + " WHERE A0 = '" + home_.user() +
-                                "'");
+    SetLogin(*port, home_.user(), test_support::kTestPassword);
+    ASSERT_TRUE(ConnectAccount(*port, "dm"));
+    Parts(*port).account.Connection()->Execute("UPDATE users SET " + assignments + " WHERE A0 = '" +
+                                               home_.user() + "'");
   }
 
   test_support::DatastoreHome home_;
@@ -147,7 +146,7 @@ TEST_F(LoginDialogueTest, StartUpSentencesRunInOrderAfterTheWelcome) {
   EXPECT_EQ(rest, "\r\n" + t.port().UserInst() +
                       " dm\r\n:" + "\r\nOK - you are now working in account \"" + home_.account() +
                       "\"\r\n\r\n:");
-  EXPECT_EQ(t.port().Account(), home_.account());
+  EXPECT_EQ(Parts(t.port()).account.Account(), home_.account());
 }
 
 TEST_F(LoginDialogueTest, TwoSessionsHaveTheirOwnIdentity) {
@@ -195,9 +194,9 @@ TEST_F(LoginDialogueTest, TheRegistryListsLoggedInSessionsOnly) {
     b.LogIn(User(), "secret");
     b.Send("WHO\r");  // its status line now names it
     gone = b.port().UserInst();
-    EXPECT_NE(a.port().ListProcesses().find(gone + "\xFD"), std::string::npos);
+    EXPECT_NE(ListProcesses(a.port()).find(gone + "\xFD"), std::string::npos);
   }
-  EXPECT_EQ(a.port().ListProcesses().find(gone + "\xFD"), std::string::npos);
+  EXPECT_EQ(ListProcesses(a.port()).find(gone + "\xFD"), std::string::npos);
   // A line left by a process that died is pruned at the next login.
   sqlite3* db = nullptr;
   ASSERT_EQ(sqlite3_open((home_.home() + "/registry.db").c_str(), &db), SQLITE_OK);
@@ -206,7 +205,7 @@ TEST_F(LoginDialogueTest, TheRegistryListsLoggedInSessionsOnly) {
   sqlite3_close(db);
   Terminal c(home_.home());
   c.LogIn(User(), "secret");
-  const std::string list = a.port().ListProcesses();
+  const std::string list = ListProcesses(a.port());
   EXPECT_EQ(list.find("ghost"), std::string::npos);
   EXPECT_NE(c.port().Connection_ID(), a.port().Connection_ID());
 }

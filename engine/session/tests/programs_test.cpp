@@ -14,14 +14,13 @@
 #include "datastore_home.h"
 #include "event_wait.h"
 #include "port.h"
+#include "port_access.h"
 #include "vb_error.h"
-
-#ifndef ORVIK_TEST_DATASTORE
-#define ORVIK_TEST_DATASTORE "JET"
-#endif
 
 namespace orvik {
 namespace {
+
+using namespace port_access;
 
 const std::string kCrLf = "\r\n";
 // The prompt screen after a program on a terminal of no known type: @(-1), @(1, 1).
@@ -64,7 +63,7 @@ class Session {
     Send(std::string(test_support::kTestPassword) + "\r");
     ASSERT_EQ(port_->State(), "TCL");
     Send("LOGTO " + account + "\r");
-    ASSERT_EQ(port_->Account(), account);
+    ASSERT_EQ(Parts(*port_).account.Account(), account);
   }
   // Types a line, then Enter, and waits for the program it starts to end; returns all the
   // output.
@@ -78,8 +77,8 @@ class Session {
   }
   void WaitForTheEnd() {
     PumpEventsUntil(SteadyClock::now() + std::chrono::seconds(20),
-                    [this] { return !port_->ProgramRunning(); });
-    EXPECT_FALSE(port_->ProgramRunning()) << output_;
+                    [this] { return !Parts(*port_).programs.Running(); });
+    EXPECT_FALSE(Parts(*port_).programs.Running()) << output_;
   }
   // Asks the program to stop when it next waits for input, as a host does.
   void StopWhenWaiting() { stop_ = true; }
@@ -109,10 +108,10 @@ class ProgramsTest : public ::testing::Test {
   void Sql(const std::string& statement, std::span<const DbValue> params = {},
            const std::string& account = {}) {
     auto port = Port::Create(home_.home());
-    port->SetLogin(home_.user(), test_support::kTestPassword);
-    ASSERT_TRUE(port->ConnectAccount(account.empty() ? home_.account() : account))
+    SetLogin(*port, home_.user(), test_support::kTestPassword);
+    ASSERT_TRUE(ConnectAccount(*port, account.empty() ? home_.account() : account))
         << port->ErrorDetail();
-    port->Connection()->Execute(statement, params);
+    Parts(*port).account.Connection()->Execute(statement, params);
   }
   void Catalog(const std::string& verb, const std::string& kind, const std::string& program,
                const std::string& account = {}) {
@@ -147,6 +146,27 @@ class ProgramsTest : public ::testing::Test {
     return s;
   }
 
+  // Runs the catalogued hello program of a language (`verb`: its verb) as a logged-in user,
+  // and checks what it wrote and saw; the session it ran in, at the prompt again.
+  std::unique_ptr<Session> ExpectHelloRuns(const std::string& verb) {
+    auto s = LoggedIn();
+    s->Send("SWRITE greeting hi\r");
+
+    EXPECT_EQ(s->Send(verb + "\r"), "");  // scheduled: the input returns first
+    EXPECT_EQ(s->port().State(), "VERB");
+    EXPECT_TRUE(Parts(s->port()).programs.Running());
+    s->WaitForTheEnd();
+    EXPECT_EQ(s->output(), "hello " + home_.user() + " as " + s->port().UserInst() + kCrLf +
+                               "hi b y []" + kCrLf + "VERB" + kCrLf + kPromptScreen + ":");
+    EXPECT_EQ(s->port().State(), "TCL");
+    EXPECT_EQ(s->port().ErrorDetail(), "");
+
+    // A verb typed with arguments is looked up upper-cased; the script receives them.
+    const std::string out = s->RunProgram(LowerCase(verb) + "  one two ");
+    EXPECT_NE(out.find("[one two]"), std::string::npos) << out;
+    return s;
+  }
+
   test_support::DatastoreHome home_;
 };
 
@@ -159,21 +179,7 @@ TEST_F(ProgramsTest, ACatalogScriptRunsOnceItsInputHasReturned) {
             "      Field('x.y', '.', 2) + ' [' + (args === undefined ? '' : args.value) + ']');\n"
             "  CRT(State);\n"
             "}\n");
-  auto s = LoggedIn();
-  s->Send("SWRITE greeting hi\r");
-
-  EXPECT_EQ(s->Send("HELLO\r"), "");  // scheduled: the input returns first
-  EXPECT_EQ(s->port().State(), "VERB");
-  EXPECT_TRUE(s->port().ProgramRunning());
-  s->WaitForTheEnd();
-  EXPECT_EQ(s->output(), "hello " + home_.user() + " as " + s->port().UserInst() + kCrLf +
-                             "hi b y []" + kCrLf + "VERB" + kCrLf + kPromptScreen + ":");
-  EXPECT_EQ(s->port().State(), "TCL");
-  EXPECT_EQ(s->port().ErrorDetail(), "");
-
-  // A verb typed with arguments is looked up upper-cased; the script receives them.
-  const std::string out = s->RunProgram("hello  one two ");
-  EXPECT_NE(out.find("[one two]"), std::string::npos) << out;
+  const auto s = ExpectHelloRuns("HELLO");
   // The session goes on at the prompt.
   EXPECT_EQ(s->Send("WHO\r"), kCrLf + s->port().UserInst() + " " + home_.account() + kCrLf + ":");
 }
@@ -202,7 +208,7 @@ TEST_F(ProgramsTest, KeywordSentencesNameTheFileAndProcedure) {
   EXPECT_EQ(s->Send("JSCRIPT missing.js MAIN\r"), "ERROR: [53] File not found" + kCrLf + ":");
   EXPECT_EQ(s->Send("PHP missing.php MAIN\r"), "ERROR: [53] File not found" + kCrLf + ":");
   EXPECT_EQ(s->port().State(), "TCL");
-  EXPECT_FALSE(s->port().ProgramRunning());
+  EXPECT_FALSE(Parts(s->port()).programs.Running());
 }
 
 TEST_F(ProgramsTest, ProgramsAreReadOnlyWhereProgramsLive) {
@@ -248,9 +254,10 @@ TEST_F(ProgramsTest, ProgramsAreReadOnlyWhereProgramsLive) {
             refused("../" + outside.filename().string() + "/secret.js"));
   EXPECT_EQ(s->Send("STEAL\r"), refused((outside / "secret.pl").string()));
   EXPECT_EQ(s->port().State(), "TCL");
-  EXPECT_FALSE(s->port().ProgramRunning());
+  EXPECT_FALSE(Parts(s->port()).programs.Running());
   EXPECT_FALSE(fs::exists(ran)) << "a program outside the home ran";
-  EXPECT_EQ(s->port().RunError().find("secret"), std::string::npos) << s->port().RunError();
+  EXPECT_EQ(Parts(s->port()).programs.RunError().find("secret"), std::string::npos)
+      << Parts(s->port()).programs.RunError();
 
   // Where programs live they run: the home, programs/ and its folders, links that stay in.
   // (a user below privilege 3 leaves with the program)
@@ -319,7 +326,7 @@ TEST_F(ProgramsTest, ErrorTextsNameTheLanguageProcedureAndLine) {
   const std::string compiled = s->Send("BROKEN\r");
   EXPECT_EQ(compiled.rfind("ERROR: [1002] SyntaxError", 0), 0u) << compiled;
   EXPECT_EQ(s->port().State(), "TCL");
-  const std::string& syntax = s->port().RunError();
+  const std::string& syntax = Parts(s->port()).programs.RunError();
   EXPECT_EQ(syntax.rfind("[1002] SyntaxError", 0), 0u) << syntax;
   EXPECT_NE(syntax.find("\r\nJScript syntax error in 'BROKEN', line=3, col="), std::string::npos)
       << syntax;
@@ -448,19 +455,7 @@ TEST_F(ProgramsTest, APhpProgramRunsFromTheCatalog) {
             "      Field('x.y', '.', 2) . ' [' . $args . ']');\n"
             "  CRT(State());\n"
             "}\n");
-  auto s = LoggedIn();
-  s->Send("SWRITE greeting hi\r");
-
-  EXPECT_EQ(s->Send("PHELLO\r"), "");  // scheduled: the input returns first
-  EXPECT_EQ(s->port().State(), "VERB");
-  EXPECT_TRUE(s->port().ProgramRunning());
-  s->WaitForTheEnd();
-  EXPECT_EQ(s->output(), "hello " + home_.user() + " as " + s->port().UserInst() + kCrLf +
-                             "hi b y []" + kCrLf + "VERB" + kCrLf + kPromptScreen + ":");
-  EXPECT_EQ(s->port().State(), "TCL");
-  EXPECT_EQ(s->port().ErrorDetail(), "");
-  const std::string out = s->RunProgram("phello  one two ");
-  EXPECT_NE(out.find("[one two]"), std::string::npos) << out;
+  ExpectHelloRuns("PHELLO");
 }
 
 TEST_F(ProgramsTest, APhpProgramReadsInputAndWritesAnItem) {
@@ -544,9 +539,10 @@ TEST_F(ProgramsTest, PhpErrorsNameTheProcedureAndLine) {
   const std::string compiled = s->Send("PBROKEN\r");
   EXPECT_EQ(compiled.rfind("ERROR: [1002] syntax error", 0), 0u) << compiled;
   EXPECT_EQ(s->port().State(), "TCL");
-  EXPECT_NE(s->port().RunError().find("\r\nPHP syntax error in 'PBROKEN', line=3, col=0"),
-            std::string::npos)
-      << s->port().RunError();
+  EXPECT_NE(
+      Parts(s->port()).programs.RunError().find("\r\nPHP syntax error in 'PBROKEN', line=3, col=0"),
+      std::string::npos)
+      << Parts(s->port()).programs.RunError();
 
   std::string out = s->RunProgram("POWN");
   const std::string own = "[950] own failure\r\nPHP runtime error in 'POWN', line=4";

@@ -6,45 +6,23 @@
 #include "datastore_home.h"
 #include "fake_print_backend.h"
 #include "port.h"
+#include "port_access.h"
 #include "vb_error.h"
-
-#ifndef ORVIK_TEST_DATASTORE
-#define ORVIK_TEST_DATASTORE "JET"
-#endif
 
 namespace orvik {
 namespace {
 
-// Hands every port the same fake, so that the test sees all jobs.
-class SharedPrintBackend : public PrintBackend {
- public:
-  explicit SharedPrintBackend(std::shared_ptr<FakePrintBackend> fake) : fake_(std::move(fake)) {}
-  std::vector<std::string> Printers() override { return fake_->Printers(); }
-  std::string DefaultPrinter() override { return fake_->DefaultPrinter(); }
-  std::unique_ptr<RawChannel> OpenRaw(const std::string& printer) override {
-    return fake_->OpenRaw(printer);
-  }
-  int PrintText(const std::string& printer, const std::string& title,
-                const std::vector<std::string>& pages, const PageSettings& settings,
-                std::string* error) override {
-    return fake_->PrintText(printer, title, pages, settings, error);
-  }
-
- private:
-  std::shared_ptr<FakePrintBackend> fake_;
-};
+using namespace port_access;
 
 class SentencesTest : public ::testing::Test {
  protected:
   SentencesTest() : home_(ORVIK_TEST_DATASTORE) {
-    auto fake = std::make_shared<FakePrintBackend>();
-    fake_ = fake.get();
+    fake_ = std::make_shared<FakePrintBackend>();
     fake_->SetPrinters({"Office Laser", "Label"}, "Office Laser");
     PortOptions options;
     options.home = home_.home();
-    options.printing = [fake]() -> std::unique_ptr<PrintBackend> {
-      return std::make_unique<SharedPrintBackend>(fake);
-    };
+    // Every port prints on the one fake, so that the test sees all jobs.
+    options.printing = fake_->Sharing();
     port_ = Port::Create(std::move(options));
     EXPECT_EQ(Run("LOGIN " + home_.user() + " secret"), "OK") << port_->ErrorDetail();
     EXPECT_EQ(Run("USE " + home_.account()), "OK") << port_->ErrorDetail();
@@ -57,7 +35,7 @@ class SentencesTest : public ::testing::Test {
   }
 
   test_support::DatastoreHome home_;
-  FakePrintBackend* fake_ = nullptr;
+  std::shared_ptr<FakePrintBackend> fake_;
   std::shared_ptr<Port> port_;
 };
 
@@ -74,9 +52,9 @@ TEST_F(SentencesTest, SessionSentences) {
   EXPECT_EQ(Run("ECHO YES"), "ERROR");
   EXPECT_EQ(port_->ErrorDetail(), "[961] syntax error in ECHO ON|OFF");
   EXPECT_EQ(Run("ECHO -1"), "OK");
-  EXPECT_TRUE(port_->EchoOn());
+  EXPECT_TRUE(Parts(*port_).terminal.EchoOn());
   EXPECT_EQ(Run("USE nosuchaccount"), "ERROR");
-  EXPECT_EQ(port_->Account(), home_.account());
+  EXPECT_EQ(Parts(*port_).account.Account(), home_.account());
   EXPECT_EQ(Run("TERM"), "ERROR");  // a missing word
   EXPECT_EQ(port_->ErrorDetail(), "[9] Subscript out of range");
 }
@@ -116,8 +94,8 @@ TEST_F(SentencesTest, LargeQueriesAreRationed) {
   ASSERT_EQ(Run("CREATE FILE BIG 1"), "OK");
   const std::string value(400000, 'v');
   for (const char* id : {"K1", "K2", "K3", "K4"}) {
-    port_->Connection()->Execute("INSERT INTO big (A0, A1) VALUES ('" + std::string(id) + "', '" +
-                                 value + "')");
+    Parts(*port_).account.Connection()->Execute("INSERT INTO big (A0, A1) VALUES ('" +
+                                                std::string(id) + "', '" + value + "')");
   }
   EXPECT_EQ(Run("SELECT A0, A1 FROM big ORDER BY A0"),
             "1\xFE"
@@ -156,7 +134,7 @@ TEST_F(SentencesTest, MasterDictionaries) {
   ASSERT_EQ(Run("CREATE ACCOUNT " + home_.account() + "x"), MySql() ? "1" : "0")
       << port_->ErrorDetail();
   ASSERT_EQ(Run("USE " + home_.account() + "x"), "OK") << port_->ErrorDetail();
-  EXPECT_FALSE(port_->CatalogOpen());
+  EXPECT_FALSE(Parts(*port_).account.CatalogOpen());
   EXPECT_EQ(Run("CREATE FILE DICT.MD"), "OK") << port_->ErrorDetail();
   EXPECT_EQ(Run("LISTF"), "md");
   EXPECT_EQ(Run("CREATE FILE MD"), "ERROR");  // it is there already

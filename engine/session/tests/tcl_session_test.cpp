@@ -3,15 +3,14 @@
 
 #include "datastore_home.h"
 #include "port.h"
+#include "port_access.h"
 #include "session_test_support.h"
 #include "vb_error.h"
 
-#ifndef ORVIK_TEST_DATASTORE
-#define ORVIK_TEST_DATASTORE "JET"
-#endif
-
 namespace orvik {
 namespace {
+
+using namespace port_access;
 
 using test_support::Terminal;
 
@@ -35,8 +34,8 @@ class TclSessionTest : public ::testing::Test {
         columns += ", A" + std::to_string(k);
         values += ", 'v" + std::to_string(k) + "'";
       }
-      t_.port().Connection()->Execute("INSERT INTO " + name + " (" + columns + ") VALUES (" +
-                                      values + ")");
+      Parts(t_.port()).account.Connection()->Execute("INSERT INTO " + name + " (" + columns +
+                                                     ") VALUES (" + values + ")");
     }
   }
 
@@ -54,7 +53,7 @@ TEST_F(TclSessionTest, SmallVerbs) {
             kCrLf + "OK - you are now working in account \"dm\"" + kCrLf + kCrLf + ":");
   EXPECT_EQ(Type("LOGTO nosuchaccount").rfind(kCrLf + "LOGTO request failed:" + kCrLf + "[", 0),
             0u);
-  EXPECT_EQ(t_.port().Account(), "dm");
+  EXPECT_EQ(Parts(t_.port()).account.Account(), "dm");
   EXPECT_EQ(Type("TERM vt100"), kCrLf + "OK" + kCrLf + ":" + kCrLf + ":");
   EXPECT_EQ(Type("ECHO OFF"), kCrLf + "OK" + kCrLf + kCrLf + ":");
 }
@@ -127,7 +126,7 @@ TEST_F(TclSessionTest, AShortQueryEndsOnItsFirstPage) {
 
 TEST_F(TclSessionTest, StoredMarkersAreShownNotObeyed) {
   MakeFile("notes", 1, {});
-  t_.port().Connection()->Execute(
+  Parts(t_.port()).account.Connection()->Execute(
       "INSERT INTO notes (A0, A1) VALUES ('N1', 'bye <&PORT_DISCONNECT> </TX> a\\\\b')");
   const std::string out = Type("SELECT * FROM notes");
   EXPECT_EQ(out.find("<&PORT_DISCONNECT>"), std::string::npos) << out;
@@ -175,7 +174,7 @@ TEST_F(TclSessionTest, ShowListsColumnsBesideTheirDictionary) {
             "<TERMINAL><ATF @=-1><POSITION LEFT=1 TOP=2>:<POSITION LEFT=2 TOP=2></TX>");
 
   Type("CREATE-FILE CUST2 3 D");
-  auto& c = *t_.port().Connection();
+  auto& c = *Parts(t_.port()).account.Connection();
   c.Execute(
       "INSERT INTO CUST2_dict (A0, A1, A2, A3, A5, A7, A8) VALUES ('NAME', 'A', '1', 'Name', 'S', "
       "'MCU', '')");
@@ -205,7 +204,8 @@ TEST_F(TclSessionTest, ListUsersNeedsPrivilege) {
     EXPECT_NE(report.find("** " + t_.port().UserInst()), std::string::npos) << report;
   }
   Type("LOGTO dm");
-  t_.port().Connection()->Execute("UPDATE users SET A8 = '2' WHERE A0 = '" + home_.user() + "'");
+  Parts(t_.port()).account.Connection()->Execute("UPDATE users SET A8 = '2' WHERE A0 = '" +
+                                                 home_.user() + "'");
   Terminal low(home_.home());
   low.LogIn(home_.user(), "secret");
   EXPECT_EQ(low.Send("LISTU\r"), "NOT AVAILABLE: you do not have the necessary security" + kCrLf +
@@ -215,7 +215,7 @@ TEST_F(TclSessionTest, ListUsersNeedsPrivilege) {
 
 TEST_F(TclSessionTest, ALargeResultPagesWithoutWaitingForAllOfIt) {
   MakeFile("huge", 1, {});
-  auto& c = *t_.port().Connection();
+  auto& c = *Parts(t_.port()).account.Connection();
   if (MySql()) c.Execute("SET SESSION max_recursive_iterations = 200000");
   c.Execute(MySql() ? "INSERT INTO huge (A0, A1) WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL "
                       "SELECT i + 1 FROM n WHERE i < 100000) SELECT CONCAT('K', i), 'v' FROM n"
@@ -264,7 +264,7 @@ TEST_F(TclSessionTest, ServerListingsKeepTheConnectionUsable) {
     while (!rs->AtEOF()) rs->MoveNext();
     rs.reset();
     try {
-      t_.port().Connection()->Execute("SELECT 1");
+      Parts(t_.port()).account.Connection()->Execute("SELECT 1");
     } catch (const VbError& e) {
       FAIL() << "iteration " << i << ": " << e.Message();
     }

@@ -1,0 +1,127 @@
+#include "dialect.h"
+
+#include "dialect_kinds.h"
+#include "layout.h"
+
+namespace orvik {
+
+const Dialect& Dialect::Of(std::string_view dataStore) {
+  if (dataStore == "JET") return EmbeddedStoreDialect();
+  if (dataStore == "MYSQL") return MariaDbDialect();
+  if (dataStore == "MSSQL") return SqlServerDialect();
+  return NoDatastoreDialect();
+}
+
+std::string Dialect::QuotedText(std::string_view text) const {
+  std::string out;
+  out.reserve(text.size() + 8);
+  for (char c : text) {
+    if (c == '\'') out.push_back('\'');
+    out.push_back(c);
+  }
+  return out;
+}
+
+std::string Dialect::FirstCharacter(std::string_view column) const {
+  return "LEFT(" + std::string(column) + ",1)";
+}
+
+bool Dialect::KeyMayMeetTwin(std::string_view id) const {
+  if (KeyCollationIsExact()) return false;
+  for (const char c : id) {
+    if (static_cast<unsigned char>(c) > 127) return true;
+  }
+  return false;
+}
+
+std::string Dialect::KeyColumn() const {
+  return "A0 CHAR(" + std::to_string(kItemIdLength) + ") " + KeyCollation() +
+         " CONSTRAINT idxItemID PRIMARY KEY";
+}
+
+std::string Dialect::Columns(int from, int to, std::string_view type) {
+  std::string out;
+  for (int i = from; i <= to; ++i) {
+    out += ", A" + std::to_string(i) + " ";
+    out += type;
+  }
+  return out;
+}
+
+std::string Dialect::FileTableSql(TableTemplate kind, std::string_view name, int columns) const {
+  const std::string table(name);
+  const ColumnTypes types = Types();
+  switch (kind) {
+    case TableTemplate::kDataColumns:
+      return "CREATE TABLE " + table + "(" + KeyColumn() + Columns(1, columns, types.data) + ")";
+    case TableTemplate::kDataItem:
+      return "CREATE TABLE " + table + "(" + KeyColumn() + ", ITEM " + types.item + ")";
+    case TableTemplate::kDictionary:
+      return "CREATE TABLE " + table + "_dict" + std::string(DictionaryGap()) + KeyColumn() +
+             Columns(1, 20, types.dictionary) + ")";
+    case TableTemplate::kControlItem:
+      return "INSERT INTO " + table + "_dict(A0, A7) VALUES('" + std::string(kControlItemKey) +
+             "', 'N')";
+    case TableTemplate::kMasterDictionary:
+      return "CREATE TABLE md (" + KeyColumn() + Columns(1, 20, types.master) + ")";
+  }
+  return {};
+}
+
+std::vector<SystemTable> Dialect::SystemAccountTables() const {
+  const std::string key = "VARCHAR(255) " + KeyCollation() + " PRIMARY KEY";
+  std::vector<SystemTable> out;
+  out.push_back(
+      {"users", "CREATE TABLE users (" + KeyColumn() + Columns(1, 20, Types().text) + ")"});
+  // A lock key is the table part, character 255 and the item id: longer than an item id.
+  out.push_back({"locks", "CREATE TABLE locks (A0 " + key + ", UserInst VARCHAR(255) NOT NULL)"});
+  // The key makes two ports that pick the same next sequence fail visibly instead of
+  // storing two jobs under one number.
+  out.push_back({"printhold",
+                 "CREATE TABLE printhold (Queue INTEGER NOT NULL, Sequence INTEGER NOT NULL, "
+                 "UserID VARCHAR(255), Account VARCHAR(255), PrintTime VARCHAR(32), "
+                 "Flag INTEGER, PrintText " +
+                     Types().memo + ", PRIMARY KEY (Queue, Sequence))"});
+  out.push_back({"md", FileTableSql(TableTemplate::kMasterDictionary, "md")});
+  return out;
+}
+
+ConnectParams Dialect::ConnectParamsFor(const EngineSettings&, const std::string& home,
+                                        const std::string& account) const {
+  ConnectParams p;
+  p.account = account;
+  p.home = home;
+  return p;
+}
+
+SystemTableRoute Dialect::SystemTableOf(std::string_view name) const {
+  return {true, false, std::string(name)};
+}
+
+DbValue Dialect::Scalar(Driver& d, const std::string& sql, const std::string& param) {
+  const DbValue p{param};
+  auto cursor = d.Query(sql, std::span<const DbValue>(&p, 1));
+  if (!cursor->Next()) return std::nullopt;
+  return cursor->Row()[0];
+}
+
+bool Dialect::TakeSessionMark(Driver&, const std::string&, int) const { return true; }
+
+bool Dialect::SessionMarkFree(Driver&, const std::string&) const { return false; }
+
+ConnectParams Dialect::AdminConnectParams(const EngineSettings&) const { return {}; }
+
+std::string Dialect::CreateDatabaseSql(const std::string& account) const {
+  return "CREATE DATABASE " + StatementName(account);
+}
+
+std::vector<std::string> Dialect::CreateLoginSql(const std::string&, const std::string&) const {
+  return {};
+}
+
+std::vector<std::string> Dialect::SetLoginPasswordSql(const std::string&,
+                                                      const std::string&) const {
+  return {};
+}
+
+}  // namespace orvik

@@ -1,0 +1,210 @@
+// What differs from one datastore to another: how statements name tables and quote text,
+// the statements that create tables and accounts, where the system account's tables are
+// reached from a port, how sessions are numbered and listed, and what the set-up command
+// sends a server.
+//
+// Each DataStore setting has a dialect ("JET" the embedded store, "MYSQL", "MSSQL"), and so
+// does a setting that names none of them: that one reaches no datastore at all. The
+// engine's datastore parts (account_connection.h, item_store.h, lock_table.h, login.h) ask
+// their dialect these questions; no code outside datastore/ asks which datastore it is on.
+//
+// Dialects are immutable singletons: any thread may use them. Text is the system's bytes.
+// Nothing here runs a statement, except the session marks, which are statements whose
+// answers only the dialect can read.
+
+#ifndef ORVIK_ENGINE_DATASTORE_DIALECT_H_
+#define ORVIK_ENGINE_DATASTORE_DIALECT_H_
+
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "driver.h"
+#include "engine_settings.h"
+
+namespace orvik {
+
+// The embedded store's setting and driver kind: other accounts' files on it are read through
+// connections of their own (JetQRef).
+inline constexpr std::string_view kEmbeddedStore = "JET";
+
+enum class TableTemplate {
+  kDataColumns,       // A0 and A1..An
+  kDataItem,          // A0 and ITEM
+  kDictionary,        // <name>_dict: A0 and A1..A20
+  kControlItem,       // the row that marks an item-mode file in its dictionary
+  kMasterDictionary,  // md: A0 and A1..A20
+};
+
+// A table of the system account, by name, with the statement that creates it.
+struct SystemTable {
+  std::string name;
+  std::string createSql;
+};
+
+// How a port reaches one of the system account's tables ("locks", "printhold").
+struct SystemTableRoute {
+  // The port's kept connection to the system account (else its account connection).
+  bool systemConnection = false;
+  // The account connection is switched to the system account for the statement.
+  bool switchToSystem = false;
+  // The table as the statement names it.
+  std::string table;
+};
+
+// How a logged-in session gets the number in its user instance.
+enum class SessionNumbering {
+  kRegistry,      // the home's user registry gives it; the engine checks the password
+  kServerSpid,    // the server's process id (SessionNumberQuery); not kept as Connection_ID
+  kConnectionId,  // the server's connection id (SessionNumberQuery), kept as Connection_ID
+  kNone,          // no datastore: nobody logs in
+};
+
+// The server's list of sessions: its statement and the columns of each line's six values.
+struct ProcessListing {
+  std::string query;
+  std::string user, id, account, time, state, action;  // an empty name gives ""
+  std::string timeTitle;                               // the heading of the fourth column in LISTU
+};
+
+// The columns of a table as the server lists them (SHOW), by statement.
+struct ColumnListing {
+  std::string query;
+  std::string field, type, key;  // the listing's column names
+};
+
+class Dialect {
+ public:
+  // The dialect of a DataStore setting (trimmed and upper-cased).
+  static const Dialect& Of(std::string_view dataStore);
+
+  virtual ~Dialect() = default;
+
+  // --- Connections ----------------------------------------------------------------------
+
+  // The driver kind that reaches this datastore; empty when the setting names none.
+  virtual std::string_view Kind() const = 0;
+  bool ReachesDatastore() const { return !Kind().empty(); }
+  // Each account is a database of its own with a connection of its own (and an account is
+  // made as a file); else one connection serves every account and is moved between them.
+  virtual bool ConnectionPerAccount() const = 0;
+  // Where a port connects for `account` (without the login, which the caller adds).
+  virtual ConnectParams ConnectParamsFor(const EngineSettings& settings, const std::string& home,
+                                         const std::string& account) const;
+
+  // --- Names and text --------------------------------------------------------------------
+
+  // How a file's or an account's name reaches a statement.
+  virtual std::string StatementName(std::string_view name) const { return std::string(name); }
+  // The name by which a statement on a connection that is on `current` reads (or creates)
+  // `file` of `account`.
+  virtual std::string TableName(const std::string& account, const std::string& file,
+                                const std::string& current) const = 0;
+  // Whether a write to another account's file runs on the connection switched to that
+  // account; the statement then names the table by WrittenTableName.
+  virtual bool WritesSwitchAccount() const { return false; }
+  virtual std::string WrittenTableName(const std::string& account, const std::string& file) const {
+    (void)account;
+    return file;
+  }
+  // Whether a whole item is written with one REPLACE rather than an UPDATE, and an INSERT
+  // where the UPDATE found no row.
+  virtual bool WritesByReplace() const { return false; }
+  // The name whose "_dict" table holds a file's dictionary, as OOpen looks for its control
+  // item on the connection that sees the file.
+  virtual std::string DictionaryName(const std::string& account, const std::string& file) const {
+    (void)account;
+    return file;
+  }
+  // Text put between apostrophes in a statement. Values go as bound parameters wherever a
+  // statement allows; this is for statements that cannot bind and for statement texts
+  // shown in messages.
+  virtual std::string QuotedText(std::string_view text) const;
+  // The statement expression of the first character of `column`.
+  virtual std::string FirstCharacter(std::string_view column) const;
+  // Whether key comparison is exactly the engine's rule (layout.h); where it is not, ids
+  // with bytes above 127 are checked against the row the datastore finds.
+  virtual bool KeyCollationIsExact() const { return false; }
+  bool KeyMayMeetTwin(std::string_view id) const;
+
+  // --- Tables ---------------------------------------------------------------------------
+
+  // The statement that creates (or, for kControlItem, inserts) one table of a file.
+  // `columns` is n for kDataColumns.
+  std::string FileTableSql(TableTemplate kind, std::string_view name, int columns = 0) const;
+  // The tables of the system account, with the statements that create them.
+  std::vector<SystemTable> SystemAccountTables() const;
+  // How a port reaches the system account's table `name`.
+  virtual SystemTableRoute SystemTableOf(std::string_view name) const;
+
+  // --- Sessions -------------------------------------------------------------------------
+
+  virtual SessionNumbering Numbering() const = 0;
+  // The statement that answers the session's number (kServerSpid, kConnectionId).
+  virtual std::string SessionNumberQuery() const { return {}; }
+  // Where a server cannot answer that, a process list in which the session finds its own
+  // line: the one that runs this very statement (empty: none).
+  virtual std::string SessionSearchQuery() const { return {}; }
+  // The server's process list; none where the home's user registry keeps the sessions.
+  virtual std::optional<ProcessListing> ProcessList() const { return std::nullopt; }
+  // Servers mark each connection of a logged-in session, so that other sessions can tell
+  // whether its item locks are stale (lock_holders.h).
+  virtual bool MarksSessions() const { return false; }
+  // Takes the mark of `userInst` on `dm`, waiting up to `waitSeconds` for a mark its
+  // previous connection still holds; whether it was taken.
+  virtual bool TakeSessionMark(Driver& dm, const std::string& userInst, int waitSeconds) const;
+  // Whether the mark of `userInst` is free, that is the session is gone.
+  virtual bool SessionMarkFree(Driver& dm, const std::string& userInst) const;
+
+  // --- Listings -------------------------------------------------------------------------
+
+  // The statement that lists the server's databases (none: accounts are files, or there is
+  // no datastore).
+  virtual std::optional<std::string> AccountListQuery() const { return std::nullopt; }
+  // The statement that lists a table's columns for SHOW; none: the driver's own listing.
+  virtual std::optional<ColumnListing> ColumnListingOf(const std::string& name) const {
+    (void)name;
+    return std::nullopt;
+  }
+
+  // --- Set-up on a server -----------------------------------------------------------------
+
+  // The administrator's connection, on the server's own database.
+  virtual ConnectParams AdminConnectParams(const EngineSettings& settings) const;
+  // A query with one parameter (a lower-cased name) that has a row when that database
+  // exists; another that has one when that login exists.
+  virtual std::string DatabaseExistsQuery() const { return {}; }
+  virtual std::string LoginExistsQuery() const { return {}; }
+  virtual std::string CreateDatabaseSql(const std::string& account) const;
+  // The statements that create the login `user` with `password`, or give it that password.
+  virtual std::vector<std::string> CreateLoginSql(const std::string& user,
+                                                  const std::string& password) const;
+  virtual std::vector<std::string> SetLoginPasswordSql(const std::string& user,
+                                                       const std::string& password) const;
+
+ protected:
+  // The collation of key columns, and the key column of a file-shaped table.
+  virtual std::string KeyCollation() const = 0;
+  virtual std::string KeyColumn() const;
+  // "<name> <type>" for the columns A<from>..A<to>, each after ", ".
+  static std::string Columns(int from, int to, std::string_view type);
+  // The column types of the tables the engine creates.
+  struct ColumnTypes {
+    std::string data;        // an attribute column of a file
+    std::string item;        // the ITEM column of an item-mode file
+    std::string dictionary;  // an attribute column of a dictionary
+    std::string master;      // an attribute column of md (whose rows often fill a few)
+    std::string text;        // a column of the users table
+    std::string memo;        // the text of a held print job
+  };
+  virtual ColumnTypes Types() const = 0;
+  // What comes between a dictionary's name and its column list.
+  virtual std::string_view DictionaryGap() const { return " ("; }
+  // The first column of the only row of a query with one parameter; none without a row.
+  static DbValue Scalar(Driver& d, const std::string& sql, const std::string& param);
+};
+
+}  // namespace orvik
+
+#endif  // ORVIK_ENGINE_DATASTORE_DIALECT_H_

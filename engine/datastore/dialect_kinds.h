@@ -1,0 +1,17 @@
+// The dialects of dialect.h, for Dialect::Of alone.
+
+#ifndef ORVIK_ENGINE_DATASTORE_DIALECT_KINDS_H_
+#define ORVIK_ENGINE_DATASTORE_DIALECT_KINDS_H_
+
+#include "dialect.h"
+
+namespace orvik {
+
+const Dialect& EmbeddedStoreDialect();
+const Dialect& NoDatastoreDialect();
+const Dialect& MariaDbDialect();
+const Dialect& SqlServerDialect();
+
+}  // namespace orvik
+
+#endif  // ORVIK_ENGINE_DATASTORE_DIALECT_KINDS_H_

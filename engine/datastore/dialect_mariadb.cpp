@@ -1,0 +1,147 @@
+// The dialect of MariaDB and MySQL servers.
+
+#include "dialect.h"
+#include "dialect_kinds.h"
+#include "layout.h"
+#include "text.h"
+
+namespace orvik {
+namespace {
+
+// A MariaDB lock name holds at most 64 characters; a user instance may be longer.
+constexpr std::string_view kSessionMark = "CONCAT('orvik ', MD5(?))";
+
+// A server named by a path is reached through its Unix socket.
+void LocateServer(const EngineSettings& settings, ConnectParams& p) {
+  if (!settings.mySqlServer.empty() && settings.mySqlServer.front() == '/') {
+    p.socket = settings.mySqlServer;
+  } else {
+    p.server = settings.mySqlServer;
+  }
+  p.port = settings.mySqlPort;
+}
+
+class MariaDb : public Dialect {
+ public:
+  std::string_view Kind() const override { return "MYSQL"; }
+  bool ConnectionPerAccount() const override { return false; }
+  ConnectParams ConnectParamsFor(const EngineSettings& settings, const std::string& home,
+                                 const std::string& account) const override {
+    ConnectParams p = Dialect::ConnectParamsFor(settings, home, account);
+    LocateServer(settings, p);
+    p.pipes = settings.myOdbcOption == "24578";
+    return p;
+  }
+
+  // A server whose lower_case_table_names is 0 tells "ORDERS" from "orders": every name
+  // goes in lower case, as the other servers store it, so the engine works whatever that
+  // setting is.
+  std::string StatementName(std::string_view name) const override { return LowerCase(name); }
+  // Every file is named with its account, whichever database the connection is on.
+  std::string TableName(const std::string& account, const std::string& file,
+                        const std::string&) const override {
+    return StatementName(account + "." + file);
+  }
+  std::string WrittenTableName(const std::string& account, const std::string& file) const override {
+    return StatementName(account + "." + file);
+  }
+  bool WritesByReplace() const override { return true; }
+  std::string DictionaryName(const std::string& account, const std::string& file) const override {
+    return StatementName(account + "." + file);
+  }
+  std::string QuotedText(std::string_view text) const override {
+    std::string out;
+    out.reserve(text.size() + 8);
+    for (char c : text) {
+      if (c == '\\' || c == '\'' || c == '"') out.push_back('\\');
+      out.push_back(c);
+    }
+    return out;
+  }
+  SystemTableRoute SystemTableOf(std::string_view name) const override {
+    return {false, false, "dm." + std::string(name)};
+  }
+
+  SessionNumbering Numbering() const override { return SessionNumbering::kConnectionId; }
+  std::string SessionNumberQuery() const override { return "SELECT connection_id()"; }
+  std::string SessionSearchQuery() const override { return "show processlist"; }
+  std::optional<ProcessListing> ProcessList() const override {
+    return ProcessListing{"SHOW PROCESSLIST", "User", "Id",     "db", "Time",
+                          "Command",          "Info", "TimeEl "};
+  }
+  bool MarksSessions() const override { return true; }
+  bool TakeSessionMark(Driver& dm, const std::string& userInst, int waitSeconds) const override {
+    return Scalar(dm,
+                  "SELECT GET_LOCK(" + std::string(kSessionMark) + ", " +
+                      std::to_string(waitSeconds) + ")",
+                  userInst) == "1";
+  }
+  bool SessionMarkFree(Driver& dm, const std::string& userInst) const override {
+    return !Scalar(dm, "SELECT IS_USED_LOCK(" + std::string(kSessionMark) + ")", userInst);
+  }
+
+  std::optional<std::string> AccountListQuery() const override { return "show databases"; }
+  std::optional<ColumnListing> ColumnListingOf(const std::string& name) const override {
+    return ColumnListing{"SHOW COLUMNS FROM " + name, "Field", "Type", "Key"};
+  }
+
+  ConnectParams AdminConnectParams(const EngineSettings& settings) const override {
+    ConnectParams p;
+    p.account = "mysql";
+    LocateServer(settings, p);
+    return p;
+  }
+  std::string DatabaseExistsQuery() const override {
+    return "SELECT SCHEMA_NAME FROM information_schema.SCHEMATA WHERE LOWER(SCHEMA_NAME) = ?";
+  }
+  std::string LoginExistsQuery() const override {
+    return "SELECT User FROM mysql.user WHERE User = ?";
+  }
+  // Tables made by hand in the account compare keys as the engine's do (layout.h).
+  std::string CreateDatabaseSql(const std::string& account) const override {
+    return "CREATE DATABASE " + StatementName(account) +
+           " CHARACTER SET latin1 COLLATE latin1_general_ci";
+  }
+  std::vector<std::string> CreateLoginSql(const std::string& user,
+                                          const std::string& password) const override {
+    std::vector<std::string> out;
+    for (const char* host : {"localhost", "%"}) {
+      const std::string who = "'" + user + "'@'" + host + "'";
+      out.push_back("CREATE USER IF NOT EXISTS " + who + " IDENTIFIED BY '" + password + "'");
+      out.push_back("GRANT ALL PRIVILEGES ON *.* TO " + who);
+    }
+    return out;
+  }
+  std::vector<std::string> SetLoginPasswordSql(const std::string& user,
+                                               const std::string& password) const override {
+    std::vector<std::string> out;
+    for (const char* host : {"localhost", "%"}) {
+      out.push_back("ALTER USER IF EXISTS '" + user + "'@'" + host + "' IDENTIFIED BY '" +
+                    password + "'");
+    }
+    return out;
+  }
+
+ protected:
+  std::string KeyCollation() const override {
+    return "CHARACTER SET latin1 COLLATE latin1_general_ci";
+  }
+  std::string KeyColumn() const override {
+    return "A0 CHAR(" + std::to_string(kItemIdLength) + ") " + KeyCollation() + " PRIMARY KEY";
+  }
+  // TEXT holds 64 KiB and a non-strict server cuts longer values without a word: items are
+  // LONGTEXT.
+  ColumnTypes Types() const override {
+    return {"LONGTEXT NOT NULL", "LONGTEXT NOT NULL", "TEXT", "TEXT NOT NULL", "TEXT", "LONGTEXT"};
+  }
+  std::string_view DictionaryGap() const override { return "  ("; }
+};
+
+}  // namespace
+
+const Dialect& MariaDbDialect() {
+  static const MariaDb dialect;
+  return dialect;
+}
+
+}  // namespace orvik

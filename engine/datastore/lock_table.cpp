@@ -1,0 +1,173 @@
+#include "lock_table.h"
+
+#include <optional>
+#include <vector>
+
+#include "layout.h"
+#include "lock_holders.h"
+#include "text.h"
+#include "vb_error.h"
+
+namespace orvik {
+namespace {
+
+constexpr std::string_view kLockedByAnother = "Another user has this item locked";
+
+Status LockedByAnother() {
+  return Status::Error(dberr::kLockedByAnother, std::string(kLockedByAnother));
+}
+
+}  // namespace
+
+std::string LockTable::Key(std::string_view tablePart, std::string_view id) {
+  std::string key(tablePart);
+  key.push_back(kItemLockMark);
+  key.append(id);
+  return key;
+}
+
+template <typename F>
+auto LockTable::WithLocks(F statement) {
+  // Sessions that take and free locks at the same moment may meet on the server's row locks;
+  // such a statement was rolled back and is run again.
+  for (int attempt = 1;; ++attempt) {
+    try {
+      return WithLocksOnce(statement);
+    } catch (const VbError& e) {
+      if (e.number() != dberr::kConflict || attempt == 10) throw;
+    }
+  }
+}
+
+template <typename F>
+auto LockTable::WithLocksOnce(F statement) {
+  std::string table;
+  Driver* driver = account_.SystemTableDriver("locks", &table);
+  if (driver == nullptr)
+    throw VbError(rserr::kObjectClosed, "Operation is not allowed when the object is closed.");
+  const DatabaseSwitch in = account_.SwitchTo(*driver, std::string(kSystemAccount),
+                                              account_.SwitchesToSystemAccount("locks"));
+  return statement(*driver, table);
+}
+
+Status LockTable::Lock(const std::string& tablePart, const std::string& id, bool update,
+                       std::string* handBack) {
+  const std::string key = Key(tablePart, id);
+  try {
+    CheckItemId(id);
+    return WithLocks([&](Driver& d, const std::string& table) {
+      const DbValue keyParam{key};
+      struct Held {
+        std::string key;
+        std::string owner;
+      };
+      const auto holder = [&]() -> std::optional<Held> {
+        auto row = d.Query("SELECT A0, UserInst FROM " + table + " WHERE A0 = ?",
+                           std::span<const DbValue>(&keyParam, 1));
+        if (!row->Next()) return std::nullopt;
+        return Held{row->Row()[0].value_or(""), row->Row()[1].value_or("")};
+      };
+      bool reclaimed = false;
+      for (int attempt = 0; attempt < 3; ++attempt) {
+        const std::optional<Held> found = holder();
+        // A server's collation may find another item's lock under this key (layout.h): that
+        // lock is not this port's to keep or free, whoever holds it.
+        const bool own = found && found->owner == holder_ && SameKey(found->key, key);
+        if (found && !own) {
+          if (!reclaimed && HolderGone(d, account_.dialect(), registry_, found->owner)) {
+            const DbValue row[] = {found->key, found->owner};
+            d.Execute("DELETE FROM " + table + " WHERE A0 = ? AND UserInst = ?", row);
+            reclaimed = true;
+            continue;
+          }
+          return LockedByAnother();
+        }
+        if (found) {
+          if (!update && handBack) *handBack = key;
+          return Status::Ok();
+        }
+        if (!update) return Status::Ok();
+        try {
+          const DbValue row[] = {key, holder_};
+          d.Execute("INSERT INTO " + table + " (A0, UserInst) VALUES (?, ?)", row);
+          return Status::Ok();
+        } catch (const VbError& e) {
+          // Another port took it between the look and the insert: look again.
+          if (e.number() != dberr::kIntegrity) throw;
+        }
+      }
+      return LockedByAnother();
+    });
+  } catch (...) {
+    // A lock that cannot be taken is a refusal, never a silent success.
+    return Status::OfCurrentException();
+  }
+}
+
+Status LockTable::Release(const std::string& tablePart, const std::string& id) {
+  try {
+    WithLocks([&](Driver& d, const std::string& table) -> std::int64_t {
+      const std::string remove = "DELETE FROM " + table + " WHERE A0 = ? AND UserInst = ?";
+      if (!tablePart.empty() && !id.empty()) {
+        const DbValue p[] = {Key(tablePart, id), holder_};
+        return d.Execute(remove, p);
+      }
+      const DbValue owner{holder_};
+      if (!tablePart.empty()) {
+        // Exactly this file's rows: a key's table part ends at its first character 255. A
+        // pattern would reach "orders2" from "orders", and read "_" as any character.
+        std::vector<std::string> keys;
+        {
+          auto rows = d.Query("SELECT A0 FROM " + table + " WHERE UserInst = ?",
+                              std::span<const DbValue>(&owner, 1));
+          while (rows->Next()) {
+            const std::string key = rows->Row()[0].value_or("");
+            if (EqualsNoCase(std::string_view(key).substr(0, key.find(kItemLockMark)), tablePart))
+              keys.push_back(key);
+          }
+        }
+        std::int64_t n = 0;
+        for (const std::string& key : keys) {
+          const DbValue p[] = {key, holder_};
+          n += d.Execute(remove, p);
+        }
+        return n;
+      }
+      return d.Execute("DELETE FROM " + table + " WHERE UserInst = ?",
+                       std::span<const DbValue>(&owner, 1));
+    });
+    return Status::Ok();
+  } catch (...) {
+    return Status::OfCurrentException();
+  }
+}
+
+void LockTable::ReleaseKey(const std::string& key) {
+  const std::size_t mark = key.find(kItemLockMark);
+  (void)Release(key.substr(0, mark), key.substr(mark + 1));
+}
+
+void LockTable::ReleaseAll() {
+  if (holder_.empty()) return;
+  (void)Release({}, {});
+}
+
+void LockTable::MarkSessionAlive(int waitSeconds) {
+  if (!account_.dialect().MarksSessions()) return;
+  WithLocksOnce([&](Driver& d, const std::string&) {
+    orvik::MarkSessionAlive(d, account_.dialect(), holder_, waitSeconds);
+    return 0;
+  });
+}
+
+void LockTable::RemoveStaleLocks() {
+  try {
+    WithLocksOnce([&](Driver& d, const std::string& table) {
+      return orvik::RemoveStaleLocks(d, account_.dialect(), table, registry_);
+    });
+  } catch (...) {
+    // The next port that asks for a stale lock's item removes it then.
+  }
+}
+
+}  // namespace orvik

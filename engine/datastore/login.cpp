@@ -1,0 +1,235 @@
+#include "login.h"
+
+#include <cstdio>
+#include <ctime>
+
+#include "numbers.h"
+#include "password_hash.h"
+#include "text.h"
+#include "user_registry.h"
+#include "vb_error.h"
+
+namespace orvik {
+namespace {
+
+constexpr std::size_t kStatusLineLength = 60;
+
+std::string LoginStamp() {
+  const std::time_t now = std::time(nullptr);
+  std::tm local{};
+  localtime_r(&now, &local);
+  static const char* kMonths[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
+                                  "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
+  char buf[40];
+  std::snprintf(buf, sizeof buf, "%02d %s %04d %02d:%02d:%02d", local.tm_mday,
+                kMonths[local.tm_mon], local.tm_year + 1900, local.tm_hour, local.tm_min,
+                local.tm_sec);
+  return buf;
+}
+
+std::string Text(const DbValue& v) { return v ? *v : std::string(); }
+
+// A refusal always says why, never what an earlier call left behind.
+Status Refusal() {
+  return Status::Error(dberr::kLoginRefused, "User name or password not accepted");
+}
+
+}  // namespace
+
+Login::Login(AccountConnection& account, LockTable& locks) : account_(account), locks_(locks) {
+  account_.SetNewConnectionHook([this](int waitSeconds) {
+    if (!userInst_.empty()) locks_.MarkSessionAlive(waitSeconds);
+  });
+}
+
+Login::~Login() {
+  account_.SetNewConnectionHook({});
+  if (!registry_) return;
+  try {
+    registry_->RemoveLine(connectionId_);
+  } catch (...) {
+    // A registry that cannot be written now drops the line when the next port registers
+    // (PruneDead): this process is gone by then.
+  }
+}
+
+std::string Login::Column(std::size_t column) const {
+  return column < userRow_.size() ? userRow_[column] : std::string();
+}
+
+bool Login::IsAdministrator() const { return Val(Privilege()) >= 3; }
+
+void Login::SetUserInst(std::string userInst) {
+  userInst_ = std::move(userInst);
+  locks_.SetHolder(userInst_, registry_.get());
+}
+
+Status Login::Validate(std::string_view sessionState) {
+  const Dialect& dialect = account_.dialect();
+  const std::string user = dialect.QuotedText(account_.LoginUser());
+  std::shared_ptr<Recordset> rs;
+  Status opened = account_.OpenRecordset("select * from users where A0 = '" + user + "';", rs);
+  if (!opened.ok())
+    opened = account_.OpenRecordset("select * from users where ItemID = '" + user + "';", rs);
+  if (!opened.ok()) return opened;
+  if (rs->AtEOF()) return Refusal();
+  userRow_.clear();
+  for (int i = 0; i < rs->FieldCount(); ++i) userRow_.push_back(Text(rs->Value(i)));
+  const std::string keyColumn = rs->FieldCount() > 0 ? rs->FieldName(0) : std::string();
+  const std::string passwordColumn = rs->FieldCount() > 7 ? rs->FieldName(7) : std::string();
+  rs->Close();
+
+  Status identified = Status::Refused();
+  switch (dialect.Numbering()) {
+    case SessionNumbering::kRegistry: {
+      const std::string stored = Column(7);
+      const PasswordCheck check = CheckPassword(account_.LoginPassword(), stored);
+      if (check == PasswordCheck::kWrong) return Refusal();
+      if (check == PasswordCheck::kMatchesStoredClear)
+        StorePasswordHash(keyColumn, passwordColumn, stored);
+      identified = Register(sessionState);
+      break;
+    }
+    case SessionNumbering::kServerSpid: {
+      auto cursor = account_.Required().Query(dialect.SessionNumberQuery());
+      if (!cursor->Next()) return Status::Refused();
+      SetUserInst(account_.LoginUser() + "*" + Text(cursor->Row()[0]));
+      identified = Status::Ok();
+      break;
+    }
+    case SessionNumbering::kConnectionId:
+      identified = NumberByConnection();
+      break;
+    case SessionNumbering::kNone:
+      break;
+  }
+  if (!identified.ok()) return identified;
+  // Other ports tell by this mark that the session's locks are not stale.
+  try {
+    locks_.MarkSessionAlive();
+  } catch (...) {
+    const Status failed = Status::OfCurrentException();
+    SetUserInst({});
+    return failed;
+  }
+  locks_.RemoveStaleLocks();
+  return Status::Ok();
+}
+
+void Login::StorePasswordHash(const std::string& keyColumn, const std::string& passwordColumn,
+                              const std::string& clear) {
+  // Column names come from the table itself; anything but a plain name stays as it is.
+  const std::shared_ptr<Driver>& connection = account_.Connection();
+  if (!IsPlainIdentifier(keyColumn) || !IsPlainIdentifier(passwordColumn) || !connection) return;
+  try {
+    std::string hash = HashPassword(account_.LoginPassword());
+    // Only the value that was read is replaced: a password changed meanwhile is kept.
+    const DbValue values[] = {hash, account_.LoginUser(), clear};
+    if (connection->Execute("UPDATE users SET " + passwordColumn + " = ? WHERE " + keyColumn +
+                                " = ? AND " + passwordColumn + " = ?",
+                            values) > 0 &&
+        userRow_.size() > 7) {
+      userRow_[7] = std::move(hash);
+    }
+  } catch (...) {
+    // The login stands; the password is hashed at a later one.
+  }
+}
+
+Status Login::Register(std::string_view sessionState) {
+  try {
+    registry_ = std::make_unique<UserRegistry>(account_.Home());
+    registry_->PruneDead();
+    const std::string line = account_.Account() + kValueMark + Privilege() + kValueMark +
+                             std::string(sessionState) + kValueMark + "Login " + LoginStamp();
+    connectionId_ = registry_->RegisterLine(line);
+    SetUserInst(account_.LoginUser() + "*" + std::to_string(connectionId_));
+    return Status::Ok();
+  } catch (...) {
+    return Status::OfCurrentException();
+  }
+}
+
+Status Login::NumberByConnection() {
+  const std::string& user = account_.LoginUser();
+  try {
+    auto cursor = account_.Required().Query(account_.dialect().SessionNumberQuery());
+    if (cursor->Next()) {
+      connectionId_ = static_cast<std::int32_t>(std::stol(Text(cursor->Row()[0])));
+      SetUserInst(user + "*" + std::to_string(connectionId_));
+      return Status::Ok();
+    }
+  } catch (...) {
+    // A server without the function: the session finds its own line in the process list.
+  }
+  try {
+    std::shared_ptr<Recordset> rs;
+    const std::string search = account_.dialect().SessionSearchQuery();
+    if (const Status opened = account_.OpenRecordset(search, rs); !opened.ok()) return opened;
+    while (!rs->AtEOF()) {
+      rs->Find("Time = 0");
+      if (rs->AtEOF()) return Status::Refused();
+      if (Text(rs->Value("User")) == user && LowerCase(Text(rs->Value("Info"))) == search) {
+        connectionId_ = static_cast<std::int32_t>(std::stol(Text(rs->Value("Id"))));
+        SetUserInst(user + "*" + std::to_string(connectionId_));
+        return Status::Ok();
+      }
+      rs->MoveNext();
+    }
+    return Status::Refused();
+  } catch (...) {
+    return Status::OfCurrentException().With(" in ConIDMySQL");
+  }
+}
+
+void Login::UpdateRegistry(std::string& line) {
+  if (line.size() > kStatusLineLength) line.resize(kStatusLineLength);
+  if (registry_) registry_->UpdateLine(connectionId_, line);
+}
+
+Status Login::ListProcesses(std::string* list) {
+  list->clear();
+  try {
+    // A port without a datastore has no sessions to list: it fails as any statement would.
+    if (!account_.dialect().ReachesDatastore()) account_.Required();
+    const std::optional<ProcessListing> listing = account_.dialect().ProcessList();
+    if (!listing) {
+      if (!registry_) throw VbError(vberr::kObjectVariableNotSet);
+      *list = registry_->ListLines();
+      return Status::Ok();
+    }
+    std::shared_ptr<Recordset> rs;
+    if (const Status opened = account_.OpenRecordset(listing->query, rs); !opened.ok())
+      return opened;
+    bool first = true;
+    while (!rs->AtEOF()) {
+      if (!first) list->push_back(kAttributeMark);
+      first = false;
+      const auto field = [&](const std::string& name) {
+        return name.empty() ? std::string() : Text(rs->Value(name));
+      };
+      const std::string values[] = {field(listing->user) + "*" + field(listing->id),
+                                    field(listing->id),
+                                    field(listing->account),
+                                    field(listing->time),
+                                    field(listing->state),
+                                    field(listing->action)};
+      for (std::size_t i = 0; i < std::size(values); ++i) {
+        if (i) list->push_back(kValueMark);
+        list->append(values[i]);
+      }
+      rs->MoveNext();
+    }
+    return Status::Ok();
+  } catch (...) {
+    list->clear();
+    return Status::OfCurrentException();
+  }
+}
+
+std::string Login::ListTimeTitle() const {
+  const std::optional<ProcessListing> listing = account_.dialect().ProcessList();
+  return listing ? listing->timeTitle : "Priv   ";
+}
+
+}  // namespace orvik

@@ -1,0 +1,87 @@
+// A session's login: checking the name and password typed against the system account's
+// users table, the identity it gives the session (its user row, its user instance and
+// number), the home's user registry on the embedded store, and the list of sessions.
+//
+// On the embedded store the engine checks the password (password_hash.h) and the home's user
+// registry numbers the session; a server checks the password itself when the port connects
+// as the user, and numbers the session by its connection. Once identified, the session is
+// the holder of its item locks (lock_table.h) and is marked alive on a server.
+//
+// Used on the port's thread only. Failures come back as a Status; a refusal without a
+// reason the datastore gave is not ok and has no message.
+
+#ifndef ORVIK_ENGINE_DATASTORE_LOGIN_H_
+#define ORVIK_ENGINE_DATASTORE_LOGIN_H_
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "account_connection.h"
+#include "lock_table.h"
+#include "status.h"
+
+namespace orvik {
+
+class UserRegistry;
+
+namespace dberr {
+inline constexpr int kLoginRefused = 915;
+}  // namespace dberr
+
+class Login {
+ public:
+  // Makes the session's new server connections take its mark (AccountConnection).
+  Login(AccountConnection& account, LockTable& locks);
+  // The session's line leaves the user registry.
+  ~Login();
+  Login(const Login&) = delete;
+  Login& operator=(const Login&) = delete;
+
+  // Checks the login set on the account connection (its user and password) against the
+  // users table of the connection's account, and gives the session its identity.
+  // `sessionState` goes into the registry line. May throw what the datastore throws.
+  Status Validate(std::string_view sessionState);
+
+  // The user's row of the users table, by column (Null as ""); empty before login.
+  const std::vector<std::string>& UserRow() const { return userRow_; }
+  // One column of it; "" when the row has none.
+  std::string Column(std::size_t column) const;
+  // The privilege (column 8); the administrator's is 3 or more.
+  std::string Privilege() const { return Column(8); }
+  bool IsAdministrator() const;
+  // login user, "*", number; empty before login.
+  const std::string& UserInst() const { return userInst_; }
+  std::int32_t ConnectionId() const { return connectionId_; }
+
+  // Keeps this session's line of the user registry up to date (cut, as is `line`, to 60
+  // characters); nothing where there is no registry.
+  void UpdateRegistry(std::string& line);
+  // Every logged-in session: lines joined by character 254, six values each joined by 253.
+  Status ListProcesses(std::string* list);
+  // The heading of the fourth value of those lines in LISTU.
+  std::string ListTimeTitle() const;
+
+ private:
+  // Numbers the session in the user registry.
+  Status Register(std::string_view sessionState);
+  // Numbers the session by its server connection.
+  Status NumberByConnection();
+  // Puts a hash in place of a password the users table still held in clear.
+  void StorePasswordHash(const std::string& keyColumn, const std::string& passwordColumn,
+                         const std::string& clear);
+  void SetUserInst(std::string userInst);
+
+  AccountConnection& account_;
+  LockTable& locks_;
+  std::vector<std::string> userRow_;
+  std::string userInst_;
+  std::int32_t connectionId_ = 0;
+  std::unique_ptr<UserRegistry> registry_;
+};
+
+}  // namespace orvik
+
+#endif  // ORVIK_ENGINE_DATASTORE_LOGIN_H_

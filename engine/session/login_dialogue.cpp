@@ -1,0 +1,79 @@
+// The login dialogue: the account connection to the system account, the check of the name
+// and password typed, the answers to a refused login (slower each time) and to an accepted
+// one, and the user's start-up sentences.
+
+#include <chrono>
+
+#include "layout.h"
+#include "markup.h"
+#include "session.h"
+
+namespace orvik {
+
+void Session::LogIn() {
+  TerminalIo& terminal = parts_.terminal;
+  const std::string crlf(kCrLf);
+  if (!Note(parts_.account.Connect(std::string(kSystemAccount)))) {
+    terminal.Send(crlf + crlf + errorDetail_ + crlf + crlf);
+    for (const char* row : {"!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!",
+                            "!      ERROR: Can not connect....                 !",
+                            "!      Session therefore can not start.           !",
+                            "!      Please report this to your systems people. !",
+                            "!      Please now press any key to exit.          !",
+                            "!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!"}) {
+      terminal.Send(std::string(row) + crlf);
+    }
+    terminal.SetState(SessionState::kErrorExit);
+    return;
+  }
+  Status validated;
+  try {
+    validated = parts_.login.Validate(terminal.StateText());
+  } catch (...) {
+    validated = Status::OfCurrentException();
+  }
+  const bool accepted = Report(validated);
+  if (loginTried_) loginTried_(parts_.account.LoginUser(), accepted);
+  if (!accepted) {
+    const std::string reason = errorDetail_;
+    if (!AfterRefusedLogin()) {
+      terminal.Send(crlf + crlf + "ERROR: Login not valid" + crlf + reason + crlf +
+                    "[983] Too many failed logins; the session ends" + crlf +
+                    std::string(kPortDisconnect));
+      terminal.SetState(SessionState::kErrorExit);
+      return;
+    }
+    terminal.Send(crlf + crlf + "ERROR: Login not valid" + crlf + reason + crlf +
+                  "Please try again or check with your systems people" + crlf + crlf +
+                  "username: ");
+    terminal.SetState(SessionState::kUserPrompt);
+    return;
+  }
+  refusedLogins_ = 0;
+  const std::string stars(74, '*');
+  terminal.Send(crlf + crlf + stars + crlf +
+                "*                  Welcome to OrvikEngine                                *" +
+                crlf + stars + crlf + crlf + crlf + ":");
+  terminal.SetState(SessionState::kTcl);
+
+  pendingStartup_.clear();
+  for (std::size_t column = 12; column <= 17; ++column) {
+    std::string sentence = parts_.login.Column(column);
+    if (sentence.empty()) break;
+    pendingStartup_.push_back(std::move(sentence));
+  }
+  // The caller takes the waiting lines next, and the start-up sentences first among them.
+}
+
+bool Session::AfterRefusedLogin() {
+  ++refusedLogins_;
+  if (refusedLogins_ >= kMaxRefusedLogins) return false;
+  // A typing mistake is answered at once; every further guess waits twice as long.
+  if (refusedLogins_ > 1) {
+    const auto delay = std::chrono::seconds(1 << (refusedLogins_ - 2));
+    parts_.stop.Wait(SteadyClock::now() + delay);
+  }
+  return !parts_.stop.Thrown();
+}
+
+}  // namespace orvik

@@ -22,6 +22,8 @@ QFont QtFont(const FormFont& font) {
   qt.setStyleHint(family == "Liberation Mono" ? QFont::Monospace : QFont::SansSerif);
   qt.setPointSizeF(font.size > 0 ? font.size : 1);
   qt.setBold(font.bold);
+  qt.setItalic(font.italic);
+  qt.setUnderline(font.underline);
   return qt;
 }
 
@@ -46,6 +48,7 @@ QString TerminalText(std::string_view bytes) {
 std::int32_t KeyCodeOf(const QKeyEvent& event) {
   const int key = event.key();
   if (key >= Qt::Key_F1 && key <= Qt::Key_F12) return 112 + (key - Qt::Key_F1);
+  if (key == Qt::Key_Tab || key == Qt::Key_Backtab) return 9;
   return 0;
 }
 

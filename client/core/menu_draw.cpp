@@ -37,8 +37,8 @@ class MenuDrawer {
     Step([&] { OtherControls(); });
     Step([&] { ColumnGeometry(); });
     Step([&] { HeightEstimate(); });
-    Step([&] { VerticalPlacement(); });
     Step([&] { HeaderReset(); });
+    Step([&] { VerticalPlacement(); });
     Step([&] { PromptReset(); });
     Step([&] { Layout(); });
     Step([&] { RowsLeftOut(); });
@@ -194,9 +194,8 @@ class MenuDrawer {
         heights.back() += 2 * itemHeight;
       }
     }
-    const std::size_t columns =
-        std::clamp<std::size_t>(static_cast<std::size_t>(std::max(m_.layout.mnColumns, 1)), 1,
-                                heights.size());
+    const std::size_t columns = std::clamp<std::size_t>(
+        static_cast<std::size_t>(std::max(m_.layout.mnColumns, 1)), 1, heights.size());
     maxHeight_ = *std::max_element(heights.begin(), heights.begin() + columns);
   }
 
@@ -213,12 +212,14 @@ class MenuDrawer {
     y_ = topY_;
   }
 
+  // The labels are one line high on a menu, whatever height the terminal gave them.
   void HeaderReset() {
     for (ControlRecord& label : c_.formHeader) {
       label.visible = false;
       label.opaque = false;
       label.foreColour = 0;
       label.border = false;
+      label.height = ch_;
     }
   }
 
@@ -230,8 +231,8 @@ class MenuDrawer {
 
   ControlRecord& ItemLabel(std::int32_t k) {
     ControlRecord* label = menu_.Item(k);
-    if (label == nullptr) throw VbError(340, "Control array element '" + std::to_string(k) +
-                                                 "' doesn't exist");
+    if (label == nullptr)
+      throw VbError(340, "Control array element '" + std::to_string(k) + "' doesn't exist");
     return *label;
   }
 
@@ -271,9 +272,8 @@ class MenuDrawer {
     labels[0].caption = "  " + spec_.Get(i, 2);
     labels[1].left = labels[0].width;
     labels[1].width = w_ * 3 / 5;
-    labels[1].caption = menu_.showCodes.value == 1
-                            ? spec_.Get(1, 1) + ", " + spec_.Get(i, 3)
-                            : spec_.Get(i, 3);
+    labels[1].caption =
+        menu_.showCodes.value == 1 ? spec_.Get(1, 1) + ", " + spec_.Get(i, 3) : spec_.Get(i, 3);
     labels[2].left = labels[1].left + labels[1].width;
     labels[2].width = w_ - labels[2].left;
     labels[2].caption = spec_.Get(i, 4) + "  ";

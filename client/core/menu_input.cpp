@@ -79,8 +79,7 @@ bool MenuInput::Tab(std::int32_t shift) {
   }
   if (!IsChoice(k)) return true;
   ItemHover(k);
-  p_.controls.menu.altSelect.caption =
-      std::string(TrimBlanks(p_.model.entrySpec.Get(RowOf(k), 2)));
+  p_.controls.menu.altSelect.caption = std::string(TrimBlanks(p_.model.entrySpec.Get(RowOf(k), 2)));
   p_.window.FocusAltSelect(true);
   p_.focus.altSelectByKey = true;
   p_.window.ControlsChanged();
@@ -151,18 +150,14 @@ void MenuInput::AltStart() {
   p_.window.ControlsChanged();
 }
 
-void MenuInput::Back() {
-  if (p_.shell.AwaitingReply()) return;
-  MenuControls& menu = p_.controls.menu;
-  if (const auto entry = p_.history.Back(menu.back, menu.forward))
-    Request(std::string(NavigationCode(*entry)));
-  p_.window.ControlsChanged();
-}
+void MenuInput::Back() { HistoryStep(&ProgramHistory::Back); }
 
-void MenuInput::Forward() {
+void MenuInput::Forward() { HistoryStep(&ProgramHistory::Forward); }
+
+void MenuInput::HistoryStep(HistoryMove move) {
   if (p_.shell.AwaitingReply()) return;
   MenuControls& menu = p_.controls.menu;
-  if (const auto entry = p_.history.Forward(menu.back, menu.forward))
+  if (const auto entry = (p_.history.*move)(menu.back, menu.forward))
     Request(std::string(NavigationCode(*entry)));
   p_.window.ControlsChanged();
 }

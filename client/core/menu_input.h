@@ -61,6 +61,11 @@ class MenuInput {
   bool IsChoice(std::int32_t label) const;
   // Sends `text` & EOS as a request that awaits its answer.
   void Request(const std::string& text);
+  using HistoryMove = std::optional<std::string> (ProgramHistory::*)(ControlRecord&,
+                                                                     ControlRecord&);
+  // Back or Forward: ignored while a reply is awaited, else the screen the history moved to
+  // is asked for.
+  void HistoryStep(HistoryMove move);
 
   ScreenParts& p_;
   std::function<void()> redraw_;

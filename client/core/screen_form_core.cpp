@@ -153,10 +153,12 @@ void ScreenFormCore::EnterTerminalMode() {
   typing_.Reset();
   focus_.transmitPending = false;
   focus_.altSelectByKey = true;
-  MenuControls& menu = controls_.menu;
-  menu.header.visible = menu.altPanel.visible = false;
-  for (ControlRecord& label : menu.items) label.visible = false;
-  for (ControlRecord& label : menu.narratives) label.visible = false;
+  HideMenu();
+  // The header labels as the terminal shows them, after a menu made them transparent.
+  for (ControlRecord& label : controls_.formHeader) {
+    label.opaque = true;
+    label.foreColour = kWhite;
+  }
   controls_.backColour = kWhite;
   controls_.picture.clear();
   window_.ClearBackgroundPicture();
@@ -173,11 +175,15 @@ void ScreenFormCore::MenuDraw() { ::orvik::client::MenuDraw(parts_); }
 // The data-entry layout comes with the data-entry screens; until then a form's screen at
 // least no longer shows the menu before it, whose items would answer the form.
 void ScreenFormCore::FunctionDraw() {
+  HideMenu();
+  window_.ControlsChanged();
+}
+
+void ScreenFormCore::HideMenu() {
   MenuControls& menu = controls_.menu;
   menu.header.visible = menu.altPanel.visible = false;
   for (ControlRecord& label : menu.items) label.visible = false;
   for (ControlRecord& label : menu.narratives) label.visible = false;
-  window_.ControlsChanged();
 }
 
 // The grid's cell records are applied by the grid screens, which are not drawn yet.

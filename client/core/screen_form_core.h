@@ -129,6 +129,8 @@ class ScreenFormCore final : public ScreenForm, private TerminalEvents, private 
   void Unload() override;
 
   void ShowPopup(const std::string& block, bool terminal);
+  // The menu's panels and labels leave the screen (the terminal or a form takes it).
+  void HideMenu();
   void ProcessEventsOnce() { parts_.ProcessEventsOnce(); }
 
   ScreenWindow& window_;

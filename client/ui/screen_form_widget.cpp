@@ -421,15 +421,14 @@ bool ScreenFormWidget::FormKey(QKeyEvent* event) {
   if (code != 0 && core_.KeyDown(code, ShiftOf(*event))) return true;
   bool taken = true;
   for (const std::int32_t c : CharactersOf(*event)) {
-    const std::int32_t passed = core_.KeyPress(c);
-    if (passed == 0) continue;
+    // The default and cancel buttons take Enter and Esc before any control sees them.
     const MenuControls& menu = core_.Controls().menu;
-    if (passed == 13 && menu.altOk.isDefault && menu.altPanel.visible && menu.altOk.enabled) {
+    const bool menuShown = menu.altPanel.visible;
+    if (c == 13 && menuShown && menu.altOk.isDefault && menu.altOk.enabled) {
       core_.Menu().AltOk();
-    } else if (passed == 27 && menu.altCancel.isCancel && menu.altPanel.visible &&
-               menu.altCancel.enabled) {
+    } else if (c == 27 && menuShown && menu.altCancel.isCancel && menu.altCancel.enabled) {
       core_.Menu().AltCancel();
-    } else {
+    } else if (core_.KeyPress(c) != 0) {
       taken = false;  // the focused control types it
     }
   }

@@ -40,9 +40,8 @@ MenuControls::MenuControls()
       altScreenPrint(Control(ControlKind::kButton, "Sc &Pr(F11)", 4)),
       altCancel(Control(ControlKind::kButton, "LogOff", 5)) {
   header.backColour = altPanel.backColour = Rgb(192, 192, 192);
-  for (ControlRecord* inside : {&navigateLabel, &navigate, &back, &forward, &showCodes,
-                                &altLabel, &altSelect, &altOk, &altStart, &altScreenPrint,
-                                &altCancel}) {
+  for (ControlRecord* inside : {&navigateLabel, &navigate, &back, &forward, &showCodes, &altLabel,
+                                &altSelect, &altOk, &altStart, &altScreenPrint, &altCancel}) {
     inside->visible = true;
   }
   navigateLabel.opaque = false;
@@ -90,8 +89,11 @@ FormControls::FormControls() {
     label.alignment = TextAlign::kCentre;
     label.font = FormFont{"Arial", 9.75, true};
   }
-  for (ControlRecord* button : {&fnExit, &fnQuit, &fnFile, &fnScreenPrint, &fnSearch})
-    button->kind = ControlKind::kButton;
+  fnExit = Control(ControlKind::kButton, "E&xit", 0);
+  fnQuit = Control(ControlKind::kButton, "&Quit", 0);
+  fnFile = Control(ControlKind::kButton, "&File", 0);
+  fnScreenPrint = Control(ControlKind::kButton, "Sc &Pr(F11)", 0);
+  fnSearch = Control(ControlKind::kButton, "&Search", 0);
   const char* const rowCaptions[] = {"&Insert", "&Delete", "&Modify"};
   for (std::size_t i = 0; i < gridRow.size(); ++i) {
     gridRow[i] = Control(ControlKind::kButton, rowCaptions[i], 0);

@@ -71,8 +71,7 @@ bool ScreenConversation::Dispatch(const std::string& s) {
   } else if (s == state::kMsgBoxInfo) {
     context.dialogs.MessageBox(p_.model.texts.msDialog, BoxButtons::kOk, BoxIcon::kInformation);
     p_.ProcessEventsOnce();
-    // The state before the box comes back; msStatePrevious keeps naming a state.
-    st.msState = st.msStatePrevious;
+    RestoreAfterBox();
     Send(settings.eos);
   } else if (s == state::kMsgBoxYesNo) {
     MessageBoxYesNo();
@@ -266,14 +265,12 @@ void ScreenConversation::MessageBoxYesNo() {
   ScreenStates& st = p_.model.states;
   ShellContext& context = p_.shell.Context();
   const ClientSettings& settings = context.settings;
-  if (st.msFormState == state::kNomNew || st.msFormState == state::kUpdate)
-    actions_.FunctionDraw();
+  if (st.msFormState == state::kNomNew || st.msFormState == state::kUpdate) actions_.FunctionDraw();
   ++yesNoCount_;
-  // The state before the box comes back; msStatePrevious keeps naming a state.
-  st.msState = st.msStatePrevious;
+  RestoreAfterBox();
   st.msState2 = std::string(state::kMsgBoxYesNo);
-  const BoxAnswer answer = context.dialogs.MessageBox(p_.model.texts.msDialog,
-                                                      BoxButtons::kYesNo, BoxIcon::kQuestion);
+  const BoxAnswer answer =
+      context.dialogs.MessageBox(p_.model.texts.msDialog, BoxButtons::kYesNo, BoxIcon::kQuestion);
   // A second box in a row is answered without the end of send.
   const std::string end = yesNoCount_ < 2 ? settings.eos : std::string();
   if (answer == BoxAnswer::kYes) {
@@ -283,6 +280,15 @@ void ScreenConversation::MessageBoxYesNo() {
   } else {
     Send("N" + end);
   }
+}
+
+// The state before the box comes back (the dispatcher kept it in msStatePrevious), and the
+// pending condition moves into msStatePrevious: after two yes/no boxes in a row it reads
+// "MSGBOX_YESNO", which tells the entry handlers to let the next validation pass.
+void ScreenConversation::RestoreAfterBox() {
+  ScreenStates& st = p_.model.states;
+  st.msState = st.msStatePrevious;
+  st.msStatePrevious = st.msState2;
 }
 
 void ScreenConversation::Draw() {

@@ -50,8 +50,7 @@ class ScreenActions {
 
 class ScreenConversation {
  public:
-  ScreenConversation(ScreenParts& parts, ScreenActions& actions)
-      : p_(parts), actions_(actions) {}
+  ScreenConversation(ScreenParts& parts, ScreenActions& actions) : p_(parts), actions_(actions) {}
 
   void FormRXProcessMaster();
 
@@ -66,6 +65,7 @@ class ScreenConversation {
   bool GridStep();
   void MessageBoxError();
   void MessageBoxYesNo();
+  void RestoreAfterBox();
   void Draw();
   void CommonEnd();
 

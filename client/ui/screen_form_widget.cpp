@@ -118,6 +118,10 @@ void ScreenFormWidget::BuildMenuControls() {
   altStart_ = new QPushButton(altPanel_);
   altScreenPrint_ = new QPushButton(altPanel_);
   altCancel_ = new QPushButton(altPanel_);
+  for (QPushButton** button : {&fnExit_, &fnQuit_, &fnFile_, &fnScreenPrint_, &fnSearch_}) {
+    *button = new QPushButton(this);
+    (*button)->hide();
+  }
   menuHeader_->hide();
   altPanel_->hide();
   altSelect_->installEventFilter(this);
@@ -134,6 +138,8 @@ void ScreenFormWidget::BuildMenuControls() {
   connect(altOk_, &QPushButton::clicked, this, [&menu] { menu.AltOk(); });
   connect(altStart_, &QPushButton::clicked, this, [&menu] { menu.AltStart(); });
   connect(altCancel_, &QPushButton::clicked, this, [&menu] { menu.AltCancel(); });
+  connect(fnExit_, &QPushButton::clicked, this, [&menu] { menu.FnExit(); });
+  connect(fnQuit_, &QPushButton::clicked, this, [&menu] { menu.FnQuit(); });
 }
 
 QLabel* ScreenFormWidget::ItemLabel(std::int32_t index) const {
@@ -251,6 +257,11 @@ void ScreenFormWidget::ControlsChanged() {
     if (record.opaque) record.font.size = core_.Model().layout.font.size;
     MirrorLabel(headers_[i], record);
   }
+  MirrorButton(fnExit_, controls.fnExit);
+  MirrorButton(fnQuit_, controls.fnQuit);
+  MirrorButton(fnFile_, controls.fnFile);
+  MirrorButton(fnScreenPrint_, controls.fnScreenPrint);
+  MirrorButton(fnSearch_, controls.fnSearch);
   MirrorMenu();
 }
 
@@ -422,12 +433,16 @@ bool ScreenFormWidget::FormKey(QKeyEvent* event) {
   bool taken = true;
   for (const std::int32_t c : CharactersOf(*event)) {
     // The default and cancel buttons take Enter and Esc before any control sees them.
-    const MenuControls& menu = core_.Controls().menu;
+    const FormControls& controls = core_.Controls();
+    const MenuControls& menu = controls.menu;
     const bool menuShown = menu.altPanel.visible;
     if (c == 13 && menuShown && menu.altOk.isDefault && menu.altOk.enabled) {
       core_.Menu().AltOk();
     } else if (c == 27 && menuShown && menu.altCancel.isCancel && menu.altCancel.enabled) {
       core_.Menu().AltCancel();
+    } else if (c == 27 && controls.fnQuitIsCancel && controls.fnQuit.visible &&
+               controls.fnQuit.enabled) {
+      core_.Menu().FnQuit();
     } else if (core_.KeyPress(c) != 0) {
       taken = false;  // the focused control types it
     }

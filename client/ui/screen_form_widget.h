@@ -69,6 +69,8 @@ class ScreenFormWidget final : public QWidget, public ScreenWindow, public Termi
   QPushButton* BackButton() const { return back_; }
   QPushButton* ForwardButton() const { return forward_; }
   QComboBox* Navigate() const { return navigate_; }
+  QPushButton* ExitButton() const { return fnExit_; }  // cmdFnExit
+  QPushButton* QuitButton() const { return fnQuit_; }  // cmdFnQuit
   QCheckBox* ShowCodes() const { return showCodes_; }
   // The popup windows open, by the core's id.
   PopupWindow* Popup(std::int32_t id) const;
@@ -139,6 +141,12 @@ class ScreenFormWidget final : public QWidget, public ScreenWindow, public Termi
   QPushButton* altStart_ = nullptr;
   QPushButton* altScreenPrint_ = nullptr;
   QPushButton* altCancel_ = nullptr;
+  // cmdFnExit, cmdFnQuit, cmdFnFile, cmdFnScreenPrint, cmdFnSearch
+  QPushButton* fnExit_ = nullptr;
+  QPushButton* fnQuit_ = nullptr;
+  QPushButton* fnFile_ = nullptr;
+  QPushButton* fnScreenPrint_ = nullptr;
+  QPushButton* fnSearch_ = nullptr;
   std::vector<QLabel*> items_;
   std::vector<QLabel*> narratives_;
   std::map<std::int32_t, QPointer<PopupWindow>> popups_;

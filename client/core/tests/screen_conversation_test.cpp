@@ -93,11 +93,16 @@ TEST_F(ScreenConversationTest, YesNoBoxesAnswerWithAndWithoutTheEndOfSend) {
   EXPECT_EQ(dialogs.boxes[0].icon, BoxIcon::kQuestion);
   EXPECT_EQ(S().msState, "FORM_ACTIVE");
   EXPECT_EQ(S().msState2, "MSGBOX_YESNO");
-  // A second box straight after: its answer alone.
+  // A second box straight after, the state before it kept as the dispatcher keeps it: its
+  // answer alone, and the entry handlers are told two boxes came in a row.
+  S().msStatePrevious = S().msState;
   Pass("MSGBOX_YESNO");
+  EXPECT_EQ(S().msStatePrevious, "MSGBOX_YESNO");
+  EXPECT_EQ(S().msState, "FORM_ACTIVE");
   EXPECT_EQ(Top().Conversation().YesNoCount(), 2);
   // Another state between resets the count.
   Pass("RECOVERY");
+  S().msStatePrevious = "FORM_ACTIVE";
   Pass("MSGBOX_YESNO");
   EXPECT_THAT(link.sent, ElementsAre("Y\r", "N", "N\r"));
   EXPECT_FALSE(shell.AwaitingReply());
@@ -144,8 +149,7 @@ TEST_F(ScreenConversationTest, ErrorAndInformationBoxes) {
   Pass("MSGBOX_INFO");
   EXPECT_EQ(dialogs.boxes.back().icon, BoxIcon::kInformation);
   EXPECT_EQ(S().msState, "FORM_ACTIVE");
-  // msStatePrevious keeps naming a state, not the pending condition beside it.
-  EXPECT_EQ(S().msStatePrevious, "FORM_ACTIVE");
+  EXPECT_EQ(S().msStatePrevious, "ROWS_END");  // the pending condition moves along
   EXPECT_THAT(link.sent, ElementsAre("\r", "\r", "\r", "\r"));
   EXPECT_FALSE(link.released);
 }

@@ -62,7 +62,9 @@ class MenuWidgetTest : public ShellFixture {
   }
   void Type(QWidget* target, const QString& text) {
     for (const QChar c : text) {
-      const int key = c == '\r' ? int(Qt::Key_Return) : int(c.toUpper().unicode());
+      const int key = c == '\r'     ? int(Qt::Key_Return)
+                      : c == '\x1b' ? int(Qt::Key_Escape)
+                                    : int(c.toUpper().unicode());
       QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier, QString(c));
       QCoreApplication::sendEvent(target, &press);
     }
@@ -124,6 +126,24 @@ TEST_F(MenuWidgetTest, ACodeTypedIntoTheSelectionBoxGoesWithEnter) {
   widget.AltCancel()->click();
   EXPECT_EQ(link.sent.back(), "LO\r");
   EXPECT_EQ(widget.Core().Model().states.msState, "APPOFF_REQUESTED");
+}
+
+TEST_F(MenuWidgetTest, ExitAndQuitButtons) {
+  FormControls& c = widget.Core().Controls();
+  c.fnExit.visible = c.fnQuit.visible = true;
+  c.fnQuit.width = c.fnExit.width = 1200;
+  c.fnQuit.height = c.fnExit.height = 360;
+  c.fnQuitIsCancel = true;
+  widget.ControlsChanged();
+  EXPECT_TRUE(widget.QuitButton()->isVisibleTo(&widget));
+  EXPECT_EQ(widget.ExitButton()->text(), "E&xit");
+  widget.ExitButton()->click();
+  // Pressed while a reply is awaited, quit only ends the wait; Esc presses it.
+  shell.SetAwaitingReply(true);
+  widget.QuitButton()->click();
+  EXPECT_FALSE(shell.AwaitingReply());
+  Type(&widget, "\x1b");
+  EXPECT_EQ(link.sent, (std::vector<std::string>{"X\r", "Q\r"}));
 }
 
 TEST_F(MenuWidgetTest, ScriptedBoxAnswersGoToTheEngine) {

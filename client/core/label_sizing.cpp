@@ -7,7 +7,9 @@ namespace orvik::client {
 namespace {
 
 // The lines `text` wraps to in `width`: words are kept whole (a word wider than the line
-// stands on a line of its own), line breaks in the text break the line.
+// stands on a line of its own), line breaks in the text break the line. Each word is
+// measured once and a line's width is the sum of its words and blanks, so that a long
+// caption costs no more than its length.
 int WrappedLines(const ScreenWindow& window, const FormFont& font, std::string_view text,
                  double width) {
   int lines = 0;
@@ -16,18 +18,24 @@ int WrappedLines(const ScreenWindow& window, const FormFont& font, std::string_v
     const std::size_t end = std::min(text.find_first_of("\r\n", start), text.size());
     const std::string_view paragraph = text.substr(start, end - start);
     ++lines;
-    std::string line;
+    double lineWidth = -1;  // none yet
     std::size_t at = 0;
     while (at < paragraph.size()) {
       std::size_t blank = paragraph.find(' ', at);
       if (blank == std::string_view::npos) blank = paragraph.size();
       const std::string_view word = paragraph.substr(at, blank - at);
-      std::string candidate = line.empty() ? std::string(word) : line + " " + std::string(word);
-      if (!line.empty() && window.MeasureText(font, candidate).width > width) {
-        ++lines;
-        candidate = std::string(word);
+      const double wordWidth = window.MeasureText(font, word).width;
+      if (lineWidth < 0) {
+        lineWidth = wordWidth;
+      } else {
+        const double joined = lineWidth + window.MeasureText(font, " ").width + wordWidth;
+        if (joined > width) {
+          ++lines;
+          lineWidth = wordWidth;
+        } else {
+          lineWidth = joined;
+        }
       }
-      line = std::move(candidate);
       at = blank + 1;
     }
     if (end == text.size()) break;

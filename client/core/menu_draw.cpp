@@ -14,6 +14,20 @@ namespace {
 constexpr const char* kRenderingError =
     "WARNING, ERROR in rendering MENU form.  System message is:\r\n\r\n";
 
+// A relative path that stays below the folder it is taken in: no leading slash or
+// backslash, no drive letter, no ".." among its parts.
+bool InsideHome(std::string_view name) {
+  if (name.starts_with('/') || name.starts_with('\\') || name.find(':') != std::string::npos)
+    return false;
+  std::size_t start = 0;
+  for (;;) {
+    const std::size_t end = std::min(name.find_first_of("/\\", start), name.size());
+    if (name.substr(start, end - start) == "..") return false;
+    if (end == name.size()) return true;
+    start = end + 1;
+  }
+}
+
 class MenuDrawer {
  public:
   explicit MenuDrawer(ScreenParts& p)
@@ -80,7 +94,8 @@ class MenuDrawer {
     c_.backColour = Colour(5);
     p_.surface.Clear(c_.backColour);
     c_.picture.clear();
-    if (Field(6).empty()) return;
+    // A style names a picture of the home: one that would lead out of it is not loaded.
+    if (Field(6).empty() || !InsideHome(Field(6))) return;
     const std::string path = context_.settings.pathHome + Field(6);
     // A picture that cannot be had leaves the form in its colour.
     if (p_.window.LoadFormPicture(path)) c_.picture = path;

@@ -4,6 +4,7 @@
 #include <QFontMetricsF>
 #include <QKeyEvent>
 #include <QPainter>
+#include <algorithm>
 #include <cmath>
 
 #include "screen_form_core.h"
@@ -14,8 +15,14 @@ namespace orvik::client {
 namespace {
 
 constexpr int kDotsPerMetre = 3780;  // 96 dots per inch: the fonts are drawn at that
+// A popup's size in pixels is kept within this: a block may name any number, and the
+// window's image is allocated at its size.
+constexpr double kMostPixels = 4096;
 
-int Whole(double twips) { return static_cast<int>(std::lround(Pixels(twips))); }
+int Whole(double twips) { return static_cast<int>(std::lround(ClampedPixels(twips))); }
+int Size(double twips) {
+  return std::max(static_cast<int>(std::lround(ClampedPixels(twips, kMostPixels))), 1);
+}
 
 }  // namespace
 
@@ -24,8 +31,7 @@ PopupWindow::PopupWindow(QWidget* form, ScreenFormCore& core, std::int32_t id,
     : QWidget(form, Qt::Tool | Qt::WindowStaysOnTopHint),
       core_(core),
       id_(id),
-      image_(std::max(Whole(picture.width), 1), std::max(Whole(picture.height), 1),
-             QImage::Format_RGB32),
+      image_(Size(picture.width), Size(picture.height), QImage::Format_RGB32),
       ok_(new QPushButton("OK", this)) {
   setAttribute(Qt::WA_DeleteOnClose);
   setWindowTitle(FromLatin1(picture.title));
@@ -52,21 +58,21 @@ void PopupWindow::Paint(const PopupPicture& picture) {
     const QColor colour = QtColour(stroke.colour);
     switch (stroke.kind) {
       case PopupStroke::Kind::kFill:
-        painter.fillRect(QRectF(QPointF(Pixels(stroke.x1), Pixels(stroke.y1)),
-                                QPointF(Pixels(stroke.x2), Pixels(stroke.y2))),
+        painter.fillRect(QRectF(QPointF(ClampedPixels(stroke.x1), ClampedPixels(stroke.y1)),
+                                QPointF(ClampedPixels(stroke.x2), ClampedPixels(stroke.y2))),
                          colour);
         break;
       case PopupStroke::Kind::kLine:
         painter.setPen(QPen(colour, stroke.penWidth, Qt::SolidLine, Qt::FlatCap));
-        painter.drawLine(QPointF(Pixels(stroke.x1), Pixels(stroke.y1)),
-                         QPointF(Pixels(stroke.x2), Pixels(stroke.y2)));
+        painter.drawLine(QPointF(ClampedPixels(stroke.x1), ClampedPixels(stroke.y1)),
+                         QPointF(ClampedPixels(stroke.x2), ClampedPixels(stroke.y2)));
         break;
       case PopupStroke::Kind::kText: {
         painter.setPen(colour);
-        QPointF at(Pixels(stroke.x1), Pixels(stroke.y1) + metrics.ascent());
+        QPointF at(ClampedPixels(stroke.x1), ClampedPixels(stroke.y1) + metrics.ascent());
         for (const char c : stroke.text) {
           if (c != ' ') painter.drawText(at, QString(QChar::fromLatin1(c)));
-          at.rx() += Pixels(stroke.advance);
+          at.rx() += ClampedPixels(stroke.advance);
         }
         break;
       }

@@ -21,14 +21,6 @@ namespace {
 
 // Dots per metre of 96 dots per inch: the canvas's fonts are drawn at that resolution.
 constexpr int kDotsPerMetre = 3780;
-// Positions past this many pixels are far off any canvas: transmissions name any number.
-constexpr double kFarPixels = 1e5;
-
-double ClampedPixels(double twips) {
-  const double p = Pixels(twips);
-  return std::isnan(p) ? 0 : std::clamp(p, -kFarPixels, kFarPixels);
-}
-
 QRectF PixelRect(double x1, double y1, double x2, double y2) {
   return QRectF(QPointF(ClampedPixels(std::min(x1, x2)), ClampedPixels(std::min(y1, y2))),
                 QPointF(ClampedPixels(std::max(x1, x2)), ClampedPixels(std::max(y1, y2))));

@@ -1,5 +1,8 @@
 #include "widget_look.h"
 
+#include <algorithm>
+#include <cmath>
+
 #include "terminal_charset.h"
 #include "twips.h"
 
@@ -28,6 +31,11 @@ QFont QtFont(const FormFont& font) {
 }
 
 double Pixels(double twips) { return PixelsFromTwips(twips, kDrawingDpi); }
+
+double ClampedPixels(double twips, double limit) {
+  const double p = Pixels(twips);
+  return std::isnan(p) ? 0 : std::clamp(p, -limit, limit);
+}
 
 QString FromLatin1(std::string_view text) {
   return QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size()));

@@ -28,6 +28,10 @@ QColor QtColour(std::int32_t colour);
 // Sans Serif" Liberation Sans, any other name itself.
 QFont QtFont(const FormFont& font);
 double Pixels(double twips);
+// The same, for positions a transmission may name at any size: far ones are brought within
+// `limit` pixels (where they paint nothing on any canvas), an undefined one is 0.
+inline constexpr double kFarPixels = 1e5;
+double ClampedPixels(double twips, double limit = kFarPixels);
 
 QString FromLatin1(std::string_view text);
 // Characters past Latin-1 become "?".

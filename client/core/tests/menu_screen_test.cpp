@@ -13,6 +13,7 @@
 #include "corpus_file.h"
 #include "menu_draw.h"
 #include "shell_fixture.h"
+#include "styles.h"
 
 namespace orvik::client {
 namespace {
@@ -207,6 +208,29 @@ TEST_F(MenuScreenTest, PromptStyleAndAMissingStyle) {
   Show("<FORM TYPE=MENU STYLE=msgrey><PROGRAM NAME=Q><C ACTION=1>x<ALT_SELECT></TX>");
   EXPECT_EQ(M().altLabel.caption, "");
   EXPECT_EQ(Item(1).font.name, "MS Sans Serif");
+}
+
+TEST_F(MenuScreenTest, NarrativesWrapAndPicturesStayInTheHome) {
+  StyleFields f = SplitStyleRecord(*shell.Context().styles.Find("mdefault"));
+  f[6] = "pics/menu.gif";
+  shell.Context().styles.Set("pictured", JoinStyleRecord(f));
+  f[6] = "../../etc/secret.png";
+  shell.Context().styles.Set("outside", JoinStyleRecord(f));
+  f[6] = "/etc/secret.png";
+  shell.Context().styles.Set("absolute", JoinStyleRecord(f));
+  TopParts().window.calls.clear();
+  // Five cells wide: "aa bb" fits (five characters of 9.6 points), "cc" wraps.
+  Show("<FORM TYPE=MENU STYLE=pictured><PROGRAM NAME=P><L TOP=1 LEFT=2 WIDTH=5>aa bb cc</TX>");
+  EXPECT_DOUBLE_EQ(M().narratives[0].height, 2 * 9.6 * 20);
+  EXPECT_THAT(TopParts().window.calls,
+              Contains("form picture /nonexistent-orvik-home/pics/menu.gif"));
+  for (const char* style : {"outside", "absolute"}) {
+    TopParts().window.calls.clear();
+    Show(std::string("<FORM TYPE=MENU STYLE=") + style + "><PROGRAM NAME=P><C ACTION=1>x</TX>");
+    for (const std::string& call : TopParts().window.calls)
+      EXPECT_FALSE(call.starts_with("form picture")) << call;
+    EXPECT_EQ(Top().Controls().picture, "");
+  }
 }
 
 TEST_F(MenuScreenTest, ClickingAnItemSendsItsCodeAndWaits) {

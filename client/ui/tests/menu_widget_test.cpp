@@ -205,6 +205,21 @@ TEST_F(MenuWidgetTest, APopupOpensOverTheFormAndItsOkClosesIt) {
   EXPECT_EQ(m.mnPopups, 0);
 }
 
+TEST_F(MenuWidgetTest, APopupOfAnySizeStaysWithinBounds) {
+  ScreenModel& m = widget.Core().Model();
+  m.popups.Set(1,
+               "<POPUP SCREEN=BOX TOP=99999999 LEFT=-99999999 WIDTH=99999999 HEIGHT=99999999>"
+               "<POSITION TOP=1e300 LEFT=-1e300>far</POPUP>");
+  m.states.msState2 = "POPUP";
+  m.states.msState = "FORM_ACTIVE";
+  m.states.msFormState = "MENU";
+  widget.Core().FormRXProcessMaster();
+  ASSERT_EQ(widget.Core().OpenPopups().size(), 1u);
+  const QSize size = widget.Popup(widget.Core().OpenPopups()[0])->size();
+  EXPECT_LE(size.width(), 4096);
+  EXPECT_LE(size.height(), 4096);
+}
+
 TEST_F(MenuWidgetTest, TerminalPopupsCloseTogetherAndTheCloseBoxAsksTheCore) {
   ScreenModel& m = widget.Core().Model();
   m.popups.Set(1, "<POPUP SCREEN=BOX TOP=2 LEFT=2 WIDTH=10 HEIGHT=3>one</POPUP>");

@@ -250,8 +250,13 @@ void ScreenConversation::MessageBoxError() {
               {state::kGridInsertRow, state::kFormSendActionCode, state::kGridDeleteRow})) {
     st.msState = std::string(state::kFormActive);
   } else if (st.msFormState == state::kNomNew || st.msFormState == state::kUpdate) {
-    if (st.msStatePrevious.compare(0, 4, "GRID") != 0)
-      m.entrySpec.Set(LongOf(Entry(p_.focus.focusEntry).tag), 4, "");
+    // The refused value is forgotten, so that the entry goes out again once corrected; a
+    // screen whose entry controls are not laid out has none to forget.
+    const std::int32_t focus = p_.focus.focusEntry;
+    const bool laidOut =
+        focus >= 0 && focus < static_cast<std::int32_t>(p_.controls.entries.size());
+    if (st.msStatePrevious.compare(0, 4, "GRID") != 0 && laidOut)
+      m.entrySpec.Set(LongOf(Entry(focus).tag), 4, "");
     p_.focus.focusEntry = p_.focus.lastSentEntry;
     st.msState = st.msStatePrevious;
   } else {

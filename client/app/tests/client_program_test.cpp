@@ -230,6 +230,12 @@ TEST_F(ClientProgramTest, TheDemoMenuTakesItsChoicesByMouse) {
   EXPECT_EQ(answerer.texts[0].rfind("Leave the demo?", 0), 0u) << answerer.texts[0];
   ASSERT_TRUE(WaitFor([&] { return !program.Shell().AwaitingReply(); }));
 
+  // Back at TCL: the terminal again, the menu gone.
+  ASSERT_TRUE(WaitFor([&] { return form->Core().Model().states.msState == "TERMINAL"; }));
+  EXPECT_EQ(form->Core().Raster().RowText(1), " :");
+  EXPECT_FALSE(form->AltPanel()->isVisibleTo(form));
+  EXPECT_FALSE(form->ItemLabel(1)->isVisibleTo(form));
+
   program.Shell().Closedown();
   ASSERT_TRUE(WaitFor([&] { return program.PortFinished(); }));
   // What reached the program: the two codes picked by mouse.

@@ -132,6 +132,11 @@ TEST_F(ScreenConversationTest, ErrorAndInformationBoxes) {
   S().msStatePrevious = "FORM_SEND_ACTIONCODE";
   Pass("MSGBOX_ERROR");
   EXPECT_EQ(S().msState, "FORM_ACTIVE");
+  // Before the entry controls are laid out the box is still answered.
+  Top().Focus().focusEntry = 1;
+  S().msStatePrevious = "FORM_ACTIVE";
+  Pass("MSGBOX_ERROR");
+  EXPECT_EQ(S().msState, "FORM_ACTIVE");
   // On a data-entry screen the refused entry's value is cleared and the form goes back.
   Entries({"", "a", "b"});
   M().entrySpec.Set(11, 4, "a");
@@ -150,7 +155,7 @@ TEST_F(ScreenConversationTest, ErrorAndInformationBoxes) {
   EXPECT_EQ(dialogs.boxes.back().icon, BoxIcon::kInformation);
   EXPECT_EQ(S().msState, "FORM_ACTIVE");
   EXPECT_EQ(S().msStatePrevious, "ROWS_END");  // the pending condition moves along
-  EXPECT_THAT(link.sent, ElementsAre("\r", "\r", "\r", "\r"));
+  EXPECT_THAT(link.sent, ElementsAre("\r", "\r", "\r", "\r", "\r"));
   EXPECT_FALSE(link.released);
 }
 

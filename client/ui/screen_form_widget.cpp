@@ -56,6 +56,9 @@ Qt::Alignment QtAlignment(TextAlign align) {
 }
 
 void MirrorLabel(QLabel* label, const ControlRecord& record) {
+  // Captions come from transmissions: markup in them is shown as it stands, never rendered
+  // (nor any picture it names loaded).
+  label->setTextFormat(Qt::PlainText);
   label->setText(FromLatin1(record.caption));
   label->setAlignment(QtAlignment(record.alignment));
   label->setWordWrap(record.wordWrap);

@@ -106,6 +106,17 @@ TEST_F(MenuWidgetTest, ClickingTheSecondItemSendsItsCode) {
   EXPECT_TRUE(link.sent.empty());
 }
 
+TEST_F(MenuWidgetTest, MarkupInACaptionIsShownAsItStands) {
+  Receive(
+      "<FORM TYPE=MENU><PROGRAM NAME=P><C ACTION=1>&lt;b&gt;x <i>y</i> <img src=/etc/z>"
+      "</TX>");
+  // The reader takes the text up to the next tag; what it keeps is plain text.
+  QLabel* item = widget.ItemLabel(1);
+  EXPECT_EQ(item->textFormat(), Qt::PlainText);
+  EXPECT_EQ(item->text(), "1.  &lt;b&gt;x ");
+  EXPECT_EQ(widget.HeaderLabel(0)->textFormat(), Qt::PlainText);
+}
+
 TEST_F(MenuWidgetTest, ACodeTypedIntoTheSelectionBoxGoesWithEnter) {
   Receive(kDemoMenu);
   QLineEdit* box = widget.AltSelect();

@@ -82,6 +82,7 @@ class ClientShell final : public ShellServices {
   void Send(std::string text) override;
   bool AwaitingReply() const override { return awaitingReply_; }
   void SetAwaitingReply(bool awaiting) override;
+  void SetBusyPointer(bool busy) override { host_.SetBusyPointer(busy); }
   std::int32_t SubformTop() const override { return top_; }
   std::string RemoteHost() const override { return remoteHost; }
   std::int32_t RemotePort() const override { return remotePort; }

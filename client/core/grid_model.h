@@ -1,7 +1,7 @@
 // The screen's grid as its readers, layouts and input handlers see it, without a widget:
 // a table of text cells with one fixed heading row (row 0) and one fixed row-number column
 // (column 0), a current cell, per-cell alignment and boldness, per-column alignment code,
-// width and data, and the container's look (visible, tag, font, scroll bars).
+// width and data, and the container's look (visible, place, tag, font, scroll bars).
 //
 // GUI thread only; the widgets mirror it after each core call. Text is Latin-1 bytes.
 // Failures are thrown as VbError, as the grid control raised them: a current row or column,
@@ -99,8 +99,12 @@ class GridModel {
   // Removes a data row.
   void RemoveItem(std::int32_t index);
 
-  // The container.
+  // The container, and its place on the form in twips.
   bool visible = true;
+  double left = 0;
+  double top = 0;
+  double width = 0;
+  double height = 0;
   std::string tag;
   GridFont font;
   std::int32_t scrollBars = 3;  // 0 none, 1 horizontal, 2 vertical, 3 both

@@ -113,7 +113,10 @@ class Dispatcher {
       const std::string& appOff = settings_.appOffResponse;
       if ((!appOff.empty() && Has(text_, appOff)) || Has(text_, "<APPOFF_OK>") ||
           Has(text_, "<LOGOFF_OK>")) {
-        // The log-off is confirmed even before the end of the transmission.
+        // The log-off is confirmed even before the end of the transmission. The text is
+        // taken: left pending, the confirmation would come again on every tick, and once a
+        // sub-form had gone it would log the form beneath it off too.
+        msRX_.clear();
         s_.msState = state::kAppOffOk;
         top_.FormRXProcessMaster();
         Finish();

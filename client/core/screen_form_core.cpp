@@ -1,8 +1,11 @@
 #include "screen_form_core.h"
 
+#include <algorithm>
+
 #include "about.h"
 #include "colours.h"
 #include "grid_clipboard.h"
+#include "menu_draw.h"
 #include "styles.h"
 
 namespace orvik::client {
@@ -24,14 +27,13 @@ constexpr const char* kFunctionBackground = "functionbg.gif";
 
 ScreenFormCore::ScreenFormCore(ScreenWindow& window, TerminalSurface& surface, ShellServices& shell)
     : window_(window),
+      surface_(surface),
       shell_(shell),
+      parts_{model_, controls_, focus_, menuState_, history_, window, surface, shell},
       renderer_(surface, model_, controls_, shell, *this),
-      typing_(*this, renderer_, shell) {}
-
-void ScreenFormCore::ProcessEventsOnce() {
-  EventPump& pump = shell_.Pump();
-  pump.ProcessEventsUntil(pump.Now());
-}
+      typing_(*this, renderer_, shell),
+      conversation_(parts_, *this),
+      menuInput_(parts_, [this] { MenuDraw(); }) {}
 
 void ScreenFormCore::Load() {
   ShellContext& context = shell_.Context();
@@ -41,7 +43,8 @@ void ScreenFormCore::Load() {
   window_.SetCaption("Connected to " + shell_.RemoteHost() + ":" +
                      std::to_string(shell_.RemotePort()));
   window_.SetMaximized();
-  focusOnActivate_ = -1;
+  focus_.focusOnActivate = -1;
+  controls_.PlaceMenuPanels(surface_.ScaleWidth(), surface_.ScaleHeight(), shell_.CellHeight());
   window_.LoadFunctionBackground(context.settings.pathHome + kFunctionBackground);
   isSubform_ = shell_.SubformTop() != 0;
   if (!isSubform_) {
@@ -60,10 +63,10 @@ void ScreenFormCore::Load() {
   window_.ControlsChanged();
 }
 
-// The conversation state machine and the drawing of menus, data-entry forms and grids come
-// with those screens; until then a transmission of theirs is read into the model, and the
-// wait for it ends so that the keyboard works.
-void ScreenFormCore::FormRXProcessMaster() { shell_.SetAwaitingReply(false); }
+void ScreenFormCore::FormRXProcessMaster() {
+  conversation_.FormRXProcessMaster();
+  window_.ControlsChanged();
+}
 
 void ScreenFormCore::TerminalDraw() {
   renderer_.Draw();
@@ -78,8 +81,65 @@ void ScreenFormCore::SearchActivate() {
 }
 
 void ScreenFormCore::PopupsClear() {
-  window_.ClosePopups();
+  std::vector<PopupEntry> open;
+  open.swap(popups_);
+  for (const PopupEntry& popup : open) window_.ClosePopup(popup.id);
   model_.mnPopups = 0;
+}
+
+std::vector<std::int32_t> ScreenFormCore::OpenPopups() const {
+  std::vector<std::int32_t> ids;
+  for (const PopupEntry& popup : popups_) ids.push_back(popup.id);
+  return ids;
+}
+
+void ScreenFormCore::ShowPopup(const std::string& block, bool terminal) {
+  const ShellContext& context = shell_.Context();
+  PopupSetting setting;
+  setting.cellWidth = context.cellWidth;
+  setting.cellHeight = shell_.CellHeight();
+  setting.formWidth = surface_.ScaleWidth();
+  setting.formHeight = surface_.ScaleHeight();
+  setting.commas =
+      context.settings.tagSeparator == ',' || context.settings.positionSeparator == ',';
+  setting.trueColour = context.settings.trueColor;
+  const PopupPicture picture = DrawPopup(block, setting);  // VbError 5 for a broken block
+  const std::int32_t id = nextPopupId_++;
+  popups_.push_back({id, terminal});
+  model_.mnPopups = static_cast<std::int32_t>(popups_.size());
+  window_.OpenPopup(id, picture);
+}
+
+void ScreenFormCore::PopupOk(std::int32_t id) {
+  const auto it = std::find_if(popups_.begin(), popups_.end(),
+                               [id](const PopupEntry& popup) { return popup.id == id; });
+  if (it == popups_.end()) {
+    window_.ClosePopup(id);
+    return;
+  }
+  if (it->terminal) {
+    PopupsClear();
+    return;
+  }
+  popups_.erase(it);
+  model_.mnPopups = static_cast<std::int32_t>(popups_.size());
+  window_.ClosePopup(id);
+}
+
+void ScreenFormCore::PopupCloseBox(std::int32_t id) {
+  const auto it = std::find_if(popups_.begin(), popups_.end(),
+                               [id](const PopupEntry& popup) { return popup.id == id; });
+  if (it == popups_.end()) return;
+  if (it->terminal) {
+    PopupsClear();
+    return;
+  }
+  popups_.erase(it);
+  model_.mnPopups = static_cast<std::int32_t>(popups_.size());
+}
+
+void ScreenFormCore::PopupKeyDown(std::int32_t keyCode, std::int32_t shift) {
+  if (keyCode == kKeyF12 && shift == kShiftMask) shell_.ShowMonitor();
 }
 
 void ScreenFormCore::EnterTerminalMode() {
@@ -87,42 +147,71 @@ void ScreenFormCore::EnterTerminalMode() {
   grid.visible = false;
   grid.Clear();
   grid.tag = "-1";
-  focusEntry_ = 0;
+  focus_.focusEntry = 0;
   model_.items.lastEntryNumber = 0;
   model_.items.gridFillText.clear();
   typing_.Reset();
-  transmitPending_ = false;
-  altSelectByKey_ = true;
+  focus_.transmitPending = false;
+  focus_.altSelectByKey = true;
+  HideMenu();
+  // The header labels as the terminal shows them, after a menu made them transparent.
+  for (ControlRecord& label : controls_.formHeader) {
+    label.opaque = true;
+    label.foreColour = kWhite;
+  }
+  controls_.backColour = kWhite;
+  controls_.picture.clear();
   window_.ClearBackgroundPicture();
 }
 
-void ScreenFormCore::OpenTerminalPopup(std::int32_t index, const std::string& block) {
-  window_.OpenPopup(index, block, true);
+void ScreenFormCore::OpenTerminalPopup(std::int32_t, const std::string& block) {
+  ShowPopup(block, true);
 }
 
 void ScreenFormCore::LoggedOff() { shell_.ScreenFormUnloaded(*this); }
 
+void ScreenFormCore::MenuDraw() { ::orvik::client::MenuDraw(parts_); }
+
+// The data-entry layout comes with the data-entry screens; until then a form's screen at
+// least no longer shows the menu before it, whose items would answer the form.
+void ScreenFormCore::FunctionDraw() {
+  HideMenu();
+  window_.ControlsChanged();
+}
+
+void ScreenFormCore::HideMenu() {
+  MenuControls& menu = controls_.menu;
+  menu.header.visible = menu.altPanel.visible = false;
+  for (ControlRecord& label : menu.items) label.visible = false;
+  for (ControlRecord& label : menu.narratives) label.visible = false;
+}
+
+// The grid's cell records are applied by the grid screens, which are not drawn yet.
+void ScreenFormCore::GridActionsDraw() {}
+
+void ScreenFormCore::OpenPopup(std::int32_t slot) { ShowPopup(model_.popups.Get(slot), false); }
+
+void ScreenFormCore::Unload() { shell_.ScreenFormUnloaded(*this); }
+
 void ScreenFormCore::Activate() {
-  if (!formActive_ && focusOnActivate_ >= 0) {
+  if (!focus_.formActive && focus_.focusOnActivate >= 0) {
     // Giving the focus back transmits nothing, not even a value left pending.
-    focusByProgram_ = true;
-    window_.FocusEntryControl(focusOnActivate_);
+    focus_.focusByProgram = true;
+    window_.FocusEntryControl(focus_.focusOnActivate);
     ProcessEventsOnce();
-    focusByProgram_ = false;
-    transmitPending_ = false;
+    focus_.focusByProgram = false;
+    focus_.transmitPending = false;
   }
-  formActive_ = true;
-  focusOnActivate_ = -1;
+  focus_.formActive = true;
+  focus_.focusOnActivate = -1;
 }
 
 void ScreenFormCore::Deactivate() {
-  focusOnActivate_ = focusEntry_;
-  formActive_ = false;
+  focus_.focusOnActivate = focus_.focusEntry;
+  focus_.formActive = false;
 }
 
-void ScreenFormCore::MouseMove() {
-  if (model_.states.msFormState == state::kMenu && altSelectByKey_) altSelectByKey_ = false;
-}
+void ScreenFormCore::MouseMove() { menuInput_.BackgroundHover(); }
 
 bool ScreenFormCore::KeyDown(std::int32_t keyCode, std::int32_t shift) {
   if (shell_.AwaitingReply()) return false;
@@ -134,7 +223,17 @@ bool ScreenFormCore::KeyDown(std::int32_t keyCode, std::int32_t shift) {
     PopupsClear();
     return false;
   }
+  if (keyCode == kKeyTab && menuInput_.Tab(shift)) {
+    typing_.keyHandedOn = kKeyTab;  // its character is not typed as well
+    return true;
+  }
   return false;
+}
+
+std::int32_t ScreenFormCore::KeyPress(std::int32_t key) {
+  const std::int32_t passed = typing_.KeyPress(key);
+  if (passed == 0 || model_.states.msFormState != state::kMenu) return passed;
+  return menuInput_.KeyPress(passed);
 }
 
 bool ScreenFormCore::QueryUnload(bool closeBox) {

@@ -1,7 +1,8 @@
-// A screen form's core: its model, its fixed controls, the character terminal and the
-// typing on it, and the form's own life (loading, activation, the option menu, the
-// close-box question, unloading), behind the window and drawing surface of the widget form
-// that owns it.
+// A screen form's core: its model, its control records, the character terminal and the
+// typing on it, the conversation with the engine after each transmission, the menu screen
+// and its input, the popup windows it has open, and the form's own life (loading,
+// activation, the option menu, the close-box question, unloading), behind the window and
+// drawing surface of the widget form that owns it.
 //
 // GUI thread only. The widget form turns its window events into the calls below and
 // mirrors the control records after each (the core also tells it through ControlsChanged).
@@ -13,9 +14,15 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "form_controls.h"
+#include "form_focus.h"
+#include "menu_input.h"
+#include "program_history.h"
+#include "screen_conversation.h"
 #include "screen_form.h"
+#include "screen_parts.h"
 #include "screen_window.h"
 #include "shell_services.h"
 #include "terminal_renderer.h"
@@ -35,10 +42,11 @@ struct OptionMenuState {
 };
 
 // Keys as the form's key handler sees them (the platform's codes are mapped to these).
+inline constexpr std::int32_t kKeyTab = 9;
 inline constexpr std::int32_t kKeyF12 = 123;
 inline constexpr std::int32_t kShiftMask = 1;
 
-class ScreenFormCore final : public ScreenForm, private TerminalEvents {
+class ScreenFormCore final : public ScreenForm, private TerminalEvents, private ScreenActions {
  public:
   ScreenFormCore(ScreenWindow& window, TerminalSurface& surface, ShellServices& shell);
 
@@ -60,10 +68,20 @@ class ScreenFormCore final : public ScreenForm, private TerminalEvents {
   // Form_KeyDown: true when the key was consumed.
   bool KeyDown(std::int32_t keyCode, std::int32_t shift);
   // Form_KeyPress: the character code the focused control receives (0: consumed).
-  std::int32_t KeyPress(std::int32_t key) { return typing_.KeyPress(key); }
+  std::int32_t KeyPress(std::int32_t key);
   // Form_QueryUnload: false cancels the close. `closeBox` when the user closes the window
   // with its close control; closing by code passes without a question.
   bool QueryUnload(bool closeBox);
+
+  // The menu screen's controls and the fixed buttons.
+  MenuInput& Menu() { return menuInput_; }
+
+  // A popup window's OK button, its close box, a key pressed on it.
+  void PopupOk(std::int32_t id);
+  void PopupCloseBox(std::int32_t id);
+  void PopupKeyDown(std::int32_t keyCode, std::int32_t shift);
+  // The ids of the popup windows open, oldest first.
+  std::vector<std::int32_t> OpenPopups() const;
 
   // The option menu (right button over the form).
   OptionMenuState OptionMenu() const;
@@ -80,34 +98,58 @@ class ScreenFormCore final : public ScreenForm, private TerminalEvents {
   void UncoveredBySubform();
 
   const FormControls& Controls() const { return controls_; }
+  // The data-entry layout fills the entry controls through this.
+  FormControls& Controls() { return controls_; }
+  const FormFocus& Focus() const { return focus_; }
+  FormFocus& Focus() { return focus_; }
+  const MenuState& MenuCounts() const { return menuState_; }
+  const ProgramHistory& History() const { return history_; }
+  const ScreenConversation& Conversation() const { return conversation_; }
   const TextRaster& Raster() const { return renderer_.Raster(); }
   const TerminalRenderer& Terminal() const { return renderer_; }
   const TerminalTyping& Typing() const { return typing_; }
   bool IsSubform() const { return isSubform_; }
-  bool FormActive() const { return formActive_; }
+  bool FormActive() const { return focus_.formActive; }
 
  private:
+  struct PopupEntry {
+    std::int32_t id;
+    bool terminal;  // opened by the terminal: its OK closes every popup of the form
+  };
+
   // TerminalEvents
   void EnterTerminalMode() override;
   void OpenTerminalPopup(std::int32_t index, const std::string& block) override;
   void LoggedOff() override;
+  // ScreenActions
+  void MenuDraw() override;
+  void FunctionDraw() override;
+  void GridActionsDraw() override;
+  void OpenPopup(std::int32_t slot) override;
+  void Unload() override;
 
-  void ProcessEventsOnce();
+  void ShowPopup(const std::string& block, bool terminal);
+  // The menu's panels and labels leave the screen (the terminal or a form takes it).
+  void HideMenu();
+  void ProcessEventsOnce() { parts_.ProcessEventsOnce(); }
 
   ScreenWindow& window_;
+  TerminalSurface& surface_;
   ShellServices& shell_;
   ScreenModel model_;
   FormControls controls_;
+  FormFocus focus_;
+  MenuState menuState_;
+  ProgramHistory history_;
+  ScreenParts parts_;
   TerminalRenderer renderer_;
   TerminalTyping typing_;
-
-  // The focus bookkeeping of the form.
-  bool formActive_ = false;
-  std::int32_t focusOnActivate_ = -1;
-  std::int32_t focusEntry_ = 0;
-  bool focusByProgram_ = false;
-  bool transmitPending_ = false;
-  bool altSelectByKey_ = false;
+  ScreenConversation conversation_;
+  MenuInput menuInput_;
+  // The popup windows open: a list, not a count, so that closing them in any order leaves
+  // none behind that the form can no longer reach.
+  std::vector<PopupEntry> popups_;
+  std::int32_t nextPopupId_ = 1;
   bool isSubform_ = false;
 };
 

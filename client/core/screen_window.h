@@ -1,6 +1,7 @@
 // The window of a screen form, as the form's core drives it: caption, showing and enabling,
-// the background picture, popup windows, the focus of entry controls, and the mirroring of
-// the form's control records (form_controls.h) and grid after a change.
+// the background pictures, popup windows, the focus of its controls, the measure of a
+// label's text, and the mirroring of the form's control records (form_controls.h) and grid
+// after a change.
 //
 // GUI thread only. The calls do not fail: a picture that cannot be loaded leaves the window
 // as it was, a focus that cannot be given answers false. Showing may let the window system
@@ -12,6 +13,11 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
+
+#include "form_font.h"
+#include "popup_picture.h"
+#include "terminal_surface.h"
 
 namespace orvik::client {
 
@@ -32,15 +38,26 @@ class ScreenWindow {
   // Paints the picture of picFunctionBG stretched over a rectangle (twips) of the form.
   virtual void PaintBackgroundTile(double x, double y, double width, double height) = 0;
 
-  // A popup window for popup block `index`, showing `block`; `terminal` for the terminal's
-  // popups. It stays above its screen form and does not block.
-  virtual void OpenPopup(std::int32_t index, const std::string& block, bool terminal) = 0;
-  // Closes every popup window the form opened.
-  virtual void ClosePopups() = 0;
+  // The form's own background picture, from a file, drawn at its top left corner over the
+  // form's back colour; false (and nothing drawn) when it cannot be loaded.
+  virtual bool LoadFormPicture(const std::string& path) = 0;
+
+  // A popup window `id` (unique for the form's life) showing `picture`; it stays above its
+  // screen form and does not block. Its OK button and close box call the core's PopupOk and
+  // PopupCloseBox with the id.
+  virtual void OpenPopup(std::int32_t id, const PopupPicture& picture) = 0;
+  // Closes popup window `id`; nothing when it is closed already.
+  virtual void ClosePopup(std::int32_t id) = 0;
 
   // Gives the focus to the entry control of entry number `entry`; false when there is none
   // that can take it.
   virtual bool FocusEntryControl(std::int32_t entry) = 0;
+  // Gives the focus to the menu's selection box, its text all selected or the caret at its
+  // end.
+  virtual void FocusAltSelect(bool selectAll) = 0;
+
+  // One line of `text` in `font`: its width, and the height of a line, in twips.
+  virtual CharMetrics MeasureText(const FormFont& font, std::string_view text) const = 0;
 
   // The form's control records or its grid changed: the widgets follow.
   virtual void ControlsChanged() = 0;

@@ -36,6 +36,8 @@ class ShellServices {
   // AwaitingReply, with the busy pointer that goes with it.
   virtual bool AwaitingReply() const = 0;
   virtual void SetAwaitingReply(bool awaiting) = 0;
+  // The hourglass over the client's windows, or the normal pointer, leaving the flag.
+  virtual void SetBusyPointer(bool busy) = 0;
 
   // The top index of SubformStack: 0 while only the first screen form exists (also while
   // it is being created), -1 before.
@@ -49,7 +51,8 @@ class ShellServices {
   // The form unloaded itself (the engine confirmed a log-off): the first screen form's
   // unload ends the program, a sub-form leaves the stack.
   virtual void ScreenFormUnloaded(ScreenForm& form) = 0;
-  // The user chose the emergency exit: the program ends at once, nothing more is sent.
+  // The program ends at once (the user chose the emergency exit, or the server reported a
+  // condition it cannot go on from): the port is released first, nothing more is sent.
   virtual void EmergencyExit() = 0;
 };
 

@@ -175,7 +175,6 @@ bool TerminalRenderer::Tag(std::string_view name, const std::string& body) {
   } else if (name == "DO_POPUP") {
     const std::int32_t index = LongOf(TagAttribute(body, "INDEX"));
     const std::string block = model_.popups.Get(index);  // VbError 9 outside 1..5
-    model_.mnPopups = index;
     events_.OpenTerminalPopup(index, block);
   } else if (name == "ATF") {
     Atf(Val(TagAttribute(body, "@")));

@@ -21,35 +21,56 @@ namespace {
 
 // Dots per metre of 96 dots per inch: the canvas's fonts are drawn at that resolution.
 constexpr int kDotsPerMetre = 3780;
-// Positions past this many pixels are far off any canvas: transmissions name any number.
-constexpr double kFarPixels = 1e5;
-
-double ClampedPixels(double twips) {
-  const double p = Pixels(twips);
-  return std::isnan(p) ? 0 : std::clamp(p, -kFarPixels, kFarPixels);
-}
-
 QRectF PixelRect(double x1, double y1, double x2, double y2) {
   return QRectF(QPointF(ClampedPixels(std::min(x1, x2)), ClampedPixels(std::min(y1, y2))),
                 QPointF(ClampedPixels(std::max(x1, x2)), ClampedPixels(std::max(y1, y2))));
 }
 
-// A popup block shown as plain text with an OK button, until popups are drawn in full.
-QWidget* NewPopupWindow(QWidget* owner, std::int32_t index, const std::string& block) {
-  auto* window = new QWidget(owner, Qt::Tool | Qt::WindowStaysOnTopHint);
-  window->setAttribute(Qt::WA_DeleteOnClose);
-  window->setWindowTitle(QString("Popup %1").arg(index));
-  auto* layout = new QVBoxLayout(window);
-  QString text = TerminalText(block);
-  text.remove(QRegularExpression("<[^>]*>"));
-  text.replace("\r\n", "\n").replace('\r', '\n');
-  auto* label = new QLabel(text.trimmed(), window);
-  label->setFont(QtFont(FormFont{}));
-  layout->addWidget(label);
-  auto* ok = new QPushButton("OK", window);
-  QObject::connect(ok, &QPushButton::clicked, window, &QWidget::close);
-  layout->addWidget(ok);
-  return window;
+// Mirrors what every kind of control shares: place, size, showing, enabling, colours, font
+// and text placement. A control inside a panel is placed within it.
+void MirrorCommon(QWidget* widget, const ControlRecord& record) {
+  widget->setGeometry(
+      PixelRect(record.left, record.top, record.left + record.width, record.top + record.height)
+          .toRect());
+  QPalette palette = widget->palette();
+  palette.setColor(QPalette::Window, QtColour(record.backColour));
+  palette.setColor(QPalette::WindowText, QtColour(record.foreColour));
+  widget->setPalette(palette);
+  widget->setAutoFillBackground(record.opaque);
+  widget->setFont(QtFont(record.font));
+  widget->setEnabled(record.enabled);
+  if (record.front) widget->raise();
+  widget->setVisible(record.visible);
+}
+
+Qt::Alignment QtAlignment(TextAlign align) {
+  switch (align) {
+    case TextAlign::kRight:
+      return Qt::AlignRight | Qt::AlignVCenter;
+    case TextAlign::kCentre:
+      return Qt::AlignHCenter | Qt::AlignVCenter;
+    case TextAlign::kLeft:
+      break;
+  }
+  return Qt::AlignLeft | Qt::AlignTop;
+}
+
+void MirrorLabel(QLabel* label, const ControlRecord& record) {
+  // Captions come from transmissions: markup in them is shown as it stands, never rendered
+  // (nor any picture it names loaded).
+  label->setTextFormat(Qt::PlainText);
+  label->setText(FromLatin1(record.caption));
+  label->setAlignment(QtAlignment(record.alignment));
+  label->setWordWrap(record.wordWrap);
+  label->setFrameShape(record.border ? QFrame::Box : QFrame::NoFrame);
+  MirrorCommon(label, record);
+}
+
+void MirrorButton(QAbstractButton* button, const ControlRecord& record) {
+  button->setText(FromLatin1(record.caption));
+  MirrorCommon(button, record);
+  button->setAutoFillBackground(false);
+  if (auto* push = qobject_cast<QPushButton*>(button)) push->setDefault(record.isDefault);
 }
 
 }  // namespace
@@ -72,9 +93,66 @@ ScreenFormWidget::ScreenFormWidget(ShellServices& shell, double rasterWidth, dou
     label->setAutoFillBackground(true);
     label->hide();
   }
+  BuildMenuControls();
 }
 
 ScreenFormWidget::~ScreenFormWidget() { ClosePopups(); }
+
+void ScreenFormWidget::BuildMenuControls() {
+  MenuInput& menu = core_.Menu();
+  menuHeader_ = new QFrame(this);
+  navigateLabel_ = new QLabel(menuHeader_);
+  navigate_ = new QComboBox(menuHeader_);
+  back_ = new QPushButton(menuHeader_);
+  forward_ = new QPushButton(menuHeader_);
+  showCodes_ = new QCheckBox(menuHeader_);
+  altPanel_ = new QFrame(this);
+  altLabel_ = new QLabel(altPanel_);
+  altSelect_ = new QLineEdit(altPanel_);
+  altOk_ = new QPushButton(altPanel_);
+  altStart_ = new QPushButton(altPanel_);
+  altScreenPrint_ = new QPushButton(altPanel_);
+  altCancel_ = new QPushButton(altPanel_);
+  for (QPushButton** button : {&fnExit_, &fnQuit_, &fnFile_, &fnScreenPrint_, &fnSearch_}) {
+    *button = new QPushButton(this);
+    (*button)->hide();
+  }
+  menuHeader_->hide();
+  altPanel_->hide();
+  altSelect_->installEventFilter(this);
+  connect(navigate_, &QComboBox::activated, this, [this, &menu](int index) {
+    menu.NavigateChosen(ToLatin1(navigate_->itemText(index)));
+    ControlsChanged();
+  });
+  connect(back_, &QPushButton::clicked, this, [&menu] { menu.Back(); });
+  connect(forward_, &QPushButton::clicked, this, [&menu] { menu.Forward(); });
+  connect(showCodes_, &QCheckBox::clicked, this,
+          [&menu](bool checked) { menu.ShowCodesClicked(checked ? 1 : 0); });
+  connect(altSelect_, &QLineEdit::textEdited, this,
+          [&menu](const QString& text) { menu.AltSelectEdited(ToLatin1(text)); });
+  connect(altOk_, &QPushButton::clicked, this, [&menu] { menu.AltOk(); });
+  connect(altStart_, &QPushButton::clicked, this, [&menu] { menu.AltStart(); });
+  connect(altCancel_, &QPushButton::clicked, this, [&menu] { menu.AltCancel(); });
+  connect(fnExit_, &QPushButton::clicked, this, [&menu] { menu.FnExit(); });
+  connect(fnQuit_, &QPushButton::clicked, this, [&menu] { menu.FnQuit(); });
+}
+
+QLabel* ScreenFormWidget::ItemLabel(std::int32_t index) const {
+  return index >= 1 && index <= static_cast<std::int32_t>(items_.size())
+             ? items_[static_cast<std::size_t>(index - 1)]
+             : nullptr;
+}
+
+QLabel* ScreenFormWidget::NarrativeLabel(std::int32_t index) const {
+  return index >= 1 && index <= static_cast<std::int32_t>(narratives_.size())
+             ? narratives_[static_cast<std::size_t>(index - 1)]
+             : nullptr;
+}
+
+PopupWindow* ScreenFormWidget::Popup(std::int32_t id) const {
+  const auto it = popups_.find(id);
+  return it == popups_.end() ? nullptr : it->second.data();
+}
 
 void ScreenFormWidget::CloseByCode() {
   closingByCode_ = true;
@@ -116,39 +194,123 @@ void ScreenFormWidget::PaintBackgroundTile(double x, double y, double width, dou
   update();
 }
 
-void ScreenFormWidget::OpenPopup(std::int32_t index, const std::string& block, bool) {
-  QWidget* window = NewPopupWindow(this, index, block);
-  popups_.emplace_back(window);
+bool ScreenFormWidget::LoadFormPicture(const std::string& path) {
+  QPixmap picture;
+  if (!picture.load(FromLatin1(path))) return false;
+  QPainter painter(&canvas_);
+  painter.drawPixmap(0, 0, picture);
+  update();
+  return true;
+}
+
+void ScreenFormWidget::OpenPopup(std::int32_t id, const PopupPicture& picture) {
+  auto* window = new PopupWindow(this, core_, id, picture);
+  popups_[id] = window;
   window->show();
 }
 
+void ScreenFormWidget::ClosePopup(std::int32_t id) {
+  const auto it = popups_.find(id);
+  if (it == popups_.end()) return;
+  const QPointer<PopupWindow> window = it->second;
+  popups_.erase(it);
+  if (window) window->CloseByCode();
+}
+
 void ScreenFormWidget::ClosePopups() {
-  for (const QPointer<QWidget>& popup : popups_) {
-    if (popup) popup->close();
+  std::map<std::int32_t, QPointer<PopupWindow>> open;
+  open.swap(popups_);
+  for (const auto& [id, window] : open) {
+    if (window) window->CloseByCode();
   }
-  popups_.clear();
 }
 
 // Entry controls come with the data-entry screens.
 bool ScreenFormWidget::FocusEntryControl(std::int32_t) { return false; }
 
-void ScreenFormWidget::ControlsChanged() {
-  const auto& records = core_.Controls().formHeader;
-  for (std::size_t i = 0; i < headers_.size(); ++i) {
-    const ControlRecord& record = records[i];
-    QLabel* label = headers_[i];
-    label->setGeometry(
-        PixelRect(record.left, record.top, record.left + record.width, record.top + record.height)
-            .toRect());
-    label->setText(FromLatin1(record.caption));
-    QPalette palette = label->palette();
-    palette.setColor(QPalette::Window, QtColour(record.backColour));
-    palette.setColor(QPalette::WindowText, QtColour(record.foreColour));
-    label->setPalette(palette);
-    QFont font = QtFont(FormFont{"Arial", core_.Model().layout.font.size, true});
-    label->setFont(font);
-    label->setVisible(record.visible);
+void ScreenFormWidget::FocusAltSelect(bool selectAll) {
+  MirrorMenu();
+  altSelect_->setFocus();
+  if (selectAll) {
+    altSelect_->selectAll();
+  } else {
+    altSelect_->end(false);
   }
+}
+
+CharMetrics ScreenFormWidget::MeasureText(const FormFont& font, std::string_view text) const {
+  const QFontMetricsF metrics(QtFont(font), &canvas_);
+  return {TwipsFromPixels(metrics.horizontalAdvance(FromLatin1(text)), kDrawingDpi),
+          TwipsFromPixels(metrics.height(), kDrawingDpi)};
+}
+
+void ScreenFormWidget::ControlsChanged() {
+  const FormControls& controls = core_.Controls();
+  for (std::size_t i = 0; i < headers_.size(); ++i) {
+    ControlRecord record = controls.formHeader[i];
+    // The terminal's header follows the size of the terminal's font.
+    if (record.opaque) record.font.size = core_.Model().layout.font.size;
+    MirrorLabel(headers_[i], record);
+  }
+  MirrorButton(fnExit_, controls.fnExit);
+  MirrorButton(fnQuit_, controls.fnQuit);
+  MirrorButton(fnFile_, controls.fnFile);
+  MirrorButton(fnScreenPrint_, controls.fnScreenPrint);
+  MirrorButton(fnSearch_, controls.fnSearch);
+  MirrorMenu();
+}
+
+void ScreenFormWidget::MirrorMenu() {
+  const MenuControls& menu = core_.Controls().menu;
+  MirrorCommon(menuHeader_, menu.header);
+  MirrorLabel(navigateLabel_, menu.navigateLabel);
+  {
+    const QSignalBlocker blocker(navigate_);
+    QStringList entries;
+    for (const std::string& entry : menu.navigate.list) entries << FromLatin1(entry);
+    QStringList shown;
+    for (int i = 0; i < navigate_->count(); ++i) shown << navigate_->itemText(i);
+    if (shown != entries) {
+      navigate_->clear();
+      navigate_->addItems(entries);
+    }
+    navigate_->setCurrentIndex(navigate_->findText(FromLatin1(menu.navigate.caption)));
+    MirrorCommon(navigate_, menu.navigate);
+  }
+  MirrorButton(back_, menu.back);
+  MirrorButton(forward_, menu.forward);
+  {
+    const QSignalBlocker blocker(showCodes_);
+    showCodes_->setChecked(menu.showCodes.value != 0);
+    MirrorButton(showCodes_, menu.showCodes);
+  }
+  MirrorCommon(altPanel_, menu.altPanel);
+  MirrorLabel(altLabel_, menu.altLabel);
+  const QString text = FromLatin1(menu.altSelect.caption);
+  if (altSelect_->text() != text) altSelect_->setText(text);
+  MirrorCommon(altSelect_, menu.altSelect);
+  MirrorButton(altOk_, menu.altOk);
+  MirrorButton(altStart_, menu.altStart);
+  MirrorButton(altScreenPrint_, menu.altScreenPrint);
+  MirrorButton(altCancel_, menu.altCancel);
+
+  const auto mirrorLabels = [this](std::vector<QLabel*>& labels,
+                                   const std::vector<ControlRecord>& records, const char* kind) {
+    while (labels.size() < records.size()) {
+      auto* label = new QLabel(this);
+      label->setProperty(kind, static_cast<int>(labels.size()) + 1);
+      label->setMouseTracking(true);
+      label->installEventFilter(this);
+      labels.push_back(label);
+    }
+    for (std::size_t i = 0; i < records.size(); ++i) MirrorLabel(labels[i], records[i]);
+  };
+  mirrorLabels(items_, menu.items, "itemIndex");
+  mirrorLabels(narratives_, menu.narratives, "narrativeIndex");
+  // The panels lie over the labels' column area only at its edges; they stay on top.
+  menuHeader_->raise();
+  altPanel_->raise();
+  for (QLabel* header : headers_) header->raise();
 }
 
 std::unique_ptr<QMenu> ScreenFormWidget::OptionMenu() {
@@ -260,13 +422,57 @@ void ScreenFormWidget::paintEvent(QPaintEvent*) {
   }
 }
 
-void ScreenFormWidget::keyPressEvent(QKeyEvent* event) {
+bool ScreenFormWidget::FormKey(QKeyEvent* event) {
   const std::int32_t code = KeyCodeOf(*event);
-  if (code != 0 && core_.KeyDown(code, ShiftOf(*event))) return;
-  for (const std::int32_t c : CharactersOf(*event)) core_.KeyPress(c);
+  if (code != 0 && core_.KeyDown(code, ShiftOf(*event))) return true;
+  bool taken = true;
+  for (const std::int32_t c : CharactersOf(*event)) {
+    // The default and cancel buttons take Enter and Esc before any control sees them.
+    const FormControls& controls = core_.Controls();
+    const MenuControls& menu = controls.menu;
+    const bool menuShown = menu.altPanel.visible;
+    if (c == 13 && menuShown && menu.altOk.isDefault && menu.altOk.enabled) {
+      core_.Menu().AltOk();
+    } else if (c == 27 && menuShown && menu.altCancel.isCancel && menu.altCancel.enabled) {
+      core_.Menu().AltCancel();
+    } else if (c == 27 && controls.fnQuitIsCancel && controls.fnQuit.visible &&
+               controls.fnQuit.enabled) {
+      core_.Menu().FnQuit();
+    } else if (core_.KeyPress(c) != 0) {
+      taken = false;  // the focused control types it
+    }
+  }
+  ControlsChanged();
+  return taken;
 }
 
-void ScreenFormWidget::mouseMoveEvent(QMouseEvent*) { core_.MouseMove(); }
+void ScreenFormWidget::keyPressEvent(QKeyEvent* event) { FormKey(event); }
+
+bool ScreenFormWidget::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == altSelect_) {
+    // The form sees the selection box's keys first.
+    if (event->type() == QEvent::KeyPress) return FormKey(static_cast<QKeyEvent*>(event));
+    if (event->type() == QEvent::FocusIn) core_.Menu().AltSelectFocus(true);
+    if (event->type() == QEvent::FocusOut) core_.Menu().AltSelectFocus(false);
+    return false;
+  }
+  const QVariant item = watched->property("itemIndex");
+  if (item.isValid()) {
+    if (event->type() == QEvent::MouseMove) {
+      core_.Menu().ItemHover(item.toInt());
+    } else if (event->type() == QEvent::MouseButtonRelease &&
+               static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton) {
+      core_.Menu().ItemClick(item.toInt());
+      return true;
+    }
+  }
+  return QWidget::eventFilter(watched, event);
+}
+
+void ScreenFormWidget::mouseMoveEvent(QMouseEvent*) {
+  core_.MouseMove();
+  MirrorMenu();
+}
 
 void ScreenFormWidget::mouseReleaseEvent(QMouseEvent* event) {
   if (event->button() != Qt::RightButton) return;

@@ -1,7 +1,10 @@
 // The screen form's window: it owns the form's core, paints the character terminal from an
-// image the core draws on (the form's persistent image), mirrors the core's control records
-// into its widgets, and turns its window events (keys, mouse, activation, the close box)
-// into the core's handlers.
+// image the core draws on (the form's persistent image, which also holds a menu's back
+// colour and picture), mirrors the core's control records into its widgets (the header
+// labels, the menu's panels, item and narrative labels, selection box, buttons and
+// navigation list), opens and closes the popup windows the core asks for, and turns its
+// window and widget events (keys, mouse, clicks, activation, the close box) into the
+// core's handlers.
 //
 // GUI thread only. Geometry crosses in twips and is drawn at 15 twips to the pixel; fonts are
 // drawn at 96 dots per inch whatever the screen, so the terminal's 80 x 26 raster keeps its
@@ -11,16 +14,23 @@
 #ifndef ORVIK_CLIENT_UI_SCREEN_FORM_WIDGET_H_
 #define ORVIK_CLIENT_UI_SCREEN_FORM_WIDGET_H_
 
+#include <QCheckBox>
+#include <QComboBox>
+#include <QFrame>
 #include <QImage>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenu>
 #include <QPixmap>
 #include <QPointer>
+#include <QPushButton>
 #include <QWidget>
 #include <array>
+#include <map>
 #include <memory>
 #include <vector>
 
+#include "popup_window.h"
 #include "screen_form_core.h"
 #include "screen_window.h"
 #include "shell_services.h"
@@ -45,6 +55,26 @@ class ScreenFormWidget final : public QWidget, public ScreenWindow, public Termi
   // The option menu as the right button opens it (for its entries' states).
   std::unique_ptr<QMenu> OptionMenu();
 
+  // The widgets of the menu screen, as the records have them.
+  QLabel* ItemLabel(std::int32_t index) const;  // lblItem(index), or nullptr
+  QLabel* NarrativeLabel(std::int32_t index) const;
+  QLabel* HeaderLabel(std::size_t index) const { return headers_[index]; }
+  QFrame* MenuHeader() const { return menuHeader_; }
+  QFrame* AltPanel() const { return altPanel_; }
+  QLineEdit* AltSelect() const { return altSelect_; }
+  QLabel* AltLabel() const { return altLabel_; }
+  QPushButton* AltOk() const { return altOk_; }
+  QPushButton* AltCancel() const { return altCancel_; }
+  QPushButton* AltStart() const { return altStart_; }
+  QPushButton* BackButton() const { return back_; }
+  QPushButton* ForwardButton() const { return forward_; }
+  QComboBox* Navigate() const { return navigate_; }
+  QPushButton* ExitButton() const { return fnExit_; }  // cmdFnExit
+  QPushButton* QuitButton() const { return fnQuit_; }  // cmdFnQuit
+  QCheckBox* ShowCodes() const { return showCodes_; }
+  // The popup windows open, by the core's id.
+  PopupWindow* Popup(std::int32_t id) const;
+
   // ScreenWindow
   void SetCaption(const std::string& caption) override;
   void SetMaximized() override;
@@ -53,9 +83,12 @@ class ScreenFormWidget final : public QWidget, public ScreenWindow, public Termi
   void LoadFunctionBackground(const std::string& path) override;
   void ClearBackgroundPicture() override;
   void PaintBackgroundTile(double x, double y, double width, double height) override;
-  void OpenPopup(std::int32_t index, const std::string& block, bool terminal) override;
-  void ClosePopups() override;
+  bool LoadFormPicture(const std::string& path) override;
+  void OpenPopup(std::int32_t id, const PopupPicture& picture) override;
+  void ClosePopup(std::int32_t id) override;
   bool FocusEntryControl(std::int32_t entry) override;
+  void FocusAltSelect(bool selectAll) override;
+  CharMetrics MeasureText(const FormFont& font, std::string_view text) const override;
   void ControlsChanged() override;
 
   // TerminalSurface
@@ -72,6 +105,7 @@ class ScreenFormWidget final : public QWidget, public ScreenWindow, public Termi
 
  protected:
   bool event(QEvent* event) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
   void paintEvent(QPaintEvent* event) override;
   void keyPressEvent(QKeyEvent* event) override;
   void mouseMoveEvent(QMouseEvent* event) override;
@@ -80,6 +114,13 @@ class ScreenFormWidget final : public QWidget, public ScreenWindow, public Termi
   void closeEvent(QCloseEvent* event) override;
 
  private:
+  void BuildMenuControls();
+  void MirrorMenu();
+  // Keys on the form or on the selection box: the core first, then Enter and Esc press the
+  // default and cancel buttons. True when the key was taken.
+  bool FormKey(QKeyEvent* event);
+  void ClosePopups();
+
   double rasterWidth_;
   double rasterHeight_;
   QImage canvas_;
@@ -87,7 +128,28 @@ class ScreenFormWidget final : public QWidget, public ScreenWindow, public Termi
   QRectF cursor_;
   bool cursorVisible_ = false;
   std::array<QLabel*, 3> headers_{};
-  std::vector<QPointer<QWidget>> popups_;
+  QFrame* menuHeader_ = nullptr;
+  QLabel* navigateLabel_ = nullptr;
+  QComboBox* navigate_ = nullptr;
+  QPushButton* back_ = nullptr;
+  QPushButton* forward_ = nullptr;
+  QCheckBox* showCodes_ = nullptr;
+  QFrame* altPanel_ = nullptr;
+  QLabel* altLabel_ = nullptr;
+  QLineEdit* altSelect_ = nullptr;
+  QPushButton* altOk_ = nullptr;
+  QPushButton* altStart_ = nullptr;
+  QPushButton* altScreenPrint_ = nullptr;
+  QPushButton* altCancel_ = nullptr;
+  // cmdFnExit, cmdFnQuit, cmdFnFile, cmdFnScreenPrint, cmdFnSearch
+  QPushButton* fnExit_ = nullptr;
+  QPushButton* fnQuit_ = nullptr;
+  QPushButton* fnFile_ = nullptr;
+  QPushButton* fnScreenPrint_ = nullptr;
+  QPushButton* fnSearch_ = nullptr;
+  std::vector<QLabel*> items_;
+  std::vector<QLabel*> narratives_;
+  std::map<std::int32_t, QPointer<PopupWindow>> popups_;
   bool closingByCode_ = false;
   ScreenFormCore core_;  // last: it works on the members above
 };

@@ -29,6 +29,7 @@ BoxAnswer WidgetDialogs::MessageBox(const std::string& text, BoxButtons buttons,
       buttons == BoxButtons::kYesNo ? (QMessageBox::Yes | QMessageBox::No) : QMessageBox::Ok;
   QMessageBox box(QtIcon(icon), QString::fromLatin1(title.data(), title.size()),
                   QString::fromLatin1(text.data(), text.size()), qtButtons, parent_);
+  box.setTextFormat(Qt::PlainText);  // texts from the engine are shown, never rendered
   const int answer = box.exec();
   if (buttons == BoxButtons::kOk) return BoxAnswer::kOk;
   return answer == QMessageBox::Yes ? BoxAnswer::kYes : BoxAnswer::kNo;

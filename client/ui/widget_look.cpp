@@ -1,5 +1,8 @@
 #include "widget_look.h"
 
+#include <algorithm>
+#include <cmath>
+
 #include "terminal_charset.h"
 #include "twips.h"
 
@@ -22,10 +25,17 @@ QFont QtFont(const FormFont& font) {
   qt.setStyleHint(family == "Liberation Mono" ? QFont::Monospace : QFont::SansSerif);
   qt.setPointSizeF(font.size > 0 ? font.size : 1);
   qt.setBold(font.bold);
+  qt.setItalic(font.italic);
+  qt.setUnderline(font.underline);
   return qt;
 }
 
 double Pixels(double twips) { return PixelsFromTwips(twips, kDrawingDpi); }
+
+double ClampedPixels(double twips, double limit) {
+  const double p = Pixels(twips);
+  return std::isnan(p) ? 0 : std::clamp(p, -limit, limit);
+}
 
 QString FromLatin1(std::string_view text) {
   return QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size()));
@@ -46,6 +56,7 @@ QString TerminalText(std::string_view bytes) {
 std::int32_t KeyCodeOf(const QKeyEvent& event) {
   const int key = event.key();
   if (key >= Qt::Key_F1 && key <= Qt::Key_F12) return 112 + (key - Qt::Key_F1);
+  if (key == Qt::Key_Tab || key == Qt::Key_Backtab) return 9;
   return 0;
 }
 

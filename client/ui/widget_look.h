@@ -28,6 +28,10 @@ QColor QtColour(std::int32_t colour);
 // Sans Serif" Liberation Sans, any other name itself.
 QFont QtFont(const FormFont& font);
 double Pixels(double twips);
+// The same, for positions a transmission may name at any size: far ones are brought within
+// `limit` pixels (where they paint nothing on any canvas), an undefined one is 0.
+inline constexpr double kFarPixels = 1e5;
+double ClampedPixels(double twips, double limit = kFarPixels);
 
 QString FromLatin1(std::string_view text);
 // Characters past Latin-1 become "?".
@@ -35,8 +39,8 @@ std::string ToLatin1(const QString& text);
 // Terminal bytes as the characters they are drawn as.
 QString TerminalText(std::string_view bytes);
 
-// The key code of a function key (F1 = 112 ... F12 = 123), else 0; and the modifiers as the
-// core counts them (Shift 1, Ctrl 2, Alt 4).
+// The key code of a function key (F1 = 112 ... F12 = 123) or of Tab (9, Shift+Tab too),
+// else 0; and the modifiers as the core counts them (Shift 1, Ctrl 2, Alt 4).
 std::int32_t KeyCodeOf(const QKeyEvent& event);
 std::int32_t ShiftOf(const QKeyEvent& event);
 // The character codes a key press types: Enter 13, Tab 9, Backspace 8, Esc 27, else the

@@ -9,9 +9,10 @@
 // with its action code and then its value, a GUIPLUS cell with "code|column|row|value", a
 // box with Enter or Y/N, a search with the picked key (Q when cancelled). X leaves a form.
 //
-// Its data lives in two files of the account, made on first use: DEMOCUST (customers: name,
-// credit limit) and DEMOORD (orders: the customer, then the lines' products, descriptions
-// and quantities as values).
+// Its data lives in files of the account, made on first use: DEMOCUST (customers: name,
+// credit limit), DEMOORD (orders: the customer, then the lines' products, descriptions and
+// quantities as values) and DEMOLOG, whose items CHOICE1, CHOICE2 ... keep the choices the
+// menu loop received in turn, so that what reached the program can be read back.
 
 var CRLF = "\r\n";
 
@@ -46,6 +47,14 @@ function Setup() {
     OOpen("DEMOORD", f);
     WWrite("C100\xFEP1\xFDP2\xFEWidget\xFDGadget\xFE" + "4\xFD" + "10", f.value, "O1");
   }
+  if (!OOpen("DEMOLOG", f)) ExecutePS("CREATE-FILE DEMOLOG 1");
+}
+
+var choicesReceived = 0;
+
+function RecordChoice(choice) {
+  choicesReceived += 1;
+  WriteItem("DEMOLOG", "CHOICE" + choicesReceived, choice);
 }
 
 function ReadItem(file, id) {
@@ -205,6 +214,7 @@ function DEMO() {
     Setup();
     var choice = Menu();
     for (;;) {
+      RecordChoice(choice);
       if (choice === "1") {
         choice = CustomerForm("C100");
       } else if (choice === "2") {

@@ -10,7 +10,10 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
 #include <QMessageBox>
+#include <QMouseEvent>
 #include <QProcess>
 #include <QTimer>
 #include <chrono>
@@ -18,7 +21,9 @@
 #include <fstream>
 #include <optional>
 
+#include "demo_home.h"
 #include "event_wait.h"
+#include "port.h"
 #include "setup.h"
 #include "user_registry.h"
 
@@ -45,17 +50,21 @@ void Type(QWidget* widget, const QString& text) {
   }
 }
 
-// Presses OK on every message box that shows, keeping their texts.
+// Presses OK on every message box that shows, keeping their texts; a question is answered
+// No, or Yes when `yes`.
 class BoxAnswerer {
  public:
-  BoxAnswerer() {
+  explicit BoxAnswerer(bool yes = false) {
     timer_.setInterval(10);
-    QObject::connect(&timer_, &QTimer::timeout, [this] {
+    QObject::connect(&timer_, &QTimer::timeout, [this, yes] {
       auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
       if (box == nullptr) return;
       texts.push_back(box->text().toStdString());
-      box->button(box->standardButtons() & QMessageBox::Ok ? QMessageBox::Ok : QMessageBox::No)
-          ->click();
+      const QMessageBox::StandardButton answer = box->standardButtons() & QMessageBox::Ok
+                                                     ? QMessageBox::Ok
+                                                 : yes ? QMessageBox::Yes
+                                                       : QMessageBox::No;
+      box->button(answer)->click();
     });
     timer_.start();
   }
@@ -144,6 +153,93 @@ TEST_F(ClientProgramTest, LogsInListsTheFilesAndEndsOnOff) {
   EXPECT_EQ(answerer.texts, std::vector<std::string>{"OrvikEngine disconnecting"});
   EXPECT_TRUE(program.PortFinished());
   EXPECT_EQ(RegistryLines(), "") << "the session left the user registry";
+}
+
+// What the demo application recorded of the choices it received (its DEMOLOG items CHOICE1,
+// CHOICE2 ...), joined by commas, read through a port of its own.
+std::string DemoChoices(const fs::path& home) {
+  auto port = Port::Create(home.string());
+  port->SetLogin("demo", "demo");
+  if (!port->ConnectAccount("dm") || !port->ValidateLogin() || !port->ConnectAccount("shop"))
+    return "no login: " + port->ErrorDetail();
+  Variant file;
+  if (!port->OOpen(Variant("DEMOLOG"), file)) return "no DEMOLOG";
+  std::string choices;
+  Variant item;
+  for (int n = 1; port->RRead(item, file, Variant("CHOICE" + std::to_string(n))); ++n)
+    choices += (n > 1 ? "," : "") + item.ToString();
+  return choices;
+}
+
+// A left click on `target`, as the mouse makes it.
+void ClickOn(QWidget* target) {
+  const QPointF at(target->width() / 2.0, target->height() / 2.0);
+  for (const QEvent::Type type : {QEvent::MouseButtonPress, QEvent::MouseButtonRelease}) {
+    QMouseEvent event(type, at, target->mapToGlobal(at), Qt::LeftButton, Qt::LeftButton,
+                      Qt::NoModifier);
+    QCoreApplication::sendEvent(target, &event);
+  }
+}
+
+TEST_F(ClientProgramTest, TheDemoMenuTakesItsChoicesByMouse) {
+  std::string error;
+  ASSERT_TRUE(SetUpDemoHome(home_, ORVIK_DEMO_DIR, &error)) << error;
+
+  ClientProgram program({home_.string(), {"MONITOR=True"}});
+  std::optional<int> ended;
+  QObject::connect(&program, &ClientProgram::ended, [&](int code) { ended = code; });
+  ASSERT_TRUE(program.Start());
+  ASSERT_TRUE(WaitScreen(program, "username:")) << Screen(program);
+  ScreenFormWidget* form = program.TopForm();
+  Type(form, "demo\r");
+  ASSERT_TRUE(WaitScreen(program, "password:")) << Screen(program);
+  Type(form, "demo\r");
+  ASSERT_TRUE(WaitScreen(program, "Welcome to OrvikEngine")) << Screen(program);
+  Type(form, "LOGTO shop\r");
+  Type(form, "DEMO\r");
+
+  // The menu, in widgets.
+  const auto itemShown = [&](int index, const QString& text) {
+    QLabel* label = form->ItemLabel(index);
+    return label != nullptr && label->isVisibleTo(form) && label->text() == text;
+  };
+  ASSERT_TRUE(WaitFor([&] { return itemShown(4, "4.  Popup"); })) << Screen(program);
+  EXPECT_EQ(form->HeaderLabel(1)->text(), "Demo application");
+  EXPECT_TRUE(form->AltSelect()->isVisibleTo(form));
+  const fs::path shots = fs::path(ORVIK_SCREENSHOT_DIR);
+  fs::create_directories(shots);
+  EXPECT_TRUE(form->grab().save(QString::fromStdString((shots / "client_demo_menu.png").string())));
+
+  // The popup item by mouse: the popup opens over the menu, and its OK closes it.
+  ClickOn(form->ItemLabel(4));
+  ASSERT_TRUE(WaitFor([&] { return form->Core().OpenPopups().size() == 1; }));
+  PopupWindow* popup = form->Popup(form->Core().OpenPopups()[0]);
+  ASSERT_NE(popup, nullptr);
+  EXPECT_EQ(popup->windowTitle(), "Orvik demo");
+  EXPECT_TRUE(
+      popup->grab().save(QString::fromStdString((shots / "client_demo_popup.png").string())));
+  popup->OkButton()->click();
+  EXPECT_TRUE(form->Core().OpenPopups().empty());
+  ASSERT_TRUE(WaitFor([&] { return !program.Shell().AwaitingReply(); }));
+
+  // Leaving by mouse, and Yes to the question.
+  BoxAnswerer answerer(true);
+  ClickOn(form->ItemLabel(6));
+  ASSERT_TRUE(WaitFor([&] { return !answerer.texts.empty(); }));
+  ASSERT_EQ(answerer.texts.size(), 1u);
+  EXPECT_EQ(answerer.texts[0].rfind("Leave the demo?", 0), 0u) << answerer.texts[0];
+  ASSERT_TRUE(WaitFor([&] { return !program.Shell().AwaitingReply(); }));
+
+  // Back at TCL: the terminal again, the menu gone.
+  ASSERT_TRUE(WaitFor([&] { return form->Core().Model().states.msState == "TERMINAL"; }));
+  EXPECT_EQ(form->Core().Raster().RowText(1), " :");
+  EXPECT_FALSE(form->AltPanel()->isVisibleTo(form));
+  EXPECT_FALSE(form->ItemLabel(1)->isVisibleTo(form));
+
+  program.Shell().Closedown();
+  ASSERT_TRUE(WaitFor([&] { return program.PortFinished(); }));
+  // What reached the program: the two codes picked by mouse.
+  EXPECT_EQ(DemoChoices(home_), "4,9") << program.Shell().Monitor().Text();
 }
 
 TEST_F(ClientProgramTest, ClosingTheSplashBeforeTheFirstScreenEndsTheSession) {

@@ -4,6 +4,7 @@
 #define ORVIK_CLIENT_CORE_TESTING_FAKE_SCREEN_WINDOW_H_
 
 #include <cstdio>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -33,23 +34,35 @@ class FakeScreenWindow : public ScreenWindow {
     std::snprintf(s, sizeof s, "tile %g,%g %gx%g", x, y, w, h);
     tiles.push_back(s);
   }
-  void OpenPopup(std::int32_t index, const std::string& block, bool terminal) override {
-    popups.push_back(block);
-    Add("popup " + std::to_string(index) + (terminal ? " terminal" : ""));
+  bool LoadFormPicture(const std::string& path) override {
+    Add("form picture " + path);
+    return pictureLoads;
   }
-  void ClosePopups() override {
-    popups.clear();
-    Add("close popups");
+  void OpenPopup(std::int32_t id, const PopupPicture& picture) override {
+    popups[id] = picture;
+    Add("popup " + std::to_string(id));
+  }
+  void ClosePopup(std::int32_t id) override {
+    popups.erase(id);
+    Add("close popup " + std::to_string(id));
   }
   bool FocusEntryControl(std::int32_t entry) override {
     Add("focus " + std::to_string(entry));
     return true;
   }
+  void FocusAltSelect(bool selectAll) override {
+    Add(selectAll ? "focus selection, selected" : "focus selection");
+  }
+  // A fixed-pitch measure: each character size x 12 twips wide, lines size x 20 high.
+  CharMetrics MeasureText(const FormFont& font, std::string_view text) const override {
+    return {font.size * 12 * static_cast<double>(text.size()), font.size * 20};
+  }
   void ControlsChanged() override { ++controlsChanged; }
 
   std::vector<std::string> calls;
   std::vector<std::string> tiles;
-  std::vector<std::string> popups;  // the blocks of the popups open
+  std::map<std::int32_t, PopupPicture> popups;  // the popups open, by id
+  bool pictureLoads = false;
   std::string caption;
   bool shown = false;
   bool enabled = true;

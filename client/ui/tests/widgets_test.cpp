@@ -26,6 +26,7 @@ struct BoxPresser {
       timer->stop();
       timer->deleteLater();
       text = box->text();
+      format = box->textFormat();
       title = box->windowTitle();
       icon = box->icon();
       box->button(button)->click();
@@ -33,6 +34,7 @@ struct BoxPresser {
     timer->start();
   }
   QString text, title;
+  Qt::TextFormat format = Qt::AutoText;
   QMessageBox::Icon icon = QMessageBox::NoIcon;
 };
 
@@ -46,6 +48,11 @@ TEST(WidgetDialogsTest, OkBoxShowsLatin1TextAndTitle) {
   EXPECT_EQ(presser.text, QString::fromUtf8("Café closed"));
   EXPECT_EQ(presser.title, QString::fromUtf8("Orvik®"));
   EXPECT_EQ(presser.icon, QMessageBox::Warning);
+  // Text from the engine is shown as it stands, markup and all.
+  presser.Arm(QMessageBox::Ok);
+  dialogs.MessageBox("<b>x</b> <img src=/etc/y>", BoxButtons::kOk, BoxIcon::kNone, "t");
+  EXPECT_EQ(presser.text, "<b>x</b> <img src=/etc/y>");
+  EXPECT_EQ(presser.format, Qt::PlainText);
 }
 
 TEST(WidgetDialogsTest, YesNoAnswers) {

@@ -17,6 +17,7 @@
 #include "form_controls.h"
 #include "screen_form.h"
 #include "screen_window.h"
+#include "search_list.h"
 #include "shell_services.h"
 #include "terminal_renderer.h"
 #include "terminal_surface.h"
@@ -35,10 +36,13 @@ struct OptionMenuState {
 };
 
 // Keys as the form's key handler sees them (the platform's codes are mapped to these).
+inline constexpr std::int32_t kKeyF1 = 112;
+inline constexpr std::int32_t kKeyF2 = 113;
+inline constexpr std::int32_t kKeyF11 = 122;
 inline constexpr std::int32_t kKeyF12 = 123;
 inline constexpr std::int32_t kShiftMask = 1;
 
-class ScreenFormCore final : public ScreenForm, private TerminalEvents {
+class ScreenFormCore final : public ScreenForm, private TerminalEvents, private SearchEntries {
  public:
   ScreenFormCore(ScreenWindow& window, TerminalSurface& surface, ShellServices& shell);
 
@@ -64,6 +68,12 @@ class ScreenFormCore final : public ScreenForm, private TerminalEvents {
   // Form_QueryUnload: false cancels the close. `closeBox` when the user closes the window
   // with its close control; closing by code passes without a question.
   bool QueryUnload(bool closeBox);
+
+  // The search button (cmdFnSearch), and the screen print (F11 and the print buttons): the
+  // form's image on the printer, or a box that says why it could not be printed.
+  void FnSearchClick() { SearchButtonPress(model_, *this, shell_); }
+  void FnScreenPrintClick();
+  void ScreenPrint();
 
   // The option menu (right button over the form).
   OptionMenuState OptionMenu() const;
@@ -92,6 +102,13 @@ class ScreenFormCore final : public ScreenForm, private TerminalEvents {
   void OpenTerminalPopup(std::int32_t index, const std::string& block) override;
   void LoggedOff() override;
 
+  // SearchEntries
+  std::int32_t LastFocusedEntry() const override { return focusEntry_; }
+  std::int32_t PendingEntry() const override { return focusEntry_; }
+  std::int32_t EntryRow(std::int32_t entry) const override;
+  void FocusEntry(std::int32_t entry) override;
+  void PutSearchValue(std::int32_t entry, const std::string& value) override;
+
   void ProcessEventsOnce();
 
   ScreenWindow& window_;
@@ -100,6 +117,7 @@ class ScreenFormCore final : public ScreenForm, private TerminalEvents {
   FormControls controls_;
   TerminalRenderer renderer_;
   TerminalTyping typing_;
+  SearchList search_;
 
   // The focus bookkeeping of the form.
   bool formActive_ = false;

@@ -42,6 +42,10 @@ class ScreenWindow {
   // that can take it.
   virtual bool FocusEntryControl(std::int32_t entry) = 0;
 
+  // PrintForm: the form's image on the system's default printer, as one job. False, with
+  // the reason, when there is no printer or the job was not accepted.
+  virtual bool PrintForm(std::string* error) = 0;
+
   // The form's control records or its grid changed: the widgets follow.
   virtual void ControlsChanged() = 0;
 };

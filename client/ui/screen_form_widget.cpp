@@ -7,6 +7,8 @@
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QPrinter>
+#include <QPrinterInfo>
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QVBoxLayout>
@@ -72,6 +74,14 @@ ScreenFormWidget::ScreenFormWidget(ShellServices& shell, double rasterWidth, dou
     label->setAutoFillBackground(true);
     label->hide();
   }
+  fnSearch_ = new QPushButton(this);
+  fnScreenPrint_ = new QPushButton(this);
+  for (QPushButton* button : {fnSearch_, fnScreenPrint_}) {
+    button->setFocusPolicy(Qt::NoFocus);  // the form keeps the keys
+    button->hide();
+  }
+  connect(fnSearch_, &QPushButton::clicked, this, [this] { core_.FnSearchClick(); });
+  connect(fnScreenPrint_, &QPushButton::clicked, this, [this] { core_.FnScreenPrintClick(); });
 }
 
 ScreenFormWidget::~ScreenFormWidget() { ClosePopups(); }
@@ -132,7 +142,44 @@ void ScreenFormWidget::ClosePopups() {
 // Entry controls come with the data-entry screens.
 bool ScreenFormWidget::FocusEntryControl(std::int32_t) { return false; }
 
+bool ScreenFormWidget::PrintForm(std::string* error) {
+  const QPrinterInfo info = QPrinterInfo::defaultPrinter();
+  if (info.isNull()) {
+    *error = "there is no printer.";
+    return false;
+  }
+  const QPixmap image = grab();
+  QPrinter printer(info, QPrinter::HighResolution);
+  printer.setDocName("OrvikLink screen");
+  QPainter painter;
+  if (!painter.begin(&printer)) {
+    *error = "the printer " + ToLatin1(info.printerName()) + " did not take the job.";
+    return false;
+  }
+  // The whole form on the page, its proportions kept.
+  const QRectF page = printer.pageLayout().paintRectPixels(printer.resolution());
+  const QSizeF size = QSizeF(image.size()).scaled(page.size(), Qt::KeepAspectRatio);
+  painter.drawPixmap(QRectF(QPointF(0, 0), size), image, QRectF(image.rect()));
+  if (!painter.end()) {
+    *error = "the printer " + ToLatin1(info.printerName()) + " did not take the job.";
+    return false;
+  }
+  return true;
+}
+
+// A button mirrors its record: place, caption, shown or not, enabled or not.
+static void Mirror(QPushButton* button, const ControlRecord& record) {
+  button->setGeometry(
+      PixelRect(record.left, record.top, record.left + record.width, record.top + record.height)
+          .toRect());
+  button->setText(FromLatin1(record.caption));
+  button->setEnabled(record.enabled);
+  button->setVisible(record.visible);
+}
+
 void ScreenFormWidget::ControlsChanged() {
+  Mirror(fnSearch_, core_.Controls().fnSearch);
+  Mirror(fnScreenPrint_, core_.Controls().fnScreenPrint);
   const auto& records = core_.Controls().formHeader;
   for (std::size_t i = 0; i < headers_.size(); ++i) {
     const ControlRecord& record = records[i];

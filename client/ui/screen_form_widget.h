@@ -16,6 +16,7 @@
 #include <QMenu>
 #include <QPixmap>
 #include <QPointer>
+#include <QPushButton>
 #include <QWidget>
 #include <array>
 #include <memory>
@@ -56,7 +57,12 @@ class ScreenFormWidget final : public QWidget, public ScreenWindow, public Termi
   void OpenPopup(std::int32_t index, const std::string& block, bool terminal) override;
   void ClosePopups() override;
   bool FocusEntryControl(std::int32_t entry) override;
+  bool PrintForm(std::string* error) override;
   void ControlsChanged() override;
+
+  // cmdFnSearch and cmdFnScreenPrint, as their records say.
+  QPushButton* SearchButton() const { return fnSearch_; }
+  QPushButton* ScreenPrintButton() const { return fnScreenPrint_; }
 
   // TerminalSurface
   double ScaleWidth() const override { return rasterWidth_; }
@@ -87,6 +93,8 @@ class ScreenFormWidget final : public QWidget, public ScreenWindow, public Termi
   QRectF cursor_;
   bool cursorVisible_ = false;
   std::array<QLabel*, 3> headers_{};
+  QPushButton* fnSearch_;
+  QPushButton* fnScreenPrint_;
   std::vector<QPointer<QWidget>> popups_;
   bool closingByCode_ = false;
   ScreenFormCore core_;  // last: it works on the members above

@@ -45,6 +45,11 @@ class FakeScreenWindow : public ScreenWindow {
     Add("focus " + std::to_string(entry));
     return true;
   }
+  bool PrintForm(std::string* error) override {
+    Add("print form");
+    if (!printError.empty()) *error = printError;
+    return printError.empty();
+  }
   void ControlsChanged() override { ++controlsChanged; }
 
   std::vector<std::string> calls;
@@ -54,6 +59,7 @@ class FakeScreenWindow : public ScreenWindow {
   bool shown = false;
   bool enabled = true;
   int controlsChanged = 0;
+  std::string printError;  // PrintForm fails with it when it is not empty
 
  private:
   void Add(std::string call) { calls.push_back(std::move(call)); }

@@ -12,6 +12,7 @@
 #include <sstream>
 
 #include "corpus_file.h"
+#include "demo_home.h"
 #include "engine_session_recorder.h"
 #include "setup.h"
 
@@ -71,17 +72,8 @@ class EngineCorpusRecordingTest : public ::testing::Test {
     home_ = fs::temp_directory_path() / ("orvik-client-corpus-" + std::to_string(::getpid()));
     fs::remove_all(home_);
     fs::create_directories(home_);
-    fs::copy_file(fs::path(ORVIK_DEMO_DIR) / "demo.js", home_ / "demo.js");
-    SetupOptions o;
-    o.home = home_.string();
-    o.user = "demo";
-    o.password = "demo";
-    o.accounts = {"shop"};
-    o.catalog = {{"shop", "DEMO", "JavaScript", "demo.js DEMO"}};
     std::string error;
-    ASSERT_TRUE(RunSetup(
-        o, [](const std::string&) {}, &error))
-        << error;
+    ASSERT_TRUE(SetUpDemoHome(home_, "shop", "demo", "demo", &error)) << error;
   }
   void TearDown() override { fs::remove_all(home_); }
 

@@ -7,14 +7,13 @@
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
-#include <QPrinter>
-#include <QPrinterInfo>
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QVBoxLayout>
 #include <algorithm>
 #include <cmath>
 
+#include "screen_print.h"
 #include "twips.h"
 #include "widget_look.h"
 
@@ -143,28 +142,7 @@ void ScreenFormWidget::ClosePopups() {
 bool ScreenFormWidget::FocusEntryControl(std::int32_t) { return false; }
 
 bool ScreenFormWidget::PrintForm(std::string* error) {
-  const QPrinterInfo info = QPrinterInfo::defaultPrinter();
-  if (info.isNull()) {
-    *error = "there is no printer.";
-    return false;
-  }
-  const QPixmap image = grab();
-  QPrinter printer(info, QPrinter::HighResolution);
-  printer.setDocName("OrvikLink screen");
-  QPainter painter;
-  if (!painter.begin(&printer)) {
-    *error = "the printer " + ToLatin1(info.printerName()) + " did not take the job.";
-    return false;
-  }
-  // The whole form on the page, its proportions kept.
-  const QRectF page = printer.pageLayout().paintRectPixels(printer.resolution());
-  const QSizeF size = QSizeF(image.size()).scaled(page.size(), Qt::KeepAspectRatio);
-  painter.drawPixmap(QRectF(QPointF(0, 0), size), image, QRectF(image.rect()));
-  if (!painter.end()) {
-    *error = "the printer " + ToLatin1(info.printerName()) + " did not take the job.";
-    return false;
-  }
-  return true;
+  return PrintImageOnDefaultPrinter(grab().toImage(), error);
 }
 
 // A button mirrors its record: place, caption, shown or not, enabled or not.

@@ -98,13 +98,3 @@ TEST(WidgetTopMostTest, AHiddenWindowStaysHidden) {
 
 }  // namespace
 }  // namespace orvik::client
-
-int main(int argc, char** argv) {
-  // Test discovery runs the program outside CTest's environment.
-  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-  // No test prints on a printer of the machine: their print service is one that is not there.
-  qputenv("CUPS_SERVER", "/nonexistent-orvik/cups.sock");
-  QApplication app(argc, argv);
-  testing::InitGoogleTest(&argc, argv);
-  return RUN_ALL_TESTS();
-}

@@ -37,7 +37,7 @@ struct PickList {
   // Each row holds exactly one value a column: the first is the item's text, the others its
   // sub-items.
   std::vector<std::vector<std::string>> rows;
-  std::int32_t widthSum = 0;  // of the columns, twips
+  double widthSum = 0;  // of the columns, twips (a sum of any widths a transmission names)
 
   // The inner width the columns fill: their widths and a small margin.
   double ScaleWidth() const { return widthSum + 20.0; }

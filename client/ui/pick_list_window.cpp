@@ -7,6 +7,7 @@
 #include <QScreen>
 #include <QTimer>
 #include <QVBoxLayout>
+#include <algorithm>
 #include <cmath>
 
 #include "twips.h"
@@ -93,7 +94,8 @@ void PickListWidget::Fill(const PickList& list, double scale) {
   list_->setHeaderLabels(titles);
   for (int c = 0; c < columns; ++c) {
     const PickListColumn& column = list.columns[static_cast<std::size_t>(c)];
-    list_->setColumnWidth(c, static_cast<int>(std::lround(Pixels(column.width * scale))));
+    const double pixels = std::clamp(Pixels(column.width * scale), 0.0, 1e5);
+    list_->setColumnWidth(c, static_cast<int>(std::lround(pixels)));
     list_->headerItem()->setTextAlignment(c, QtAlignment(column.alignment));
   }
   for (const std::vector<std::string>& row : list.rows) {

@@ -61,6 +61,15 @@ TEST(ReadSearchListTest, TheEdgesOfTheMarkup) {
   EXPECT_EQ(commas.columns[0].width, 250);
   EXPECT_EQ(commas.columns[1].alignment, ColumnAlignment::kRight);
   EXPECT_THAT(commas.rows, ElementsAre(ElementsAre("1", "2\\3")));
+
+  // Widths far past any screen add up without overflowing, and the window stays on screen.
+  settings = ClientSettings();
+  PickList huge = ReadSearchList(
+      "<COLUMN WIDTH=99999999999>A<COLUMN WIDTH=99999999999>B<COLUMN WIDTH=-4>C", settings, 1e6);
+  EXPECT_GT(huge.widthSum, 4e9);
+  const PickListPlacement p = PlacePickList(huge, 19200, 10800);
+  EXPECT_GE(p.left, 0);
+  EXPECT_LE(p.width, 19200);
 }
 
 TEST(PickListRulesTest, PlacementAndTheChoiceOfText) {

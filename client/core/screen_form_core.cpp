@@ -83,6 +83,8 @@ void ScreenFormCore::FocusEntry(std::int32_t entry) {
   focusEntry_ = entry;
 }
 
+// With entry controls the value goes into the control here; until then EntryRow answers
+// that there is none, and no search comes this way.
 void ScreenFormCore::PutSearchValue(std::int32_t entry, const std::string&) {
   focusByProgram_ = true;
   window_.FocusEntryControl(entry);

@@ -35,6 +35,16 @@ QRectF PixelRect(double x1, double y1, double x2, double y2) {
                 QPointF(ClampedPixels(std::max(x1, x2)), ClampedPixels(std::max(y1, y2))));
 }
 
+// A button mirrors its record: place, caption, shown or not, enabled or not.
+void Mirror(QPushButton* button, const ControlRecord& record) {
+  button->setGeometry(
+      PixelRect(record.left, record.top, record.left + record.width, record.top + record.height)
+          .toRect());
+  button->setText(FromLatin1(record.caption));
+  button->setEnabled(record.enabled);
+  button->setVisible(record.visible);
+}
+
 // A popup block shown as plain text with an OK button, until popups are drawn in full.
 QWidget* NewPopupWindow(QWidget* owner, std::int32_t index, const std::string& block) {
   auto* window = new QWidget(owner, Qt::Tool | Qt::WindowStaysOnTopHint);
@@ -143,16 +153,6 @@ bool ScreenFormWidget::FocusEntryControl(std::int32_t) { return false; }
 
 bool ScreenFormWidget::PrintForm(std::string* error) {
   return PrintImageOnDefaultPrinter(grab().toImage(), error);
-}
-
-// A button mirrors its record: place, caption, shown or not, enabled or not.
-static void Mirror(QPushButton* button, const ControlRecord& record) {
-  button->setGeometry(
-      PixelRect(record.left, record.top, record.left + record.width, record.top + record.height)
-          .toRect());
-  button->setText(FromLatin1(record.caption));
-  button->setEnabled(record.enabled);
-  button->setVisible(record.visible);
 }
 
 void ScreenFormWidget::ControlsChanged() {

@@ -88,7 +88,10 @@ bool ClientProgram::Start() {
   ShellHost& host = *this;
   shell_ = std::make_unique<ClientShell>(settings_, *fns_, dialogs_, monitorLog_, pump_, *link_,
                                          host, cellWidth_, cellHeight_);
-  monitorWindow_ = std::make_unique<MonitorWindow>(*shell_, pump_);
+  shell_->Context().pickList = &pickList_;
+  shell_->Context().searchChoice = &searchChoice_;
+  printer_ = MakeCupsBackend();  // connects on first use
+  monitorWindow_ = std::make_unique<MonitorWindow>(*shell_, pump_, *printer_);
   connect(&timer_, &QTimer::timeout, this, [this] { shell_->TimerTick(); });
   // A complete transmission is drawn as soon as it arrives; the timer is the upper bound.
   connect(port_.get(), &PortHost::outputReady, this, [this] { shell_->OutputArrived(); });

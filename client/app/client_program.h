@@ -24,9 +24,12 @@
 #include "main_window.h"
 #include "monitor_log.h"
 #include "monitor_window.h"
+#include "pick_list_window.h"
 #include "port_host.h"
 #include "port_host_link.h"
+#include "print_backend.h"
 #include "screen_form_widget.h"
+#include "search_choice_dialog.h"
 #include "shell_host.h"
 #include "widget_dialogs.h"
 
@@ -52,6 +55,8 @@ class ClientProgram final : public QObject, private ShellHost {
   ClientSettings& Settings() { return settings_; }
   MainWindow& Main() { return main_; }
   MonitorWindow& Monitor() { return *monitorWindow_; }
+  PickListWidget& PickList() { return pickList_; }
+  SearchChoiceWidget& SearchChoice() { return searchChoice_; }
   // The widget of the top screen form, or nullptr before the first.
   ScreenFormWidget* TopForm();
   // Whether the port's thread has ended (a program that ignored every stop may keep it).
@@ -85,6 +90,9 @@ class ClientProgram final : public QObject, private ShellHost {
   std::unique_ptr<PortHost> port_;
   std::unique_ptr<PortHostLink> link_;
   std::unique_ptr<ClientShell> shell_;
+  std::unique_ptr<PrintBackend> printer_;
+  PickListWidget pickList_;  // frmSearch and frmSearchDialog: one of each for the program
+  SearchChoiceWidget searchChoice_;
   std::unique_ptr<MonitorWindow> monitorWindow_;
   std::vector<QPointer<ScreenFormWidget>> forms_;
   QTimer timer_;

@@ -73,11 +73,38 @@ void ScreenFormCore::TerminalDraw() {
   window_.ControlsChanged();
 }
 
-// The pick list comes with the search screens; until then a search is answered as a list
-// closed without a pick, so that the application is not left waiting.
-void ScreenFormCore::SearchActivate() {
-  const ClientSettings& settings = shell_.Context().settings;
-  shell_.Send(settings.quitCommand + settings.eos);
+void ScreenFormCore::SearchActivate() { search_.Activate(model_, *this, shell_); }
+
+// The entry controls come with the data-entry screens; until then no entry holds a search,
+// and the search answers the application directly.
+std::int32_t ScreenFormCore::EntryRow(std::int32_t) const { return 0; }
+
+void ScreenFormCore::FocusEntry(std::int32_t entry) {
+  focus_.focusByProgram = true;
+  window_.FocusEntryControl(entry);
+  focus_.focusByProgram = false;
+  focus_.focusEntry = entry;
+}
+
+// With entry controls the value goes into the control here; until then EntryRow answers
+// that there is none, and no search comes this way.
+void ScreenFormCore::PutSearchValue(std::int32_t entry, const std::string&) {
+  focus_.focusByProgram = true;
+  window_.FocusEntryControl(entry);
+  ProcessEventsOnce();
+  focus_.focusByProgram = false;
+  focus_.focusEntry = entry;
+}
+
+void ScreenFormCore::FnScreenPrintClick() {
+  if (!shell_.AwaitingReply()) ScreenPrint();
+}
+
+void ScreenFormCore::ScreenPrint() {
+  std::string error;
+  if (!window_.PrintForm(&error)) {
+    shell_.Context().Box("The screen could not be printed: " + error, BoxIcon::kExclamation);
+  }
 }
 
 void ScreenFormCore::PopupsClear() {
@@ -215,6 +242,18 @@ void ScreenFormCore::MouseMove() { menuInput_.BackgroundHover(); }
 
 bool ScreenFormCore::KeyDown(std::int32_t keyCode, std::int32_t shift) {
   if (shell_.AwaitingReply()) return false;
+  const ClientSettings& settings = shell_.Context().settings;
+  if (keyCode == kKeyF11 || keyCode == kKeyF2) {
+    const std::string& definition = settings.keyDefinitions.functionKeys[keyCode - kKeyF1];
+    if (!definition.empty()) {
+      shell_.Send(definition);
+    } else if (keyCode == kKeyF11) {
+      ScreenPrint();
+    } else if (!settings.searchTextAny.empty() || !settings.searchCustom.empty()) {
+      FnSearchClick();
+    }
+    return true;
+  }
   if (keyCode == kKeyF12) {
     if (shift == kShiftMask) {
       shell_.ShowMonitor();

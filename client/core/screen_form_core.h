@@ -24,6 +24,7 @@
 #include "screen_form.h"
 #include "screen_parts.h"
 #include "screen_window.h"
+#include "search_list.h"
 #include "shell_services.h"
 #include "terminal_renderer.h"
 #include "terminal_surface.h"
@@ -43,10 +44,16 @@ struct OptionMenuState {
 
 // Keys as the form's key handler sees them (the platform's codes are mapped to these).
 inline constexpr std::int32_t kKeyTab = 9;
+inline constexpr std::int32_t kKeyF1 = 112;
+inline constexpr std::int32_t kKeyF2 = 113;
+inline constexpr std::int32_t kKeyF11 = 122;
 inline constexpr std::int32_t kKeyF12 = 123;
 inline constexpr std::int32_t kShiftMask = 1;
 
-class ScreenFormCore final : public ScreenForm, private TerminalEvents, private ScreenActions {
+class ScreenFormCore final : public ScreenForm,
+                             private TerminalEvents,
+                             private ScreenActions,
+                             private SearchEntries {
  public:
   ScreenFormCore(ScreenWindow& window, TerminalSurface& surface, ShellServices& shell);
 
@@ -82,6 +89,12 @@ class ScreenFormCore final : public ScreenForm, private TerminalEvents, private 
   void PopupKeyDown(std::int32_t keyCode, std::int32_t shift);
   // The ids of the popup windows open, oldest first.
   std::vector<std::int32_t> OpenPopups() const;
+
+  // The search button (cmdFnSearch), and the screen print (F11 and the print buttons): the
+  // form's image on the printer, or a box that says why it could not be printed.
+  void FnSearchClick() { SearchButtonPress(model_, *this, shell_); }
+  void FnScreenPrintClick();
+  void ScreenPrint();
 
   // The option menu (right button over the form).
   OptionMenuState OptionMenu() const;
@@ -133,6 +146,13 @@ class ScreenFormCore final : public ScreenForm, private TerminalEvents, private 
   void HideMenu();
   void ProcessEventsOnce() { parts_.ProcessEventsOnce(); }
 
+  // SearchEntries
+  std::int32_t LastFocusedEntry() const override { return focus_.focusEntry; }
+  std::int32_t PendingEntry() const override { return focus_.focusEntry; }
+  std::int32_t EntryRow(std::int32_t entry) const override;
+  void FocusEntry(std::int32_t entry) override;
+  void PutSearchValue(std::int32_t entry, const std::string& value) override;
+
   ScreenWindow& window_;
   TerminalSurface& surface_;
   ShellServices& shell_;
@@ -150,6 +170,7 @@ class ScreenFormCore final : public ScreenForm, private TerminalEvents, private 
   // none behind that the form can no longer reach.
   std::vector<PopupEntry> popups_;
   std::int32_t nextPopupId_ = 1;
+  SearchList search_;
   bool isSubform_ = false;
 };
 

@@ -59,6 +59,10 @@ class ScreenWindow {
   // One line of `text` in `font`: its width, and the height of a line, in twips.
   virtual CharMetrics MeasureText(const FormFont& font, std::string_view text) const = 0;
 
+  // PrintForm: the form's image on the system's default printer, as one job. False, with
+  // the reason, when there is no printer or the job was not accepted.
+  virtual bool PrintForm(std::string* error) = 0;
+
   // The form's control records or its grid changed: the widgets follow.
   virtual void ControlsChanged() = 0;
 };

@@ -4,7 +4,8 @@
 // the raster's cell width).
 //
 // GUI thread only. The referenced objects belong to the shell and outlive every reader call;
-// the monitor may be absent. Boxes go through the dialogs, which block until answered.
+// the monitor and the search's windows may be absent. Boxes go through the dialogs, which block
+// until answered.
 
 #ifndef ORVIK_CLIENT_CORE_SHELL_CONTEXT_H_
 #define ORVIK_CLIENT_CORE_SHELL_CONTEXT_H_
@@ -20,6 +21,9 @@
 
 namespace orvik::client {
 
+class PickListWindow;
+class SearchChoiceDialog;
+
 struct ShellContext {
   ClientSettings& settings;
   StylesDictionary& styles;
@@ -29,6 +33,9 @@ struct ShellContext {
   float cellWidth = 0;     // CellWidth: one cell of the 80 x 26 raster, in twips
   float pollCounter = 0;   // PollCounter: seconds the received text has been pending
   std::string dataToSend;  // DataToSend: the last text sent to the engine
+  // The search's windows, one for the program (absent: every search answers as cancelled).
+  PickListWindow* pickList = nullptr;
+  SearchChoiceDialog* searchChoice = nullptr;
 
   // A decision line in the monitor's log, while MONITOR is on.
   void Log(std::string_view line) {

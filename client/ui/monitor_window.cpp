@@ -8,6 +8,7 @@
 #include <QLineEdit>
 #include <QVBoxLayout>
 
+#include "log_print.h"
 #include "string_works.h"
 #include "widget_look.h"
 
@@ -24,8 +25,13 @@ const char* const kMonitorHelpText =
     "The entry field above also has a \"drop down\" arrow which reveals\r\n"
     "a list of your previous commands for reference or re-use.";
 
-MonitorWindow::MonitorWindow(ClientShell& shell, EventPump& pump, QWidget* parent)
-    : QWidget(parent, Qt::Window), shell_(shell), monitor_(shell.Monitor()), pump_(pump) {
+MonitorWindow::MonitorWindow(ClientShell& shell, EventPump& pump, PrintBackend& printer,
+                             QWidget* parent)
+    : QWidget(parent, Qt::Window),
+      shell_(shell),
+      monitor_(shell.Monitor()),
+      pump_(pump),
+      printer_(printer) {
   setWindowTitle("OrvikLink Monitor");
   log_ = new QPlainTextEdit(this);
   log_->setReadOnly(true);
@@ -38,11 +44,12 @@ MonitorWindow::MonitorWindow(ClientShell& shell, EventPump& pump, QWidget* paren
   connect_ = new QPushButton("Connect", this);
   chr24_ = new QPushButton("Chr 24", this);
   copy_ = new QPushButton("Copy", this);
+  print_ = new QPushButton("Print", this);
   exit_ = new QPushButton("Exit", this);
 
   auto* top = new QHBoxLayout;
   top->addWidget(entry_);
-  for (QPushButton* b : {send_, connect_, chr24_, copy_, exit_}) top->addWidget(b);
+  for (QPushButton* b : {send_, connect_, chr24_, copy_, print_, exit_}) top->addWidget(b);
   auto* layout = new QVBoxLayout(this);
   layout->addLayout(top);
   layout->addWidget(log_);
@@ -51,6 +58,7 @@ MonitorWindow::MonitorWindow(ClientShell& shell, EventPump& pump, QWidget* paren
   connect(connect_, &QPushButton::clicked, this, &MonitorWindow::Connect);
   connect(chr24_, &QPushButton::clicked, this, [this] { shell_.Send(std::string(1, '\x18')); });
   connect(copy_, &QPushButton::clicked, this, &MonitorWindow::Copy);
+  connect(print_, &QPushButton::clicked, this, &MonitorWindow::Print);
   connect(exit_, &QPushButton::clicked, this, &MonitorWindow::Exit);
   // Enter in the command line presses the default button.
   connect(entry_->lineEdit(), &QLineEdit::returnPressed, this, [this] {
@@ -125,28 +133,58 @@ void MonitorWindow::Send() {
   entry_->clearEditText();
 }
 
-// The connection dialog's values are taken here once that dialog exists.
+// Only OK takes the dialog's values: a cancelled or closed dialog changes nothing.
 void MonitorWindow::Connect() {
+  if (!connection_)
+    connection_ = std::make_unique<ConnectionWidget>(shell_.Context().dialogs, this);
+  const ConnectionAnswer answer = connection_->ShowModal();
+  if (answer.result != kConnectionOk) return;
   monitor_.Clear();
+  const ConnectionTarget target = ConnectionTargetOf(answer.values);
+  shell_.remoteHost = target.host;
+  shell_.remotePort = target.port;
+  shell_.Context().settings.timeout = target.timeOut;
   send_->setEnabled(true);
   default_ = send_;
   entry_->clearEditText();
   entry_->setFocus();
 }
 
+QString MonitorWindow::SelectedOrAll() {
+  const QTextCursor cursor = log_->textCursor();
+  if (cursor.hasSelection()) {
+    return cursor.selectedText().replace(QChar::ParagraphSeparator, '\n');
+  }
+  log_->setFocus();
+  log_->selectAll();
+  return log_->toPlainText();
+}
+
 void MonitorWindow::Copy() {
   QClipboard* clipboard = QApplication::clipboard();
   clipboard->clear();
-  QTextCursor cursor = log_->textCursor();
-  if (cursor.hasSelection()) {
-    clipboard->setText(cursor.selectedText().replace(QChar::ParagraphSeparator, '\n'));
-  } else {
-    log_->setFocus();
-    log_->selectAll();
-    clipboard->setText(log_->toPlainText());
-    DelaySeconds(1, pump_);  // with the selection showing
-  }
+  const bool whole = !log_->textCursor().hasSelection();
+  clipboard->setText(SelectedOrAll());
+  if (whole) DelaySeconds(1, pump_);  // with the selection showing
   log_->moveCursor(QTextCursor::End);
+}
+
+void MonitorWindow::Print() {
+  QApplication::setOverrideCursor(Qt::WaitCursor);
+  const bool whole = !log_->textCursor().hasSelection();
+  const std::string text = ToLatin1(SelectedOrAll());
+  if (whole) DelaySeconds(1, pump_);
+  log_->moveCursor(QTextCursor::End);
+  std::string error;
+  const int job = PrintLogText(printer_, text, &error);
+  QApplication::restoreOverrideCursor();
+  Dialogs& dialogs = shell_.Context().dialogs;
+  if (job != 0) {
+    dialogs.MessageBox("Printing", BoxButtons::kOk, BoxIcon::kNone);
+  } else {
+    dialogs.MessageBox("The log could not be printed: " + error, BoxButtons::kOk,
+                       BoxIcon::kExclamation);
+  }
 }
 
 void MonitorWindow::Exit() {

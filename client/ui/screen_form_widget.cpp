@@ -13,6 +13,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "screen_print.h"
 #include "twips.h"
 #include "widget_look.h"
 
@@ -135,6 +136,10 @@ void ScreenFormWidget::BuildMenuControls() {
   connect(altCancel_, &QPushButton::clicked, this, [&menu] { menu.AltCancel(); });
   connect(fnExit_, &QPushButton::clicked, this, [&menu] { menu.FnExit(); });
   connect(fnQuit_, &QPushButton::clicked, this, [&menu] { menu.FnQuit(); });
+  for (QPushButton* button : {fnSearch_, fnScreenPrint_}) button->setFocusPolicy(Qt::NoFocus);
+  connect(fnSearch_, &QPushButton::clicked, this, [this] { core_.FnSearchClick(); });
+  connect(fnScreenPrint_, &QPushButton::clicked, this, [this] { core_.FnScreenPrintClick(); });
+  connect(altScreenPrint_, &QPushButton::clicked, this, [this] { core_.FnScreenPrintClick(); });
 }
 
 QLabel* ScreenFormWidget::ItemLabel(std::int32_t index) const {
@@ -227,6 +232,10 @@ void ScreenFormWidget::ClosePopups() {
 
 // Entry controls come with the data-entry screens.
 bool ScreenFormWidget::FocusEntryControl(std::int32_t) { return false; }
+
+bool ScreenFormWidget::PrintForm(std::string* error) {
+  return PrintImageOnDefaultPrinter(grab().toImage(), error);
+}
 
 void ScreenFormWidget::FocusAltSelect(bool selectAll) {
   MirrorMenu();

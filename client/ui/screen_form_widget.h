@@ -89,7 +89,12 @@ class ScreenFormWidget final : public QWidget, public ScreenWindow, public Termi
   bool FocusEntryControl(std::int32_t entry) override;
   void FocusAltSelect(bool selectAll) override;
   CharMetrics MeasureText(const FormFont& font, std::string_view text) const override;
+  bool PrintForm(std::string* error) override;
   void ControlsChanged() override;
+
+  // cmdFnSearch and cmdFnScreenPrint, as their records say.
+  QPushButton* SearchButton() const { return fnSearch_; }
+  QPushButton* ScreenPrintButton() const { return fnScreenPrint_; }
 
   // TerminalSurface
   double ScaleWidth() const override { return rasterWidth_; }

@@ -23,6 +23,8 @@
 
 #include "demo_home.h"
 #include "event_wait.h"
+#include "modal_helpers.h"
+#include "pick_list_window.h"
 #include "port.h"
 #include "setup.h"
 #include "user_registry.h"
@@ -183,7 +185,7 @@ void ClickOn(QWidget* target) {
 
 TEST_F(ClientProgramTest, TheDemoMenuTakesItsChoicesByMouse) {
   std::string error;
-  ASSERT_TRUE(SetUpDemoHome(home_, ORVIK_DEMO_DIR, &error)) << error;
+  ASSERT_TRUE(SetUpDemoHome(home_, "shop", "demo", "demo", &error)) << error;
 
   ClientProgram program({home_.string(), {"MONITOR=True"}});
   std::optional<int> ended;
@@ -265,6 +267,54 @@ TEST_F(ClientProgramTest, TheSettingsFileAndTheCommandLine) {
   program.Shell().Closedown();
 }
 
+// The demo program's search on an embedded home: the engine's SEARCH transmission opens the
+// pick list, the row double-clicked goes back to the program, which shows that customer.
+TEST_F(ClientProgramTest, TheDemoSearchReturnsThePickedRowToTheProgram) {
+  std::string error;
+  ASSERT_TRUE(SetUpDemoHome(home_, "shop", "", "", &error)) << error;
+
+  ClientProgram program({home_.string(), {"MONITOR=True"}});
+  ASSERT_TRUE(program.Start());
+  ASSERT_TRUE(WaitScreen(program, "username:")) << Screen(program);
+  Type(program.TopForm(), "demo\r");
+  ASSERT_TRUE(WaitScreen(program, "password:")) << Screen(program);
+  Type(program.TopForm(), "demo\r");
+  ASSERT_TRUE(WaitScreen(program, "Welcome to OrvikEngine")) << Screen(program);
+  Type(program.TopForm(), "LOGTO shop\r");  // the session takes DEMO after it
+  const auto log = [&] { return program.Shell().Monitor().Text(); };
+  const auto logged = [&](const std::string& what) {
+    return WaitFor([&] { return log().find(what) != std::string::npos; });
+  };
+  Type(program.TopForm(), "DEMO\r");
+  ASSERT_TRUE(logged("Find a customer")) << log();
+
+  // Item 5 of the menu, as a click on it sends it.
+  std::vector<std::string> rows;
+  WhenModal<PickListWidget>([&](PickListWidget* w) {
+    QTreeWidget* list = w->List();
+    for (int i = 0; i < list->topLevelItemCount(); ++i) {
+      rows.push_back(
+          (list->topLevelItem(i)->text(0) + "|" + list->topLevelItem(i)->text(1)).toStdString());
+    }
+    const fs::path shots = fs::path(ORVIK_SCREENSHOT_DIR);
+    fs::create_directories(shots);
+    w->grab().save(QString::fromStdString((shots / "client_demo_pick_list.png").string()));
+    QTreeWidgetItem* bolt = list->topLevelItem(1);
+    list->setCurrentItem(bolt);
+    emit list->itemDoubleClicked(bolt, 0);
+  });
+  program.Shell().Send("5\r");
+  ASSERT_TRUE(logged("TX :C200\r")) << log();
+  EXPECT_EQ(rows, (std::vector<std::string>{"C100|Acme Ltd", "C200|Bolt & Co"}));
+  // The program read the customer picked and shows it.
+  ASSERT_TRUE(logged("ENABLED=FALSE>C200<")) << log();
+  EXPECT_NE(log().find(">Bolt & Co<"), std::string::npos) << log();
+  EXPECT_EQ(log().find("No customer"), std::string::npos) << log();
+
+  program.Shell().Closedown();
+  ASSERT_TRUE(WaitFor([&] { return program.PortFinished(); }));
+}
+
 // --- The program's command line, as a process ---------------------------------------------
 
 struct ProcessRun {
@@ -306,11 +356,3 @@ TEST(ClientCommandLineTest, HelpVersionAndUsageErrors) {
 
 }  // namespace
 }  // namespace orvik::client
-
-int main(int argc, char** argv) {
-  // Test discovery runs the program outside CTest's environment.
-  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-  QApplication app(argc, argv);
-  ::testing::InitGoogleTest(&argc, argv);
-  return RUN_ALL_TESTS();
-}

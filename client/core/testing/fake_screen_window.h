@@ -57,6 +57,11 @@ class FakeScreenWindow : public ScreenWindow {
   CharMetrics MeasureText(const FormFont& font, std::string_view text) const override {
     return {font.size * 12 * static_cast<double>(text.size()), font.size * 20};
   }
+  bool PrintForm(std::string* error) override {
+    Add("print form");
+    if (!printError.empty()) *error = printError;
+    return printError.empty();
+  }
   void ControlsChanged() override { ++controlsChanged; }
 
   std::vector<std::string> calls;
@@ -67,6 +72,7 @@ class FakeScreenWindow : public ScreenWindow {
   bool shown = false;
   bool enabled = true;
   int controlsChanged = 0;
+  std::string printError;  // PrintForm fails with it when it is not empty
 
  private:
   void Add(std::string call) { calls.push_back(std::move(call)); }

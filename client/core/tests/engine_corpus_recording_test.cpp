@@ -73,7 +73,7 @@ class EngineCorpusRecordingTest : public ::testing::Test {
     fs::remove_all(home_);
     fs::create_directories(home_);
     std::string error;
-    ASSERT_TRUE(SetUpDemoHome(home_, ORVIK_DEMO_DIR, &error)) << error;
+    ASSERT_TRUE(SetUpDemoHome(home_, "shop", "demo", "demo", &error)) << error;
   }
   void TearDown() override { fs::remove_all(home_); }
 

@@ -14,6 +14,8 @@
 #include <QPainter>
 #include <filesystem>
 
+#include "fake_print_backend.h"
+#include "modal_helpers.h"
 #include "monitor_window.h"
 #include "shell_fixture.h"
 #include "widget_look.h"
@@ -182,10 +184,26 @@ TEST_F(ScreenFormWidgetTest, ClosingByCodeAsksNothing) {
   EXPECT_FALSE(link.released);
 }
 
+TEST_F(ScreenFormWidgetTest, TheScreenPrintWithoutAPrinterSaysSoAndTheButtonsFollowTheirRecords) {
+  // The tests' print service is one that does not exist: no printer at all.
+  Key(Qt::Key_F11);
+  ASSERT_EQ(dialogs.boxes.size(), 1u);
+  EXPECT_EQ(dialogs.boxes[0].text, "The screen could not be printed: there is no printer.");
+
+  settings.searchTextAny = "S ";
+  widget.Core().UncoveredBySubform();  // the function buttons come back, search with its setting
+  EXPECT_TRUE(widget.SearchButton()->isVisibleTo(&widget));
+  EXPECT_TRUE(widget.ScreenPrintButton()->isVisibleTo(&widget));
+  widget.ScreenPrintButton()->click();
+  EXPECT_EQ(dialogs.boxes.size(), 2u);
+}
+
 class MonitorWindowTest : public ScreenFormWidgetTest {
  protected:
   QtEventPump realPump;
-  MonitorWindow window{shell, realPump};
+  FakePrintBackend printers;
+  MonitorWindow window{shell, realPump, printers};
+  TemporarySettingsStore store;
 };
 
 TEST_F(MonitorWindowTest, SendsCommandsKeepsTheirHistoryAndShowsTheLog) {
@@ -212,11 +230,12 @@ TEST_F(MonitorWindowTest, SendsCommandsKeepsTheirHistoryAndShowsTheLog) {
 
 TEST_F(MonitorWindowTest, BeforeTheFirstScreenItShowsHelpAndExitEndsTheProgram) {
   ClientShell early{settings, *fns, dialogs, monitor, pump, link, host, 150, 300};
-  MonitorWindow first{early, realPump};
+  MonitorWindow first{early, realPump, printers};
   first.ShowWindow();
   EXPECT_TRUE(first.Log()->toPlainText().startsWith(
       "Start by clicking the \"Connect\" button or pressing \"Enter\"."));
   EXPECT_FALSE(first.SendButton()->isEnabled());
+  WhenModal<ConnectionWidget>([](ConnectionWidget* d) { d->OkButton()->click(); });
   first.ConnectButton()->click();  // the log empties, sending opens
   EXPECT_EQ(first.Log()->toPlainText(), "");
   EXPECT_TRUE(first.SendButton()->isEnabled());

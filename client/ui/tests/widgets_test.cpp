@@ -105,11 +105,3 @@ TEST(WidgetTopMostTest, AHiddenWindowStaysHidden) {
 
 }  // namespace
 }  // namespace orvik::client
-
-int main(int argc, char** argv) {
-  // Test discovery runs the program outside CTest's environment.
-  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-  QApplication app(argc, argv);
-  testing::InitGoogleTest(&argc, argv);
-  return RUN_ALL_TESTS();
-}

@@ -53,6 +53,9 @@ struct ControlRecord {
   bool isDefault = false;  // a button Enter presses
   bool isCancel = false;   // a button Esc presses
   bool front = false;      // brought in front of the other controls
+  std::int32_t maxLength = 0;    // a text box's longest text, 0 for no limit
+  bool changedByServer = false;  // an entry whose value the engine set ("<&CHANGE>")
+  bool selectAll = false;        // the widget selects the whole text when it next shows it
 
   bool operator==(const ControlRecord&) const = default;
 };

@@ -33,7 +33,12 @@ ScreenFormCore::ScreenFormCore(ScreenWindow& window, TerminalSurface& surface, S
       renderer_(surface, model_, controls_, shell, *this),
       typing_(*this, renderer_, shell),
       conversation_(parts_, *this),
-      menuInput_(parts_, [this] { MenuDraw(); }) {}
+      menuInput_(parts_, [this] { MenuDraw(); }),
+      transmit_(parts_, entryState_),
+      layout_(parts_, entryState_, [this](std::int32_t slot) { OpenPopup(slot); },
+              [this] { return isSubform_; }),
+      keys_(parts_, entryState_, transmit_, menuInput_, typing_,
+            {[this] { PopupsClear(); }, [this] { shell_.ShowMonitor(); }, {}, {}, {}}) {}
 
 void ScreenFormCore::Load() {
   ShellContext& context = shell_.Context();
@@ -170,13 +175,8 @@ void ScreenFormCore::LoggedOff() { shell_.ScreenFormUnloaded(*this); }
 
 void ScreenFormCore::MenuDraw() { ::orvik::client::MenuDraw(parts_); }
 
-// The data-entry layout comes with the data-entry screens; until then a form's screen at
-// least no longer shows the menu before it, whose items would answer the form.
 void ScreenFormCore::FunctionDraw() {
-  MenuControls& menu = controls_.menu;
-  menu.header.visible = menu.altPanel.visible = false;
-  for (ControlRecord& label : menu.items) label.visible = false;
-  for (ControlRecord& label : menu.narratives) label.visible = false;
+  layout_.FunctionDraw();
   window_.ControlsChanged();
 }
 
@@ -208,20 +208,9 @@ void ScreenFormCore::Deactivate() {
 void ScreenFormCore::MouseMove() { menuInput_.BackgroundHover(); }
 
 bool ScreenFormCore::KeyDown(std::int32_t keyCode, std::int32_t shift) {
-  if (shell_.AwaitingReply()) return false;
-  if (keyCode == kKeyF12) {
-    if (shift == kShiftMask) {
-      shell_.ShowMonitor();
-      return true;
-    }
-    PopupsClear();
-    return false;
-  }
-  if (keyCode == kKeyTab && menuInput_.Tab(shift)) {
-    typing_.keyHandedOn = kKeyTab;  // its character is not typed as well
-    return true;
-  }
-  return false;
+  const bool consumed = keys_.KeyDown(keyCode, shift);
+  window_.ControlsChanged();
+  return consumed;
 }
 
 std::int32_t ScreenFormCore::KeyPress(std::int32_t key) {

@@ -16,8 +16,12 @@
 #include <string>
 #include <vector>
 
+#include "entry_state.h"
+#include "entry_transmit.h"
 #include "form_controls.h"
 #include "form_focus.h"
+#include "form_keys.h"
+#include "form_layout.h"
 #include "menu_input.h"
 #include "program_history.h"
 #include "screen_conversation.h"
@@ -75,6 +79,9 @@ class ScreenFormCore final : public ScreenForm, private TerminalEvents, private 
 
   // The menu screen's controls and the fixed buttons.
   MenuInput& Menu() { return menuInput_; }
+  // The data-entry screen's entry controls and its File and screen-print buttons.
+  EntryTransmit& Entries() { return transmit_; }
+  const EntryState& EntryWork() const { return entryState_; }
 
   // A popup window's OK button, its close box, a key pressed on it.
   void PopupOk(std::int32_t id);
@@ -144,6 +151,10 @@ class ScreenFormCore final : public ScreenForm, private TerminalEvents, private 
   TerminalTyping typing_;
   ScreenConversation conversation_;
   MenuInput menuInput_;
+  EntryState entryState_;
+  EntryTransmit transmit_;
+  FunctionLayout layout_;
+  FormKeys keys_;
   // The popup windows open: a list, not a count, so that closing them in any order leaves
   // none behind that the form can no longer reach.
   std::vector<PopupEntry> popups_;

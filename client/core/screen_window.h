@@ -27,6 +27,9 @@ class ScreenWindow {
 
   virtual void SetCaption(const std::string& caption) = 0;  // Latin-1
   virtual void SetMaximized() = 0;
+  // A normal window at a place and size of the screen (twips): a data-entry BOX screen.
+  virtual void SetBoxGeometry(double /*left*/, double /*top*/, double /*width*/,
+                              double /*height*/) {}
   virtual void Show() = 0;
   // A disabled window stays on screen and takes no input.
   virtual void SetEnabled(bool enabled) = 0;

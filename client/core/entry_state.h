@@ -27,11 +27,11 @@ struct EntryState {
   // entry numbers a screen uses, so no entry number reaches past it.
   std::vector<std::int32_t> descLabelIndex;
 
-  std::int32_t pendingEntry = 0;      // PendingEntry: the entry TxtTX transmits
-  bool enterPressed = false;          // EnterPressed: TxtTX runs for an Enter key
-  std::int32_t lastHighlighted = -1;  // LastHighlighted: the entry last marked done
-  bool navBusy = false;               // NavBusy: the navigation history is being updated
-  bool newFormStarted = false;        // the parser has just started a new form
+  std::int32_t pendingEntry = 0;          // PendingEntry: the entry TxtTX transmits
+  bool enterPressed = false;              // EnterPressed: TxtTX runs for an Enter key
+  std::int32_t lastHighlighted = -1;      // LastHighlighted: the entry last marked done
+  bool navBusy = false;                   // NavBusy: the navigation history is being updated
+  bool newFormStarted = false;            // the parser has just started a new form
   std::int32_t savedCheckBackColour = 0;  // SavedCheckBackColor
   // The entry whose control had the focus last (-1: none), so that a focus move can run
   // the old control's validation before the new one's got-focus.

@@ -157,8 +157,7 @@ void EntryTransmit::TxtTX() {
     const bool awaiting = p_.shell.AwaitingReply();
     if (st.msState == state::kFormActive && st.msFormState == state::kUpdate) {
       if (!(Val(spec.Get(r, 3)) > 0 && changed)) return;
-      if (!m.items.openType.empty() && !s_.enterPressed &&
-          current == std::string(kChangeMark) + v)
+      if (!m.items.openType.empty() && !s_.enterPressed && current == std::string(kChangeMark) + v)
         return;
       if (awaiting) {
         focus.transmitPending = true;

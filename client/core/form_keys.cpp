@@ -9,9 +9,7 @@ namespace orvik::client {
 namespace {
 
 bool IsAltForm(const std::string& definition) { return definition.starts_with(kAltPrefix); }
-std::string AltText(const std::string& definition) {
-  return definition.substr(kAltPrefix.size());
-}
+std::string AltText(const std::string& definition) { return definition.substr(kAltPrefix.size()); }
 
 }  // namespace
 
@@ -55,7 +53,8 @@ bool FormKeys::KeyDown(std::int32_t keyCode, std::int32_t shift) {
   }
   Next next = Next::kStage2;
   if (keyCode == vbkey::kDown || keyCode == vbkey::kUp) {
-    next = ArrowVertical(keyCode, shift, keys[keyCode == vbkey::kDown ? KeySlot::kDown : KeySlot::kUp]);
+    next = ArrowVertical(keyCode, shift,
+                         keys[keyCode == vbkey::kDown ? KeySlot::kDown : KeySlot::kUp]);
   } else if (keyCode == vbkey::kLeft || keyCode == vbkey::kRight) {
     next = ArrowHorizontal(keyCode, shift,
                            keys[keyCode == vbkey::kLeft ? KeySlot::kLeft : KeySlot::kRight]);
@@ -87,8 +86,8 @@ bool FormKeys::KeyDown(std::int32_t keyCode, std::int32_t shift) {
   if (shift == 4) {
     if (st.msFormState == state::kMenu || st.msState == state::kTerminal) return false;
     if (AltJump(keyCode)) return true;
-    const bool named = (keyCode >= '0' && keyCode <= '9') || keyCode == vbkey::kMinus ||
-                       keyCode == vbkey::kEquals;
+    const bool named =
+        (keyCode >= '0' && keyCode <= '9') || keyCode == vbkey::kMinus || keyCode == vbkey::kEquals;
     if (!named) return false;
   }
   // Stage 3 (the grid's keys come with the grid screens) and stage 4: menu Tab.

@@ -58,7 +58,11 @@ class FormKeys {
 
   FormKeys(ScreenParts& parts, EntryState& state, EntryTransmit& transmit, MenuInput& menu,
            TerminalTyping& typing, Actions actions)
-      : p_(parts), s_(state), tx_(transmit), menu_(menu), typing_(typing),
+      : p_(parts),
+        s_(state),
+        tx_(transmit),
+        menu_(menu),
+        typing_(typing),
         actions_(std::move(actions)) {}
 
   // Form_KeyDown: true when the key was consumed (KeyCode = 0).

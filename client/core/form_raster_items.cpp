@@ -82,14 +82,15 @@ void FunctionLayout::PlaceEntry(std::int32_t row) {
     p_.controls.entries.resize(static_cast<std::size_t>(e) + 1);
     CtlEntrySet(p_, s_, row, e);
   } else if (newScreen) {
-    if (!HasEntryControl(p_.controls, e)) p_.controls.entries.resize(static_cast<std::size_t>(e) + 1);
+    if (!HasEntryControl(p_.controls, e))
+      p_.controls.entries.resize(static_cast<std::size_t>(e) + 1);
     CtlEntrySet(p_, s_, row, e);
   }
   ControlRecord& control = EntryControl(p_.controls, e);
   const std::string& type = spec.Get(row, 1);
   control.tag = std::to_string(row);
-  control.font = FormFont{Style(17), Val(Style(16)), SafeBool(Style(19)), SafeBool(Style(20)),
-                          false};
+  control.font =
+      FormFont{Style(17), Val(Style(16)), SafeBool(Style(19)), SafeBool(Style(20)), false};
   control.left = Val(spec.Get(row, 6)) * context.cellWidth;
   control.top = Val(spec.Get(row, 5)) * LinePitch();
   control.height = LinePitch();
@@ -160,8 +161,7 @@ void FunctionLayout::PlaceEntryValue(std::int32_t row, std::int32_t e, const std
     return;
   }
   ControlRecord& label = DescriptionLabel(p_, s_, e);
-  label.font = FormFont{Style(25), Val(Style(24)), SafeBool(Style(27)), SafeBool(Style(28)),
-                        false};
+  label.font = FormFont{Style(25), Val(Style(24)), SafeBool(Style(27)), SafeBool(Style(28)), false};
   label.foreColour = LongOf(Val(Style(26)));
   label.backColour = LongOf(Val(Style(29)));
   label.opaque = !Style(29).empty();

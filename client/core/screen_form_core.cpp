@@ -35,8 +35,9 @@ ScreenFormCore::ScreenFormCore(ScreenWindow& window, TerminalSurface& surface, S
       conversation_(parts_, *this),
       menuInput_(parts_, [this] { MenuDraw(); }),
       transmit_(parts_, entryState_),
-      layout_(parts_, entryState_, [this](std::int32_t slot) { OpenPopup(slot); },
-              [this] { return isSubform_; }),
+      layout_(
+          parts_, entryState_, [this](std::int32_t slot) { OpenPopup(slot); },
+          [this] { return isSubform_; }),
       keys_(parts_, entryState_, transmit_, menuInput_, typing_,
             {[this] { PopupsClear(); }, [this] { shell_.ShowMonitor(); }, {}, {}, {}}) {}
 

@@ -13,6 +13,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "control_mirror.h"
 #include "twips.h"
 #include "widget_look.h"
 
@@ -21,63 +22,6 @@ namespace {
 
 // Dots per metre of 96 dots per inch: the canvas's fonts are drawn at that resolution.
 constexpr int kDotsPerMetre = 3780;
-// Positions past this many pixels are far off any canvas: transmissions name any number.
-constexpr double kFarPixels = 1e5;
-
-double ClampedPixels(double twips) {
-  const double p = Pixels(twips);
-  return std::isnan(p) ? 0 : std::clamp(p, -kFarPixels, kFarPixels);
-}
-
-QRectF PixelRect(double x1, double y1, double x2, double y2) {
-  return QRectF(QPointF(ClampedPixels(std::min(x1, x2)), ClampedPixels(std::min(y1, y2))),
-                QPointF(ClampedPixels(std::max(x1, x2)), ClampedPixels(std::max(y1, y2))));
-}
-
-// Mirrors what every kind of control shares: place, size, showing, enabling, colours, font
-// and text placement. A control inside a panel is placed within it.
-void MirrorCommon(QWidget* widget, const ControlRecord& record) {
-  widget->setGeometry(
-      PixelRect(record.left, record.top, record.left + record.width, record.top + record.height)
-          .toRect());
-  QPalette palette = widget->palette();
-  palette.setColor(QPalette::Window, QtColour(record.backColour));
-  palette.setColor(QPalette::WindowText, QtColour(record.foreColour));
-  widget->setPalette(palette);
-  widget->setAutoFillBackground(record.opaque);
-  widget->setFont(QtFont(record.font));
-  widget->setEnabled(record.enabled);
-  if (record.front) widget->raise();
-  widget->setVisible(record.visible);
-}
-
-Qt::Alignment QtAlignment(TextAlign align) {
-  switch (align) {
-    case TextAlign::kRight:
-      return Qt::AlignRight | Qt::AlignVCenter;
-    case TextAlign::kCentre:
-      return Qt::AlignHCenter | Qt::AlignVCenter;
-    case TextAlign::kLeft:
-      break;
-  }
-  return Qt::AlignLeft | Qt::AlignTop;
-}
-
-void MirrorLabel(QLabel* label, const ControlRecord& record) {
-  label->setText(FromLatin1(record.caption));
-  label->setAlignment(QtAlignment(record.alignment));
-  label->setWordWrap(record.wordWrap);
-  label->setFrameShape(record.border ? QFrame::Box : QFrame::NoFrame);
-  MirrorCommon(label, record);
-}
-
-void MirrorButton(QAbstractButton* button, const ControlRecord& record) {
-  button->setText(FromLatin1(record.caption));
-  MirrorCommon(button, record);
-  button->setAutoFillBackground(false);
-  if (auto* push = qobject_cast<QPushButton*>(button)) push->setDefault(record.isDefault);
-}
-
 }  // namespace
 
 ScreenFormWidget::ScreenFormWidget(ShellServices& shell, double rasterWidth, double rasterHeight)
@@ -99,6 +43,8 @@ ScreenFormWidget::ScreenFormWidget(ShellServices& shell, double rasterWidth, dou
     label->hide();
   }
   BuildMenuControls();
+  entryWidgets_ =
+      new FormEntryWidgets(this, core_, [this](QKeyEvent* key) { return FormKey(key); });
 }
 
 ScreenFormWidget::~ScreenFormWidget() { ClosePopups(); }
@@ -167,6 +113,11 @@ void ScreenFormWidget::SetCaption(const std::string& caption) {
 
 void ScreenFormWidget::SetMaximized() { setWindowState(windowState() | Qt::WindowMaximized); }
 
+void ScreenFormWidget::SetBoxGeometry(double left, double top, double width, double height) {
+  setWindowState(windowState() & ~Qt::WindowMaximized);
+  setGeometry(PixelRect(left, top, left + width, top + height).toRect());
+}
+
 void ScreenFormWidget::Show() {
   show();
   raise();
@@ -224,8 +175,7 @@ void ScreenFormWidget::ClosePopups() {
   }
 }
 
-// Entry controls come with the data-entry screens.
-bool ScreenFormWidget::FocusEntryControl(std::int32_t) { return false; }
+bool ScreenFormWidget::FocusEntryControl(std::int32_t entry) { return entryWidgets_->Focus(entry); }
 
 void ScreenFormWidget::FocusAltSelect(bool selectAll) {
   MirrorMenu();
@@ -252,6 +202,7 @@ void ScreenFormWidget::ControlsChanged() {
     MirrorLabel(headers_[i], record);
   }
   MirrorMenu();
+  entryWidgets_->Mirror();
 }
 
 void ScreenFormWidget::MirrorMenu() {
@@ -429,6 +380,8 @@ bool ScreenFormWidget::FormKey(QKeyEvent* event) {
     } else if (passed == 27 && menu.altCancel.isCancel && menu.altPanel.visible &&
                menu.altCancel.enabled) {
       core_.Menu().AltCancel();
+    } else if (passed == 27 && entryWidgets_->PressCancel()) {
+      // the data-entry screen's cancel button took it
     } else {
       taken = false;  // the focused control types it
     }

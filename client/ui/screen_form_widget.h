@@ -30,6 +30,7 @@
 #include <memory>
 #include <vector>
 
+#include "form_entry_widgets.h"
 #include "popup_window.h"
 #include "screen_form_core.h"
 #include "screen_window.h"
@@ -70,12 +71,15 @@ class ScreenFormWidget final : public QWidget, public ScreenWindow, public Termi
   QPushButton* ForwardButton() const { return forward_; }
   QComboBox* Navigate() const { return navigate_; }
   QCheckBox* ShowCodes() const { return showCodes_; }
+  // The data-entry screen's entry widgets and function buttons.
+  FormEntryWidgets& EntryWidgets() { return *entryWidgets_; }
   // The popup windows open, by the core's id.
   PopupWindow* Popup(std::int32_t id) const;
 
   // ScreenWindow
   void SetCaption(const std::string& caption) override;
   void SetMaximized() override;
+  void SetBoxGeometry(double left, double top, double width, double height) override;
   void Show() override;
   void SetEnabled(bool enabled) override;
   void LoadFunctionBackground(const std::string& path) override;
@@ -143,6 +147,7 @@ class ScreenFormWidget final : public QWidget, public ScreenWindow, public Termi
   std::vector<QLabel*> narratives_;
   std::map<std::int32_t, QPointer<PopupWindow>> popups_;
   bool closingByCode_ = false;
+  FormEntryWidgets* entryWidgets_ = nullptr;
   ScreenFormCore core_;  // last: it works on the members above
 };
 

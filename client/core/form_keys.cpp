@@ -189,8 +189,10 @@ std::int32_t FormKeys::Step(std::int32_t from, std::int32_t direction) {
 
 bool FormKeys::TabEnter(std::int32_t keyCode, std::int32_t shift) {
   const ScreenStates& st = p_.model.states;
+  // A menu rests in FORM_ACTIVE too, but has no entries: its Enter is the selection's OK.
   if (!((keyCode == vbkey::kTab || keyCode == vbkey::kEnter) &&
-        (st.msState.starts_with("FORM") || st.msState == "MSGBOX_OKONLY"))) {
+        (st.msState.starts_with("FORM") || st.msState == "MSGBOX_OKONLY")) ||
+      st.msFormState == state::kMenu) {
     typing_.keyHandedOn = 0;
     return false;
   }

@@ -32,7 +32,7 @@ bool FormKeys::KeyDown(std::int32_t keyCode, std::int32_t shift) {
     }
     if (shift == 2) {
       // Replaying a file into the live session is a developer's tool only.
-      if (settings.devMsg && actions_.replay) Replay();
+      if (settings.devMsg && actions_.replay) actions_.replay();
       return false;
     }
     if (actions_.popupsClear) actions_.popupsClear();
@@ -230,7 +230,5 @@ bool FormKeys::TabEnter(std::int32_t keyCode, std::int32_t shift) {
   typing_.keyHandedOn = 0;
   return true;
 }
-
-void FormKeys::Replay() { actions_.replay(kReplayPrompt); }
 
 }  // namespace orvik::client

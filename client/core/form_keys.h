@@ -43,8 +43,6 @@ inline constexpr std::int32_t kMinus = 189;
 inline constexpr std::int32_t kEquals = 187;
 }  // namespace vbkey
 
-inline constexpr const char* kReplayPrompt = "File to analyse";
-
 class FormKeys {
  public:
   struct Actions {
@@ -52,8 +50,9 @@ class FormKeys {
     std::function<void()> showMonitor;
     std::function<void()> printForm;     // F11 without a definition
     std::function<void()> searchButton;  // F2 without a definition
-    // The developer's replay: a file's text handed to the transmission dispatcher.
-    std::function<void(const std::string&)> replay;
+    // The developer's replay: a file's text handed to the transmission dispatcher as if the
+    // engine had sent it.
+    std::function<void()> replay;
   };
 
   FormKeys(ScreenParts& parts, EntryState& state, EntryTransmit& transmit, MenuInput& menu,
@@ -75,7 +74,6 @@ class FormKeys {
   Next ArrowHorizontal(std::int32_t& keyCode, std::int32_t& shift, const std::string& definition);
   bool AltJump(std::int32_t keyCode);
   bool TabEnter(std::int32_t keyCode, std::int32_t shift);
-  void Replay();
   std::int32_t Step(std::int32_t from, std::int32_t direction);
 
   ScreenParts& p_;

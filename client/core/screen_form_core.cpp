@@ -1,11 +1,14 @@
 #include "screen_form_core.h"
 
 #include <algorithm>
+#include <fstream>
+#include <iterator>
 
 #include "about.h"
 #include "colours.h"
 #include "grid_clipboard.h"
 #include "menu_draw.h"
+#include "rx_process.h"
 #include "styles.h"
 
 namespace orvik::client {
@@ -39,7 +42,11 @@ ScreenFormCore::ScreenFormCore(ScreenWindow& window, TerminalSurface& surface, S
           parts_, entryState_, [this](std::int32_t slot) { OpenPopup(slot); },
           [this] { return isSubform_; }),
       keys_(parts_, entryState_, transmit_, menuInput_, typing_,
-            {[this] { PopupsClear(); }, [this] { shell_.ShowMonitor(); }, {}, {}, {}}) {}
+            {[this] { PopupsClear(); },
+             [this] { shell_.ShowMonitor(); },
+             {},
+             {},
+             [this] { ReplayFile(); }}) {}
 
 void ScreenFormCore::Load() {
   ShellContext& context = shell_.Context();
@@ -84,6 +91,17 @@ void ScreenFormCore::TerminalDraw() {
 void ScreenFormCore::SearchActivate() {
   const ClientSettings& settings = shell_.Context().settings;
   shell_.Send(settings.quitCommand + settings.eos);
+}
+
+// A captured transmission, read from a file, goes to the dispatcher as the engine's own. A
+// cancelled question or a file that cannot be read does nothing.
+void ScreenFormCore::ReplayFile() {
+  const std::string name = window_.AskText(kReplayPrompt);
+  if (name.empty()) return;
+  std::ifstream file(name, std::ios::binary);
+  if (!file) return;
+  std::string text((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+  RXProcess(text, *this, shell_.Context());
 }
 
 void ScreenFormCore::PopupsClear() {

@@ -35,6 +35,9 @@
 
 namespace orvik::client {
 
+// The question of the developer's replay (Ctrl+F12).
+inline constexpr const char* kReplayPrompt = "File to analyse";
+
 // The question of the close box.
 extern const char* const kEmergencyExitQuestion;
 
@@ -136,6 +139,7 @@ class ScreenFormCore final : public ScreenForm, private TerminalEvents, private 
   void Unload() override;
 
   void ShowPopup(const std::string& block, bool terminal);
+  void ReplayFile();
   void ProcessEventsOnce() { parts_.ProcessEventsOnce(); }
 
   ScreenWindow& window_;

@@ -59,6 +59,9 @@ class ScreenWindow {
   // end.
   virtual void FocusAltSelect(bool selectAll) = 0;
 
+  // An input box: the text the user typed after `prompt`, "" when cancelled.
+  virtual std::string AskText(const std::string& /*prompt*/) { return {}; }
+
   // One line of `text` in `font`: its width, and the height of a line, in twips.
   virtual CharMetrics MeasureText(const FormFont& font, std::string_view text) const = 0;
 

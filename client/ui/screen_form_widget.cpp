@@ -4,6 +4,7 @@
 #include <QClipboard>
 #include <QCloseEvent>
 #include <QFontMetricsF>
+#include <QInputDialog>
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
@@ -185,6 +186,10 @@ void ScreenFormWidget::FocusAltSelect(bool selectAll) {
   } else {
     altSelect_->end(false);
   }
+}
+
+std::string ScreenFormWidget::AskText(const std::string& prompt) {
+  return ToLatin1(QInputDialog::getText(this, kProgramTitle, FromLatin1(prompt)));
 }
 
 CharMetrics ScreenFormWidget::MeasureText(const FormFont& font, std::string_view text) const {

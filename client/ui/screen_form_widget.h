@@ -90,6 +90,7 @@ class ScreenFormWidget final : public QWidget, public ScreenWindow, public Termi
   void ClosePopup(std::int32_t id) override;
   bool FocusEntryControl(std::int32_t entry) override;
   void FocusAltSelect(bool selectAll) override;
+  std::string AskText(const std::string& prompt) override;
   CharMetrics MeasureText(const FormFont& font, std::string_view text) const override;
   void ControlsChanged() override;
 

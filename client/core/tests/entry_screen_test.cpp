@@ -4,6 +4,9 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <fstream>
+
 #include "entry_controls.h"
 #include "shell_fixture.h"
 
@@ -244,6 +247,23 @@ TEST_F(EntryScreenTest, CommandButtonsSendTheirCodeOnceWhileTheAnswerIsAwaited) 
   Top().Entries().CommandClick(1);
   Top().Entries().CommandClick(1);
   EXPECT_THAT(link.sent, ElementsAre("6\r"));
+}
+
+TEST_F(EntryScreenTest, CtrlF12ReplaysACapturedFileOnlyForDevelopers) {
+  const std::string path = ::testing::TempDir() + "orvik-replay.txt";
+  std::ofstream(path, std::ios::binary) << kCustomerForm;
+  FakeScreenWindow& window = TopParts().window;
+  window.answer = path;
+  settings.devMsg = false;
+  Top().KeyDown(123, 2);
+  EXPECT_THAT(window.calls, ::testing::Not(Contains("ask File to analyse")));
+  EXPECT_EQ(Top().Model().items.lastEntryNumber, 0);
+  settings.devMsg = true;
+  Top().KeyDown(123, 2);
+  EXPECT_THAT(window.calls, Contains("ask File to analyse"));
+  EXPECT_EQ(States().msFormState, "UPDATE");  // drawn as if the engine had sent it
+  EXPECT_EQ(Top().Controls().entries.at(2).caption, "Acme Ltd");
+  std::remove(path.c_str());
 }
 
 }  // namespace

@@ -106,6 +106,7 @@ void FunctionLayout::Reset() {
   c.entries[0].kind = ControlKind::kTextBox;
   if (m.states.msFormState == state::kFunction) {
     Step([&] { c.backColour = LongOf(Val(Style(5))); });
+    p_.surface.SetCursor(0, 0, 0, 0, false);  // the terminal's cursor
     if (m.layout.msFormScreen == "BOX") {
       p_.window.SetBoxGeometry(m.layout.mnBoxLeft * cellWidth, m.layout.mnBoxTop * cellHeight,
                                m.layout.mnBoxWidth * cellWidth, m.layout.mnBoxHeight * cellHeight);
@@ -123,6 +124,8 @@ void FunctionLayout::Reset() {
   grid.visible = false;
   for (ControlRecord& button : c.gridRow) button.visible = false;
   Step([&] { c.backColour = LongOf(Val(Style(5))); });
+  // A new back colour clears what the terminal or the menu drew on the form.
+  p_.surface.Clear(c.backColour);
   c.picture.clear();
   p_.window.ClearBackgroundPicture();
   p_.ProcessEventsOnce();

@@ -249,6 +249,73 @@ TEST_F(EntryScreenTest, CommandButtonsSendTheirCodeOnceWhileTheAnswerIsAwaited) 
   EXPECT_THAT(link.sent, ElementsAre("6\r"));
 }
 
+TEST_F(EntryScreenTest, AStepOpenFormOpensOneEntryAfterAnother) {
+  Receive(
+      "<FORM TYPE=FUNCTION><PROGRAM NAME=ST><FORMHEADER>S,Steps,DEMO<STEPOPEN TYPE=STEP>"
+      "<POSITION TOP=3 LEFT=20 ACTION=1><TEXTBOX WIDTH=8>"
+      "<POSITION TOP=4 LEFT=20 ACTION=2><TEXTBOX WIDTH=8>"
+      "<POSITION TOP=5 LEFT=20 ACTION=3><TEXTBOX WIDTH=8><ACTIONCODE></TX>");
+  const FormControls& c = Top().Controls();
+  EXPECT_TRUE(c.entries[1].enabled);
+  EXPECT_FALSE(c.entries[2].enabled);
+  EXPECT_FALSE(c.entries[3].enabled);
+  EXPECT_EQ(Top().Focus().focusEntry, 1);
+  Fill(1, "a");
+  EXPECT_TRUE(Top().KeyDown(9, 0));
+  EXPECT_THAT(link.sent, Contains("1\r"));
+  Receive("<POSITION TOP=3 LEFT=20></TX>");
+  Receive("<POSITION TOP=3 LEFT=20>a<ACTIONCODE></TX>");
+  // The entry sent is done: the next one opens and takes the focus.
+  EXPECT_TRUE(c.entries[1].enabled);
+  EXPECT_TRUE(c.entries[2].enabled);
+  EXPECT_FALSE(c.entries[3].enabled);
+  EXPECT_EQ(Top().Focus().focusEntry, 2);
+}
+
+TEST_F(EntryScreenTest, ADrawThatKeepsFailingGivesUpAfterTheThirdBox) {
+  ScreenModel& m = Top().Model();
+  for (int row = 1; row <= 4; ++row) {
+    m.entrySpec.Set(row, 1, "DO_POPUP");
+    m.entrySpec.Set(row, 2, "9");  // no such popup slot
+    m.entrySpec.Set(row, 12, "Y");
+  }
+  m.entrySpec.Set(5, 1, "/TX");
+  m.states.msState = "FORM_ACTIVE";
+  m.states.msFormState = "FUNCTION";
+  dialogs.boxes.clear();
+  Top().FormRXProcessMaster();
+  ASSERT_EQ(dialogs.boxes.size(), 3u);
+  EXPECT_TRUE(dialogs.boxes[0].text.starts_with("ERROR: 9, ")) << dialogs.boxes[0].text;
+  EXPECT_NE(dialogs.boxes[1].text.find("Now on repeat no. 2."), std::string::npos);
+  EXPECT_NE(dialogs.boxes[2].text.find("Now on repeat no. 3."), std::string::npos);
+  EXPECT_NE(dialogs.boxes[2].text.find("ADDITIONAL INFO FOR DEVELOPERS"), std::string::npos);
+  EXPECT_EQ(m.states.msFormState, "FUNCTION") << "the screen kind is not moved on";
+}
+
+TEST_F(EntryScreenTest, FileSendsThePendingEntryWaitsForTheEngineThenSendsF) {
+  Receive(kCustomerForm);
+  link.sent.clear();
+  Fill(2, "Bolt & Co");
+  Top().Entries().FocusMoved(-1);  // the File button takes the focus: the name is pending
+  // The engine asks for the value while the button waits; once it is sent, the form files.
+  // (The button lets pending events run once before it sends: the answer comes after.)
+  pump.Post([&] { pump.Post([&] { Receive("<POSITION TOP=5 LEFT=20></TX>"); }); });
+  Top().Entries().FnFile();
+  EXPECT_THAT(link.sent, ElementsAre("2\r", "Bolt & Co\r", "F\r"));
+  EXPECT_TRUE(dialogs.boxes.empty());
+}
+
+TEST_F(EntryScreenTest, FileThatIsNeverConfirmedSendsNothingAndSaysSo) {
+  Receive(kCustomerForm);
+  link.sent.clear();
+  Fill(2, "Bolt & Co");
+  Top().Entries().FocusMoved(-1);
+  Top().Entries().FnFile();
+  EXPECT_THAT(link.sent, ElementsAre("2\r"));
+  ASSERT_EQ(dialogs.boxes.size(), 1u);
+  EXPECT_EQ(dialogs.boxes[0].text, kFilingRefusedBox);
+}
+
 TEST_F(EntryScreenTest, CtrlF12ReplaysACapturedFileOnlyForDevelopers) {
   const std::string path = ::testing::TempDir() + "orvik-replay.txt";
   std::ofstream(path, std::ios::binary) << kCustomerForm;

@@ -27,12 +27,13 @@ void FunctionLayout::PlaceLabel(std::int32_t row) {
   MenuControls& menu = p_.controls.menu;
   const std::int32_t n = LongOf(spec.Get(row, 10));
   if (n < 1) throw VbError(vberr::kSubscriptOutOfRange);
+  const bool loads = static_cast<std::int32_t>(menu.items.size()) < n;
   while (static_cast<std::int32_t>(menu.items.size()) < n) {
     ControlRecord label;
     label.index = static_cast<std::int32_t>(menu.items.size()) + 1;
     menu.items.push_back(label);
   }
-  if (n > kRunawayLabels) {
+  if (loads && n > kRunawayLabels) {
     context.DevBox("WARNING: possible runaway generation of label objects, now " +
                    std::to_string(menu.items.size()) + " of them");
   }

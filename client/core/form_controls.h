@@ -38,9 +38,9 @@ struct ControlRecord {
   double top = 0;
   double width = 0;
   double height = 0;
-  std::string caption;             // a label's or button's caption, a box's text
-  std::vector<std::string> list;   // a combo box's entries, top first
-  std::int32_t value = 0;          // a check box: 0 clear, 1 ticked
+  std::string caption;            // a label's or button's caption, a box's text
+  std::vector<std::string> list;  // a combo box's entries, top first
+  std::int32_t value = 0;         // a check box: 0 clear, 1 ticked
   std::int32_t backColour = 0xFFFFFF;
   std::int32_t foreColour = 0;
   bool opaque = true;  // false: the background shows through (a label's transparent style)
@@ -49,10 +49,13 @@ struct ControlRecord {
   FormFont font{"MS Sans Serif", 8.25, false};
   TextAlign alignment = TextAlign::kLeft;
   std::int32_t tabIndex = 0;
-  std::string tag;        // what the form keeps with the control (an item's EntrySpec row)
-  bool isDefault = false;  // a button Enter presses
-  bool isCancel = false;   // a button Esc presses
-  bool front = false;      // brought in front of the other controls
+  std::string tag;               // what the form keeps with the control (an item's EntrySpec row)
+  bool isDefault = false;        // a button Enter presses
+  bool isCancel = false;         // a button Esc presses
+  bool front = false;            // brought in front of the other controls
+  std::int32_t maxLength = 0;    // a text box's longest text, 0 for no limit
+  bool changedByServer = false;  // an entry whose value the engine set ("<&CHANGE>")
+  bool selectAll = false;        // the widget selects the whole text when it next shows it
 
   bool operator==(const ControlRecord&) const = default;
 };
@@ -104,7 +107,7 @@ struct FormControls {
   ControlRecord fnFile;
   ControlRecord fnScreenPrint;
   ControlRecord fnSearch;
-  bool fnQuitIsCancel = false;  // Esc presses cmdFnQuit
+  bool fnQuitIsCancel = false;           // Esc presses cmdFnQuit
   std::array<ControlRecord, 3> gridRow;  // cmdGridRow(0..2): insert, delete, update a row
   std::array<ControlRecord, 2> titles;   // lblTitle1, lblTitle2
   // EntryControls: the control of each entry number, element 0 included; each one's tag is

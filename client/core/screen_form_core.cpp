@@ -1,11 +1,15 @@
 #include "screen_form_core.h"
 
 #include <algorithm>
+#include <fstream>
+#include <iterator>
 
 #include "about.h"
 #include "colours.h"
+#include "entry_controls.h"
 #include "grid_clipboard.h"
 #include "menu_draw.h"
+#include "rx_process.h"
 #include "styles.h"
 
 namespace orvik::client {
@@ -33,7 +37,16 @@ ScreenFormCore::ScreenFormCore(ScreenWindow& window, TerminalSurface& surface, S
       renderer_(surface, model_, controls_, shell, *this),
       typing_(*this, renderer_, shell),
       conversation_(parts_, *this),
-      menuInput_(parts_, [this] { MenuDraw(); }) {}
+      menuInput_(parts_, [this] { MenuDraw(); }),
+      transmit_(parts_, entryState_),
+      layout_(
+          parts_, entryState_, [this](std::int32_t slot) { OpenPopup(slot); },
+          [this] { return isSubform_; }),
+      keys_(parts_, entryState_, transmit_, menuInput_, typing_,
+            {[this] { PopupsClear(); }, [this] { shell_.ShowMonitor(); }, [this] { ScreenPrint(); },
+             [this] { FnSearchClick(); }, [this] { ReplayFile(); }}) {
+  transmit_.printForm = [this] { ScreenPrint(); };
+}
 
 void ScreenFormCore::Load() {
   ShellContext& context = shell_.Context();
@@ -75,9 +88,9 @@ void ScreenFormCore::TerminalDraw() {
 
 void ScreenFormCore::SearchActivate() { search_.Activate(model_, *this, shell_); }
 
-// The entry controls come with the data-entry screens; until then no entry holds a search,
-// and the search answers the application directly.
-std::int32_t ScreenFormCore::EntryRow(std::int32_t) const { return 0; }
+std::int32_t ScreenFormCore::EntryRow(std::int32_t entry) const {
+  return HasEntryControl(controls_, entry) ? RowOfEntry(controls_, entry) : 0;
+}
 
 void ScreenFormCore::FocusEntry(std::int32_t entry) {
   focus_.focusByProgram = true;
@@ -86,10 +99,12 @@ void ScreenFormCore::FocusEntry(std::int32_t entry) {
   focus_.focusEntry = entry;
 }
 
-// With entry controls the value goes into the control here; until then EntryRow answers
-// that there is none, and no search comes this way.
-void ScreenFormCore::PutSearchValue(std::int32_t entry, const std::string&) {
+// The picked value is the control's text as if typed; the entry's own handlers are held off
+// while it goes in, and the caller sends it.
+void ScreenFormCore::PutSearchValue(std::int32_t entry, const std::string& value) {
   focus_.focusByProgram = true;
+  if (HasEntryControl(controls_, entry)) EntryControl(controls_, entry).caption = value;
+  window_.ControlsChanged();
   window_.FocusEntryControl(entry);
   ProcessEventsOnce();
   focus_.focusByProgram = false;
@@ -105,6 +120,17 @@ void ScreenFormCore::ScreenPrint() {
   if (!window_.PrintForm(&error)) {
     shell_.Context().Box("The screen could not be printed: " + error, BoxIcon::kExclamation);
   }
+}
+
+// A captured transmission, read from a file, goes to the dispatcher as the engine's own. A
+// cancelled question or a file that cannot be read does nothing.
+void ScreenFormCore::ReplayFile() {
+  const std::string name = window_.AskText(kReplayPrompt);
+  if (name.empty()) return;
+  std::ifstream file(name, std::ios::binary);
+  if (!file) return;
+  std::string text((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+  RXProcess(text, *this, shell_.Context());
 }
 
 void ScreenFormCore::PopupsClear() {
@@ -199,10 +225,8 @@ void ScreenFormCore::LoggedOff() { shell_.ScreenFormUnloaded(*this); }
 
 void ScreenFormCore::MenuDraw() { ::orvik::client::MenuDraw(parts_); }
 
-// The data-entry layout comes with the data-entry screens; until then a form's screen at
-// least no longer shows the menu before it, whose items would answer the form.
 void ScreenFormCore::FunctionDraw() {
-  HideMenu();
+  layout_.FunctionDraw();
   window_.ControlsChanged();
 }
 
@@ -241,32 +265,9 @@ void ScreenFormCore::Deactivate() {
 void ScreenFormCore::MouseMove() { menuInput_.BackgroundHover(); }
 
 bool ScreenFormCore::KeyDown(std::int32_t keyCode, std::int32_t shift) {
-  if (shell_.AwaitingReply()) return false;
-  const ClientSettings& settings = shell_.Context().settings;
-  if (keyCode == kKeyF11 || keyCode == kKeyF2) {
-    const std::string& definition = settings.keyDefinitions.functionKeys[keyCode - kKeyF1];
-    if (!definition.empty()) {
-      shell_.Send(definition);
-    } else if (keyCode == kKeyF11) {
-      ScreenPrint();
-    } else if (!settings.searchTextAny.empty() || !settings.searchCustom.empty()) {
-      FnSearchClick();
-    }
-    return true;
-  }
-  if (keyCode == kKeyF12) {
-    if (shift == kShiftMask) {
-      shell_.ShowMonitor();
-      return true;
-    }
-    PopupsClear();
-    return false;
-  }
-  if (keyCode == kKeyTab && menuInput_.Tab(shift)) {
-    typing_.keyHandedOn = kKeyTab;  // its character is not typed as well
-    return true;
-  }
-  return false;
+  const bool consumed = keys_.KeyDown(keyCode, shift);
+  window_.ControlsChanged();
+  return consumed;
 }
 
 std::int32_t ScreenFormCore::KeyPress(std::int32_t key) {

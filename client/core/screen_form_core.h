@@ -16,8 +16,12 @@
 #include <string>
 #include <vector>
 
+#include "entry_state.h"
+#include "entry_transmit.h"
 #include "form_controls.h"
 #include "form_focus.h"
+#include "form_keys.h"
+#include "form_layout.h"
 #include "menu_input.h"
 #include "program_history.h"
 #include "screen_conversation.h"
@@ -32,6 +36,9 @@
 
 namespace orvik::client {
 
+// The question of the developer's replay (Ctrl+F12).
+inline constexpr const char* kReplayPrompt = "File to analyse";
+
 // The question of the close box.
 extern const char* const kEmergencyExitQuestion;
 
@@ -44,7 +51,6 @@ struct OptionMenuState {
 
 // Keys as the form's key handler sees them (the platform's codes are mapped to these).
 inline constexpr std::int32_t kKeyTab = 9;
-inline constexpr std::int32_t kKeyF1 = 112;
 inline constexpr std::int32_t kKeyF2 = 113;
 inline constexpr std::int32_t kKeyF11 = 122;
 inline constexpr std::int32_t kKeyF12 = 123;
@@ -82,6 +88,9 @@ class ScreenFormCore final : public ScreenForm,
 
   // The menu screen's controls and the fixed buttons.
   MenuInput& Menu() { return menuInput_; }
+  // The data-entry screen's entry controls and its File and screen-print buttons.
+  EntryTransmit& Entries() { return transmit_; }
+  const EntryState& EntryWork() const { return entryState_; }
 
   // A popup window's OK button, its close box, a key pressed on it.
   void PopupOk(std::int32_t id);
@@ -144,11 +153,12 @@ class ScreenFormCore final : public ScreenForm,
   void ShowPopup(const std::string& block, bool terminal);
   // The menu's panels and labels leave the screen (the terminal or a form takes it).
   void HideMenu();
+  void ReplayFile();
   void ProcessEventsOnce() { parts_.ProcessEventsOnce(); }
 
   // SearchEntries
   std::int32_t LastFocusedEntry() const override { return focus_.focusEntry; }
-  std::int32_t PendingEntry() const override { return focus_.focusEntry; }
+  std::int32_t PendingEntry() const override { return entryState_.pendingEntry; }
   std::int32_t EntryRow(std::int32_t entry) const override;
   void FocusEntry(std::int32_t entry) override;
   void PutSearchValue(std::int32_t entry, const std::string& value) override;
@@ -166,6 +176,10 @@ class ScreenFormCore final : public ScreenForm,
   TerminalTyping typing_;
   ScreenConversation conversation_;
   MenuInput menuInput_;
+  EntryState entryState_;
+  EntryTransmit transmit_;
+  FunctionLayout layout_;
+  FormKeys keys_;
   // The popup windows open: a list, not a count, so that closing them in any order leaves
   // none behind that the form can no longer reach.
   std::vector<PopupEntry> popups_;

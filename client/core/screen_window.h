@@ -27,6 +27,9 @@ class ScreenWindow {
 
   virtual void SetCaption(const std::string& caption) = 0;  // Latin-1
   virtual void SetMaximized() = 0;
+  // A normal window at a place and size of the screen (twips): a data-entry BOX screen.
+  virtual void SetBoxGeometry(double /*left*/, double /*top*/, double /*width*/,
+                              double /*height*/) {}
   virtual void Show() = 0;
   // A disabled window stays on screen and takes no input.
   virtual void SetEnabled(bool enabled) = 0;
@@ -55,6 +58,9 @@ class ScreenWindow {
   // Gives the focus to the menu's selection box, its text all selected or the caret at its
   // end.
   virtual void FocusAltSelect(bool selectAll) = 0;
+
+  // An input box: the text the user typed after `prompt`, "" when cancelled.
+  virtual std::string AskText(const std::string& /*prompt*/) { return {}; }
 
   // One line of `text` in `font`: its width, and the height of a line, in twips.
   virtual CharMetrics MeasureText(const FormFont& font, std::string_view text) const = 0;

@@ -4,6 +4,7 @@
 #include <QClipboard>
 #include <QCloseEvent>
 #include <QFontMetricsF>
+#include <QInputDialog>
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
@@ -13,6 +14,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "control_mirror.h"
 #include "screen_print.h"
 #include "twips.h"
 #include "widget_look.h"
@@ -22,58 +24,6 @@ namespace {
 
 // Dots per metre of 96 dots per inch: the canvas's fonts are drawn at that resolution.
 constexpr int kDotsPerMetre = 3780;
-QRectF PixelRect(double x1, double y1, double x2, double y2) {
-  return QRectF(QPointF(ClampedPixels(std::min(x1, x2)), ClampedPixels(std::min(y1, y2))),
-                QPointF(ClampedPixels(std::max(x1, x2)), ClampedPixels(std::max(y1, y2))));
-}
-
-// Mirrors what every kind of control shares: place, size, showing, enabling, colours, font
-// and text placement. A control inside a panel is placed within it.
-void MirrorCommon(QWidget* widget, const ControlRecord& record) {
-  widget->setGeometry(
-      PixelRect(record.left, record.top, record.left + record.width, record.top + record.height)
-          .toRect());
-  QPalette palette = widget->palette();
-  palette.setColor(QPalette::Window, QtColour(record.backColour));
-  palette.setColor(QPalette::WindowText, QtColour(record.foreColour));
-  widget->setPalette(palette);
-  widget->setAutoFillBackground(record.opaque);
-  widget->setFont(QtFont(record.font));
-  widget->setEnabled(record.enabled);
-  if (record.front) widget->raise();
-  widget->setVisible(record.visible);
-}
-
-Qt::Alignment QtAlignment(TextAlign align) {
-  switch (align) {
-    case TextAlign::kRight:
-      return Qt::AlignRight | Qt::AlignVCenter;
-    case TextAlign::kCentre:
-      return Qt::AlignHCenter | Qt::AlignVCenter;
-    case TextAlign::kLeft:
-      break;
-  }
-  return Qt::AlignLeft | Qt::AlignTop;
-}
-
-void MirrorLabel(QLabel* label, const ControlRecord& record) {
-  // Captions come from transmissions: markup in them is shown as it stands, never rendered
-  // (nor any picture it names loaded).
-  label->setTextFormat(Qt::PlainText);
-  label->setText(FromLatin1(record.caption));
-  label->setAlignment(QtAlignment(record.alignment));
-  label->setWordWrap(record.wordWrap);
-  label->setFrameShape(record.border ? QFrame::Box : QFrame::NoFrame);
-  MirrorCommon(label, record);
-}
-
-void MirrorButton(QAbstractButton* button, const ControlRecord& record) {
-  button->setText(FromLatin1(record.caption));
-  MirrorCommon(button, record);
-  button->setAutoFillBackground(false);
-  if (auto* push = qobject_cast<QPushButton*>(button)) push->setDefault(record.isDefault);
-}
-
 }  // namespace
 
 ScreenFormWidget::ScreenFormWidget(ShellServices& shell, double rasterWidth, double rasterHeight)
@@ -95,6 +45,8 @@ ScreenFormWidget::ScreenFormWidget(ShellServices& shell, double rasterWidth, dou
     label->hide();
   }
   BuildMenuControls();
+  entryWidgets_ =
+      new FormEntryWidgets(this, core_, [this](QKeyEvent* key) { return FormKey(key); });
 }
 
 ScreenFormWidget::~ScreenFormWidget() { ClosePopups(); }
@@ -114,10 +66,6 @@ void ScreenFormWidget::BuildMenuControls() {
   altStart_ = new QPushButton(altPanel_);
   altScreenPrint_ = new QPushButton(altPanel_);
   altCancel_ = new QPushButton(altPanel_);
-  for (QPushButton** button : {&fnExit_, &fnQuit_, &fnFile_, &fnScreenPrint_, &fnSearch_}) {
-    *button = new QPushButton(this);
-    (*button)->hide();
-  }
   menuHeader_->hide();
   altPanel_->hide();
   altSelect_->installEventFilter(this);
@@ -134,11 +82,6 @@ void ScreenFormWidget::BuildMenuControls() {
   connect(altOk_, &QPushButton::clicked, this, [&menu] { menu.AltOk(); });
   connect(altStart_, &QPushButton::clicked, this, [&menu] { menu.AltStart(); });
   connect(altCancel_, &QPushButton::clicked, this, [&menu] { menu.AltCancel(); });
-  connect(fnExit_, &QPushButton::clicked, this, [&menu] { menu.FnExit(); });
-  connect(fnQuit_, &QPushButton::clicked, this, [&menu] { menu.FnQuit(); });
-  for (QPushButton* button : {fnSearch_, fnScreenPrint_}) button->setFocusPolicy(Qt::NoFocus);
-  connect(fnSearch_, &QPushButton::clicked, this, [this] { core_.FnSearchClick(); });
-  connect(fnScreenPrint_, &QPushButton::clicked, this, [this] { core_.FnScreenPrintClick(); });
   connect(altScreenPrint_, &QPushButton::clicked, this, [this] { core_.FnScreenPrintClick(); });
 }
 
@@ -172,6 +115,11 @@ void ScreenFormWidget::SetCaption(const std::string& caption) {
 }
 
 void ScreenFormWidget::SetMaximized() { setWindowState(windowState() | Qt::WindowMaximized); }
+
+void ScreenFormWidget::SetBoxGeometry(double left, double top, double width, double height) {
+  setWindowState(windowState() & ~Qt::WindowMaximized);
+  setGeometry(PixelRect(left, top, left + width, top + height).toRect());
+}
 
 void ScreenFormWidget::Show() {
   show();
@@ -230,8 +178,7 @@ void ScreenFormWidget::ClosePopups() {
   }
 }
 
-// Entry controls come with the data-entry screens.
-bool ScreenFormWidget::FocusEntryControl(std::int32_t) { return false; }
+bool ScreenFormWidget::FocusEntryControl(std::int32_t entry) { return entryWidgets_->Focus(entry); }
 
 bool ScreenFormWidget::PrintForm(std::string* error) {
   return PrintImageOnDefaultPrinter(grab().toImage(), error);
@@ -245,6 +192,10 @@ void ScreenFormWidget::FocusAltSelect(bool selectAll) {
   } else {
     altSelect_->end(false);
   }
+}
+
+std::string ScreenFormWidget::AskText(const std::string& prompt) {
+  return ToLatin1(QInputDialog::getText(this, kProgramTitle, FromLatin1(prompt)));
 }
 
 CharMetrics ScreenFormWidget::MeasureText(const FormFont& font, std::string_view text) const {
@@ -261,12 +212,8 @@ void ScreenFormWidget::ControlsChanged() {
     if (record.opaque) record.font.size = core_.Model().layout.font.size;
     MirrorLabel(headers_[i], record);
   }
-  MirrorButton(fnExit_, controls.fnExit);
-  MirrorButton(fnQuit_, controls.fnQuit);
-  MirrorButton(fnFile_, controls.fnFile);
-  MirrorButton(fnScreenPrint_, controls.fnScreenPrint);
-  MirrorButton(fnSearch_, controls.fnSearch);
   MirrorMenu();
+  entryWidgets_->Mirror();
 }
 
 void ScreenFormWidget::MirrorMenu() {
@@ -444,9 +391,8 @@ bool ScreenFormWidget::FormKey(QKeyEvent* event) {
       core_.Menu().AltOk();
     } else if (c == 27 && menuShown && menu.altCancel.isCancel && menu.altCancel.enabled) {
       core_.Menu().AltCancel();
-    } else if (c == 27 && controls.fnQuitIsCancel && controls.fnQuit.visible &&
-               controls.fnQuit.enabled) {
-      core_.Menu().FnQuit();
+    } else if (c == 27 && entryWidgets_->PressCancel()) {
+      // the data-entry screen's cancel button took it
     } else if (core_.KeyPress(c) != 0) {
       taken = false;  // the focused control types it
     }

@@ -30,6 +30,7 @@
 #include <memory>
 #include <vector>
 
+#include "form_entry_widgets.h"
 #include "popup_window.h"
 #include "screen_form_core.h"
 #include "screen_window.h"
@@ -69,15 +70,18 @@ class ScreenFormWidget final : public QWidget, public ScreenWindow, public Termi
   QPushButton* BackButton() const { return back_; }
   QPushButton* ForwardButton() const { return forward_; }
   QComboBox* Navigate() const { return navigate_; }
-  QPushButton* ExitButton() const { return fnExit_; }  // cmdFnExit
-  QPushButton* QuitButton() const { return fnQuit_; }  // cmdFnQuit
+  QPushButton* ExitButton() const { return entryWidgets_->FnExit(); }  // cmdFnExit
+  QPushButton* QuitButton() const { return entryWidgets_->FnQuit(); }  // cmdFnQuit
   QCheckBox* ShowCodes() const { return showCodes_; }
+  // The data-entry screen's entry widgets and function buttons.
+  FormEntryWidgets& EntryWidgets() { return *entryWidgets_; }
   // The popup windows open, by the core's id.
   PopupWindow* Popup(std::int32_t id) const;
 
   // ScreenWindow
   void SetCaption(const std::string& caption) override;
   void SetMaximized() override;
+  void SetBoxGeometry(double left, double top, double width, double height) override;
   void Show() override;
   void SetEnabled(bool enabled) override;
   void LoadFunctionBackground(const std::string& path) override;
@@ -88,13 +92,14 @@ class ScreenFormWidget final : public QWidget, public ScreenWindow, public Termi
   void ClosePopup(std::int32_t id) override;
   bool FocusEntryControl(std::int32_t entry) override;
   void FocusAltSelect(bool selectAll) override;
+  std::string AskText(const std::string& prompt) override;
   CharMetrics MeasureText(const FormFont& font, std::string_view text) const override;
   bool PrintForm(std::string* error) override;
   void ControlsChanged() override;
 
   // cmdFnSearch and cmdFnScreenPrint, as their records say.
-  QPushButton* SearchButton() const { return fnSearch_; }
-  QPushButton* ScreenPrintButton() const { return fnScreenPrint_; }
+  QPushButton* SearchButton() const { return entryWidgets_->FnSearch(); }
+  QPushButton* ScreenPrintButton() const { return entryWidgets_->FnScreenPrint(); }
 
   // TerminalSurface
   double ScaleWidth() const override { return rasterWidth_; }
@@ -146,16 +151,11 @@ class ScreenFormWidget final : public QWidget, public ScreenWindow, public Termi
   QPushButton* altStart_ = nullptr;
   QPushButton* altScreenPrint_ = nullptr;
   QPushButton* altCancel_ = nullptr;
-  // cmdFnExit, cmdFnQuit, cmdFnFile, cmdFnScreenPrint, cmdFnSearch
-  QPushButton* fnExit_ = nullptr;
-  QPushButton* fnQuit_ = nullptr;
-  QPushButton* fnFile_ = nullptr;
-  QPushButton* fnScreenPrint_ = nullptr;
-  QPushButton* fnSearch_ = nullptr;
   std::vector<QLabel*> items_;
   std::vector<QLabel*> narratives_;
   std::map<std::int32_t, QPointer<PopupWindow>> popups_;
   bool closingByCode_ = false;
+  FormEntryWidgets* entryWidgets_ = nullptr;
   ScreenFormCore core_;  // last: it works on the members above
 };
 

@@ -57,7 +57,43 @@ std::int32_t KeyCodeOf(const QKeyEvent& event) {
   const int key = event.key();
   if (key >= Qt::Key_F1 && key <= Qt::Key_F12) return 112 + (key - Qt::Key_F1);
   if (key == Qt::Key_Tab || key == Qt::Key_Backtab) return 9;
-  return 0;
+  if (key >= Qt::Key_A && key <= Qt::Key_Z) return 65 + (key - Qt::Key_A);
+  if (key >= Qt::Key_0 && key <= Qt::Key_9) return 48 + (key - Qt::Key_0);
+  switch (key) {
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+      return 13;
+    case Qt::Key_Escape:
+      return 27;
+    case Qt::Key_PageUp:
+      return 33;
+    case Qt::Key_PageDown:
+      return 34;
+    case Qt::Key_End:
+      return 35;
+    case Qt::Key_Home:
+      return 36;
+    case Qt::Key_Left:
+      return 37;
+    case Qt::Key_Up:
+      return 38;
+    case Qt::Key_Right:
+      return 39;
+    case Qt::Key_Down:
+      return 40;
+    case Qt::Key_Insert:
+      return 45;
+    case Qt::Key_Delete:
+      return 46;
+    case Qt::Key_BracketLeft:
+      return 91;  // Ctrl+[ is the control character 27, as the letters' are 1 to 26
+    case Qt::Key_Equal:
+      return 187;
+    case Qt::Key_Minus:
+      return 189;
+    default:
+      return 0;
+  }
 }
 
 std::int32_t ShiftOf(const QKeyEvent& event) {

@@ -39,8 +39,10 @@ std::string ToLatin1(const QString& text);
 // Terminal bytes as the characters they are drawn as.
 QString TerminalText(std::string_view bytes);
 
-// The key code of a function key (F1 = 112 ... F12 = 123) or of Tab (9, Shift+Tab too),
-// else 0; and the modifiers as the core counts them (Shift 1, Ctrl 2, Alt 4).
+// The key code as the core's key handler takes it: function keys F1 = 112 ... F12 = 123,
+// Tab 9 (Shift+Tab is Tab with Shift), Enter 13, Esc 27, the paging keys 33 to 36, the
+// arrows 37 to 40, Insert 45, Delete 46, digits and letters as their capitals' codes, "["
+// 91, "=" 187, "-" 189; else 0; and the modifiers as the core counts them (Shift 1, Ctrl 2, Alt 4).
 std::int32_t KeyCodeOf(const QKeyEvent& event);
 std::int32_t ShiftOf(const QKeyEvent& event);
 // The character codes a key press types: Enter 13, Tab 9, Backspace 8, Esc 27, else the

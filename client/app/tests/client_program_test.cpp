@@ -42,9 +42,11 @@ bool WaitFor(const std::function<bool()>& done, std::chrono::milliseconds limit 
 // Types `text` into `widget` as key presses (CR is the Enter key).
 void Type(QWidget* widget, const QString& text) {
   for (const QChar c : text) {
-    const int key = c == '\r'   ? int(Qt::Key_Return)
-                    : c == '\b' ? int(Qt::Key_Backspace)
-                                : int(c.toUpper().unicode());
+    const int key = c == '\r'        ? int(Qt::Key_Return)
+                    : c == '\b'      ? int(Qt::Key_Backspace)
+                    : c == '\t'      ? int(Qt::Key_Tab)
+                    : c == QChar(27) ? int(Qt::Key_Escape)
+                                     : int(c.toUpper().unicode());
     QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier, QString(c));
     QCoreApplication::sendEvent(widget, &press);
     QKeyEvent release(QEvent::KeyRelease, key, Qt::NoModifier, QString(c));
@@ -242,6 +244,71 @@ TEST_F(ClientProgramTest, TheDemoMenuTakesItsChoicesByMouse) {
   ASSERT_TRUE(WaitFor([&] { return program.PortFinished(); }));
   // What reached the program: the two codes picked by mouse.
   EXPECT_EQ(DemoChoices(home_), "4,9") << program.Shell().Monitor().Text();
+}
+
+// The demo program's customer form, filled in by key events as a user types: the new name
+// reaches the program, which stores it; the form opened again shows it.
+TEST_F(ClientProgramTest, TheDemoFormFilledByKeysReachesTheProgram) {
+  std::string error;
+  ASSERT_TRUE(SetUpDemoHome(home_, "shop", "", "", &error)) << error;
+  ClientProgram program({home_.string(), {"MONITOR=True"}});
+  ASSERT_TRUE(program.Start());
+  ASSERT_TRUE(WaitScreen(program, "username:")) << Screen(program);
+  ScreenFormWidget* form = program.TopForm();
+  const auto focused = [&]() -> QWidget* {
+    QWidget* widget = QApplication::focusWidget();
+    return widget && (widget == form || form->isAncestorOf(widget)) ? widget : form;
+  };
+  const auto type = [&](const QString& text) { Type(focused(), text); };
+  type("demo\r");
+  ASSERT_TRUE(WaitScreen(program, "password:")) << Screen(program);
+  type("demo\r");
+  ASSERT_TRUE(WaitScreen(program, "Welcome to OrvikEngine")) << Screen(program);
+  type("LOGTO shop\r");
+  type("DEMO\r");
+  const ScreenStates& states = form->Core().Model().states;
+  ASSERT_TRUE(WaitFor([&] {
+    return states.msFormState == "MENU" && !program.Shell().AwaitingReply();
+  })) << Screen(program);
+  const auto openCustomer = [&] {
+    // The menu's choice typed, then its OK button clicked.
+    type("1");
+    form->AltOk()->click();
+    return WaitFor([&] {
+      return states.msFormState == "UPDATE" && !program.Shell().AwaitingReply() &&
+             form->EntryWidgets().Entry(2) != nullptr;
+    });
+  };
+  ASSERT_TRUE(openCustomer()) << states.msFormState << " " << states.msState << " ["
+                              << form->AltSelect()->text().toStdString() << "] focus "
+                              << focused()->metaObject()->className() << "\n"
+                              << program.Shell().Monitor().Text();
+  auto* name = qobject_cast<QLineEdit*>(form->EntryWidgets().Entry(2));
+  ASSERT_NE(name, nullptr);
+  EXPECT_EQ(name->text(), "Acme Ltd");
+  name->setFocus(Qt::MouseFocusReason);
+  QCoreApplication::processEvents();
+  name->selectAll();
+  type("Bolt Brothers\t");
+  const std::string& log = program.Shell().Monitor().Text();
+  ASSERT_TRUE(WaitFor([&] {
+    return log.find("TX :Bolt Brothers") != std::string::npos && states.msState == "FORM_ACTIVE" &&
+           !program.Shell().AwaitingReply();
+  })) << log;
+  EXPECT_NE(log.find("TX :2"), std::string::npos);
+  const fs::path shots = fs::path(ORVIK_SCREENSHOT_DIR);
+  fs::create_directories(shots);
+  ASSERT_TRUE(
+      form->grab().save(QString::fromStdString((shots / "client_data_entry_form.png").string())));
+
+  // Esc is the open form's Quit; the menu again, and the form again with what was stored.
+  Type(focused(), QString(QChar(27)));
+  ASSERT_TRUE(WaitFor([&] {
+    return states.msFormState == "MENU" && !program.Shell().AwaitingReply();
+  })) << states.msFormState;
+  ASSERT_TRUE(openCustomer());
+  EXPECT_EQ(qobject_cast<QLineEdit*>(form->EntryWidgets().Entry(2))->text(), "Bolt Brothers");
+  program.Shell().Closedown();
 }
 
 TEST_F(ClientProgramTest, ClosingTheSplashBeforeTheFirstScreenEndsTheSession) {

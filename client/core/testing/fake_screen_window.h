@@ -53,6 +53,10 @@ class FakeScreenWindow : public ScreenWindow {
   void FocusAltSelect(bool selectAll) override {
     Add(selectAll ? "focus selection, selected" : "focus selection");
   }
+  std::string AskText(const std::string& prompt) override {
+    Add("ask " + prompt);
+    return answer;
+  }
   // A fixed-pitch measure: each character size x 12 twips wide, lines size x 20 high.
   CharMetrics MeasureText(const FormFont& font, std::string_view text) const override {
     return {font.size * 12 * static_cast<double>(text.size()), font.size * 20};
@@ -68,6 +72,7 @@ class FakeScreenWindow : public ScreenWindow {
   std::vector<std::string> tiles;
   std::map<std::int32_t, PopupPicture> popups;  // the popups open, by id
   bool pictureLoads = false;
+  std::string answer;  // what an input box is answered
   std::string caption;
   bool shown = false;
   bool enabled = true;

@@ -151,7 +151,9 @@ TEST_F(ScreenFormWidgetTest, KeysReachTheCoreAsCharacters) {
 
 TEST_F(ScreenFormWidgetTest, HeaderLabelsFollowTheirRecords) {
   Paint("<FORMHEADER>Query,Page 1,TCL");
+  // The form has the menu's labels besides: the header's are its own three.
   QLabel* label = widget.HeaderLabel(1);
+  ASSERT_NE(label, nullptr);
   EXPECT_TRUE(label->isVisibleTo(&widget));
   EXPECT_EQ(label->text(), "Page 1");
   EXPECT_EQ(label->geometry().left(), 160);  // 2400 twips

@@ -1,0 +1,161 @@
+// A data-entry screen in the screen form's window, offscreen: the entry widgets a FUNCTION
+// transmission leaves, the order in which Tab and Enter validate, transmit and move the
+// focus, the Alt jumps, a function key defined by an INI tag, and the cancel button.
+
+#include "form_entry_widgets.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QKeyEvent>
+#include <QLineEdit>
+
+#include "rx_process.h"
+#include "screen_form_widget.h"
+#include "shell_fixture.h"
+
+namespace orvik::client {
+namespace {
+
+using ::testing::ElementsAre;
+
+constexpr const char* kForm =
+    "<FORM TYPE=FUNCTION SCREEN=FULL><PROGRAM NAME=CUSTOMER>"
+    "<FORMHEADER>Customer,Details,DEMO"
+    "<POSITION TOP=4 LEFT=2>Customer no"
+    "<POSITION TOP=4 LEFT=20 ACTION=1><TEXTBOX WIDTH=8 ENABLED=FALSE>C100"
+    "<POSITION TOP=5 LEFT=2>Name"
+    "<POSITION TOP=5 LEFT=20 ACTION=2><TEXTBOX WIDTH=30>Acme Ltd"
+    "<POSITION TOP=6 LEFT=2>Paid"
+    "<POSITION TOP=6 LEFT=20 ACTION=3><CHECK>1"
+    "<POSITION TOP=7 LEFT=2>Credit limit"
+    "<POSITION TOP=7 LEFT=20 ACTION=4><TEXTBOX WIDTH=10>5000"
+    "<ACTIONCODE></TX>";
+
+class FormEntryWidgetsTest : public ShellFixture {
+ protected:
+  void SetUp() override {
+    shell.Start();
+    shell.TimerTick();
+    widget.Core().Load();
+    widget.show();
+    QApplication::setActiveWindow(&widget);
+    Pump();
+    link.sent.clear();
+  }
+
+  void Receive(std::string text) {
+    RXProcess(text, widget.Core(), shell.Context());
+    Pump();
+  }
+  // Lets the queued focus handlers run, as the message pump would.
+  void Pump() {
+    for (int i = 0; i < 5; ++i) QCoreApplication::processEvents();
+  }
+  // A key pressed where the focus is (the form when nothing has it).
+  void Key(int key, Qt::KeyboardModifiers modifiers = Qt::NoModifier, const QString& text = {}) {
+    QWidget* target = QApplication::focusWidget() ? QApplication::focusWidget() : &widget;
+    QKeyEvent press(QEvent::KeyPress, key, modifiers, text);
+    QCoreApplication::sendEvent(target, &press);
+    QKeyEvent release(QEvent::KeyRelease, key, modifiers, text);
+    QCoreApplication::sendEvent(target, &release);
+    Pump();
+  }
+  void Type(const QString& text) {
+    for (const QChar c : text) Key(c.toUpper().unicode(), Qt::NoModifier, QString(c));
+  }
+  QWidget* Entry(int n) { return widget.EntryWidgets().Entry(n); }
+  QLineEdit* Edit(int n) { return qobject_cast<QLineEdit*>(Entry(n)); }
+
+  ScreenFormWidget widget{shell, 12000, 7800};
+};
+
+TEST_F(FormEntryWidgetsTest, TheFormsEntriesAreWidgetsOnTheRaster) {
+  Receive(kForm);
+  ASSERT_NE(Edit(2), nullptr);
+  EXPECT_EQ(Edit(2)->text(), "Acme Ltd");
+  EXPECT_TRUE(Edit(2)->isVisibleTo(&widget));
+  EXPECT_FALSE(Edit(1)->isEnabled());
+  auto* paid = qobject_cast<QCheckBox*>(Entry(3));
+  ASSERT_NE(paid, nullptr);
+  EXPECT_TRUE(paid->isChecked());
+  EXPECT_EQ(Edit(4)->text(), "5000");
+  // Line 5 at 1.1 lines a line, column 20: 20 x 150 twips and 5 x 330 twips, in pixels.
+  EXPECT_EQ(Edit(2)->geometry().left(), 200);
+  EXPECT_EQ(Edit(2)->geometry().top(), 110);
+  EXPECT_TRUE(widget.EntryWidgets().FnFile()->isVisibleTo(&widget));
+  EXPECT_EQ(widget.EntryWidgets().FnFile()->text(), "&File");
+}
+
+TEST_F(FormEntryWidgetsTest, TabValidatesTheEntryLeftTransmitsItOnceAndMovesOn) {
+  Receive(kForm);
+  Edit(2)->setFocus();
+  Pump();
+  link.sent.clear();
+  Edit(2)->selectAll();
+  Type("Bolt");
+  EXPECT_EQ(Edit(2)->text(), "Bolt");
+  EXPECT_TRUE(link.sent.empty()) << "typing in an entry sends nothing";
+  Key(Qt::Key_Tab, Qt::NoModifier, "\t");
+  // The action code went once, though the focus move's own validation and got-focus ran
+  // after the key.
+  EXPECT_THAT(link.sent, ElementsAre("2\r"));
+  EXPECT_EQ(QApplication::focusWidget(), Entry(3));
+  EXPECT_EQ(widget.Core().Model().states.msState, "FORM_SEND_ACTIONCODE");
+  // The engine asks for the value; then confirms.
+  Receive("<POSITION TOP=5 LEFT=20></TX>");
+  EXPECT_THAT(link.sent, ElementsAre("2\r", "Bolt\r"));
+  Receive("<POSITION TOP=5 LEFT=20>Bolt<ACTIONCODE></TX>");
+  // Shift+Tab goes back without sending the unchanged check box.
+  Key(Qt::Key_Backtab, Qt::ShiftModifier);
+  EXPECT_EQ(QApplication::focusWidget(), Entry(2));
+  EXPECT_THAT(link.sent, ElementsAre("2\r", "Bolt\r"));
+}
+
+TEST_F(FormEntryWidgetsTest, EnterOnTheLastEntryWrapsAndAClickedEntryIsValidatedFirst) {
+  Receive(kForm);
+  Edit(4)->setFocus();
+  Pump();
+  Edit(4)->selectAll();
+  Type("7000");
+  Key(Qt::Key_Return, Qt::NoModifier, "\r");
+  EXPECT_THAT(link.sent, ElementsAre("4\r"));
+  EXPECT_EQ(QApplication::focusWidget(), Entry(2)) << "entry 1 is disabled";
+  Receive("<POSITION TOP=7 LEFT=20></TX>");
+  Receive("<POSITION TOP=7 LEFT=20>7000<ACTIONCODE></TX>");
+  link.sent.clear();
+  // A mouse move of the focus: the entry left is sent when the next one gets the focus.
+  Type("X");
+  Edit(4)->setFocus(Qt::MouseFocusReason);
+  Pump();
+  EXPECT_THAT(link.sent, ElementsAre("2\r"));
+}
+
+TEST_F(FormEntryWidgetsTest, AltAndADigitJumpAndAnIniFunctionKeySendsItsText) {
+  Receive("<INI F5=\"HELP\"></TX>");
+  Receive(kForm);
+  Edit(2)->setFocus();
+  Pump();
+  link.sent.clear();
+  Key(Qt::Key_4, Qt::AltModifier);
+  EXPECT_EQ(QApplication::focusWidget(), Entry(4));
+  Key(Qt::Key_1, Qt::AltModifier);  // a disabled entry is no target
+  EXPECT_EQ(QApplication::focusWidget(), Entry(4));
+  EXPECT_TRUE(link.sent.empty());
+  Key(Qt::Key_F5);
+  EXPECT_THAT(link.sent, ElementsAre("HELP\r"));
+}
+
+TEST_F(FormEntryWidgetsTest, EscPressesQuitOnAnOpenScreen) {
+  Receive(kForm);
+  Edit(2)->setFocus();
+  Pump();
+  link.sent.clear();
+  Key(Qt::Key_Escape, Qt::NoModifier, QString(QChar(27)));
+  EXPECT_THAT(link.sent, ElementsAre("Q\r"));
+}
+
+}  // namespace
+}  // namespace orvik::client

@@ -58,6 +58,33 @@ TEST(ExtractTest, ColumnsAreThoseOfFieldAtTheLastLevel) {
   }
 }
 
+// Long items: the pieces and columns as a plain split and find give them, whichever block
+// boundary a mark or a repeated text falls on.
+TEST(ExtractTest, LongItemsGiveThePiecesAndColumnsOfAPlainSplit) {
+  Functions f(true);
+  std::string item;
+  std::vector<std::string> pieces;
+  for (int k = 1; k <= 3000; ++k) {
+    // Repeats, so that a piece's text often stands earlier in the item than the piece.
+    pieces.push_back(k % 7 == 0 ? "" : "v" + std::to_string(k % 97) + (k % 3 ? "" : "]x"));
+    if (k > 1) item.push_back(kAttributeMark);
+    item += D(pieces.back());
+  }
+  std::size_t start = 0;
+  for (int k = 1; k <= 3001; ++k) {
+    const std::string want = k <= 3000 ? D(pieces[k - 1]) : "";
+    SCOPED_TRACE(k);
+    ASSERT_EQ(f.Extract(item, k), Variant(want));
+    if (k > 3000) continue;
+    const std::size_t first = want.empty() ? 0 : item.substr(0, start + want.size()).find(want);
+    EXPECT_EQ(f.Col1(), static_cast<std::int32_t>(first));
+    EXPECT_EQ(f.Col2(), k == 3000 ? static_cast<std::int32_t>(item.size() + 1)
+                                  : static_cast<std::int32_t>(first + want.size() + 1));
+    start += want.size() + 1;
+  }
+  EXPECT_EQ(f.Extract(item, 3000, 2), Variant("x"));  // "v90]x"
+}
+
 TEST(RReplaceTest, ReplacesOrExtendsAtEachLevel) {
   Functions f(true);
   EXPECT_EQ(f.RReplace("", -1, "x"), "x");

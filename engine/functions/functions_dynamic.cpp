@@ -270,6 +270,25 @@ bool Functions::Locate(std::string_view find, std::string_view, std::string_view
     if (q == kNone) return answer(false, start);
     pos = q + 1;
   }
+  if (order == Order::kNone && mark != 0 && !find.empty() && FindMark(find, mark, 0) == kNone) {
+    // Unordered: look for the text itself, and count the marks before it only where it
+    // stands as a whole value, instead of comparing every value on the way.
+    std::int64_t index = start;  // the value at `counted`
+    std::size_t counted = pos;
+    for (std::size_t from = pos;;) {
+      const std::size_t hit = FirstOccurrence(in.substr(from), find);
+      if (hit == kNone) {
+        return answer(false,
+                      index + static_cast<std::int64_t>(CountByte(in.substr(counted), mark)) + 1);
+      }
+      const std::size_t at = from + hit, end = at + find.size();
+      if ((at == pos || in[at - 1] == mark) && (end == in.size() || in[end] == mark)) {
+        index += static_cast<std::int64_t>(CountByte(in.substr(counted, at - counted), mark));
+        return answer(true, index);
+      }
+      from = at + 1;
+    }
+  }
   std::optional<double> target;  // N(find), read once the first numeric comparison needs it
   for (std::int64_t i = start;; ++i) {
     const std::size_t q = mark == 0 ? kNone : FindMark(in, mark, pos);

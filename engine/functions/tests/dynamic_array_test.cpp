@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <random>
 #include <string>
 #include <vector>
 
@@ -223,6 +224,41 @@ TEST(LocateTest, FindsPiecesOfTheHighestLevel) {
   EXPECT_EQ(Find(f, "a", ""), R(false, 1));
   EXPECT_EQ(Find(f, "", "b"), R(false, 2));
   EXPECT_EQ(Find(f, "a", "b", {"BY", "AL"}), R(false, 1));
+}
+
+// Unordered searches of long lists, against a plain split: the text as a whole value only,
+// never across a mark or inside a longer value, from any start.
+TEST(LocateTest, UnorderedSearchMatchesWholeValuesOfAPlainSplit) {
+  Functions f(true);
+  std::mt19937 random(3);
+  for (int round = 0; round < 200; ++round) {
+    std::vector<std::string> values;
+    std::string list;
+    const int count = 2 + static_cast<int>(random() % 60);  // marks present: a list
+    for (int i = 0; i < count; ++i) {
+      std::string v;
+      for (unsigned n = random() % 4; n > 0; --n) v.push_back("ab\\"[random() % 3]);
+      values.push_back(v);
+      if (i) list.push_back(kValueMark);
+      list += D(v);
+    }
+    for (const char* find : {"a", "ab", "ba", "a\\b", "aa", "b]a", "abab"}) {
+      for (int start = 1; start <= 3; ++start) {
+        std::int32_t want = start > count ? start : count + 1;
+        bool found = false;
+        for (int i = start; i <= count && !found; ++i) {
+          if (D(values[i - 1]) == D(find)) {
+            want = i;
+            found = true;
+          }
+        }
+        std::vector<Variant> d{Variant(start), Variant()};
+        SCOPED_TRACE(testing::Message() << list.size() << " " << find << " " << start);
+        ASSERT_EQ(f.Locate(D(find), "", list, d), found);
+        ASSERT_EQ(d[1], Variant(want));
+      }
+    }
+  }
 }
 
 TEST(LocateTest, StopsWhereASequenceWouldPlaceTheText) {

@@ -213,8 +213,19 @@ void Register(Store& s, orvik::bench::RatioPairs& pairs) {
       hand.DropLock(key, owner);
     }
   });
+  // The lock alone: taken with a read for update, given back without a write.
+  add(ds + "/TakeAndRelease/100k", [&home, &big, fv](benchmark::State& state) {
+    long i = 0;
+    Variant item;
+    for (auto _ : state) {
+      const std::string id = Id(Pick(i++, big.count));
+      home.port().RReadU(item, Variant(fv), Variant(id));
+      home.port().Release(Variant(fv), Variant(id));
+    }
+  });
   pairs.push_back({cycle, ds + "/WWrite/100k"});
   pairs.push_back({cycle, handCycle});
+  pairs.push_back({ds + "/TakeAndRelease/100k", ds + "/WWrite/100k"});
 }
 
 }  // namespace

@@ -127,6 +127,8 @@ void BM_Locate_LastOf100k(benchmark::State& state) {
     Variant d[] = {Variant()};
     benchmark::DoNotOptimize(f.Locate("K0099999", "", ValueList(), d));
   }
+  // Values searched per second: a billion divided by it is the nanoseconds per value.
+  state.SetItemsProcessed(state.iterations() * 100000);
 }
 BENCHMARK(BM_Locate_LastOf100k);
 
@@ -151,20 +153,6 @@ void BM_Baseline_MemchrScanList(benchmark::State& state) {
   for (auto _ : state) benchmark::DoNotOptimize(MemchrCount(ValueList(), orvik::kValueMark));
 }
 BENCHMARK(BM_Baseline_MemchrScanList);
-
-// Nanoseconds per value searched by the Locate of the last of 100,000 values.
-void BM_Locate_PerValue(benchmark::State& state) {
-  Functions f(true);
-  for (auto _ : state) {
-    Variant d[] = {Variant()};
-    benchmark::DoNotOptimize(f.Locate("K0099999", "", ValueList(), d));
-  }
-  // Time per value, counted in nanoseconds.
-  state.counters["ns_per_value"] =
-      benchmark::Counter(1e-9 * 100000.0 * static_cast<double>(state.iterations()),
-                         benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
-}
-BENCHMARK(BM_Locate_PerValue);
 
 // Growing a list one value at a time with RReplace(list, -1, value): each call copies the
 // list, so n appends cost n^2/2 bytes. A program that builds a long list appends to its own

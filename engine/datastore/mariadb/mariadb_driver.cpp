@@ -34,8 +34,9 @@ struct Connection {
     std::string key;  // database, NUL, statement text
     MYSQL_STMT* stmt;
   };
-  // Enough for the statements a port repeats, without holding every one-off query.
-  static constexpr std::size_t kCacheSize = 32;
+  // Enough for the statements a port repeats, without holding every one-off query: the
+  // server limits prepared statements across all its connections (16,382 by default).
+  static constexpr std::size_t kCacheSize = 16;
   std::vector<Prepared> prepared;  // least recently used first
 
   Connection() = default;
@@ -356,9 +357,17 @@ class KeptStatement {
     if (it != kept.end()) {
       stmt_.reset(it->stmt);
       kept.erase(it);
-    } else {
-      stmt_ = Prepare(connection_.mysql, sql);
+      return;
     }
+    stmt_ = NewStatement(connection_.mysql);
+    if (mysql_stmt_prepare(stmt_.get(), sql.data(), sql.size()) == 0) return;
+    if (mysql_stmt_errno(stmt_.get()) != ER_MAX_PREPARED_STMT_COUNT_REACHED || kept.empty())
+      Fail(stmt_.get());
+    // The server's limit, which every connection shares: this one gives back what it keeps
+    // and asks once more.
+    for (const Connection::Prepared& p : kept) mysql_stmt_close(p.stmt);
+    kept.clear();
+    stmt_ = Prepare(connection_.mysql, sql);
   }
   MYSQL_STMT* get() const { return stmt_.get(); }
   // Ready for its next run: back among the kept ones, the oldest dropped when full.

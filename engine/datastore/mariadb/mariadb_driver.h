@@ -10,7 +10,8 @@
 // few hundred at a time, so a cursor may stay open while other statements run on the same
 // connection; a look-up (Lookup) reads its rows whole with the answer instead. Statements
 // with parameters run by Execute and Lookup stay prepared on the connection for their next
-// run (up to 32 of them, the least used dropped first).
+// run (up to 16 of them, the least used dropped first; all of them when the server's limit
+// on prepared statements is reached).
 
 #ifndef ORVIK_ENGINE_DATASTORE_MARIADB_MARIADB_DRIVER_H_
 #define ORVIK_ENGINE_DATASTORE_MARIADB_MARIADB_DRIVER_H_

@@ -39,10 +39,20 @@ run: configure-run
 	@cmake --build $(BUILD_DIR) -j $(JOBS) --target OvEngSetup OvEngConsole
 	@scripts/run
 
+# The MariaDB cases run against a private server of their own, started here and stopped
+# however the run ends.
 bench: deps
 	@cmake -S . -B $(BENCH_DIR) -G Ninja -DCMAKE_BUILD_TYPE=Release -DORVIK_BENCH=ON -DBUILD_TESTING=OFF >/dev/null
 	@cmake --build $(BENCH_DIR) -j $(JOBS)
-	@for b in $(BENCH_DIR)/bin/bench_*; do echo "== $$b"; $$b --benchmark_counters_tabular=true; done
+	@server=$(abspath $(BENCH_DIR))/mariadb-bench; \
+	scripts/mariadb-test-server start $$server >/dev/null || exit 1; \
+	trap 'scripts/mariadb-test-server stop '"$$server"' >/dev/null' EXIT; \
+	status=0; \
+	for b in $(BENCH_DIR)/bin/bench_*; do \
+	  echo "== $$b"; \
+	  ORVIK_MARIADB_TEST_DIR=$$server $$b --benchmark_counters_tabular=true || status=1; \
+	done; \
+	exit $$status
 
 format:
 	@git ls-files '*.cpp' '*.h' | xargs clang-format -i

@@ -160,18 +160,22 @@ class BenchHome {
     std::filesystem::remove_all(home_);
     std::filesystem::create_directories(home_);
     std::ofstream(home_ / "hello.js") << "function HELLO() { CRT('hi'); }\n";
-    std::ofstream(home_ / "listing.js")
-        << "function LISTING() {\n"
-           "  var pad = new Array(" << kListingLineLength - 4 << ").join('x');\n"
-           "  for (var i = 0; i < " << kListingLines << "; ++i)\n"
-           "    CRT(('00000' + i).slice(-5) + pad);\n"
-           "  CRT('END OF LISTING');\n"
-           "}\n";
+    std::ofstream(home_ / "listing.js") << "function LISTING() {\n"
+                                           "  var pad = new Array("
+                                        << kListingLineLength - 4
+                                        << ").join('x');\n"
+                                           "  for (var i = 0; i < "
+                                        << kListingLines
+                                        << "; ++i)\n"
+                                           "    CRT(('00000' + i).slice(-5) + pad);\n"
+                                           "  CRT('END OF LISTING');\n"
+                                           "}\n";
     orvik::SetupOptions o;
     o.home = home_.string();
     o.user = kUser;
     o.password = kPassword;
-    o.catalog = {{"dm", "HELLO", "JScript", "hello.js"}, {"dm", "LISTING", "JScript", "listing.js"}};
+    o.catalog = {{"dm", "HELLO", "JScript", "hello.js"},
+                 {"dm", "LISTING", "JScript", "listing.js"}};
     std::string error;
     ok_ = orvik::RunSetup(
         o, [](const std::string&) {}, &error);
@@ -221,7 +225,9 @@ class Terminal {
   }
   ~Terminal() { ::close(fd_); }
   bool ok() const { return ok_; }
-  void Send(const std::string& s) { ok_ = ok_ && ::send(fd_, s.data(), s.size(), 0) == ssize_t(s.size()); }
+  void Send(const std::string& s) {
+    ok_ = ok_ && ::send(fd_, s.data(), s.size(), 0) == ssize_t(s.size());
+  }
   // Reads until `text` has arrived (after what was read before); false on end or error.
   bool ReadUntil(const std::string& text, std::size_t* bytes = nullptr) {
     char buf[65536];

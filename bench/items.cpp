@@ -1,232 +1,252 @@
-// The item members on the embedded store against the same SQL done by hand with prepared
-// sqlite3 statements, in the same run on the same files.
+// The item members against the same work done by hand with the datastore's own client and
+// prepared statements, on the embedded store and on MariaDB (the private test server), in
+// the same run on the same tables. Wall-clock time: every write reaches the disk, every
+// MariaDB call the network.
+//
+// Files of 1,000, 10,000 and 100,000 items of 10 attributes show how the cost of an item
+// grows with its file; a file of items of 1,000 attributes shows wide items. Every write
+// writes bytes that differ from what the item held.
 
 #include <benchmark/benchmark.h>
-#include <sqlite3.h>
-#include <unistd.h>
 
 #include <QCoreApplication>
-#include <filesystem>
+#include <cstdio>
+#include <memory>
 #include <string>
+#include <vector>
 
+#include "bench_home.h"
 #include "layout.h"
-#include "port.h"
-#include "port_access.h"
+#include "lock_table.h"
 #include "ratio_reporter.h"
-#include "setup.h"
-#include "sqlite_driver.h"
+#include "text.h"
 
 namespace {
 
-using namespace orvik::port_access;
-
-using orvik::Port;
 using orvik::Variant;
+using orvik::bench::BenchHome;
+using orvik::bench::Columns;
+using orvik::bench::HandStore;
+using orvik::bench::Id;
+using orvik::bench::Table;
 
-constexpr int kItems = 1000;
+constexpr char kMark = orvik::kAttributeMark;
 
-struct Fixture {
-  std::string home;
-  std::shared_ptr<Port> port;
-  std::string fv;
-  sqlite3* account = nullptr;
-  sqlite3* dm = nullptr;
+// An item of 10 attributes as an order file holds it; `stamp` changes the bytes.
+Columns Order(int k, long stamp) {
+  const std::string n = std::to_string(k), s = std::to_string(stamp);
+  return {"Customer " + n,
+          "12 High Street\xFDTown " + n,
+          std::to_string(19000 + k % 3000),
+          "OPEN",
+          "P" + n + std::string("\xFDP").append(std::to_string(k + 1)) +
+              std::string("\xFDP").append(std::to_string(k + 2)),
+          std::to_string(k % 17 + 1) + std::string("\xFD").append(std::to_string(k % 5 + 1)) +
+              "\xFD" + "1",
+          std::to_string(1250 + k % 977) +
+              std::string("\xFD").append(std::to_string(399 + stamp % 1000)) + "\xFD" + "2500",
+          s,
+          "note for order " + n + " " + s,
+          "A"};
+}
 
-  Fixture() {
-    home = (std::filesystem::temp_directory_path() /
-            ("orvik-bench-items-" + std::to_string(::getpid())))
-               .string();
-    std::filesystem::remove_all(home);
-    orvik::SetupOptions o;
-    o.home = home;
-    o.user = "bench";
-    o.password = "bench";
-    o.accounts = {"sales"};
-    std::string error;
-    if (!orvik::RunSetup(
-            o, [](const std::string&) {}, &error))
-      throw std::runtime_error(error);
-    port = Port::Create(home);
-    SetLogin(*port, "bench", "bench");
-    if (!ConnectAccount(*port, "dm") || !ValidateLogin(*port) || !ConnectAccount(*port, "sales"))
-      throw std::runtime_error(port->ErrorDetail());
-    Parts(*port).account.Connection()->Execute(
-        orvik::FileTableSql("JET", orvik::TableTemplate::kDataColumns, "bench", 5));
-    fv = "sales.bench";
-    for (int i = 0; i < kItems; ++i) port->WWrite(Item(i), fv, Id(i));
-    sqlite3_open((home + "/JetMDB/sales.db").c_str(), &account);
-    sqlite3_open((home + "/JetMDB/dm.db").c_str(), &dm);
-    for (sqlite3* db : {account, dm}) {
-      // Keys compare as the engine's do.
-      orvik::SqliteDriver::AddKeyCollation(db);
-      sqlite3_busy_timeout(db, 5000);
-      sqlite3_exec(db, "PRAGMA journal_mode=WAL", nullptr, nullptr, nullptr);
-    }
+// An item of 1,000 attributes, a value each.
+Columns Wide(int k, long stamp) {
+  Columns out;
+  out.reserve(1000);
+  for (int a = 1; a <= 1000; ++a) {
+    std::string value(1, 'v');
+    value += std::to_string(a);
+    value.push_back('.');
+    value += std::to_string(a == 1 ? stamp : k);
+    out.push_back(std::move(value));
   }
-  ~Fixture() {
-    sqlite3_close(account);
-    sqlite3_close(dm);
-    port.reset();
-    std::filesystem::remove_all(home);
+  return out;
+}
+
+std::string Joined(const Columns& c) {
+  std::string out;
+  for (std::size_t i = 0; i < c.size(); ++i) {
+    if (i) out.push_back(kMark);
+    out += c[i];
   }
-  static std::string Id(int i) { return "ITEM" + std::to_string(i); }
-  static std::string Item(int i) {
-    return "name " + std::to_string(i) +
-           "\xFE"
-           "street\xFD"
-           "town\xFE" +
-           std::to_string(i * 7) +
-           "\xFE\xFE"
-           "note";
-  }
+  return out;
+}
+
+struct File {
+  std::string label;  // "1k", "10k", "100k", "wide"
+  Table table;
+  int count;
+  bool wide;
+  Columns Make(int k, long stamp) const { return wide ? Wide(k, stamp) : Order(k, stamp); }
 };
 
-Fixture& F() {
-  static Fixture f;
-  return f;
-}
-
-// Prepared once, reset after each use: the hand-written baseline.
-struct Stmt {
-  sqlite3_stmt* s = nullptr;
-  Stmt(sqlite3* db, const char* sql) {
-    sqlite3_prepare_v3(db, sql, -1, SQLITE_PREPARE_PERSISTENT, &s, nullptr);
-  }
-  ~Stmt() { sqlite3_finalize(s); }
-  void Text(int i, const std::string& v) {
-    sqlite3_bind_text(s, i, v.data(), static_cast<int>(v.size()), SQLITE_STATIC);
-  }
-  int Step() { return sqlite3_step(s); }
-  void Reset() { sqlite3_reset(s); }
+// One datastore's home, hand-written store and files, made before any benchmark runs.
+struct Store {
+  std::unique_ptr<BenchHome> home;
+  std::unique_ptr<HandStore> hand;
+  std::vector<File> files;
 };
 
-std::string ReadByHand(Stmt& select, const std::string& id) {
-  select.Text(1, id);
-  std::string item;
-  if (select.Step() == SQLITE_ROW) {
-    const int n = sqlite3_column_count(select.s);
-    for (int c = 1; c < n; ++c) {
-      if (c > 1) item.push_back('\xFE');
-      const auto* t = reinterpret_cast<const char*>(sqlite3_column_text(select.s, c));
-      if (t) item += t;
+Store MakeStore(const std::string& dataStore) {
+  Store s;
+  s.home = std::make_unique<BenchHome>(dataStore);
+  s.hand = HandStore::Open(*s.home);
+  Columns aColumns;
+  for (int c = 1; c <= 10; ++c) aColumns.push_back(std::string("A").append(std::to_string(c)));
+  for (const auto& [label, count] : {std::pair{"1k", 1000}, {"10k", 10000}, {"100k", 100000}}) {
+    std::string table = "grow";
+    table += label;
+    s.files.push_back({label, {table, aColumns}, count, false});
+  }
+  s.files.push_back({"wide", {"wide", {"ITEM"}}, 1000, true});
+  for (const File& f : s.files) {
+    s.home->CreateTable(
+        f.table.name, f.wide ? orvik::TableTemplate::kDataItem : orvik::TableTemplate::kDataColumns,
+        f.wide ? 0 : 10);
+    s.hand->Load(f.table, f.count, [&](int k) {
+      const Columns c = f.Make(k, 0);
+      return f.wide ? Columns{Joined(c)} : c;
+    });
+  }
+  // Every item read once before anything is measured: the first benchmark should not pay
+  // for a cold cache, nor for the server still writing back what the load wrote.
+  for (const File& f : s.files) {
+    for (int k = 0; k < f.count; ++k) benchmark::DoNotOptimize(s.hand->Read(f.table, Id(k)));
+  }
+  return s;
+}
+
+// Spreads the items an iteration touches over the whole file.
+int Pick(long i, int count) { return static_cast<int>((i * 7919) % count); }
+
+void Register(Store& s, orvik::bench::RatioPairs& pairs) {
+  const std::string ds = s.home->dataStore();
+  BenchHome& home = *s.home;
+  HandStore& hand = *s.hand;
+  // Three runs each, compared by their medians: a disk shared with other programs makes
+  // single runs of durable writes vary by half.
+  const auto add = [&](const std::string& name, auto body) {
+    benchmark::RegisterBenchmark(name.c_str(), body)
+        ->UseRealTime()
+        ->MinTime(0.3)
+        ->Repetitions(3)
+        ->ReportAggregatesOnly(true);
+  };
+  for (const File& f : s.files) {
+    const std::string fv = home.FileVariable(f.table.name);
+    const std::string read = ds + "/RRead/" + f.label, handRead = ds + "/hand/RRead/" + f.label;
+    add(read, [&home, &f, fv](benchmark::State& state) {
+      Variant item;
+      long i = 0;
+      for (auto _ : state) {
+        if (!home.port().RRead(item, Variant(fv), Variant(Id(Pick(i++, f.count)))))
+          state.SkipWithError(home.port().ErrorDetail().c_str());
+        benchmark::DoNotOptimize(item);
+      }
+    });
+    add(handRead, [&hand, &f](benchmark::State& state) {
+      long i = 0;
+      for (auto _ : state) benchmark::DoNotOptimize(hand.Read(f.table, Id(Pick(i++, f.count))));
+    });
+    pairs.push_back({read, handRead});
+
+    // Writes: the engine looks at the item's lock, then writes; so does the hand.
+    const std::string write = ds + "/WWrite/" + f.label, handWrite = ds + "/hand/WWrite/" + f.label;
+    add(write, [&home, &f, fv](benchmark::State& state) {
+      static long stamp = 1;
+      long i = 0;
+      for (auto _ : state) {
+        const int k = Pick(i++, f.count);
+        if (!home.port().WWrite(Joined(f.Make(k, ++stamp)), fv, Id(k)))
+          state.SkipWithError(home.port().ErrorDetail().c_str());
+      }
+    });
+    add(handWrite, [&hand, &f, fv](benchmark::State& state) {
+      static long stamp = 1;
+      long i = 0;
+      for (auto _ : state) {
+        const int k = Pick(i++, f.count);
+        const std::string id = Id(k);
+        benchmark::DoNotOptimize(hand.LockHolder(orvik::LockTable::Key(fv, id)));
+        const Columns c = f.Make(k, ++stamp);
+        hand.Write(f.table, id, f.wide ? Columns{Joined(c)} : c);
+      }
+    });
+    pairs.push_back({write, handWrite});
+  }
+  for (const char* op : {"/RRead/", "/WWrite/"}) {
+    pairs.push_back({ds + op + "100k", ds + op + "1k"});
+    pairs.push_back({ds + "/hand" + op + "100k", ds + "/hand" + op + "1k"});
+  }
+
+  // The lock cycle on the largest file: read for update, change an attribute, write.
+  const File& big = s.files[2];
+  const std::string fv = home.FileVariable(big.table.name);
+  const std::string cycle = ds + "/LockCycle/100k", handCycle = ds + "/hand/LockCycle/100k";
+  add(cycle, [&home, &big, fv](benchmark::State& state) {
+    static long stamp = 1;
+    long i = 0;
+    Variant item;
+    for (auto _ : state) {
+      const std::string id = Id(Pick(i++, big.count));
+      if (!home.port().RReadU(item, Variant(fv), Variant(id)))
+        state.SkipWithError(home.port().ErrorDetail().c_str());
+      std::string text = item.ToString();
+      text.replace(0, text.find(kMark), std::string("Customer ").append(std::to_string(++stamp)));
+      if (!home.port().WWrite(text, fv, id)) state.SkipWithError(home.port().ErrorDetail().c_str());
     }
-  }
-  select.Reset();
-  return item;
+  });
+  add(handCycle, [&hand, &big, fv](benchmark::State& state) {
+    static long stamp = 1;
+    const std::string owner = "hand*1";
+    long i = 0;
+    for (auto _ : state) {
+      const std::string id = Id(Pick(i++, big.count));
+      const std::string key = orvik::LockTable::Key(fv, id);
+      if (!hand.LockHolder(key).empty()) state.SkipWithError("locked");
+      hand.TakeLock(key, owner);
+      const std::string item = hand.Read(big.table, id);
+      Columns c;
+      std::size_t from = 0;
+      for (std::size_t at; (at = item.find(kMark, from)) != std::string::npos; from = at + 1)
+        c.push_back(item.substr(from, at - from));
+      c.push_back(item.substr(from));
+      c[0] = std::string("Customer ").append(std::to_string(++stamp));
+      benchmark::DoNotOptimize(hand.LockHolder(key));
+      hand.Write(big.table, id, c);
+      hand.DropLock(key, owner);
+    }
+  });
+  // The lock alone: taken with a read for update, given back without a write.
+  add(ds + "/TakeAndRelease/100k", [&home, &big, fv](benchmark::State& state) {
+    long i = 0;
+    Variant item;
+    for (auto _ : state) {
+      const std::string id = Id(Pick(i++, big.count));
+      home.port().RReadU(item, Variant(fv), Variant(id));
+      home.port().Release(Variant(fv), Variant(id));
+    }
+  });
+  pairs.push_back({cycle, ds + "/WWrite/100k"});
+  pairs.push_back({cycle, handCycle});
+  pairs.push_back({ds + "/TakeAndRelease/100k", ds + "/WWrite/100k"});
 }
-
-void BM_RRead(benchmark::State& state) {
-  Fixture& f = F();
-  int i = 0;
-  Variant item;
-  for (auto _ : state) {
-    f.port->RRead(item, Variant(f.fv), Variant(Fixture::Id(i++ % kItems)));
-    benchmark::DoNotOptimize(item);
-  }
-}
-BENCHMARK(BM_RRead);
-
-void BM_Baseline_RRead(benchmark::State& state) {
-  Fixture& f = F();
-  Stmt select(f.account, "SELECT * FROM bench WHERE A0 = ?");
-  int i = 0;
-  for (auto _ : state) benchmark::DoNotOptimize(ReadByHand(select, Fixture::Id(i++ % kItems)));
-}
-BENCHMARK(BM_Baseline_RRead);
-
-void BM_WWrite(benchmark::State& state) {
-  Fixture& f = F();
-  int i = 0;
-  for (auto _ : state) {
-    const int k = i++ % kItems;
-    f.port->WWrite(Fixture::Item(k), f.fv, Fixture::Id(k));
-  }
-}
-BENCHMARK(BM_WWrite);
-
-// A write of an existing item as the engine must do it: look at the item's lock, then update.
-void BM_Baseline_WWrite(benchmark::State& state) {
-  Fixture& f = F();
-  Stmt lock(f.dm, "SELECT UserInst FROM locks WHERE A0 = ?");
-  Stmt update(f.account, "UPDATE bench SET A1 = ?, A2 = ?, A3 = ?, A4 = ?, A5 = ? WHERE A0 = ?");
-  int i = 0;
-  for (auto _ : state) {
-    const int k = i++ % kItems;
-    const std::string id = Fixture::Id(k);
-    lock.Text(1, "sales.bench\xFF" + id);
-    lock.Step();
-    lock.Reset();
-    const std::string a1 = "name " + std::to_string(k),
-                      a2 = "street\xFD"
-                           "town",
-                      a3 = std::to_string(k * 7), a4, a5 = "note";
-    update.Text(1, a1);
-    update.Text(2, a2);
-    update.Text(3, a3);
-    update.Text(4, a4);
-    update.Text(5, a5);
-    update.Text(6, id);
-    update.Step();
-    update.Reset();
-  }
-}
-BENCHMARK(BM_Baseline_WWrite);
-
-void BM_ReadUWriteCycle(benchmark::State& state) {
-  Fixture& f = F();
-  int i = 0;
-  Variant item;
-  for (auto _ : state) {
-    const int k = i++ % kItems;
-    f.port->RReadU(item, Variant(f.fv), Variant(Fixture::Id(k)));
-    f.port->WWrite(item.ToString(), f.fv, Fixture::Id(k));
-  }
-}
-BENCHMARK(BM_ReadUWriteCycle);
-
-// The same cycle by hand: look at the lock, take it, read, look again, update, let go.
-void BM_Baseline_ReadUWriteCycle(benchmark::State& state) {
-  Fixture& f = F();
-  Stmt look(f.dm, "SELECT UserInst FROM locks WHERE A0 = ?");
-  Stmt take(f.dm, "INSERT INTO locks (A0, UserInst) VALUES (?, ?)");
-  Stmt drop(f.dm, "DELETE FROM locks WHERE A0 = ? AND UserInst = ?");
-  Stmt select(f.account, "SELECT * FROM bench WHERE A0 = ?");
-  Stmt update(f.account, "UPDATE bench SET A1 = ?, A2 = ?, A3 = ?, A4 = ?, A5 = ? WHERE A0 = ?");
-  const std::string owner = "bench*0";
-  int i = 0;
-  for (auto _ : state) {
-    const int k = i++ % kItems;
-    const std::string id = Fixture::Id(k), key = "sales.bench\xFF" + id;
-    look.Text(1, key);
-    look.Step();
-    look.Reset();
-    take.Text(1, key);
-    take.Text(2, owner);
-    take.Step();
-    take.Reset();
-    const std::string item = ReadByHand(select, id);
-    look.Text(1, key);
-    look.Step();
-    look.Reset();
-    const std::string a1 = item.substr(0, item.find('\xFE')), rest;
-    for (int c = 1; c <= 5; ++c) update.Text(c, c == 1 ? a1 : rest);
-    update.Text(6, id);
-    update.Step();
-    update.Reset();
-    drop.Text(1, key);
-    drop.Text(2, owner);
-    drop.Step();
-    drop.Reset();
-  }
-}
-BENCHMARK(BM_Baseline_ReadUWriteCycle);
 
 }  // namespace
 
 int main(int argc, char** argv) {
   QCoreApplication app(argc, argv);
-  return orvik::bench::RunWithRatios(argc, argv,
-                                     {{"BM_RRead", "BM_Baseline_RRead"},
-                                      {"BM_WWrite", "BM_Baseline_WWrite"},
-                                      {"BM_ReadUWriteCycle", "BM_Baseline_ReadUWriteCycle"}});
+  orvik::bench::RatioPairs pairs;
+  std::vector<Store> stores;
+  stores.push_back(MakeStore("JET"));
+  if (BenchHome::ServerKnown()) {
+    stores.push_back(MakeStore("MYSQL"));
+  } else {
+    std::fprintf(stderr,
+                 "bench_items: ORVIK_MARIADB_TEST_DIR is not set, the MariaDB cases are left out "
+                 "(make bench starts the private test server and sets it)\n");
+  }
+  for (Store& s : stores) Register(s, pairs);
+  return orvik::bench::RunWithRatios(argc, argv, pairs, orvik::bench::Clock::kWall);
 }

@@ -13,8 +13,13 @@ namespace orvik::bench {
 // (subject, baseline) benchmark names.
 using RatioPairs = std::vector<std::pair<std::string, std::string>>;
 
-// Runs every registered benchmark, then prints "subject / baseline = N.NNx" per pair.
-int RunWithRatios(int argc, char** argv, const RatioPairs& pairs);
+// What a ratio compares. CPU time hides every wait for a disk or a network, so benchmarks
+// that reach either compare wall-clock time.
+enum class Clock { kCpu, kWall };
+
+// Runs every registered benchmark, then prints "subject / baseline = N.NNx" per pair (a pair
+// whose benchmarks did not both run is left out).
+int RunWithRatios(int argc, char** argv, const RatioPairs& pairs, Clock clock = Clock::kCpu);
 
 }  // namespace orvik::bench
 

@@ -74,7 +74,8 @@ std::vector<SystemTable> Dialect::SystemAccountTables() const {
   out.push_back(
       {"users", "CREATE TABLE users (" + KeyColumn() + Columns(1, 20, Types().text) + ")"});
   // A lock key is the table part, character 255 and the item id: longer than an item id.
-  out.push_back({"locks", "CREATE TABLE locks (A0 " + key + ", UserInst VARCHAR(255) NOT NULL)"});
+  out.push_back({"locks", "CREATE TABLE locks (A0 " + key + ", UserInst VARCHAR(255) NOT NULL)" +
+                              LocksTableOptions()});
   // The key makes two ports that pick the same next sequence fail visibly instead of
   // storing two jobs under one number.
   out.push_back({"printhold",
@@ -100,7 +101,7 @@ SystemTableRoute Dialect::SystemTableOf(std::string_view name) const {
 
 DbValue Dialect::Scalar(Driver& d, const std::string& sql, const std::string& param) {
   const DbValue p{param};
-  auto cursor = d.Query(sql, std::span<const DbValue>(&p, 1));
+  auto cursor = d.Lookup(sql, std::span<const DbValue>(&p, 1));
   if (!cursor->Next()) return std::nullopt;
   return cursor->Row()[0];
 }

@@ -184,6 +184,10 @@ class Dialect {
                                                        const std::string& password) const;
 
  protected:
+  // What follows the locks table's columns where it is made: how its rows are kept. Lock
+  // rows are taken and freed around every item update and need not outlive a crash (their
+  // holders do not), so the cheapest storage that keeps them atomic will do.
+  virtual std::string LocksTableOptions() const { return {}; }
   // The collation of key columns, and the key column of a file-shaped table.
   virtual std::string KeyCollation() const = 0;
   virtual std::string KeyColumn() const;

@@ -24,6 +24,9 @@ RowsCursor::RowsCursor(Cursor& source) : names_(source.FieldNames()) {
   row_.assign(names_.size(), std::nullopt);
 }
 
+RowsCursor::RowsCursor(std::vector<std::string> names, std::vector<std::vector<DbValue>> rows)
+    : names_(std::move(names)), rows_(std::move(rows)), row_(names_.size()) {}
+
 bool RowsCursor::Next() {
   if (next_ >= rows_.size()) {
     row_.assign(names_.size(), std::nullopt);

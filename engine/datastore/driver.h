@@ -60,6 +60,7 @@ class RowsCursor : public Cursor {
  public:
   RowsCursor() = default;
   explicit RowsCursor(Cursor& source);
+  RowsCursor(std::vector<std::string> names, std::vector<std::vector<DbValue>> rows);
 
   const std::vector<std::string>& FieldNames() const override { return names_; }
   const std::vector<DbValue>& Row() const override { return row_; }
@@ -118,6 +119,20 @@ class Driver {
   // Runs a query. The cursor streams: a large result is not read whole into memory.
   virtual std::unique_ptr<Cursor> Query(std::string_view sql,
                                         std::span<const DbValue> params = {}) = 0;
+  // Runs a query whose result is a row or a few (a look-up by key), read whole before this
+  // returns: a server then answers it in one exchange, with no cursor of its own to open and
+  // close. Drivers whose queries already read a small result at once need not override it.
+  virtual std::unique_ptr<Cursor> Lookup(std::string_view sql,
+                                         std::span<const DbValue> params = {}) {
+    return Query(sql, params);
+  }
+
+  // Whether the writes that follow may commit without waiting for the disk: they stay
+  // atomic and are seen by every other connection at once, but a crash of the machine may
+  // lose the last of them. For rows nobody minds losing that way, such as item locks, which
+  // the end of their holder removes anyway. Returns the previous setting. A datastore that
+  // cannot choose it per connection ignores it (and answers false). Never throws.
+  virtual bool SetLazyCommits(bool) { return false; }
 
   // The current account's tables, in the datastore's own order.
   virtual std::vector<TableInfo> ListTables() = 0;

@@ -90,7 +90,7 @@ bool ItemStore::TwinStored(Driver& driver, const std::string& name, std::string_
   if (!account_.dialect().KeyMayMeetTwin(id)) return false;
   const DbValue key{std::string(id)};
   auto cursor =
-      driver.Query("SELECT A0 FROM " + name + " WHERE A0 = ?", std::span<const DbValue>(&key, 1));
+      driver.Lookup("SELECT A0 FROM " + name + " WHERE A0 = ?", std::span<const DbValue>(&key, 1));
   return cursor->Next() && !SameKey(cursor->Row()[0].value_or(""), id);
 }
 
@@ -103,8 +103,8 @@ Status ItemStore::ReadItemRaw(std::string& item, std::string_view fileVariable,
     const std::string name = account_.TableName(t.account, t.file);
     const std::shared_ptr<Driver> driver = account_.ConnectionFor(t.account);
     const DbValue key{std::string(id)};
-    auto cursor =
-        driver->Query("SELECT * FROM " + name + " WHERE A0 = ?", std::span<const DbValue>(&key, 1));
+    auto cursor = driver->Lookup("SELECT * FROM " + name + " WHERE A0 = ?",
+                                 std::span<const DbValue>(&key, 1));
     // A server's collation may find another item under this id (layout.h): then this one is
     // not stored.
     if (!cursor->Next() ||
@@ -163,7 +163,7 @@ Status ItemStore::ReadAttributeRaw(std::string& value, std::string_view fileVari
     const DbValue key{std::string(id)};
     // The key comes too where a server's collation may find another item under this id.
     const bool checkKey = dialect.KeyMayMeetTwin(id);
-    auto cursor = driver->Query(
+    auto cursor = driver->Lookup(
         "SELECT " + (checkKey ? "A0, " + column : column) + " FROM " + name + " WHERE A0 = ?",
         std::span<const DbValue>(&key, 1));
     if (!cursor->Next() || (checkKey && !SameKey(cursor->Row()[0].value_or(""), id))) {

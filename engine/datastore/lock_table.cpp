@@ -39,6 +39,25 @@ auto LockTable::WithLocks(F statement) {
   }
 }
 
+namespace {
+
+// A lock row need not wait for the disk: a crash that loses it ends its holder too, and a
+// gone holder's locks are removed anyway. What would cost the lock cycle two more durable
+// commits costs it two writes to the log.
+class LazyCommits {
+ public:
+  explicit LazyCommits(Driver& driver) : driver_(driver), was_(driver.SetLazyCommits(true)) {}
+  ~LazyCommits() { driver_.SetLazyCommits(was_); }
+  LazyCommits(const LazyCommits&) = delete;
+  LazyCommits& operator=(const LazyCommits&) = delete;
+
+ private:
+  Driver& driver_;
+  bool was_;
+};
+
+}  // namespace
+
 template <typename F>
 auto LockTable::WithLocksOnce(F statement) {
   std::string table;
@@ -47,6 +66,7 @@ auto LockTable::WithLocksOnce(F statement) {
     throw VbError(rserr::kObjectClosed, "Operation is not allowed when the object is closed.");
   const DatabaseSwitch in = account_.SwitchTo(*driver, std::string(kSystemAccount),
                                               account_.SwitchesToSystemAccount("locks"));
+  const LazyCommits lazy(*driver);
   return statement(*driver, table);
 }
 
@@ -62,8 +82,8 @@ Status LockTable::Lock(const std::string& tablePart, const std::string& id, bool
         std::string owner;
       };
       const auto holder = [&]() -> std::optional<Held> {
-        auto row = d.Query("SELECT A0, UserInst FROM " + table + " WHERE A0 = ?",
-                           std::span<const DbValue>(&keyParam, 1));
+        auto row = d.Lookup("SELECT A0, UserInst FROM " + table + " WHERE A0 = ?",
+                            std::span<const DbValue>(&keyParam, 1));
         if (!row->Next()) return std::nullopt;
         return Held{row->Row()[0].value_or(""), row->Row()[1].value_or("")};
       };

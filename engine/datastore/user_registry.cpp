@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <fstream>
 #include <memory>
+#include <optional>
 #include <sstream>
 #include <vector>
 
@@ -191,18 +192,50 @@ void UserRegistry::RemoveLine(std::int32_t number) {
 }
 
 void UserRegistry::PruneDead() {
-  std::vector<std::int32_t> dead;
-  {
-    sqlite3_stmt* raw = nullptr;
-    sqlite3_prepare_v2(db_, "SELECT number, pid, started, host, boot FROM lines", -1, &raw,
-                       nullptr);
-    Statement s(raw);
-    while (sqlite3_step(s.get()) == SQLITE_ROW) {
-      if (LineProcessGone(s.get(), 1))
-        dead.push_back(static_cast<std::int32_t>(sqlite3_column_int64(s.get(), 0)));
-    }
+  // Each process is looked at once, however many sessions it holds (a console holds all of
+  // its users'): a login costs one look per process, not one per line.
+  sqlite3_stmt* raw = nullptr;
+  sqlite3_prepare_v2(db_, "SELECT DISTINCT pid, started, host, boot FROM lines", -1, &raw, nullptr);
+  Statement processes(raw);
+  raw = nullptr;
+  sqlite3_prepare_v2(db_,
+                     "DELETE FROM lines WHERE pid = ?1 AND started = ?2 AND host IS ?3 AND "
+                     "boot IS ?4",
+                     -1, &raw, nullptr);
+  Statement remove(raw);
+  // The deletes wait until the look-ups are done: the read must not see its own changes.
+  struct Process {
+    std::int64_t pid, started;
+    std::optional<std::string> host, boot;
+  };
+  std::vector<Process> dead;
+  const auto text = [&](int i) -> std::optional<std::string> {
+    const auto* t = reinterpret_cast<const char*>(sqlite3_column_text(processes.get(), i));
+    if (t == nullptr) return std::nullopt;
+    return std::string(t);
+  };
+  while (sqlite3_step(processes.get()) == SQLITE_ROW) {
+    if (LineProcessGone(processes.get(), 0))
+      dead.push_back({sqlite3_column_int64(processes.get(), 0),
+                      sqlite3_column_int64(processes.get(), 1), text(2), text(3)});
   }
-  for (std::int32_t n : dead) RemoveLine(n);
+  sqlite3_reset(processes.get());
+  for (const Process& p : dead) {
+    sqlite3_bind_int64(remove.get(), 1, p.pid);
+    sqlite3_bind_int64(remove.get(), 2, p.started);
+    const auto bind = [&](int i, const std::optional<std::string>& v) {
+      if (v) {
+        sqlite3_bind_text(remove.get(), i, v->data(), static_cast<int>(v->size()),
+                          SQLITE_TRANSIENT);
+      } else {
+        sqlite3_bind_null(remove.get(), i);
+      }
+    };
+    bind(3, p.host);
+    bind(4, p.boot);
+    sqlite3_step(remove.get());
+    sqlite3_reset(remove.get());
+  }
 }
 
 bool UserRegistry::LineGone(std::int32_t number) {

@@ -1,13 +1,15 @@
 // The dynamic-array members of Functions.
 //
 // The engine calls these once per attribute in every program loop, so none of them splits an
-// item into strings: each walks the item with memchr, keeps the piece it needs as a pair of
-// offsets, and builds its result in one pass into a buffer reserved at the final size.
+// item into strings: each walks the item a block of bytes at a time (byte_scan.h), keeps the piece
+// it needs as a pair of offsets, and builds its result in one pass into a buffer reserved at the
+// final size.
 
 #include <algorithm>
 #include <cstring>
 #include <optional>
 
+#include "byte_scan.h"
 #include "functions.h"
 #include "numbers.h"
 #include "vb_error.h"
@@ -21,17 +23,15 @@ constexpr std::string_view kDyleteRange = "[FN1] Dylete: argument out of range";
 constexpr std::string_view kNoNumerics = "Received MR with no numerics";
 
 std::size_t FindMark(std::string_view s, char mark, std::size_t from) {
-  if (from >= s.size()) return kNone;
-  const void* hit = std::memchr(s.data() + from, mark, s.size() - from);
-  return hit ? static_cast<std::size_t>(static_cast<const char*>(hit) - s.data()) : kNone;
+  return from >= s.size() ? kNone : NextByte(s, mark, from);
 }
 
 // Piece n of s as Field reads it (n <= 1 the first; past the end an empty piece), without
 // the columns, which only the last level of an Extract may leave behind.
 std::string_view FieldPiece(std::string_view s, char mark, std::int32_t n) {
   std::size_t start = 0;
-  for (std::int32_t k = 1; k < n; ++k) {
-    const std::size_t p = FindMark(s, mark, start);
+  if (n > 1) {
+    const std::size_t p = NthByte(s, mark, static_cast<std::size_t>(n) - 1);
     if (p == kNone) return {};
     start = p + 1;
   }
@@ -269,6 +269,25 @@ bool Functions::Locate(std::string_view find, std::string_view, std::string_view
     const std::size_t q = FindMark(in, mark, pos);
     if (q == kNone) return answer(false, start);
     pos = q + 1;
+  }
+  if (order == Order::kNone && mark != 0 && !find.empty() && FindMark(find, mark, 0) == kNone) {
+    // Unordered: look for the text itself, and count the marks before it only where it
+    // stands as a whole value, instead of comparing every value on the way.
+    std::int64_t index = start;  // the value at `counted`
+    std::size_t counted = pos;
+    for (std::size_t from = pos;;) {
+      const std::size_t hit = FirstOccurrence(in.substr(from), find);
+      if (hit == kNone) {
+        return answer(false,
+                      index + static_cast<std::int64_t>(CountByte(in.substr(counted), mark)) + 1);
+      }
+      const std::size_t at = from + hit, end = at + find.size();
+      if ((at == pos || in[at - 1] == mark) && (end == in.size() || in[end] == mark)) {
+        index += static_cast<std::int64_t>(CountByte(in.substr(counted, at - counted), mark));
+        return answer(true, index);
+      }
+      from = at + 1;
+    }
   }
   std::optional<double> target;  // N(find), read once the first numeric comparison needs it
   for (std::int64_t i = start;; ++i) {

@@ -3,6 +3,7 @@
 #include <chrono>
 #include <cmath>
 
+#include "byte_scan.h"
 #include "event_wait.h"
 #include "functions.h"
 #include "numbers.h"
@@ -79,18 +80,29 @@ std::string Functions::Field(std::string_view s, std::string_view delimiter, std
     return {};
   }
   std::size_t start = 0;
-  for (std::int32_t k = 1; k < n; ++k) {
-    const std::size_t p = FindExact(s, delimiter, start);
-    if (p == std::string_view::npos) return {};
-    start = p + delimiter.size();
+  std::size_t p = 0;
+  if (delimiter.size() == 1) {
+    // A mark: counted a block at a time rather than found one call at a time.
+    if (n > 1) {
+      const std::size_t before = NthByte(s, delimiter[0], static_cast<std::size_t>(n) - 1);
+      if (before == std::string_view::npos) return {};
+      start = before + 1;
+    }
+    p = NextByte(s, delimiter[0], start);
+  } else {
+    for (std::int32_t k = 1; k < n; ++k) {
+      p = FindExact(s, delimiter, start);
+      if (p == std::string_view::npos) return {};
+      start = p + delimiter.size();
+    }
+    p = FindExact(s, delimiter, start);
   }
-  const std::size_t p = FindExact(s, delimiter, start);
   const bool last = p == std::string_view::npos;
   const std::string_view piece = s.substr(start, last ? std::string_view::npos : p - start);
   // The columns describe the first place the piece's text stands in s, which may lie before
   // the piece itself; that place is never after it, so the search ends there.
   const std::string_view before = s.substr(0, start + piece.size());
-  const std::size_t first = piece.empty() ? 0 : FindExact(before, piece, 0);
+  const std::size_t first = piece.empty() ? 0 : FirstOccurrence(before, piece);
   col1_ = s.empty() ? -1 : static_cast<std::int32_t>(first);
   col2_ = last ? static_cast<std::int32_t>(s.size() + 1)
                : col1_ + static_cast<std::int32_t>(piece.size()) + 1;

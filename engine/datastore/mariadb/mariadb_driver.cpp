@@ -18,16 +18,32 @@ namespace orvik {
 
 namespace mariadb_internal {
 
-// The client handle. Cursors hold it weakly: once the driver lets go of it (Close, a new
-// Connect, the driver's end) the handle is closed, which detaches the cursors' statements
-// so that they fail instead of touching a freed connection.
+// The client handle and the statements prepared on it. Cursors hold it weakly: once the
+// driver lets go of it (Close, a new Connect, the driver's end) the handle is closed, which
+// detaches the cursors' statements so that they fail instead of touching a freed connection.
+//
+// Statements that a port repeats (item reads and writes, lock look-ups) stay prepared, so
+// that running one again is a single exchange with the server. A statement is kept with the
+// database it was prepared in, since the server runs it there whatever the connection's
+// database is later. Statements that stream through a cursor are never kept: a cursor may
+// still be reading while the same text runs again.
 struct Connection {
   MYSQL* mysql = nullptr;
+
+  struct Prepared {
+    std::string key;  // database, NUL, statement text
+    MYSQL_STMT* stmt;
+  };
+  // Enough for the statements a port repeats, without holding every one-off query: the
+  // server limits prepared statements across all its connections (16,382 by default).
+  static constexpr std::size_t kCacheSize = 16;
+  std::vector<Prepared> prepared;  // least recently used first
 
   Connection() = default;
   Connection(const Connection&) = delete;
   Connection& operator=(const Connection&) = delete;
   ~Connection() {
+    for (const Prepared& p : prepared) mysql_stmt_close(p.stmt);
     if (mysql != nullptr) mysql_close(mysql);
   }
 };
@@ -226,7 +242,12 @@ class StoredCursor : public Cursor {
 class StatementCursor : public Cursor {
  public:
   StatementCursor(std::weak_ptr<Connection> connection, StmtPtr stmt, MYSQL_RES* metadata)
-      : connection_(std::move(connection)), stmt_(std::move(stmt)) {
+      : StatementCursor(std::move(connection), stmt.get(), metadata) {
+    owned_ = std::move(stmt);
+  }
+  // Reads the rows of a statement that stays its connection's (a kept one).
+  StatementCursor(std::weak_ptr<Connection> connection, MYSQL_STMT* stmt, MYSQL_RES* metadata)
+      : connection_(std::move(connection)), stmt_(stmt) {
     names_ = ReadFieldNames(metadata);
     std::size_t count = names_.size();
     row_.resize(count);
@@ -244,7 +265,7 @@ class StatementCursor : public Cursor {
       bind.is_null = &nulls_[i];
       bind.error = &errors_[i];
     }
-    if (mysql_stmt_bind_result(stmt_.get(), binds_.data())) Fail(stmt_.get());
+    if (mysql_stmt_bind_result(stmt_, binds_.data())) Fail(stmt_);
   }
 
   const std::vector<std::string>& FieldNames() const override { return names_; }
@@ -255,15 +276,16 @@ class StatementCursor : public Cursor {
     if (connection_.expired()) {
       throw VbError(dberr::kUnspecified, "The connection of this cursor is closed");
     }
-    int rc = mysql_stmt_fetch(stmt_.get());
+    int rc = mysql_stmt_fetch(stmt_);
     if (rc == MYSQL_NO_DATA) {
       // Frees the server's cursor now rather than when the caller drops this object.
-      DrainResults(stmt_.get());
-      stmt_.reset();
+      DrainResults(stmt_);
+      stmt_ = nullptr;
+      owned_.reset();
       std::fill(row_.begin(), row_.end(), std::nullopt);
       return false;
     }
-    if (rc != 0 && rc != MYSQL_DATA_TRUNCATED) Fail(stmt_.get());
+    if (rc != 0 && rc != MYSQL_DATA_TRUNCATED) Fail(stmt_);
     for (std::size_t i = 0; i < row_.size(); ++i) {
       if (nulls_[i]) {
         row_[i].reset();
@@ -290,13 +312,14 @@ class StatementCursor : public Cursor {
     bind.length = &got;
     bind.is_null = &is_null;
     bind.error = &error;
-    if (mysql_stmt_fetch_column(stmt_.get(), &bind, column, 0)) Fail(stmt_.get());
+    if (mysql_stmt_fetch_column(stmt_, &bind, column, 0)) Fail(stmt_);
     value.resize(std::min<unsigned long>(got, length));
     return value;
   }
 
   std::weak_ptr<Connection> connection_;
-  StmtPtr stmt_;
+  MYSQL_STMT* stmt_;
+  StmtPtr owned_;  // the statement, when it is this cursor's alone
   std::vector<std::string> names_;
   std::vector<DbValue> row_;
   std::vector<MYSQL_BIND> binds_;
@@ -317,6 +340,51 @@ std::unique_ptr<Cursor> StoredQuery(MYSQL* mysql, std::string_view sql) {
   DrainResults(mysql);
   return std::make_unique<StoredCursor>(std::move(result));
 }
+
+// A statement kept prepared on `connection` for `sql` in `database`: taken out of the kept
+// ones while in use, so that a failure in between drops it (it may no longer fit the tables)
+// and a statement is never run twice at once. Given back by Keep.
+class KeptStatement {
+ public:
+  KeptStatement(Connection& connection, const std::string& database, std::string_view sql)
+      : connection_(connection) {
+    key_.reserve(database.size() + 1 + sql.size());
+    key_.append(database).push_back('\0');
+    key_.append(sql);
+    auto& kept = connection_.prepared;
+    const auto it = std::find_if(kept.begin(), kept.end(),
+                                 [&](const Connection::Prepared& p) { return p.key == key_; });
+    if (it != kept.end()) {
+      stmt_.reset(it->stmt);
+      kept.erase(it);
+      return;
+    }
+    stmt_ = NewStatement(connection_.mysql);
+    if (mysql_stmt_prepare(stmt_.get(), sql.data(), sql.size()) == 0) return;
+    if (mysql_stmt_errno(stmt_.get()) != ER_MAX_PREPARED_STMT_COUNT_REACHED || kept.empty())
+      Fail(stmt_.get());
+    // The server's limit, which every connection shares: this one gives back what it keeps
+    // and asks once more.
+    for (const Connection::Prepared& p : kept) mysql_stmt_close(p.stmt);
+    kept.clear();
+    stmt_ = Prepare(connection_.mysql, sql);
+  }
+  MYSQL_STMT* get() const { return stmt_.get(); }
+  // Ready for its next run: back among the kept ones, the oldest dropped when full.
+  void Keep() {
+    auto& kept = connection_.prepared;
+    if (kept.size() >= Connection::kCacheSize) {
+      mysql_stmt_close(kept.front().stmt);
+      kept.erase(kept.begin());
+    }
+    kept.push_back({std::move(key_), stmt_.release()});
+  }
+
+ private:
+  Connection& connection_;
+  std::string key_;
+  StmtPtr stmt_;
+};
 
 unsigned int ParsePort(const std::string& text) {
   if (text.empty()) return 0;  // the client library's default
@@ -488,7 +556,7 @@ std::int64_t MariaDbDriver::Execute(std::string_view sql, std::span<const DbValu
     return count;
   }
 
-  StmtPtr stmt = Prepare(mysql, sql);
+  KeptStatement stmt(Open(), database_, sql);
   ParamBinding binding(stmt.get(), params);
   if (mysql_stmt_execute(stmt.get())) Fail(stmt.get());
   std::int64_t count = 0;
@@ -500,7 +568,53 @@ std::int64_t MariaDbDriver::Execute(std::string_view sql, std::span<const DbValu
     count = static_cast<std::int64_t>(mysql_stmt_affected_rows(stmt.get()));
   }
   DrainResults(stmt.get());
+  stmt.Keep();
   return count;
+}
+
+namespace {
+
+// The rows of a kept statement just executed, read whole; the statement is kept again.
+std::unique_ptr<Cursor> ReadWhole(const std::shared_ptr<Connection>& connection,
+                                  KeptStatement& stmt) {
+  ResultPtr metadata(mysql_stmt_result_metadata(stmt.get()));
+  if (!metadata) {
+    if (mysql_stmt_errno(stmt.get()) != 0) Fail(stmt.get());
+    DrainResults(stmt.get());
+    stmt.Keep();
+    return std::make_unique<RowsCursor>();
+  }
+  if (mysql_stmt_store_result(stmt.get())) Fail(stmt.get());
+  std::unique_ptr<Cursor> rows;
+  {
+    StatementCursor reading(connection, stmt.get(), metadata.get());
+    rows = std::make_unique<RowsCursor>(reading);
+  }
+  mysql_stmt_free_result(stmt.get());
+  stmt.Keep();
+  return rows;
+}
+
+}  // namespace
+
+std::unique_ptr<Cursor> MariaDbDriver::Lookup(std::string_view sql,
+                                              std::span<const DbValue> params) {
+  RefuseGuardedText(sql);
+  if (params.empty()) return Query(sql, params);
+  Connection& connection = Open();
+  const Running running(running_);
+  for (int attempt = 0;; ++attempt) {
+    KeptStatement stmt(connection, database_, sql);
+    ParamBinding binding(stmt.get(), params);
+    // No cursor: the server sends the rows with its answer to the execution.
+    if (mysql_stmt_execute(stmt.get())) {
+      // The table changed since the statement was kept, and so did the shape of its rows:
+      // prepared afresh, it reads them as they are now. A query may simply run again.
+      if (attempt == 0 && mysql_stmt_errno(stmt.get()) == CR_NEW_STMT_METADATA) continue;
+      Fail(stmt.get());
+    }
+    return ReadWhole(connection_, stmt);
+  }
 }
 
 std::unique_ptr<Cursor> MariaDbDriver::Query(std::string_view sql,

@@ -8,7 +8,10 @@
 // unchanged (and are converted by the server for columns of other character sets), and
 // runs without strict mode. Rows of a query come through a read-only server-side cursor a
 // few hundred at a time, so a cursor may stay open while other statements run on the same
-// connection.
+// connection; a look-up (Lookup) reads its rows whole with the answer instead. Statements
+// with parameters run by Execute and Lookup stay prepared on the connection for their next
+// run (up to 16 of them, the least used dropped first; all of them when the server's limit
+// on prepared statements is reached).
 
 #ifndef ORVIK_ENGINE_DATASTORE_MARIADB_MARIADB_DRIVER_H_
 #define ORVIK_ENGINE_DATASTORE_MARIADB_MARIADB_DRIVER_H_
@@ -53,6 +56,8 @@ class MariaDbDriver : public Driver {
   std::int64_t Execute(std::string_view sql, std::span<const DbValue> params = {}) override;
   std::unique_ptr<Cursor> Query(std::string_view sql,
                                 std::span<const DbValue> params = {}) override;
+  std::unique_ptr<Cursor> Lookup(std::string_view sql,
+                                 std::span<const DbValue> params = {}) override;
 
   std::vector<TableInfo> ListTables() override;
   std::vector<ColumnInfo> ListColumns(const std::string& table) override;

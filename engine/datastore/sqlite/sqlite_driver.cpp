@@ -191,6 +191,7 @@ void SqliteDriver::Connect(const ConnectParams& params) {
   account_ = params.account;
   std::lock_guard lock(handlesMutex_);
   main_ = std::move(conn);
+  lazyCommits_ = false;
   readers_.clear();
 }
 
@@ -208,6 +209,7 @@ void SqliteDriver::UseDatabase(const std::string& account) {
   account_ = account;
   std::lock_guard lock(handlesMutex_);
   main_ = std::move(conn);
+  lazyCommits_ = false;
   readers_.clear();
 }
 
@@ -215,6 +217,19 @@ void SqliteDriver::Interrupt() {
   std::lock_guard lock(handlesMutex_);
   if (main_) sqlite3_interrupt(main_->db());
   for (const ConnectionPtr& reader : readers_) sqlite3_interrupt(reader->db());
+}
+
+bool SqliteDriver::SetLazyCommits(bool on) {
+  const bool was = lazyCommits_;
+  if (on == was || !main_) return was;
+  try {
+    // Kept prepared, as the lock cycle switches twice per lock.
+    Lease lease = main_->Prepare(on ? "PRAGMA synchronous=NORMAL" : "PRAGMA synchronous=FULL");
+    if (sqlite3_step(lease.stmt()) == SQLITE_DONE) lazyCommits_ = on;
+  } catch (...) {
+    // The setting stays as it was: commits wait for the disk, which is only slower.
+  }
+  return was;
 }
 
 std::string SqliteDriver::CurrentDatabase() const { return main_ ? account_ : std::string(); }

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <random>
 #include <string>
 #include <vector>
 
@@ -56,6 +57,33 @@ TEST(ExtractTest, ColumnsAreThoseOfFieldAtTheLastLevel) {
       }
     }
   }
+}
+
+// Long items: the pieces and columns as a plain split and find give them, whichever block
+// boundary a mark or a repeated text falls on.
+TEST(ExtractTest, LongItemsGiveThePiecesAndColumnsOfAPlainSplit) {
+  Functions f(true);
+  std::string item;
+  std::vector<std::string> pieces;
+  for (int k = 1; k <= 3000; ++k) {
+    // Repeats, so that a piece's text often stands earlier in the item than the piece.
+    pieces.push_back(k % 7 == 0 ? "" : "v" + std::to_string(k % 97) + (k % 3 ? "" : "]x"));
+    if (k > 1) item.push_back(kAttributeMark);
+    item += D(pieces.back());
+  }
+  std::size_t start = 0;
+  for (int k = 1; k <= 3001; ++k) {
+    const std::string want = k <= 3000 ? D(pieces[k - 1]) : "";
+    SCOPED_TRACE(k);
+    ASSERT_EQ(f.Extract(item, k), Variant(want));
+    if (k > 3000) continue;
+    const std::size_t first = want.empty() ? 0 : item.substr(0, start + want.size()).find(want);
+    EXPECT_EQ(f.Col1(), static_cast<std::int32_t>(first));
+    EXPECT_EQ(f.Col2(), k == 3000 ? static_cast<std::int32_t>(item.size() + 1)
+                                  : static_cast<std::int32_t>(first + want.size() + 1));
+    start += want.size() + 1;
+  }
+  EXPECT_EQ(f.Extract(item, 3000, 2), Variant("x"));  // "v90]x"
 }
 
 TEST(RReplaceTest, ReplacesOrExtendsAtEachLevel) {
@@ -196,6 +224,41 @@ TEST(LocateTest, FindsPiecesOfTheHighestLevel) {
   EXPECT_EQ(Find(f, "a", ""), R(false, 1));
   EXPECT_EQ(Find(f, "", "b"), R(false, 2));
   EXPECT_EQ(Find(f, "a", "b", {"BY", "AL"}), R(false, 1));
+}
+
+// Unordered searches of long lists, against a plain split: the text as a whole value only,
+// never across a mark or inside a longer value, from any start.
+TEST(LocateTest, UnorderedSearchMatchesWholeValuesOfAPlainSplit) {
+  Functions f(true);
+  std::mt19937 random(3);
+  for (int round = 0; round < 200; ++round) {
+    std::vector<std::string> values;
+    std::string list;
+    const int count = 2 + static_cast<int>(random() % 60);  // marks present: a list
+    for (int i = 0; i < count; ++i) {
+      std::string v;
+      for (unsigned n = random() % 4; n > 0; --n) v.push_back("ab\\"[random() % 3]);
+      values.push_back(v);
+      if (i) list.push_back(kValueMark);
+      list += D(v);
+    }
+    for (const char* find : {"a", "ab", "ba", "a\\b", "aa", "b]a", "abab"}) {
+      for (int start = 1; start <= 3; ++start) {
+        std::int32_t want = start > count ? start : count + 1;
+        bool found = false;
+        for (int i = start; i <= count && !found; ++i) {
+          if (D(values[i - 1]) == D(find)) {
+            want = i;
+            found = true;
+          }
+        }
+        std::vector<Variant> d{Variant(start), Variant()};
+        SCOPED_TRACE(testing::Message() << list.size() << " " << find << " " << start);
+        ASSERT_EQ(f.Locate(D(find), "", list, d), found);
+        ASSERT_EQ(d[1], Variant(want));
+      }
+    }
+  }
 }
 
 TEST(LocateTest, StopsWhereASequenceWouldPlaceTheText) {

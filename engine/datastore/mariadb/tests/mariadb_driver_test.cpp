@@ -566,5 +566,80 @@ TEST_F(MariaDbTest, AStatementThatRunsForeverIsCancelledFromAnotherThreadAndTheC
   EXPECT_EQ(QueryValue(driver_, "SELECT 2"), "2");
 }
 
+// ---- Kept statements and look-ups ----
+
+Rows LookupAll(Driver& driver, std::string_view sql, std::vector<DbValue> params) {
+  std::unique_ptr<Cursor> cursor = driver.Lookup(sql, params);
+  return ReadAll(*cursor);
+}
+
+TEST_F(MariaDbTest, LookupsReadWholeRowsAndKeptStatementsFollowTheirTables) {
+  driver_.Execute("CREATE TABLE items (A0 VARCHAR(20) PRIMARY KEY, A1 LONGTEXT)");
+  const std::string wide(70000, '\xFD');
+  for (const auto& [id, value] : {std::pair<std::string, std::string>{"a", "1"}, {"b", wide}})
+    driver_.Execute("INSERT INTO items VALUES (?, ?)", std::vector<DbValue>{id, value});
+  const std::string byKey = "SELECT * FROM items WHERE A0 = ?";
+  // The same text again and again, a value longer than a column buffer among them.
+  for (int round = 0; round < 3; ++round) {
+    EXPECT_EQ(LookupAll(driver_, byKey, {"a"}), (Rows{{"a", "1"}}));
+    EXPECT_EQ(LookupAll(driver_, byKey, {"b"}), (Rows{{"b", wide}}));
+    EXPECT_TRUE(LookupAll(driver_, byKey, {"none"}).empty());
+  }
+  // A changed table: the kept statement answers with its new columns.
+  driver_.Execute("ALTER TABLE items ADD COLUMN A2 TEXT");
+  driver_.Execute("UPDATE items SET A2 = ? WHERE A0 = ?", std::vector<DbValue>{"two", "a"});
+  EXPECT_EQ(LookupAll(driver_, byKey, {"a"}), (Rows{{"a", "1", "two"}}));
+  // A dropped table fails the look-up; made again, the same text finds the new rows.
+  driver_.Execute("DROP TABLE items");
+  EXPECT_EQ(ErrorOf([&] { LookupAll(driver_, byKey, {"a"}); }), dberr::kNoSuchTable);
+  driver_.Execute("CREATE TABLE items (A0 VARCHAR(20) PRIMARY KEY, A1 TEXT)");
+  driver_.Execute("INSERT INTO items VALUES (?, ?)", std::vector<DbValue>{"a", "again"});
+  EXPECT_EQ(LookupAll(driver_, byKey, {"a"}), (Rows{{"a", "again"}}));
+}
+
+TEST_F(MariaDbTest, KeptStatementsRunInTheDatabaseTheyAreUsedIn) {
+  ScratchDatabase second;
+  second.Admin("CREATE TABLE `" + second.name() + "`.t (k INT, n INT)");
+  second.Admin("INSERT INTO `" + second.name() + "`.t VALUES (1, 7)");
+  driver_.Execute("CREATE TABLE t (k INT, n INT)");
+  driver_.Execute("INSERT INTO t VALUES (1, 1)");
+  const std::string sql = "SELECT n FROM t WHERE k = ?";
+  const std::string bump = "UPDATE t SET n = n + 1 WHERE k = ?";
+  EXPECT_EQ(LookupAll(driver_, sql, {"1"}), (Rows{{"1"}}));
+  driver_.Execute(bump, std::vector<DbValue>{"1"});
+  driver_.UseDatabase(second.name());
+  EXPECT_EQ(LookupAll(driver_, sql, {"1"}), (Rows{{"7"}}));
+  EXPECT_EQ(driver_.Execute(bump, std::vector<DbValue>{"1"}), 1);
+  EXPECT_EQ(LookupAll(driver_, sql, {"1"}), (Rows{{"8"}}));
+  driver_.UseDatabase(db_.name());
+  EXPECT_EQ(LookupAll(driver_, sql, {"1"}), (Rows{{"2"}}));
+}
+
+TEST_F(MariaDbTest, LookupsAndWritesRunWhileACursorOfTheSameTextStreams) {
+  driver_.Execute("CREATE TABLE t (k INT PRIMARY KEY, n INT)");
+  for (int k = 1; k <= 600; ++k)
+    driver_.Execute("INSERT INTO t VALUES (?, ?)",
+                    std::vector<DbValue>{std::to_string(k), std::to_string(k)});
+  const std::string sql = "SELECT k, n FROM t WHERE k >= ? ORDER BY k";
+  std::unique_ptr<Cursor> listing = driver_.Query(sql, std::vector<DbValue>{"1"});
+  int seen = 0;
+  while (listing->Next()) {
+    ++seen;
+    const std::string k = *listing->Row()[0];
+    EXPECT_EQ(LookupAll(driver_, sql, {"600"}), (Rows{{"600", "600"}}));
+    EXPECT_EQ(driver_.Execute("UPDATE t SET n = n WHERE k = ?", std::vector<DbValue>{k}), 1);
+  }
+  EXPECT_EQ(seen, 600);
+  // Many different texts: the oldest kept ones go, every one still runs.
+  for (int i = 0; i < 80; ++i) {
+    const std::string text = "SELECT n + " + std::to_string(i) + " FROM t WHERE k = ?";
+    EXPECT_EQ(LookupAll(driver_, text, {"1"}), (Rows{{std::to_string(1 + i)}}));
+  }
+  // A closed and reopened connection prepares afresh.
+  driver_.Close();
+  driver_.Connect(db_.Params());
+  EXPECT_EQ(LookupAll(driver_, sql, {"600"}), (Rows{{"600", "600"}}));
+}
+
 }  // namespace
 }  // namespace orvik

@@ -695,5 +695,30 @@ TEST_F(SqliteDriverTest, AWriteWaitsForALongTransactionOfAnotherProcess) {
   EXPECT_EQ(All(*driver, "SELECT k FROM t ORDER BY rowid"), (Rows{{"first"}, {"second"}}));
 }
 
+TEST_F(SqliteDriverTest, LazyCommitsSkipTheDiskWaitUntilSetBackAndStayVisible) {
+  auto driver = NewAccount("a");
+  NewAccount("b");
+  driver->Execute("CREATE TABLE locks (A0 TEXT PRIMARY KEY, UserInst TEXT)");
+  const std::string full = One(*driver, "PRAGMA synchronous");
+  EXPECT_EQ(full, "2");
+  EXPECT_FALSE(driver->SetLazyCommits(true));
+  EXPECT_EQ(One(*driver, "PRAGMA synchronous"), "1");
+  EXPECT_TRUE(driver->SetLazyCommits(true));
+  // Still a commit: another connection sees the row at once, and a second insert of the
+  // same key is refused.
+  driver->Execute("INSERT INTO locks VALUES ('k', 'me')");
+  auto other = Connected("a");
+  EXPECT_EQ(One(*other, "SELECT UserInst FROM locks WHERE A0 = 'k'"), "me");
+  EXPECT_EQ(ErrorOf([&] { other->Execute("INSERT INTO locks VALUES ('k', 'you')"); }),
+            dberr::kIntegrity);
+  EXPECT_TRUE(driver->SetLazyCommits(false));
+  EXPECT_EQ(One(*driver, "PRAGMA synchronous"), full);
+  // Another account starts with every commit waiting for the disk.
+  driver->SetLazyCommits(true);
+  driver->UseDatabase("b");
+  EXPECT_EQ(One(*driver, "PRAGMA synchronous"), full);
+  EXPECT_FALSE(driver->SetLazyCommits(false));
+}
+
 }  // namespace
 }  // namespace orvik

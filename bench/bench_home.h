@@ -1,0 +1,84 @@
+// The benchmarks' engine homes and their hand-written counterparts.
+//
+// A BenchHome is an engine home set up on one datastore ("JET", or "MYSQL" on the private
+// test server whose folder ORVIK_MARIADB_TEST_DIR names: `make bench` starts and stops it),
+// with a port logged in and moved to an account of the benchmark's own. A HandStore reaches
+// the same tables with the datastore's own client library and prepared statements, kept for
+// the whole run: the plainest code that does the same work, in the same encoding, with the
+// same durability. Everything runs on the benchmark's thread; failures throw.
+
+#ifndef ORVIK_BENCH_BENCH_HOME_H_
+#define ORVIK_BENCH_BENCH_HOME_H_
+
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "dialect.h"
+#include "port.h"
+
+namespace orvik::bench {
+
+class BenchHome {
+ public:
+  explicit BenchHome(std::string dataStore);
+  ~BenchHome();
+  BenchHome(const BenchHome&) = delete;
+  BenchHome& operator=(const BenchHome&) = delete;
+
+  // Whether the MariaDB cases can run (the test server's folder is known).
+  static bool ServerKnown();
+
+  const std::string& dataStore() const { return dataStore_; }
+  const std::string& home() const { return home_; }
+  const std::string& account() const { return account_; }
+  const std::string& user() const { return user_; }
+  static const char* password() { return "bench"; }
+  Port& port() { return *port_; }
+  // "account.table": what programs hand to the item members.
+  std::string FileVariable(const std::string& table) const { return account_ + "." + table; }
+  // Makes a file's table as the engine would, through the port's connection.
+  void CreateTable(const std::string& table, TableTemplate kind, int columns = 0);
+
+ private:
+  std::string dataStore_;
+  std::string home_;
+  std::string account_;
+  std::string user_;
+  std::shared_ptr<Port> port_;
+};
+
+// One item's columns after the key.
+using Columns = std::vector<std::string>;
+
+// A file's table as the hand-written code names it: the table and its columns after A0.
+struct Table {
+  std::string name;
+  Columns columns;
+};
+
+class HandStore {
+ public:
+  virtual ~HandStore() = default;
+  static std::unique_ptr<HandStore> Open(const BenchHome& home);
+
+  // Fills `table` with `count` items in one transaction: item k has id Id(k), columns make(k).
+  virtual void Load(const Table& table, int count, const std::function<Columns(int)>& make) = 0;
+  // The item's columns after the key, joined by attribute marks ("" when there is none).
+  virtual std::string Read(const Table& table, const std::string& id) = 0;
+  // Replaces the item's columns (all of the table's) in one durable statement.
+  virtual void Write(const Table& table, const std::string& id, const Columns& values) = 0;
+  // The lock row of `key`: whose it is ("" when free), taken, dropped. Lock rows are written
+  // without waiting for the disk where the datastore allows it per connection.
+  virtual std::string LockHolder(const std::string& key) = 0;
+  virtual void TakeLock(const std::string& key, const std::string& owner) = 0;
+  virtual void DropLock(const std::string& key, const std::string& owner) = 0;
+};
+
+// The id of item k.
+std::string Id(int k);
+
+}  // namespace orvik::bench
+
+#endif  // ORVIK_BENCH_BENCH_HOME_H_

@@ -10,6 +10,7 @@
 #include <map>
 #include <stdexcept>
 
+#include "entry_controls.h"
 #include "fake_search_windows.h"
 #include "shell_fixture.h"
 
@@ -221,6 +222,28 @@ TEST_F(SearchActivateTest, APickGoesIntoTheEntryThatAsked) {
   pickList.picks = {"C100"};
   Search();
   EXPECT_EQ(link.sent.back(), "7|1|2|C100\r");
+}
+
+// The real form's entries: the pick becomes the text of the entry the user was in, and goes
+// to the application as that entry's reply.
+TEST_F(SearchActivateTest, OnADrawnFormThePickFillsTheEntryTheUserWasIn) {
+  Engine(
+      "<FORM TYPE=FUNCTION SCREEN=FULL><PROGRAM NAME=CUSTOMER>"
+      "<POSITION TOP=4 LEFT=2>Customer no"
+      "<POSITION TOP=4 LEFT=20 ACTION=1><TEXTBOX WIDTH=8 MAXLENGTH=8>C100"
+      "<POSITION TOP=5 LEFT=2>Name"
+      "<POSITION TOP=5 LEFT=20 ACTION=2><TEXTBOX WIDTH=30 MAXLENGTH=30>Acme Ltd"
+      "<ACTIONCODE></TX>");
+  shell.TimerTick();
+  Top().Activate();
+  Top().Entries().FocusMoved(1);
+  link.sent.clear();
+  pickList.picks = {"C200"};
+  Engine(kSearch);
+  EXPECT_EQ(EntryControl(Top().Controls(), 1).caption, "C200");
+  EXPECT_EQ(EntryControl(Top().Controls(), 2).caption, "Acme Ltd");
+  ASSERT_FALSE(link.sent.empty());
+  EXPECT_EQ(link.sent.back(), "C200\r");
 }
 
 TEST_F(SearchActivateTest, ACheckBoxStaysAsItWasAndTheApplicationHearsNoPick) {

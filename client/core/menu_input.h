@@ -42,6 +42,9 @@ class MenuInput {
   // The selection box: its text as the user edits it, its focus coming and going.
   void AltSelectEdited(const std::string& text);
   void AltSelectFocus(bool got);
+  // Another of the menu's own controls took the focus: the selection box was not left for
+  // an entry, so nothing waits to be sent from it.
+  void MenuControlFocus() { p_.focus.altSelectPending = false; }
 
   void AltOk();
   void AltCancel();

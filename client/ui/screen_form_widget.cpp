@@ -69,6 +69,9 @@ void ScreenFormWidget::BuildMenuControls() {
   menuHeader_->hide();
   altPanel_->hide();
   altSelect_->installEventFilter(this);
+  for (QWidget* control : std::initializer_list<QWidget*>{navigate_, showCodes_, altCancel_, altOk_,
+                                                          altStart_, back_, forward_})
+    control->installEventFilter(this);
   connect(navigate_, &QComboBox::activated, this, [this, &menu](int index) {
     menu.NavigateChosen(ToLatin1(navigate_->itemText(index)));
     ControlsChanged();
@@ -409,6 +412,12 @@ bool ScreenFormWidget::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() == QEvent::KeyPress) return FormKey(static_cast<QKeyEvent*>(event));
     if (event->type() == QEvent::FocusIn) core_.Menu().AltSelectFocus(true);
     if (event->type() == QEvent::FocusOut) core_.Menu().AltSelectFocus(false);
+    return false;
+  }
+  if (event->type() == QEvent::FocusIn &&
+      (watched == navigate_ || watched == showCodes_ || watched == altCancel_ ||
+       watched == altOk_ || watched == altStart_ || watched == back_ || watched == forward_)) {
+    core_.Menu().MenuControlFocus();
     return false;
   }
   const QVariant item = watched->property("itemIndex");

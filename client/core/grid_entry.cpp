@@ -404,6 +404,11 @@ void GridEntry::EnterGuiPlus(ControlRecord& entry) {
 void GridEntry::Click(std::int32_t mouseRow, std::int32_t mouseCol) {
   ScreenModel& m = p_.model;
   if (m.layout.msGridType == "READONLY" || p_.shell.AwaitingReply()) return;
+  // Focus moves the window queued before the click are handled first: they belong to the
+  // state before the cell is entered.
+  EventPump& pump = p_.shell.Pump();
+  pump.ProcessEventsUntil(pump.Now() + std::chrono::milliseconds(1));
+  if (p_.shell.AwaitingReply()) return;
   GridModel& grid = m.grid;
   try {
     if (IsGuiPlus() && HasEntryControl(p_.controls, GridEntryNumber()) && !CellUnchanged()) {

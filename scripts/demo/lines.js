@@ -24,7 +24,7 @@ function Show(markup) {
 function Lines() {
   var f = Ref("");
   if (!OOpen("DEMOLINES", f)) {
-    ExecutePS("CREATE-FILE DEMOLINES 2");
+    ExecutePS("CREATE-FILE DEMOLINES 3");
     OOpen("DEMOLINES", f);
     WWrite("P1\xFDP2\xFE" + "Bolt\xFDNut\xFE" + "5\xFD" + "7", f.value, "L1");
   }

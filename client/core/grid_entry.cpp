@@ -291,6 +291,9 @@ void GridEntry::EnterInteg(ControlRecord& entry) {
     // out one by one, each after the engine's answer to the one before.
     const std::int32_t row = grid.Row();
     const std::string& sep = settings.guiPlusDelimiter;
+    // The row being updated: a click elsewhere while it is brings the cursor back here.
+    m.gridCursor.editRow = row;
+    m.gridCursor.editCol = curCol_;
     p_.shell.SetAwaitingReply(true);
     p_.shell.SetBusyPointer(true);
     st.msStatePrevious = st.msState;

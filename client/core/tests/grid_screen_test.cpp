@@ -423,6 +423,58 @@ TEST_F(GridScreenTest, CellsOutsideTheGridAreLeftOutAndTheTitlesStay) {
   EXPECT_EQ(States().msFormState, "UPDATE");
 }
 
+TEST_F(GridScreenTest, AnEditScrolledOutOfViewKeepsItsTextAndIsSentAsTyped) {
+  std::string fill;
+  for (int i = 1; i <= 12; ++i)
+    fill += "<DATA>P" + std::to_string(i) + "\\Part\\" + std::to_string(i);
+  std::string form = kGuiPlusForm;
+  form.replace(form.find("<GRIDFILL>"), form.find("</GRIDFILL>") - form.find("<GRIDFILL>"),
+               "<GRIDFILL>" + fill);
+  Receive(form);
+  Top().Grid().Click(2, 3);
+  Type("20");
+  Top().Grid().Scroll(8);  // row 2 leaves the view
+  EXPECT_EQ(GridEntryControl().caption, "20");
+  EXPECT_DOUBLE_EQ(GridEntryControl().left, -9999);
+  Top().Grid().Scroll(1);  // and comes back: the entry is over its cell again
+  EXPECT_DOUBLE_EQ(GridEntryControl().left, Grid().left + GridCellLeft(Grid()));
+  link.sent.clear();
+  Top().Grid().Scroll(8);
+  Top().Grid().Click(9, 3);
+  EXPECT_THAT(link.sent, ElementsAre("7|3|2|20\r"));
+}
+
+TEST_F(GridScreenTest, CellRecordsRefreshEntriesOutsideTheGridAndOpenPopups) {
+  Receive(
+      "<FORM TYPE=FUNCTION><PROGRAM NAME=EX><FORMHEADER>E,External,DEMO"
+      "<POSITION TOP=3 LEFT=2>Total<POSITION TOP=3 LEFT=20 ACTION=1><TEXTBOX WIDTH=8>0"
+      "<GRID ACTION=4 TOP=5 HEIGHT=6 TYPE=INTEG><COLUMN WIDTH=8>Product"
+      "<ACTIONCODE></TX>");
+  ScreenModel& m = Top().Model();
+  const std::int32_t total = std::stoi(EntryControl(Top().Controls(), 1).tag);
+  m.entrySpec.Set(total, 4, "42");
+  m.entrySpec.Set(total, 3, "-1");  // the engine locks it
+  m.popups.Set(2, "<POSITION TOP=10 LEFT=22>Note");
+  GridCellRecords& records = m.gridCells;
+  records.muGridRedim();
+  records.SetCellAction(1, "EXTERNAL");
+  records.SetRow(1, total);
+  records.SetCellAction(2, "EXTERNAL");
+  records.SetRow(2, 1);  // the form header: no entry, nothing changes
+  records.SetCellAction(3, "DO_POPUP");
+  records.SetCellText(3, "2");
+  records.SetCellAction(5, "READONLY");  // after the empty record 4: not applied
+  records.SetRow(5, 1);
+  records.SetCol(5, 1);
+  records.SetCellText(5, "late");
+  Top().Grid().GridActionsDraw();
+  EXPECT_EQ(EntryControl(Top().Controls(), 1).caption, "42");
+  EXPECT_FALSE(EntryControl(Top().Controls(), 1).enabled);
+  EXPECT_EQ(Top().OpenPopups().size(), 1u);
+  EXPECT_EQ(States().msState2, "POPUP_FOCUS");
+  EXPECT_EQ(Grid().TextMatrix(1, 1), "");
+}
+
 TEST_F(GridScreenTest, TheGridCopyIsTabSeparatedWithTheHeadingRow) {
   Receive(kIntegForm);
   EXPECT_EQ(Top().OptionGridText(),

@@ -396,6 +396,29 @@ TEST_F(GridScreenTest, RowCommandsTypedIntoTheRowNumberCell) {
   EXPECT_THAT(link.sent, ElementsAre("4|D|3\r"));
 }
 
+TEST_F(GridScreenTest, UpdateAndQuitCommandsAndEnterOnTheLastRowLeavesTheGrid) {
+  Receive(kIntegForm);
+  Top().Grid().Click(1, 0);
+  link.sent.clear();
+  Type(" m ");
+  Key(vbkey::kEnter);
+  EXPECT_THAT(link.sent, ElementsAre("4|M|1\r"));
+  EXPECT_EQ(States().msState, "GRID_UPDATE_ROW");
+  Receive("<GRIDCELL COL=1 ROW=1>P1<ACTIONCODE></TX>");
+  Top().Grid().Click(2, 0);
+  link.sent.clear();
+  Type("q");
+  Key(vbkey::kEnter);
+  EXPECT_THAT(link.sent, ElementsAre("Q\r"));  // the quit button's text
+  // An empty command on the last row lets Enter leave the grid: nothing is sent for it.
+  Top().Grid().Click(Grid().Rows() - 1, 0);
+  link.sent.clear();
+  Key(vbkey::kEnter);
+  EXPECT_THAT(link.sent, IsEmpty());
+  EXPECT_EQ(Top().Model().gridCursor.editRow, 0);
+  EXPECT_EQ(Grid().Row(), Grid().Rows() - 1);
+}
+
 TEST_F(GridScreenTest, AnAddOnRowGrowsTheGridAndTheGridIsLeftWithTheExitCommand) {
   Receive(kIntegForm);
   link.sent.clear();

@@ -7,16 +7,14 @@
 #include <unistd.h>
 
 #include <QApplication>
-#include <QKeyEvent>
 #include <QLineEdit>
-#include <QMessageBox>
-#include <QMouseEvent>
-#include <QTimer>
 #include <chrono>
 #include <filesystem>
 
 #include "client_program.h"
 #include "event_wait.h"
+#include "grid_click.h"
+#include "program_test_support.h"
 #include "setup.h"
 
 namespace orvik::client {
@@ -24,40 +22,6 @@ namespace {
 
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
-
-bool WaitFor(const std::function<bool()>& done, std::chrono::milliseconds limit = 20s) {
-  return PumpEventsUntil(SteadyClock::now() + limit, done) || done();
-}
-
-void Type(QWidget* widget, const QString& text) {
-  for (const QChar c : text) {
-    const int key = c == '\r' ? int(Qt::Key_Return) : int(c.toUpper().unicode());
-    QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier, QString(c));
-    QCoreApplication::sendEvent(widget, &press);
-    QKeyEvent release(QEvent::KeyRelease, key, Qt::NoModifier, QString(c));
-    QCoreApplication::sendEvent(widget, &release);
-  }
-}
-
-// Keeps the texts of the message boxes that show, answering each with OK.
-class BoxWatcher {
- public:
-  BoxWatcher() {
-    timer_.setInterval(10);
-    QObject::connect(&timer_, &QTimer::timeout, [this] {
-      auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-      if (box == nullptr) return;
-      texts.push_back(box->text().toStdString());
-      box->button(box->standardButtons() & QMessageBox::Ok ? QMessageBox::Ok : QMessageBox::No)
-          ->click();
-    });
-    timer_.start();
-  }
-  std::vector<std::string> texts;
-
- private:
-  QTimer timer_;
-};
 
 class ClientGridTest : public ::testing::Test {
  protected:
@@ -116,14 +80,7 @@ class ClientGridTest : public ::testing::Test {
            grid.TextMatrix(row, col) == text;
   }
   static void ClickCell(ScreenFormWidget* form, int row, int col) {
-    QTableView* table = form->GridWidgets().Table();
-    const QPoint at = table->visualRect(table->model()->index(row, col)).center();
-    QMouseEvent press(QEvent::MouseButtonPress, at, table->viewport()->mapToGlobal(at),
-                      Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
-    QCoreApplication::sendEvent(table->viewport(), &press);
-    QMouseEvent release(QEvent::MouseButtonRelease, at, table->viewport()->mapToGlobal(at),
-                        Qt::LeftButton, Qt::NoButton, Qt::NoModifier);
-    QCoreApplication::sendEvent(table->viewport(), &release);
+    ClickGridCell(form->GridWidgets().Table(), row, col);
   }
   static QLineEdit* GridEntry(ScreenFormWidget* form) {
     return qobject_cast<QLineEdit*>(
@@ -196,7 +153,7 @@ TEST_F(ClientGridTest, TheDemosGuiPlusGridRecordsAQuantityEditedByMouseAndKeys) 
       form->grab().save(QString::fromStdString((shots / "client_guiplus_grid.png").string())));
 
   // Out to the menu and in again: the grid is filled from what the program recorded.
-  BoxWatcher boxes;
+  BoxAnswerer boxes;
   form->EntryWidgets().FnQuit()->click();
   ASSERT_TRUE(WaitFor([&] { return form->Core().Model().states.msFormState == "MENU"; }))
       << Screen(program);
@@ -218,7 +175,7 @@ TEST_F(ClientGridTest, AnIntegRowUpdateCompletesWithoutAStall) {
     return form->Core().Model().layout.msGridType == "INTEG" && GridShows(form, 2, 3, "7");
   })) << Screen(program)
       << State(form) << program.Shell().Monitor().Text();
-  BoxWatcher boxes;
+  BoxAnswerer boxes;
   const auto started = SteadyClock::now();
   // Quantity of line 2: the row is announced and its first cells sent, then the cell opens.
   ClickCell(form, 2, 3);

@@ -19,6 +19,7 @@
 #include <optional>
 
 #include "event_wait.h"
+#include "program_test_support.h"
 #include "setup.h"
 #include "user_registry.h"
 
@@ -27,43 +28,6 @@ namespace {
 
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
-
-bool WaitFor(const std::function<bool()>& done, std::chrono::milliseconds limit = 20s) {
-  return PumpEventsUntil(SteadyClock::now() + limit, done) || done();
-}
-
-// Types `text` into `widget` as key presses (CR is the Enter key).
-void Type(QWidget* widget, const QString& text) {
-  for (const QChar c : text) {
-    const int key = c == '\r'   ? int(Qt::Key_Return)
-                    : c == '\b' ? int(Qt::Key_Backspace)
-                                : int(c.toUpper().unicode());
-    QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier, QString(c));
-    QCoreApplication::sendEvent(widget, &press);
-    QKeyEvent release(QEvent::KeyRelease, key, Qt::NoModifier, QString(c));
-    QCoreApplication::sendEvent(widget, &release);
-  }
-}
-
-// Presses OK on every message box that shows, keeping their texts.
-class BoxAnswerer {
- public:
-  BoxAnswerer() {
-    timer_.setInterval(10);
-    QObject::connect(&timer_, &QTimer::timeout, [this] {
-      auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-      if (box == nullptr) return;
-      texts.push_back(box->text().toStdString());
-      box->button(box->standardButtons() & QMessageBox::Ok ? QMessageBox::Ok : QMessageBox::No)
-          ->click();
-    });
-    timer_.start();
-  }
-  std::vector<std::string> texts;
-
- private:
-  QTimer timer_;
-};
 
 class ClientProgramTest : public ::testing::Test {
  protected:

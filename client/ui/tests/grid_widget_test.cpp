@@ -11,9 +11,9 @@
 #include <QApplication>
 #include <QKeyEvent>
 #include <QLineEdit>
-#include <QMouseEvent>
 #include <filesystem>
 
+#include "grid_click.h"
 #include "rx_process.h"
 #include "screen_form_widget.h"
 #include "shell_fixture.h"
@@ -58,16 +58,8 @@ class GridWidgetTest : public ShellFixture {
     QCoreApplication::sendEvent(target, &release);
     Pump();
   }
-  // A left click on the model's cell, as the mouse gives it.
   void ClickCell(int row, int col) {
-    QTableView* table = Grid().Table();
-    const QPoint at = table->visualRect(table->model()->index(row, col)).center();
-    QMouseEvent press(QEvent::MouseButtonPress, at, table->viewport()->mapToGlobal(at),
-                      Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
-    QCoreApplication::sendEvent(table->viewport(), &press);
-    QMouseEvent release(QEvent::MouseButtonRelease, at, table->viewport()->mapToGlobal(at),
-                        Qt::LeftButton, Qt::NoButton, Qt::NoModifier);
-    QCoreApplication::sendEvent(table->viewport(), &release);
+    ClickGridCell(Grid().Table(), row, col);
     Pump();
   }
   GridWidget& Grid() { return widget.GridWidgets(); }

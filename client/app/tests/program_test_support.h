@@ -1,0 +1,62 @@
+// What the tests of the real client share: waiting with the event loop running, typing as
+// key presses, and answering the message boxes that show.
+//
+// GUI thread of a QApplication, tests only.
+
+#ifndef ORVIK_CLIENT_APP_TESTS_PROGRAM_TEST_SUPPORT_H_
+#define ORVIK_CLIENT_APP_TESTS_PROGRAM_TEST_SUPPORT_H_
+
+#include <QApplication>
+#include <QKeyEvent>
+#include <QMessageBox>
+#include <QTimer>
+#include <chrono>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "event_wait.h"
+
+namespace orvik::client {
+
+inline bool WaitFor(const std::function<bool()>& done,
+                    std::chrono::milliseconds limit = std::chrono::seconds(20)) {
+  return PumpEventsUntil(SteadyClock::now() + limit, done) || done();
+}
+
+// Types `text` into `widget` as key presses (CR is the Enter key).
+inline void Type(QWidget* widget, const QString& text) {
+  for (const QChar c : text) {
+    const int key = c == '\r'   ? int(Qt::Key_Return)
+                    : c == '\b' ? int(Qt::Key_Backspace)
+                                : int(c.toUpper().unicode());
+    QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier, QString(c));
+    QCoreApplication::sendEvent(widget, &press);
+    QKeyEvent release(QEvent::KeyRelease, key, Qt::NoModifier, QString(c));
+    QCoreApplication::sendEvent(widget, &release);
+  }
+}
+
+// Presses OK on every message box that shows, keeping their texts.
+class BoxAnswerer {
+ public:
+  BoxAnswerer() {
+    timer_.setInterval(10);
+    QObject::connect(&timer_, &QTimer::timeout, [this] {
+      auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+      if (box == nullptr) return;
+      texts.push_back(box->text().toStdString());
+      box->button(box->standardButtons() & QMessageBox::Ok ? QMessageBox::Ok : QMessageBox::No)
+          ->click();
+    });
+    timer_.start();
+  }
+  std::vector<std::string> texts;
+
+ private:
+  QTimer timer_;
+};
+
+}  // namespace orvik::client
+
+#endif  // ORVIK_CLIENT_APP_TESTS_PROGRAM_TEST_SUPPORT_H_

@@ -23,32 +23,17 @@ namespace {
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
 
-class ClientGridTest : public ::testing::Test {
+class ClientGridTest : public ProgramHomeTest {
  protected:
   void SetUp() override {
-    home_ = fs::temp_directory_path() / ("orvik-client-grid-" + std::to_string(::getpid()));
-    fs::remove_all(home_);
-    fs::create_directories(home_);
-    for (const char* script : {"demo.js", "lines.js"})
-      fs::copy_file(fs::path(ORVIK_DEMO_DIR) / script, home_ / script);
     SetupOptions o;
-    o.home = home_.string();
-    o.user = "demo";
-    o.password = "demo";
     o.accounts = {"shop"};
     o.catalog = {{"shop", "DEMO", "JavaScript", "demo.js DEMO"},
                  {"shop", "LINES", "JavaScript", "lines.js LINES"}};
-    std::string error;
-    ASSERT_TRUE(RunSetup(
-        o, [](const std::string&) {}, &error))
-        << error;
+    const fs::path demo(ORVIK_DEMO_DIR);
+    MakeHome("orvik-client-grid-", o, {demo / "demo.js", demo / "lines.js"});
   }
-  void TearDown() override { fs::remove_all(home_); }
 
-  std::string Screen(ClientProgram& program) {
-    ScreenFormWidget* form = program.TopForm();
-    return form ? form->Core().Raster().Text() : std::string();
-  }
   // Logs in as the demo user; the form to type into.
   ScreenFormWidget* LogIn(ClientProgram& program) {
     EXPECT_TRUE(program.Start());
@@ -90,8 +75,6 @@ class ClientGridTest : public ::testing::Test {
     QWidget* focus = QApplication::focusWidget();
     return focus && form->isAncestorOf(focus) ? focus : form;
   }
-
-  fs::path home_;
 };
 
 TEST_F(ClientGridTest, TheQueryFormShowsItsRowsInAReadOnlyGridAndPagesWithEnter) {

@@ -29,33 +29,14 @@ namespace {
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
 
-class ClientProgramTest : public ::testing::Test {
+class ClientProgramTest : public ProgramHomeTest {
  protected:
-  void SetUp() override {
-    home_ = fs::temp_directory_path() / ("orvik-client-program-" + std::to_string(::getpid()));
-    fs::remove_all(home_);
-    fs::create_directories(home_);
-    SetupOptions o;
-    o.home = home_.string();
-    o.user = "demo";
-    o.password = "demo";
-    std::string error;
-    ASSERT_TRUE(RunSetup(
-        o, [](const std::string&) {}, &error))
-        << error;
-  }
-  void TearDown() override { fs::remove_all(home_); }
+  void SetUp() override { MakeHome("orvik-client-program-"); }
 
-  std::string Screen(ClientProgram& program) {
-    ScreenFormWidget* form = program.TopForm();
-    return form ? form->Core().Raster().Text() : std::string();
-  }
   bool WaitScreen(ClientProgram& program, const std::string& text) {
     return WaitFor([&] { return Screen(program).find(text) != std::string::npos; });
   }
   std::string RegistryLines() { return UserRegistry(home_.string()).ListLines(); }
-
-  fs::path home_;
 };
 
 TEST_F(ClientProgramTest, LogsInListsTheFilesAndEndsOnOff) {

@@ -6,16 +6,22 @@
 #ifndef ORVIK_CLIENT_APP_TESTS_PROGRAM_TEST_SUPPORT_H_
 #define ORVIK_CLIENT_APP_TESTS_PROGRAM_TEST_SUPPORT_H_
 
+#include <gtest/gtest.h>
+#include <unistd.h>
+
 #include <QApplication>
 #include <QKeyEvent>
 #include <QMessageBox>
 #include <QTimer>
 #include <chrono>
+#include <filesystem>
 #include <functional>
 #include <string>
 #include <vector>
 
+#include "client_program.h"
 #include "event_wait.h"
+#include "setup.h"
 
 namespace orvik::client {
 
@@ -55,6 +61,37 @@ class BoxAnswerer {
 
  private:
   QTimer timer_;
+};
+
+// A fresh engine home for each test, removed after it, with the user demo (password demo).
+class ProgramHomeTest : public ::testing::Test {
+ protected:
+  // The home is made under the temporary folder, named `prefix` and the process id; `files`
+  // are copied into it before the set-up runs with `options` (home and user filled in here).
+  void MakeHome(const std::string& prefix, SetupOptions options = {},
+                const std::vector<std::filesystem::path>& files = {}) {
+    home_ = std::filesystem::temp_directory_path() / (prefix + std::to_string(::getpid()));
+    std::filesystem::remove_all(home_);
+    std::filesystem::create_directories(home_);
+    for (const std::filesystem::path& file : files)
+      std::filesystem::copy_file(file, home_ / file.filename());
+    options.home = home_.string();
+    options.user = "demo";
+    options.password = "demo";
+    std::string error;
+    ASSERT_TRUE(RunSetup(
+        options, [](const std::string&) {}, &error))
+        << error;
+  }
+  void TearDown() override { std::filesystem::remove_all(home_); }
+
+  // The terminal text of the top screen form.
+  static std::string Screen(ClientProgram& program) {
+    ScreenFormWidget* form = program.TopForm();
+    return form ? form->Core().Raster().Text() : std::string();
+  }
+
+  std::filesystem::path home_;
 };
 
 }  // namespace orvik::client

@@ -176,6 +176,11 @@ TEST_F(GridScreenTest, AGuiPlusClickElsewhereSendsTheUnsentEditFirstAndStays) {
   EXPECT_EQ(Grid().Row(), 3);
   EXPECT_EQ(Grid().Rows(), 5);  // the edited row was the last: a numbered spare row
   EXPECT_EQ(Grid().TextMatrix(4, 0), "4");
+  // The edit goes on in the cell the engine opened.
+  link.sent.clear();
+  Type("3");
+  Key(vbkey::kEnter);
+  EXPECT_THAT(link.sent, ElementsAre("7|3|3|3\r"));
 }
 
 TEST_F(GridScreenTest, ShiftArrowsWalkAGuiPlusGridAndAChangedCellIsSentFirst) {

@@ -135,8 +135,8 @@ void FunctionLayout::FocusOpenScreen() {
   FormFocus& focus = p_.focus;
   ItemParserState& items = m.items;
   if (m.layout.mbGuiPlus && items.focusRequest && LongOf(m.grid.tag) == items.miEntryNew) {
-    // The grid's cells are entered by the grid screens.
     focus.focusEntry = items.miEntryNew;
+    if (gridCellEnter) gridCellEnter();
     return;
   }
   if (m.states.msState != state::kGridUpdateRowEnd && items.focusRequest) {
@@ -159,7 +159,9 @@ void FunctionLayout::FocusNewScreen() {
   const std::int32_t target = m.items.miEntryNew;
   focus.focusEntry = target;
   if (!HasEntryControl(p_.controls, target)) return;
-  if (!(m.layout.mbGuiPlus && m.items.focusRequest && LongOf(m.grid.tag) == target)) {
+  if (m.layout.mbGuiPlus && m.items.focusRequest && LongOf(m.grid.tag) == target) {
+    if (gridCellEnter) gridCellEnter();
+  } else {
     focus.focusByProgram = true;
     ControlRecord& control = EntryControl(p_.controls, target);
     control.enabled = true;

@@ -85,6 +85,7 @@ void EntryTransmit::EntryGotFocus(std::int32_t row) {
   ControlRecord& control = EntryControl(p_.controls, n);
   control.selectAll = true;
   FormControls& c = p_.controls;
+  if (m.entrySpec.Get(row, 1) == "GRID" && gridEntryFocused) gridEntryFocused();
   if (m.entrySpec.Get(row, 1) != "GRID" && c.gridRow[0].visible) {
     for (ControlRecord& button : c.gridRow) button.visible = false;
   }

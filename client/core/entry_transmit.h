@@ -49,6 +49,8 @@ class EntryTransmit {
   void FnScreenPrint();
   // Prints the form's image; empty until the printer is connected.
   std::function<void()> printForm;
+  // The grid's entry got the focus (the grid decides which cell it enters).
+  std::function<void()> gridEntryFocused;
 
  private:
   bool IsGridEntry(std::int32_t entry) const;

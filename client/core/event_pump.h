@@ -12,6 +12,8 @@
 #ifndef ORVIK_CLIENT_CORE_EVENT_PUMP_H_
 #define ORVIK_CLIENT_CORE_EVENT_PUMP_H_
 
+#include <QCoreApplication>
+
 #include "event_wait.h"
 
 namespace orvik::client {
@@ -22,7 +24,8 @@ class EventPump {
 
   virtual SteadyClock::time_point Now() const = 0;
   // Handles the thread's events, returning at `deadline` at the latest (it may return
-  // sooner: callers check the clock again).
+  // sooner: callers check the clock again). A deadline already past still handles what is
+  // pending once, as a screen that lets its window events run before going on needs.
   virtual void ProcessEventsUntil(SteadyClock::time_point deadline) = 0;
 };
 
@@ -30,7 +33,14 @@ class EventPump {
 class QtEventPump final : public EventPump {
  public:
   SteadyClock::time_point Now() const override { return SteadyClock::now(); }
-  void ProcessEventsUntil(SteadyClock::time_point deadline) override { PumpEventsUntil(deadline); }
+  void ProcessEventsUntil(SteadyClock::time_point deadline) override {
+    if (deadline > Now()) {
+      PumpEventsUntil(deadline);
+    } else if (QCoreApplication::instance() != nullptr) {
+      QCoreApplication::sendPostedEvents();
+      QCoreApplication::processEvents();
+    }
+  }
 };
 
 }  // namespace orvik::client

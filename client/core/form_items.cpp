@@ -574,21 +574,29 @@ class FormItemParser {
   void GridCell(const FormItem& item) {
     GridModel& grid = m_.grid;
     const std::int32_t top = item.top;
-    if (top == grid.Rows() - 1 && !item.tail.empty()) {
-      // The engine writes below the last row: the grid grows by a numbered row.
+    // The titles, the row numbers and the columns the grid does not have are not the
+    // engine's to write: such a cell is left out rather than failing the screen.
+    if (top < 1 || item.left < 1 || item.left >= grid.Cols()) return;
+    if (top >= grid.Rows() - 1 && !item.tail.empty()) {
+      // The engine writes below the last row: the grid grows by numbered rows.
+      const std::int32_t before = grid.Rows();
       grid.SetRows(top + 2);
       ++m_.gridArea.mnGridRows;
-      grid.SetRow(top + 1);
-      grid.SetCol(0);
-      grid.SetText(Str(std::int64_t{top} + 1));
-      grid.SetCellAlignment(kAlignRightCentre);
+      for (std::int32_t r = before; r <= top + 1; ++r) {
+        grid.SetRow(r);
+        grid.SetCol(0);
+        grid.SetText(Str(std::int64_t{r}));
+        grid.SetCellAlignment(kAlignRightCentre);
+      }
     }
+    if (top >= grid.Rows()) return;
     grid.SetRow(top);
     grid.SetCol(item.left);
     const std::string& rx = settings_.rxDelimiter;
     if (Holds(item.tail, rx)) {
       grid.SetText(std::string(TextBefore(item.tail, rx)));
-      grid.SetTextMatrix(top, item.left + 1, std::string(After(item.tail, rx)));
+      if (item.left + 1 < grid.Cols())
+        grid.SetTextMatrix(top, item.left + 1, std::string(After(item.tail, rx)));
     } else if (!item.tail.empty()) {
       grid.SetText(IsNullValue(item.tail) ? std::string() : item.tail);
     }

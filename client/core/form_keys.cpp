@@ -16,6 +16,7 @@ std::string AltText(const std::string& definition) { return definition.substr(kA
 bool FormKeys::KeyDown(std::int32_t keyCode, std::int32_t shift) {
   if (p_.shell.AwaitingReply()) return false;
   s_.enterPressed = false;
+  inGuiPlusGrid_ = false;
   const ClientSettings& settings = p_.shell.Context().settings;
   const KeyDefinitions& keys = settings.keyDefinitions;
   const ScreenStates& st = p_.model.states;
@@ -90,7 +91,19 @@ bool FormKeys::KeyDown(std::int32_t keyCode, std::int32_t shift) {
         (keyCode >= '0' && keyCode <= '9') || keyCode == vbkey::kMinus || keyCode == vbkey::kEquals;
     if (!named) return false;
   }
-  // Stage 3 (the grid's keys come with the grid screens) and stage 4: menu Tab.
+  // Stage 3: the grid's keys; stage 4: menu Tab.
+  if (st.msFormState != state::kMenu && grid_ && grid_->InEntry()) {
+    try {
+      const GridKeys::Next grid = grid_->RowKeys(keyCode, shift, inGuiPlusGrid_);
+      if (grid == GridKeys::Next::kDone) return false;
+      if (grid == GridKeys::Next::kConsumed) {
+        typing_.keyHandedOn = keyCode;
+        return true;
+      }
+    } catch (const VbError&) {
+      return true;  // a grid that no longer holds its cursor: the key goes nowhere
+    }
+  }
   if (st.msFormState == state::kMenu) {
     if (keyCode == vbkey::kTab && menu_.Tab(shift)) {
       typing_.keyHandedOn = vbkey::kTab;
@@ -108,6 +121,9 @@ FormKeys::Next FormKeys::ArrowVertical(std::int32_t& keyCode, std::int32_t& shif
       Send(AltText(definition));
       return Next::kDone;
     }
+  } else if (grid_ && grid_->InGuiPlusEntry()) {
+    if (grid_->VerticalArrow(keyCode, shift)) return Next::kDone;
+    inGuiPlusGrid_ = true;  // the changed cell goes out as Tab sends it
   } else if (!definition.empty()) {
     Send(definition);
     return Next::kDone;
@@ -122,7 +138,7 @@ FormKeys::Next FormKeys::ArrowVertical(std::int32_t& keyCode, std::int32_t& shif
   return Next::kStage2;
 }
 
-FormKeys::Next FormKeys::ArrowHorizontal(std::int32_t&, std::int32_t& shift,
+FormKeys::Next FormKeys::ArrowHorizontal(std::int32_t& keyCode, std::int32_t& shift,
                                          const std::string& definition) {
   if (shift == 0 && p_.model.states.msState != state::kTerminal) return Next::kStage2;
   if (IsAltForm(definition)) {
@@ -130,6 +146,13 @@ FormKeys::Next FormKeys::ArrowHorizontal(std::int32_t&, std::int32_t& shift,
       Send(AltText(definition));
       return Next::kDone;
     }
+    return Next::kStage2;
+  }
+  if (grid_ && grid_->InGuiPlusEntry()) {
+    if (grid_->HorizontalArrow(keyCode, shift)) return Next::kDone;
+    keyCode = vbkey::kEnter;  // the changed cell goes out first
+    shift = 0;
+    inGuiPlusGrid_ = true;
     return Next::kStage2;
   }
   if (!definition.empty()) {
@@ -206,9 +229,17 @@ bool FormKeys::TabEnter(std::int32_t keyCode, std::int32_t shift) {
       return true;
     }
     std::int32_t target = focus.focusEntry;
-    if (keyCode == vbkey::kTab && shift == 1) {
+    const bool back = keyCode == vbkey::kTab && shift == 1;
+    const bool forward = !back && (keyCode == vbkey::kEnter || shift == 0);
+    if (inGuiPlusGrid_ && grid_ && (back || forward)) {
+      // Within a GUIPLUS row an unchanged cell passes the cursor on; a changed one is sent.
+      if (grid_->Across(back ? -1 : +1)) {
+        typing_.keyHandedOn = 0;
+        return true;
+      }
+    } else if (back) {
       target = Step(focus.focusEntry, -1);
-    } else if (keyCode == vbkey::kEnter || shift == 0) {
+    } else if (forward) {
       target = Step(focus.focusEntry, +1);
     }
     tx_.EntryValidate(RowOfEntry(p_.controls, focus.focusEntry));

@@ -15,6 +15,7 @@
 
 #include "entry_state.h"
 #include "entry_transmit.h"
+#include "grid_keys.h"
 #include "menu_input.h"
 #include "screen_parts.h"
 #include "terminal_typing.h"
@@ -66,6 +67,8 @@ class FormKeys {
 
   // Form_KeyDown: true when the key was consumed (KeyCode = 0).
   bool KeyDown(std::int32_t keyCode, std::int32_t shift);
+  // The screen's grid keys, asked at the grid stages; none until attached.
+  void AttachGrid(GridKeys* grid) { grid_ = grid; }
 
  private:
   enum class Next { kDone, kConsumed, kStage2 };
@@ -82,6 +85,8 @@ class FormKeys {
   MenuInput& menu_;
   TerminalTyping& typing_;
   Actions actions_;
+  GridKeys* grid_ = nullptr;
+  bool inGuiPlusGrid_ = false;  // this key walks a GUIPLUS grid's row
 };
 
 }  // namespace orvik::client

@@ -5,6 +5,7 @@
 #include "colours.h"
 #include "entry_controls.h"
 #include "grid_fill.h"
+#include "grid_layout.h"
 #include "markup.h"
 #include "numbers.h"
 #include "vb_error.h"
@@ -60,8 +61,10 @@ void FunctionLayout::FunctionDraw() {
     Reset();
   }
   if (errors_ >= kLastError) return;
+  gridColumnPlaced_ = false;
   ItemPass();
   if (errors_ >= kLastError) return;
+  if (gridColumnPlaced_ && !Step([&] { CloseGridColumns(p_); })) return;
   // The grid entry's text boxes beyond those this screen handed out stay hidden.
   if (st.msFormState == state::kFunction) {
     for (std::int32_t k = 0; k <= p_.model.items.lastEntryNumber; ++k) {
@@ -119,10 +122,8 @@ void FunctionLayout::Reset() {
   s_.commandUsed = s_.comboUsed = s_.checkUsed = 0;
   for (ControlRecord& label : c.menu.narratives) label.visible = false;
   s_.descLabelsLoaded = 0;
-  GridModel& grid = m.grid;
-  grid.tag = "-9999";
-  grid.visible = false;
-  for (ControlRecord& button : c.gridRow) button.visible = false;
+  m.grid.visible = false;
+  Step([&] { GridReset(p_); });
   Step([&] { c.backColour = LongOf(Val(Style(5))); });
   // A new back colour clears what the terminal or the menu drew on the form.
   p_.surface.Clear(c.backColour);
@@ -199,6 +200,11 @@ void FunctionLayout::ItemPass() {
       go = Step([&] { PlaceEntry(row); });
     } else if (type == "FORMHEADER") {
       go = Step([&] { PlaceFormHeader(row); });
+    } else if (type == "GRID") {
+      go = Step([&] { PlaceGrid(p_, s_, row); });
+    } else if (type == "GRIDCOL") {
+      go = Step([&] { PlaceGridColumn(p_, row); });
+      gridColumnPlaced_ = true;
     } else if (type == "DO_POPUP") {
       go = Step([&] {
         const std::int32_t slot = LongOf(Val(spec.Get(row, 2)));

@@ -40,6 +40,8 @@ class FunctionLayout {
       : p_(parts), s_(state), openPopup_(std::move(openPopup)), isSubform_(std::move(isSubform)) {}
 
   void FunctionDraw();
+  // GridCellEnter, for a GUIPLUS screen whose focus goes to a grid cell.
+  std::function<void()> gridCellEnter;
 
   // LinePitch: one line of a data-entry screen, in twips.
   double LinePitch() const { return p_.shell.CellHeight() * 1.1; }
@@ -74,6 +76,7 @@ class FunctionLayout {
   int errors_ = 0;
   bool firstOpenFound_ = false;
   std::int32_t firstOpen_ = 0;
+  bool gridColumnPlaced_ = false;  // the item pass placed a GRIDCOL: the grid gets closed
 };
 
 }  // namespace orvik::client

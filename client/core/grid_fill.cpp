@@ -96,7 +96,8 @@ class GridFiller {
 
   void Position(const std::string& tag, std::string_view value) {
     const std::int32_t key = LongOf(TagAttribute(tag, "TOP"));
-    if (key != previousKey_) {
+    // Row 0 holds the titles: a first item without a TOP still starts a data row.
+    if (key != previousKey_ || rows_ < 1) {
       NextRow();
       GrowFor(rows_ + 1);
       grid_.SetRow(rows_);

@@ -72,6 +72,11 @@ class GridModel {
   const std::string& TextMatrix(std::int32_t row, std::int32_t col) const;
   void SetTextMatrix(std::int32_t row, std::int32_t col, std::string text);
   std::int32_t CellAlignmentAt(std::int32_t row, std::int32_t col) const;
+  bool CellFontBoldAt(std::int32_t row, std::int32_t col) const {
+    CheckRow(row);
+    CheckCol(col);
+    return At(row, col).bold;
+  }
 
   // Per column: a number the screen keeps as the column's alignment code (0 left, 1 right,
   // 2 centre), and the width in twips. Per row: the height in twips.
@@ -111,6 +116,12 @@ class GridModel {
   // Whether the current cell is shown highlighted (1) or not (0): on for grids whose rows
   // are edited, off for those that only show data.
   std::int32_t highlight = 1;
+  // The fixed cells' colours and the colour of the grid's empty area (client colour values).
+  std::int32_t backColorFixed = 0x808080;
+  std::int32_t foreColorFixed = 0xFFFFFF;
+  std::int32_t backColorBkg = 0x808080;
+  // Whether the grid takes the mouse and the keyboard (a read-only grid shows and scrolls).
+  bool enabled = true;
 
  private:
   struct Cell {

@@ -197,8 +197,9 @@ bool ScreenConversation::GridStep() {
     grid.SetCellAlignment(kAlignRightCentre);
     RenumberGridRows();
     if (m.layout.mbGuiPlus) {
+      // The row is in: the common end frees the keyboard, which nothing else would.
       st.msState = std::string(state::kFormActive);
-      return false;
+      return true;
     }
     for (ControlRecord& button : c.gridRow) button.visible = false;
     st.msState = std::string(state::kGridUpdateRow);

@@ -44,8 +44,15 @@ ScreenFormCore::ScreenFormCore(ScreenWindow& window, TerminalSurface& surface, S
           [this] { return isSubform_; }),
       keys_(parts_, entryState_, transmit_, menuInput_, typing_,
             {[this] { PopupsClear(); }, [this] { shell_.ShowMonitor(); }, [this] { ScreenPrint(); },
-             [this] { FnSearchClick(); }, [this] { ReplayFile(); }}) {
+             [this] { FnSearchClick(); }, [this] { ReplayFile(); }}),
+      grid_(parts_, entryState_,
+            {[this](std::int32_t slot) { OpenPopup(slot); },
+             [this] { keys_.KeyDown(vbkey::kEnter, 0); }}),
+      gridKeys_(parts_, grid_, [this] { menuInput_.FnQuit(); }) {
   transmit_.printForm = [this] { ScreenPrint(); };
+  keys_.AttachGrid(&gridKeys_);
+  layout_.gridCellEnter = [this] { grid_.GridCellEnter(); };
+  transmit_.gridEntryFocused = [this] { grid_.EntryGotFocus(); };
 }
 
 void ScreenFormCore::Load() {
@@ -227,6 +234,7 @@ void ScreenFormCore::MenuDraw() { ::orvik::client::MenuDraw(parts_); }
 
 void ScreenFormCore::FunctionDraw() {
   layout_.FunctionDraw();
+  grid_.ApplyFreshCells();
   window_.ControlsChanged();
 }
 
@@ -237,8 +245,7 @@ void ScreenFormCore::HideMenu() {
   for (ControlRecord& label : menu.narratives) label.visible = false;
 }
 
-// The grid's cell records are applied by the grid screens, which are not drawn yet.
-void ScreenFormCore::GridActionsDraw() {}
+void ScreenFormCore::GridActionsDraw() { grid_.GridActionsDraw(); }
 
 void ScreenFormCore::OpenPopup(std::int32_t slot) { ShowPopup(model_.popups.Get(slot), false); }
 
@@ -272,8 +279,9 @@ bool ScreenFormCore::KeyDown(std::int32_t keyCode, std::int32_t shift) {
 
 std::int32_t ScreenFormCore::KeyPress(std::int32_t key) {
   const std::int32_t passed = typing_.KeyPress(key);
-  if (passed == 0 || model_.states.msFormState != state::kMenu) return passed;
-  return menuInput_.KeyPress(passed);
+  if (passed == 0) return passed;
+  if (model_.states.msFormState == state::kMenu) return menuInput_.KeyPress(passed);
+  return grid_.RowUpdateCharacter(passed) ? 0 : passed;
 }
 
 bool ScreenFormCore::QueryUnload(bool closeBox) {

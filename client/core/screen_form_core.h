@@ -22,6 +22,8 @@
 #include "form_focus.h"
 #include "form_keys.h"
 #include "form_layout.h"
+#include "grid_entry.h"
+#include "grid_keys.h"
 #include "menu_input.h"
 #include "program_history.h"
 #include "screen_conversation.h"
@@ -90,6 +92,8 @@ class ScreenFormCore final : public ScreenForm,
   MenuInput& Menu() { return menuInput_; }
   // The data-entry screen's entry controls and its File and screen-print buttons.
   EntryTransmit& Entries() { return transmit_; }
+  // The data-entry screen's grid: its click, scroll and row buttons.
+  GridEntry& Grid() { return grid_; }
   const EntryState& EntryWork() const { return entryState_; }
 
   // A popup window's OK button, its close box, a key pressed on it.
@@ -180,6 +184,8 @@ class ScreenFormCore final : public ScreenForm,
   EntryTransmit transmit_;
   FunctionLayout layout_;
   FormKeys keys_;
+  GridEntry grid_;
+  GridKeys gridKeys_;
   // The popup windows open: a list, not a count, so that closing them in any order leaves
   // none behind that the form can no longer reach.
   std::vector<PopupEntry> popups_;

@@ -84,7 +84,12 @@ class GridCellRecords {
 
   GridCellRecords() { muGridRedim(); }
   // Back to one empty record.
-  void muGridRedim() { records_.assign(1, GridCellRec{}); }
+  void muGridRedim() {
+    records_.assign(1, GridCellRec{});
+    ++generation_;
+  }
+  // Counts the redims: a new count is a new transmission's records.
+  std::uint32_t Generation() const { return generation_; }
   std::int32_t UpperBound() const { return static_cast<std::int32_t>(records_.size()); }
 
   // Reads of records 1..UpperBound; writes from 1 on, growing the table to i and keeping
@@ -102,6 +107,7 @@ class GridCellRecords {
   const GridCellRec& Read(std::int32_t i) const;
   GridCellRec& Write(std::int32_t i);
   std::vector<GridCellRec> records_;
+  std::uint32_t generation_ = 0;
 };
 
 // What the form tag parser reads from the FORM tag and a menu's items.

@@ -45,6 +45,7 @@ ScreenFormWidget::ScreenFormWidget(ShellServices& shell, double rasterWidth, dou
     label->hide();
   }
   BuildMenuControls();
+  gridWidget_ = new GridWidget(this, core_, [this] { ControlsChanged(); });
   entryWidgets_ =
       new FormEntryWidgets(this, core_, [this](QKeyEvent* key) { return FormKey(key); });
 }
@@ -216,6 +217,7 @@ void ScreenFormWidget::ControlsChanged() {
     MirrorLabel(headers_[i], record);
   }
   MirrorMenu();
+  gridWidget_->Mirror();
   entryWidgets_->Mirror();
 }
 

@@ -31,6 +31,7 @@
 #include <vector>
 
 #include "form_entry_widgets.h"
+#include "grid_widget.h"
 #include "popup_window.h"
 #include "screen_form_core.h"
 #include "screen_window.h"
@@ -75,6 +76,8 @@ class ScreenFormWidget final : public QWidget, public ScreenWindow, public Termi
   QCheckBox* ShowCodes() const { return showCodes_; }
   // The data-entry screen's entry widgets and function buttons.
   FormEntryWidgets& EntryWidgets() { return *entryWidgets_; }
+  // The data-entry screen's grid and its row buttons.
+  GridWidget& GridWidgets() { return *gridWidget_; }
   // The popup windows open, by the core's id.
   PopupWindow* Popup(std::int32_t id) const;
 
@@ -156,6 +159,7 @@ class ScreenFormWidget final : public QWidget, public ScreenWindow, public Termi
   std::map<std::int32_t, QPointer<PopupWindow>> popups_;
   bool closingByCode_ = false;
   FormEntryWidgets* entryWidgets_ = nullptr;
+  GridWidget* gridWidget_ = nullptr;
   ScreenFormCore core_;  // last: it works on the members above
 };
 

@@ -26,6 +26,7 @@
 #include "modal_helpers.h"
 #include "pick_list_window.h"
 #include "port.h"
+#include "program_test_support.h"
 #include "setup.h"
 #include "user_registry.h"
 
@@ -35,76 +36,14 @@ namespace {
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
 
-bool WaitFor(const std::function<bool()>& done, std::chrono::milliseconds limit = 20s) {
-  return PumpEventsUntil(SteadyClock::now() + limit, done) || done();
-}
-
-// Types `text` into `widget` as key presses (CR is the Enter key).
-void Type(QWidget* widget, const QString& text) {
-  for (const QChar c : text) {
-    const int key = c == '\r'        ? int(Qt::Key_Return)
-                    : c == '\b'      ? int(Qt::Key_Backspace)
-                    : c == '\t'      ? int(Qt::Key_Tab)
-                    : c == QChar(27) ? int(Qt::Key_Escape)
-                                     : int(c.toUpper().unicode());
-    QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier, QString(c));
-    QCoreApplication::sendEvent(widget, &press);
-    QKeyEvent release(QEvent::KeyRelease, key, Qt::NoModifier, QString(c));
-    QCoreApplication::sendEvent(widget, &release);
-  }
-}
-
-// Presses OK on every message box that shows, keeping their texts; a question is answered
-// No, or Yes when `yes`.
-class BoxAnswerer {
- public:
-  explicit BoxAnswerer(bool yes = false) {
-    timer_.setInterval(10);
-    QObject::connect(&timer_, &QTimer::timeout, [this, yes] {
-      auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-      if (box == nullptr) return;
-      texts.push_back(box->text().toStdString());
-      const QMessageBox::StandardButton answer = box->standardButtons() & QMessageBox::Ok
-                                                     ? QMessageBox::Ok
-                                                 : yes ? QMessageBox::Yes
-                                                       : QMessageBox::No;
-      box->button(answer)->click();
-    });
-    timer_.start();
-  }
-  std::vector<std::string> texts;
-
- private:
-  QTimer timer_;
-};
-
-class ClientProgramTest : public ::testing::Test {
+class ClientProgramTest : public ProgramHomeTest {
  protected:
-  void SetUp() override {
-    home_ = fs::temp_directory_path() / ("orvik-client-program-" + std::to_string(::getpid()));
-    fs::remove_all(home_);
-    fs::create_directories(home_);
-    SetupOptions o;
-    o.home = home_.string();
-    o.user = "demo";
-    o.password = "demo";
-    std::string error;
-    ASSERT_TRUE(RunSetup(
-        o, [](const std::string&) {}, &error))
-        << error;
-  }
-  void TearDown() override { fs::remove_all(home_); }
+  void SetUp() override { MakeHome("orvik-client-program-"); }
 
-  std::string Screen(ClientProgram& program) {
-    ScreenFormWidget* form = program.TopForm();
-    return form ? form->Core().Raster().Text() : std::string();
-  }
   bool WaitScreen(ClientProgram& program, const std::string& text) {
     return WaitFor([&] { return Screen(program).find(text) != std::string::npos; });
   }
   std::string RegistryLines() { return UserRegistry(home_.string()).ListLines(); }
-
-  fs::path home_;
 };
 
 TEST_F(ClientProgramTest, LogsInListsTheFilesAndEndsOnOff) {

@@ -1,0 +1,165 @@
+// A data-entry screen's grid in the screen form's window, offscreen: the table that mirrors
+// the core's grid (fixed row 0 and column 0 at the model's own indexes), a cell edited by
+// mouse and keys that sends the GUIPLUS cell reply, the scroll bar that keeps the heading
+// row, the row buttons, and a screenshot of the form.
+
+#include "grid_widget.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <filesystem>
+
+#include "grid_click.h"
+#include "rx_process.h"
+#include "screen_form_widget.h"
+#include "shell_fixture.h"
+#include "widget_look.h"
+
+namespace orvik::client {
+namespace {
+
+using ::testing::ElementsAre;
+
+constexpr const char* kOrderForm =
+    "<FORM TYPE=FUNCTION GUIPLUS=TRUE><PROGRAM NAME=ORDERS><FORMHEADER>Orders,Order O1,DEMO"
+    "<POSITION TOP=3 LEFT=2>Order lines of O1"
+    "<GRID ACTION=7 TOP=5 HEIGHT=8 TYPE=GUIPLUS>"
+    "<COLUMN WIDTH=8 ETYPE=0>Product<COLUMN WIDTH=30 ETYPE=0>Description"
+    "<COLUMN WIDTH=6 ALIGN=RIGHT>Qty"
+    "<GRIDFILL><DATA>P1\\Bolt\\5<DATA>P2\\Nut\\7</GRIDFILL><ACTIONCODE></TX>";
+
+class GridWidgetTest : public ShellFixture {
+ protected:
+  void SetUp() override {
+    shell.Start();
+    shell.TimerTick();
+    widget.Core().Load();
+    widget.show();
+    QApplication::setActiveWindow(&widget);
+    Pump();
+    link.sent.clear();
+  }
+  void Receive(std::string text) {
+    RXProcess(text, widget.Core(), shell.Context());
+    Pump();
+  }
+  void Pump() {
+    for (int i = 0; i < 5; ++i) QCoreApplication::processEvents();
+  }
+  void Key(int key, const QString& text = {}) {
+    QWidget* target = QApplication::focusWidget() ? QApplication::focusWidget() : &widget;
+    QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier, text);
+    QCoreApplication::sendEvent(target, &press);
+    QKeyEvent release(QEvent::KeyRelease, key, Qt::NoModifier, text);
+    QCoreApplication::sendEvent(target, &release);
+    Pump();
+  }
+  void ClickCell(int row, int col) {
+    ClickGridCell(Grid().Table(), row, col);
+    Pump();
+  }
+  GridWidget& Grid() { return widget.GridWidgets(); }
+  QLineEdit* GridEntry() {
+    return qobject_cast<QLineEdit*>(
+        widget.EntryWidgets().Entry(std::stoi(widget.Core().Model().grid.tag)));
+  }
+  QString Cell(int row, int col) {
+    return Grid().Table()->model()->index(row, col).data().toString();
+  }
+
+  ScreenFormWidget widget{shell, 12000, 7800};
+};
+
+TEST_F(GridWidgetTest, TheTableShowsTheGridWithItsFixedRowAndColumnAtTheirIndexes) {
+  Receive(kOrderForm);
+  QTableView* table = Grid().Table();
+  ASSERT_TRUE(table->isVisibleTo(&widget));
+  EXPECT_EQ(table->model()->rowCount(), widget.Core().Model().grid.Rows());
+  EXPECT_EQ(table->model()->columnCount(), 5);
+  EXPECT_EQ(Cell(0, 0), "7");
+  EXPECT_EQ(Cell(0, 1), "Product");
+  EXPECT_EQ(Cell(2, 0), "2");
+  EXPECT_EQ(Cell(2, 2), "Nut");
+  // Fixed cells in the fixed colours, the quantities to the right.
+  const QModelIndex heading = table->model()->index(0, 1);
+  EXPECT_EQ(heading.data(Qt::BackgroundRole).value<QColor>(),
+            QtColour(widget.Core().Model().grid.backColorFixed));
+  EXPECT_TRUE(heading.data(Qt::FontRole).value<QFont>().bold());
+  EXPECT_TRUE(table->model()->index(1, 3).data(Qt::TextAlignmentRole).value<Qt::Alignment>() &
+              Qt::AlignRight);
+  // Column 2 at the layout's width; the grid at line 5, half a column in.
+  EXPECT_EQ(table->columnWidth(2), 300);
+  EXPECT_EQ(table->geometry().top(), 110);
+  EXPECT_EQ(table->geometry().left(), 5);
+}
+
+TEST_F(GridWidgetTest, AClickedCellIsEditedByKeysAndSendsTheCellReply) {
+  Receive(kOrderForm);
+  ClickCell(2, 3);
+  QLineEdit* entry = GridEntry();
+  ASSERT_NE(entry, nullptr);
+  ASSERT_TRUE(entry->isVisibleTo(&widget));
+  EXPECT_EQ(entry->text(), "7");
+  EXPECT_TRUE(entry->hasFocus());
+  // The entry lies over the cell.
+  const QRect cell = Grid().CellRect(2, 3);
+  EXPECT_NEAR(entry->geometry().left(), cell.left(), 3);
+  EXPECT_NEAR(entry->geometry().top(), cell.top(), 3);
+  entry->selectAll();
+  Key(Qt::Key_1, "1");
+  Key(Qt::Key_2, "2");
+  EXPECT_EQ(entry->text(), "12");
+  Key(Qt::Key_Return, "\r");
+  EXPECT_THAT(link.sent, ElementsAre("7|3|2|12\r"));
+  // The engine stores it and opens the next line's quantity.
+  Receive("<GRIDCELL COL=3 ROW=2>12<GRIDCELL COL=3 ROW=3></TX>");
+  EXPECT_EQ(Cell(2, 3), "12");
+  EXPECT_TRUE(GridEntry()->isVisibleTo(&widget));
+
+  const std::filesystem::path dir(ORVIK_SCREENSHOT_DIR);
+  std::filesystem::create_directories(dir);
+  widget.resize(800, 520);
+  Pump();
+  EXPECT_TRUE(widget.grab().save(QString::fromStdString((dir / "client_grid_form.png").string())));
+}
+
+TEST_F(GridWidgetTest, TheScrollBarMovesTheTopRowAndTheHeadingRowStays) {
+  std::string fill;
+  for (int i = 1; i <= 12; ++i)
+    fill += "<DATA>" + std::to_string(i) + "\\line " + std::to_string(i);
+  Receive(
+      "<FORM TYPE=FUNCTION><PROGRAM NAME=Q><FORMHEADER>Query,Page1,TCL"
+      "<GRID TYPE=READONLY TOP=5 HEIGHT=4 ACTION=1><COLUMN WIDTH=6 ETYPE=0>Attr"
+      "<COLUMN WIDTH=65 ETYPE=0 ALIGN=LEFT>Data<GRIDFILL>" +
+      fill + "</GRIDFILL><ACTIONCODE></TX>");
+  QScrollBar* bar = Grid().ScrollBar();
+  ASSERT_TRUE(bar->isVisibleTo(&widget));
+  bar->setValue(5);
+  Pump();
+  EXPECT_EQ(widget.Core().Model().grid.TopRow(), 5);
+  EXPECT_TRUE(Grid().Table()->isRowHidden(1));
+  EXPECT_TRUE(Grid().Table()->isRowHidden(4));
+  EXPECT_FALSE(Grid().Table()->isRowHidden(0));
+  EXPECT_FALSE(Grid().Table()->isRowHidden(5));
+  // A read-only grid takes no cell entry.
+  link.sent.clear();
+  ClickCell(6, 2);
+  EXPECT_TRUE(link.sent.empty());
+}
+
+TEST_F(GridWidgetTest, TheRowButtonsFollowTheirRecordsAndSendRowCommands) {
+  Receive(kOrderForm);
+  ClickCell(1, 0);  // the row-number cell offers insert and delete
+  ASSERT_TRUE(Grid().RowButton(0)->isVisibleTo(&widget));
+  EXPECT_FALSE(Grid().RowButton(2)->isVisibleTo(&widget));
+  link.sent.clear();
+  Grid().RowButton(1)->click();
+  EXPECT_THAT(link.sent, ElementsAre("7|0|1|D\r"));
+}
+
+}  // namespace
+}  // namespace orvik::client

@@ -143,7 +143,8 @@ void FunctionLayout::FocusOpenScreen() {
     focus.focusEntry = items.miEntryNew;
     items.focusRequest = false;
   }
-  if (!HasEntryControl(p_.controls, focus.focusEntry)) return;
+  // Entries are numbered from 1: element 0 is where the form keeps its unused controls.
+  if (focus.focusEntry < 1 || !HasEntryControl(p_.controls, focus.focusEntry)) return;
   EntryControl(p_.controls, focus.focusEntry).visible = true;
   p_.window.ControlsChanged();
   if (focus.formActive) {
@@ -158,7 +159,7 @@ void FunctionLayout::FocusNewScreen() {
   FormFocus& focus = p_.focus;
   const std::int32_t target = m.items.miEntryNew;
   focus.focusEntry = target;
-  if (!HasEntryControl(p_.controls, target)) return;
+  if (target < 1 || !HasEntryControl(p_.controls, target)) return;
   if (m.layout.mbGuiPlus && m.items.focusRequest && LongOf(m.grid.tag) == target) {
     if (gridCellEnter) gridCellEnter();
   } else {

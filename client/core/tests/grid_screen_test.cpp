@@ -118,6 +118,19 @@ TEST_F(GridScreenTest, TheGridIsLaidOutOnTheRasterWithHeadersAndAClosingColumn) 
   for (const ControlRecord& button : buttons) EXPECT_FALSE(button.visible);
 }
 
+// A screen whose only entry is its grid shows no other entry control: no stray text box
+// where the form keeps its unused controls.
+TEST_F(GridScreenTest, AGridOnlyScreenShowsNoStrayEntry) {
+  for (const char* form : {kIntegForm, kGuiPlusForm}) {
+    Receive(form);
+    const FormControls& c = Top().Controls();
+    for (std::size_t n = 0; n < c.entries.size(); ++n) {
+      if (static_cast<std::int32_t>(n) == GridEntryNumber()) continue;
+      EXPECT_FALSE(c.entries[n].visible) << "entry " << n << " of " << form;
+    }
+  }
+}
+
 TEST_F(GridScreenTest, AGridWithoutHeightShowsWholeRowsOnly) {
   Receive(
       "<FORM TYPE=FUNCTION><PROGRAM NAME=RO><FORMHEADER>R,Rows,DEMO"

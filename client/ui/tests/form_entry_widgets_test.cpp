@@ -12,9 +12,7 @@
 #include <QKeyEvent>
 #include <QLineEdit>
 
-#include "rx_process.h"
-#include "screen_form_widget.h"
-#include "shell_fixture.h"
+#include "form_widget_fixture.h"
 
 namespace orvik::client {
 namespace {
@@ -34,42 +32,13 @@ constexpr const char* kForm =
     "<POSITION TOP=7 LEFT=20 ACTION=4><TEXTBOX WIDTH=10>5000"
     "<ACTIONCODE></TX>";
 
-class FormEntryWidgetsTest : public ShellFixture {
+class FormEntryWidgetsTest : public FormWidgetFixture {
  protected:
-  void SetUp() override {
-    shell.Start();
-    shell.TimerTick();
-    widget.Core().Load();
-    widget.show();
-    QApplication::setActiveWindow(&widget);
-    Pump();
-    link.sent.clear();
-  }
-
-  void Receive(std::string text) {
-    RXProcess(text, widget.Core(), shell.Context());
-    Pump();
-  }
-  // Lets the queued focus handlers run, as the message pump would.
-  void Pump() {
-    for (int i = 0; i < 5; ++i) QCoreApplication::processEvents();
-  }
-  // A key pressed where the focus is (the form when nothing has it).
-  void Key(int key, Qt::KeyboardModifiers modifiers = Qt::NoModifier, const QString& text = {}) {
-    QWidget* target = QApplication::focusWidget() ? QApplication::focusWidget() : &widget;
-    QKeyEvent press(QEvent::KeyPress, key, modifiers, text);
-    QCoreApplication::sendEvent(target, &press);
-    QKeyEvent release(QEvent::KeyRelease, key, modifiers, text);
-    QCoreApplication::sendEvent(target, &release);
-    Pump();
-  }
   void Type(const QString& text) {
     for (const QChar c : text) Key(c.toUpper().unicode(), Qt::NoModifier, QString(c));
   }
   QWidget* Entry(int n) { return widget.EntryWidgets().Entry(n); }
   QLineEdit* Edit(int n) { return qobject_cast<QLineEdit*>(Entry(n)); }
-
-  ScreenFormWidget widget{shell, 12000, 7800};
 };
 
 TEST_F(FormEntryWidgetsTest, TheFormsEntriesAreWidgetsOnTheRaster) {

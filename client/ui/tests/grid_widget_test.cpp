@@ -13,10 +13,8 @@
 #include <QLineEdit>
 #include <filesystem>
 
+#include "form_widget_fixture.h"
 #include "grid_click.h"
-#include "rx_process.h"
-#include "screen_form_widget.h"
-#include "shell_fixture.h"
 #include "widget_look.h"
 
 namespace orvik::client {
@@ -32,32 +30,10 @@ constexpr const char* kOrderForm =
     "<COLUMN WIDTH=6 ALIGN=RIGHT>Qty"
     "<GRIDFILL><DATA>P1\\Bolt\\5<DATA>P2\\Nut\\7</GRIDFILL><ACTIONCODE></TX>";
 
-class GridWidgetTest : public ShellFixture {
+class GridWidgetTest : public FormWidgetFixture {
  protected:
-  void SetUp() override {
-    shell.Start();
-    shell.TimerTick();
-    widget.Core().Load();
-    widget.show();
-    QApplication::setActiveWindow(&widget);
-    Pump();
-    link.sent.clear();
-  }
-  void Receive(std::string text) {
-    RXProcess(text, widget.Core(), shell.Context());
-    Pump();
-  }
-  void Pump() {
-    for (int i = 0; i < 5; ++i) QCoreApplication::processEvents();
-  }
-  void Key(int key, const QString& text = {}) {
-    QWidget* target = QApplication::focusWidget() ? QApplication::focusWidget() : &widget;
-    QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier, text);
-    QCoreApplication::sendEvent(target, &press);
-    QKeyEvent release(QEvent::KeyRelease, key, Qt::NoModifier, text);
-    QCoreApplication::sendEvent(target, &release);
-    Pump();
-  }
+  using FormWidgetFixture::Key;
+  void Key(int key, const QString& text) { Key(key, Qt::NoModifier, text); }
   void ClickCell(int row, int col) {
     ClickGridCell(Grid().Table(), row, col);
     Pump();
@@ -70,8 +46,6 @@ class GridWidgetTest : public ShellFixture {
   QString Cell(int row, int col) {
     return Grid().Table()->model()->index(row, col).data().toString();
   }
-
-  ScreenFormWidget widget{shell, 12000, 7800};
 };
 
 TEST_F(GridWidgetTest, TheTableShowsTheGridWithItsFixedRowAndColumnAtTheirIndexes) {

@@ -56,8 +56,8 @@ bool XServer::Start(int width, int height, std::string* error) {
     ::dup2(null, 0);
     ::dup2(null, 1);
     ::dup2(null, 2);
-    ::execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", screen.c_str(),
-             "-nolisten", "tcp", "-noreset", static_cast<char*>(nullptr));
+    ::execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", screen.c_str(), "-nolisten",
+             "tcp", "-noreset", static_cast<char*>(nullptr));
     ::_exit(127);
   }
   ::close(ready[1]);

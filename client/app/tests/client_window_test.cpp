@@ -5,7 +5,7 @@
 // lock table, read from the datastore itself) and what the screen shows: the windows that
 // open and close, the traffic monitor's log as a user copies it to the clipboard, and the
 // pixels of the window where they are the only witness. The pictures of the terminal and the
-// menu are kept in the build's screenshots folder.
+// menu, the popup and the pick list are kept in the build's screenshots folder.
 
 #include <gtest/gtest.h>
 #include <signal.h>
@@ -245,10 +245,12 @@ class ClientWindowTest : public ::testing::Test {
     return QueryOne(home_ / "JetMDB" / "dm.db", "SELECT group_concat(UserInst) FROM locks");
   }
 
-  void SavePicture(const std::string& name) {
+  // Keeps the picture of `window` (the screen form when 0) in the screenshots folder.
+  void SavePicture(const std::string& name, WindowId window = 0) {
     const fs::path shots = fs::path(ORVIK_SCREENSHOT_DIR);
     fs::create_directories(shots);
-    EXPECT_TRUE(x_.Picture(form_).save(QString::fromStdString((shots / name).string())));
+    EXPECT_TRUE(x_.Picture(window != 0 ? window : form_)
+                    .save(QString::fromStdString((shots / name).string())));
   }
 
   fs::path home_;
@@ -318,6 +320,7 @@ TEST_F(ClientWindowTest, TheMenuTakesPicksByMouseAndByCodeAndBoxesTheirAnswers) 
   const WindowId popup = x_.WaitWindow(Pid(), "^Orvik demo$");
   ASSERT_NE(popup, 0u) << "no popup";
   ASSERT_TRUE(WaitChoices("9,4")) << Choices();
+  SavePicture("client_popup.png", popup);
   ASSERT_TRUE(x_.Focus(popup));
   ASSERT_TRUE(x_.Keys({"Return"}));
   ASSERT_TRUE(x_.WaitNoWindow(Pid(), "^Orvik demo$")) << "the popup stays";
@@ -345,6 +348,7 @@ TEST_F(ClientWindowTest, ASearchPickReachesTheProgram) {
   const WindowId list = x_.WaitWindow(Pid(), "^Customers$");
   ASSERT_NE(list, 0u) << "no pick list";
   // Its rows under the text box and the column headers: C100, then C200, double-clicked.
+  SavePicture("client_pick_list.png", list);
   const std::vector<Band> rows = InkBands(x_.Picture(list), DarkText, 2, 100);
   ASSERT_GE(rows.size(), 4u);
   ASSERT_TRUE(x_.Click(list, rows.back().left + 10, rows.back().Middle(), 2));

@@ -27,10 +27,10 @@ test: build
 	@cd $(BUILD_DIR) && ctest --output-on-failure -j $(JOBS)
 	@$(MAKE) --no-print-directory test-sanitized
 
-# The function library and its tests alone, under AddressSanitizer and
-# UndefinedBehaviorSanitizer: any finding fails its test.
+# The function library, the client's core and widgets and their tests alone, under
+# AddressSanitizer and UndefinedBehaviorSanitizer: any finding fails its test.
 test-sanitized: deps
-	@cmake -S . -B $(SANITIZE_DIR) -G Ninja -DCMAKE_BUILD_TYPE=Debug -DORVIK_SANITIZE_FUNCTIONS=ON -DBUILD_TESTING=ON >/dev/null
+	@cmake -S . -B $(SANITIZE_DIR) -G Ninja -DCMAKE_BUILD_TYPE=Debug -DORVIK_SANITIZE=ON -DBUILD_TESTING=ON >/dev/null
 	@cmake --build $(SANITIZE_DIR) -j $(JOBS)
 	@cd $(SANITIZE_DIR) && UBSAN_OPTIONS=print_stacktrace=1 ctest --output-on-failure -j $(JOBS)
 

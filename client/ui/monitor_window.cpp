@@ -60,10 +60,8 @@ MonitorWindow::MonitorWindow(ClientShell& shell, EventPump& pump, PrintBackend& 
   connect(copy_, &QPushButton::clicked, this, &MonitorWindow::Copy);
   connect(print_, &QPushButton::clicked, this, &MonitorWindow::Print);
   connect(exit_, &QPushButton::clicked, this, &MonitorWindow::Exit);
-  // Enter in the command line presses the default button.
-  connect(entry_->lineEdit(), &QLineEdit::returnPressed, this, [this] {
-    if (default_ != nullptr && default_->isEnabled()) default_->click();
-  });
+  // Enter in the command line presses the default button once: the line edit passes the key
+  // on to the window (keyPressEvent), so a handler of its own would send a second, empty line.
   monitor_.SetChangeListener([this] {
     if (isVisible()) Refresh();
   });

@@ -230,6 +230,19 @@ TEST_F(MonitorWindowTest, SendsCommandsKeepsTheirHistoryAndShowsTheLog) {
   EXPECT_FALSE(link.released);
 }
 
+// Enter typed in the command line, as the keyboard delivers it (to the line edit, passed on to
+// its parents when not taken), sends the command once.
+TEST_F(MonitorWindowTest, EnterInTheCommandLineSendsOnce) {
+  window.ShowWindow();
+  window.Entry()->setEditText("X");
+  QLineEdit* line = window.Entry()->lineEdit();
+  QKeyEvent press(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier, "\r");
+  QApplication::sendEvent(line, &press);
+  QKeyEvent release(QEvent::KeyRelease, Qt::Key_Return, Qt::NoModifier, "\r");
+  QApplication::sendEvent(line, &release);
+  EXPECT_EQ(link.sent, std::vector<std::string>{"X\r"});
+}
+
 TEST_F(MonitorWindowTest, BeforeTheFirstScreenItShowsHelpAndExitEndsTheProgram) {
   ClientShell early{settings, *fns, dialogs, monitor, pump, link, host, 150, 300};
   MonitorWindow first{early, realPump, printers};

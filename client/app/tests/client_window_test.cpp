@@ -1,0 +1,396 @@
+// The real client program in a real window: OvEngLink run as a process on a private X server
+// (Xvfb) over a fresh embedded home with the demo application, driven by key presses and
+// mouse clicks that go through the X server as a keyboard's and a mouse's do. Each scenario
+// checks what the engine stored (items of the home's databases, its user registry and its
+// lock table, read from the datastore itself) and what the screen shows: the windows that
+// open and close, the traffic monitor's log as a user copies it to the clipboard, and the
+// pixels of the window where they are the only witness. The pictures of the terminal and the
+// menu, the popup and the pick list are kept in the build's screenshots folder.
+
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sqlite3.h>
+#include <strings.h>
+#include <sys/prctl.h>
+#include <unistd.h>
+
+#include <QGuiApplication>
+#include <QProcess>
+#include <filesystem>
+#include <fstream>
+#include <iostream>
+#include <optional>
+
+#include "demo_home.h"
+#include "setup.h"
+#include "user_registry.h"
+#include "x_driver.h"
+#include "x_server.h"
+
+namespace orvik::client::xtest {
+namespace {
+
+namespace fs = std::filesystem;
+
+// The display of this test process, started by main before any test.
+std::string g_display;
+
+// One row's text from a database of the home, read directly (no port logs in, so nothing
+// the engine does at a login, such as removing stale locks, touches what is read); "" when
+// there is none.
+std::string QueryOne(const fs::path& db, const std::string& sql) {
+  sqlite3* handle = nullptr;
+  std::string value;
+  if (sqlite3_open_v2(db.c_str(), &handle, SQLITE_OPEN_READONLY, nullptr) == SQLITE_OK) {
+    // The engine's keys compare without regard to case; for what is read here (ids of
+    // letters and digits) a plain case-blind comparison is the same order.
+    sqlite3_create_collation(handle, "LATIN1_NOCASE", SQLITE_UTF8, nullptr,
+                             [](void*, int n1, const void* a, int n2, const void* b) {
+                               const int r = ::strncasecmp(
+                                   static_cast<const char*>(a), static_cast<const char*>(b),
+                                   static_cast<std::size_t>(std::min(n1, n2)));
+                               return r != 0 ? r : n1 - n2;
+                             });
+    sqlite3_stmt* statement = nullptr;
+    if (sqlite3_prepare_v2(handle, sql.c_str(), -1, &statement, nullptr) == SQLITE_OK &&
+        sqlite3_step(statement) == SQLITE_ROW && sqlite3_column_text(statement, 0) != nullptr) {
+      value = reinterpret_cast<const char*>(sqlite3_column_text(statement, 0));
+    }
+    sqlite3_finalize(statement);
+  }
+  sqlite3_close(handle);
+  return value;
+}
+
+// A program for the lock check: it locks an item for update and holds it until Enter.
+constexpr const char* kHoldProgram = R"(function HOLD() {
+  var f = Ref("");
+  if (!OOpen("HELD", f)) { ExecutePS("CREATE-FILE HELD 1"); OOpen("HELD", f); }
+  WWrite("kept", f.value, "H1");
+  var item = Ref("");
+  RReadU(item, f.value, "H1");
+  CRT("holding H1");
+  IInput(Ref(""));
+}
+)";
+
+// A horizontal band of rows of a picture in which some pixel is of a kind.
+struct Band {
+  int top = 0, bottom = 0, left = 0;
+  int Middle() const { return (top + bottom) / 2; }
+};
+
+// The bands of `picture` (between columns `from` and `to`) whose rows hold pixels `ink`
+// accepts, top to bottom.
+std::vector<Band> InkBands(const QImage& picture, const std::function<bool(QRgb)>& ink,
+                           int from = 0, int to = -1) {
+  std::vector<Band> bands;
+  if (to < 0 || to > picture.width()) to = picture.width();
+  bool inside = false;
+  for (int y = 0; y < picture.height(); ++y) {
+    int left = -1;
+    for (int x = from; x < to && left < 0; ++x) {
+      if (ink(picture.pixel(x, y))) left = x;
+    }
+    if (left >= 0 && !inside) bands.push_back({y, y, left});
+    if (left >= 0) {
+      bands.back().bottom = y;
+      bands.back().left = std::min(bands.back().left, left);
+    }
+    inside = left >= 0;
+  }
+  return bands;
+}
+
+// The menu's items are drawn in its style's dark blue; nothing else on the screen is.
+bool MenuItemInk(QRgb p) { return qBlue(p) > 90 && qRed(p) < 60 && qGreen(p) < 60; }
+bool DarkText(QRgb p) { return qRed(p) < 90 && qGreen(p) < 90 && qBlue(p) < 90; }
+
+class ClientWindowTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_FALSE(g_display.empty()) << "no X server";
+    home_ = fs::temp_directory_path() / ("orvik-client-window-" + std::to_string(::getpid()));
+    fs::remove_all(home_);
+    fs::create_directories(home_);
+    std::string error;
+    ASSERT_TRUE(SetUpDemoHome(home_, "shop", "demo", "demo", &error)) << error;
+    std::ofstream(home_ / "hold.js") << kHoldProgram;
+    SetupOptions o;
+    o.home = home_.string();
+    o.catalog = {{"shop", "HOLD", "JavaScript", "hold.js HOLD"}};
+    ASSERT_TRUE(RunSetup(
+        o, [](const std::string&) {}, &error))
+        << error;
+  }
+  void TearDown() override {
+    if (client_.state() != QProcess::NotRunning) {
+      client_.kill();
+      client_.waitForFinished(5000);
+    }
+    fs::remove_all(home_);
+  }
+
+  // Starts the client and waits for its screen form, made as big as the screen allows.
+  void StartClient() {
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("DISPLAY", QString::fromStdString(g_display));
+    env.remove("QT_QPA_PLATFORM");
+    client_.setProcessEnvironment(env);
+    client_.setProcessChannelMode(QProcess::ForwardedChannels);
+    // The client dies with the test, however the test ends.
+    client_.setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGKILL); });
+    client_.start(ORVIK_CLIENT_PROGRAM, {"--home", QString::fromStdString(home_.string())});
+    ASSERT_TRUE(client_.waitForStarted(10000));
+    form_ = x_.WaitWindow(Pid(), "^Connected to ");
+    ASSERT_NE(form_, 0u) << "no screen form window";
+    x_.Resize(form_, 1280, 1000);
+  }
+  std::int64_t Pid() { return client_.processId(); }
+
+  // Types `text` and Enter into the screen form.
+  void Enter(const std::string& text) {
+    ASSERT_TRUE(x_.Focus(form_));
+    if (!text.empty()) {
+      ASSERT_TRUE(x_.Type(text));
+    }
+    ASSERT_TRUE(x_.Keys({"Return"}));
+  }
+
+  // Waits for the terminal to show `rows` rows of text (a prompt typed into too early would
+  // lose what is typed to the login's own start).
+  void WaitRows(std::size_t rows) {
+    ASSERT_TRUE(WaitUntil([&] { return InkBands(x_.Picture(form_), DarkText).size() >= rows; }))
+        << "the terminal shows fewer than " << rows << " rows";
+  }
+
+  void LogIn() {
+    ASSERT_NO_FATAL_FAILURE(WaitRows(2));  // the banner and "username:"
+    Enter("demo");
+    ASSERT_NO_FATAL_FAILURE(WaitRows(3));  // "password:"
+    Enter("demo");
+    ASSERT_TRUE(WaitUntil([&] { return !Registry().empty(); }))
+        << "no session in the user registry";
+  }
+
+  // Logs in, moves to the demo's account and starts the demo; its menu is up on return.
+  void StartDemo() {
+    ASSERT_NO_FATAL_FAILURE(LogIn());
+    Enter("LOGTO shop");
+    Enter("DEMO");
+    ASSERT_TRUE(WaitUntil([&] { return MenuItems().size() == 6; })) << "no menu of six items";
+  }
+
+  // The menu items as the screen shows them.
+  std::vector<Band> MenuItems() { return InkBands(x_.Picture(form_), MenuItemInk); }
+
+  // The traffic monitor's log: Shift+F12 opens it, Ctrl+A and Ctrl+C in its log copy it, and
+  // its Exit button (the rightmost of its top row) hides it again.
+  std::string MonitorLog() {
+    EXPECT_TRUE(x_.Focus(form_));
+    x_.Keys({"shift+F12"});
+    const WindowId monitor = x_.WaitWindow(Pid(), "^OrvikLink Monitor$");
+    if (monitor == 0) return "no monitor window";
+    const WindowGeometry g = x_.Geometry(monitor);
+    x_.Click(monitor, g.width / 2, g.height * 3 / 4);
+    x_.Keys({"ctrl+a", "ctrl+c"});
+    std::string log;
+    WaitUntil([&] { return (log = x_.Clipboard()).find("RX:") != std::string::npos; }, 5s);
+    HideMonitor(monitor);
+    return log;
+  }
+  void HideMonitor(WindowId monitor) {
+    const WindowGeometry g = x_.Geometry(monitor);
+    x_.Click(monitor, g.width - 30, 21);
+    EXPECT_TRUE(x_.WaitNoWindow(Pid(), "^OrvikLink Monitor$")) << "the monitor stays";
+  }
+  // Sends `line` from the monitor's command line.
+  void SendFromMonitor(const std::string& line) {
+    ASSERT_TRUE(x_.Focus(form_));
+    x_.Keys({"shift+F12"});
+    const WindowId monitor = x_.WaitWindow(Pid(), "^OrvikLink Monitor$");
+    ASSERT_NE(monitor, 0u);
+    ASSERT_TRUE(x_.Focus(monitor));
+    ASSERT_TRUE(x_.Type(line));
+    ASSERT_TRUE(x_.Keys({"Return"}));
+    HideMonitor(monitor);
+  }
+
+  // A message box: the client's box windows carry its name. Answered by the key `key`.
+  void AnswerBox(const std::string& key) {
+    const WindowId box = x_.WaitWindow(Pid(), "^OrvikLink$");
+    ASSERT_NE(box, 0u) << "no message box";
+    ASSERT_TRUE(x_.Focus(box));
+    ASSERT_TRUE(x_.Keys({key}));
+    ASSERT_TRUE(x_.WaitNoWindow(Pid(), "^OrvikLink$")) << "the box stays";
+  }
+
+  // The choices the demo's menu received, in order (its DEMOLOG items CHOICE1, CHOICE2 ...).
+  std::string Choices() {
+    std::string joined;
+    for (int n = 1;; ++n) {
+      const std::string sql = "SELECT coalesce(A1, '') || '.' FROM DEMOLOG WHERE A0 = 'CHOICE" +
+                              std::to_string(n) + "'";
+      std::string choice = QueryOne(home_ / "JetMDB" / "shop.db", sql);
+      if (choice.empty()) return joined;
+      choice.pop_back();
+      joined += (n > 1 ? "," : "") + choice;
+    }
+  }
+  bool WaitChoices(const std::string& expected) {
+    return WaitUntil([&] { return Choices() == expected; });
+  }
+  std::string Registry() { return UserRegistry(home_.string()).ListLines(); }
+  std::string Locks() {
+    return QueryOne(home_ / "JetMDB" / "dm.db", "SELECT group_concat(UserInst) FROM locks");
+  }
+
+  // Keeps the picture of `window` (the screen form when 0) in the screenshots folder.
+  void SavePicture(const std::string& name, WindowId window = 0) {
+    const fs::path shots = fs::path(ORVIK_SCREENSHOT_DIR);
+    fs::create_directories(shots);
+    EXPECT_TRUE(x_.Picture(window != 0 ? window : form_)
+                    .save(QString::fromStdString((shots / name).string())));
+  }
+
+  fs::path home_;
+  XDriver x_{g_display};
+  QProcess client_;
+  WindowId form_ = 0;
+};
+
+TEST_F(ClientWindowTest, LogsInRunsVerbsAndLogOffReleasesThePort) {
+  ASSERT_NO_FATAL_FAILURE(StartClient());
+  ASSERT_NO_FATAL_FAILURE(LogIn());
+  const QImage welcome = x_.Picture(form_);
+  Enter("WHO");
+  Enter("LISTF");
+  std::string log;
+  ASSERT_TRUE(WaitUntil([&] {
+    log = MonitorLog();
+    return log.find("LISTF = List of Files/Tables") != std::string::npos;
+  })) << log;
+  EXPECT_NE(log.find("demo*"), std::string::npos) << "WHO shows the user instance\n" << log;
+  // What was typed went key by key; the password's as stars.
+  const auto count = [&](const std::string& what) {
+    std::size_t n = 0;
+    for (std::size_t at = log.find(what); at != std::string::npos; at = log.find(what, at + 1)) ++n;
+    return n;
+  };
+  EXPECT_EQ(count("TX :d\n"), 1u) << log;
+  EXPECT_EQ(count("TX :*\n"), 4u) << log;
+  // The terminal drew the answers below the welcome: more rows carry text than before.
+  const QImage answers = x_.Picture(form_);
+  EXPECT_NE(answers, welcome);
+  EXPECT_GE(InkBands(answers, DarkText).size(), 6u) << "the files and the prompt";
+  SavePicture("client_terminal.png");
+
+  // A lock a program of the session holds, freed when it ends; then log-off: the program
+  // ends, and the port with it.
+  Enter("LOGTO shop");
+  Enter("HOLD");
+  ASSERT_TRUE(WaitUntil([&] { return Locks().rfind("demo*", 0) == 0; })) << Locks();
+  Enter("");
+  ASSERT_TRUE(WaitUntil([&] { return Locks().empty(); })) << Locks();
+  Enter("OFF");
+  ASSERT_NO_FATAL_FAILURE(AnswerBox("Return"));  // "OrvikEngine disconnecting"
+  ASSERT_TRUE(client_.waitForFinished(20000)) << "the program goes on after OFF";
+  EXPECT_EQ(client_.exitStatus(), QProcess::NormalExit);
+  EXPECT_EQ(client_.exitCode(), 0);
+  EXPECT_EQ(Locks(), "") << "the session's lock stays";
+  EXPECT_EQ(Registry(), "") << "the session's registry line stays";
+}
+
+TEST_F(ClientWindowTest, TheMenuTakesPicksByMouseAndByCodeAndBoxesTheirAnswers) {
+  ASSERT_NO_FATAL_FAILURE(StartClient());
+  ASSERT_NO_FATAL_FAILURE(StartDemo());
+  SavePicture("client_menu.png");
+
+  // "Leave the demo" by its code, answered No: the menu stays.
+  Enter("9");
+  ASSERT_NO_FATAL_FAILURE(AnswerBox("n"));
+  ASSERT_TRUE(WaitChoices("9")) << Choices();
+  std::string log;
+  ASSERT_TRUE(WaitUntil([&] { return (log = MonitorLog()).find("TX :N") != std::string::npos; }))
+      << log;
+  EXPECT_EQ(MenuItems().size(), 6u);
+
+  // Item 4 by its code: a popup over the menu, closed by its OK (Enter).
+  Enter("4");
+  const WindowId popup = x_.WaitWindow(Pid(), "^Orvik demo$");
+  ASSERT_NE(popup, 0u) << "no popup";
+  ASSERT_TRUE(WaitChoices("9,4")) << Choices();
+  SavePicture("client_popup.png", popup);
+  ASSERT_TRUE(x_.Focus(popup));
+  ASSERT_TRUE(x_.Keys({"Return"}));
+  ASSERT_TRUE(x_.WaitNoWindow(Pid(), "^Orvik demo$")) << "the popup stays";
+  EXPECT_EQ(MenuItems().size(), 6u) << "the menu under the popup";
+
+  // "Leave the demo" by mouse, answered Yes: the demo ends, the terminal is back.
+  const std::vector<Band> items = MenuItems();
+  ASSERT_EQ(items.size(), 6u);
+  ASSERT_TRUE(x_.Click(form_, items[5].left + 10, items[5].Middle()));
+  ASSERT_NO_FATAL_FAILURE(AnswerBox("y"));
+  ASSERT_TRUE(WaitChoices("9,4,9")) << Choices();
+  EXPECT_TRUE(WaitUntil([&] { return MenuItems().empty(); })) << "the menu stays";
+  ASSERT_TRUE(WaitUntil([&] { return MonitorLog().find("TX :Y") != std::string::npos; }));
+
+  Enter("OFF");
+  ASSERT_NO_FATAL_FAILURE(AnswerBox("Return"));
+  ASSERT_TRUE(client_.waitForFinished(20000));
+  EXPECT_EQ(Registry(), "");
+}
+
+TEST_F(ClientWindowTest, ASearchPickReachesTheProgram) {
+  ASSERT_NO_FATAL_FAILURE(StartClient());
+  ASSERT_NO_FATAL_FAILURE(StartDemo());
+  Enter("5");
+  const WindowId list = x_.WaitWindow(Pid(), "^Customers$");
+  ASSERT_NE(list, 0u) << "no pick list";
+  // Its rows under the text box and the column headers: C100, then C200, double-clicked.
+  SavePicture("client_pick_list.png", list);
+  const std::vector<Band> rows = InkBands(x_.Picture(list), DarkText, 2, 100);
+  ASSERT_GE(rows.size(), 4u);
+  ASSERT_TRUE(x_.Click(list, rows.back().left + 10, rows.back().Middle(), 2));
+  ASSERT_TRUE(x_.WaitNoWindow(Pid(), "^Customers$")) << "the pick list stays";
+  // The program read the customer picked and sent its form.
+  std::string log;
+  ASSERT_TRUE(WaitUntil([&] {
+    log = MonitorLog();
+    return log.find("MAXLENGTH=30>Bolt & Co<") != std::string::npos;
+  })) << log;
+  EXPECT_NE(log.find("TX :C200"), std::string::npos) << log;
+
+  // The form's way out, typed on the monitor's command line; then leaving from the menu.
+  ASSERT_NO_FATAL_FAILURE(SendFromMonitor("X"));
+  ASSERT_TRUE(WaitUntil([&] { return MenuItems().size() == 6; }));
+  Enter("9");
+  ASSERT_NO_FATAL_FAILURE(AnswerBox("y"));
+  EXPECT_TRUE(WaitChoices("5,9")) << Choices();
+}
+
+}  // namespace
+}  // namespace orvik::client::xtest
+
+// Each test process has an X server of its own, so tests run in parallel never share a
+// screen, a keyboard focus or a clipboard. Listing the tests needs none.
+int main(int argc, char** argv) {
+  ::testing::InitGoogleTest(&argc, argv);
+  if (::testing::GTEST_FLAG(list_tests)) return RUN_ALL_TESTS();
+  orvik::client::xtest::XServer server;
+  std::string error;
+  if (!server.Start(1280, 1024, &error)) {
+    std::fprintf(stderr, "client_window_tests: %s\n", error.c_str());
+    return 1;
+  }
+  orvik::client::xtest::g_display = server.Display();
+  qputenv("DISPLAY", server.Display().c_str());
+  qputenv("QT_QPA_PLATFORM", "xcb");
+  int status = 0;
+  {
+    QGuiApplication app(argc, argv);
+    status = RUN_ALL_TESTS();
+  }
+  server.Stop();
+  return status;
+}

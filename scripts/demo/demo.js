@@ -186,8 +186,8 @@ function InformationBox() {
 
 function PopupOnTheMenu() {
   Show("<POPUP SCREEN=BOX TOP=8 LEFT=20 WIDTH=40 HEIGHT=6>Orvik demo" +
-       "<POSITION TOP=10 LEFT=22>A popup over the menu.<HR>" +
-       "<POSITION TOP=12 LEFT=22>OK closes it.</POPUP>");
+       "<POSITION TOP=11 LEFT=22>A popup over the menu.<HR>" +
+       "<POSITION TOP=13 LEFT=22>OK closes it.</POPUP>");
   return Read();
 }
 
@@ -227,7 +227,9 @@ function DEMO() {
         choice = FindCustomer();
       } else if (choice === "9" || choice.toUpperCase() === "X" || choice.toUpperCase() === "Q") {
         if (Leave()) return;
-        choice = Read();
+        // The menu again: a second question straight after this one would be answered
+        // without an end of line, as the client answers a question that follows a question.
+        choice = Menu();
       } else {
         choice = Read();  // not an item of the menu: the menu stays
       }

@@ -354,8 +354,8 @@ TEST_F(DemoCorpusTest, BoxesAPopupASearchAndLeaving) {
         .calls = kMaster,
         .popups = {{1,
                     "<POPUP SCREEN=BOX TOP=8 LEFT=20 WIDTH=40 HEIGHT=6>Orvik demo"
-                    "<POSITION TOP=10 LEFT=22>A popup over the menu.<HR>"
-                    "<POSITION TOP=12 LEFT=22>OK closes it.</POPUP>"}},
+                    "<POSITION TOP=11 LEFT=22>A popup over the menu.<HR>"
+                    "<POSITION TOP=13 LEFT=22>OK closes it.</POPUP>"}},
         .pending = ""});
   states().msState2.clear();  // the state machine showed it
 

@@ -252,7 +252,12 @@ void ScreenFormCore::OpenPopup(std::int32_t slot) { ShowPopup(model_.popups.Get(
 void ScreenFormCore::Unload() { shell_.ScreenFormUnloaded(*this); }
 
 void ScreenFormCore::Activate() {
-  if (!focus_.formActive && focus_.focusOnActivate >= 0) {
+  if (!focus_.formActive && focus_.focusOnActivate >= 0 &&
+      model_.states.msFormState == state::kMenu) {
+    // On a menu the focus entry is the highlighted item, a label: the keys belong to the
+    // selection box.
+    window_.FocusAltSelect(false);
+  } else if (!focus_.formActive && focus_.focusOnActivate >= 0) {
     // Giving the focus back transmits nothing, not even a value left pending.
     focus_.focusByProgram = true;
     window_.FocusEntryControl(focus_.focusOnActivate);

@@ -315,8 +315,10 @@ TEST_F(ClientWindowTest, TheMenuTakesPicksByMouseAndByCodeAndBoxesTheirAnswers) 
       << log;
   EXPECT_EQ(MenuItems().size(), 6u);
 
-  // Item 4 by its code: a popup over the menu, closed by its OK (Enter).
-  Enter("4");
+  // Item 4 by mouse: a popup over the menu, closed by its OK (Enter).
+  const std::vector<Band> items = MenuItems();
+  ASSERT_EQ(items.size(), 6u);
+  ASSERT_TRUE(x_.Click(form_, items[3].left + 10, items[3].Middle()));
   const WindowId popup = x_.WaitWindow(Pid(), "^Orvik demo$");
   ASSERT_NE(popup, 0u) << "no popup";
   ASSERT_TRUE(WaitChoices("9,4")) << Choices();
@@ -326,10 +328,9 @@ TEST_F(ClientWindowTest, TheMenuTakesPicksByMouseAndByCodeAndBoxesTheirAnswers) 
   ASSERT_TRUE(x_.WaitNoWindow(Pid(), "^Orvik demo$")) << "the popup stays";
   EXPECT_EQ(MenuItems().size(), 6u) << "the menu under the popup";
 
-  // "Leave the demo" by mouse, answered Yes: the demo ends, the terminal is back.
-  const std::vector<Band> items = MenuItems();
-  ASSERT_EQ(items.size(), 6u);
-  ASSERT_TRUE(x_.Click(form_, items[5].left + 10, items[5].Middle()));
+  // Typed again after the mouse and the popup: "Leave the demo" by its code, answered Yes;
+  // the demo ends, the terminal is back.
+  Enter("9");
   ASSERT_NO_FATAL_FAILURE(AnswerBox("y"));
   ASSERT_TRUE(WaitChoices("9,4,9")) << Choices();
   EXPECT_TRUE(WaitUntil([&] { return MenuItems().empty(); })) << "the menu stays";

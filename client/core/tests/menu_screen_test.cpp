@@ -256,6 +256,22 @@ TEST_F(MenuScreenTest, ClickingAnItemSendsItsCodeAndWaits) {
   EXPECT_THAT(link.sent, ElementsAre("2\r"));
 }
 
+// A window over the menu (a popup, a box) takes the activation; when the menu's window has
+// it again, the keys go to the selection box, whichever item the mouse last picked.
+TEST_F(MenuScreenTest, BackFromAnotherWindowTheSelectionBoxTakesTheKeys) {
+  Show(Menu("DEMO", "<C ACTION=1>One<C ACTION=2>Two<C ACTION=4>Popup"));
+  Top().Activate();
+  Input().ItemHover(3);
+  Input().ItemClick(3);
+  Top().Deactivate();
+  Engine("<FORM TYPE=MENU><PROGRAM NAME=DEMO><C ACTION=1>One</TX>");
+  TopParts().window.calls.clear();
+  Top().Activate();
+  EXPECT_THAT(TopParts().window.calls, Contains("focus selection"));
+  for (const std::string& call : TopParts().window.calls)
+    EXPECT_EQ(call.rfind("focus ", 0) == 0 && call != "focus selection", false) << call;
+}
+
 TEST_F(MenuScreenTest, TheHighlightFollowsTheMouseAndTab) {
   Show(Menu("DEMO", "<H>Head<C ACTION=1>One<C ACTION=2>Two<C ACTION=3>Three"));
   Input().ItemHover(2);

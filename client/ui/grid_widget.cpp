@@ -126,7 +126,8 @@ GridWidget::GridWidget(QWidget* form, ScreenFormCore& core, std::function<void()
 }
 
 bool GridWidget::eventFilter(QObject* watched, QEvent* event) {
-  if (watched == table_->viewport() && event->type() == QEvent::Wheel && scroll_->isVisible()) {
+  // The type first: the viewport's last events come while the table is half destroyed.
+  if (event->type() == QEvent::Wheel && watched == table_->viewport() && scroll_->isVisible()) {
     const int steps = static_cast<QWheelEvent*>(event)->angleDelta().y() / 120;
     scroll_->setValue(scroll_->value() - steps);
     return true;

@@ -370,6 +370,35 @@ TEST_F(ClientWindowTest, ASearchPickReachesTheProgram) {
   EXPECT_TRUE(WaitChoices("5,9")) << Choices();
 }
 
+// The customer form: an action code, then the field's new value and Enter; the program stores
+// it in the customer's item.
+TEST_F(ClientWindowTest, AFormFilledAndSentIsStored) {
+  ASSERT_NO_FATAL_FAILURE(StartClient());
+  ASSERT_NO_FATAL_FAILURE(StartDemo());
+  Enter("1");
+  std::string log;
+  ASSERT_TRUE(WaitUntil([&] {
+    log = MonitorLog();
+    return log.find("MAXLENGTH=30>Acme Ltd<") != std::string::npos;
+  })) << log;
+  // Alt and the name's action code put the cursor in its entry, its text selected.
+  ASSERT_TRUE(x_.Focus(form_));
+  ASSERT_TRUE(x_.Keys({"alt+2"}));
+  Enter("Bolt Brothers");
+  const auto name = [&] {
+    return QueryOne(home_ / "JetMDB" / "shop.db", "SELECT A1 FROM DEMOCUST WHERE A0 = 'C100'");
+  };
+  ASSERT_TRUE(WaitUntil([&] { return name() == "Bolt Brothers"; })) << name();
+  // The value went after its action code, and the form took it back: no error box.
+  ASSERT_TRUE(WaitUntil([&] {
+    log = MonitorLog();
+    return log.find("TX :Bolt Brothers") != std::string::npos;
+  })) << log;
+  EXPECT_NE(log.find("TX :2\n"), std::string::npos) << log;
+  EXPECT_TRUE(x_.Windows(Pid(), "^OrvikLink$").empty()) << "a message box";
+  SavePicture("client_form.png");
+}
+
 }  // namespace
 }  // namespace orvik::client::xtest
 

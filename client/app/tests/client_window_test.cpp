@@ -16,6 +16,7 @@
 
 #include <QGuiApplication>
 #include <QProcess>
+#include <cctype>
 #include <filesystem>
 #include <fstream>
 #include <iostream>
@@ -104,6 +105,7 @@ std::vector<Band> InkBands(const QImage& picture, const std::function<bool(QRgb)
 
 // The menu's items are drawn in its style's dark blue; nothing else on the screen is.
 bool MenuItemInk(QRgb p) { return qBlue(p) > 90 && qRed(p) < 60 && qGreen(p) < 60; }
+bool GridHeadingInk(QRgb p) { return qRed(p) > 100 && qGreen(p) < 30 && qBlue(p) < 30; }
 bool DarkText(QRgb p) { return qRed(p) < 90 && qGreen(p) < 90 && qBlue(p) < 90; }
 
 class ClientWindowTest : public ::testing::Test {
@@ -397,6 +399,50 @@ TEST_F(ClientWindowTest, AFormFilledAndSentIsStored) {
   EXPECT_NE(log.find("TX :2\n"), std::string::npos) << log;
   EXPECT_TRUE(x_.Windows(Pid(), "^OrvikLink$").empty()) << "a message box";
   SavePicture("client_form.png");
+}
+
+TEST_F(ClientWindowTest, AGridCellEditedIsStored) {
+  ASSERT_NO_FATAL_FAILURE(StartClient());
+  ASSERT_NO_FATAL_FAILURE(StartDemo());
+  Enter("2");
+  std::string log;
+  ASSERT_TRUE(WaitUntil([&] {
+    log = MonitorLog();
+    return log.find("<GRIDFILL>") != std::string::npos;
+  })) << log;
+  // The grid's heading row is the widest band of its dark red below the form header; the
+  // quantities are the dark text near its right end, the first line's topmost.
+  const auto quantities = [&] {
+    const QImage picture = x_.Picture(form_);
+    const std::vector<Band> red = InkBands(picture, GridHeadingInk);
+    if (red.size() < 2) return std::pair<Band, int>{};
+    int right = 0;
+    for (int x = 0; x < picture.width(); ++x) {
+      if (GridHeadingInk(picture.pixel(x, red[1].top + 2))) right = x;
+    }
+    const std::vector<Band> text = InkBands(picture, DarkText, right - 120, right - 30);
+    return text.empty() ? std::pair<Band, int>{} : std::pair<Band, int>{text.front(), right};
+  };
+  std::pair<Band, int> qty;
+  ASSERT_TRUE(WaitUntil([&] { return (qty = quantities()).second > 0; })) << "no grid";
+  const Band first = qty.first;
+  ASSERT_TRUE(x_.Click(form_, qty.second - 40, first.top + 4));
+  ASSERT_TRUE(x_.Keys({"End", "BackSpace", "BackSpace"}));
+  Enter("12");
+  const auto quantity = [&] {
+    return QueryOne(home_ / "JetMDB" / "shop.db", "SELECT A4 FROM DEMOORD WHERE A0 = 'O1'");
+  };
+  ASSERT_TRUE(WaitUntil([&] {
+    const std::string q = quantity();
+    return q.size() > 4 && q.rfind("12", 0) == 0 && !std::isdigit(q[2]) &&
+           q.substr(q.size() - 2) == "10";
+  })) << quantity();
+  // The cell went as code|column|row|value; the program took it without an error box.
+  ASSERT_TRUE(WaitUntil([&] {
+    return (log = MonitorLog()).find("TX :5|3|1|12") != std::string::npos;
+  })) << log;
+  EXPECT_TRUE(x_.Windows(Pid(), "^OrvikLink$").empty()) << "a message box";
+  SavePicture("client_grid.png");
 }
 
 }  // namespace

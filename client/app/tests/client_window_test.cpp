@@ -16,6 +16,7 @@
 
 #include <QGuiApplication>
 #include <QProcess>
+#include <cctype>
 #include <filesystem>
 #include <fstream>
 #include <iostream>
@@ -104,6 +105,7 @@ std::vector<Band> InkBands(const QImage& picture, const std::function<bool(QRgb)
 
 // The menu's items are drawn in its style's dark blue; nothing else on the screen is.
 bool MenuItemInk(QRgb p) { return qBlue(p) > 90 && qRed(p) < 60 && qGreen(p) < 60; }
+bool GridHeadingInk(QRgb p) { return qRed(p) > 100 && qGreen(p) < 30 && qBlue(p) < 30; }
 bool DarkText(QRgb p) { return qRed(p) < 90 && qGreen(p) < 90 && qBlue(p) < 90; }
 
 class ClientWindowTest : public ::testing::Test {
@@ -368,6 +370,108 @@ TEST_F(ClientWindowTest, ASearchPickReachesTheProgram) {
   Enter("9");
   ASSERT_NO_FATAL_FAILURE(AnswerBox("y"));
   EXPECT_TRUE(WaitChoices("5,9")) << Choices();
+}
+
+// The customer form: an action code, then the field's new value and Enter; the program stores
+// it in the customer's item.
+TEST_F(ClientWindowTest, AFormFilledAndSentIsStored) {
+  ASSERT_NO_FATAL_FAILURE(StartClient());
+  ASSERT_NO_FATAL_FAILURE(StartDemo());
+  Enter("1");
+  std::string log;
+  ASSERT_TRUE(WaitUntil([&] {
+    log = MonitorLog();
+    return log.find("MAXLENGTH=30>Acme Ltd<") != std::string::npos;
+  })) << log;
+  // Alt and the name's action code put the cursor in its entry, its text selected.
+  ASSERT_TRUE(x_.Focus(form_));
+  ASSERT_TRUE(x_.Keys({"alt+2"}));
+  Enter("Bolt Brothers");
+  const auto name = [&] {
+    return QueryOne(home_ / "JetMDB" / "shop.db", "SELECT A1 FROM DEMOCUST WHERE A0 = 'C100'");
+  };
+  ASSERT_TRUE(WaitUntil([&] { return name() == "Bolt Brothers"; })) << name();
+  // The value went after its action code, and the form took it back: no error box.
+  ASSERT_TRUE(WaitUntil([&] {
+    log = MonitorLog();
+    return log.find("TX :Bolt Brothers") != std::string::npos;
+  })) << log;
+  EXPECT_NE(log.find("TX :2\n"), std::string::npos) << log;
+  EXPECT_TRUE(x_.Windows(Pid(), "^OrvikLink$").empty()) << "a message box";
+  SavePicture("client_form.png");
+}
+
+TEST_F(ClientWindowTest, AGridCellEditedIsStored) {
+  ASSERT_NO_FATAL_FAILURE(StartClient());
+  ASSERT_NO_FATAL_FAILURE(StartDemo());
+  Enter("2");
+  std::string log;
+  ASSERT_TRUE(WaitUntil([&] {
+    log = MonitorLog();
+    return log.find("<GRIDFILL>") != std::string::npos;
+  })) << log;
+  // The grid's heading row is the second band of dark red, under the form header; the
+  // quantities are the dark text near its right end, the first line's topmost. A picture
+  // taken while the grid is still being drawn may show only part of its heading: the place
+  // counts once two pictures in a row agree on it.
+  const auto quantities = [&] {
+    const QImage picture = x_.Picture(form_);
+    const std::vector<Band> red = InkBands(picture, GridHeadingInk);
+    if (red.size() < 2) return std::pair<Band, int>{};
+    int right = 0;
+    for (int x = 0; x < picture.width(); ++x) {
+      if (GridHeadingInk(picture.pixel(x, red[1].top + 2))) right = x;
+    }
+    if (right < picture.width() / 3) return std::pair<Band, int>{};
+    const std::vector<Band> text = InkBands(picture, DarkText, right - 120, right - 30);
+    return text.empty() ? std::pair<Band, int>{} : std::pair<Band, int>{text.front(), right};
+  };
+  std::pair<Band, int> qty, before;
+  ASSERT_TRUE(WaitUntil([&] {
+    before = qty;
+    qty = quantities();
+    return qty.second > 0 && qty.second == before.second && qty.first.top == before.first.top;
+  })) << "no grid";
+  const Band first = qty.first;
+  // The cell's entry opens over it in the entries' light cyan.
+  const auto entryOpen = [&] {
+    const QImage picture = x_.Picture(form_);
+    for (int x = qty.second - 110; x < qty.second - 10; ++x) {
+      const QRgb p = picture.pixel(x, first.top + 4);
+      if (qRed(p) < 80 && qGreen(p) > 200 && qBlue(p) > 200) return true;
+    }
+    return false;
+  };
+  // The window taking the keyboard (a moment after it is asked for) puts the entry on the
+  // line's number: the click comes after that, and counts once the entry stays on the quantity.
+  ASSERT_TRUE(x_.Focus(form_));
+  WaitUntil([] { return false; }, 1s);
+  bool open = false;
+  for (int attempt = 0; attempt < 3 && !open; ++attempt) {
+    ASSERT_TRUE(x_.Click(form_, qty.second - 40, first.top + 4));
+    open = WaitUntil(entryOpen, 3s);
+    WaitUntil([] { return false; }, 300ms);
+    open = open && entryOpen();
+  }
+  ASSERT_TRUE(open) << "no entry in the quantity's cell";
+  ASSERT_TRUE(x_.Keys({"End", "BackSpace", "BackSpace"}));
+  ASSERT_TRUE(x_.Type("12"));
+  ASSERT_TRUE(x_.Keys({"Return"}));
+  const auto quantity = [&] {
+    return QueryOne(home_ / "JetMDB" / "shop.db", "SELECT A4 FROM DEMOORD WHERE A0 = 'O1'");
+  };
+  // The first line's quantity, between its value mark and the second line's, stored.
+  ASSERT_TRUE(WaitUntil([&] {
+    const std::string q = quantity();
+    return q.size() > 4 && q.rfind("12", 0) == 0 && !std::isdigit(q[2]) &&
+           q.substr(q.size() - 2) == "10";
+  })) << quantity();
+  // The cell went as code|column|row|value; the program took it without an error box.
+  ASSERT_TRUE(WaitUntil([&] {
+    return (log = MonitorLog()).find("TX :5|3|1|12") != std::string::npos;
+  })) << log;
+  EXPECT_TRUE(x_.Windows(Pid(), "^OrvikLink$").empty()) << "a message box";
+  SavePicture("client_grid.png");
 }
 
 }  // namespace

@@ -42,8 +42,8 @@ void CtlEntrySet(ScreenParts& p, EntryState& s, std::int32_t row, std::int32_t e
 // EntryValueSet: a value from the engine into the entry's control; a code-and-description
 // value shows its code and, in the description label, its description.
 void EntryValueSet(ScreenParts& p, EntryState& s, const std::string& value, std::int32_t entry);
-// ComboListSet: a combo's text, or (for a specification holding GUIPLUSDELIMITER) its text
-// and list.
+// ComboListSet: a combo's text, or (for a value holding GUIPLUSDELIMITER) its text and
+// list.
 void ComboListSet(ScreenParts& p, std::string spec, std::int32_t entry);
 // The description label (lblET3) of the entry, loaded on first use.
 ControlRecord& DescriptionLabel(ScreenParts& p, EntryState& s, std::int32_t entry);

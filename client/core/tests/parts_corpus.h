@@ -1,4 +1,4 @@
-// Transmissions the client's specification gives as examples, with what each must leave on a
+// Example transmissions of every kind the client reads, with what each must leave on a
 // screen in the given state. Shared by the dispatcher's tests and its fuzz test.
 
 #ifndef ORVIK_CLIENT_CORE_TESTS_PARTS_CORPUS_H_

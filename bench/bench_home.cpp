@@ -96,9 +96,10 @@ class SqliteHand : public HandStore {
  public:
   explicit SqliteHand(const BenchHome& home) {
     account_ = OpenDb(home.home() + "/JetMDB/" + home.account() + ".db");
-    dm_ = OpenDb(home.home() + "/JetMDB/dm.db");
-    // The lock rows die with their holders: no need to wait for the disk.
-    sqlite3_exec(dm_, "PRAGMA synchronous=NORMAL", nullptr, nullptr, nullptr);
+    // The engine's locks file, as the engine keeps it: its rows die with their holders, so
+    // its commits do not wait for the disk.
+    dm_ = OpenDb(home.home() + "/JetMDB/locks.db");
+    sqlite3_exec(dm_, "PRAGMA synchronous=OFF", nullptr, nullptr, nullptr);
   }
   ~SqliteHand() override {
     for (auto& [sql, s] : statements_) sqlite3_finalize(s);

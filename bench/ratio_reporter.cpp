@@ -36,14 +36,19 @@ class RatioReporter : public benchmark::ConsoleReporter {
            (r.run_type == Run::RT_Iteration && r.iterations > 0 && medians_.count(name) == 0)))
         perIteration_[name] =
             clock_ == Clock::kWall ? r.GetAdjustedRealTime() : r.GetAdjustedCPUTime();
+      const auto ratio = r.counters.find("ratio");
+      if (ratio != r.counters.end() && (median || r.run_type == Run::RT_Iteration))
+        ownRatios_[name] = ratio->second.value;
     }
     ConsoleReporter::ReportRuns(runs);
   }
   const std::map<std::string, double>& times() const { return perIteration_; }
+  const std::map<std::string, double>& ownRatios() const { return ownRatios_; }
 
  private:
   Clock clock_;
   std::map<std::string, double> perIteration_;
+  std::map<std::string, double> ownRatios_;
   std::set<std::string> medians_;
 };
 
@@ -62,6 +67,8 @@ int RunWithRatios(int argc, char** argv, const RatioPairs& pairs, Clock clock) {
     std::printf("  %-36s / %-36s = %6.2fx\n", subject.c_str(), baseline.c_str(),
                 s->second / b->second);
   }
+  for (const auto& [name, ratio] : reporter.ownRatios())
+    std::printf("  %-36s (its two parts, taken in turn)   = %6.2fx\n", name.c_str(), ratio);
   benchmark::Shutdown();
   return 0;
 }

@@ -74,8 +74,10 @@ std::vector<SystemTable> Dialect::SystemAccountTables() const {
   out.push_back(
       {"users", "CREATE TABLE users (" + KeyColumn() + Columns(1, 20, Types().text) + ")"});
   // A lock key is the table part, character 255 and the item id: longer than an item id.
-  out.push_back({"locks", "CREATE TABLE locks (A0 " + key + ", UserInst VARCHAR(255) NOT NULL)" +
-                              LocksTableOptions()});
+  if (LocksInSystemAccount()) {
+    out.push_back({"locks", "CREATE TABLE locks (A0 " + key + ", UserInst VARCHAR(255) NOT NULL)" +
+                                LocksTableOptions()});
+  }
   // The key makes two ports that pick the same next sequence fail visibly instead of
   // storing two jobs under one number.
   out.push_back({"printhold",

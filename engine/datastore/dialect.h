@@ -188,6 +188,9 @@ class Dialect {
   // rows are taken and freed around every item update and need not outlive a crash (their
   // holders do not), so the cheapest storage that keeps them atomic will do.
   virtual std::string LocksTableOptions() const { return {}; }
+  // Whether the locks table is one of the system account's tables; the embedded store keeps
+  // it in a file of its own, which its driver makes.
+  virtual bool LocksInSystemAccount() const { return true; }
   // The collation of key columns, and the key column of a file-shaped table.
   virtual std::string KeyCollation() const = 0;
   virtual std::string KeyColumn() const;

@@ -127,13 +127,6 @@ class Driver {
     return Query(sql, params);
   }
 
-  // Whether the writes that follow may commit without waiting for the disk: they stay
-  // atomic and are seen by every other connection at once, but a crash of the machine may
-  // lose the last of them. For rows nobody minds losing that way, such as item locks, which
-  // the end of their holder removes anyway. Returns the previous setting. A datastore that
-  // cannot choose it per connection ignores it (and answers false). Never throws.
-  virtual bool SetLazyCommits(bool) { return false; }
-
   // The current account's tables, in the datastore's own order.
   virtual std::vector<TableInfo> ListTables() = 0;
   virtual std::vector<ColumnInfo> ListColumns(const std::string& table) = 0;

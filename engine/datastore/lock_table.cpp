@@ -39,25 +39,6 @@ auto LockTable::WithLocks(F statement) {
   }
 }
 
-namespace {
-
-// A lock row need not wait for the disk: a crash that loses it ends its holder too, and a
-// gone holder's locks are removed anyway. What would cost the lock cycle two more durable
-// commits costs it two writes to the log.
-class LazyCommits {
- public:
-  explicit LazyCommits(Driver& driver) : driver_(driver), was_(driver.SetLazyCommits(true)) {}
-  ~LazyCommits() { driver_.SetLazyCommits(was_); }
-  LazyCommits(const LazyCommits&) = delete;
-  LazyCommits& operator=(const LazyCommits&) = delete;
-
- private:
-  Driver& driver_;
-  bool was_;
-};
-
-}  // namespace
-
 template <typename F>
 auto LockTable::WithLocksOnce(F statement) {
   std::string table;
@@ -66,7 +47,6 @@ auto LockTable::WithLocksOnce(F statement) {
     throw VbError(rserr::kObjectClosed, "Operation is not allowed when the object is closed.");
   const DatabaseSwitch in = account_.SwitchTo(*driver, std::string(kSystemAccount),
                                               account_.SwitchesToSystemAccount("locks"));
-  const LazyCommits lazy(*driver);
   return statement(*driver, table);
 }
 
@@ -87,6 +67,20 @@ Status LockTable::Lock(const std::string& tablePart, const std::string& id, bool
         if (!row->Next()) return std::nullopt;
         return Held{row->Row()[0].value_or(""), row->Row()[1].value_or("")};
       };
+      const auto insert = [&] {
+        const DbValue row[] = {key, holder_};
+        d.Execute("INSERT INTO " + table + " (A0, UserInst) VALUES (?, ?)", row);
+      };
+      // Most items asked for are locked by nobody: the insert alone decides, and only a
+      // refused one needs to know who holds the item.
+      if (update) {
+        try {
+          insert();
+          return Status::Ok();
+        } catch (const VbError& e) {
+          if (e.number() != dberr::kIntegrity) throw;
+        }
+      }
       bool reclaimed = false;
       for (int attempt = 0; attempt < 3; ++attempt) {
         const std::optional<Held> found = holder();
@@ -108,8 +102,7 @@ Status LockTable::Lock(const std::string& tablePart, const std::string& id, bool
         }
         if (!update) return Status::Ok();
         try {
-          const DbValue row[] = {key, holder_};
-          d.Execute("INSERT INTO " + table + " (A0, UserInst) VALUES (?, ?)", row);
+          insert();
           return Status::Ok();
         } catch (const VbError& e) {
           // Another port took it between the look and the insert: look again.

@@ -13,6 +13,7 @@
 
 #include "driver.h"
 #include "text.h"
+#include "this_boot.h"
 #include "vb_error.h"
 
 namespace orvik {
@@ -46,14 +47,6 @@ std::string ThisHost() {
   char name[256] = {};
   if (::gethostname(name, sizeof name - 1) != 0) return {};
   return name;
-}
-
-// Changes with every start of the machine: a pid and start time name a process within one.
-std::string ThisBoot() {
-  std::ifstream in("/proc/sys/kernel/random/boot_id");
-  std::string id;
-  std::getline(in, id);
-  return id;
 }
 
 // Whether a line's process is gone for certain, from what the line recorded. Lines made

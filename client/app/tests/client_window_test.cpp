@@ -244,7 +244,7 @@ class ClientWindowTest : public ::testing::Test {
   }
   std::string Registry() { return UserRegistry(home_.string()).ListLines(); }
   std::string Locks() {
-    return QueryOne(home_ / "JetMDB" / "dm.db", "SELECT group_concat(UserInst) FROM locks");
+    return QueryOne(home_ / "JetMDB" / "locks.db", "SELECT group_concat(UserInst) FROM locks");
   }
 
   // Keeps the picture of `window` (the screen form when 0) in the screenshots folder.

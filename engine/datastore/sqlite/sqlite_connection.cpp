@@ -8,6 +8,7 @@
 #include <utility>
 
 #include "layout.h"
+#include "sqlite_locks_file.h"
 #include "system_tables.h"
 #include "text.h"
 
@@ -107,8 +108,12 @@ bool DescribesOnly(const char* pragma) {
 
 // SQLite's authorizer: called for every table, column and action a statement touches while
 // it compiles, through views, subqueries and triggers too.
-int Authorize(void* data, int action, const char* a, const char* b, const char*, const char*) {
+int Authorize(void* data, int action, const char* a, const char* b, const char* database,
+              const char*) {
   const auto& guard = *static_cast<const StatementGuard*>(data);
+  // Whatever is in the locks file is the engine's: its boot mark emptied would free every
+  // session's locks at the next connection.
+  const bool locksFile = guard.systemAccount && Is(database, kLocksSchema);
   bool deny = false;
   switch (action) {
     case SQLITE_READ:  // a = table, b = column
@@ -125,7 +130,7 @@ int Authorize(void* data, int action, const char* a, const char* b, const char*,
     case SQLITE_CREATE_VIEW:  // a view of a guarded name would hide the table
     case SQLITE_CREATE_TEMP_VIEW:
     case SQLITE_CREATE_VTABLE:
-      deny = Guarded(guard, a);
+      deny = Guarded(guard, a) || locksFile;
       break;
     case SQLITE_CREATE_INDEX:  // b = table
     case SQLITE_CREATE_TEMP_INDEX:
@@ -133,7 +138,7 @@ int Authorize(void* data, int action, const char* a, const char* b, const char*,
     case SQLITE_DROP_TEMP_INDEX:
     case SQLITE_DROP_TRIGGER:
     case SQLITE_DROP_TEMP_TRIGGER:
-      deny = Guarded(guard, b);
+      deny = Guarded(guard, b) || locksFile;
       break;
     case SQLITE_CREATE_TRIGGER:
     case SQLITE_CREATE_TEMP_TRIGGER:
@@ -144,7 +149,7 @@ int Authorize(void* data, int action, const char* a, const char* b, const char*,
     case SQLITE_ALTER_TABLE:  // a = schema, b = table
       // A TEMP table renamed after a guarded one would stand in its place on this
       // connection, where the engine keeps its own locks.
-      deny = Guarded(guard, b) || Is(a, "temp");
+      deny = Guarded(guard, b) || Is(a, "temp") || Is(a, kLocksSchema);
       break;
     case SQLITE_ATTACH:  // another database file, the system account's among them
     case SQLITE_DETACH:

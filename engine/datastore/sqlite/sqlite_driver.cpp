@@ -12,6 +12,7 @@
 
 #include "layout.h"
 #include "sqlite_connection.h"
+#include "sqlite_locks_file.h"
 #include "text.h"
 #include "vb_error.h"
 
@@ -182,7 +183,16 @@ SqliteDriver::ConnectionPtr SqliteDriver::OpenAccount(const std::string& home,
   if (!fs::is_regular_file(file, ec)) {
     throw VbError(dberr::kNoSuchDatabase, "Account \"" + account + "\" does not exist");
   }
-  return Connection::Open(file, /*set_wal=*/true);
+  return OpenFile(file, account, /*set_wal=*/true);
+}
+
+SqliteDriver::ConnectionPtr SqliteDriver::OpenFile(const fs::path& file, const std::string& account,
+                                                   bool set_wal) {
+  ConnectionPtr conn = Connection::Open(file, set_wal);
+  // The system account's connections reach the item locks, which live in a file of their own.
+  if (EqualsNoCase(account, kSystemAccount))
+    sqlite_detail::AttachLocksFile(conn->db(), file.parent_path());
+  return conn;
 }
 
 void SqliteDriver::Connect(const ConnectParams& params) {
@@ -191,7 +201,6 @@ void SqliteDriver::Connect(const ConnectParams& params) {
   account_ = params.account;
   std::lock_guard lock(handlesMutex_);
   main_ = std::move(conn);
-  lazyCommits_ = false;
   readers_.clear();
 }
 
@@ -209,7 +218,6 @@ void SqliteDriver::UseDatabase(const std::string& account) {
   account_ = account;
   std::lock_guard lock(handlesMutex_);
   main_ = std::move(conn);
-  lazyCommits_ = false;
   readers_.clear();
 }
 
@@ -217,19 +225,6 @@ void SqliteDriver::Interrupt() {
   std::lock_guard lock(handlesMutex_);
   if (main_) sqlite3_interrupt(main_->db());
   for (const ConnectionPtr& reader : readers_) sqlite3_interrupt(reader->db());
-}
-
-bool SqliteDriver::SetLazyCommits(bool on) {
-  const bool was = lazyCommits_;
-  if (on == was || !main_) return was;
-  try {
-    // Kept prepared, as the lock cycle switches twice per lock.
-    Lease lease = main_->Prepare(on ? "PRAGMA synchronous=NORMAL" : "PRAGMA synchronous=FULL");
-    if (sqlite3_step(lease.stmt()) == SQLITE_DONE) lazyCommits_ = on;
-  } catch (...) {
-    // The setting stays as it was: commits wait for the disk, which is only slower.
-  }
-  return was;
 }
 
 std::string SqliteDriver::CurrentDatabase() const { return main_ ? account_ : std::string(); }
@@ -242,7 +237,7 @@ SqliteDriver::ConnectionPtr SqliteDriver::IdleReader() {
   for (const ConnectionPtr& reader : readers_) {
     if (!reader->busy()) return reader;
   }
-  ConnectionPtr reader = Connection::Open(AccountFile(home_, account_), /*set_wal=*/false);
+  ConnectionPtr reader = OpenFile(AccountFile(home_, account_), account_, /*set_wal=*/false);
   reader->AnswerFor(main_);
   std::lock_guard lock(handlesMutex_);
   readers_.push_back(reader);

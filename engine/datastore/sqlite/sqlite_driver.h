@@ -91,11 +91,6 @@ class SqliteDriver : public Driver {
 
   // sqlite3_interrupt on every connection of the driver.
   void Interrupt() override;
-  // Lazy commits: synchronous=NORMAL on the main connection, until set back (FULL). In
-  // write-ahead-log mode a commit is then written to the log without waiting for the disk;
-  // the log is synced at each write-back, so the file is never damaged, and only a crash of
-  // the machine may lose the last commits. Another account (UseDatabase) starts with FULL.
-  bool SetLazyCommits(bool on) override;
 
   // <home>/JetMDB/<account>.db, made absolute. A bad account name is kBadName.
   static std::filesystem::path AccountFile(const std::string& home, const std::string& account);
@@ -115,6 +110,8 @@ class SqliteDriver : public Driver {
 
   void RequireOpen() const;
   static ConnectionPtr OpenAccount(const std::string& home, const std::string& account);
+  static ConnectionPtr OpenFile(const std::filesystem::path& file, const std::string& account,
+                                bool set_wal);
   // A reading connection with no cursor open on it, opened when every one is busy.
   ConnectionPtr IdleReader();
   // Whether the main connection holds TEMP tables or views.
@@ -129,7 +126,6 @@ class SqliteDriver : public Driver {
   mutable std::mutex handlesMutex_;
   ConnectionPtr main_;
   std::vector<ConnectionPtr> readers_;
-  bool lazyCommits_ = false;  // on main_
 };
 
 }  // namespace orvik

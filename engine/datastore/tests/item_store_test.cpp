@@ -84,6 +84,8 @@ TEST_F(ItemStoreTest, AnItemChangedSinceItsCopyIsNotWrittenAndItsCheckLockGoes) 
 }
 
 TEST_F(ItemStoreTest, AnotherLiveSessionsLockRefusesTheItem) {
+  driver_->Queue(Answer::Error(dberr::kIntegrity, "Duplicate entry"),
+                 CallMatch::Prefix("INSERT INTO dm.locks"));
   driver_->Queue(Answer::Result({"A0", "UserInst"},
                                 {{std::string("sales.cust\xFFK1"), std::string("other*2")}}),
                  CallMatch::Prefix("SELECT A0, UserInst FROM dm.locks"));

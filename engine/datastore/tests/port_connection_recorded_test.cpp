@@ -252,7 +252,11 @@ class RecordedSqlServerLocksTest : public RecordedConnectionTest {
     EXPECT_TRUE(ConnectAccount(*port, "sales"));
     return port;
   }
+  // The item's lock row is `holder`'s, a live session's when `testAnswer` is "0": the
+  // server refuses this port's insert of it.
   void HeldBy(const std::string& holder, const std::string& testAnswer) {
+    Last().Queue(Answer::Error(dberr::kIntegrity, "Violation of PRIMARY KEY constraint"),
+                 CallMatch::Prefix("INSERT INTO locks"));
     Last().Queue(
         Answer::Result({"A0", "UserInst"}, {{std::string("sales.cust\xFF") + "C1", holder}}),
         CallMatch::Prefix("SELECT A0, UserInst FROM locks"));
@@ -281,18 +285,19 @@ TEST_F(RecordedSqlServerLocksTest, AGoneHoldersLockIsRemovedALiveOnesKept) {
   const std::vector<RecordedCall>& calls = Last().Calls();
   std::vector<std::string> statements;
   for (const RecordedCall& c : calls) statements.push_back(c.kind + " " + c.text);
-  ASSERT_GE(statements.size(), 7u);
-  EXPECT_EQ(std::vector<std::string>(statements.begin(), statements.begin() + 7),
+  ASSERT_GE(statements.size(), 8u);
+  EXPECT_EQ(std::vector<std::string>(statements.begin(), statements.begin() + 8),
             (std::vector<std::string>{
-                "UseDatabase dm", "Query SELECT A0, UserInst FROM locks WHERE A0 = ?",
+                "UseDatabase dm", "Execute INSERT INTO locks (A0, UserInst) VALUES (?, ?)",
+                "Query SELECT A0, UserInst FROM locks WHERE A0 = ?",
                 "Query SELECT APPLOCK_TEST('public', ?, 'Exclusive', 'Session')",
                 "Execute DELETE FROM locks WHERE A0 = ? AND UserInst = ?",
                 "Query SELECT A0, UserInst FROM locks WHERE A0 = ?",
                 "Execute INSERT INTO locks (A0, UserInst) VALUES (?, ?)", "UseDatabase sales"}));
-  EXPECT_EQ(calls[2].params, (std::vector<DbValue>{std::string("orvik bob*60")}));
-  EXPECT_EQ(calls[3].params,
+  EXPECT_EQ(calls[3].params, (std::vector<DbValue>{std::string("orvik bob*60")}));
+  EXPECT_EQ(calls[4].params,
             (std::vector<DbValue>{std::string("sales.cust\xFF") + "C1", std::string("bob*60")}));
-  EXPECT_EQ(calls[5].params,
+  EXPECT_EQ(calls[6].params,
             (std::vector<DbValue>{std::string("sales.cust\xFF") + "C1", std::string("alice*53")}));
 
   Last().ClearCalls();

@@ -483,12 +483,12 @@ TEST_F(SqliteDriverTest, ErrorsCarryDatastoreNumbersAndMessages) {
 }
 
 // The system account as the set-up makes it, far enough for the guard: users with its
-// password in A7, locks, printhold, and a view and a trigger an administrator might add.
+// password in A7, a lock in the locks file, printhold, and a view and a trigger an
+// administrator might add.
 void MakeSystemTables(Driver& dm) {
   std::string columns = "A0 TEXT PRIMARY KEY";
   for (int i = 1; i <= 20; ++i) columns += ", A" + std::to_string(i) + " TEXT";
   dm.Execute("CREATE TABLE users (" + columns + ")");
-  dm.Execute("CREATE TABLE locks (A0 TEXT PRIMARY KEY, UserInst TEXT)");
   dm.Execute("CREATE TABLE printhold (Queue TEXT, Sequence TEXT, Text TEXT)");
   dm.Execute("CREATE TABLE md (" + columns + ")");
   dm.Execute("CREATE TABLE notes (A0 TEXT)");
@@ -497,7 +497,7 @@ void MakeSystemTables(Driver& dm) {
       "INSERT INTO locks VALUES ('cust\xFF"
       "1', 'admin*1')");
   dm.Execute("CREATE VIEW who AS SELECT A0, A7 FROM users");
-  dm.Execute("CREATE TRIGGER noted AFTER INSERT ON notes BEGIN DELETE FROM locks; END");
+  dm.Execute("CREATE TRIGGER noted AFTER INSERT ON notes BEGIN DELETE FROM printhold; END");
 }
 
 TEST_F(SqliteDriverTest, TheGuardKeepsTypedStatementsOutOfTheSystemTables) {
@@ -544,6 +544,9 @@ TEST_F(SqliteDriverTest, TheGuardKeepsTypedStatementsOutOfTheSystemTables) {
       "CREATE TRIGGER mine AFTER INSERT ON md BEGIN DELETE FROM locks; END",
       "INSERT INTO notes VALUES ('fires the trigger')",
       "ATTACH DATABASE 'JetMDB/other.db' AS other",
+      "DELETE FROM lk.boot",
+      "DROP TABLE lk.boot",
+      "CREATE TABLE lk.mine (A0 TEXT)",
       "PRAGMA writable_schema = ON",
   };
   for (const char* sql : changes) {
@@ -695,29 +698,73 @@ TEST_F(SqliteDriverTest, AWriteWaitsForALongTransactionOfAnotherProcess) {
   EXPECT_EQ(All(*driver, "SELECT k FROM t ORDER BY rowid"), (Rows{{"first"}, {"second"}}));
 }
 
-TEST_F(SqliteDriverTest, LazyCommitsSkipTheDiskWaitUntilSetBackAndStayVisible) {
-  auto driver = NewAccount("a");
-  NewAccount("b");
-  driver->Execute("CREATE TABLE locks (A0 TEXT PRIMARY KEY, UserInst TEXT)");
-  const std::string full = One(*driver, "PRAGMA synchronous");
-  EXPECT_EQ(full, "2");
-  EXPECT_FALSE(driver->SetLazyCommits(true));
-  EXPECT_EQ(One(*driver, "PRAGMA synchronous"), "1");
-  EXPECT_TRUE(driver->SetLazyCommits(true));
-  // Still a commit: another connection sees the row at once, and a second insert of the
-  // same key is refused.
-  driver->Execute("INSERT INTO locks VALUES ('k', 'me')");
-  auto other = Connected("a");
-  EXPECT_EQ(One(*other, "SELECT UserInst FROM locks WHERE A0 = 'k'"), "me");
-  EXPECT_EQ(ErrorOf([&] { other->Execute("INSERT INTO locks VALUES ('k', 'you')"); }),
+// Item locks live in a file of their own whose commits never wait for the disk; the system
+// account's connections find its table under the plain name.
+TEST_F(SqliteDriverTest, TheLocksFileIsSharedLazyAndStartedAfreshAfterABootOrDamage) {
+  auto dm = NewAccount("dm");
+  NewAccount("other");
+  EXPECT_EQ(One(*dm, "PRAGMA lk.synchronous"), "0");
+  EXPECT_EQ(One(*dm, "PRAGMA synchronous"), "2");  // the account's own data stays durable
+  dm->Execute(
+      "INSERT INTO locks (A0, UserInst) VALUES ('cust\xFF"
+      "1', 'me*1')");
+  // One table for every connection of every process: seen at once, a second holder refused
+  // (keys compare as item ids do, without regard to case).
+  auto second = Connected("dm");
+  EXPECT_EQ(One(*second, "SELECT UserInst FROM locks"), "me*1");
+  EXPECT_EQ(ErrorOf([&] {
+              second->Execute(
+                  "INSERT INTO locks VALUES ('CUST\xFF"
+                  "1', 'you')");
+            }),
             dberr::kIntegrity);
-  EXPECT_TRUE(driver->SetLazyCommits(false));
-  EXPECT_EQ(One(*driver, "PRAGMA synchronous"), full);
-  // Another account starts with every commit waiting for the disk.
-  driver->SetLazyCommits(true);
-  driver->UseDatabase("b");
-  EXPECT_EQ(One(*driver, "PRAGMA synchronous"), full);
-  EXPECT_FALSE(driver->SetLazyCommits(false));
+  // Another account's connection has no locks table to mistake for it.
+  EXPECT_EQ(ErrorOf([&] { Connected("other")->Query("SELECT * FROM locks"); }),
+            dberr::kNoSuchTable);
+  // Reading connections of the driver (a query while another is open) see the same table.
+  auto open = second->Query("SELECT A0 FROM locks");
+  EXPECT_EQ(One(*second, "SELECT count(*) FROM locks"), "1");
+  open.reset();
+
+  // Marked by another boot: every holder is gone, so the next connection empties it.
+  dm->Execute("UPDATE lk.boot SET id = 'a boot before this one'");
+  auto afterBoot = Connected("dm");
+  EXPECT_EQ(One(*afterBoot, "SELECT count(*) FROM locks"), "0");
+  EXPECT_NE(One(*afterBoot, "SELECT id FROM lk.boot"), "a boot before this one");
+  // Emptied in place: the connection that was open before uses the same file still.
+  second->Execute("INSERT INTO locks VALUES ('k', 'me*2')");
+  EXPECT_EQ(One(*afterBoot, "SELECT UserInst FROM locks"), "me*2");
+
+  // Damaged (a crash of the machine while it was written): made anew.
+  dm.reset();
+  second.reset();
+  afterBoot.reset();
+  const fs::path file = fs::path(home_) / "JetMDB" / "locks.db";
+  for (const char* suffix : {"-wal", "-shm"}) fs::remove(file.string() + suffix);
+  std::ofstream(file, std::ios::binary | std::ios::trunc) << std::string(8192, '\x5A');
+  auto repaired = Connected("dm");
+  EXPECT_EQ(One(*repaired, "SELECT count(*) FROM locks"), "0");
+  repaired->Execute("INSERT INTO locks VALUES ('k', 'me*3')");
+  EXPECT_EQ(One(*Connected("dm"), "SELECT UserInst FROM locks"), "me*3");
+}
+
+// A home made when the locks lived in the system account's own file.
+TEST_F(SqliteDriverTest, AnOlderHomesLocksMoveIntoTheLocksFile) {
+  SqliteDriver::CreateAccount(home_, "dm");
+  {
+    sqlite3* db = nullptr;
+    const std::string file = (fs::path(home_) / "JetMDB" / "dm.db").string();
+    ASSERT_EQ(sqlite3_open(file.c_str(), &db), SQLITE_OK);
+    ASSERT_EQ(sqlite3_exec(db,
+                           "CREATE TABLE locks (A0 TEXT PRIMARY KEY, UserInst TEXT); "
+                           "INSERT INTO locks VALUES ('held', 'me*1')",
+                           nullptr, nullptr, nullptr),
+              SQLITE_OK);
+    sqlite3_close(db);
+  }
+  auto dm = Connected("dm");
+  EXPECT_EQ(One(*dm, "SELECT UserInst FROM lk.locks WHERE A0 = 'held'"), "me*1");
+  EXPECT_EQ(One(*dm, "SELECT count(*) FROM main.sqlite_master WHERE name = 'locks'"), "0");
 }
 
 }  // namespace

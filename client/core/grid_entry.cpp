@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <fstream>
 #include <locale>
 #include <sstream>
 
@@ -536,6 +537,18 @@ bool GridEntry::RowUpdateCharacter(std::int32_t key) {
   Send(value + p_.shell.Context().settings.eos);
   entry.caption.clear();
   return true;
+}
+
+void GridEntry::DebugGrid() const {
+  std::ofstream out("arraydump.csv", std::ios::app | std::ios::binary);
+  if (!out) throw VbError(vberr::kPathFileAccess, "Path/File access error");
+  out << "GRID " << std::string(40, '-') << "\r\n";
+  const GridCellRecords& records = p_.model.gridCells;
+  const std::int32_t last = std::min<std::int32_t>(10, records.UpperBound());
+  for (std::int32_t i = 1; i <= last && !records.CellAction(i).empty(); ++i) {
+    out << records.CellAction(i) << ',' << records.Col(i) << ',' << records.Row(i) << ','
+        << records.CellText(i) << ",\r\n";
+  }
 }
 
 void GridEntry::GridErrorTimeout() {

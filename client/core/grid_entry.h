@@ -55,6 +55,10 @@ class GridEntry {
   // cmdGridRow_Click: 0 insert, 1 delete, 2 update; any other index does nothing.
   void RowButton(std::int32_t index);
   void GridErrorTimeout();
+  // Appends the first grid cell records (up to ten, to the first empty one) to
+  // "arraydump.csv" in the current folder, under a "GRID ----" line: a developer's look at
+  // what the last transmission asked of the grid. A file that cannot be opened is VbError 75.
+  void DebugGrid() const;
   // The grid's entry got the focus: one not yet over a cell enters the first row's
   // row-number cell.
   void EntryGotFocus();

@@ -32,6 +32,7 @@ inline constexpr int kDuplicateKey = 457;
 inline constexpr int kElementNotFound = 32811;
 inline constexpr int kFileNotFound = 53;
 inline constexpr int kPermissionDenied = 70;
+inline constexpr int kPathFileAccess = 75;
 // What the run time reports for a failure that carries no number of its own.
 inline constexpr int kAutomationError = 440;
 }  // namespace vberr

@@ -4,15 +4,21 @@
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
+#include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cmath>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
 
 #include "entry_controls.h"
 #include "form_keys.h"
 #include "grid_entry.h"
 #include "grid_layout.h"
 #include "shell_fixture.h"
+#include "vb_error.h"
 
 namespace orvik::client {
 namespace {
@@ -310,6 +316,48 @@ TEST_F(GridScreenTest, AnUnansweredRowAnnouncementTimesOutOnce) {
   settings.exitCommand = "QUIT";
   Top().Grid().GridErrorTimeout();
   EXPECT_EQ(dialogs.boxes.back().text, box.text);
+}
+
+// The developer's dump of the grid cell records, appended in the current folder.
+TEST_F(GridScreenTest, TheGridDumpAppendsTheFirstRecordsToArraydump) {
+  namespace fs = std::filesystem;
+  const fs::path was = fs::current_path();
+  const fs::path folder = fs::temp_directory_path() / ("orvik-dump-" + std::to_string(::getpid()));
+  fs::create_directories(folder);
+  fs::current_path(folder);
+  const auto dump = [] {
+    std::ifstream in("arraydump.csv", std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+  };
+  const std::string heading = "GRID " + std::string(40, '-') + "\r\n";
+  GridCellRecords& records = Top().Model().gridCells;
+  Top().Grid().DebugGrid();  // no records: the heading alone
+  EXPECT_EQ(dump(), heading);
+  for (std::int32_t i = 1; i <= 12; ++i) {
+    records.SetCellAction(i, i == 4 ? "" : "ENTRY");
+    records.SetCol(i, i);
+    records.SetRow(i, 2);
+    records.SetCellText(i, "v" + std::to_string(i));
+  }
+  Top().Grid().DebugGrid();  // stops at the first empty record, and appends
+  EXPECT_EQ(dump(), heading + heading + "ENTRY,1,2,v1,\r\nENTRY,2,2,v2,\r\nENTRY,3,2,v3,\r\n");
+  records.SetCellAction(4, "READONLY");
+  fs::remove("arraydump.csv");
+  Top().Grid().DebugGrid();  // never more than ten
+  const std::string ten = dump();
+  EXPECT_EQ(std::count(ten.begin(), ten.end(), '\n'), 11);
+  fs::remove("arraydump.csv");
+  fs::create_directory("arraydump.csv");  // cannot be opened as a file
+  try {
+    Top().Grid().DebugGrid();
+    ADD_FAILURE() << "no error";
+  } catch (const VbError& e) {
+    EXPECT_EQ(e.number(), vberr::kPathFileAccess);
+  }
+  fs::current_path(was);
+  fs::remove_all(folder);
 }
 
 TEST_F(GridScreenTest, AnUnansweredCellTimesOutAfterThreeTimesTheTimeout) {

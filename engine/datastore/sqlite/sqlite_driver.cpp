@@ -300,6 +300,18 @@ std::unique_ptr<Cursor> SqliteDriver::Query(std::string_view sql, std::span<cons
   return std::make_unique<SqliteCursor>(std::move(lease));
 }
 
+std::unique_ptr<Cursor> SqliteDriver::Lookup(std::string_view sql,
+                                             std::span<const DbValue> params) {
+  RequireOpen();
+  const auto guard = Guard();
+  // A look-up reads its row or few at once and leaves nothing open, so it runs where the
+  // writes run: a reading connection finds its snapshot stale after every write of the main
+  // one and reads its pages again.
+  Lease lease = main_->Prepare(sql, guard ? &*guard : nullptr);
+  BindParams(lease.stmt(), params);
+  return std::make_unique<SqliteCursor>(std::move(lease));
+}
+
 std::vector<TableInfo> SqliteDriver::ListTables() {
   RequireOpen();
   Lease lease = main_->Prepare(

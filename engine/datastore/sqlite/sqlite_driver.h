@@ -81,6 +81,9 @@ class SqliteDriver : public Driver {
   // bytes, NULL as nullopt.
   std::unique_ptr<Cursor> Query(std::string_view sql,
                                 std::span<const DbValue> params = {}) override;
+  // On the main connection, read whole at once.
+  std::unique_ptr<Cursor> Lookup(std::string_view sql,
+                                 std::span<const DbValue> params = {}) override;
 
   // Tables ("TABLE") and views ("VIEW") in the order they were created; SQLite's own
   // sqlite_* tables are left out.

@@ -9,8 +9,6 @@
 
 #include <gtest/gtest.h>
 #include <signal.h>
-#include <sqlite3.h>
-#include <strings.h>
 #include <sys/prctl.h>
 #include <unistd.h>
 
@@ -23,6 +21,7 @@
 #include <optional>
 
 #include "demo_home.h"
+#include "home_query.h"
 #include "setup.h"
 #include "user_registry.h"
 #include "x_driver.h"
@@ -35,33 +34,6 @@ namespace fs = std::filesystem;
 
 // The display of this test process, started by main before any test.
 std::string g_display;
-
-// One row's text from a database of the home, read directly (no port logs in, so nothing
-// the engine does at a login, such as removing stale locks, touches what is read); "" when
-// there is none.
-std::string QueryOne(const fs::path& db, const std::string& sql) {
-  sqlite3* handle = nullptr;
-  std::string value;
-  if (sqlite3_open_v2(db.c_str(), &handle, SQLITE_OPEN_READONLY, nullptr) == SQLITE_OK) {
-    // The engine's keys compare without regard to case; for what is read here (ids of
-    // letters and digits) a plain case-blind comparison is the same order.
-    sqlite3_create_collation(handle, "LATIN1_NOCASE", SQLITE_UTF8, nullptr,
-                             [](void*, int n1, const void* a, int n2, const void* b) {
-                               const int r = ::strncasecmp(
-                                   static_cast<const char*>(a), static_cast<const char*>(b),
-                                   static_cast<std::size_t>(std::min(n1, n2)));
-                               return r != 0 ? r : n1 - n2;
-                             });
-    sqlite3_stmt* statement = nullptr;
-    if (sqlite3_prepare_v2(handle, sql.c_str(), -1, &statement, nullptr) == SQLITE_OK &&
-        sqlite3_step(statement) == SQLITE_ROW && sqlite3_column_text(statement, 0) != nullptr) {
-      value = reinterpret_cast<const char*>(sqlite3_column_text(statement, 0));
-    }
-    sqlite3_finalize(statement);
-  }
-  sqlite3_close(handle);
-  return value;
-}
 
 // A program for the lock check: it locks an item for update and holds it until Enter.
 constexpr const char* kHoldProgram = R"(function HOLD() {
@@ -102,6 +74,10 @@ std::vector<Band> InkBands(const QImage& picture, const std::function<bool(QRgb)
   }
   return bands;
 }
+
+// The demo's menu: its items, and the place of the popup's item among them.
+constexpr std::size_t kMenuItems = 7;
+constexpr std::size_t kPopupItem = 3;
 
 // The menu's items are drawn in its style's dark blue; nothing else on the screen is.
 bool MenuItemInk(QRgb p) { return qBlue(p) > 90 && qRed(p) < 60 && qGreen(p) < 60; }
@@ -180,7 +156,7 @@ class ClientWindowTest : public ::testing::Test {
     ASSERT_NO_FATAL_FAILURE(LogIn());
     Enter("LOGTO shop");
     Enter("DEMO");
-    ASSERT_TRUE(WaitUntil([&] { return MenuItems().size() == 6; })) << "no menu of six items";
+    ASSERT_TRUE(WaitUntil([&] { return MenuItems().size() == kMenuItems; })) << "no menu";
   }
 
   // The menu items as the screen shows them.
@@ -315,12 +291,12 @@ TEST_F(ClientWindowTest, TheMenuTakesPicksByMouseAndByCodeAndBoxesTheirAnswers) 
   std::string log;
   ASSERT_TRUE(WaitUntil([&] { return (log = MonitorLog()).find("TX :N") != std::string::npos; }))
       << log;
-  EXPECT_EQ(MenuItems().size(), 6u);
+  EXPECT_EQ(MenuItems().size(), kMenuItems);
 
   // Item 4 by mouse: a popup over the menu, closed by its OK (Enter).
   const std::vector<Band> items = MenuItems();
-  ASSERT_EQ(items.size(), 6u);
-  ASSERT_TRUE(x_.Click(form_, items[3].left + 10, items[3].Middle()));
+  ASSERT_EQ(items.size(), kMenuItems);
+  ASSERT_TRUE(x_.Click(form_, items[kPopupItem].left + 10, items[kPopupItem].Middle()));
   const WindowId popup = x_.WaitWindow(Pid(), "^Orvik demo$");
   ASSERT_NE(popup, 0u) << "no popup";
   ASSERT_TRUE(WaitChoices("9,4")) << Choices();
@@ -328,7 +304,7 @@ TEST_F(ClientWindowTest, TheMenuTakesPicksByMouseAndByCodeAndBoxesTheirAnswers) 
   ASSERT_TRUE(x_.Focus(popup));
   ASSERT_TRUE(x_.Keys({"Return"}));
   ASSERT_TRUE(x_.WaitNoWindow(Pid(), "^Orvik demo$")) << "the popup stays";
-  EXPECT_EQ(MenuItems().size(), 6u) << "the menu under the popup";
+  EXPECT_EQ(MenuItems().size(), kMenuItems) << "the menu under the popup";
 
   // Typed again after the mouse and the popup: "Leave the demo" by its code, answered Yes;
   // the demo ends, the terminal is back.
@@ -366,7 +342,7 @@ TEST_F(ClientWindowTest, ASearchPickReachesTheProgram) {
 
   // The form's way out, typed on the monitor's command line; then leaving from the menu.
   ASSERT_NO_FATAL_FAILURE(SendFromMonitor("X"));
-  ASSERT_TRUE(WaitUntil([&] { return MenuItems().size() == 6; }));
+  ASSERT_TRUE(WaitUntil([&] { return MenuItems().size() == kMenuItems; }));
   Enter("9");
   ASSERT_NO_FATAL_FAILURE(AnswerBox("y"));
   EXPECT_TRUE(WaitChoices("5,9")) << Choices();

@@ -450,6 +450,95 @@ TEST_F(ClientWindowTest, AGridCellEditedIsStored) {
   SavePicture("client_grid.png");
 }
 
+// The products grid: a row inserted by the Insert key on a row's number, filled in the row
+// dialog the program leads and stored as a new item; then deleted by the Delete key.
+TEST_F(ClientWindowTest, AnIntegRowInsertedAndDeletedIsStored) {
+  ASSERT_NO_FATAL_FAILURE(StartClient());
+  ASSERT_NO_FATAL_FAILURE(StartDemo());
+  Enter("6");
+  std::string log;
+  ASSERT_TRUE(WaitUntil([&] {
+    log = MonitorLog();
+    return log.find("<DATA>P103") != std::string::npos;
+  })) << log;
+  // The grid's heading and the cells of its row numbers are bands of dark red under the form
+  // header: the heading, a row a product and the empty row under them. The rows count once
+  // two pictures in a row agree on them.
+  const auto gridRows = [&] {
+    std::vector<Band> red = InkBands(x_.Picture(form_), GridHeadingInk);
+    if (red.size() < 2) return std::vector<Band>{};
+    return std::vector<Band>(red.begin() + 2, red.end());
+  };
+  const auto same = [](const std::vector<Band>& a, const std::vector<Band>& b) {
+    return a.size() == b.size() &&
+           std::equal(a.begin(), a.end(), b.begin(), [](const Band& x, const Band& y) {
+             return x.top == y.top && x.bottom == y.bottom && x.left == y.left;
+           });
+  };
+  std::vector<Band> rows;
+  const auto rowsAre = [&](std::size_t count) {
+    std::vector<Band> before;
+    return WaitUntil([&] {
+      before = rows;
+      rows = gridRows();
+      return rows.size() == count && same(rows, before);
+    });
+  };
+  ASSERT_TRUE(rowsAre(4)) << "no grid of three products and the empty row: " << rows.size();
+  const auto product = [&](const std::string& id) {
+    return QueryOne(
+        home_ / "JetMDB" / "shop.db",
+        "SELECT coalesce(A1, '') || '/' || coalesce(A2, '') FROM DEMOPROD WHERE A0 = '" + id + "'");
+  };
+  // The grid's entry over a row's number, where the dark red of the number's cell was.
+  const auto onNumber = [&](int row) {
+    const Band& band = rows[static_cast<std::size_t>(row - 1)];
+    return !GridHeadingInk(x_.Picture(form_).pixel(band.left + 4, band.Middle()));
+  };
+  // A row's number clicked, then `key`: the client sends the row command. The window taking
+  // the keyboard moves the cursor to the first row's number, maybe after the click: the key
+  // goes once the cursor stays on the row.
+  const auto rowCommand = [&](int row, const std::string& key, const std::string& sent) {
+    EXPECT_TRUE(x_.Focus(form_));
+    WaitUntil([] { return false; }, 1s);
+    bool on = false;
+    for (int attempt = 0; attempt < 3 && !on; ++attempt) {
+      const Band& band = rows[static_cast<std::size_t>(row - 1)];
+      EXPECT_TRUE(x_.Click(form_, band.left + 10, band.Middle()));
+      on = WaitUntil([&] { return onNumber(row); }, 3s);
+      WaitUntil([] { return false; }, 300ms);
+      on = on && onNumber(row);
+    }
+    if (!on) return false;
+    EXPECT_TRUE(x_.Keys({key}));
+    return WaitUntil([&] { return (log = MonitorLog()).find(sent) != std::string::npos; });
+  };
+
+  // Inserted above the second product: the program names it P104 and leads the cursor
+  // through its description and price.
+  ASSERT_TRUE(rowCommand(2, "Insert", "TX :6|I|2\n")) << log;
+  ASSERT_TRUE(rowsAre(5)) << "no new row: " << rows.size();
+  ASSERT_TRUE(x_.Type("Spring"));
+  ASSERT_TRUE(x_.Keys({"Return"}));
+  ASSERT_TRUE(WaitUntil([&] {
+    return (log = MonitorLog()).find("TX :Spring\n") != std::string::npos;
+  })) << log;
+  ASSERT_TRUE(x_.Type("1.50"));
+  ASSERT_TRUE(x_.Keys({"Return"}));
+  ASSERT_TRUE(WaitUntil([&] { return product("P104") == "Spring/1.50"; })) << product("P104");
+  EXPECT_EQ(product("P102"), "Nut/0.10") << "the product below is left as it was";
+  EXPECT_TRUE(x_.Windows(Pid(), "^OrvikLink$").empty()) << "a message box";
+  SavePicture("client_integ_grid.png");
+
+  // The new row deleted: the item goes, and the row with it.
+  ASSERT_TRUE(rowCommand(2, "Delete", "TX :6|D|2\n")) << log;
+  ASSERT_TRUE(WaitUntil([&] { return product("P104").empty(); })) << product("P104");
+  EXPECT_TRUE(rowsAre(4)) << "the row stays: " << rows.size();
+  EXPECT_EQ(product("P101"), "Bolt/0.25");
+  EXPECT_EQ(product("P102"), "Nut/0.10");
+  EXPECT_TRUE(x_.Windows(Pid(), "^OrvikLink$").empty()) << "a message box";
+}
+
 }  // namespace
 }  // namespace orvik::client::xtest
 

@@ -450,9 +450,10 @@ TEST_F(ClientWindowTest, AGridCellEditedIsStored) {
   SavePicture("client_grid.png");
 }
 
-// The products grid: a row inserted by the Insert key on a row's number, filled in the row
-// dialog the program leads and stored as a new item; then deleted by the Delete key.
-TEST_F(ClientWindowTest, AnIntegRowInsertedAndDeletedIsStored) {
+// The products grid: a row's price clicked, changed and stored; a row inserted by the Insert
+// key on a row's number, filled in the row dialog the program leads and stored as a new item;
+// then deleted by the Delete key.
+TEST_F(ClientWindowTest, AnIntegRowUpdatedInsertedAndDeletedIsStored) {
   ASSERT_NO_FATAL_FAILURE(StartClient());
   ASSERT_NO_FATAL_FAILURE(StartDemo());
   Enter("6");
@@ -475,6 +476,7 @@ TEST_F(ClientWindowTest, AnIntegRowInsertedAndDeletedIsStored) {
              return x.top == y.top && x.bottom == y.bottom && x.left == y.left;
            });
   };
+  constexpr std::size_t npos = std::string::npos;
   std::vector<Band> rows;
   const auto rowsAre = [&](std::size_t count) {
     std::vector<Band> before;
@@ -514,6 +516,30 @@ TEST_F(ClientWindowTest, AnIntegRowInsertedAndDeletedIsStored) {
     return WaitUntil([&] { return (log = MonitorLog()).find(sent) != std::string::npos; });
   };
 
+  // The first product's price: the click announces the row, the client sends the id and the
+  // description as they are, and the program puts the cursor on the price.
+  const QImage grid = x_.Picture(form_);
+  const Band heading = InkBands(grid, GridHeadingInk)[1];
+  int right = 0;
+  for (int x = 0; x < grid.width(); ++x) {
+    if (GridHeadingInk(grid.pixel(x, heading.Middle()))) right = x;
+  }
+  ASSERT_TRUE(x_.Focus(form_));
+  WaitUntil([] { return false; }, 1s);
+  bool announced = false;
+  for (int attempt = 0; attempt < 3 && !announced; ++attempt) {
+    ASSERT_TRUE(x_.Click(form_, right - 60, rows[0].Middle()));
+    announced = WaitUntil([&] { return (log = MonitorLog()).find("TX :Bolt\n") != npos; }, 5s);
+  }
+  ASSERT_TRUE(announced) << log;
+  const std::size_t row = log.find("TX :6|M|1\n");
+  EXPECT_LT(row, log.find("TX :P101\n")) << log;
+  WaitUntil([] { return false; }, 500ms);
+  ASSERT_TRUE(x_.Keys({"End", "BackSpace", "BackSpace", "BackSpace", "BackSpace"}));
+  ASSERT_TRUE(x_.Type("0.30"));
+  ASSERT_TRUE(x_.Keys({"Return"}));
+  ASSERT_TRUE(WaitUntil([&] { return product("P101") == "Bolt/0.30"; })) << product("P101");
+
   // Inserted above the second product: the program names it P104 and leads the cursor
   // through its description and price.
   ASSERT_TRUE(rowCommand(2, "Insert", "TX :6|I|2\n")) << log;
@@ -534,7 +560,7 @@ TEST_F(ClientWindowTest, AnIntegRowInsertedAndDeletedIsStored) {
   ASSERT_TRUE(rowCommand(2, "Delete", "TX :6|D|2\n")) << log;
   ASSERT_TRUE(WaitUntil([&] { return product("P104").empty(); })) << product("P104");
   EXPECT_TRUE(rowsAre(4)) << "the row stays: " << rows.size();
-  EXPECT_EQ(product("P101"), "Bolt/0.25");
+  EXPECT_EQ(product("P101"), "Bolt/0.30");
   EXPECT_EQ(product("P102"), "Nut/0.10");
   EXPECT_TRUE(x_.Windows(Pid(), "^OrvikLink$").empty()) << "a message box";
 }

@@ -92,7 +92,17 @@ function ProductsError(text) {
 // The rest of a row's dialog from its description on, the cursor already on it: the item
 // as the user left it, stored, and the dialog ended.
 function DescriptionAndPrice(file, key, item, row) {
-  item = RReplace(item, 1, ProductsRead());
+  for (;;) {
+    var description = ProductsRead();
+    // Markup, the grid's cell delimiter or a mark would be taken for part of the screen or
+    // of the item's structure wherever the description is shown or read again.
+    if (!/[<>\\\xFC-\xFE]/.test(description)) {
+      item = RReplace(item, 1, description);
+      break;
+    }
+    ProductsError("A description may not hold angle brackets, backslashes or marks.");
+    ProductsShow(Cell(2, row, Extract(item, 1)));
+  }
   var price = Extract(item, 2);
   // The description as stored, then the cursor on the price.
   ProductsShow(Cell(2, row, Extract(item, 1)) + Cell(3, row, price));
@@ -112,7 +122,8 @@ function DescriptionAndPrice(file, key, item, row) {
 
 // A new product on `row`: the id is shown and the cursor goes to the description.
 function NewProduct(file, keys, row) {
-  var key = NewProductKey(keys);
+  // Another session may have added products since the grid was filled.
+  var key = NewProductKey(keys.concat(ProductKeys()));
   keys.splice(row - 1, 0, key);
   ProductsShow(Cell(1, row, key) + Cell(2, row, ""));
   DescriptionAndPrice(file, key, "\xFE", row);

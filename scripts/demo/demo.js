@@ -227,7 +227,8 @@ function DEMO() {
       } else if (choice === "5") {
         choice = FindCustomer();
       } else if (choice === "6") {
-        XRun("PRODUCTS");  // scripts/demo/products.js: its grid, until X or Q
+        // scripts/demo/products.js: its grid, until X or Q or the session's end
+        if (XRun("PRODUCTS") === "stop") throw "stop";
         choice = Menu();
       } else if (choice === "9" || choice.toUpperCase() === "X" || choice.toUpperCase() === "Q") {
         if (Leave()) return;

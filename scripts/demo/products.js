@@ -11,12 +11,12 @@
 //   cursor on each and the client answering with the cell's value. The id is the program's:
 //   the value sent for it is passed over. The last answer ends with "<ACTIONCODE>", after
 //   which the item is stored. On the empty row under the last product, a new product.
-// - "6|I|row": the insert key or button. The client has made room for a row at `row`; the
-//   program gives the new product its id and leads the dialog through the description and
-//   the price. The item is stored when the dialog ends.
+// - "6|I|row": the insert key or button. Once answered, the client makes room for a row at
+//   `row`; the program gives the new product its id and leads the dialog through the
+//   description and the price. The item is stored when the dialog ends.
 // - "6|D|row": the delete key or button. The item is deleted, and "<ACTIONCODE>" lets the
 //   client take the row away; an error box instead keeps the row.
-// X or Q leaves the grid.
+// X or Q leaves the grid. PRODUCTS answers "stop" when the session ended while it ran.
 
 var PRODUCT_FILE = "DEMOPROD";
 
@@ -178,5 +178,6 @@ function PRODUCTS() {
     }
   } catch (e) {
     if (e !== "stop") throw e;
+    return "stop";  // a caller waiting for input next would wait in vain
   }
 }

@@ -84,6 +84,7 @@ function Menu() {
        "<C ACTION=3>Information box" +
        "<C ACTION=4>Popup" +
        "<C ACTION=5>Find a customer" +
+       "<C ACTION=6>Products (INTEG grid)" +
        "<C ACTION=9>Leave the demo" +
        "<ALT_SELECT>Your choice");
   return Read();
@@ -225,6 +226,10 @@ function DEMO() {
         choice = PopupOnTheMenu();
       } else if (choice === "5") {
         choice = FindCustomer();
+      } else if (choice === "6") {
+        // scripts/demo/products.js: its grid, until X or Q or the session's end
+        if (XRun("PRODUCTS") === "stop") throw "stop";
+        choice = Menu();
       } else if (choice === "9" || choice.toUpperCase() === "X" || choice.toUpperCase() === "Q") {
         if (Leave()) return;
         // The menu again: a second question straight after this one would be answered

@@ -1,7 +1,8 @@
 // Grids in the real client on a fresh embedded home, offscreen, driven by key and mouse events
 // as a user gives them: the engine's own query form pages through its rows in a read-only
-// grid, the demo program's GUIPLUS grid records an edited quantity, and the demo's INTEG grid
-// completes a row update without a stall.
+// grid, the demo program's GUIPLUS grid records an edited quantity, the demo's INTEG grid
+// completes a row update without a stall, and the demo's products grid inserts, updates and
+// deletes the items of its file.
 
 #include <gtest/gtest.h>
 #include <unistd.h>
@@ -14,6 +15,7 @@
 #include "client_program.h"
 #include "event_wait.h"
 #include "grid_click.h"
+#include "home_query.h"
 #include "program_test_support.h"
 #include "setup.h"
 
@@ -29,9 +31,10 @@ class ClientGridTest : public ProgramHomeTest {
     SetupOptions o;
     o.accounts = {"shop"};
     o.catalog = {{"shop", "DEMO", "JavaScript", "demo.js DEMO"},
-                 {"shop", "LINES", "JavaScript", "lines.js LINES"}};
+                 {"shop", "LINES", "JavaScript", "lines.js LINES"},
+                 {"shop", "PRODUCTS", "JavaScript", "products.js PRODUCTS"}};
     const fs::path demo(ORVIK_DEMO_DIR);
-    MakeHome("orvik-client-grid-", o, {demo / "demo.js", demo / "lines.js"});
+    MakeHome("orvik-client-grid-", o, {demo / "demo.js", demo / "lines.js", demo / "products.js"});
   }
 
   // Logs in as the demo user; the form to type into.
@@ -46,6 +49,21 @@ class ClientGridTest : public ProgramHomeTest {
     EXPECT_TRUE(WaitFor(
         [&] { return Screen(program).find("Welcome to OrvikEngine") != std::string::npos; }));
     return form;
+  }
+  // Moves to the demo's account, starts the demo and waits for its menu.
+  static void StartDemo(ScreenFormWidget* form) {
+    Type(form, "LOGTO shop\r");
+    Type(form, "DEMO\r");
+    ASSERT_TRUE(WaitFor([&] { return form->Core().Model().states.msFormState == "MENU"; }));
+  }
+  // Picks `choice` on the menu, then waits for a grid of `type` with `text` in a cell.
+  bool PickGrid(ScreenFormWidget* form, const QString& choice, const std::string& type, int row,
+                int col, const std::string& text) {
+    Type(form->AltSelect(), choice);
+    form->AltOk()->click();
+    return WaitFor([&] {
+      return form->Core().Model().layout.msGridType == type && GridShows(form, row, col, text);
+    });
   }
   static const GridModel& Grid(ScreenFormWidget* form) { return form->Core().Model().grid; }
   // What the form shows, for a failure's message.
@@ -111,15 +129,8 @@ TEST_F(ClientGridTest, TheQueryFormShowsItsRowsInAReadOnlyGridAndPagesWithEnter)
 TEST_F(ClientGridTest, TheDemosGuiPlusGridRecordsAQuantityEditedByMouseAndKeys) {
   ClientProgram program({home_.string(), {}});
   ScreenFormWidget* form = LogIn(program);
-  Type(form, "LOGTO shop\r");
-  Type(form, "DEMO\r");
-  ASSERT_TRUE(WaitFor([&] { return form->Core().Model().states.msFormState == "MENU"; }));
-  Type(form->AltSelect(), "2");
-  form->AltOk()->click();
-  ASSERT_TRUE(WaitFor([&] {
-    return form->Core().Model().layout.msGridType == "GUIPLUS" && GridShows(form, 1, 3, "4");
-  })) << Screen(program)
-      << State(form);
+  ASSERT_NO_FATAL_FAILURE(StartDemo(form));
+  ASSERT_TRUE(PickGrid(form, "2", "GUIPLUS", 1, 3, "4")) << Screen(program) << State(form);
 
   ClickCell(form, 1, 3);
   QLineEdit* entry = GridEntry(form);
@@ -140,12 +151,7 @@ TEST_F(ClientGridTest, TheDemosGuiPlusGridRecordsAQuantityEditedByMouseAndKeys) 
   form->EntryWidgets().FnQuit()->click();
   ASSERT_TRUE(WaitFor([&] { return form->Core().Model().states.msFormState == "MENU"; }))
       << Screen(program);
-  Type(form->AltSelect(), "2");
-  form->AltOk()->click();
-  ASSERT_TRUE(WaitFor([&] {
-    return form->Core().Model().layout.msGridType == "GUIPLUS" && GridShows(form, 1, 3, "12");
-  })) << Screen(program)
-      << State(form);
+  ASSERT_TRUE(PickGrid(form, "2", "GUIPLUS", 1, 3, "12")) << Screen(program) << State(form);
   EXPECT_TRUE(boxes.texts.empty());
 }
 
@@ -179,6 +185,105 @@ TEST_F(ClientGridTest, AnIntegRowUpdateCompletesWithoutAStall) {
   EXPECT_TRUE(boxes.texts.empty()) << boxes.texts.front();
   EXPECT_FALSE(program.Shell().AwaitingReply());
   EXPECT_TRUE(form->GridWidgets().RowButton(0)->isVisible());
+}
+
+// A product of the demo's file as stored: description and price, "" when there is none.
+std::string Product(const fs::path& home, const std::string& id) {
+  return QueryOne(home / "JetMDB" / "shop.db",
+                  "SELECT A1 || '/' || A2 FROM DEMOPROD WHERE A0 = '" + id + "'");
+}
+
+// The Delete key pressed on `widget`.
+void PressDelete(QWidget* widget) {
+  QKeyEvent press(QEvent::KeyPress, Qt::Key_Delete, Qt::NoModifier);
+  QCoreApplication::sendEvent(widget, &press);
+  QKeyEvent release(QEvent::KeyRelease, Qt::Key_Delete, Qt::NoModifier);
+  QCoreApplication::sendEvent(widget, &release);
+}
+
+TEST_F(ClientGridTest, TheProductsGridInsertsUpdatesAndDeletesTheFilesItems) {
+  ClientProgram program({home_.string(), {"MONITOR=True"}});
+  ScreenFormWidget* form = LogIn(program);
+  ASSERT_NO_FATAL_FAILURE(StartDemo(form));
+  ASSERT_TRUE(PickGrid(form, "6", "INTEG", 3, 1, "P103")) << Screen(program) << State(form);
+  EXPECT_TRUE(GridShows(form, 1, 2, "Bolt"));
+  EXPECT_TRUE(GridShows(form, 2, 3, "0.10"));
+  BoxAnswerer boxes;
+  QLineEdit* entry = GridEntry(form);
+  ASSERT_NE(entry, nullptr);
+  const auto entryOn = [&](int row, int col, const std::string& text) {
+    const GridModel& grid = Grid(form);
+    return form->Core().Model().states.msState == "GRID_UPDATE_ROW" && grid.Row() == row &&
+           grid.Col() == col && entry->isVisible() && entry->text().toStdString() == text &&
+           !program.Shell().AwaitingReply();
+  };
+  const auto rowDone = [&] {
+    return form->Core().Model().states.msState == "FORM_ACTIVE" && !program.Shell().AwaitingReply();
+  };
+
+  // The price of the second product: the id and the description go first, unchanged.
+  ClickCell(form, 2, 3);
+  ASSERT_TRUE(WaitFor([&] { return entryOn(2, 3, "0.10"); })) << State(form);
+  entry->selectAll();
+  Type(entry, "0.12\r");
+  ASSERT_TRUE(WaitFor(rowDone)) << State(form);
+  EXPECT_EQ(Product(home_, "P102"), "Nut/0.12");
+  EXPECT_TRUE(GridShows(form, 2, 3, "0.12"));
+
+  // A row inserted above the second: the program names it and leads through its cells; a
+  // price that is no number is refused and asked again.
+  ClickCell(form, 2, 0);
+  ASSERT_TRUE(WaitFor([&] { return form->GridWidgets().RowButton(0)->isVisible(); }));
+  form->GridWidgets().RowButton(0)->click();
+  ASSERT_TRUE(WaitFor([&] { return entryOn(2, 2, ""); })) << State(form);
+  EXPECT_TRUE(GridShows(form, 2, 1, "P104"));
+  EXPECT_TRUE(GridShows(form, 3, 1, "P102")) << "the row below moves down";
+  EXPECT_TRUE(GridShows(form, 3, 0, "3")) << "and is renumbered";
+  // The grid's cell delimiter in a description would split it over two cells wherever it is
+  // shown: refused, and the description asked again.
+  Type(entry, "Spring\\Coil\r");
+  ASSERT_TRUE(WaitFor([&] { return boxes.texts.size() == 1 && entryOn(2, 2, ""); })) << State(form);
+  EXPECT_EQ(boxes.texts.back(),
+            "A description may not hold angle brackets, backslashes or marks.\n");
+  Type(entry, "Spring\r");
+  ASSERT_TRUE(WaitFor([&] { return entryOn(2, 3, ""); })) << State(form);
+  Type(entry, "cheap\r");
+  ASSERT_TRUE(WaitFor([&] { return boxes.texts.size() == 2 && entryOn(2, 3, ""); })) << State(form);
+  EXPECT_EQ(boxes.texts.back(), "Price must be a number.\n");
+  EXPECT_EQ(Product(home_, "P104"), "") << "nothing stored before the row is complete";
+  Type(entry, "1.50\r");
+  ASSERT_TRUE(WaitFor(rowDone)) << State(form);
+  EXPECT_EQ(Product(home_, "P104"), "Spring/1.50");
+  EXPECT_TRUE(GridShows(form, 2, 3, "1.50"));
+  EXPECT_EQ(Grid(form).Rows(), 6) << "heading, four products and the empty row";
+
+  // The first product deleted by its row's delete key: the item and the row go.
+  ClickCell(form, 1, 0);
+  ASSERT_TRUE(WaitFor([&] { return form->GridWidgets().RowButton(1)->isVisible(); }));
+  PressDelete(Focused(form));
+  ASSERT_TRUE(WaitFor([&] { return GridShows(form, 1, 1, "P104") && rowDone(); })) << State(form);
+  EXPECT_EQ(Product(home_, "P101"), "");
+  EXPECT_EQ(Product(home_, "P102"), "Nut/0.12");
+  EXPECT_TRUE(GridShows(form, 1, 0, "1"));
+  EXPECT_EQ(Grid(form).Rows(), 5);
+  // The empty row under the products holds none to delete: an error box, and the row stays.
+  ClickCell(form, 4, 0);
+  ASSERT_TRUE(WaitFor([&] { return form->GridWidgets().RowButton(1)->isVisible(); }));
+  form->GridWidgets().RowButton(1)->click();
+  ASSERT_TRUE(WaitFor([&] { return boxes.texts.size() == 3 && rowDone(); })) << State(form);
+  EXPECT_EQ(boxes.texts.back(), "There is no product on row 4.\n");
+  EXPECT_EQ(Grid(form).Rows(), 5);
+
+  EXPECT_TRUE(GridShows(form, 1, 2, "Spring"));
+
+  // Back to the menu by the quit button, and in again: the rows are the file's items in key
+  // order.
+  form->EntryWidgets().FnQuit()->click();
+  ASSERT_TRUE(WaitFor([&] { return form->Core().Model().states.msFormState == "MENU"; }))
+      << State(form) << program.Shell().Monitor().Text();
+  ASSERT_TRUE(PickGrid(form, "6", "INTEG", 3, 1, "P104")) << Screen(program) << State(form);
+  EXPECT_TRUE(GridShows(form, 1, 1, "P102"));
+  EXPECT_TRUE(GridShows(form, 3, 2, "Spring"));
 }
 
 }  // namespace

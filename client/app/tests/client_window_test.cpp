@@ -9,8 +9,6 @@
 
 #include <gtest/gtest.h>
 #include <signal.h>
-#include <sqlite3.h>
-#include <strings.h>
 #include <sys/prctl.h>
 #include <unistd.h>
 
@@ -23,6 +21,7 @@
 #include <optional>
 
 #include "demo_home.h"
+#include "home_query.h"
 #include "setup.h"
 #include "user_registry.h"
 #include "x_driver.h"
@@ -35,33 +34,6 @@ namespace fs = std::filesystem;
 
 // The display of this test process, started by main before any test.
 std::string g_display;
-
-// One row's text from a database of the home, read directly (no port logs in, so nothing
-// the engine does at a login, such as removing stale locks, touches what is read); "" when
-// there is none.
-std::string QueryOne(const fs::path& db, const std::string& sql) {
-  sqlite3* handle = nullptr;
-  std::string value;
-  if (sqlite3_open_v2(db.c_str(), &handle, SQLITE_OPEN_READONLY, nullptr) == SQLITE_OK) {
-    // The engine's keys compare without regard to case; for what is read here (ids of
-    // letters and digits) a plain case-blind comparison is the same order.
-    sqlite3_create_collation(handle, "LATIN1_NOCASE", SQLITE_UTF8, nullptr,
-                             [](void*, int n1, const void* a, int n2, const void* b) {
-                               const int r = ::strncasecmp(
-                                   static_cast<const char*>(a), static_cast<const char*>(b),
-                                   static_cast<std::size_t>(std::min(n1, n2)));
-                               return r != 0 ? r : n1 - n2;
-                             });
-    sqlite3_stmt* statement = nullptr;
-    if (sqlite3_prepare_v2(handle, sql.c_str(), -1, &statement, nullptr) == SQLITE_OK &&
-        sqlite3_step(statement) == SQLITE_ROW && sqlite3_column_text(statement, 0) != nullptr) {
-      value = reinterpret_cast<const char*>(sqlite3_column_text(statement, 0));
-    }
-    sqlite3_finalize(statement);
-  }
-  sqlite3_close(handle);
-  return value;
-}
 
 // A program for the lock check: it locks an item for update and holds it until Enter.
 constexpr const char* kHoldProgram = R"(function HOLD() {
@@ -102,6 +74,10 @@ std::vector<Band> InkBands(const QImage& picture, const std::function<bool(QRgb)
   }
   return bands;
 }
+
+// The demo's menu: its items, and the place of the popup's item among them.
+constexpr std::size_t kMenuItems = 7;
+constexpr std::size_t kPopupItem = 3;
 
 // The menu's items are drawn in its style's dark blue; nothing else on the screen is.
 bool MenuItemInk(QRgb p) { return qBlue(p) > 90 && qRed(p) < 60 && qGreen(p) < 60; }
@@ -180,7 +156,7 @@ class ClientWindowTest : public ::testing::Test {
     ASSERT_NO_FATAL_FAILURE(LogIn());
     Enter("LOGTO shop");
     Enter("DEMO");
-    ASSERT_TRUE(WaitUntil([&] { return MenuItems().size() == 6; })) << "no menu of six items";
+    ASSERT_TRUE(WaitUntil([&] { return MenuItems().size() == kMenuItems; })) << "no menu";
   }
 
   // The menu items as the screen shows them.
@@ -315,12 +291,12 @@ TEST_F(ClientWindowTest, TheMenuTakesPicksByMouseAndByCodeAndBoxesTheirAnswers) 
   std::string log;
   ASSERT_TRUE(WaitUntil([&] { return (log = MonitorLog()).find("TX :N") != std::string::npos; }))
       << log;
-  EXPECT_EQ(MenuItems().size(), 6u);
+  EXPECT_EQ(MenuItems().size(), kMenuItems);
 
   // Item 4 by mouse: a popup over the menu, closed by its OK (Enter).
   const std::vector<Band> items = MenuItems();
-  ASSERT_EQ(items.size(), 6u);
-  ASSERT_TRUE(x_.Click(form_, items[3].left + 10, items[3].Middle()));
+  ASSERT_EQ(items.size(), kMenuItems);
+  ASSERT_TRUE(x_.Click(form_, items[kPopupItem].left + 10, items[kPopupItem].Middle()));
   const WindowId popup = x_.WaitWindow(Pid(), "^Orvik demo$");
   ASSERT_NE(popup, 0u) << "no popup";
   ASSERT_TRUE(WaitChoices("9,4")) << Choices();
@@ -328,7 +304,7 @@ TEST_F(ClientWindowTest, TheMenuTakesPicksByMouseAndByCodeAndBoxesTheirAnswers) 
   ASSERT_TRUE(x_.Focus(popup));
   ASSERT_TRUE(x_.Keys({"Return"}));
   ASSERT_TRUE(x_.WaitNoWindow(Pid(), "^Orvik demo$")) << "the popup stays";
-  EXPECT_EQ(MenuItems().size(), 6u) << "the menu under the popup";
+  EXPECT_EQ(MenuItems().size(), kMenuItems) << "the menu under the popup";
 
   // Typed again after the mouse and the popup: "Leave the demo" by its code, answered Yes;
   // the demo ends, the terminal is back.
@@ -366,7 +342,7 @@ TEST_F(ClientWindowTest, ASearchPickReachesTheProgram) {
 
   // The form's way out, typed on the monitor's command line; then leaving from the menu.
   ASSERT_NO_FATAL_FAILURE(SendFromMonitor("X"));
-  ASSERT_TRUE(WaitUntil([&] { return MenuItems().size() == 6; }));
+  ASSERT_TRUE(WaitUntil([&] { return MenuItems().size() == kMenuItems; }));
   Enter("9");
   ASSERT_NO_FATAL_FAILURE(AnswerBox("y"));
   EXPECT_TRUE(WaitChoices("5,9")) << Choices();
@@ -472,6 +448,121 @@ TEST_F(ClientWindowTest, AGridCellEditedIsStored) {
   })) << log;
   EXPECT_TRUE(x_.Windows(Pid(), "^OrvikLink$").empty()) << "a message box";
   SavePicture("client_grid.png");
+}
+
+// The products grid: a row's price clicked, changed and stored; a row inserted by the Insert
+// key on a row's number, filled in the row dialog the program leads and stored as a new item;
+// then deleted by the Delete key.
+TEST_F(ClientWindowTest, AnIntegRowUpdatedInsertedAndDeletedIsStored) {
+  ASSERT_NO_FATAL_FAILURE(StartClient());
+  ASSERT_NO_FATAL_FAILURE(StartDemo());
+  Enter("6");
+  std::string log;
+  ASSERT_TRUE(WaitUntil([&] {
+    log = MonitorLog();
+    return log.find("<DATA>P103") != std::string::npos;
+  })) << log;
+  // The grid's heading and the cells of its row numbers are bands of dark red under the form
+  // header: the heading, a row a product and the empty row under them. The rows count once
+  // two pictures in a row agree on them.
+  const auto gridRows = [&] {
+    std::vector<Band> red = InkBands(x_.Picture(form_), GridHeadingInk);
+    if (red.size() < 2) return std::vector<Band>{};
+    return std::vector<Band>(red.begin() + 2, red.end());
+  };
+  const auto same = [](const std::vector<Band>& a, const std::vector<Band>& b) {
+    return a.size() == b.size() &&
+           std::equal(a.begin(), a.end(), b.begin(), [](const Band& x, const Band& y) {
+             return x.top == y.top && x.bottom == y.bottom && x.left == y.left;
+           });
+  };
+  constexpr std::size_t npos = std::string::npos;
+  std::vector<Band> rows;
+  const auto rowsAre = [&](std::size_t count) {
+    std::vector<Band> before;
+    return WaitUntil([&] {
+      before = rows;
+      rows = gridRows();
+      return rows.size() == count && same(rows, before);
+    });
+  };
+  ASSERT_TRUE(rowsAre(4)) << "no grid of three products and the empty row: " << rows.size();
+  const auto product = [&](const std::string& id) {
+    return QueryOne(
+        home_ / "JetMDB" / "shop.db",
+        "SELECT coalesce(A1, '') || '/' || coalesce(A2, '') FROM DEMOPROD WHERE A0 = '" + id + "'");
+  };
+  // The grid's entry over a row's number, where the dark red of the number's cell was.
+  const auto onNumber = [&](int row) {
+    const Band& band = rows[static_cast<std::size_t>(row - 1)];
+    return !GridHeadingInk(x_.Picture(form_).pixel(band.left + 4, band.Middle()));
+  };
+  // A row's number clicked, then `key`: the client sends the row command. The window taking
+  // the keyboard moves the cursor to the first row's number, maybe after the click: the key
+  // goes once the cursor stays on the row.
+  const auto rowCommand = [&](int row, const std::string& key, const std::string& sent) {
+    EXPECT_TRUE(x_.Focus(form_));
+    WaitUntil([] { return false; }, 1s);
+    bool on = false;
+    for (int attempt = 0; attempt < 3 && !on; ++attempt) {
+      const Band& band = rows[static_cast<std::size_t>(row - 1)];
+      EXPECT_TRUE(x_.Click(form_, band.left + 10, band.Middle()));
+      on = WaitUntil([&] { return onNumber(row); }, 3s);
+      WaitUntil([] { return false; }, 300ms);
+      on = on && onNumber(row);
+    }
+    if (!on) return false;
+    EXPECT_TRUE(x_.Keys({key}));
+    return WaitUntil([&] { return (log = MonitorLog()).find(sent) != std::string::npos; });
+  };
+
+  // The first product's price: the click announces the row, the client sends the id and the
+  // description as they are, and the program puts the cursor on the price.
+  const QImage grid = x_.Picture(form_);
+  const Band heading = InkBands(grid, GridHeadingInk)[1];
+  int right = 0;
+  for (int x = 0; x < grid.width(); ++x) {
+    if (GridHeadingInk(grid.pixel(x, heading.Middle()))) right = x;
+  }
+  ASSERT_TRUE(x_.Focus(form_));
+  WaitUntil([] { return false; }, 1s);
+  bool announced = false;
+  for (int attempt = 0; attempt < 3 && !announced; ++attempt) {
+    ASSERT_TRUE(x_.Click(form_, right - 60, rows[0].Middle()));
+    announced = WaitUntil([&] { return (log = MonitorLog()).find("TX :Bolt\n") != npos; }, 5s);
+  }
+  ASSERT_TRUE(announced) << log;
+  const std::size_t row = log.find("TX :6|M|1\n");
+  EXPECT_LT(row, log.find("TX :P101\n")) << log;
+  WaitUntil([] { return false; }, 500ms);
+  ASSERT_TRUE(x_.Keys({"End", "BackSpace", "BackSpace", "BackSpace", "BackSpace"}));
+  ASSERT_TRUE(x_.Type("0.30"));
+  ASSERT_TRUE(x_.Keys({"Return"}));
+  ASSERT_TRUE(WaitUntil([&] { return product("P101") == "Bolt/0.30"; })) << product("P101");
+
+  // Inserted above the second product: the program names it P104 and leads the cursor
+  // through its description and price.
+  ASSERT_TRUE(rowCommand(2, "Insert", "TX :6|I|2\n")) << log;
+  ASSERT_TRUE(rowsAre(5)) << "no new row: " << rows.size();
+  ASSERT_TRUE(x_.Type("Spring"));
+  ASSERT_TRUE(x_.Keys({"Return"}));
+  ASSERT_TRUE(WaitUntil([&] {
+    return (log = MonitorLog()).find("TX :Spring\n") != std::string::npos;
+  })) << log;
+  ASSERT_TRUE(x_.Type("1.50"));
+  ASSERT_TRUE(x_.Keys({"Return"}));
+  ASSERT_TRUE(WaitUntil([&] { return product("P104") == "Spring/1.50"; })) << product("P104");
+  EXPECT_EQ(product("P102"), "Nut/0.10") << "the product below is left as it was";
+  EXPECT_TRUE(x_.Windows(Pid(), "^OrvikLink$").empty()) << "a message box";
+  SavePicture("client_integ_grid.png");
+
+  // The new row deleted: the item goes, and the row with it.
+  ASSERT_TRUE(rowCommand(2, "Delete", "TX :6|D|2\n")) << log;
+  ASSERT_TRUE(WaitUntil([&] { return product("P104").empty(); })) << product("P104");
+  EXPECT_TRUE(rowsAre(4)) << "the row stays: " << rows.size();
+  EXPECT_EQ(product("P101"), "Bolt/0.30");
+  EXPECT_EQ(product("P102"), "Nut/0.10");
+  EXPECT_TRUE(x_.Windows(Pid(), "^OrvikLink$").empty()) << "a message box";
 }
 
 }  // namespace

@@ -1,6 +1,6 @@
 // The engine still sends what the client's corpus recorded: a VBGUI session on a fresh
 // embedded home, from the login through TCL verbs, a query form with paging, SHOW, and the
-// demo application's menu, forms, grid, boxes, popup and search. With ORVIK_RECORD_CORPUS
+// demo application's menu, forms, grids, boxes, popup and search. With ORVIK_RECORD_CORPUS
 // set the recording is written to the corpus instead of compared with it.
 
 #include <gtest/gtest.h>
@@ -26,7 +26,8 @@ const fs::path kCorpus = fs::path(ORVIK_CLIENT_CORPUS_DIR) / "engine_session.txt
 constexpr std::string_view kHeader =
     "A VBGUI session of the engine as the client holds it, recorded by\n"
     "engine_corpus_recording_test (ORVIK_RECORD_CORPUS=1 records it again). Home: user demo,\n"
-    "password demo, account shop with the catalogued DEMO (scripts/demo/demo.js).";
+    "password demo, account shop with the catalogued DEMO (scripts/demo/demo.js) and PRODUCTS\n"
+    "(scripts/demo/products.js).";
 
 const std::vector<EngineSessionRecorder::Input> kScript = {
     {"login: the greeting", "\r\n"},
@@ -62,6 +63,16 @@ const std::vector<EngineSessionRecorder::Input> kScript = {
     {"search", "5\r"},
     {"search: the customer picked", "C200\r"},
     {"search: exit to the menu", "X\r"},
+    {"products grid", "6\r"},
+    {"products grid: a row's update announced", "6|M|2\r"},
+    {"products grid: the id sent back", "P102\r"},
+    {"products grid: the description", "Nut\r"},
+    {"products grid: the price", "0.12\r"},
+    {"products grid: a row inserted", "6|I|1\r"},
+    {"products grid: the new row's description", "Spring\r"},
+    {"products grid: the new row's price", "1.50\r"},
+    {"products grid: a row deleted", "6|D|2\r"},
+    {"products grid: exit to the menu", "X\r"},
     {"leave: the question", "9\r"},
     {"leave: yes", "Y\r"},
 };

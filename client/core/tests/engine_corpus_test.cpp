@@ -105,7 +105,7 @@ class EngineCorpusTest : public ReaderTest {
 };
 
 TEST_F(EngineCorpusTest, TheSessionHoldsEveryKindOfTransmission) {
-  ASSERT_EQ(steps_.size(), 35u) << kSession;
+  ASSERT_EQ(steps_.size(), 45u) << kSession;
   for (const CorpusStep& step : steps_) EXPECT_FALSE(step.chunks.empty()) << step.name;
 }
 
@@ -235,9 +235,10 @@ TEST_F(DemoCorpusTest, TheMenuAndAFormWhoseFieldsChangeByActionCode) {
                                    {3, "FORMHEADER|Orvik|Demo application|DEMO"},
                                    {4, "L|||Main menu|3|20|20"},
                                    {5, "C|1||Customer details"},
-                                   {10, "C|9||Leave the demo"},
-                                   {11, "A|||Your choice"},
-                                   {12, "/TX"}},
+                                   {10, "C|6||Products (INTEG grid)"},
+                                   {11, "C|9||Leave the demo"},
+                                   {12, "A|||Your choice"},
+                                   {13, "/TX"}},
                           .pending = ""});
   EXPECT_EQ(model().layout.msPickProgram, "DEMO");
   EXPECT_TRUE(model().layout.mbMenuHeader);
@@ -295,7 +296,7 @@ TEST_F(DemoCorpusTest, TheMenuAndAFormWhoseFieldsChangeByActionCode) {
   DataEntryDrawn();
 
   Step("customer form: exit to the menu",
-       {.state = "FORM_ACTIVE", .formState = "MENU", .rows = {{12, "/TX"}, {13, ""}}});
+       {.state = "FORM_ACTIVE", .formState = "MENU", .rows = {{13, "/TX"}, {14, ""}}});
   EXPECT_EQ(model().layout.msProgramPrevious, "CUSTOMER");
   EXPECT_TRUE(dialogs.boxes.empty());
 }
@@ -334,6 +335,50 @@ TEST_F(DemoCorpusTest, AGuiPlusGridSendsItsCellsOneByOne) {
        {.state = "FORM_ACTIVE", .calls = kMaster, .cells = "ENTRY 3,2 10\n"});
   Step("order grid: exit to the menu", {.state = "FORM_ACTIVE", .formState = "MENU"});
   EXPECT_FALSE(model().layout.mbGuiPlus);
+  EXPECT_TRUE(dialogs.boxes.empty());
+}
+
+// The products grid: an INTEG grid whose rows are edited in a dialog the program leads, the
+// cursor put on one cell after another; each answer's last cell is the one to edit.
+TEST_F(DemoCorpusTest, AnIntegGridLeadsItsRowDialogsCellByCell) {
+  OnTheMenu();
+  Step("products grid", {.state = "FORM_ACTIVE", .formState = "FUNCTION", .calls = kMaster});
+  EXPECT_EQ(model().layout.msGridType, "INTEG");
+  EXPECT_FALSE(model().layout.mbGuiPlus);
+  DataEntryDrawn();
+  EXPECT_EQ(states().msFormState, "UPDATE") << "the action code opens the grid for edits";
+  EXPECT_EQ(model().grid.TextMatrix(3, 1), "P103");
+  EXPECT_EQ(model().grid.TextMatrix(2, 3), "0.10");
+
+  // A row's update from its price: the row announced, then the cells left of the price.
+  SetStates("GRID_VERTICAL", "UPDATE");
+  Step("products grid: a row's update announced",
+       {.state = "GRID_VERTICAL", .calls = kMaster, .cells = "ENTRY 1,2 P102\n"});
+  states().msState = "GRID_HORIZONTAL";
+  Step("products grid: the id sent back",
+       {.state = "GRID_HORIZONTAL", .cells = "READONLY 1,2 P102\nENTRY 2,2 Nut\n"});
+  states().msState = "GRID_UPDATE_ROW";
+  Step("products grid: the description",
+       {.state = "GRID_UPDATE_ROW", .cells = "READONLY 2,2 Nut\nENTRY 3,2 0.10\n"});
+  // The action code ends the row: its last cell is only shown.
+  Step("products grid: the price",
+       {.state = "GRID_UPDATE_ROW_END", .calls = kMaster, .cells = "READONLY 3,2 0.12\n"});
+
+  // An inserted row: its id is the program's, the cursor goes to the description.
+  SetStates("GRID_INSERT_ROW", "UPDATE");
+  Step("products grid: a row inserted",
+       {.state = "GRID_INSERT_ROW", .calls = kMaster, .cells = "READONLY 1,1 P104\nENTRY 2,1 \n"});
+  states().msState = "GRID_UPDATE_ROW";
+  Step("products grid: the new row's description",
+       {.state = "GRID_UPDATE_ROW", .cells = "READONLY 2,1 Spring\nENTRY 3,1 \n"});
+  Step("products grid: the new row's price",
+       {.state = "GRID_UPDATE_ROW_END", .cells = "READONLY 3,1 1.50\n"});
+
+  // A deleted row: the answer only lets the state machine take the row away.
+  SetStates("GRID_DELETE_ROW", "UPDATE");
+  Step("products grid: a row deleted", {.state = "GRID_DELETE_ROW", .calls = kMaster});
+  SetStates("FORM_ACTIVE", "UPDATE");
+  Step("products grid: exit to the menu", {.state = "FORM_ACTIVE", .formState = "MENU"});
   EXPECT_TRUE(dialogs.boxes.empty());
 }
 

@@ -167,7 +167,7 @@ TEST_F(ClientProgramTest, TheDemoMenuTakesItsChoicesByMouse) {
 
   // Leaving by mouse, and Yes to the question.
   BoxAnswerer answerer(true);
-  ClickOn(form->ItemLabel(6));
+  ClickOn(form->ItemLabel(8));
   ASSERT_TRUE(WaitFor([&] { return !answerer.texts.empty(); }));
   ASSERT_EQ(answerer.texts.size(), 1u);
   EXPECT_EQ(answerer.texts[0].rfind("Leave the demo?", 0), 0u) << answerer.texts[0];

@@ -87,12 +87,13 @@ TEST_F(MenuScreenTest, TheDemoMenuAsRecordedBecomesItsControlRecords) {
     EXPECT_DOUBLE_EQ(label.top, M().header.height);
   }
 
-  // Six items in one column, 24 % in and 55 % wide, in the style's font and colour.
+  // Eight items in one column, 24 % in and 55 % wide, in the style's font and colour.
   EXPECT_THAT(Captions(),
-              ElementsAre("1.  Customer details", "2.  Order lines", "3.  Information box",
-                          "4.  Popup", "5.  Find a customer", "9.  Leave the demo"));
+              ElementsAre("1.  Customer details", "2.  Order lines", "3.  Message boxes",
+                          "4.  Popup", "5.  Find a customer", "7.  Update a customer",
+                          "8.  Customer notes (sub-form)", "9.  Leave the demo"));
   double lastTop = 0;
-  for (int i = 1; i <= 6; ++i) {
+  for (int i = 1; i <= 8; ++i) {
     SCOPED_TRACE(i);
     EXPECT_TRUE(Item(i).visible);
     EXPECT_DOUBLE_EQ(Item(i).left, kW * 0.24);
@@ -108,7 +109,7 @@ TEST_F(MenuScreenTest, TheDemoMenuAsRecordedBecomesItsControlRecords) {
   // Short menu: spaced by 0.3 of a cell, one line (12 pt x 20) each.
   EXPECT_DOUBLE_EQ(Item(2).top - Item(1).top, 240 + 0.3 * 300);
   EXPECT_EQ(Item(1).tag, "5");  // the EntrySpec row of "1"
-  EXPECT_FALSE(Item(7).visible);
+  EXPECT_FALSE(Item(9).visible);
 
   // The narrative line, three cells under the header panel, twenty in.
   ASSERT_GE(M().narratives.size(), 1u);

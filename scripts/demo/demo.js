@@ -5,8 +5,8 @@
 // It speaks the client's markup: a menu, a data-entry form whose fields are changed by
 // action code, a GUIPLUS grid whose cells are sent one by one, message boxes of every type,
 // a popup, a search list, a nomination screen that opens the nominated customer as an
-// update of the same form, and a sub-form over the menu. Every screen ends with "</TX>"; a form that waits for the user's next action
-// code says so with "<ACTIONCODE>". The client answers a menu with the item's code, a field
+// update of the same form, and a sub-form over the menu. Every screen ends with "</TX>"; a
+// form that waits for the user's next action code says so with "<ACTIONCODE>". The client answers a menu with the item's code, a field
 // with its action code and then its value, a GUIPLUS cell with "code|column|row|value", a
 // box with Enter or Y/N, a search with the picked key (Q when cancelled), a nomination with
 // the nominated value alone. X leaves a form.
@@ -78,6 +78,10 @@ function IsNumber(text) {
   return /^[0-9]+(\.[0-9]+)?$/.test(text);
 }
 
+function HoldsMarkup(text) {
+  return /[<>]/.test(text);
+}
+
 // --- The menu ---------------------------------------------------------------------------
 
 function Menu() {
@@ -137,8 +141,16 @@ function EditFields(file, id, item, fields) {
     var at = "<POSITION TOP=" + field.top + " LEFT=20>";
     Show(at);  // the cursor on the field: its value, please
     var value = Read();
-    if (field.number && !IsNumber(value)) {
-      ErrorBox("Credit limit must be a number.");
+    // A value with angle brackets, once stored, would be markup on the screens of everyone
+    // who reads it.
+    var refusal = "";
+    if (HoldsMarkup(value)) {
+      refusal = "A value may not hold angle brackets.";
+    } else if (field.number && !IsNumber(value)) {
+      refusal = "Credit limit must be a number.";
+    }
+    if (refusal !== "") {
+      ErrorBox(refusal);
       Show(at + Extract(item, field.attribute) + "<ACTIONCODE>");
       continue;
     }
@@ -249,9 +261,11 @@ function NominateCustomer() {
   for (;;) {
     var id = Read().toUpperCase();
     if (id === "X" || id === "Q") return Menu();
-    var item = ReadItem("DEMOCUST", id);
+    // What was typed goes back in the box only when it is a possible number.
+    var plain = id.length <= 8 && !HoldsMarkup(id);
+    var item = plain ? ReadItem("DEMOCUST", id) : null;
     if (item !== null) return UpdateCustomer(id, item);
-    ErrorBox("No customer " + id + ".");
+    ErrorBox(plain ? "No customer " + id + "." : "No such customer.");
   }
 }
 

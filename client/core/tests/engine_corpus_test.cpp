@@ -105,7 +105,7 @@ class EngineCorpusTest : public ReaderTest {
 };
 
 TEST_F(EngineCorpusTest, TheSessionHoldsEveryKindOfTransmission) {
-  ASSERT_EQ(steps_.size(), 49u) << kSession;
+  ASSERT_EQ(steps_.size(), 52u) << kSession;
   for (const CorpusStep& step : steps_) EXPECT_FALSE(step.chunks.empty()) << step.name;
 }
 
@@ -461,6 +461,19 @@ TEST_F(DemoCorpusTest, ANominatedCustomerOpensAsAnUpdateOfTheSameForm) {
   DataEntryDrawn();
   EXPECT_EQ(states().msFormState, "UPDATE");
   EXPECT_EQ(model().items.lastEntryNumber, 2);
+
+  // A name that would be markup on every screen that shows it is refused, and the stored
+  // name comes back into its entry.
+  states().msState = "FORM_SEND_ACTIONCODE";
+  Step("update: action code of the name", {.state = "FORM_SEND_ACTIONCODE", .pending = ""});
+  states().msState = "FORM_ACTIVE";
+  Step("update: a name that holds markup",
+       {.state = "MSGBOX_ERROR", .dialog = "A value may not hold angle brackets.\n"});
+  SetStates("FORM_ACTIVE", "UPDATE", "MSGBOX_CR_SENT");
+  model().entrySpec.Set(7, 4, "");
+  Step("update: the refusal acknowledged",
+       {.state = "FORM_ACTIVE", .rows = {{7, "TEXTBOX|2|1|Bolt & Co|6|20|30|||1|30|Y"}}});
+  DataEntryDrawn();
 
   // The credit limit by its action code, then its value, as on the customer form.
   states().msState = "FORM_SEND_ACTIONCODE";

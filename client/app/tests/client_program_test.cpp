@@ -16,6 +16,7 @@
 #include <QMouseEvent>
 #include <QProcess>
 #include <QTimer>
+#include <algorithm>
 #include <chrono>
 #include <filesystem>
 #include <fstream>
@@ -167,7 +168,7 @@ TEST_F(ClientProgramTest, TheDemoMenuTakesItsChoicesByMouse) {
 
   // Leaving by mouse, and Yes to the question.
   BoxAnswerer answerer(true);
-  ClickOn(form->ItemLabel(7));  // "Leave the demo", the last
+  ClickOn(form->ItemLabel(9));  // "Leave the demo", the last
   ASSERT_TRUE(WaitFor([&] { return !answerer.texts.empty(); }));
   ASSERT_EQ(answerer.texts.size(), 1u);
   EXPECT_EQ(answerer.texts[0].rfind("Leave the demo?", 0), 0u) << answerer.texts[0];
@@ -358,6 +359,63 @@ TEST(ClientCommandLineTest, HelpVersionAndUsageErrors) {
   EXPECT_EQ(missing.code, 2);
   EXPECT_EQ(missing.out, "");
   EXPECT_NE(missing.err.find("--home"), std::string::npos) << missing.err;
+}
+
+// The demo's nomination: the number typed in the one entry of the nomination screen goes to
+// the program as it is; the program's answer, an update of the same form, leaves the
+// nominated entry closed with the customer's name beside it and opens the customer's fields.
+TEST_F(ClientProgramTest, TheDemoNominationOpensTheCustomerWithItsEntryClosed) {
+  std::string error;
+  ASSERT_TRUE(SetUpDemoHome(home_, "shop", "", "", &error)) << error;
+  BoxAnswerer boxes;  // none should show; one that did would hold the test up
+  ClientProgram program({home_.string(), {"MONITOR=True"}});
+  ASSERT_TRUE(program.Start());
+  ASSERT_TRUE(WaitScreen(program, "username:")) << Screen(program);
+  ScreenFormWidget* form = program.TopForm();
+  const auto type = [&](const QString& text) {
+    QWidget* widget = QApplication::focusWidget();
+    Type(widget && form->isAncestorOf(widget) ? widget : form, text);
+  };
+  for (const auto& [prompt, line] : {std::pair{"username:", "demo\r"},
+                                     {"password:", "demo\r"},
+                                     {"Welcome to OrvikEngine", "LOGTO shop\rDEMO\r"}}) {
+    ASSERT_TRUE(WaitScreen(program, prompt)) << Screen(program);
+    type(line);
+  }
+  const ScreenStates& states = form->Core().Model().states;
+  const auto settled = [&](const char* kind) {
+    return WaitFor([&] { return states.msFormState == kind && !program.Shell().AwaitingReply(); });
+  };
+  ASSERT_TRUE(settled("MENU")) << Screen(program);
+  type("7");
+  form->AltOk()->click();
+  ASSERT_TRUE(settled("NOMINATE")) << states.msFormState;
+  auto* nominated = qobject_cast<QLineEdit*>(form->EntryWidgets().Entry(0));
+  ASSERT_NE(nominated, nullptr);
+  // Offscreen no window is the active one, so no widget has the focus: the keys go to the
+  // entry the screen has given the cursor.
+  Type(nominated, "c200\r");
+  ASSERT_TRUE(settled("UPDATE")) << states.msFormState << program.Shell().Monitor().Text();
+
+  EXPECT_EQ(nominated->text(), "C200");
+  EXPECT_FALSE(nominated->isEnabled()) << "the nominated entry stays open";
+  const auto entryText = [&](std::int32_t entry) {
+    auto* edit = qobject_cast<QLineEdit*>(form->EntryWidgets().Entry(entry));
+    return edit != nullptr && edit->isEnabled() ? edit->text().toStdString() : "(closed)";
+  };
+  EXPECT_EQ(entryText(1), "Bolt & Co");
+  EXPECT_EQ(entryText(2), "1200");
+  // The name beside the number: the description of the nominated value.
+  const QList<QLabel*> labels = form->findChildren<QLabel*>();
+  EXPECT_TRUE(std::any_of(labels.begin(), labels.end(), [&](QLabel* label) {
+    return label->isVisibleTo(form) && label->text().trimmed() == "Bolt & Co" &&
+           label->x() > nominated->x() + nominated->width() / 2;
+  }));
+  const std::string& log = program.Shell().Monitor().Text();
+  EXPECT_NE(log.find("TX :c200"), std::string::npos) << log;
+  EXPECT_EQ(log.find("TX :0"), std::string::npos) << log;
+  EXPECT_TRUE(boxes.texts.empty()) << boxes.texts.front();
+  program.Shell().Closedown();
 }
 
 }  // namespace

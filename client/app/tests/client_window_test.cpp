@@ -76,7 +76,7 @@ std::vector<Band> InkBands(const QImage& picture, const std::function<bool(QRgb)
 }
 
 // The demo's menu: its items, and the place of the popup's item among them.
-constexpr std::size_t kMenuItems = 7;
+constexpr std::size_t kMenuItems = 9;
 constexpr std::size_t kPopupItem = 3;
 
 // The menu's items are drawn in its style's dark blue; nothing else on the screen is.
@@ -563,6 +563,144 @@ TEST_F(ClientWindowTest, AnIntegRowUpdatedInsertedAndDeletedIsStored) {
   EXPECT_EQ(product("P101"), "Bolt/0.30");
   EXPECT_EQ(product("P102"), "Nut/0.10");
   EXPECT_TRUE(x_.Windows(Pid(), "^OrvikLink$").empty()) << "a message box";
+}
+
+// Item 3: a box of each type the client knows, one after the other: information, error, OK
+// only (answered by Enter, which the client sends as an end of line alone) and a question
+// (answered No). The program keeps what each box sent back; the menu is back after them.
+TEST_F(ClientWindowTest, EveryKindOfMessageBoxIsShownAndAnswered) {
+  ASSERT_NO_FATAL_FAILURE(StartClient());
+  ASSERT_NO_FATAL_FAILURE(StartDemo());
+  Enter("3");
+  // The boxes come one straight after another: each is told from the one before by its
+  // window, and kept as a picture before it is answered.
+  WindowId previous = 0;
+  std::vector<QImage> pictures;
+  for (const char* key : {"Return", "Return", "Return", "n"}) {
+    WindowId box = 0;
+    ASSERT_TRUE(WaitUntil([&] {
+      for (const WindowId w : x_.Windows(Pid(), "^OrvikLink$")) {
+        if (w != previous) box = w;
+      }
+      return box != 0;
+    })) << "no box after "
+        << pictures.size();
+    WaitUntil([&] { return false; }, 300ms);  // drawn
+    pictures.push_back(x_.Picture(box));
+    ASSERT_TRUE(x_.Focus(box));
+    ASSERT_TRUE(x_.Keys({key}));
+    previous = box;
+  }
+  ASSERT_TRUE(x_.WaitNoWindow(Pid(), "^OrvikLink$")) << "the question stays";
+  const auto replies = [&] {
+    return QueryOne(home_ / "JetMDB" / "shop.db", "SELECT A1 FROM DEMOLOG WHERE A0 = 'BOXES'");
+  };
+  ASSERT_TRUE(WaitUntil([&] { return replies() == "INFO:,ERROR:,OKONLY:,YESNO:N"; })) << replies();
+  ASSERT_TRUE(WaitUntil([&] { return MenuItems().size() == kMenuItems; })) << "no menu";
+  // The icons tell the types apart: the error and the OK-only box carry the exclamation's
+  // yellow, the information and the question none.
+  const auto yellow = [](const QImage& picture) {
+    for (int y = 0; y < picture.height(); ++y) {
+      for (int x = 0; x < picture.width(); ++x) {
+        const QRgb p = picture.pixel(x, y);
+        if (qRed(p) > 200 && qGreen(p) > 150 && qBlue(p) < 80) return true;
+      }
+    }
+    return false;
+  };
+  ASSERT_EQ(pictures.size(), 4u);
+  EXPECT_FALSE(yellow(pictures[0])) << "information";
+  EXPECT_TRUE(yellow(pictures[1])) << "error";
+  EXPECT_TRUE(yellow(pictures[2])) << "OK only";
+  EXPECT_FALSE(yellow(pictures[3])) << "question";
+  const fs::path shots = fs::path(ORVIK_SCREENSHOT_DIR);
+  fs::create_directories(shots);
+  pictures[1].save(QString::fromStdString((shots / "client_error_box.png").string()));
+  pictures[3].save(QString::fromStdString((shots / "client_question_box.png").string()));
+  // The menu takes a pick again.
+  Enter("9");
+  ASSERT_NO_FATAL_FAILURE(AnswerBox("y"));
+  EXPECT_TRUE(WaitChoices("3,9")) << Choices();
+}
+
+// Item 7: a nomination screen (one entry, no action code) takes a customer number as it is
+// typed; a number that is not there is refused in a box, and the entry takes another. The
+// program opens the customer as an update of the same form, whose fields then go by action
+// code and value and are stored.
+TEST_F(ClientWindowTest, ANominatedCustomerIsUpdatedAndStored) {
+  ASSERT_NO_FATAL_FAILURE(StartClient());
+  ASSERT_NO_FATAL_FAILURE(StartDemo());
+  Enter("7");
+  std::string log;
+  ASSERT_TRUE(WaitUntil([&] {
+    return (log = MonitorLog()).find("<NOMINATE WIDTH=8") != std::string::npos;
+  })) << log;
+  const fs::path shop = home_ / "JetMDB" / "shop.db";
+  const auto nominated = [&] {
+    return QueryOne(shop, "SELECT A1 FROM DEMOLOG WHERE A0 = 'NOMINATED'");
+  };
+  // The entry has the cursor: what is typed there and Enter go to the program.
+  Enter("C999");
+  ASSERT_NO_FATAL_FAILURE(AnswerBox("Return"));  // "No customer C999."
+  // The refused number is still in the entry, which has the cursor again.
+  ASSERT_TRUE(x_.Focus(form_));
+  ASSERT_TRUE(x_.Keys({"End", "BackSpace", "BackSpace", "BackSpace", "BackSpace"}));
+  Enter("C200");
+  ASSERT_TRUE(WaitUntil([&] { return nominated() == "C200"; })) << nominated() << MonitorLog();
+  // The nominated value went alone, without an action code before it.
+  ASSERT_TRUE(WaitUntil([&] {
+    return (log = MonitorLog()).find("<FORM TYPE=UPDATE>") != std::string::npos;
+  })) << log;
+  EXPECT_NE(log.find("TX :C999\n"), std::string::npos) << log;
+  EXPECT_NE(log.find("TX :C200\n"), std::string::npos) << log;
+  EXPECT_EQ(log.find("TX :0\n"), std::string::npos) << log;
+
+  // The credit limit the update added, by its action code.
+  ASSERT_TRUE(x_.Focus(form_));
+  ASSERT_TRUE(x_.Keys({"alt+3"}));
+  Enter("2500");
+  const auto credit = [&] {
+    return QueryOne(shop, "SELECT A1 || '|' || A2 FROM DEMOCUST WHERE A0 = 'C200'");
+  };
+  ASSERT_TRUE(WaitUntil([&] { return credit() == "Bolt & Co|2500"; })) << credit();
+  ASSERT_TRUE(WaitUntil([&] { return (log = MonitorLog()).find("TX :2500") != std::string::npos; }))
+      << log;
+  EXPECT_NE(log.find("TX :3\n"), std::string::npos) << log;
+  EXPECT_TRUE(x_.Windows(Pid(), "^OrvikLink$").empty()) << "a message box";
+  SavePicture("client_update.png");
+}
+
+// Item 8: a second screen form over the menu, in a window of its own; a note typed there is
+// stored; its Quit closes it, and the menu under it takes picks again.
+TEST_F(ClientWindowTest, ASubformOpensOverTheMenuAndClosesBackToIt) {
+  ASSERT_NO_FATAL_FAILURE(StartClient());
+  ASSERT_NO_FATAL_FAILURE(StartDemo());
+  Enter("8");
+  const WindowId sub = x_.WaitWindow(Pid(), "^SubForm$");
+  ASSERT_NE(sub, 0u) << "no sub-form";
+  EXPECT_EQ(x_.Windows(Pid(), "^Connected to ").size(), 1u) << "the first form";
+  x_.Resize(sub, 1280, 1000);
+  WaitUntil([] { return false; }, 1s);  // drawn
+  ASSERT_TRUE(x_.Focus(sub));
+  ASSERT_TRUE(x_.Keys({"alt+1"}));
+  ASSERT_TRUE(x_.Type("Call on Mondays"));
+  ASSERT_TRUE(x_.Keys({"Return"}));
+  const auto notes = [&] {
+    return QueryOne(home_ / "JetMDB" / "shop.db", "SELECT A1 FROM DEMONOTE WHERE A0 = 'C100'");
+  };
+  ASSERT_TRUE(WaitUntil([&] { return notes() == "Call on Mondays"; })) << notes();
+  SavePicture("client_subform.png", sub);
+  ASSERT_TRUE(x_.Focus(sub));
+  ASSERT_TRUE(x_.Keys({"alt+q"}));
+  ASSERT_TRUE(x_.WaitNoWindow(Pid(), "^SubForm$")) << "the sub-form stays";
+  EXPECT_EQ(x_.Windows(Pid(), "^Connected to ").size(), 1u) << "the first form";
+  EXPECT_EQ(MenuItems().size(), kMenuItems);
+  Enter("9");
+  ASSERT_NO_FATAL_FAILURE(AnswerBox("y"));
+  EXPECT_TRUE(WaitChoices("8,9")) << Choices();
+  const std::string log = MonitorLog();
+  EXPECT_NE(log.find("****** Create SUBFORM ******"), std::string::npos) << log;
+  EXPECT_NE(log.find("****** EXIT from SUBFORM ******"), std::string::npos) << log;
 }
 
 }  // namespace

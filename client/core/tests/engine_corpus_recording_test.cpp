@@ -2,6 +2,9 @@
 // embedded home, from the login through TCL verbs, a query form with paging, SHOW, and the
 // demo application's menu, forms, grids, boxes, popup and search. With ORVIK_RECORD_CORPUS
 // set the recording is written to the corpus instead of compared with it.
+// demo application's menu, forms, grid, boxes, popup, search, nomination, update and
+// sub-form. With ORVIK_RECORD_CORPUS set the recording is written to the corpus instead of
+// compared with it.
 
 #include <gtest/gtest.h>
 #include <unistd.h>
@@ -57,8 +60,11 @@ const std::vector<EngineSessionRecorder::Input> kScript = {
     {"order grid: a quantity that is no number", "5|3|2|many\r"},
     {"order grid: the error box acknowledged", "\r"},
     {"order grid: exit to the menu", "X\r"},
-    {"information box", "3\r"},
-    {"information box acknowledged", "\r"},
+    {"message boxes: information", "3\r"},
+    {"message boxes: the information acknowledged", "\r"},
+    {"message boxes: the error acknowledged", "\r"},
+    {"message boxes: the OK box acknowledged", "\r"},
+    {"message boxes: the question answered No", "N\r"},
     {"popup over the menu", "4\r"},
     {"search", "5\r"},
     {"search: the customer picked", "C200\r"},
@@ -73,6 +79,20 @@ const std::vector<EngineSessionRecorder::Input> kScript = {
     {"products grid: the new row's price", "1.50\r"},
     {"products grid: a row deleted", "6|D|2\r"},
     {"products grid: exit to the menu", "X\r"},
+    {"update: the nomination screen", "7\r"},
+    {"update: a customer that is not there", "C999\r"},
+    {"update: the error box acknowledged", "\r"},
+    {"update: a customer nominated", "c200\r"},
+    {"update: action code of the name", "2\r"},
+    {"update: a name that holds markup", "Bolt <b>\r"},
+    {"update: the refusal acknowledged", "\r"},
+    {"update: action code of the credit limit", "3\r"},
+    {"update: the new credit limit", "2500\r"},
+    {"update: exit to the menu", "X\r"},
+    {"sub-form: opened over the menu", "8\r"},
+    {"sub-form: action code of the notes", "1\r"},
+    {"sub-form: the notes", "Call on Mondays\r"},
+    {"sub-form: closed", "Q\r"},
     {"leave: the question", "9\r"},
     {"leave: yes", "Y\r"},
 };

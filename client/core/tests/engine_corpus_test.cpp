@@ -105,7 +105,7 @@ class EngineCorpusTest : public ReaderTest {
 };
 
 TEST_F(EngineCorpusTest, TheSessionHoldsEveryKindOfTransmission) {
-  ASSERT_EQ(steps_.size(), 45u) << kSession;
+  ASSERT_EQ(steps_.size(), 62u) << kSession;
   for (const CorpusStep& step : steps_) EXPECT_FALSE(step.chunks.empty()) << step.name;
 }
 
@@ -235,10 +235,13 @@ TEST_F(DemoCorpusTest, TheMenuAndAFormWhoseFieldsChangeByActionCode) {
                                    {3, "FORMHEADER|Orvik|Demo application|DEMO"},
                                    {4, "L|||Main menu|3|20|20"},
                                    {5, "C|1||Customer details"},
+                                   {7, "C|3||Message boxes"},
                                    {10, "C|6||Products (INTEG grid)"},
-                                   {11, "C|9||Leave the demo"},
-                                   {12, "A|||Your choice"},
-                                   {13, "/TX"}},
+                                   {11, "C|7||Update a customer"},
+                                   {12, "C|8||Customer notes (sub-form)"},
+                                   {13, "C|9||Leave the demo"},
+                                   {14, "A|||Your choice"},
+                                   {15, "/TX"}},
                           .pending = ""});
   EXPECT_EQ(model().layout.msPickProgram, "DEMO");
   EXPECT_TRUE(model().layout.mbMenuHeader);
@@ -296,7 +299,7 @@ TEST_F(DemoCorpusTest, TheMenuAndAFormWhoseFieldsChangeByActionCode) {
   DataEntryDrawn();
 
   Step("customer form: exit to the menu",
-       {.state = "FORM_ACTIVE", .formState = "MENU", .rows = {{13, "/TX"}, {14, ""}}});
+       {.state = "FORM_ACTIVE", .formState = "MENU", .rows = {{15, "/TX"}, {16, ""}}});
   EXPECT_EQ(model().layout.msProgramPrevious, "CUSTOMER");
   EXPECT_TRUE(dialogs.boxes.empty());
 }
@@ -384,15 +387,37 @@ TEST_F(DemoCorpusTest, AnIntegGridLeadsItsRowDialogsCellByCell) {
 
 TEST_F(DemoCorpusTest, BoxesAPopupASearchAndLeaving) {
   OnTheMenu();
-  Step("information box", {.state = "MSGBOX_INFO",
-                           .previous = "FORM_ACTIVE",
-                           .formState = "MENU",
-                           .calls = kMaster,
-                           .dialog = "Orvik demo: an information box.\n"});
-  // The box is answered with Enter. Its echo ends no transmission: it waits for more.
+  // A box of each type, each sent once the one before is answered.
+  Step("message boxes: information", {.state = "MSGBOX_INFO",
+                                      .previous = "FORM_ACTIVE",
+                                      .formState = "MENU",
+                                      .calls = kMaster,
+                                      .dialog = "Orvik demo: an information box.\n"});
+  // Enter answers it; the echo of the answer and the next box come as one transmission.
   SetStates("FORM_ACTIVE", "MENU");
-  Step("information box acknowledged",
-       {.state = "FORM_ACTIVE", .calls = Calls{}, .pending = "\r\n"});
+  Step("message boxes: the information acknowledged", {.state = "MSGBOX_ERROR",
+                                                       .previous = "FORM_ACTIVE",
+                                                       .formState = "MENU",
+                                                       .calls = kMaster,
+                                                       .pending = "",
+                                                       .dialog = "Orvik demo: an error box.\n"});
+  SetStates("FORM_ACTIVE", "MENU", "MSGBOX_CR_SENT");
+  // A box of type OKONLY is an error box.
+  Step("message boxes: the error acknowledged", {.state = "MSGBOX_ERROR",
+                                                 .previous = "FORM_ACTIVE",
+                                                 .calls = kMaster,
+                                                 .dialog = "Orvik demo: a box with OK only.\n"});
+  SetStates("FORM_ACTIVE", "MENU", "MSGBOX_CR_SENT");
+  Step("message boxes: the OK box acknowledged",
+       {.state = "MSGBOX_YESNO",
+        .previous = "FORM_ACTIVE",
+        .calls = kMaster,
+        .dialog = "Orvik demo: did you see three boxes before this question?\n"});
+  // No: the menu again.
+  SetStates("FORM_ACTIVE", "MENU", "MSGBOX_YESNO");
+  Step("message boxes: the question answered No",
+       {.state = "FORM_ACTIVE", .formState = "MENU", .calls = kMaster, .pending = ""});
+  EXPECT_EQ(spec().Get(7, 4), "Message boxes");
   Step("popup over the menu",
        {.state = "FORM_ACTIVE",
         .state2 = "POPUP",
@@ -430,6 +455,110 @@ TEST_F(DemoCorpusTest, BoxesAPopupASearchAndLeaving) {
                       .calls = kTerminal,
                       .pending = "",
                       .data = "Y\r<TERMINAL><ATF @=-1><POSITION LEFT=1 TOP=1>:</TX>"});
+  EXPECT_TRUE(dialogs.boxes.empty());
+}
+
+// The nomination screen: one entry with no action code, which takes the customer's number;
+// the program answers with an update of the same form that fills the nominated entry with the
+// number and the name and adds the customer's fields with an action code each.
+TEST_F(DemoCorpusTest, ANominatedCustomerOpensAsAnUpdateOfTheSameForm) {
+  OnTheMenu();
+  Step("update: the nomination screen", {.state = "FORM_ACTIVE",
+                                         .formState = "FUNCTION",
+                                         .calls = kMaster,
+                                         .rows = {{1, "FORMHEADER|||Customer|Update|DEMO||||||Y"},
+                                                  {3, "LABEL||FIXED|Customer no|4|2|20|||1||Y"},
+                                                  {4, "TEXTBOX|0|3||4|20|8|||0|8|Y"},
+                                                  {6, "/TX|||||||||||Y"}},
+                                         .pending = ""});
+  EXPECT_FALSE(model().items.mbActionCode);
+  EXPECT_EQ(model().items.miEntryNew, 0);
+  DataEntryDrawn();
+  EXPECT_EQ(states().msFormState, "NOMINATE");
+
+  // A number that is not there: an error box over the nomination screen, which stays.
+  Step("update: a customer that is not there", {.state = "MSGBOX_ERROR",
+                                                .previous = "FORM_ACTIVE",
+                                                .formState = "NOMINATE",
+                                                .calls = kMaster,
+                                                .dialog = "No customer C999.\n"});
+  SetStates("FORM_ACTIVE", "NOMINATE", "MSGBOX_CR_SENT");
+  Step("update: the error box acknowledged",
+       {.state = "FORM_ACTIVE", .calls = Calls{}, .pending = "\r\n"});
+  msRX_.clear();
+
+  Step("update: a customer nominated",
+       {.state = "FORM_ACTIVE",
+        .formState = "NOMINATE",
+        .calls = kMaster,
+        // The hint takes its new text where it stands.
+        .rows = {{4, "TEXTBOX|0|3|C200\\Bolt & Co|4|20|8|||0|8|Y"},
+                 {5,
+                  "LABEL||FIXED|Alt+2 the name, Alt+3 the credit limit; X leaves.|10|2|AUTO|||2||"
+                  "Y"},
+                 {6, "LABEL|||Name|6|2|20|||3||Y"},
+                 {7, "TEXTBOX|2|1|Bolt & Co|6|20|30|||1|30|Y"},
+                 {8, "LABEL|||Credit limit|7|2|20|||4||Y"},
+                 {9, "TEXTBOX|3|1|1200|7|20|10|||2||Y"},
+                 {10, "/TX|||||||||||Y"}},
+        .pending = ""});
+  EXPECT_TRUE(model().items.mbActionCode);
+  DataEntryDrawn();
+  EXPECT_EQ(states().msFormState, "UPDATE");
+  EXPECT_EQ(model().items.lastEntryNumber, 2);
+
+  // A name that would be markup on every screen that shows it is refused, and the stored
+  // name comes back into its entry.
+  states().msState = "FORM_SEND_ACTIONCODE";
+  Step("update: action code of the name", {.state = "FORM_SEND_ACTIONCODE", .pending = ""});
+  states().msState = "FORM_ACTIVE";
+  Step("update: a name that holds markup",
+       {.state = "MSGBOX_ERROR", .dialog = "A value may not hold angle brackets.\n"});
+  SetStates("FORM_ACTIVE", "UPDATE", "MSGBOX_CR_SENT");
+  model().entrySpec.Set(7, 4, "");
+  Step("update: the refusal acknowledged",
+       {.state = "FORM_ACTIVE", .rows = {{7, "TEXTBOX|2|1|Bolt & Co|6|20|30|||1|30|Y"}}});
+  DataEntryDrawn();
+
+  // The credit limit by its action code, then its value, as on the customer form.
+  states().msState = "FORM_SEND_ACTIONCODE";
+  Step("update: action code of the credit limit",
+       {.state = "FORM_SEND_ACTIONCODE", .calls = kMaster, .pending = ""});
+  EXPECT_EQ(model().items.miEntryNew, 2);
+  states().msState = "FORM_ACTIVE";
+  Step("update: the new credit limit", {.state = "FORM_ACTIVE",
+                                        .formState = "UPDATE",
+                                        .calls = kMaster,
+                                        .rows = {{9, "TEXTBOX|3|1|2500|7|20|10|||2||Y"}}});
+  Step("update: exit to the menu", {.state = "FORM_ACTIVE", .formState = "MENU"});
+  EXPECT_EQ(model().layout.msProgramPrevious, "CUSTUPDATE");
+  EXPECT_TRUE(dialogs.boxes.empty());
+}
+
+// The sub-form's transmissions: its form reaches the new screen form, whose states start
+// empty; the closing one leaves the menu under it as it was.
+TEST_F(DemoCorpusTest, ASubformsFormAndItsClosing) {
+  SetStates("", "");
+  Step("sub-form: opened over the menu",
+       {.state = "FORM_ACTIVE",
+        .formState = "FUNCTION",
+        .calls = kMaster,
+        .rows = {{1, "FORMHEADER|||Customer|Notes of C100|DEMO||||||Y"},
+                 {4, "TEXTBOX|1|1||4|20|40|||1|60|Y"},
+                 {5, "/TX|||||||||||Y"}},
+        .pending = ""});
+  EXPECT_TRUE(model().items.mbActionCode);
+  DataEntryDrawn();
+  states().msState = "FORM_SEND_ACTIONCODE";
+  Step("sub-form: action code of the notes", {.state = "FORM_SEND_ACTIONCODE", .pending = ""});
+  states().msState = "FORM_ACTIVE";
+  Step("sub-form: the notes",
+       {.state = "FORM_ACTIVE", .rows = {{4, "TEXTBOX|1|1|Call on Mondays|4|20|40|||1|60|Y"}}});
+
+  // The menu under it: the closing marker and nothing to draw.
+  OnTheMenu();
+  Step("sub-form: closed",
+       {.state = "FORM_ACTIVE", .formState = "MENU", .calls = Calls{}, .pending = ""});
   EXPECT_TRUE(dialogs.boxes.empty());
 }
 

@@ -125,7 +125,7 @@ void GridModel::SetColWidth(std::int32_t col, std::int32_t width) {
 
 std::int32_t GridModel::RowHeight(std::int32_t row) const {
   CheckRow(row);
-  return rowHeights_[static_cast<std::size_t>(row)];
+  return std::max(rowHeights_[static_cast<std::size_t>(row)], rowHeightMin_);
 }
 
 void GridModel::SetRowHeight(std::int32_t row, std::int32_t height) {

@@ -12,6 +12,7 @@
 #ifndef ORVIK_CLIENT_CORE_GRID_MODEL_H_
 #define ORVIK_CLIENT_CORE_GRID_MODEL_H_
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <optional>
@@ -86,6 +87,10 @@ class GridModel {
   void SetColWidth(std::int32_t col, std::int32_t width);
   std::int32_t RowHeight(std::int32_t row) const;
   void SetRowHeight(std::int32_t row, std::int32_t height);
+  // No row is drawn lower than this (twips), whatever height it was given: the screen sets
+  // it to the height of an entry, so that the entry laid over a cell fits its row.
+  std::int32_t RowHeightMin() const { return rowHeightMin_; }
+  void SetRowHeightMin(std::int32_t height) { rowHeightMin_ = std::max(height, 0); }
 
   // The first data row on show, and the far corner of the selection (the current cell is
   // the near one).
@@ -145,6 +150,7 @@ class GridModel {
 
   std::vector<GridRow> cells_;
   std::vector<std::int32_t> rowHeights_;
+  std::int32_t rowHeightMin_ = 0;
   std::vector<Column> columns_;
   std::int32_t cols_ = 2;
   std::int32_t row_ = 1;

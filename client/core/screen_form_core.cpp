@@ -1,6 +1,7 @@
 #include "screen_form_core.h"
 
 #include <algorithm>
+#include <cmath>
 #include <fstream>
 #include <iterator>
 
@@ -66,6 +67,8 @@ void ScreenFormCore::Load() {
   focus_.focusOnActivate = -1;
   controls_.PlaceMenuPanels(surface_.ScaleWidth(), surface_.ScaleHeight(), shell_.CellHeight());
   window_.LoadFunctionBackground(context.settings.pathHome + kFunctionBackground);
+  // The grid's font grows with the window; its rows grow with the entries laid over them.
+  model_.grid.SetRowHeightMin(static_cast<std::int32_t>(std::lround(layout_.LinePitch())));
   isSubform_ = shell_.SubformTop() != 0;
   if (!isSubform_) {
     // The built-in styles are made once, with the first screen form.

@@ -122,6 +122,13 @@ TEST_F(GridScreenTest, TheGridIsLaidOutOnTheRasterWithHeadersAndAClosingColumn) 
   EXPECT_DOUBLE_EQ(buttons[1].left, grid.left + buttons[0].width);
   EXPECT_DOUBLE_EQ(buttons[0].top, grid.top - buttons[0].height + 20);
   for (const ControlRecord& button : buttons) EXPECT_FALSE(button.visible);
+  // Every row is as high as an entry, which the grid's font (it grows with the window) fits.
+  for (std::int32_t r = 0; r < grid.Rows(); ++r) {
+    SCOPED_TRACE(r);
+    EXPECT_EQ(grid.RowHeight(r), std::lround(cellHeight * 1.1));
+    EXPECT_GE(grid.RowHeight(r), grid.font.size * 20);  // 20 twips a point
+  }
+  EXPECT_DOUBLE_EQ(entry.height, grid.RowHeight(1));
 }
 
 // A screen whose only entry is its grid shows no other entry control: no stray text box

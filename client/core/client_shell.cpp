@@ -87,6 +87,16 @@ void ClientShell::TakeOutput() {
     std::erase(s, '\a');
     host_.Beep();  // one beep however many bells
   }
+  // The echo of what was sent comes first: cut before anything reads the text, so that
+  // nothing a user typed is taken for the application's markup.
+  ScreenFormCore* top = Top();
+  if (top != nullptr && top->Model().states.msState != state::kTerminal) {
+    const std::size_t echoed = echo_.TakeLeadingEcho(s);
+    if (echoed > 0) {
+      s.erase(0, echoed);
+      context_.Log("PROCESS: the echo of what was sent, passed over");
+    }
+  }
   msRX_ += s;
 }
 
@@ -201,13 +211,6 @@ bool ClientShell::Transmission(ScreenFormCore& top) {
         return false;
       }
     }
-  }
-  if (!terminal && echo_.TakeEcho(msRX_)) {
-    context_.Log("PROCESS: the echo of what was sent, no transmission:");
-    msRX_.clear();
-    markersSeen_ = 0;
-    context_.pollCounter = 0;
-    return false;
   }
   return true;
 }

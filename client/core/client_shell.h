@@ -101,8 +101,8 @@ class ClientShell final : public ShellServices {
   void PopSubforms(std::int32_t markers);
   void FirstScreen();
   void Dispatch();
-  // False when the pending text was passed over (the echo of a reply, or the prompt the
-  // engine repeats after a framed terminal transmission).
+  // False when the pending text was passed over (the prompt the engine repeats after a
+  // framed terminal transmission).
   bool Transmission(ScreenFormCore& top);
 
   StylesDictionary styles_;

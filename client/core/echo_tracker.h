@@ -36,8 +36,9 @@ class EchoTracker {
   // through it is not that reply's echo; one that ends partway is its echo cut by the link.
   std::size_t TakeLeadingEcho(std::string_view received);
 
-  // A point in the order of sends; ForgetBefore drops what was sent before it. A transmission
-  // that has been dispatched came after the echo of everything sent before it began.
+  // A point in the order of sends; ForgetBefore drops what was sent before it, so that a reply
+  // whose echo never came (or came where it was not looked for) does not stand in the way of
+  // the echoes of the replies after it.
   std::uint64_t Mark() const { return next_; }
   void ForgetBefore(std::uint64_t mark);
 

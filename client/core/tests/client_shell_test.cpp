@@ -224,6 +224,30 @@ TEST_F(ShellTest, MarkupTypedIntoAFormIsNeverObeyed) {
   EXPECT_EQ(shell.PendingText(), "");
 }
 
+// A reply typed before the answer to the one before it is echoed after that answer, in the
+// same piece of text or in the next.
+TEST_F(ShellTest, MarkupTypedAheadIsNeverObeyed) {
+  StartToFirstForm();
+  Top().Model().states.msState = "FORM_ACTIVE";
+  Top().Model().states.msFormState = "FUNCTION";
+  const std::string refusal = "<MSGBOX TYPE=ERROR>Not a description.</TX>";
+  const std::string askAgain = "<ACTIONCODE></TX>";
+  shell.Send("<MSGBOX>1\r");
+  Engine("<MSGBOX>1\r" + refusal);
+  ASSERT_EQ(link.sent.back(), "\r") << "the box is acknowledged";
+  shell.Send("<SUBFORM>2\r");
+  Engine("\r\n" + askAgain + "<SUBFORM>2\r" + refusal);
+  shell.TimerTick();
+  shell.Send("<MSGBOX>3\r");
+  Engine("\r\n" + askAgain);
+  Engine("<MSGBOX>3\r" + refusal);
+  shell.TimerTick();
+  EXPECT_EQ(shell.FormCount(), 1);
+  ASSERT_EQ(dialogs.boxes.size(), 3u);
+  for (const auto& box : dialogs.boxes) EXPECT_EQ(box.text, "Not a description.\n");
+  EXPECT_EQ(shell.PendingText(), "");
+}
+
 TEST_F(ShellTest, TheEnginesPromptAfterAFramedListingIsShownOnceWhereverItArrives) {
   StartToFirstForm();
   const std::string frame =

@@ -1,12 +1,13 @@
 // The engine's echo of what the client sent while a screen form shows a menu or a form.
 //
-// The client switches the session's echo on, so every reply it sends comes back as a copy
-// before the application's answer, whatever characters it holds. Read as received text, a
-// value typed as "Spring<MSGBOX>" would be taken for the application's markup, and where the
-// application answers nothing (the CR that acknowledges a message box, say) the echo would
+// The client switches the session's echo on, so every reply it sends comes back as a copy,
+// whatever characters it holds, as soon as the engine takes it: before the application's
+// answer, and after any transmission the application wrote before the reply came. Read as received
+// text, a value typed as "Spring<MSGBOX>" would be taken for the application's markup, and where
+// the application answers nothing (the CR that acknowledges a message box, say) the echo would
 // stand alone and the dispatcher would wait for the end of a transmission that never comes.
-// This keeps what was sent in those states, so that the echo can be cut from the front of
-// what arrives before anything reads it.
+// This keeps what was sent in those states, so that the echo can be cut from what arrives
+// where it stands, before anything reads it.
 //
 // Line ends are compared loosely: the engine echoes a lone CR as CR LF and leaves the end
 // of a line out where a program asks for input without one. A text sent with a backspace is

@@ -87,7 +87,30 @@ void ClientShell::TakeOutput() {
     std::erase(s, '\a');
     host_.Beep();  // one beep however many bells
   }
+  CutEchoes(s);
   msRX_ += s;
+}
+
+void ClientShell::CutEchoes(std::string& s) {
+  ScreenFormCore* top = Top();
+  if (top == nullptr || top->Model().states.msState == state::kTerminal) return;
+  // The engine echoes a reply as it takes it: first in what arrives, or after the end of a
+  // transmission it wrote before the reply came (a user who types ahead of the answer).
+  const auto afterTxEnd = [&s](std::size_t from) {
+    const std::size_t at = FindNoCase(s, kTxEnd, from);
+    return at == std::string::npos ? at : at + kTxEnd.size();
+  };
+  std::size_t at = msRX_.empty() || EndsWithNoCase(msRX_, kTxEnd) ? 0 : afterTxEnd(0);
+  bool cut = false;
+  while (at < s.size()) {
+    const std::size_t echoed = echo_.TakeLeadingEcho(std::string_view(s).substr(at));
+    if (echoed > 0) {
+      s.erase(at, echoed);
+      cut = true;
+    }
+    at = afterTxEnd(at);
+  }
+  if (cut) context_.Log("PROCESS: the echo of what was sent, passed over");
 }
 
 void ClientShell::OutputArrived() {
@@ -202,13 +225,6 @@ bool ClientShell::Transmission(ScreenFormCore& top) {
       }
     }
   }
-  if (!terminal && echo_.TakeEcho(msRX_)) {
-    context_.Log("PROCESS: the echo of what was sent, no transmission:");
-    msRX_.clear();
-    markersSeen_ = 0;
-    context_.pollCounter = 0;
-    return false;
-  }
   return true;
 }
 
@@ -224,7 +240,10 @@ void ClientShell::Dispatch() {
   const std::uint64_t sentBefore = echo_.Mark();
   RXProcess(pending, top, context_);
   if (pending != received) {
-    echo_.ForgetBefore(sentBefore);
+    // A reply sent while this transmission was on its way is echoed after it; what was sent
+    // before the one dispatched before it has been echoed, or never will be.
+    echo_.ForgetBefore(sentBeforeLast_);
+    sentBeforeLast_ = sentBefore;
     afterFrame_ =
         top.Model().states.msState == state::kTerminal && EndsWithNoCase(received, kTxEnd);
   }

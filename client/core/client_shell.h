@@ -92,6 +92,9 @@ class ClientShell final : public ShellServices {
 
  private:
   void TakeOutput();
+  // Cuts the engine's echo of what was sent from `s`, text just taken from the link, so that
+  // nothing a user typed is read as the application's markup.
+  void CutEchoes(std::string& s);
   void Tick(bool counting);
   void SendData();
   void Disconnect();
@@ -101,8 +104,8 @@ class ClientShell final : public ShellServices {
   void PopSubforms(std::int32_t markers);
   void FirstScreen();
   void Dispatch();
-  // False when the pending text was passed over (the echo of a reply, or the prompt the
-  // engine repeats after a framed terminal transmission).
+  // False when the pending text was passed over (the prompt the engine repeats after a
+  // framed terminal transmission).
   bool Transmission(ScreenFormCore& top);
 
   StylesDictionary styles_;
@@ -123,6 +126,7 @@ class ClientShell final : public ShellServices {
   // How much of the pending text has had its sub-form markers acted on.
   std::size_t markersSeen_ = 0;
   EchoTracker echo_;
+  std::uint64_t sentBeforeLast_ = 0;  // the echo tracker's mark when the last dispatch began
   // The last terminal transmission ended its frame with "</TX>", and the engine's prompt
   // after it has not come yet.
   bool afterFrame_ = false;

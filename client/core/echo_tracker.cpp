@@ -5,68 +5,109 @@
 namespace orvik::client {
 namespace {
 
-struct Shape {
-  std::string text;  // without line ends
-  std::int32_t lineEnds = 0;
-};
+constexpr char kCr = '\r';
+constexpr char kLf = '\n';
 
-// CR, LF and CR LF each count as one line end.
-Shape ShapeOf(std::string_view s) {
-  Shape shape;
+bool IsLineEnd(char c) { return c == kCr || c == kLf; }
+
+// CR, LF and CR LF each become one CR.
+std::string LineEndsAsCr(std::string_view s) {
+  std::string out;
+  out.reserve(s.size());
   for (std::size_t i = 0; i < s.size(); ++i) {
-    if (s[i] == '\r' || s[i] == '\n') {
-      ++shape.lineEnds;
-      if (s[i] == '\r' && i + 1 < s.size() && s[i + 1] == '\n') ++i;
+    if (IsLineEnd(s[i])) {
+      out += kCr;
+      if (s[i] == kCr && i + 1 < s.size() && s[i + 1] == kLf) ++i;
     } else {
-      shape.text += s[i];
+      out += s[i];
     }
   }
-  return shape;
+  return out;
 }
 
 }  // namespace
 
 void EchoTracker::Sent(std::string_view text) {
-  if (text.find_first_of("\b<") != std::string_view::npos) {
+  if (text.find('\b') != std::string_view::npos) {
     Clear();
     return;
   }
-  Shape shape = ShapeOf(text);
-  sent_.push_back({next_++, std::move(shape.text), shape.lineEnds});
+  const std::string shape = LineEndsAsCr(text);
+  expected_ += shape;
+  sent_.push_back({next_++, shape.size()});
 }
 
-bool EchoTracker::TakeEcho(std::string_view received) {
-  if (received.empty() || received.find('<') != std::string_view::npos) return false;
-  const Shape echo = ShapeOf(received);
-  // Walk the sent pieces as one text; the echo must be a prefix of what is still expected.
-  std::string expected;
-  std::int32_t lineEnds = 0;
-  for (const Piece& piece : sent_) {
-    expected += piece.text;
-    lineEnds += piece.lineEnds;
-  }
-  if (echo.lineEnds > lineEnds || !expected.starts_with(echo.text)) return false;
-  if (echo.text.empty() && echo.lineEnds == 0) return false;
+void EchoTracker::Clear() {
+  expected_.clear();
+  sent_.clear();
+  afterCr_ = false;
+}
 
-  std::size_t chars = echo.text.size();
-  std::int32_t ends = echo.lineEnds;
-  while (!sent_.empty() && (chars > 0 || ends > 0)) {
-    Piece& piece = sent_.front();
-    const std::size_t take = std::min(chars, piece.text.size());
-    piece.text.erase(0, take);
-    chars -= take;
-    const std::int32_t endsTaken = std::min(ends, piece.lineEnds);
-    piece.lineEnds -= endsTaken;
-    ends -= endsTaken;
-    // Line ends a program did not echo are passed over once later characters are echoed.
-    if (!piece.text.empty() || (piece.lineEnds > 0 && chars == 0)) break;
-    sent_.pop_front();
+std::size_t EchoTracker::TakeLeadingEcho(std::string_view received) {
+  std::size_t in = 0;   // in `received`
+  std::size_t out = 0;  // in `expected_`
+  // The LF of a CR LF whose CR ended the last echo.
+  if (afterCr_ && !received.empty() && received[0] == kLf) in = 1;
+  afterCr_ = false;
+  // Where a difference shows, what came before it is an echo only up to the end of the last
+  // reply echoed whole: within a reply it was the application's text all along.
+  std::size_t wholeIn = in;
+  std::size_t wholeOut = 0;
+  while (in < received.size()) {
+    const char c = received[in];
+    // Line ends a program did not echo are passed over once a later character is echoed.
+    std::size_t next = out;
+    if (!IsLineEnd(c)) {
+      while (next < expected_.size() && expected_[next] == kCr) ++next;
+    }
+    if (next == expected_.size() || (expected_[next] == kCr) != IsLineEnd(c) ||
+        (!IsLineEnd(c) && expected_[next] != c)) {
+      if (EndsReply(out)) break;
+      Consume(wholeOut);
+      return wholeIn;
+    }
+    out = next + 1;
+    if (c == kCr && in + 1 < received.size() && received[in + 1] == kLf) ++in;
+    ++in;
+    if (EndsReply(out)) {
+      wholeIn = in;
+      wholeOut = out;
+    }
+  }
+  Consume(out);
+  afterCr_ = in > 0 && in == received.size() && received[in - 1] == kCr;
+  return in;
+}
+
+bool EchoTracker::EndsReply(std::size_t at) const {
+  std::size_t end = 0;
+  for (const Piece& piece : sent_) {
+    end += piece.left;
+    if (end < at) continue;
+    return std::all_of(expected_.begin() + static_cast<std::ptrdiff_t>(at),
+                       expected_.begin() + static_cast<std::ptrdiff_t>(end),
+                       [](char c) { return c == kCr; });
   }
   return true;
 }
 
+void EchoTracker::Consume(std::size_t bytes) {
+  expected_.erase(0, bytes);
+  while (!sent_.empty() && bytes > 0) {
+    const std::size_t take = std::min(bytes, sent_.front().left);
+    sent_.front().left -= take;
+    bytes -= take;
+    if (sent_.front().left == 0) sent_.pop_front();
+  }
+}
+
 void EchoTracker::ForgetBefore(std::uint64_t mark) {
-  while (!sent_.empty() && sent_.front().order < mark) sent_.pop_front();
+  std::size_t bytes = 0;
+  while (!sent_.empty() && sent_.front().order < mark) {
+    bytes += sent_.front().left;
+    sent_.pop_front();
+  }
+  expected_.erase(0, bytes);
 }
 
 }  // namespace orvik::client

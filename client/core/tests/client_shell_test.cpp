@@ -151,24 +151,101 @@ TEST_F(ShellTest, EchoTracking) {
   EchoTracker echo;
   echo.Sent("3\r");
   echo.Sent("\r");
-  EXPECT_FALSE(echo.TakeEcho("4"));
-  EXPECT_TRUE(echo.TakeEcho("3\r"));
-  EXPECT_TRUE(echo.TakeEcho("\r\n"));
-  EXPECT_FALSE(echo.TakeEcho("\r\n"));  // nothing more was sent
+  EXPECT_EQ(echo.TakeLeadingEcho("4"), 0u);
+  EXPECT_EQ(echo.TakeLeadingEcho("3\r"), 2u);
+  EXPECT_EQ(echo.TakeLeadingEcho("\r\n"), 2u);  // a lone CR comes back as CR LF
+  EXPECT_EQ(echo.TakeLeadingEcho("\r\n"), 0u);  // nothing more was sent
   echo.Sent("ab\r");
-  EXPECT_TRUE(echo.TakeEcho("a"));  // in pieces
-  EXPECT_TRUE(echo.TakeEcho("b"));  // the line end a program did not echo
+  EXPECT_EQ(echo.TakeLeadingEcho("a"), 1u);  // in pieces
+  EXPECT_EQ(echo.TakeLeadingEcho("b"), 1u);  // the line end a program did not echo
   echo.Sent("c");
-  EXPECT_TRUE(echo.TakeEcho("c"));
+  EXPECT_EQ(echo.TakeLeadingEcho("c"), 1u);
   echo.Sent("d\r");
-  EXPECT_FALSE(echo.TakeEcho("d<FORM"));  // a tag: a transmission
+  EXPECT_EQ(echo.TakeLeadingEcho("d<FORM"), 1u);  // the application's answer follows
   const auto mark = echo.Mark();
   echo.Sent("e");
   echo.ForgetBefore(mark);
-  EXPECT_FALSE(echo.TakeEcho("d"));
-  EXPECT_TRUE(echo.TakeEcho("e"));
+  EXPECT_EQ(echo.TakeLeadingEcho("\r\ne"), 0u);  // the rest of "d\r" is forgotten
+  EXPECT_EQ(echo.TakeLeadingEcho("e"), 1u);
   echo.Sent("f\b");  // a backspace is not echoed as itself: not followed
-  EXPECT_FALSE(echo.TakeEcho("f"));
+  EXPECT_EQ(echo.TakeLeadingEcho("f"), 0u);
+}
+
+TEST_F(ShellTest, EchoTrackingTakesMarkupTheUserTypedAsText) {
+  EchoTracker echo;
+  echo.Sent("Spring<MSGBOX>\r");
+  const std::string answer = "<MSGBOX TYPE=ERROR>No.</TX>";
+  EXPECT_EQ(echo.TakeLeadingEcho("Spring<MSGBOX>\r" + answer), 15u);
+  // The application's markup that looks like the sent text is no echo once it was echoed.
+  echo.Sent("<MSGBOX>");
+  EXPECT_EQ(echo.TakeLeadingEcho("<MSGBOX><MSGBOX>"), 8u);
+
+  // Cut anywhere by the link, a CR LF included; two replies echoed back to back.
+  echo.Sent("a<b>\r");
+  echo.Sent("<</TX>\r\n");
+  EXPECT_EQ(echo.TakeLeadingEcho("a<"), 2u);
+  EXPECT_EQ(echo.TakeLeadingEcho("b>\r"), 3u);
+  EXPECT_EQ(echo.TakeLeadingEcho("\n<</TX>\r"), 8u);
+  EXPECT_EQ(echo.TakeLeadingEcho("\n<FORM>"), 1u);
+  EXPECT_EQ(echo.TakeLeadingEcho("\n"), 0u) << "one LF belongs to one CR";
+
+  // A text that differs from the sent one is not taken, nor is what follows the difference.
+  echo.Sent("<X>\r");
+  EXPECT_EQ(echo.TakeLeadingEcho("<Y>\r\n"), 0u);
+  EXPECT_EQ(echo.TakeLeadingEcho("<X"), 2u);
+  EXPECT_EQ(echo.TakeLeadingEcho("]\r\n"), 0u);
+  echo.Clear();
+  EXPECT_EQ(echo.TakeLeadingEcho(">\r\n"), 0u);
+}
+
+// The reply typed into an entry comes back before the program's answer, markup and all.
+TEST_F(ShellTest, MarkupTypedIntoAFormIsNeverObeyed) {
+  StartToFirstForm();
+  settings.timeout = 0.3f;
+  Top().Model().states.msState = "FORM_ACTIVE";
+  Top().Model().states.msFormState = "FUNCTION";
+  const std::string refusal = "<MSGBOX TYPE=ERROR>Not a description.</TX>";
+  shell.Send("Spring<MSGBOX>\r");
+  Engine("Spring<MSGBOX>\r" + refusal);
+  ASSERT_EQ(dialogs.boxes.size(), 1u);
+  EXPECT_EQ(dialogs.boxes[0].text, "Not a description.\n");
+
+  // The echo cut by the link, and a sub-form's marker among what was typed.
+  Top().Model().states.msState = "FORM_ACTIVE";
+  shell.Send("<SUBFORM><MSGBOX>\r");
+  Engine("<SUBFORM><MS");
+  Engine("GBOX>\r");
+  Engine("\n" + refusal);
+  EXPECT_EQ(shell.FormCount(), 1);
+  ASSERT_EQ(dialogs.boxes.size(), 2u);
+  EXPECT_EQ(dialogs.boxes[1].text, "Not a description.\n");
+  for (int i = 0; i < 6; ++i) shell.TimerTick();
+  EXPECT_EQ(dialogs.boxes.size(), 2u) << "nothing left waiting for its end";
+  EXPECT_EQ(shell.PendingText(), "");
+}
+
+// A reply typed before the answer to the one before it is echoed after that answer, in the
+// same piece of text or in the next.
+TEST_F(ShellTest, MarkupTypedAheadIsNeverObeyed) {
+  StartToFirstForm();
+  Top().Model().states.msState = "FORM_ACTIVE";
+  Top().Model().states.msFormState = "FUNCTION";
+  const std::string refusal = "<MSGBOX TYPE=ERROR>Not a description.</TX>";
+  const std::string askAgain = "<ACTIONCODE></TX>";
+  shell.Send("<MSGBOX>1\r");
+  Engine("<MSGBOX>1\r" + refusal);
+  ASSERT_EQ(link.sent.back(), "\r") << "the box is acknowledged";
+  shell.Send("<SUBFORM>2\r");
+  Engine("\r\n" + askAgain + "<SUBFORM>2\r" + refusal);
+  shell.TimerTick();
+  shell.Send("<MSGBOX>3\r");
+  Engine("\r\n" + askAgain);
+  Engine("<MSGBOX>3\r" + refusal);
+  shell.TimerTick();
+  EXPECT_EQ(shell.FormCount(), 1);
+  ASSERT_EQ(dialogs.boxes.size(), 3u);
+  for (const auto& box : dialogs.boxes) EXPECT_EQ(box.text, "Not a description.\n");
+  EXPECT_EQ(shell.PendingText(), "");
 }
 
 TEST_F(ShellTest, TheEnginesPromptAfterAFramedListingIsShownOnceWhereverItArrives) {

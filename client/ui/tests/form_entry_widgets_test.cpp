@@ -117,6 +117,27 @@ TEST_F(FormEntryWidgetsTest, AltAndADigitJumpAndAnIniFunctionKeySendsItsText) {
   EXPECT_THAT(link.sent, ElementsAre("HELP\r"));
 }
 
+TEST_F(FormEntryWidgetsTest, ControlKeysEditTheTextAndNeverReachTheValue) {
+  Receive(kForm);
+  Edit(2)->setFocus();
+  Pump();
+  Edit(2)->setCursorPosition(0);
+  link.sent.clear();
+  Key(Qt::Key_B, Qt::ControlModifier, QString(QChar(2)));
+  Key(Qt::Key_J, Qt::ControlModifier, QString(QChar(10)));
+  EXPECT_EQ(Edit(2)->text(), "Acme Ltd");
+  Key(Qt::Key_A, Qt::ControlModifier, QString(QChar(1)));
+  EXPECT_EQ(Edit(2)->text(), "Acme Ltd");
+  EXPECT_EQ(Edit(2)->selectedText(), "Acme Ltd") << "Ctrl+A selects, as in any text box";
+  EXPECT_TRUE(link.sent.empty());
+  // What is typed next replaces the selection; the value goes without a control character.
+  Type("Bolt");
+  EXPECT_EQ(Edit(2)->text(), "Bolt");
+  Key(Qt::Key_Tab, Qt::NoModifier, "\t");
+  Receive("<POSITION TOP=5 LEFT=20></TX>");
+  EXPECT_THAT(link.sent, ElementsAre("2\r", "Bolt\r"));
+}
+
 TEST_F(FormEntryWidgetsTest, EscPressesQuitOnAnOpenScreen) {
   Receive(kForm);
   Edit(2)->setFocus();

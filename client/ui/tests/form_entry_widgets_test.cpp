@@ -9,6 +9,7 @@
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QClipboard>
 #include <QKeyEvent>
 #include <QLineEdit>
 
@@ -136,6 +137,22 @@ TEST_F(FormEntryWidgetsTest, ControlKeysEditTheTextAndNeverReachTheValue) {
   Key(Qt::Key_Tab, Qt::NoModifier, "\t");
   Receive("<POSITION TOP=5 LEFT=20></TX>");
   EXPECT_THAT(link.sent, ElementsAre("2\r", "Bolt\r"));
+}
+
+TEST_F(FormEntryWidgetsTest, APastedValueLosesItsControlCharactersAndGoesAsOneLine) {
+  Receive(kForm);
+  Edit(2)->setFocus();
+  Pump();
+  link.sent.clear();
+  QApplication::clipboard()->setText(QString::fromLatin1("Bo\x01lt\r3\r"));
+  Key(Qt::Key_A, Qt::ControlModifier, QString(QChar(1)));
+  Key(Qt::Key_V, Qt::ControlModifier, QString(QChar(22)));
+  EXPECT_EQ(Edit(2)->text(), "Bolt3");
+  Type("s");  // the cursor stays at the end of what was pasted
+  EXPECT_EQ(Edit(2)->text(), "Bolt3s");
+  Key(Qt::Key_Tab, Qt::NoModifier, "\t");
+  Receive("<POSITION TOP=5 LEFT=20></TX>");
+  EXPECT_THAT(link.sent, ElementsAre("2\r", "Bolt3s\r"));
 }
 
 TEST_F(FormEntryWidgetsTest, EscPressesQuitOnAnOpenScreen) {

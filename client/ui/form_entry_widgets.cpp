@@ -4,9 +4,9 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLineEdit>
-#include <algorithm>
 
 #include "control_mirror.h"
+#include "text_box_value.h"
 #include "widget_look.h"
 
 namespace orvik::client {
@@ -15,22 +15,6 @@ namespace {
 constexpr const char* kEntryProperty = "entryNumber";
 // A text box without a length of its own takes as much as a line edit does.
 constexpr int kNoMaxLength = 32767;
-
-// A control character typed or pasted into a text box has no place in a value: it would ride
-// along to the engine or, as a carriage return, end the value early and start another line.
-// It never stays in the box; the cursor keeps its place among the characters that do.
-QString WithoutControls(QLineEdit* edit, const QString& text) {
-  const auto control = [](QChar c) { return c.unicode() < 32; };
-  if (std::none_of(text.begin(), text.end(), control)) return text;
-  QString clean = text;
-  clean.removeIf(control);
-  QString before = text.left(edit->cursorPosition());
-  before.removeIf(control);
-  const QSignalBlocker blocker(edit);
-  edit->setText(clean);
-  edit->setCursorPosition(static_cast<int>(before.size()));
-  return clean;
-}
 
 QPushButton* FnButton(QWidget* form) {
   auto* button = new QPushButton(form);
@@ -102,7 +86,7 @@ QWidget* FormEntryWidgets::Make(ControlKind kind, std::int32_t entry) {
       combo->setEditable(true);
       combo->setInsertPolicy(QComboBox::NoInsert);
       connect(combo, &QComboBox::editTextChanged, this, [edited, combo](const QString& text) {
-        edited(ToLatin1(WithoutControls(combo->lineEdit(), text)));
+        edited(TextBoxValue(combo->lineEdit(), text));
       });
       widget = combo;
       break;
@@ -125,9 +109,8 @@ QWidget* FormEntryWidgets::Make(ControlKind kind, std::int32_t entry) {
     }
     default: {
       auto* edit = new QLineEdit(form_);
-      connect(edit, &QLineEdit::textEdited, this, [edited, edit](const QString& text) {
-        edited(ToLatin1(WithoutControls(edit, text)));
-      });
+      connect(edit, &QLineEdit::textEdited, this,
+              [edited, edit](const QString& text) { edited(TextBoxValue(edit, text)); });
       widget = edit;
       break;
     }

@@ -80,7 +80,10 @@ bool FormKeys::KeyDown(std::int32_t keyCode, std::int32_t shift) {
   if (next == Next::kDone) return false;
   if (next == Next::kConsumed) return true;
   // Stage 2: modifiers.
-  if (shift == 2 && keyCode >= 65 && keyCode <= 91) {
+  // Only the terminal's line takes control characters. Elsewhere the engine is reading a value
+  // for the screen, which a stray control character would become part of: the key is left
+  // to the focused control (Ctrl+A selects a text box's text, Ctrl+C copies it).
+  if (shift == 2 && keyCode >= 65 && keyCode <= 91 && st.msState == state::kTerminal) {
     Send(std::string(1, static_cast<char>(keyCode - 64)));
     return true;
   }

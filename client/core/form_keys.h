@@ -1,7 +1,8 @@
 // The screen form's key handler (Form_KeyDown) for everything but the grid's own keys:
 // function keys and the cursor and paging keys through the user's key definitions, Ctrl and
-// a letter as a control character, Alt and a digit as a jump to an entry, Tab on a menu, and
-// Tab and Enter on a data-entry screen (move to the next entry and transmit the one left).
+// a letter as a control character on the terminal (elsewhere the focused control's), Alt and
+// a digit as a jump to an entry, Tab on a menu, and Tab and Enter on a data-entry screen
+// (move to the next entry and transmit the one left).
 //
 // GUI thread only. Key codes are the original's (F1 = 112, arrows 37 to 40, Enter 13, Tab 9;
 // Shift+Tab is Tab with Shift 1); the modifier state is 0, 1 Shift, 2 Ctrl or 4 Alt, any

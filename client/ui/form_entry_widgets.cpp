@@ -6,6 +6,7 @@
 #include <QLineEdit>
 
 #include "control_mirror.h"
+#include "text_box_value.h"
 #include "widget_look.h"
 
 namespace orvik::client {
@@ -84,8 +85,9 @@ QWidget* FormEntryWidgets::Make(ControlKind kind, std::int32_t entry) {
       auto* combo = new QComboBox(form_);
       combo->setEditable(true);
       combo->setInsertPolicy(QComboBox::NoInsert);
-      connect(combo, &QComboBox::editTextChanged, this,
-              [edited](const QString& text) { edited(ToLatin1(text)); });
+      connect(combo, &QComboBox::editTextChanged, this, [edited, combo](const QString& text) {
+        edited(TextBoxValue(combo->lineEdit(), text));
+      });
       widget = combo;
       break;
     }
@@ -108,7 +110,7 @@ QWidget* FormEntryWidgets::Make(ControlKind kind, std::int32_t entry) {
     default: {
       auto* edit = new QLineEdit(form_);
       connect(edit, &QLineEdit::textEdited, this,
-              [edited](const QString& text) { edited(ToLatin1(text)); });
+              [edited, edit](const QString& text) { edited(TextBoxValue(edit, text)); });
       widget = edit;
       break;
     }

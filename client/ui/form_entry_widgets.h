@@ -6,7 +6,8 @@
 // GUI thread only; owned by the screen form's widget. A focus move is handed to the core
 // from the event loop, after Qt has moved the focus: the entry left is validated first, then
 // the new one gets its got-focus, the order in which the original's message pump ran them.
-// Keys typed into an entry widget go to the form's key handler first (`formKey`).
+// Keys typed into an entry widget go to the form's key handler first (`formKey`). A control
+// character typed or pasted into a text box is dropped from it: no value carries one.
 
 #ifndef ORVIK_CLIENT_UI_FORM_ENTRY_WIDGETS_H_
 #define ORVIK_CLIENT_UI_FORM_ENTRY_WIDGETS_H_

@@ -16,6 +16,7 @@
 
 #include "control_mirror.h"
 #include "screen_print.h"
+#include "text_box_value.h"
 #include "twips.h"
 #include "widget_look.h"
 
@@ -81,8 +82,9 @@ void ScreenFormWidget::BuildMenuControls() {
   connect(forward_, &QPushButton::clicked, this, [&menu] { menu.Forward(); });
   connect(showCodes_, &QCheckBox::clicked, this,
           [&menu](bool checked) { menu.ShowCodesClicked(checked ? 1 : 0); });
-  connect(altSelect_, &QLineEdit::textEdited, this,
-          [&menu](const QString& text) { menu.AltSelectEdited(ToLatin1(text)); });
+  connect(altSelect_, &QLineEdit::textEdited, this, [this, &menu](const QString& text) {
+    menu.AltSelectEdited(TextBoxValue(altSelect_, text));
+  });
   connect(altOk_, &QPushButton::clicked, this, [&menu] { menu.AltOk(); });
   connect(altStart_, &QPushButton::clicked, this, [&menu] { menu.AltStart(); });
   connect(altCancel_, &QPushButton::clicked, this, [&menu] { menu.AltCancel(); });

@@ -143,6 +143,19 @@ TEST_F(TypingTest, TabAndEnterNeverReachTheControlsOfDataEntryScreens) {
   EXPECT_TRUE(link.sent.empty());
 }
 
+TEST_F(TypingTest, CtrlAndALetterSendItsControlCharacterOnTheTerminalOnly) {
+  EXPECT_TRUE(Top().KeyDown('A', 2));
+  EXPECT_TRUE(Top().KeyDown('C', 2));
+  EXPECT_TRUE(Top().KeyDown(91, 2));    // Ctrl+[ is Esc
+  EXPECT_FALSE(Top().KeyDown('1', 2));  // a digit names no control character
+  EXPECT_FALSE(Top().KeyDown('A', 3));  // nor does Ctrl+Shift
+  EXPECT_THAT(link.sent, ElementsAre("\x01", "\x03", "\x1b"));
+  link.sent.clear();
+  Top().Model().states.msState = "FORM_ACTIVE";
+  EXPECT_FALSE(Top().KeyDown('A', 2));
+  EXPECT_TRUE(link.sent.empty()) << "a form's value would take it in";
+}
+
 TEST_F(TypingTest, ShiftF12ShowsTheMonitor) {
   EXPECT_TRUE(Top().KeyDown(kKeyF12, kShiftMask));
   EXPECT_EQ(host.monitorShown, 1);

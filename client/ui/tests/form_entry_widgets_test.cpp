@@ -9,6 +9,7 @@
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QClipboard>
 #include <QKeyEvent>
 #include <QLineEdit>
 
@@ -115,6 +116,43 @@ TEST_F(FormEntryWidgetsTest, AltAndADigitJumpAndAnIniFunctionKeySendsItsText) {
   EXPECT_TRUE(link.sent.empty());
   Key(Qt::Key_F5);
   EXPECT_THAT(link.sent, ElementsAre("HELP\r"));
+}
+
+TEST_F(FormEntryWidgetsTest, ControlKeysEditTheTextAndNeverReachTheValue) {
+  Receive(kForm);
+  Edit(2)->setFocus();
+  Pump();
+  Edit(2)->setCursorPosition(0);
+  link.sent.clear();
+  Key(Qt::Key_B, Qt::ControlModifier, QString(QChar(2)));
+  Key(Qt::Key_J, Qt::ControlModifier, QString(QChar(10)));
+  EXPECT_EQ(Edit(2)->text(), "Acme Ltd");
+  Key(Qt::Key_A, Qt::ControlModifier, QString(QChar(1)));
+  EXPECT_EQ(Edit(2)->text(), "Acme Ltd");
+  EXPECT_EQ(Edit(2)->selectedText(), "Acme Ltd") << "Ctrl+A selects, as in any text box";
+  EXPECT_TRUE(link.sent.empty());
+  // What is typed next replaces the selection; the value goes without a control character.
+  Type("Bolt");
+  EXPECT_EQ(Edit(2)->text(), "Bolt");
+  Key(Qt::Key_Tab, Qt::NoModifier, "\t");
+  Receive("<POSITION TOP=5 LEFT=20></TX>");
+  EXPECT_THAT(link.sent, ElementsAre("2\r", "Bolt\r"));
+}
+
+TEST_F(FormEntryWidgetsTest, APastedValueLosesItsControlCharactersAndGoesAsOneLine) {
+  Receive(kForm);
+  Edit(2)->setFocus();
+  Pump();
+  link.sent.clear();
+  QApplication::clipboard()->setText(QString::fromLatin1("Bo\x01lt\r3\r"));
+  Key(Qt::Key_A, Qt::ControlModifier, QString(QChar(1)));
+  Key(Qt::Key_V, Qt::ControlModifier, QString(QChar(22)));
+  EXPECT_EQ(Edit(2)->text(), "Bolt3");
+  Type("s");  // the cursor stays at the end of what was pasted
+  EXPECT_EQ(Edit(2)->text(), "Bolt3s");
+  Key(Qt::Key_Tab, Qt::NoModifier, "\t");
+  Receive("<POSITION TOP=5 LEFT=20></TX>");
+  EXPECT_THAT(link.sent, ElementsAre("2\r", "Bolt3s\r"));
 }
 
 TEST_F(FormEntryWidgetsTest, EscPressesQuitOnAnOpenScreen) {

@@ -1,11 +1,13 @@
 // A menu screen and its popups in real widgets, offscreen: the item lines take the mouse
-// and send their codes, the selection box takes a typed code and Enter, boxes answered by
-// script send their answers, and popup windows open over the form and close by their OK
-// button. Screenshots of a menu and of a boxed popup are kept under build/.
+// and send their codes, the selection box takes a typed code and Enter (control keys and
+// pasted text never make a second pick), boxes answered by script send their answers, and
+// popup windows open over the form and close by their OK button. Screenshots of a menu and
+// of a boxed popup are kept under build/.
 
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QClipboard>
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <filesystem>
@@ -137,6 +139,27 @@ TEST_F(MenuWidgetTest, ACodeTypedIntoTheSelectionBoxGoesWithEnter) {
   widget.AltCancel()->click();
   EXPECT_EQ(link.sent.back(), "LO\r");
   EXPECT_EQ(widget.Core().Model().states.msState, "APPOFF_REQUESTED");
+}
+
+TEST_F(MenuWidgetTest, ControlKeysInTheSelectionBoxNeverMakeASecondPick) {
+  Receive(kDemoMenu);
+  QLineEdit* box = widget.AltSelect();
+  box->setFocus();
+  Type(box, "5");
+  const auto ctrl = [&](Qt::Key key, char code) {
+    QKeyEvent press(QEvent::KeyPress, key, Qt::ControlModifier, QString(QChar(code)));
+    QCoreApplication::sendEvent(box, &press);
+  };
+  ctrl(Qt::Key_A, '\x01');
+  EXPECT_EQ(box->selectedText(), "5");
+  EXPECT_TRUE(link.sent.empty());
+  // A pasted carriage return would have sent "3" and left "4" as the next pick.
+  QApplication::clipboard()->setText("3\r4");
+  ctrl(Qt::Key_V, '\x16');
+  EXPECT_EQ(box->text(), "34");
+  EXPECT_TRUE(link.sent.empty());
+  Type(box, "\r");
+  EXPECT_EQ(link.sent, (std::vector<std::string>{"34\r"}));
 }
 
 TEST_F(MenuWidgetTest, ExitAndQuitButtons) {

@@ -67,20 +67,20 @@ Status LockTable::Lock(const std::string& tablePart, const std::string& id, bool
         if (!row->Next()) return std::nullopt;
         return Held{row->Row()[0].value_or(""), row->Row()[1].value_or("")};
       };
-      const auto insert = [&] {
-        const DbValue row[] = {key, holder_};
-        d.Execute("INSERT INTO " + table + " (A0, UserInst) VALUES (?, ?)", row);
+      // Whether this port's lock row went in; false when the key's row is there already.
+      const auto taken = [&] {
+        try {
+          const DbValue row[] = {key, holder_};
+          d.Execute("INSERT INTO " + table + " (A0, UserInst) VALUES (?, ?)", row);
+          return true;
+        } catch (const VbError& e) {
+          if (e.number() != dberr::kIntegrity) throw;
+          return false;
+        }
       };
       // Most items asked for are locked by nobody: the insert alone decides, and only a
       // refused one needs to know who holds the item.
-      if (update) {
-        try {
-          insert();
-          return Status::Ok();
-        } catch (const VbError& e) {
-          if (e.number() != dberr::kIntegrity) throw;
-        }
-      }
+      if (update && taken()) return Status::Ok();
       bool reclaimed = false;
       for (int attempt = 0; attempt < 3; ++attempt) {
         const std::optional<Held> found = holder();
@@ -101,13 +101,8 @@ Status LockTable::Lock(const std::string& tablePart, const std::string& id, bool
           return Status::Ok();
         }
         if (!update) return Status::Ok();
-        try {
-          insert();
-          return Status::Ok();
-        } catch (const VbError& e) {
-          // Another port took it between the look and the insert: look again.
-          if (e.number() != dberr::kIntegrity) throw;
-        }
+        // Refused: another port took it between the look and the insert, so look again.
+        if (taken()) return Status::Ok();
       }
       return LockedByAnother();
     });

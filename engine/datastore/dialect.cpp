@@ -69,15 +69,10 @@ std::string Dialect::FileTableSql(TableTemplate kind, std::string_view name, int
 }
 
 std::vector<SystemTable> Dialect::SystemAccountTables() const {
-  const std::string key = "VARCHAR(255) " + KeyCollation() + " PRIMARY KEY";
   std::vector<SystemTable> out;
   out.push_back(
       {"users", "CREATE TABLE users (" + KeyColumn() + Columns(1, 20, Types().text) + ")"});
-  // A lock key is the table part, character 255 and the item id: longer than an item id.
-  if (LocksInSystemAccount()) {
-    out.push_back({"locks", "CREATE TABLE locks (A0 " + key + ", UserInst VARCHAR(255) NOT NULL)" +
-                                LocksTableOptions()});
-  }
+  if (LocksInSystemAccount()) out.push_back({"locks", LocksTableSql("locks")});
   // The key makes two ports that pick the same next sequence fail visibly instead of
   // storing two jobs under one number.
   out.push_back({"printhold",
@@ -87,6 +82,12 @@ std::vector<SystemTable> Dialect::SystemAccountTables() const {
                      Types().memo + ", PRIMARY KEY (Queue, Sequence))"});
   out.push_back({"md", FileTableSql(TableTemplate::kMasterDictionary, "md")});
   return out;
+}
+
+std::string Dialect::LocksTableSql(std::string_view table) const {
+  // A lock key is the table part, character 255 and the item id: longer than an item id.
+  return "CREATE TABLE " + std::string(table) + " (A0 VARCHAR(255) " + KeyCollation() +
+         " PRIMARY KEY, UserInst VARCHAR(255) NOT NULL)" + LocksTableOptions();
 }
 
 ConnectParams Dialect::ConnectParamsFor(const EngineSettings&, const std::string& home,

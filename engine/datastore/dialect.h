@@ -135,6 +135,8 @@ class Dialect {
   std::string FileTableSql(TableTemplate kind, std::string_view name, int columns = 0) const;
   // The tables of the system account, with the statements that create them.
   std::vector<SystemTable> SystemAccountTables() const;
+  // The statement that makes the item locks table under the name `table`.
+  std::string LocksTableSql(std::string_view table) const;
   // How a port reaches the system account's table `name`.
   virtual SystemTableRoute SystemTableOf(std::string_view name) const;
 

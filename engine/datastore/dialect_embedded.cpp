@@ -27,6 +27,7 @@ class EmbeddedStore : public Dialect {
  protected:
   std::string KeyCollation() const override { return "COLLATE " + std::string(kKeyCollation); }
   // Rows kept in the key's own tree: taking or freeing a lock writes one page, not two.
+  std::string LocksTableOptions() const override { return " WITHOUT ROWID"; }
   bool LocksInSystemAccount() const override { return false; }
   // A wider type would turn "007" into 7. Rows of md are often written with a few columns
   // only: the others default to empty text, as the servers' non-strict mode gives them.

@@ -7,7 +7,7 @@
 #include <cerrno>
 #include <string>
 
-#include "layout.h"
+#include "dialect.h"
 #include "sqlite_connection.h"
 #include "text.h"
 #include "this_boot.h"
@@ -88,10 +88,10 @@ std::string Attach(sqlite3* db, const fs::path& file) {
   Run(db, "ATTACH DATABASE ? AS lk", file.string());
   Run(db,
       "PRAGMA lk.journal_mode=WAL; PRAGMA lk.synchronous=OFF; "
-      "CREATE TABLE IF NOT EXISTS lk.locks (A0 VARCHAR(255) COLLATE " +
-          std::string(kKeyCollation) +
-          " PRIMARY KEY, UserInst VARCHAR(255) NOT NULL) WITHOUT ROWID; "
-          "CREATE TABLE IF NOT EXISTS lk.boot (id TEXT)");
+      "CREATE TABLE IF NOT EXISTS lk.boot (id TEXT)");
+  // Only one connection at a time gets here (the turn), so the look and the make cannot race.
+  if (One(db, "SELECT 1 FROM lk.sqlite_master WHERE type = 'table' AND name = 'locks'").empty())
+    Run(db, Dialect::Of("JET").LocksTableSql("lk.locks"));
   return One(db, "SELECT id FROM lk.boot");
 }
 

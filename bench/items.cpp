@@ -246,38 +246,32 @@ void Register(Store& s, orvik::bench::RatioPairs& pairs) {
   // shared with other programs makes a durable write's time swing by whole factors from one
   // second to the next, which separate runs would read as the cost of the cycle. On the
   // embedded store the disk syncs of each are counted too.
-  benchmark::RegisterBenchmark(
-      (ds + "/LockCycleAgainstWWrite/100k").c_str(),
-      [&home, &big, fv](benchmark::State& state) {
-        using Clock = std::chrono::steady_clock;
-        Clock::duration inCycle{}, inWrite{};
-        long cycleSyncs = 0, writeSyncs = 0, i = 0;
-        for (auto _ : state) {
-          const int k = Pick(i++, big.count);
-          // Which goes first alternates, so that neither always follows the other's sync.
-          for (int turn = 0; turn < 2; ++turn) {
-            const bool cycleNow = (turn == 0) == (i % 2 == 0);
-            const long syncsBefore = SyncCounter::Syncs();
-            const Clock::time_point t0 = Clock::now();
-            const bool ok = cycleNow ? LockCycle(home, fv, Id(k)) : Rewrite(home, fv, k);
-            (cycleNow ? inCycle : inWrite) += Clock::now() - t0;
-            (cycleNow ? cycleSyncs : writeSyncs) += SyncCounter::Syncs() - syncsBefore;
-            if (!ok) state.SkipWithError(home.port().ErrorDetail().c_str());
-          }
-        }
-        const double n = static_cast<double>(state.iterations());
-        if (n == 0) return;
-        state.counters["cycle_us"] = std::chrono::duration<double, std::micro>(inCycle).count() / n;
-        state.counters["write_us"] = std::chrono::duration<double, std::micro>(inWrite).count() / n;
-        state.counters["cycle_syncs"] = cycleSyncs / n;
-        state.counters["write_syncs"] = writeSyncs / n;
-        state.counters["ratio"] =
-            inWrite.count() > 0 ? static_cast<double>(inCycle.count()) / inWrite.count() : 0;
-      })
-      ->UseRealTime()
-      ->MinTime(0.3)
-      ->Repetitions(3)
-      ->ReportAggregatesOnly(true);
+  add(ds + "/LockCycleAgainstWWrite/100k", [&home, &big, fv](benchmark::State& state) {
+    using Clock = std::chrono::steady_clock;
+    Clock::duration inCycle{}, inWrite{};
+    long cycleSyncs = 0, writeSyncs = 0, i = 0;
+    for (auto _ : state) {
+      const int k = Pick(i++, big.count);
+      // Which goes first alternates, so that neither always follows the other's sync.
+      for (int turn = 0; turn < 2; ++turn) {
+        const bool cycleNow = (turn == 0) == (i % 2 == 0);
+        const long syncsBefore = SyncCounter::Syncs();
+        const Clock::time_point t0 = Clock::now();
+        const bool ok = cycleNow ? LockCycle(home, fv, Id(k)) : Rewrite(home, fv, k);
+        (cycleNow ? inCycle : inWrite) += Clock::now() - t0;
+        (cycleNow ? cycleSyncs : writeSyncs) += SyncCounter::Syncs() - syncsBefore;
+        if (!ok) state.SkipWithError(home.port().ErrorDetail().c_str());
+      }
+    }
+    const double n = static_cast<double>(state.iterations());
+    if (n == 0) return;
+    state.counters["cycle_us"] = std::chrono::duration<double, std::micro>(inCycle).count() / n;
+    state.counters["write_us"] = std::chrono::duration<double, std::micro>(inWrite).count() / n;
+    state.counters["cycle_syncs"] = cycleSyncs / n;
+    state.counters["write_syncs"] = writeSyncs / n;
+    state.counters["ratio"] =
+        inWrite.count() > 0 ? static_cast<double>(inCycle.count()) / inWrite.count() : 0;
+  });
   pairs.push_back({cycle, handCycle});
   pairs.push_back({ds + "/TakeAndRelease/100k", ds + "/WWrite/100k"});
 }

@@ -44,6 +44,13 @@ class OtherSessions {
   std::vector<std::int32_t> lines_;
 };
 
+// Every case runs with 1, 50 and 500 other sessions logged in, in wall-clock time (a login
+// writes the disk), three times over.
+void WithSessions(benchmark::internal::Benchmark* b) {
+  b->Arg(1)->Arg(50)->Arg(500)->UseRealTime()->MinTime(0.5)->Repetitions(3)->ReportAggregatesOnly(
+      true);
+}
+
 void Login(benchmark::State& state) {
   const OtherSessions others(static_cast<int>(state.range(0)));
   BenchHome& home = Home();
@@ -54,14 +61,7 @@ void Login(benchmark::State& state) {
       state.SkipWithError(port->ErrorDetail().c_str());
   }
 }
-BENCHMARK(Login)
-    ->Arg(1)
-    ->Arg(50)
-    ->Arg(500)
-    ->UseRealTime()
-    ->MinTime(0.5)
-    ->Repetitions(3)
-    ->ReportAggregatesOnly(true);
+BENCHMARK(Login)->Apply(WithSessions);
 
 struct Db {
   sqlite3* db = nullptr;
@@ -106,14 +106,7 @@ void HandLogin(benchmark::State& state) {
   }
   for (sqlite3_stmt* s : {user, add, remove}) sqlite3_finalize(s);
 }
-BENCHMARK(HandLogin)
-    ->Arg(1)
-    ->Arg(50)
-    ->Arg(500)
-    ->UseRealTime()
-    ->MinTime(0.5)
-    ->Repetitions(3)
-    ->ReportAggregatesOnly(true);
+BENCHMARK(HandLogin)->Apply(WithSessions);
 
 // The registry's part of a login alone, which the password check above outweighs: a new
 // session opens the registry, prunes the lines of ended processes and adds its own.
@@ -125,14 +118,7 @@ void Register(benchmark::State& state) {
     registry.RemoveLine(registry.RegisterLine("line"));
   }
 }
-BENCHMARK(Register)
-    ->Arg(1)
-    ->Arg(50)
-    ->Arg(500)
-    ->UseRealTime()
-    ->MinTime(0.5)
-    ->Repetitions(3)
-    ->ReportAggregatesOnly(true);
+BENCHMARK(Register)->Apply(WithSessions);
 
 void HandRegister(benchmark::State& state) {
   const OtherSessions others(static_cast<int>(state.range(0)));
@@ -148,14 +134,7 @@ void HandRegister(benchmark::State& state) {
     sqlite3_exec(registry.db, remove.c_str(), nullptr, nullptr, nullptr);
   }
 }
-BENCHMARK(HandRegister)
-    ->Arg(1)
-    ->Arg(50)
-    ->Arg(500)
-    ->UseRealTime()
-    ->MinTime(0.5)
-    ->Repetitions(3)
-    ->ReportAggregatesOnly(true);
+BENCHMARK(HandRegister)->Apply(WithSessions);
 
 }  // namespace
 

@@ -145,6 +145,16 @@ class LocaleKeeper {
   std::string saved_;
 };
 
+// Held while an interpreter is made. The first perl_alloc of a process sets up perl's
+// globals (its thread key, its mutexes, the hash seed) without a lock of its own, so two
+// ports starting Perl at once could each set them up: one of them then ran with a thread
+// key the other had replaced, lost its code or crashed. Making is short and runs no user
+// code; running and ending interpreters need no lock.
+std::mutex& MakingMutex() {
+  static std::mutex mutex;
+  return mutex;
+}
+
 void StartPerlOnce() {
   static std::once_flag once;
   std::call_once(once, [] {
@@ -341,6 +351,7 @@ class PerlHost : public ScriptHost {
  public:
   explicit PerlHost(std::string language) : ScriptHost(std::move(language)) {
     StartPerlOnce();
+    std::lock_guard making(MakingMutex());
     LocaleKeeper keep;
     void* previous = PERL_GET_CONTEXT;
     perl_ = perl_alloc();

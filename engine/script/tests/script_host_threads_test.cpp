@@ -6,10 +6,12 @@
 #include <QThread>
 #include <atomic>
 #include <chrono>
+#include <latch>
 #include <memory>
 #include <mutex>
 #include <ostream>
 #include <string>
+#include <vector>
 
 #include "event_wait.h"
 #include "script_host.h"
@@ -135,19 +137,46 @@ TEST_P(ThreadsTest, ProgramsOnTwoThreadsRunAtOnce) {
   EXPECT_EQ(results[1], "met");
 }
 
+TEST_P(ThreadsTest, HostsMadeOnManyThreadsAtOnceEachRunTheirOwnCode) {
+  // Sessions that log in together start their engines together; the first engine of the
+  // process is the one most likely to be made on two threads at the same moment.
+  constexpr int kThreads = 8;
+  std::latch go(kThreads);
+  std::string results[kThreads];
+  std::vector<std::unique_ptr<QThread>> threads;
+  for (int i = 0; i < kThreads; ++i) {
+    threads.emplace_back(QThread::create([&, i] {
+      go.arrive_and_wait();
+      try {
+        auto host = ScriptHost::Create(GetParam().name);
+        host->AddCode(GetParam().program);
+        results[i] = host->Run("Twice", {}).ToString();
+      } catch (const VbError& e) {
+        results[i] = e.Message();
+      }
+    }));
+    threads.back()->start();
+  }
+  for (auto& t : threads) t->wait();
+  for (const std::string& result : results) EXPECT_EQ(result, "2");
+}
+
 INSTANTIATE_TEST_SUITE_P(
     Engines, ThreadsTest,
     ::testing::Values(Language{"JScript",
                                "function Spin() { Started(); while (true) {} }\n"
                                "function Meet() { Arrive(); while (Arrived() < 2) {} return "
-                               "'met'; }\n"},
+                               "'met'; }\n"
+                               "function Twice() { return 1 + 1; }\n"},
                       Language{"Perl",
                                "sub Spin { Started(); while (1) {} }\n"
-                               "sub Meet { Arrive(); while (Arrived() < 2) {} return 'met'; }\n"},
+                               "sub Meet { Arrive(); while (Arrived() < 2) {} return 'met'; }\n"
+                               "sub Twice { return 1 + 1; }\n"},
                       Language{"PHP",
                                "function Spin() { Started(); while (true) {} }\n"
                                "function Meet() { Arrive(); while (Arrived() < 2) {} return "
-                               "'met'; }\n"}),
+                               "'met'; }\n"
+                               "function Twice() { return 1 + 1; }\n"}),
     [](const ::testing::TestParamInfo<Language>& info) { return std::string(info.param.name); });
 
 }  // namespace

@@ -105,6 +105,10 @@ bool XDriver::Keys(const std::vector<std::string>& keys) {
 }
 
 bool XDriver::Click(WindowId window, int x, int y, int count) {
+  // A synced move to where the pointer already is waits for a motion that never comes (15 s
+  // and more): the pointer steps aside first, so the synced move always moves it.
+  Run({"mousemove", "--window", QString::number(window), QString::number(x + 1),
+       QString::number(y)});
   return Run({"mousemove", "--sync", "--window", QString::number(window), QString::number(x),
               QString::number(y), "click", "--repeat", QString::number(count), "--delay", "80",
               "1"});

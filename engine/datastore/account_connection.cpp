@@ -110,6 +110,10 @@ std::shared_ptr<Driver> AccountConnection::ConnectionFor(const std::string& acco
   if (dialect_.ConnectionPerAccount() && account != account_) {
     std::shared_ptr<Driver> other = makeDriver_(dialect_.Kind());
     other->Connect(ParamsFor(account));
+    // A sentence typed by a user reaches the other account with no more right than it has
+    // on the port's own: CREATE-FILE of the system account's "locks" would hide the item
+    // locks and stop every login.
+    if (connection_ && connection_->SystemTablesGuard()) other->SetSystemTablesGuard(true);
     return other;
   }
   if (!connection_) Closed();

@@ -65,7 +65,8 @@ class AccountConnection {
   // The connection, or VbError 3704 when there is none.
   Driver& Required() const;
   // Where a file of `account` is read and written: the port's connection for its own
-  // account (and for every account on a server), else a new connection of its own.
+  // account (and for every account on a server), else a new connection of its own, whose
+  // system tables guard is up when the port's connection has it up.
   std::shared_ptr<Driver> ConnectionFor(const std::string& account);
   // Runs the statements of its scope on `driver` switched to the database `to` (when
   // `active`); it goes back to the port's account on every way out, and a connection that

@@ -184,6 +184,23 @@ TEST_F(SecurityTest, TheSystemAccountIsGuardedFromOtherAccountsToo) {
   Type(*clerk, "DROP TABLE users");
 }
 
+TEST_F(SecurityTest, AFileMadeInTheSystemAccountFromElsewhereIsGuardedToo) {
+  auto clerk = LoggedIn("0");
+  Type(*clerk, "LOGTO " + home_.account());
+  ASSERT_EQ(Parts(clerk->port()).account.Account(), home_.account());
+  // A table of the system account's that hid the engine's locks would leave items
+  // lockable twice, and on the embedded store no session could log in any more.
+  for (const std::string line : {"CREATE-FILE dm.locks 3", "CREATE-FILE DM,LOCKS N"}) {
+    EXPECT_EQ(Type(*clerk, line), kCrLf + "ERROR" + kRefused + kCrLf + ":" + kCrLf + ":") << line;
+  }
+  auto next = LoggedIn("0");
+  EXPECT_EQ(Type(*next, "LOGTO " + home_.account()).find("OK"), 2u);
+  // Files of the system account under other names are the account's as ever.
+  const std::string made = Type(*clerk, "CREATE-FILE dm.ledger_" + home_.user() + " 2");
+  EXPECT_EQ(made, kCrLf + "OK" + kCrLf + ":" + kCrLf + ":");
+  Run("DROP TABLE ledger_" + home_.user());
+}
+
 TEST_F(SecurityTest, AChangedPasswordLogsInAndTheOldOneNoLonger) {
   SetupOptions o;
   o.user = home_.user();

@@ -148,8 +148,9 @@ int Authorize(void* data, int action, const char* a, const char* b, const char* 
       break;
     case SQLITE_ALTER_TABLE:  // a = schema, b = table
       // A TEMP table renamed after a guarded one would stand in its place on this
-      // connection, where the engine keeps its own locks.
-      deny = Guarded(guard, b) || Is(a, "temp") || Is(a, kLocksSchema);
+      // connection, where the engine keeps its own locks. The new name is not shown here: in
+      // the system account a table renamed "locks" would hide the locks file's table.
+      deny = Guarded(guard, b) || Is(a, "temp") || Is(a, kLocksSchema) || guard.systemAccount;
       break;
     case SQLITE_ATTACH:  // another database file, the system account's among them
     case SQLITE_DETACH:

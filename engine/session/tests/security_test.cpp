@@ -184,7 +184,7 @@ TEST_F(SecurityTest, TheSystemAccountIsGuardedFromOtherAccountsToo) {
   Type(*clerk, "DROP TABLE users");
 }
 
-TEST_F(SecurityTest, AFileMadeInTheSystemAccountFromElsewhereIsGuardedToo) {
+TEST_F(SecurityTest, NoTableOfTheSystemAccountTakesTheLocksName) {
   auto clerk = LoggedIn("0");
   Type(*clerk, "LOGTO " + home_.account());
   ASSERT_EQ(Parts(clerk->port()).account.Account(), home_.account());
@@ -193,9 +193,18 @@ TEST_F(SecurityTest, AFileMadeInTheSystemAccountFromElsewhereIsGuardedToo) {
   for (const std::string line : {"CREATE-FILE dm.locks 3", "CREATE-FILE DM,LOCKS N"}) {
     EXPECT_EQ(Type(*clerk, line), kCrLf + "ERROR" + kRefused + kCrLf + ":" + kCrLf + ":") << line;
   }
+  // Nor may a table of the system account take the name by a rename.
+  const std::string scratch = "scratch_" + home_.user();
+  Type(*clerk, "LOGTO dm");
+  EXPECT_EQ(Type(*clerk, "CREATE TABLE " + scratch + " (A0 TEXT)"),
+            kCrLf + "0" + kCrLf + ":" + kCrLf + ":");
+  EXPECT_EQ(Type(*clerk, "ALTER TABLE " + scratch + " RENAME TO locks"),
+            "ERROR: " + kRefused + kCrLf + ":");
+  Run("DROP TABLE " + scratch);
   auto next = LoggedIn("0");
   EXPECT_EQ(Type(*next, "LOGTO " + home_.account()).find("OK"), 2u);
   // Files of the system account under other names are the account's as ever.
+  Type(*clerk, "LOGTO " + home_.account());
   const std::string made = Type(*clerk, "CREATE-FILE dm.ledger_" + home_.user() + " 2");
   EXPECT_EQ(made, kCrLf + "OK" + kCrLf + ":" + kCrLf + ":");
   Run("DROP TABLE ledger_" + home_.user());

@@ -548,6 +548,10 @@ TEST_F(SqliteDriverTest, TheGuardKeepsTypedStatementsOutOfTheSystemTables) {
       "DROP TABLE lk.boot",
       "CREATE TABLE lk.mine (A0 TEXT)",
       "PRAGMA writable_schema = ON",
+      // The new name of a rename is not the authorizer's to see: "locks" in main would
+      // hide the locks file's table.
+      "ALTER TABLE notes RENAME TO locks",
+      "ALTER TABLE md ADD COLUMN A21 TEXT",
   };
   for (const char* sql : changes) {
     EXPECT_EQ(ErrorOf([&] { dm->Execute(sql); }), dberr::kSystemTables) << sql;
@@ -583,6 +587,7 @@ TEST_F(SqliteDriverTest, TheGuardLeavesAnotherAccountsOwnTablesOpen) {
   sales->SetSystemTablesGuard(true);
   EXPECT_EQ(One(*sales, "SELECT A7 FROM users"), "own");
   EXPECT_EQ(sales->Execute("DELETE FROM users"), 1);
+  EXPECT_EQ(sales->Execute("ALTER TABLE users RENAME TO people"), 0);
   // Other database files stay out of reach: the system account's among them.
   NewAccount("dm");
   EXPECT_EQ(ErrorOf([&] { sales->Execute("ATTACH DATABASE '" + home_ + "/JetMDB/dm.db' AS dm"); }),

@@ -99,7 +99,10 @@ Status ListAccounts(AccountConnection& account, std::string* list) {
     for (const auto& entry : std::filesystem::directory_iterator(account.Home() + "/JetMDB", ec)) {
       const std::string file = entry.path().filename().string();
       if (entry.path().extension() != ".db") continue;
-      names.push_back(file.substr(0, file.find('.')));
+      const std::string name = file.substr(0, file.find('.'));
+      // The locks file lies among the accounts but is none of them.
+      if (!SqliteDriver::AccountExists(account.Home(), name)) continue;
+      names.push_back(name);
       if (names.size() > 100) break;
     }
     if (names.empty()) return Status::Error(dberr::kNoAccounts, "No Accounts/Databases found");

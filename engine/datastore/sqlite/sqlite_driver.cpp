@@ -130,6 +130,9 @@ SqliteDriver::~SqliteDriver() = default;
 
 fs::path SqliteDriver::AccountFile(const std::string& home, const std::string& account) {
   CheckAccountName(account);
+  // Every session's item locks: as an account, any statement typed there would reach them.
+  if (EqualsNoCase(account, sqlite_detail::kLocksFileStem))
+    throw VbError(dberr::kBadName, "Invalid account name \"" + account + "\"");
   // Account names ignore case, as on the servers: "DM" and "dm" are one account.
   const fs::path file = fs::path(home) / "JetMDB" / (LowerCase(account) + ".db");
   std::error_code ec;
@@ -140,7 +143,8 @@ fs::path SqliteDriver::AccountFile(const std::string& home, const std::string& a
 }
 
 bool SqliteDriver::AccountExists(const std::string& home, const std::string& account) {
-  if (!IsValidAccountName(account)) return false;
+  if (!IsValidAccountName(account) || EqualsNoCase(account, sqlite_detail::kLocksFileStem))
+    return false;
   std::error_code ec;
   return fs::is_regular_file(AccountFile(home, account), ec);
 }

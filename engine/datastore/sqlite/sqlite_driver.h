@@ -95,7 +95,8 @@ class SqliteDriver : public Driver {
   // sqlite3_interrupt on every connection of the driver.
   void Interrupt() override;
 
-  // <home>/JetMDB/<account>.db, made absolute. A bad account name is kBadName.
+  // <home>/JetMDB/<account>.db, made absolute. A bad account name, or the name of the locks
+  // file that lies beside the accounts, is kBadName.
   static std::filesystem::path AccountFile(const std::string& home, const std::string& account);
   // Whether the account's file exists; false for a bad name.
   static bool AccountExists(const std::string& home, const std::string& account);

@@ -98,8 +98,8 @@ std::string Attach(sqlite3* db, const fs::path& file) {
 }  // namespace
 
 void AttachLocksFile(sqlite3* db, const fs::path& folder) {
-  const fs::path file = folder / "locks.db";
-  const TurnTaken turn(folder / "locks.db.turn");
+  const fs::path file = folder / (std::string(kLocksFileStem) + ".db");
+  const TurnTaken turn(file.string() + ".turn");
   const std::string boot = ThisBoot();
   std::string lastBoot;
   try {

@@ -20,6 +20,8 @@ namespace orvik::sqlite_detail {
 // The schema name the locks file is attached under. Its table is "locks", which an unqualified
 // name finds on the system account's connections once the account's own file has none.
 inline constexpr const char* kLocksSchema = "lk";
+// The locks file's name in the accounts folder, without ".db": a name no account may have.
+inline constexpr const char* kLocksFileStem = "locks";
 
 // Attaches the locks file of the accounts folder `folder` to `db`, making it when missing and
 // afresh when it was last used before this boot or cannot be read. An older home's locks

@@ -210,6 +210,31 @@ TEST_F(SecurityTest, NoTableOfTheSystemAccountTakesTheLocksName) {
   Run("DROP TABLE ledger_" + home_.user());
 }
 
+TEST_F(SecurityTest, TheLocksFileIsNoAccount) {
+  if (!Embedded()) GTEST_SKIP() << "a server keeps its locks in the system account";
+  auto clerk = LoggedIn("0");
+  // (after the login, which frees locks whose holders are gone)
+  const std::string lock =
+      "security\xFF"
+      "held";
+  Run("INSERT INTO locks (A0, UserInst) VALUES ('" + lock + "', 'other*9')");
+  // The embedded store keeps every session's item locks in a file beside the accounts':
+  // reached as an account, it would be open to any statement typed there.
+  for (const std::string name : {"locks", "LOCKS"}) {
+    const std::string moved = Type(*clerk, "LOGTO " + name);
+    EXPECT_EQ(
+        moved.rfind(kCrLf + "LOGTO request failed:" + kCrLf + "[913] Invalid account name", 0), 0u)
+        << moved;
+    EXPECT_EQ(Parts(clerk->port()).account.Account(), "dm");
+  }
+  EXPECT_EQ(Type(*clerk, "CREATE ACCOUNT locks"),
+            kCrLf + "ERROR[913] Invalid account name \"locks\"" + kCrLf + ":" + kCrLf + ":");
+  EXPECT_EQ(Type(*clerk, "DELETE FROM locks"), "ERROR: " + kRefused + kCrLf + ":");
+  EXPECT_EQ(Rows("SELECT UserInst FROM locks WHERE A0 = '" + lock + "'"),
+            std::vector<std::string>{"other*9"});
+  EXPECT_EQ(Type(*clerk, "LISTA").find("locks"), std::string::npos);
+}
+
 TEST_F(SecurityTest, AChangedPasswordLogsInAndTheOldOneNoLonger) {
   SetupOptions o;
   o.user = home_.user();

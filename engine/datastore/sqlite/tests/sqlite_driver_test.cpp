@@ -594,6 +594,20 @@ TEST_F(SqliteDriverTest, TheGuardLeavesAnotherAccountsOwnTablesOpen) {
             dberr::kSystemTables);
 }
 
+TEST_F(SqliteDriverTest, TheLocksFileBesideTheAccountsIsNoAccount) {
+  NewAccount("dm");  // makes JetMDB/locks.db
+  ASSERT_TRUE(fs::is_regular_file(fs::path(home_) / "JetMDB" / "locks.db"));
+  for (const std::string name : {"locks", "Locks"}) {
+    EXPECT_FALSE(SqliteDriver::AccountExists(home_, name)) << name;
+    EXPECT_EQ(ErrorOf([&] { Connected(name); }), dberr::kBadName) << name;
+    EXPECT_EQ(ErrorOf([&] { SqliteDriver::CreateAccount(home_, name); }), dberr::kBadName) << name;
+  }
+  auto dm = Connected("dm");
+  dm->UseDatabase("dm");
+  EXPECT_EQ(ErrorOf([&] { dm->UseDatabase("locks"); }), dberr::kBadName);
+  EXPECT_EQ(dm->CurrentDatabase(), "dm");
+}
+
 TEST_F(SqliteDriverTest, CursorMayOutliveItsDriver) {
   auto driver = NewAccount();
   driver->Execute("CREATE TABLE t (k)");

@@ -68,17 +68,13 @@ std::string_view TablePartOf(std::string_view fileVariable) {
   return fileVariable.substr(0, fileVariable.find(kAttributeMark));
 }
 
-bool NumericListContains(std::string_view list, int k) {
-  const std::string number = std::to_string(k);
-  std::size_t start = 0;
-  for (;;) {
-    const std::size_t end = list.find(kValueMark, start);
-    if (list.substr(start, end == std::string_view::npos ? std::string_view::npos : end - start) ==
-        number)
-      return true;
-    if (end == std::string_view::npos) return false;
-    start = end + 1;
-  }
+NumericAttributes::NumericAttributes(std::string_view list) {
+  if (list.empty()) return;
+  for (std::string& number : SplitAt(list, kValueMark)) numbers_.insert(std::move(number));
+}
+
+bool NumericAttributes::Contains(int k) const {
+  return !numbers_.empty() && numbers_.count(std::to_string(k)) != 0;
 }
 
 std::string NormaliseNumericAttribute(std::string_view text) {

@@ -11,6 +11,7 @@
 
 #include <string>
 #include <string_view>
+#include <unordered_set>
 
 namespace orvik {
 
@@ -33,8 +34,17 @@ struct FileVariable {
 // The text before the first character 254, or the whole text.
 std::string_view TablePartOf(std::string_view fileVariable);
 
-// Whether attribute k is in a numeric attribute list (numbers joined by character 253).
-bool NumericListContains(std::string_view list, int k);
+// The attributes a numeric attribute list (numbers joined by character 253) names, read once:
+// an item of many attributes asks for each of them.
+class NumericAttributes {
+ public:
+  explicit NumericAttributes(std::string_view list);
+  bool Contains(int k) const;
+  bool empty() const { return numbers_.empty(); }
+
+ private:
+  std::unordered_set<std::string> numbers_;
+};
 
 // An attribute of a numeric attribute: empty reads as "0", and so do the empty values and
 // subvalues of a multivalued one. A single value is returned as it is.

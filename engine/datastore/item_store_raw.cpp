@@ -80,8 +80,8 @@ Status Missing(std::string_view id, const std::string& shown) {
 }
 
 // A numeric attribute list applies to attribute k of the text read.
-std::string Numeric(const FileVariable& fv, int k, std::string text) {
-  return NumericListContains(fv.numericList, k) ? NormaliseNumericAttribute(text) : text;
+std::string Numeric(const NumericAttributes& numeric, int k, std::string text) {
+  return numeric.Contains(k) ? NormaliseNumericAttribute(text) : text;
 }
 
 }  // namespace
@@ -113,14 +113,15 @@ Status ItemStore::ReadItemRaw(std::string& item, std::string_view fileVariable,
     }
     const auto& row = cursor->Row();
     const int n = static_cast<int>(row.size());
+    const NumericAttributes numeric(t.fv.numericList);
     if (t.fv.ItemMode() || n == 2) {
       item = FieldText(row[1]);
-      if (!t.fv.numericList.empty() && item.find(kAttributeMark) != std::string::npos) {
+      if (!numeric.empty() && item.find(kAttributeMark) != std::string::npos) {
         std::string out;
         int k = 1;
         for (const std::string& a : Attributes(item)) {
           if (k > 1) out.push_back(kAttributeMark);
-          out += Numeric(t.fv, k, a);
+          out += Numeric(numeric, k, a);
           ++k;
         }
         item = std::move(out);
@@ -130,7 +131,7 @@ Status ItemStore::ReadItemRaw(std::string& item, std::string_view fileVariable,
     std::string out;
     for (int i = 1; i < n; ++i) {
       if (i > 1) out.push_back(kAttributeMark);
-      out += Numeric(t.fv, i, FieldText(row[i]));
+      out += Numeric(numeric, i, FieldText(row[i]));
     }
     item = std::move(out);
     return Status::Ok();
@@ -152,7 +153,8 @@ Status ItemStore::ReadAttributeRaw(std::string& value, std::string_view fileVari
         value = item;
         return read;
       }
-      value = Numeric(fv, attribute, EngineFns().Extract(item, attribute).ToString());
+      value = Numeric(NumericAttributes(fv.numericList), attribute,
+                      EngineFns().Extract(item, attribute).ToString());
       return Status::Ok();
     }
     const Target t = TargetOf(fileVariable, id);
@@ -170,7 +172,8 @@ Status ItemStore::ReadAttributeRaw(std::string& value, std::string_view fileVari
       return Missing(id, "SELECT " + column + " FROM " + name + " WHERE A0 = '" +
                              dialect.QuotedText(id) + "'");
     }
-    value = Numeric(fv, attribute, FieldText(cursor->Row()[checkKey ? 1 : 0]));
+    value = Numeric(NumericAttributes(fv.numericList), attribute,
+                    FieldText(cursor->Row()[checkKey ? 1 : 0]));
     return Status::Ok();
   } catch (...) {
     const Status failed = Status::OfCurrentException();

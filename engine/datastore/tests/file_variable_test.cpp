@@ -32,17 +32,20 @@ TEST(FileVariableTest, OnlyPlainNamesSplit) {
 }
 
 TEST(FileVariableTest, NumericList) {
-  EXPECT_TRUE(
-      NumericListContains("3\xFD"
-                          "7",
-                          7));
-  EXPECT_TRUE(NumericListContains("12", 12));
-  EXPECT_FALSE(NumericListContains("12", 1));
-  EXPECT_FALSE(
-      NumericListContains("3\xFD"
-                          "17",
-                          7));
-  EXPECT_FALSE(NumericListContains("", 1));
+  EXPECT_TRUE(NumericAttributes("3\xFD"
+                                "7")
+                  .Contains(7));
+  EXPECT_TRUE(NumericAttributes("12").Contains(12));
+  EXPECT_FALSE(NumericAttributes("12").Contains(1));
+  EXPECT_FALSE(NumericAttributes("3\xFD"
+                                 "17")
+                   .Contains(7));
+  EXPECT_FALSE(NumericAttributes("").Contains(1));
+  // Each piece is a number as written: neither "07" nor " 7" is attribute 7.
+  EXPECT_FALSE(NumericAttributes("07\xFD 7").Contains(7));
+  EXPECT_TRUE(NumericAttributes("\xFD"
+                                "0")
+                  .Contains(0));
 }
 
 TEST(FileVariableTest, NormaliseNumericAttribute) {

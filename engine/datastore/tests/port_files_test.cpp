@@ -122,6 +122,27 @@ TEST_F(PortFilesTest, NumericAttributesReadEmptyAsZero) {
   EXPECT_EQ(value, "0");
 }
 
+TEST_F(PortFilesTest, AWholeItemOfManyAttributesWithALongNumericList) {
+  // The list is read once for the item, not once for each of its attributes: an item of
+  // 100,000 attributes and a list of as many took half a minute to read.
+  Sql(FileTableSql(home_.dataStore(), TableTemplate::kDataItem, "wide"));
+  Sql(FileTableSql(home_.dataStore(), TableTemplate::kDictionary, "wide"));
+  Sql(FileTableSql(home_.dataStore(), TableTemplate::kControlItem, "wide"));
+  constexpr int kAttributes = 100000;
+  std::string list, item, expected;
+  for (int k = 1; k <= kAttributes; ++k) {
+    // (within the 64 KiB a server's dictionary column holds)
+    if (k % 20 == 0) list += (list.empty() ? "" : "\xFD") + std::to_string(k);
+    item += (k > 1 ? "\xFE" : "") + std::string(k % 3 == 0 ? "" : "v");
+    expected += (k > 1 ? "\xFE" : "") + std::string(k % 3 != 0 ? "v" : k % 20 == 0 ? "0" : "");
+  }
+  const DbValue numbers[] = {list};
+  Parts(*port_).account.Connection()->Execute("UPDATE wide_dict SET A3 = ?", numbers);
+  const std::string fv = Open("wide");
+  ASSERT_TRUE(WriteItemRaw(*port_, item, fv, "W1"));
+  EXPECT_EQ(Read(fv, "W1"), expected);
+}
+
 TEST_F(PortFilesTest, ItemModeKeepsTheWholeItem) {
   Sql(FileTableSql(home_.dataStore(), TableTemplate::kDataItem, "notes"));
   Sql(FileTableSql(home_.dataStore(), TableTemplate::kDictionary, "notes"));

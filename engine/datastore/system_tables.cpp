@@ -13,10 +13,11 @@ constexpr std::string_view kWritingWords[] = {
     "truncate", "rename", "into",   "call",    "handler", "load", "grant", "revoke",
 };
 
-// Words whose effect the text does not show: run-time SQL, and the servers' file access.
+// Words whose effect the text does not show: run-time SQL, the servers' file access, and
+// their named locks, which mark the sessions that hold item locks (lock_holders.h).
 constexpr std::string_view kOpaqueWords[] = {
-    "exec",    "execute",  "sp_executesql", "prepare",   "load_file",
-    "outfile", "dumpfile", "openrowset",    "openquery", "opendatasource",
+    "exec",     "execute",    "sp_executesql", "prepare",        "load_file", "outfile",
+    "dumpfile", "openrowset", "openquery",     "opendatasource", "get_lock",  "sp_getapplock",
 };
 
 bool IsWordChar(char c) { return IsAsciiLetter(c) || IsAsciiDigit(c) || c == '_'; }

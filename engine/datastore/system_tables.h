@@ -50,7 +50,9 @@ inline constexpr std::string_view kPasswordColumn = "A7";
 // DROP, ...), since a server may run several statements in one text; so is a writing
 // statement that names the system account and a DATABASE or SCHEMA (DROP DATABASE dm). Words
 // that run text built at run time or reach the server's files (EXEC, EXECUTE, LOAD_FILE,
-// OUTFILE, OPENROWSET, ...) are refused in any account: what they run cannot be judged.
+// OUTFILE, OPENROWSET, ...) are refused in any account: what they run cannot be judged; so
+// are the servers' named locks (GET_LOCK, sp_getapplock), by which a session shows that its
+// item locks are alive: another session's mark, taken, would keep those locks for ever.
 bool MayReachSystemTables(std::string_view sql, std::string_view currentDatabase);
 
 }  // namespace orvik

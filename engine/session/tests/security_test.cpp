@@ -235,6 +235,24 @@ TEST_F(SecurityTest, TheLocksFileIsNoAccount) {
   EXPECT_EQ(Type(*clerk, "LISTA").find("locks"), std::string::npos);
 }
 
+TEST_F(SecurityTest, NobodyTakesTheMarkOfAnotherSession) {
+  if (Embedded()) GTEST_SKIP() << "the embedded store's sessions are marked in its registry";
+  // A server's sessions hold a named lock while they live, and a lock row whose holder's
+  // mark is free is taken back. Held by a clerk, the mark of a session that has gone would
+  // keep its items locked; that of a session yet to come would stop its login.
+  auto clerk = LoggedIn("0");
+  const std::string gone = "gone" + home_.user() + "*1";
+  const std::string lock = "security\xFF" + home_.user();
+  Run("INSERT INTO locks (A0, UserInst) VALUES ('" + lock + "', '" + gone + "')");
+  for (const std::string call : {"GET_LOCK", "get_lock"}) {
+    EXPECT_EQ(Type(*clerk, "SELECT " + call + "(CONCAT('orvik ', MD5('" + gone + "')), 0)"),
+              kCrLf + kRefused + kCrLf + ":" + kCrLf + ":")
+        << call;
+  }
+  auto other = LoggedIn("0");  // a login takes back the locks of sessions that have gone
+  EXPECT_TRUE(Rows("SELECT UserInst FROM locks WHERE A0 = '" + lock + "'").empty());
+}
+
 TEST_F(SecurityTest, AChangedPasswordLogsInAndTheOldOneNoLonger) {
   SetupOptions o;
   o.user = home_.user();

@@ -159,6 +159,10 @@ TEST(SystemTablesText, EverySpellingOfTheGuardedTablesIsCaught) {
   EXPECT_TRUE(MayReachSystemTables("SELECT 1 EXEC('DEL' + 'ETE FROM dm..lo' + 'cks')", "sales"));
   EXPECT_TRUE(MayReachSystemTables("SELECT LOAD_FILE('/etc/passwd')", "sales"));
   EXPECT_TRUE(MayReachSystemTables("SELECT * FROM t INTO OUTFILE '/tmp/x'", "sales"));
+  // Nor are the named locks that mark the sessions holding item locks.
+  EXPECT_TRUE(MayReachSystemTables("SELECT GET_LOCK(CONCAT('orvik ', MD5('x*1')), 0)", "sales"));
+  EXPECT_TRUE(MayReachSystemTables("SELECT get_lock ('m', 1)", "sales"));
+  EXPECT_FALSE(MayReachSystemTables("SELECT IS_USED_LOCK('m')", "sales"));
 
   // Reading locks and printhold, and everything that names no guarded table, stays open.
   EXPECT_FALSE(MayReachSystemTables("SELECT * FROM locks", "dm"));

@@ -18,6 +18,10 @@ namespace {
 constexpr qint64 kSocketReadBuffer = 64 * 1024;
 // Input a port has not read yet; beyond it the relay stops reading from the client.
 constexpr std::size_t kMaxPendingInput = 1024 * 1024;
+// Output not yet taken by the client; beyond it the relay stops reading from the client too.
+// A port holds its own output back well below this, but the answers the relay owes to
+// telnet negotiation come from no port and would otherwise pile up without end.
+constexpr qint64 kMaxUnsentOutput = 4 * 1024 * 1024;
 // How long a closed connection may take to deliver what was written to it.
 constexpr int kCloseGraceMs = 5000;
 // How long the end of some output that could begin the disconnect marker waits for the
@@ -407,8 +411,10 @@ void RelayServer::OnReadyRead(int slot, QTcpSocket* socket) {
     socket->readAll();  // nobody to give it to
     return;
   }
-  // A port that is not reading keeps the client waiting; the pump looks again each tick.
-  s->inputPaused = s->host->InputBacklog() >= kMaxPendingInput;
+  // A port that is not reading, or a client that is not taking its output, keeps the client
+  // waiting; the pump looks again each tick.
+  s->inputPaused =
+      s->host->InputBacklog() >= kMaxPendingInput || socket->bytesToWrite() >= kMaxUnsentOutput;
   if (s->inputPaused) return;
   const QByteArray bytes = socket->readAll();
   std::string answer;

@@ -459,6 +459,33 @@ TEST_F(RelayServerTest, AClientThatReadsNothingHoldsItsProgramBackAndIsDroppedIn
   ::close(fd);
 }
 
+TEST_F(RelayServerTest, ANegotiationFloodFromAClientThatReadsNothingIsHeldBack) {
+  relay_->SetStallTimeout(1500ms);
+  Start(1);
+  // Every offer is answered with a refusal; a client that reads none of them must not make
+  // the relay keep them all.
+  const int fd = PlainSocket(16 * 1024);
+  ASSERT_GE(fd, 0);
+  ASSERT_TRUE(WaitBusy(1, true));
+  std::string offers;
+  for (int i = 0; i < 20000; ++i) offers += "\xff\xfb\x18";
+  constexpr std::size_t kEnough = 256u * 1024 * 1024;
+  std::size_t sent = 0;
+  for (int idle = 0; idle < 25 && sent < kEnough;) {
+    const ssize_t n = ::send(fd, offers.data(), offers.size(), MSG_DONTWAIT | MSG_NOSIGNAL);
+    if (n > 0) {
+      sent += static_cast<std::size_t>(n);
+      idle = 0;
+    } else {
+      ++idle;
+    }
+    WaitUntil([] { return false; }, n > 0 ? 0 : 20);
+  }
+  EXPECT_LT(sent, 64u * 1024 * 1024) << "the relay stops reading from a client that takes nothing";
+  EXPECT_TRUE(WaitBusy(1, false, 6000)) << "and drops it in the end";
+  ::close(fd);
+}
+
 // --- Start and stop -------------------------------------------------------------------------
 
 TEST_F(RelayServerTest, StopTearsDownFromTheLastSlotAndStartServesAgain) {

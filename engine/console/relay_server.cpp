@@ -95,12 +95,16 @@ std::string Printable(std::string_view text) {
   return out;
 }
 
-std::string PeerOf(const QTcpSocket* socket) {
+std::string AddressOf(const QTcpSocket* socket) {
   QHostAddress address = socket->peerAddress();
   bool isV4 = false;
   const quint32 v4 = address.toIPv4Address(&isV4);
   if (isV4) address = QHostAddress(v4);
-  return address.toString().toStdString() + ":" + std::to_string(socket->peerPort());
+  return address.toString().toStdString();
+}
+
+std::string PeerOf(const QTcpSocket* socket) {
+  return AddressOf(socket) + ":" + std::to_string(socket->peerPort());
 }
 
 }  // namespace
@@ -369,19 +373,22 @@ void RelayServer::Open(int slot, QTcpSocket* socket) {
     if (At(slot).host.get() == h) OnState(slot, state.toStdString());
   });
   // Heard even after the session ended: the last refused login is what ended it.
-  connect(h, &PortHost::loginTried, this,
-          [this, slot, h, peer](const QByteArray& user, bool accepted) {
-            const std::string name = Printable(user.toStdString());
-            if (accepted && At(slot).host.get() == h) At(slot).user = name;
-            Log("slot " + std::to_string(slot) + " (" + peer +
-                "): " + (accepted ? "login by " : "login refused for ") + name);
-          });
+  connect(
+      h, &PortHost::loginTried, this,
+      [this, slot, h, peer, address = AddressOf(socket)](const QByteArray& user, bool accepted) {
+        const std::string name = Printable(user.toStdString());
+        if (accepted && At(slot).host.get() == h) At(slot).user = name;
+        if (!accepted) refusedLogins_.Refused(address, SteadyClock::now());
+        Log("slot " + std::to_string(slot) + " (" + peer +
+            "): " + (accepted ? "login by " : "login refused for ") + name);
+      });
 
   Slot& s = At(slot);
   s = Slot();
   s.host = std::move(host);
   s.socket = socket;
   s.peer = peer;
+  s.address = AddressOf(socket);
   s.connectedAt = s.lastDrain = SteadyClock::now();
 
   socket->setReadBufferSize(kSocketReadBuffer);
@@ -413,8 +420,10 @@ void RelayServer::OnReadyRead(int slot, QTcpSocket* socket) {
   }
   // A port that is not reading, or a client that is not taking its output, keeps the client
   // waiting; the pump looks again each tick.
-  s->inputPaused =
-      s->host->InputBacklog() >= kMaxPendingInput || socket->bytesToWrite() >= kMaxUnsentOutput;
+  // So does a connection that has not logged in while its address has just guessed wrong.
+  s->inputPaused = s->host->InputBacklog() >= kMaxPendingInput ||
+                   socket->bytesToWrite() >= kMaxUnsentOutput ||
+                   (s->user.empty() && SteadyClock::now() < refusedLogins_.HeldUntil(s->address));
   if (s->inputPaused) return;
   const QByteArray bytes = socket->readAll();
   std::string answer;

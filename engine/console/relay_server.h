@@ -10,7 +10,8 @@
 // program, not the relay's memory, and is dropped when it has taken nothing for the stall
 // time; a port that is not reading its input holds back its client; a line without end is
 // refused by the session; a connection that has not logged in within the login time is
-// closed. When a client goes away while its port runs a program (a state ending in
+// closed. Guesses at a password from one address are slowed down across its connections, not
+// only on each connection. When a client goes away while its port runs a program (a state ending in
 // "VERB"), the program is asked to stop, interrupted if it has not after 1.5 seconds, and
 // the port released when it has stopped, or after 2 seconds whatever it does.
 //
@@ -35,6 +36,7 @@
 #include <vector>
 
 #include "event_wait.h"
+#include "login_throttle.h"
 #include "port_host.h"
 #include "telnet_filter.h"
 #include "terminal_keys.h"
@@ -119,7 +121,8 @@ class RelayServer : public QObject {
     TerminalKeys keys;
     bool serverEchoes = false;
     std::string peer;
-    std::string user;  // once logged in
+    std::string address;  // the peer without its port
+    std::string user;     // once logged in
     // The end of the last output when it could be the start of the disconnect marker: it
     // waits for the next output (or the next tick) to tell.
     std::string heldOutput;
@@ -171,6 +174,7 @@ class RelayServer : public QObject {
   QTimer pump_;
   std::vector<Slot> slots_;
   std::deque<QTcpSocket*> waiting_;
+  LoginThrottle refusedLogins_;
   std::vector<std::unique_ptr<PortHost>> retired_;
   bool running_ = false;
   bool stopping_ = false;

@@ -227,6 +227,29 @@ TEST_F(RelaySessionTest, GuessedPasswordsAreSlowedDownLoggedAndEndTheSession) {
   EXPECT_EQ(refusals, 5);
   EXPECT_TRUE(WaitUntil([&] { return !relay_.SlotBusy(1); }));
 }
+
+// A guesser who hangs up after each refusal and connects again is slowed down as much; the
+// sessions of its address that have logged in go on meanwhile.
+TEST_F(RelaySessionTest, GuessesSpreadOverNewConnectionsAreSlowedDownToo) {
+  Start(3);
+  auto user = LoggedIn();
+  const auto t0 = SteadyClock::now();
+  for (int i = 0; i < 4; ++i) {
+    auto c = Connect();
+    c->Send("\r");
+    ASSERT_TRUE(c->WaitFor("username: ", 10000)) << i;
+    c->Send("intruder\rguess\r");
+    ASSERT_TRUE(c->WaitFor("Please try again", 10000)) << i;
+  }
+  EXPECT_GE(SecondsSince(t0), 1 + 2 - 0.3);
+  auto next = Connect();
+  next->Send("\r");
+  user->Send("WHO\r");
+  ASSERT_TRUE(user->WaitFor(" dm\r\n:")) << user->Received();
+  EXPECT_EQ(next->Received().find("username: "), std::string::npos)
+      << "the next try from the address waits";
+  EXPECT_TRUE(next->WaitFor("username: ", 10000));
+}
 #endif
 
 // --- Programs that never end ----------------------------------------------------------------

@@ -1,6 +1,9 @@
 #include "relay_server.h"
 
+#include <netinet/in.h>
+#include <netinet/tcp.h>
 #include <poll.h>
+#include <sys/socket.h>
 
 #include <QCoreApplication>
 #include <QEvent>
@@ -22,6 +25,12 @@ constexpr std::size_t kMaxPendingInput = 1024 * 1024;
 // A port holds its own output back well below this, but the answers the relay owes to
 // telnet negotiation come from no port and would otherwise pile up without end.
 constexpr qint64 kMaxUnsentOutput = 4 * 1024 * 1024;
+// A connection silent this long is probed, every kKeepAliveInterval, and counted as gone when
+// kKeepAliveProbes probes in a row go unanswered: a peer that vanished without a word (its
+// machine or its network gone) otherwise holds its slot and its locks for ever.
+constexpr int kKeepAliveIdleSeconds = 60;
+constexpr int kKeepAliveIntervalSeconds = 10;
+constexpr int kKeepAliveProbes = 6;
 // How long a closed connection may take to deliver what was written to it.
 constexpr int kCloseGraceMs = 5000;
 // How long the end of some output that could begin the disconnect marker waits for the
@@ -65,6 +74,17 @@ void CloseGracefully(QTcpSocket* socket) {
   });
   socket->disconnectFromHost();
   if (socket->state() == QAbstractSocket::UnconnectedState) socket->deleteLater();
+}
+
+void WatchForDeadPeer(QTcpSocket* socket) {
+  socket->setSocketOption(QAbstractSocket::KeepAliveOption, 1);
+  const int fd = static_cast<int>(socket->socketDescriptor());
+  if (fd < 0) return;
+  for (const auto& [option, value] : {std::pair{TCP_KEEPIDLE, kKeepAliveIdleSeconds},
+                                      std::pair{TCP_KEEPINTVL, kKeepAliveIntervalSeconds},
+                                      std::pair{TCP_KEEPCNT, kKeepAliveProbes}}) {
+    ::setsockopt(fd, IPPROTO_TCP, option, &value, sizeof value);
+  }
 }
 
 // Whether the peer has closed its side: seen without reading, for a connection whose input
@@ -305,6 +325,7 @@ void RelayServer::Wait(QTcpSocket* socket) {
   socket->setParent(this);
   // What it types meanwhile stays in the socket, for its session; only so much of it.
   socket->setReadBufferSize(kSocketReadBuffer);
+  WatchForDeadPeer(socket);
   waiting_.push_back(socket);
   const std::string note = "All " + std::to_string(SlotCount()) +
                            " sessions are busy: you will be connected when one is free.\r\n";
@@ -392,6 +413,7 @@ void RelayServer::Open(int slot, QTcpSocket* socket) {
   s.connectedAt = s.lastDrain = SteadyClock::now();
 
   socket->setReadBufferSize(kSocketReadBuffer);
+  WatchForDeadPeer(socket);
   // A prompt written right after an echo must not wait for the client's acknowledgement.
   socket->setSocketOption(QAbstractSocket::LowDelayOption, 1);
   connect(socket, &QTcpSocket::readyRead, this,

@@ -10,10 +10,12 @@
 // program, not the relay's memory, and is dropped when it has taken nothing for the stall
 // time; a port that is not reading its input holds back its client; a line without end is
 // refused by the session; a connection that has not logged in within the login time is
-// closed. Guesses at a password from one address are slowed down across its connections, not
-// only on each connection. When a client goes away while its port runs a program (a state ending in
-// "VERB"), the program is asked to stop, interrupted if it has not after 1.5 seconds, and
-// the port released when it has stopped, or after 2 seconds whatever it does.
+// closed; one whose peer vanished without a word (its machine or network gone) is found by
+// probes after a minute of silence and counted as gone two minutes later. Guesses at a password
+// from one address are slowed down across its connections, not only on each connection. When a
+// client goes away while its port runs a program (a state ending in "VERB"), the program is asked
+// to stop, interrupted if it has not after 1.5 seconds, and the port released when it has stopped,
+// or after 2 seconds whatever it does.
 //
 // Everything here runs on the thread that made the relay (the console's main thread); it
 // never waits for a port.

@@ -105,12 +105,13 @@ std::size_t PossibleMarkerStart(std::string_view out) {
   return 0;
 }
 
-// A name a client typed, fit for a log line: control characters cannot forge lines.
+// A name a client typed, fit for a log line: control characters (the 8-bit ones too, which
+// an operator's terminal may obey) cannot forge lines or drive the terminal.
 std::string Printable(std::string_view text) {
   std::string out(text.substr(0, 64));
   for (char& c : out) {
     const auto u = static_cast<unsigned char>(c);
-    if (u < 32 || u == 127) c = '?';
+    if (u < 32 || (u >= 127 && u < 160)) c = '?';
   }
   return out;
 }

@@ -289,6 +289,11 @@ std::string RelayServer::SlotText(int slot) const {
   return SocketStateName(state) + ", " + s.host->State();
 }
 
+bool RelayServer::Serves(int slot, const PortHost* host) const {
+  return slot >= 1 && slot <= SlotCount() &&
+         slots_[static_cast<std::size_t>(slot - 1)].host.get() == host;
+}
+
 RelayServer::Slot* RelayServer::Find(int slot, const QTcpSocket* socket) {
   if (slot < 1 || slot > SlotCount()) return nullptr;
   Slot& s = At(slot);
@@ -389,17 +394,17 @@ void RelayServer::Open(int slot, QTcpSocket* socket) {
   }
   PortHost* h = host.get();
   connect(h, &PortHost::outputReady, this, [this, slot, h] {
-    if (At(slot).host.get() == h) OnOutputReady(slot);
+    if (Serves(slot, h)) OnOutputReady(slot);
   });
   connect(h, &PortHost::stateChanged, this, [this, slot, h](const QByteArray& state) {
-    if (At(slot).host.get() == h) OnState(slot, state.toStdString());
+    if (Serves(slot, h)) OnState(slot, state.toStdString());
   });
   // Heard even after the session ended: the last refused login is what ended it.
   connect(
       h, &PortHost::loginTried, this,
       [this, slot, h, peer, address = AddressOf(socket)](const QByteArray& user, bool accepted) {
         const std::string name = Printable(user.toStdString());
-        if (accepted && At(slot).host.get() == h) At(slot).user = name;
+        if (accepted && Serves(slot, h)) At(slot).user = name;
         if (!accepted) refusedLogins_.Refused(address, SteadyClock::now());
         Log("slot " + std::to_string(slot) + " (" + peer +
             "): " + (accepted ? "login by " : "login refused for ") + name);
@@ -480,9 +485,8 @@ void RelayServer::OnOutputReady(int slot) {
   const PortHost* h = s.host.get();
   QTimer::singleShot(std::chrono::ceil<std::chrono::milliseconds>(kTakeInterval - since), this,
                      [this, slot, h] {
-                       Slot& later = At(slot);
-                       if (later.host.get() != h) return;
-                       later.takeScheduled = false;
+                       if (!Serves(slot, h)) return;
+                       At(slot).takeScheduled = false;
                        OnOutput(slot);
                      });
 }

@@ -141,6 +141,9 @@ class RelayServer : public QObject {
   };
 
   Slot* Find(int slot, const QTcpSocket* socket);
+  // Whether `slot` is still served by `host`: news of a session that has gone, or that
+  // arrives after a stop has removed every slot, is for nobody.
+  bool Serves(int slot, const PortHost* host) const;
   Slot& At(int slot) { return slots_[static_cast<std::size_t>(slot - 1)]; }
   int FirstFreeSlot() const;
   void AcceptPending();

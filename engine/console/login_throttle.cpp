@@ -4,6 +4,15 @@
 
 namespace orvik::console {
 
+std::string LoginThrottle::KeyOf(const QHostAddress& address) {
+  bool isV4 = false;
+  const quint32 v4 = address.toIPv4Address(&isV4);
+  if (isV4) return QHostAddress(v4).toString().toStdString();
+  Q_IPV6ADDR bytes = address.toIPv6Address();
+  for (int i = 8; i < 16; ++i) bytes[i] = 0;
+  return QHostAddress(bytes).toString().toStdString() + "/64";
+}
+
 void LoginThrottle::Refused(const std::string& address, SteadyClock::time_point now) {
   Forget(now);
   Refusals& r = refusals_[address];

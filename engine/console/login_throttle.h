@@ -2,7 +2,7 @@
 //
 // A session slows down the guesses made on it, but a guesser who hangs up and connects
 // again would start afresh each time. The relay notes every refused login here by the
-// client's address (without its port) and holds back the typing of that address's
+// client's address (KeyOf) and holds back the typing of that address's
 // connections that have not logged in until the time this returns: the second guess from
 // an address waits a second, each further one twice as long as the one before, up to
 // kMaxHold. An address that has not been refused for kForgetAfter starts afresh.
@@ -12,6 +12,7 @@
 #ifndef ORVIK_CONSOLE_LOGIN_THROTTLE_H_
 #define ORVIK_CONSOLE_LOGIN_THROTTLE_H_
 
+#include <QHostAddress>
 #include <chrono>
 #include <map>
 #include <string>
@@ -26,6 +27,10 @@ class LoginThrottle {
   static constexpr std::chrono::minutes kForgetAfter{10};
   // Addresses remembered at most; the longest quiet ones are forgotten first.
   static constexpr std::size_t kMaxAddresses = 4096;
+
+  // What counts as one address: the whole of an IPv4 address, the first 64 bits of an IPv6
+  // one (every host is given a whole /64, and could guess from a new address each time).
+  static std::string KeyOf(const QHostAddress& address);
 
   void Refused(const std::string& address, SteadyClock::time_point now);
   // Until when input from `address` waits before it may try again (a time not after `now`

@@ -116,16 +116,12 @@ std::string Printable(std::string_view text) {
   return out;
 }
 
-std::string AddressOf(const QTcpSocket* socket) {
+std::string PeerOf(const QTcpSocket* socket) {
   QHostAddress address = socket->peerAddress();
   bool isV4 = false;
   const quint32 v4 = address.toIPv4Address(&isV4);
   if (isV4) address = QHostAddress(v4);
-  return address.toString().toStdString();
-}
-
-std::string PeerOf(const QTcpSocket* socket) {
-  return AddressOf(socket) + ":" + std::to_string(socket->peerPort());
+  return address.toString().toStdString() + ":" + std::to_string(socket->peerPort());
 }
 
 }  // namespace
@@ -400,22 +396,22 @@ void RelayServer::Open(int slot, QTcpSocket* socket) {
     if (Serves(slot, h)) OnState(slot, state.toStdString());
   });
   // Heard even after the session ended: the last refused login is what ended it.
-  connect(
-      h, &PortHost::loginTried, this,
-      [this, slot, h, peer, address = AddressOf(socket)](const QByteArray& user, bool accepted) {
-        const std::string name = Printable(user.toStdString());
-        if (accepted && Serves(slot, h)) At(slot).user = name;
-        if (!accepted) refusedLogins_.Refused(address, SteadyClock::now());
-        Log("slot " + std::to_string(slot) + " (" + peer +
-            "): " + (accepted ? "login by " : "login refused for ") + name);
-      });
+  connect(h, &PortHost::loginTried, this,
+          [this, slot, h, peer, address = LoginThrottle::KeyOf(socket->peerAddress())](
+              const QByteArray& user, bool accepted) {
+            const std::string name = Printable(user.toStdString());
+            if (accepted && Serves(slot, h)) At(slot).user = name;
+            if (!accepted) refusedLogins_.Refused(address, SteadyClock::now());
+            Log("slot " + std::to_string(slot) + " (" + peer +
+                "): " + (accepted ? "login by " : "login refused for ") + name);
+          });
 
   Slot& s = At(slot);
   s = Slot();
   s.host = std::move(host);
   s.socket = socket;
   s.peer = peer;
-  s.address = AddressOf(socket);
+  s.address = LoginThrottle::KeyOf(socket->peerAddress());
   s.connectedAt = s.lastDrain = SteadyClock::now();
 
   socket->setReadBufferSize(kSocketReadBuffer);

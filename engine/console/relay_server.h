@@ -123,7 +123,7 @@ class RelayServer : public QObject {
     TerminalKeys keys;
     bool serverEchoes = false;
     std::string peer;
-    std::string address;  // the peer without its port
+    std::string address;  // the peer as refused logins are counted
     std::string user;     // once logged in
     // The end of the last output when it could be the start of the disconnect marker: it
     // waits for the next output (or the next tick) to tell.

@@ -44,5 +44,14 @@ TEST(LoginThrottleTest, AnAddressLongQuietStartsAfreshAndTheRecordStaysBounded) 
   EXPECT_LE(t.HeldUntil("fd00::0"), later) << "the longest quiet one was forgotten";
 }
 
+TEST(LoginThrottleTest, AnIpv6HostCountsAsOneWhicheverOfItsAddressesItUses) {
+  const auto key = [](const char* text) { return LoginThrottle::KeyOf(QHostAddress(text)); };
+  EXPECT_EQ(key("2001:db8:1:2::1"), key("2001:db8:1:2:ffff:eeee:dddd:cccc"));
+  EXPECT_NE(key("2001:db8:1:2::1"), key("2001:db8:1:3::1"));
+  EXPECT_EQ(key("10.0.0.1"), "10.0.0.1");
+  EXPECT_EQ(key("::ffff:10.0.0.1"), "10.0.0.1") << "an IPv4 client on an IPv6 listener";
+  EXPECT_NE(key("10.0.0.1"), key("10.0.0.2"));
+}
+
 }  // namespace
 }  // namespace orvik::console

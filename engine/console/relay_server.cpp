@@ -1,6 +1,9 @@
 #include "relay_server.h"
 
+#include <netinet/in.h>
+#include <netinet/tcp.h>
 #include <poll.h>
+#include <sys/socket.h>
 
 #include <QCoreApplication>
 #include <QEvent>
@@ -18,6 +21,16 @@ namespace {
 constexpr qint64 kSocketReadBuffer = 64 * 1024;
 // Input a port has not read yet; beyond it the relay stops reading from the client.
 constexpr std::size_t kMaxPendingInput = 1024 * 1024;
+// Output not yet taken by the client; beyond it the relay stops reading from the client too.
+// A port holds its own output back well below this, but the answers the relay owes to
+// telnet negotiation come from no port and would otherwise pile up without end.
+constexpr qint64 kMaxUnsentOutput = 4 * 1024 * 1024;
+// A connection silent this long is probed, every kKeepAliveInterval, and counted as gone when
+// kKeepAliveProbes probes in a row go unanswered: a peer that vanished without a word (its
+// machine or its network gone) otherwise holds its slot and its locks for ever.
+constexpr int kKeepAliveIdleSeconds = 60;
+constexpr int kKeepAliveIntervalSeconds = 10;
+constexpr int kKeepAliveProbes = 6;
 // How long a closed connection may take to deliver what was written to it.
 constexpr int kCloseGraceMs = 5000;
 // How long the end of some output that could begin the disconnect marker waits for the
@@ -63,6 +76,17 @@ void CloseGracefully(QTcpSocket* socket) {
   if (socket->state() == QAbstractSocket::UnconnectedState) socket->deleteLater();
 }
 
+void WatchForDeadPeer(QTcpSocket* socket) {
+  socket->setSocketOption(QAbstractSocket::KeepAliveOption, 1);
+  const int fd = static_cast<int>(socket->socketDescriptor());
+  if (fd < 0) return;
+  for (const auto& [option, value] : {std::pair{TCP_KEEPIDLE, kKeepAliveIdleSeconds},
+                                      std::pair{TCP_KEEPINTVL, kKeepAliveIntervalSeconds},
+                                      std::pair{TCP_KEEPCNT, kKeepAliveProbes}}) {
+    ::setsockopt(fd, IPPROTO_TCP, option, &value, sizeof value);
+  }
+}
+
 // Whether the peer has closed its side: seen without reading, for a connection whose input
 // the relay holds back (Qt learns of the close only by reading, and stops reading when its
 // buffer is full).
@@ -81,12 +105,13 @@ std::size_t PossibleMarkerStart(std::string_view out) {
   return 0;
 }
 
-// A name a client typed, fit for a log line: control characters cannot forge lines.
+// A name a client typed, fit for a log line: control characters (the 8-bit ones too, which
+// an operator's terminal may obey) cannot forge lines or drive the terminal.
 std::string Printable(std::string_view text) {
   std::string out(text.substr(0, 64));
   for (char& c : out) {
     const auto u = static_cast<unsigned char>(c);
-    if (u < 32 || u == 127) c = '?';
+    if (u < 32 || (u >= 127 && u < 160)) c = '?';
   }
   return out;
 }
@@ -260,6 +285,11 @@ std::string RelayServer::SlotText(int slot) const {
   return SocketStateName(state) + ", " + s.host->State();
 }
 
+bool RelayServer::Serves(int slot, const PortHost* host) const {
+  return slot >= 1 && slot <= SlotCount() &&
+         slots_[static_cast<std::size_t>(slot - 1)].host.get() == host;
+}
+
 RelayServer::Slot* RelayServer::Find(int slot, const QTcpSocket* socket) {
   if (slot < 1 || slot > SlotCount()) return nullptr;
   Slot& s = At(slot);
@@ -297,6 +327,7 @@ void RelayServer::Wait(QTcpSocket* socket) {
   socket->setParent(this);
   // What it types meanwhile stays in the socket, for its session; only so much of it.
   socket->setReadBufferSize(kSocketReadBuffer);
+  WatchForDeadPeer(socket);
   waiting_.push_back(socket);
   const std::string note = "All " + std::to_string(SlotCount()) +
                            " sessions are busy: you will be connected when one is free.\r\n";
@@ -359,16 +390,18 @@ void RelayServer::Open(int slot, QTcpSocket* socket) {
   }
   PortHost* h = host.get();
   connect(h, &PortHost::outputReady, this, [this, slot, h] {
-    if (At(slot).host.get() == h) OnOutputReady(slot);
+    if (Serves(slot, h)) OnOutputReady(slot);
   });
   connect(h, &PortHost::stateChanged, this, [this, slot, h](const QByteArray& state) {
-    if (At(slot).host.get() == h) OnState(slot, state.toStdString());
+    if (Serves(slot, h)) OnState(slot, state.toStdString());
   });
   // Heard even after the session ended: the last refused login is what ended it.
   connect(h, &PortHost::loginTried, this,
-          [this, slot, h, peer](const QByteArray& user, bool accepted) {
+          [this, slot, h, peer, address = LoginThrottle::KeyOf(socket->peerAddress())](
+              const QByteArray& user, bool accepted) {
             const std::string name = Printable(user.toStdString());
-            if (accepted && At(slot).host.get() == h) At(slot).user = name;
+            if (accepted && Serves(slot, h)) At(slot).user = name;
+            if (!accepted) refusedLogins_.Refused(address, SteadyClock::now());
             Log("slot " + std::to_string(slot) + " (" + peer +
                 "): " + (accepted ? "login by " : "login refused for ") + name);
           });
@@ -378,9 +411,11 @@ void RelayServer::Open(int slot, QTcpSocket* socket) {
   s.host = std::move(host);
   s.socket = socket;
   s.peer = peer;
+  s.address = LoginThrottle::KeyOf(socket->peerAddress());
   s.connectedAt = s.lastDrain = SteadyClock::now();
 
   socket->setReadBufferSize(kSocketReadBuffer);
+  WatchForDeadPeer(socket);
   // A prompt written right after an echo must not wait for the client's acknowledgement.
   socket->setSocketOption(QAbstractSocket::LowDelayOption, 1);
   connect(socket, &QTcpSocket::readyRead, this,
@@ -407,8 +442,12 @@ void RelayServer::OnReadyRead(int slot, QTcpSocket* socket) {
     socket->readAll();  // nobody to give it to
     return;
   }
-  // A port that is not reading keeps the client waiting; the pump looks again each tick.
-  s->inputPaused = s->host->InputBacklog() >= kMaxPendingInput;
+  // A port that is not reading, or a client that is not taking its output, keeps the client
+  // waiting; the pump looks again each tick.
+  // So does a connection that has not logged in while its address has just guessed wrong.
+  s->inputPaused = s->host->InputBacklog() >= kMaxPendingInput ||
+                   socket->bytesToWrite() >= kMaxUnsentOutput ||
+                   (s->user.empty() && SteadyClock::now() < refusedLogins_.HeldUntil(s->address));
   if (s->inputPaused) return;
   const QByteArray bytes = socket->readAll();
   std::string answer;
@@ -442,9 +481,8 @@ void RelayServer::OnOutputReady(int slot) {
   const PortHost* h = s.host.get();
   QTimer::singleShot(std::chrono::ceil<std::chrono::milliseconds>(kTakeInterval - since), this,
                      [this, slot, h] {
-                       Slot& later = At(slot);
-                       if (later.host.get() != h) return;
-                       later.takeScheduled = false;
+                       if (!Serves(slot, h)) return;
+                       At(slot).takeScheduled = false;
                        OnOutput(slot);
                      });
 }

@@ -10,9 +10,12 @@
 // program, not the relay's memory, and is dropped when it has taken nothing for the stall
 // time; a port that is not reading its input holds back its client; a line without end is
 // refused by the session; a connection that has not logged in within the login time is
-// closed. When a client goes away while its port runs a program (a state ending in
-// "VERB"), the program is asked to stop, interrupted if it has not after 1.5 seconds, and
-// the port released when it has stopped, or after 2 seconds whatever it does.
+// closed; one whose peer vanished without a word (its machine or network gone) is found by
+// probes after a minute of silence and counted as gone two minutes later. Guesses at a password
+// from one address are slowed down across its connections, not only on each connection. When a
+// client goes away while its port runs a program (a state ending in "VERB"), the program is asked
+// to stop, interrupted if it has not after 1.5 seconds, and the port released when it has stopped,
+// or after 2 seconds whatever it does.
 //
 // Everything here runs on the thread that made the relay (the console's main thread); it
 // never waits for a port.
@@ -35,6 +38,7 @@
 #include <vector>
 
 #include "event_wait.h"
+#include "login_throttle.h"
 #include "port_host.h"
 #include "telnet_filter.h"
 #include "terminal_keys.h"
@@ -119,7 +123,8 @@ class RelayServer : public QObject {
     TerminalKeys keys;
     bool serverEchoes = false;
     std::string peer;
-    std::string user;  // once logged in
+    std::string address;  // the peer as refused logins are counted
+    std::string user;     // once logged in
     // The end of the last output when it could be the start of the disconnect marker: it
     // waits for the next output (or the next tick) to tell.
     std::string heldOutput;
@@ -136,6 +141,9 @@ class RelayServer : public QObject {
   };
 
   Slot* Find(int slot, const QTcpSocket* socket);
+  // Whether `slot` is still served by `host`: news of a session that has gone, or that
+  // arrives after a stop has removed every slot, is for nobody.
+  bool Serves(int slot, const PortHost* host) const;
   Slot& At(int slot) { return slots_[static_cast<std::size_t>(slot - 1)]; }
   int FirstFreeSlot() const;
   void AcceptPending();
@@ -171,6 +179,7 @@ class RelayServer : public QObject {
   QTimer pump_;
   std::vector<Slot> slots_;
   std::deque<QTcpSocket*> waiting_;
+  LoginThrottle refusedLogins_;
   std::vector<std::unique_ptr<PortHost>> retired_;
   bool running_ = false;
   bool stopping_ = false;

@@ -1,5 +1,7 @@
 #include "telnet_filter.h"
 
+#include <utility>
+
 namespace orvik::console {
 namespace {
 
@@ -19,6 +21,17 @@ bool IsOptionVerb(unsigned char c) { return c >= kWill && c <= kDont; }
 
 std::string TelnetFilter::Receive(std::string_view chunk, std::string* answer) {
   if (chunk.empty()) return {};
+  // A first chunk that ends after a lone IAC cannot tell yet: it waits for the next byte.
+  std::string joined;
+  if (mode_ == Mode::kUndecided && !undecided_.empty()) {
+    joined = std::exchange(undecided_, {}) + std::string(chunk);
+    chunk = joined;
+  }
+  if (mode_ == Mode::kUndecided && chunk.size() == 1 &&
+      static_cast<unsigned char>(chunk[0]) == kIac) {
+    undecided_.assign(chunk);
+    return {};
+  }
   if (mode_ == Mode::kUndecided) {
     const bool negotiates = chunk.size() >= 2 && static_cast<unsigned char>(chunk[0]) == kIac &&
                             (IsOptionVerb(static_cast<unsigned char>(chunk[1])) ||

@@ -3,10 +3,10 @@
 // A telnet client mixes commands into its byte stream: IAC (255) followed by a command, an
 // option, or a subnegotiation. Bytes 252 to 254 are also the multivalue marks, so such
 // commands must never reach a port as typed data. A connection whose first bytes are a
-// negotiation is taken for telnet: from then on its commands are removed, a doubled IAC
-// stands for the data byte 255, CR NUL for CR, every option the client offers or asks for
-// is refused, and 255 in the output is doubled. Any other connection is raw and every byte
-// passes unchanged both ways.
+// negotiation (even when its first chunk ends after the IAC) is taken for telnet: from then on its
+// commands are removed, a doubled IAC stands for the data byte 255, CR NUL for CR, every option the
+// client offers or asks for is refused, and 255 in the output is doubled. Any other connection is
+// raw and every byte passes unchanged both ways.
 
 #ifndef ORVIK_CONSOLE_TELNET_FILTER_H_
 #define ORVIK_CONSOLE_TELNET_FILTER_H_
@@ -36,6 +36,7 @@ class TelnetFilter {
   Mode mode_ = Mode::kUndecided;
   State state_ = State::kData;
   unsigned char verb_ = 0;
+  std::string undecided_;  // a first byte that may begin a negotiation
   Option echo_ = Option::kOff;
   Option suppressGoAhead_ = Option::kOff;
 };

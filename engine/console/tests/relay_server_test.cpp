@@ -1,11 +1,14 @@
 #include "relay_server.h"
 
 #include <netinet/in.h>
+#include <netinet/tcp.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
 #include <QTcpServer>
 #include <atomic>
+#include <cstring>
+#include <filesystem>
 #include <random>
 #include <thread>
 
@@ -457,6 +460,73 @@ TEST_F(RelayServerTest, AClientThatReadsNothingHoldsItsProgramBackAndIsDroppedIn
   EXPECT_TRUE(WaitBusy(1, false, 6000)) << "and a client that takes nothing is dropped";
   EXPECT_TRUE(relay_->WaitForPortThreads(3000));
   ::close(fd);
+}
+
+TEST_F(RelayServerTest, ANegotiationFloodFromAClientThatReadsNothingIsHeldBack) {
+  relay_->SetStallTimeout(1500ms);
+  Start(1);
+  // Every offer is answered with a refusal; a client that reads none of them must not make
+  // the relay keep them all.
+  const int fd = PlainSocket(16 * 1024);
+  ASSERT_GE(fd, 0);
+  ASSERT_TRUE(WaitBusy(1, true));
+  std::string offers;
+  for (int i = 0; i < 20000; ++i) offers += "\xff\xfb\x18";
+  constexpr std::size_t kEnough = 256u * 1024 * 1024;
+  std::size_t sent = 0;
+  for (int idle = 0; idle < 25 && sent < kEnough;) {
+    const ssize_t n = ::send(fd, offers.data(), offers.size(), MSG_DONTWAIT | MSG_NOSIGNAL);
+    if (n > 0) {
+      sent += static_cast<std::size_t>(n);
+      idle = 0;
+    } else {
+      ++idle;
+    }
+    WaitUntil([] { return false; }, n > 0 ? 0 : 20);
+  }
+  EXPECT_LT(sent, 64u * 1024 * 1024) << "the relay stops reading from a client that takes nothing";
+  EXPECT_TRUE(WaitBusy(1, false, 6000)) << "and drops it in the end";
+  ::close(fd);
+}
+
+TEST_F(RelayServerTest, ConnectionsAreProbedSoThatAPeerThatVanishedIsFound) {
+  Start(1);
+  const int served = PlainSocket();
+  const int waiting = PlainSocket();
+  ASSERT_GE(served, 0);
+  ASSERT_GE(waiting, 0);
+  ASSERT_TRUE(WaitBusy(1, true));
+  WaitUntil([] { return false; }, 200);
+  // The relay's end of each connection is a descriptor of this process: the one whose peer
+  // is the client's end.
+  const auto relayEnd = [](int client) {
+    sockaddr_storage mine{};
+    socklen_t length = sizeof mine;
+    ::getsockname(client, reinterpret_cast<sockaddr*>(&mine), &length);
+    for (const auto& entry : std::filesystem::directory_iterator("/proc/self/fd")) {
+      const int fd = std::stoi(entry.path().filename().string());
+      sockaddr_storage peer{};
+      socklen_t peerLength = sizeof peer;
+      if (fd != client && ::getpeername(fd, reinterpret_cast<sockaddr*>(&peer), &peerLength) == 0 &&
+          peerLength == length && std::memcmp(&peer, &mine, length) == 0)
+        return fd;
+    }
+    return -1;
+  };
+  for (const int client : {served, waiting}) {
+    const int fd = relayEnd(client);
+    ASSERT_GE(fd, 0);
+    int on = 0, idle = 0, interval = 0, probes = 0;
+    socklen_t size = sizeof on;
+    ::getsockopt(fd, SOL_SOCKET, SO_KEEPALIVE, &on, &size);
+    ::getsockopt(fd, IPPROTO_TCP, TCP_KEEPIDLE, &idle, &size);
+    ::getsockopt(fd, IPPROTO_TCP, TCP_KEEPINTVL, &interval, &size);
+    ::getsockopt(fd, IPPROTO_TCP, TCP_KEEPCNT, &probes, &size);
+    EXPECT_EQ(on, 1) << "a silent peer is probed";
+    EXPECT_LE(idle + interval * probes, 300) << "and found gone within minutes, not hours";
+  }
+  ::close(served);
+  ::close(waiting);
 }
 
 // --- Start and stop -------------------------------------------------------------------------

@@ -227,6 +227,48 @@ TEST_F(RelaySessionTest, GuessedPasswordsAreSlowedDownLoggedAndEndTheSession) {
   EXPECT_EQ(refusals, 5);
   EXPECT_TRUE(WaitUntil([&] { return !relay_.SlotBusy(1); }));
 }
+
+// A name typed at the login prompt reaches the console's record as text only.
+TEST_F(RelaySessionTest, ControlCharactersInATypedNameNeverReachTheLog) {
+  Start(1);
+  auto c = Connect();
+  c->Send("\r");
+  ASSERT_TRUE(c->WaitFor("username: "));
+  c->Send(
+      "ev\x1b[2J\x9b"
+      "2Jil\rguess\r");
+  ASSERT_TRUE(c->WaitFor("Please try again")) << c->Received();
+  ASSERT_TRUE(Logged("login refused for ev?[2j?2jil")) << (log_.empty() ? "" : log_.back());
+  for (const std::string& line : log_) {
+    for (const char ch : line) {
+      const auto u = static_cast<unsigned char>(ch);
+      EXPECT_FALSE(u < 32 || (u >= 127 && u < 160)) << line;
+    }
+  }
+}
+
+// A guesser who hangs up after each refusal and connects again is slowed down as much; the
+// sessions of its address that have logged in go on meanwhile.
+TEST_F(RelaySessionTest, GuessesSpreadOverNewConnectionsAreSlowedDownToo) {
+  Start(3);
+  auto user = LoggedIn();
+  const auto t0 = SteadyClock::now();
+  for (int i = 0; i < 4; ++i) {
+    auto c = Connect();
+    c->Send("\r");
+    ASSERT_TRUE(c->WaitFor("username: ", 10000)) << i;
+    c->Send("intruder\rguess\r");
+    ASSERT_TRUE(c->WaitFor("Please try again", 10000)) << i;
+  }
+  EXPECT_GE(SecondsSince(t0), 1 + 2 - 0.3);
+  auto next = Connect();
+  next->Send("\r");
+  user->Send("WHO\r");
+  ASSERT_TRUE(user->WaitFor(" dm\r\n:")) << user->Received();
+  EXPECT_EQ(next->Received().find("username: "), std::string::npos)
+      << "the next try from the address waits";
+  EXPECT_TRUE(next->WaitFor("username: ", 10000));
+}
 #endif
 
 // --- Programs that never end ----------------------------------------------------------------

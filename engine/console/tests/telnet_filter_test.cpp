@@ -91,6 +91,22 @@ TEST(TelnetFilterTest, SequencesSplitAcrossChunksAreStillRemoved) {
   EXPECT_EQ(answer, kOffer + Bytes({IAC, DONT, 31}));
 }
 
+TEST(TelnetFilterTest, AFirstNegotiationSplitAfterItsIacStillMakesATelnetConnection) {
+  TelnetFilter f;
+  std::string answer;
+  EXPECT_EQ(f.Receive(Bytes({IAC}), &answer), "");
+  EXPECT_FALSE(f.IsTelnet());
+  EXPECT_EQ(f.Receive(Bytes({DO, 3, IAC, WILL, 24}) + "ok", &answer), "ok");
+  EXPECT_TRUE(f.IsTelnet());
+  EXPECT_EQ(answer, kOffer + Bytes({IAC, DONT, 24}));
+
+  // A raw client whose first key is the byte 255 gets it through with the next one.
+  TelnetFilter raw;
+  EXPECT_EQ(raw.Receive(Bytes({255}), &answer), "");
+  EXPECT_EQ(raw.Receive("a", &answer), Bytes({255, 'a'}));
+  EXPECT_FALSE(raw.IsTelnet());
+}
+
 TEST(TelnetFilterTest, CommandsWithoutOptionsAndCrNulAreHandled) {
   TelnetFilter f;
   std::string answer;

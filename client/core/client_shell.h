@@ -125,6 +125,9 @@ class ClientShell final : public ShellServices {
   std::int32_t top_ = -1;
   // How much of the pending text has had its sub-form markers acted on.
   std::size_t markersSeen_ = 0;
+  // How much of the pending text is known to hold no tag that ends a form's wait for the
+  // rest of its transmission (0 whenever the text changed other than by more arriving).
+  std::size_t quietChecked_ = 0;
   EchoTracker echo_;
   std::uint64_t sentBeforeLast_ = 0;  // the echo tracker's mark when the last dispatch began
   // The last terminal transmission ended its frame with "</TX>", and the engine's prompt

@@ -180,8 +180,24 @@ void ClientShell::SubformMarkers() {
   markersSeen_ = msRX_.size();
   // Before the first screen form there is no form to stack on.
   if (forms_.empty()) return;
-  for (std::int32_t i = 0; i < opened; ++i) PushSubform();
-  if (closed > 0) PopSubforms(closed);
+  std::int32_t refused = 0;
+  for (std::int32_t i = 0; i < opened; ++i) {
+    if (FormCount() < kMostForms) {
+      PushSubform();
+    } else {
+      ++refused;
+    }
+  }
+  subformsRefused_ += refused;
+  // The ends of refused sub-forms come first: they close none that is open.
+  const std::int32_t ending = std::min(closed, subformsRefused_);
+  subformsRefused_ -= ending;
+  if (closed > ending) PopSubforms(closed - ending);
+  if (refused > 0) {
+    context_.Box("ERROR: Sub-forms nested more than " + std::to_string(kMostForms - 1) +
+                     " deep; OrvikLink shows the deeper ones on the last.",
+                 BoxIcon::kExclamation);
+  }
 }
 
 void ClientShell::PushSubform() {

@@ -360,6 +360,27 @@ TEST_F(ShellTest, AFormOfMegabytesInSmallPiecesIsReadOnceAndNotOnEveryPiece) {
   EXPECT_THAT(monitor.Text(), HasSubstr("more ** text"));
 }
 
+TEST_F(ShellTest, SubformsNestedWithoutEndStopAtTheMostFormsAndSayItOnce) {
+  StartToFirstForm();
+  std::string opens;
+  for (int i = 0; i < 1000; ++i) opens += "<SUBFORM>";
+  Engine(opens + "<TERMINAL>deep</TX>");
+  EXPECT_EQ(shell.FormCount(), kMostForms);
+  ASSERT_EQ(dialogs.boxes.size(), 1u);
+  EXPECT_EQ(dialogs.boxes[0].text,
+            "ERROR: Sub-forms nested more than 63 deep; OrvikLink shows the deeper ones on the "
+            "last.");
+  EXPECT_EQ(Raster().RowText(0), "deep");
+  // The ends of the refused ones close none; the next closes the last opened.
+  std::string closes;
+  for (int i = 0; i < 1000 - (kMostForms - 1); ++i) closes += "</SUBFORM>";
+  Engine(closes + "<TERMINAL>still</TX>");
+  EXPECT_EQ(shell.FormCount(), kMostForms);
+  Engine("</SUBFORM><TERMINAL>up</TX>");
+  EXPECT_EQ(shell.FormCount(), kMostForms - 1);
+  EXPECT_EQ(dialogs.boxes.size(), 1u);
+}
+
 TEST_F(ShellTest, SendingWithThePrefixAndTheMonitor) {
   StartToFirstForm();
   link.sent.clear();

@@ -1,5 +1,7 @@
 #include "bracket_runs.h"
 
+#include <algorithm>
+
 #include "text.h"
 
 namespace orvik::client {
@@ -16,7 +18,17 @@ bool EndMarkerAt(std::string_view text, std::size_t at) {
 
 std::string BracketRuns(std::string_view text) {
   std::string out(text);
-  for (std::size_t i = 0; i < out.size();) {
+  BracketRunsFrom(out, 0);
+  return out;
+}
+
+// In place: a run is judged on the text as the runs before it left it, which never touch
+// the "<" of an end marker that a ">" run looks back to.
+void BracketRunsFrom(std::string& out, std::size_t start) {
+  const std::string_view text = out;
+  std::size_t i = std::min(start, out.size());
+  while (i > 0 && (out[i - 1] == '<' || out[i - 1] == '>')) --i;
+  while (i < out.size()) {
     const char bracket = out[i];
     if (bracket != '<' && bracket != '>') {
       ++i;
@@ -34,7 +46,6 @@ std::string BracketRuns(std::string_view text) {
     }
     i = end;
   }
-  return out;
 }
 
 }  // namespace orvik::client

@@ -16,6 +16,10 @@ namespace orvik::client {
 
 std::string BracketRuns(std::string_view text);
 
+// The same in place, for the runs from the one that reaches `from` on: the text before it
+// has been through this already (the poll loop's pending text, which grows piece by piece).
+void BracketRunsFrom(std::string& text, std::size_t from);
+
 }  // namespace orvik::client
 
 #endif  // ORVIK_CLIENT_CORE_BRACKET_RUNS_H_

@@ -16,11 +16,17 @@ constexpr std::string_view kTxEnd = "</TX>";
 // own prompt and "</TX>".
 constexpr std::string_view kTclPrompt = "\r\n:";
 
+// Where a search for `marker` starts when the text's first `seen` characters have been
+// searched for it: the first place a marker reaching past them could begin.
+std::size_t SearchFrom(std::size_t seen, std::string_view marker) {
+  return seen >= marker.size() ? seen - marker.size() + 1 : 0;
+}
+
 // The markers in `text` that do not lie wholly within its first `seen` characters.
 std::int32_t NewMarkers(std::string_view text, std::string_view marker, std::size_t seen) {
   std::int32_t count = 0;
-  for (std::size_t at = FindNoCase(text, marker); at != std::string_view::npos;
-       at = FindNoCase(text, marker, at + marker.size())) {
+  for (std::size_t at = FindNoCase(text, marker, SearchFrom(seen, marker));
+       at != std::string_view::npos; at = FindNoCase(text, marker, at + marker.size())) {
     if (at + marker.size() > seen) ++count;
   }
   return count;
@@ -132,10 +138,12 @@ void ClientShell::Tick(bool counting) {
   if (counting && !(context_.pollCounter <= 0 && msRX_.empty()))
     context_.pollCounter += kTickSeconds;
   if (!msRX_.empty()) {
-    if (msRX_.find(kPortDisconnect) != std::string::npos) {
+    // What was seen on an earlier tick has been searched and cleared of bracket runs.
+    const std::size_t seen = std::min(markersSeen_, msRX_.size());
+    if (msRX_.find(kPortDisconnect, SearchFrom(seen, kPortDisconnect)) != std::string::npos) {
       Disconnect();
     } else {
-      msRX_ = BracketRuns(msRX_);
+      BracketRunsFrom(msRX_, seen);
       monitor_.Received(msRX_);
       SubformMarkers();
       if (stateMain_ == "FORMS") {
@@ -172,8 +180,24 @@ void ClientShell::SubformMarkers() {
   markersSeen_ = msRX_.size();
   // Before the first screen form there is no form to stack on.
   if (forms_.empty()) return;
-  for (std::int32_t i = 0; i < opened; ++i) PushSubform();
-  if (closed > 0) PopSubforms(closed);
+  std::int32_t refused = 0;
+  for (std::int32_t i = 0; i < opened; ++i) {
+    if (FormCount() < kMostForms) {
+      PushSubform();
+    } else {
+      ++refused;
+    }
+  }
+  subformsRefused_ += refused;
+  // The ends of refused sub-forms come first: they close none that is open.
+  const std::int32_t ending = std::min(closed, subformsRefused_);
+  subformsRefused_ -= ending;
+  if (closed > ending) PopSubforms(closed - ending);
+  if (refused > 0) {
+    context_.Box("ERROR: Sub-forms nested more than " + std::to_string(kMostForms - 1) +
+                     " deep; OrvikLink shows the deeper ones on the last.",
+                 BoxIcon::kExclamation);
+  }
 }
 
 void ClientShell::PushSubform() {
@@ -218,6 +242,7 @@ bool ClientShell::Transmission(ScreenFormCore& top) {
     if (terminal && msRX_.starts_with(kTclPrompt)) {
       // The prompt is in the frame already.
       msRX_.erase(0, kTclPrompt.size());
+      quietChecked_ = 0;
       markersSeen_ -= std::min(markersSeen_, kTclPrompt.size());
       if (msRX_.empty()) {
         context_.pollCounter = 0;
@@ -231,6 +256,11 @@ bool ClientShell::Transmission(ScreenFormCore& top) {
 void ClientShell::Dispatch() {
   ScreenFormCore& top = *Top();
   if (!Transmission(top)) return;
+  if (RXWaitsForRest(msRX_, quietChecked_, top.Model().states, context_)) {
+    quietChecked_ = msRX_.size();
+    return;
+  }
+  quietChecked_ = 0;
   // The text is taken out while it is dispatched: a tick inside a box or a wait of the
   // screen sees only what arrives meanwhile.
   std::string pending;

@@ -10,7 +10,8 @@
 // inside a modal box or a wait of the screen it dispatches to: the text being dispatched is
 // taken out of the pending text first, so nothing is dispatched twice (and a screen form
 // dropped meanwhile lives on until control is back in the event loop: see ShellHost). A
-// sub-form marker acts once, however many ticks its transmission waits. Every way the program ends
+// sub-form marker acts once, however many ticks its transmission waits; one past kMostForms
+// is refused, once in a box. Every way the program ends
 // releases the port first. Nothing here throws: the dispatcher reports its own errors.
 
 #ifndef ORVIK_CLIENT_CORE_CLIENT_SHELL_H_
@@ -35,6 +36,9 @@ inline constexpr const char* kDisconnectingBox = "OrvikEngine disconnecting";
 // The first transmission, staged by the client itself: terminal mode and a clear screen.
 inline constexpr const char* kStagedFirstText = "<TERMINAL><ATF,@=-1>";
 inline constexpr float kTickSeconds = 0.165f;
+// The most screen forms stacked, the first one and its sub-forms: a "<SUBFORM>" past them
+// opens none (every form is a window), and its "</SUBFORM>" closes none.
+inline constexpr std::int32_t kMostForms = 64;
 
 class ClientShell final : public ShellServices {
  public:
@@ -125,6 +129,11 @@ class ClientShell final : public ShellServices {
   std::int32_t top_ = -1;
   // How much of the pending text has had its sub-form markers acted on.
   std::size_t markersSeen_ = 0;
+  // How much of the pending text is known to hold no tag that ends a form's wait for the
+  // rest of its transmission (0 whenever the text changed other than by more arriving).
+  std::size_t quietChecked_ = 0;
+  // Sub-form markers refused past kMostForms whose end markers have not come yet.
+  std::int32_t subformsRefused_ = 0;
   EchoTracker echo_;
   std::uint64_t sentBeforeLast_ = 0;  // the echo tracker's mark when the last dispatch began
   // The last terminal transmission ended its frame with "</TX>", and the engine's prompt

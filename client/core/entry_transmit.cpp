@@ -176,11 +176,11 @@ void EntryTransmit::TxtTX() {
       }
       focus.lastSentEntry = entry;
       m.items.miFormItem = r;
-      SendValue(v + eos, true);
+      SendValue(OneLine(v) + eos, true);
     } else if (st.msState == state::kFormEntryErrorCorrection && entry == focus.lastSentEntry) {
       st.msState = st.msStatePrevious;
       m.items.miFormItem = r;
-      SendValue(v + eos, true);
+      SendValue(OneLine(v) + eos, true);
     }
     return;
   }
@@ -196,7 +196,7 @@ void EntryTransmit::TxtTX() {
     return;
   focus.lastSentEntry = entry;
   m.items.miFormItem = r;
-  SendValue(GuiPlusTx(entry, v + eos), false);
+  SendValue(GuiPlusTx(entry, OneLine(v) + eos), false);
 }
 
 std::string EntryTransmit::GuiPlusTx(std::int32_t entry, const std::string& text) {

@@ -11,6 +11,7 @@
 #include "grid_layout.h"
 #include "markup.h"
 #include "numbers.h"
+#include "string_works.h"
 #include "text.h"
 #include "vb_error.h"
 
@@ -333,7 +334,7 @@ void GridEntry::EnterInteg(ControlRecord& entry) {
       }
       // Each cell is an answer the engine owes: the keyboard waits for it.
       p_.shell.SetAwaitingReply(true);
-      Send(grid.TextMatrix(row, k) + settings.eos);
+      Send(OneLine(grid.TextMatrix(row, k)) + settings.eos);
       if (st.msState == state::kGridUpdateRow) return;
       const Wait answer = WaitFor(state::kGridHorizontal, settings.timeout * 3);
       if (answer == Wait::kTimedOut) {
@@ -534,7 +535,7 @@ bool GridEntry::RowUpdateCharacter(std::int32_t key) {
     m.entrySpec.Set(row, 4, value);
     m.items.miFormItem = row;
   }
-  Send(value + p_.shell.Context().settings.eos);
+  Send(OneLine(value) + p_.shell.Context().settings.eos);
   entry.caption.clear();
   return true;
 }

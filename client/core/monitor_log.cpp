@@ -24,14 +24,33 @@ bool EndsWithPasswordPrompt(std::string_view rx) {
          EqualsNoCase(rx.substr(rx.size() - kEnginePasswordPrompt.size()), kEnginePasswordPrompt);
 }
 
+// Whether the log keeps the byte `c` of a text of `kind`.
+bool Kept(char c, MonitorKind kind) {
+  return kind == MonitorKind::kDirect || static_cast<unsigned char>(c) >= 32 || c == '\r' ||
+         c == '\n';
+}
+
+// How much of the start of `text` the log would cut again at once: all before the end that
+// alone takes the log past its limit (0 when the whole text does not).
+std::size_t Overflow(std::string_view text, MonitorKind kind) {
+  std::size_t kept = 0;
+  for (std::size_t i = text.size(); i > 0; --i) {
+    if (Kept(text[i - 1], kind) && ++kept > kMonitorLogLimit) return i - 1;
+  }
+  return 0;
+}
+
 }  // namespace
 
 void MonitorLog::Monitor(std::string_view text, MonitorKind kind) {
+  // Of a text longer than the log keeps, only the end can stay: the rest is never copied
+  // (the pending text is logged on every tick, and may be megabytes long).
+  text.remove_prefix(Overflow(text, kind));
   if (kind == MonitorKind::kDirect) {
     text_ += text;
   } else {
     for (const char c : text) {
-      if (static_cast<unsigned char>(c) >= 32 || c == '\r' || c == '\n') text_ += c;
+      if (Kept(c, kind)) text_ += c;
     }
   }
   text_ += kEntryEnd;
@@ -50,7 +69,14 @@ void MonitorLog::Received(std::string_view rx) {
       (!appPrompt.empty() && FindNoCase(rx, appPrompt) != std::string_view::npos)) {
     atPasswordPrompt_ = true;
   }
-  if (settings_.monitor) Monitor("RX:\r\n" + std::string(rx), MonitorKind::kForms);
+  if (!settings_.monitor) return;
+  // A heading the log would cut at once is left off, and so is the copy with it.
+  const std::size_t cut = Overflow(rx, MonitorKind::kForms);
+  if (cut > 0) {
+    Monitor(rx.substr(cut), MonitorKind::kForms);
+  } else {
+    Monitor("RX:\r\n" + std::string(rx), MonitorKind::kForms);
+  }
 }
 
 void MonitorLog::Sent(std::string_view data) {

@@ -89,7 +89,7 @@ class PopupDrawer {
     const double cw = s_.cellWidth;
     const double ch = s_.cellHeight;
     const std::int32_t h = Whole(TagAttribute(header, "HEIGHT"));
-    if (h > 0) p_.height = ch * (h + 1);
+    if (h > 0) p_.height = ch * (static_cast<double>(h) + 1);
     const std::int32_t w = Whole(TagAttribute(header, "WIDTH"));
     if (w > 0) p_.width = cw * w;
     const auto inCells = [](double position, double cell) {

@@ -19,6 +19,9 @@ namespace orvik::client {
 namespace {
 
 constexpr std::string_view kTxEnd = "</TX>";
+constexpr std::string_view kTerminalTag = "<TERMINAL>";
+constexpr std::string_view kAppOffOk = "<APPOFF_OK>";
+constexpr std::string_view kLogOffOk = "<LOGOFF_OK>";
 
 bool Has(std::string_view text, std::string_view what) {
   return FindNoCase(text, what) != std::string_view::npos;
@@ -40,7 +43,7 @@ class Dispatcher {
 
   void Run() {
     if (s_.msState == state::kTerminal && TerminalWait()) return;
-    if (Has(msRX_, "<TERMINAL>")) {
+    if (Has(msRX_, kTerminalTag)) {
       s_.msState = state::kTerminal;
       s_.msFormState = state::kTerminal;
     }
@@ -111,8 +114,8 @@ class Dispatcher {
   bool CompleteOrTimedOut() {
     if (MayWait()) {
       const std::string& appOff = settings_.appOffResponse;
-      if ((!appOff.empty() && Has(text_, appOff)) || Has(text_, "<APPOFF_OK>") ||
-          Has(text_, "<LOGOFF_OK>")) {
+      if ((!appOff.empty() && Has(text_, appOff)) || Has(text_, kAppOffOk) ||
+          Has(text_, kLogOffOk)) {
         // The log-off is confirmed even before the end of the transmission. The text is
         // taken: left pending, the confirmation would come again on every tick, and once a
         // sub-form had gone it would log the form beneath it off too.
@@ -430,6 +433,20 @@ CaughtError CurrentError() {
 }
 
 }  // namespace
+
+bool RXWaitsForRest(std::string_view msRX, std::size_t checked, const ScreenStates& states,
+                    const ShellContext& shell) {
+  // As the dispatcher decides outside terminal state (Run and CompleteOrTimedOut).
+  if (states.msState == state::kTerminal || shell.pollCounter > shell.settings.timeout)
+    return false;
+  for (const std::string_view tag : {kTerminalTag, std::string_view(shell.settings.appOffResponse),
+                                     kAppOffOk, kLogOffOk, kTxEnd}) {
+    if (tag.empty()) continue;
+    const std::size_t from = checked >= tag.size() ? checked - tag.size() + 1 : 0;
+    if (FindNoCase(msRX, tag, from) != std::string_view::npos) return false;
+  }
+  return true;
+}
 
 void RXProcess(std::string& msRX, ScreenForm& top, ShellContext& shell) {
   // The text as this run received it: the dispatch empties msRX before it parses.

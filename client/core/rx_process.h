@@ -13,7 +13,9 @@
 #ifndef ORVIK_CLIENT_CORE_RX_PROCESS_H_
 #define ORVIK_CLIENT_CORE_RX_PROCESS_H_
 
+#include <cstddef>
 #include <string>
+#include <string_view>
 
 #include "screen_form.h"
 #include "shell_context.h"
@@ -21,6 +23,15 @@
 namespace orvik::client {
 
 void RXProcess(std::string& msRX, ScreenForm& top, ShellContext& shell);
+
+// True when RXProcess would leave `msRX` as it is and change nothing, waiting for the rest of
+// a form's transmission: the screen is out of terminal state, the time-out has not come, and
+// the text holds none of the tags that end the wait. Its first `checked` bytes are known to
+// hold none of them, and only the text from there on (and what a tag may straddle) is
+// searched: the poll loop asks on every piece that arrives, and a large transmission in small
+// pieces searched from its start each time would hold the client up for minutes.
+bool RXWaitsForRest(std::string_view msRX, std::size_t checked, const ScreenStates& states,
+                    const ShellContext& shell);
 
 }  // namespace orvik::client
 

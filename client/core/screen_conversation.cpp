@@ -2,6 +2,7 @@
 
 #include "markup.h"
 #include "numbers.h"
+#include "string_works.h"
 #include "text.h"
 #include "vb_error.h"
 
@@ -103,7 +104,7 @@ void ScreenConversation::SendActionCode() {
   if (m.subActions.Get(ActionOf(sent), 1) < 2) {
     m.states.msState = std::string(state::kFormActive);
     m.items.miFormItem = row;
-    Send(ValueOf(sent) + eos);
+    Send(OneLine(ValueOf(sent)) + eos);
     return;
   }
   m.states.msState = std::string(state::kFormEntryRows);
@@ -115,7 +116,7 @@ void ScreenConversation::SendActionCode() {
   entryRowNext_ = entryRowFirst_;
   ControlRecord& first = Entry(entryRowNext_);
   m.items.miFormItem = LongOf(first.tag);
-  Send(ValueOf(first) + eos);
+  Send(OneLine(ValueOf(first)) + eos);
 }
 
 void ScreenConversation::SendEntryRow() {
@@ -130,7 +131,7 @@ void ScreenConversation::SendEntryRow() {
   } else {
     m.items.miFormItem = LongOf(Entry(entryRowNext_).tag);
   }
-  Send(ValueOf(Entry(entryRowNext_)) + p_.shell.Context().settings.eos);
+  Send(OneLine(ValueOf(Entry(entryRowNext_))) + p_.shell.Context().settings.eos);
 }
 
 void ScreenConversation::GridEscape() {

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "grid_model.h"
 #include "markup.h"
 #include "numbers.h"
 #include "string_works.h"
@@ -11,6 +12,10 @@
 
 namespace orvik::client {
 namespace {
+
+// The most values a pick list holds, as many as the grid's cells: a transmission of many
+// columns and many short rows would otherwise fill memory with empty values.
+constexpr std::size_t kMaxListCells = GridModel::kMaxCells;
 
 // The alignment word, compared exactly: lower case is no alignment.
 std::optional<ColumnAlignment> AlignmentOf(const std::string& word) {
@@ -67,11 +72,19 @@ PickList ReadSearchList(std::string_view data, const ClientSettings& settings, d
       if (alignment && !list.columns.empty()) column.alignment = *alignment;
       list.widthSum += column.width;
       list.columns.push_back(std::move(column));
-    } else if (word == "DATA" && !list.columns.empty()) {
+    } else if (word == "DATA" && !list.columns.empty() &&
+               (list.rows.size() + 1) * list.columns.size() <= kMaxListCells) {
       std::vector<std::string> values = CutAt(item.tail, settings.rxDelimiter);
       values.resize(list.columns.size());
       list.rows.push_back(std::move(values));
     }
+  }
+  // A column named after some rows still gets a value in each of them: the list's window
+  // reads one value a column from every row. Rows past the most cells a list may hold are
+  // left out.
+  if (!list.columns.empty()) {
+    list.rows.resize(std::min(list.rows.size(), kMaxListCells / list.columns.size()));
+    for (std::vector<std::string>& row : list.rows) row.resize(list.columns.size());
   }
   return list;
 }
@@ -100,8 +113,9 @@ void SearchList::Activate(ScreenModel& model, SearchEntries& entries, ShellServi
     PickListWindow& window = *context.pickList;
     const PickList list = ReadSearchList(model.texts.msData, settings, context.cellWidth);
     shell.SetAwaitingReply(false);  // the pointer is a normal one over the list
-    result =
-        window.ShowModal(list, PlacePickList(list, window.ScreenWidth(), window.ScreenHeight()));
+    // A picked row's text is a stored value: it goes back as one answer.
+    result = OneLine(
+        window.ShowModal(list, PlacePickList(list, window.ScreenWidth(), window.ScreenHeight())));
   }
 
   ScreenStates& states = model.states;

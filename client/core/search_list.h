@@ -45,7 +45,8 @@ class SearchEntries {
 
 // The pick list of a SEARCH transmission (msData): its caption, its columns (widths in cell
 // widths of `cellWidth` twips) and its rows cut at RXDELIMITER, each made as long as there
-// are columns. DATA before the first COLUMN has no column to fill and is left out.
+// are columns (a COLUMN after some DATA too). DATA before the first COLUMN has no column to
+// fill and is left out, and so are rows past GridModel::kMaxCells values in all.
 PickList ReadSearchList(std::string_view data, const ClientSettings& settings, double cellWidth);
 
 // The reply of a field of a GUIPLUS form: its action code, then for the grid the grid's

@@ -15,6 +15,12 @@ std::string_view TextAfter(std::string_view text, std::string_view separator) {
   return text.substr(at + 1);
 }
 
+std::string OneLine(std::string_view value) {
+  std::string line(value);
+  std::erase_if(line, [](char c) { return c == '\r' || c == '\n'; });
+  return line;
+}
+
 void DelaySeconds(double seconds, EventPump& pump) {
   if (!(seconds > 0)) return;
   // A year is longer than any wait the client means; the bound keeps the sum in range.

@@ -6,6 +6,7 @@
 #ifndef ORVIK_CLIENT_CORE_STRING_WORKS_H_
 #define ORVIK_CLIENT_CORE_STRING_WORKS_H_
 
+#include <string>
 #include <string_view>
 
 #include "event_pump.h"
@@ -19,6 +20,11 @@ std::string_view TextBefore(std::string_view text, std::string_view separator);
 // The text after the first character of the first occurrence of `separator` (for the
 // one-character separators of the client: everything after it); "" when there is none.
 std::string_view TextAfter(std::string_view text, std::string_view separator);
+
+// A value as one answer to the engine: without the CR and LF bytes a stored value may hold,
+// which the engine would take as the answer's end and the text after them as further
+// lines the user never typed.
+std::string OneLine(std::string_view value);
 
 // Waits `seconds` on the pump's steady clock while its events go on being handled. A
 // non-positive or non-numeric wait returns at once.

@@ -7,6 +7,7 @@
 #include "bracket_runs.h"
 #include "colours.h"
 #include "echo_tracker.h"
+#include "monitor_log.h"
 #include "shell_fixture.h"
 
 namespace orvik::client {
@@ -306,6 +307,78 @@ TEST_F(ShellTest, SubformMarkersActOnceWhileTheirTransmissionWaits) {
   EXPECT_EQ(host.forms[0]->window.tiles[0], "tile 0,0 2000x1950");
   EXPECT_EQ(host.forms[0]->window.tiles[34], "tile 11400,7500 2000x1950");
   EXPECT_THAT(monitor.Text(), HasSubstr("****** EXIT from SUBFORM ******"));
+}
+
+TEST_F(ShellTest, TagsSplitAcrossPiecesActWhenTheirLastByteArrives) {
+  StartToFirstForm();
+  ScreenStates& states = Top().Model().states;
+  states.msState = "FORM_ACTIVE";
+  states.msFormState = "FUNCTION";
+  const auto byByte = [&](const std::string& text) {
+    for (std::size_t i = 0; i + 1 < text.size(); ++i) {
+      Engine(text.substr(i, 1));
+      ASSERT_EQ(shell.PendingText().size(), i + 1) << "taken at byte " << i;
+    }
+    Engine(text.substr(text.size() - 1));
+  };
+  byByte("<SUBFORM><FORM TYPE=FUNCTION><PROGRAM NAME=A><POSITION TOP=3 LEFT=2>Lbl</tx>");
+  EXPECT_EQ(shell.FormCount(), 2);
+  EXPECT_EQ(shell.PendingText(), "");
+  ScreenStates& sub = Top().Model().states;
+  ASSERT_EQ(sub.msFormState, "NOMINATE");
+  byByte("<LOGOFF_OK>");
+  EXPECT_EQ(sub.msState, "APPOFF_OK");
+  EXPECT_EQ(shell.PendingText(), "");
+  link.output = "x<&PORT_DIS";
+  shell.OutputArrived();
+  EXPECT_FALSE(link.released);
+  link.output = "CONNECT>";
+  shell.OutputArrived();
+  EXPECT_TRUE(link.released);
+}
+
+TEST_F(ShellTest, AFormOfMegabytesInSmallPiecesIsReadOnceAndNotOnEveryPiece) {
+  // Every piece used to have the whole pending text searched and copied again: four
+  // megabytes in pieces of 128 bytes held the client up for the best part of an hour.
+  StartToFirstForm();
+  ScreenStates& states = Top().Model().states;
+  states.msState = "FORM_ACTIVE";
+  states.msFormState = "FUNCTION";
+  std::string form = "<FORM TYPE=FUNCTION><PROGRAM NAME=BIG><POSITION TOP=3 LEFT=2>First";
+  while (form.size() < (std::size_t{4} << 20)) form += "<POSITION TOP=4 LEFT=2>more << text\r\n";
+  form += "</TX>";
+  constexpr std::size_t kPiece = 128;
+  for (std::size_t at = 0; at < form.size(); at += kPiece) {
+    Engine(form.substr(at, kPiece));
+    if (at + kPiece < form.size()) {
+      ASSERT_EQ(shell.PendingText().size(), at + kPiece);
+    }
+  }
+  EXPECT_EQ(shell.PendingText(), "");
+  EXPECT_EQ(states.msFormState, "NOMINATE");
+  EXPECT_LT(monitor.Text().size(), kMonitorLogLimit + 1000);
+  EXPECT_THAT(monitor.Text(), HasSubstr("more ** text"));
+}
+
+TEST_F(ShellTest, SubformsNestedWithoutEndStopAtTheMostFormsAndSayItOnce) {
+  StartToFirstForm();
+  std::string opens;
+  for (int i = 0; i < 1000; ++i) opens += "<SUBFORM>";
+  Engine(opens + "<TERMINAL>deep</TX>");
+  EXPECT_EQ(shell.FormCount(), kMostForms);
+  ASSERT_EQ(dialogs.boxes.size(), 1u);
+  EXPECT_EQ(dialogs.boxes[0].text,
+            "ERROR: Sub-forms nested more than 63 deep; OrvikLink shows the deeper ones on the "
+            "last.");
+  EXPECT_EQ(Raster().RowText(0), "deep");
+  // The ends of the refused ones close none; the next closes the last opened.
+  std::string closes;
+  for (int i = 0; i < 1000 - (kMostForms - 1); ++i) closes += "</SUBFORM>";
+  Engine(closes + "<TERMINAL>still</TX>");
+  EXPECT_EQ(shell.FormCount(), kMostForms);
+  Engine("</SUBFORM><TERMINAL>up</TX>");
+  EXPECT_EQ(shell.FormCount(), kMostForms - 1);
+  EXPECT_EQ(dialogs.boxes.size(), 1u);
 }
 
 TEST_F(ShellTest, SendingWithThePrefixAndTheMonitor) {

@@ -172,6 +172,19 @@ TEST_F(EntryScreenTest, NominateScreensSendTheEntryLeftOnceOnEnter) {
   EXPECT_THAT(link.sent, ElementsAre("C200\r"));
 }
 
+TEST_F(EntryScreenTest, AStoredValueWithLineEndsGoesBackAsOneAnswer) {
+  // The value the program shows holds a command behind a CR; Enter sends it as it stands,
+  // and the engine must never read the command as a line the user typed.
+  Receive(
+      "<FORM TYPE=FUNCTION><PROGRAM NAME=NOM><FORMHEADER>Nominate,Pick,DEMO"
+      "<POSITION TOP=3 LEFT=20 ACTION=NOMINATE><TEXTBOX WIDTH=8>C1\rOFF\n</TX>");
+  ASSERT_EQ(States().msFormState, "NOMINATE");
+  link.sent.clear();
+  Top().Entries().FocusMoved(Top().Focus().focusEntry);
+  EXPECT_TRUE(Top().KeyDown(13, 0));
+  EXPECT_THAT(link.sent, ElementsAre("C1OFF\r"));
+}
+
 TEST_F(EntryScreenTest, GuiPlusEntriesSendCodeFieldAndValue) {
   Receive(
       "<FORM TYPE=FUNCTION GUIPLUS=TRUE><PROGRAM NAME=GP><FORMHEADER>G,Plus,DEMO"

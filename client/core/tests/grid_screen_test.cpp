@@ -262,6 +262,20 @@ TEST_F(GridScreenTest, TheIntegRowDialogSendsEachCellAfterTheEnginesAnswer) {
   EXPECT_EQ(Grid().Col(), 0);
 }
 
+TEST_F(GridScreenTest, AStoredCellWithLineEndsGoesBackAsOneAnswer) {
+  // A value another user stored with a CR and a command after it: the row dialog sends the
+  // cell by itself, and the engine must never read the command as a line of its own.
+  std::string form = kIntegForm;
+  form.replace(form.find("P2\\"), 3, "P2\rDELETE-FILE CUST\n\\");
+  Receive(form);
+  ASSERT_EQ(Grid().TextMatrix(2, 1), "P2\rDELETE-FILE CUST\n");
+  link.sent.clear();
+  AnswerAfter(1, "<GRIDCELL COL=1 ROW=2>P2</TX>");
+  AnswerAfter(2, "<GRIDCELL COL=2 ROW=2>Nut</TX>");
+  Top().Grid().Click(2, 3);
+  EXPECT_THAT(link.sent, ElementsAre("4|M|2\r", "P2DELETE-FILE CUST\r", "Nut\r"));
+}
+
 TEST_F(GridScreenTest, EnteringTheFirstColumnOrAReadOnlyOneSendsNoCell) {
   Receive(kIntegForm);
   link.sent.clear();

@@ -60,6 +60,14 @@ TEST(PopupPictureTest, PlaceAndSizeInCells) {
   EXPECT_DOUBLE_EQ(p.left, (12000 - kPopupDefaultWidth) / 2);
 }
 
+TEST(PopupPictureTest, TheLargestSizeABlockCanNameStaysPositive) {
+  // HEIGHT is one cell more than named: the most a number can say must not wrap round.
+  const PopupPicture p = Draw("<POPUP SCREEN=BOX TOP=1 LEFT=1 WIDTH=2147483647 HEIGHT=2147483647>");
+  EXPECT_DOUBLE_EQ(p.height, 300 * 2147483648.0);
+  EXPECT_DOUBLE_EQ(p.width, 150 * 2147483647.0);
+  EXPECT_GT(p.okTop, 0);
+}
+
 TEST(PopupPictureTest, TitleTextPositionsAndRules) {
   const PopupPicture p = Draw(
       "<POPUP SCREEN=BOX TOP=8 LEFT=20 WIDTH=40 HEIGHT=6>Orvik\r\n demo"

@@ -12,6 +12,7 @@
 
 #include "entry_controls.h"
 #include "fake_search_windows.h"
+#include "grid_model.h"
 #include "shell_fixture.h"
 
 namespace orvik::client {
@@ -71,6 +72,35 @@ TEST(ReadSearchListTest, TheEdgesOfTheMarkup) {
   const PickListPlacement p = PlacePickList(huge, 19200, 10800);
   EXPECT_GE(p.left, 0);
   EXPECT_LE(p.width, 19200);
+}
+
+TEST(ReadSearchListTest, EveryRowHasAValueForEveryColumnAndTheListIsBounded) {
+  ClientSettings settings;
+  // A column named after a row: the row still has a value for it, so that the window,
+  // which reads one a column, never reads past a row.
+  PickList late =
+      ReadSearchList("<COLUMN WIDTH=5>A<DATA>x\\y<COLUMN WIDTH=5>B<COLUMN>C<DATA>z", settings, 100);
+  ASSERT_EQ(late.columns.size(), 3u);
+  EXPECT_THAT(late.rows, ElementsAre(ElementsAre("x", "", ""), ElementsAre("z", "", "")));
+
+  // Many columns and many empty rows, a few hundred kilobytes: the list keeps no more values
+  // than a grid may have cells, and its first rows.
+  std::string markup;
+  for (int c = 0; c < 2000; ++c) markup += "<COLUMN>";
+  markup += "<DATA>first";
+  for (int r = 0; r < 3000; ++r) markup += "<DATA>";
+  const PickList many = ReadSearchList(markup, settings, 100);
+  ASSERT_EQ(many.columns.size(), 2000u);
+  EXPECT_EQ(many.rows.size(), GridModel::kMaxCells / 2000);
+  EXPECT_EQ(many.rows.front().front(), "first");
+  for (const std::vector<std::string>& row : many.rows) ASSERT_EQ(row.size(), 2000u);
+  // The same when the columns come after the rows.
+  markup = "<COLUMN>";
+  for (int r = 0; r < 3000; ++r) markup += "<DATA>";
+  for (int c = 0; c < 2000; ++c) markup += "<COLUMN>";
+  const PickList after = ReadSearchList(markup, settings, 100);
+  EXPECT_EQ(after.rows.size(), GridModel::kMaxCells / 2001);
+  for (const std::vector<std::string>& row : after.rows) ASSERT_EQ(row.size(), 2001u);
 }
 
 TEST(PickListRulesTest, PlacementAndTheChoiceOfText) {
@@ -188,6 +218,13 @@ TEST_F(SearchActivateTest, ClosingWithoutAPickSendsTheQuitCommandAndNeverAStaleP
   shell.Context().pickList = nullptr;  // no window to show it: answered as cancelled
   Engine(kSearch);
   EXPECT_EQ(link.sent.back(), "QUIT\n");
+}
+
+TEST_F(SearchActivateTest, APickedRowWithLineEndsGoesBackAsOneAnswer) {
+  // A row's text as another user stored it, with a command behind a CR.
+  pickList.picks = {"C1\rDELETE-FILE CUST\n"};
+  Engine(kSearch);
+  EXPECT_THAT(link.sent, ElementsAre("C1DELETE-FILE CUST\r"));
 }
 
 TEST_F(SearchActivateTest, OnAFormWithoutAnEntryThePickStillReachesTheApplication) {

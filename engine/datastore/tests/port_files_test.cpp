@@ -143,6 +143,25 @@ TEST_F(PortFilesTest, AWholeItemOfManyAttributesWithALongNumericList) {
   EXPECT_EQ(Read(fv, "W1"), expected);
 }
 
+TEST_F(PortFilesTest, LongValuesInMdAndADictionaryAreKeptWhole) {
+  // A server's TEXT column holds 64 KiB and cut a longer value with only a warning.
+  const std::string longValue(70000, 'x');
+  const std::string md = Open("md");
+  ASSERT_TRUE(WriteItemRaw(*port_, "N\xFE" + longValue, md, "LONGONE")) << port_->ErrorDetail();
+  std::string stored;
+  ASSERT_TRUE(ReadAttributeRaw(*port_, stored, md, "LONGONE", 2)) << port_->ErrorDetail();
+  EXPECT_EQ(stored.size(), longValue.size());
+  EXPECT_TRUE(stored == longValue) << stored.substr(0, 40);
+  MakeFile("cust", 2);
+  const DbValue value[] = {longValue};
+  Parts(*port_).account.Connection()->Execute("INSERT INTO cust_dict (A0, A3) VALUES ('L', ?)",
+                                              value);
+  auto cursor =
+      Parts(*port_).account.Connection()->Query("SELECT A3 FROM cust_dict WHERE A0 = 'L'");
+  ASSERT_TRUE(cursor->Next());
+  EXPECT_EQ(cursor->Row()[0].value_or("").size(), longValue.size());
+}
+
 TEST_F(PortFilesTest, ItemModeKeepsTheWholeItem) {
   Sql(FileTableSql(home_.dataStore(), TableTemplate::kDataItem, "notes"));
   Sql(FileTableSql(home_.dataStore(), TableTemplate::kDictionary, "notes"));

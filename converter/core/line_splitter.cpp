@@ -1,5 +1,6 @@
 #include "line_splitter.h"
 
+#include <string_view>
 #include <utility>
 
 #include "text_rules.h"
@@ -49,6 +50,11 @@ std::string SplitSourceLine(const StatementConverter& convert, std::string line,
     return line;
   }
 
+  // The statement as written, when it is too long to translate; else its translation.
+  const auto translate = [&convert](std::string_view written, const std::string& massaged) {
+    return written.size() > kMaxStatementBytes ? std::string(written) : convert(massaged);
+  };
+
   std::string out;
   char quote = 0;
   int parentheses = 0;
@@ -92,7 +98,7 @@ std::string SplitSourceLine(const StatementConverter& convert, std::string line,
           break;
         } else {
           std::string rest = line.substr(i + 1);
-          std::string head = convert(out);
+          std::string head = translate(std::string_view(line).substr(0, i), out);
           std::string separator = StartsWith(TrimLeftBlanks(rest), "*") ? "  " : " : ";
           return head + separator + SplitSourceLine(convert, rest, depth + 1);
         }
@@ -100,7 +106,7 @@ std::string SplitSourceLine(const StatementConverter& convert, std::string line,
         out += c;
     }
   }
-  return convert(out);
+  return translate(line, out);
 }
 
 }  // namespace orvik::massage

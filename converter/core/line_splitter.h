@@ -4,6 +4,7 @@
 #ifndef ORVIK_CONVERTER_CORE_LINE_SPLITTER_H_
 #define ORVIK_CONVERTER_CORE_LINE_SPLITTER_H_
 
+#include <cstddef>
 #include <functional>
 #include <string>
 
@@ -13,6 +14,10 @@ namespace orvik::massage {
 
 // Statements translated per line; the rest of a longer line is returned as it was.
 inline constexpr int kMaxStatementsPerLine = 30;
+// Bytes of one statement that are translated. The translator's work grows with the square of
+// a statement's length, so one hostile line of megabytes would hold a conversion for hours; a
+// statement longer than this, far past anything VB can hold on a line, is returned as it was.
+inline constexpr std::size_t kMaxStatementBytes = 4096;
 
 // Turns one statement, as the splitter cut it out, into its translation.
 using StatementConverter = std::function<std::string(const std::string& statement)>;
@@ -21,7 +26,7 @@ using StatementConverter = std::function<std::string(const std::string& statemen
 // lines may come back, joined by CR LF.
 std::string SplitSourceLine(StatementTranslator& translator, std::string line, int depth = 0);
 // The same with any converter of statements; every statement, an empty one included, goes
-// through it in order.
+// through it in order, except those over kMaxStatementBytes.
 std::string SplitSourceLine(const StatementConverter& convert, std::string line, int depth = 0);
 
 }  // namespace orvik::massage

@@ -88,6 +88,28 @@ TEST_F(Splitter, ThirtyStatementsPerLineAreTranslated) {
   EXPECT_TRUE(out.ends_with("[S30] : S31;S32")) << out;
 }
 
+// A statement past the bound would cost the translator time by the square of its length; it
+// is kept as written, and the statements around it are translated as usual.
+TEST_F(Splitter, OverlongStatementIsKeptAsWritten) {
+  const std::string longest = "X = \"" + std::string(kMaxStatementBytes - 6, 'a') + "\"";
+  const std::string overlong = "Y = " + std::string(kMaxStatementBytes, 'b');
+  std::string out = Split("A = 1;" + overlong + ";" + longest);
+  ASSERT_EQ(seen.size(), 2u);
+  EXPECT_EQ(seen[0], "A = 1");
+  EXPECT_EQ(seen[1].size(), kMaxStatementBytes);  // the longest translated one, quotes as seen
+  EXPECT_EQ(out, "[A = 1] : " + overlong + " : [" + seen[1] + "]");
+
+  seen.clear();
+  EXPECT_EQ(Split(overlong), overlong);
+  EXPECT_TRUE(seen.empty());
+
+  // The real translator hands such a line back too, without working through its groups.
+  StatementTranslator tr;
+  const std::string nested =
+      "Z = " + std::string(kMaxStatementBytes, '(') + "1" + std::string(kMaxStatementBytes, ')');
+  EXPECT_EQ(SplitSourceLine(tr, nested), nested);
+}
+
 TEST_F(Splitter, TrailingBlanksAreCut) {
   Split("X = 1    ");
   EXPECT_EQ(seen, (std::vector<std::string>{"X = 1"}));

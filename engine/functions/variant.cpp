@@ -180,6 +180,9 @@ bool IsNumeric(const Variant& v) {
 }
 
 std::string FormatDateSerial(double serial) {
+  // A Date handed in from outside (a script's value) may be any double; past the whole
+  // numbers a double holds exactly, or NaN, it names no day the calendar can work on.
+  if (!(std::fabs(serial) <= 9007199254740992.0)) throw VbError(vberr::kOverflow);
   const double day = std::floor(serial);
   // The platform keeps the time as the fraction's distance from the day, also before 1899.
   double fraction = std::fabs(serial - std::trunc(serial));

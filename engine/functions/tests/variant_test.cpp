@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
+
 #include "error_number.h"
 #include "numbers.h"
 #include "vb_error.h"
@@ -59,6 +61,19 @@ TEST(VariantToString, OtherTypes) {
   EXPECT_EQ(Variant::Date(36713.0).ToString(), "7/6/2000");
   EXPECT_EQ(Variant::Date(36713.75).ToString(), "7/6/2000 6:00:00 PM");
   EXPECT_EQ(ErrorNumber([] { Variant::Null().ToString(); }), vberr::kInvalidUseOfNull);
+}
+
+// A script may hand over a Date that is any double at all: one that names no day is an
+// overflow, not a date made up from undefined arithmetic.
+TEST(VariantToString, DateBeyondTheCalendarIsAnOverflow) {
+  for (double serial : {std::nan(""), HUGE_VAL, -HUGE_VAL, 1e300, -1e300, 1e17}) {
+    EXPECT_EQ(ErrorNumber([serial] { Variant::Date(serial).ToString(); }), vberr::kOverflow)
+        << serial;
+  }
+  // The far days the calendar still holds are written out.
+  EXPECT_EQ(Variant::Date(-657434.0).ToString(), "1/1/100");
+  EXPECT_EQ(Variant::Date(2958465.5).ToString(), "12/31/9999 12:00:00 PM");
+  EXPECT_EQ(Variant::Date(1e15).ToString(), "7/2/2737907008888");
 }
 
 TEST(VariantToDouble, TextFollowsTheNumericRules) {

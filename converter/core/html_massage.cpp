@@ -111,7 +111,7 @@ std::string HtmlMonitorText(const fs::path& output, std::string_view massaged) {
 MassageResult MassageHtmlFile(const fs::path& input, OutputNames& names) {
   MassageResult result;
   std::string page;
-  if (!ReadWholeFile(input, page, result.error)) return result;
+  if (!ReadSourceFile(input, page, result.error)) return result;
   std::optional<std::string> massaged = HtmlToAsp(page);
   if (!massaged) {
     result.noBody = true;

@@ -68,6 +68,15 @@ bool ReadWholeFile(const fs::path& path, std::string& bytes, std::string& error,
   return true;
 }
 
+bool ReadSourceFile(const fs::path& path, std::string& bytes, std::string& error) {
+  if (!ReadWholeFile(path, bytes, error, kMaxSourceBytes + 1)) return false;
+  if (bytes.size() <= kMaxSourceBytes) return true;
+  bytes.clear();
+  bytes.shrink_to_fit();
+  error = "is larger than " + std::to_string(kMaxSourceBytes >> 20) + " MiB: too large to convert";
+  return false;
+}
+
 std::string WriteResultFile(const fs::path& target, std::string_view bytes,
                             const fs::path& source) {
   std::error_code ec;

@@ -4,6 +4,7 @@
 #ifndef ORVIK_CONVERTER_CORE_SOURCE_FILES_H_
 #define ORVIK_CONVERTER_CORE_SOURCE_FILES_H_
 
+#include <cstddef>
 #include <filesystem>
 #include <string>
 #include <string_view>
@@ -22,6 +23,13 @@ std::string WithCrLfLineEnds(std::string_view text);
 // why in `error`.
 bool ReadWholeFile(const std::filesystem::path& path, std::string& bytes, std::string& error,
                    std::size_t limit = std::string::npos);
+
+// The largest source or page converted. Sources are a few kilobytes; a larger file (or a
+// device that never ends) would only fill the memory while it is read and worked on.
+inline constexpr std::size_t kMaxSourceBytes = std::size_t{64} << 20;
+
+// ReadWholeFile for a file to convert: one over kMaxSourceBytes is refused, and said so.
+bool ReadSourceFile(const std::filesystem::path& path, std::string& bytes, std::string& error);
 
 // Writes `bytes` to `target` through a temporary file beside it, so that a failure leaves
 // no half-written result. Refuses when `target` is the `source` file (also through a link).

@@ -61,7 +61,7 @@ ConversionResult PBtoVB(const fs::path& input, StatementTranslator& translator,
   ConversionResult result;
   result.output = VbOutputPath(input);
   std::string source;
-  if (!ReadWholeFile(input, source, result.error)) return result;
+  if (!ReadSourceFile(input, source, result.error)) return result;
   std::vector<std::string> lines = SplitLines(source);
   if (lines.empty()) {
     result.error = "is empty: there is nothing to convert";

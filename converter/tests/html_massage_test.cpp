@@ -228,6 +228,17 @@ TEST(MassageHtmlFile, UnreadablePageIsReported) {
   EXPECT_EQ(Listing(dir.path()), "");
 }
 
+TEST(MassageHtmlFile, PageOverTheBoundIsRefusedUnread) {
+  ScratchFolder dir;
+  WriteFile(dir / "big.htm", "<body>");
+  std::filesystem::resize_file(dir / "big.htm", kMaxSourceBytes + 1);
+  MassageResult r = Massage(dir / "big.htm");
+  EXPECT_FALSE(r.ok);
+  EXPECT_FALSE(r.noBody);
+  EXPECT_NE(r.error.find("too large to convert"), std::string::npos) << r.error;
+  EXPECT_EQ(Listing(dir.path()), "big.htm");
+}
+
 TEST(IsHtmlPage, ByExtensionInAnyCase) {
   EXPECT_TRUE(IsHtmlPage("a.htm"));
   EXPECT_TRUE(IsHtmlPage("/x/A.HTML"));

@@ -4,6 +4,7 @@
 
 #include <string>
 
+#include "source_files.h"
 #include "test_files.h"
 
 namespace orvik::massage {
@@ -90,6 +91,21 @@ TEST_F(Driver, FolderIsNotASource) {
   ConversionResult r = Convert(dir / "D");
   EXPECT_FALSE(r.ok);
   EXPECT_EQ(Listing(dir.path()), "D");
+}
+
+// A source is a few kilobytes. One past the bound, or a device that never ends, is refused
+// once the bound is read, before it fills the memory.
+TEST_F(Driver, SourceOverTheBoundIsRefused) {
+  WriteFile(dir / "P", "X = 1\n");
+  fs::resize_file(dir / "P", kMaxSourceBytes + 1);
+  ConversionResult r = Convert(dir / "P");
+  EXPECT_FALSE(r.ok);
+  EXPECT_EQ(r.error, "is larger than 64 MiB: too large to convert");
+  EXPECT_EQ(Listing(dir.path()), "P");
+
+  r = Convert("/dev/zero");
+  EXPECT_FALSE(r.ok);
+  EXPECT_NE(r.error.find("too large to convert"), std::string::npos) << r.error;
 }
 
 TEST_F(Driver, FailedWriteIsReportedAndLeavesNoPartialFile) {

@@ -104,12 +104,20 @@ thread_local KeptBorder keptBorder;
 OccurrenceScan::OccurrenceScan(std::string_view text, std::string_view needle, Compare compare,
                                std::size_t from)
     : text_(text), needle_(needle), compare_(compare), at_(from) {
+  border_ = &ownBorder_;
+  // A needle longer than the text left to read cannot occur in it. Its table would still
+  // cost four bytes a character, and folding it a copy of it: a long search text handed to
+  // a short one took gigabytes to find nothing.
+  if (needle.size() > text.size() - std::min(from, text.size())) {
+    text_ = {};
+    at_ = 0;
+    return;
+  }
   if (compare_ == Compare::kNoCase) {
     folded_ = LowerCase(needle);
     needle_ = folded_;
   }
   const std::size_t m = needle_.size();
-  border_ = &ownBorder_;
   if (!keptBorder.inUse && m <= kKeptBorderEntries) {
     keptBorder.inUse = true;
     border_ = &keptBorder.table;

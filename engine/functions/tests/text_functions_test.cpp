@@ -1,8 +1,12 @@
 #include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <QCoreApplication>
 #include <QTimer>
 #include <chrono>
+#include <cstdio>
 #include <cstdlib>
 #include <string>
 
@@ -166,6 +170,43 @@ TEST(OccurrenceSearch, LongDelimitersOfOneRepeatedCharacter) {
   EXPECT_EQ(f.Index(s, std::string(2000, 'A'), 2001), 2001);
   EXPECT_EQ(f.Index(s, std::string(2000, 'A'), 2002), 0);
   EXPECT_EQ(f.PropertyParse(std::string(3000, 'x') + "KEY=1;", "key", ";").ToString(), "1");
+}
+
+// A search text longer than the text searched is found nowhere, and finding that out takes
+// no memory: the child below may not grow its data by more than the search text's size.
+TEST(OccurrenceSearch, LongerThanTheTextCostsNothing) {
+  Functions f(true);
+  const std::string needle(std::size_t{64} << 20, 'x');
+  EXPECT_EQ(f.Index("abc", needle, 1), 0);
+  EXPECT_EQ(f.DCount("abc", needle).ToLong(), 1);
+  EXPECT_EQ(f.DCount("", needle).ToLong(), 0);
+  EXPECT_EQ(FindNoCase("abc", "abcd", 0), std::string_view::npos);
+  EXPECT_EQ(f.Index(std::string(3, 'X'), "xxx", 1), 1);  // exactly as long still occurs
+#if !defined(__SANITIZE_ADDRESS__)
+  const pid_t child = fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    rlimit data{};
+    getrlimit(RLIMIT_DATA, &data);
+    std::FILE* status = std::fopen("/proc/self/status", "r");
+    long kb = 0;
+    char line[256];
+    while (status && std::fgets(line, sizeof line, status)) {
+      if (std::sscanf(line, "VmData: %ld", &kb) == 1) break;
+    }
+    data.rlim_cur = static_cast<rlim_t>(kb) * 1024 + needle.size();
+    setrlimit(RLIMIT_DATA, &data);
+    try {
+      const bool none = f.Index("abc", needle, 1) == 0 && f.DCount("abc", needle).ToLong() == 1;
+      std::_Exit(none ? 0 : 1);
+    } catch (...) {
+      std::_Exit(2);
+    }
+  }
+  int result = 0;
+  ASSERT_EQ(waitpid(child, &result, 0), child);
+  EXPECT_TRUE(WIFEXITED(result) && WEXITSTATUS(result) == 0) << result;
+#endif
 }
 
 TEST(SmallTextFunctions, AlphaNumSeqSStr) {

@@ -1,5 +1,6 @@
 // The small text and field members of Functions.
 
+#include <bitset>
 #include <chrono>
 #include <cmath>
 
@@ -156,14 +157,30 @@ std::string Functions::CConvert(std::string_view s, std::string_view from,
   if (from.empty()) return std::string(s);
   // The pairs apply one after another to the running result, so a character produced by
   // an earlier pair is translated again by a later one. A 256-entry map composed pair by
-  // pair gives the same result in one pass over the text.
-  int map[256];
-  for (int i = 0; i < 256; ++i) map[i] = i;
+  // pair gives the same result in one pass over the text. It is kept as the set of
+  // characters that end as each byte, so that a pair moves one set into another in a few
+  // words: walking the whole map at every pair made a long `from` cost 256 steps a byte.
+  std::bitset<256> endingAs[256];
+  std::bitset<256> deleted;
+  for (std::size_t c = 0; c < 256; ++c) endingAs[c].set(c);
   for (std::size_t i = 0; i < from.size(); ++i) {
-    const int src = static_cast<unsigned char>(from[i]);
-    const int dst = i < to.size() ? static_cast<unsigned char>(to[i]) : -1;
-    for (int& m : map) {
-      if (m == src) m = dst;
+    const auto src = static_cast<unsigned char>(from[i]);
+    if (i >= to.size()) {
+      deleted |= endingAs[src];
+      endingAs[src].reset();
+    } else if (const auto dst = static_cast<unsigned char>(to[i]); dst != src) {
+      endingAs[dst] |= endingAs[src];
+      endingAs[src].reset();
+    }
+  }
+  int map[256];
+  for (std::size_t c = 0; c < 256; ++c) {
+    map[c] = -1;
+    for (std::size_t v = 0; v < 256 && !deleted.test(c); ++v) {
+      if (endingAs[v].test(c)) {
+        map[c] = static_cast<int>(v);
+        break;
+      }
     }
   }
   std::string out;

@@ -105,6 +105,49 @@ TEST(CConvertTest, TranslatesPairByPair) {
   EXPECT_EQ(f.CConvert("ab", "ba", "ab"), "bb");  // b -> a gives "aa", then a -> b
 }
 
+// The composed map against the pairs applied to the text one at a time, on pairs that
+// chain, swap back and forth and delete, over every byte.
+TEST(CConvertTest, SameAsApplyingEachPairInTurn) {
+  const auto inTurn = [](std::string text, const std::string& from, const std::string& to) {
+    for (std::size_t i = 0; i < from.size(); ++i) {
+      std::string next;
+      for (char c : text) {
+        if (c != from[i]) {
+          next.push_back(c);
+        } else if (i < to.size()) {
+          next.push_back(to[i]);
+        }
+      }
+      text = next;
+    }
+    return text;
+  };
+  Functions f(true);
+  std::string all;
+  for (int c = 0; c < 256; ++c) all.push_back(static_cast<char>(c));
+  std::srand(7);
+  for (int round = 0; round < 200; ++round) {
+    std::string from, to;
+    const int pairs = std::rand() % 40;
+    for (int i = 0; i < pairs; ++i) {
+      // Few distinct bytes, so that pairs meet each other's results often.
+      from.push_back(static_cast<char>(250 + std::rand() % 6));
+      to.push_back(static_cast<char>(250 + std::rand() % 6));
+    }
+    to.resize(static_cast<std::size_t>(std::rand() % (pairs + 1)));
+    ASSERT_EQ(f.CConvert(all, from, to), inTurn(all, from, to)) << round;
+  }
+  // A long list of pairs that keep trading three letters, the last ones deleting.
+  std::string from, to;
+  for (int i = 0; i < 100000; ++i) {
+    from += "abc"[i % 3];
+    to += "cab"[i % 2];
+  }
+  EXPECT_EQ(f.CConvert("abcd", from, to), inTurn("abcd", from, to));
+  EXPECT_EQ(f.CConvert("abcd", from, to.substr(0, 99990)),
+            inTurn("abcd", from, to.substr(0, 99990)));
+}
+
 TEST(IndexTest, CaseBlindOccurrences) {
   Functions f(true);
   EXPECT_EQ(f.Index("aXbxc", "x", 2), 4);

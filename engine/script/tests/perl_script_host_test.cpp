@@ -2,6 +2,7 @@
 // numbers and lines, and interpreters that stay apart.
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include "script_host.h"
 #include "script_test_object.h"
@@ -102,6 +103,33 @@ TEST_F(PerlHostTest, RunTimeErrorsHaveNumbersAndLines) {
   // exit ends the procedure, never the process.
   EXPECT_TRUE(Run("Quit").IsEmpty());
   EXPECT_EQ(RunError("NoSuchProcedure").number, scripterr::kNoProcedure);
+}
+
+TEST_F(PerlHostTest, AForkedChildNeverComesBackIntoTheEngine) {
+  // The child of a script's fork has the engine's memory but none of its other threads:
+  // back in the engine it would be a second session on the same terminal and files.
+  const pid_t engine = getpid();
+  const auto run = [&](std::string_view procedure) {
+    const Variant result = Run(procedure);
+    if (getpid() != engine) _exit(77);  // a child came back
+    return result.ToString();
+  };
+  host_->AddCode(
+      "sub Fork { my $pid = fork(); return 'child' if $pid == 0; waitpid($pid, 0);\n"
+      "  return $? >> 8; }\n"
+      "sub ForkExit { my $pid = fork(); exit(3) if $pid == 0; waitpid($pid, 0);\n"
+      "  return $? >> 8; }\n"
+      "sub ForkCall { my $pid = fork(); if ($pid == 0) { $Obj->Twice(1); return 'child'; }\n"
+      "  waitpid($pid, 0); return $? >> 8; }\n"
+      "our $status = -1;\n"
+      "my $top = fork(); if ($top) { waitpid($top, 0); $status = $? >> 8; }\n"
+      "sub TopStatus { return $status; }\n");
+  if (getpid() != engine) _exit(77);
+  EXPECT_EQ(run("TopStatus"), "0");
+  EXPECT_EQ(run("Fork"), "0");
+  EXPECT_EQ(run("ForkExit"), "3");
+  // The engine's objects are out of the child's reach: its call fails and ends it.
+  EXPECT_EQ(run("ForkCall"), "255");
 }
 
 TEST_F(PerlHostTest, InterpretersStayApart) {

@@ -75,6 +75,18 @@ package Orvik::Error;
 use overload '""' => sub { "[$_[0]{number}] $_[0]{description}" }, fallback => 1;
 package main;
 *CORE::GLOBAL::exit = sub { die bless([@_ ? $_[0] : 0], 'Orvik::Exit') };
+# Sleep in short steps, between which the session's end can stop the program: one long
+# sleep waits in the system, where it is not reached.
+*CORE::GLOBAL::sleep = sub {
+  return CORE::sleep($_[0]) if @_ && !($_[0] >= 1);
+  my $tenths = @_ ? int($_[0]) * 10 : undef;
+  my $slept = 0;
+  while (!defined $tenths || $slept < $tenths) {
+    select(undef, undef, undef, 0.1);
+    ++$slept;
+  }
+  return int($slept / 10);
+};
 $SIG{__DIE__} = sub { $Orvik::died = 1; $Orvik::die_line = (caller(0))[2] // 0; };
 1;
 )PERL";

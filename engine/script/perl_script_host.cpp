@@ -75,6 +75,10 @@ package Orvik::Error;
 use overload '""' => sub { "[$_[0]{number}] $_[0]{description}" }, fallback => 1;
 package main;
 *CORE::GLOBAL::exit = sub { die bless([@_ ? $_[0] : 0], 'Orvik::Exit') };
+# The engine's standard input is no session's terminal (a port's is its connection): a
+# program that read it would take the console's keyboard, and wait on it out of the
+# session's reach. The program's STDIN is empty instead; the engine's own is untouched.
+{ my $nothing; open($nothing, '<', '/dev/null') and *STDIN = *{$nothing}{IO}; }
 # Sleep in short steps, between which the session's end can stop the program: one long
 # sleep waits in the system, where it is not reached.
 *CORE::GLOBAL::sleep = sub {

@@ -132,6 +132,21 @@ TEST_F(PerlHostTest, AForkedChildNeverComesBackIntoTheEngine) {
   EXPECT_EQ(run("ForkCall"), "255");
 }
 
+TEST_F(PerlHostTest, TheEnginesStandardInputIsNotTheProgramsToRead) {
+  // The console's keyboard, say, with a line typed: a program must neither take it nor wait
+  // on it out of the session's reach.
+  int typed[2];
+  ASSERT_EQ(pipe(typed), 0);
+  ASSERT_EQ(write(typed[1], "typed\n", 6), 6);
+  const int engineInput = dup(STDIN_FILENO);
+  ASSERT_GE(dup2(typed[0], STDIN_FILENO), 0);
+  host_->AddCode("sub ReadIn { my $line = <STDIN>; return defined $line ? $line : 'nothing'; }");
+  const std::string read = Run("ReadIn").ToString();
+  dup2(engineInput, STDIN_FILENO);
+  for (int fd : {engineInput, typed[0], typed[1]}) close(fd);
+  EXPECT_EQ(read, "nothing");
+}
+
 TEST_F(PerlHostTest, InterpretersStayApart) {
   // A second engine with a sub of the same name keeps its own.
   auto other = ScriptHost::Create("Perl");

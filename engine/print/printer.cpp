@@ -55,10 +55,15 @@ void Printer::Print(std::string_view text, bool newline) {
                     "Printer device " + std::to_string(rawDevice_) +
                         " is closed; make it again with DEV-MAKE R and SP-ASSIGN");
     }
+    // The channel keeps the job's bytes until it ends: a job is bounded as held text is.
+    CheckTextLength(rawBytes_ + t.size());
+    rawBytes_ += t.size();
     lastSpoolResult_ = channel->Write(t);
     return;
   }
   if (!currentPrinter_) throw NoPrinter();
+  CheckTextLength(pendingBytes_ + t.size());
+  pendingBytes_ += t.size();
   // Chr(12) starts a new page.
   if (pendingPages_.empty()) pendingPages_.emplace_back();
   std::size_t start = 0;
@@ -109,13 +114,14 @@ void Printer::AssignDevice(std::int32_t device, const std::string& title) {
   if ((printer || raw) && rawDevice_ >= 1 && rawDevice_ != device) EndRawJob();
   if (printer) {
     currentPrinter_ = printers_[device];
-    pendingPages_.clear();
+    ClearPages();
     // Printing goes to the printer assigned, not to the raw device used before it.
     rawDevice_ = 0;
   } else if (raw) {
     rawDocumentName_ = title;
     rawDevice_ = device;
     rawJobId_ = rawChannels_[device]->StartDoc(rawDocumentName_);
+    rawBytes_ = 0;
     lastSpoolResult_ = rawChannels_[device]->StartPage();
   }
   printQueue_ = -1;
@@ -130,6 +136,9 @@ void Printer::On() {
 
 void Printer::NewPage() {
   Settings();
+  // A new page is a form feed of the job.
+  CheckTextLength(pendingBytes_ + 1);
+  ++pendingBytes_;
   pendingPages_.emplace_back();
 }
 
@@ -156,7 +165,7 @@ Status Printer::CloseJob(const std::string& title, const HoldStore& hold) {
     std::string error;
     const int job = backend_->PrintText(currentPrinter_->name, title, pendingPages_,
                                         currentPrinter_->settings, &error);
-    pendingPages_.clear();
+    ClearPages();
     if (job == 0) closed = Status::Error(printerr::kPrinting, error);
   }
   if (currentPrinter_) {
@@ -174,6 +183,12 @@ void Printer::EndRawJob() {
     lastSpoolResult_ = channel->Close();
     rawChannels_[rawDevice_].reset();
   }
+  rawBytes_ = 0;
+}
+
+void Printer::ClearPages() {
+  pendingPages_.clear();
+  pendingBytes_ = 0;
 }
 
 }  // namespace orvik

@@ -10,7 +10,9 @@
 //
 // Used on the port's thread only. The backend (print_backend.h) is made when the session
 // first prints. Failures the sentences answer "ERROR" for come back as a Status; those that
-// a program's PPrint or a sentence raises are thrown as VbError (977, 978, 979).
+// a program's PPrint or a sentence raises are thrown as VbError (977, 978, 979). A job, held
+// or printed, holds at most the longest text the system builds: past it PPrint raises 14 and
+// the job keeps what it had.
 
 #ifndef ORVIK_ENGINE_PRINT_PRINTER_H_
 #define ORVIK_ENGINE_PRINT_PRINTER_H_
@@ -85,6 +87,7 @@ class Printer {
   PrintBackend& Backend();
   // Ends the job of the current raw device and closes its channel.
   void EndRawJob();
+  void ClearPages();
 
   PrintBackendFactory factory_;
   Terminal terminal_;
@@ -101,6 +104,8 @@ class Printer {
   std::int32_t lastSpoolResult_ = 0;
   std::optional<PrinterObject> currentPrinter_;
   std::vector<std::string> pendingPages_;  // the current printer's document so far
+  std::size_t pendingBytes_ = 0;           // the text in pendingPages_
+  std::size_t rawBytes_ = 0;               // written to the current raw job so far
 };
 
 }  // namespace orvik

@@ -14,6 +14,7 @@
 #include "perl_script_host.h"
 
 #include <locale.h>
+#include <unistd.h>
 
 #include <atomic>
 #include <clocale>
@@ -73,7 +74,23 @@ sub DESTROY { Orvik::_free(${$_[0]}) if defined ${$_[0]}; }
 package Orvik::Error;
 use overload '""' => sub { "[$_[0]{number}] $_[0]{description}" }, fallback => 1;
 package main;
-*CORE::GLOBAL::exit = sub { die bless([], 'Orvik::Exit') };
+*CORE::GLOBAL::exit = sub { die bless([@_ ? $_[0] : 0], 'Orvik::Exit') };
+# The engine's standard input is no session's terminal (a port's is its connection): a
+# program that read it would take the console's keyboard, and wait on it out of the
+# session's reach. The program's STDIN is empty instead; the engine's own is untouched.
+{ my $nothing; open($nothing, '<', '/dev/null') and *STDIN = *{$nothing}{IO}; }
+# Sleep in short steps, between which the session's end can stop the program: one long
+# sleep waits in the system, where it is not reached.
+*CORE::GLOBAL::sleep = sub {
+  return CORE::sleep($_[0]) if @_ && !($_[0] >= 1);
+  my $tenths = @_ ? int($_[0]) * 10 : undef;
+  my $slept = 0;
+  while (!defined $tenths || $slept < $tenths) {
+    select(undef, undef, undef, 0.1);
+    ++$slept;
+  }
+  return int($slept / 10);
+};
 $SIG{__DIE__} = sub { $Orvik::died = 1; $Orvik::die_line = (caller(0))[2] // 0; };
 1;
 )PERL";
@@ -155,9 +172,18 @@ std::mutex& MakingMutex() {
   return mutex;
 }
 
+// The engine's own process. A script's fork makes a child with the engine's memory but none
+// of its other threads: back in the engine it would read the session's terminal and write
+// its files as a second session, so it ends where the script hands control back, and the
+// engine's objects are out of its reach.
+std::atomic<pid_t> gEnginePid{0};
+
+bool InForkedChild() { return ::getpid() != gEnginePid.load(std::memory_order_relaxed); }
+
 void StartPerlOnce() {
   static std::once_flag once;
   std::call_once(once, [] {
+    gEnginePid.store(::getpid(), std::memory_order_relaxed);
     static int argc = 1;
     static char arg0[] = "orvik";
     static char* argvStore[] = {arg0, nullptr};
@@ -318,9 +344,26 @@ SV* CallMember(pTHX_ I32 ax, I32 items, SV** failure) {
   }
 }
 
+// Ends the child of a script's fork, once the script hands control back, with the status
+// the script gave it: exit's value, 255 for a failure, 0 for a plain return.
+void EndForkedChild(pTHX) {
+  if (!InForkedChild()) return;
+  int status = 0;
+  SV* err = ERRSV;
+  if (SvROK(err) && sv_isobject(err) && sv_derived_from(err, "Orvik::Exit")) {
+    SV** code = av_fetch(reinterpret_cast<AV*>(SvRV(err)), 0, 0);
+    if (code != nullptr) status = static_cast<int>(SvIV(*code));
+  } else if (SvTRUE(err)) {
+    status = 255;
+  }
+  PerlIO_flush(nullptr);
+  ::_exit(status & 0xFF);
+}
+
 XS_EXTERNAL(XsCall) {
   dXSARGS;
   PERL_UNUSED_VAR(cv);
+  if (InForkedChild()) croak("The engine's objects cannot be used from a forked process");
   SV* failure = nullptr;
   SV* result = CallMember(aTHX_ ax, items, &failure);
   if (failure != nullptr) croak_sv(failure);
@@ -393,6 +436,8 @@ class PerlHost : public ScriptHost {
     dTHXa(perl_);
     PL_perl_destruct_level = 1;
     perl_destruct(perl_);
+    // A fork in an END block or a destructor.
+    if (InForkedChild()) ::_exit(0);
     perl_free(perl_);
     perl_ = nullptr;
   }
@@ -500,6 +545,7 @@ void PerlHost::AddCode(std::string_view code) {
     SAVETMPS;
     SV* source = sv_2mortal(newSVpvn(text.data(), text.size()));
     eval_sv(source, G_SCALAR | G_DISCARD);
+    EndForkedChild(aTHX);
     if (SvTRUE(ERRSV)) {
       // Compile errors reach no die hook; a failure of the code's top level does.
       const bool compiling = SvIV(get_sv("Orvik::died", GV_ADD)) == 0;
@@ -556,6 +602,7 @@ Variant PerlHost::Run(std::string_view procedure, std::span<Variant> args) {
         for (SV* sv : svs) XPUSHs(sv);
         PUTBACK;
         const int count = call_pv(sub.c_str(), G_SCALAR | G_EVAL);
+        EndForkedChild(aTHX);
         SPAGAIN;
         SV* value = count == 1 ? POPs : nullptr;
         PUTBACK;

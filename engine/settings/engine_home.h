@@ -9,7 +9,7 @@
 
 namespace orvik {
 
-// The home folder, without a trailing '/'.
+// The home folder, as an absolute path without a trailing '/'.
 std::string EngineHome();
 // Fixes the home for this process; an empty path returns to the default rule.
 void SetEngineHome(std::string path);

@@ -112,5 +112,18 @@ TEST_F(SettingsTest, EngineHomeFollowsTheSetting) {
   EXPECT_EQ(EngineHome(), fs::read_symlink("/proc/self/exe").parent_path().string());
 }
 
+TEST_F(SettingsTest, ARelativeHomeStaysWhereItWasWhenTheWorkingFolderChanges) {
+  // A program may change the process's working folder (Perl's chdir) while sessions run.
+  const fs::path before = fs::current_path();
+  SetEngineHome("rel/home/");
+  fs::current_path(dir_);
+  const std::string home = EngineHome();
+  const std::string file = EngineHomePath("OrvikEngine.ini");
+  fs::current_path(before);
+  SetEngineHome("");
+  EXPECT_EQ(home, (before / "rel/home").string());
+  EXPECT_EQ(file, (before / "rel/home/OrvikEngine.ini").string());
+}
+
 }  // namespace
 }  // namespace orvik

@@ -7,6 +7,7 @@
 
 #include "error_number.h"
 #include "fake_print_backend.h"
+#include "text.h"
 #include "vb_error.h"
 
 namespace orvik {
@@ -116,6 +117,33 @@ TEST_F(PrinterTest, DevicesAreCheckedBeforeAnythingChanges) {
   EXPECT_TRUE(printer_.CloseJob("t", Hold()).ok());
   ASSERT_EQ(fake_->text_jobs().size(), 1u);
   EXPECT_EQ(fake_->text_jobs()[0].printer, "Office");
+}
+
+TEST_F(PrinterTest, AJobStopsGrowingAtTheLongestTextAndKeepsWhatItHad) {
+  const std::string chunk(kMaxTextLength / 16, 'x');
+  printer_.On();
+  for (int i = 0; i < 16; ++i) printer_.Print(chunk, false);
+  EXPECT_EQ(ErrorNumber([&] { printer_.Print("y", false); }), vberr::kOutOfStringSpace);
+  EXPECT_EQ(ErrorNumber([&] { printer_.NewPage(); }), vberr::kOutOfStringSpace);
+  EXPECT_TRUE(printer_.CloseJob("pages", Hold()).ok());
+  ASSERT_EQ(fake_->text_jobs().size(), 1u);
+  // Compared by size: a failure must not print a quarter of a gigabyte.
+  ASSERT_EQ(fake_->text_jobs()[0].pages.size(), 1u);
+  EXPECT_EQ(fake_->text_jobs()[0].pages[0].size(), kMaxTextLength);
+  // The next job starts afresh.
+  printer_.On();
+  printer_.Print("small", false);
+  EXPECT_TRUE(printer_.CloseJob("pages", Hold()).ok());
+  ASSERT_EQ(fake_->text_jobs().size(), 2u);
+
+  EXPECT_EQ(printer_.MakeDevice('R', 7, "labels"), "OK");
+  printer_.AssignDevice(7, "raw");
+  printer_.On();
+  for (int i = 0; i < 16; ++i) printer_.Print(chunk, false);
+  EXPECT_EQ(ErrorNumber([&] { printer_.Print("y", false); }), vberr::kOutOfStringSpace);
+  EXPECT_TRUE(printer_.CloseJob("raw", Hold()).ok());
+  ASSERT_EQ(fake_->raw_jobs().size(), 1u);
+  EXPECT_EQ(fake_->raw_jobs()[0].bytes.size(), kMaxTextLength);
 }
 
 TEST_F(PrinterTest, WithoutAnyPrinterInstalledPrintingSaysSo) {

@@ -2,6 +2,7 @@
 // numbers and lines, and interpreters that stay apart.
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include "script_host.h"
 #include "script_test_object.h"
@@ -102,6 +103,48 @@ TEST_F(PerlHostTest, RunTimeErrorsHaveNumbersAndLines) {
   // exit ends the procedure, never the process.
   EXPECT_TRUE(Run("Quit").IsEmpty());
   EXPECT_EQ(RunError("NoSuchProcedure").number, scripterr::kNoProcedure);
+}
+
+TEST_F(PerlHostTest, AForkedChildNeverComesBackIntoTheEngine) {
+  // The child of a script's fork has the engine's memory but none of its other threads:
+  // back in the engine it would be a second session on the same terminal and files.
+  const pid_t engine = getpid();
+  const auto run = [&](std::string_view procedure) {
+    const Variant result = Run(procedure);
+    if (getpid() != engine) _exit(77);  // a child came back
+    return result.ToString();
+  };
+  host_->AddCode(
+      "sub Fork { my $pid = fork(); return 'child' if $pid == 0; waitpid($pid, 0);\n"
+      "  return $? >> 8; }\n"
+      "sub ForkExit { my $pid = fork(); exit(3) if $pid == 0; waitpid($pid, 0);\n"
+      "  return $? >> 8; }\n"
+      "sub ForkCall { my $pid = fork(); if ($pid == 0) { $Obj->Twice(1); return 'child'; }\n"
+      "  waitpid($pid, 0); return $? >> 8; }\n"
+      "our $status = -1;\n"
+      "my $top = fork(); if ($top) { waitpid($top, 0); $status = $? >> 8; }\n"
+      "sub TopStatus { return $status; }\n");
+  if (getpid() != engine) _exit(77);
+  EXPECT_EQ(run("TopStatus"), "0");
+  EXPECT_EQ(run("Fork"), "0");
+  EXPECT_EQ(run("ForkExit"), "3");
+  // The engine's objects are out of the child's reach: its call fails and ends it.
+  EXPECT_EQ(run("ForkCall"), "255");
+}
+
+TEST_F(PerlHostTest, TheEnginesStandardInputIsNotTheProgramsToRead) {
+  // The console's keyboard, say, with a line typed: a program must neither take it nor wait
+  // on it out of the session's reach.
+  int typed[2];
+  ASSERT_EQ(pipe(typed), 0);
+  ASSERT_EQ(write(typed[1], "typed\n", 6), 6);
+  const int engineInput = dup(STDIN_FILENO);
+  ASSERT_GE(dup2(typed[0], STDIN_FILENO), 0);
+  host_->AddCode("sub ReadIn { my $line = <STDIN>; return defined $line ? $line : 'nothing'; }");
+  const std::string read = Run("ReadIn").ToString();
+  dup2(engineInput, STDIN_FILENO);
+  for (int fd : {engineInput, typed[0], typed[1]}) close(fd);
+  EXPECT_EQ(read, "nothing");
 }
 
 TEST_F(PerlHostTest, InterpretersStayApart) {

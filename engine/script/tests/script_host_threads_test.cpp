@@ -48,6 +48,29 @@ class MeetingPoint : public Dispatch {
   }
 };
 
+// The session's end, as another thread sees it: once the program runs, stop it; the time
+// of the stop goes to `at` when one is given.
+std::unique_ptr<QThread> StopOnceStarted(ScriptHost& host, const MeetingPoint& point,
+                                         std::atomic<SteadyClock::rep>* at = nullptr) {
+  std::unique_ptr<QThread> stopper(QThread::create([&host, &point, at] {
+    while (point.started.load() == 0) QThread::msleep(5);
+    QThread::msleep(50);
+    if (at != nullptr) *at = SteadyClock::now().time_since_epoch().count();
+    host.Interrupt();
+  }));
+  stopper->start();
+  return stopper;
+}
+
+void ExpectInterrupted(ScriptHost& host, std::string_view procedure) {
+  try {
+    host.Run(procedure, {});
+    ADD_FAILURE() << "the program was not stopped";
+  } catch (const VbError& e) {
+    EXPECT_EQ(e.number(), scripterr::kInterrupted) << e.description();
+  }
+}
+
 struct Language {
   const char* name;
   const char* program;  // Spin: never returns; Meet: waits until two have arrived
@@ -69,20 +92,8 @@ TEST_P(ThreadsTest, InterruptStopsAProgramThatNeverReturns) {
   const auto point = std::make_shared<MeetingPoint>();
   auto host = Load(point);
   std::atomic<SteadyClock::rep> interruptedAt{0};
-  // The session's end, as another thread sees it: once the program runs, stop it.
-  std::unique_ptr<QThread> stopper(QThread::create([&] {
-    while (point->started.load() == 0) QThread::msleep(5);
-    QThread::msleep(50);
-    interruptedAt = SteadyClock::now().time_since_epoch().count();
-    host->Interrupt();
-  }));
-  stopper->start();
-  try {
-    host->Run("Spin", {});
-    ADD_FAILURE() << "the program was not stopped";
-  } catch (const VbError& e) {
-    EXPECT_EQ(e.number(), scripterr::kInterrupted) << e.description();
-  }
+  const auto stopper = StopOnceStarted(*host, *point, &interruptedAt);
+  ExpectInterrupted(*host, "Spin");
   const auto stoppedIn =
       SteadyClock::now().time_since_epoch() - SteadyClock::duration(interruptedAt.load());
   stopper->wait();
@@ -93,6 +104,22 @@ TEST_P(ThreadsTest, InterruptStopsAProgramThatNeverReturns) {
   EXPECT_EQ(host->Error().number, scripterr::kInterrupted);
   EXPECT_THROW(host->AddCode(""), VbError);
   EXPECT_EQ(point->arrived.load(), 0);
+}
+
+TEST(PerlSleepTest, InterruptEndsASleepThatWouldNeverEnd) {
+  // Perl's sleep waits in the system, where no check between ops reaches it: the session's
+  // end would wait on a program that sleeps for ever.
+  const auto point = std::make_shared<MeetingPoint>();
+  auto host = ScriptHost::Create("Perl");
+  host->AddObject("Point", point, true);
+  host->AddCode(
+      "sub Nap { Started(); sleep; }\n"
+      "sub Short { return sleep(0) . sleep(1); }\n");
+  // What sleep returns is what it slept, in whole seconds.
+  EXPECT_EQ(host->Run("Short", {}).ToString(), "01");
+  const auto stopper = StopOnceStarted(*host, *point);
+  ExpectInterrupted(*host, "Nap");
+  stopper->wait();
 }
 
 TEST_P(ThreadsTest, ProgramsOnTwoThreadsRunAtOnce) {

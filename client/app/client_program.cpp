@@ -4,6 +4,8 @@
 #include <QCoreApplication>
 #include <QGuiApplication>
 #include <QScreen>
+#include <filesystem>
+#include <system_error>
 
 #include "client_functions.h"
 #include "port.h"
@@ -63,6 +65,15 @@ ClientProgram::~ClientProgram() {
 bool ClientProgram::Start() {
   main_.setWindowState(Qt::WindowMaximized);
   const std::string home = options_.home;
+  // A home that is no folder (a file, a path that is not there) would start a session that
+  // never says anything: the client would wait on its splash for ever.
+  std::error_code ec;
+  if (!home.empty() && !std::filesystem::is_directory(home, ec)) {
+    dialogs_.MessageBox(
+        "The engine session could not be started: the engine home " + home + " is not a folder.",
+        BoxButtons::kOk, BoxIcon::kCritical, kProgramTitle);
+    return false;
+  }
   try {
     port_ = std::make_unique<PortHost>([home] {
       std::shared_ptr<Port> port = Port::Create(home);

@@ -1,6 +1,9 @@
 #include "connection_settings.h"
 
 #include <QSettings>
+#include <algorithm>
+#include <cmath>
+#include <limits>
 
 #include "markup.h"
 #include "numbers.h"
@@ -46,7 +49,11 @@ bool SaveConnectionValues(const ConnectionValues& values) {
 }
 
 ConnectionTarget ConnectionTargetOf(const ConnectionValues& values) {
-  return {values.server, LongOf(Val(values.port)), static_cast<float>(Val(values.timeOut))};
+  // Converting a number past the float's range is undefined: it is held to the range.
+  constexpr double kMost = std::numeric_limits<float>::max();
+  const double timeOut = Val(values.timeOut);
+  return {values.server, LongOf(Val(values.port)),
+          static_cast<float>(std::isnan(timeOut) ? 0 : std::clamp(timeOut, -kMost, kMost))};
 }
 
 }  // namespace orvik::client

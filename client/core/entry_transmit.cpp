@@ -288,9 +288,7 @@ void EntryTransmit::FnFile() {
   const ScreenStates& st = p_.model.states;
   if (st.msState != state::kTerminal) {
     EventPump& pump = p_.shell.Pump();
-    const auto deadline =
-        pump.Now() + std::chrono::duration_cast<SteadyClock::duration>(
-                         std::chrono::duration<double>(context.settings.timeout * 1.7));
+    const SteadyClock::time_point deadline = DeadlineAfter(context.settings.timeout * 1.7, pump);
     // The port thread answers meanwhile; the poll loop runs inside this wait.
     while (st.msState2 == state::kRowsEnd || st.msState != state::kFormActive) {
       if (pump.Now() >= deadline) {

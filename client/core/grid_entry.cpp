@@ -253,8 +253,7 @@ GridEntry::Wait GridEntry::WaitFor(std::string_view waiting, double seconds) {
   // An error box puts the state back as it was: the box's mark tells that the engine spoke.
   const bool boxBefore = state2 == state::kMsgBoxCrSent;
   EventPump& pump = p_.shell.Pump();
-  const auto deadline = pump.Now() + std::chrono::duration_cast<SteadyClock::duration>(
-                                         std::chrono::duration<double>(std::max(seconds, 0.0)));
+  const SteadyClock::time_point deadline = DeadlineAfter(seconds, pump);
   for (;;) {
     if (state == confirm) return Wait::kConfirmed;
     // The engine answered with something else (an error box, a new screen): no time-out.

@@ -21,12 +21,16 @@ std::string OneLine(std::string_view value) {
   return line;
 }
 
+SteadyClock::time_point DeadlineAfter(double seconds, const EventPump& pump) {
+  if (!(seconds > 0)) return pump.Now();
+  // A year is longer than any wait the client means.
+  return pump.Now() + std::chrono::duration_cast<SteadyClock::duration>(
+                          std::chrono::duration<double>(std::min(seconds, 365.0 * 86400.0)));
+}
+
 void DelaySeconds(double seconds, EventPump& pump) {
   if (!(seconds > 0)) return;
-  // A year is longer than any wait the client means; the bound keeps the sum in range.
-  const auto span = std::chrono::duration_cast<SteadyClock::duration>(
-      std::chrono::duration<double>(std::min(seconds, 365.0 * 86400.0)));
-  const SteadyClock::time_point deadline = pump.Now() + span;
+  const SteadyClock::time_point deadline = DeadlineAfter(seconds, pump);
   while (pump.Now() < deadline) pump.ProcessEventsUntil(deadline);
 }
 

@@ -26,6 +26,11 @@ std::string_view TextAfter(std::string_view text, std::string_view separator);
 // lines the user never typed.
 std::string OneLine(std::string_view value);
 
+// The moment `seconds` after the pump's now, for a wait. A non-positive or non-numeric wait
+// ends now; one longer than a year (a time-out of any size may be set) is held to a year,
+// which keeps the sum within the clock's range.
+SteadyClock::time_point DeadlineAfter(double seconds, const EventPump& pump);
+
 // Waits `seconds` on the pump's steady clock while its events go on being handled. A
 // non-positive or non-numeric wait returns at once.
 void DelaySeconds(double seconds, EventPump& pump);

@@ -157,12 +157,16 @@ void GridWidget::Mirror() {
   palette.setColor(QPalette::Base, QtColour(grid.backColorBkg));
   palette.setColor(QPalette::Window, QtColour(grid.backColorBkg));
   table_->setPalette(palette);
+  // A header that may repaint finds each resized section's place anew, counting every
+  // section before it: with its repaints held, a grid of a million rows is sized in one pass.
+  table_->setUpdatesEnabled(false);
   for (int c = 0; c < grid.Cols(); ++c) table_->setColumnWidth(c, PixelsOf(grid.ColWidth(c)));
   for (int r = 0; r < grid.Rows(); ++r) {
     table_->setRowHeight(r, std::max(PixelsOf(grid.RowHeight(r)), 1));
     // The rows above the top row are scrolled away; the heading row stays.
     table_->setRowHidden(r, r >= GridModel::kFixedRows && r < grid.TopRow());
   }
+  table_->setUpdatesEnabled(true);
   // The vertical scroll bar, when the grid has one and its rows do not all show.
   const int dataRows = grid.Rows() - GridModel::kFixedRows;
   const int fitting = std::max(

@@ -124,7 +124,14 @@ void ScreenFormWidget::SetMaximized() { setWindowState(windowState() | Qt::Windo
 
 void ScreenFormWidget::SetBoxGeometry(double left, double top, double width, double height) {
   setWindowState(windowState() & ~Qt::WindowMaximized);
-  setGeometry(PixelRect(left, top, left + width, top + height).toRect());
+  // The window's image is allocated at its size, and a box shows no more than the raster: a
+  // box the engine names larger (any number may come) is cut to the raster, not made gigabytes.
+  const auto extent = [](double twips, int most) {
+    return std::min(static_cast<int>(std::lround(ClampedPixels(std::abs(twips)))), most);
+  };
+  setGeometry(static_cast<int>(std::lround(ClampedPixels(std::min(left, left + width)))),
+              static_cast<int>(std::lround(ClampedPixels(std::min(top, top + height)))),
+              extent(width, canvas_.width()), extent(height, canvas_.height()));
 }
 
 void ScreenFormWidget::Show() {

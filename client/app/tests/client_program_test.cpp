@@ -274,6 +274,21 @@ TEST_F(ClientProgramTest, TheSettingsFileAndTheCommandLine) {
   program.Shell().Closedown();
 }
 
+// A home that is a file or is not there is refused at the start, with the reason, rather than
+// a session that never answers and a client left waiting on its splash.
+TEST_F(ClientProgramTest, AHomeThatIsNoFolderIsRefusedAtTheStart) {
+  std::ofstream(home_ / "a-file") << "not a home\n";
+  for (const fs::path& home : {home_ / "a-file", home_ / "not-there"}) {
+    BoxAnswerer boxes;
+    ClientProgram program({home.string(), {}});
+    EXPECT_FALSE(program.Start()) << home;
+    ASSERT_EQ(boxes.texts.size(), 1u) << home;
+    EXPECT_EQ(boxes.texts[0], "The engine session could not be started: the engine home " +
+                                  home.string() + " is not a folder.");
+  }
+  EXPECT_FALSE(fs::exists(home_ / "not-there"));
+}
+
 // The demo program's search on an embedded home: the engine's SEARCH transmission opens the
 // pick list, the row double-clicked goes back to the program, which shows that customer.
 TEST_F(ClientProgramTest, TheDemoSearchReturnsThePickedRowToTheProgram) {

@@ -8,6 +8,7 @@
 #include <QSettings>
 #include <filesystem>
 #include <fstream>
+#include <limits>
 
 namespace orvik::client {
 namespace {
@@ -53,6 +54,9 @@ TEST(ConnectionTargetTest, NumbersAreReadAsTheMonitorTakesThem) {
   EXPECT_EQ(t.port, 2324);  // half to even
   EXPECT_FLOAT_EQ(t.timeOut, 7);
   EXPECT_EQ(ConnectionTargetOf({"", "abc", ""}).port, 0);
+  // A time-out typed past what it is kept in is held to the largest it can be.
+  EXPECT_EQ(ConnectionTargetOf({"", "1", "1e300"}).timeOut, std::numeric_limits<float>::max());
+  EXPECT_EQ(ConnectionTargetOf({"", "1", "-1e300"}).timeOut, -std::numeric_limits<float>::max());
 }
 
 }  // namespace

@@ -335,6 +335,21 @@ TEST_F(EntryScreenTest, FileThatIsNeverConfirmedSendsNothingAndSaysSo) {
   EXPECT_EQ(dialogs.boxes[0].text, kFilingRefusedBox);
 }
 
+// A time-out as long as the settings allow waits on for the engine: the wait's end, summed on
+// the clock, ran out of the clock's range and was taken as already past.
+TEST_F(EntryScreenTest, FileWaitsOnUnderTheLongestTimeOut) {
+  settings.timeout = 3e38f;
+  Receive(kCustomerForm);
+  link.sent.clear();
+  Fill(2, "Bolt & Co");
+  Top().Entries().FocusMoved(-1);
+  pump.Post(
+      [&] { pump.Post([&] { pump.Post([&] { Receive("<POSITION TOP=5 LEFT=20></TX>"); }); }); });
+  Top().Entries().FnFile();
+  EXPECT_THAT(link.sent, ElementsAre("2\r", "Bolt & Co\r", "F\r"));
+  EXPECT_TRUE(dialogs.boxes.empty());
+}
+
 TEST_F(EntryScreenTest, CtrlF12ReplaysACapturedFileOnlyForDevelopers) {
   const std::string path = ::testing::TempDir() + "orvik-replay.txt";
   std::ofstream(path, std::ios::binary) << kCustomerForm;

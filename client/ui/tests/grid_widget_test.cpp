@@ -125,6 +125,35 @@ TEST_F(GridWidgetTest, TheScrollBarMovesTheTopRowAndTheHeadingRowStays) {
   EXPECT_TRUE(link.sent.empty());
 }
 
+// A grid as long as the engine may send (its cells are bounded, not its rows) is sized and
+// scrolled in one pass over its rows: the table placed each row by counting all before it, so
+// that such a grid froze the client for minutes.
+TEST_F(GridWidgetTest, AGridOfManyRowsIsSizedAndScrolledWhole) {
+  constexpr int kRows = 100000;
+  std::string form =
+      "<FORM TYPE=FUNCTION><PROGRAM NAME=Q><FORMHEADER>Query,Page1,TCL"
+      "<GRID TYPE=READONLY TOP=5 HEIGHT=4 ACTION=1><COLUMN WIDTH=6 ETYPE=0>Attr<GRIDFILL>";
+  for (int i = 1; i <= kRows; ++i) form += "<DATA>" + std::to_string(i);
+  Receive(form + "</GRIDFILL><ACTIONCODE></TX>");
+  QTableView* table = Grid().Table();
+  ASSERT_EQ(table->model()->rowCount(), kRows + 2);  // the heading row and a new row
+  const int height = table->rowHeight(1);
+  EXPECT_GT(height, 1);
+  EXPECT_EQ(table->rowHeight(kRows), height);
+  EXPECT_EQ(table->rowViewportPosition(2) - table->rowViewportPosition(1), height);
+
+  Grid().ScrollBar()->setValue(kRows - 2);
+  Pump();
+  EXPECT_EQ(widget.Core().Model().grid.TopRow(), kRows - 2);
+  EXPECT_FALSE(table->isRowHidden(0));
+  EXPECT_TRUE(table->isRowHidden(kRows - 3));
+  EXPECT_FALSE(table->isRowHidden(kRows - 2));
+  // The heading row, then the top row just below it.
+  EXPECT_EQ(table->rowViewportPosition(kRows - 2),
+            table->rowViewportPosition(0) + table->rowHeight(0));
+  EXPECT_EQ(Cell(kRows - 2, 1), QString::number(kRows - 2));
+}
+
 TEST_F(GridWidgetTest, TheRowButtonsFollowTheirRecordsAndSendRowCommands) {
   Receive(kOrderForm);
   ClickCell(1, 0);  // the row-number cell offers insert and delete

@@ -130,6 +130,21 @@ TEST_F(ScreenFormWidgetTest, PositionsFarOffTheCanvasDrawNothing) {
   EXPECT_EQ(widget.Core().Raster().RowText(0), "near");
 }
 
+// A box names its size in cells; any number may come, and the window is drawn into an image of
+// its size, so a box far larger than the raster would ask for gigabytes. It stays within the
+// raster (all it could show), wherever the box stands.
+TEST_F(ScreenFormWidgetTest, AHugeBoxStaysWithinTheRaster) {
+  widget.SetBoxGeometry(1500, 600, 1e9, 1e9);
+  widget.show();
+  QCoreApplication::processEvents();
+  EXPECT_LE(widget.width(), widget.Canvas().width());
+  EXPECT_LE(widget.height(), widget.Canvas().height());
+  EXPECT_EQ(widget.geometry().topLeft(), QPoint(100, 40));
+  EXPECT_FALSE(widget.grab().isNull());
+  widget.SetBoxGeometry(-3e9, -3e9, 8250, 4200);
+  EXPECT_EQ(widget.size(), QSize(550, 280));
+}
+
 TEST_F(ScreenFormWidgetTest, ColoursAreCellBackgrounds) {
   Paint("<ATF @=-1><ATF @=-2><ATF @=-34><ATF @=-48>  ");
   EXPECT_EQ(widget.Canvas().pixelColor(3, 3), QtColour(QBColor(14)));

@@ -256,8 +256,11 @@ bool ClientShell::Transmission(ScreenFormCore& top) {
 void ClientShell::Dispatch() {
   ScreenFormCore& top = *Top();
   if (!Transmission(top)) return;
+  const bool terminal = top.Model().states.msState == state::kTerminal;
+  if (quietInTerminal_ != terminal) quietChecked_ = 0;
   if (RXWaitsForRest(msRX_, quietChecked_, top.Model().states, context_)) {
     quietChecked_ = msRX_.size();
+    quietInTerminal_ = terminal;
     return;
   }
   quietChecked_ = 0;
@@ -268,7 +271,10 @@ void ClientShell::Dispatch() {
   const std::string received = pending;
   markersSeen_ = 0;
   const std::uint64_t sentBefore = echo_.Mark();
-  RXProcess(pending, top, context_);
+  if (RXProcess(pending, top, context_)) {
+    quietChecked_ = pending.size();
+    quietInTerminal_ = top.Model().states.msState == state::kTerminal;
+  }
   if (pending != received) {
     // A reply sent while this transmission was on its way is echoed after it; what was sent
     // before the one dispatched before it has been echoed, or never will be.

@@ -129,9 +129,11 @@ class ClientShell final : public ShellServices {
   std::int32_t top_ = -1;
   // How much of the pending text has had its sub-form markers acted on.
   std::size_t markersSeen_ = 0;
-  // How much of the pending text is known to hold no tag that ends a form's wait for the
-  // rest of its transmission (0 whenever the text changed other than by more arriving).
+  // How much of the pending text is known to leave the dispatcher waiting for the rest of its
+  // transmission, and whether it was judged in terminal state (0 whenever the text changed
+  // other than by more arriving).
   std::size_t quietChecked_ = 0;
+  bool quietInTerminal_ = false;
   // Sub-form markers refused past kMostForms whose end markers have not come yet.
   std::int32_t subformsRefused_ = 0;
   EchoTracker echo_;

@@ -41,22 +41,21 @@ class Dispatcher {
         settings_(shell.settings),
         text_(msRX) {}
 
-  void Run() {
-    if (s_.msState == state::kTerminal && TerminalWait()) return;
+  // True when the text was left whole to wait for the rest of its transmission.
+  bool Run() {
+    if (s_.msState == state::kTerminal && TerminalWait()) return true;
     if (Has(msRX_, kTerminalTag)) {
       s_.msState = state::kTerminal;
       s_.msFormState = state::kTerminal;
     }
-    if (s_.msState == state::kTerminal) {
-      TerminalPath();
-      return;
-    }
-    if (!CompleteOrTimedOut()) return;
+    if (s_.msState == state::kTerminal) return !TerminalPath();
+    if (!CompleteOrTimedOut()) return waiting_;
     msRX_.clear();
     shell_.pollCounter = 0;
     SettingsAndStyles();
-    if (!FormTag()) return;
+    if (!FormTag()) return false;
     ByContent();
+    return false;
   }
 
  private:
@@ -91,16 +90,18 @@ class Dispatcher {
     return text_.find('>', form) == std::string::npos;
   }
 
-  void TerminalPath() {
+  // False when an unclosed popup block waits for its end.
+  bool TerminalPath() {
     const std::size_t popup = FindExact(text_, "<POPUP");
     if (popup != std::string::npos && FindExact(text_, "</POPUP>", popup) == std::string::npos &&
         shell_.pollCounter < settings_.timeout) {
-      return;
+      return false;
     }
     std::string text = RxTextFilter(msRX_, s_.msState, settings_);
     msRX_.clear();
     shell_.Log("PROCESS: continuing with State=TERMINAL:");
     TerminalFinish(text);
+    return true;
   }
 
   void TerminalFinish(std::string& text) {
@@ -125,7 +126,8 @@ class Dispatcher {
         Finish();
         return false;
       }
-      return Has(text_, kTxEnd);
+      waiting_ = !Has(text_, kTxEnd);
+      return !waiting_;
     }
     if (!Has(text_, "<POSITION") || Has(text_, "<PROGRAM")) {
       const std::string& st = s_.msState;
@@ -407,7 +409,8 @@ class Dispatcher {
   ScreenStates& s_;
   ShellContext& shell_;
   ClientSettings& settings_;
-  std::string text_;  // the working copy of msRX
+  std::string text_;      // the working copy of msRX
+  bool waiting_ = false;  // a form's transmission waits for its end
 };
 
 struct CaughtError {
@@ -436,23 +439,32 @@ CaughtError CurrentError() {
 
 bool RXWaitsForRest(std::string_view msRX, std::size_t checked, const ScreenStates& states,
                     const ShellContext& shell) {
+  const auto foundFrom = [&](std::string_view tag) {
+    const std::size_t from = checked >= tag.size() ? checked - tag.size() + 1 : 0;
+    return FindNoCase(msRX, tag, from) != std::string_view::npos;
+  };
+  if (states.msState == state::kTerminal) {
+    // The terminal rule looks at the whole text, so only a wait the dispatcher itself decided
+    // is carried on: it can end only by a ">" (which closes a tag, the popup block or the
+    // transmission), a form or program tag, a form's TYPE, or the time-out.
+    if (checked == 0 || shell.pollCounter >= shell.settings.timeout) return false;
+    if (msRX.find('>', checked) != std::string_view::npos) return false;
+    return !foundFrom("<FORM") && !foundFrom("<PROGRAM") && !foundFrom("TYPE=");
+  }
   // As the dispatcher decides outside terminal state (Run and CompleteOrTimedOut).
-  if (states.msState == state::kTerminal || shell.pollCounter > shell.settings.timeout)
-    return false;
+  if (shell.pollCounter > shell.settings.timeout) return false;
   for (const std::string_view tag : {kTerminalTag, std::string_view(shell.settings.appOffResponse),
                                      kAppOffOk, kLogOffOk, kTxEnd}) {
-    if (tag.empty()) continue;
-    const std::size_t from = checked >= tag.size() ? checked - tag.size() + 1 : 0;
-    if (FindNoCase(msRX, tag, from) != std::string_view::npos) return false;
+    if (!tag.empty() && foundFrom(tag)) return false;
   }
   return true;
 }
 
-void RXProcess(std::string& msRX, ScreenForm& top, ShellContext& shell) {
+bool RXProcess(std::string& msRX, ScreenForm& top, ShellContext& shell) {
   // The text as this run received it: the dispatch empties msRX before it parses.
   const std::string received = msRX;
   try {
-    Dispatcher(msRX, top, shell).Run();
+    return Dispatcher(msRX, top, shell).Run();
   } catch (...) {
     const CaughtError error = CurrentError();
     shell.dialogs.MessageBox(
@@ -465,6 +477,7 @@ void RXProcess(std::string& msRX, ScreenForm& top, ShellContext& shell) {
             "\r\n\r\nOffending transmission begins with:\r\n" + received.substr(0, 50),
         BoxButtons::kOk, BoxIcon::kExclamation);
     msRX.insert(0, "<TERMINAL>");
+    return false;
   }
 }
 

@@ -22,14 +22,17 @@
 
 namespace orvik::client {
 
-void RXProcess(std::string& msRX, ScreenForm& top, ShellContext& shell);
+// True when it left `msRX` whole to wait for the rest of its transmission.
+bool RXProcess(std::string& msRX, ScreenForm& top, ShellContext& shell);
 
 // True when RXProcess would leave `msRX` as it is and change nothing, waiting for the rest of
-// a form's transmission: the screen is out of terminal state, the time-out has not come, and
-// the text holds none of the tags that end the wait. Its first `checked` bytes are known to
-// hold none of them, and only the text from there on (and what a tag may straddle) is
-// searched: the poll loop asks on every piece that arrives, and a large transmission in small
-// pieces searched from its start each time would hold the client up for minutes.
+// a transmission. Its first `checked` bytes are known to leave the wait as it is, and only
+// the text from there on (and what a tag may straddle) is searched: the poll loop asks on
+// every piece that arrives, and a large transmission in small pieces searched from its start
+// each time would hold the client up for minutes. Out of terminal state the text must hold
+// none of the tags that end a form's wait. In terminal state, whose rule looks at the whole
+// text, the first `checked` bytes must be what RXProcess last left waiting (none checked: the
+// answer is false), and what came since must hold nothing that could end that wait.
 bool RXWaitsForRest(std::string_view msRX, std::size_t checked, const ScreenStates& states,
                     const ShellContext& shell);
 

@@ -9,7 +9,7 @@
 // form that waits for the user's next action code says so with "<ACTIONCODE>". The client answers a menu with the item's code, a field
 // with its action code and then its value, a GUIPLUS cell with "code|column|row|value", a
 // box with Enter or Y/N, a search with the picked key (Q when cancelled), a nomination with
-// the nominated value alone. X leaves a form.
+// the nominated value alone. X leaves a form; LO, the menu's LogOff, logs off.
 //
 // Its data lives in files of the account, made on first use: DEMOCUST (customers: name,
 // credit limit), DEMONOTE (a customer's notes), DEMOORD (orders: the customer, then the
@@ -335,6 +335,11 @@ function DEMO() {
         choice = NominateCustomer();
       } else if (choice === "8") {
         choice = NotesSubform("C100");
+      } else if (choice.toUpperCase() === "LO") {
+        // The menu's LogOff (or Esc): the client shows its farewell box and closes, which
+        // ends the session.
+        Show("<APPOFF_OK>");
+        return;
       } else if (choice === "9" || choice.toUpperCase() === "X" || choice.toUpperCase() === "Q") {
         if (Leave()) return;
         // The menu again: a second question straight after this one would be answered

@@ -704,6 +704,21 @@ TEST_F(ClientWindowTest, ASubformOpensOverTheMenuAndClosesBackToIt) {
   EXPECT_NE(log.find("****** EXIT from SUBFORM ******"), std::string::npos) << log;
 }
 
+TEST_F(ClientWindowTest, TheMenusLogOffClosesTheClientAndEndsTheSession) {
+  ASSERT_NO_FATAL_FAILURE(StartClient());
+  ASSERT_NO_FATAL_FAILURE(StartDemo());
+  // Esc presses the menu's LogOff; the program confirms, the client says farewell and ends.
+  ASSERT_TRUE(x_.Focus(form_));
+  ASSERT_TRUE(x_.Keys({"Escape"}));
+  ASSERT_NO_FATAL_FAILURE(AnswerBox("Return"));  // "You have neatly and cleanly logged off"
+  ASSERT_TRUE(client_.waitForFinished(20000)) << "the program goes on after LogOff";
+  EXPECT_EQ(client_.exitStatus(), QProcess::NormalExit);
+  EXPECT_EQ(client_.exitCode(), 0);
+  EXPECT_EQ(Choices(), "LO");
+  EXPECT_TRUE(WaitUntil([&] { return Registry().empty(); })) << "the session stays";
+  EXPECT_EQ(Locks(), "");
+}
+
 }  // namespace
 }  // namespace orvik::client::xtest
 

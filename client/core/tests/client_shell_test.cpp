@@ -360,6 +360,51 @@ TEST_F(ShellTest, AFormOfMegabytesInSmallPiecesIsReadOnceAndNotOnEveryPiece) {
   EXPECT_THAT(monitor.Text(), HasSubstr("more ** text"));
 }
 
+TEST_F(ShellTest, TerminalTextWaitingForItsTagEndsWhenTheTagDoesWhateverThePieces) {
+  StartToFirstForm();
+  ScreenStates& states = Top().Model().states;
+  ASSERT_EQ(states.msState, "TERMINAL");
+  // An open tag holds the text back until it closes; pieces without a ">" keep it waiting.
+  Engine("a <b");
+  Engine(" still open");
+  EXPECT_EQ(shell.PendingText(), "a <b still open");
+  Engine(">shown\r\n");
+  EXPECT_EQ(shell.PendingText(), "");
+  // An open popup block waits for its end, however much comes before it.
+  Engine("<POPUP HEIGHT=3>line 1 <i>x</i>");
+  Engine(std::string(5000, 'p'));
+  EXPECT_FALSE(shell.PendingText().empty());
+  Engine("</POPUP>");
+  EXPECT_EQ(shell.PendingText().size(), 0u);
+  // The time-out ends any wait.
+  Engine("<never closed");
+  for (int i = 0; i < 200 && !shell.PendingText().empty(); ++i) shell.TimerTick();
+  EXPECT_EQ(shell.PendingText(), "");
+  // A menu announced in pieces leaves terminal state at once, also when its TYPE comes in
+  // the next piece, and then waits as a form for the end of its transmission.
+  Engine("<FO");
+  Engine("RM");
+  EXPECT_EQ(shell.PendingText(), "<FORM");
+  Engine(" TYP");
+  Engine("E=MENU");
+  EXPECT_EQ(states.msState, "");
+  EXPECT_EQ(shell.PendingText(), "<FORM TYPE=MENU");
+}
+
+TEST_F(ShellTest, TerminalTextOfMegabytesBehindAnOpenTagIsNotReadAgainOnEveryPiece) {
+  // Every piece used to have the whole pending text copied and searched again: 2 MB in
+  // pieces of 512 bytes behind one "<" took the client most of a minute.
+  StartToFirstForm();
+  std::string text = "x < y, and then ";
+  while (text.size() < (std::size_t{2} << 20)) text += "line of a listing, all text\r\n";
+  constexpr std::size_t kPiece = 512;
+  for (std::size_t at = 0; at < text.size(); at += kPiece) Engine(text.substr(at, kPiece));
+  EXPECT_EQ(shell.PendingText().size(), text.size());
+  Engine(">\r\nend");
+  EXPECT_EQ(shell.PendingText(), "");
+  EXPECT_EQ(Top().Model().states.msState, "TERMINAL");
+}
+
 TEST_F(ShellTest, SubformsNestedWithoutEndStopAtTheMostFormsAndSayItOnce) {
   StartToFirstForm();
   std::string opens;

@@ -428,9 +428,11 @@ TEST_F(RelayServerTest, AClientThatHangsUpWhileItsInputIsHeldBackIsSeenToGo) {
   const int fd = PlainSocket();
   ASSERT_GE(fd, 0);
   ASSERT_TRUE(WaitBusy(1, true));
-  // More than the relay takes from a client whose session reads nothing, but not more than
-  // the connection holds, so the client's end of sending arrives behind it.
-  const std::string data(1024 * 1024 + 64 * 1024 + 60 * 1024, 'x');
+  // More than the relay takes from a client whose session reads nothing (1 MiB for the
+  // session and 64 KiB in the socket's buffer), by so little that the rest fits in the
+  // smallest window the connection may have: the client's end of sending travels behind its
+  // last bytes, and behind a full window it would never arrive.
+  const std::string data(1024 * 1024 + 64 * 1024 + 32 * 1024, 'x');
   ASSERT_EQ(::send(fd, data.data(), data.size(), 0), static_cast<ssize_t>(data.size()));
   WaitUntil([] { return false; }, 300);
   ::shutdown(fd, SHUT_WR);

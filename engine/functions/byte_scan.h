@@ -19,6 +19,28 @@
 
 namespace orvik {
 
+#if defined(__SSE2__)
+namespace byte_scan_detail {
+
+// How many of the 64 bytes at `data` are `wanted`: the four comparisons are summed lane by
+// lane and then across lanes, with no bit count (which, without a POPCNT instruction, is a
+// call into the compiler's library per block).
+inline std::size_t CountIn64(const char* data, __m128i wanted) {
+  const auto equal = [&](int at) {
+    return _mm_cmpeq_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(data + at)), wanted);
+  };
+  // Each lane holds minus the number of matches it saw (0 to -4).
+  const __m128i lanes =
+      _mm_add_epi8(_mm_add_epi8(equal(0), equal(16)), _mm_add_epi8(equal(32), equal(48)));
+  const __m128i zero = _mm_setzero_si128();
+  const __m128i sums = _mm_sad_epu8(_mm_sub_epi8(zero, lanes), zero);
+  return static_cast<std::size_t>(_mm_cvtsi128_si32(sums)) +
+         static_cast<std::size_t>(_mm_cvtsi128_si32(_mm_srli_si128(sums, 8)));
+}
+
+}  // namespace byte_scan_detail
+#endif
+
 // The offset of the n-th `mark` (n >= 1) at or after `from`, or npos when there are fewer.
 // One pass that counts marks a block at a time.
 inline std::size_t NthByte(std::string_view s, char mark, std::size_t n, std::size_t from = 0) {
@@ -28,16 +50,18 @@ inline std::size_t NthByte(std::string_view s, char mark, std::size_t n, std::si
   std::size_t i = from;
 #if defined(__SSE2__)
   const __m128i wanted = _mm_set1_epi8(mark);
+  // Whole blocks of 64 are passed over while the mark wanted lies beyond them.
+  for (; i + 64 <= size; i += 64) {
+    const std::size_t count = byte_scan_detail::CountIn64(data + i, wanted);
+    if (count >= n) break;
+    n -= count;
+  }
   for (; i + 16 <= size; i += 16) {
     const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + i));
     unsigned bits = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(block, wanted)));
-    const auto count = static_cast<std::size_t>(__builtin_popcount(bits));
-    if (count < n) {
-      n -= count;
-      continue;
-    }
-    for (; n > 1; --n) bits &= bits - 1;  // drop the marks before the one wanted
-    return i + static_cast<std::size_t>(__builtin_ctz(bits));
+    if (bits == 0) continue;
+    for (; n > 1 && bits != 0; --n) bits &= bits - 1;  // drop the marks before the one wanted
+    if (bits != 0) return i + static_cast<std::size_t>(__builtin_ctz(bits));
   }
 #endif
   for (; i < size; ++i) {
@@ -53,11 +77,7 @@ inline std::size_t CountByte(std::string_view s, char mark) {
   std::size_t count = 0, i = 0;
 #if defined(__SSE2__)
   const __m128i wanted = _mm_set1_epi8(mark);
-  for (; i + 16 <= size; i += 16) {
-    const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + i));
-    count += static_cast<std::size_t>(__builtin_popcount(
-        static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(block, wanted)))));
-  }
+  for (; i + 64 <= size; i += 64) count += byte_scan_detail::CountIn64(data + i, wanted);
 #endif
   for (; i < size; ++i) count += data[i] == mark;
   return count;

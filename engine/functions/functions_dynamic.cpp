@@ -64,11 +64,14 @@ Address Resolve(std::string_view s, Span region, char mark, std::int32_t p) {
   if (p == -1) return {false, end, 1};
   const std::string_view level = s.substr(0, region.end);
   std::size_t start = region.begin;
-  for (std::int32_t k = 1; k < p; ++k) {
-    const std::size_t q = FindMark(level, mark, start);
-    // Only k pieces: the level grows to p of them.
-    if (q == kNone) return {false, end, static_cast<std::size_t>(p - k)};
-    start = q + 1;
+  if (p > 1) {
+    const std::size_t before = NthByte(level, mark, static_cast<std::size_t>(p) - 1, start);
+    if (before == kNone) {
+      // Fewer pieces than p: the level grows to p of them.
+      const std::size_t pieces = CountByte(level.substr(start), mark) + 1;
+      return {false, end, static_cast<std::size_t>(p) - pieces};
+    }
+    start = before + 1;
   }
   const std::size_t q = FindMark(level, mark, start);
   return {true, {start, q == kNone ? region.end : q}, 0};

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <random>
 #include <string>
 
@@ -35,6 +36,27 @@ TEST(ByteScanTest, MarksAreFoundAndCountedAsAPlainLoopFindsThem) {
           ASSERT_EQ(NthByte(view, '\xFE', n, from),
                     n == 0 ? npos : NthByLoop(view, '\xFE', n, from))
               << length << " " << from << " " << n;
+      }
+    }
+  }
+}
+
+// Texts over several blocks of 64, from all marks to none: counted whole blocks at a time,
+// then found within the block that holds the one wanted.
+TEST(ByteScanTest, LongTextsOfEveryDensityAreCountedAsAPlainLoopCountsThem) {
+  std::mt19937 random(13);
+  for (const unsigned density : {0u, 1u, 2u, 10u, 100u}) {  // marks in 100 bytes
+    for (std::size_t length : {63u, 64u, 65u, 127u, 128u, 129u, 300u, 1000u, 4099u}) {
+      std::string s(length, 'a');
+      for (char& c : s) c = random() % 100 < density ? '\xFE' : '\xFD';
+      const std::string_view view(s);
+      const auto total = static_cast<std::size_t>(std::count(s.begin(), s.end(), '\xFE'));
+      EXPECT_EQ(CountByte(view, '\xFE'), total) << length << " " << density;
+      for (int round = 0; round < 200; ++round) {
+        const std::size_t from = random() % (length + 1);
+        const std::size_t n = 1 + random() % (total + 2);
+        ASSERT_EQ(NthByte(view, '\xFE', n, from), NthByLoop(view, '\xFE', n, from))
+            << length << " " << density << " " << from << " " << n;
       }
     }
   }

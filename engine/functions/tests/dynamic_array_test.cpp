@@ -101,6 +101,33 @@ TEST(RReplaceTest, ReplacesOrExtendsAtEachLevel) {
   EXPECT_EQ(f.RReplace(D("a]b]c]d"), 1, "3.5", "x"), D("a]b]c]x"));
 }
 
+// Items long enough to be passed over whole blocks at a time: the piece replaced, inserted
+// before or deleted is the one a plain split names, and the item grows by the missing marks.
+TEST(RReplaceTest, LongItemsChangeAtThePieceAPlainSplitNames) {
+  Functions f(true);
+  std::vector<std::string> pieces;
+  for (int i = 1; i <= 700; ++i) pieces.push_back(i % 7 == 0 ? "" : "v" + std::to_string(i));
+  const auto join = [](const std::vector<std::string>& v) {
+    std::string s;
+    for (std::size_t i = 0; i < v.size(); ++i) s += (i ? "\xFE" : "") + v[i];
+    return s;
+  };
+  const std::string item = join(pieces);
+  for (const std::size_t at : {1u, 63u, 64u, 65u, 350u, 699u, 700u, 701u, 765u}) {
+    std::vector<std::string> replaced = pieces, inserted = pieces, deleted = pieces;
+    if (replaced.size() < at) replaced.resize(at);
+    replaced[at - 1] = "new";
+    if (inserted.size() < at) inserted.resize(at - 1);
+    inserted.insert(inserted.begin() + static_cast<std::ptrdiff_t>(at - 1), "new");
+    if (at <= deleted.size()) deleted.erase(deleted.begin() + static_cast<std::ptrdiff_t>(at - 1));
+    const auto n = static_cast<std::int32_t>(at);
+    EXPECT_EQ(f.RReplace(item, n, "new"), join(replaced)) << at;
+    EXPECT_EQ(f.Insert(item, n, "new"), join(inserted)) << at;
+    EXPECT_EQ(f.Dylete(item, n), at <= pieces.size() ? join(deleted) : item) << at;
+    EXPECT_EQ(f.Extract(item, n), Variant(at <= pieces.size() ? pieces[at - 1] : "")) << at;
+  }
+}
+
 TEST(RReplaceTest, RaisesItsErrorsToTheCaller) {
   Functions f(true);
   f.SetErrorDetailFn("earlier");

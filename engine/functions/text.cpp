@@ -2,6 +2,10 @@
 
 #include <cstring>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #include "vb_error.h"
 
 namespace orvik {
@@ -161,6 +165,28 @@ std::size_t OccurrenceScan::Next() {
   return std::string_view::npos;
 }
 
+namespace {
+
+// The length of the run of plain ASCII bytes at the front of [p, p + n), copied to `out` as
+// it is found, sixteen bytes at a time; `out` has room for n bytes. Items are mostly ASCII
+// between their marks, and a byte at a time with a capacity check per byte made the
+// conversion most of what reading a wide item from the embedded store cost.
+std::size_t CopyAsciiRun(const char* p, std::size_t n, char* out) {
+  std::size_t i = 0;
+#if defined(__SSE2__)
+  for (; i + 16 <= n; i += 16) {
+    const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i));
+    std::memcpy(out + i, p + i, 16);
+    const auto high = static_cast<unsigned>(_mm_movemask_epi8(block));
+    if (high != 0) return i + static_cast<std::size_t>(__builtin_ctz(high));
+  }
+#endif
+  for (; i < n && static_cast<unsigned char>(p[i]) < 0x80; ++i) out[i] = p[i];
+  return i;
+}
+
+}  // namespace
+
 std::string Latin1ToUtf8(std::string_view latin1) {
   std::string out;
   out.reserve(latin1.size() + latin1.size() / 4);
@@ -177,25 +203,27 @@ std::string Latin1ToUtf8(std::string_view latin1) {
 }
 
 std::string Utf8ToLatin1(std::string_view utf8) {
-  std::string out;
-  out.reserve(utf8.size());
-  for (std::size_t i = 0; i < utf8.size();) {
-    const auto c = static_cast<unsigned char>(utf8[i]);
-    if (c < 0x80) {
-      out.push_back(static_cast<char>(c));
-      ++i;
-      continue;
-    }
-    int extra = c >= 0xF0 ? 3 : c >= 0xE0 ? 2 : c >= 0xC0 ? 1 : 0;
-    if (extra == 0 || i + extra >= utf8.size()) {
-      out.push_back('?');
+  // Never longer than its input: every byte read gives at most one.
+  std::string out(utf8.size(), '\0');
+  char* o = out.data();
+  const char* p = utf8.data();
+  const std::size_t n = utf8.size();
+  for (std::size_t i = 0; i < n;) {
+    const std::size_t run = CopyAsciiRun(p + i, n - i, o);
+    i += run;
+    o += run;
+    if (i == n) break;
+    const auto c = static_cast<unsigned char>(p[i]);
+    const int extra = c >= 0xF0 ? 3 : c >= 0xE0 ? 2 : c >= 0xC0 ? 1 : 0;
+    if (extra == 0 || i + extra >= n) {
+      *o++ = '?';
       ++i;
       continue;
     }
     unsigned code = c & (0x3F >> extra);
     bool ok = true;
     for (int k = 1; k <= extra; ++k) {
-      const auto cc = static_cast<unsigned char>(utf8[i + k]);
+      const auto cc = static_cast<unsigned char>(p[i + k]);
       if ((cc & 0xC0) != 0x80) {
         ok = false;
         break;
@@ -203,13 +231,14 @@ std::string Utf8ToLatin1(std::string_view utf8) {
       code = (code << 6) | (cc & 0x3F);
     }
     if (!ok) {
-      out.push_back('?');
+      *o++ = '?';
       ++i;
       continue;
     }
-    out.push_back(code <= 0xFF ? static_cast<char>(code) : '?');
+    *o++ = code <= 0xFF ? static_cast<char>(code) : '?';
     i += extra + 1;
   }
+  out.resize(static_cast<std::size_t>(o - out.data()));
   return out;
 }
 

@@ -8,10 +8,12 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <random>
 #include <string>
 
 #include "date_order.h"
 #include "functions.h"
+#include "text.h"
 #include "vb_error.h"
 
 namespace orvik {
@@ -311,6 +313,56 @@ TEST(DateOrderTest, OverrideAndLocale) {
   EXPECT_TRUE(DateOrderProbe());
   saved ? ::setenv("LC_ALL", keep.c_str(), 1) : ::unsetenv("LC_ALL");
   EXPECT_FALSE(Functions(false).MonthFirst());
+}
+
+// Latin-1 text as the embedded store keeps it (UTF-8) and back: every byte value survives,
+// wherever it stands against the sixteen-byte blocks the conversion reads, and what is no
+// Latin-1 character reads as "?".
+TEST(EncodingTest, EveryByteSurvivesTheStoresEncodingAndWhatIsNoLatin1ReadsAsAQuestionMark) {
+  for (std::size_t prefix = 0; prefix <= 40; ++prefix) {
+    for (int byte = 0; byte < 256; ++byte) {
+      const std::string text = std::string(prefix, 'a') + static_cast<char>(byte) + "tail";
+      ASSERT_EQ(Utf8ToLatin1(Latin1ToUtf8(text)), text) << prefix << " " << byte;
+    }
+  }
+  std::string all;
+  for (int round = 0; round < 3; ++round)
+    for (int byte = 0; byte < 256; ++byte) all.push_back(static_cast<char>(byte));
+  EXPECT_EQ(Utf8ToLatin1(Latin1ToUtf8(all)), all);
+
+  EXPECT_EQ(Utf8ToLatin1("\x80"), "?");        // a continuation alone
+  EXPECT_EQ(Utf8ToLatin1("abc\xC3"), "abc?");  // cut short at the end
+  EXPECT_EQ(Utf8ToLatin1("\xC3"
+                         "AB"),
+            "?AB");                                    // not continued
+  EXPECT_EQ(Utf8ToLatin1("x\xE2\x82\xACy"), "x?y");    // the euro sign, past Latin-1
+  EXPECT_EQ(Utf8ToLatin1("\xF0\x9F\x98\x80!"), "?!");  // past the first plane
+  EXPECT_EQ(Utf8ToLatin1(std::string(20, 'q') + "\xC3\xBE" + std::string(20, 'r')),
+            std::string(20, 'q') + "\xFE" + std::string(20, 'r'));
+  // Random bytes, valid or not, at every place: as a character at a time reads them.
+  const auto byCharacter = [](std::string_view utf8) {
+    std::string out;
+    for (std::size_t i = 0; i < utf8.size();) {
+      const auto c = static_cast<unsigned char>(utf8[i]);
+      const int extra = c < 0x80 ? 0 : c >= 0xF0 ? 3 : c >= 0xE0 ? 2 : c >= 0xC0 ? 1 : -1;
+      unsigned code = extra <= 0 ? c : c & (0x3Fu >> extra);
+      bool ok = extra >= 0 && i + static_cast<std::size_t>(extra) < utf8.size();
+      for (int k = 1; ok && k <= extra; ++k) {
+        const auto cc = static_cast<unsigned char>(utf8[i + static_cast<std::size_t>(k)]);
+        ok = (cc & 0xC0) == 0x80;
+        code = (code << 6) | (cc & 0x3F);
+      }
+      out.push_back(ok && code <= 0xFF ? static_cast<char>(code) : '?');
+      i += ok ? static_cast<std::size_t>(extra) + 1 : 1;
+    }
+    return out;
+  };
+  std::mt19937 random(5);
+  for (int round = 0; round < 2000; ++round) {
+    std::string bytes(random() % 80, 'a');
+    for (char& c : bytes) c = static_cast<char>(random() % 3 == 0 ? random() : 'a' + random() % 26);
+    ASSERT_EQ(Utf8ToLatin1(bytes), byCharacter(bytes)) << round;
+  }
 }
 
 }  // namespace

@@ -111,6 +111,25 @@ class Dialect {
   // Whether a whole item is written with one REPLACE rather than an UPDATE, and an INSERT
   // where the UPDATE found no row.
   virtual bool WritesByReplace() const { return false; }
+  // One statement that runs `write` and then frees this session's lock of the item, the write
+  // happening only while no other session holds that lock in `locksTable`; empty where the
+  // datastore cannot run them as one. Its parameters: the lock's key and this session's
+  // holder name (for the look), those of `write`, the key and the holder again (for the
+  // release). A holder found refuses it with dberr::kLockedByAnother, and nothing is written.
+  virtual std::string WriteHoldingLock(std::string_view write, std::string_view locksTable) const {
+    (void)write;
+    (void)locksTable;
+    return {};
+  }
+  // One statement that takes this session's lock of an item in `locksTable` and then runs
+  // `read`, or empty (where WriteHoldingLock is). Its parameters: the lock's key and this
+  // session's holder name, then those of `read`. A lock row there already refuses it as a
+  // duplicate key (dberr::kIntegrity), and nothing is read.
+  virtual std::string TakeThenRead(std::string_view read, std::string_view locksTable) const {
+    (void)read;
+    (void)locksTable;
+    return {};
+  }
   // The name whose "_dict" table holds a file's dictionary, as OOpen looks for its control
   // item on the connection that sees the file.
   virtual std::string DictionaryName(const std::string& account, const std::string& file) const {

@@ -46,6 +46,22 @@ class MariaDb : public Dialect {
     return StatementName(account + "." + file);
   }
   bool WritesByReplace() const override { return true; }
+  std::string TakeThenRead(std::string_view read, std::string_view locks) const override {
+    return "BEGIN NOT ATOMIC INSERT INTO " + std::string(locks) +
+           " (A0, UserInst) VALUES (?, ?); " + std::string(read) + "; END";
+  }
+  // Compound statements: one round trip to the server for the look, the write and the
+  // release, which cost three one by one (the lock rows' table commits nothing durable, so
+  // round trips are what a lock costs).
+  std::string WriteHoldingLock(std::string_view write, std::string_view locks) const override {
+    const std::string table(locks);
+    return "BEGIN NOT ATOMIC IF NOT EXISTS (SELECT 1 FROM " + table +
+           " WHERE A0 = ? AND UserInst <> ?) THEN " + std::string(write) + "; DELETE FROM " +
+           table +
+           " WHERE A0 = ? AND UserInst = ?; ELSE SIGNAL SQLSTATE '45000' SET MYSQL_ERRNO = " +
+           std::to_string(kMariaDbLockedByAnother) +
+           ", MESSAGE_TEXT = 'Another user has this item locked'; END IF; END";
+  }
   std::string DictionaryName(const std::string& account, const std::string& file) const override {
     return StatementName(account + "." + file);
   }

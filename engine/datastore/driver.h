@@ -41,7 +41,14 @@ inline constexpr int kIdTooLong = 916;               // an id wider than the key
 // An id the datastore's key collation takes for another, stored one that the engine's rule
 // tells apart (servers only): writing it would replace that item.
 inline constexpr int kKeyTaken = 917;
+// Another session holds the lock of the item asked for.
+inline constexpr int kLockedByAnother = 920;
 }  // namespace dberr
+
+// The error number a MariaDB statement of the engine raises (SIGNAL) when it finds another
+// session holding the lock of the item it was to write; no error of the server has it, and
+// the driver reads it as dberr::kLockedByAnother.
+inline constexpr unsigned kMariaDbLockedByAnother = 6920;
 
 // The rows of one query, read forward once.
 class Cursor {
@@ -106,6 +113,9 @@ class Driver {
   // nothing is ever created by connecting.
   virtual void Connect(const ConnectParams& params) = 0;
   virtual bool IsOpen() const = 0;
+  // Whether the server runs compound statements (BEGIN NOT ATOMIC ... END) with parameters,
+  // as Dialect::WriteHoldingLock and Dialect::TakeThenRead build them.
+  virtual bool RunsCompoundStatements() const { return false; }
   // Ends the connection; statements fail from then on, until the next Connect.
   virtual void Close() = 0;
   // Moves the open connection to another account (USE, the default database). A failed move

@@ -22,16 +22,24 @@ Status ItemStore::Read(Variant& out, const Variant& fileVariable, const Variant&
   const std::string fv = fileVariable.ToString();
   const std::string id = itemId.ToString();
   const std::string tablePart(TablePartOf(fv));
-  if (lock != LockTest::kNone) {
-    if (Status locked = locks_.Lock(tablePart, id, lock == LockTest::kTake, nullptr);
-        !locked.ok()) {
-      out = Variant(std::string());
-      return locked;
-    }
-  }
   std::string text;
-  const Status read =
-      attribute ? ReadAttributeRaw(text, fv, id, *attribute) : ReadItemRaw(text, fv, id);
+  Status read;
+  bool done = false;
+  if (lock == LockTest::kTake && !attribute && locks_.CombinesWithItems()) {
+    // The lock and the read as one statement, a round trip to a server where they took two;
+    // a lock row there already (whosever it is) is looked at below.
+    read = ReadItemRaw(text, fv, id, &done);
+  }
+  if (!done) {
+    if (lock != LockTest::kNone) {
+      if (Status locked = locks_.Lock(tablePart, id, lock == LockTest::kTake, nullptr);
+          !locked.ok()) {
+        out = Variant(std::string());
+        return locked;
+      }
+    }
+    read = attribute ? ReadAttributeRaw(text, fv, id, *attribute) : ReadItemRaw(text, fv, id);
+  }
   out = Variant(read.ok() ? text : std::string());
   if (keepCopy) {
     if (read.ok()) {
@@ -46,8 +54,28 @@ Status ItemStore::Read(Variant& out, const Variant& fileVariable, const Variant&
 }
 
 Status ItemStore::Write(const std::string& fileVariable, const std::string& id, bool keepLock,
-                        const std::function<Status()>& write) {
+                        const std::function<Status()>& write,
+                        const std::function<Status(const std::string& key)>& writeReleasing) {
   const std::string tablePart(TablePartOf(fileVariable));
+  const std::string key = LockTable::Key(tablePart, id);
+  if (!keepLock && writeReleasing && locks_.Took(key) && !CopyKept(tablePart, id) &&
+      locks_.CombinesWithItems()) {
+    // The end of a read for update, a change and this write: the write, its look at the lock
+    // and the release go as one statement, a round trip to a server where they took three.
+    Status written;
+    try {
+      written = writeReleasing(key);
+    } catch (...) {
+      locks_.ReleaseKey(key);
+      throw;
+    }
+    // Another holder (this port's lock went behind its back): looked at as any write does
+    // below, which also frees the lock of a holder that is gone.
+    if (!written.Is(dberr::kLockedByAnother)) {
+      if (!written.ok()) locks_.ReleaseKey(key);
+      return written;
+    }
+  }
   std::string handBack;
   if (Status locked = locks_.Lock(tablePart, id, keepLock, keepLock ? nullptr : &handBack);
       !locked.ok())
@@ -68,7 +96,9 @@ Status ItemStore::Write(const std::string& fileVariable, const std::string& id, 
 Status ItemStore::WriteItem(std::string_view item, std::string_view fileVariable,
                             std::string_view itemId, bool keepLock) {
   const std::string fv(fileVariable), id(itemId);
-  return Write(fv, id, keepLock, [&] { return WriteItemRaw(item, fv, id); });
+  return Write(
+      fv, id, keepLock, [&] { return WriteItemRaw(item, fv, id); },
+      [&](const std::string& key) { return WriteItemRaw(item, fv, id, &key); });
 }
 
 Status ItemStore::WriteAttribute(std::string_view value, std::string_view fileVariable,
@@ -103,6 +133,11 @@ Status ItemStore::Release(const Variant& fileVariable, const Variant& itemId) {
   } catch (...) {
     return Status::OfCurrentException();
   }
+}
+
+bool ItemStore::CopyKept(const std::string& tablePart, const std::string& id) const {
+  const auto it = readCopies_.find(tablePart);
+  return it != readCopies_.end() && it->second.id == id;
 }
 
 Status ItemStore::CheckUnchanged(const std::string& tablePart, const std::string& id) {

@@ -57,10 +57,18 @@ class ItemStore {
 
   // A failed read leaves "ERROR: " and the reason in `item` (nothing when the item is not
   // there: "[912]").
-  Status ReadItemRaw(std::string& item, std::string_view fileVariable, std::string_view id);
+  // With `lockTaken`, the read also takes the item's lock for this session in its own
+  // statement (LockTable::TakeAndRead, where LockTable::CombinesWithItems); false there
+  // when the item's lock row was there already, and then nothing was read.
+  Status ReadItemRaw(std::string& item, std::string_view fileVariable, std::string_view id,
+                     bool* lockTaken = nullptr);
   Status ReadAttributeRaw(std::string& value, std::string_view fileVariable, std::string_view id,
                           std::int32_t attribute);
-  Status WriteItemRaw(std::string_view item, std::string_view fileVariable, std::string_view id);
+  // With `releasing`, the key of a lock this port took, the statement that writes the item
+  // also frees that lock, writing only while no other session holds it
+  // (LockTable::WriteAndRelease; where LockTable::CombinesWithItems).
+  Status WriteItemRaw(std::string_view item, std::string_view fileVariable, std::string_view id,
+                      const std::string* releasing = nullptr);
   Status WriteAttributeRaw(std::string_view value, std::string_view fileVariable,
                            std::string_view id, std::int32_t attribute);
 
@@ -96,13 +104,18 @@ class ItemStore {
     std::string name;
   };
 
+  // `writeReleasing`, where given, writes and frees the lock of the key it is handed in one
+  // statement; it serves a lock this port took itself.
   Status Write(const std::string& fileVariable, const std::string& id, bool keepLock,
-               const std::function<Status()>& write);
+               const std::function<Status()>& write,
+               const std::function<Status(const std::string& key)>& writeReleasing = {});
   // The check and the write run under this session's lock row for the item, so that no other
   // session can write between them.
   Status CheckedWrite(const std::string& tablePart, const std::string& id,
                       const std::function<Status()>& write);
   Status CheckUnchanged(const std::string& tablePart, const std::string& id);
+  // Whether a read kept its copy of the item for the write check.
+  bool CopyKept(const std::string& tablePart, const std::string& id) const;
   // Whether the datastore holds, under `id`, an item that the engine's key rule tells apart
   // from `id` (servers only; layout.h). `name` is the table as the statement names it.
   bool TwinStored(Driver& driver, const std::string& name, std::string_view id);

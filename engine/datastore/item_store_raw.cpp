@@ -94,17 +94,25 @@ bool ItemStore::TwinStored(Driver& driver, const std::string& name, std::string_
   return cursor->Next() && !SameKey(cursor->Row()[0].value_or(""), id);
 }
 
-Status ItemStore::ReadItemRaw(std::string& item, std::string_view fileVariable,
-                              std::string_view id) {
+Status ItemStore::ReadItemRaw(std::string& item, std::string_view fileVariable, std::string_view id,
+                              bool* lockTaken) {
   item.clear();
+  if (lockTaken) *lockTaken = true;  // or tried, and the statement's failure is the answer
   try {
     const Target t = TargetOf(fileVariable, id);
     const Dialect& dialect = account_.dialect();
     const std::string name = account_.TableName(t.account, t.file);
     const std::shared_ptr<Driver> driver = account_.ConnectionFor(t.account);
     const DbValue key{std::string(id)};
-    auto cursor = driver->Lookup("SELECT * FROM " + name + " WHERE A0 = ?",
-                                 std::span<const DbValue>(&key, 1));
+    const std::string select = "SELECT * FROM " + name + " WHERE A0 = ?";
+    const std::span<const DbValue> params(&key, 1);
+    std::unique_ptr<Cursor> cursor =
+        lockTaken ? locks_.TakeAndRead(*driver, t.fv.tablePart, std::string(id), select, params)
+                  : driver->Lookup(select, params);
+    if (!cursor) {
+      *lockTaken = false;
+      return Status::Ok();
+    }
     // A server's collation may find another item under this id (layout.h): then this one is
     // not stored.
     if (!cursor->Next() ||
@@ -183,7 +191,7 @@ Status ItemStore::ReadAttributeRaw(std::string& value, std::string_view fileVari
 }
 
 Status ItemStore::WriteItemRaw(std::string_view item, std::string_view fileVariable,
-                               std::string_view id) {
+                               std::string_view id, const std::string* releasing) {
   try {
     const Target t = TargetOf(fileVariable, id);
     const WritePlace place(account_, t.account, t.file);
@@ -227,6 +235,10 @@ Status ItemStore::WriteItemRaw(std::string_view item, std::string_view fileVaria
         row.insert(row.end(), values.begin(), values.end());
         const std::string insert =
             " (" + names + ") VALUES (" + Marks(static_cast<int>(row.size())) + ")";
+        if (releasing != nullptr) {
+          locks_.WriteAndRelease(driver, "REPLACE INTO " + name + insert, row, *releasing);
+          return Status::Ok();
+        }
         if (account_.dialect().WritesByReplace()) {
           driver.Execute("REPLACE INTO " + name + insert, row);
           return Status::Ok();
@@ -238,7 +250,9 @@ Status ItemStore::WriteItemRaw(std::string_view item, std::string_view fileVaria
         driver.Execute("INSERT INTO " + name + insert, row);
         return Status::Ok();
       } catch (const VbError& e) {
-        if (attempt > 0 || e.number() == dberr::kTooManyAttributes) throw;
+        if (attempt > 0 || e.number() == dberr::kTooManyAttributes ||
+            e.number() == dberr::kLockedByAnother)
+          throw;
         account_.ForgetShape(t.fv.tablePart);
       }
     }

@@ -80,7 +80,10 @@ Status LockTable::Lock(const std::string& tablePart, const std::string& id, bool
       };
       // Most items asked for are locked by nobody: the insert alone decides, and only a
       // refused one needs to know who holds the item.
-      if (update && taken()) return Status::Ok();
+      if (update && taken()) {
+        took_.insert(key);
+        return Status::Ok();
+      }
       bool reclaimed = false;
       for (int attempt = 0; attempt < 3; ++attempt) {
         const std::optional<Held> found = holder();
@@ -98,11 +101,15 @@ Status LockTable::Lock(const std::string& tablePart, const std::string& id, bool
         }
         if (found) {
           if (!update && handBack) *handBack = key;
+          if (update) took_.insert(key);
           return Status::Ok();
         }
         if (!update) return Status::Ok();
         // Refused: another port took it between the look and the insert, so look again.
-        if (taken()) return Status::Ok();
+        if (taken()) {
+          took_.insert(key);
+          return Status::Ok();
+        }
       }
       return LockedByAnother();
     });
@@ -113,6 +120,16 @@ Status LockTable::Lock(const std::string& tablePart, const std::string& id, bool
 }
 
 Status LockTable::Release(const std::string& tablePart, const std::string& id) {
+  // Forgotten first: a release that fails leaves the row to the next write's look.
+  if (tablePart.empty()) {
+    took_.clear();
+  } else if (!id.empty()) {
+    took_.erase(Key(tablePart, id));
+  } else {
+    std::erase_if(took_, [&](const std::string& key) {
+      return EqualsNoCase(std::string_view(key).substr(0, key.find(kItemLockMark)), tablePart);
+    });
+  }
   try {
     WithLocks([&](Driver& d, const std::string& table) -> std::int64_t {
       const std::string remove = "DELETE FROM " + table + " WHERE A0 = ? AND UserInst = ?";
@@ -153,6 +170,53 @@ Status LockTable::Release(const std::string& tablePart, const std::string& id) {
 void LockTable::ReleaseKey(const std::string& key) {
   const std::size_t mark = key.find(kItemLockMark);
   (void)Release(key.substr(0, mark), key.substr(mark + 1));
+}
+
+bool LockTable::CombinesWithItems() const {
+  std::string table;
+  const Driver* driver = account_.SystemTableDriver("locks", &table);
+  return driver != nullptr && driver->RunsCompoundStatements() &&
+         !account_.SwitchesToSystemAccount("locks") &&
+         !account_.dialect().WriteHoldingLock("", table).empty();
+}
+
+std::string LockTable::CombinedOn(const Driver& driver) const {
+  std::string table;
+  if (account_.SystemTableDriver("locks", &table) != &driver || !CombinesWithItems()) {
+    // A statement elsewhere would take or free no lock: never run it so.
+    throw VbError(dberr::kUnspecified, "The item's lock is on another connection");
+  }
+  return table;
+}
+
+std::unique_ptr<Cursor> LockTable::TakeAndRead(Driver& driver, const std::string& tablePart,
+                                               const std::string& id, const std::string& sql,
+                                               std::span<const DbValue> params) {
+  CheckItemId(id);
+  const std::string table = CombinedOn(driver);
+  const std::string key = Key(tablePart, id);
+  std::vector<DbValue> all{key, holder_};
+  all.insert(all.end(), params.begin(), params.end());
+  try {
+    std::unique_ptr<Cursor> rows = driver.Lookup(account_.dialect().TakeThenRead(sql, table), all);
+    took_.insert(key);
+    return rows;
+  } catch (const VbError& e) {
+    if (e.number() != dberr::kIntegrity) throw;
+    return nullptr;
+  }
+}
+
+void LockTable::WriteAndRelease(Driver& driver, const std::string& sql,
+                                std::span<const DbValue> params, const std::string& key) {
+  const std::string table = CombinedOn(driver);
+  std::vector<DbValue> all{key, holder_};
+  all.insert(all.end(), params.begin(), params.end());
+  all.emplace_back(key);
+  all.emplace_back(holder_);
+  // Freed or not, the next write of the item looks again.
+  took_.erase(key);
+  driver.Execute(account_.dialect().WriteHoldingLock(sql, table), all);
 }
 
 void LockTable::ReleaseAll() {

@@ -12,6 +12,8 @@
 #ifndef ORVIK_ENGINE_DATASTORE_LOCK_TABLE_H_
 #define ORVIK_ENGINE_DATASTORE_LOCK_TABLE_H_
 
+#include <set>
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -22,10 +24,6 @@ namespace orvik {
 
 class UserRegistry;
 
-namespace dberr {
-inline constexpr int kLockedByAnother = 920;
-}  // namespace dberr
-
 class LockTable {
  public:
   explicit LockTable(AccountConnection& account) : account_(account) {}
@@ -35,6 +33,7 @@ class LockTable {
   void SetHolder(std::string userInst, UserRegistry* registry) {
     holder_ = std::move(userInst);
     registry_ = registry;
+    took_.clear();
   }
   const std::string& Holder() const { return holder_; }
 
@@ -53,6 +52,29 @@ class LockTable {
   // Every lock of this session, when it has logged in.
   void ReleaseAll();
 
+  // Whether this port took the lock of `key` and has not freed it since: a hint that lets a
+  // write go without looking at the lock first, never a promise (a row can go behind the
+  // port's back, which WriteAndRelease's statement sees for itself).
+  bool Took(const std::string& key) const { return took_.contains(key); }
+  // Whether, on this datastore, a read for update can take its item's lock and a write free
+  // it in the item's own statement: one round trip to a server for each, where the lock
+  // rows' table costs no durable commit and round trips are what a lock costs.
+  bool CombinesWithItems() const;
+  // Takes the lock of the item and runs the read `sql` with `params` on `driver` in one
+  // statement (Dialect::TakeThenRead), where CombinesWithItems, on the locks table's
+  // connection. The read's rows; nullptr, having read nothing, when the item's lock row is
+  // there already (this port's, another session's or a gone one's: Lock tells them apart).
+  // Throws what the statement raises, and VbError for an id no key may hold.
+  std::unique_ptr<Cursor> TakeAndRead(Driver& driver, const std::string& tablePart,
+                                      const std::string& id, const std::string& sql,
+                                      std::span<const DbValue> params);
+  // Runs the write `sql` with `params` on `driver` and frees this port's lock of `key` in
+  // the same statement (Dialect::WriteHoldingLock), which writes only while no other session
+  // holds the item: dberr::kLockedByAnother otherwise. Where CombinesWithItems, on the locks
+  // table's connection. Throws what the statement raises.
+  void WriteAndRelease(Driver& driver, const std::string& sql, std::span<const DbValue> params,
+                       const std::string& key);
+
   // Marks this session as alive on its server connection (lock_holders.h); throws VbError
   // when the mark cannot be taken. `waitSeconds`: for the mark of a connection still closing.
   void MarkSessionAlive(int waitSeconds = 0);
@@ -61,6 +83,8 @@ class LockTable {
   void RemoveStaleLocks();
 
  private:
+  // The locks table's statement name on `driver`, which must be its connection.
+  std::string CombinedOn(const Driver& driver) const;
   // Runs `statement(driver, table)` against the locks table, again after a conflict with
   // another session (a rolled-back statement) up to ten times.
   template <typename F>
@@ -71,6 +95,7 @@ class LockTable {
   AccountConnection& account_;
   std::string holder_;
   UserRegistry* registry_ = nullptr;
+  std::set<std::string> took_;  // the keys of the locks this port took and has not freed
 };
 
 }  // namespace orvik

@@ -71,6 +71,7 @@ bool IsClientError(unsigned int code) {
 }
 
 int ErrorNumber(unsigned int code, std::string_view sqlstate) {
+  if (code == kMariaDbLockedByAnother) return dberr::kLockedByAnother;
   switch (code) {
     case ER_BAD_DB_ERROR:
       return dberr::kNoSuchDatabase;
@@ -472,8 +473,12 @@ void MariaDbDriver::Connect(const ConnectParams& params) {
     killParams_ = params;
     killThreadId_ = mysql_thread_id(mysql);
   }
+  const char* server = mysql_get_server_info(mysql);
+  const bool compound = server != nullptr && std::strstr(server, "MariaDB") != nullptr &&
+                        mysql_get_server_version(mysql) >= 100500;
   connection_ = std::move(connection);
   database_ = params.account;
+  compound_ = compound;
 }
 
 namespace {
@@ -591,6 +596,8 @@ std::unique_ptr<Cursor> ReadWhole(const std::shared_ptr<Connection>& connection,
     rows = std::make_unique<RowsCursor>(reading);
   }
   mysql_stmt_free_result(stmt.get());
+  // A compound statement ends with a status of its own after its rows.
+  DrainResults(stmt.get());
   stmt.Keep();
   return rows;
 }

@@ -48,6 +48,8 @@ class MariaDbDriver : public Driver {
   // connection already open is replaced only once the new one is made.
   void Connect(const ConnectParams& params) override;
   bool IsOpen() const override;
+  // MariaDB from 10.5 on: MySQL has no compound statements outside stored programs.
+  bool RunsCompoundStatements() const override { return compound_; }
   // Closes the connection. Cursors still open fail from then on.
   void Close() override;
   void UseDatabase(const std::string& account) override;
@@ -73,6 +75,7 @@ class MariaDbDriver : public Driver {
 
   std::shared_ptr<mariadb_internal::Connection> connection_;
   std::string database_;
+  bool compound_ = false;
 
   // What Interrupt needs to reach the server again; written by Connect under the lock.
   std::mutex killMutex_;

@@ -80,6 +80,8 @@ class RecordingDriver : public Driver {
   // Answers not used yet.
   std::size_t PendingAnswers() const { return answers_.size(); }
   void set_connection_id(std::int64_t id) { connection_id_ = id; }
+  // Answers RunsCompoundStatements (false unless set).
+  void set_compound_statements(bool on) { compound_ = on; }
 
   // Recording.
   const std::vector<RecordedCall>& Calls() const { return calls_; }
@@ -91,6 +93,7 @@ class RecordingDriver : public Driver {
   std::string Kind() const override { return kind_; }
   void Connect(const ConnectParams& params) override;
   bool IsOpen() const override { return open_; }
+  bool RunsCompoundStatements() const override { return compound_; }
   // Recorded as "Close".
   void Close() override;
   void UseDatabase(const std::string& account) override;
@@ -118,6 +121,7 @@ class RecordingDriver : public Driver {
 
   std::string kind_;
   std::vector<RecordedCall> calls_;
+  bool compound_ = false;
   std::deque<Queued> answers_;
   bool open_ = false;
   std::string database_;

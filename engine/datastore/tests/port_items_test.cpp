@@ -4,6 +4,7 @@
 #include "counter_process.h"
 #include "datastore_home.h"
 #include "layout.h"
+#include "lock_table.h"
 #include "port.h"
 #include "port_access.h"
 
@@ -46,6 +47,17 @@ class PortItemsTest : public ::testing::Test {
     while (cursor->Next()) ++n;
     return n;
   }
+  // Puts `holder`'s lock row for the item `id` in place of whatever row it had, as another
+  // session (or an administrator's statement) would behind a port's back.
+  void ReplaceLockRow(Port& p, const std::string& id, const std::string& holder) {
+    const bool server = home_.dataStore() == "MYSQL";
+    Driver& d = server ? *Parts(p).account.Connection() : *Parts(p).account.SystemConnection();
+    const std::string table = server ? "dm.locks" : "locks";
+    const DbValue key{LockTable::Key(fv_, id)};
+    d.Execute("DELETE FROM " + table + " WHERE A0 = ?", std::span<const DbValue>(&key, 1));
+    const DbValue row[] = {key, holder};
+    d.Execute("INSERT INTO " + table + " (A0, UserInst) VALUES (?, ?)", row);
+  }
   std::string Read(Port& p, const std::string& id) {
     Variant item;
     EXPECT_TRUE(p.RRead(item, Variant(fv_), Variant(id))) << p.ErrorDetail();
@@ -80,6 +92,28 @@ TEST_F(PortItemsTest, AnUpdateLockKeepsOtherUpdatersOut) {
   EXPECT_EQ(LockRows(*a_), 0);
   ASSERT_TRUE(b_->RReadU(other, Variant(fv_), Variant("c1")));  // ids ignore case
   EXPECT_EQ(other.ToString(), "two\xFE\xFE");
+}
+
+// The lock a read for update took can go behind the port's back; its write then looks at
+// the lock as any write does: another live session's lock refuses it, a gone one's is
+// removed and the write goes on.
+TEST_F(PortItemsTest, AWriteWhoseLockWentBehindItsBackLooksAtTheLockAgain) {
+  Variant item;
+  ASSERT_TRUE(a_->RReadU(item, Variant(fv_), Variant("C1")));
+  ReplaceLockRow(*a_, "C1", b_->UserInst());
+  EXPECT_FALSE(a_->WWrite("lost", fv_, "C1"));
+  EXPECT_EQ(a_->ErrorDetail(), kLocked);
+  EXPECT_EQ(Read(*b_, "C1"),
+            "one\xFE"
+            "1\xFE");
+  ASSERT_TRUE(b_->WWrite("theirs", fv_, "C1"));
+  EXPECT_EQ(LockRows(*a_), 0);
+
+  ASSERT_TRUE(a_->RReadU(item, Variant(fv_), Variant("C1")));
+  ReplaceLockRow(*a_, "C1", "gone*999");
+  ASSERT_TRUE(a_->WWrite("mine", fv_, "C1")) << a_->ErrorDetail();
+  EXPECT_EQ(Read(*b_, "C1"), "mine\xFE\xFE");
+  EXPECT_EQ(LockRows(*a_), 0);
 }
 
 TEST_F(PortItemsTest, UpdateWritesKeepTheLock) {

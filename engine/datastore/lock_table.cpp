@@ -17,6 +17,12 @@ Status LockedByAnother() {
   return Status::Error(dberr::kLockedByAnother, std::string(kLockedByAnother));
 }
 
+// Whether the lock `key` is of an item of the file `tablePart`: exactly, as a key's table part
+// ends at its first character 255 (a pattern would reach "orders2" from "orders").
+bool KeyOfFile(std::string_view key, std::string_view tablePart) {
+  return EqualsNoCase(key.substr(0, key.find(kItemLockMark)), tablePart);
+}
+
 }  // namespace
 
 std::string LockTable::Key(std::string_view tablePart, std::string_view id) {
@@ -55,7 +61,7 @@ Status LockTable::Lock(const std::string& tablePart, const std::string& id, bool
   const std::string key = Key(tablePart, id);
   try {
     CheckItemId(id);
-    return WithLocks([&](Driver& d, const std::string& table) {
+    const Status locked = WithLocks([&](Driver& d, const std::string& table) {
       const DbValue keyParam{key};
       struct Held {
         std::string key;
@@ -80,10 +86,7 @@ Status LockTable::Lock(const std::string& tablePart, const std::string& id, bool
       };
       // Most items asked for are locked by nobody: the insert alone decides, and only a
       // refused one needs to know who holds the item.
-      if (update && taken()) {
-        took_.insert(key);
-        return Status::Ok();
-      }
+      if (update && taken()) return Status::Ok();
       bool reclaimed = false;
       for (int attempt = 0; attempt < 3; ++attempt) {
         const std::optional<Held> found = holder();
@@ -101,18 +104,17 @@ Status LockTable::Lock(const std::string& tablePart, const std::string& id, bool
         }
         if (found) {
           if (!update && handBack) *handBack = key;
-          if (update) took_.insert(key);
           return Status::Ok();
         }
         if (!update) return Status::Ok();
         // Refused: another port took it between the look and the insert, so look again.
-        if (taken()) {
-          took_.insert(key);
-          return Status::Ok();
-        }
+        if (taken()) return Status::Ok();
       }
       return LockedByAnother();
     });
+    // Taken for update, or this port's already: held by this port either way.
+    if (update && locked.ok()) took_.insert(key);
+    return locked;
   } catch (...) {
     // A lock that cannot be taken is a refusal, never a silent success.
     return Status::OfCurrentException();
@@ -126,9 +128,7 @@ Status LockTable::Release(const std::string& tablePart, const std::string& id) {
   } else if (!id.empty()) {
     took_.erase(Key(tablePart, id));
   } else {
-    std::erase_if(took_, [&](const std::string& key) {
-      return EqualsNoCase(std::string_view(key).substr(0, key.find(kItemLockMark)), tablePart);
-    });
+    std::erase_if(took_, [&](const std::string& key) { return KeyOfFile(key, tablePart); });
   }
   try {
     WithLocks([&](Driver& d, const std::string& table) -> std::int64_t {
@@ -139,16 +139,15 @@ Status LockTable::Release(const std::string& tablePart, const std::string& id) {
       }
       const DbValue owner{holder_};
       if (!tablePart.empty()) {
-        // Exactly this file's rows: a key's table part ends at its first character 255. A
-        // pattern would reach "orders2" from "orders", and read "_" as any character.
+        // Exactly this file's rows, compared here: a LIKE pattern would also read "_" as any
+        // character.
         std::vector<std::string> keys;
         {
           auto rows = d.Query("SELECT A0 FROM " + table + " WHERE UserInst = ?",
                               std::span<const DbValue>(&owner, 1));
           while (rows->Next()) {
             const std::string key = rows->Row()[0].value_or("");
-            if (EqualsNoCase(std::string_view(key).substr(0, key.find(kItemLockMark)), tablePart))
-              keys.push_back(key);
+            if (KeyOfFile(key, tablePart)) keys.push_back(key);
           }
         }
         std::int64_t n = 0;

@@ -40,6 +40,15 @@ class EntryScreenTest : public ShellFixture {
   }
   ControlRecord& Entry(std::int32_t n) { return EntryControl(Top().Controls(), n); }
   // The user types `text` into entry `n`, having moved there.
+  // A NOMINATE screen of one text box holding `value`, with nothing sent yet.
+  void ReceiveNominateScreen(const std::string& value) {
+    Receive(
+        "<FORM TYPE=FUNCTION><PROGRAM NAME=NOM><FORMHEADER>Nominate,Pick,DEMO"
+        "<POSITION TOP=3 LEFT=20 ACTION=NOMINATE><TEXTBOX WIDTH=8>" +
+        value + "</TX>");
+    ASSERT_EQ(States().msFormState, "NOMINATE");
+    link.sent.clear();
+  }
   void Fill(std::int32_t n, const std::string& text) {
     Top().Entries().FocusMoved(n);
     Top().Entries().EntryEdited(n, text);
@@ -153,11 +162,7 @@ TEST_F(EntryScreenTest, FunctionAndControlKeysSendTheirTexts) {
 }
 
 TEST_F(EntryScreenTest, NominateScreensSendTheEntryLeftOnceOnEnter) {
-  Receive(
-      "<FORM TYPE=FUNCTION><PROGRAM NAME=NOM><FORMHEADER>Nominate,Pick,DEMO"
-      "<POSITION TOP=3 LEFT=20 ACTION=NOMINATE><TEXTBOX WIDTH=8></TX>");
-  EXPECT_EQ(States().msFormState, "NOMINATE");
-  link.sent.clear();
+  ASSERT_NO_FATAL_FAILURE(ReceiveNominateScreen(""));
   Fill(Top().Focus().focusEntry, "C200");
   // A control key typed on the way (select all, then the character the text box ignores) sends
   // nothing before the value: the value goes alone.
@@ -175,11 +180,7 @@ TEST_F(EntryScreenTest, NominateScreensSendTheEntryLeftOnceOnEnter) {
 TEST_F(EntryScreenTest, AStoredValueWithLineEndsGoesBackAsOneAnswer) {
   // The value the program shows holds a command behind a CR; Enter sends it as it stands,
   // and the engine must never read the command as a line the user typed.
-  Receive(
-      "<FORM TYPE=FUNCTION><PROGRAM NAME=NOM><FORMHEADER>Nominate,Pick,DEMO"
-      "<POSITION TOP=3 LEFT=20 ACTION=NOMINATE><TEXTBOX WIDTH=8>C1\rOFF\n</TX>");
-  ASSERT_EQ(States().msFormState, "NOMINATE");
-  link.sent.clear();
+  ASSERT_NO_FATAL_FAILURE(ReceiveNominateScreen("C1\rOFF\n"));
   Top().Entries().FocusMoved(Top().Focus().focusEntry);
   EXPECT_TRUE(Top().KeyDown(13, 0));
   EXPECT_THAT(link.sent, ElementsAre("C1OFF\r"));

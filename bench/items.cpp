@@ -10,9 +10,11 @@
 #include <benchmark/benchmark.h>
 
 #include <QCoreApplication>
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <memory>
+#include <numeric>
 #include <string>
 #include <vector>
 
@@ -122,6 +124,15 @@ Store MakeStore(const std::string& dataStore) {
 
 // Spreads the items an iteration touches over the whole file.
 int Pick(long i, int count) { return static_cast<int>((i * 7919) % count); }
+
+double Sum(const std::vector<double>& v) { return std::accumulate(v.begin(), v.end(), 0.0); }
+
+double Median(std::vector<double> v) {
+  if (v.empty()) return 0;
+  const auto middle = v.begin() + static_cast<std::ptrdiff_t>(v.size() / 2);
+  std::nth_element(v.begin(), middle, v.end());
+  return *middle;
+}
 
 // Reads the item for update, changes its first attribute and writes it (which frees the
 // lock): what a program does to change an item.
@@ -244,11 +255,14 @@ void Register(Store& s, orvik::bench::RatioPairs& pairs) {
   });
   // The cycle and the plain write of the same item in turn, each timed on its own: a disk
   // shared with other programs makes a durable write's time swing by whole factors from one
-  // second to the next, which separate runs would read as the cost of the cycle. On the
+  // second to the next, which separate runs would read as the cost of the cycle. Besides the
+  // ratio of the means, the ratio of the medians: a sync the disk holds up for a millisecond
+  // falls on either side at random, and a few of them move the means by a tenth. On the
   // embedded store the disk syncs of each are counted too.
   add(ds + "/LockCycleAgainstWWrite/100k", [&home, &big, fv](benchmark::State& state) {
     using Clock = std::chrono::steady_clock;
-    Clock::duration inCycle{}, inWrite{};
+    using Micros = std::chrono::duration<double, std::micro>;
+    std::vector<double> cycleTimes, writeTimes;
     long cycleSyncs = 0, writeSyncs = 0, i = 0;
     for (auto _ : state) {
       const int k = Pick(i++, big.count);
@@ -258,19 +272,23 @@ void Register(Store& s, orvik::bench::RatioPairs& pairs) {
         const long syncsBefore = SyncCounter::Syncs();
         const Clock::time_point t0 = Clock::now();
         const bool ok = cycleNow ? LockCycle(home, fv, Id(k)) : Rewrite(home, fv, k);
-        (cycleNow ? inCycle : inWrite) += Clock::now() - t0;
+        (cycleNow ? cycleTimes : writeTimes).push_back(Micros(Clock::now() - t0).count());
         (cycleNow ? cycleSyncs : writeSyncs) += SyncCounter::Syncs() - syncsBefore;
         if (!ok) state.SkipWithError(home.port().ErrorDetail().c_str());
       }
     }
     const double n = static_cast<double>(state.iterations());
     if (n == 0) return;
-    state.counters["cycle_us"] = std::chrono::duration<double, std::micro>(inCycle).count() / n;
-    state.counters["write_us"] = std::chrono::duration<double, std::micro>(inWrite).count() / n;
+    const double cycleMean = Sum(cycleTimes) / n, writeMean = Sum(writeTimes) / n;
+    const double cycleMedian = Median(cycleTimes), writeMedian = Median(writeTimes);
+    state.counters["cycle_us"] = cycleMean;
+    state.counters["write_us"] = writeMean;
+    state.counters["cycle_med_us"] = cycleMedian;
+    state.counters["write_med_us"] = writeMedian;
     state.counters["cycle_syncs"] = cycleSyncs / n;
     state.counters["write_syncs"] = writeSyncs / n;
-    state.counters["ratio"] =
-        inWrite.count() > 0 ? static_cast<double>(inCycle.count()) / inWrite.count() : 0;
+    state.counters["ratio"] = writeMean > 0 ? cycleMean / writeMean : 0;
+    state.counters["median_ratio"] = writeMedian > 0 ? cycleMedian / writeMedian : 0;
   });
   pairs.push_back({cycle, handCycle});
   pairs.push_back({ds + "/TakeAndRelease/100k", ds + "/WWrite/100k"});

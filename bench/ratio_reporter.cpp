@@ -6,6 +6,7 @@
 #include <map>
 #include <set>
 #include <string>
+#include <utility>
 
 namespace orvik::bench {
 namespace {
@@ -22,6 +23,13 @@ std::string PlainName(std::string name) {
   return name;
 }
 
+// The counters in which a benchmark that times two things in turn reports their ratio, and
+// what each compares.
+constexpr std::pair<const char*, const char*> kOwnRatios[] = {
+    {"ratio", "its two parts, taken in turn"},
+    {"median_ratio", "their medians, taken in turn"},
+};
+
 class RatioReporter : public benchmark::ConsoleReporter {
  public:
   explicit RatioReporter(Clock clock) : clock_(clock) {}
@@ -36,19 +44,24 @@ class RatioReporter : public benchmark::ConsoleReporter {
            (r.run_type == Run::RT_Iteration && r.iterations > 0 && medians_.count(name) == 0)))
         perIteration_[name] =
             clock_ == Clock::kWall ? r.GetAdjustedRealTime() : r.GetAdjustedCPUTime();
-      const auto ratio = r.counters.find("ratio");
-      if (ratio != r.counters.end() && (median || r.run_type == Run::RT_Iteration))
-        ownRatios_[name] = ratio->second.value;
+      for (const auto& [counter, label] : kOwnRatios) {
+        const auto ratio = r.counters.find(counter);
+        if (ratio != r.counters.end() && (median || r.run_type == Run::RT_Iteration))
+          ownRatios_[{name, label}] = ratio->second.value;
+      }
     }
     ConsoleReporter::ReportRuns(runs);
   }
   const std::map<std::string, double>& times() const { return perIteration_; }
-  const std::map<std::string, double>& ownRatios() const { return ownRatios_; }
+  // (benchmark, what its ratio compares) -> the ratio.
+  const std::map<std::pair<std::string, std::string>, double>& ownRatios() const {
+    return ownRatios_;
+  }
 
  private:
   Clock clock_;
   std::map<std::string, double> perIteration_;
-  std::map<std::string, double> ownRatios_;
+  std::map<std::pair<std::string, std::string>, double> ownRatios_;
   std::set<std::string> medians_;
 };
 
@@ -67,8 +80,9 @@ int RunWithRatios(int argc, char** argv, const RatioPairs& pairs, Clock clock) {
     std::printf("  %-36s / %-36s = %6.2fx\n", subject.c_str(), baseline.c_str(),
                 s->second / b->second);
   }
-  for (const auto& [name, ratio] : reporter.ownRatios())
-    std::printf("  %-36s (its two parts, taken in turn)   = %6.2fx\n", name.c_str(), ratio);
+  for (const auto& [what, ratio] : reporter.ownRatios())
+    std::printf("  %-36s (%s)%*s = %6.2fx\n", what.first.c_str(), what.second.c_str(),
+                static_cast<int>(30 - what.second.size()), "", ratio);
   benchmark::Shutdown();
   return 0;
 }

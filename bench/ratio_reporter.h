@@ -18,8 +18,8 @@ using RatioPairs = std::vector<std::pair<std::string, std::string>>;
 enum class Clock { kCpu, kWall };
 
 // Runs every registered benchmark, then prints "subject / baseline = N.NNx" per pair (a pair
-// whose benchmarks did not both run is left out), and the counter "ratio" of a benchmark that
-// times two things in turn and reports their ratio itself.
+// whose benchmarks did not both run is left out), and the counters "ratio" (of the means) and
+// "median_ratio" of a benchmark that times two things in turn and reports their ratio itself.
 int RunWithRatios(int argc, char** argv, const RatioPairs& pairs, Clock clock = Clock::kCpu);
 
 }  // namespace orvik::bench

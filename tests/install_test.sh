@@ -22,13 +22,17 @@ for file in bin/OvEngConsole bin/OvEngSetup bin/OrvikMassage bin/OvEngLink \
   share/man/man1/OvEngLink.1; do
   [ -f "$prefix/$file" ] || fail "$file is not installed"
 done
-if find "$prefix" -type f \( -name '*_tests' -o -name '*test*' \) | grep -q .; then
+# Here-strings, not pipes, into grep -q: it leaves at its first match, and under pipefail the
+# writer it cut off would turn a match into no match.
+installed=$(find "$prefix" -type f \( -name '*_tests' -o -name '*test*' \))
+if [ -n "$installed" ]; then
   fail "a test is installed: $(find "$prefix" -name '*test*')"
 fi
 
 # The installed programs find their libraries beside them, not in the build folder.
 for program in OvEngConsole OvEngSetup OrvikMassage OvEngLink; do
-  if readelf -d "$prefix/bin/$program" | grep -E 'R(UN)?PATH' | grep -qF "$build"; then
+  paths=$(readelf -d "$prefix/bin/$program" | grep -E 'R(UN)?PATH' || true)
+  if grep -qF "$build" <<<"$paths"; then
     fail "$program looks for its libraries in the build folder"
   fi
   out=$(env -u LD_LIBRARY_PATH "$prefix/bin/$program" --version) || fail "$program --version failed"
@@ -46,7 +50,8 @@ for page in "$prefix"/share/man/man1/*.1; do
   name=$(basename "$page" .1)
   warnings=$(groff -man -Tutf8 -ww -z "$page" 2>&1) || fail "$page does not format"
   [ -z "$warnings" ] || fail "$page: $warnings"
-  groff -man -Tascii -P-cbu "$page" 2>/dev/null | grep -q "^NAME" || fail "$page has no NAME section"
+  text=$(groff -man -Tascii -P-cbu "$page" 2>/dev/null)
+  grep -q "^NAME" <<<"$text" || fail "$page has no NAME section"
   grep -q "^\.TH $name 1" "$page" || fail "$page is not the page of $name"
 done
 echo "installed under $prefix"

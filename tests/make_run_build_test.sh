@@ -17,9 +17,11 @@ fail() { echo "FAIL: $*" >&2; exit 1; }
 grep -q '^BUILD_TESTING:BOOL=OFF$' "$dir/CMakeCache.txt" || fail "make run's configure left BUILD_TESTING on"
 
 targets=$(ninja -C "$dir" -t targets all)
-echo "$targets" | grep -q '^OvEngConsole: ' || fail "no OvEngConsole target"
-echo "$targets" | grep -q '^OvEngSetup: ' || fail "no OvEngSetup target"
-if found=$(echo "$targets" | grep -v '^/' | grep -iE '(_tests?|test_|testing|recording_driver|item_counter)[^ ]*:'); then
+# Here-strings, not pipes: grep -q leaves at its first match, and under pipefail the echo
+# it cut off would fail the test whenever the list was still being written.
+grep -q '^OvEngConsole: ' <<<"$targets" || fail "no OvEngConsole target"
+grep -q '^OvEngSetup: ' <<<"$targets" || fail "no OvEngSetup target"
+if found=$(grep -v '^/' <<<"$targets" | grep -iE '(_tests?|test_|testing|recording_driver|item_counter)[^ ]*:'); then
   fail "test targets configured: $found"
 fi
 if grep -qiE 'gtest|gmock' "$dir/build.ninja"; then

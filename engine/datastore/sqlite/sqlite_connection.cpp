@@ -40,6 +40,10 @@ using Clock = std::chrono::steady_clock;
 
 // The largest log file (bytes) kept after the log has been written back into the database.
 constexpr int kJournalSizeLimit = 4 * 1024 * 1024;
+// How much of an account's file a connection reads through a memory map: a look-up then takes
+// its pages straight from the operating system's cache, without a system call and a copy for
+// each of the five or six pages it passes. Only reads use the map; writes go through the log.
+constexpr long long kMapSize = 256LL * 1024 * 1024;
 
 bool IsBusy(int rc) { return (rc & 0xFF) == SQLITE_BUSY; }
 
@@ -80,8 +84,19 @@ int CompareKeys(void*, int lengthA, const void* a, int lengthB, const void* b) {
     return cp <= 0xFF ? static_cast<unsigned char>(UpperChar(static_cast<char>(cp))) : cp;
   };
   while (pa < endA && pb < endB) {
-    const unsigned ca = fold(NextCodePoint(pa, endA));
-    const unsigned cb = fold(NextCodePoint(pb, endB));
+    unsigned ca = *pa, cb = *pb;
+    if ((ca | cb) < 0x80) {
+      // Both ASCII, as nearly every key is: a look-up compares a key a score of times, and
+      // decoding each character costs more than the comparison.
+      ++pa;
+      ++pb;
+      if (ca == cb) continue;
+      if (ca - 'a' < 26) ca -= 'a' - 'A';
+      if (cb - 'a' < 26) cb -= 'a' - 'A';
+    } else {
+      ca = fold(NextCodePoint(pa, endA));
+      cb = fold(NextCodePoint(pb, endB));
+    }
     if (ca != cb) return ca < cb ? -1 : 1;
   }
   if (pa < endA) return 1;
@@ -317,7 +332,8 @@ std::shared_ptr<Connection> Connection::Open(const std::filesystem::path& file, 
   sqlite3_busy_handler(db, &Connection::WaitWhileBusy, conn.get());
   rc = AddKeyCollation(db);
   const std::string pragmas = std::string(set_wal ? "PRAGMA journal_mode=WAL; " : "") +
-                              "PRAGMA journal_size_limit=" + std::to_string(kJournalSizeLimit);
+                              "PRAGMA journal_size_limit=" + std::to_string(kJournalSizeLimit) +
+                              "; PRAGMA mmap_size=" + std::to_string(kMapSize);
   const Clock::time_point start = Clock::now();
   while (rc == SQLITE_OK) {
     rc = sqlite3_exec(db, pragmas.c_str(), nullptr, nullptr, nullptr);

@@ -86,8 +86,9 @@ std::string Attach(sqlite3* db, const fs::path& file) {
     if (fd >= 0) ::close(fd);
   }
   Run(db, "ATTACH DATABASE ? AS lk", file.string());
+  // Small pages (in a file made now): taking or freeing a lock writes one page to the log.
   Run(db,
-      "PRAGMA lk.journal_mode=WAL; PRAGMA lk.synchronous=OFF; "
+      "PRAGMA lk.page_size=512; PRAGMA lk.journal_mode=WAL; PRAGMA lk.synchronous=OFF; "
       "CREATE TABLE IF NOT EXISTS lk.boot (id TEXT)");
   // Only one connection at a time gets here (the turn), so the look and the make cannot race.
   if (One(db, "SELECT 1 FROM lk.sqlite_master WHERE type = 'table' AND name = 'locks'").empty())

@@ -671,6 +671,10 @@ TEST_F(SqliteDriverTest, KeysCompareWithoutRegardToCaseOnly) {
   EXPECT_EQ(One(*driver, "SELECT count(*) FROM people WHERE A0 = ?", {{"strasse"}}), "1");
   EXPECT_EQ(All(*driver, "SELECT A0 FROM people WHERE A0 IN ('\xFE', '\xDE') ORDER BY A0"),
             (Rows{{"\xDE"}, {"\xFE"}}));
+  // Small letters sort as capitals, before the characters that stand between the two.
+  for (const char* key : {"b1", "A1", "_1", "C1", "a2"}) EXPECT_EQ(insert(key), 0) << key;
+  EXPECT_EQ(All(*driver, "SELECT A0 FROM people WHERE A0 LIKE '__' ORDER BY A0"),
+            (Rows{{"A1"}, {"a2"}, {"b1"}, {"C1"}, {"_1"}}));
   // Another driver (another process, as far as the file knows) compares the same way.
   auto other = Connected();
   EXPECT_EQ(One(*other, "SELECT A0 FROM people WHERE A0 = ?", {{"myller"}}), "MYLLER");

@@ -57,18 +57,18 @@ bool IsGuardedTable(std::string_view table) {
 }
 
 bool MayReachSystemTables(std::string_view sql, std::string_view currentDatabase) {
-  bool named = false, users = false, tables = false, database = false, writes = false;
+  bool named = false, unreadable = false, locks = false, database = false, writes = false;
   for (std::string_view word : Words(sql)) {
     if (NamesAny(word, kOpaqueWords)) return true;
     if (Names(word, kSystemAccount)) named = true;
-    if (Names(word, "users")) users = true;
-    if (Names(word, "locks") || Names(word, "printhold")) tables = true;
+    if (Names(word, "users") || Names(word, "printhold")) unreadable = true;
+    if (Names(word, "locks")) locks = true;
     if (Names(word, "database") || Names(word, "schema")) database = true;
     if (NamesAny(word, kWritingWords)) writes = true;
   }
   const bool systemAccount = named || EqualsNoCase(currentDatabase, kSystemAccount);
   // A statement on the whole database (DROP DATABASE dm) changes every table in it.
-  return (systemAccount && (users || (tables && writes))) || (named && database && writes);
+  return (systemAccount && (unreadable || (locks && writes))) || (named && database && writes);
 }
 
 }  // namespace orvik

@@ -132,8 +132,10 @@ int Authorize(void* data, int action, const char* a, const char* b, const char* 
   bool deny = false;
   switch (action) {
     case SQLITE_READ:  // a = table, b = column
-      deny = guard.systemAccount && Is(a, "users") &&
-             (Is(b, kPasswordColumn) || Is(b, guard.passwordColumn));
+      // Held print is each user's own; the password column is the administrator's.
+      deny = guard.systemAccount &&
+             (Is(a, "printhold") ||
+              (Is(a, "users") && (Is(b, kPasswordColumn) || Is(b, guard.passwordColumn))));
       break;
     case SQLITE_INSERT:  // a = table
     case SQLITE_DELETE:

@@ -2,6 +2,8 @@
 // prompt, tried as an attacker would; passwords kept as hashes; stored markers shown, not
 // obeyed. Typed at a terminal, on the embedded store and on the private MariaDB server.
 
+#include <unistd.h>
+
 #include "datastore_home.h"
 #include "lock_holders.h"
 #include "password_hash.h"
@@ -18,8 +20,8 @@ using test_support::Terminal;
 
 const std::string kCrLf = "\r\n";
 const std::string kRefused =
-    "[984] Only the administrator may read the password column or change the users, locks "
-    "and printhold tables";
+    "[984] Only the administrator may read the password column or held print, or change the "
+    "users, locks and printhold tables";
 
 class SecurityTest : public ::testing::Test {
  protected:
@@ -105,6 +107,25 @@ TEST_F(SecurityTest, AnOrdinaryUserCannotReadPasswordsNorChangeTheSystemTables) 
     EXPECT_EQ(out, kCrLf + kRefused + kCrLf + ":" + kCrLf + ":") << sql;
     EXPECT_EQ(out.find(hash.substr(0, 12)), std::string::npos);
   }
+  // Another user's held print: not a line of it.
+  const std::string sequence = std::to_string(::getpid());
+  const std::string held = "payroll of " + me;
+  Run("INSERT INTO printhold (Queue, Sequence, UserID, Account, PrintTime, Flag, PrintText) "
+      "VALUES (-7, " +
+      sequence + ", 'other', 'sales', 'now', 0, '" + held + "')");
+  for (const std::string sql : {
+           "SELECT PrintText FROM printhold WHERE Queue = -7",
+           "select * from PRINTHOLD",
+           "SELECT UserID FROM printhold WHERE PrintText LIKE 'payroll%'",
+       }) {
+    const std::string out = Type(*clerk, sql);
+    EXPECT_EQ(out, kCrLf + kRefused + kCrLf + ":" + kCrLf + ":") << sql;
+    EXPECT_EQ(out.find("payroll"), std::string::npos);
+  }
+  EXPECT_NE(Type(*admin, "SELECT PrintText FROM printhold WHERE Queue = -7").find(held),
+            std::string::npos);
+  Run("DELETE FROM printhold WHERE Queue = -7 AND Sequence = " + sequence);
+
   // Changes to the users, locks and printhold tables.
   for (const std::string& sql : std::vector<std::string>{
            "REPLACE INTO users (A0, A7, A8) VALUES ('" + me + "', 'mine', '9')",

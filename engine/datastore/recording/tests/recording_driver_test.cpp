@@ -164,9 +164,13 @@ TEST(SystemTablesText, EverySpellingOfTheGuardedTablesIsCaught) {
   EXPECT_TRUE(MayReachSystemTables("SELECT get_lock ('m', 1)", "sales"));
   EXPECT_FALSE(MayReachSystemTables("SELECT IS_USED_LOCK('m')", "sales"));
 
-  // Reading locks and printhold, and everything that names no guarded table, stays open.
+  // Held print is each user's own, whatever the statement does with it.
+  EXPECT_TRUE(MayReachSystemTables("SELECT Queue, Sequence FROM dm.printhold", "sales"));
+  EXPECT_TRUE(MayReachSystemTables("SELECT COUNT(*) FROM `PrintHold`", "dm"));
+  EXPECT_FALSE(MayReachSystemTables("SELECT * FROM printhold", "sales"));  // the user's own file
+
+  // Reading locks, and everything that names no guarded table, stays open.
   EXPECT_FALSE(MayReachSystemTables("SELECT * FROM locks", "dm"));
-  EXPECT_FALSE(MayReachSystemTables("SELECT Queue, Sequence FROM dm.printhold", "sales"));
   EXPECT_FALSE(MayReachSystemTables("SELECT * FROM md", "dm"));
   EXPECT_FALSE(MayReachSystemTables("DELETE FROM md WHERE A0 = 'x'", "dm"));
   EXPECT_FALSE(MayReachSystemTables("SELECT * FROM superusers", "dm"));
@@ -181,8 +185,8 @@ TEST_F(RecordingDriverTest, TheGuardRefusesBeforeAnythingRuns) {
   EXPECT_EQ(ErrorNumber([&] { driver_.Query("SELECT A7 FROM users"); }, &description),
             dberr::kSystemTables);
   EXPECT_EQ(description,
-            "Only the administrator may read the password column or change the users, locks "
-            "and printhold tables");
+            "Only the administrator may read the password column or held print, or change the "
+            "users, locks and printhold tables");
   EXPECT_EQ(ErrorNumber([&] { driver_.Execute("DELETE FROM locks"); }), dberr::kSystemTables);
   EXPECT_TRUE(driver_.Calls().empty());
   driver_.Query("SELECT * FROM locks");

@@ -520,13 +520,15 @@ TEST_F(SqliteDriverTest, TheGuardKeepsTypedStatementsOutOfTheSystemTables) {
       "SELECT count(*) FROM users WHERE A7 LIKE 'h%'",
       "SELECT u.A0 FROM users u ORDER BY u.A7",
       "SELECT * FROM who",
+      "SELECT Text FROM printhold",
+      "SELECT * FROM PrintHold WHERE Queue = '0'",
   };
   for (const char* sql : reads) {
     EXPECT_EQ(ErrorOf([&] { dm->Query(sql); }), dberr::kSystemTables) << sql;
   }
   EXPECT_EQ(DescriptionOf([&] { dm->Query("SELECT A7 FROM users"); }),
-            "Only the administrator may read the password column or change the users, locks "
-            "and printhold tables");
+            "Only the administrator may read the password column or held print, or change the "
+            "users, locks and printhold tables");
   const char* changes[] = {
       "REPLACE INTO users (A0, A7, A8) VALUES ('admin', 'mine', '9')",
       "INSERT INTO users (A0, A8) VALUES ('me', '9')",

@@ -19,8 +19,9 @@
 // Connection settings changed with PRAGMA apply to the main connection only.
 //
 // Statements a user typed (Driver::SetSystemTablesGuard): while the guard is up every
-// statement is compiled afresh under SQLite's authorizer, which refuses the password column
-// and changes of the system account's guarded tables, ATTACH, triggers and pragmas that set.
+// statement is compiled afresh under SQLite's authorizer, which refuses the password column,
+// the held print, changes of the system account's guarded tables, ATTACH, triggers and pragmas
+// that set.
 //
 // Lifetime: a cursor holds the connection it reads alive, so it may outlive UseDatabase
 // (it goes on reading the account it began on) and even the driver. A cursor reads its

@@ -139,7 +139,12 @@ Status ItemStore::ReadItemRaw(std::string& item, std::string_view fileVariable, 
     std::string out;
     for (int i = 1; i < n; ++i) {
       if (i > 1) out.push_back(kAttributeMark);
-      out += Numeric(numeric, i, FieldText(row[i]));
+      const std::string_view text = row[i] ? std::string_view(*row[i]) : std::string_view();
+      if (numeric.Contains(i)) {
+        out += NormaliseNumericAttribute(text);
+      } else {
+        out += text;
+      }
     }
     item = std::move(out);
     return Status::Ok();

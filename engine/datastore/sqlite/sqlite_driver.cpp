@@ -47,8 +47,9 @@ class SqliteCursor : public Cursor {
       names_.push_back(Utf8ToLatin1(name));
     }
     row_.assign(names_.size(), std::nullopt);
+    // Moved, not copied: a row's values are strings of their own.
     for (bool first = true; ahead_.size() < kReadAhead && Step(first); first = false) {
-      ahead_.push_back(row_);
+      ahead_.push_back(std::exchange(row_, std::vector<DbValue>(names_.size())));
     }
   }
 

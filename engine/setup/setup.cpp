@@ -200,6 +200,9 @@ bool RunSetup(const SetupOptions& o, const Report& report, std::string* error) {
     std::error_code ec;
     if (!fs::exists(o.home)) {
       fs::create_directories(o.home, ec);
+      // Every account's items and the users' password hashes live here: a new home is its
+      // owner's alone until its administrator opens it to a group.
+      if (!ec) fs::permissions(o.home, fs::perms::owner_all, fs::perm_options::replace, ec);
       if (ec)
         throw VbError(vberr::kPermissionDenied, "Cannot create " + o.home + ": " + ec.message());
       report("created engine home " + o.home);

@@ -80,6 +80,16 @@ TEST_F(SetupTest, MakesAWholeHome) {
   EXPECT_EQ(Query("sales", "select count(*) from md"), "0|;");
   EXPECT_NE(std::find(lines.begin(), lines.end(), "created user admin with privilege 5"),
             lines.end());
+  // Nobody but its owner reaches a new home, whatever the umask.
+  EXPECT_EQ(fs::status(home_).permissions() & fs::perms::all, fs::perms::owner_all);
+}
+
+TEST_F(SetupTest, AHomeThatExistsKeepsItsPermissions) {
+  fs::create_directories(home_);
+  const fs::perms shared = fs::perms::owner_all | fs::perms::group_all | fs::perms::set_gid;
+  fs::permissions(home_, shared, fs::perm_options::replace);
+  ASSERT_TRUE(Run(SetupOptions{})) << error_;
+  EXPECT_EQ(fs::status(home_).permissions() & (fs::perms::all | fs::perms::set_gid), shared);
 }
 
 TEST_F(SetupTest, CompletesWithoutTouchingWhatExists) {

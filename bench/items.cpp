@@ -157,10 +157,10 @@ void Register(Store& s, orvik::bench::RatioPairs& pairs) {
   HandStore& hand = *s.hand;
   // Three runs each, compared by their medians: a disk shared with other programs makes
   // single runs of durable writes vary by half.
-  const auto add = [&](const std::string& name, auto body) {
+  const auto add = [&](const std::string& name, auto body, double seconds = 0.3) {
     benchmark::RegisterBenchmark(name.c_str(), body)
         ->UseRealTime()
-        ->MinTime(0.3)
+        ->MinTime(seconds)
         ->Repetitions(3)
         ->ReportAggregatesOnly(true);
   };
@@ -257,39 +257,42 @@ void Register(Store& s, orvik::bench::RatioPairs& pairs) {
   // shared with other programs makes a durable write's time swing by whole factors from one
   // second to the next, which separate runs would read as the cost of the cycle. Besides the
   // ratio of the means, the ratio of the medians: a sync the disk holds up for a millisecond
-  // falls on either side at random, and a few of them move the means by a tenth. On the
-  // embedded store the disk syncs of each are counted too.
-  add(ds + "/LockCycleAgainstWWrite/100k", [&home, &big, fv](benchmark::State& state) {
-    using Clock = std::chrono::steady_clock;
-    using Micros = std::chrono::duration<double, std::micro>;
-    std::vector<double> cycleTimes, writeTimes;
-    long cycleSyncs = 0, writeSyncs = 0, i = 0;
-    for (auto _ : state) {
-      const int k = Pick(i++, big.count);
-      // Which goes first alternates, so that neither always follows the other's sync.
-      for (int turn = 0; turn < 2; ++turn) {
-        const bool cycleNow = (turn == 0) == (i % 2 == 0);
-        const long syncsBefore = SyncCounter::Syncs();
-        const Clock::time_point t0 = Clock::now();
-        const bool ok = cycleNow ? LockCycle(home, fv, Id(k)) : Rewrite(home, fv, k);
-        (cycleNow ? cycleTimes : writeTimes).push_back(Micros(Clock::now() - t0).count());
-        (cycleNow ? cycleSyncs : writeSyncs) += SyncCounter::Syncs() - syncsBefore;
-        if (!ok) state.SkipWithError(home.port().ErrorDetail().c_str());
-      }
-    }
-    const double n = static_cast<double>(state.iterations());
-    if (n == 0) return;
-    const double cycleMean = Sum(cycleTimes) / n, writeMean = Sum(writeTimes) / n;
-    const double cycleMedian = Median(cycleTimes), writeMedian = Median(writeTimes);
-    state.counters["cycle_us"] = cycleMean;
-    state.counters["write_us"] = writeMean;
-    state.counters["cycle_med_us"] = cycleMedian;
-    state.counters["write_med_us"] = writeMedian;
-    state.counters["cycle_syncs"] = cycleSyncs / n;
-    state.counters["write_syncs"] = writeSyncs / n;
-    state.counters["ratio"] = writeMean > 0 ? cycleMean / writeMean : 0;
-    state.counters["median_ratio"] = writeMedian > 0 ? cycleMedian / writeMedian : 0;
-  });
+  // falls on either side at random, and a few of them move the means by a tenth (a longer run
+  // evens that out too). On the embedded store the disk syncs of each are counted.
+  add(
+      ds + "/LockCycleAgainstWWrite/100k",
+      [&home, &big, fv](benchmark::State& state) {
+        using Clock = std::chrono::steady_clock;
+        using Micros = std::chrono::duration<double, std::micro>;
+        std::vector<double> cycleTimes, writeTimes;
+        long cycleSyncs = 0, writeSyncs = 0, i = 0;
+        for (auto _ : state) {
+          const int k = Pick(i++, big.count);
+          // Which goes first alternates, so that neither always follows the other's sync.
+          for (int turn = 0; turn < 2; ++turn) {
+            const bool cycleNow = (turn == 0) == (i % 2 == 0);
+            const long syncsBefore = SyncCounter::Syncs();
+            const Clock::time_point t0 = Clock::now();
+            const bool ok = cycleNow ? LockCycle(home, fv, Id(k)) : Rewrite(home, fv, k);
+            (cycleNow ? cycleTimes : writeTimes).push_back(Micros(Clock::now() - t0).count());
+            (cycleNow ? cycleSyncs : writeSyncs) += SyncCounter::Syncs() - syncsBefore;
+            if (!ok) state.SkipWithError(home.port().ErrorDetail().c_str());
+          }
+        }
+        const double n = static_cast<double>(state.iterations());
+        if (n == 0) return;
+        const double cycleMean = Sum(cycleTimes) / n, writeMean = Sum(writeTimes) / n;
+        const double cycleMedian = Median(cycleTimes), writeMedian = Median(writeTimes);
+        state.counters["cycle_us"] = cycleMean;
+        state.counters["write_us"] = writeMean;
+        state.counters["cycle_med_us"] = cycleMedian;
+        state.counters["write_med_us"] = writeMedian;
+        state.counters["cycle_syncs"] = cycleSyncs / n;
+        state.counters["write_syncs"] = writeSyncs / n;
+        state.counters["ratio"] = writeMean > 0 ? cycleMean / writeMean : 0;
+        state.counters["median_ratio"] = writeMedian > 0 ? cycleMedian / writeMedian : 0;
+      },
+      /*seconds=*/1.0);
   pairs.push_back({cycle, handCycle});
   pairs.push_back({ds + "/TakeAndRelease/100k", ds + "/WWrite/100k"});
 }

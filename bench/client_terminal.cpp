@@ -16,12 +16,12 @@
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
-#include <map>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "client_program.h"
+#include "counter_reporter.h"
 #include "event_wait.h"
 #include "port.h"
 #include "port_host.h"
@@ -215,29 +215,6 @@ void BM_PortAlone(benchmark::State& state) {
 }
 BENCHMARK(BM_PortAlone)->Iterations(1)->UseRealTime()->Unit(benchmark::kMillisecond);
 
-// Keeps every run's counters, for the summary after the run.
-class CounterReporter : public benchmark::ConsoleReporter {
- public:
-  void ReportRuns(const std::vector<Run>& runs) override {
-    for (const Run& r : runs) {
-      for (const auto& [name, counter] : r.counters)
-        counters_[r.benchmark_name()][name] = counter.value;
-    }
-    ConsoleReporter::ReportRuns(runs);
-  }
-  double Get(const std::string& prefix, const std::string& counter) const {
-    for (const auto& [name, values] : counters_) {
-      if (name.rfind(prefix, 0) != 0) continue;
-      const auto it = values.find(counter);
-      if (it != values.end()) return it->second;
-    }
-    return -1;
-  }
-
- private:
-  std::map<std::string, std::map<std::string, double>> counters_;
-};
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -247,7 +224,7 @@ int main(int argc, char** argv) {
   if (!home.ok()) return 1;
   gHome = &home;
   benchmark::Initialize(&argc, argv);
-  CounterReporter r;
+  orvik::bench::CounterReporter r;
   benchmark::RunSpecifiedBenchmarks(&r);
 
   std::printf(

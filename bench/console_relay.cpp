@@ -26,14 +26,15 @@
 #include <fstream>
 #include <functional>
 #include <future>
-#include <map>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <random>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "counter_reporter.h"
 #include "port.h"
 #include "relay_server.h"
 #include "setup.h"
@@ -393,33 +394,50 @@ void Listing(benchmark::State& state, bool relay) {
   }
   state.counters["MB_per_s"] = mbPerSecond;
 }
+// The same listing from a port with no relay and no socket: what the program itself
+// produces, against which the relay's own cost shows (the plain server has no program
+// behind it and writes a listing made in advance).
+void BM_ListingPortAlone(benchmark::State& state) {
+  auto port = orvik::Port::Create(gHome->Path());
+  // Timed as the relay's is, from the piece holding the first line to the last line.
+  std::size_t bytes = 0;
+  std::optional<Clock::time_point> first;
+  std::string tail;  // the end of what came, where the last line is looked for
+  port->SetResponseHandler([&](std::string& out) {
+    // A program writes each line in one piece: the first line starts a piece.
+    if (!first && out.find("00000") != std::string::npos) first = Clock::now();
+    tail.append(out, out.size() > 64 ? out.size() - 64 : 0);
+    if (first) bytes += out.size();
+    if (tail.size() > 128) tail.erase(0, tail.size() - 64);
+  });
+  for (const std::string& line : {std::string("\r"), kUser + "\r", kPassword + "\r"})
+    port->RequestA(line);
+  double mbPerSecond = 0;
+  for (auto _ : state) {
+    bytes = 0;
+    first.reset();
+    tail.clear();
+    const auto start = Clock::now();
+    port->RequestA("LISTING\r");
+    while (tail.find("END OF LISTING") == std::string::npos) {
+      if (Clock::now() - start > std::chrono::seconds(60)) {
+        state.SkipWithError("the listing did not end");
+        return;
+      }
+      QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+    }
+    if (first) {
+      mbPerSecond = static_cast<double>(bytes) / 1e6 /
+                    std::chrono::duration<double>(Clock::now() - *first).count();
+    }
+  }
+  state.counters["MB_per_s"] = mbPerSecond;
+}
+BENCHMARK(BM_ListingPortAlone)->Iterations(1)->UseRealTime();
 void BM_ListingRelay(benchmark::State& s) { Listing(s, true); }
 void BM_ListingPlain(benchmark::State& s) { Listing(s, false); }
 BENCHMARK(BM_ListingRelay)->Iterations(1)->UseRealTime();
 BENCHMARK(BM_ListingPlain)->Iterations(1)->UseRealTime();
-
-// Keeps every run's counters, for the summary after the run.
-class CounterReporter : public benchmark::ConsoleReporter {
- public:
-  void ReportRuns(const std::vector<Run>& runs) override {
-    for (const Run& r : runs) {
-      for (const auto& [name, counter] : r.counters)
-        counters_[r.benchmark_name()][name] = counter.value;
-    }
-    ConsoleReporter::ReportRuns(runs);
-  }
-  double Get(const std::string& prefix, const std::string& counter) const {
-    for (const auto& [name, values] : counters_) {
-      if (name.rfind(prefix, 0) != 0) continue;
-      const auto it = values.find(counter);
-      if (it != values.end()) return it->second;
-    }
-    return -1;
-  }
-
- private:
-  std::map<std::string, std::map<std::string, double>> counters_;
-};
 
 }  // namespace
 
@@ -429,7 +447,7 @@ int main(int argc, char** argv) {
   if (!home.ok()) return 1;
   gHome = &home;
   benchmark::Initialize(&argc, argv);
-  CounterReporter r;
+  orvik::bench::CounterReporter r;
   benchmark::RunSpecifiedBenchmarks(&r);
 
   const auto line = [](const char* what, double relay, double plain, const char* unit,
@@ -455,6 +473,9 @@ int main(int argc, char** argv) {
   const double lp = r.Get("BM_ListingPlain", "MB_per_s");
   line("20 MB listing, first to last byte", lr, lp, "MB/s",
        "relay / plain = " + std::to_string(lp > 0 ? lr / lp : 0) + " (target at least 0.5)");
+  const double la = r.Get("BM_ListingPortAlone", "MB_per_s");
+  std::printf("  %-34s relay %8.2f MB/s  port alone %8.2f MB/s  relay / port alone = %.2f\n",
+              "20 MB listing, the relay's own cost", lr, la, la > 0 ? lr / la : 0);
   benchmark::Shutdown();
   return 0;
 }

@@ -84,6 +84,17 @@ std::string Numeric(const NumericAttributes& numeric, int k, std::string text) {
   return numeric.Contains(k) ? NormaliseNumericAttribute(text) : text;
 }
 
+// Attribute k of an item being put together, after its mark, as Numeric has it.
+void AppendAttribute(std::string& item, const NumericAttributes& numeric, int k,
+                     std::string_view text) {
+  if (k > 1) item.push_back(kAttributeMark);
+  if (numeric.Contains(k)) {
+    item += NormaliseNumericAttribute(text);
+  } else {
+    item += text;
+  }
+}
+
 }  // namespace
 
 bool ItemStore::TwinStored(Driver& driver, const std::string& name, std::string_view id) {
@@ -127,25 +138,14 @@ Status ItemStore::ReadItemRaw(std::string& item, std::string_view fileVariable, 
       if (!numeric.empty() && item.find(kAttributeMark) != std::string::npos) {
         std::string out;
         int k = 1;
-        for (const std::string& a : Attributes(item)) {
-          if (k > 1) out.push_back(kAttributeMark);
-          out += Numeric(numeric, k, a);
-          ++k;
-        }
+        for (const std::string& a : Attributes(item)) AppendAttribute(out, numeric, k++, a);
         item = std::move(out);
       }
       return Status::Ok();
     }
     std::string out;
-    for (int i = 1; i < n; ++i) {
-      if (i > 1) out.push_back(kAttributeMark);
-      const std::string_view text = row[i] ? std::string_view(*row[i]) : std::string_view();
-      if (numeric.Contains(i)) {
-        out += NormaliseNumericAttribute(text);
-      } else {
-        out += text;
-      }
-    }
+    for (int i = 1; i < n; ++i)
+      AppendAttribute(out, numeric, i, row[i] ? std::string_view(*row[i]) : std::string_view());
     item = std::move(out);
     return Status::Ok();
   } catch (...) {

@@ -41,9 +41,12 @@ inline std::size_t CountIn64(const char* data, __m128i wanted) {
 }  // namespace byte_scan_detail
 #endif
 
-// The offset of the n-th `mark` (n >= 1) at or after `from`, or npos when there are fewer.
-// One pass that counts marks a block at a time.
-inline std::size_t NthByte(std::string_view s, char mark, std::size_t n, std::size_t from = 0) {
+// The offset of the n-th `mark` (n >= 1) at or after `from`, or npos when there are fewer;
+// then `missing`, where given, receives how many more marks it would have taken. One pass
+// that counts marks a block at a time.
+inline std::size_t NthByte(std::string_view s, char mark, std::size_t n, std::size_t from = 0,
+                           std::size_t* missing = nullptr) {
+  if (missing) *missing = n;
   if (n == 0) return std::string_view::npos;
   const std::size_t size = s.size();
   const char* data = s.data();
@@ -67,6 +70,7 @@ inline std::size_t NthByte(std::string_view s, char mark, std::size_t n, std::si
   for (; i < size; ++i) {
     if (data[i] == mark && --n == 0) return i;
   }
+  if (missing) *missing = n;
   return std::string_view::npos;
 }
 

@@ -65,12 +65,11 @@ Address Resolve(std::string_view s, Span region, char mark, std::int32_t p) {
   const std::string_view level = s.substr(0, region.end);
   std::size_t start = region.begin;
   if (p > 1) {
-    const std::size_t before = NthByte(level, mark, static_cast<std::size_t>(p) - 1, start);
-    if (before == kNone) {
-      // Fewer pieces than p: the level grows to p of them.
-      const std::size_t pieces = CountByte(level.substr(start), mark) + 1;
-      return {false, end, static_cast<std::size_t>(p) - pieces};
-    }
+    std::size_t missing = 0;
+    const std::size_t before =
+        NthByte(level, mark, static_cast<std::size_t>(p) - 1, start, &missing);
+    // Fewer pieces than p: the level grows by the marks missing.
+    if (before == kNone) return {false, end, missing};
     start = before + 1;
   }
   const std::size_t q = FindMark(level, mark, start);

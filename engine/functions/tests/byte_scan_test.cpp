@@ -55,8 +55,14 @@ TEST(ByteScanTest, LongTextsOfEveryDensityAreCountedAsAPlainLoopCountsThem) {
       for (int round = 0; round < 200; ++round) {
         const std::size_t from = random() % (length + 1);
         const std::size_t n = 1 + random() % (total + 2);
-        ASSERT_EQ(NthByte(view, '\xFE', n, from), NthByLoop(view, '\xFE', n, from))
+        std::size_t missing = 0;
+        const std::size_t found = NthByte(view, '\xFE', n, from, &missing);
+        ASSERT_EQ(found, NthByLoop(view, '\xFE', n, from))
             << length << " " << density << " " << from << " " << n;
+        // Short of marks, it says by how many: what a level grows by to reach piece n + 1.
+        const std::size_t there = static_cast<std::size_t>(
+            std::count(view.begin() + static_cast<std::ptrdiff_t>(from), view.end(), '\xFE'));
+        if (found == npos) ASSERT_EQ(missing, n - there) << length << " " << from << " " << n;
       }
     }
   }

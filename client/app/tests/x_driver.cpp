@@ -14,7 +14,7 @@ bool WaitUntil(const std::function<bool()>& done, std::chrono::milliseconds limi
   return PumpEventsUntil(SteadyClock::now() + limit, done) || done();
 }
 
-bool XDriver::Run(const QStringList& args, std::string* out) {
+bool XDriver::Run(const QStringList& args, std::string* out, std::string* err) {
   QProcess p;
   QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
   env.insert("DISPLAY", QString::fromStdString(display_));
@@ -26,16 +26,24 @@ bool XDriver::Run(const QStringList& args, std::string* out) {
     return false;
   }
   if (out) *out = p.readAllStandardOutput().toStdString();
+  if (err) *err = p.readAllStandardError().toStdString();
   return p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0;
 }
 
 std::vector<WindowId> XDriver::Windows(std::int64_t pid, const std::string& title) {
+  // A search that finds nothing fails quietly. One that fails with an X error (a window of
+  // the client destroyed while the search looked at it) says nothing of what is on the screen,
+  // so it is asked again rather than read as "no window".
   std::string out;
+  std::string err;
   std::vector<WindowId> found;
-  if (!Run({"search", "--all", "--onlyvisible", "--pid", QString::number(pid), "--name",
-            QString::fromStdString(title)},
-           &out)) {
-    return found;
+  for (int attempt = 0;; ++attempt) {
+    if (Run({"search", "--all", "--onlyvisible", "--pid", QString::number(pid), "--name",
+             QString::fromStdString(title)},
+            &out, &err)) {
+      break;
+    }
+    if (err.empty() || attempt == 4) return found;
   }
   for (const QString& line : QString::fromStdString(out).split('\n', Qt::SkipEmptyParts)) {
     bool ok = false;

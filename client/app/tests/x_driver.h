@@ -63,7 +63,7 @@ class XDriver {
   std::string Clipboard();
 
  private:
-  bool Run(const QStringList& args, std::string* out = nullptr);
+  bool Run(const QStringList& args, std::string* out = nullptr, std::string* err = nullptr);
   std::string display_;
 };
 

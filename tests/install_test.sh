@@ -22,14 +22,14 @@ for file in bin/OvEngConsole bin/OvEngSetup bin/OrvikMassage bin/OvEngLink \
   share/man/man1/OvEngLink.1; do
   [ -f "$prefix/$file" ] || fail "$file is not installed"
 done
-# Here-strings, not pipes, into grep -q: it leaves at its first match, and under pipefail the
-# writer it cut off would turn a match into no match.
 installed=$(find "$prefix" -type f \( -name '*_tests' -o -name '*test*' \))
 if [ -n "$installed" ]; then
-  fail "a test is installed: $(find "$prefix" -name '*test*')"
+  fail "a test is installed: $installed"
 fi
 
-# The installed programs find their libraries beside them, not in the build folder.
+# The installed programs find their libraries beside them, not in the build folder. Here-strings,
+# not pipes, into grep -q: it leaves at its first match, and under pipefail the writer it cut
+# off would turn a match into no match.
 for program in OvEngConsole OvEngSetup OrvikMassage OvEngLink; do
   paths=$(readelf -d "$prefix/bin/$program" | grep -E 'R(UN)?PATH' || true)
   if grep -qF "$build" <<<"$paths"; then

@@ -22,6 +22,16 @@ std::string Dialect::QuotedText(std::string_view text) const {
   return out;
 }
 
+std::string Dialect::QuotedName(std::string_view name) const {
+  const char quote = NameQuote();
+  std::string out(1, quote);
+  for (char c : name) {
+    if (c == quote) out.push_back(quote);
+    out.push_back(c);
+  }
+  return out + quote;
+}
+
 std::string Dialect::FirstCharacter(std::string_view column) const {
   return "LEFT(" + std::string(column) + ",1)";
 }
@@ -35,8 +45,9 @@ bool Dialect::KeyMayMeetTwin(std::string_view id) const {
 }
 
 std::string Dialect::KeyColumn() const {
+  const std::string check = KeyCheck();
   return "A0 CHAR(" + std::to_string(kItemIdLength) + ") " + KeyCollation() +
-         " CONSTRAINT idxItemID PRIMARY KEY";
+         " CONSTRAINT idxItemID PRIMARY KEY" + (check.empty() ? "" : " " + check);
 }
 
 std::string Dialect::Columns(int from, int to, std::string_view type) {

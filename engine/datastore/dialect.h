@@ -53,6 +53,12 @@ struct SystemTableRoute {
   std::string table;
 };
 
+// A table whose key column lacks its check (Dialect::UncheckedKeysQuery), with the
+// character set and collation of that column, which keep how its keys compare.
+struct UncheckedKey {
+  std::string database, table, charset, collation;
+};
+
 // How a logged-in session gets the number in its user instance.
 enum class SessionNumbering {
   kRegistry,      // the home's user registry gives it; the engine checks the password
@@ -140,6 +146,9 @@ class Dialect {
   // statement allows; this is for statements that cannot bind and for statement texts
   // shown in messages.
   virtual std::string QuotedText(std::string_view text) const;
+  // A name as the datastore lists it, quoted so that a statement names exactly that table
+  // or setting, whatever its case or characters.
+  std::string QuotedName(std::string_view name) const;
   // The statement expression of the first character of `column`.
   virtual std::string FirstCharacter(std::string_view column) const;
   // Whether key comparison is exactly the engine's rule (layout.h); where it is not, ids
@@ -158,6 +167,17 @@ class Dialect {
   std::string LocksTableSql(std::string_view table) const;
   // How a port reaches the system account's table `name`.
   virtual SystemTableRoute SystemTableOf(std::string_view name) const;
+  // The check by which a key column refuses a key longer than an item id (layout.h), as a
+  // column constraint; empty where the datastore refuses a key that does not fit anyway.
+  virtual std::string KeyCheck() const { return {}; }
+  // Key columns made before they had the check lack it. On a server, the query that lists
+  // such tables in every database, a row each as UncheckedKey has them, and the statement that
+  // gives one of them the check; empty where there is none to find that way.
+  virtual std::string UncheckedKeysQuery() const { return {}; }
+  virtual std::string AddKeyCheckSql(const UncheckedKey& key) const {
+    (void)key;
+    return {};
+  }
 
   // --- Sessions -------------------------------------------------------------------------
 
@@ -212,7 +232,7 @@ class Dialect {
   // Whether the locks table is one of the system account's tables; the embedded store keeps
   // it in a file of its own, which its driver makes.
   virtual bool LocksInSystemAccount() const { return true; }
-  // The collation of key columns, and the key column of a file-shaped table.
+  // The collation of key columns, and the key column of a file-shaped table (with KeyCheck).
   virtual std::string KeyCollation() const = 0;
   virtual std::string KeyColumn() const;
   // "<name> <type>" for the columns A<from>..A<to>, each after ", ".
@@ -227,6 +247,8 @@ class Dialect {
     std::string memo;        // the text of a held print job
   };
   virtual ColumnTypes Types() const = 0;
+  // The character that QuotedName puts around a name.
+  virtual char NameQuote() const { return '"'; }
   // What comes between a dictionary's name and its column list.
   virtual std::string_view DictionaryGap() const { return " ("; }
   // The first column of the only row of a query with one parameter; none without a row.

@@ -23,6 +23,12 @@ class EmbeddedStore : public Dialect {
   // The engine gives every connection its own collation (layout.h).
   bool KeyCollationIsExact() const override { return true; }
   SessionNumbering Numbering() const override { return SessionNumbering::kRegistry; }
+  // SQLite keeps a key whole, whatever its declared width. Named, so that the driver can tell
+  // its failure; the same text serves as a table constraint.
+  std::string KeyCheck() const override {
+    return "CONSTRAINT " + std::string(kKeyLengthCheck) +
+           " CHECK (length(A0) <= " + std::to_string(kItemIdLength) + ")";
+  }
 
  protected:
   std::string KeyCollation() const override { return "COLLATE " + std::string(kKeyCollation); }

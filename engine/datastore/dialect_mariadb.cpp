@@ -11,6 +11,10 @@ namespace {
 // A MariaDB lock name holds at most 64 characters; a user instance may be longer.
 constexpr std::string_view kSessionMark = "CONCAT('orvik ', MD5(?))";
 
+// The width of key columns: wider than an item id, so that what a server without strict mode
+// cuts a long key to still fails the key's check (layout.h).
+constexpr int kKeyColumnWidth = 255;
+
 // A server named by a path is reached through its Unix socket.
 void LocateServer(const EngineSettings& settings, ConnectParams& p) {
   if (!settings.mySqlServer.empty() && settings.mySqlServer.front() == '/') {
@@ -76,6 +80,28 @@ class MariaDb : public Dialect {
   }
   SystemTableRoute SystemTableOf(std::string_view name) const override {
     return {false, false, "dm." + std::string(name)};
+  }
+  // The server names it after its column (`<table>.A0`), which is how its driver tells it.
+  std::string KeyCheck() const override {
+    return "CHECK (CHAR_LENGTH(A0) <= " + std::to_string(kItemIdLength) + ")";
+  }
+  // Key columns as they were made before: CHAR(25), whatever their collation.
+  std::string UncheckedKeysQuery() const override {
+    return "SELECT c.TABLE_SCHEMA, c.TABLE_NAME, c.CHARACTER_SET_NAME, c.COLLATION_NAME "
+           "FROM information_schema.COLUMNS c JOIN information_schema.TABLES t "
+           "ON t.TABLE_SCHEMA = c.TABLE_SCHEMA AND t.TABLE_NAME = c.TABLE_NAME "
+           "WHERE t.TABLE_TYPE = 'BASE TABLE' AND c.ORDINAL_POSITION = 1 AND c.COLUMN_NAME = 'A0' "
+           "AND c.DATA_TYPE = 'char' AND c.CHARACTER_MAXIMUM_LENGTH = " +
+           std::to_string(kItemIdLength) +
+           " AND c.TABLE_SCHEMA NOT IN ('mysql', 'information_schema', 'performance_schema', "
+           "'sys')";
+  }
+  std::string AddKeyCheckSql(const UncheckedKey& key) const override {
+    // The primary key stays as it is; so do the rows, which CHAR(25) kept short enough.
+    return "ALTER TABLE " + QuotedName(key.database) + "." + QuotedName(key.table) +
+           " MODIFY A0 VARCHAR(" + std::to_string(kKeyColumnWidth) + ") CHARACTER SET " +
+           QuotedName(key.charset) + " COLLATE " + QuotedName(key.collation) + " NOT NULL " +
+           KeyCheck();
   }
 
   SessionNumbering Numbering() const override { return SessionNumbering::kConnectionId; }
@@ -146,7 +172,8 @@ class MariaDb : public Dialect {
     return "CHARACTER SET latin1 COLLATE latin1_general_ci";
   }
   std::string KeyColumn() const override {
-    return "A0 CHAR(" + std::to_string(kItemIdLength) + ") " + KeyCollation() + " PRIMARY KEY";
+    return "A0 VARCHAR(" + std::to_string(kKeyColumnWidth) + ") " + KeyCollation() +
+           " PRIMARY KEY " + KeyCheck();
   }
   // TEXT holds 64 KiB and a non-strict server cuts longer values without a word: items,
   // dictionaries and md (whose entries a user writes as items) are LONGTEXT. A LONGTEXT
@@ -156,6 +183,7 @@ class MariaDb : public Dialect {
             "LONGTEXT"};
   }
   std::string_view DictionaryGap() const override { return "  ("; }
+  char NameQuote() const override { return '`'; }
 };
 
 }  // namespace

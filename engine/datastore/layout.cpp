@@ -18,6 +18,11 @@ void CheckItemId(std::string_view id) {
   }
 }
 
+VbError KeyTooLong() {
+  return VbError(dberr::kIdTooLong,
+                 "An ItemID is longer than " + std::to_string(kItemIdLength) + " characters");
+}
+
 bool SameKey(std::string_view stored, std::string_view id) {
   const auto trimmed = [](std::string_view s) {
     while (!s.empty() && s.back() == ' ') s.remove_suffix(1);

@@ -14,6 +14,15 @@
 // (and a few other bytes above 127) with letters, so on the servers the engine checks such
 // ids itself (Dialect::KeyCollationIsExact). The statements that create the tables, which
 // differ per datastore, are the dialect's (dialect.h).
+//
+// A key longer than kItemIdLength is refused by the table itself, whoever writes: the key
+// column carries a check (Dialect::KeyCheck). The engine's own writes never get that far
+// (CheckItemId), but SQL a user types and other tools do, and a server without strict mode
+// would otherwise cut the key, and so replace the item whose id the cut one is. On MariaDB
+// the key column is therefore wider than the check: what the server cuts a long key to is
+// still too long for it. It is VARCHAR, since a CHAR column drops the blanks at its end and
+// a long key cut just after its 25th character and blanks would pass; its collation pads
+// with blanks, so keys compare as they did in CHAR(25).
 
 #ifndef ORVIK_ENGINE_DATASTORE_LAYOUT_H_
 #define ORVIK_ENGINE_DATASTORE_LAYOUT_H_
@@ -23,13 +32,16 @@
 #include <string_view>
 
 #include "dialect.h"
+#include "vb_error.h"
 
 namespace orvik {
 
 inline constexpr std::string_view kSystemAccount = "dm";
 inline constexpr std::string_view kControlItemKey = "<&NUM>";
-// The width of every key column the engine creates. A longer id is refused, never cut.
+// The length of an item id. A longer id is refused, never cut.
 inline constexpr std::size_t kItemIdLength = 25;
+// The name of the key columns' check on the embedded store, which reports it by name.
+inline constexpr std::string_view kKeyLengthCheck = "ItemIDLength";
 // The embedded store's collation of keys (registered on every SQLite connection).
 inline constexpr std::string_view kKeyCollation = "LATIN1_NOCASE";
 
@@ -41,9 +53,12 @@ std::string FileTableSql(std::string_view dataStore, TableTemplate kind, std::st
 // Refuses (VbError kIdTooLong) an id longer than kItemIdLength: a server would cut it, and
 // two long ids would then name one item.
 void CheckItemId(std::string_view id);
+// What a driver raises for a statement that a key column's check refused: kIdTooLong, as
+// CheckItemId, though the statement's id is not known.
+VbError KeyTooLong();
 
-// Whether a key the datastore found for `id` is `id` by the engine's rule. Key columns are
-// CHAR on the servers, so blanks at the end do not count.
+// Whether a key the datastore found for `id` is `id` by the engine's rule. The servers'
+// key collations pad with blanks, so blanks at the end do not count.
 bool SameKey(std::string_view stored, std::string_view id);
 
 }  // namespace orvik

@@ -6,6 +6,7 @@
 #include "driver_factory.h"
 #include "engine_settings.h"
 #include "ini_file.h"
+#include "key_checks.h"
 #include "layout.h"
 #include "password_hash.h"
 #include "sqlite_driver.h"
@@ -245,6 +246,7 @@ bool RunSetup(const SetupOptions& o, const Report& report, std::string* error) {
       CompleteTables(d, dialect, entry.account, report);
       AddCatalogEntry(d, entry, report);
     }
+    AddKeyChecks(o.home, settings, admin.get(), report);
     return true;
   } catch (...) {
     if (error) *error = CurrentExceptionMessage();

@@ -1,6 +1,7 @@
 // Setting up an engine home: the settings file, the system account with its tables, a user,
 // and further accounts. Only what is missing is created; nothing that exists is touched,
-// except that a user who exists already is given the password named.
+// except that a user who exists already is given the password named, and that key columns
+// made before they checked their length are given that check (key_checks.h).
 
 #ifndef ORVIK_ENGINE_SETUP_SETUP_H_
 #define ORVIK_ENGINE_SETUP_SETUP_H_

@@ -11,6 +11,7 @@
 #include <optional>
 #include <utility>
 
+#include "layout.h"
 #include "text.h"
 #include "vb_error.h"
 
@@ -102,15 +103,21 @@ std::string Description(unsigned int code, const char* message) {
   return "MariaDB error " + std::to_string(code);
 }
 
+// The failure of a statement, numbered. A key column's check (layout.h) is the column's own,
+// which the server names "<table>.A0".
+VbError StatementError(unsigned int code, std::string_view sqlstate, const char* message) {
+  std::string text = Description(code, message);
+  if (code == ER_CONSTRAINT_FAILED && text.find(".A0` failed") != std::string::npos)
+    return KeyTooLong();
+  return VbError(ErrorNumber(code, sqlstate), std::move(text));
+}
+
 [[noreturn]] void Fail(MYSQL* mysql) {
-  unsigned int code = mysql_errno(mysql);
-  throw VbError(ErrorNumber(code, mysql_sqlstate(mysql)), Description(code, mysql_error(mysql)));
+  throw StatementError(mysql_errno(mysql), mysql_sqlstate(mysql), mysql_error(mysql));
 }
 
 [[noreturn]] void Fail(MYSQL_STMT* stmt) {
-  unsigned int code = mysql_stmt_errno(stmt);
-  throw VbError(ErrorNumber(code, mysql_stmt_sqlstate(stmt)),
-                Description(code, mysql_stmt_error(stmt)));
+  throw StatementError(mysql_stmt_errno(stmt), mysql_stmt_sqlstate(stmt), mysql_stmt_error(stmt));
 }
 
 struct StmtCloser {

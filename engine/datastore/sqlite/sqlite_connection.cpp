@@ -214,6 +214,7 @@ VbError StatementError(sqlite3* db, int rc) {
   std::string text = Utf8ToLatin1(db != nullptr ? sqlite3_errmsg(db) : sqlite3_errstr(rc));
   int number = dberr::kErrorsInCommand;
   if ((rc & 0xFF) == SQLITE_CONSTRAINT) {
+    if (text == "CHECK constraint failed: " + std::string(kKeyLengthCheck)) return KeyTooLong();
     number = dberr::kIntegrity;
   } else if (IsBusy(rc)) {
     number = dberr::kConflict;

@@ -10,6 +10,7 @@
 
 #include <atomic>
 #include <filesystem>
+#include <functional>
 #include <string>
 
 #include "ini_file.h"
@@ -68,12 +69,14 @@ class DatastoreHome {
   const std::string& user() const { return user_; }
 
   // Runs the set-up again on this home with `o` (its home and, on a server, the
-  // administrator filled in), as an administrator would to add or change things.
-  bool Setup(SetupOptions o, std::string* error) {
+  // administrator filled in), as an administrator would to add or change things; `report`
+  // is told what it does.
+  bool Setup(SetupOptions o, std::string* error,
+             const std::function<void(const std::string&)>& report = {}) {
     o.home = home_.string();
     if (dataStore_ == "MYSQL") ConfigureServer(o);
     return RunSetup(
-        o, [](const std::string&) {}, error);
+        o, report ? report : [](const std::string&) {}, error);
   }
 
  private:

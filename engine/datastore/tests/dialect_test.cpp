@@ -52,11 +52,11 @@ TEST(DialectTest, TextIsQuotedForEachServer) {
 
 TEST(DialectTest, TheStatementsThatMakeTables) {
   EXPECT_EQ(Embedded().FileTableSql(TableTemplate::kDataColumns, "t", 2),
-            "CREATE TABLE t(A0 CHAR(25) COLLATE LATIN1_NOCASE CONSTRAINT idxItemID PRIMARY KEY, "
-            "A1 TEXT, A2 TEXT)");
+            "CREATE TABLE t(A0 CHAR(25) COLLATE LATIN1_NOCASE CONSTRAINT idxItemID PRIMARY KEY "
+            "CONSTRAINT ItemIDLength CHECK (length(A0) <= 25), A1 TEXT, A2 TEXT)");
   EXPECT_EQ(MariaDb().FileTableSql(TableTemplate::kDataItem, "s.t"),
-            "CREATE TABLE s.t(A0 CHAR(25) CHARACTER SET latin1 COLLATE latin1_general_ci PRIMARY "
-            "KEY, ITEM LONGTEXT NOT NULL)");
+            "CREATE TABLE s.t(A0 VARCHAR(255) CHARACTER SET latin1 COLLATE latin1_general_ci "
+            "PRIMARY KEY CHECK (CHAR_LENGTH(A0) <= 25), ITEM LONGTEXT NOT NULL)");
   EXPECT_EQ(SqlServer().FileTableSql(TableTemplate::kControlItem, "t"),
             "INSERT INTO t_dict(A0, A7) VALUES('<&NUM>', 'N')");
   EXPECT_EQ(MariaDb().FileTableSql(TableTemplate::kDictionary, "t").substr(0, 22),

@@ -238,7 +238,7 @@ TEST_F(RelaySessionTest, ControlCharactersInATypedNameNeverReachTheLog) {
       "ev\x1b[2J\x9b"
       "2Jil\rguess\r");
   ASSERT_TRUE(c->WaitFor("Please try again")) << c->Received();
-  ASSERT_TRUE(Logged("login refused for ev?[2j?2jil")) << (log_.empty() ? "" : log_.back());
+  ASSERT_TRUE(Logged("login refused for ev?2jil")) << (log_.empty() ? "" : log_.back());
   for (const std::string& line : log_) {
     for (const char ch : line) {
       const auto u = static_cast<unsigned char>(ch);
@@ -408,6 +408,73 @@ TEST_F(RelaySessionTest, ASlowReaderGetsALongListingWhole) {
   }
   EXPECT_EQ(got.compare(at, 14, "END OF LISTING"), 0);
   EXPECT_TRUE(relay_.SlotBusy(1));
+}
+
+// --- Raw terminal input ---------------------------------------------------------------------
+
+// A line that arrives whole, however the client ends it, is echoed with its line end as a key
+// typed by itself is: the answer starts on a line of its own.
+TEST_F(RelaySessionTest, APastedLineIsEchoedOnALineOfItsOwn) {
+  Start(1);
+  auto c = Connect();
+  c->Send(std::string("\xff\xfd\x03\xff\xfb\x18", 6));
+  ASSERT_TRUE(c->WaitFor("username: "));
+  c->Send(std::string("\xff\xfd\x01", 3));  // the server echoes
+  c->Send(home_.user() + std::string("\r\0", 2) + test_support::kTestPassword +
+          std::string("\r\0", 2));
+  ASSERT_TRUE(c->WaitFor(kWelcome)) << c->Received();
+  ASSERT_TRUE(c->WaitFor("\r\n:"));
+  for (const std::string end : {std::string("\r\0", 2), std::string("\r\n"), std::string("\r")}) {
+    c->Take();
+    c->Send("WHO" + end);
+    ASSERT_TRUE(c->WaitFor(" dm\r\n:")) << c->Received();
+    EXPECT_EQ(c->Received().rfind("WHO\r\n\r\n", 0), 0u) << c->Received();
+  }
+}
+
+// Cursor keys, Ctrl-U, Ctrl-L, Ctrl-X and a sequence split across reads: the command typed
+// around them runs as typed.
+TEST_F(RelaySessionTest, CursorAndControlKeysNeverReachACommand) {
+  Start(1);
+  auto c = LoggedIn();
+  c->Send("W\x1b[D\x1b[CH\x15\x0cO\x18\r");
+  ASSERT_TRUE(c->WaitFor(" dm\r\n:")) << c->Received();
+  c->Send("W\x1b");
+  WaitUntil([] { return false; }, 50);
+  c->Send("[1;");
+  WaitUntil([] { return false; }, 50);
+  c->Send("5AHO\r");
+  ASSERT_TRUE(WaitUntil([&] {
+    const std::string& r = c->Received();
+    return r.find(" dm\r\n:") != r.rfind(" dm\r\n:");
+  })) << c->Received();
+  EXPECT_EQ(c->Received().find("[908]"), std::string::npos) << c->Received();
+}
+
+// Ctrl-C while a program waits for input asks it to end, as a client that goes does: nothing
+// typed becomes an item id, and nothing of the statements behind a read reaches the user.
+TEST_F(RelaySessionTest, CtrlCEndsAProgramsInputAndShowsNoStatement) {
+  WriteProgram("ask.js",
+               "function ASK() {\n"
+               "  var md = Ref(''), v = Ref(''), item = Ref('');\n"
+               "  OOpen('md', md);\n"
+               "  for (;;) {\n"
+               "    CRT('Which entry? ', false);\n"
+               "    IInput(v);\n"
+               "    if (v.value === '<&PORT_DISCONNECT>') { CRT('Stopped.'); return; }\n"
+               "    if (!RRead(item, md.value, v.value)) CRT(ErrorDetail);\n"
+               "  }\n"
+               "}\n");
+  Catalog("ASK", "JScript", "ask.js");
+  Start(1);
+  auto c = InAccount();
+  c->Send("ASK\r");
+  ASSERT_TRUE(c->WaitFor("Which entry? ")) << c->Received();
+  c->Send("\x03\r");
+  ASSERT_TRUE(c->WaitFor("Stopped.")) << c->Received();
+  EXPECT_TRUE(c->WaitFor("\r\n:"));
+  EXPECT_EQ(c->Received().find("SELECT"), std::string::npos) << c->Received();
+  EXPECT_EQ(c->Received().find("[912]"), std::string::npos) << c->Received();
 }
 
 }  // namespace

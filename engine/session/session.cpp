@@ -144,11 +144,7 @@ bool Session::TakeInput(std::string_view s) {
   }
 
   // 3. File the input.
-  if (!terminal.FileInput(s)) {
-    terminal.Send(std::string(kCrLf) + "[982] Input line longer than " +
-                  std::to_string(Terminal::kMaxInputLine) + " characters; it was discarded" +
-                  std::string(kCrLf));
-  }
+  if (!terminal.FileInput(s)) terminal.Send(Terminal::LineRefusedNotice());
 
   // 4. By state.
   if (state == SessionState::kVerb) return true;  // the running program's IInput takes it

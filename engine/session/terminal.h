@@ -49,6 +49,8 @@ class Terminal : public TerminalIo {
   // Input lines longer than this are refused, so that a client that never ends its line
   // cannot fill the session.
   static constexpr std::size_t kMaxInputLine = 64 * 1024;
+  // What the user is told when a line was too long: the line is read as empty.
+  static std::string LineRefusedNotice();
   // The answer of an Execute whose end marker did not come.
   static constexpr std::string_view kTimeoutAnswer = "ERROR: TIMEOUT";
 

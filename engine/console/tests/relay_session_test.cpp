@@ -477,5 +477,38 @@ TEST_F(RelaySessionTest, CtrlCEndsAProgramsInputAndShowsNoStatement) {
   EXPECT_EQ(c->Received().find("[912]"), std::string::npos) << c->Received();
 }
 
+// A line past 65,536 characters sent in one burst is refused at the prompt and in a
+// program's input alike, and never comes back in an answer; one of 65,536 is a line.
+TEST_F(RelaySessionTest, ALongLineInOneBurstIsRefusedOnEveryPath) {
+  WriteProgram("len.js",
+               "function LEN() {\n"
+               "  var v = Ref('');\n"
+               "  CRT('Line? ', false);\n"
+               "  IInput(v);\n"
+               "  CRT('length ' + v.value.length);\n"
+               "}\n");
+  Catalog("LEN", "JScript", "len.js");
+  Start(1);
+  auto c = InAccount();
+  const std::string refused = "[982] Input line longer than 65536 characters; it was discarded";
+  c->Send(std::string(Port::kMaxInputLine + 1, 'A') + "\r");
+  ASSERT_TRUE(c->WaitFor(refused)) << c->Received().substr(0, 300);
+  c->Send("WHO\r");
+  ASSERT_TRUE(c->WaitFor(" " + home_.account() + "\r\n:"));
+  EXPECT_EQ(c->Received().find("AAAA"), std::string::npos) << c->Received().substr(0, 300);
+  c->Take();
+
+  c->Send("LEN\r");
+  ASSERT_TRUE(c->WaitFor("Line? ")) << c->Received();
+  c->Send(std::string(Port::kMaxInputLine + 5000, 'B') + "\r");
+  ASSERT_TRUE(c->WaitFor("length 0")) << c->Received().substr(0, 300);
+  EXPECT_NE(c->Received().find(refused), std::string::npos);
+  c->Take();
+
+  c->Send(std::string(Port::kMaxInputLine, 'C') + "\r");
+  EXPECT_TRUE(c->WaitFor("[908]")) << c->Received().substr(0, 300);
+  EXPECT_EQ(c->Received().find("[982]"), std::string::npos);
+}
+
 }  // namespace
 }  // namespace orvik::console

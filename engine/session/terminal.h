@@ -98,8 +98,9 @@ class Terminal : public TerminalIo {
   bool InputPending() const { return inputPending_.load(); }
 
   // IInput: waits for a line up to CR, or `length` characters (0: one character without a
-  // new line), pumping the thread's events meanwhile. `tenths` below 0 waits for ever, 0
-  // does not wait. Once the session is stopped, reads answer the disconnect marker.
+  // new line), pumping the thread's events meanwhile. A line past kMaxInputLine is read as
+  // empty, its user told (LineRefusedNotice); TakeLine does the same. `tenths` below 0 waits for
+  // ever, 0 does not wait. Once the session is stopped, reads answer the disconnect marker.
   Status Read(Variant& input, std::int32_t length, bool newLine, double tenths);
   // Asks a waiting Read to stop: it receives the disconnect marker. Any thread.
   void PortCClose();

@@ -1,56 +1,21 @@
 #include "headless.h"
 
-#include <fcntl.h>
 #include <signal.h>
-#include <unistd.h>
 
 #include <QCoreApplication>
-#include <QSocketNotifier>
 #include <cstdio>
 
+#include "signal_route.h"
 #include "status_text.h"
 
 namespace orvik::console {
 namespace {
-
-int gSignalPipe[2] = {-1, -1};
-
-extern "C" void OnSignal(int number) {
-  const char c = static_cast<char>(number);
-  // Nothing can be done about a full pipe inside a handler; the signal is then dropped.
-  [[maybe_unused]] const ssize_t n = ::write(gSignalPipe[1], &c, 1);
-}
 
 std::string SlotLine(const RelayServer& relay, int slot) {
   char number[16];
   std::snprintf(number, sizeof number, "%03d", slot);
   return GeneralDateTime() + " " + number + ": " + relay.SlotText(slot);
 }
-
-// Routes SIGTERM, SIGINT and SIGUSR1 into the event loop for as long as it lives.
-class SignalRoute {
- public:
-  SignalRoute() {
-    if (::pipe2(gSignalPipe, O_CLOEXEC | O_NONBLOCK) != 0) return;
-    struct sigaction action {};
-    action.sa_handler = OnSignal;
-    sigemptyset(&action.sa_mask);
-    action.sa_flags = SA_RESTART;
-    for (int i = 0; i < 3; ++i) ::sigaction(kSignals[i], &action, &previous_[i]);
-  }
-  ~SignalRoute() {
-    for (int i = 0; i < 3; ++i) ::sigaction(kSignals[i], &previous_[i], nullptr);
-    for (int& fd : gSignalPipe) {
-      if (fd >= 0) ::close(fd);
-      fd = -1;
-    }
-  }
-  int ReadEnd() const { return gSignalPipe[0]; }
-
- private:
-  static constexpr int kSignals[3] = {SIGTERM, SIGINT, SIGUSR1};
-  struct sigaction previous_[3]{};
-};
 
 }  // namespace
 
@@ -88,7 +53,7 @@ int RunHeadless(Console& console, bool start) {
   // Signals are caught before anything starts, so that one arriving early still stops
   // the server cleanly.
   SignalRoute route;
-  if (route.ReadEnd() < 0) {
+  if (!route.Watching()) {
     PrintLines("OvEngConsole: cannot watch for signals");
     return 1;
   }
@@ -102,19 +67,15 @@ int RunHeadless(Console& console, bool start) {
              std::to_string(relay.ListeningPort()) +
              "; SIGUSR1 reports every slot, SIGTERM or Ctrl-C stops.");
   bool stopping = false;
-  QSocketNotifier notifier(route.ReadEnd(), QSocketNotifier::Read);
-  QObject::connect(&notifier, &QSocketNotifier::activated, &notifier, [&] {
-    char caught[64];
-    const ssize_t n = ::read(route.ReadEnd(), caught, sizeof caught);
-    for (ssize_t i = 0; i < n; ++i) {
-      if (caught[i] == SIGUSR1) {
-        if (!stopping) console.ShowStatus();
-      } else if (!stopping) {
-        stopping = true;
-        console.Stop();
-        QCoreApplication::exit(relay.IsRunning() ? 1 : 0);
-      }
+  route.Deliver([&](int signal) {
+    if (stopping) return;
+    if (signal == SIGUSR1) {
+      console.ShowStatus();
+      return;
     }
+    stopping = true;
+    console.Stop();
+    QCoreApplication::exit(relay.IsRunning() ? 1 : 0);
   });
   return QCoreApplication::exec();
 }

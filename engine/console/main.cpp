@@ -6,6 +6,8 @@
 // without a window and reports on standard output. --listen limits the server to one
 // address (every interface by default). A home without a system account is refused.
 
+#include <signal.h>
+
 #include <QApplication>
 #include <QCoreApplication>
 #include <QHostAddress>
@@ -19,6 +21,7 @@
 #include "headless.h"
 #include "home_check.h"
 #include "program_command_line.h"
+#include "signal_route.h"
 #include "single_instance.h"
 
 namespace {
@@ -67,7 +70,8 @@ int main(int argc, char** argv) {
   parser.addPositionalArgument("START", "Starts the server at once.", "[START]");
   commandLine.SetHelpNotes(
       "Headless, status lines go to standard output, SIGUSR1 prints the state of every\n"
-      "connection slot, and SIGTERM or Ctrl-C stop the server cleanly. One console runs per\n"
+      "connection slot, and SIGTERM or Ctrl-C stop the server cleanly (with a window, they\n"
+      "close it, which stops the server as cleanly). One console runs per\n"
       "engine home. The home must hold a system account: OvEngSetup makes one.");
   if (const auto status = commandLine.Read(argc, argv)) return *status;
 
@@ -122,10 +126,15 @@ int main(int argc, char** argv) {
     code = orvik::console::RunHeadless(console, start);
     if (!console.Relay().WaitForPortThreads(3000)) EndLeavingThreads(code);
   } else {
+    // A signal that stops the program closes the window, which ends every session first.
+    orvik::console::SignalRoute route;
     orvik::console::ConsoleWindow window(home);
     window.GetConsole().Relay().SetListenAddress(listen);
     window.Load(start);
     window.show();
+    route.Deliver([&window](int signal) {
+      if (signal != SIGUSR1) window.close();
+    });
     code = QCoreApplication::exec();
     if (!window.GetConsole().Relay().WaitForPortThreads(3000)) EndLeavingThreads(code);
   }

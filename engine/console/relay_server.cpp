@@ -11,6 +11,7 @@
 #include <algorithm>
 
 #include "lock_holders.h"
+#include "session_state.h"
 #include "status_text.h"
 #include "vb_error.h"
 
@@ -41,6 +42,8 @@ constexpr auto kTakeInterval = std::chrono::milliseconds(1);
 
 constexpr std::string_view kNotRunning = "TCP Socket Server not running";
 constexpr std::string_view kStandby = "STANDBY";
+// What quits output that waits for a key.
+constexpr char kQuitKey = '\x18';
 
 // The socket states as the console reports them.
 int StateNumber(QAbstractSocket::SocketState state) {
@@ -114,6 +117,17 @@ std::string Printable(std::string_view text) {
     if (u < 32 || (u >= 127 && u < 160)) c = '?';
   }
   return out;
+}
+
+// The user's stop key (Ctrl-C, Ctrl-X), on the port's thread after what was typed before it:
+// output that waits for a key is quit, as the session's own quit key does; a program that waits
+// for input is asked to end, as when its client goes; anywhere else it does nothing.
+void StopKey(Port& port) {
+  if (AwaitsKey(StateNamed(port.State()))) {
+    port.PortInput(std::string(1, kQuitKey));
+  } else {
+    port.PortCClose();
+  }
 }
 
 std::string PeerOf(const QTcpSocket* socket) {
@@ -455,7 +469,7 @@ void RelayServer::OnReadyRead(int slot, QTcpSocket* socket) {
   std::string text = s->telnet.Receive(
       std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())), &answer);
   if (!answer.empty()) socket->write(answer.data(), static_cast<qint64>(answer.size()));
-  s->keys.Translate(text);
+  std::vector<TerminalKeys::Piece> pieces = s->keys.Translate(text);
   if (s->telnet.ServerEchoes() != s->serverEchoes) {
     // The client no longer echoes what its user types: the session does, with stars at
     // the password prompt.
@@ -463,8 +477,11 @@ void RelayServer::OnReadyRead(int slot, QTcpSocket* socket) {
     s->host->Post([on = s->serverEchoes](Port& port) { port.Echo(Variant(on)); });
   }
   // A telnet client has spoken, if only in commands: its user is greeted at once.
-  if (!wasTelnet && s->telnet.IsTelnet() && text.empty()) text = "\r";
-  if (!text.empty()) s->host->Input(std::move(text));
+  if (!wasTelnet && s->telnet.IsTelnet() && pieces.empty()) pieces.push_back({"\r"});
+  for (TerminalKeys::Piece& piece : pieces) {
+    if (!piece.text.empty()) s->host->Input(std::move(piece.text));
+    if (piece.stop) s->host->Post(StopKey);
+  }
 }
 
 void RelayServer::OnOutputReady(int slot) {

@@ -40,6 +40,24 @@ std::string MaskedEcho(std::string_view s, std::size_t typedAhead) {
   return out;
 }
 
+// `s` with each line end in it (CR, or CR LF) shown as `lineEnd`: a line that arrives whole,
+// pasted or sent with its Enter, moves to a new line as one typed key by key does, so that the
+// answer does not overwrite it.
+std::string EchoedLineEnds(std::string_view s, std::string_view lineEnd) {
+  if (s.find(kCr) == std::string_view::npos) return std::string(s);
+  std::string out;
+  out.reserve(s.size() + 8);
+  for (std::size_t i = 0; i < s.size(); ++i) {
+    if (s[i] != kCr) {
+      out.push_back(s[i]);
+      continue;
+    }
+    out.append(lineEnd);
+    if (i + 1 < s.size() && s[i + 1] == '\n') ++i;
+  }
+  return out;
+}
+
 // The position after the first line ending (CR, or CR LF) of s.
 std::size_t LineEnd(std::string_view s) {
   std::size_t end = s.find(kCr) + 1;
@@ -87,9 +105,9 @@ void Session::Echo(SessionState state, std::string_view s, std::string_view type
   } else if (s.size() == 1 && s[0] == kItemLockMark && state == SessionState::kTcl) {
     terminal.Send(lastSentence_ + std::string(kCrLf));
   } else if (terminal.NoNewLine()) {
-    if (!IsEnter(s)) terminal.Send(s);
+    if (!IsEnter(s)) terminal.Send(EchoedLineEnds(s, ""));
   } else {
-    terminal.Send(s == "\r" ? kCrLf : s);
+    terminal.Send(EchoedLineEnds(s, kCrLf));
   }
 }
 
@@ -126,11 +144,7 @@ bool Session::TakeInput(std::string_view s) {
   }
 
   // 3. File the input.
-  if (!terminal.FileInput(s)) {
-    terminal.Send(std::string(kCrLf) + "[982] Input line longer than " +
-                  std::to_string(Terminal::kMaxInputLine) + " characters; it was discarded" +
-                  std::string(kCrLf));
-  }
+  if (!terminal.FileInput(s)) terminal.Send(Terminal::LineRefusedNotice());
 
   // 4. By state.
   if (state == SessionState::kVerb) return true;  // the running program's IInput takes it

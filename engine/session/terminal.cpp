@@ -177,13 +177,22 @@ bool Terminal::FileInput(std::string_view text) {
   return true;
 }
 
+std::string Terminal::LineRefusedNotice() {
+  return std::string(kCrLf) + "[982] Input line longer than " + std::to_string(kMaxInputLine) +
+         " characters; it was discarded" + std::string(kCrLf);
+}
+
 std::optional<std::string> Terminal::TakeLine() {
-  std::lock_guard lock(mutex_);
+  std::unique_lock lock(mutex_);
   const std::size_t cr = typeAhead_.find(kCr);
   if (cr == std::string::npos) return std::nullopt;
-  std::string line = typeAhead_.substr(0, cr);
+  // A line that arrived whole, or while a program ran, was never measured on its way in.
+  const bool refused = cr > kMaxInputLine;
+  std::string line = refused ? std::string() : typeAhead_.substr(0, cr);
   typeAhead_.erase(0, cr + 1);
   ++inputVersion_;
+  lock.unlock();
+  if (refused) Send(LineRefusedNotice());
   return line;
 }
 
@@ -206,6 +215,7 @@ Status Terminal::Read(Variant& input, std::int32_t length, bool newLine, double 
     typeAhead_.clear();
   };
 
+  bool refused = false;  // the line read was too long to be taken
   for (;;) {
     std::uint64_t seen;
     {
@@ -219,7 +229,8 @@ Status Terminal::Read(Variant& input, std::int32_t length, bool newLine, double 
       }
       const std::size_t cr = typeAhead_.find(kCr);
       if (cr != std::string::npos) {
-        input = Variant(typeAhead_.substr(0, cr));
+        refused = cr > kMaxInputLine;
+        input = Variant(refused ? std::string() : typeAhead_.substr(0, cr));
         typeAhead_.erase(0, cr + 1);
         break;
       }
@@ -251,6 +262,7 @@ Status Terminal::Read(Variant& input, std::int32_t length, bool newLine, double 
   }
   inputPending_ = false;
   noNewLine_ = false;
+  if (refused) Send(LineRefusedNotice());
   return result;
 }
 

@@ -49,6 +49,8 @@ class Terminal : public TerminalIo {
   // Input lines longer than this are refused, so that a client that never ends its line
   // cannot fill the session.
   static constexpr std::size_t kMaxInputLine = 64 * 1024;
+  // What the user is told when a line was too long: the line is read as empty.
+  static std::string LineRefusedNotice();
   // The answer of an Execute whose end marker did not come.
   static constexpr std::string_view kTimeoutAnswer = "ERROR: TIMEOUT";
 
@@ -96,8 +98,9 @@ class Terminal : public TerminalIo {
   bool InputPending() const { return inputPending_.load(); }
 
   // IInput: waits for a line up to CR, or `length` characters (0: one character without a
-  // new line), pumping the thread's events meanwhile. `tenths` below 0 waits for ever, 0
-  // does not wait. Once the session is stopped, reads answer the disconnect marker.
+  // new line), pumping the thread's events meanwhile. A line past kMaxInputLine is read as
+  // empty, its user told (LineRefusedNotice); TakeLine does the same. `tenths` below 0 waits for
+  // ever, 0 does not wait. Once the session is stopped, reads answer the disconnect marker.
   Status Read(Variant& input, std::int32_t length, bool newLine, double tenths);
   // Asks a waiting Read to stop: it receives the disconnect marker. Any thread.
   void PortCClose();

@@ -20,7 +20,8 @@ function HELLO() {
 
     var item = Ref("");
     if (!RRead(item, md.value, verb.value.toUpperCase())) {
-      CRT(ErrorDetail);
+      // ErrorDetail names the statement behind the read: for the developer, not the user.
+      CRT("There is no catalog entry " + verb.value.toUpperCase() + ".");
       continue;
     }
     // Attribute 1 is the kind, attribute 4 the program.

@@ -8,7 +8,10 @@
 #include <fstream>
 
 #include "console_test_support.h"
+#include "driver.h"
+#include "port.h"
 #include "setup.h"
+#include "user_registry.h"
 
 namespace orvik::console {
 namespace {
@@ -87,6 +90,64 @@ TEST_F(ConsoleProgramTest, HeadlessStartServesUntilSigterm) {
   EXPECT_TRUE(output_.contains("Status: OrvikEngine is stopped.")) << output_.toStdString();
   EXPECT_TRUE(client.WaitClosed());
   EXPECT_FALSE(std::filesystem::exists(home_ / "OvEngConsole.lock"));
+}
+
+// A session that holds an item lock, in a program that takes no notice of being asked to
+// stop, ends as an OFF would before the program exits on SIGTERM: its lock and its registry
+// line go. Headless and with a window (drawn offscreen) alike.
+TEST_F(ConsoleProgramTest, SigtermEndsEverySessionAsAnOffWould) {
+  SetupOptions setup;
+  setup.home = Home();
+  setup.user = "mary";
+  setup.password = "secret";
+  setup.catalog = {{"dm", "HOLD", "JScript", "hold.js"}};
+  std::string error;
+  ASSERT_TRUE(RunSetup(
+      setup, [](const std::string&) {}, &error))
+      << error;
+  std::ofstream(home_ / "hold.js") << "function HOLD() {\n"
+                                      "  var md = Ref(''), item = Ref(''), v = Ref('');\n"
+                                      "  OOpen('md', md);\n"
+                                      "  RReadU(item, md.value, 'HOLD');\n"
+                                      "  CRT('HELD');\n"
+                                      "  for (;;) IInput(v);\n"
+                                      "}\n";
+  const auto locks = [this] {
+    auto port = Port::Create(Home());
+    port->SetLogin("mary", "secret");
+    if (!port->ConnectAccount("dm")) return std::string("no connection");
+    auto rows = port->Connection()->Query("SELECT UserInst FROM locks");
+    std::string holders;
+    while (rows->Next()) holders += rows->Row()[0].value_or("") + ";";
+    return holders;
+  };
+
+  for (const QStringList& args : {QStringList{"START", "--headless"}, QStringList{"START"}}) {
+    SCOPED_TRACE(args.join(' ').toStdString());
+    QProcess& p = Run(args);
+    Client client(listenPort_);
+    ASSERT_TRUE(WaitUntil([&] {
+      if (client.WaitConnected(200)) return true;
+      client.Socket().connectToHost(QHostAddress::LocalHost, listenPort_);
+      return false;
+    }));
+    client.Send("\r");
+    ASSERT_TRUE(client.WaitFor("username: "));
+    client.Send("mary\rsecret\r");
+    ASSERT_TRUE(client.WaitFor("Welcome to OrvikEngine")) << client.Received();
+    client.Send("HOLD\r");
+    ASSERT_TRUE(client.WaitFor("HELD")) << client.Received();
+    ASSERT_NE(locks(), "");
+    ASSERT_NE(UserRegistry(Home()).ListLines(), "");
+
+    p.terminate();  // SIGTERM
+    ASSERT_TRUE(WaitEnd(p, 10000));
+    EXPECT_EQ(p.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(p.exitCode(), 0);
+    EXPECT_TRUE(client.WaitClosed());
+    EXPECT_EQ(locks(), "");
+    EXPECT_EQ(UserRegistry(Home()).ListLines(), "");
+  }
 }
 
 TEST_F(ConsoleProgramTest, CtrlCStopsCleanly) {

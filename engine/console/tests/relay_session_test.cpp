@@ -238,7 +238,7 @@ TEST_F(RelaySessionTest, ControlCharactersInATypedNameNeverReachTheLog) {
       "ev\x1b[2J\x9b"
       "2Jil\rguess\r");
   ASSERT_TRUE(c->WaitFor("Please try again")) << c->Received();
-  ASSERT_TRUE(Logged("login refused for ev?[2j?2jil")) << (log_.empty() ? "" : log_.back());
+  ASSERT_TRUE(Logged("login refused for ev?2jil")) << (log_.empty() ? "" : log_.back());
   for (const std::string& line : log_) {
     for (const char ch : line) {
       const auto u = static_cast<unsigned char>(ch);
@@ -408,6 +408,96 @@ TEST_F(RelaySessionTest, ASlowReaderGetsALongListingWhole) {
   }
   EXPECT_EQ(got.compare(at, 14, "END OF LISTING"), 0);
   EXPECT_TRUE(relay_.SlotBusy(1));
+}
+
+// --- Raw terminal input ---------------------------------------------------------------------
+
+// A line that arrives whole, however the client ends it, is echoed with its line end as a key
+// typed by itself is: the answer starts on a line of its own.
+TEST_F(RelaySessionTest, APastedLineIsEchoedOnALineOfItsOwn) {
+  Start(1);
+  auto c = Connect();
+  c->Send(std::string("\xff\xfd\x03\xff\xfb\x18", 6));
+  ASSERT_TRUE(c->WaitFor("username: "));
+  c->Send(std::string("\xff\xfd\x01", 3));  // the server echoes
+  c->Send(home_.user() + std::string("\r\0", 2) + test_support::kTestPassword +
+          std::string("\r\0", 2));
+  ASSERT_TRUE(c->WaitFor(kWelcome)) << c->Received();
+  ASSERT_TRUE(c->WaitFor("\r\n:"));
+  for (const std::string end : {std::string("\r\0", 2), std::string("\r\n"), std::string("\r")}) {
+    c->Take();
+    c->Send("WHO" + end);
+    ASSERT_TRUE(c->WaitFor(" dm\r\n:")) << c->Received();
+    EXPECT_EQ(c->Received().rfind("WHO\r\n\r\n", 0), 0u) << c->Received();
+  }
+}
+
+// Cursor keys, Ctrl-U, Ctrl-L and Ctrl-X: the command typed around them runs as typed.
+TEST_F(RelaySessionTest, CursorAndControlKeysNeverReachACommand) {
+  Start(1);
+  auto c = LoggedIn();
+  c->Send("W\x1b[D\x1b[1;5CH\x15\x0cO\x18\r");
+  ASSERT_TRUE(c->WaitFor(" dm\r\n:")) << c->Received();
+  EXPECT_EQ(c->Received().find("[908]"), std::string::npos) << c->Received();
+}
+
+// Ctrl-C while a program waits for input asks it to end, as a client that goes does: nothing
+// typed becomes an item id, and nothing of the statements behind a read reaches the user.
+TEST_F(RelaySessionTest, CtrlCEndsAProgramsInputAndShowsNoStatement) {
+  WriteProgram("ask.js",
+               "function ASK() {\n"
+               "  var md = Ref(''), v = Ref(''), item = Ref('');\n"
+               "  OOpen('md', md);\n"
+               "  for (;;) {\n"
+               "    CRT('Which entry? ', false);\n"
+               "    IInput(v);\n"
+               "    if (v.value === '<&PORT_DISCONNECT>') { CRT('Stopped.'); return; }\n"
+               "    if (!RRead(item, md.value, v.value)) CRT(ErrorDetail);\n"
+               "  }\n"
+               "}\n");
+  Catalog("ASK", "JScript", "ask.js");
+  Start(1);
+  auto c = InAccount();
+  c->Send("ASK\r");
+  ASSERT_TRUE(c->WaitFor("Which entry? ")) << c->Received();
+  c->Send("\x03\r");
+  ASSERT_TRUE(c->WaitFor("Stopped.")) << c->Received();
+  EXPECT_TRUE(c->WaitFor("\r\n:"));
+  EXPECT_EQ(c->Received().find("SELECT"), std::string::npos) << c->Received();
+  EXPECT_EQ(c->Received().find("[912]"), std::string::npos) << c->Received();
+}
+
+// A line past 65,536 characters sent in one burst is refused at the prompt and in a
+// program's input alike, and never comes back in an answer; one of 65,536 is a line.
+TEST_F(RelaySessionTest, ALongLineInOneBurstIsRefusedOnEveryPath) {
+  WriteProgram("len.js",
+               "function LEN() {\n"
+               "  var v = Ref('');\n"
+               "  CRT('Line? ', false);\n"
+               "  IInput(v);\n"
+               "  CRT('length ' + v.value.length);\n"
+               "}\n");
+  Catalog("LEN", "JScript", "len.js");
+  Start(1);
+  auto c = InAccount();
+  const std::string refused = "[982] Input line longer than 65536 characters; it was discarded";
+  c->Send(std::string(Port::kMaxInputLine + 1, 'A') + "\r");
+  ASSERT_TRUE(c->WaitFor(refused)) << c->Received().substr(0, 300);
+  c->Send("WHO\r");
+  ASSERT_TRUE(c->WaitFor(" " + home_.account() + "\r\n:"));
+  EXPECT_EQ(c->Received().find("AAAA"), std::string::npos) << c->Received().substr(0, 300);
+  c->Take();
+
+  c->Send("LEN\r");
+  ASSERT_TRUE(c->WaitFor("Line? ")) << c->Received();
+  c->Send(std::string(Port::kMaxInputLine + 5000, 'B') + "\r");
+  ASSERT_TRUE(c->WaitFor("length 0")) << c->Received().substr(0, 300);
+  EXPECT_NE(c->Received().find(refused), std::string::npos);
+  c->Take();
+
+  c->Send(std::string(Port::kMaxInputLine, 'C') + "\r");
+  EXPECT_TRUE(c->WaitFor("[908]")) << c->Received().substr(0, 300);
+  EXPECT_EQ(c->Received().find("[982]"), std::string::npos);
 }
 
 }  // namespace

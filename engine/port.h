@@ -21,6 +21,7 @@
 #define ORVIK_ENGINE_PORT_H_
 
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -40,6 +41,7 @@ namespace orvik {
 class Dictionary;
 class Driver;
 class Functions;
+class LoginPace;
 class Recordset;
 struct EngineSettings;
 struct PortParts;
@@ -64,6 +66,8 @@ struct HostHooks {
   std::function<void(const std::string& state)> stateChanged;
   // A login was tried with `user` (never the password) and accepted or refused.
   std::function<void(const std::string& user, bool accepted)> loginTried;
+  // A login waits `wait` for its turn before it is checked (its user told so).
+  std::function<void(const std::string& user, std::chrono::milliseconds wait)> loginWaits;
 };
 
 class Port : public Dispatch, public std::enable_shared_from_this<Port> {
@@ -203,6 +207,9 @@ class Port : public Dispatch, public std::enable_shared_from_this<Port> {
   void SetExecuteTimeout(double seconds) { executeTimeout_ = seconds; }
   // Set once, before the port serves its host from another thread.
   void SetHostHooks(HostHooks hooks);
+  // The pace of logins this session shares with others (say, those from one address);
+  // without one it paces its own. Set before the first input.
+  void SetLoginPace(std::shared_ptr<LoginPace> pace);
   // Output the host has taken but not yet delivered (say, what a socket still holds). While
   // it and the port's own buffer pass kMaxUndeliveredOutput, the port's next output waits
   // for the host to catch up, so a slow reader slows its program down instead of filling

@@ -241,6 +241,11 @@ void Port::SetHostHooks(HostHooks hooks) {
   parts_->terminal.SetOutputWaiting(std::move(hooks.outputWaiting));
   parts_->terminal.SetStateChanged(std::move(hooks.stateChanged));
   parts_->session.SetLoginTried(std::move(hooks.loginTried));
+  parts_->session.SetLoginWaits(std::move(hooks.loginWaits));
+}
+
+void Port::SetLoginPace(std::shared_ptr<LoginPace> pace) {
+  parts_->session.SetLoginPace(std::move(pace));
 }
 
 void Port::SetHostBacklog(std::size_t bytes) { parts_->terminal.SetHostBacklog(bytes); }

@@ -383,13 +383,18 @@ void RelayServer::ServeWaiting() {
 void RelayServer::Open(int slot, QTcpSocket* socket) {
   socket->setParent(this);
   const std::string peer = PeerOf(socket);
+  const std::string address = LoginThrottle::KeyOf(socket->peerAddress());
   std::unique_ptr<PortHost> host;
   try {
-    host = std::make_unique<PortHost>([factory = factory_, slot]() {
-      std::shared_ptr<Port> port = factory(slot);
-      if (port) port->PortCOpen(slot);
-      return port;
-    });
+    host =
+        std::make_unique<PortHost>([factory = factory_, slot, pace = throttle_->PaceOf(address)]() {
+          std::shared_ptr<Port> port = factory(slot);
+          if (port) {
+            port->PortCOpen(slot);
+            port->SetLoginPace(pace);
+          }
+          return port;
+        });
   } catch (const std::exception& e) {
     Log("slot " + std::to_string(slot) + ": no session could be started for " + peer + ": " +
         e.what());
@@ -411,13 +416,20 @@ void RelayServer::Open(int slot, QTcpSocket* socket) {
   });
   // Heard even after the session ended: the last refused login is what ended it.
   connect(h, &PortHost::loginTried, this,
-          [this, slot, h, peer, address = LoginThrottle::KeyOf(socket->peerAddress())](
-              const QByteArray& user, bool accepted) {
+          [this, slot, h, peer, address](const QByteArray& user, bool accepted) {
             const std::string name = Printable(user.toStdString());
             if (accepted && Serves(slot, h)) At(slot).user = name;
-            if (!accepted) refusedLogins_.Refused(address, SteadyClock::now());
-            Log("slot " + std::to_string(slot) + " (" + peer +
-                "): " + (accepted ? "login by " : "login refused for ") + name);
+            Log("slot " + std::to_string(slot) + " (" + peer + "): " +
+                (accepted ? "login by " + name : "login refused for " + name + LoginsOf(address)));
+          });
+  connect(h, &PortHost::loginWaits, this,
+          [this, slot, h, peer, address](const QByteArray& user, qint64 ms) {
+            const std::chrono::milliseconds wait(ms);
+            if (Serves(slot, h)) At(slot).loginWaited += wait;
+            Log("slot " + std::to_string(slot) + " (" + peer + "): login for " +
+                Printable(user.toStdString()) + " waits " +
+                std::to_string(std::chrono::ceil<std::chrono::seconds>(wait).count()) + " s" +
+                LoginsOf(address));
           });
 
   Slot& s = At(slot);
@@ -425,7 +437,6 @@ void RelayServer::Open(int slot, QTcpSocket* socket) {
   s.host = std::move(host);
   s.socket = socket;
   s.peer = peer;
-  s.address = LoginThrottle::KeyOf(socket->peerAddress());
   s.connectedAt = s.lastDrain = SteadyClock::now();
 
   socket->setReadBufferSize(kSocketReadBuffer);
@@ -458,10 +469,8 @@ void RelayServer::OnReadyRead(int slot, QTcpSocket* socket) {
   }
   // A port that is not reading, or a client that is not taking its output, keeps the client
   // waiting; the pump looks again each tick.
-  // So does a connection that has not logged in while its address has just guessed wrong.
-  s->inputPaused = s->host->InputBacklog() >= kMaxPendingInput ||
-                   socket->bytesToWrite() >= kMaxUnsentOutput ||
-                   (s->user.empty() && SteadyClock::now() < refusedLogins_.HeldUntil(s->address));
+  s->inputPaused =
+      s->host->InputBacklog() >= kMaxPendingInput || socket->bytesToWrite() >= kMaxUnsentOutput;
   if (s->inputPaused) return;
   const QByteArray bytes = socket->readAll();
   std::string answer;
@@ -581,7 +590,7 @@ void RelayServer::OnTick() {
         OnClientGone(i, s.socket);
         continue;
       }
-      if (s.user.empty() && now - s.connectedAt > loginTimeout_) {
+      if (s.user.empty() && now - s.connectedAt - s.loginWaited > loginTimeout_) {
         Write(s, "\r\nNo login within " +
                      std::to_string(
                          std::chrono::duration_cast<std::chrono::seconds>(loginTimeout_).count()) +
@@ -656,6 +665,12 @@ bool RelayServer::WaitForPortThreads(int ms) {
     }
   }
   return retired_.empty();
+}
+
+std::string RelayServer::LoginsOf(const std::string& address) const {
+  const LoginThrottle::Counts counts = throttle_->CountsOf(address);
+  return " (" + std::to_string(counts.refused) + " refused and " + std::to_string(counts.waiting) +
+         " waiting from " + address + ")";
 }
 
 void RelayServer::Status(const std::string& text) {

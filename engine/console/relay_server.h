@@ -11,8 +11,9 @@
 // time; a port that is not reading its input holds back its client; a line without end is
 // refused by the session; a connection that has not logged in within the login time is
 // closed; one whose peer vanished without a word (its machine or network gone) is found by
-// probes after a minute of silence and counted as gone two minutes later. Guesses at a password
-// from one address are slowed down across its connections, not only on each connection. When a
+// probes after a minute of silence and counted as gone two minutes later. Logins from one
+// address take turns across all its connections, ever more slowly after refused ones
+// (login_throttle.h); a wait for its turn does not count against the login time. When a
 // client goes away while its port runs a program (a state ending in "VERB"), the program is asked
 // to stop, interrupted if it has not after 1.5 seconds, and the port released when it has stopped,
 // or after 2 seconds whatever it does.
@@ -70,8 +71,11 @@ class RelayServer : public QObject {
   void SetListenAddress(const QHostAddress& address) { address_ = address; }
   // How a slot's port is made, on the port's own thread.
   void SetPortFactory(PortFactory factory) { factory_ = std::move(factory); }
-  // How long a connection may take to log in (60 seconds unless set).
+  // How long a connection may take to log in (60 seconds unless set), waits for a login's
+  // turn not counted.
   void SetLoginTimeout(std::chrono::milliseconds t) { loginTimeout_ = t; }
+  // How long logins from one address wait behind each other.
+  void SetLoginHolds(LoginHolds holds) { throttle_->SetHolds(holds); }
   // How long a client may leave output untaken before it counts as gone (60 seconds).
   void SetStallTimeout(std::chrono::milliseconds t) { stallTimeout_ = t; }
   // Receives the texts the relay puts into the console's status box.
@@ -123,15 +127,15 @@ class RelayServer : public QObject {
     TerminalKeys keys;
     bool serverEchoes = false;
     std::string peer;
-    std::string address;  // the peer as refused logins are counted
-    std::string user;     // once logged in
+    std::string user;  // once logged in
     // The end of the last output when it could be the start of the disconnect marker: it
     // waits for the next output (or the next tick) to tell.
     std::string heldOutput;
     SteadyClock::time_point heldSince;
     SteadyClock::time_point connectedAt;
-    SteadyClock::time_point lastDrain;  // the socket last had nothing unsent, or sent some
-    SteadyClock::time_point lastTake;   // output was last taken from the port
+    std::chrono::milliseconds loginWaited{0};  // for the turns of its logins
+    SteadyClock::time_point lastDrain;         // the socket last had nothing unsent, or sent some
+    SteadyClock::time_point lastTake;          // output was last taken from the port
     bool takeScheduled = false;
     // Set while a program is given time to stop after its client went.
     std::optional<SteadyClock::time_point> closeDeadline;
@@ -163,6 +167,8 @@ class RelayServer : public QObject {
   void Status(const std::string& text);
   void Log(const std::string& text);
   void LogSlot(int slot, const std::string& text);
+  // The logins of `address` refused and waiting, for the log.
+  std::string LoginsOf(const std::string& address) const;
   void SlotChanged(int slot);
   void RemoveLocksOfSessionsGone();
 
@@ -179,7 +185,7 @@ class RelayServer : public QObject {
   QTimer pump_;
   std::vector<Slot> slots_;
   std::deque<QTcpSocket*> waiting_;
-  LoginThrottle refusedLogins_;
+  std::shared_ptr<LoginThrottle> throttle_ = LoginThrottle::Make();
   std::vector<std::unique_ptr<PortHost>> retired_;
   bool running_ = false;
   bool stopping_ = false;

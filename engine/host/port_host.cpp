@@ -57,6 +57,9 @@ class PortHost::Runner : public QThread {
     hooks.loginTried = [link = link_](const std::string& user, bool accepted) {
       link->Tell([&](PortHost& h) { emit h.loginTried(Bytes(user), accepted); });
     };
+    hooks.loginWaits = [link = link_](const std::string& user, std::chrono::milliseconds wait) {
+      link->Tell([&](PortHost& h) { emit h.loginWaits(Bytes(user), wait.count()); });
+    };
     port->SetHostHooks(std::move(hooks));
     // This thread keeps no reference: the host's copy alone decides when the session ends.
     made.set_value(std::move(port));

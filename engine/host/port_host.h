@@ -9,8 +9,8 @@
 // member below is called there and none of them waits for the port. The port is made on the
 // new thread by the factory and lives there. What the session produces reaches the host as
 // signals delivered on the host's thread: outputReady when output is waiting (at once, once
-// per burst), stateChanged, loginTried. The output itself is taken with TakeOutput, so
-// each piece reaches the host exactly once.
+// per burst), stateChanged, loginTried, loginWaits. The output itself is taken with
+// TakeOutput, so each piece reaches the host exactly once.
 //
 // Lifetime. Release ends the session: the port is aborted first (a running program is
 // interrupted, a running statement cancelled: see Port::Abort), then the host's reference
@@ -86,6 +86,8 @@ class PortHost : public QObject {
   void stateChanged(const QByteArray& state);
   // A login was tried with the Latin-1 name `user` (never the password).
   void loginTried(const QByteArray& user, bool accepted);
+  // A login with the Latin-1 name `user` waits `ms` milliseconds for its turn.
+  void loginWaits(const QByteArray& user, qint64 ms);
   // The port's thread has ended.
   void finished();
 

@@ -1,6 +1,6 @@
-// The login dialogue: the account connection to the system account, the check of the name
-// and password typed, the answers to a refused login (slower each time) and to an accepted
-// one, and the user's start-up sentences.
+// The login dialogue: the wait for the login's turn (longer after each refused login), the
+// account connection to the system account, the check of the name and password typed, the
+// answers to a refused login and to an accepted one, and the user's start-up sentences.
 
 #include <chrono>
 
@@ -13,7 +13,13 @@ namespace orvik {
 void Session::LogIn() {
   TerminalIo& terminal = parts_.terminal;
   const std::string crlf(kCrLf);
+  LoginTurn turn(*loginPace_, SteadyClock::now());
+  if (!AwaitLoginTurn(turn)) return;
   if (!Note(parts_.account.Connect(std::string(kSystemAccount)))) {
+    // On a server the connection is made with the name and password typed: this is where
+    // a wrong password is refused.
+    turn.Answered(false);
+    if (loginTried_) loginTried_(parts_.account.LoginUser(), false);
     terminal.Send(crlf + crlf + errorDetail_ + crlf + crlf);
     for (const char* row : {"!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!",
                             "!      ERROR: Can not connect....                 !",
@@ -33,6 +39,7 @@ void Session::LogIn() {
     validated = Status::OfCurrentException();
   }
   const bool accepted = Report(validated);
+  turn.Answered(accepted);
   if (loginTried_) loginTried_(parts_.account.LoginUser(), accepted);
   if (!accepted) {
     const std::string reason = errorDetail_;
@@ -65,15 +72,21 @@ void Session::LogIn() {
   // The caller takes the waiting lines next, and the start-up sentences first among them.
 }
 
-bool Session::AfterRefusedLogin() {
-  ++refusedLogins_;
-  if (refusedLogins_ >= kMaxRefusedLogins) return false;
-  // A typing mistake is answered at once; every further guess waits twice as long.
-  if (refusedLogins_ > 1) {
-    const auto delay = std::chrono::seconds(1 << (refusedLogins_ - 2));
-    parts_.stop.Wait(SteadyClock::now() + delay);
+bool Session::AwaitLoginTurn(const LoginTurn& turn) {
+  const auto wait = std::chrono::ceil<std::chrono::milliseconds>(turn.At() - SteadyClock::now());
+  if (wait > std::chrono::milliseconds::zero()) {
+    const auto seconds = std::chrono::ceil<std::chrono::seconds>(wait).count();
+    parts_.terminal.Send(std::string(kCrLf) + "Too many failed logins: please wait " +
+                         std::to_string(seconds) + (seconds == 1 ? " second" : " seconds"));
+    if (loginWaits_) loginWaits_(parts_.account.LoginUser(), wait);
+    parts_.stop.Wait(turn.At());
   }
   return !parts_.stop.Thrown();
+}
+
+bool Session::AfterRefusedLogin() {
+  ++refusedLogins_;
+  return refusedLogins_ < kMaxRefusedLogins;
 }
 
 }  // namespace orvik

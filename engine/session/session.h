@@ -17,6 +17,7 @@
 #ifndef ORVIK_ENGINE_SESSION_SESSION_H_
 #define ORVIK_ENGINE_SESSION_SESSION_H_
 
+#include <chrono>
 #include <deque>
 #include <functional>
 #include <memory>
@@ -28,6 +29,7 @@
 #include "dictionary.h"
 #include "lock_table.h"
 #include "login.h"
+#include "login_pace.h"
 #include "pager.h"
 #include "printer.h"
 #include "program_runner.h"
@@ -71,6 +73,13 @@ class Session {
   void SetLoginTried(std::function<void(const std::string&, bool)> tried) {
     loginTried_ = std::move(tried);
   }
+  // Told of every login that waits for its turn before it is checked, and for how long.
+  void SetLoginWaits(std::function<void(const std::string&, std::chrono::milliseconds)> waits) {
+    loginWaits_ = std::move(waits);
+  }
+  // The pace this session's logins keep, shared with other sessions; without one the
+  // session paces its own.
+  void SetLoginPace(std::shared_ptr<LoginPace> pace) { loginPace_ = std::move(pace); }
 
   // --- Published properties ---------------------------------------------------------------
 
@@ -103,8 +112,10 @@ class Session {
 
   // The login dialogue (login_dialogue.cpp).
   void LogIn();
-  // Slows down guessing: each refused login waits longer before it is answered, and after
-  // kMaxRefusedLogins the session ends. False when it ends.
+  // Waits for the login's turn, telling the user how long; false when the session ended
+  // meanwhile.
+  bool AwaitLoginTurn(const LoginTurn& turn);
+  // After kMaxRefusedLogins refused logins the session ends. False when it ends.
   bool AfterRefusedLogin();
 
   // TCL (tcl_verbs.cpp): one line typed at the prompt or taken from the start-up sentences.
@@ -143,6 +154,8 @@ class Session {
   std::deque<std::string> pendingStartup_;
   int refusedLogins_ = 0;
   std::function<void(const std::string&, bool)> loginTried_;
+  std::function<void(const std::string&, std::chrono::milliseconds)> loginWaits_;
+  std::shared_ptr<LoginPace> loginPace_ = LoginPace::Own();
 };
 
 }  // namespace orvik

@@ -2,46 +2,63 @@
 
 #include <gtest/gtest.h>
 
+#include <vector>
+
 namespace orvik::console {
 namespace {
 
 using namespace std::chrono_literals;
 
-TEST(LoginThrottleTest, GuessesFromOneAddressWaitLongerEachTimeUpToTheLimit) {
-  LoginThrottle t;
+// Forty guesses sent at once on forty connections: each takes its turn before any is
+// answered, and the turns spread out as though each before it had been refused.
+TEST(LoginThrottleTest, LoginsInFlightTogetherTakeTurnsSlowerEachTime) {
+  auto t = LoginThrottle::Make();
   const SteadyClock::time_point start = SteadyClock::now();
-  EXPECT_LE(t.HeldUntil("10.0.0.1"), start) << "an address never refused waits for nothing";
-  t.Refused("10.0.0.1", start);
-  EXPECT_LE(t.HeldUntil("10.0.0.1"), start) << "a typing mistake may be mended at once";
-  const std::chrono::seconds expected[] = {1s, 2s, 4s, 8s, 16s, 30s, 30s};
-  SteadyClock::time_point now = start;
-  for (const auto hold : expected) {
-    now += 1s;
-    t.Refused("10.0.0.1", now);
-    EXPECT_EQ(t.HeldUntil("10.0.0.1"), now + hold);
-  }
-  EXPECT_LE(t.HeldUntil("10.0.0.2"), start) << "another address is not held";
+  std::vector<SteadyClock::time_point> turns;
+  for (int i = 0; i < 40; ++i) turns.push_back(t->Turn("10.0.0.1", start));
+  const std::chrono::seconds expected[] = {0s, 0s, 1s, 3s, 7s, 15s, 31s, 61s, 91s};
+  for (std::size_t i = 0; i < std::size(expected); ++i)
+    EXPECT_EQ(turns[i] - start, expected[i]) << "login " << i + 1;
+  EXPECT_EQ(turns[39] - start, 61s + 32 * 30s) << "two a minute, however many connections";
+  EXPECT_LE(t->Turn("10.0.0.2", start), start) << "another address is not held";
+  EXPECT_LE(t->Turn("10.0.0.2", start), start) << "a typing mistake is mended at once";
+  EXPECT_GT(t->Turn("10.0.0.2", start), start);
+
+  // The guesser gives up: what was refused still holds the next login, the turns given to
+  // connections that went away do not.
+  for (int i = 0; i < 5; ++i) t->Checked("10.0.0.1", true, start + 1s);
+  for (int i = 5; i < 40; ++i) t->Checked("10.0.0.1", false, start + 1s);
+  EXPECT_EQ(t->CountsOf("10.0.0.1").refused, 5);
+  EXPECT_EQ(t->CountsOf("10.0.0.1").waiting, 0);
+  EXPECT_EQ(t->Turn("10.0.0.1", start + 2s) - start, 1s + 8s);
 }
 
 TEST(LoginThrottleTest, AnAddressLongQuietStartsAfreshAndTheRecordStaysBounded) {
-  LoginThrottle t;
+  auto t = LoginThrottle::Make();
+  t->SetHolds({.first = 100ms, .most = 400ms});
   const SteadyClock::time_point start = SteadyClock::now();
-  for (int i = 0; i < 5; ++i) t.Refused("10.0.0.1", start);
-  ASSERT_GT(t.HeldUntil("10.0.0.1"), start);
+  for (int i = 0; i < 5; ++i) {
+    t->Turn("10.0.0.1", start);
+    t->Checked("10.0.0.1", true, start);
+  }
+  EXPECT_EQ(t->Turn("10.0.0.1", start) - start, 400ms) << "the holds set";
+  t->Checked("10.0.0.1", false, start);
   const auto later = start + LoginThrottle::kForgetAfter + 1s;
-  t.Refused("10.0.0.1", later);
-  EXPECT_LE(t.HeldUntil("10.0.0.1"), later) << "counted from one again";
+  EXPECT_LE(t->Turn("10.0.0.1", later), later) << "counted from one again";
+  t->Checked("10.0.0.1", true, later);
+  EXPECT_EQ(t->CountsOf("10.0.0.1").refused, 1);
 
   // Guessers from ever new addresses cannot grow the record without end; the address
   // refused last is still held.
   for (std::size_t i = 0; i < LoginThrottle::kMaxAddresses + 100; ++i) {
     const std::string address = "fd00::" + std::to_string(i);
-    t.Refused(address, later + std::chrono::milliseconds(i));
-    t.Refused(address, later + std::chrono::milliseconds(i));
+    for (int n = 0; n < 2; ++n) {
+      t->Turn(address, later + std::chrono::milliseconds(i));
+      t->Checked(address, true, later + std::chrono::milliseconds(i));
+    }
   }
-  const std::string last = "fd00::" + std::to_string(LoginThrottle::kMaxAddresses + 99);
-  EXPECT_GT(t.HeldUntil(last), later + std::chrono::milliseconds(LoginThrottle::kMaxAddresses));
-  EXPECT_LE(t.HeldUntil("fd00::0"), later) << "the longest quiet one was forgotten";
+  EXPECT_EQ(t->CountsOf("fd00::" + std::to_string(LoginThrottle::kMaxAddresses + 99)).refused, 2);
+  EXPECT_EQ(t->CountsOf("fd00::0").refused, 0) << "the longest quiet one was forgotten";
 }
 
 TEST(LoginThrottleTest, AnIpv6HostCountsAsOneWhicheverOfItsAddressesItUses) {

@@ -7,6 +7,8 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <cstdlib>
 #include <fstream>
 #include <thread>
 
@@ -247,29 +249,109 @@ TEST_F(RelaySessionTest, ControlCharactersInATypedNameNeverReachTheLog) {
   }
 }
 
-// A guesser who hangs up after each refusal and connects again is slowed down as much; the
-// sessions of its address that have logged in go on meanwhile.
-TEST_F(RelaySessionTest, GuessesSpreadOverNewConnectionsAreSlowedDownToo) {
-  Start(3);
+#endif
+
+// --- Logins from one address take turns ----------------------------------------------------
+
+// The answer to a login, right or wrong, on either store (a server refuses the connection).
+bool Answered(const Client& c) {
+  for (const char* answer : {"ERROR: Login not valid", "ERROR: Can not connect", kWelcome.c_str()})
+    if (c.Received().find(answer) != std::string::npos) return true;
+  return false;
+}
+
+// How long a client was told its login waits, in seconds; -1 when it was told nothing.
+int ToldWait(const Client& c) {
+  const std::string told = "Too many failed logins: please wait ";
+  const std::size_t at = c.Received().find(told);
+  return at == std::string::npos ? -1 : std::atoi(c.Received().c_str() + at + told.size());
+}
+
+// Forty connections from one address send a wrong password at the same moment: each guess
+// counts before it is answered, so they are answered one after the other, ever more slowly,
+// each told how long it waits; a session of that address that has logged in goes on.
+TEST_F(RelaySessionTest, ParallelGuessesFromOneAddressTakeTurnsEachToldHowLong) {
+  constexpr auto kFirst = 250ms;
+  relay_.SetLoginHolds({.first = kFirst, .most = 10 * kFirst});
+  Start(41);
   auto user = LoggedIn();
+  std::vector<std::unique_ptr<Client>> guessers;
+  for (int i = 0; i < 40; ++i) {
+    guessers.push_back(Connect());
+    guessers.back()->Send("\r");
+  }
+  for (auto& g : guessers) {
+    ASSERT_TRUE(g->WaitFor("username: "));
+    g->Send("intruder\r");
+  }
+  for (auto& g : guessers) ASSERT_TRUE(g->WaitFor("password: "));
   const auto t0 = SteadyClock::now();
-  for (int i = 0; i < 4; ++i) {
+  for (auto& g : guessers) g->Send("guess\r");
+
+  // The turns fall 0, 0, 1, 3, 7 and 15 holds after the first guess, then every 10.
+  const auto answered = [&] {
+    return std::count_if(guessers.begin(), guessers.end(), [](auto& g) { return Answered(*g); });
+  };
+  ASSERT_TRUE(WaitUntil([&] { return answered() >= 2; }, 5000));
+  WaitUntil([&] { return SteadyClock::now() > t0 + 10 * kFirst; }, 10000);
+  EXPECT_LE(answered(), 5) << "of 40 guesses, within ten holds";
+
+  // Every guess after the first two was told how long it waits: the turn it was given.
+  std::vector<int> told;
+  ASSERT_TRUE(WaitUntil([&] {
+    told.clear();
+    for (auto& g : guessers)
+      if (ToldWait(*g) > 0) told.push_back(ToldWait(*g));
+    return told.size() == 38;
+  })) << told.size();
+  std::ranges::sort(told);
+  const double hold = std::chrono::duration<double>(kFirst).count();
+  for (int i = 0; i < 38; ++i) {
+    const double turn = (i < 3 ? (2 << i) - 1 : 15 + 10 * (i - 3)) * hold;
+    EXPECT_NEAR(told[static_cast<std::size_t>(i)], turn, 1.0) << "guess " << i + 3;
+  }
+  // The console's log has each refusal and each wait, with the address.
+  const auto logged = [&](const std::string& what) {
+    return std::ranges::count_if(log_, [&](const std::string& line) {
+      return line.find(what) != std::string::npos &&
+             line.find(" waiting from 127.0.0.1)") != std::string::npos;
+    });
+  };
+  EXPECT_TRUE(WaitUntil([&] { return logged("login for intruder waits ") == 38; }));
+  EXPECT_EQ(logged("login refused for intruder ("), answered());
+
+  user->Send("WHO\r");
+  EXPECT_TRUE(user->WaitFor(" dm\r\n:")) << user->Received();
+}
+
+// A user who mistypes his password once logs in at once. Once more logins from his address
+// have been refused, he is told how long his next one waits, and the wait leaves him his
+// whole time to log in.
+TEST_F(RelaySessionTest, AWaitingLoginIsToldHowLongAndKeepsItsTimeToLogIn) {
+  relay_.SetLoginHolds({.first = 2s, .most = 30s});
+  relay_.SetLoginTimeout(600ms);
+  Start(3);
+  const auto login = [&](const std::string& user, const std::string& password) {
     auto c = Connect();
     c->Send("\r");
-    ASSERT_TRUE(c->WaitFor("username: ", 10000)) << i;
-    c->Send("intruder\rguess\r");
-    ASSERT_TRUE(c->WaitFor("Please try again", 10000)) << i;
-  }
-  EXPECT_GE(SecondsSince(t0), 1 + 2 - 0.3);
-  auto next = Connect();
-  next->Send("\r");
-  user->Send("WHO\r");
-  ASSERT_TRUE(user->WaitFor(" dm\r\n:")) << user->Received();
-  EXPECT_EQ(next->Received().find("username: "), std::string::npos)
-      << "the next try from the address waits";
-  EXPECT_TRUE(next->WaitFor("username: ", 10000));
+    EXPECT_TRUE(c->WaitFor("username: "));
+    c->Send(user + "\r" + password + "\r");
+    EXPECT_TRUE(WaitUntil([&] { return Answered(*c) || c->Closed(); }, 5000)) << c->Received();
+    return c;
+  };
+  EXPECT_EQ(login(home_.user(), "secert")->Received().find(kWelcome), std::string::npos);
+  auto mended = login(home_.user(), test_support::kTestPassword);
+  EXPECT_NE(mended->Received().find(kWelcome), std::string::npos) << mended->Received();
+  EXPECT_EQ(ToldWait(*mended), -1) << mended->Received();
+
+  login("intruder", "guess");
+  auto waiting = login(home_.user(), test_support::kTestPassword);
+  EXPECT_EQ(ToldWait(*waiting), 2) << waiting->Received();
+  EXPECT_NE(waiting->Received().find(kWelcome), std::string::npos) << waiting->Received();
+  EXPECT_EQ(waiting->Received().find("No login within"), std::string::npos);
+  EXPECT_TRUE(
+      Logged("login for " + home_.user() + " waits 2 s (2 refused and 1 waiting from 127.0.0.1)"));
 }
-#endif
 
 // --- Programs that never end ----------------------------------------------------------------
 

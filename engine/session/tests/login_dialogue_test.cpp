@@ -83,8 +83,9 @@ TEST_F(LoginDialogueTest, ARefusedLoginAsksAgain) {
   t.Send("nobody\r");
   const std::string unknown = t.Send("secret\r");
   EXPECT_NE(unknown.find("ERROR: Login not valid\r\n["), std::string::npos);
+  // After a second refusal the next login waits a second, and says so.
   t.Send(User() + "\r");
-  EXPECT_EQ(t.Send("secret\r"), kWelcome);
+  EXPECT_EQ(t.Send("secret\r"), "\r\nToo many failed logins: please wait 1 second" + kWelcome);
 }
 
 TEST_F(LoginDialogueTest, EchoAtThePrompts) {

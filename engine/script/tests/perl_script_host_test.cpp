@@ -2,8 +2,14 @@
 // numbers and lines, and interpreters that stay apart.
 
 #include <gtest/gtest.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
+#include <cerrno>
+
+#include "../../tests/process_probe.h"
 #include "script_host.h"
 #include "script_test_object.h"
 
@@ -105,31 +111,59 @@ TEST_F(PerlHostTest, RunTimeErrorsHaveNumbersAndLines) {
   EXPECT_EQ(RunError("NoSuchProcedure").number, scripterr::kNoProcedure);
 }
 
-TEST_F(PerlHostTest, AForkedChildNeverComesBackIntoTheEngine) {
-  // The child of a script's fork has the engine's memory but none of its other threads:
-  // back in the engine it would be a second session on the same terminal and files.
-  const pid_t engine = getpid();
-  const auto run = [&](std::string_view procedure) {
-    const Variant result = Run(procedure);
-    if (getpid() != engine) _exit(77);  // a child came back
-    return result.ToString();
-  };
+TEST_F(PerlHostTest, AProgramCannotForkOrReplaceTheEngine) {
+  // A fork would copy the whole engine and run the program on in the copy, out of its
+  // session's reach; exec would replace the engine.
   host_->AddCode(
-      "sub Fork { my $pid = fork(); return 'child' if $pid == 0; waitpid($pid, 0);\n"
-      "  return $? >> 8; }\n"
-      "sub ForkExit { my $pid = fork(); exit(3) if $pid == 0; waitpid($pid, 0);\n"
-      "  return $? >> 8; }\n"
-      "sub ForkCall { my $pid = fork(); if ($pid == 0) { $Obj->Twice(1); return 'child'; }\n"
-      "  waitpid($pid, 0); return $? >> 8; }\n"
-      "our $status = -1;\n"
-      "my $top = fork(); if ($top) { waitpid($top, 0); $status = $? >> 8; }\n"
-      "sub TopStatus { return $status; }\n");
-  if (getpid() != engine) _exit(77);
-  EXPECT_EQ(run("TopStatus"), "0");
-  EXPECT_EQ(run("Fork"), "0");
-  EXPECT_EQ(run("ForkExit"), "3");
-  // The engine's objects are out of the child's reach: its call fails and ends it.
-  EXPECT_EQ(run("ForkCall"), "255");
+      "sub Fork { fork(); }\n"
+      "sub CoreFork { CORE::fork(); }\n"
+      "sub Exec { exec('true'); }\n"
+      "sub Syscall { syscall(57); }\n"
+      "sub Reap { wait(); }\n"
+      // A pipe open without a command forks and runs the program on in the child.
+      "sub PipeFork { my $pid = open(my $fh, '-|') // return 'no fork';\n"
+      "  if (!$pid) { print 'the child ran'; exit(0); }\n"
+      "  local $/; my $got = <$fh>; close($fh); return $got // ''; }\n");
+  for (const auto& [procedure, op] :
+       {std::pair{"Fork", "fork"}, std::pair{"CoreFork", "fork"}, std::pair{"Exec", "exec"},
+        std::pair{"Syscall", "syscall"}, std::pair{"Reap", "wait"}}) {
+    const ScriptError e = RunError(procedure);
+    EXPECT_EQ(e.number, scripterr::kNotForPrograms) << procedure;
+    EXPECT_EQ(e.description, std::string("'") + op + "' is not available to programs");
+    EXPECT_GT(e.line, 0) << procedure;
+  }
+  EXPECT_EQ(Run("PipeFork").ToString(), "");
+  // Nothing was left running, nor waits to be reaped.
+  host_.reset();
+  EXPECT_EQ(waitpid(-1, nullptr, WNOHANG), -1);
+  EXPECT_EQ(errno, ECHILD);
+}
+
+TEST_F(PerlHostTest, CommandsInheritNothingAndEndWithTheProgram) {
+  // A socket of the engine's that nobody marked close-on-exec, as a library might leave one.
+  const int listening = socket(AF_INET, SOCK_STREAM, 0);
+  ASSERT_GE(listening, 0);
+  ASSERT_EQ(listen(listening, 1), 0);
+  struct stat own {};
+  ASSERT_EQ(fstat(listening, &own), 0);
+  host_->AddCode(
+      "sub Start { system('sleep 30 &');\n"
+      "  my $pid = `sh -c 'sleep 30 >/dev/null 2>&1 & echo \\$!'`; chomp $pid; return $pid; }");
+  const auto pid = static_cast<pid_t>(Run("Start").ToLong());
+  ASSERT_GT(pid, 0);
+  const std::map<int, std::string> fds = test_support::DescriptorsOf(pid);
+  close(listening);
+  EXPECT_EQ(fds.at(0), "/dev/null");  // not the engine's own input
+  for (const auto& [fd, target] : fds)
+    EXPECT_NE(target, "socket:[" + std::to_string(own.st_ino) + "]") << fd;
+  EXPECT_FALSE(test_support::ProcessEnded(pid));
+
+  host_.reset();  // the program's end
+  const auto ended = [&] {
+    for (int i = 0; i < 40 && !test_support::ProcessEnded(pid); ++i) usleep(50000);
+    return test_support::ProcessEnded(pid);
+  };
+  EXPECT_TRUE(ended()) << "the background command outlived the program";
 }
 
 TEST_F(PerlHostTest, TheEnginesStandardInputIsNotTheProgramsToRead) {

@@ -14,7 +14,6 @@
 #include "perl_script_host.h"
 
 #include <locale.h>
-#include <malloc.h>
 #include <pthread.h>
 #include <unistd.h>
 
@@ -522,8 +521,6 @@ class PerlHost : public ScriptHost {
     if (InForkedChild()) ::_exit(0);
     perl_free(perl_);
     perl_ = nullptr;
-    // What the program took goes back to the system, not only to this process's heap.
-    ::malloc_trim(0);
   }
   void ResetDieHook(pTHX) {
     sv_setiv(get_sv("Orvik::died", GV_ADD), 0);

@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <fstream>
 
 #include "../../tests/process_probe.h"
 #include "script_host.h"
@@ -179,6 +180,33 @@ TEST_F(PerlHostTest, TheEnginesStandardInputIsNotTheProgramsToRead) {
   dup2(engineInput, STDIN_FILENO);
   for (int fd : {engineInput, typed[0], typed[1]}) close(fd);
   EXPECT_EQ(read, "nothing");
+}
+
+long ResidentKb() {
+  std::ifstream status("/proc/self/status");
+  std::string line;
+  while (std::getline(status, line)) {
+    if (line.rfind("VmRSS:", 0) == 0) return std::stol(line.substr(6));
+  }
+  return 0;
+}
+
+TEST(PerlMemoryTest, WhatAProgramTookGoesBackWhenItsInterpreterEnds) {
+  // A deep recursion takes its memory in many small pieces, which the C library would keep
+  // for the engine's process long after the session had gone.
+  const long before = ResidentKb();
+  long taken = 0;
+  {
+    auto host = ScriptHost::Create("Perl");
+    host->AddCode(
+        "sub Down { my $n = shift; my @a = map { \"x$_\" } (1 .. 20);\n"
+        "  return $n ? Down($n - 1) : 0; }\n");
+    Variant depth(100000);
+    host->Run("Down", std::span<Variant>(&depth, 1));
+    taken = ResidentKb() - before;
+  }
+  ASSERT_GT(taken, 100 * 1024);
+  EXPECT_LT(ResidentKb() - before, taken / 4);
 }
 
 TEST_F(PerlHostTest, InterpretersStayApart) {

@@ -76,7 +76,6 @@ sub DESTROY { Orvik::_free(${$_[0]}) if defined ${$_[0]}; }
 package Orvik::Error;
 use overload '""' => sub { "[$_[0]{number}] $_[0]{description}" }, fallback => 1;
 package main;
-*CORE::GLOBAL::exit = sub { die bless([@_ ? $_[0] : 0], 'Orvik::Exit') };
 # The engine's standard input is no session's terminal (a port's is its connection): a
 # program that read it would take the console's keyboard, and wait on it out of the
 # session's reach. The program's STDIN is empty instead; the engine's own is untouched.
@@ -400,8 +399,8 @@ XS_EXTERNAL(XsFree) {
 
 // What a program may not do inside the engine's process. A fork copies the whole engine,
 // threads and sessions aside, and would run the program on in that copy; an exec would
-// replace the engine; a system call may be either, or anything else. The refusal comes when
-// the op runs, so that a program that only mentions them still loads.
+// replace the engine, a dump abort it; a system call may be any of these, or anything else. The
+// refusal comes when the op runs, so that a program that only mentions them still loads.
 SV* RefusalOf(pTHX_ const char* op) {
   return sv_2mortal(ErrorToSv(aTHX_ scripterr::kNotForPrograms,
                               std::string("'") + op + "' is not available to programs",
@@ -409,6 +408,37 @@ SV* RefusalOf(pTHX_ const char* op) {
 }
 
 OP* PpRefused(pTHX) { croak_sv(RefusalOf(aTHX_ OP_NAME(PL_op))); }
+
+// exit (CORE::exit too) ends the program, never the engine: it dies with an Orvik::Exit
+// that carries the status.
+OP* PpExit(pTHX) {
+  dSP;
+  IV status = 0;
+  if (MAXARG >= 1) {
+    SV* arg = POPs;
+    if (arg != nullptr) status = SvIV(arg);
+    PUTBACK;
+  }
+  AV* exit = newAV();
+  av_push(exit, newSViv(status));
+  croak_sv(sv_2mortal(
+      sv_bless(newRV_noinc(reinterpret_cast<SV*>(exit)), gv_stashpv("Orvik::Exit", GV_ADD))));
+}
+
+// A signal to the engine itself, its process group, or every process there is (a pid of 0
+// or below, or a negative signal, which names groups).
+OP* PpKill(pTHX) {
+  SV** first = PL_stack_base + *PL_markstack_ptr + 1;
+  bool refused =
+      first <= PL_stack_sp && SvPOK(*first) && SvCUR(*first) > 0 && *SvPVX(*first) == '-';
+  if (first <= PL_stack_sp && !SvPOK(*first) && SvIV(*first) < 0) refused = true;
+  for (SV** pid = first + 1; pid <= PL_stack_sp && !refused; ++pid) {
+    const IV number = SvIV(*pid);
+    refused = number <= 0 || number == static_cast<IV>(::getpid());
+  }
+  if (refused) croak_sv(RefusalOf(aTHX_ "kill of the engine or of a process group"));
+  return PL_ppaddr[OP_KILL](aTHX);
+}
 
 // waitpid of any child (-1, or a group) could reap what is not the program's: another
 // session's process, or the leader that holds its own group's number.
@@ -455,6 +485,9 @@ void InstallOpHooks(pTHX) {
   OpHook<OP_EXEC, PpRefused>::Install(aTHX);
   OpHook<OP_SYSCALL, PpRefused>::Install(aTHX);
   OpHook<OP_WAIT, PpRefused>::Install(aTHX);
+  OpHook<OP_DUMP, PpRefused>::Install(aTHX);
+  OpHook<OP_EXIT, PpExit>::Install(aTHX);
+  OpHook<OP_KILL, PpKill>::Install(aTHX);
   OpHook<OP_WAITPID, PpWaitpid>::Install(aTHX);
   OpHook<OP_SYSTEM, PpStartsCommand>::Install(aTHX);
   OpHook<OP_BACKTICK, PpStartsCommand>::Install(aTHX);

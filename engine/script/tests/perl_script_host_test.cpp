@@ -121,19 +121,24 @@ TEST_F(PerlHostTest, AProgramCannotForkOrReplaceTheEngine) {
       "sub Exec { exec('true'); }\n"
       "sub Syscall { syscall(57); }\n"
       "sub Reap { wait(); }\n"
+      "sub Dump { CORE::dump(); }\n"
+      "sub Signal { kill(0, $$); }\n"
+      "sub CoreExit { CORE::exit(3); }\n"
       // A pipe open without a command forks and runs the program on in the child.
       "sub PipeFork { my $pid = open(my $fh, '-|') // return 'no fork';\n"
       "  if (!$pid) { print 'the child ran'; exit(0); }\n"
       "  local $/; my $got = <$fh>; close($fh); return $got // ''; }\n");
   for (const auto& [procedure, op] :
        {std::pair{"Fork", "fork"}, std::pair{"CoreFork", "fork"}, std::pair{"Exec", "exec"},
-        std::pair{"Syscall", "syscall"}, std::pair{"Reap", "wait"}}) {
+        std::pair{"Syscall", "syscall"}, std::pair{"Reap", "wait"}, std::pair{"Dump", "dump"},
+        std::pair{"Signal", "kill of the engine or of a process group"}}) {
     const ScriptError e = RunError(procedure);
     EXPECT_EQ(e.number, scripterr::kNotForPrograms) << procedure;
     EXPECT_EQ(e.description, std::string("'") + op + "' is not available to programs");
     EXPECT_GT(e.line, 0) << procedure;
   }
   EXPECT_EQ(Run("PipeFork").ToString(), "");
+  EXPECT_TRUE(Run("CoreExit").IsEmpty());  // the procedure ends, not the engine
   // Nothing was left running, nor waits to be reaped.
   host_.reset();
   EXPECT_EQ(waitpid(-1, nullptr, WNOHANG), -1);

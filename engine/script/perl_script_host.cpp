@@ -14,6 +14,7 @@
 #include "perl_script_host.h"
 
 #include <locale.h>
+#include <pthread.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -24,6 +25,7 @@
 #include <string>
 #include <vector>
 
+#include "session_processes.h"
 #include "text.h"
 #include "vb_error.h"
 
@@ -74,7 +76,6 @@ sub DESTROY { Orvik::_free(${$_[0]}) if defined ${$_[0]}; }
 package Orvik::Error;
 use overload '""' => sub { "[$_[0]{number}] $_[0]{description}" }, fallback => 1;
 package main;
-*CORE::GLOBAL::exit = sub { die bless([@_ ? $_[0] : 0], 'Orvik::Exit') };
 # The engine's standard input is no session's terminal (a port's is its connection): a
 # program that read it would take the console's keyboard, and wait on it out of the
 # session's reach. The program's STDIN is empty instead; the engine's own is untouched.
@@ -113,13 +114,31 @@ class ThreadLocaleKeeper {
 // The stop flag of the interpreter that runs on this thread now (nested hosts stack up).
 thread_local std::atomic<bool>* tStopFlag = nullptr;
 
+// The engine's own process. A child forked while a program runs (a pipe open without a
+// command forks without exec) has the engine's memory but none of its other threads: back
+// in the engine it would read the session's terminal and write its files as a second
+// session, so it ends before its next op, and the engine's objects are out of its reach.
+std::atomic<pid_t> gEnginePid{0};
+
+bool InForkedChild() { return ::getpid() != gEnginePid.load(std::memory_order_relaxed); }
+
+// Runs in every forked child: the child's copy of the program's stop flag is set.
+void StopInForkedChild() {
+  if (tStopFlag != nullptr) tStopFlag->store(true, std::memory_order_relaxed);
+}
+
 // Perl's own op loop with one test added: a stopped host dies before its next op. The die
 // comes again at every op after it, so a script's eval cannot swallow it for long.
+// A forked child finds its copy of the flag set (StopInForkedChild) and ends before it runs
+// any of the program: what it was forked for runs in C (an exec), never as Perl.
 int RunopsStoppable(pTHX) {
   std::atomic<bool>* stop = tStopFlag;
   OP* op = PL_op;
   while ((PL_op = op = op->op_ppaddr(aTHX))) {
-    if (stop != nullptr && stop->load(std::memory_order_relaxed)) Perl_croak(aTHX_ "interrupted");
+    if (stop != nullptr && stop->load(std::memory_order_relaxed)) {
+      if (InForkedChild()) ::_exit(255);
+      Perl_croak(aTHX_ "interrupted");
+    }
   }
   PERL_ASYNC_CHECK();
   TAINT_NOT;
@@ -129,8 +148,8 @@ int RunopsStoppable(pTHX) {
 // Sets an interpreter as the thread's current one for a scope.
 class ContextGuard {
  public:
-  ContextGuard(PerlInterpreter* perl, std::atomic<bool>* stop)
-      : previous_(PERL_GET_CONTEXT), previousStop_(tStopFlag) {
+  ContextGuard(PerlInterpreter* perl, std::atomic<bool>* stop, SessionProcessGroup* group)
+      : previous_(PERL_GET_CONTEXT), previousStop_(tStopFlag), group_(group) {
     PERL_SET_CONTEXT(perl);
     tStopFlag = stop;
   }
@@ -145,6 +164,7 @@ class ContextGuard {
   ThreadLocaleKeeper locale_;
   void* previous_;
   std::atomic<bool>* previousStop_;
+  SessionProcessGroup::Scope group_;
 };
 
 // The global locale kept as it was while perl starts (once per process, and for each
@@ -172,18 +192,11 @@ std::mutex& MakingMutex() {
   return mutex;
 }
 
-// The engine's own process. A script's fork makes a child with the engine's memory but none
-// of its other threads: back in the engine it would read the session's terminal and write
-// its files as a second session, so it ends where the script hands control back, and the
-// engine's objects are out of its reach.
-std::atomic<pid_t> gEnginePid{0};
-
-bool InForkedChild() { return ::getpid() != gEnginePid.load(std::memory_order_relaxed); }
-
 void StartPerlOnce() {
   static std::once_flag once;
   std::call_once(once, [] {
     gEnginePid.store(::getpid(), std::memory_order_relaxed);
+    ::pthread_atfork(nullptr, nullptr, StopInForkedChild);
     static int argc = 1;
     static char arg0[] = "orvik";
     static char* argvStore[] = {arg0, nullptr};
@@ -384,6 +397,103 @@ XS_EXTERNAL(XsFree) {
   XSRETURN_EMPTY;
 }
 
+// What a program may not do inside the engine's process. A fork copies the whole engine,
+// threads and sessions aside, and would run the program on in that copy; an exec would
+// replace the engine, a dump abort it; a system call may be any of these, or anything else. The
+// refusal comes when the op runs, so that a program that only mentions them still loads.
+SV* RefusalOf(pTHX_ const char* op) {
+  return sv_2mortal(ErrorToSv(aTHX_ scripterr::kNotForPrograms,
+                              std::string("'") + op + "' is not available to programs",
+                              ScriptLine(aTHX)));
+}
+
+OP* PpRefused(pTHX) { croak_sv(RefusalOf(aTHX_ OP_NAME(PL_op))); }
+
+// exit (CORE::exit too) ends the program, never the engine: it dies with an Orvik::Exit
+// that carries the status.
+OP* PpExit(pTHX) {
+  dSP;
+  IV status = 0;
+  if (MAXARG >= 1) {
+    SV* arg = POPs;
+    if (arg != nullptr) status = SvIV(arg);
+    PUTBACK;
+  }
+  AV* exit = newAV();
+  av_push(exit, newSViv(status));
+  croak_sv(sv_2mortal(
+      sv_bless(newRV_noinc(reinterpret_cast<SV*>(exit)), gv_stashpv("Orvik::Exit", GV_ADD))));
+}
+
+// A signal to the engine itself, its process group, or every process there is (a pid of 0
+// or below, or a negative signal, which names groups).
+OP* PpKill(pTHX) {
+  SV** first = PL_stack_base + *PL_markstack_ptr + 1;
+  bool refused =
+      first <= PL_stack_sp && SvPOK(*first) && SvCUR(*first) > 0 && *SvPVX(*first) == '-';
+  if (first <= PL_stack_sp && !SvPOK(*first) && SvIV(*first) < 0) refused = true;
+  for (SV** pid = first + 1; pid <= PL_stack_sp && !refused; ++pid) {
+    const IV number = SvIV(*pid);
+    refused = number <= 0 || number == static_cast<IV>(::getpid());
+  }
+  if (refused) croak_sv(RefusalOf(aTHX_ "kill of the engine or of a process group"));
+  return PL_ppaddr[OP_KILL](aTHX);
+}
+
+// waitpid of any child (-1, or a group) could reap what is not the program's: another
+// session's process, or the leader that holds its own group's number.
+OP* PpWaitpid(pTHX) {
+  if (SvIV(PL_stack_sp[-1]) <= 0) croak_sv(RefusalOf(aTHX_ "waitpid of any child"));
+  return PL_ppaddr[OP_WAITPID](aTHX);
+}
+
+// Whether an open's arguments name a command (a '|' in its mode or its name).
+bool OpensPipe(pTHX) {
+  for (SV** arg = PL_stack_base + *PL_markstack_ptr + 1; arg <= PL_stack_sp; ++arg) {
+    if (SvPOK(*arg) && std::memchr(SvPVX(*arg), '|', SvCUR(*arg)) != nullptr) return true;
+  }
+  return false;
+}
+
+// Ops that start a command: the session's group is made first, so that the command's fork
+// joins it.
+OP* PpStartsCommand(pTHX) {
+  if (PL_op->op_type != OP_OPEN || OpensPipe(aTHX)) {
+    if (SessionProcessGroup* group = SessionProcessGroup::Current()) group->Ensure();
+  }
+  return PL_ppaddr[PL_op->op_type](aTHX);
+}
+
+// Gives every op of `type` compiled from now on the run function `pp`.
+template <Optype type, Perl_ppaddr_t pp>
+struct OpHook {
+  static OP* Check(pTHX_ OP* o) {
+    o = previous(aTHX_ o);
+    if (o != nullptr && o->op_type == type) o->op_ppaddr = pp;
+    return o;
+  }
+  static void Install(pTHX) { wrap_op_checker(type, Check, &previous); }
+  static inline Perl_check_t previous = nullptr;
+};
+
+// Once per process, before any program compiles (the checkers are perl's globals).
+void InstallOpHooks(pTHX) {
+  static bool installed = false;
+  if (installed) return;
+  installed = true;
+  OpHook<OP_FORK, PpRefused>::Install(aTHX);
+  OpHook<OP_EXEC, PpRefused>::Install(aTHX);
+  OpHook<OP_SYSCALL, PpRefused>::Install(aTHX);
+  OpHook<OP_WAIT, PpRefused>::Install(aTHX);
+  OpHook<OP_DUMP, PpRefused>::Install(aTHX);
+  OpHook<OP_EXIT, PpExit>::Install(aTHX);
+  OpHook<OP_KILL, PpKill>::Install(aTHX);
+  OpHook<OP_WAITPID, PpWaitpid>::Install(aTHX);
+  OpHook<OP_SYSTEM, PpStartsCommand>::Install(aTHX);
+  OpHook<OP_BACKTICK, PpStartsCommand>::Install(aTHX);
+  OpHook<OP_OPEN, PpStartsCommand>::Install(aTHX);
+}
+
 void XsInit(pTHX) {
   newXS("DynaLoader::boot_DynaLoader", boot_DynaLoader, __FILE__);
   newXS("Orvik::_call", XsCall, __FILE__);
@@ -402,6 +512,7 @@ class PerlHost : public ScriptHost {
     PERL_SET_CONTEXT(perl_);
     perl_construct(perl_);
     dTHXa(perl_);
+    InstallOpHooks(aTHX);
     PL_perl_destruct_level = 1;
     PL_exit_flags |= PERL_EXIT_DESTRUCT_END;
     PL_runops = RunopsStoppable;
@@ -425,14 +536,17 @@ class PerlHost : public ScriptHost {
                  bool addMembers) override;
   void AddCode(std::string_view code) override;
   Variant Run(std::string_view procedure, std::span<Variant> args) override;
-  void Interrupt() override { stop_.store(true, std::memory_order_relaxed); }
+  void Interrupt() override {
+    stop_.store(true, std::memory_order_relaxed);
+    group_.Kill();
+  }
 
  private:
   void Destroy() {
     if (perl_ == nullptr) return;
     // END blocks and destructors still run, and must not die at their first op.
     stop_.store(false, std::memory_order_relaxed);
-    ContextGuard guard(perl_, &stop_);
+    ContextGuard guard(perl_, &stop_, &group_);
     dTHXa(perl_);
     PL_perl_destruct_level = 1;
     perl_destruct(perl_);
@@ -450,6 +564,8 @@ class PerlHost : public ScriptHost {
 
   PerlInterpreter* perl_ = nullptr;
   std::atomic<bool> stop_{false};
+  // What the program's commands start ends with the host.
+  SessionProcessGroup group_;
 };
 
 ScriptError PerlHost::ErrorOfErrsv(pTHX_ bool compiling) {
@@ -506,7 +622,7 @@ ScriptError PerlHost::ErrorOfErrsv(pTHX_ bool compiling) {
 
 void PerlHost::AddObject(const std::string& name, std::shared_ptr<Dispatch> object,
                          bool addMembers) {
-  ContextGuard guard(perl_, &stop_);
+  ContextGuard guard(perl_, &stop_, &group_);
   dTHXa(perl_);
   if (!IsScriptIdentifier(name)) throw VbError(vberr::kInvalidProcedureCall);
   SV* value = VariantToSv(aTHX_ Variant(object));
@@ -533,7 +649,7 @@ void PerlHost::AddCode(std::string_view code) {
   if (stop_.load()) Fail(InterruptedError());
   ScriptError failure;
   {
-    ContextGuard guard(perl_, &stop_);
+    ContextGuard guard(perl_, &stop_, &group_);
     dTHXa(perl_);
     ResetDieHook(aTHX);
     std::string text = "package main;\n#line 1 \"";
@@ -564,7 +680,7 @@ Variant PerlHost::Run(std::string_view procedure, std::span<Variant> args) {
   Variant result;
   bool found = true;
   {
-    ContextGuard guard(perl_, &stop_);
+    ContextGuard guard(perl_, &stop_, &group_);
     dTHXa(perl_);
     ResetDieHook(aTHX);
     std::string sub;

@@ -4,6 +4,7 @@
 #include <poll.h>
 #include <signal.h>
 #include <sys/prctl.h>
+#include <sys/resource.h>
 #include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -32,8 +33,12 @@ constexpr std::uint32_t kMaxMessage = 256u * 1024 * 1024;
 
 // PHP's own reporting is off: the bridge reports every failure through the socket, and the
 // program's output must not be mixed with PHP's messages.
-const char* const kSettings[] = {"display_errors=0", "log_errors=0", "error_reporting=-1",
-                                 "html_errors=0", "max_execution_time=0"};
+// memory_limit bounds what the program's own values take; kAddressSpace bounds the whole
+// process (PHP's own, and what an extension allocates past the limit) and each command it
+// starts.
+const char* const kSettings[] = {"display_errors=0", "log_errors=0",         "error_reporting=-1",
+                                 "html_errors=0",    "max_execution_time=0", "memory_limit=256M"};
+constexpr rlim_t kAddressSpace = rlim_t{1} << 30;
 
 std::string NoInterpreter(std::string_view why) {
   return "No script engine for the language 'PHP' exists here (" + std::string(why) + ")";
@@ -48,6 +53,8 @@ std::string NoInterpreter(std::string_view why) {
   prctl(PR_SET_PDEATHSIG, SIGKILL);
   if (getppid() != parent) _exit(127);
   sigprocmask(SIG_SETMASK, &noSignals, nullptr);
+  const rlimit space{kAddressSpace, kAddressSpace};
+  setrlimit(RLIMIT_AS, &space);
   if (socket == kBridgeFd) {
     fcntl(kBridgeFd, F_SETFD, 0);
   } else if (dup2(socket, kBridgeFd) < 0) {

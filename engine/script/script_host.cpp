@@ -1,5 +1,7 @@
 #include "script_host.h"
 
+#include <malloc.h>
+
 #include <new>
 #include <stdexcept>
 
@@ -23,6 +25,8 @@ Engine EngineFor(std::string_view language) {
 }
 
 }  // namespace
+
+ScriptHost::~ScriptHost() { ::malloc_trim(0); }
 
 std::unique_ptr<ScriptHost> ScriptHost::Create(std::string_view language) {
   switch (EngineFor(language)) {

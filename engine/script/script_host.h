@@ -43,13 +43,14 @@ namespace orvik {
 
 // Error numbers of script failures that carry none of their own.
 namespace scripterr {
-inline constexpr int kSyntax = 1002;       // the code does not compile
-inline constexpr int kUndefined = 5009;    // an undefined name
-inline constexpr int kUncaught = 5022;     // anything else thrown and not caught
-inline constexpr int kNoEngine = 429;      // no engine for the language here
-inline constexpr int kNoProcedure = 438;   // Run of a procedure the script does not have
-inline constexpr int kInvalidValue = 380;  // a setting the host does not support
-inline constexpr int kInterrupted = 18;    // the session ended while the script ran
+inline constexpr int kSyntax = 1002;         // the code does not compile
+inline constexpr int kUndefined = 5009;      // an undefined name
+inline constexpr int kUncaught = 5022;       // anything else thrown and not caught
+inline constexpr int kNoEngine = 429;        // no engine for the language here
+inline constexpr int kNoProcedure = 438;     // Run of a procedure the script does not have
+inline constexpr int kInvalidValue = 380;    // a setting the host does not support
+inline constexpr int kInterrupted = 18;      // the session ended while the script ran
+inline constexpr int kNotForPrograms = 987;  // fork, exec and kin, refused to programs
 }  // namespace scripterr
 
 struct ScriptError {
@@ -67,7 +68,10 @@ class ScriptHost {
   // Raises what Create raises for a language without an engine here.
   static void RequireEngine(std::string_view language);
 
-  virtual ~ScriptHost() = default;
+  // Gives what the engine's memory allocator holds free back to the system: a program
+  // takes its memory in many small pieces, which would otherwise stay with the engine's
+  // process after the session has gone.
+  virtual ~ScriptHost();
   ScriptHost(const ScriptHost&) = delete;
   ScriptHost& operator=(const ScriptHost&) = delete;
 

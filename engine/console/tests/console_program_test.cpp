@@ -6,7 +6,9 @@
 #include <QTcpServer>
 #include <filesystem>
 #include <fstream>
+#include <set>
 
+#include "../../tests/process_probe.h"
 #include "console_test_support.h"
 #include "driver.h"
 #include "port.h"
@@ -217,6 +219,68 @@ TEST_F(ConsoleProgramTest, UnknownOptionsAreRefused) {
   QProcess& p = Run({"--frobnicate", "--headless"});
   ASSERT_TRUE(WaitEnd(p));
   EXPECT_EQ(p.exitCode(), 2);
+}
+
+TEST_F(ConsoleProgramTest, AProgramsProcessesHoldNothingOfTheConsoleAndEndWithItsSession) {
+  SetupOptions user;
+  user.home = Home();
+  user.user = "boss";
+  user.password = "boss-pw";
+  std::string error;
+  ASSERT_TRUE(RunSetup(
+      user, [](const std::string&) {}, &error))
+      << error;
+  // A command left running in the background, and a fork that would keep the program going
+  // in a copy of the console.
+  std::ofstream(home_ / "KIDS.PL")
+      << "sub MAIN {\n"
+         "  my $pid = `sh -c 'sleep 30 >/dev/null 2>&1 & echo \\$!'`; chomp $pid;\n"
+         "  my $kid = eval { fork() }; my $refused = \"$@\";\n"
+         "  if (defined $kid && $kid == 0) { select(undef, undef, undef, 30); }\n"
+         "  CRT(\"child $pid; fork: $refused;\"); my $line = ''; IInput($line); }\n";
+  QProcess& console = Run({"START", "--headless"});
+  ASSERT_TRUE(WaitOutput(console, "Successful start")) << output_.toStdString();
+  auto client = std::make_unique<Client>(listenPort_);
+  ASSERT_TRUE(client->WaitConnected());
+  client->Send("\r");
+  ASSERT_TRUE(client->WaitFor("username: "));
+  client->Send("boss\r");
+  ASSERT_TRUE(client->WaitFor("password: "));
+  client->Send("boss-pw\r");
+  ASSERT_TRUE(client->WaitFor("\r\n:")) << client->Received();
+  client->Send("PERL KIDS.PL MAIN\r");
+  ASSERT_TRUE(client->WaitFor("fork: ")) << client->Received();
+  ASSERT_TRUE(client->WaitFor(";\r\n")) << client->Received();
+  const std::string& said = client->Received();
+  EXPECT_NE(said.find("fork: [987] 'fork' is not available to programs"), std::string::npos)
+      << said;
+  const std::size_t at = said.find("child ");
+  ASSERT_NE(at, std::string::npos);
+  const auto child = static_cast<pid_t>(std::stol(said.substr(at + 6)));
+
+  // Nothing the console holds (its listening socket, its lock, the datastore's files).
+  std::set<std::string> consoles;
+  for (const auto& [fd, target] :
+       test_support::DescriptorsOf(static_cast<pid_t>(console.processId()))) {
+    if (fd > 2 && target != "/dev/null") consoles.insert(target);
+  }
+  for (const auto& [fd, target] : test_support::DescriptorsOf(child))
+    EXPECT_EQ(consoles.count(target), 0u) << fd << " -> " << target;
+
+  client->Close();
+  EXPECT_TRUE(WaitUntil([&] { return test_support::ProcessEnded(child); }, 5000))
+      << "the program's command outlived its session";
+  console.terminate();
+  ASSERT_TRUE(WaitEnd(console));
+  output_.clear();
+  QProcess& next = Run({"START", "--headless"});
+  EXPECT_TRUE(WaitOutput(next, "Successful start")) << output_.toStdString();
+  Client greeted(listenPort_);
+  ASSERT_TRUE(greeted.WaitConnected());
+  greeted.Send("\r");
+  EXPECT_TRUE(greeted.WaitFor("username: "));
+  next.terminate();
+  EXPECT_TRUE(WaitEnd(next));
 }
 
 }  // namespace

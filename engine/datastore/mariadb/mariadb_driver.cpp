@@ -1,6 +1,7 @@
 #include "mariadb_driver.h"
 
 #include <errmsg.h>
+#include <fcntl.h>
 #include <mysql.h>
 #include <mysqld_error.h>
 
@@ -411,6 +412,13 @@ void CheckNoNul(const std::string& value, const char* what) {
   }
 }
 
+// The library opens its socket without close-on-exec: whatever a program runs would hold the
+// connection to the server.
+void KeepFromChildren(MYSQL* mysql) {
+  const my_socket fd = mysql_get_socket(mysql);
+  if (fd >= 0) fcntl(fd, F_SETFD, fcntl(fd, F_GETFD) | FD_CLOEXEC);
+}
+
 }  // namespace
 
 MariaDbDriver::MariaDbDriver() = default;
@@ -470,6 +478,7 @@ void MariaDbDriver::Connect(const ConnectParams& params) {
     int number = code == ER_BAD_DB_ERROR ? dberr::kNoSuchDatabase : dberr::kUnspecified;
     throw VbError(number, Description(code, mysql_error(mysql)));
   }
+  KeepFromChildren(mysql);
   // Without strict mode, as the applications expect: an over-long value is cut to fit, a
   // missing one takes the column's default.
   static constexpr std::string_view kSqlMode = "SET SESSION sql_mode='NO_ENGINE_SUBSTITUTION'";
@@ -517,6 +526,7 @@ void KillQuery(const ConnectParams& params, unsigned long threadId) noexcept try
   const char* socket = params.socket.empty() ? nullptr : params.socket.c_str();
   if (mysql_real_connect(mysql, host, params.user.c_str(), params.password.c_str(), nullptr,
                          ParsePort(params.port), socket, 0) != nullptr) {
+    KeepFromChildren(mysql);
     const std::string kill = "KILL QUERY " + std::to_string(threadId);
     mysql_real_query(mysql, kill.data(), kill.size());
   }

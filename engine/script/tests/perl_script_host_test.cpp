@@ -2,8 +2,15 @@
 // numbers and lines, and interpreters that stay apart.
 
 #include <gtest/gtest.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
+#include <cerrno>
+#include <fstream>
+
+#include "../../tests/process_probe.h"
 #include "script_host.h"
 #include "script_test_object.h"
 
@@ -105,31 +112,64 @@ TEST_F(PerlHostTest, RunTimeErrorsHaveNumbersAndLines) {
   EXPECT_EQ(RunError("NoSuchProcedure").number, scripterr::kNoProcedure);
 }
 
-TEST_F(PerlHostTest, AForkedChildNeverComesBackIntoTheEngine) {
-  // The child of a script's fork has the engine's memory but none of its other threads:
-  // back in the engine it would be a second session on the same terminal and files.
-  const pid_t engine = getpid();
-  const auto run = [&](std::string_view procedure) {
-    const Variant result = Run(procedure);
-    if (getpid() != engine) _exit(77);  // a child came back
-    return result.ToString();
-  };
+TEST_F(PerlHostTest, AProgramCannotForkOrReplaceTheEngine) {
+  // A fork would copy the whole engine and run the program on in the copy, out of its
+  // session's reach; exec would replace the engine.
   host_->AddCode(
-      "sub Fork { my $pid = fork(); return 'child' if $pid == 0; waitpid($pid, 0);\n"
-      "  return $? >> 8; }\n"
-      "sub ForkExit { my $pid = fork(); exit(3) if $pid == 0; waitpid($pid, 0);\n"
-      "  return $? >> 8; }\n"
-      "sub ForkCall { my $pid = fork(); if ($pid == 0) { $Obj->Twice(1); return 'child'; }\n"
-      "  waitpid($pid, 0); return $? >> 8; }\n"
-      "our $status = -1;\n"
-      "my $top = fork(); if ($top) { waitpid($top, 0); $status = $? >> 8; }\n"
-      "sub TopStatus { return $status; }\n");
-  if (getpid() != engine) _exit(77);
-  EXPECT_EQ(run("TopStatus"), "0");
-  EXPECT_EQ(run("Fork"), "0");
-  EXPECT_EQ(run("ForkExit"), "3");
-  // The engine's objects are out of the child's reach: its call fails and ends it.
-  EXPECT_EQ(run("ForkCall"), "255");
+      "sub Fork { fork(); }\n"
+      "sub CoreFork { CORE::fork(); }\n"
+      "sub Exec { exec('true'); }\n"
+      "sub Syscall { syscall(57); }\n"
+      "sub Reap { wait(); }\n"
+      "sub Dump { CORE::dump(); }\n"
+      "sub Signal { kill(0, $$); }\n"
+      "sub CoreExit { CORE::exit(3); }\n"
+      // A pipe open without a command forks and runs the program on in the child.
+      "sub PipeFork { my $pid = open(my $fh, '-|') // return 'no fork';\n"
+      "  if (!$pid) { print 'the child ran'; exit(0); }\n"
+      "  local $/; my $got = <$fh>; close($fh); return $got // ''; }\n");
+  for (const auto& [procedure, op] :
+       {std::pair{"Fork", "fork"}, std::pair{"CoreFork", "fork"}, std::pair{"Exec", "exec"},
+        std::pair{"Syscall", "syscall"}, std::pair{"Reap", "wait"}, std::pair{"Dump", "dump"},
+        std::pair{"Signal", "kill of the engine or of a process group"}}) {
+    const ScriptError e = RunError(procedure);
+    EXPECT_EQ(e.number, scripterr::kNotForPrograms) << procedure;
+    EXPECT_EQ(e.description, std::string("'") + op + "' is not available to programs");
+    EXPECT_GT(e.line, 0) << procedure;
+  }
+  EXPECT_EQ(Run("PipeFork").ToString(), "");
+  EXPECT_TRUE(Run("CoreExit").IsEmpty());  // the procedure ends, not the engine
+  // Nothing was left running, nor waits to be reaped.
+  host_.reset();
+  EXPECT_EQ(waitpid(-1, nullptr, WNOHANG), -1);
+  EXPECT_EQ(errno, ECHILD);
+}
+
+TEST_F(PerlHostTest, CommandsInheritNothingAndEndWithTheProgram) {
+  // A socket of the engine's that nobody marked close-on-exec, as a library might leave one.
+  const int listening = socket(AF_INET, SOCK_STREAM, 0);
+  ASSERT_GE(listening, 0);
+  ASSERT_EQ(listen(listening, 1), 0);
+  struct stat own {};
+  ASSERT_EQ(fstat(listening, &own), 0);
+  host_->AddCode(
+      "sub Start { system('sleep 30 &');\n"
+      "  my $pid = `sh -c 'sleep 30 >/dev/null 2>&1 & echo \\$!'`; chomp $pid; return $pid; }");
+  const auto pid = static_cast<pid_t>(Run("Start").ToLong());
+  ASSERT_GT(pid, 0);
+  const std::map<int, std::string> fds = test_support::DescriptorsOf(pid);
+  close(listening);
+  EXPECT_EQ(fds.at(0), "/dev/null");  // not the engine's own input
+  for (const auto& [fd, target] : fds)
+    EXPECT_NE(target, "socket:[" + std::to_string(own.st_ino) + "]") << fd;
+  EXPECT_FALSE(test_support::ProcessEnded(pid));
+
+  host_.reset();  // the program's end
+  const auto ended = [&] {
+    for (int i = 0; i < 40 && !test_support::ProcessEnded(pid); ++i) usleep(50000);
+    return test_support::ProcessEnded(pid);
+  };
+  EXPECT_TRUE(ended()) << "the background command outlived the program";
 }
 
 TEST_F(PerlHostTest, TheEnginesStandardInputIsNotTheProgramsToRead) {
@@ -145,6 +185,33 @@ TEST_F(PerlHostTest, TheEnginesStandardInputIsNotTheProgramsToRead) {
   dup2(engineInput, STDIN_FILENO);
   for (int fd : {engineInput, typed[0], typed[1]}) close(fd);
   EXPECT_EQ(read, "nothing");
+}
+
+long ResidentKb() {
+  std::ifstream status("/proc/self/status");
+  std::string line;
+  while (std::getline(status, line)) {
+    if (line.rfind("VmRSS:", 0) == 0) return std::stol(line.substr(6));
+  }
+  return 0;
+}
+
+TEST(PerlMemoryTest, WhatAProgramTookGoesBackWhenItsInterpreterEnds) {
+  // A deep recursion takes its memory in many small pieces, which the C library would keep
+  // for the engine's process long after the session had gone.
+  const long before = ResidentKb();
+  long taken = 0;
+  {
+    auto host = ScriptHost::Create("Perl");
+    host->AddCode(
+        "sub Down { my $n = shift; my @a = map { \"x$_\" } (1 .. 20);\n"
+        "  return $n ? Down($n - 1) : 0; }\n");
+    Variant depth(100000);
+    host->Run("Down", std::span<Variant>(&depth, 1));
+    taken = ResidentKb() - before;
+  }
+  ASSERT_GT(taken, 100 * 1024);
+  EXPECT_LT(ResidentKb() - before, taken / 4);
 }
 
 TEST_F(PerlHostTest, InterpretersStayApart) {

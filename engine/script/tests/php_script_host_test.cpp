@@ -222,6 +222,21 @@ TEST_F(PhpHostTest, AFatalErrorHasItsLineAndEndsTheProcess) {
   EXPECT_EQ(RunError("After").description, e.description);
 }
 
+TEST_F(PhpHostTest, AProgramsMemoryIsBoundedEvenWhenItLiftsPhpsLimit) {
+  host_->AddCode("function Grow() { return strlen(str_repeat('x', 512 * 1024 * 1024)); }");
+  ScriptError e = RunError("Grow");
+  EXPECT_NE(e.description.find("Allowed memory size"), std::string::npos) << e.description;
+  // The fatal error ended that process; a new one, whose program lifts the limit.
+  host_ = ScriptHost::Create("PHP");
+  host_->AddCode(
+      "function Unbounded() { ini_set('memory_limit', '-1');\n"
+      "  return strlen(str_repeat('x', 1536 * 1024 * 1024)); }\n");
+  // PHP cannot report what it cannot allocate: its process ends.
+  e = RunError("Unbounded");
+  EXPECT_EQ(e.number, 440);
+  EXPECT_EQ(e.description, "The PHP interpreter ended unexpectedly");
+}
+
 TEST_F(PhpHostTest, AProgramThatForgesAMessageIsCutOff) {
   host_->AddCode(
       "function Forged() { $f = fopen('php://fd/3', 'wb'); fwrite($f, pack('V', 1) . 'Q');\n"

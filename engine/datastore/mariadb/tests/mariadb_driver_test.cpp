@@ -3,7 +3,10 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cstdio>
+#include <filesystem>
 #include <functional>
+#include <set>
 #include <string>
 #include <thread>
 #include <vector>
@@ -108,6 +111,37 @@ TEST_F(MariaDbTest, ConnectsOverTcpAndThroughTheSocket) {
   EXPECT_FALSE(local.IsOpen());
   EXPECT_EQ(local.ConnectionId(), 0);
   EXPECT_EQ(ErrorOf([&] { local.Execute("SELECT 1"); }), dberr::kUnspecified);
+}
+
+std::set<std::string> SocketsOfThisProcess() {
+  std::set<std::string> sockets;
+  for (const auto& fd : std::filesystem::directory_iterator("/proc/self/fd")) {
+    std::error_code ec;
+    const std::string target = std::filesystem::read_symlink(fd.path(), ec).string();
+    if (!ec && target.rfind("socket:", 0) == 0) sockets.insert(target);
+  }
+  return sockets;
+}
+
+TEST_F(MariaDbTest, ACommandStartedBesideConnectionsHoldsNoneOfThem) {
+  const std::set<std::string> before = SocketsOfThisProcess();
+  MariaDbDriver tcp;
+  tcp.Connect(db_.Params());
+  MariaDbDriver local;
+  local.Connect(db_.SocketParams());
+  std::set<std::string> connections;
+  for (const std::string& s : SocketsOfThisProcess())
+    if (before.count(s) == 0) connections.insert(s);
+  ASSERT_EQ(connections.size(), 2u);
+  FILE* command = popen("for fd in /proc/self/fd/*; do readlink \"$fd\"; done", "r");
+  ASSERT_NE(command, nullptr);
+  char line[256];
+  while (std::fgets(line, sizeof line, command) != nullptr) {
+    std::string target(line);
+    if (!target.empty() && target.back() == '\n') target.pop_back();
+    EXPECT_EQ(connections.count(target), 0u) << target;
+  }
+  pclose(command);
 }
 
 TEST_F(MariaDbTest, UnknownDatabaseIsAnErrorAndIsNotCreated) {

@@ -1,6 +1,7 @@
 #include "statement_translator.h"
 
 #include "file_verbs.h"
+#include "operator_rewrite.h"
 #include "reference_rewrite.h"
 #include "statement_work.h"
 #include "string_works.h"
@@ -26,6 +27,7 @@ std::string HideStringsAndSpaceOperators(std::string statement, std::vector<std:
   } else {
     text = statement;
   }
+  text = NameTwoCharacterComparisons(text);
   static const char* const kSpacing[][2] = {
       {"'", " ' "}, {"<>", " NE "}, {"=", " = "}, {"+", " + "},  {"-", " - "},
       {"*", " * "}, {"/", " / "},   {"(", " ( "}, {")", " ) "},  {"<", " < "},
@@ -33,6 +35,16 @@ std::string HideStringsAndSpaceOperators(std::string statement, std::vector<std:
   for (const auto& [find, replacement] : kSpacing) text = ReplaceAll(text, find, replacement);
   text += " ";
   return ReplaceAll(text, "#", " NE ");
+}
+
+// A label's name: a letter, then letters, digits, points and underscores (OPEN.FILES,
+// GIRAR_FIGURA).
+bool IsLabelName(std::string_view word) {
+  if (word.empty() || !IsIdentifier(word.substr(0, 1))) return false;
+  for (char c : word) {
+    if (c != '.' && c != '_' && !IsIdentifier(std::string(1, 'A') + c)) return false;
+  }
+  return true;
 }
 
 bool IsWordOrStartOf(std::string_view upper, std::string_view word) {
@@ -79,7 +91,7 @@ bool StatementTranslator::RewriteText(const std::string& statement, Work& work) 
   std::size_t first = text.find_first_not_of(' ');
   work.indent = text.substr(0, first == std::string::npos ? text.size() : first);
   std::string joined;
-  for (std::string& word : SplitWords(text)) {
+  for (std::string& word : WriteOutCompoundAssignments(SplitWords(text))) {
     if (EqualsNoCase(word, "TRUE")) word = "TTrue";
     if (EqualsNoCase(word, "FALSE")) word = "FFalse";
     joined += joined.empty() ? word : " " + word;
@@ -120,13 +132,17 @@ bool StatementTranslator::RewriteText(const std::string& statement, Work& work) 
 bool StatementTranslator::RewriteLabel(Work& work) {
   std::string first = FieldOf(work.upper, " ", "1");
   std::string second = FieldOf(work.upper, " ", "2");
-  if (!ReadsAsNumber(first) && !(IsIdentifier(first) && second == "&")) return false;
+  bool number = ReadsAsNumber(first);
+  if (!number && !(IsLabelName(first) && second == "&")) return false;
 
-  std::string label = first;
-  if (first.find('.', 1) != std::string::npos) label = "L" + ReplaceAll(first, ".", "_") + ":";
+  // A name keeps its case; its points become "_" as in every GOSUB and GOTO naming it.
+  std::string label = number ? first : ReplaceAll(FieldOf(work.text, " ", "1"), ".", "_");
+  if (number && first.find('.', 1) != std::string::npos) {
+    label = "L" + ReplaceAll(first, ".", "_") + ":";
+  }
   work.text = TrimLeftBlanks(std::string_view(work.text).substr(first.size()));
   if (StartsWith(work.text, "*")) {
-    work.result = label + " '-- label, was " + TrimRightBlanks(work.text);
+    work.result = label + std::string(kLabelCommentNote) + TrimRightBlanks(work.text);
     return true;
   }
   if (StartsWith(work.text, "&")) {
@@ -139,7 +155,7 @@ bool StatementTranslator::RewriteLabel(Work& work) {
     }
     // START: * note -- the comment stays a comment.
     if (StartsWith(rest, "*")) {
-      work.result = label + " '-- label, was " + rest;
+      work.result = label + std::string(kLabelCommentNote) + rest;
       return true;
     }
   }

@@ -6,11 +6,16 @@
 
 #include <functional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "token.h"
 
 namespace orvik::massage {
+
+// Written between a label and the comment behind it: START: * note gives
+// START: '-- label, was * note.
+inline constexpr std::string_view kLabelCommentNote = " '-- label, was ";
 
 // An open FOR .. UNTIL / FOR .. WHILE loop turned into a DO loop: its NEXT closes it.
 struct ForLoopEntry {

@@ -182,10 +182,16 @@ TEST_F(Translator, Equates) {
 TEST_F(Translator, Substrings) {
   EXPECT_EQ(Line("X = Y[1,3]"), "X = Mid( Y , 1 , 3 )");
   EXPECT_EQ(Line("X = Y[1,3] : Z[2,N]"), "X = Mid( Y , 1 , 3 ) & Mid( Z , 2 , N )");
-  // No comma: not converted, nor any reference behind it (a bracket, being a value word,
-  // reads as a format mask).
+  // No comma: systems read X[n] differently, so it is left (a bracket, being a value word,
+  // reads as a format mask); the references behind it are still converted.
   EXPECT_EQ(Line("X = Y[2]"), "X = FMT(Y, [) 2 ]");
-  EXPECT_EQ(Line("X = Y[2] : Z[1,2]"), "X = FMT(Y, [) 2 ] & FMT(Z, [) 1 , 2 ]");
+  EXPECT_EQ(Line("X = Y[2] : Z[1,2]"), "X = FMT(Y, [) 2 ] & Mid( Z , 1 , 2 )");
+  // Behind a field reference, a call, a bracketed value and another substring.
+  EXPECT_EQ(Line("X = JUNK<1>[1,1]"), "X = Mid( Extract( JUNK , 1 ) , 1 , 1 )");
+  EXPECT_EQ(Line("X = (LCT:TESTX)[1,FUL]"), "X = Mid( ( LCT & TESTX ) , 1 , FUL )");
+  EXPECT_EQ(Line("X = TRIM(A)[2,3]"), "X = Mid( TRIM( A ) , 2 , 3 )");
+  EXPECT_EQ(Line("IF (A:B)[1,1] = 'X' THEN"), "IF Mid( ( A & B ) , 1 , 1 ) = \"X\" THEN");
+  EXPECT_EQ(Line("X = Y[1,5][2,1]"), "X = Mid( Mid( Y , 1 , 5 ) , 2 , 1 )");
 }
 
 TEST_F(Translator, DynamicArrayReferences) {
@@ -212,7 +218,12 @@ TEST_F(Translator, AssignedReferenceTakesTheWholeRightHandSide) {
 
 TEST_F(Translator, ComparisonsAreNotReferences) {
   EXPECT_EQ(Line("IF A < B AND C > D THEN"), "IF A < B AND C > D THEN");
-  EXPECT_EQ(Line("IF A <= B OR C >= D THEN"), "IF A < = B OR C > = D THEN");
+  EXPECT_EQ(Line("IF A <= B OR C >= D THEN"), "IF A <= B OR C >= D THEN");
+  EXPECT_EQ(Line("IF A<B AND C>=D THEN"), "IF A < B AND C >= D THEN");
+  EXPECT_EQ(Line("IF X<1>=5 THEN"), "IF Extract( X , 1 ) = 5 THEN");
+  EXPECT_EQ(Line("X<1>=5"), "X = RReplace( X , 1 , 5 )");
+  EXPECT_EQ(Line("IF A EQ B OR C eq D THEN"), "IF A = B OR C = D THEN");
+  EXPECT_EQ(Line("IF REM(X,XREM) EQ 1 THEN"), "IF REM( X , XREM ) = 1 THEN");
   EXPECT_EQ(Line("IF A < B AND C > D AND E<1> = 2 THEN"),
             "IF A < B AND C > D AND Extract( E , 1 ) = 2 THEN");
   EXPECT_EQ(Line("X = A < B"), "X = A < B");

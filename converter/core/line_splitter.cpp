@@ -1,5 +1,6 @@
 #include "line_splitter.h"
 
+#include <algorithm>
 #include <string_view>
 #include <utility>
 
@@ -60,17 +61,43 @@ std::size_t LabelEnd(std::string_view line, std::size_t first) {
   return letter && colon ? e + 1 : std::string_view::npos;
 }
 
-}  // namespace
-
-std::string SplitSourceLine(StatementTranslator& translator, std::string line, int depth) {
-  return SplitSourceLine(
-      [&translator](const std::string& statement) {
-        return translator.ConvertStatement(statement);
-      },
-      std::move(line), depth);
+// Where the statement behind a THEN of `out` begins (IF C THEN S: at S); npos when no THEN
+// outside a literal has a statement behind it.
+std::size_t StatementBehindThen(const std::string& out) {
+  for (std::size_t p = FindWordNoCase(out, "THEN"); p != std::string::npos;
+       p = FindWordNoCase(out, "THEN", p + 1)) {
+    bool inLiteral = std::count(out.begin(), out.begin() + static_cast<std::ptrdiff_t>(p), '"') % 2;
+    if (inLiteral) continue;
+    std::size_t s = out.find_first_not_of(' ', p + 4);
+    return s == std::string::npos ? s : p + 4;
+  }
+  return std::string::npos;
 }
 
+// True when the text's last word is ELSE.
+bool EndsWithElse(std::string_view text) {
+  std::string t = TrimRightBlanks(text);
+  return EndsWithNoCase(t, "ELSE") && (t.size() == 4 || t[t.size() - 5] == ' ');
+}
+
+// What the statements of one line share: IF C THEN S1 ; S2 ELSE makes the THEN clause a
+// block, which the ELSE ending the line continues.
+struct LineState {
+  std::string indent;
+  bool thenBlock = false;
+};
+
+std::string Split(const StatementConverter& convert, std::string line, int depth, LineState state);
+
+}  // namespace
+
 std::string SplitSourceLine(const StatementConverter& convert, std::string line, int depth) {
+  return Split(convert, std::move(line), depth, {});
+}
+
+namespace {
+
+std::string Split(const StatementConverter& convert, std::string line, int depth, LineState state) {
   line = TrimRightBlanks(line);
   if (line.empty()) line = " ";
   if (depth >= kMaxStatementsPerLine) return line;
@@ -87,7 +114,7 @@ std::string SplitSourceLine(const StatementConverter& convert, std::string line,
       // The label alone, a number too, is written with its ":" so that it stands alone.
       std::string alone = line.substr(0, label);
       if (!EndsWith(alone, ":")) alone += ':';
-      return SplitSourceLine(convert, alone, depth) + std::string(kLabelCommentNote) +
+      return Split(convert, alone, depth, state) + std::string(kLabelCommentNote) +
              line.substr(comment);
     }
   }
@@ -96,6 +123,8 @@ std::string SplitSourceLine(const StatementConverter& convert, std::string line,
   const auto translate = [&convert](std::string_view written, const std::string& massaged) {
     return written.size() > kMaxStatementBytes ? std::string(written) : convert(massaged);
   };
+
+  if (depth == 0) state.indent = line.substr(0, line.find_first_not_of(' '));
 
   std::string out;
   char quote = 0;
@@ -140,16 +169,53 @@ std::string SplitSourceLine(const StatementConverter& convert, std::string line,
           break;
         } else {
           std::string rest = line.substr(i + 1);
-          std::string head = translate(std::string_view(line).substr(0, i), out);
+          std::string_view written = std::string_view(line).substr(0, i);
+          std::size_t body = state.thenBlock ? std::string::npos : StatementBehindThen(out);
+          std::string head;
+          if (body != std::string::npos && EndsWithElse(rest)) {
+            state.thenBlock = true;
+            head = translate(written, out.substr(0, body)) + std::string(kCrLf) +
+                   translate(written, state.indent + TrimLeftBlanks(out.substr(body)));
+          } else {
+            head = translate(written, out);
+          }
           std::size_t next = rest.find_first_not_of(' ');
-          std::string separator = CommentMarkLength(rest, next) != 0 ? "  " : " : ";
-          return head + separator + SplitSourceLine(convert, rest, depth + 1);
+          bool comment = CommentMarkLength(rest, next) != 0;
+          std::string tail = Split(convert, rest, depth + 1, state);
+          // END ELSE X = 1 ; Y = 2 or a LOCKED clause that the statement closed itself with an
+          // End If line: the statements behind it on the line belong to that last clause.
+          std::size_t lastLine = head.rfind(kCrLf);
+          if (!comment && lastLine != std::string::npos &&
+              TrimBlanks(std::string_view(head).substr(lastLine + kCrLf.size())) == "End If") {
+            return head.substr(0, lastLine) + " : " + tail + head.substr(lastLine);
+          }
+          // CASE A ; X = 1: a statement behind a line that opens a block goes below it, since
+          // a ":" there would make the If a one-line one.
+          if (!comment && EndsWithNoCase(TrimRightBlanks(head), " Then")) {
+            return head + std::string(kCrLf) + state.indent + TrimLeftBlanks(tail);
+          }
+          return head + (comment ? "  " : " : ") + tail;
         }
       default:
         out += c;
     }
   }
+  if (state.thenBlock && EndsWithElse(out)) {
+    std::string statement = TrimRightBlanks(out);
+    statement.resize(statement.size() - 4);
+    return translate(line, statement) + std::string(kCrLf) + state.indent + "Else";
+  }
   return translate(line, out);
+}
+
+}  // namespace
+
+std::string SplitSourceLine(StatementTranslator& translator, std::string line, int depth) {
+  return SplitSourceLine(
+      [&translator](const std::string& statement) {
+        return translator.ConvertStatement(statement);
+      },
+      std::move(line), depth);
 }
 
 }  // namespace orvik::massage

@@ -141,8 +141,12 @@ std::string RewriteDynamicArrays(std::string text) {
 
     std::size_t start = NameStart(text, a);
     std::string name = text.substr(start, a - start);
+    // In IF X<1> = 2 THEN the reference is compared; in IF A THEN X<1> = 2 it is stored.
     std::string upper = UpperText(TrimBlanks(text));
-    bool condition = StartsWith(upper, "IF ") || StartsWith(upper, "ELSEIF ");
+    bool ifStatement = StartsWith(upper, "IF ") || StartsWith(upper, "ELSEIF ");
+    std::string_view front = std::string_view(text).substr(0, start);
+    bool condition = ifStatement && FindWordNoCase(front, "THEN") == npos &&
+                     FindWordNoCase(front, "ELSE") == npos;
     if (g + 2 < text.size() && text[g + 2] == '=' && !condition) {
       std::size_t rhsStart = std::min(g + 4, text.size());
       std::size_t end = RightHandSideEnd(text, rhsStart);

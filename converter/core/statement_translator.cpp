@@ -73,6 +73,7 @@ std::string JoinLines(const std::vector<std::string>& prefix, const std::string&
 void StatementTranslator::StartConversion() {
   ForLoopStack.clear();
   OpenIfCount = 0;
+  LockedReads.clear();
   LoopKind.clear();
   CasePending = false;
   Tokens.Reset();
@@ -106,7 +107,9 @@ bool StatementTranslator::RewriteText(const std::string& statement, Work& work) 
   }
   work.text = RewriteSubstrings(work.text);
   work.text = RewriteDynamicArrays(work.text);
-  work.text = RewriteFileVerbs(work.text, OpenIfCount);
+  FileVerbBlocks blocks{OpenIfCount, LockedReads};
+  work.text = RewriteFileVerbs(work.text, blocks);
+  RewriteElseBlocks(work);
   // A LOCATE whose THEN or ELSE ends the line opens an If block like any other.
   std::string upper = UpperText(TrimBlanks(work.text));
   if (FieldOf(upper, " ", "1") == "LOCATE" &&
@@ -165,6 +168,38 @@ bool StatementTranslator::RewriteLabel(Work& work) {
   return false;
 }
 
+void StatementTranslator::CloseBlock() {
+  if (OpenIfCount > 0) --OpenIfCount;
+  while (!LockedReads.empty() && LockedReads.back() > OpenIfCount) LockedReads.pop_back();
+}
+
+void StatementTranslator::RewriteElseBlocks(Work& work) {
+  std::string text = TrimBlanks(work.text);
+  std::string upper = UpperText(text);
+  // A file verb's clauses already have their lines.
+  if (!StartsWith(upper, "IF ") || text.find(kLineBreakMarker) != std::string::npos) return;
+  const std::size_t thenPos = FindWordNoCase(text, "THEN");
+  const std::size_t elsePos = FindWordNoCase(text, "ELSE");
+  if (elsePos == std::string::npos) return;
+  const std::string lineBreak = " " + std::string(kLineBreakWord) + " ";
+  const bool elseEnds = elsePos + 4 == text.size();
+  if (thenPos == std::string::npos) {
+    // IF C ELSE S: the ELSE clause alone is the If's body.
+    std::string condition = TrimBlanks(std::string_view(text).substr(3, elsePos - 3));
+    std::string rest = text.substr(elsePos + 4);
+    work.text = "If Not ( " + condition + " ) Then" + rest + " ";
+    if (elseEnds) ++OpenIfCount;
+  } else if (elseEnds && thenPos < elsePos) {
+    // IF C THEN S ELSE, the ELSE's statements below: a one-line If cannot go on, so S gets a
+    // line of its own inside the block.
+    std::string body =
+        TrimBlanks(std::string_view(text).substr(thenPos + 4, elsePos - thenPos - 4));
+    if (body.empty()) return;
+    work.text = text.substr(0, thenPos + 4) + lineBreak + body + lineBreak + "Else ";
+    ++OpenIfCount;
+  }
+}
+
 // CASE, loops, IF and END, by the upper-case copy of the statement behind any label.
 // Returns true when the statement's text is decided (in work.result).
 bool StatementTranslator::RewriteBlocks(Work& work) {
@@ -207,6 +242,19 @@ bool StatementTranslator::RewriteBlocks(Work& work) {
     }
   }
 
+  // The clauses of a read whose LOCKED ended its line, each on a line of its own.
+  if (!LockedReads.empty() && LockedReads.back() == OpenIfCount) {
+    const std::string found = LockedReadFound(LockedReads.size());
+    if (upper == "END THEN" || upper == "THEN") {
+      work.result = work.indent + "ElseIf " + found + " Then";
+      return true;
+    }
+    if (upper == "END ELSE" || upper == "ELSE") {
+      work.result = work.indent + "ElseIf Not " + found + " Then";
+      return true;
+    }
+  }
+
   if (StartsWith(upper, "IF ") && EndsWith(upper, " THEN")) {
     ++OpenIfCount;
   } else if (IsWordOrStartOf(upper, "END ELSE")) {
@@ -220,12 +268,12 @@ bool StatementTranslator::RewriteBlocks(Work& work) {
       work.TakeUpper();
       work.suffix = work.indent + "End If";
       // That End If closes the block: no later END may close it again.
-      if (OpenIfCount > 0) --OpenIfCount;
+      CloseBlock();
     }
   } else if (upper == "END") {
     if (OpenIfCount != 0) {
       work.result = work.indent + TrimRightBlanks(work.text) + " If";
-      --OpenIfCount;
+      CloseBlock();
     } else {
       work.result = "Exit Sub  ' === END ===";
     }

@@ -273,11 +273,20 @@ TEST_F(Translator, ReadLockedIsOneBalancedBlock) {
                 "\r\n  Goto 10\r\n  Else\r\n  V = \"x\"\r\n  End If");
   EXPECT_EQ(tr.OpenIfCount, 0);
 
-  // LOCKED ending the line: its statements follow, then END ELSE and END close the block.
-  EXPECT_EQ(Line("READU R FROM F, K LOCKED"), "If RREADU ( R , F , K ) Then\r\n" + test);
+  // LOCKED ending the line: its statements follow, then the THEN and ELSE clauses on lines
+  // of their own, in any order, test what the read found; END closes the block.
+  EXPECT_EQ(Line("READU R FROM F, K LOCKED"),
+            "ReadFound1 = RREADU ( R , F , K )\r\nIf Not ReadFound1 And Val( Mid( ErrorDetail , 2 "
+            ") ) = 920 Then");
   EXPECT_EQ(tr.OpenIfCount, 1);
-  EXPECT_EQ(Line("END ELSE"), "Else");
+  EXPECT_EQ(Line("  CRT 'busy'"), "  CRT \"busy\"");
+  EXPECT_EQ(Line("END THEN"), "ElseIf ReadFound1 Then");
+  EXPECT_EQ(Line("  IF X THEN"), "  IF X THEN");
+  EXPECT_EQ(Line("  END ELSE"), "  Else");  // the inner If's own
+  EXPECT_EQ(Line("  END"), "  END If");
+  EXPECT_EQ(Line("END ELSE"), "ElseIf Not ReadFound1 Then");
   EXPECT_EQ(Line("END"), "END If");
+  EXPECT_TRUE(tr.LockedReads.empty());
   // ELSE ending the line, the LOCKED statement before it.
   EXPECT_EQ(Line("READU R FROM F, K LOCKED CRT 'busy' ELSE"),
             "If RREADU ( R , F , K ) Then\r\n" + test + "\r\nCRT \"busy\"\r\nElse");

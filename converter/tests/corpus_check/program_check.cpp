@@ -168,6 +168,16 @@ bool IsUntranslated(const std::string& statement) {
         (x == ">" || x == "<" || x == "+" || x == "-" || x == "*" || x == "/" || x == "&")) {
       return true;
     }
+    // A value stored into a call: Extract( X , 1 ) = 2 as a statement.
+    if (x == "EXTRACT(" && (i == 0 || w[i - 1] == "THEN" || w[i - 1] == "ELSE")) {
+      int depth = 0;
+      std::size_t j = i;
+      for (; j < w.size(); ++j) {
+        depth += w[j].ends_with("(") ? 1 : w[j] == ")" ? -1 : 0;
+        if (depth == 0) break;
+      }
+      if (j + 1 < w.size() && w[j + 1] == "=") return true;
+    }
     bool ifLine = StartsWithWord(w, "IF") || StartsWithWord(w, "ELSEIF");
     if ((x == "THEN" || x == "ELSE") && !ifLine && !(x == "ELSE" && w.size() == 1)) return true;
     // A one-line If cannot go on into the lines below.

@@ -26,15 +26,17 @@ bool IsClauseWord(const std::string& word) {
 }
 
 // The first word of the assignment's target that ends at `last`: a name, with its
-// parenthesised subscripts or its reference positions.
-std::size_t TargetStart(const std::vector<std::string>& w, std::size_t last) {
+// parenthesised subscripts or its reference positions. It never reaches back in front of
+// `floor`, so that no written-out assignment is copied again (which could double the text
+// with every further operator).
+std::size_t TargetStart(const std::vector<std::string>& w, std::size_t last, std::size_t floor) {
   const std::string& end = w[last];
   if (end != ")" && end != ">") return last;
   const std::string open = end == ")" ? "(" : "<";
   int depth = 0;
-  for (std::size_t i = last + 1; i-- > 0;) {
+  for (std::size_t i = last + 1; i-- > floor;) {
     if (w[i] == end) ++depth;
-    if (w[i] == open && --depth == 0) return i > 0 ? i - 1 : i;
+    if (w[i] == open && --depth == 0) return i > floor ? i - 1 : i;
   }
   return last;
 }
@@ -66,12 +68,14 @@ std::string NameTwoCharacterComparisons(std::string text) {
 }
 
 std::vector<std::string> WriteOutCompoundAssignments(std::vector<std::string> w) {
+  std::size_t floor = 0;  // the end of the last assignment written out
   for (std::size_t i = 1; i + 1 < w.size(); ++i) {
     const std::string& op = w[i];
     bool compound =
         w[i + 1] == "=" && (op == "+" || op == "-" || op == "*" || op == "/" || op == "&");
     if (!compound) continue;
-    std::size_t start = TargetStart(w, i - 1);
+    if (i <= floor) continue;
+    std::size_t start = TargetStart(w, i - 1, floor);
     std::size_t valueEnd = i + 2;
     while (valueEnd < w.size() && !IsClauseWord(w[valueEnd])) ++valueEnd;
     std::vector<std::string> target(w.begin() + static_cast<std::ptrdiff_t>(start),
@@ -89,7 +93,8 @@ std::vector<std::string> WriteOutCompoundAssignments(std::vector<std::string> w)
     if (bracket) written.push_back(")");
     std::vector<std::string> r(w.begin(), w.begin() + static_cast<std::ptrdiff_t>(start));
     r.insert(r.end(), written.begin(), written.end());
-    i = r.size();
+    floor = r.size();
+    i = floor;
     r.insert(r.end(), w.begin() + static_cast<std::ptrdiff_t>(valueEnd), w.end());
     w = std::move(r);
   }

@@ -67,6 +67,45 @@ TEST_F(Translator, Labels) {
   EXPECT_EQ(Line("GO 10"), "Goto 10");
 }
 
+TEST_F(Translator, LabelsOfEveryNameAreKeptAndJumpedTo) {
+  EXPECT_EQ(Line("OPEN.FILES:"), "OPEN_FILES:");
+  EXPECT_EQ(Line("GOSUB OPEN.FILES"), "GOSUB OPEN_FILES");
+  EXPECT_EQ(Line("GIRAR_FIGURA: X = 1"), "GIRAR_FIGURA:\r\nX = 1");
+  EXPECT_EQ(Line("main.loop: CRT X:"), "main_loop:\r\nCRT X , False");
+  EXPECT_EQ(Line("GOTO main.loop"), "GOTO main_loop");
+  EXPECT_EQ(Line("10 * it's here"), "10 '-- label, was * it's here");
+  EXPECT_EQ(Line("A.B := 'X'"), "A_B = A_B & \"X\"");  // ":=" makes no label
+}
+
+TEST_F(Translator, CompoundAssignmentsAreWrittenOut) {
+  EXPECT_EQ(Line("lno += 1"), "lno = lno + 1");
+  EXPECT_EQ(Line("mode.names := @VM:'x'"), "mode_names = mode_names & @VM & \"x\"");
+  EXPECT_EQ(Line("X -= A + B"), "X = X - ( A + B )");
+  EXPECT_EQ(Line("X *= 2 ; Y /= 2"), "X = X * 2 :  Y = Y / 2");
+  EXPECT_EQ(Line("S(I) += 1"), "S( I ) = S( I ) + 1");
+  EXPECT_EQ(Line("REC<1> += QTY"), "REC = RReplace( REC , 1 , Extract( REC , 1 ) + QTY )");
+  EXPECT_EQ(Line("IF A THEN X += 1 ELSE X -= 1"), "IF A THEN X = X + 1 ELSE X = X - 1");
+  // However many there are, each target is written twice and no more.
+  std::string line = "X = 1";
+  for (int i = 0; i < 300; ++i) line = "(" + line + ")+=1";
+  EXPECT_LT(Line(line).size(), 20 * line.size());
+}
+
+TEST_F(Translator, ElseEndingTheLineOpensABlock) {
+  EXPECT_EQ(Line("IF NUM(ANS) ELSE"), "If Not ( NUM( ANS ) ) Then");
+  EXPECT_EQ(Line("END"), "END If");
+  EXPECT_EQ(Line("IF X ELSE STOP"), "If Not ( X ) Then SStop");
+  EXPECT_EQ(Line("  IF A THEN X = 1 ELSE"), "  IF A THEN\r\n  X = 1\r\n  Else");
+  EXPECT_EQ(Line("  END"), "  END If");
+  EXPECT_EQ(Line("OPEN 'M' TO F THEN GOTIT = TRUE ELSE"),
+            "If OOPEN ( \"M\" , F ) Then\r\nGOTIT = TTrue\r\nElse");
+  EXPECT_EQ(Line("END"), "END If");
+  EXPECT_EQ(Line("END"), "Exit Sub  ' === END ===");
+  // A field stored in a THEN clause is stored, one compared in the condition compared.
+  EXPECT_EQ(Line("IF R<1> = '' THEN R<1> = DATE()"),
+            "IF Extract( R , 1 ) = \"\" THEN R = RReplace( R , 1 , DATE( ) )");
+}
+
 TEST_F(Translator, CaseBlocks) {
   EXPECT_EQ(Line("BEGIN CASE"), "'---- was a databasic BEGIN CASE ---");
   EXPECT_TRUE(tr.CasePending);

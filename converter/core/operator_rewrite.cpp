@@ -25,6 +25,12 @@ bool IsClauseWord(const std::string& word) {
   return upper == "THEN" || upper == "ELSE" || upper == "LOCKED";
 }
 
+// A word that can name an element or a field: S ( I ), REC < 1 >.
+bool IsName(const std::string& word) {
+  char c = UpperChar(word.empty() ? ' ' : word[0]);
+  return ((c >= 'A' && c <= 'Z') || c == '@') && !IsClauseWord(word) && !EqualsNoCase(word, "IF");
+}
+
 // The first word of the assignment's target that ends at `last`: a name, with its
 // parenthesised subscripts or its reference positions. It never reaches back in front of
 // `floor`, so that no written-out assignment is copied again (which could double the text
@@ -36,7 +42,7 @@ std::size_t TargetStart(const std::vector<std::string>& w, std::size_t last, std
   int depth = 0;
   for (std::size_t i = last + 1; i-- > floor;) {
     if (w[i] == end) ++depth;
-    if (w[i] == open && --depth == 0) return i > floor ? i - 1 : i;
+    if (w[i] == open && --depth == 0) return i > floor && IsName(w[i - 1]) ? i - 1 : i;
   }
   return last;
 }

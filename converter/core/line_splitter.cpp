@@ -40,11 +40,6 @@ std::size_t CommentMarkLength(std::string_view line, std::size_t at) {
   return rem ? 3 : 0;
 }
 
-bool IsLabelCharacter(char c) {
-  return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '.' ||
-         c == '_';
-}
-
 // The end of a label that opens the line (100, 10.5, START:, OPEN.FILES:), behind its ":";
 // npos when the line opens with none.
 std::size_t LabelEnd(std::string_view line, std::size_t first) {

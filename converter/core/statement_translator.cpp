@@ -37,12 +37,11 @@ std::string HideStringsAndSpaceOperators(std::string statement, std::vector<std:
   return ReplaceAll(text, "#", " NE ");
 }
 
-// A label's name: a letter, then letters, digits, points and underscores (OPEN.FILES,
-// GIRAR_FIGURA).
+// A label's name: a letter, then letters, digits, points and underscores.
 bool IsLabelName(std::string_view word) {
   if (word.empty() || !IsIdentifier(word.substr(0, 1))) return false;
   for (char c : word) {
-    if (c != '.' && c != '_' && !IsIdentifier(std::string(1, 'A') + c)) return false;
+    if (!IsLabelCharacter(c)) return false;
   }
   return true;
 }
@@ -242,16 +241,24 @@ bool StatementTranslator::RewriteBlocks(Work& work) {
     }
   }
 
-  // The clauses of a read whose LOCKED ended its line, each on a line of its own.
+  // The clauses of a read whose LOCKED ended its line, each on lines of its own; a statement
+  // behind the clause word goes on the next line.
   if (!LockedReads.empty() && LockedReads.back() == OpenIfCount) {
     const std::string found = LockedReadFound(LockedReads.size());
-    if (upper == "END THEN" || upper == "THEN") {
-      work.result = work.indent + "ElseIf " + found + " Then";
-      return true;
-    }
-    if (upper == "END ELSE" || upper == "ELSE") {
-      work.result = work.indent + "ElseIf Not " + found + " Then";
-      return true;
+    for (const char* word : {"END THEN", "THEN", "END ELSE", "ELSE"}) {
+      if (!IsWordOrStartOf(upper, word)) continue;
+      bool then = EndsWith(word, "THEN");
+      std::string line = work.indent + (then ? "ElseIf " : "ElseIf Not ") + found + " Then";
+      std::size_t at = FindWordNoCase(work.text, then ? "THEN" : "ELSE");
+      std::string rest = TrimBlanks(std::string_view(work.text).substr(at + 4));
+      if (rest.empty()) {
+        work.result = line;
+        return true;
+      }
+      work.prefix.push_back(line);
+      work.text = rest + " ";
+      work.TakeUpper();
+      return false;
     }
   }
 

@@ -326,6 +326,11 @@ TEST_F(Translator, ReadLockedIsOneBalancedBlock) {
   EXPECT_EQ(Line("END ELSE"), "ElseIf Not ReadFound1 Then");
   EXPECT_EQ(Line("END"), "END If");
   EXPECT_TRUE(tr.LockedReads.empty());
+  // The clause words opening lines of their own statements.
+  Line("READU R FROM F, K LOCKED");
+  EXPECT_EQ(Line("  THEN X<1> = 2"), "  ElseIf ReadFound1 Then\r\n  X = RReplace( X , 1 , 2 )");
+  EXPECT_EQ(Line("  ELSE X = ''"), "  ElseIf Not ReadFound1 Then\r\n  X = \"\"");
+  EXPECT_EQ(Line("END"), "END If");
   // ELSE ending the line, the LOCKED statement before it.
   EXPECT_EQ(Line("READU R FROM F, K LOCKED CRT 'busy' ELSE"),
             "If RREADU ( R , F , K ) Then\r\n" + test + "\r\nCRT \"busy\"\r\nElse");

@@ -69,6 +69,9 @@ frmOrvikMassage::frmOrvikMassage(QWidget* parent) : QWidget(parent) {
   chooseFile = [this] { return ChooseFileWithDialog(); };
   showMessage = [this](QMessageBox::Icon icon, const QString& text) {
     QMessageBox box(icon, FromText(kProgramName), text, QMessageBox::Ok, this);
+    // The texts carry tags and paths as they are ("<body>", a folder named "<x>"): rich text
+    // would swallow them.
+    box.setTextFormat(Qt::PlainText);
     box.exec();
   };
 

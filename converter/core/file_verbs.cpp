@@ -60,7 +60,7 @@ std::string JoinAsLines(const std::vector<std::string>& lines) {
 // lines and the block stays open for the END that closes it.
 std::string LockedClause(const std::string& call, const std::string& clause,
                          const std::string& upper, std::size_t argsBegin, std::size_t lockedPos,
-                         int& openedIfs) {
+                         FileVerbBlocks& blocks) {
   const std::size_t lockedEnd = lockedPos + 6;
   std::size_t thenPos = FindWordNoCase(upper, "THEN", lockedEnd);
   const std::size_t elsePos = FindWordNoCase(upper, "ELSE", lockedEnd);
@@ -78,6 +78,16 @@ std::string LockedClause(const std::string& call, const std::string& clause,
                      : thenPos != npos ? found.empty()
                                        : locked.empty();
   std::vector<std::string> lines;
+  if (block && elsePos == npos && thenPos == npos) {
+    // LOCKED ends the line: the locked statements come first, THEN and ELSE on later lines
+    // test what the read found.
+    const std::string found = LockedReadFound(blocks.lockedReads.size() + 1);
+    lines = {found + " = " + call + " ( " + args + " )",
+             "If Not " + found + " And " + std::string(kLockedByAnother) + " Then"};
+    ++blocks.openIfs;
+    blocks.lockedReads.push_back(blocks.openIfs);
+    return JoinAsLines(lines);
+  }
   if (block && elsePos == npos && thenPos != npos) {
     // The found statements come on the next lines, so they must be the last branch.
     lines = {"If Not " + call + " ( " + args + " ) Then",
@@ -93,13 +103,15 @@ std::string LockedClause(const std::string& call, const std::string& clause,
     if (!missing.empty()) lines.push_back(missing);
     if (!block) lines.push_back("End If");
   }
-  if (block) ++openedIfs;
+  if (block) ++blocks.openIfs;
   return JoinAsLines(lines);
 }
 
 }  // namespace
 
-std::string RewriteFileVerbs(std::string text, int& openedIfs) {
+std::string LockedReadFound(std::size_t level) { return "ReadFound" + std::to_string(level); }
+
+std::string RewriteFileVerbs(std::string text, FileVerbBlocks& blocks) {
   std::size_t from = 0;
   for (int pass = 0; pass < 2; ++pass) {
     std::string searched = " " + text;
@@ -123,8 +135,8 @@ std::string RewriteFileVerbs(std::string text, int& openedIfs) {
     std::size_t lockedPos = FindWordNoCase(upper, "LOCKED", verb.size());
     std::size_t argsBegin = std::min(verb.size() + 1, clause.size());
     if (lockedPos != npos && lockedPos < std::min(thenPos, elsePos)) {
-      text = text.substr(0, verbPos) +
-             LockedClause(call, clause, upper, argsBegin, lockedPos, openedIfs);
+      text =
+          text.substr(0, verbPos) + LockedClause(call, clause, upper, argsBegin, lockedPos, blocks);
       from = FindNoCase(text, call) + 4;
       continue;
     }
@@ -149,7 +161,7 @@ std::string RewriteFileVerbs(std::string text, int& openedIfs) {
       tail = " ) Then" + rest;
       // Only a clause word that ends the line opens a block; READ R FROM F, K ELSE STOP is
       // a one-line If that no END closes.
-      if (TrimBlanks(rest).empty()) ++openedIfs;
+      if (TrimBlanks(rest).empty()) ++blocks.openIfs;
     }
     std::string args = argsEnd > argsBegin ? clause.substr(argsBegin, argsEnd - argsBegin) : "";
     text = text.substr(0, verbPos) + head + SeparateArguments(args) + tail;

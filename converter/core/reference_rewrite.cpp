@@ -63,23 +63,60 @@ bool HoldsComparisonWords(std::string_view between) {
   return false;
 }
 
+// Words in front of a parenthesised value that are no function's name.
+bool IsStatementWord(std::string_view upper) {
+  for (const char* w :
+       {"IF",     "THEN",  "ELSE",    "ELSEIF", "AND",  "OR", "CRT",  "PRINT", "DISPLAY",
+        "RETURN", "UNTIL", "WHILE",   "CASE",   "TO",   "EQ", "NE",   "LT",    "GT",
+        "LE",     "GE",    "MATCHES", "MATCH",  "CALL", "ON", "STEP", "BY"}) {
+    if (upper == w) return true;
+  }
+  return false;
+}
+
+// Where the value whose substring is taken starts, given its last character at `last`: a
+// word, a reference (JUNK < 1 >), a call or element (F ( X )), or a bracketed value
+// (( A & B )); a substring of a substring takes the first one whole.
+std::size_t SubstringOwnerStart(const std::string& text, std::size_t last) {
+  char close = text[last];
+  if (close != ')' && close != '>') {
+    std::size_t blank = text.rfind(' ', last);
+    return blank == npos ? 0 : blank + 1;
+  }
+  char open = close == ')' ? '(' : '<';
+  int depth = 0;
+  std::size_t i = last + 1;
+  while (i-- > 0) {
+    if (text[i] == close) ++depth;
+    if (text[i] == open && --depth == 0) break;
+  }
+  if (i == npos || i < 2 || text[i - 1] != ' ') return i == npos ? 0 : i;
+  std::size_t nameEnd = i - 1;  // the blank in front of the opening character
+  std::size_t blank = text.rfind(' ', nameEnd - 1);
+  std::size_t nameStart = blank == npos ? 0 : blank + 1;
+  std::string name = UpperText(std::string_view(text).substr(nameStart, nameEnd - nameStart));
+  bool named = !name.empty() && ((name[0] >= 'A' && name[0] <= 'Z') || name[0] == '@') &&
+               !IsStatementWord(name);
+  return named || close == '>' ? nameStart : i;
+}
+
 }  // namespace
 
 std::string RewriteSubstrings(std::string text) {
+  std::size_t from = 0;  // brackets in front of here are no substrings
   for (;;) {
-    std::size_t a = text.find('[');
+    std::size_t a = text.find('[', from);
     if (a == npos) break;
     std::size_t b = text.find(']', a + 1);
+    if (b == npos) break;
     std::size_t comma = text.find(',', a + 1);
-    if (b == npos || comma == npos || comma > b) break;
-    std::size_t start = 0;
-    std::size_t nameLength = 0;
-    if (a >= 2) {
-      std::size_t blank = text.rfind(' ', a - 2);
-      start = blank == npos ? 0 : blank + 1;
-      nameLength = a - 1 - start;
+    if (comma == npos || comma > b) {
+      from = a + 1;  // X[n] reads differently from one system to the next: left as written
+      continue;
     }
-    std::string name = text.substr(start, nameLength);
+    std::size_t last = a == 0 ? npos : text.find_last_not_of(' ', a - 1);
+    std::size_t start = last == npos ? 0 : SubstringOwnerStart(text, last);
+    std::string name = TrimBlanks(std::string_view(text).substr(start, a - start));
     std::string between = text.substr(a + 1, b - a - 1);
     text = ReplaceAt(text, start, b + 1 - start, "Mid ( " + name + " , " + between + " ) ");
   }
@@ -104,8 +141,12 @@ std::string RewriteDynamicArrays(std::string text) {
 
     std::size_t start = NameStart(text, a);
     std::string name = text.substr(start, a - start);
+    // In IF X<1> = 2 THEN the reference is compared; in IF A THEN X<1> = 2 it is stored.
     std::string upper = UpperText(TrimBlanks(text));
-    bool condition = StartsWith(upper, "IF ") || StartsWith(upper, "ELSEIF ");
+    bool ifStatement = StartsWith(upper, "IF ") || StartsWith(upper, "ELSEIF ");
+    std::string_view front = std::string_view(text).substr(0, start);
+    bool condition = ifStatement && FindWordNoCase(front, "THEN") == npos &&
+                     FindWordNoCase(front, "ELSE") == npos;
     if (g + 2 < text.size() && text[g + 2] == '=' && !condition) {
       std::size_t rhsStart = std::min(g + 4, text.size());
       std::size_t end = RightHandSideEnd(text, rhsStart);

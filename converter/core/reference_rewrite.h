@@ -8,7 +8,8 @@
 
 namespace orvik::massage {
 
-// X [ 1 , 3 ] becomes Mid ( X , 1 , 3 ). Stops at the first bracket pair without a comma.
+// X [ 1 , 3 ] becomes Mid ( X , 1 , 3 ), also behind a reference, a call or a bracketed
+// value (X < 1 > [ 1 , 3 ]). A bracket without a comma is left as it is.
 std::string RewriteSubstrings(std::string text);
 
 // X < 1 , 2 > becomes Extract ( X , 1 , 2 ), and X < 1 > = Y + Z becomes

@@ -41,8 +41,8 @@ constexpr std::array<Renamed, 16> kRenamed = {{
 
 constexpr std::array<std::string_view, 10> kOperators = {"+", "-",   "*",  "/",   "**",
                                                          "^", "AND", "OR", "NOT", "&"};
-constexpr std::array<std::string_view, 11> kRelations = {
-    "=", "<>", ">", "<", ">=", "<=", "NE", "GT", "LT", "GE", "LE"};
+constexpr std::array<std::string_view, 12> kRelations = {
+    "=", "<>", ">", "<", ">=", "<=", "EQ", "NE", "GT", "LT", "GE", "LE"};
 constexpr std::array<std::string_view, 40> kKeywords = {
     "IF",      "ELSEIF",   "ELSE",   "THEN",    "EXIT",     "FOR",      "TO",        "STEP",
     "NEXT",    "DO",       "REPEAT", "DIM",     "CALL",     "GOTO",     "WHILE",     "UNTIL",
@@ -104,8 +104,9 @@ clsToken MakeToken(const std::string& word, bool firstWord) {
 
 // The relational words become VB operators, outside string literals only.
 std::string RenameRelations(const std::string& line) {
-  static const char* const kRelationWords[][2] = {
-      {" NE ", " <> "}, {" GT ", " > "}, {" LT ", " < "}, {" GE ", " >= "}, {" LE ", " <= "}};
+  static const char* const kRelationWords[][2] = {{" EQ ", " = "},  {" NE ", " <> "},
+                                                  {" GT ", " > "},  {" LT ", " < "},
+                                                  {" GE ", " >= "}, {" LE ", " <= "}};
   std::string r;
   std::size_t i = 0;
   while (i < line.size()) {

@@ -1,6 +1,7 @@
 #include "statement_translator.h"
 
 #include "file_verbs.h"
+#include "operator_rewrite.h"
 #include "reference_rewrite.h"
 #include "statement_work.h"
 #include "string_works.h"
@@ -26,6 +27,7 @@ std::string HideStringsAndSpaceOperators(std::string statement, std::vector<std:
   } else {
     text = statement;
   }
+  text = NameTwoCharacterComparisons(text);
   static const char* const kSpacing[][2] = {
       {"'", " ' "}, {"<>", " NE "}, {"=", " = "}, {"+", " + "},  {"-", " - "},
       {"*", " * "}, {"/", " / "},   {"(", " ( "}, {")", " ) "},  {"<", " < "},
@@ -33,6 +35,15 @@ std::string HideStringsAndSpaceOperators(std::string statement, std::vector<std:
   for (const auto& [find, replacement] : kSpacing) text = ReplaceAll(text, find, replacement);
   text += " ";
   return ReplaceAll(text, "#", " NE ");
+}
+
+// A label's name: a letter, then letters, digits, points and underscores.
+bool IsLabelName(std::string_view word) {
+  if (word.empty() || !IsIdentifier(word.substr(0, 1))) return false;
+  for (char c : word) {
+    if (!IsLabelCharacter(c)) return false;
+  }
+  return true;
 }
 
 bool IsWordOrStartOf(std::string_view upper, std::string_view word) {
@@ -61,6 +72,7 @@ std::string JoinLines(const std::vector<std::string>& prefix, const std::string&
 void StatementTranslator::StartConversion() {
   ForLoopStack.clear();
   OpenIfCount = 0;
+  LockedReads.clear();
   LoopKind.clear();
   CasePending = false;
   Tokens.Reset();
@@ -79,7 +91,7 @@ bool StatementTranslator::RewriteText(const std::string& statement, Work& work) 
   std::size_t first = text.find_first_not_of(' ');
   work.indent = text.substr(0, first == std::string::npos ? text.size() : first);
   std::string joined;
-  for (std::string& word : SplitWords(text)) {
+  for (std::string& word : WriteOutCompoundAssignments(SplitWords(text))) {
     if (EqualsNoCase(word, "TRUE")) word = "TTrue";
     if (EqualsNoCase(word, "FALSE")) word = "FFalse";
     joined += joined.empty() ? word : " " + word;
@@ -94,7 +106,9 @@ bool StatementTranslator::RewriteText(const std::string& statement, Work& work) 
   }
   work.text = RewriteSubstrings(work.text);
   work.text = RewriteDynamicArrays(work.text);
-  work.text = RewriteFileVerbs(work.text, OpenIfCount);
+  FileVerbBlocks blocks{OpenIfCount, LockedReads};
+  work.text = RewriteFileVerbs(work.text, blocks);
+  RewriteElseBlocks(work);
   // A LOCATE whose THEN or ELSE ends the line opens an If block like any other.
   std::string upper = UpperText(TrimBlanks(work.text));
   if (FieldOf(upper, " ", "1") == "LOCATE" &&
@@ -120,13 +134,17 @@ bool StatementTranslator::RewriteText(const std::string& statement, Work& work) 
 bool StatementTranslator::RewriteLabel(Work& work) {
   std::string first = FieldOf(work.upper, " ", "1");
   std::string second = FieldOf(work.upper, " ", "2");
-  if (!ReadsAsNumber(first) && !(IsIdentifier(first) && second == "&")) return false;
+  bool number = ReadsAsNumber(first);
+  if (!number && !(IsLabelName(first) && second == "&")) return false;
 
-  std::string label = first;
-  if (first.find('.', 1) != std::string::npos) label = "L" + ReplaceAll(first, ".", "_") + ":";
+  // A name keeps its case; its points become "_" as in every GOSUB and GOTO naming it.
+  std::string label = number ? first : ReplaceAll(FieldOf(work.text, " ", "1"), ".", "_");
+  if (number && first.find('.', 1) != std::string::npos) {
+    label = "L" + ReplaceAll(first, ".", "_") + ":";
+  }
   work.text = TrimLeftBlanks(std::string_view(work.text).substr(first.size()));
   if (StartsWith(work.text, "*")) {
-    work.result = label + " '-- label, was " + TrimRightBlanks(work.text);
+    work.result = label + std::string(kLabelCommentNote) + TrimRightBlanks(work.text);
     return true;
   }
   if (StartsWith(work.text, "&")) {
@@ -139,7 +157,7 @@ bool StatementTranslator::RewriteLabel(Work& work) {
     }
     // START: * note -- the comment stays a comment.
     if (StartsWith(rest, "*")) {
-      work.result = label + " '-- label, was " + rest;
+      work.result = label + std::string(kLabelCommentNote) + rest;
       return true;
     }
   }
@@ -147,6 +165,38 @@ bool StatementTranslator::RewriteLabel(Work& work) {
   // The blocks behind a label are blocks all the same: 10 IF X THEN opens one, 10 END closes.
   work.TakeUpper();
   return false;
+}
+
+void StatementTranslator::CloseBlock() {
+  if (OpenIfCount > 0) --OpenIfCount;
+  while (!LockedReads.empty() && LockedReads.back() > OpenIfCount) LockedReads.pop_back();
+}
+
+void StatementTranslator::RewriteElseBlocks(Work& work) {
+  std::string text = TrimBlanks(work.text);
+  std::string upper = UpperText(text);
+  // A file verb's clauses already have their lines.
+  if (!StartsWith(upper, "IF ") || text.find(kLineBreakMarker) != std::string::npos) return;
+  const std::size_t thenPos = FindWordNoCase(text, "THEN");
+  const std::size_t elsePos = FindWordNoCase(text, "ELSE");
+  if (elsePos == std::string::npos) return;
+  const std::string lineBreak = " " + std::string(kLineBreakWord) + " ";
+  const bool elseEnds = elsePos + 4 == text.size();
+  if (thenPos == std::string::npos) {
+    // IF C ELSE S: the ELSE clause alone is the If's body.
+    std::string condition = TrimBlanks(std::string_view(text).substr(3, elsePos - 3));
+    std::string rest = text.substr(elsePos + 4);
+    work.text = "If Not ( " + condition + " ) Then" + rest + " ";
+    if (elseEnds) ++OpenIfCount;
+  } else if (elseEnds && thenPos < elsePos) {
+    // IF C THEN S ELSE, the ELSE's statements below: a one-line If cannot go on, so S gets a
+    // line of its own inside the block.
+    std::string body =
+        TrimBlanks(std::string_view(text).substr(thenPos + 4, elsePos - thenPos - 4));
+    if (body.empty()) return;
+    work.text = text.substr(0, thenPos + 4) + lineBreak + body + lineBreak + "Else ";
+    ++OpenIfCount;
+  }
 }
 
 // CASE, loops, IF and END, by the upper-case copy of the statement behind any label.
@@ -191,6 +241,27 @@ bool StatementTranslator::RewriteBlocks(Work& work) {
     }
   }
 
+  // The clauses of a read whose LOCKED ended its line, each on lines of its own; a statement
+  // behind the clause word goes on the next line.
+  if (!LockedReads.empty() && LockedReads.back() == OpenIfCount) {
+    const std::string found = LockedReadFound(LockedReads.size());
+    for (const char* word : {"END THEN", "THEN", "END ELSE", "ELSE"}) {
+      if (!IsWordOrStartOf(upper, word)) continue;
+      bool then = EndsWith(word, "THEN");
+      std::string line = work.indent + (then ? "ElseIf " : "ElseIf Not ") + found + " Then";
+      std::size_t at = FindWordNoCase(work.text, then ? "THEN" : "ELSE");
+      std::string rest = TrimBlanks(std::string_view(work.text).substr(at + 4));
+      if (rest.empty()) {
+        work.result = line;
+        return true;
+      }
+      work.prefix.push_back(line);
+      work.text = rest + " ";
+      work.TakeUpper();
+      return false;
+    }
+  }
+
   if (StartsWith(upper, "IF ") && EndsWith(upper, " THEN")) {
     ++OpenIfCount;
   } else if (IsWordOrStartOf(upper, "END ELSE")) {
@@ -204,12 +275,12 @@ bool StatementTranslator::RewriteBlocks(Work& work) {
       work.TakeUpper();
       work.suffix = work.indent + "End If";
       // That End If closes the block: no later END may close it again.
-      if (OpenIfCount > 0) --OpenIfCount;
+      CloseBlock();
     }
   } else if (upper == "END") {
     if (OpenIfCount != 0) {
       work.result = work.indent + TrimRightBlanks(work.text) + " If";
-      --OpenIfCount;
+      CloseBlock();
     } else {
       work.result = "Exit Sub  ' === END ===";
     }

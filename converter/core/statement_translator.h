@@ -6,11 +6,16 @@
 
 #include <functional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "token.h"
 
 namespace orvik::massage {
+
+// Written between a label and the comment behind it: START: * note gives
+// START: '-- label, was * note.
+inline constexpr std::string_view kLabelCommentNote = " '-- label, was ";
 
 // An open FOR .. UNTIL / FOR .. WHILE loop turned into a DO loop: its NEXT closes it.
 struct ForLoopEntry {
@@ -33,6 +38,8 @@ class StatementTranslator {
   // State kept from statement to statement while one file converts.
   std::vector<ForLoopEntry> ForLoopStack;
   int OpenIfCount = 0;
+  // For each open read whose LOCKED ended its line, the OpenIfCount its block stands at.
+  std::vector<int> LockedReads;
   std::string LoopKind;  // "Do" or "For": the kind of the loop opened last
   bool CasePending = false;
   TokenList Tokens;  // the statement being translated
@@ -45,6 +52,10 @@ class StatementTranslator {
   // Takes a label off the front; true when the label is all the statement's text.
   bool RewriteLabel(Work& work);
   bool RewriteBlocks(Work& work);
+  // IF C ELSE, and a THEN clause's statement followed by an ELSE that ends the line.
+  void RewriteElseBlocks(Work& work);
+  // An END closed the innermost open block.
+  void CloseBlock();
   void RewriteLoopsAndDefinitions(Work& work);
   // The token stage: words to tokens, strings restored, groups reduced, tokens joined.
   std::string TokenizeAndJoin(Work& work);

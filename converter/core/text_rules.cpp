@@ -137,6 +137,11 @@ std::vector<std::string> SplitAt(std::string_view text, char delimiter) {
   }
 }
 
+bool IsLabelCharacter(char c) {
+  return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '.' ||
+         c == '_';
+}
+
 bool ReadsAsNumber(std::string_view word) {
   std::size_t i = 0;
   int digits = 0;

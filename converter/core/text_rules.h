@@ -64,6 +64,10 @@ std::vector<std::string> SplitWords(std::string_view text);
 // `text` cut at every `delimiter` (empty pieces kept); an empty text gives no pieces.
 std::vector<std::string> SplitAt(std::string_view text, char delimiter);
 
+// A character of a label's name: letters, digits, points and underscores (OPEN.FILES,
+// GIRAR_FIGURA, 10.5).
+bool IsLabelCharacter(char c);
+
 // True when the word reads as a decimal number: digits with at most one point, at least one
 // digit, optionally an exponent (E and digits).
 bool ReadsAsNumber(std::string_view word);

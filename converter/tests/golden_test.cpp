@@ -19,12 +19,24 @@ namespace fs = std::filesystem;
 using testing::ReadFile;
 using testing::ScratchFolder;
 
-std::vector<fs::path> Sources(const char* folder, const char* extension) {
+std::vector<fs::path> Sources(const fs::path& folder, const char* extension) {
   std::vector<fs::path> found;
-  for (const auto& entry : fs::directory_iterator(fs::path(ORVIK_GOLDEN_DIR) / folder)) {
+  for (const auto& entry : fs::directory_iterator(folder)) {
     if (entry.path().extension() == extension) found.push_back(entry.path());
   }
   std::sort(found.begin(), found.end());
+  return found;
+}
+
+std::vector<fs::path> Sources(const char* folder, const char* extension) {
+  return Sources(fs::path(ORVIK_GOLDEN_DIR) / folder, extension);
+}
+
+// The corpus programs that have their expected result beside them.
+std::vector<fs::path> CorpusGoldens() {
+  std::vector<fs::path> found = Sources(fs::path(ORVIK_CORPUS_DIR), ".bas");
+  std::erase_if(
+      found, [](const fs::path& p) { return !fs::exists(fs::path(p).replace_extension(".vb")); });
   return found;
 }
 
@@ -64,6 +76,7 @@ TEST_P(GoldenBasic, ConvertsToItsExpectedVisualBasic) {
 
 INSTANTIATE_TEST_SUITE_P(Sources, GoldenBasic, ::testing::ValuesIn(Sources("basic", ".bas")),
                          NameOf);
+INSTANTIATE_TEST_SUITE_P(Corpus, GoldenBasic, ::testing::ValuesIn(CorpusGoldens()), NameOf);
 
 class GoldenHtml : public ::testing::TestWithParam<fs::path> {};
 

@@ -115,5 +115,43 @@ TEST_F(Splitter, TrailingBlanksAreCut) {
   EXPECT_EQ(seen, (std::vector<std::string>{"X = 1"}));
 }
 
+TEST_F(Splitter, CommentsOfEveryFormStayComments) {
+  EXPECT_EQ(Split("!"), "'");
+  EXPECT_EQ(Split("  ! it's a note"), "  ' it's a note");
+  EXPECT_EQ(Split("REM Marcos Alonso Vega - 30-XII-98"), "' Marcos Alonso Vega - 30-XII-98");
+  EXPECT_EQ(Split("   rem"), "   '");
+  EXPECT_TRUE(seen.empty());
+  // Behind a statement, "*", "!" and REM alike; a quote in the comment is prose.
+  EXPECT_EQ(Split("X = 1 ;* count"), "[X = 1 ]  ' count");
+  EXPECT_EQ(Split("X = 1 ; REM don't"), "[X = 1 ]   ' don't");
+  EXPECT_EQ(Split("X = 1 ;! it's"), "[X = 1 ]  ' it's");
+  // Behind a label, written as it stands.
+  EXPECT_EQ(Split("10 * it's \"done\""), "[10 & ] '-- label, was * it's \"done\"");
+  EXPECT_EQ(Split("FILE.IT: ! write back"), "[FILE.IT & ] '-- label, was ! write back");
+  // REM as a function, and a word that begins with REM, are code.
+  seen.clear();
+  Split("REM(A, B) ; REMAINS = 1");
+  EXPECT_EQ(seen, (std::vector<std::string>{"REM(A, B) ", " REMAINS = 1"}));
+}
+
+TEST_F(Splitter, ThenClauseCutBySemicolonsBecomesABlockWhenElseEndsTheLine) {
+  EXPECT_EQ(Split("  IF CC = 1 THEN CC=4 ; CRT 'x' ELSE"),
+            "[  IF CC = 1 THEN]\r\n[  CC=4 ] : [ CRT \"x\" ]\r\n  Else");
+  // Without the ELSE the one-line If takes the whole line, as VB reads it.
+  EXPECT_EQ(Split("IF A THEN B=1 ; C=2"), "[IF A THEN B=1 ] : [ C=2]");
+  // A THEN inside a literal is no clause.
+  EXPECT_EQ(Split("CRT 'A THEN B' ; X ELSE"), "[CRT \"A THEN B\" ] : [ X ELSE]");
+}
+
+TEST_F(Splitter, StatementsBehindAClosedClauseOrABlockLine) {
+  StatementTranslator tr;
+  // The statements behind END ELSE X belong to its ELSE clause.
+  tr.OpenIfCount = 1;
+  EXPECT_EQ(SplitSourceLine(tr, "END ELSE X = 1 ; Y = 2"), "Else \r\n  X = 1 :  Y = 2\r\n  End If");
+  // A CASE line opens a block: the statement behind it goes below.
+  SplitSourceLine(tr, "BEGIN CASE");
+  EXPECT_EQ(SplitSourceLine(tr, "   CASE A = 1 ; N += 1"), "   If A = 1 Then\r\n   N = N + 1");
+}
+
 }  // namespace
 }  // namespace orvik::massage

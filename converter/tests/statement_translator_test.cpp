@@ -67,6 +67,45 @@ TEST_F(Translator, Labels) {
   EXPECT_EQ(Line("GO 10"), "Goto 10");
 }
 
+TEST_F(Translator, LabelsOfEveryNameAreKeptAndJumpedTo) {
+  EXPECT_EQ(Line("OPEN.FILES:"), "OPEN_FILES:");
+  EXPECT_EQ(Line("GOSUB OPEN.FILES"), "GOSUB OPEN_FILES");
+  EXPECT_EQ(Line("GIRAR_FIGURA: X = 1"), "GIRAR_FIGURA:\r\nX = 1");
+  EXPECT_EQ(Line("main.loop: CRT X:"), "main_loop:\r\nCRT X , False");
+  EXPECT_EQ(Line("GOTO main.loop"), "GOTO main_loop");
+  EXPECT_EQ(Line("10 * it's here"), "10 '-- label, was * it's here");
+  EXPECT_EQ(Line("A.B := 'X'"), "A_B = A_B & \"X\"");  // ":=" makes no label
+}
+
+TEST_F(Translator, CompoundAssignmentsAreWrittenOut) {
+  EXPECT_EQ(Line("lno += 1"), "lno = lno + 1");
+  EXPECT_EQ(Line("mode.names := @VM:'x'"), "mode_names = mode_names & @VM & \"x\"");
+  EXPECT_EQ(Line("X -= A + B"), "X = X - ( A + B )");
+  EXPECT_EQ(Line("X *= 2 ; Y /= 2"), "X = X * 2 :  Y = Y / 2");
+  EXPECT_EQ(Line("S(I) += 1"), "S( I ) = S( I ) + 1");
+  EXPECT_EQ(Line("REC<1> += QTY"), "REC = RReplace( REC , 1 , Extract( REC , 1 ) + QTY )");
+  EXPECT_EQ(Line("IF A THEN X += 1 ELSE X -= 1"), "IF A THEN X = X + 1 ELSE X = X - 1");
+  // However many there are, each target is written twice and no more.
+  std::string line = "X";
+  for (int i = 0; i < 10; ++i) line = "(" + line + ")+=1 THEN";
+  EXPECT_LT(Line(line).size(), 20 * line.size());
+}
+
+TEST_F(Translator, ElseEndingTheLineOpensABlock) {
+  EXPECT_EQ(Line("IF NUM(ANS) ELSE"), "If Not ( NUM( ANS ) ) Then");
+  EXPECT_EQ(Line("END"), "END If");
+  EXPECT_EQ(Line("IF X ELSE STOP"), "If Not ( X ) Then SStop");
+  EXPECT_EQ(Line("  IF A THEN X = 1 ELSE"), "  IF A THEN\r\n  X = 1\r\n  Else");
+  EXPECT_EQ(Line("  END"), "  END If");
+  EXPECT_EQ(Line("OPEN 'M' TO F THEN GOTIT = TRUE ELSE"),
+            "If OOPEN ( \"M\" , F ) Then\r\nGOTIT = TTrue\r\nElse");
+  EXPECT_EQ(Line("END"), "END If");
+  EXPECT_EQ(Line("END"), "Exit Sub  ' === END ===");
+  // A field stored in a THEN clause is stored, one compared in the condition compared.
+  EXPECT_EQ(Line("IF R<1> = '' THEN R<1> = DATE()"),
+            "IF Extract( R , 1 ) = \"\" THEN R = RReplace( R , 1 , DATE( ) )");
+}
+
 TEST_F(Translator, CaseBlocks) {
   EXPECT_EQ(Line("BEGIN CASE"), "'---- was a databasic BEGIN CASE ---");
   EXPECT_TRUE(tr.CasePending);
@@ -182,10 +221,16 @@ TEST_F(Translator, Equates) {
 TEST_F(Translator, Substrings) {
   EXPECT_EQ(Line("X = Y[1,3]"), "X = Mid( Y , 1 , 3 )");
   EXPECT_EQ(Line("X = Y[1,3] : Z[2,N]"), "X = Mid( Y , 1 , 3 ) & Mid( Z , 2 , N )");
-  // No comma: not converted, nor any reference behind it (a bracket, being a value word,
-  // reads as a format mask).
+  // No comma: systems read X[n] differently, so it is left (a bracket, being a value word,
+  // reads as a format mask); the references behind it are still converted.
   EXPECT_EQ(Line("X = Y[2]"), "X = FMT(Y, [) 2 ]");
-  EXPECT_EQ(Line("X = Y[2] : Z[1,2]"), "X = FMT(Y, [) 2 ] & FMT(Z, [) 1 , 2 ]");
+  EXPECT_EQ(Line("X = Y[2] : Z[1,2]"), "X = FMT(Y, [) 2 ] & Mid( Z , 1 , 2 )");
+  // Behind a field reference, a call, a bracketed value and another substring.
+  EXPECT_EQ(Line("X = JUNK<1>[1,1]"), "X = Mid( Extract( JUNK , 1 ) , 1 , 1 )");
+  EXPECT_EQ(Line("X = (LCT:TESTX)[1,FUL]"), "X = Mid( ( LCT & TESTX ) , 1 , FUL )");
+  EXPECT_EQ(Line("X = TRIM(A)[2,3]"), "X = Mid( TRIM( A ) , 2 , 3 )");
+  EXPECT_EQ(Line("IF (A:B)[1,1] = 'X' THEN"), "IF Mid( ( A & B ) , 1 , 1 ) = \"X\" THEN");
+  EXPECT_EQ(Line("X = Y[1,5][2,1]"), "X = Mid( Mid( Y , 1 , 5 ) , 2 , 1 )");
 }
 
 TEST_F(Translator, DynamicArrayReferences) {
@@ -212,7 +257,12 @@ TEST_F(Translator, AssignedReferenceTakesTheWholeRightHandSide) {
 
 TEST_F(Translator, ComparisonsAreNotReferences) {
   EXPECT_EQ(Line("IF A < B AND C > D THEN"), "IF A < B AND C > D THEN");
-  EXPECT_EQ(Line("IF A <= B OR C >= D THEN"), "IF A < = B OR C > = D THEN");
+  EXPECT_EQ(Line("IF A <= B OR C >= D THEN"), "IF A <= B OR C >= D THEN");
+  EXPECT_EQ(Line("IF A<B AND C>=D THEN"), "IF A < B AND C >= D THEN");
+  EXPECT_EQ(Line("IF X<1>=5 THEN"), "IF Extract( X , 1 ) = 5 THEN");
+  EXPECT_EQ(Line("X<1>=5"), "X = RReplace( X , 1 , 5 )");
+  EXPECT_EQ(Line("IF A EQ B OR C eq D THEN"), "IF A = B OR C = D THEN");
+  EXPECT_EQ(Line("IF REM(X,XREM) EQ 1 THEN"), "IF REM( X , XREM ) = 1 THEN");
   EXPECT_EQ(Line("IF A < B AND C > D AND E<1> = 2 THEN"),
             "IF A < B AND C > D AND Extract( E , 1 ) = 2 THEN");
   EXPECT_EQ(Line("X = A < B"), "X = A < B");
@@ -262,10 +312,24 @@ TEST_F(Translator, ReadLockedIsOneBalancedBlock) {
                 "\r\n  Goto 10\r\n  Else\r\n  V = \"x\"\r\n  End If");
   EXPECT_EQ(tr.OpenIfCount, 0);
 
-  // LOCKED ending the line: its statements follow, then END ELSE and END close the block.
-  EXPECT_EQ(Line("READU R FROM F, K LOCKED"), "If RREADU ( R , F , K ) Then\r\n" + test);
+  // LOCKED ending the line: its statements follow, then the THEN and ELSE clauses on lines
+  // of their own, in any order, test what the read found; END closes the block.
+  EXPECT_EQ(Line("READU R FROM F, K LOCKED"),
+            "ReadFound1 = RREADU ( R , F , K )\r\nIf Not ReadFound1 And Val( Mid( ErrorDetail , 2 "
+            ") ) = 920 Then");
   EXPECT_EQ(tr.OpenIfCount, 1);
-  EXPECT_EQ(Line("END ELSE"), "Else");
+  EXPECT_EQ(Line("  CRT 'busy'"), "  CRT \"busy\"");
+  EXPECT_EQ(Line("END THEN"), "ElseIf ReadFound1 Then");
+  EXPECT_EQ(Line("  IF X THEN"), "  IF X THEN");
+  EXPECT_EQ(Line("  END ELSE"), "  Else");  // the inner If's own
+  EXPECT_EQ(Line("  END"), "  END If");
+  EXPECT_EQ(Line("END ELSE"), "ElseIf Not ReadFound1 Then");
+  EXPECT_EQ(Line("END"), "END If");
+  EXPECT_TRUE(tr.LockedReads.empty());
+  // The clause words opening lines of their own statements.
+  Line("READU R FROM F, K LOCKED");
+  EXPECT_EQ(Line("  THEN X<1> = 2"), "  ElseIf ReadFound1 Then\r\n  X = RReplace( X , 1 , 2 )");
+  EXPECT_EQ(Line("  ELSE X = ''"), "  ElseIf Not ReadFound1 Then\r\n  X = \"\"");
   EXPECT_EQ(Line("END"), "END If");
   // ELSE ending the line, the LOCKED statement before it.
   EXPECT_EQ(Line("READU R FROM F, K LOCKED CRT 'busy' ELSE"),

@@ -7,6 +7,7 @@
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QTimer>
 #include <string>
 #include <vector>
 
@@ -166,6 +167,38 @@ TEST_F(Window, PageWithoutBodyIsRejected) {
       messages[0].starts_with("File has no \"<body>\" tag so OrvikMassage can not proceed."));
   EXPECT_EQ(Enabled(), "10001");
   EXPECT_FALSE(std::filesystem::exists(dir / "p.txt"));
+}
+
+// The window's own boxes, not the test's stand-in: every text reaches the user as written.
+TEST_F(Window, BoxesShowTheirTextAsWritten) {
+  frmOrvikMassage real;
+  std::vector<std::string> shown;
+  std::vector<Qt::TextFormat> formats;
+  QTimer answer;
+  QObject::connect(&answer, &QTimer::timeout, [&] {
+    if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+      shown.push_back(box->text().toStdString());
+      formats.push_back(box->textFormat());
+      box->accept();
+    }
+  });
+  answer.start(10);
+  real.chooseFile = [this] { return chosen; };
+  std::filesystem::create_directory(dir / "<b>");
+  WriteFile(dir / "<b>" / "p.htm", "<p>no body</p>\n");
+  Choose(dir / "<b>" / "p.htm");
+  real.Select();
+  real.HtmlMassage();
+  WriteFile(dir / "<b>" / "P", "X = 1\n");
+  Choose(dir / "<b>" / "P");
+  real.Select();
+  std::filesystem::remove(dir / "<b>" / "P");
+  real.PBtoVB();
+  ASSERT_EQ(shown.size(), 2u);
+  EXPECT_TRUE(shown[0].starts_with("File has no \"<body>\" tag so OrvikMassage can not proceed."))
+      << shown[0];
+  EXPECT_TRUE(shown[1].starts_with((dir / "<b>" / "P").string() + ": ")) << shown[1];
+  for (Qt::TextFormat f : formats) EXPECT_EQ(f, Qt::PlainText);
 }
 
 }  // namespace

@@ -1,12 +1,15 @@
 #include "setup.h"
 
 #include <filesystem>
+#include <map>
+#include <set>
 
 #include "driver.h"
 #include "driver_factory.h"
 #include "engine_settings.h"
 #include "ini_file.h"
 #include "layout.h"
+#include "numbers.h"
 #include "password_hash.h"
 #include "sqlite_driver.h"
 #include "text.h"
@@ -153,6 +156,85 @@ void SetUser(Driver& dm, const SetupOptions& o, const Report& report) {
   report("set the password of user " + *name);
 }
 
+// The home's users by login name, each with whether he has the administrator's privilege.
+std::map<std::string, bool> Administrators(Driver& dm) {
+  std::map<std::string, bool> out;
+  for (auto row = dm.Query("SELECT A0, A8 FROM users"); row->Next();)
+    out[LowerCase(row->Row()[0].value_or(""))] = Val(row->Row()[1].value_or("")) >= 3;
+  return out;
+}
+
+// The logins of `users` whose rights are not the role their privilege calls for: made by a
+// set-up of before, which gave them every right, or, with `otherRoleToo`, holding the other
+// role (their privilege has changed since).
+std::set<std::string> LoginsToNarrow(Driver& admin, const Dialect& dialect,
+                                     const std::map<std::string, bool>& users, bool otherRoleToo) {
+  std::set<std::string> out;
+  for (auto row = admin.Query(dialect.LoginRolesQuery()); row->Next();) {
+    const std::string login = LowerCase(row->Row()[0].value_or(""));
+    const std::string role = row->Row()[1].value_or("");
+    const auto user = users.find(login);
+    if (user == users.end() || role == dialect.LoginRole(user->second)) continue;
+    if (otherRoleToo || role != dialect.LoginRole(!user->second)) out.insert(login);
+  }
+  return out;
+}
+
+void NarrowLogin(Driver& admin, const Dialect& dialect, const std::string& login,
+                 bool administrator, const Report& report) {
+  // Another set-up that narrows the same login at the same moment may take its role between
+  // the grant and the default: the last one to revoke grants it again.
+  for (int attempt = 1;; ++attempt) {
+    try {
+      for (const std::string& statement : dialect.NarrowLoginSql(login, administrator))
+        admin.Execute(statement);
+      break;
+    } catch (...) {
+      if (attempt == 3) throw;
+    }
+  }
+  report("gave login " + login + " the rights of " +
+         (administrator ? "an administrator" : "an ordinary user") + " on the server");
+}
+
+// The login of the user being set up holds its role before his row names him in the users
+// table: from then on other set-ups see it, and narrow it if it is not.
+void NarrowUsersLogin(Driver& admin, const Dialect& dialect, const SetupOptions& o,
+                      const Report& report) {
+  if (dialect.LoginRolesQuery().empty()) return;
+  admin.UseDatabase(std::string(kSystemAccount));
+  const std::string login = LowerCase(o.user);
+  std::map<std::string, bool> users = Administrators(admin);
+  users.try_emplace(login, o.privilege >= 3);
+  if (LoginsToNarrow(admin, dialect, users, true).count(login) > 0)
+    NarrowLogin(admin, dialect, login, users[login], report);
+}
+
+// Leaves every login of the home's users with what the engine's sessions run (dialect.h):
+// the roles have their rights on the accounts named, and a login that a set-up of before
+// left with rights of its own is narrowed to its role (one whose user's privilege has been
+// changed by hand keeps its role until the set-up is run for him). Such a login is one of an
+// earlier home, whose accounts are then all given to the roles, having been made before them.
+void NarrowServerRights(Driver& admin, const Dialect& dialect, const SetupOptions& o,
+                        const Report& report) {
+  if (dialect.LoginRolesQuery().empty()) return;
+  std::set<std::string> accounts;
+  for (const std::string& a : o.accounts) accounts.insert(a);
+  for (const CatalogEntry& c : o.catalog) accounts.insert(c.account);
+  admin.UseDatabase(std::string(kSystemAccount));
+  const std::map<std::string, bool> users = Administrators(admin);
+  const std::set<std::string> earlier = LoginsToNarrow(admin, dialect, users, false);
+  for (const std::string& login : earlier)
+    NarrowLogin(admin, dialect, login, users.at(login), report);
+  if (!earlier.empty()) {
+    for (auto row = admin.Query(dialect.EngineAccountsQuery()); row->Next();)
+      accounts.insert(row->Row()[0].value_or(""));
+  }
+  for (const std::string& account : accounts) {
+    for (const std::string& statement : dialect.AccountRightsSql(account)) admin.Execute(statement);
+  }
+}
+
 void AddCatalogEntry(Driver& d, const CatalogEntry& entry, const Report& report) {
   const DbValue verb = entry.verb;
   const auto present = [&] {
@@ -227,9 +309,13 @@ bool RunSetup(const SetupOptions& o, const Report& report, std::string* error) {
         OpenAccount(o, settings, admin.get(), std::string(kSystemAccount), report);
     Driver& dm = dmOwn ? *dmOwn : *admin;
     CompleteTables(dm, dialect, std::string(kSystemAccount), report);
+    if (admin) {
+      for (const std::string& statement : dialect.LoginRolesSql()) admin->Execute(statement);
+    }
     if (!o.user.empty()) {
       if (admin) {
         CreateServerLogin(*admin, o, dialect, report);
+        NarrowUsersLogin(*admin, dialect, o, report);
         admin->UseDatabase(std::string(kSystemAccount));
       }
       SetUser(dm, o, report);
@@ -245,6 +331,7 @@ bool RunSetup(const SetupOptions& o, const Report& report, std::string* error) {
       CompleteTables(d, dialect, entry.account, report);
       AddCatalogEntry(d, entry, report);
     }
+    if (admin) NarrowServerRights(*admin, dialect, o, report);
     return true;
   } catch (...) {
     if (error) *error = CurrentExceptionMessage();

@@ -22,26 +22,20 @@ constexpr std::string_view kServerWords[] = {
     "impersonate", "credential", "certificate", "database",   "databases", "schema",
 };
 
-// Words that manage a principal when they follow one of these verbs (CREATE USER): alone
-// they are ordinary names (a file called USER).
+// Words that manage a principal when a statement also holds one of these verbs (CREATE
+// USER): alone they are ordinary names (WHERE user = ...). Whatever stands between them, a
+// comment the server skips may hold it.
 constexpr std::string_view kPrincipalVerbs[] = {"create", "alter", "drop", "rename"};
 constexpr std::string_view kPrincipals[] = {"user", "login", "event"};
-// What may come between the verb and the principal.
-constexpr std::string_view kBetween[] = {"or", "replace"};
-
-bool IsNumber(std::string_view word) {
-  for (char c : word) {
-    if (!IsAsciiDigit(c)) return false;
-  }
-  return true;
-}
 
 bool StartsNoCase(std::string_view word, std::string_view prefix) {
   return word.size() > prefix.size() && EqualsNoCase(word.substr(0, prefix.size()), prefix);
 }
 
-// The servers' own procedures (sp_addlogin, xp_cmdshell) and catalog views (sysusers).
+// The servers' own procedures (sp_addlogin, xp_cmdshell) and catalog views (sysusers),
+// a number glued before them or not.
 bool NamesServerObject(std::string_view word) {
+  while (!word.empty() && IsAsciiDigit(word.front())) word.remove_prefix(1);
   return StartsNoCase(word, "sp_") || StartsNoCase(word, "xp_") || StartsNoCase(word, "sys");
 }
 
@@ -51,21 +45,15 @@ bool MayManageServer(std::string_view sql, std::string_view currentDatabase) {
   for (std::string_view schema : kServerSchemas) {
     if (EqualsNoCase(currentDatabase, schema)) return true;
   }
-  bool afterVerb = false;
+  bool verb = false, principal = false;
   for (std::string_view word : SqlWords(sql)) {
-    // A version number of "/*!50000 ... */" stands between words the server reads as one.
-    if (IsNumber(word)) continue;
     if (WordNamesAny(word, kServerSchemas) || WordNamesAny(word, kServerWords) ||
         NamesServerObject(word))
       return true;
-    if (afterVerb && WordNamesAny(word, kPrincipals)) return true;
-    if (WordNamesAny(word, kPrincipalVerbs)) {
-      afterVerb = true;
-    } else if (!WordNamesAny(word, kBetween)) {
-      afterVerb = false;
-    }
+    if (WordNamesAny(word, kPrincipalVerbs)) verb = true;
+    if (WordNamesAny(word, kPrincipals)) principal = true;
   }
-  return false;
+  return verb && principal;
 }
 
 }  // namespace orvik

@@ -8,13 +8,15 @@
 // words of its own.
 //
 // Judged by its words (sql_words.h), and conservative: a statement is refused when it may
-// manage logins, users, roles or rights (CREATE/ALTER/DROP/RENAME USER or LOGIN, GRANT,
+// manage logins, users, roles or rights (USER, LOGIN or EVENT with CREATE, ALTER, DROP or
+// RENAME anywhere in the statement, GRANT,
 // REVOKE, SET PASSWORD, any ROLE, the servers' procedures sp_... and xp_...), run the
 // server's own commands (FLUSH, SHUTDOWN, KILL, INSTALL PLUGIN, SONAME, SET GLOBAL, a
 // DEFINER, replication, files of the server's host), make a database or drop one, or names
 // one of the server's own schemas (mysql, information_schema, performance_schema, sys and
 // the sys... catalog views, master, msdb, tempdb), or runs on a connection that is on one of
-// them. Some harmless statements are refused with them: a column named "role" or "global".
+// them. Some harmless statements are refused with them: a column named "role" or "global",
+// a table named USER made or dropped.
 
 #ifndef ORVIK_ENGINE_DATASTORE_SERVER_GUARD_H_
 #define ORVIK_ENGINE_DATASTORE_SERVER_GUARD_H_

@@ -221,12 +221,13 @@ class Dialect {
     (void)account;
     return {};
   }
-  // The statements that take every right of its own from the login `user` (a set-up of
-  // before gave it all of them) and leave it the role of an administrator or an ordinary
-  // user.
-  virtual std::vector<std::string> NarrowLoginSql(const std::string& user,
+  // The statements that take every right of its own from the login `user` coming from
+  // `host` (a set-up of before gave it all of them) and leave it the role of an
+  // administrator or an ordinary user.
+  virtual std::vector<std::string> NarrowLoginSql(const std::string& user, const std::string& host,
                                                   bool administrator) const {
     (void)user;
+    (void)host;
     (void)administrator;
     return {};
   }
@@ -235,9 +236,9 @@ class Dialect {
     (void)administrator;
     return {};
   }
-  // A query whose rows are (a login, the role it holds alone), a login with a right of its
-  // own or without a role having an empty role: a login whose rows all name the role its
-  // user's privilege calls for is narrowed already. Empty: none to ask.
+  // A query whose rows are (a login's user, its host, the role it holds alone), a login with
+  // a right of its own or without a role having an empty role: a login whose rows all name
+  // the role its user's privilege calls for is narrowed already. Empty: none to ask.
   virtual std::string LoginRolesQuery() const { return {}; }
   // A query whose rows name the databases on the server that are accounts of the engine
   // (those with a master dictionary).

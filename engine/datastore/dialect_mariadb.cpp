@@ -163,21 +163,18 @@ class MariaDb : public Dialect {
     };
   }
   std::vector<std::string> AccountRightsSql(const std::string& account) const override {
-    const std::string on =
-        "GRANT " + std::string(kAccountRights) + " ON `" + StatementName(account) + "`.* TO ";
+    std::string name;  // a database made by hand may hold any character
+    for (char c : StatementName(account)) name += c == '`' ? "``" : std::string(1, c);
+    const std::string on = "GRANT " + std::string(kAccountRights) + " ON `" + name + "`.* TO ";
     return {on + std::string(kUserRole), on + std::string(kAdminRole)};
   }
-  std::vector<std::string> NarrowLoginSql(const std::string& user,
+  std::vector<std::string> NarrowLoginSql(const std::string& user, const std::string& host,
                                           bool administrator) const override {
     const std::string role = LoginRole(administrator);
-    std::vector<std::string> out;
-    for (const std::string& who : Logins(user)) {
-      // Roles granted before go with the rest.
-      out.push_back("REVOKE ALL PRIVILEGES, GRANT OPTION FROM " + who);
-      out.push_back("GRANT " + role + " TO " + who);
-      out.push_back("SET DEFAULT ROLE " + role + " FOR " + who);
-    }
-    return out;
+    const std::string who = "'" + QuotedText(user) + "'@'" + QuotedText(host) + "'";
+    // Roles granted before go with the rest.
+    return {"REVOKE ALL PRIVILEGES, GRANT OPTION FROM " + who, "GRANT " + role + " TO " + who,
+            "SET DEFAULT ROLE " + role + " FOR " + who};
   }
   std::string LoginRole(bool administrator) const override {
     return std::string(administrator ? kAdminRole : kUserRole);
@@ -185,12 +182,12 @@ class MariaDb : public Dialect {
   std::string LoginRolesQuery() const override {
     const std::string ours =
         "('" + std::string(kUserRole) + "', '" + std::string(kAdminRole) + "')";
-    return "SELECT User, IF(COALESCE(JSON_VALUE(Priv, '$.access'), '0') = '0', "
+    return "SELECT User, Host, IF(COALESCE(JSON_VALUE(Priv, '$.access'), '0') = '0', "
            "COALESCE(JSON_VALUE(Priv, '$.default_role'), ''), '') FROM mysql.global_priv "
            "WHERE JSON_VALUE(Priv, '$.is_role') IS NULL "
-           "UNION ALL SELECT User, '' FROM mysql.db UNION ALL SELECT User, '' FROM "
-           "mysql.tables_priv UNION ALL SELECT User, '' FROM mysql.columns_priv UNION ALL "
-           "SELECT User, '' FROM mysql.procs_priv UNION ALL SELECT User, '' FROM "
+           "UNION ALL SELECT User, Host, '' FROM mysql.db UNION ALL SELECT User, Host, '' FROM "
+           "mysql.tables_priv UNION ALL SELECT User, Host, '' FROM mysql.columns_priv UNION ALL "
+           "SELECT User, Host, '' FROM mysql.procs_priv UNION ALL SELECT User, Host, '' FROM "
            "mysql.roles_mapping WHERE Role NOT IN " +
            ours;
   }

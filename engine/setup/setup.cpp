@@ -164,36 +164,41 @@ std::map<std::string, bool> Administrators(Driver& dm) {
   return out;
 }
 
+// A server's login: a user and the host he comes from.
+using ServerLogin = std::pair<std::string, std::string>;
+
 // The logins of `users` whose rights are not the role their privilege calls for: made by a
 // set-up of before, which gave them every right, or, with `otherRoleToo`, holding the other
 // role (their privilege has changed since).
-std::set<std::string> LoginsToNarrow(Driver& admin, const Dialect& dialect,
+std::set<ServerLogin> LoginsToNarrow(Driver& admin, const Dialect& dialect,
                                      const std::map<std::string, bool>& users, bool otherRoleToo) {
-  std::set<std::string> out;
+  std::set<ServerLogin> out;
   for (auto row = admin.Query(dialect.LoginRolesQuery()); row->Next();) {
-    const std::string login = LowerCase(row->Row()[0].value_or(""));
-    const std::string role = row->Row()[1].value_or("");
-    const auto user = users.find(login);
-    if (user == users.end() || role == dialect.LoginRole(user->second)) continue;
-    if (otherRoleToo || role != dialect.LoginRole(!user->second)) out.insert(login);
+    const std::string user = row->Row()[0].value_or("");
+    const std::string role = row->Row()[2].value_or("");
+    const auto known = users.find(LowerCase(user));
+    if (known == users.end() || role == dialect.LoginRole(known->second)) continue;
+    if (otherRoleToo || role != dialect.LoginRole(!known->second))
+      out.insert({user, row->Row()[1].value_or("")});
   }
   return out;
 }
 
-void NarrowLogin(Driver& admin, const Dialect& dialect, const std::string& login,
+void NarrowLogin(Driver& admin, const Dialect& dialect, const ServerLogin& login,
                  bool administrator, const Report& report) {
   // Another set-up that narrows the same login at the same moment may take its role between
   // the grant and the default: the last one to revoke grants it again.
   for (int attempt = 1;; ++attempt) {
     try {
-      for (const std::string& statement : dialect.NarrowLoginSql(login, administrator))
+      for (const std::string& statement :
+           dialect.NarrowLoginSql(login.first, login.second, administrator))
         admin.Execute(statement);
       break;
     } catch (...) {
       if (attempt == 3) throw;
     }
   }
-  report("gave login " + login + " the rights of " +
+  report("gave login " + login.first + "@" + login.second + " the rights of " +
          (administrator ? "an administrator" : "an ordinary user") + " on the server");
 }
 
@@ -203,11 +208,12 @@ void NarrowUsersLogin(Driver& admin, const Dialect& dialect, const SetupOptions&
                       const Report& report) {
   if (dialect.LoginRolesQuery().empty()) return;
   admin.UseDatabase(std::string(kSystemAccount));
-  const std::string login = LowerCase(o.user);
+  const std::string user = LowerCase(o.user);
   std::map<std::string, bool> users = Administrators(admin);
-  users.try_emplace(login, o.privilege >= 3);
-  if (LoginsToNarrow(admin, dialect, users, true).count(login) > 0)
-    NarrowLogin(admin, dialect, login, users[login], report);
+  users.try_emplace(user, o.privilege >= 3);
+  for (const ServerLogin& login : LoginsToNarrow(admin, dialect, users, true)) {
+    if (login.first == user) NarrowLogin(admin, dialect, login, users[user], report);
+  }
 }
 
 // Leaves every login of the home's users with what the engine's sessions run (dialect.h):
@@ -223,9 +229,9 @@ void NarrowServerRights(Driver& admin, const Dialect& dialect, const SetupOption
   for (const CatalogEntry& c : o.catalog) accounts.insert(c.account);
   admin.UseDatabase(std::string(kSystemAccount));
   const std::map<std::string, bool> users = Administrators(admin);
-  const std::set<std::string> earlier = LoginsToNarrow(admin, dialect, users, false);
-  for (const std::string& login : earlier)
-    NarrowLogin(admin, dialect, login, users.at(login), report);
+  const std::set<ServerLogin> earlier = LoginsToNarrow(admin, dialect, users, false);
+  for (const ServerLogin& login : earlier)
+    NarrowLogin(admin, dialect, login, users.at(LowerCase(login.first)), report);
   if (!earlier.empty()) {
     for (auto row = admin.Query(dialect.EngineAccountsQuery()); row->Next();)
       accounts.insert(row->Row()[0].value_or(""));

@@ -60,9 +60,10 @@ class ServerRightsTest : public ::testing::Test {
       out.push_back(rows->Row()[0].value_or(""));
     return out;
   }
-  std::vector<std::string> LoginGrants(const std::string& login) {
+  std::vector<std::string> LoginGrants(const std::string& login,
+                                       const std::vector<std::string>& hosts = {"localhost", "%"}) {
     std::vector<std::string> out;
-    for (const char* host : {"localhost", "%"}) {
+    for (const std::string& host : hosts) {
       for (std::string g : Grants("'" + login + "'@'" + host + "'")) {
         // The server's hash of the password is no right.
         if (const std::size_t at = g.find(" IDENTIFIED BY PASSWORD"); at != std::string::npos)
@@ -216,9 +217,20 @@ TEST_F(ServerRightsTest, ASetUpNarrowsTheLoginsAnEarlierOneGaveEveryRight) {
       root.Run("GRANT ALL PRIVILEGES ON *.* TO " + who);
     }
   }
+  // And one made by hand, at one host only.
+  const std::string byHand = home_.user() + "h";
+  root.Run("CREATE USER '" + byHand + "'@'%' IDENTIFIED BY 'pw'");
+  root.Run("GRANT ALL PRIVILEGES ON *.* TO '" + byHand + "'@'%'");
+  root.Run("INSERT INTO dm.users (A0, A8) VALUES ('" + byHand + "', '0')");
   std::string error;
   ASSERT_TRUE(home_.Setup(SetupOptions{}, &error)) << error;
   ExpectNarrow();
+  const std::string role = "orvik_engine_ordinary_user";
+  const std::string who = "`" + byHand + "`@`%`";
+  EXPECT_EQ(
+      LoginGrants(byHand, {"%"}),
+      (std::vector<std::string>{"GRANT `" + role + "` TO " + who, "GRANT USAGE ON *.* TO " + who,
+                                "SET DEFAULT ROLE `" + role + "` FOR " + who}));
   auto clerk = LoggedIn(clerk_, kClerkPassword);
   EXPECT_EQ(Type(*clerk, "LOGTO " + home_.account()).find("OK"), 2u);
 }

@@ -169,15 +169,18 @@ using ServerLogin = std::pair<std::string, std::string>;
 
 // The logins of `users` whose rights are not the role their privilege calls for: made by a
 // set-up of before, which gave them every right, or, with `otherRoleToo`, holding the other
-// role (their privilege has changed since).
-std::set<ServerLogin> LoginsToNarrow(Driver& admin, const Dialect& dialect,
+// role (their privilege has changed since). Never the server's administrator by whom the
+// set-up works, should he be a user of the home too.
+std::set<ServerLogin> LoginsToNarrow(Driver& admin, const Dialect& dialect, const SetupOptions& o,
                                      const std::map<std::string, bool>& users, bool otherRoleToo) {
   std::set<ServerLogin> out;
   for (auto row = admin.Query(dialect.LoginRolesQuery()); row->Next();) {
     const std::string user = row->Row()[0].value_or("");
     const std::string role = row->Row()[2].value_or("");
     const auto known = users.find(LowerCase(user));
-    if (known == users.end() || role == dialect.LoginRole(known->second)) continue;
+    if (known == users.end() || role == dialect.LoginRole(known->second) ||
+        EqualsNoCase(user, o.adminUser))
+      continue;
     if (otherRoleToo || role != dialect.LoginRole(!known->second))
       out.insert({user, row->Row()[1].value_or("")});
   }
@@ -211,7 +214,7 @@ void NarrowUsersLogin(Driver& admin, const Dialect& dialect, const SetupOptions&
   const std::string user = LowerCase(o.user);
   std::map<std::string, bool> users = Administrators(admin);
   users.try_emplace(user, o.privilege >= 3);
-  for (const ServerLogin& login : LoginsToNarrow(admin, dialect, users, true)) {
+  for (const ServerLogin& login : LoginsToNarrow(admin, dialect, o, users, true)) {
     if (login.first == user) NarrowLogin(admin, dialect, login, users[user], report);
   }
 }
@@ -229,7 +232,7 @@ void NarrowServerRights(Driver& admin, const Dialect& dialect, const SetupOption
   for (const CatalogEntry& c : o.catalog) accounts.insert(c.account);
   admin.UseDatabase(std::string(kSystemAccount));
   const std::map<std::string, bool> users = Administrators(admin);
-  const std::set<ServerLogin> earlier = LoginsToNarrow(admin, dialect, users, false);
+  const std::set<ServerLogin> earlier = LoginsToNarrow(admin, dialect, o, users, false);
   for (const ServerLogin& login : earlier)
     NarrowLogin(admin, dialect, login, users.at(LowerCase(login.first)), report);
   if (!earlier.empty()) {

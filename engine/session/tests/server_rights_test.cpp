@@ -20,7 +20,8 @@ const std::string kCrLf = "\r\n";
 const std::string kRefused =
     "[984] Only the administrator may manage the server's logins and rights or reach its own "
     "schemas";
-const std::string kClerkPassword = "clerk-pw";
+// Quotes and backslashes reach CREATE USER as text.
+const std::string kClerkPassword = "it's\\\"clerk\"";
 
 class ServerRightsTest : public ::testing::Test {
  protected:

@@ -216,6 +216,16 @@ class Dialect {
   // The statements that make both roles and give them their rights on the system account's
   // tables, which exist by then; run again, they change nothing.
   virtual std::vector<std::string> LoginRolesSql() const { return {}; }
+  // A query with one parameter, the administrator the set-up works as, whose rows name his
+  // hosts; and the statements that let him give both roles from `host` too: a server lets
+  // only their maker give them, and only from the host he made them from.
+  virtual std::string AdministratorHostsQuery() const { return {}; }
+  virtual std::vector<std::string> ShareRolesSql(const std::string& administrator,
+                                                 const std::string& host) const {
+    (void)administrator;
+    (void)host;
+    return {};
+  }
   // The statements that give both roles their rights on the tables of `account`.
   virtual std::vector<std::string> AccountRightsSql(const std::string& account) const {
     (void)account;

@@ -162,6 +162,15 @@ class MariaDb : public Dialect {
         "GRANT PROCESS ON *.* TO " + admin,
     };
   }
+  std::string AdministratorHostsQuery() const override {
+    return "SELECT Host FROM mysql.user WHERE User = ? AND is_role = 'N'";
+  }
+  std::vector<std::string> ShareRolesSql(const std::string& administrator,
+                                         const std::string& host) const override {
+    const std::string to =
+        " TO '" + QuotedText(administrator) + "'@'" + QuotedText(host) + "' WITH ADMIN OPTION";
+    return {"GRANT " + std::string(kUserRole) + to, "GRANT " + std::string(kAdminRole) + to};
+  }
   std::vector<std::string> AccountRightsSql(const std::string& account) const override {
     std::string name;  // a database made by hand may hold any character
     for (char c : StatementName(account)) name += c == '`' ? "``" : std::string(1, c);

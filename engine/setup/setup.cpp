@@ -156,6 +156,21 @@ void SetUser(Driver& dm, const SetupOptions& o, const Report& report) {
   report("set the password of user " + *name);
 }
 
+// The roles of the logins, which the administrator can then give from each of his hosts
+// (through the server's socket, over TCP).
+void MakeRoles(Driver& admin, const Dialect& dialect, const SetupOptions& o) {
+  for (const std::string& statement : dialect.LoginRolesSql()) admin.Execute(statement);
+  if (dialect.AdministratorHostsQuery().empty()) return;
+  std::vector<std::string> hosts;
+  const DbValue name = o.adminUser;
+  auto rows = admin.Query(dialect.AdministratorHostsQuery(), std::span<const DbValue>(&name, 1));
+  while (rows->Next()) hosts.push_back(rows->Row()[0].value_or(""));
+  for (const std::string& host : hosts) {
+    for (const std::string& statement : dialect.ShareRolesSql(o.adminUser, host))
+      admin.Execute(statement);
+  }
+}
+
 // The home's users by login name, each with whether he has the administrator's privilege.
 std::map<std::string, bool> Administrators(Driver& dm) {
   std::map<std::string, bool> out;
@@ -319,7 +334,7 @@ bool RunSetup(const SetupOptions& o, const Report& report, std::string* error) {
     Driver& dm = dmOwn ? *dmOwn : *admin;
     CompleteTables(dm, dialect, std::string(kSystemAccount), report);
     if (admin) {
-      for (const std::string& statement : dialect.LoginRolesSql()) admin->Execute(statement);
+      MakeRoles(*admin, dialect, o);
     }
     if (!o.user.empty()) {
       if (admin) {

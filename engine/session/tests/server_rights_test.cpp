@@ -236,5 +236,23 @@ TEST_F(ServerRightsTest, ASetUpNarrowsTheLoginsAnEarlierOneGaveEveryRight) {
   EXPECT_EQ(Type(*clerk, "LOGTO " + home_.account()).find("OK"), 2u);
 }
 
+TEST_F(ServerRightsTest, TheAdministratorGivesTheRolesFromEachOfHisHosts) {
+  // The roles were made over TCP; now the set-up comes through the server's socket.
+  IniFile((std::filesystem::path(home_.home()) / "OrvikEngine.ini").string())
+      .Write("MySQL", "Server", server_.socket);
+  SetupOptions o;
+  o.home = home_.home();
+  o.adminUser = server_.user;
+  o.adminPassword = server_.password;
+  o.user = home_.user() + "s";
+  o.password = "pw";
+  o.privilege = 0;
+  std::string error;
+  ASSERT_TRUE(RunSetup(
+      o, [](const std::string&) {}, &error))
+      << error;
+  EXPECT_EQ(LoginGrants(o.user), RoleGrants(o.user, "orvik_engine_ordinary_user"));
+}
+
 }  // namespace
 }  // namespace orvik

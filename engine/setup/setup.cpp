@@ -333,9 +333,7 @@ bool RunSetup(const SetupOptions& o, const Report& report, std::string* error) {
         OpenAccount(o, settings, admin.get(), std::string(kSystemAccount), report);
     Driver& dm = dmOwn ? *dmOwn : *admin;
     CompleteTables(dm, dialect, std::string(kSystemAccount), report);
-    if (admin) {
-      MakeRoles(*admin, dialect, o);
-    }
+    if (admin) MakeRoles(*admin, dialect, o);
     if (!o.user.empty()) {
       if (admin) {
         CreateServerLogin(*admin, o, dialect, report);

@@ -224,6 +224,56 @@ class Dialect {
   virtual std::vector<std::string> SetLoginPasswordSql(const std::string& user,
                                                        const std::string& password) const;
 
+  // --- Rights of the logins on a server ---------------------------------------------------
+  //
+  // A login holds what the engine's sessions run and no more, through one of two roles:
+  // an ordinary user's (his accounts' tables, and on the system account reading the users
+  // and md tables, taking and freeing locks, holding print) or an administrator's (all of
+  // the system account's tables, and the server's process list for LISTU). Nothing on the
+  // server's own schemas, nothing else global. None of these where the datastore keeps no
+  // logins, or gives them their rights by other means.
+
+  // The statements that make both roles and give them their rights on the system account's
+  // tables, which exist by then; run again, they change nothing.
+  virtual std::vector<std::string> LoginRolesSql() const { return {}; }
+  // A query with one parameter, the administrator the set-up works as, whose rows name his
+  // hosts; and the statements that let him give both roles from `host` too: a server lets
+  // only their maker give them, and only from the host he made them from.
+  virtual std::string AdministratorHostsQuery() const { return {}; }
+  virtual std::vector<std::string> ShareRolesSql(const std::string& administrator,
+                                                 const std::string& host) const {
+    (void)administrator;
+    (void)host;
+    return {};
+  }
+  // The statements that give both roles their rights on the tables of `account`.
+  virtual std::vector<std::string> AccountRightsSql(const std::string& account) const {
+    (void)account;
+    return {};
+  }
+  // The statements that take every right of its own from the login `user` coming from
+  // `host` (a set-up of before gave it all of them) and leave it the role of an
+  // administrator or an ordinary user.
+  virtual std::vector<std::string> NarrowLoginSql(const std::string& user, const std::string& host,
+                                                  bool administrator) const {
+    (void)user;
+    (void)host;
+    (void)administrator;
+    return {};
+  }
+  // The role of an administrator's login, or of an ordinary user's.
+  virtual std::string LoginRole(bool administrator) const {
+    (void)administrator;
+    return {};
+  }
+  // A query whose rows are (a login's user, its host, the role it holds alone), a login with
+  // a right of its own or without a role having an empty role: a login whose rows all name
+  // the role its user's privilege calls for is narrowed already. Empty: none to ask.
+  virtual std::string LoginRolesQuery() const { return {}; }
+  // A query whose rows name the databases on the server that are accounts of the engine
+  // (those with a master dictionary).
+  virtual std::string EngineAccountsQuery() const { return {}; }
+
  protected:
   // What follows the locks table's columns where it is made: how its rows are kept. Lock
   // rows are taken and freed around every item update and need not outlive a crash (their

@@ -25,6 +25,18 @@ void LocateServer(const EngineSettings& settings, ConnectParams& p) {
   p.port = settings.mySqlPort;
 }
 
+// The roles through which logins hold their rights. Longer than a user name may be, so
+// that no user's login takes one's name.
+constexpr std::string_view kUserRole = "orvik_engine_ordinary_user";
+constexpr std::string_view kAdminRole = "orvik_engine_administrator";
+// What sessions run on an account's tables: items, files made and dropped, typed SQL.
+constexpr std::string_view kAccountRights = "SELECT, INSERT, UPDATE, DELETE, CREATE, DROP, ALTER";
+
+// A login is one user of the server for each host he comes from.
+std::vector<std::string> Logins(const std::string& user) {
+  return {"'" + user + "'@'localhost'", "'" + user + "'@'%'"};
+}
+
 class MariaDb : public Dialect {
  public:
   std::string_view Kind() const override { return "MYSQL"; }
@@ -144,24 +156,79 @@ class MariaDb : public Dialect {
     return "CREATE DATABASE " + StatementName(account) +
            " CHARACTER SET latin1 COLLATE latin1_general_ci";
   }
+  // A login's rights come from NarrowLoginSql, after its row in the users table tells its
+  // privilege.
   std::vector<std::string> CreateLoginSql(const std::string& user,
                                           const std::string& password) const override {
     std::vector<std::string> out;
-    for (const char* host : {"localhost", "%"}) {
-      const std::string who = "'" + user + "'@'" + host + "'";
+    for (const std::string& who : Logins(user)) {
       out.push_back("CREATE USER IF NOT EXISTS " + who + " IDENTIFIED BY '" + password + "'");
-      out.push_back("GRANT ALL PRIVILEGES ON *.* TO " + who);
     }
     return out;
   }
   std::vector<std::string> SetLoginPasswordSql(const std::string& user,
                                                const std::string& password) const override {
     std::vector<std::string> out;
-    for (const char* host : {"localhost", "%"}) {
-      out.push_back("ALTER USER IF EXISTS '" + user + "'@'" + host + "' IDENTIFIED BY '" +
-                    password + "'");
+    for (const std::string& who : Logins(user)) {
+      out.push_back("ALTER USER IF EXISTS " + who + " IDENTIFIED BY '" + password + "'");
     }
     return out;
+  }
+
+  std::vector<std::string> LoginRolesSql() const override {
+    const std::string user = std::string(kUserRole), admin = std::string(kAdminRole);
+    return {
+        "CREATE ROLE IF NOT EXISTS " + user,
+        "CREATE ROLE IF NOT EXISTS " + admin,
+        "GRANT SELECT ON dm.users TO " + user,
+        "GRANT SELECT ON dm.md TO " + user,
+        "GRANT SELECT, INSERT, DELETE ON dm.locks TO " + user,
+        "GRANT SELECT, INSERT ON dm.printhold TO " + user,
+        "GRANT " + std::string(kAccountRights) + " ON dm.* TO " + admin,
+        "GRANT PROCESS ON *.* TO " + admin,
+    };
+  }
+  std::string AdministratorHostsQuery() const override {
+    return "SELECT Host FROM mysql.user WHERE User = ? AND is_role = 'N'";
+  }
+  std::vector<std::string> ShareRolesSql(const std::string& administrator,
+                                         const std::string& host) const override {
+    const std::string to =
+        " TO '" + QuotedText(administrator) + "'@'" + QuotedText(host) + "' WITH ADMIN OPTION";
+    return {"GRANT " + std::string(kUserRole) + to, "GRANT " + std::string(kAdminRole) + to};
+  }
+  std::vector<std::string> AccountRightsSql(const std::string& account) const override {
+    std::string name;  // a database made by hand may hold any character
+    for (char c : StatementName(account)) name += c == '`' ? "``" : std::string(1, c);
+    const std::string on = "GRANT " + std::string(kAccountRights) + " ON `" + name + "`.* TO ";
+    return {on + std::string(kUserRole), on + std::string(kAdminRole)};
+  }
+  std::vector<std::string> NarrowLoginSql(const std::string& user, const std::string& host,
+                                          bool administrator) const override {
+    const std::string role = LoginRole(administrator);
+    const std::string who = "'" + QuotedText(user) + "'@'" + QuotedText(host) + "'";
+    // Roles granted before go with the rest.
+    return {"REVOKE ALL PRIVILEGES, GRANT OPTION FROM " + who, "GRANT " + role + " TO " + who,
+            "SET DEFAULT ROLE " + role + " FOR " + who};
+  }
+  std::string LoginRole(bool administrator) const override {
+    return std::string(administrator ? kAdminRole : kUserRole);
+  }
+  std::string LoginRolesQuery() const override {
+    const std::string ours =
+        "('" + std::string(kUserRole) + "', '" + std::string(kAdminRole) + "')";
+    return "SELECT User, Host, IF(COALESCE(JSON_VALUE(Priv, '$.access'), '0') = '0', "
+           "COALESCE(JSON_VALUE(Priv, '$.default_role'), ''), '') FROM mysql.global_priv "
+           "WHERE JSON_VALUE(Priv, '$.is_role') IS NULL "
+           "UNION ALL SELECT User, Host, '' FROM mysql.db UNION ALL SELECT User, Host, '' FROM "
+           "mysql.tables_priv UNION ALL SELECT User, Host, '' FROM mysql.columns_priv UNION ALL "
+           "SELECT User, Host, '' FROM mysql.procs_priv UNION ALL SELECT User, Host, '' FROM "
+           "mysql.roles_mapping WHERE Role NOT IN " +
+           ours;
+  }
+  std::string EngineAccountsQuery() const override {
+    return "SELECT DISTINCT TABLE_SCHEMA FROM information_schema.TABLES WHERE TABLE_NAME = 'md' "
+           "AND TABLE_SCHEMA <> 'dm'";
   }
 
  protected:

@@ -1,5 +1,6 @@
 #include "driver.h"
 
+#include "server_guard.h"
 #include "system_tables.h"
 #include "vb_error.h"
 
@@ -65,8 +66,11 @@ void CheckFileName(std::string_view name) {
 }
 
 void Driver::RefuseGuardedText(std::string_view sql) const {
-  if (systemTablesGuard_ && MayReachSystemTables(sql, CurrentDatabase()))
+  if (!systemTablesGuard_) return;
+  if (MayReachSystemTables(sql, CurrentDatabase()))
     throw VbError(dberr::kSystemTables, std::string(kSystemTablesRefused));
+  if (MayManageServer(sql, CurrentDatabase()))
+    throw VbError(dberr::kSystemTables, std::string(kServerManagementRefused));
 }
 
 }  // namespace orvik

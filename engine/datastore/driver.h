@@ -153,15 +153,16 @@ class Driver {
   // Statements a user typed. While the guard is up, Execute and Query refuse, with VbError
   // dberr::kSystemTables and without running it, a statement that could read the password
   // column of the system account's users table or change its users, locks or printhold
-  // tables (system_tables.h says how each driver tells). The engine raises it only around
-  // a statement typed by a user without the administrator's privilege; its own statements
-  // run with it down. Returns the guard's previous state.
+  // tables (system_tables.h says how each driver tells); on a server also one that may
+  // manage its logins and rights or reach its own schemas (server_guard.h). The engine
+  // raises it only around a statement typed by a user without the administrator's
+  // privilege; its own statements run with it down. Returns the guard's previous state.
   bool SetSystemTablesGuard(bool up) { return std::exchange(systemTablesGuard_, up); }
   bool SystemTablesGuard() const { return systemTablesGuard_; }
 
  protected:
   // For drivers that judge statements by their text: throws kSystemTables when the guard is
-  // up and `sql` MayReachSystemTables on the current database.
+  // up and `sql` MayReachSystemTables or MayManageServer on the current database.
   void RefuseGuardedText(std::string_view sql) const;
 
  private:

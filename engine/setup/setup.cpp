@@ -1,6 +1,8 @@
 #include "setup.h"
 
 #include <filesystem>
+#include <map>
+#include <set>
 
 #include "driver.h"
 #include "driver_factory.h"
@@ -8,6 +10,7 @@
 #include "ini_file.h"
 #include "key_checks.h"
 #include "layout.h"
+#include "numbers.h"
 #include "password_hash.h"
 #include "sqlite_driver.h"
 #include "text.h"
@@ -154,6 +157,109 @@ void SetUser(Driver& dm, const SetupOptions& o, const Report& report) {
   report("set the password of user " + *name);
 }
 
+// The roles of the logins, which the administrator can then give from each of his hosts
+// (through the server's socket, over TCP).
+void MakeRoles(Driver& admin, const Dialect& dialect, const SetupOptions& o) {
+  for (const std::string& statement : dialect.LoginRolesSql()) admin.Execute(statement);
+  if (dialect.AdministratorHostsQuery().empty()) return;
+  std::vector<std::string> hosts;
+  const DbValue name = o.adminUser;
+  auto rows = admin.Query(dialect.AdministratorHostsQuery(), std::span<const DbValue>(&name, 1));
+  while (rows->Next()) hosts.push_back(rows->Row()[0].value_or(""));
+  for (const std::string& host : hosts) {
+    for (const std::string& statement : dialect.ShareRolesSql(o.adminUser, host))
+      admin.Execute(statement);
+  }
+}
+
+// The home's users by login name, each with whether he has the administrator's privilege.
+std::map<std::string, bool> Administrators(Driver& dm) {
+  std::map<std::string, bool> out;
+  for (auto row = dm.Query("SELECT A0, A8 FROM users"); row->Next();)
+    out[LowerCase(row->Row()[0].value_or(""))] = Val(row->Row()[1].value_or("")) >= 3;
+  return out;
+}
+
+// A server's login: a user and the host he comes from.
+using ServerLogin = std::pair<std::string, std::string>;
+
+// The logins of `users` whose rights are not the role their privilege calls for: made by a
+// set-up of before, which gave them every right, or, with `otherRoleToo`, holding the other
+// role (their privilege has changed since). Never the server's administrator by whom the
+// set-up works, should he be a user of the home too.
+std::set<ServerLogin> LoginsToNarrow(Driver& admin, const Dialect& dialect, const SetupOptions& o,
+                                     const std::map<std::string, bool>& users, bool otherRoleToo) {
+  std::set<ServerLogin> out;
+  for (auto row = admin.Query(dialect.LoginRolesQuery()); row->Next();) {
+    const std::string user = row->Row()[0].value_or("");
+    const std::string role = row->Row()[2].value_or("");
+    const auto known = users.find(LowerCase(user));
+    if (known == users.end() || role == dialect.LoginRole(known->second) ||
+        EqualsNoCase(user, o.adminUser))
+      continue;
+    if (otherRoleToo || role != dialect.LoginRole(!known->second))
+      out.insert({user, row->Row()[1].value_or("")});
+  }
+  return out;
+}
+
+void NarrowLogin(Driver& admin, const Dialect& dialect, const ServerLogin& login,
+                 bool administrator, const Report& report) {
+  // Another set-up that narrows the same login at the same moment may take its role between
+  // the grant and the default: the last one to revoke grants it again.
+  for (int attempt = 1;; ++attempt) {
+    try {
+      for (const std::string& statement :
+           dialect.NarrowLoginSql(login.first, login.second, administrator))
+        admin.Execute(statement);
+      break;
+    } catch (...) {
+      if (attempt == 3) throw;
+    }
+  }
+  report("gave login " + login.first + "@" + login.second + " the rights of " +
+         (administrator ? "an administrator" : "an ordinary user") + " on the server");
+}
+
+// The login of the user being set up holds its role before his row names him in the users
+// table: from then on other set-ups see it, and narrow it if it is not.
+void NarrowUsersLogin(Driver& admin, const Dialect& dialect, const SetupOptions& o,
+                      const Report& report) {
+  if (dialect.LoginRolesQuery().empty()) return;
+  admin.UseDatabase(std::string(kSystemAccount));
+  const std::string user = LowerCase(o.user);
+  std::map<std::string, bool> users = Administrators(admin);
+  users.try_emplace(user, o.privilege >= 3);
+  for (const ServerLogin& login : LoginsToNarrow(admin, dialect, o, users, true)) {
+    if (login.first == user) NarrowLogin(admin, dialect, login, users[user], report);
+  }
+}
+
+// Leaves every login of the home's users with what the engine's sessions run (dialect.h):
+// the roles have their rights on the accounts named, and a login that a set-up of before
+// left with rights of its own is narrowed to its role (one whose user's privilege has been
+// changed by hand keeps its role until the set-up is run for him). Such a login is one of an
+// earlier home, whose accounts are then all given to the roles, having been made before them.
+void NarrowServerRights(Driver& admin, const Dialect& dialect, const SetupOptions& o,
+                        const Report& report) {
+  if (dialect.LoginRolesQuery().empty()) return;
+  std::set<std::string> accounts;
+  for (const std::string& a : o.accounts) accounts.insert(a);
+  for (const CatalogEntry& c : o.catalog) accounts.insert(c.account);
+  admin.UseDatabase(std::string(kSystemAccount));
+  const std::map<std::string, bool> users = Administrators(admin);
+  const std::set<ServerLogin> earlier = LoginsToNarrow(admin, dialect, o, users, false);
+  for (const ServerLogin& login : earlier)
+    NarrowLogin(admin, dialect, login, users.at(LowerCase(login.first)), report);
+  if (!earlier.empty()) {
+    for (auto row = admin.Query(dialect.EngineAccountsQuery()); row->Next();)
+      accounts.insert(row->Row()[0].value_or(""));
+  }
+  for (const std::string& account : accounts) {
+    for (const std::string& statement : dialect.AccountRightsSql(account)) admin.Execute(statement);
+  }
+}
+
 void AddCatalogEntry(Driver& d, const CatalogEntry& entry, const Report& report) {
   const DbValue verb = entry.verb;
   const auto present = [&] {
@@ -228,9 +334,11 @@ bool RunSetup(const SetupOptions& o, const Report& report, std::string* error) {
         OpenAccount(o, settings, admin.get(), std::string(kSystemAccount), report);
     Driver& dm = dmOwn ? *dmOwn : *admin;
     CompleteTables(dm, dialect, std::string(kSystemAccount), report);
+    if (admin) MakeRoles(*admin, dialect, o);
     if (!o.user.empty()) {
       if (admin) {
         CreateServerLogin(*admin, o, dialect, report);
+        NarrowUsersLogin(*admin, dialect, o, report);
         admin->UseDatabase(std::string(kSystemAccount));
       }
       SetUser(dm, o, report);
@@ -247,6 +355,7 @@ bool RunSetup(const SetupOptions& o, const Report& report, std::string* error) {
       AddCatalogEntry(d, entry, report);
     }
     AddKeyChecks(o.home, settings, admin.get(), report);
+    if (admin) NarrowServerRights(*admin, dialect, o, report);
     return true;
   } catch (...) {
     if (error) *error = CurrentExceptionMessage();

@@ -1,7 +1,9 @@
 // Setting up an engine home: the settings file, the system account with its tables, a user,
 // and further accounts. Only what is missing is created; nothing that exists is touched,
-// except that a user who exists already is given the password named, and that key columns
-// made before they checked their length are given that check (key_checks.h).
+// except that a user who exists already is given the password named, that key columns made
+// before they checked their length are given that check (key_checks.h), and that on a server
+// the logins of the home's users are left with only the rights the engine's sessions use
+// (dialect.h), those an earlier set-up gave every right included.
 
 #ifndef ORVIK_ENGINE_SETUP_SETUP_H_
 #define ORVIK_ENGINE_SETUP_SETUP_H_

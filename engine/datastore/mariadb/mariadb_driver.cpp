@@ -76,6 +76,7 @@ int ErrorNumber(unsigned int code, std::string_view sqlstate) {
   if (code == kMariaDbLockedByAnother) return dberr::kLockedByAnother;
   switch (code) {
     case ER_BAD_DB_ERROR:
+    case ER_DBACCESS_DENIED_ERROR:  // a database the login has no right on is none to it
       return dberr::kNoSuchDatabase;
     case ER_NO_SUCH_TABLE:
       return dberr::kNoSuchTable;
@@ -475,7 +476,9 @@ void MariaDbDriver::Connect(const ConnectParams& params) {
   if (mysql_real_connect(mysql, host, params.user.c_str(), params.password.c_str(),
                          database.c_str(), port, socket, CLIENT_FOUND_ROWS) == nullptr) {
     unsigned int code = mysql_errno(mysql);
-    int number = code == ER_BAD_DB_ERROR ? dberr::kNoSuchDatabase : dberr::kUnspecified;
+    const int number = code == ER_BAD_DB_ERROR || code == ER_DBACCESS_DENIED_ERROR
+                           ? dberr::kNoSuchDatabase
+                           : dberr::kUnspecified;
     throw VbError(number, Description(code, mysql_error(mysql)));
   }
   KeepFromChildren(mysql);

@@ -4,6 +4,7 @@
 
 #include <stdexcept>
 
+#include "server_guard.h"
 #include "system_tables.h"
 #include "vb_error.h"
 
@@ -177,6 +178,78 @@ TEST(SystemTablesText, EverySpellingOfTheGuardedTablesIsCaught) {
   EXPECT_FALSE(MayReachSystemTables("INSERT INTO blocks VALUES (1)", "dm"));
 }
 
+// What manages a server, or reads its own schemas, in every spelling the server reads it
+// (quotes, comments it runs, version numbers glued on, mixed case), on MariaDB and SQL
+// Server alike; and what an ordinary user's typed SQL does in his own account is left alone.
+TEST(ServerGuardText, EverySpellingOfServerManagementIsCaught) {
+  const char* refused[] = {
+      // Logins and their passwords.
+      "ALTER USER 'mary'@'localhost' IDENTIFIED BY 'owned'",
+      "alter/**/user mary@'%' identified by 'x'",
+      "ALTER /*!50000 USER */ mary@'%' ACCOUNT LOCK",
+      "ALTER /*!50000USER*/ mary@'%' ACCOUNT LOCK",
+      "DROP /*M!100000 USER*/ 'mary'@'%'",
+      "DROP USER IF EXISTS mary",
+      "DrOp\nUsEr `mary`@`%`",
+      "CREATE OR REPLACE USER x@'%'",
+      "DROP /* a comment the server skips */ USER mary",
+      "RENAME USER mary TO m2",
+      "SET PASSWORD FOR mary = PASSWORD('x')",
+      "GRANT ALL ON *.* TO clerk",
+      "REVOKE SELECT ON x.* FROM mary",
+      "CREATE ROLE r",
+      "SET DEFAULT ROLE ALL TO clerk",
+      "CREATE LOGIN evil WITH PASSWORD = 'x'",
+      "ALTER LOGIN [sa] ENABLE",
+      "ALTER SERVER ROLE sysadmin ADD MEMBER evil",
+      "EXEC sp_addlogin 'evil', 'x'",
+      "EXEC sp_addsrvrolemember 'evil', 'sysadmin'",
+      "EXEC master..xp_cmdshell 'id'",
+      // The server's own schemas and catalogs.
+      "SELECT User, authentication_string FROM mysql.user",
+      "CREATE TABLE t1 AS SELECT * FROM `mysql`.`global_priv`",
+      "SELECT * FROM \"MYSQL\".db",
+      "SELECT 1 FROM md /*! UNION SELECT Password FROM mysql.user */",
+      "SELECT * FROM INFORMATION_SCHEMA.USER_PRIVILEGES",
+      "SELECT * FROM performance_schema.threads",
+      "SELECT * FROM sys.sql_logins",
+      "SELECT name, password_hash FROM [master].[sys].[sql_logins]",
+      "SELECT * FROM syslogins",
+      "SELECT * FROM /*!50000syslogins*/",
+      "SELECT * FROM msdb..backupset",
+      // The server itself.
+      "FLUSH PRIVILEGES",
+      "SHUTDOWN",
+      "KILL 5",
+      "INSTALL PLUGIN server_audit SONAME 'server_audit'",
+      "UNINSTALL SONAME 'x'",
+      "CREATE FUNCTION f RETURNS STRING SONAME 'evil.so'",
+      "CREATE DEFINER=root@localhost PROCEDURE p() SELECT 1",
+      "CREATE DEFINER = CURRENT_USER EVENT e ON SCHEDULE EVERY 1 SECOND DO SELECT 1",
+      "CREATE EVENT e ON SCHEDULE EVERY 1 SECOND DO SELECT 1",
+      "SET GLOBAL general_log = 1",
+      "SELECT @@global.secure_file_priv",
+      "SELECT * FROM t INTO DUMPFILE '/tmp/x'",
+      "LOAD DATA LOCAL INFILE '/etc/passwd' INTO TABLE t",
+      "DROP DATABASE sales",
+      // Words in quotes count too, what a quote is depending on the server's settings.
+      "INSERT INTO ledger (A0, A1) VALUES ('1', 'drop user later')",
+      "CREATE SCHEMA s2",
+  };
+  for (const char* sql : refused) EXPECT_TRUE(MayManageServer(sql, "sales")) << sql;
+  // A connection moved onto one of the server's own schemas reaches it by any name.
+  EXPECT_TRUE(MayManageServer("SELECT * FROM user", "mysql"));
+  EXPECT_TRUE(MayManageServer("SELECT * FROM plugins", "INFORMATION_SCHEMA"));
+
+  const char* open[] = {
+      "SELECT * FROM orders WHERE A0 = 'x'",   "CREATE TABLE user_notes (A0 CHAR(25))",
+      "SELECT A1 FROM users_archive",          "DROP TABLE ledger",
+      "ALTER TABLE ledger ADD COLUMN A9 TEXT", "SELECT CURRENT_USER()",
+      "DELETE FROM ledger WHERE A3 = USER()",
+  };
+  for (const char* sql : open) EXPECT_FALSE(MayManageServer(sql, "sales")) << sql;
+}
+
 TEST_F(RecordingDriverTest, TheGuardRefusesBeforeAnythingRuns) {
   driver_.UseDatabase("dm");
   driver_.ClearCalls();
@@ -188,6 +261,11 @@ TEST_F(RecordingDriverTest, TheGuardRefusesBeforeAnythingRuns) {
             "Only the administrator may read the password column or held print, or change the "
             "users, locks and printhold tables");
   EXPECT_EQ(ErrorNumber([&] { driver_.Execute("DELETE FROM locks"); }), dberr::kSystemTables);
+  EXPECT_EQ(ErrorNumber([&] { driver_.Execute("DROP USER mary"); }, &description),
+            dberr::kSystemTables);
+  EXPECT_EQ(description,
+            "Only the administrator may manage the server's logins and rights or reach its own "
+            "schemas");
   EXPECT_TRUE(driver_.Calls().empty());
   driver_.Query("SELECT * FROM locks");
   EXPECT_TRUE(driver_.SetSystemTablesGuard(false));

@@ -137,15 +137,18 @@ void CreateServerLogin(Driver& admin, const SetupOptions& o, const Dialect& dial
   report("set the password of login " + user + " on the server");
 }
 
-// Creates the user's row, or gives a user who has one the new password. The password is
-// kept as a hash of its lower-cased text: logins compare it without regard to case.
-void SetUser(Driver& dm, const SetupOptions& o, const Report& report) {
+// Creates the user's row, or gives a user who has one the new password. On the embedded store
+// the password is kept as a hash of its lower-cased text: logins compare it without regard to
+// case. A server checks the password at its login and the column is never read there, so it
+// keeps nothing: every login of the home may read the users table, and a hash there would
+// let him guess the others' passwords at leisure.
+void SetUser(Driver& dm, const SetupOptions& o, bool serverChecksPasswords, const Report& report) {
   const DbValue name = LowerCase(o.user);
   const auto known = [&] {
     auto row = dm.Query("SELECT A0 FROM users WHERE A0 = ?", std::span<const DbValue>(&name, 1));
     return row->Next();
   };
-  const DbValue hash = HashPassword(LowerCase(o.password));
+  const DbValue hash = serverChecksPasswords ? std::string() : HashPassword(LowerCase(o.password));
   const DbValue row[] = {name, hash, std::to_string(o.privilege)};
   if (CreateUnlessPresent(
           known, [&] { dm.Execute("INSERT INTO users (A0, A7, A8) VALUES (?, ?, ?)", row); })) {
@@ -155,6 +158,14 @@ void SetUser(Driver& dm, const SetupOptions& o, const Report& report) {
   const DbValue change[] = {hash, name};
   dm.Execute("UPDATE users SET A7 = ? WHERE A0 = ?", change);
   report("set the password of user " + *name);
+}
+
+// What set-ups before kept in the password column on a server: hashes that nothing reads.
+void ClearServerPasswordCopies(Driver& dm, const Report& report) {
+  const std::int64_t cleared = dm.Execute("UPDATE users SET A7 = '' WHERE A7 <> ''");
+  if (cleared > 0)
+    report("removed " + std::to_string(cleared) +
+           " password hashes from the users table, which the server does not use");
 }
 
 // The roles of the logins, which the administrator can then give from each of his hosts
@@ -334,6 +345,7 @@ bool RunSetup(const SetupOptions& o, const Report& report, std::string* error) {
         OpenAccount(o, settings, admin.get(), std::string(kSystemAccount), report);
     Driver& dm = dmOwn ? *dmOwn : *admin;
     CompleteTables(dm, dialect, std::string(kSystemAccount), report);
+    if (admin) ClearServerPasswordCopies(dm, report);
     if (admin) MakeRoles(*admin, dialect, o);
     if (!o.user.empty()) {
       if (admin) {
@@ -341,7 +353,7 @@ bool RunSetup(const SetupOptions& o, const Report& report, std::string* error) {
         NarrowUsersLogin(*admin, dialect, o, report);
         admin->UseDatabase(std::string(kSystemAccount));
       }
-      SetUser(dm, o, report);
+      SetUser(dm, o, admin != nullptr, report);
     }
     for (const std::string& account : o.accounts) {
       const std::shared_ptr<Driver> own = OpenAccount(o, settings, admin.get(), account, report);

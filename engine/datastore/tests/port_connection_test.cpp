@@ -69,12 +69,17 @@ TEST_F(PortConnectionTest, ConnectsToTheSystemAccount) {
   }
   EXPECT_EQ(Rows("select A0, A8 from users where A0 = '" + home_.user() + "'"),
             std::vector<std::string>{home_.user() + "|3"});
-  // The password is kept as a salted hash, never as typed.
+  // The embedded store keeps the password as a salted hash, never as typed; a server checks
+  // it at its own login and the table keeps none.
   const std::vector<std::string> stored =
       Rows("select A7 from users where A0 = '" + home_.user() + "'");
   ASSERT_EQ(stored.size(), 1u);
-  EXPECT_EQ(stored[0].rfind("$y$", 0), 0u) << stored[0];
-  EXPECT_EQ(CheckPassword("secret", stored[0]), PasswordCheck::kMatches);
+  if (Embedded()) {
+    EXPECT_EQ(stored[0].rfind("$y$", 0), 0u) << stored[0];
+    EXPECT_EQ(CheckPassword("secret", stored[0]), PasswordCheck::kMatches);
+  } else {
+    EXPECT_TRUE(stored[0].empty() || stored[0] == "<null>") << stored[0];
+  }
 }
 
 TEST_F(PortConnectionTest, MovesBetweenAccounts) {

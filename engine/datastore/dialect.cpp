@@ -92,13 +92,23 @@ std::vector<SystemTable> Dialect::SystemAccountTables() const {
                  "Flag INTEGER, PrintText " +
                      Types().memo + ", PRIMARY KEY (Queue, Sequence))"});
   out.push_back({"md", FileTableSql(TableTemplate::kMasterDictionary, "md")});
+  for (SystemTable& t : SessionTables()) out.push_back(std::move(t));
   return out;
+}
+
+std::string Dialect::LockTakeSql(std::string_view locksTable, bool) const {
+  return "INSERT INTO " + std::string(locksTable) + " (A0, UserInst) VALUES (?, ?)";
+}
+
+std::string Dialect::LockLookSql(std::string_view locksTable, bool) const {
+  return "SELECT A0, UserInst FROM " + std::string(locksTable) + " WHERE A0 = ?";
 }
 
 std::string Dialect::LocksTableSql(std::string_view table) const {
   // A lock key is the table part, character 255 and the item id: longer than an item id.
   return "CREATE TABLE " + std::string(table) + " (A0 VARCHAR(255) " + KeyCollation() +
-         " PRIMARY KEY, UserInst VARCHAR(255) NOT NULL)" + LocksTableOptions();
+         " PRIMARY KEY, UserInst VARCHAR(255) NOT NULL" + LocksTableIndex() + ")" +
+         LocksTableOptions();
 }
 
 ConnectParams Dialect::ConnectParamsFor(const EngineSettings&, const std::string& home,

@@ -109,6 +109,10 @@ class ItemStore {
   Status Write(const std::string& fileVariable, const std::string& id, bool keepLock,
                const std::function<Status()>& write,
                const std::function<Status(const std::string& key)>& writeReleasing = {});
+  // Where the locks are transactional (lock_table.h): the lock's test, the write check, the
+  // write and the lock's release as one transaction.
+  Status TransactionalWrite(const std::string& tablePart, const std::string& id, bool keepLock,
+                            const std::function<Status()>& write);
   // The check and the write run under this session's lock row for the item, so that no other
   // session can write between them.
   Status CheckedWrite(const std::string& tablePart, const std::string& id,

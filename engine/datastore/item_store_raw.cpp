@@ -255,8 +255,10 @@ Status ItemStore::WriteItemRaw(std::string_view item, std::string_view fileVaria
         driver.Execute("INSERT INTO " + name + insert, row);
         return Status::Ok();
       } catch (const VbError& e) {
-        if (attempt > 0 || e.number() == dberr::kTooManyAttributes ||
-            e.number() == dberr::kLockedByAnother)
+        // A write that frees its lock ended its transaction, and so did a collision with
+        // another session's: tried again, the write would run outside it.
+        if (attempt > 0 || releasing != nullptr || e.number() == dberr::kTooManyAttributes ||
+            e.number() == dberr::kLockedByAnother || e.number() == dberr::kConflict)
           throw;
         account_.ForgetShape(t.fv.tablePart);
       }

@@ -147,11 +147,10 @@ Status Login::NumberBySessionTable(std::string_view sessionState) {
   if (facts.readOnly) return NumberByConnection();
   const std::string& user = account_.LoginUser();
   std::int64_t number = 0;
+  status_ = SessionStatus{account_.Account(), std::string(sessionState), "Login " + LoginStamp()};
   try {
     number = SessionTable(account_.dialect())
-                 .Add(dm, user, facts.node, account_.Settings().sessionLease, Privilege(),
-                      SessionStatus{account_.Account(), std::string(sessionState),
-                                    "Login " + LoginStamp()});
+                 .Add(dm, user, facts.node, account_.Settings().sessionLease, Privilege(), status_);
   } catch (const VbError& e) {
     // A home set up before the sessions table was.
     if (e.number() == dberr::kNoSuchTable) return NumberByConnection();
@@ -251,7 +250,8 @@ void Login::UpdateRegistry(std::string& line) {
   if (lease_) {
     std::vector<std::string> f = SplitAt(line, kValueMark);
     f.resize(6);
-    lease_->SetStatus(SessionStatus{f[2], f[4], f[5]});
+    status_ = SessionStatus{f[2], f[4], f[5]};
+    lease_->SetStatus(status_);
   }
 }
 
@@ -262,7 +262,8 @@ Status Login::ListProcesses(std::string* list) {
     if (!account_.dialect().ReachesDatastore()) account_.Required();
     if (sessionRow_ > 0) {
       Driver& dm = account_.Required();
-      *list = SessionTable(account_.dialect()).List(dm, dm.Facts().node, IsAdministrator());
+      *list = SessionTable(account_.dialect())
+                  .List(dm, dm.Facts().node, IsAdministrator(), sessionRow_, status_);
       return Status::Ok();
     }
     const std::optional<ProcessListing> listing = account_.dialect().ProcessList();

@@ -96,6 +96,7 @@ class Login {
   std::int32_t connectionId_ = 0;
   std::unique_ptr<UserRegistry> registry_;
   std::int64_t sessionRow_ = 0;  // the number of the session's row of the sessions table
+  SessionStatus status_;         // what the session does, as it last told its row
   std::unique_ptr<SessionLease> lease_;
   std::function<void()> lost_;
 };

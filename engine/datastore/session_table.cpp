@@ -140,7 +140,8 @@ std::vector<SessionLiveness> SessionTable::Judge(Driver& dm, const std::string& 
   return out;
 }
 
-std::string SessionTable::List(Driver& dm, const std::string& node, bool all) const {
+std::string SessionTable::List(Driver& dm, const std::string& node, bool all, std::int64_t own,
+                               const SessionStatus& ownStatus) const {
   std::vector<std::int64_t> gone;
   for (const SessionLiveness& s : Judge(dm, node)) {
     if (s.gone) gone.push_back(s.number);
@@ -153,8 +154,13 @@ std::string SessionTable::List(Driver& dm, const std::string& node, bool all) co
     const auto& r = cursor->Row();
     if (std::find(gone.begin(), gone.end(), Number(r[1])) != gone.end()) continue;
     if (!list.empty()) list.push_back(kAttributeMark);
-    const std::string values[] = {Text(r[0]) + "*" + Text(r[1]), Text(r[1]), Text(r[2]),
-                                  Text(r[3]),                    Text(r[4]), Text(r[5])};
+    const bool mine = Number(r[1]) == own;
+    const std::string values[] = {Text(r[0]) + "*" + Text(r[1]),
+                                  Text(r[1]),
+                                  mine ? ownStatus.account : Text(r[2]),
+                                  Text(r[3]),
+                                  mine ? ownStatus.state : Text(r[4]),
+                                  mine ? ownStatus.action : Text(r[5])};
     for (std::size_t i = 0; i < std::size(values); ++i) {
       if (i) list.push_back(kValueMark);
       list.append(values[i]);

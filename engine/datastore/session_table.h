@@ -93,8 +93,10 @@ class SessionTable {
 
   // The live sessions for LISTU, by number: lines of six values joined by character 253 (user
   // instance, number, account, seconds since its state changed, state, action), joined by
-  // character 254. All of them, or (`all` false) those of the connection's own user.
-  std::string List(Driver& dm, const std::string& node, bool all) const;
+  // character 254. All of them, or (`all` false) those of the connection's own user. The
+  // session `own` is shown as `ownStatus` says, which its row may not have caught up with.
+  std::string List(Driver& dm, const std::string& node, bool all, std::int64_t own,
+                   const SessionStatus& ownStatus) const;
 
  private:
   const Dialect& dialect_;

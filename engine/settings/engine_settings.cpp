@@ -28,7 +28,7 @@ EngineSettings ReadEngineSettings(const std::string& home) {
   s.msSqlServer = ini.Read("MsSQL", "Server", "127.0.0.1");
   s.mySqlPort = ini.Read("MySQL", "Port", "3306");
   s.myOdbcOption = ini.Read("MySQL", "Pipes", "0") == "1" ? "24578" : "16386";
-  s.sessionLease = Seconds(ini.Read("MySQL", "SessionLease", "30"), 30, 2, 3600);
+  s.sessionLease = Seconds(ini.Read("MySQL", "SessionLease", "60"), 60, 2, 3600);
   return s;
 }
 

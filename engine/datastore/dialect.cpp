@@ -107,8 +107,7 @@ std::string Dialect::LockLookSql(std::string_view locksTable, bool) const {
 std::string Dialect::LocksTableSql(std::string_view table) const {
   // A lock key is the table part, character 255 and the item id: longer than an item id.
   return "CREATE TABLE " + std::string(table) + " (A0 VARCHAR(255) " + KeyCollation() +
-         " PRIMARY KEY, UserInst VARCHAR(255) NOT NULL" + LocksTableIndex() + ")" +
-         LocksTableOptions();
+         " PRIMARY KEY, UserInst VARCHAR(255) NOT NULL)" + LocksTableOptions();
 }
 
 ConnectParams Dialect::ConnectParamsFor(const EngineSettings&, const std::string& home,

@@ -121,6 +121,8 @@ class Dialect {
   // Whether a whole item is written with one REPLACE rather than an UPDATE, and an INSERT
   // where the UPDATE found no row.
   virtual bool WritesByReplace() const { return false; }
+  // Whether the statements below exist on this datastore (they are not empty).
+  virtual bool CombinesLocksWithItems() const { return false; }
   // Where the driver runs transactions (Driver::RunsTransactions), the item locks, in a table
   // beside the items on the same connection, are taken and freed in the transactions that
   // read and write the items: a write refused changes nothing, and a lock goes with the write
@@ -138,6 +140,18 @@ class Dialect {
     (void)write;
     (void)locksTable;
     (void)opensTransaction;
+    return {};
+  }
+  // One statement that opens a transaction, takes this session's lock of an item in
+  // `locksTable` (that nobody holds), runs `write`, frees the lock and commits; or empty
+  // (where WriteHoldingLock is). Its parameters: the lock's key and this session's holder
+  // name, those of `write`, the key and the holder again. A lock row there already refuses it
+  // as a duplicate key (dberr::kIntegrity), one another transaction holds as
+  // dberr::kConflict, and nothing is written; the transaction stays open for the caller to
+  // roll back.
+  virtual std::string WriteClaimingLock(std::string_view write, std::string_view locksTable) const {
+    (void)write;
+    (void)locksTable;
     return {};
   }
   // One statement that opens a transaction, takes this session's lock of an item in
@@ -218,7 +232,8 @@ class Dialect {
   // Where a server cannot answer that, a process list in which the session finds its own
   // line: the one that runs this very statement (empty: none).
   virtual std::string SessionSearchQuery() const { return {}; }
-  // The server's process list; none where the home's user registry keeps the sessions.
+  // The server's process list; none where the home's user registry keeps the sessions. (Where
+  // the sessions table lists them, it serves the sessions numbered by their connections.)
   virtual std::optional<ProcessListing> ProcessList() const { return std::nullopt; }
   // Servers mark each connection of a logged-in session, so that other sessions can tell
   // whether its item locks are stale (lock_holders.h).
@@ -316,8 +331,6 @@ class Dialect {
   // rows are taken and freed around every item update and need not outlive a crash (their
   // holders do not), so the cheapest storage that keeps them atomic will do.
   virtual std::string LocksTableOptions() const { return {}; }
-  // What follows the locks table's columns inside its definition (an index).
-  virtual std::string LocksTableIndex() const { return {}; }
   // Whether the locks table is one of the system account's tables; the embedded store keeps
   // it in a file of its own, which its driver makes.
   virtual bool LocksInSystemAccount() const { return true; }

@@ -69,6 +69,7 @@ class MariaDb : public Dialect {
   bool WritesByReplace() const override { return true; }
   // Compound statements: the lock, the item and the transaction's end in one round trip to
   // the server, where each would take one.
+  bool CombinesLocksWithItems() const override { return true; }
   std::string TakeThenRead(std::string_view read, std::string_view locks,
                            bool commit) const override {
     return "BEGIN NOT ATOMIC START TRANSACTION; " + LockTakeSql(locks, true) + "; " +
@@ -83,6 +84,11 @@ class MariaDb : public Dialect {
            std::to_string(kMariaDbLockedByAnother) +
            ", MESSAGE_TEXT = 'Another user has this item locked'; END IF; " + std::string(write) +
            "; COMMIT; END";
+  }
+  std::string WriteClaimingLock(std::string_view write, std::string_view locks) const override {
+    return "BEGIN NOT ATOMIC START TRANSACTION; " + LockTakeSql(locks, true) + "; " +
+           std::string(write) + "; DELETE FROM " + std::string(locks) +
+           " WHERE A0 = ? AND UserInst = ?; COMMIT; END";
   }
   // A lock that a transaction holds, not yet committed, is only seen by a statement that
   // waits for it: these do not.
@@ -260,20 +266,13 @@ class MariaDb : public Dialect {
   std::vector<SystemTableUpgrade> SystemTableUpgrades() const override {
     return {{"SELECT TABLE_NAME FROM information_schema.TABLES WHERE TABLE_SCHEMA = 'dm' AND "
              "TABLE_NAME = 'locks' AND ENGINE <> 'InnoDB'",
-             "ALTER TABLE dm.locks ENGINE=InnoDB", "made table dm.locks transactional"},
-            {"SELECT 1 FROM DUAL WHERE NOT EXISTS (SELECT 1 FROM information_schema.STATISTICS "
-             "WHERE TABLE_SCHEMA = 'dm' AND TABLE_NAME = 'locks' AND INDEX_NAME = 'holder')",
-             "ALTER TABLE dm.locks ADD INDEX holder (UserInst)",
-             "indexed table dm.locks by holder"}};
+             "ALTER TABLE dm.locks ENGINE=InnoDB", "made table dm.locks transactional"}};
   }
 
  protected:
   // Every node of a cluster sees the locks: a lock is taken in the transaction of the read
   // for update and freed in that of the write that ends it.
   std::string LocksTableOptions() const override { return " ENGINE=InnoDB"; }
-  // A session frees all its locks by its name: through the index, its statement locks its
-  // own rows only, and never waits for a lock another session's transaction holds open.
-  std::string LocksTableIndex() const override { return ", INDEX holder (UserInst)"; }
   // One row per logged-in session: its number (unique across a cluster's nodes, which hand
   // out numbers in steps of their count), its node, the lease it renews (Beat, Renewed) and
   // what it does, for LISTU. Users see their own rows whole through own_sessions.

@@ -73,6 +73,11 @@ namespace {
 
 }  // namespace
 
+const ServerFacts& Driver::Facts() const {
+  static const ServerFacts unknown;
+  return unknown;
+}
+
 void Driver::Begin() { NoTransactions(); }
 void Driver::Commit() { NoTransactions(); }
 void Driver::Rollback() { NoTransactions(); }

@@ -141,7 +141,7 @@ class Driver {
   // Ends the connection; statements fail from then on, until the next Connect.
   virtual void Close() = 0;
   // The server as the connection found it; nothing known where the driver cannot tell.
-  virtual ServerFacts Facts() const { return {}; }
+  virtual const ServerFacts& Facts() const;
 
   // Transactions, where the driver runs them: the statements between Begin and Commit or
   // Rollback are one; outside, each statement commits itself. A transaction that a compound

@@ -57,17 +57,25 @@ Status ItemStore::Read(Variant& out, const Variant& fileVariable, const Variant&
 
 Status ItemStore::Write(const std::string& fileVariable, const std::string& id, bool keepLock,
                         const std::function<Status()>& write,
-                        const std::function<Status(const std::string& key)>& writeReleasing) {
+                        const std::function<Status(const std::string& key, bool claim)>&
+                            writeReleasing) {
   const std::string tablePart(TablePartOf(fileVariable));
   const std::string key = LockTable::Key(tablePart, id);
   const bool transactional = locks_.Transactional();
+  if (transactional && !keepLock && writeReleasing && !locks_.Took(key) &&
+      !CopyKept(tablePart, id)) {
+    // A plain write of an item nobody locked: the lock taken for it, the write and the
+    // release as one statement. A lock row there already (whosever it is) is looked at below.
+    const Status written = writeReleasing(key, true);
+    if (!written.Is(dberr::kLockedByAnother)) return written;
+  }
   if (!keepLock && writeReleasing && locks_.Took(key) && !CopyKept(tablePart, id) &&
       locks_.CombinesWithItems()) {
     // The end of a read for update, a change and this write: the write, its look at the lock
     // and the release go as one statement, a round trip to a server where they took three.
     Status written;
     try {
-      written = writeReleasing(key);
+      written = writeReleasing(key, false);
     } catch (...) {
       locks_.ReleaseKey(key);
       throw;
@@ -142,7 +150,7 @@ Status ItemStore::WriteItem(std::string_view item, std::string_view fileVariable
   const std::string fv(fileVariable), id(itemId);
   return Write(
       fv, id, keepLock, [&] { return WriteItemRaw(item, fv, id); },
-      [&](const std::string& key) { return WriteItemRaw(item, fv, id, &key); });
+      [&](const std::string& key, bool claim) { return WriteItemRaw(item, fv, id, &key, claim); });
 }
 
 Status ItemStore::WriteAttribute(std::string_view value, std::string_view fileVariable,

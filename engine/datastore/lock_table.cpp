@@ -243,26 +243,22 @@ void LockTable::ReleaseKey(const std::string& key) {
 }
 
 bool LockTable::CombinesWithItems() const {
-  std::string table;
-  const Driver* driver = account_.SystemTableDriver("locks", &table);
+  const Driver* driver = account_.SystemTableDriver("locks", nullptr);
   return driver != nullptr && driver->RunsCompoundStatements() &&
-         !account_.SwitchesToSystemAccount("locks") &&
-         !account_.dialect().WriteHoldingLock("", table, true).empty();
+         !account_.SwitchesToSystemAccount("locks") && account_.dialect().CombinesLocksWithItems();
 }
 
 bool LockTable::Transactional() const {
-  std::string table;
-  const Driver* driver = account_.SystemTableDriver("locks", &table);
+  const Driver* driver = account_.SystemTableDriver("locks", nullptr);
   return driver != nullptr && driver->RunsTransactions() && CombinesWithItems();
 }
 
-std::string LockTable::CombinedOn(const Driver& driver) const {
-  std::string table;
-  if (account_.SystemTableDriver("locks", &table) != &driver || !CombinesWithItems()) {
+const std::string& LockTable::CombinedOn(const Driver& driver) const {
+  if (account_.SystemTableDriver("locks", nullptr) != &driver || !CombinesWithItems()) {
     // A statement elsewhere would take or free no lock: never run it so.
     throw VbError(dberr::kUnspecified, "The item's lock is on another connection");
   }
-  return table;
+  return locksTable_;
 }
 
 std::unique_ptr<Cursor> LockTable::TakeAndRead(Driver& driver, const std::string& tablePart,
@@ -270,7 +266,7 @@ std::unique_ptr<Cursor> LockTable::TakeAndRead(Driver& driver, const std::string
                                                std::span<const DbValue> params) {
   CheckItemId(id);
   CheckLease();
-  const std::string table = CombinedOn(driver);
+  const std::string& table = CombinedOn(driver);
   const std::string key = Key(tablePart, id);
   std::vector<DbValue> all{key, holder_};
   all.insert(all.end(), params.begin(), params.end());
@@ -311,11 +307,34 @@ std::unique_ptr<Cursor> LockTable::TakeAndRead(Driver& driver, const std::string
 }
 
 void LockTable::WriteAndRelease(Driver& driver, const std::string& sql,
-                                std::span<const DbValue> params, const std::string& key) {
+                                std::span<const DbValue> params, const std::string& key,
+                                bool claim) {
   CheckLease();
-  const std::string table = CombinedOn(driver);
+  const std::string& table = CombinedOn(driver);
   std::vector<DbValue> all{key, holder_};
   all.insert(all.end(), params.begin(), params.end());
+  if (claim) {
+    all.emplace_back(key);
+    all.emplace_back(holder_);
+    const std::string statement = account_.dialect().WriteClaimingLock(sql, table);
+    for (int attempt = 1;; ++attempt) {
+      try {
+        driver.Execute(statement, all);
+        return;
+      } catch (const VbError& e) {
+        RollbackQuietly(driver);
+        // A lock row there already; or the write's own refusal, which the write that looks at
+        // the lock first tells as it is.
+        if (e.number() == dberr::kIntegrity)
+          throw VbError(dberr::kLockedByAnother, std::string(kLockedByAnother));
+        if (e.number() != dberr::kConflict) throw;
+        // Held open by another session's transaction, or collided with one: looked at anew.
+        if (attempt == kTransactionAttempts)
+          throw VbError(dberr::kLockedByAnother, std::string(kLockedByAnother));
+        Backoff(attempt);
+      }
+    }
+  }
   // Freed or not, the next write of the item looks again.
   took_.erase(key);
   for (int attempt = 1;; ++attempt) {

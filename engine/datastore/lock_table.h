@@ -52,7 +52,8 @@ inline constexpr std::string_view kSessionLostText =
 
 class LockTable {
  public:
-  explicit LockTable(AccountConnection& account) : account_(account) {}
+  explicit LockTable(AccountConnection& account)
+      : account_(account), locksTable_(account.dialect().SystemTableOf("locks").table) {}
 
   // Whose locks this port takes and frees: the session's user instance once it has logged
   // in, and the home's user registry that tells whether an embedded-store holder is gone.
@@ -99,10 +100,12 @@ class LockTable {
                                       std::span<const DbValue> params);
   // Runs the write `sql` with `params` on `driver` and frees this port's lock of `key` in
   // the same transaction (Dialect::WriteHoldingLock): dberr::kLockedByAnother, nothing
-  // written, when the lock is no longer this port's. Where CombinesWithItems, on the locks
-  // table's connection. Throws what the statement raises.
+  // written, when the lock is no longer this port's. With `claim`, takes the lock for the
+  // write first (Dialect::WriteClaimingLock): dberr::kLockedByAnother, nothing written, when
+  // a lock row of the key is there already, or held by another session's transaction. Where
+  // CombinesWithItems, on the locks table's connection. Throws what the statement raises.
   void WriteAndRelease(Driver& driver, const std::string& sql, std::span<const DbValue> params,
-                       const std::string& key);
+                       const std::string& key, bool claim = false);
 
   // --- Transactions (where Transactional) ------------------------------------------------
 
@@ -130,7 +133,7 @@ class LockTable {
 
  private:
   // The locks table's statement name on `driver`, which must be its connection.
-  std::string CombinedOn(const Driver& driver) const;
+  const std::string& CombinedOn(const Driver& driver) const;
   // Runs `statement(driver, table)` against the locks table, again after a conflict with
   // another session (a rolled-back statement) up to ten times.
   template <typename F>
@@ -147,6 +150,7 @@ class LockTable {
   bool DeferredHolds(const Driver& d, const std::string& key) const;
 
   AccountConnection& account_;
+  const std::string locksTable_;  // as the combined statements name it
   std::string holder_;
   UserRegistry* registry_ = nullptr;
   std::function<bool()> leaseHeld_;

@@ -142,7 +142,7 @@ Status Login::Validate(std::string_view sessionState) {
 
 Status Login::NumberBySessionTable(std::string_view sessionState) {
   Driver& dm = account_.Required();
-  const ServerFacts facts = dm.Facts();
+  const ServerFacts& facts = dm.Facts();
   // A replica's sessions can write nothing, and so take no locks.
   if (facts.readOnly) return NumberByConnection();
   const std::string& user = account_.LoginUser();

@@ -50,7 +50,7 @@ class MariaDbDriver : public Driver {
   // only once the new one is made. On a read-only server the connection refuses every change
   // (dberr::kReadOnly); the server's own refusals of one say so too.
   void Connect(const ConnectParams& params) override;
-  ServerFacts Facts() const override { return facts_; }
+  const ServerFacts& Facts() const override { return facts_; }
   bool IsOpen() const override;
   // MariaDB from 10.5 on: MySQL has no compound statements outside stored programs.
   bool RunsCompoundStatements() const override { return compound_; }

@@ -98,7 +98,7 @@ class RecordingDriver : public Driver {
   void Connect(const ConnectParams& params) override;
   bool IsOpen() const override { return open_; }
   bool RunsCompoundStatements() const override { return compound_; }
-  ServerFacts Facts() const override { return facts_; }
+  const ServerFacts& Facts() const override { return facts_; }
   // Recorded as "Transaction" calls; a deferred transaction is committed (recorded so) before
   // the next call, unless continued. An answer queued for one is thrown from it.
   bool RunsTransactions() const override { return compound_; }

@@ -96,17 +96,21 @@ TEST_F(ItemStoreTest, AnItemChangedSinceItsCopyIsNotWrittenAndNothingIsCommitted
                                       "SET STATEMENT innodb_lock_wait_timeout=0 FOR INSERT INTO "
                                       "dm.locks (A0, UserInst) VALUES (?, ?)",
                                       "SELECT * FROM sales.cust WHERE A0 = ?", "ROLLBACK"}));
-  // The copy is spent: the next write goes straight through, on the table's two columns.
+  // The copy is spent: the next write goes straight through, on the table's two columns, its
+  // lock taken and freed in the write's own statement.
   driver_->ClearCalls();
   driver_->Queue(Answer::Result({"A0", "A1"}, {}),
                  CallMatch::Prefix("SELECT * FROM sales.cust WHERE 1 = 0"));
   EXPECT_TRUE(items_->WriteItem("mine", "sales.cust", "K1", false).ok());
   const std::vector<std::string> sent = Statements();
-  ASSERT_EQ(sent.size(), 6u);
-  EXPECT_EQ(sent[0], "START TRANSACTION");
-  EXPECT_EQ(sent[3], "REPLACE INTO sales.cust (A0, A1) VALUES (?, ?)");
-  EXPECT_EQ(sent[4], "DELETE FROM dm.locks WHERE A0 = ? AND UserInst = ?");
-  EXPECT_EQ(sent[5], "COMMIT");
+  ASSERT_EQ(sent.size(), 2u);
+  EXPECT_EQ(sent[1],
+            "BEGIN NOT ATOMIC START TRANSACTION; SET STATEMENT innodb_lock_wait_timeout=0 FOR "
+            "INSERT INTO dm.locks (A0, UserInst) VALUES (?, ?); REPLACE INTO sales.cust (A0, A1) "
+            "VALUES (?, ?); DELETE FROM dm.locks WHERE A0 = ? AND UserInst = ?; COMMIT; END");
+  const std::string key = "sales.cust\xFFK1";
+  EXPECT_EQ(driver_->Calls().back().params,
+            (std::vector<DbValue>{key, "me*1", "K1", "mine", key, "me*1"}));
 }
 
 TEST_F(ItemStoreTest, AnotherLiveSessionsLockRefusesTheItemAndTheWrite) {
@@ -130,11 +134,16 @@ TEST_F(ItemStoreTest, AnotherLiveSessionsLockRefusesTheItemAndTheWrite) {
   EXPECT_EQ(item.ToString(), "");
   EXPECT_FALSE(Sent("SELECT * FROM sales.cust"));
 
+  // The write's own statement finds the lock row there, and the lock is looked at as above.
   driver_->ClearCalls();
+  driver_->Queue(Answer::Result({"A0", "A1"}, {}),
+                 CallMatch::Prefix("SELECT * FROM sales.cust WHERE 1 = 0"));
+  driver_->Queue(Answer::Error(dberr::kIntegrity, "Duplicate entry"),
+                 CallMatch::Contains("INSERT INTO dm.locks"));
   anotherHolds();
   EXPECT_EQ(items_->WriteItem("mine", "sales.cust", "K1", false).Message(),
             "[920] Another user has this item locked");
-  EXPECT_FALSE(Sent("REPLACE INTO"));
+  EXPECT_FALSE(Sent("REPLACE INTO sales.cust (A0"));
   EXPECT_EQ(Statements().back(), "ROLLBACK");
 }
 
@@ -171,12 +180,11 @@ TEST_F(ItemStoreTest, OnAServerAloneTheLockCycleIsOneTransaction) {
   EXPECT_EQ(write.params, (std::vector<DbValue>{key, "me*1", "K1", "mine"}));
   EXPECT_FALSE(driver_->Deferred());
 
-  // Freed: the next write of the item claims the lock in its own transaction.
+  // Freed: the next write of the item takes the lock for itself in its own statement.
   driver_->ClearCalls();
   ASSERT_TRUE(items_->WriteItem("again", "sales.cust", "K1", false).ok());
-  EXPECT_EQ(Statements().front(), "START TRANSACTION");
-  EXPECT_TRUE(Sent("REPLACE INTO sales.cust"));
-  EXPECT_EQ(Statements().back(), "COMMIT");
+  EXPECT_EQ(Statements().size(), 1u);
+  EXPECT_TRUE(Sent("BEGIN NOT ATOMIC START TRANSACTION; SET STATEMENT"));
 }
 
 TEST_F(ItemStoreTest, AnyOtherStatementCommitsTheLockAReleaseRollsItBack) {
@@ -241,7 +249,8 @@ TEST_F(ItemStoreTest, ACollisionIsTriedAgainThenRefusedAsTheItemsLock) {
             "[920] Another user has this item locked");
   EXPECT_GT(driver_->PendingAnswers(), 0u);  // a few tries, not all ten
 
-  collide("REPLACE INTO", 10);
+  // A plain write: its own statement first, then the transaction that looks at the lock.
+  collide("REPLACE INTO", 20);
   EXPECT_EQ(items_->WriteItem("plain", "sales.cust", "K1", false).Message(),
             "[920] Another user has this item locked");
 }

@@ -130,10 +130,11 @@ std::vector<SessionLiveness> SessionTable::Judge(Driver& dm, const std::string& 
   std::vector<SessionLiveness> out;
   for (Row& row : rows) {
     if (row.seen.gone) {
-      // Only as it was seen: a session that renewed meanwhile is alive after all.
+      // Only as it was seen: a session that renewed meanwhile is alive after all. (What was
+      // seen of it stays: should the transaction this runs in be rolled back, the next look
+      // finds it gone again at once.)
       const DbValue p[] = {std::to_string(row.seen.number), std::to_string(row.beat)};
       row.seen.gone = dm.Execute("DELETE FROM " + table_ + " WHERE Number = ? AND Beat = ?", p) > 0;
-      if (row.seen.gone) judge_.Forget(row.seen.number);
     }
     out.push_back(std::move(row.seen));
   }

@@ -36,7 +36,7 @@ const std::string kWelcome = "*                  Welcome to OrvikEngine";
 // Short enough that the tests do not wait long for a dead session's locks, long enough that
 // the cluster's own pause when a node dies (two to three seconds) costs no live session its
 // lease.
-constexpr int kLeaseSeconds = 10;
+constexpr int kLeaseSeconds = 12;
 
 class ClusterTest : public ::testing::Test {
  protected:

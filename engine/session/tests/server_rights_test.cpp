@@ -231,6 +231,15 @@ TEST_F(ServerRightsTest, LoginsHoldOnlyTheirRolesRightsAndBothKindsStillWork) {
   auto boss = LoggedIn(home_.user(), test_support::kTestPassword);
   const std::string listed = Type(*boss, "LISTU");
   EXPECT_NE(listed.find(clerk->port().UserInst()), std::string::npos) << listed;
+  // An ordinary user's program lists his own sessions; what the others do is not his to see,
+  // neither there nor straight on the server.
+  std::string sentence = "LISTU";
+  const std::string own = clerk->port().ExecutePS(sentence);
+  EXPECT_NE(own.find(clerk->port().UserInst()), std::string::npos) << own;
+  EXPECT_EQ(own.find(boss->port().UserInst()), std::string::npos) << own;
+  auto direct = Direct(clerk_, kClerkPassword, "dm");
+  EXPECT_THROW(direct->Query("SELECT Action FROM sessions"), VbError);
+  EXPECT_NO_THROW(direct->Query("SELECT Number, Beat FROM sessions"));
 }
 
 TEST_F(ServerRightsTest, ASetUpNarrowsTheLoginsAnEarlierOneGaveEveryRight) {

@@ -72,11 +72,16 @@ void CompleteTables(Driver& driver, const Dialect& dialect, const std::string& a
   if (EqualsNoCase(account, kSystemAccount)) {
     tables = dialect.SystemAccountTables();
   } else {
-    tables.push_back({"md", dialect.FileTableSql(TableTemplate::kMasterDictionary, "md")});
+    tables.push_back({"md", dialect.FileTableSql(TableTemplate::kMasterDictionary, "md"),
+                      dialect.KeyIndexSql("md")});
   }
   for (const SystemTable& t : tables) {
-    if (CreateUnlessPresent([&] { return HasTable(driver, t.name); },
-                            [&] { driver.Execute(t.createSql); }))
+    const auto create = [&] {
+      std::vector<std::string> statements{t.createSql};
+      if (!t.keyIndexSql.empty()) statements.push_back(t.keyIndexSql);
+      RunAsOne(driver, statements);
+    };
+    if (CreateUnlessPresent([&] { return HasTable(driver, t.name); }, create))
       report("created table " + account + "." + t.name);
   }
 }
@@ -271,10 +276,13 @@ void NarrowServerRights(Driver& admin, const Dialect& dialect, const SetupOption
   }
 }
 
-void AddCatalogEntry(Driver& d, const CatalogEntry& entry, const Report& report) {
+void AddCatalogEntry(Driver& d, const Dialect& dialect, const CatalogEntry& entry,
+                     const Report& report) {
   const DbValue verb = entry.verb;
   const auto present = [&] {
-    auto row = d.Query("SELECT A0 FROM md WHERE A0 = ?", std::span<const DbValue>(&verb, 1));
+    const Dialect::KeyMatch key = dialect.KeyEquals(entry.verb);
+    auto row = d.Query("SELECT A0 FROM md WHERE " + key.condition,
+                       std::span<const DbValue>(&key.param, 1));
     return row->Next();
   };
   const auto create = [&] {
@@ -364,7 +372,7 @@ bool RunSetup(const SetupOptions& o, const Report& report, std::string* error) {
           OpenAccount(o, settings, admin.get(), entry.account, report);
       Driver& d = own ? *own : *admin;
       CompleteTables(d, dialect, entry.account, report);
-      AddCatalogEntry(d, entry, report);
+      AddCatalogEntry(d, dialect, entry, report);
     }
     AddKeyChecks(o.home, settings, admin.get(), report);
     if (admin) NarrowServerRights(*admin, dialect, o, report);

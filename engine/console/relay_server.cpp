@@ -251,6 +251,9 @@ bool RelayServer::EngineStop() {
     Slot& s = At(i);
     if (s.socket) {
       s.socket->disconnect(this);
+      // The user is told the session ends, as his own client tells him when it does, rather
+      // than left to find the connection gone.
+      if (s.host && !s.clientGone) Write(s, "\r\n" + std::string(kStopLine) + "\r\n");
       CloseGracefully(s.socket);
       s.socket = nullptr;
     }

@@ -160,6 +160,8 @@ TEST_F(ConsoleProgramTest, CtrlCStopsCleanly) {
   EXPECT_EQ(p.exitStatus(), QProcess::NormalExit);
   EXPECT_EQ(p.exitCode(), 0);
   EXPECT_TRUE(output_.contains("Now issuing TCP/IP UserPort shutdown signal."));
+  // Said once: the stop's box is what its status line has just said.
+  EXPECT_EQ(output_.count("You can now change settings."), 1) << output_.toStdString();
 }
 
 TEST_F(ConsoleProgramTest, ASecondInstanceEndsWithoutTouchingAnything) {
@@ -174,7 +176,9 @@ TEST_F(ConsoleProgramTest, ASecondInstanceEndsWithoutTouchingAnything) {
   ASSERT_TRUE(WaitEnd(second));
   EXPECT_EQ(second.exitCode(), 1);
   const QString error = QString::fromLatin1(second.readAllStandardError());
-  EXPECT_TRUE(error.contains("You already have OvEngConsole running on this machine."))
+  EXPECT_TRUE(error.contains(QString::fromStdString(
+      "You already have OvEngConsole running on this machine for the engine home " + Home() +
+      ".")))
       << error.toStdString();
   EXPECT_EQ(std::filesystem::last_write_time(IniPath()), written);
 

@@ -152,6 +152,32 @@ TEST_F(ConsoleProgramTest, SigtermEndsEverySessionAsAnOffWould) {
   }
 }
 
+// A user at the prompt is told the session ends, though the console's loop ends right after
+// the stop, with nothing left to wait for.
+TEST_F(ConsoleProgramTest, AStopTellsTheUsersAtThePrompt) {
+  SetupOptions setup;
+  setup.home = Home();
+  setup.user = "mary";
+  setup.password = "secret";
+  std::string error;
+  ASSERT_TRUE(RunSetup(
+      setup, [](const std::string&) {}, &error))
+      << error;
+  QProcess& p = Run({"START", "--headless"});
+  ASSERT_TRUE(WaitOutput(p, "Successful start")) << output_.toStdString();
+  Client client(listenPort_);
+  ASSERT_TRUE(client.WaitConnected());
+  client.Send("\r");
+  ASSERT_TRUE(client.WaitFor("username: "));
+  client.Send("mary\rsecret\r");
+  ASSERT_TRUE(client.WaitFor("Welcome to OrvikEngine")) << client.Received();
+  p.terminate();
+  ASSERT_TRUE(WaitEnd(p));
+  EXPECT_TRUE(client.WaitClosed());
+  EXPECT_TRUE(client.Received().ends_with(":\r\nOrvikEngine disconnecting\r\n"))
+      << client.Received();
+}
+
 TEST_F(ConsoleProgramTest, CtrlCStopsCleanly) {
   QProcess& p = Run({"start", "--headless"});
   ASSERT_TRUE(WaitOutput(p, "Successful start")) << output_.toStdString();

@@ -154,10 +154,11 @@ TEST_F(ProgramsTest, ValuesThatAreNoValuesAreUsageErrors) {
                    "OvEngSetup", "Invalid catalog entry 'dm,HELLO'");
   ExpectUsageError(RunProgram(ORVIK_SETUP_PROGRAM, {"--home", Dir("h"), "admin"}), "OvEngSetup",
                    "Unexpected argument 'admin'.");
-  ExpectUsageError(
-      RunProgram(ORVIK_SETUP_PROGRAM, {"--home", Dir("h"), "--catalog", "NOSUCHACC,X,JScript,x.js"}),
-      "OvEngSetup", "No account 'NOSUCHACC' for the catalog entry NOSUCHACC,X: --account "
-                    "NOSUCHACC makes it.");
+  ExpectUsageError(RunProgram(ORVIK_SETUP_PROGRAM,
+                              {"--home", Dir("h"), "--catalog", "NOSUCHACC,X,JScript,x.js"}),
+                   "OvEngSetup",
+                   "No account 'NOSUCHACC' for the catalog entry NOSUCHACC,X: --account "
+                   "NOSUCHACC makes it.");
   ExpectUsageError(RunProgram(ORVIK_SETUP_PROGRAM,
                               {"--home", Dir("h"), "--user", "u", "--password-stdin"}, "\n"),
                    "OvEngSetup", "No password on standard input.");

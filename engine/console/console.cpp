@@ -112,9 +112,10 @@ void Console::RunBrowser() {
   // Said in the window: what the desktop says about it goes to a standard error nobody reads.
   std::error_code ec;
   if (!std::filesystem::is_regular_file(HelpPath(), ec)) {
-    dialogs_.Message("The help page " + HelpPath() +
-                     " is not there: copy the folder Help of the installed programs "
-                     "(share/orvik/Help, engine/console/help in the sources) into the engine home.");
+    dialogs_.Message(
+        "The help page " + HelpPath() +
+        " is not there: copy the folder Help of the installed programs "
+        "(share/orvik/Help, engine/console/help in the sources) into the engine home.");
     return;
   }
   if (!dialogs_.OpenDocument(HelpPath()))

@@ -101,8 +101,7 @@ std::vector<std::string> Dialect::FileTableStatements(TableTemplate kind, std::s
 
 std::vector<SystemTable> Dialect::SystemAccountTables() const {
   std::vector<SystemTable> out;
-  out.push_back({"users",
-                 "CREATE TABLE users (" + KeyColumn() + Columns(1, 20, Types().text) + ")",
+  out.push_back({"users", "CREATE TABLE users (" + KeyColumn() + Columns(1, 20, Types().text) + ")",
                  KeyIndexSql("users")});
   if (LocksInSystemAccount()) out.push_back({"locks", LocksTableSql("locks"), {}});
   // The key makes two ports that pick the same next sequence fail visibly instead of
@@ -113,8 +112,7 @@ std::vector<SystemTable> Dialect::SystemAccountTables() const {
                  "Flag INTEGER, PrintText " +
                      Types().memo + ", PRIMARY KEY (Queue, Sequence))",
                  {}});
-  out.push_back(
-      {"md", FileTableSql(TableTemplate::kMasterDictionary, "md"), KeyIndexSql("md")});
+  out.push_back({"md", FileTableSql(TableTemplate::kMasterDictionary, "md"), KeyIndexSql("md")});
   return out;
 }
 

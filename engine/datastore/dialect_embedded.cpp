@@ -27,7 +27,8 @@ std::string FoldedCharacter(int position) {
 const std::string& FoldedKey() {
   static const std::string folded = [] {
     std::string out = "(";
-    for (std::size_t i = 1; i <= kItemIdLength; ++i) out += FoldedCharacter(static_cast<int>(i)) + " || ";
+    for (std::size_t i = 1; i <= kItemIdLength; ++i)
+      out += FoldedCharacter(static_cast<int>(i)) + " || ";
     // A longer key (a table made before they were refused) keeps the rest as it is.
     return out + "substr(A0," + std::to_string(kItemIdLength + 1) + "))";
   }();

@@ -250,10 +250,8 @@ Status ItemStore::WriteItemRaw(std::string_view item, std::string_view fileVaria
         }
         const Dialect::KeyMatch key = account_.dialect().KeyEquals(id);
         values.push_back(key.param);  // the key of the UPDATE's WHERE
-        if (!sets.empty() &&
-            driver.Execute("UPDATE " + name + " SET " + sets + " WHERE " + key.condition,
-                           values) > 0)
-          return Status::Ok();
+        const std::string update = "UPDATE " + name + " SET " + sets + " WHERE " + key.condition;
+        if (!sets.empty() && driver.Execute(update, values) > 0) return Status::Ok();
         driver.Execute("INSERT INTO " + name + insert, row);
         return Status::Ok();
       } catch (const VbError& e) {

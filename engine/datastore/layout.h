@@ -59,8 +59,7 @@ void CreateFileTable(Driver& driver, std::string_view dataStore, TableTemplate k
                      std::string_view name, int columns = 0);
 // The same for a dialect; `lastStatement`, when given, is each statement as it is sent.
 void CreateFileTable(Driver& driver, const Dialect& dialect, TableTemplate kind,
-                     std::string_view name, int columns = 0,
-                     std::string* lastStatement = nullptr);
+                     std::string_view name, int columns = 0, std::string* lastStatement = nullptr);
 // Runs `statements` in order, all or none of them where they are more than one (a savepoint,
 // which serves inside a transaction too). `lastStatement` as for CreateFileTable.
 void RunAsOne(Driver& driver, const std::vector<std::string>& statements,

@@ -95,9 +95,9 @@ bool HasKeyIndex(Driver& d, const Dialect& dialect, const std::string& table) {
 
 struct Upgrade {
   std::vector<std::pair<std::string, std::string>> definitions;  // table, its new definition
-  std::vector<std::string> checked;    // given the length check
-  std::vector<std::string> recollated; // moved to kKeyCollation: their key index is rebuilt
-  std::vector<std::string> indexed;    // given the index of folded keys
+  std::vector<std::string> checked;                              // given the length check
+  std::vector<std::string> recollated;  // moved to kKeyCollation: their key index is rebuilt
+  std::vector<std::string> indexed;     // given the index of folded keys
 };
 
 // What the account's tables of the engine's shape lack; what cannot be done is reported.
@@ -168,7 +168,8 @@ void UpgradeEmbeddedKeys(Driver& d, const Dialect& dialect, const std::string& a
         Rows(d, "SELECT 1 FROM " + dialect.QuotedName(edit.first) + " LIMIT 0");
     }
     // The key's index was ordered by the former collation.
-    for (const std::string& name : plan.recollated) d.Execute("REINDEX " + dialect.QuotedName(name));
+    for (const std::string& name : plan.recollated)
+      d.Execute("REINDEX " + dialect.QuotedName(name));
     for (const std::string& name : plan.indexed) d.Execute(dialect.KeyIndexSql(name));
     d.Execute("COMMIT");
   } catch (...) {

@@ -377,9 +377,8 @@ bool RunSetup(const SetupOptions& o, const Report& report, std::string* error, b
     std::unique_ptr<Driver> admin;
     if (!dialect.ConnectionPerAccount()) {
       admin = AdminConnection(o, settings);
-      RefuseUnknownAccounts(o, [&](const std::string& a) {
-        return Found(*admin, dialect.DatabaseExistsQuery(), a);
-      });
+      RefuseUnknownAccounts(
+          o, [&](const std::string& a) { return Found(*admin, dialect.DatabaseExistsQuery(), a); });
     }
 
     // On a server the administrator's connection, switched to the account, does the work;

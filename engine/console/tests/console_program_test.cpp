@@ -203,8 +203,7 @@ TEST_F(ConsoleProgramTest, ASecondInstanceEndsWithoutTouchingAnything) {
   EXPECT_EQ(second.exitCode(), 1);
   const QString error = QString::fromLatin1(second.readAllStandardError());
   EXPECT_TRUE(error.contains(QString::fromStdString(
-      "You already have OvEngConsole running on this machine for the engine home " + Home() +
-      ".")))
+      "You already have OvEngConsole running on this machine for the engine home " + Home() + ".")))
       << error.toStdString();
   EXPECT_EQ(std::filesystem::last_write_time(IniPath()), written);
 

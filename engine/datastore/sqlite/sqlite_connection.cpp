@@ -226,8 +226,8 @@ VbError StatementError(sqlite3* db, int rc) {
 }
 
 int AddKeyCollation(sqlite3* db) {
-  return sqlite3_create_collation_v2(db, std::string(kFormerKeyCollation).c_str(), SQLITE_UTF8, nullptr,
-                                     CompareKeys, nullptr);
+  return sqlite3_create_collation_v2(db, std::string(kFormerKeyCollation).c_str(), SQLITE_UTF8,
+                                     nullptr, CompareKeys, nullptr);
 }
 
 int FirstStep(sqlite3_stmt* stmt) {

@@ -84,8 +84,8 @@ class Connection : public std::enable_shared_from_this<Connection> {
   // Opens an existing database file for reading and writing; never creates one. With
   // `set_wal` the file is switched to write-ahead logging (a no-op when it already is),
   // which also proves it is a database. Failures are kUnspecified. The connection knows the
-  // former key collation (kFormerKeyCollation in layout.h), waits while another connection writes (up to
-  // kBusyLimit), and keeps the log file from growing past a few megabytes once it has been
+  // former key collation (kFormerKeyCollation in layout.h), waits while another connection writes
+  // (up to kBusyLimit), and keeps the log file from growing past a few megabytes once it has been
   // written back.
   static std::shared_ptr<Connection> Open(const std::filesystem::path& file, bool set_wal);
 

@@ -179,7 +179,6 @@ void SqliteDriver::CreateAccount(const std::string& home, const std::string& acc
   }
 }
 
-
 SqliteDriver::ConnectionPtr SqliteDriver::OpenAccount(const std::string& home,
                                                       const std::string& account) {
   const fs::path file = AccountFile(home, account);

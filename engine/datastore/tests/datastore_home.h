@@ -72,8 +72,7 @@ class DatastoreHome {
   // administrator filled in), as an administrator would to add or change things; `report`
   // is told what it does.
   bool Setup(SetupOptions o, std::string* error,
-             const std::function<void(const std::string&)>& report = {},
-             bool* refused = nullptr) {
+             const std::function<void(const std::string&)>& report = {}, bool* refused = nullptr) {
     o.home = home_.string();
     if (dataStore_ == "MYSQL") ConfigureServer(o);
     return RunSetup(

@@ -172,7 +172,8 @@ TEST_F(PortConnectionTest, RsOOpenDropsOneTrailingSemicolon) {
 TEST_F(PortConnectionTest, RecordSetsWalkNullsFindAndGetString) {
   ASSERT_TRUE(ConnectAccount(*port_, home_.account()));
   ASSERT_TRUE(Parts(*port_).account.Connection());
-  CreateFileTable(*Parts(*port_).account.Connection(), home_.dataStore(), TableTemplate::kDictionary, "cust");
+  CreateFileTable(*Parts(*port_).account.Connection(), home_.dataStore(),
+                  TableTemplate::kDictionary, "cust");
   for (const char* key : {"c", "a", "b"}) {
     const DbValue row[] = {std::string(key), key == std::string("b") ? DbValue() : DbValue("x")};
     Parts(*port_).account.Connection()->Execute("insert into cust_dict (A0, A1) values (?, ?)",
@@ -265,7 +266,8 @@ namespace {
 
 TEST_F(PortConnectionTest, RecordSetsAddAndUpdateRows) {
   ASSERT_TRUE(ConnectAccount(*port_, home_.account()));
-  CreateFileTable(*Parts(*port_).account.Connection(), home_.dataStore(), TableTemplate::kDictionary, "inv");
+  CreateFileTable(*Parts(*port_).account.Connection(), home_.dataStore(),
+                  TableTemplate::kDictionary, "inv");
   std::shared_ptr<Recordset> rs;
   ASSERT_TRUE(port_->RsOOpen("select * from inv_dict where A0 = 'K1'", rs));
   EXPECT_TRUE(rs->AtEOF());

@@ -22,7 +22,8 @@ class PortKeysTest : public ::testing::Test {
   PortKeysTest() : home_(ORVIK_TEST_DATASTORE) {
     a_ = LoggedIn();
     b_ = LoggedIn();
-    CreateFileTable(*Parts(*a_).account.Connection(), home_.dataStore(), TableTemplate::kDataColumns, "people", 2);
+    CreateFileTable(*Parts(*a_).account.Connection(), home_.dataStore(),
+                    TableTemplate::kDataColumns, "people", 2);
     fv_ = home_.account() + ".people";
   }
 

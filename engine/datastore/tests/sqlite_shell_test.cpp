@@ -24,12 +24,13 @@ using namespace port_access;
 // last line end.
 std::string Shell(const std::filesystem::path& file, const std::string& sql) {
   EXPECT_TRUE(std::filesystem::exists(file)) << file;  // the shell would make a new one
-  const std::string command = std::string(ORVIK_SQLITE3_SHELL) + " -batch '" + file.string() +
-                              "' \"" + sql + "\" 2>&1";
+  const std::string command =
+      std::string(ORVIK_SQLITE3_SHELL) + " -batch '" + file.string() + "' \"" + sql + "\" 2>&1";
   std::string out;
   if (FILE* pipe = ::popen(command.c_str(), "r")) {
     char buffer[4096];
-    for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;) out.append(buffer, n);
+    for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;)
+      out.append(buffer, n);
     ::pclose(pipe);
   }
   if (!out.empty() && out.back() == '\n') out.pop_back();
@@ -85,16 +86,17 @@ class SqliteShellTest : public ::testing::Test {
 
 TEST_F(SqliteShellTest, SearchesAndChangesTheFilesOfAHomeSetUpNow) {
   auto port = test_support::LoggedIn(home_);
-  CreateFileTable(*Parts(*port).account.Connection(), "JET", TableTemplate::kDataColumns,
-                  "people", 1);
+  CreateFileTable(*Parts(*port).account.Connection(), "JET", TableTemplate::kDataColumns, "people",
+                  1);
   const std::string fv = home_.account() + ".people";
   ASSERT_TRUE(port->WWrite("Smith", fv, "C1001")) << port->ErrorDetail();
   ASSERT_TRUE(port->WWrite("Mueller", fv, kMueller)) << port->ErrorDetail();
   // A lock held: the locks file is searched by its key too.
   Variant item;
   ASSERT_TRUE(port->RReadU(item, Variant(fv), Variant("c1001")));
-  EXPECT_EQ(Shell(File("locks"), "SELECT count(*) FROM locks WHERE A0 = '" + fv + "' || char(255) "
-                                 "|| 'C1001'"),
+  EXPECT_EQ(Shell(File("locks"), "SELECT count(*) FROM locks WHERE A0 = '" + fv +
+                                     "' || char(255) "
+                                     "|| 'C1001'"),
             "1");
   ExpectTheShellKeepsTheKeys(*port);
 }
@@ -109,9 +111,12 @@ TEST_F(SqliteShellTest, SearchesTheFilesOfAHomeOfBeforeOnceItIsSetUpAgain) {
     Driver& account = *Parts(*port).account.Connection();
     account.Execute("CREATE TABLE people(" + oldKey + ", A1 TEXT)");
     for (const auto& [id, name] : std::vector<std::pair<std::string, std::string>>{
-             {"C1001", "Smith"}, {kMueller, "Mueller"}, {"\xC4PFEL", "Apple"},
+             {"C1001", "Smith"},
+             {kMueller, "Mueller"},
+             {"\xC4PFEL", "Apple"},
              // Ordered one way by the collation of before, the other way by NOCASE.
-             {"a1", "a"}, {"_1", "_"}}) {
+             {"a1", "a"},
+             {"_1", "_"}}) {
       const DbValue row[] = {id, name};
       account.Execute("INSERT INTO people VALUES (?, ?)", row);
     }
@@ -147,8 +152,9 @@ TEST_F(SqliteShellTest, SearchesTheFilesOfAHomeOfBeforeOnceItIsSetUpAgain) {
       << error;
   const std::string people = home_.account() + ".people";
   EXPECT_NE(std::find(reports.begin(), reports.end(),
-                      "gave the key of " + people + " the collation NOCASE, which every SQLite "
-                      "tool knows"),
+                      "gave the key of " + people +
+                          " the collation NOCASE, which every SQLite "
+                          "tool knows"),
             reports.end());
   EXPECT_NE(std::find(reports.begin(), reports.end(),
                       "gave " + people + " the index of its keys folded to capitals"),
@@ -158,8 +164,8 @@ TEST_F(SqliteShellTest, SearchesTheFilesOfAHomeOfBeforeOnceItIsSetUpAgain) {
   // The locks file's table was made again (its row of a session long gone removed since).
   Variant item;
   ASSERT_TRUE(port->RReadU(item, Variant(people), Variant("c1001")));
-  EXPECT_EQ(Shell(File("locks"), "SELECT count(*) FROM locks WHERE A0 = '" + people +
-                                     "' || char(255) || 'C1001'"),
+  EXPECT_EQ(Shell(File("locks"),
+                  "SELECT count(*) FROM locks WHERE A0 = '" + people + "' || char(255) || 'C1001'"),
             "1");
   ExpectTheShellKeepsTheKeys(*port);
 

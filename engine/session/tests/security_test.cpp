@@ -313,8 +313,7 @@ TEST_F(SecurityTest, AChangedPasswordLogsInAndTheOldOneNoLonger) {
 // the server: a hash kept there, which a set-up of before wrote, would let him guess the
 // others' passwords at leisure. The next set-up removes it, and the login still works.
 TEST_F(SecurityTest, AServerHomesUsersTableKeepsNoPassword) {
-  Run("UPDATE users SET A7 = '" + HashPassword("secret") + "' WHERE A0 = '" + home_.user() +
-      "'");
+  Run("UPDATE users SET A7 = '" + HashPassword("secret") + "' WHERE A0 = '" + home_.user() + "'");
   SetupOptions o;
   o.accounts = {home_.account()};
   std::string error;

@@ -177,6 +177,12 @@ class Dialect {
   std::string KeyIndexSql(std::string_view table) const;
   // What an index of KeyIndexSql indexes: its column list and condition; empty where none.
   virtual std::string KeyIndexBody() const { return {}; }
+  // A query whose one row counts the keys of `table` that have twins by the engine's rule,
+  // which would keep its index from being made (where there is one).
+  virtual std::string KeyTwinsQuery(std::string_view table) const {
+    (void)table;
+    return {};
+  }
   // FileTableSql and, for a table, its KeyIndexSql: all that makes one table of a file.
   std::vector<std::string> FileTableStatements(TableTemplate kind, std::string_view name,
                                                int columns = 0) const;

@@ -69,6 +69,10 @@ class EmbeddedStore : public Dialect {
     if (AsciiOnly(id)) return Dialect::KeyEquals(id);
     return {FoldedKey() + " = ? AND " + std::string(kKeyBeyondAscii), FoldedId(id)};
   }
+  std::string KeyTwinsQuery(std::string_view table) const override {
+    return "SELECT COUNT(*) FROM (SELECT 1 FROM " + QuotedName(table) + " WHERE " +
+           std::string(kKeyBeyondAscii) + " GROUP BY " + FoldedKey() + " HAVING COUNT(*) > 1)";
+  }
   std::string KeyIndexBody() const override {
     return "(" + FoldedKey() + ") WHERE " + std::string(kKeyBeyondAscii);
   }

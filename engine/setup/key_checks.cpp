@@ -93,6 +93,18 @@ bool HasKeyIndex(Driver& d, const Dialect& dialect, const std::string& table) {
   return false;
 }
 
+// Whether `table` may be given the index of folded keys: a table made by hand may hold two
+// ids of one item by the engine's rule, which only its owner can tell apart.
+bool MayBeIndexed(Driver& d, const Dialect& dialect, const std::string& where,
+                  const std::string& table, const Report& report) {
+  const std::string twins = Text(Rows(d, dialect.KeyTwinsQuery(table)).at(0).at(0));
+  if (twins == "0") return true;
+  report(where + " holds " + twins +
+         " item ids that differ from others only in the case of their letters: the engine "
+         "reads one of each; make them one and set up again to give it the index of its keys");
+  return false;
+}
+
 struct Upgrade {
   std::vector<std::pair<std::string, std::string>> definitions;  // table, its new definition
   std::vector<std::string> checked;                              // given the length check
@@ -111,7 +123,8 @@ Upgrade Plan(Driver& d, const Dialect& dialect, const std::string& account, cons
     const bool keyed = former || FindNoCase(sql, kKey) != std::string::npos;
     const std::string where = account + "." + name;
     if (!former && !check) {
-      if (keyed && !HasKeyIndex(d, dialect, name)) plan.indexed.push_back(name);
+      if (keyed && !HasKeyIndex(d, dialect, name) && MayBeIndexed(d, dialect, where, name, report))
+        plan.indexed.push_back(name);
       continue;
     }
     // Where a definition holds comments, what is the key column cannot be told from the
@@ -141,7 +154,10 @@ Upgrade Plan(Driver& d, const Dialect& dialect, const std::string& account, cons
         plan.checked.push_back(name);
       }
     }
-    if (keyed && !HasKeyIndex(d, dialect, name)) plan.indexed.push_back(name);
+    // Keys of the former collation are apart by the engine's rule already.
+    if (keyed && !HasKeyIndex(d, dialect, name) &&
+        (former || MayBeIndexed(d, dialect, where, name, report)))
+      plan.indexed.push_back(name);
     if (edited != sql) plan.definitions.emplace_back(name, std::move(edited));
   }
   return plan;

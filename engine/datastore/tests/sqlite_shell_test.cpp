@@ -120,6 +120,11 @@ TEST_F(SqliteShellTest, SearchesTheFilesOfAHomeOfBeforeOnceItIsSetUpAgain) {
       const DbValue row[] = {id, name};
       account.Execute("INSERT INTO people VALUES (?, ?)", row);
     }
+    // A table made by hand in the engine's shape, whose ids are one item twice over.
+    account.Execute(
+        "CREATE TABLE twins(A0 CHAR(25) COLLATE NOCASE PRIMARY KEY, A1 TEXT, "
+        "CONSTRAINT ItemIDLength CHECK (length(A0) <= 25))");
+    account.Execute("INSERT INTO twins VALUES ('\xE4pfel', 'small'), ('\xC4PFEL', 'capital')");
     Driver& dm = *Parts(*port).account.SystemConnection();
     std::string columns;
     for (int i = 1; i <= 20; ++i) columns += ", A" + std::to_string(i) + " TEXT";
@@ -159,6 +164,11 @@ TEST_F(SqliteShellTest, SearchesTheFilesOfAHomeOfBeforeOnceItIsSetUpAgain) {
   EXPECT_NE(std::find(reports.begin(), reports.end(),
                       "gave " + people + " the index of its keys folded to capitals"),
             reports.end());
+  const std::string twins = home_.account() +
+                            ".twins holds 1 item ids that differ from others only in the case "
+                            "of their letters: the engine reads one of each; make them one and "
+                            "set up again to give it the index of its keys";
+  EXPECT_NE(std::find(reports.begin(), reports.end(), twins), reports.end());
   auto port = test_support::LoggedIn(home_);
   EXPECT_EQ(Read(*port, "\xE4pfel"), "Apple");
   // The locks file's table was made again (its row of a session long gone removed since).
@@ -174,6 +184,7 @@ TEST_F(SqliteShellTest, SearchesTheFilesOfAHomeOfBeforeOnceItIsSetUpAgain) {
   ASSERT_TRUE(home_.Setup({}, &error, [&](const std::string& r) { reports.push_back(r); }))
       << error;
   for (const std::string& r : reports) EXPECT_EQ(r.find("gave"), std::string::npos) << r;
+  EXPECT_NE(std::find(reports.begin(), reports.end(), twins), reports.end());
 }
 
 }  // namespace

@@ -38,7 +38,10 @@ bool StreamDialogs::Confirm(const std::string& text) {
   return true;
 }
 
-void StreamDialogs::OpenDocument(const std::string& path) { PrintLines("Help: " + path); }
+bool StreamDialogs::OpenDocument(const std::string& path) {
+  PrintLines("Help: " + path);
+  return true;
+}
 
 int RunHeadless(Console& console, bool start) {
   RelayServer& relay = console.Relay();

@@ -105,7 +105,7 @@ int main(int argc, char** argv) {
     case orvik::console::InstanceLock::Result::kAcquired:
       break;
     case orvik::console::InstanceLock::Result::kHeldByAnother: {
-      const std::string text(orvik::console::kSecondInstanceText);
+      const std::string text = orvik::console::SecondInstanceText(home);
       if (headless) {
         std::fprintf(stderr, "%s\n", text.c_str());
       } else {

@@ -62,7 +62,7 @@ Status LockTable::Lock(const std::string& tablePart, const std::string& id, bool
   try {
     CheckItemId(id);
     const Status locked = WithLocks([&](Driver& d, const std::string& table) {
-      const DbValue keyParam{key};
+      const DbValue keyParam{account_.dialect().StoredLockKey(key)};
       struct Held {
         std::string key;
         std::string owner;
@@ -76,7 +76,7 @@ Status LockTable::Lock(const std::string& tablePart, const std::string& id, bool
       // Whether this port's lock row went in; false when the key's row is there already.
       const auto taken = [&] {
         try {
-          const DbValue row[] = {key, holder_};
+          const DbValue row[] = {keyParam, holder_};
           d.Execute("INSERT INTO " + table + " (A0, UserInst) VALUES (?, ?)", row);
           return true;
         } catch (const VbError& e) {
@@ -134,7 +134,7 @@ Status LockTable::Release(const std::string& tablePart, const std::string& id) {
     WithLocks([&](Driver& d, const std::string& table) -> std::int64_t {
       const std::string remove = "DELETE FROM " + table + " WHERE A0 = ? AND UserInst = ?";
       if (!tablePart.empty() && !id.empty()) {
-        const DbValue p[] = {Key(tablePart, id), holder_};
+        const DbValue p[] = {account_.dialect().StoredLockKey(Key(tablePart, id)), holder_};
         return d.Execute(remove, p);
       }
       const DbValue owner{holder_};

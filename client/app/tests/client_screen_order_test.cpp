@@ -80,20 +80,22 @@ TEST_F(ClientWindowTest, APopupThenTheMenuByKeys) {
       << "letters far smaller than their cells";
   ASSERT_TRUE(x_.Keys({"Return"}));
   ASSERT_TRUE(x_.WaitNoWindow(Pid(), "^Orvik demo$")) << "the popup stays";
-  // The same again, then the menu by keys: item 9 answered No, item 3's boxes by keys.
+  // The same again, then the menu by keys: a code it does not have, then item 9 answered No.
   Enter("4");
   ASSERT_NE(x_.WaitWindow(Pid(), "^Orvik demo$"), 0u) << "no popup";
   WaitUntil([] { return false; }, 300ms);
   ASSERT_TRUE(x_.Keys({"Return"}));
   ASSERT_TRUE(x_.WaitNoWindow(Pid(), "^Orvik demo$")) << "the popup stays";
+  Enter("77");
+  ASSERT_TRUE(WaitChoices("4,4,77")) << Choices();
   Enter("9");
   ASSERT_NO_FATAL_FAILURE(AnswerBox("n"));
-  ASSERT_TRUE(WaitChoices("4,4,9")) << Choices();
+  ASSERT_TRUE(WaitChoices("4,4,77,9")) << Choices();
   EXPECT_EQ(MenuItems().size(), kMenuItems);
   EXPECT_TRUE(OnlyTheForm());
   Enter("9");
   ASSERT_NO_FATAL_FAILURE(AnswerBox("y"));
-  ASSERT_TRUE(WaitChoices("4,4,9,9")) << Choices();
+  ASSERT_TRUE(WaitChoices("4,4,77,9,9")) << Choices();
   EXPECT_TRUE(WaitUntil([&] { return MenuItems().empty(); })) << "the menu stays";
   ASSERT_NO_FATAL_FAILURE(LogOffAtTheTerminal());
 }

@@ -173,6 +173,14 @@ class SearchActivateTest : public ShellFixture {
     entries.rows[3] = 5;
     entries.focused = 3;
   }
+  // The form `form` drawn, the window active and the user in its first entry.
+  void InFirstEntryOf(const std::string& form) {
+    Engine(form);
+    shell.TimerTick();
+    Top().Activate();
+    Top().Entries().FocusMoved(1);
+    link.sent.clear();
+  }
   void Search() {
     model.states.msStatePrevious = model.states.msState;
     model.states.msState = "SEARCH";
@@ -265,17 +273,13 @@ TEST_F(SearchActivateTest, APickGoesIntoTheEntryThatAsked) {
 // The real form's entries: the pick becomes the text of the entry the user was in, and goes
 // to the application as that entry's reply.
 TEST_F(SearchActivateTest, OnADrawnFormThePickFillsTheEntryTheUserWasIn) {
-  Engine(
+  InFirstEntryOf(
       "<FORM TYPE=FUNCTION SCREEN=FULL><PROGRAM NAME=CUSTOMER>"
       "<POSITION TOP=4 LEFT=2>Customer no"
       "<POSITION TOP=4 LEFT=20 ACTION=1><TEXTBOX WIDTH=8 MAXLENGTH=8>C100"
       "<POSITION TOP=5 LEFT=2>Name"
       "<POSITION TOP=5 LEFT=20 ACTION=2><TEXTBOX WIDTH=30 MAXLENGTH=30>Acme Ltd"
       "<ACTIONCODE></TX>");
-  shell.TimerTick();
-  Top().Activate();
-  Top().Entries().FocusMoved(1);
-  link.sent.clear();
   pickList.picks = {"C200"};
   Engine(kSearch);
   EXPECT_EQ(EntryControl(Top().Controls(), 1).caption, "C200");
@@ -288,15 +292,11 @@ TEST_F(SearchActivateTest, OnADrawnFormThePickFillsTheEntryTheUserWasIn) {
 // second time. The guard is spent on it; the user's next edits, there and on the next screens,
 // go out as ever, and so do those after a list closed without a pick.
 TEST_F(SearchActivateTest, APickKeepsOnlyItsOwnEntryFromSendingTwice) {
-  Engine(
+  InFirstEntryOf(
       "<FORM TYPE=FUNCTION GUIPLUS=TRUE><PROGRAM NAME=CUSTOMER>"
       "<POSITION TOP=4 LEFT=20 ACTION=1><TEXTBOX WIDTH=8 MAXLENGTH=8>C100"
       "<POSITION TOP=5 LEFT=20 ACTION=2><TEXTBOX WIDTH=30 MAXLENGTH=30>Acme Ltd"
       "<ACTIONCODE></TX>");
-  shell.TimerTick();
-  Top().Activate();
-  Top().Entries().FocusMoved(1);
-  link.sent.clear();
   pickList.picks = {"C200", ""};
   Engine(kSearch);
   EXPECT_THAT(link.sent, ElementsAre("1|C200\r"));
@@ -317,12 +317,10 @@ TEST_F(SearchActivateTest, APickKeepsOnlyItsOwnEntryFromSendingTwice) {
   Top().Entries().FocusMoved(1);
   pickList.picks = {"C400"};
   Engine(kSearch);
-  Engine(
+  InFirstEntryOf(
       "<FORM TYPE=FUNCTION GUIPLUS=TRUE><PROGRAM NAME=NOTES>"
       "<POSITION TOP=4 LEFT=20 ACTION=1><TEXTBOX WIDTH=40>"
       "<POSITION TOP=5 LEFT=20 ACTION=2><TEXTBOX WIDTH=40><ACTIONCODE></TX>");
-  shell.TimerTick();
-  Top().Entries().FocusMoved(1);
   Top().Entries().EntryEdited(1, "Mondays");
   Top().Entries().FocusMoved(2);
   EXPECT_EQ(link.sent.back(), "1|Mondays\r");

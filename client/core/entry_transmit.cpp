@@ -98,6 +98,7 @@ void EntryTransmit::SendValue(const std::string& text, bool busy) {
     p_.shell.SetAwaitingReply(true);
     p_.shell.SetBusyPointer(true);
   }
+  p_.focus.lastSentRefused = false;
   p_.shell.Send(text);
 }
 

@@ -240,6 +240,7 @@ void ScreenConversation::MessageBoxError() {
   ScreenStates& st = m.states;
   ShellContext& context = p_.shell.Context();
   st.msState2 = std::string(state::kMsgBoxCrSent);
+  p_.focus.lastSentRefused = true;
   const std::string& dialog = m.texts.msDialog;
   context.dialogs.MessageBox(dialog, BoxButtons::kOk, BoxIcon::kExclamation);
   if (FindNoCase(dialog, "software condition") != std::string::npos) {

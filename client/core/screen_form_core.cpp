@@ -76,9 +76,10 @@ void ScreenFormCore::Load() {
     window_.Show();
     ProcessEventsOnce();
   }
-  if (isSubform_) {
-    window_.SetCaption("SubForm");
-  } else if (context.settings.displayMode == state::kTerminal) {
+  if (isSubform_) window_.SetCaption("SubForm");
+  // Every new form starts as the display mode says, a sub-form too: terminal text sent to
+  // it is drawn, not taken for an update of a form it never had.
+  if (context.settings.displayMode == state::kTerminal) {
     model_.states.msState = std::string(state::kTerminal);
     model_.states.msFormState = std::string(state::kTerminal);
     ProcessEventsOnce();
@@ -210,6 +211,12 @@ void ScreenFormCore::EnterTerminalMode() {
   grid.visible = false;
   grid.Clear();
   grid.tag = "-1";
+  // Nothing of the screen before stays over the terminal, nor takes the keys typed on it:
+  // its entries and the grid's row buttons go, and the keyboard comes back to the form.
+  for (ControlRecord& entry : controls_.entries) entry.visible = false;
+  for (ControlRecord& button : controls_.gridRow) button.visible = false;
+  entryState_.focusedEntry = -1;
+  window_.FocusForm();
   focus_.focusEntry = 0;
   model_.items.lastEntryNumber = 0;
   model_.items.gridFillText.clear();

@@ -26,6 +26,7 @@
 #include "user_registry.h"
 #include "x_driver.h"
 #include "x_server.h"
+#include "x_window_manager.h"
 
 namespace orvik::client::xtest {
 namespace {
@@ -126,9 +127,8 @@ class ClientWindowTest : public ::testing::Test {
   }
   std::int64_t Pid() { return client_.processId(); }
 
-  // Types `text` and Enter into the screen form.
+  // Types `text` and Enter, into whatever has the keyboard, as a user at the screen does.
   void Enter(const std::string& text) {
-    ASSERT_TRUE(x_.Focus(form_));
     if (!text.empty()) {
       ASSERT_TRUE(x_.Type(text));
     }
@@ -172,7 +172,6 @@ class ClientWindowTest : public ::testing::Test {
   // The traffic monitor's log: Shift+F12 opens it, Ctrl+A and Ctrl+C in its log copy it, and
   // its Exit button (the rightmost of its top row) hides it again.
   std::string MonitorLog() {
-    EXPECT_TRUE(x_.Focus(form_));
     x_.Keys({"shift+F12"});
     const WindowId monitor = x_.WaitWindow(Pid(), "^OrvikLink Monitor$");
     if (monitor == 0) return "no monitor window";
@@ -191,11 +190,10 @@ class ClientWindowTest : public ::testing::Test {
   }
   // Sends `line` from the monitor's command line.
   void SendFromMonitor(const std::string& line) {
-    ASSERT_TRUE(x_.Focus(form_));
     x_.Keys({"shift+F12"});
     const WindowId monitor = x_.WaitWindow(Pid(), "^OrvikLink Monitor$");
     ASSERT_NE(monitor, 0u);
-    ASSERT_TRUE(x_.Focus(monitor));
+    ASSERT_TRUE(x_.Click(monitor, 40, 21));  // its command line, the left of its top row
     ASSERT_TRUE(x_.Type(line));
     ASSERT_TRUE(x_.Keys({"Return"}));
     HideMonitor(monitor);
@@ -205,7 +203,6 @@ class ClientWindowTest : public ::testing::Test {
   void AnswerBox(const std::string& key) {
     const WindowId box = x_.WaitWindow(Pid(), "^OrvikLink$");
     ASSERT_NE(box, 0u) << "no message box";
-    ASSERT_TRUE(x_.Focus(box));
     ASSERT_TRUE(x_.Keys({key}));
     ASSERT_TRUE(x_.WaitNoWindow(Pid(), "^OrvikLink$")) << "the box stays";
   }
@@ -308,7 +305,6 @@ TEST_F(ClientWindowTest, TheMenuTakesPicksByMouseAndByCodeAndBoxesTheirAnswers) 
   ASSERT_NE(popup, 0u) << "no popup";
   ASSERT_TRUE(WaitChoices("9,4")) << Choices();
   SavePicture("client_popup.png", popup);
-  ASSERT_TRUE(x_.Focus(popup));
   ASSERT_TRUE(x_.Keys({"Return"}));
   ASSERT_TRUE(x_.WaitNoWindow(Pid(), "^Orvik demo$")) << "the popup stays";
   EXPECT_EQ(MenuItems().size(), kMenuItems) << "the menu under the popup";
@@ -367,7 +363,6 @@ TEST_F(ClientWindowTest, AFormFilledAndSentIsStored) {
     return log.find("MAXLENGTH=30>Acme Ltd<") != std::string::npos;
   })) << log;
   // Alt and the name's action code put the cursor in its entry, its text selected.
-  ASSERT_TRUE(x_.Focus(form_));
   ASSERT_TRUE(x_.Keys({"alt+2"}));
   Enter("Bolt Brothers");
   const auto name = [&] {
@@ -427,7 +422,6 @@ TEST_F(ClientWindowTest, AGridCellEditedIsStored) {
   };
   // The window taking the keyboard (a moment after it is asked for) puts the entry on the
   // line's number: the click comes after that, and counts once the entry stays on the quantity.
-  ASSERT_TRUE(x_.Focus(form_));
   WaitUntil([] { return false; }, 1s);
   bool open = false;
   for (int attempt = 0; attempt < 3 && !open; ++attempt) {
@@ -508,7 +502,6 @@ TEST_F(ClientWindowTest, AnIntegRowUpdatedInsertedAndDeletedIsStored) {
   // the keyboard moves the cursor to the first row's number, maybe after the click: the key
   // goes once the cursor stays on the row.
   const auto rowCommand = [&](int row, const std::string& key, const std::string& sent) {
-    EXPECT_TRUE(x_.Focus(form_));
     WaitUntil([] { return false; }, 1s);
     bool on = false;
     for (int attempt = 0; attempt < 3 && !on; ++attempt) {
@@ -531,7 +524,6 @@ TEST_F(ClientWindowTest, AnIntegRowUpdatedInsertedAndDeletedIsStored) {
   for (int x = 0; x < grid.width(); ++x) {
     if (GridHeadingInk(grid.pixel(x, heading.Middle()))) right = x;
   }
-  ASSERT_TRUE(x_.Focus(form_));
   WaitUntil([] { return false; }, 1s);
   bool announced = false;
   for (int attempt = 0; attempt < 3 && !announced; ++attempt) {
@@ -594,7 +586,6 @@ TEST_F(ClientWindowTest, EveryKindOfMessageBoxIsShownAndAnswered) {
         << pictures.size();
     WaitUntil([&] { return false; }, 300ms);  // drawn
     pictures.push_back(x_.Picture(box));
-    ASSERT_TRUE(x_.Focus(box));
     ASSERT_TRUE(x_.Keys({key}));
     previous = box;
   }
@@ -651,7 +642,6 @@ TEST_F(ClientWindowTest, ANominatedCustomerIsUpdatedAndStored) {
   ASSERT_NO_FATAL_FAILURE(AnswerBox("Return"));  // "No customer C999."
   // The refused number is still in the entry, which has the cursor again: Ctrl+A selects it
   // and what is typed replaces it.
-  ASSERT_TRUE(x_.Focus(form_));
   ASSERT_TRUE(x_.Keys({"ctrl+a"}));
   Enter("C200");
   ASSERT_TRUE(WaitUntil([&] { return nominated() == "C200"; })) << nominated() << MonitorLog();
@@ -664,7 +654,6 @@ TEST_F(ClientWindowTest, ANominatedCustomerIsUpdatedAndStored) {
   EXPECT_EQ(log.find("TX :0\n"), std::string::npos) << log;
 
   // The credit limit the update added, by its action code.
-  ASSERT_TRUE(x_.Focus(form_));
   ASSERT_TRUE(x_.Keys({"alt+3"}));
   Enter("2500");
   const auto credit = [&] {
@@ -689,7 +678,6 @@ TEST_F(ClientWindowTest, ASubformOpensOverTheMenuAndClosesBackToIt) {
   EXPECT_TRUE(FirstFormShown()) << "the first form";
   x_.Resize(sub, 1280, 1000);
   WaitUntil([] { return false; }, 1s);  // drawn
-  ASSERT_TRUE(x_.Focus(sub));
   ASSERT_TRUE(x_.Keys({"alt+1"}));
   ASSERT_TRUE(x_.Type("Call on Mondays"));
   ASSERT_TRUE(x_.Keys({"Return"}));
@@ -698,7 +686,6 @@ TEST_F(ClientWindowTest, ASubformOpensOverTheMenuAndClosesBackToIt) {
   };
   ASSERT_TRUE(WaitUntil([&] { return notes() == "Call on Mondays"; })) << notes();
   SavePicture("client_subform.png", sub);
-  ASSERT_TRUE(x_.Focus(sub));
   ASSERT_TRUE(x_.Keys({"alt+q"}));
   ASSERT_TRUE(x_.WaitNoWindow(Pid(), "^SubForm$")) << "the sub-form stays";
   EXPECT_TRUE(FirstFormShown()) << "the first form";
@@ -716,7 +703,6 @@ TEST_F(ClientWindowTest, TheMenusLogOffClosesTheClientAndEndsTheSession) {
   ASSERT_NO_FATAL_FAILURE(StartClient());
   ASSERT_NO_FATAL_FAILURE(StartDemo());
   // Esc presses the menu's LogOff; the program confirms, the client says farewell and ends.
-  ASSERT_TRUE(x_.Focus(form_));
   ASSERT_TRUE(x_.Keys({"Escape"}));
   ASSERT_NO_FATAL_FAILURE(AnswerBox("Return"));  // "You have neatly and cleanly logged off"
   ASSERT_TRUE(client_.waitForFinished(20000)) << "the program goes on after LogOff";
@@ -731,13 +717,19 @@ TEST_F(ClientWindowTest, TheMenusLogOffClosesTheClientAndEndsTheSession) {
 }  // namespace orvik::client::xtest
 
 // Each test process has an X server of its own, so tests run in parallel never share a
-// screen, a keyboard focus or a clipboard. Listing the tests needs none.
+// screen, a keyboard focus or a clipboard, and a window manager on it, which gives the
+// keyboard to the windows as a user's desktop does. Listing the tests needs neither.
 int main(int argc, char** argv) {
   ::testing::InitGoogleTest(&argc, argv);
   if (::testing::GTEST_FLAG(list_tests)) return RUN_ALL_TESTS();
   orvik::client::xtest::XServer server;
   std::string error;
   if (!server.Start(1280, 1024, &error)) {
+    std::fprintf(stderr, "client_window_tests: %s\n", error.c_str());
+    return 1;
+  }
+  orvik::client::xtest::WindowManager manager;
+  if (!manager.Start(server.Display(), &error)) {
     std::fprintf(stderr, "client_window_tests: %s\n", error.c_str());
     return 1;
   }
@@ -749,6 +741,7 @@ int main(int argc, char** argv) {
     QGuiApplication app(argc, argv);
     status = RUN_ALL_TESTS();
   }
+  manager.Stop();
   server.Stop();
   return status;
 }

@@ -321,8 +321,11 @@ TEST_F(ShellTest, TagsSplitAcrossPiecesActWhenTheirLastByteArrives) {
     }
     Engine(text.substr(text.size() - 1));
   };
-  byByte("<SUBFORM><FORM TYPE=FUNCTION><PROGRAM NAME=A><POSITION TOP=3 LEFT=2>Lbl</tx>");
+  byByte("<SUBFORM>");
   EXPECT_EQ(shell.FormCount(), 2);
+  EXPECT_EQ(shell.PendingText(), "");
+  // The new sub-form is a terminal until its form comes.
+  Engine("<FORM TYPE=FUNCTION><PROGRAM NAME=A><POSITION TOP=3 LEFT=2>Lbl</tx>");
   EXPECT_EQ(shell.PendingText(), "");
   ScreenStates& sub = Top().Model().states;
   ASSERT_EQ(sub.msFormState, "NOMINATE");

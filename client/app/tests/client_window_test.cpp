@@ -13,6 +13,7 @@
 #include <unistd.h>
 
 #include <QGuiApplication>
+#include <QWindow>
 #include <QProcess>
 #include <cctype>
 #include <filesystem>
@@ -84,6 +85,47 @@ constexpr std::size_t kPopupItem = 3;
 bool MenuItemInk(QRgb p) { return qBlue(p) > 90 && qRed(p) < 60 && qGreen(p) < 60; }
 bool GridHeadingInk(QRgb p) { return qRed(p) > 100 && qGreen(p) < 30 && qBlue(p) < 30; }
 bool DarkText(QRgb p) { return qRed(p) < 90 && qGreen(p) < 90 && qBlue(p) < 90; }
+// The value mark as the datastore's text holds it (UTF-8).
+const std::string kValueMark = "\xC3\xBD";
+
+// An entry open over a grid cell: light cyan, or the light green of one the engine took.
+bool OpenCellInk(QRgb p) {
+  return qGreen(p) > 200 && ((qRed(p) < 80 && qBlue(p) > 200) ||
+                             (qRed(p) > 100 && qRed(p) < 160 && qBlue(p) > 100 && qBlue(p) < 160));
+}
+
+// Where a grid's last data column shows on a screen form's picture: the right end of the
+// grid's heading row (the second band of dark red, under the form header) and the band of
+// each line's text in the column, top to bottom. None while no grid shows.
+struct GridColumn {
+  int right = 0;
+  std::vector<Band> lines;
+  bool operator==(const GridColumn& o) const {
+    return right == o.right && lines.size() == o.lines.size() &&
+           (lines.empty() || lines.front().top == o.lines.front().top);
+  }
+};
+std::optional<GridColumn> LastGridColumn(const QImage& picture) {
+  const std::vector<Band> red = InkBands(picture, GridHeadingInk);
+  if (red.size() < 2) return std::nullopt;
+  GridColumn column;
+  for (int x = 0; x < picture.width(); ++x) {
+    if (GridHeadingInk(picture.pixel(x, red[1].top + 2))) column.right = x;
+  }
+  if (column.right < picture.width() / 3) return std::nullopt;
+  for (const Band& line : InkBands(picture, DarkText, column.right - 120, column.right - 30)) {
+    if (line.top > red[1].bottom) column.lines.push_back(line);
+  }
+  if (column.lines.empty()) return std::nullopt;
+  return column;
+}
+// Whether the entry is open over the cell of `line` in that column.
+bool CellOpen(const QImage& picture, const GridColumn& column, const Band& line) {
+  for (int x = column.right - 110; x < column.right - 10; ++x) {
+    if (OpenCellInk(picture.pixel(x, line.top + 4))) return true;
+  }
+  return false;
+}
 
 class ClientWindowTest : public ::testing::Test {
  protected:
@@ -205,6 +247,28 @@ class ClientWindowTest : public ::testing::Test {
     ASSERT_NE(box, 0u) << "no message box";
     ASSERT_TRUE(x_.Keys({key}));
     ASSERT_TRUE(x_.WaitNoWindow(Pid(), "^OrvikLink$")) << "the box stays";
+  }
+
+  // The grid's last data column once it is drawn (two pictures in a row agree on it).
+  GridColumn WaitGridColumn() {
+    std::optional<GridColumn> column, before;
+    WaitUntil([&] {
+      before = column;
+      column = LastGridColumn(x_.Picture(form_));
+      return column && before && *column == *before;
+    });
+    EXPECT_TRUE(column.has_value()) << "no grid";
+    return column.value_or(GridColumn{});
+  }
+  // Clicks the cell of `line` in the grid's last data column, as a user does once: the entry
+  // opens over it with the keyboard and its value selected, so what is typed next replaces it.
+  bool OpenLastColumnCell(const GridColumn& column, const Band& line) {
+    EXPECT_TRUE(x_.Click(form_, column.right - 40, line.top + 4));
+    return WaitUntil([&] { return CellOpen(x_.Picture(form_), column, line); }, 5s);
+  }
+  std::string Item(const std::string& file, const std::string& id, const std::string& columns) {
+    return QueryOne(home_ / "JetMDB" / "shop.db",
+                    "SELECT " + columns + " FROM " + file + " WHERE A0 = '" + id + "'");
   }
 
   // The choices the demo's menu received, in order (its DEMOLOG items CHOICE1, CHOICE2 ...).
@@ -383,72 +447,83 @@ TEST_F(ClientWindowTest, AGridCellEditedIsStored) {
   ASSERT_NO_FATAL_FAILURE(StartClient());
   ASSERT_NO_FATAL_FAILURE(StartDemo());
   Enter("2");
+  // In a fresh session the first click on a quantity opens it, its value selected: what is
+  // typed replaces it.
+  const GridColumn qty = WaitGridColumn();
+  ASSERT_GE(qty.lines.size(), 2u);
+  ASSERT_TRUE(OpenLastColumnCell(qty, qty.lines[0])) << "no entry in the quantity's cell";
+  ASSERT_TRUE(x_.Type("31"));
+  ASSERT_TRUE(x_.Keys({"Return"}));
+  // The first line's quantity, before its value mark and the second line's, stored.
+  ASSERT_TRUE(WaitUntil([&] { return Item("DEMOORD", "O1", "A4") == "31" + kValueMark + "10"; }))
+      << Item("DEMOORD", "O1", "A4");
+  // The cell went as code|column|row|value; the program took it without an error box.
   std::string log;
   ASSERT_TRUE(WaitUntil([&] {
-    log = MonitorLog();
-    return log.find("<GRIDFILL>") != std::string::npos;
-  })) << log;
-  // The grid's heading row is the second band of dark red, under the form header; the
-  // quantities are the dark text near its right end, the first line's topmost. A picture
-  // taken while the grid is still being drawn may show only part of its heading: the place
-  // counts once two pictures in a row agree on it.
-  const auto quantities = [&] {
-    const QImage picture = x_.Picture(form_);
-    const std::vector<Band> red = InkBands(picture, GridHeadingInk);
-    if (red.size() < 2) return std::pair<Band, int>{};
-    int right = 0;
-    for (int x = 0; x < picture.width(); ++x) {
-      if (GridHeadingInk(picture.pixel(x, red[1].top + 2))) right = x;
-    }
-    if (right < picture.width() / 3) return std::pair<Band, int>{};
-    const std::vector<Band> text = InkBands(picture, DarkText, right - 120, right - 30);
-    return text.empty() ? std::pair<Band, int>{} : std::pair<Band, int>{text.front(), right};
-  };
-  std::pair<Band, int> qty, before;
-  ASSERT_TRUE(WaitUntil([&] {
-    before = qty;
-    qty = quantities();
-    return qty.second > 0 && qty.second == before.second && qty.first.top == before.first.top;
-  })) << "no grid";
-  const Band first = qty.first;
-  // The cell's entry opens over it in the entries' light cyan.
-  const auto entryOpen = [&] {
-    const QImage picture = x_.Picture(form_);
-    for (int x = qty.second - 110; x < qty.second - 10; ++x) {
-      const QRgb p = picture.pixel(x, first.top + 4);
-      if (qRed(p) < 80 && qGreen(p) > 200 && qBlue(p) > 200) return true;
-    }
-    return false;
-  };
-  // The window taking the keyboard (a moment after it is asked for) puts the entry on the
-  // line's number: the click comes after that, and counts once the entry stays on the quantity.
-  WaitUntil([] { return false; }, 1s);
-  bool open = false;
-  for (int attempt = 0; attempt < 3 && !open; ++attempt) {
-    ASSERT_TRUE(x_.Click(form_, qty.second - 40, first.top + 4));
-    open = WaitUntil(entryOpen, 3s);
-    WaitUntil([] { return false; }, 300ms);
-    open = open && entryOpen();
-  }
-  ASSERT_TRUE(open) << "no entry in the quantity's cell";
-  ASSERT_TRUE(x_.Keys({"End", "BackSpace", "BackSpace"}));
-  ASSERT_TRUE(x_.Type("12"));
-  ASSERT_TRUE(x_.Keys({"Return"}));
-  const auto quantity = [&] {
-    return QueryOne(home_ / "JetMDB" / "shop.db", "SELECT A4 FROM DEMOORD WHERE A0 = 'O1'");
-  };
-  // The first line's quantity, between its value mark and the second line's, stored.
-  ASSERT_TRUE(WaitUntil([&] {
-    const std::string q = quantity();
-    return q.size() > 4 && q.rfind("12", 0) == 0 && !std::isdigit(q[2]) &&
-           q.substr(q.size() - 2) == "10";
-  })) << quantity();
-  // The cell went as code|column|row|value; the program took it without an error box.
-  ASSERT_TRUE(WaitUntil([&] {
-    return (log = MonitorLog()).find("TX :5|3|1|12") != std::string::npos;
+    return (log = MonitorLog()).find("TX :5|3|1|31") != std::string::npos;
   })) << log;
   EXPECT_TRUE(x_.Windows(Pid(), "^OrvikLink$").empty()) << "a message box";
   SavePicture("client_grid.png");
+}
+
+// The pick list looked at and closed, then the grid: its edits reach the store, by mouse and
+// by keys, on the GUIPLUS grid and on the INTEG one; and so does an edit whose click brings
+// the window back from another program.
+TEST_F(ClientWindowTest, GridEditsAfterThePickListReachTheStore) {
+  ASSERT_NO_FATAL_FAILURE(StartClient());
+  ASSERT_NO_FATAL_FAILURE(StartDemo());
+  Enter("5");
+  ASSERT_NE(x_.WaitWindow(Pid(), "^Customers$"), 0u) << "no pick list";
+  ASSERT_TRUE(x_.Keys({"Escape"}));
+  ASSERT_TRUE(x_.WaitNoWindow(Pid(), "^Customers$")) << "the pick list stays";
+  Enter("2");
+  GridColumn qty = WaitGridColumn();
+  ASSERT_GE(qty.lines.size(), 2u);
+  ASSERT_TRUE(OpenLastColumnCell(qty, qty.lines[0])) << "no entry in the quantity's cell";
+  Enter("27");
+  ASSERT_TRUE(WaitUntil([&] { return Item("DEMOORD", "O1", "A4") == "27" + kValueMark + "10"; }))
+      << Item("DEMOORD", "O1", "A4");
+  // The program opens the next quantity: typed straight in, it goes too.
+  ASSERT_TRUE(WaitUntil([&] { return CellOpen(x_.Picture(form_), qty, qty.lines[1]); }));
+  Enter("8");
+  ASSERT_TRUE(WaitUntil([&] { return Item("DEMOORD", "O1", "A4") == "27" + kValueMark + "8"; }))
+      << Item("DEMOORD", "O1", "A4");
+
+  // Another program takes the keyboard; a click on the first quantity brings the client
+  // back and opens the cell, its value selected.
+  QWindow other;
+  other.setTitle("Another program");
+  other.setGeometry(900, 700, 300, 200);
+  other.show();
+  ASSERT_TRUE(WaitUntil([&] { return other.isActive(); })) << "the other window is not active";
+  ASSERT_TRUE(OpenLastColumnCell(qty, qty.lines[0])) << "no entry in the quantity's cell";
+  Enter("5");
+  ASSERT_TRUE(WaitUntil([&] { return Item("DEMOORD", "O1", "A4") == "5" + kValueMark + "8"; }))
+      << Item("DEMOORD", "O1", "A4");
+  other.hide();
+
+  // A pick by keys, the customer's form left by Esc, and the INTEG grid: a click on the first
+  // product's price, which the program's row dialog leads to, then its new value.
+  ASSERT_TRUE(x_.Keys({"Escape"}));
+  ASSERT_TRUE(WaitUntil([&] { return MenuItems().size() == kMenuItems; })) << "no menu";
+  Enter("5");
+  ASSERT_NE(x_.WaitWindow(Pid(), "^Customers$"), 0u) << "no pick list";
+  Enter("C200");
+  ASSERT_TRUE(x_.WaitNoWindow(Pid(), "^Customers$")) << "the pick list stays";
+  ASSERT_TRUE(WaitUntil([&] { return MenuItems().empty(); })) << "no customer form";
+  ASSERT_TRUE(x_.Keys({"Escape"}));
+  ASSERT_TRUE(WaitUntil([&] { return MenuItems().size() == kMenuItems; })) << "no menu";
+  Enter("6");
+  const GridColumn price = WaitGridColumn();
+  ASSERT_GE(price.lines.size(), 3u);
+  ASSERT_TRUE(x_.Click(form_, price.right - 60, price.lines[0].Middle()));
+  ASSERT_TRUE(WaitUntil([&] { return CellOpen(x_.Picture(form_), price, price.lines[0]); }))
+      << "the row dialog does not reach the price";
+  Enter("0.45");
+  ASSERT_TRUE(WaitUntil([&] { return Item("DEMOPROD", "P101", "A1 || '/' || A2") == "Bolt/0.45"; }))
+      << Item("DEMOPROD", "P101", "A1 || '/' || A2");
+  EXPECT_TRUE(x_.Windows(Pid(), "^OrvikLink$").empty()) << "a message box";
+  EXPECT_EQ(Choices(), "5,2,5,6");
 }
 
 // The products grid: a row's price clicked, changed and stored; a row inserted by the Insert
@@ -459,10 +534,6 @@ TEST_F(ClientWindowTest, AnIntegRowUpdatedInsertedAndDeletedIsStored) {
   ASSERT_NO_FATAL_FAILURE(StartDemo());
   Enter("6");
   std::string log;
-  ASSERT_TRUE(WaitUntil([&] {
-    log = MonitorLog();
-    return log.find("<DATA>P103") != std::string::npos;
-  })) << log;
   // The grid's heading and the cells of its row numbers are bands of dark red under the form
   // header: the heading, a row a product and the empty row under them. The rows count once
   // two pictures in a row agree on them.
@@ -477,7 +548,6 @@ TEST_F(ClientWindowTest, AnIntegRowUpdatedInsertedAndDeletedIsStored) {
              return x.top == y.top && x.bottom == y.bottom && x.left == y.left;
            });
   };
-  constexpr std::size_t npos = std::string::npos;
   std::vector<Band> rows;
   const auto rowsAre = [&](std::size_t count) {
     std::vector<Band> before;
@@ -498,46 +568,29 @@ TEST_F(ClientWindowTest, AnIntegRowUpdatedInsertedAndDeletedIsStored) {
     const Band& band = rows[static_cast<std::size_t>(row - 1)];
     return !GridHeadingInk(x_.Picture(form_).pixel(band.left + 4, band.Middle()));
   };
-  // A row's number clicked, then `key`: the client sends the row command. The window taking
-  // the keyboard moves the cursor to the first row's number, maybe after the click: the key
-  // goes once the cursor stays on the row.
+  // A row's number clicked once, then `key`: the client sends the row command.
   const auto rowCommand = [&](int row, const std::string& key, const std::string& sent) {
-    WaitUntil([] { return false; }, 1s);
-    bool on = false;
-    for (int attempt = 0; attempt < 3 && !on; ++attempt) {
-      const Band& band = rows[static_cast<std::size_t>(row - 1)];
-      EXPECT_TRUE(x_.Click(form_, band.left + 10, band.Middle()));
-      on = WaitUntil([&] { return onNumber(row); }, 3s);
-      WaitUntil([] { return false; }, 300ms);
-      on = on && onNumber(row);
-    }
-    if (!on) return false;
+    const Band& band = rows[static_cast<std::size_t>(row - 1)];
+    EXPECT_TRUE(x_.Click(form_, band.left + 10, band.Middle()));
+    if (!WaitUntil([&] { return onNumber(row); }, 5s)) return false;
     EXPECT_TRUE(x_.Keys({key}));
     return WaitUntil([&] { return (log = MonitorLog()).find(sent) != std::string::npos; });
   };
 
-  // The first product's price: the click announces the row, the client sends the id and the
-  // description as they are, and the program puts the cursor on the price.
-  const QImage grid = x_.Picture(form_);
-  const Band heading = InkBands(grid, GridHeadingInk)[1];
-  int right = 0;
-  for (int x = 0; x < grid.width(); ++x) {
-    if (GridHeadingInk(grid.pixel(x, heading.Middle()))) right = x;
-  }
-  WaitUntil([] { return false; }, 1s);
-  bool announced = false;
-  for (int attempt = 0; attempt < 3 && !announced; ++attempt) {
-    ASSERT_TRUE(x_.Click(form_, right - 60, rows[0].Middle()));
-    announced = WaitUntil([&] { return (log = MonitorLog()).find("TX :Bolt\n") != npos; }, 5s);
-  }
-  ASSERT_TRUE(announced) << log;
-  const std::size_t row = log.find("TX :6|M|1\n");
-  EXPECT_LT(row, log.find("TX :P101\n")) << log;
-  WaitUntil([] { return false; }, 500ms);
-  ASSERT_TRUE(x_.Keys({"End", "BackSpace", "BackSpace", "BackSpace", "BackSpace"}));
+  // The first product's price, clicked once: the click announces the row, the client sends
+  // the id and the description as they are, and the program puts the cursor on the price,
+  // its old value selected, so that what is typed replaces it.
+  const GridColumn price = WaitGridColumn();
+  ASSERT_FALSE(price.lines.empty());
+  ASSERT_TRUE(x_.Click(form_, price.right - 60, price.lines[0].Middle()));
+  ASSERT_TRUE(WaitUntil([&] { return CellOpen(x_.Picture(form_), price, price.lines[0]); }))
+      << "the row dialog does not reach the price";
   ASSERT_TRUE(x_.Type("0.30"));
   ASSERT_TRUE(x_.Keys({"Return"}));
   ASSERT_TRUE(WaitUntil([&] { return product("P101") == "Bolt/0.30"; })) << product("P101");
+  log = MonitorLog();
+  EXPECT_LT(log.find("TX :6|M|1\n"), log.find("TX :P101\n")) << log;
+  EXPECT_LT(log.find("TX :P101\n"), log.find("TX :Bolt\n")) << log;
 
   // Inserted above the second product: the program names it P104 and leads the cursor
   // through its description and price.

@@ -347,6 +347,36 @@ TEST_F(ClientWindowTest, LogsInRunsVerbsAndLogOffReleasesThePort) {
   EXPECT_EQ(Registry(), "") << "the session's registry line stays";
 }
 
+// A signal that stops the client (a desktop that logs out, a service manager, Ctrl-C in the
+// terminal it was started from, the terminal closed) ends the session first, as the close
+// box does: a program's lock and the session's registry line go with it, whatever screen is
+// up.
+TEST_F(ClientWindowTest, ASignalEndsTheSessionBeforeTheClient) {
+  for (const int signal : {SIGTERM, SIGINT, SIGHUP}) {
+    SCOPED_TRACE(signal);
+    ASSERT_NO_FATAL_FAILURE(StartClient());
+    ASSERT_NO_FATAL_FAILURE(LogIn());
+    Enter("LOGTO shop");
+    if (signal == SIGTERM) {
+      Enter("HOLD");
+      ASSERT_TRUE(WaitUntil([&] { return Locks().rfind("demo*", 0) == 0; })) << Locks();
+    } else {
+      Enter("DEMO");
+      ASSERT_TRUE(WaitUntil([&] { return MenuItems().size() == kMenuItems; })) << "no menu";
+      if (signal == SIGHUP) {
+        Enter("9");  // the question stays up
+        ASSERT_NE(x_.WaitWindow(Pid(), "^OrvikLink$"), 0u) << "no question";
+      }
+    }
+    ASSERT_EQ(::kill(static_cast<pid_t>(Pid()), signal), 0);
+    ASSERT_TRUE(client_.waitForFinished(20000)) << "the client goes on";
+    EXPECT_EQ(client_.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(client_.exitCode(), 0);
+    EXPECT_EQ(Locks(), "") << "the session's lock stays";
+    EXPECT_EQ(Registry(), "") << "the session's registry line stays";
+  }
+}
+
 TEST_F(ClientWindowTest, TheMenuTakesPicksByMouseAndByCodeAndBoxesTheirAnswers) {
   ASSERT_NO_FATAL_FAILURE(StartClient());
   ASSERT_NO_FATAL_FAILURE(StartDemo());

@@ -262,21 +262,26 @@ void ScreenFormCore::OpenPopup(std::int32_t slot) { ShowPopup(model_.popups.Get(
 void ScreenFormCore::Unload() { shell_.ScreenFormUnloaded(*this); }
 
 void ScreenFormCore::Activate() {
-  if (!focus_.formActive && focus_.focusOnActivate >= 0 &&
-      model_.states.msFormState == state::kMenu) {
+  const bool wasActive = focus_.formActive;
+  const std::int32_t entry = focus_.focusOnActivate;
+  // The form counts as active before the focus is given back: the events processed meanwhile
+  // include the click that activated the window, whose own focus (a grid cell's entry) must
+  // neither wait for an activation that has already come nor be forgotten after it.
+  focus_.formActive = true;
+  focus_.focusOnActivate = -1;
+  if (wasActive || entry < 0) return;
+  if (model_.states.msFormState == state::kMenu) {
     // On a menu the focus entry is the highlighted item, a label: the keys belong to the
     // selection box.
     window_.FocusAltSelect(false);
-  } else if (!focus_.formActive && focus_.focusOnActivate >= 0) {
-    // Giving the focus back transmits nothing, not even a value left pending.
-    focus_.focusByProgram = true;
-    window_.FocusEntryControl(focus_.focusOnActivate);
-    ProcessEventsOnce();
-    focus_.focusByProgram = false;
-    focus_.transmitPending = false;
+    return;
   }
-  focus_.formActive = true;
-  focus_.focusOnActivate = -1;
+  // Giving the focus back transmits nothing, not even a value left pending.
+  focus_.focusByProgram = true;
+  window_.FocusEntryControl(entry);
+  ProcessEventsOnce();
+  focus_.focusByProgram = false;
+  focus_.transmitPending = false;
 }
 
 void ScreenFormCore::Deactivate() {

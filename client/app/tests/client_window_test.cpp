@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <QGuiApplication>
+#include <QWindow>
 #include <cctype>
 
 #include "window_fixture.h"
@@ -50,6 +51,36 @@ TEST_F(ClientWindowTest, LogsInRunsVerbsAndLogOffReleasesThePort) {
   // Log-off: the program ends, and the port with it.
   ASSERT_NO_FATAL_FAILURE(LogOffAtTheTerminal());
   EXPECT_EQ(Locks(), "") << "the session's lock stays";
+}
+
+// A signal that stops the client (a desktop that logs out, a service manager, Ctrl-C in the
+// terminal it was started from, the terminal closed) ends the session first, as the close
+// box does: a program's lock and the session's registry line go with it, whatever screen is
+// up.
+TEST_F(ClientWindowTest, ASignalEndsTheSessionBeforeTheClient) {
+  for (const int signal : {SIGTERM, SIGINT, SIGHUP}) {
+    SCOPED_TRACE(signal);
+    ASSERT_NO_FATAL_FAILURE(StartClient());
+    ASSERT_NO_FATAL_FAILURE(LogIn());
+    Enter("LOGTO shop");
+    if (signal == SIGTERM) {
+      Enter("HOLD");
+      ASSERT_TRUE(WaitUntil([&] { return Locks().rfind("demo*", 0) == 0; })) << Locks();
+    } else {
+      Enter("DEMO");
+      ASSERT_TRUE(WaitUntil([&] { return MenuItems().size() == kMenuItems; })) << "no menu";
+      if (signal == SIGHUP) {
+        Enter("9");  // the question stays up
+        ASSERT_NE(x_.WaitWindow(Pid(), "^OrvikLink$"), 0u) << "no question";
+      }
+    }
+    ASSERT_EQ(::kill(static_cast<pid_t>(Pid()), signal), 0);
+    ASSERT_TRUE(client_.waitForFinished(20000)) << "the client goes on";
+    EXPECT_EQ(client_.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(client_.exitCode(), 0);
+    EXPECT_EQ(Locks(), "") << "the session's lock stays";
+    EXPECT_EQ(Registry(), "") << "the session's registry line stays";
+  }
 }
 
 TEST_F(ClientWindowTest, TheMenuTakesPicksByMouseAndByCodeAndBoxesTheirAnswers) {
@@ -153,66 +184,81 @@ TEST_F(ClientWindowTest, AGridCellEditedIsStored) {
   ASSERT_NO_FATAL_FAILURE(StartClient());
   ASSERT_NO_FATAL_FAILURE(StartDemo());
   Enter("2");
-  // The grid's heading row is the second band of dark red, under the form header; the
-  // quantities are the dark text near its right end, the first line's topmost. A picture
-  // taken while the grid is still being drawn may show only part of its heading: the place
-  // counts once two pictures in a row agree on it.
-  const auto quantities = [&] {
-    const QImage picture = x_.Picture(form_);
-    const std::vector<Band> red = InkBands(picture, GridHeadingInk);
-    if (red.size() < 2) return std::pair<Band, int>{};
-    int right = 0;
-    for (int x = 0; x < picture.width(); ++x) {
-      if (GridHeadingInk(picture.pixel(x, red[1].top + 2))) right = x;
-    }
-    if (right < picture.width() / 3) return std::pair<Band, int>{};
-    const std::vector<Band> text = InkBands(picture, DarkText, right - 120, right - 30);
-    return text.empty() ? std::pair<Band, int>{} : std::pair<Band, int>{text.front(), right};
-  };
-  std::pair<Band, int> qty, before;
-  ASSERT_TRUE(WaitUntil([&] {
-    before = qty;
-    qty = quantities();
-    return qty.second > 0 && qty.second == before.second && qty.first.top == before.first.top;
-  })) << "no grid";
-  const Band first = qty.first;
-  // The cell's entry opens over it in the entries' light cyan.
-  const auto entryOpen = [&] {
-    const QImage picture = x_.Picture(form_);
-    for (int x = qty.second - 110; x < qty.second - 10; ++x) {
-      const QRgb p = picture.pixel(x, first.top + 4);
-      if (qRed(p) < 80 && qGreen(p) > 200 && qBlue(p) > 200) return true;
-    }
-    return false;
-  };
-  // The window taking the keyboard (a moment after it is asked for) puts the entry on the
-  // line's number: the click comes after that, and counts once the entry stays on the quantity.
-  WaitUntil([] { return false; }, 1s);
-  bool open = false;
-  for (int attempt = 0; attempt < 3 && !open; ++attempt) {
-    ASSERT_TRUE(x_.Click(form_, qty.second - 40, first.top + 4));
-    open = WaitUntil(entryOpen, 3s);
-    WaitUntil([] { return false; }, 300ms);
-    open = open && entryOpen();
-  }
-  ASSERT_TRUE(open) << "no entry in the quantity's cell";
-  ASSERT_TRUE(x_.Keys({"End", "BackSpace", "BackSpace"}));
-  ASSERT_TRUE(x_.Type("12"));
+  // In a fresh session the first click on a quantity opens it, its value selected: what is
+  // typed replaces it.
+  const GridColumn qty = WaitGridColumn();
+  ASSERT_GE(qty.lines.size(), 2u);
+  ASSERT_TRUE(OpenLastColumnCell(qty, qty.lines[0])) << "no entry in the quantity's cell";
+  ASSERT_TRUE(x_.Type("31"));
   ASSERT_TRUE(x_.Keys({"Return"}));
-  const auto quantity = [&] {
-    return QueryOne(home_ / "JetMDB" / "shop.db", "SELECT A4 FROM DEMOORD WHERE A0 = 'O1'");
-  };
-  // The first line's quantity, between its value mark and the second line's, stored.
-  ASSERT_TRUE(WaitUntil([&] {
-    const std::string q = quantity();
-    return q.size() > 4 && q.rfind("12", 0) == 0 && !std::isdigit(q[2]) &&
-           q.substr(q.size() - 2) == "10";
-  })) << quantity();
+  // The first line's quantity, before its value mark and the second line's, stored.
+  ASSERT_TRUE(WaitUntil([&] { return Item("DEMOORD", "O1", "A4") == "31" + kValueMark + "10"; }))
+      << Item("DEMOORD", "O1", "A4");
   // The program took it without an error box; the cell went as code|column|row|value.
   EXPECT_TRUE(OnlyTheForm()) << "a message box";
   SavePicture("client_grid.png");
   const std::string log = MonitorLog();
-  EXPECT_NE(log.find("TX :5|3|1|12"), std::string::npos) << log;
+  EXPECT_NE(log.find("TX :5|3|1|31"), std::string::npos) << log;
+}
+
+// The pick list looked at and closed, then the grid: its edits reach the store, by mouse and
+// by keys, on the GUIPLUS grid and on the INTEG one; and so does an edit whose click brings
+// the window back from another program.
+TEST_F(ClientWindowTest, GridEditsAfterThePickListReachTheStore) {
+  ASSERT_NO_FATAL_FAILURE(StartClient());
+  ASSERT_NO_FATAL_FAILURE(StartDemo());
+  Enter("5");
+  ASSERT_NE(x_.WaitWindow(Pid(), "^Customers$"), 0u) << "no pick list";
+  ASSERT_TRUE(x_.Keys({"Escape"}));
+  ASSERT_TRUE(x_.WaitNoWindow(Pid(), "^Customers$")) << "the pick list stays";
+  Enter("2");
+  GridColumn qty = WaitGridColumn();
+  ASSERT_GE(qty.lines.size(), 2u);
+  ASSERT_TRUE(OpenLastColumnCell(qty, qty.lines[0])) << "no entry in the quantity's cell";
+  Enter("27");
+  ASSERT_TRUE(WaitUntil([&] { return Item("DEMOORD", "O1", "A4") == "27" + kValueMark + "10"; }))
+      << Item("DEMOORD", "O1", "A4");
+  // The program opens the next quantity: typed straight in, it goes too.
+  ASSERT_TRUE(WaitUntil([&] { return CellOpen(Screen(), qty, qty.lines[1]); }));
+  Enter("8");
+  ASSERT_TRUE(WaitUntil([&] { return Item("DEMOORD", "O1", "A4") == "27" + kValueMark + "8"; }))
+      << Item("DEMOORD", "O1", "A4");
+
+  // Another program takes the keyboard; a click on the first quantity brings the client
+  // back and opens the cell, its value selected.
+  QWindow other;
+  other.setTitle("Another program");
+  other.setGeometry(900, 700, 300, 200);
+  other.show();
+  ASSERT_TRUE(WaitUntil([&] { return other.isActive(); })) << "the other window is not active";
+  ASSERT_TRUE(OpenLastColumnCell(qty, qty.lines[0])) << "no entry in the quantity's cell";
+  Enter("5");
+  ASSERT_TRUE(WaitUntil([&] { return Item("DEMOORD", "O1", "A4") == "5" + kValueMark + "8"; }))
+      << Item("DEMOORD", "O1", "A4");
+  other.hide();
+
+  // A pick by keys, the customer's form left by Esc, and the INTEG grid: a click on the first
+  // product's price, which the program's row dialog leads to, then its new value.
+  ASSERT_TRUE(x_.Keys({"Escape"}));
+  ASSERT_TRUE(WaitUntil([&] { return MenuItems().size() == kMenuItems; })) << "no menu";
+  Enter("5");
+  ASSERT_NE(x_.WaitWindow(Pid(), "^Customers$"), 0u) << "no pick list";
+  Enter("C200");
+  ASSERT_TRUE(x_.WaitNoWindow(Pid(), "^Customers$")) << "the pick list stays";
+  ASSERT_TRUE(WaitUntil([&] { return MenuItems().empty(); })) << "no customer form";
+  ASSERT_TRUE(x_.Keys({"Escape"}));
+  ASSERT_TRUE(WaitUntil([&] { return MenuItems().size() == kMenuItems; })) << "no menu";
+  Enter("6");
+  const GridColumn price = WaitGridColumn();
+  ASSERT_GE(price.lines.size(), 3u);
+  ASSERT_TRUE(x_.Click(form_, price.right - 60, price.lines[0].Middle()));
+  ASSERT_TRUE(WaitUntil([&] { return CellOpen(Screen(), price, price.lines[0]); }))
+      << "the row dialog does not reach the price";
+  Enter("0.45");
+  ASSERT_TRUE(WaitUntil([&] { return Item("DEMOPROD", "P101", "A1 || '/' || A2") == "Bolt/0.45"; }))
+      << Item("DEMOPROD", "P101", "A1 || '/' || A2");
+  EXPECT_TRUE(x_.Windows(Pid(), "^OrvikLink$").empty()) << "a message box";
+  EXPECT_EQ(Choices(), "5,2,5,6");
 }
 
 // The products grid: a row's price clicked, changed and stored; a row inserted by the Insert
@@ -226,7 +272,7 @@ TEST_F(ClientWindowTest, AnIntegRowUpdatedInsertedAndDeletedIsStored) {
   // header: the heading, a row a product and the empty row under them. The rows count once
   // two pictures in a row agree on them.
   const auto gridRows = [&] {
-    std::vector<Band> red = InkBands(x_.Picture(form_), GridHeadingInk);
+    std::vector<Band> red = InkBands(Screen(), GridHeadingInk);
     if (red.size() < 2) return std::vector<Band>{};
     return std::vector<Band>(red.begin() + 2, red.end());
   };
@@ -254,50 +300,23 @@ TEST_F(ClientWindowTest, AnIntegRowUpdatedInsertedAndDeletedIsStored) {
   // The grid's entry over a row's number, where the dark red of the number's cell was.
   const auto onNumber = [&](int row) {
     const Band& band = rows[static_cast<std::size_t>(row - 1)];
-    return !GridHeadingInk(x_.Picture(form_).pixel(band.left + 4, band.Middle()));
+    return !GridHeadingInk(Screen().pixel(band.left + 4, band.Middle()));
   };
-  // The grid's entry open over the cell at (x, y), in the entries' light cyan.
-  const auto entryAt = [&](int x, int y) {
-    const QImage picture = x_.Picture(form_);
-    for (int at = std::max(0, x - 50); at < std::min(picture.width(), x + 50); ++at) {
-      const QRgb p = picture.pixel(at, y);
-      if (qRed(p) < 80 && qGreen(p) > 200 && qBlue(p) > 200) return true;
-    }
-    return false;
-  };
-  // A row's number clicked, then `key`: the client sends the row command. The window taking
-  // the keyboard moves the cursor to the first row's number, maybe after the click: the key
-  // goes once the cursor stays on the row.
+  // A row's number clicked once, then `key`: the client sends the row command.
   const auto rowCommand = [&](int row, const std::string& key) {
-    WaitUntil([] { return false; }, 1s);
-    bool on = false;
-    for (int attempt = 0; attempt < 3 && !on; ++attempt) {
-      const Band& band = rows[static_cast<std::size_t>(row - 1)];
-      EXPECT_TRUE(x_.Click(form_, band.left + 10, band.Middle()));
-      on = WaitUntil([&] { return onNumber(row); }, 3s);
-      WaitUntil([] { return false; }, 300ms);
-      on = on && onNumber(row);
-    }
-    return on && x_.Keys({key});
+    const Band& band = rows[static_cast<std::size_t>(row - 1)];
+    EXPECT_TRUE(x_.Click(form_, band.left + 10, band.Middle()));
+    return WaitUntil([&] { return onNumber(row); }, 5s) && x_.Keys({key});
   };
 
-  // The first product's price: the click announces the row, the client sends the id and the
-  // description as they are, and the program puts the cursor on the price.
-  const QImage grid = x_.Picture(form_);
-  const Band heading = InkBands(grid, GridHeadingInk)[1];
-  int right = 0;
-  for (int x = 0; x < grid.width(); ++x) {
-    if (GridHeadingInk(grid.pixel(x, heading.Middle()))) right = x;
-  }
-  WaitUntil([] { return false; }, 1s);
-  bool announced = false;
-  for (int attempt = 0; attempt < 3 && !announced; ++attempt) {
-    ASSERT_TRUE(x_.Click(form_, right - 60, rows[0].Middle()));
-    announced = WaitUntil([&] { return entryAt(right - 60, rows[0].Middle()); }, 5s);
-  }
-  ASSERT_TRUE(announced) << "no entry on the price";
-  WaitUntil([] { return false; }, 500ms);
-  ASSERT_TRUE(x_.Keys({"End", "BackSpace", "BackSpace", "BackSpace", "BackSpace"}));
+  // The first product's price, clicked once: the click announces the row, the client sends
+  // the id and the description as they are, and the program puts the cursor on the price,
+  // its old value selected, so that what is typed replaces it.
+  const GridColumn price = WaitGridColumn();
+  ASSERT_FALSE(price.lines.empty());
+  ASSERT_TRUE(x_.Click(form_, price.right - 60, price.lines[0].Middle()));
+  ASSERT_TRUE(WaitUntil([&] { return CellOpen(Screen(), price, price.lines[0]); }))
+      << "the row dialog does not reach the price";
   ASSERT_TRUE(x_.Type("0.30"));
   ASSERT_TRUE(x_.Keys({"Return"}));
   ASSERT_TRUE(WaitUntil([&] { return product("P101") == "Bolt/0.30"; })) << product("P101");
@@ -308,8 +327,11 @@ TEST_F(ClientWindowTest, AnIntegRowUpdatedInsertedAndDeletedIsStored) {
   ASSERT_TRUE(rowsAre(5)) << "no new row: " << rows.size();
   ASSERT_TRUE(x_.Type("Spring"));
   ASSERT_TRUE(x_.Keys({"Return"}));
-  ASSERT_TRUE(WaitUntil([&] { return entryAt(right - 60, rows[1].Middle()); }))
-      << "no entry on the new row's price";
+  // The program leads the cursor on to the new row's price.
+  ASSERT_TRUE(WaitUntil([&] {
+    const Band& number = rows[1];
+    return CellOpen(Screen(), price, Band{number.top, number.bottom, number.left});
+  })) << "the row dialog does not reach the new row's price";
   ASSERT_TRUE(x_.Type("1.50"));
   ASSERT_TRUE(x_.Keys({"Return"}));
   ASSERT_TRUE(WaitUntil([&] { return product("P104") == "Spring/1.50"; })) << product("P104");
@@ -324,10 +346,11 @@ TEST_F(ClientWindowTest, AnIntegRowUpdatedInsertedAndDeletedIsStored) {
   EXPECT_EQ(product("P101"), "Bolt/0.30");
   EXPECT_EQ(product("P102"), "Nut/0.10");
   EXPECT_TRUE(OnlyTheForm()) << "a message box";
-  // The click announced the row before the program asked for its cells; the row commands
-  // went as code|command|row.
+  // The click announced the row before the program asked for its cells, which went as they
+  // were; the row commands went as code|command|row.
   const std::string log = MonitorLog();
   EXPECT_LT(log.find("TX :6|M|1\n"), log.find("TX :P101\n")) << log;
+  EXPECT_LT(log.find("TX :P101\n"), log.find("TX :Bolt\n")) << log;
   EXPECT_NE(log.find("TX :6|I|2\n"), std::string::npos) << log;
   EXPECT_NE(log.find("TX :6|D|2\n"), std::string::npos) << log;
 }

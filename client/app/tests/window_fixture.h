@@ -29,6 +29,7 @@
 #include <fstream>
 #include <functional>
 #include <map>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -123,6 +124,48 @@ inline bool MenuItemInk(QRgb p) { return qBlue(p) > 90 && qRed(p) < 60 && qGreen
 inline bool GridHeadingInk(QRgb p) { return qRed(p) > 100 && qGreen(p) < 30 && qBlue(p) < 30; }
 inline bool DarkText(QRgb p) { return qRed(p) < 90 && qGreen(p) < 90 && qBlue(p) < 90; }
 inline bool White(QRgb p) { return qRed(p) >= 250 && qGreen(p) >= 250 && qBlue(p) >= 250; }
+
+// The value mark as the datastore's text holds it (UTF-8).
+inline const std::string kValueMark = "\xC3\xBD";
+
+// An entry open over a grid cell: light cyan, or the light green of one the engine took.
+inline bool OpenCellInk(QRgb p) {
+  return qGreen(p) > 200 && ((qRed(p) < 80 && qBlue(p) > 200) ||
+                             (qRed(p) > 100 && qRed(p) < 160 && qBlue(p) > 100 && qBlue(p) < 160));
+}
+
+// Where a grid's last data column shows on a screen form's picture: the right end of the
+// grid's heading row (the second band of dark red, under the form header) and the band of
+// each line's text in the column, top to bottom. None while no grid shows.
+struct GridColumn {
+  int right = 0;
+  std::vector<Band> lines;
+  bool operator==(const GridColumn& o) const {
+    return right == o.right && lines.size() == o.lines.size() &&
+           (lines.empty() || lines.front().top == o.lines.front().top);
+  }
+};
+inline std::optional<GridColumn> LastGridColumn(const QImage& picture) {
+  const std::vector<Band> red = InkBands(picture, GridHeadingInk);
+  if (red.size() < 2) return std::nullopt;
+  GridColumn column;
+  for (int x = 0; x < picture.width(); ++x) {
+    if (GridHeadingInk(picture.pixel(x, red[1].top + 2))) column.right = x;
+  }
+  if (column.right < picture.width() / 3) return std::nullopt;
+  for (const Band& line : InkBands(picture, DarkText, column.right - 120, column.right - 30)) {
+    if (line.top > red[1].bottom) column.lines.push_back(line);
+  }
+  if (column.lines.empty()) return std::nullopt;
+  return column;
+}
+// Whether the entry is open over the cell of `line` in that column.
+inline bool CellOpen(const QImage& picture, const GridColumn& column, const Band& line) {
+  for (int x = column.right - 110; x < column.right - 10; ++x) {
+    if (OpenCellInk(picture.pixel(x, line.top + 4))) return true;
+  }
+  return false;
+}
 
 // What an entry box shows as its colour: plain, taken (the style's green), worked on (the
 // yellow of an entry the engine sent back), a grid's cyan; kNone for anything else.
@@ -302,6 +345,27 @@ class ClientWindowTest : public ::testing::Test {
     WaitUntil([] { return false; }, 200ms);  // drawn, as a user sees it before he answers
     ASSERT_TRUE(x_.Keys({key}));
     ASSERT_TRUE(x_.WaitNoWindow(Pid(), "^OrvikLink$")) << "the box stays";
+  }
+
+  // The grid's last data column once it is drawn (two pictures in a row agree on it).
+  GridColumn WaitGridColumn() {
+    std::optional<GridColumn> column, before;
+    WaitUntil([&] {
+      before = column;
+      column = LastGridColumn(Screen());
+      return column && before && *column == *before;
+    });
+    EXPECT_TRUE(column.has_value()) << "no grid";
+    return column.value_or(GridColumn{});
+  }
+  // Clicks the cell of `line` in the grid's last data column, as a user does once: the entry
+  // opens over it with the keyboard and its value selected, so what is typed next replaces it.
+  bool OpenLastColumnCell(const GridColumn& column, const Band& line) {
+    EXPECT_TRUE(x_.Click(form_, column.right - 40, line.top + 4));
+    return WaitUntil([&] { return CellOpen(Screen(), column, line); }, 5s);
+  }
+  std::string Item(const std::string& file, const std::string& id, const std::string& columns) {
+    return Shop("SELECT " + columns + " FROM " + file + " WHERE A0 = '" + id + "'");
   }
 
   // The choices the demo's menu received, in order (its DEMOLOG items CHOICE1, CHOICE2 ...).

@@ -207,8 +207,14 @@ TEST_F(ScreenFormWidgetTest, TheScreenPrintWithoutAPrinterSaysSoAndTheButtonsFol
   ASSERT_EQ(dialogs.boxes.size(), 1u);
   EXPECT_EQ(dialogs.boxes[0].text, "The screen could not be printed: there is no printer.");
 
+  // A data-entry screen's buttons go under a sub-form and come back with the form, search
+  // with its setting.
   settings.searchTextAny = "S ";
-  widget.Core().UncoveredBySubform();  // the function buttons come back, search with its setting
+  FormControls& controls = widget.Core().Controls();
+  controls.fnScreenPrint.visible = controls.fnSearch.visible = true;
+  widget.Core().CoveredBySubform();
+  EXPECT_FALSE(widget.ScreenPrintButton()->isVisibleTo(&widget));
+  widget.Core().UncoveredBySubform();
   EXPECT_TRUE(widget.SearchButton()->isVisibleTo(&widget));
   EXPECT_TRUE(widget.ScreenPrintButton()->isVisibleTo(&widget));
   widget.ScreenPrintButton()->click();

@@ -16,7 +16,9 @@
 
 #include "fake_print_backend.h"
 #include "modal_helpers.h"
+#include "markup.h"
 #include "monitor_window.h"
+#include "numbers.h"
 #include "shell_fixture.h"
 #include "widget_look.h"
 
@@ -143,6 +145,14 @@ TEST_F(ScreenFormWidgetTest, AHugeBoxStaysWithinTheRaster) {
   EXPECT_FALSE(widget.grab().isNull());
   widget.SetBoxGeometry(-3e9, -3e9, 8250, 4200);
   EXPECT_EQ(widget.size(), QSize(550, 280));
+}
+
+// A style's system colour is drawn as the desktop's, not read as red, green and blue: the
+// descriptions of the default form style stand on the light tool-tip yellow.
+TEST(WidgetLookTest, SystemColoursAreTheDesktopsOwn) {
+  EXPECT_EQ(QtColour(LongOf(Val("&H80000018&"))), QColor(255, 255, 225));
+  EXPECT_EQ(QtColour(LongOf(Val("&H8000000F&"))), QColor(212, 208, 200));
+  EXPECT_EQ(QtColour(Rgb(1, 2, 3)), QColor(1, 2, 3));
 }
 
 TEST_F(ScreenFormWidgetTest, ColoursAreCellBackgrounds) {

@@ -114,6 +114,10 @@ bool ClientProgram::Start() {
   return true;
 }
 
+void ClientProgram::Stop() {
+  if (shell_) shell_->EmergencyExit();
+}
+
 ScreenFormWidget* ClientProgram::TopForm() {
   ScreenFormCore* top = shell_ ? shell_->Top() : nullptr;
   for (const QPointer<ScreenFormWidget>& form : forms_) {

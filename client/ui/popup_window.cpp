@@ -85,12 +85,23 @@ void PopupWindow::CloseByCode() {
   close();
 }
 
+void PopupWindow::Present() {
+  show();
+  raise();
+  activateWindow();
+  ok_->setFocus(Qt::ActiveWindowFocusReason);
+}
+
 void PopupWindow::paintEvent(QPaintEvent*) {
   QPainter painter(this);
   painter.drawImage(0, 0, image_);
 }
 
 void PopupWindow::keyPressEvent(QKeyEvent* event) {
+  if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
+    ok_->click();
+    return;
+  }
   const std::int32_t code = KeyCodeOf(*event);
   if (code != 0) core_.PopupKeyDown(code, ShiftOf(*event));
   QWidget::keyPressEvent(event);

@@ -172,7 +172,7 @@ bool ScreenFormWidget::LoadFormPicture(const std::string& path) {
 void ScreenFormWidget::OpenPopup(std::int32_t id, const PopupPicture& picture) {
   auto* window = new PopupWindow(this, core_, id, picture);
   popups_[id] = window;
-  window->show();
+  window->Present();
 }
 
 void ScreenFormWidget::ClosePopup(std::int32_t id) {
@@ -195,6 +195,11 @@ bool ScreenFormWidget::FocusEntryControl(std::int32_t entry) { return entryWidge
 
 bool ScreenFormWidget::PrintForm(std::string* error) {
   return PrintImageOnDefaultPrinter(grab().toImage(), error);
+}
+
+void ScreenFormWidget::FocusForm() {
+  ControlsChanged();  // a control that is to go loses the focus with it
+  setFocus(Qt::OtherFocusReason);
 }
 
 void ScreenFormWidget::FocusAltSelect(bool selectAll) {

@@ -94,6 +94,7 @@ class ScreenFormWidget final : public QWidget, public ScreenWindow, public Termi
   void OpenPopup(std::int32_t id, const PopupPicture& picture) override;
   void ClosePopup(std::int32_t id) override;
   bool FocusEntryControl(std::int32_t entry) override;
+  void FocusForm() override;
   void FocusAltSelect(bool selectAll) override;
   std::string AskText(const std::string& prompt) override;
   CharMetrics MeasureText(const FormFont& font, std::string_view text) const override;

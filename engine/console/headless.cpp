@@ -55,7 +55,7 @@ int RunHeadless(Console& console, bool start) {
 
   // Signals are caught before anything starts, so that one arriving early still stops
   // the server cleanly.
-  SignalRoute route;
+  program::SignalRoute route({SIGTERM, SIGINT, SIGUSR1});
   if (!route.Watching()) {
     PrintLines("OvEngConsole: cannot watch for signals");
     return 1;

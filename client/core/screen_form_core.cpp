@@ -5,6 +5,7 @@
 #include <fstream>
 #include <iterator>
 
+#include "typed_text.h"
 #include "about.h"
 #include "colours.h"
 #include "entry_controls.h"
@@ -120,6 +121,10 @@ void ScreenFormCore::PutSearchValue(std::int32_t entry, const std::string& value
   ProcessEventsOnce();
   focus_.focusByProgram = false;
   focus_.focusEntry = entry;
+}
+
+void ScreenFormCore::MarksRefused() {
+  shell_.Context().Box(kMarksRefusedText, BoxIcon::kExclamation);
 }
 
 void ScreenFormCore::FnScreenPrintClick() {

@@ -83,7 +83,11 @@ void ScreenFormWidget::BuildMenuControls() {
   connect(showCodes_, &QCheckBox::clicked, this,
           [&menu](bool checked) { menu.ShowCodesClicked(checked ? 1 : 0); });
   connect(altSelect_, &QLineEdit::textEdited, this, [this, &menu](const QString& text) {
-    menu.AltSelectEdited(TextBoxValue(altSelect_, text));
+    const TextBoxEdit edit = TextBoxValue(altSelect_, text);
+    menu.AltSelectEdited(edit.value);
+    if (edit.marksRefused) {
+      QMetaObject::invokeMethod(this, [this] { core_.MarksRefused(); }, Qt::QueuedConnection);
+    }
   });
   connect(altOk_, &QPushButton::clicked, this, [&menu] { menu.AltOk(); });
   connect(altStart_, &QPushButton::clicked, this, [&menu] { menu.AltStart(); });

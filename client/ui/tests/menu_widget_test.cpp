@@ -1,6 +1,6 @@
 // A menu screen and its popups in real widgets, offscreen: the item lines take the mouse
 // and send their codes, the selection box takes a typed code and Enter (control keys and
-// pasted text never make a second pick), boxes answered by script send their answers, and
+// pasted text never make a second pick, a mark is refused), boxes answered by script send their answers, and
 // popup windows open over the form and close by their OK button. Screenshots of a menu and
 // of a boxed popup are kept under build/.
 
@@ -16,6 +16,7 @@
 #include "screen_form_widget.h"
 #include "shell_fixture.h"
 #include "twips.h"
+#include "typed_text.h"
 #include "widget_look.h"
 
 namespace orvik::client {
@@ -158,6 +159,12 @@ TEST_F(MenuWidgetTest, ControlKeysInTheSelectionBoxNeverMakeASecondPick) {
   ctrl(Qt::Key_V, '\x16');
   EXPECT_EQ(box->text(), "34");
   EXPECT_TRUE(link.sent.empty());
+  // A mark is refused, with the box that says why.
+  Type(box, QString::fromLatin1("\xFE"));
+  QCoreApplication::processEvents();
+  EXPECT_EQ(box->text(), "34");
+  ASSERT_EQ(dialogs.boxes.size(), 1u);
+  EXPECT_EQ(dialogs.boxes[0].text, kMarksRefusedText);
   Type(box, "\r");
   EXPECT_EQ(link.sent, (std::vector<std::string>{"34\r"}));
 }

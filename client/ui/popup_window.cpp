@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "screen_fit.h"
 #include "screen_form_core.h"
 #include "twips.h"
 #include "widget_look.h"
@@ -18,6 +19,8 @@ constexpr int kDotsPerMetre = 3780;  // 96 dots per inch: the fonts are drawn at
 // A popup's size in pixels is kept within this: a block may name any number, and the
 // window's image is allocated at its size.
 constexpr double kMostPixels = 4096;
+// Pixels kept free of a popup for its window's frame, so that all of it shows.
+constexpr int kFrameAllowance = 40;
 
 int Whole(double twips) { return static_cast<int>(std::lround(ClampedPixels(twips))); }
 int Size(double twips) {
@@ -38,11 +41,18 @@ PopupWindow::PopupWindow(QWidget* form, ScreenFormCore& core, std::int32_t id,
   image_.setDotsPerMeterX(kDotsPerMetre);
   image_.setDotsPerMeterY(kDotsPerMetre);
   Paint(picture);
-  setFixedSize(image_.size());
+  // On the screen, whatever the block names, with its OK inside what shows; the window's
+  // frame is allowed for.
+  const QRect area = WindowArea(form).adjusted(0, 0, -kFrameAllowance, -kFrameAllowance);
   const QPoint origin = form->mapToGlobal(QPoint(0, 0));
-  move(origin + QPoint(Whole(picture.left), Whole(picture.top)));
-  ok_->setGeometry(Whole(picture.okLeft), Whole(picture.okTop), Whole(picture.okWidth),
-                   Whole(picture.okHeight));
+  const QRect place = FitOnScreen(
+      QRect(origin + QPoint(Whole(picture.left), Whole(picture.top)), image_.size()), area);
+  setFixedSize(place.size());
+  move(place.topLeft());
+  const QSize ok(Whole(picture.okWidth), Whole(picture.okHeight));
+  const QRect okPlace = FitOnScreen(
+      QRect(QPoint(Whole(picture.okLeft), Whole(picture.okTop)), ok), QRect(QPoint(0, 0), size()));
+  ok_->setGeometry(okPlace);
   ok_->setDefault(true);
   connect(ok_, &QPushButton::clicked, this, [this] { core_.PopupOk(id_); });
 }

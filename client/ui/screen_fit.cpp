@@ -1,0 +1,23 @@
+#include "screen_fit.h"
+
+#include <QGuiApplication>
+#include <QScreen>
+#include <algorithm>
+
+namespace orvik::client {
+
+QRect WindowArea(const QWidget* near) {
+  const QScreen* screen = near != nullptr ? near->screen() : nullptr;
+  if (screen == nullptr) screen = QGuiApplication::primaryScreen();
+  return screen != nullptr ? screen->availableGeometry() : QRect(0, 0, 1024, 768);
+}
+
+QRect FitOnScreen(const QRect& wanted, const QRect& area) {
+  const int width = std::clamp(wanted.width(), 1, std::max(area.width(), 1));
+  const int height = std::clamp(wanted.height(), 1, std::max(area.height(), 1));
+  const int left = std::clamp(wanted.left(), area.left(), area.left() + area.width() - width);
+  const int top = std::clamp(wanted.top(), area.top(), area.top() + area.height() - height);
+  return QRect(left, top, width, height);
+}
+
+}  // namespace orvik::client

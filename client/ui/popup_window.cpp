@@ -19,8 +19,6 @@ constexpr int kDotsPerMetre = 3780;  // 96 dots per inch: the fonts are drawn at
 // A popup's size in pixels is kept within this: a block may name any number, and the
 // window's image is allocated at its size.
 constexpr double kMostPixels = 4096;
-// Pixels kept free of a popup for its window's frame, so that all of it shows.
-constexpr int kFrameAllowance = 40;
 
 int Whole(double twips) { return static_cast<int>(std::lround(ClampedPixels(twips))); }
 int Size(double twips) {
@@ -43,7 +41,7 @@ PopupWindow::PopupWindow(QWidget* form, ScreenFormCore& core, std::int32_t id,
   Paint(picture);
   // On the screen, whatever the block names, with its OK inside what shows; the window's
   // frame is allowed for.
-  const QRect area = WindowArea(form).adjusted(0, 0, -kFrameAllowance, -kFrameAllowance);
+  const QRect area = InsideArea(this);
   const QPoint origin = form->mapToGlobal(QPoint(0, 0));
   const QRect place = FitOnScreen(
       QRect(origin + QPoint(Whole(picture.left), Whole(picture.top)), image_.size()), area);

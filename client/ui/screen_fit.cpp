@@ -2,6 +2,7 @@
 
 #include <QGuiApplication>
 #include <QScreen>
+#include <QWindow>
 #include <algorithm>
 
 namespace orvik::client {
@@ -10,6 +11,14 @@ QRect WindowArea(const QWidget* near) {
   const QScreen* screen = near != nullptr ? near->screen() : nullptr;
   if (screen == nullptr) screen = QGuiApplication::primaryScreen();
   return screen != nullptr ? screen->availableGeometry() : QRect(0, 0, 1024, 768);
+}
+
+QRect InsideArea(const QWidget* window) {
+  // A title bar and thin borders, until the window has a frame of its own.
+  QMargins frame(4, 30, 4, 4);
+  const QWindow* handle = window != nullptr ? window->windowHandle() : nullptr;
+  if (handle != nullptr && !handle->frameMargins().isNull()) frame = handle->frameMargins();
+  return WindowArea(window).marginsRemoved(frame);
 }
 
 QRect FitOnScreen(const QRect& wanted, const QRect& area) {

@@ -16,8 +16,13 @@ namespace orvik::client {
 // primary screen when none).
 QRect WindowArea(const QWidget* near = nullptr);
 
-// `wanted` (a frame's outer rectangle, in screen pixels) made no larger than `area` and moved
-// the least way that puts it inside.
+// Where the inside of `window` may lie for its frame (title bar, borders) to be on the screen
+// too: the window area less the frame the window manager gives it, or, before it has one, the
+// frame a manager usually gives.
+QRect InsideArea(const QWidget* window);
+
+// `wanted` (in screen pixels) made no larger than `area` and moved the least way that puts it
+// inside.
 QRect FitOnScreen(const QRect& wanted, const QRect& area);
 
 }  // namespace orvik::client

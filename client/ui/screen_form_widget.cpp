@@ -154,7 +154,7 @@ void ScreenFormWidget::SetMaximized() {
   // The size the window comes back to when the user takes it out of the maximised state: a
   // window of its own on the screen, not the few pixels a window starts with.
   if (!isMaximized()) {
-    const QRect area = WindowArea(this);
+    const QRect area = InsideArea(this);
     const QSize size = area.size() * 3 / 4;
     setGeometry(FitOnScreen(QRect(area.center() - QPoint(size.width(), size.height()) / 2, size),
                             area));
@@ -174,7 +174,7 @@ void ScreenFormWidget::SetBoxGeometry(double left, double top, double width, dou
       QRect(static_cast<int>(std::lround(ClampedPixels(std::min(left, left + width)))),
             static_cast<int>(std::lround(ClampedPixels(std::min(top, top + height)))),
             extent(width, canvas_.width()), extent(height, canvas_.height())),
-      WindowArea(this)));
+      InsideArea(this)));
 }
 
 void ScreenFormWidget::Show() {

@@ -46,7 +46,7 @@ PopupWindow::PopupWindow(QWidget* form, ScreenFormCore& core, std::int32_t id,
   const QRect place = FitOnScreen(
       QRect(origin + QPoint(Whole(picture.left), Whole(picture.top)), image_.size()), area);
   setFixedSize(place.size());
-  move(place.topLeft());
+  setGeometry(place);  // the inside: the frame goes round it
   const QSize ok(Whole(picture.okWidth), Whole(picture.okHeight));
   const QRect okPlace = FitOnScreen(
       QRect(QPoint(Whole(picture.okLeft), Whole(picture.okTop)), ok), QRect(QPoint(0, 0), size()));

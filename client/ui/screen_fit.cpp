@@ -18,6 +18,7 @@ QRect InsideArea(const QWidget* window) {
   QMargins frame(4, 30, 4, 4);
   const QWindow* handle = window != nullptr ? window->windowHandle() : nullptr;
   if (handle != nullptr && !handle->frameMargins().isNull()) frame = handle->frameMargins();
+  frame.setBottom(frame.bottom() + frame.top());
   return WindowArea(window).marginsRemoved(frame);
 }
 

@@ -18,7 +18,9 @@ QRect WindowArea(const QWidget* near = nullptr);
 
 // Where the inside of `window` may lie for its frame (title bar, borders) to be on the screen
 // too: the window area less the frame the window manager gives it, or, before it has one, the
-// frame a manager usually gives.
+// frame a manager usually gives. A manager may put the frame, not the inside, where the
+// window asks to be, which moves the inside down by the title bar: that much more is kept
+// free at the bottom.
 QRect InsideArea(const QWidget* window);
 
 // `wanted` (in screen pixels) made no larger than `area` and moved the least way that puts it

@@ -346,11 +346,17 @@ std::string ScreenFormCore::OptionGridText() const {
   return GridClipboardText(model_.grid, model_.layout.msGridType);
 }
 
+std::array<ControlRecord*, 5> ScreenFormCore::FunctionButtons() {
+  return {&controls_.fnExit, &controls_.fnQuit, &controls_.fnFile, &controls_.fnScreenPrint,
+          &controls_.fnSearch};
+}
+
 void ScreenFormCore::CoveredBySubform() {
   window_.ClearBackgroundPicture();
   for (ControlRecord& label : controls_.formHeader) label.backColour = QBColor(7);
-  for (ControlRecord* button : {&controls_.fnExit, &controls_.fnQuit, &controls_.fnFile,
-                                &controls_.fnScreenPrint, &controls_.fnSearch}) {
+  std::size_t k = 0;
+  for (ControlRecord* button : FunctionButtons()) {
+    buttonsShownUnderSubform_[k++] = button->visible;
     button->visible = false;
   }
   window_.SetEnabled(false);
@@ -371,12 +377,12 @@ void ScreenFormCore::UncoveredBySubform() {
     }
   }
   for (ControlRecord& label : controls_.formHeader) label.backColour = QBColor(4);
-  for (ControlRecord* button :
-       {&controls_.fnExit, &controls_.fnQuit, &controls_.fnFile, &controls_.fnScreenPrint}) {
-    button->visible = true;
-  }
+  // The buttons come back as the form showed them: a menu has none of its own.
+  std::size_t k = 0;
+  for (ControlRecord* button : FunctionButtons()) button->visible = buttonsShownUnderSubform_[k++];
   const ClientSettings& settings = shell_.Context().settings;
-  controls_.fnSearch.visible = !settings.searchTextAny.empty() || !settings.searchCustom.empty();
+  if (settings.searchTextAny.empty() && settings.searchCustom.empty())
+    controls_.fnSearch.visible = false;
   window_.ControlsChanged();
 }
 

@@ -12,6 +12,7 @@
 #ifndef ORVIK_CLIENT_CORE_SCREEN_FORM_CORE_H_
 #define ORVIK_CLIENT_CORE_SCREEN_FORM_CORE_H_
 
+#include <array>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -158,6 +159,7 @@ class ScreenFormCore final : public ScreenForm,
   void Unload() override;
 
   void ShowPopup(const std::string& block, bool terminal);
+  std::array<ControlRecord*, 5> FunctionButtons();
   // The menu's panels and labels leave the screen (the terminal or a form takes it).
   void HideMenu();
   void ReplayFile();
@@ -195,6 +197,8 @@ class ScreenFormCore final : public ScreenForm,
   std::int32_t nextPopupId_ = 1;
   SearchList search_;
   bool isSubform_ = false;
+  // Which of the function buttons showed when a sub-form came over the form.
+  std::array<bool, 5> buttonsShownUnderSubform_{};
 };
 
 }  // namespace orvik::client

@@ -364,7 +364,9 @@ function DEMO() {
         // without an end of line, as the client answers a question that follows a question.
         choice = Menu();
       } else {
-        choice = Read();  // not an item of the menu: the menu stays
+        // Not an item of the menu: the menu again, which answers the client; it waits for an
+        // answer to every choice and takes no other meanwhile.
+        choice = Menu();
       }
     }
   } catch (e) {

@@ -273,8 +273,9 @@ TEST_F(ShellTest, TheEnginesPromptAfterAFramedListingIsShownOnceWhereverItArrive
 TEST_F(ShellTest, SubformMarkersActOnceWhileTheirTransmissionWaits) {
   StartToFirstForm();
   ScreenFormCore& first = Top();
-  first.Model().states.msState = "FORM_ACTIVE";
-  first.Model().states.msFormState = "FUNCTION";
+  Engine("<FORM TYPE=FUNCTION><PROGRAM NAME=F><POSITION TOP=3 LEFT=2>Under</TX>");
+  ASSERT_TRUE(first.Controls().fnExit.visible);
+  host.forms[0]->window.tiles.clear();
   Engine("<SUBFORM><FORM TYPE=FUNCTION><PROGRAM NAME=A>");
   shell.TimerTick();
   shell.TimerTick();

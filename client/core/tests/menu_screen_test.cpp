@@ -66,6 +66,21 @@ class MenuScreenTest : public ShellFixture {
   MenuInput& Input() { return Top().Menu(); }
 };
 
+// A menu that a sub-form covered comes back as it was: no data-entry button row of its own.
+TEST_F(MenuScreenTest, AMenuUncoveredByASubformShowsNoButtonRow) {
+  Show(Menu("M", "<C ACTION=1>One<ALT_SELECT>Choice"));
+  Engine("<SUBFORM><FORM TYPE=FUNCTION><PROGRAM NAME=S><POSITION TOP=3 LEFT=2>Sub</TX>");
+  ASSERT_EQ(shell.FormCount(), 2);
+  Engine("</SUBFORM></TX>");
+  ASSERT_EQ(shell.FormCount(), 1);
+  const FormControls& c = Top().Controls();
+  for (const ControlRecord* button :
+       {&c.fnExit, &c.fnQuit, &c.fnFile, &c.fnScreenPrint, &c.fnSearch}) {
+    EXPECT_FALSE(button->visible) << button->caption;
+  }
+  EXPECT_TRUE(M().altSelect.visible);
+}
+
 TEST_F(MenuScreenTest, TheDemoMenuAsRecordedBecomesItsControlRecords) {
   const std::string recorded = RecordedOutput("DEMO: the menu");
   Show(recorded.substr(recorded.find("<FORM")));

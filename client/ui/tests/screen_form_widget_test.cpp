@@ -18,7 +18,9 @@
 
 #include "fake_print_backend.h"
 #include "modal_helpers.h"
+#include "markup.h"
 #include "monitor_window.h"
+#include "numbers.h"
 #include "shell_fixture.h"
 #include "widget_look.h"
 
@@ -153,6 +155,14 @@ TEST_F(ScreenFormWidgetTest, AHugeBoxStaysWithinTheRasterAndTheScreen) {
   EXPECT_EQ(widget.geometry(), QRect(100, 40, 550, 280)) << "a box that fits is where it is put";
 }
 
+// A style's system colour is drawn as the desktop's, not read as red, green and blue: the
+// descriptions of the default form style stand on the light tool-tip yellow.
+TEST(WidgetLookTest, SystemColoursAreTheDesktopsOwn) {
+  EXPECT_EQ(QtColour(LongOf(Val("&H80000018&"))), QColor(255, 255, 225));
+  EXPECT_EQ(QtColour(LongOf(Val("&H8000000F&"))), QColor(212, 208, 200));
+  EXPECT_EQ(QtColour(Rgb(1, 2, 3)), QColor(1, 2, 3));
+}
+
 TEST_F(ScreenFormWidgetTest, ColoursAreCellBackgrounds) {
   Paint("<ATF @=-1><ATF @=-2><ATF @=-34><ATF @=-48>  ");
   EXPECT_EQ(widget.Canvas().pixelColor(3, 3), QtColour(QBColor(14)));
@@ -215,8 +225,14 @@ TEST_F(ScreenFormWidgetTest, TheScreenPrintWithoutAPrinterSaysSoAndTheButtonsFol
   ASSERT_EQ(dialogs.boxes.size(), 1u);
   EXPECT_EQ(dialogs.boxes[0].text, "The screen could not be printed: there is no printer.");
 
+  // A data-entry screen's buttons go under a sub-form and come back with the form, search
+  // with its setting.
   settings.searchTextAny = "S ";
-  widget.Core().UncoveredBySubform();  // the function buttons come back, search with its setting
+  FormControls& controls = widget.Core().Controls();
+  controls.fnScreenPrint.visible = controls.fnSearch.visible = true;
+  widget.Core().CoveredBySubform();
+  EXPECT_FALSE(widget.ScreenPrintButton()->isVisibleTo(&widget));
+  widget.Core().UncoveredBySubform();
   EXPECT_TRUE(widget.SearchButton()->isVisibleTo(&widget));
   EXPECT_TRUE(widget.ScreenPrintButton()->isVisibleTo(&widget));
   widget.ScreenPrintButton()->click();

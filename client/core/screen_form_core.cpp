@@ -5,6 +5,7 @@
 #include <fstream>
 #include <iterator>
 
+#include "typed_text.h"
 #include "about.h"
 #include "colours.h"
 #include "entry_controls.h"
@@ -61,8 +62,13 @@ void ScreenFormCore::Load() {
   renderer_.CursorSize();
   model_.grid.font.size = context.cellWidth / 15;
   model_.grid.tag = "-1";
-  window_.SetCaption("Connected to " + shell_.RemoteHost() + ":" +
-                     std::to_string(shell_.RemotePort()));
+  // The host the monitor's connect chose; else the engine home the session runs on, which
+  // tells the client's windows apart when several homes are served on one desktop.
+  const std::string& home = context.settings.engineHome;
+  window_.SetCaption("Connected to " + (shell_.RemoteHost().empty() && !home.empty()
+                                            ? home
+                                            : shell_.RemoteHost() + ":" +
+                                                  std::to_string(shell_.RemotePort())));
   window_.SetMaximized();
   focus_.focusOnActivate = -1;
   controls_.PlaceMenuPanels(surface_.ScaleWidth(), surface_.ScaleHeight(), shell_.CellHeight());
@@ -120,6 +126,10 @@ void ScreenFormCore::PutSearchValue(std::int32_t entry, const std::string& value
   ProcessEventsOnce();
   focus_.focusByProgram = false;
   focus_.focusEntry = entry;
+}
+
+void ScreenFormCore::MarksRefused() {
+  shell_.Context().Box(kMarksRefusedText, BoxIcon::kExclamation);
 }
 
 void ScreenFormCore::FnScreenPrintClick() {

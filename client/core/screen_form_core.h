@@ -104,6 +104,9 @@ class ScreenFormCore final : public ScreenForm,
   // The ids of the popup windows open, oldest first.
   std::vector<std::int32_t> OpenPopups() const;
 
+  // A mark was typed or pasted into a text box of the screen and left out: the user is told.
+  void MarksRefused();
+
   // The search button (cmdFnSearch), and the screen print (F11 and the print buttons): the
   // form's image on the printer, or a box that says why it could not be printed.
   void FnSearchClick() { SearchButtonPress(model_, *this, shell_); }

@@ -83,6 +83,118 @@ TEST_F(ClientWindowTest, ASignalEndsTheSessionBeforeTheClient) {
   }
 }
 
+// What the screens show at the window's real sizes: the terminal's 80 columns whole, in the
+// same font from one session to the next; a popup and a long message box on the screen; the
+// window named for the engine home; the menu's heading over its items, not on them; and a
+// window made smaller than its screen still reaching the menu's selection box and LogOff.
+TEST_F(ClientWindowTest, TheScreensFitTheWindowAndTheScreen) {
+  const QRect screen(0, 0, 1280, 1024);
+  const auto onScreen = [&](WindowId window) {
+    const WindowGeometry g = x_.Geometry(window);
+    return screen.contains(QRect(g.x, g.y, g.width, g.height));
+  };
+  std::vector<Band> lines;
+  for (int session = 0; session < 2; ++session) {
+    SCOPED_TRACE(session);
+    ASSERT_NO_FATAL_FAILURE(StartClient());
+    EXPECT_EQ(x_.Title(form_), "Connected to " + home_.string());
+    ASSERT_NO_FATAL_FAILURE(LogIn());
+    Enter("LOGTO shop");
+    Enter("LAYOUT");
+    // The 80th column, the X, ends inside the window.
+    const auto lastInk = [&] {
+      const QImage picture = x_.Picture(form_);
+      int last = -1;
+      for (int y = 0; y < picture.height(); ++y) {
+        for (int x = picture.width() - 1; x > last; --x) {
+          if (DarkText(picture.pixel(x, y))) last = x;
+        }
+      }
+      return std::pair<int, int>{last, picture.width()};
+    };
+    std::pair<int, int> ink;
+    ASSERT_TRUE(WaitUntil([&] {
+      ink = lastInk();
+      return ink.first > ink.second * 3 / 4;
+    })) << "no line of 80 columns";
+    EXPECT_LT(ink.first, ink.second - 2) << "the 80th column is cut";
+    const std::vector<Band> shown = InkBands(x_.Picture(form_), DarkText);
+    if (session == 0) {
+      lines = shown;
+    } else {
+      ASSERT_EQ(shown.size(), lines.size());
+      for (std::size_t i = 0; i < shown.size(); ++i) {
+        EXPECT_EQ(shown[i].top, lines[i].top) << "the font changed between sessions";
+        EXPECT_EQ(shown[i].bottom, lines[i].bottom) << "the font changed between sessions";
+      }
+    }
+    Enter("");
+    ASSERT_TRUE(WaitUntil([&] { return MenuItems().size() == 1; })) << "no menu";
+    Enter("1");
+    // The popup that names a place far below any screen opens on it; Enter presses its OK.
+    const WindowId popup = x_.WaitWindow(Pid(), "^Far away$");
+    ASSERT_NE(popup, 0u) << "no popup";
+    EXPECT_TRUE(onScreen(popup));
+    ASSERT_TRUE(x_.Keys({"Return"}));
+    ASSERT_TRUE(x_.WaitNoWindow(Pid(), "^Far away$")) << "the popup stays";
+    // 36 KB of text in a box that stays on the screen; Enter answers it.
+    Enter("1");
+    const WindowId box = x_.WaitWindow(Pid(), "^OrvikLink$");
+    ASSERT_NE(box, 0u) << "no box";
+    EXPECT_TRUE(onScreen(box));
+    ASSERT_TRUE(x_.Keys({"Return"}));
+    ASSERT_TRUE(x_.WaitNoWindow(Pid(), "^OrvikLink$")) << "the box stays";
+    if (session == 0) {
+      Enter("OFF");
+      ASSERT_NO_FATAL_FAILURE(AnswerBox("Return"));
+      ASSERT_TRUE(client_.waitForFinished(20000));
+    }
+  }
+
+  // The demo's menu: its heading ("Main menu", on its light yellow) above the first item.
+  Enter("DEMO");
+  ASSERT_TRUE(WaitUntil([&] { return MenuItems().size() == kMenuItems; })) << "no menu";
+  const auto headingInk = [](QRgb p) { return qRed(p) > 240 && qGreen(p) > 240 && qBlue(p) < 235; };
+  const std::vector<Band> heading = InkBands(x_.Picture(form_), headingInk);
+  ASSERT_FALSE(heading.empty()) << "no heading";
+  EXPECT_LT(heading.front().bottom, MenuItems().front().top) << "the heading covers item 1";
+
+  // Out of the maximised state (a double click on the title bar) and made small: what has the
+  // keyboard, the selection box, stays in view, and takes a choice.
+  ASSERT_TRUE(x_.Click(form_, 300, -10, 2));
+  ASSERT_TRUE(WaitUntil([&] { return x_.Geometry(form_).width < 1280; })) << "still maximised";
+  ASSERT_TRUE(x_.Resize(form_, 900, 600));
+  const auto panelInk = [](QRgb p) { return qRed(p) == 192 && qGreen(p) == 0 && qBlue(p) == 192; };
+  ASSERT_TRUE(WaitUntil([&] {
+    const QImage picture = x_.Picture(form_);
+    return picture.height() <= 600 && !InkBands(picture, panelInk).empty() &&
+           InkBands(picture, panelInk).back().bottom > picture.height() - 80;
+  })) << "the selection panel is out of view";
+  Enter("9");
+  ASSERT_NO_FATAL_FAILURE(AnswerBox("n"));
+  ASSERT_TRUE(WaitChoices("9")) << Choices();
+  // LogOff, at the panel's right end, is reached by the horizontal scroll bar (clicks on its
+  // trough) and pressed.
+  const WindowGeometry g = x_.Geometry(form_);
+  for (int page = 0; page < 4; ++page) ASSERT_TRUE(x_.Click(form_, g.width - 40, g.height - 6));
+  WaitUntil([] { return false; }, 300ms);
+  const QImage picture = x_.Picture(form_);
+  const Band panel = InkBands(picture, panelInk).back();
+  int right = -1;  // the rightmost button: light grey on the panel, left of the scroll bar
+  bool onPanel = false;
+  for (int x = picture.width() - 1; x >= 0 && right < 0; --x) {
+    const QRgb p = picture.pixel(x, panel.Middle());
+    onPanel = onPanel || panelInk(p);
+    if (onPanel && qRed(p) > 200 && qGreen(p) > 200 && qBlue(p) > 200) right = x;
+  }
+  ASSERT_GT(right, picture.width() / 2) << "no LogOff in view";
+  ASSERT_TRUE(x_.Click(form_, right - 30, panel.Middle()));
+  ASSERT_NO_FATAL_FAILURE(AnswerBox("Return"));  // "You have neatly and cleanly logged off"
+  ASSERT_TRUE(client_.waitForFinished(20000)) << "LogOff was not pressed";
+  EXPECT_EQ(Choices(), "9,LO");
+  EXPECT_TRUE(WaitUntil([&] { return Registry().empty(); }));
+}
+
 TEST_F(ClientWindowTest, TheMenuTakesPicksByMouseAndByCodeAndBoxesTheirAnswers) {
   ASSERT_NO_FATAL_FAILURE(StartClient());
   ASSERT_NO_FATAL_FAILURE(StartDemo());

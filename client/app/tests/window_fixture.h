@@ -58,6 +58,27 @@ inline constexpr const char* kHoldProgram = R"(function HOLD() {
   IInput(Ref(""));
 }
 )";
+// LAYOUT, for the layout checks: a full terminal line of 80 columns (the last an X); after
+// Enter a menu; after a choice a popup placed and sized far off any screen; after the next
+// choice a message box of 36 KB of text.
+inline constexpr const char* kLayoutProgram = R"(function LAYOUT() {
+  var line = "";
+  for (var i = 0; i < 79; ++i) line += String(i % 10);
+  CRT(line + "X");
+  var reply = Ref("");
+  IInput(reply);
+  CRT("<FORM TYPE=MENU STYLE=mdefault><PROGRAM NAME=LAYOUT><C ACTION=1>On<ALT_SELECT>Pick</TX>",
+      false);
+  IInput(reply);
+  CRT("<POPUP SCREEN=BOX TOP=99999999 LEFT=30 WIDTH=-5 HEIGHT=4>Far away" +
+      "<POSITION TOP=2 LEFT=32>Here</POPUP></TX>", false);
+  IInput(reply);
+  var text = "";
+  while (text.length < 36 * 1024) text += "A line of a long message.\r\n";
+  CRT("<MSGBOX TYPE=INFO>" + text + "</TX>", false);
+  IInput(reply);
+}
+)";
 // FORMEND asks for a value on a form of one entry, keeps it in KEPT V1 and ends: the
 // terminal is back.
 inline constexpr const char* kFormThenTerminalProgram = R"(function FORMEND() {
@@ -195,11 +216,13 @@ class ClientWindowTest : public ::testing::Test {
     std::ofstream(home_ / "hold.js") << kHoldProgram;
     std::ofstream(home_ / "formend.js") << kFormThenTerminalProgram;
     std::ofstream(home_ / "subnote.js") << kSubformTextProgram;
+    std::ofstream(home_ / "layout.js") << kLayoutProgram;
     SetupOptions o;
     o.home = home_.string();
     o.catalog = {{"shop", "HOLD", "JavaScript", "hold.js HOLD"},
                  {"shop", "FORMEND", "JavaScript", "formend.js FORMEND"},
-                 {"shop", "SUBNOTE", "JavaScript", "subnote.js SUBNOTE"}};
+                 {"shop", "SUBNOTE", "JavaScript", "subnote.js SUBNOTE"},
+                 {"shop", "LAYOUT", "JavaScript", "layout.js LAYOUT"}};
     ASSERT_TRUE(RunSetup(
         o, [](const std::string&) {}, &error))
         << error;

@@ -157,6 +157,35 @@ TEST_F(MenuScreenTest, TheDemoMenuAsRecordedBecomesItsControlRecords) {
   EXPECT_THAT(TopParts().window.calls, Contains("focus selection"));
 }
 
+// The menu's heading above its items (a narrative line) covers none of them, short menu or
+// long: an item that would meet it goes below it, and the ones after it follow in order.
+TEST_F(MenuScreenTest, NoItemIsDrawnUnderANarrativeLine) {
+  const std::string recorded = RecordedOutput("DEMO: the menu");
+  std::string longMenu = "<L TOP=3 LEFT=20>Main menu";
+  for (int i = 1; i <= 38; ++i) longMenu += "<C ACTION=" + std::to_string(i) + ">Item";
+  for (const std::string& menu : {recorded.substr(recorded.find("<FORM")), Menu("P", longMenu)}) {
+    Show(menu);
+    ASSERT_GE(M().narratives.size(), 1u);
+    const ControlRecord& heading = M().narratives[0];
+    ASSERT_EQ(heading.caption, "Main menu");
+    const int items = Top().MenuCounts().menuLabelCount;
+    ASSERT_GE(items, 9);
+    double lastTop = 0;
+    for (int i = 1; i <= items; ++i) {
+      SCOPED_TRACE(i);
+      const ControlRecord& item = Item(i);
+      const bool across = heading.left < item.left + item.width &&
+                          item.left < heading.left + heading.width;
+      const bool down =
+          heading.top < item.top + item.height && item.top < heading.top + heading.height;
+      EXPECT_FALSE(across && down) << item.caption << " under the heading";
+      EXPECT_GT(item.top, lastTop);
+      lastTop = item.top;
+    }
+    EXPECT_GT(Item(1).top, heading.top) << "the items start below their heading";
+  }
+}
+
 TEST_F(MenuScreenTest, ColumnsHeadingsAndTheSecondCodes) {
   Show(Menu("M1",
             "<H>Sales<C ACTION=1 PROGRAM=S1>Orders<C ACTION=2>Invoices<H>Stock"

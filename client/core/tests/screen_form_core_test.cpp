@@ -21,7 +21,7 @@ class ScreenFormCoreTest : public ShellFixture {
 TEST_F(ScreenFormCoreTest, LoadingTheFirstScreen) {
   FakeScreenWindow& window = host.forms[0]->window;
   shell.remoteHost = "ignored";  // taken at load, not later
-  EXPECT_EQ(window.caption, "Connected to :0");
+  EXPECT_EQ(window.caption, "Connected to /nonexistent-orvik-home") << "the engine home";
   EXPECT_THAT(window.calls, Contains("maximized"));
   EXPECT_THAT(window.calls, Contains("picture /nonexistent-orvik-home/functionbg.gif"));
   EXPECT_TRUE(window.shown);

@@ -67,7 +67,7 @@ BenchHome::~BenchHome() {
 }
 
 void BenchHome::CreateTable(const std::string& table, TableTemplate kind, int columns) {
-  Parts(*port_).account.Connection()->Execute(FileTableSql(dataStore_, kind, table, columns));
+  CreateFileTable(*Parts(*port_).account.Connection(), dataStore_, kind, table, columns);
 }
 
 namespace {
@@ -173,8 +173,6 @@ class SqliteHand : public HandStore {
     sqlite3* db = nullptr;
     if (sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READWRITE, nullptr) != SQLITE_OK)
       throw std::runtime_error("cannot open " + path);
-    // Keys compare as the engine's do.
-    SqliteDriver::AddKeyCollation(db);
     sqlite3_busy_timeout(db, 5000);
     sqlite3_exec(db, "PRAGMA journal_mode=WAL", nullptr, nullptr, nullptr);
     return db;

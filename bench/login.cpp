@@ -67,7 +67,6 @@ struct Db {
   sqlite3* db = nullptr;
   explicit Db(const std::string& path) {
     sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READWRITE, nullptr);
-    orvik::SqliteDriver::AddKeyCollation(db);
     sqlite3_busy_timeout(db, 5000);
   }
   ~Db() { sqlite3_close(db); }

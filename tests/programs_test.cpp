@@ -155,6 +155,11 @@ TEST_F(ProgramsTest, ValuesThatAreNoValuesAreUsageErrors) {
   ExpectUsageError(RunProgram(ORVIK_SETUP_PROGRAM, {"--home", Dir("h"), "admin"}), "OvEngSetup",
                    "Unexpected argument 'admin'.");
   ExpectUsageError(RunProgram(ORVIK_SETUP_PROGRAM,
+                              {"--home", Dir("h"), "--catalog", "NOSUCHACC,X,JScript,x.js"}),
+                   "OvEngSetup",
+                   "No account 'NOSUCHACC' for the catalog entry NOSUCHACC,X: --account "
+                   "NOSUCHACC makes it.");
+  ExpectUsageError(RunProgram(ORVIK_SETUP_PROGRAM,
                               {"--home", Dir("h"), "--user", "u", "--password-stdin"}, "\n"),
                    "OvEngSetup", "No password on standard input.");
   // No usage error made anything.

@@ -4,11 +4,16 @@
 #include <QCoreApplication>
 #include <QGuiApplication>
 #include <QScreen>
+#include <QWindow>
+#include <algorithm>
+#include <chrono>
 #include <filesystem>
 #include <system_error>
 
 #include "client_functions.h"
+#include "event_wait.h"
 #include "port.h"
+#include "screen_fit.h"
 #include "startup_settings.h"
 #include "twips.h"
 #include "variant.h"
@@ -37,6 +42,25 @@ class WidgetFormHandle final : public ScreenFormHandle {
   QPointer<ScreenFormWidget> widget_;
   ScreenFormCore& core_;
 };
+
+// How long the start-up waits for the window manager to frame the main window.
+constexpr auto kFrameWait = std::chrono::seconds(2);
+constexpr auto kFrameSettle = std::chrono::milliseconds(150);
+
+// The inside of a maximised window: the screen's area less the frame the window manager puts
+// round `window` (a title bar, borders). A screen form maximised the same way then shows its
+// whole raster, without scroll bars. Where no manager frames windows, the whole area.
+QSize MaximisedInnerSize(QWidget& window) {
+  const QRect area = WindowArea(&window);
+  QWindow* handle = window.windowHandle();
+  if (handle == nullptr) return area.size();
+  PumpEventsUntil(SteadyClock::now() + kFrameWait, [handle] { return handle->isExposed(); });
+  PumpEventsUntil(SteadyClock::now() + kFrameSettle,
+                  [handle] { return !handle->frameMargins().isNull(); });
+  const QMargins frame = handle->frameMargins();
+  return QSize(std::max(area.width() - frame.left() - frame.right(), 80),
+               std::max(area.height() - frame.top() - frame.bottom(), 26));
+}
 
 }  // namespace
 
@@ -91,9 +115,9 @@ bool ClientProgram::Start() {
   main_.show();
   main_.LoadSplash(settings_.pathHome);
   // One cell of the raster: the maximised main window's inner size over 80 x 26.
-  const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
-  cellWidth_ = static_cast<float>(TwipsFromPixels(screen.width()) / 80);
-  cellHeight_ = static_cast<float>(TwipsFromPixels(screen.height()) / 26);
+  const QSize inner = MaximisedInnerSize(main_);
+  cellWidth_ = static_cast<float>(TwipsFromPixels(inner.width()) / 80);
+  cellHeight_ = static_cast<float>(TwipsFromPixels(inner.height()) / 26);
   main_.PlaceCaptions(cellHeight_);
 
   ShellHost& host = *this;
@@ -112,6 +136,10 @@ bool ClientProgram::Start() {
   LoadStartupSettings(settings_, options_.settings, ShellOutlets{&dialogs_, &monitorLog_});
   shell_->Start();
   return true;
+}
+
+void ClientProgram::Stop() {
+  if (shell_) shell_->EmergencyExit();
 }
 
 ScreenFormWidget* ClientProgram::TopForm() {

@@ -50,6 +50,9 @@ class ClientProgram final : public QObject, private ShellHost {
   // Start-up. False when no engine port could be made (a box has said why); the program
   // should then end with status 1.
   bool Start();
+  // The program is told to stop from outside (a signal): the session ends, then the
+  // program, without a question, wherever the user is. Once ending, nothing more happens.
+  void Stop();
 
   ClientShell& Shell() { return *shell_; }
   ClientSettings& Settings() { return settings_; }

@@ -16,6 +16,7 @@
 #include "client_program.h"
 #include "engine_home.h"
 #include "program_command_line.h"
+#include "signal_route.h"
 
 namespace {
 
@@ -63,6 +64,10 @@ int main(int argc, char** argv) {
 
   QApplication app(argc, argv);
   QCoreApplication::setApplicationName("OvEngLink");
+  // A signal that stops the program ends its session first, as the close box does. It is
+  // caught from here on and handled once the program has started, so that one arriving
+  // during the start-up still ends the session it started.
+  orvik::program::SignalRoute route({SIGTERM, SIGINT, SIGHUP});
   if (parser.isSet(home)) orvik::SetEngineHome(parser.value(home).toLocal8Bit().toStdString());
   int code = 0;
   {
@@ -72,6 +77,7 @@ int main(int argc, char** argv) {
       QCoreApplication::exit(status);
     });
     if (!program.Start()) return 1;
+    route.Deliver([&program](int) { program.Stop(); });
     QApplication::exec();
     if (!program.PortFinished()) EndLeavingThreads(code);
   }

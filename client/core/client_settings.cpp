@@ -10,6 +10,6 @@ std::string FolderWithSlash(std::string folder) {
 }
 
 ClientSettings::ClientSettings(std::string homeFolder)
-    : pathHome(FolderWithSlash(std::move(homeFolder))) {}
+    : engineHome(homeFolder), pathHome(FolderWithSlash(std::move(homeFolder))) {}
 
 }  // namespace orvik::client

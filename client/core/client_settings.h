@@ -42,6 +42,8 @@ struct ClientSettings {
   // PATHHOME starts as `homeFolder` with '/' appended when it has none.
   explicit ClientSettings(std::string homeFolder = {});
 
+  // The engine home the client's own session runs on, as given (no setting changes it).
+  std::string engineHome;
   bool orvikEngine = true;          // ORVIKENGINE: the engine's CR/LF handling of received text
   std::string pathHome;             // PATHHOME: folder of OrvikLink.ini and the screen pictures
   std::string displayMode = "GUI";  // GUIMODE, upper-cased; start-up ends it as "TERMINAL"

@@ -17,6 +17,10 @@ bool HasEntryControl(const FormControls& controls, std::int32_t entry) {
   return entry >= 0 && entry < static_cast<std::int32_t>(controls.entries.size());
 }
 
+bool IsScreenEntry(const FormControls& controls, std::int32_t entry) {
+  return HasEntryControl(controls, entry) && (entry > 0 || RowOfEntry(controls, entry) > 0);
+}
+
 std::string ControlValue(const ControlRecord& control) {
   return control.kind == ControlKind::kCheckBox ? std::to_string(control.value) : control.caption;
 }

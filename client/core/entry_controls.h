@@ -29,6 +29,9 @@ inline constexpr std::string_view kChangeMark = "<&CHANGE>";
 // EntryControls(entry); VbError 9 outside it.
 ControlRecord& EntryControl(FormControls& controls, std::int32_t entry);
 bool HasEntryControl(const FormControls& controls, std::int32_t entry);
+// Whether the entry is one of the screen's: element 0 is where the form keeps its unused
+// controls, unless the screen's first entry (a NOMINATE entry of code 0) is numbered 0.
+bool IsScreenEntry(const FormControls& controls, std::int32_t entry);
 // The control's default value: a check box's 0, 1 or 2, any other control's text.
 std::string ControlValue(const ControlRecord& control);
 // The colour of an entry that is neither worked on nor done.

@@ -116,9 +116,12 @@ void FunctionLayout::StepOpen() {
   }
 }
 
+// Only a value the engine took is marked done: none on a screen just begun, where the entry
+// last transmitted belongs to the screen before, and not one the engine refused.
 void FunctionLayout::DoneMarks() {
   const std::string& mode = Style(2);
   if (mode != "STEP" && mode != "TRAIL") return;
+  if (s_.newFormStarted || p_.focus.lastSentRefused) return;
   FormControls& c = p_.controls;
   if (mode == "STEP" && s_.lastHighlighted >= 0 && HasEntryControl(c, s_.lastHighlighted)) {
     ControlRecord& before = EntryControl(c, s_.lastHighlighted);
@@ -143,15 +146,18 @@ void FunctionLayout::FocusOpenScreen() {
     focus.focusEntry = items.miEntryNew;
     items.focusRequest = false;
   }
-  // Entries are numbered from 1: element 0 is where the form keeps its unused controls.
-  if (focus.focusEntry < 1 || !HasEntryControl(p_.controls, focus.focusEntry)) return;
+  if (!IsScreenEntry(p_.controls, focus.focusEntry)) return;
   EntryControl(p_.controls, focus.focusEntry).visible = true;
   p_.window.ControlsChanged();
-  if (focus.formActive) {
-    p_.window.FocusEntryControl(focus.focusEntry);
-  } else {
-    focus.focusOnActivate = focus.focusEntry;
-  }
+  GiveFocus(focus.focusEntry);
+}
+
+// The keyboard goes to the entry whenever the screen is drawn: a window that is active
+// already gets no activation that would bring it later, and one that is not takes it to the
+// entry when it becomes active.
+void FunctionLayout::GiveFocus(std::int32_t entry) {
+  p_.window.FocusEntryControl(entry);
+  if (!p_.focus.formActive) p_.focus.focusOnActivate = entry;
 }
 
 void FunctionLayout::FocusNewScreen() {
@@ -159,7 +165,7 @@ void FunctionLayout::FocusNewScreen() {
   FormFocus& focus = p_.focus;
   const std::int32_t target = m.items.miEntryNew;
   focus.focusEntry = target;
-  if (target < 1 || !HasEntryControl(p_.controls, target)) return;
+  if (!IsScreenEntry(p_.controls, target)) return;
   if (m.layout.mbGuiPlus && m.items.focusRequest && LongOf(m.grid.tag) == target) {
     if (gridCellEnter) gridCellEnter();
   } else {
@@ -170,13 +176,7 @@ void FunctionLayout::FocusNewScreen() {
     p_.window.ControlsChanged();
     focus.focusByProgram = false;
   }
-  if (m.states.msState2 != state::kExternalChange) {
-    if (focus.formActive) {
-      p_.window.FocusEntryControl(target);
-    } else {
-      focus.focusOnActivate = target;
-    }
-  }
+  if (m.states.msState2 != state::kExternalChange) GiveFocus(target);
   if (m.states.msFormState == state::kFunction || m.states.msFormState == state::kRefresh)
     focus.lastSentEntry = focus.focusEntry;
 }

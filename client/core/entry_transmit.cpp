@@ -41,7 +41,9 @@ void EntryTransmit::EntryValidate(std::int32_t row) {
   }
   if (st.msState == state::kSearch || st.msStatePrevious == state::kSearch ||
       st.msStatePrevious == state::kMsgBoxYesNo) {
-    if (st.msStatePrevious == state::kMsgBoxYesNo) st.msStatePrevious.clear();
+    // The guard lets one validation pass, the one the pick list or the box stood for; kept,
+    // it would swallow every edit after it.
+    st.ForgetEntryGuards();
     focus.transmitPending = false;
     return;
   }
@@ -96,6 +98,7 @@ void EntryTransmit::SendValue(const std::string& text, bool busy) {
     p_.shell.SetAwaitingReply(true);
     p_.shell.SetBusyPointer(true);
   }
+  p_.focus.lastSentRefused = false;
   p_.shell.Send(text);
 }
 

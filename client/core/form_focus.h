@@ -22,6 +22,9 @@ struct FormFocus {
   bool altSelectPending = false;  // AltSelectPending: the selection box was left
   bool gridConfirmSkip = false;   // GridConfirmSkip: the next validate event does nothing
   std::int32_t lastSentEntry = 0;  // LastSentEntry: the entry last transmitted
+  // The engine answered the value last transmitted with an error box: it did not take it,
+  // so the entry is not marked done, until a value goes out again.
+  bool lastSentRefused = false;
 };
 
 // What a menu screen keeps between its draws and its handlers.

@@ -103,10 +103,12 @@ void FunctionLayout::Reset() {
   s_.lastHighlighted = -1;
   s_.focusedEntry = -1;
   s_.newFormStarted = true;
-  // Every entry control of the screen before goes: element 0 stays, hidden.
+  // Every entry control of the screen before goes: element 0 stays, hidden, and is no
+  // entry of this screen until one is numbered 0.
   for (ControlRecord& control : c.entries) control.visible = false;
   c.entries.resize(1);
   c.entries[0].kind = ControlKind::kTextBox;
+  c.entries[0].tag.clear();
   if (m.states.msFormState == state::kFunction) {
     Step([&] { c.backColour = LongOf(Val(Style(5))); });
     p_.surface.SetCursor(0, 0, 0, 0, false);  // the terminal's cursor

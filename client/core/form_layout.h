@@ -64,6 +64,7 @@ class FunctionLayout {
   void DoneMarks();
   void FocusOpenScreen();
   void FocusNewScreen();
+  void GiveFocus(std::int32_t entry);
   void NavigationHistory();
   bool Enterable(std::int32_t entry);
   std::int32_t EntryType(std::int32_t entry);

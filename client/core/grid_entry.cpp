@@ -527,6 +527,7 @@ bool GridEntry::RowUpdateCharacter(std::int32_t key) {
   p_.shell.SetAwaitingReply(true);
   if (!HasEntryControl(p_.controls, n)) return true;
   p_.focus.lastSentEntry = n;
+  p_.focus.lastSentRefused = false;
   ControlRecord& entry = Entry();
   const std::string value = entry.caption;
   const std::int32_t row = LongOf(entry.tag);

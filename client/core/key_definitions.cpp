@@ -56,7 +56,7 @@ KeyDefinition KeyDefParse(std::string_view value, std::string_view key, std::str
   if (noCr != std::string_view::npos && noCr > 0) return {std::string(value.substr(0, noCr)), {}};
   if (noCr == std::string_view::npos) return {std::string(value) + std::string(eos), {}};
   std::string warning = "Bad Key definition: " + std::string(value) +
-                        "\r\nContains \"No Carriage Return\" marker but with nothing "
+                        "\r\nContains \"No Carriage Return\" specification but with nothing "
                         "else.  " +
                         std::string(key) + " is therefore inactive";
   return {"", std::move(warning)};

@@ -54,6 +54,7 @@ class MenuDrawer {
     Step([&] { HeaderReset(); });
     Step([&] { VerticalPlacement(); });
     Step([&] { PromptReset(); });
+    Step([&] { Narratives(); });
     Step([&] { Layout(); });
     Step([&] { RowsLeftOut(); });
     Step([&] { FormState(); });
@@ -267,8 +268,6 @@ class MenuDrawer {
         const std::string& prompt = spec_.Get(i, 4);
         if (FindNoCase(prompt, "please enter") == std::string::npos)
           menu_.altLabel.caption = prompt;
-      } else if (type == "L") {
-        Narrative(i);
       } else if (type == "/TX") {
         p_.menu.menuLabelCount = k_;
         for (std::int32_t j = k_ + 1; j <= 30; ++j) {
@@ -277,6 +276,51 @@ class MenuDrawer {
         return;
       }
     }
+  }
+
+  // The narrative lines stand where the transmission puts them, so they are laid out before
+  // the items, which keep clear of them. A line over the items' columns in the top quarter of
+  // the form heads them (the menu's own title): the items start below it, however many there
+  // are, rather than above it on a long menu and under it on a short one.
+  void Narratives() {
+    for (std::int32_t i = 1; i <= kMenuRowsDrawn; ++i) {
+      const std::string& type = spec_.Get(i, 1);
+      if (type == "/TX") break;
+      if (type == "L") Narrative(i);
+    }
+    const std::int32_t columns = std::max(m_.layout.mnColumns, 1);
+    const double right = l_ + (columns - 1) * (w_ / columns) + cw_column_;
+    for (std::int32_t j = 1; j <= p_.menu.et3LabelCount; ++j) {
+      const ControlRecord& line = menu_.Narrative(j);
+      if (Shown(line) && line.top < h_ / 4 && Across(line, l_, right))
+        topY_ = std::max(topY_, line.top + line.height + s_ * ch_);
+    }
+    y_ = topY_;
+  }
+
+  bool Shown(const ControlRecord& line) const { return line.visible && !line.caption.empty(); }
+  // Whether narrative `line` reaches across any of [left, right).
+  bool Across(const ControlRecord& line, double left, double right) const {
+    const double width =
+        line.width > 0 ? line.width : p_.window.MeasureText(line.font, line.caption).width;
+    return line.left < right && left < line.left + width;
+  }
+
+  // An item or a heading is never drawn under a narrative line: it moves down below the line
+  // it would meet, and the column goes on from there.
+  void ClearOfNarratives(ControlRecord& label) {
+    for (bool moved = true; moved;) {
+      moved = false;
+      for (std::int32_t j = 1; j <= p_.menu.et3LabelCount; ++j) {
+        const ControlRecord& line = menu_.Narrative(j);
+        if (!Shown(line) || !Across(line, label.left, label.left + label.width)) continue;
+        if (line.top < label.top + label.height && label.top < line.top + line.height) {
+          label.top = line.top + line.height + s_ * ch_;
+          moved = true;
+        }
+      }
+    }
+    y_ = label.top;
   }
 
   void FormHeader(std::int32_t i) {
@@ -316,6 +360,7 @@ class MenuDrawer {
     label.font.underline = StyleSwitch(Field(14));
     label.visible = true;
     SizeLabelToText(label, p_.window);
+    ClearOfNarratives(label);
     y_ += label.height + s_ * ch_;
   }
 
@@ -328,6 +373,7 @@ class MenuDrawer {
     label.border = false;
     label.visible = true;
     SizeLabelToText(label, p_.window);
+    ClearOfNarratives(label);
     y_ += label.height;
   }
 

@@ -54,6 +54,7 @@ class PopupDrawer {
       : block_(block), s_(setting), lineHeight_(setting.cellHeight * 1.1) {}
 
   PopupPicture Draw() {
+    CellFont();
     p_.left = (s_.formWidth - p_.width) / 2;
     p_.top = (s_.formHeight - p_.height) / 2;
     const std::size_t start = FindNoCase(block_, "<POPUP");
@@ -173,6 +174,16 @@ class PopupDrawer {
     } else if (n <= -58 && n >= -63) {
       colour_ = QBColor(n + 72);
     }
+  }
+
+  // Text goes one character a cell, so that it stands where the screen's cells are: its
+  // font is sized to the cell as the terminal's is (a monospaced character is 12 twips wide
+  // a point), or the letters of a wide screen stand apart; and its letters stay above the
+  // middle of their line, where a rule runs (a point is 20 twips high, the capitals some
+  // four fifths of it).
+  void CellFont() {
+    if (s_.cellWidth <= 0 || s_.cellHeight <= 0) return;
+    p_.font.size = std::min(s_.cellWidth / 12, s_.cellHeight / 33);
   }
 
   void Text(std::string_view text) {

@@ -240,6 +240,7 @@ void ScreenConversation::MessageBoxError() {
   ScreenStates& st = m.states;
   ShellContext& context = p_.shell.Context();
   st.msState2 = std::string(state::kMsgBoxCrSent);
+  p_.focus.lastSentRefused = true;
   const std::string& dialog = m.texts.msDialog;
   context.dialogs.MessageBox(dialog, BoxButtons::kOk, BoxIcon::kExclamation);
   if (FindNoCase(dialog, "software condition") != std::string::npos) {
@@ -302,6 +303,9 @@ void ScreenConversation::Draw() {
   ScreenModel& m = p_.model;
   ScreenStates& st = m.states;
   const std::string& kind = st.msFormState;
+  // A menu or a new data-entry screen is a screen of its own; a refresh or an update
+  // redraws the one the guards were set on.
+  if (kind == state::kMenu || kind == state::kFunction) st.ForgetEntryGuards();
   if (kind == state::kMenu) {
     if (st.msState2 == state::kPopup) {
       // The popups of the menu before go: none is left open out of reach.

@@ -5,6 +5,7 @@
 #include <fstream>
 #include <iterator>
 
+#include "typed_text.h"
 #include "about.h"
 #include "colours.h"
 #include "entry_controls.h"
@@ -61,8 +62,13 @@ void ScreenFormCore::Load() {
   renderer_.CursorSize();
   model_.grid.font.size = context.cellWidth / 15;
   model_.grid.tag = "-1";
-  window_.SetCaption("Connected to " + shell_.RemoteHost() + ":" +
-                     std::to_string(shell_.RemotePort()));
+  // The host the monitor's connect chose; else the engine home the session runs on, which
+  // tells the client's windows apart when several homes are served on one desktop.
+  const std::string& home = context.settings.engineHome;
+  window_.SetCaption("Connected to " + (shell_.RemoteHost().empty() && !home.empty()
+                                            ? home
+                                            : shell_.RemoteHost() + ":" +
+                                                  std::to_string(shell_.RemotePort())));
   window_.SetMaximized();
   focus_.focusOnActivate = -1;
   controls_.PlaceMenuPanels(surface_.ScaleWidth(), surface_.ScaleHeight(), shell_.CellHeight());
@@ -76,9 +82,10 @@ void ScreenFormCore::Load() {
     window_.Show();
     ProcessEventsOnce();
   }
-  if (isSubform_) {
-    window_.SetCaption("SubForm");
-  } else if (context.settings.displayMode == state::kTerminal) {
+  if (isSubform_) window_.SetCaption("SubForm");
+  // Every new form starts as the display mode says, a sub-form too: terminal text sent to
+  // it is drawn, not taken for an update of a form it never had.
+  if (context.settings.displayMode == state::kTerminal) {
     model_.states.msState = std::string(state::kTerminal);
     model_.states.msFormState = std::string(state::kTerminal);
     ProcessEventsOnce();
@@ -119,6 +126,10 @@ void ScreenFormCore::PutSearchValue(std::int32_t entry, const std::string& value
   ProcessEventsOnce();
   focus_.focusByProgram = false;
   focus_.focusEntry = entry;
+}
+
+void ScreenFormCore::MarksRefused() {
+  shell_.Context().Box(kMarksRefusedText, BoxIcon::kExclamation);
 }
 
 void ScreenFormCore::FnScreenPrintClick() {
@@ -210,6 +221,12 @@ void ScreenFormCore::EnterTerminalMode() {
   grid.visible = false;
   grid.Clear();
   grid.tag = "-1";
+  // Nothing of the screen before stays over the terminal, nor takes the keys typed on it:
+  // its entries and the grid's row buttons go, and the keyboard comes back to the form.
+  for (ControlRecord& entry : controls_.entries) entry.visible = false;
+  for (ControlRecord& button : controls_.gridRow) button.visible = false;
+  entryState_.focusedEntry = -1;
+  window_.FocusForm();
   focus_.focusEntry = 0;
   model_.items.lastEntryNumber = 0;
   model_.items.gridFillText.clear();
@@ -255,21 +272,26 @@ void ScreenFormCore::OpenPopup(std::int32_t slot) { ShowPopup(model_.popups.Get(
 void ScreenFormCore::Unload() { shell_.ScreenFormUnloaded(*this); }
 
 void ScreenFormCore::Activate() {
-  if (!focus_.formActive && focus_.focusOnActivate >= 0 &&
-      model_.states.msFormState == state::kMenu) {
+  const bool wasActive = focus_.formActive;
+  const std::int32_t entry = focus_.focusOnActivate;
+  // The form counts as active before the focus is given back: the events processed meanwhile
+  // include the click that activated the window, whose own focus (a grid cell's entry) must
+  // neither wait for an activation that has already come nor be forgotten after it.
+  focus_.formActive = true;
+  focus_.focusOnActivate = -1;
+  if (wasActive || entry < 0) return;
+  if (model_.states.msFormState == state::kMenu) {
     // On a menu the focus entry is the highlighted item, a label: the keys belong to the
     // selection box.
     window_.FocusAltSelect(false);
-  } else if (!focus_.formActive && focus_.focusOnActivate >= 0) {
-    // Giving the focus back transmits nothing, not even a value left pending.
-    focus_.focusByProgram = true;
-    window_.FocusEntryControl(focus_.focusOnActivate);
-    ProcessEventsOnce();
-    focus_.focusByProgram = false;
-    focus_.transmitPending = false;
+    return;
   }
-  focus_.formActive = true;
-  focus_.focusOnActivate = -1;
+  // Giving the focus back transmits nothing, not even a value left pending.
+  focus_.focusByProgram = true;
+  window_.FocusEntryControl(entry);
+  ProcessEventsOnce();
+  focus_.focusByProgram = false;
+  focus_.transmitPending = false;
 }
 
 void ScreenFormCore::Deactivate() {
@@ -324,11 +346,17 @@ std::string ScreenFormCore::OptionGridText() const {
   return GridClipboardText(model_.grid, model_.layout.msGridType);
 }
 
+std::array<ControlRecord*, 5> ScreenFormCore::FunctionButtons() {
+  return {&controls_.fnExit, &controls_.fnQuit, &controls_.fnFile, &controls_.fnScreenPrint,
+          &controls_.fnSearch};
+}
+
 void ScreenFormCore::CoveredBySubform() {
   window_.ClearBackgroundPicture();
   for (ControlRecord& label : controls_.formHeader) label.backColour = QBColor(7);
-  for (ControlRecord* button : {&controls_.fnExit, &controls_.fnQuit, &controls_.fnFile,
-                                &controls_.fnScreenPrint, &controls_.fnSearch}) {
+  std::size_t k = 0;
+  for (ControlRecord* button : FunctionButtons()) {
+    buttonsShownUnderSubform_[k++] = button->visible;
     button->visible = false;
   }
   window_.SetEnabled(false);
@@ -349,12 +377,12 @@ void ScreenFormCore::UncoveredBySubform() {
     }
   }
   for (ControlRecord& label : controls_.formHeader) label.backColour = QBColor(4);
-  for (ControlRecord* button :
-       {&controls_.fnExit, &controls_.fnQuit, &controls_.fnFile, &controls_.fnScreenPrint}) {
-    button->visible = true;
-  }
+  // The buttons come back as the form showed them: a menu has none of its own.
+  std::size_t k = 0;
+  for (ControlRecord* button : FunctionButtons()) button->visible = buttonsShownUnderSubform_[k++];
   const ClientSettings& settings = shell_.Context().settings;
-  controls_.fnSearch.visible = !settings.searchTextAny.empty() || !settings.searchCustom.empty();
+  if (settings.searchTextAny.empty() && settings.searchCustom.empty())
+    controls_.fnSearch.visible = false;
   window_.ControlsChanged();
 }
 

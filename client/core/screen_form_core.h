@@ -12,6 +12,7 @@
 #ifndef ORVIK_CLIENT_CORE_SCREEN_FORM_CORE_H_
 #define ORVIK_CLIENT_CORE_SCREEN_FORM_CORE_H_
 
+#include <array>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -103,6 +104,9 @@ class ScreenFormCore final : public ScreenForm,
   // The ids of the popup windows open, oldest first.
   std::vector<std::int32_t> OpenPopups() const;
 
+  // A mark was typed or pasted into a text box of the screen and left out: the user is told.
+  void MarksRefused();
+
   // The search button (cmdFnSearch), and the screen print (F11 and the print buttons): the
   // form's image on the printer, or a box that says why it could not be printed.
   void FnSearchClick() { SearchButtonPress(model_, *this, shell_); }
@@ -155,6 +159,7 @@ class ScreenFormCore final : public ScreenForm,
   void Unload() override;
 
   void ShowPopup(const std::string& block, bool terminal);
+  std::array<ControlRecord*, 5> FunctionButtons();
   // The menu's panels and labels leave the screen (the terminal or a form takes it).
   void HideMenu();
   void ReplayFile();
@@ -192,6 +197,8 @@ class ScreenFormCore final : public ScreenForm,
   std::int32_t nextPopupId_ = 1;
   SearchList search_;
   bool isSubform_ = false;
+  // Which of the function buttons showed when a sub-form came over the form.
+  std::array<bool, 5> buttonsShownUnderSubform_{};
 };
 
 }  // namespace orvik::client

@@ -109,6 +109,15 @@ struct ScreenStates {
   std::string msState2;         // a pending condition beside msState
   std::string msFormState;      // the kind of screen on show
   std::string msFormStatePrevious;
+
+  // msStatePrevious "SEARCH" or "MSGBOX_YESNO" lets the screen's next validation pass
+  // without sending: the pick list or the box already answered for the entry. Either
+  // belongs to the screen it was shown on; a screen drawn anew must not inherit it, or its
+  // first edits would go nowhere.
+  void ForgetEntryGuards() {
+    if (msStatePrevious == state::kSearch || msStatePrevious == state::kMsgBoxYesNo)
+      msStatePrevious.clear();
+  }
 };
 
 }  // namespace orvik::client

@@ -55,6 +55,8 @@ class ScreenWindow {
   // Gives the focus to the entry control of entry number `entry`; false when there is none
   // that can take it.
   virtual bool FocusEntryControl(std::int32_t entry) = 0;
+  // Gives the focus to the form itself, none of its controls: the terminal's keys.
+  virtual void FocusForm() = 0;
   // Gives the focus to the menu's selection box, its text all selected or the caret at its
   // end.
   virtual void FocusAltSelect(bool selectAll) = 0;

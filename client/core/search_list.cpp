@@ -120,7 +120,9 @@ void SearchList::Activate(ScreenModel& model, SearchEntries& entries, ShellServi
 
   ScreenStates& states = model.states;
   states.msState = states.msStatePrevious;
-  states.msStatePrevious = std::string(state::kSearch);
+  // "SEARCH" in msStatePrevious keeps the entry the pick went into from sending it a second
+  // time; a pick that went into no entry, or none at all, leaves nothing to guard.
+  states.msStatePrevious.clear();
 
   const std::string cancel = settings.quitCommand + settings.eos;
   if (result.empty()) {
@@ -145,6 +147,7 @@ void SearchList::Activate(ScreenModel& model, SearchEntries& entries, ShellServi
     return;
   }
   entries.PutSearchValue(searchEntry_, result);
+  states.msStatePrevious = std::string(state::kSearch);
   shell.Send(model.layout.mbGuiPlus
                  ? GuiPlusTx(model, row, settings.guiPlusDelimiter, result + settings.eos)
                  : result + settings.eos);

@@ -24,6 +24,8 @@ constexpr double kCondensedRatio = 1.667;
 // Lines 0 to 24 carry text; below 24.5 lines the screen scrolls.
 constexpr double kLastLine = 24;
 constexpr double kScrollLimit = 24.5;
+// The columns of a terminal line.
+constexpr double kTerminalColumns = 80;
 
 double Whole(double twips) { return std::round(twips); }
 
@@ -46,10 +48,14 @@ void TerminalRenderer::CursorSize() {
   FormFont& font = model_.layout.font;
   font.size = LongOf(static_cast<double>(shell_.Context().cellWidth)) / 12;
   CharMetrics metrics = surface_.Measure(font);
-  // On a screen wider than 4:3 a font sized by the cell's width is too tall for the 26 lines:
-  // it is made smaller until a line fits the cell's height.
-  while (metrics.height > shell_.CellHeight() && font.size > 1) {
-    font.size -= 1;
+  // On a screen wider than 4:3 a font sized by the cell's width is too tall for the 26 lines,
+  // and a font whose characters are a little wider than its size says would cut the last of
+  // the 80 columns: it is made smaller until a line fits the cell's height and 80 characters
+  // the form's width.
+  const double columnsWidth = surface_.ScaleWidth() / kTerminalColumns;
+  while ((metrics.height > shell_.CellHeight() || metrics.width > columnsWidth) &&
+         font.size > 1) {
+    font.size -= 0.5;
     metrics = surface_.Measure(font);
   }
   model_.layout.mCX = LongOf(metrics.width);

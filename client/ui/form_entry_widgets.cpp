@@ -80,14 +80,18 @@ QWidget* FormEntryWidgets::Make(ControlKind kind, std::int32_t entry) {
     entries.EntryEdited(entry, text);
     Mirror();
   };
+  const auto typed = [this, edited](QLineEdit* box, const QString& text) {
+    const TextBoxEdit edit = TextBoxValue(box, text);
+    edited(edit.value);
+    if (edit.marksRefused) TellMarksRefused();
+  };
   switch (kind) {
     case ControlKind::kComboBox: {
       auto* combo = new QComboBox(form_);
       combo->setEditable(true);
       combo->setInsertPolicy(QComboBox::NoInsert);
-      connect(combo, &QComboBox::editTextChanged, this, [edited, combo](const QString& text) {
-        edited(TextBoxValue(combo->lineEdit(), text));
-      });
+      connect(combo, &QComboBox::editTextChanged, this,
+              [typed, combo](const QString& text) { typed(combo->lineEdit(), text); });
       widget = combo;
       break;
     }
@@ -110,7 +114,7 @@ QWidget* FormEntryWidgets::Make(ControlKind kind, std::int32_t entry) {
     default: {
       auto* edit = new QLineEdit(form_);
       connect(edit, &QLineEdit::textEdited, this,
-              [edited, edit](const QString& text) { edited(TextBoxValue(edit, text)); });
+              [typed, edit](const QString& text) { typed(edit, text); });
       widget = edit;
       break;
     }
@@ -119,6 +123,18 @@ QWidget* FormEntryWidgets::Make(ControlKind kind, std::int32_t entry) {
   widget->installEventFilter(this);
   widget->hide();
   return widget;
+}
+
+// The box says so once the edit is over: a modal box opened from inside the line edit's own
+// key or paste handling would run under it.
+void FormEntryWidgets::TellMarksRefused() {
+  QMetaObject::invokeMethod(
+      this,
+      [this] {
+        core_.MarksRefused();
+        Mirror();
+      },
+      Qt::QueuedConnection);
 }
 
 QWidget* FormEntryWidgets::Entry(std::int32_t entry) const {

@@ -7,7 +7,8 @@
 // from the event loop, after Qt has moved the focus: the entry left is validated first, then
 // the new one gets its got-focus, the order in which the original's message pump ran them.
 // Keys typed into an entry widget go to the form's key handler first (`formKey`). A control
-// character typed or pasted into a text box is dropped from it: no value carries one.
+// character typed or pasted into a text box is dropped from it, a mark refused with a box:
+// no value carries either.
 
 #ifndef ORVIK_CLIENT_UI_FORM_ENTRY_WIDGETS_H_
 #define ORVIK_CLIENT_UI_FORM_ENTRY_WIDGETS_H_
@@ -52,6 +53,7 @@ class FormEntryWidgets final : public QObject {
  private:
   QWidget* Make(ControlKind kind, std::int32_t entry);
   void FocusChanged(QWidget* now);
+  void TellMarksRefused();
   std::int32_t EntryOf(const QWidget* widget) const;
 
   QWidget* form_;

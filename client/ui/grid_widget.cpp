@@ -72,6 +72,13 @@ Qt::ItemFlags GridTableModel::flags(const QModelIndex& index) const {
 }
 
 void GridTableModel::Refresh() {
+  // A reset forgets the cell a mouse button went down on, and with it the click its release
+  // would make: the grid is mirrored after every handler, a poll tick's among them, so a grid
+  // of the same shape only says that its cells may have changed.
+  if (rows_ == grid_.Rows() && cols_ == grid_.Cols()) {
+    if (rows_ > 0 && cols_ > 0) emit dataChanged(index(0, 0), index(rows_ - 1, cols_ - 1));
+    return;
+  }
   beginResetModel();
   rows_ = grid_.Rows();
   cols_ = grid_.Cols();

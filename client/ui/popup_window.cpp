@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "screen_fit.h"
 #include "screen_form_core.h"
 #include "twips.h"
 #include "widget_look.h"
@@ -38,11 +39,18 @@ PopupWindow::PopupWindow(QWidget* form, ScreenFormCore& core, std::int32_t id,
   image_.setDotsPerMeterX(kDotsPerMetre);
   image_.setDotsPerMeterY(kDotsPerMetre);
   Paint(picture);
-  setFixedSize(image_.size());
+  // On the screen, whatever the block names, with its OK inside what shows; the window's
+  // frame is allowed for.
+  const QRect area = InsideArea(this);
   const QPoint origin = form->mapToGlobal(QPoint(0, 0));
-  move(origin + QPoint(Whole(picture.left), Whole(picture.top)));
-  ok_->setGeometry(Whole(picture.okLeft), Whole(picture.okTop), Whole(picture.okWidth),
-                   Whole(picture.okHeight));
+  const QRect place = FitOnScreen(
+      QRect(origin + QPoint(Whole(picture.left), Whole(picture.top)), image_.size()), area);
+  setFixedSize(place.size());
+  setGeometry(place);  // the inside: the frame goes round it
+  const QSize ok(Whole(picture.okWidth), Whole(picture.okHeight));
+  const QRect okPlace = FitOnScreen(
+      QRect(QPoint(Whole(picture.okLeft), Whole(picture.okTop)), ok), QRect(QPoint(0, 0), size()));
+  ok_->setGeometry(okPlace);
   ok_->setDefault(true);
   connect(ok_, &QPushButton::clicked, this, [this] { core_.PopupOk(id_); });
 }
@@ -85,12 +93,23 @@ void PopupWindow::CloseByCode() {
   close();
 }
 
+void PopupWindow::Present() {
+  show();
+  raise();
+  activateWindow();
+  ok_->setFocus(Qt::ActiveWindowFocusReason);
+}
+
 void PopupWindow::paintEvent(QPaintEvent*) {
   QPainter painter(this);
   painter.drawImage(0, 0, image_);
 }
 
 void PopupWindow::keyPressEvent(QKeyEvent* event) {
+  if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
+    ok_->click();
+    return;
+  }
   const std::int32_t code = KeyCodeOf(*event);
   if (code != 0) core_.PopupKeyDown(code, ShiftOf(*event));
   QWidget::keyPressEvent(event);

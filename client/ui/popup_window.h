@@ -3,8 +3,8 @@
 // in their pen widths) and offers an OK button. It stays above its screen form.
 //
 // GUI thread only. Its OK button, its close box and Shift+F12 go to the form's core, which
-// decides which popups close; the window closes by code (CloseByCode) without asking the
-// core again. Geometry arrives in twips and is drawn at 15 twips to the pixel.
+// decides which popups close; Enter presses its OK. The window closes by code (CloseByCode)
+// without asking the core again. Geometry arrives in twips and is drawn at 15 twips to the pixel.
 
 #ifndef ORVIK_CLIENT_UI_POPUP_WINDOW_H_
 #define ORVIK_CLIENT_UI_POPUP_WINDOW_H_
@@ -31,6 +31,8 @@ class PopupWindow final : public QWidget {
   const QImage& Image() const { return image_; }
   QPushButton* OkButton() const { return ok_; }
   void CloseByCode();
+  // Shows the window with the keyboard: Enter presses its OK at once, as in a box.
+  void Present();
 
  protected:
   void paintEvent(QPaintEvent* event) override;

@@ -10,11 +10,13 @@
 #include <QPainter>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QScrollArea>
 #include <QVBoxLayout>
 #include <algorithm>
 #include <cmath>
 
 #include "control_mirror.h"
+#include "screen_fit.h"
 #include "screen_print.h"
 #include "text_box_value.h"
 #include "twips.h"
@@ -25,6 +27,17 @@ namespace {
 
 // Dots per metre of 96 dots per inch: the canvas's fonts are drawn at that resolution.
 constexpr int kDotsPerMetre = 3780;
+
+// The window's view of its page: keys are the screen's, never a scroll of the view, so they
+// go on to the form; the wheel and the scroll bars move it.
+class PageView final : public QScrollArea {
+ public:
+  using QScrollArea::QScrollArea;
+
+ protected:
+  void keyPressEvent(QKeyEvent* event) override { event->ignore(); }
+};
+
 }  // namespace
 
 ScreenFormWidget::ScreenFormWidget(ShellServices& shell, double rasterWidth, double rasterHeight)
@@ -32,36 +45,49 @@ ScreenFormWidget::ScreenFormWidget(ShellServices& shell, double rasterWidth, dou
       rasterHeight_(rasterHeight),
       canvas_(static_cast<int>(std::lround(Pixels(rasterWidth))),
               static_cast<int>(std::lround(Pixels(rasterHeight))), QImage::Format_RGB32),
+      view_(new PageView(this)),
+      page_(new QWidget),
       core_(*this, *this, shell) {
   canvas_.setDotsPerMeterX(kDotsPerMetre);
   canvas_.setDotsPerMeterY(kDotsPerMetre);
   canvas_.fill(Qt::white);
-  setAttribute(Qt::WA_OpaquePaintEvent);
   setFocusPolicy(Qt::StrongFocus);
-  setMouseTracking(true);
+  // The raster is the page; a window smaller than it shows a part, with scroll bars to reach
+  // the rest (the menu's selection box and LogOff, a form's buttons), and the control that
+  // takes the keyboard is brought into view.
+  page_->setFixedSize(canvas_.size());
+  page_->setAttribute(Qt::WA_OpaquePaintEvent);
+  page_->setMouseTracking(true);
+  page_->installEventFilter(this);
+  view_->setFrameShape(QFrame::NoFrame);
+  view_->setFocusPolicy(Qt::NoFocus);
+  view_->setWidget(page_);
+  connect(qApp, &QApplication::focusChanged, this, [this](QWidget*, QWidget* now) {
+    if (now != nullptr && page_->isAncestorOf(now)) view_->ensureWidgetVisible(now);
+  });
   for (QLabel*& label : headers_) {
-    label = new QLabel(this);
+    label = new QLabel(page_);
     label->setAlignment(Qt::AlignCenter);
     label->setAutoFillBackground(true);
     label->hide();
   }
   BuildMenuControls();
-  gridWidget_ = new GridWidget(this, core_, [this] { ControlsChanged(); });
+  gridWidget_ = new GridWidget(page_, core_, [this] { ControlsChanged(); });
   entryWidgets_ =
-      new FormEntryWidgets(this, core_, [this](QKeyEvent* key) { return FormKey(key); });
+      new FormEntryWidgets(page_, core_, [this](QKeyEvent* key) { return FormKey(key); });
 }
 
 ScreenFormWidget::~ScreenFormWidget() { ClosePopups(); }
 
 void ScreenFormWidget::BuildMenuControls() {
   MenuInput& menu = core_.Menu();
-  menuHeader_ = new QFrame(this);
+  menuHeader_ = new QFrame(page_);
   navigateLabel_ = new QLabel(menuHeader_);
   navigate_ = new QComboBox(menuHeader_);
   back_ = new QPushButton(menuHeader_);
   forward_ = new QPushButton(menuHeader_);
   showCodes_ = new QCheckBox(menuHeader_);
-  altPanel_ = new QFrame(this);
+  altPanel_ = new QFrame(page_);
   altLabel_ = new QLabel(altPanel_);
   altSelect_ = new QLineEdit(altPanel_);
   altOk_ = new QPushButton(altPanel_);
@@ -83,7 +109,11 @@ void ScreenFormWidget::BuildMenuControls() {
   connect(showCodes_, &QCheckBox::clicked, this,
           [&menu](bool checked) { menu.ShowCodesClicked(checked ? 1 : 0); });
   connect(altSelect_, &QLineEdit::textEdited, this, [this, &menu](const QString& text) {
-    menu.AltSelectEdited(TextBoxValue(altSelect_, text));
+    const TextBoxEdit edit = TextBoxValue(altSelect_, text);
+    menu.AltSelectEdited(edit.value);
+    if (edit.marksRefused) {
+      QMetaObject::invokeMethod(this, [this] { core_.MarksRefused(); }, Qt::QueuedConnection);
+    }
   });
   connect(altOk_, &QPushButton::clicked, this, [&menu] { menu.AltOk(); });
   connect(altStart_, &QPushButton::clicked, this, [&menu] { menu.AltStart(); });
@@ -120,7 +150,17 @@ void ScreenFormWidget::SetCaption(const std::string& caption) {
   setWindowTitle(FromLatin1(caption));
 }
 
-void ScreenFormWidget::SetMaximized() { setWindowState(windowState() | Qt::WindowMaximized); }
+void ScreenFormWidget::SetMaximized() {
+  // The size the window comes back to when the user takes it out of the maximised state: a
+  // window of its own on the screen, not the few pixels a window starts with.
+  if (!isMaximized()) {
+    const QRect area = InsideArea(this);
+    const QSize size = area.size() * 3 / 4;
+    setGeometry(FitOnScreen(QRect(area.center() - QPoint(size.width(), size.height()) / 2, size),
+                            area));
+  }
+  setWindowState(windowState() | Qt::WindowMaximized);
+}
 
 void ScreenFormWidget::SetBoxGeometry(double left, double top, double width, double height) {
   setWindowState(windowState() & ~Qt::WindowMaximized);
@@ -129,9 +169,12 @@ void ScreenFormWidget::SetBoxGeometry(double left, double top, double width, dou
   const auto extent = [](double twips, int most) {
     return std::min(static_cast<int>(std::lround(ClampedPixels(std::abs(twips)))), most);
   };
-  setGeometry(static_cast<int>(std::lround(ClampedPixels(std::min(left, left + width)))),
-              static_cast<int>(std::lround(ClampedPixels(std::min(top, top + height)))),
-              extent(width, canvas_.width()), extent(height, canvas_.height()));
+  // On the screen, wherever the engine puts it.
+  setGeometry(FitOnScreen(
+      QRect(static_cast<int>(std::lround(ClampedPixels(std::min(left, left + width)))),
+            static_cast<int>(std::lround(ClampedPixels(std::min(top, top + height)))),
+            extent(width, canvas_.width()), extent(height, canvas_.height())),
+      InsideArea(this)));
 }
 
 void ScreenFormWidget::Show() {
@@ -157,7 +200,7 @@ void ScreenFormWidget::PaintBackgroundTile(double x, double y, double width, dou
   QPainter painter(&canvas_);
   painter.drawPixmap(PixelRect(x, y, x + width, y + height), functionBackground_,
                      functionBackground_.rect());
-  update();
+  page_->update();
 }
 
 bool ScreenFormWidget::LoadFormPicture(const std::string& path) {
@@ -165,14 +208,14 @@ bool ScreenFormWidget::LoadFormPicture(const std::string& path) {
   if (!picture.load(FromLatin1(path))) return false;
   QPainter painter(&canvas_);
   painter.drawPixmap(0, 0, picture);
-  update();
+  page_->update();
   return true;
 }
 
 void ScreenFormWidget::OpenPopup(std::int32_t id, const PopupPicture& picture) {
   auto* window = new PopupWindow(this, core_, id, picture);
   popups_[id] = window;
-  window->show();
+  window->Present();
 }
 
 void ScreenFormWidget::ClosePopup(std::int32_t id) {
@@ -194,7 +237,12 @@ void ScreenFormWidget::ClosePopups() {
 bool ScreenFormWidget::FocusEntryControl(std::int32_t entry) { return entryWidgets_->Focus(entry); }
 
 bool ScreenFormWidget::PrintForm(std::string* error) {
-  return PrintImageOnDefaultPrinter(grab().toImage(), error);
+  return PrintImageOnDefaultPrinter(page_->grab().toImage(), error);
+}
+
+void ScreenFormWidget::FocusForm() {
+  ControlsChanged();  // a control that is to go loses the focus with it
+  setFocus(Qt::OtherFocusReason);
 }
 
 void ScreenFormWidget::FocusAltSelect(bool selectAll) {
@@ -267,7 +315,7 @@ void ScreenFormWidget::MirrorMenu() {
   const auto mirrorLabels = [this](std::vector<QLabel*>& labels,
                                    const std::vector<ControlRecord>& records, const char* kind) {
     while (labels.size() < records.size()) {
-      auto* label = new QLabel(this);
+      auto* label = new QLabel(page_);
       label->setProperty(kind, static_cast<int>(labels.size()) + 1);
       label->setMouseTracking(true);
       label->installEventFilter(this);
@@ -314,13 +362,13 @@ CharMetrics ScreenFormWidget::Measure(const FormFont& font) const {
 
 void ScreenFormWidget::Clear(std::int32_t background) {
   canvas_.fill(QtColour(background));
-  update();
+  page_->update();
 }
 
 void ScreenFormWidget::FillRect(double x1, double y1, double x2, double y2, std::int32_t colour) {
   QPainter painter(&canvas_);
   painter.fillRect(PixelRect(x1, y1, x2, y2), QtColour(colour));
-  update();
+  page_->update();
 }
 
 void ScreenFormWidget::HorizontalLine(double x1, double x2, double y, std::int32_t colour) {
@@ -328,7 +376,7 @@ void ScreenFormWidget::HorizontalLine(double x1, double x2, double y, std::int32
   painter.setPen(QPen(QtColour(colour), 1));
   painter.drawLine(QPointF(ClampedPixels(x1), ClampedPixels(y)),
                    QPointF(ClampedPixels(x2), ClampedPixels(y)));
-  update();
+  page_->update();
 }
 
 void ScreenFormWidget::DrawText(double x, double y, std::string_view bytes, const FormFont& font,
@@ -347,7 +395,7 @@ void ScreenFormWidget::DrawText(double x, double y, std::string_view bytes, cons
     if (c != ' ') painter.drawText(at, QString(c));
     at.rx() += advance;
   }
-  update();
+  page_->update();
 }
 
 void ScreenFormWidget::ScrollUp(double dy, std::int32_t background) {
@@ -357,13 +405,13 @@ void ScreenFormWidget::ScrollUp(double dy, std::int32_t background) {
   canvas_.fill(QtColour(background));
   QPainter painter(&canvas_);
   painter.drawImage(0, 0, copy);
-  update();
+  page_->update();
 }
 
 void ScreenFormWidget::SetCursor(double x, double y, double width, double height, bool visible) {
   cursor_ = PixelRect(x, y, x + width, y + height);
   cursorVisible_ = visible;
-  update();
+  page_->update();
 }
 
 // --- Window events ----------------------------------------------------------------------------
@@ -380,9 +428,8 @@ bool ScreenFormWidget::event(QEvent* event) {
   return QWidget::event(event);
 }
 
-void ScreenFormWidget::paintEvent(QPaintEvent*) {
-  QPainter painter(this);
-  painter.fillRect(rect(), Qt::white);
+void ScreenFormWidget::PaintPage() {
+  QPainter painter(page_);
   painter.drawImage(0, 0, canvas_);
   if (cursorVisible_) {
     // The cursor: a bar at the foot of its character cell.
@@ -390,6 +437,14 @@ void ScreenFormWidget::paintEvent(QPaintEvent*) {
         std::min(cursor_.top() + Pixels(core_.Model().layout.mCY), cursor_.bottom());
     painter.fillRect(QRectF(cursor_.left(), foot - 2, cursor_.width(), 2), Qt::black);
   }
+}
+
+void ScreenFormWidget::resizeEvent(QResizeEvent* event) {
+  view_->setGeometry(rect());
+  // What has the keyboard stays in view, however small the window gets.
+  QWidget* focus = QApplication::focusWidget();
+  if (focus != nullptr && page_->isAncestorOf(focus)) view_->ensureWidgetVisible(focus);
+  QWidget::resizeEvent(event);
 }
 
 bool ScreenFormWidget::FormKey(QKeyEvent* event) {
@@ -418,6 +473,20 @@ bool ScreenFormWidget::FormKey(QKeyEvent* event) {
 void ScreenFormWidget::keyPressEvent(QKeyEvent* event) { FormKey(event); }
 
 bool ScreenFormWidget::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == page_) {
+    if (event->type() == QEvent::Paint) {
+      PaintPage();
+      return true;
+    }
+    if (event->type() == QEvent::MouseMove) {
+      core_.MouseMove();
+      MirrorMenu();
+    } else if (event->type() == QEvent::MouseButtonRelease &&
+               static_cast<QMouseEvent*>(event)->button() == Qt::RightButton) {
+      OptionMenu()->exec(static_cast<QMouseEvent*>(event)->globalPosition().toPoint());
+    }
+    return false;
+  }
   if (watched == altSelect_) {
     // The form sees the selection box's keys first.
     if (event->type() == QEvent::KeyPress) return FormKey(static_cast<QKeyEvent*>(event));
@@ -442,16 +511,6 @@ bool ScreenFormWidget::eventFilter(QObject* watched, QEvent* event) {
     }
   }
   return QWidget::eventFilter(watched, event);
-}
-
-void ScreenFormWidget::mouseMoveEvent(QMouseEvent*) {
-  core_.MouseMove();
-  MirrorMenu();
-}
-
-void ScreenFormWidget::mouseReleaseEvent(QMouseEvent* event) {
-  if (event->button() != Qt::RightButton) return;
-  OptionMenu()->exec(event->globalPosition().toPoint());
 }
 
 void ScreenFormWidget::changeEvent(QEvent* event) {

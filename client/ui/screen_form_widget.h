@@ -24,6 +24,7 @@
 #include <QPixmap>
 #include <QPointer>
 #include <QPushButton>
+#include <QScrollArea>
 #include <QWidget>
 #include <array>
 #include <map>
@@ -94,6 +95,7 @@ class ScreenFormWidget final : public QWidget, public ScreenWindow, public Termi
   void OpenPopup(std::int32_t id, const PopupPicture& picture) override;
   void ClosePopup(std::int32_t id) override;
   bool FocusEntryControl(std::int32_t entry) override;
+  void FocusForm() override;
   void FocusAltSelect(bool selectAll) override;
   std::string AskText(const std::string& prompt) override;
   CharMetrics MeasureText(const FormFont& font, std::string_view text) const override;
@@ -119,10 +121,8 @@ class ScreenFormWidget final : public QWidget, public ScreenWindow, public Termi
  protected:
   bool event(QEvent* event) override;
   bool eventFilter(QObject* watched, QEvent* event) override;
-  void paintEvent(QPaintEvent* event) override;
   void keyPressEvent(QKeyEvent* event) override;
-  void mouseMoveEvent(QMouseEvent* event) override;
-  void mouseReleaseEvent(QMouseEvent* event) override;
+  void resizeEvent(QResizeEvent* event) override;
   void changeEvent(QEvent* event) override;
   void closeEvent(QCloseEvent* event) override;
 
@@ -133,6 +133,7 @@ class ScreenFormWidget final : public QWidget, public ScreenWindow, public Termi
   // default and cancel buttons. True when the key was taken.
   bool FormKey(QKeyEvent* event);
   void ClosePopups();
+  void PaintPage();
 
   double rasterWidth_;
   double rasterHeight_;
@@ -140,6 +141,8 @@ class ScreenFormWidget final : public QWidget, public ScreenWindow, public Termi
   QPixmap functionBackground_;
   QRectF cursor_;
   bool cursorVisible_ = false;
+  QScrollArea* view_;
+  QWidget* page_;  // the raster: the canvas and every control of the screen
   std::array<QLabel*, 3> headers_{};
   QFrame* menuHeader_ = nullptr;
   QLabel* navigateLabel_ = nullptr;

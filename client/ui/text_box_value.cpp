@@ -3,22 +3,26 @@
 #include <QSignalBlocker>
 #include <algorithm>
 
+#include "typed_text.h"
 #include "widget_look.h"
 
 namespace orvik::client {
 
-std::string TextBoxValue(QLineEdit* box, const QString& text) {
-  const auto control = [](QChar c) { return c.unicode() < 32; };
-  if (std::none_of(text.begin(), text.end(), control)) return ToLatin1(text);
+TextBoxEdit TextBoxValue(QLineEdit* box, const QString& text) {
+  const auto kept = [](QChar c) { return TypedCharacterOf(c.unicode()) == TypedCharacter::kKept; };
+  if (std::all_of(text.begin(), text.end(), kept)) return {ToLatin1(text), false};
+  const bool refused = std::any_of(text.begin(), text.end(), [](QChar c) {
+    return TypedCharacterOf(c.unicode()) == TypedCharacter::kRefused;
+  });
   QString clean = text;
-  clean.removeIf(control);
+  clean.removeIf([&](QChar c) { return !kept(c); });
   QString before = text.left(box->cursorPosition());
-  before.removeIf(control);
+  before.removeIf([&](QChar c) { return !kept(c); });
   // The box's own signals stay quiet: the caller hands on the clean value once.
   const QSignalBlocker blocker(box);
   box->setText(clean);
   box->setCursorPosition(static_cast<int>(before.size()));
-  return ToLatin1(clean);
+  return {ToLatin1(clean), refused};
 }
 
 }  // namespace orvik::client

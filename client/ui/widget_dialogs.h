@@ -1,4 +1,5 @@
-// The core's message boxes as Qt message boxes.
+// The core's message boxes as Qt message boxes; a text too long for one is shown in a box of
+// the same kind whose text scrolls, within the screen.
 //
 // GUI thread only; each call blocks in the box's own event loop until the user answers.
 // Texts and titles arrive as Latin-1 bytes.

@@ -1,7 +1,9 @@
 #include "widget_look.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
+#include <cstdint>
 
 #include "terminal_charset.h"
 #include "twips.h"
@@ -9,6 +11,17 @@
 namespace orvik::client {
 
 QColor QtColour(std::int32_t colour) {
+  // A system colour is &H80000000 and its index: a style may name one (the default form
+  // style's descriptions are on the tool-tip background), and read as red, green and blue it
+  // would be near black. It is drawn as the classic desktop draws it.
+  static constexpr std::array<QRgb, 25> kSystem = {
+      0xD4D0C8, 0x3A6EA5, 0x0A246A, 0x808080, 0xD4D0C8, 0xFFFFFF, 0x000000, 0x000000, 0x000000,
+      0xFFFFFF, 0xD4D0C8, 0xD4D0C8, 0x808080, 0x0A246A, 0xFFFFFF, 0xD4D0C8, 0x808080, 0x808080,
+      0x000000, 0xD4D0C8, 0xFFFFFF, 0x404040, 0xD4D0C8, 0x000000, 0xFFFFE1};
+  if (static_cast<std::uint32_t>(colour) >> 24 == 0x80) {
+    const std::uint32_t index = static_cast<std::uint32_t>(colour) & 0xFFFFFF;
+    return QColor(index < kSystem.size() ? kSystem[index] : kSystem[15]);
+  }
   return QColor(colour & 0xFF, (colour >> 8) & 0xFF, (colour >> 16) & 0xFF);
 }
 

@@ -22,7 +22,8 @@ namespace orvik::client {
 // The dots per inch at which the client draws its fonts and converts twips.
 inline constexpr int kDrawingDpi = 96;
 
-// A colour value (red + 256 x green + 65536 x blue).
+// A colour value (red + 256 x green + 65536 x blue), or a system colour (&H80000000 and its
+// index) as the classic desktop shows it.
 QColor QtColour(std::int32_t colour);
 // The font a form names: "Courier New" and "Terminal" are Liberation Mono, "Arial" and "MS
 // Sans Serif" Liberation Sans, any other name itself.

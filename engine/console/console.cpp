@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <filesystem>
 
 #include "status_text.h"
 #include "text.h"
@@ -23,6 +24,12 @@ std::string ThreeDigits(int n) {
 Console::Console(std::string home, ConsoleDialogs& dialogs)
     : home_(std::move(home)), dialogs_(dialogs), settings_(SettingsPath(home_)), relay_(home_) {
   relay_.SetStatusHandler([this](const std::string& text) { SetStatus(text); });
+}
+
+std::string SecondInstanceText(const std::string& home) {
+  return "You already have OvEngConsole running on this machine for the engine home " + home +
+         ".  \r\nPlease find that instance and use it because having 2 competing "
+         "controllers running could result in a mess!  This instance now ends";
 }
 
 bool Console::IsStartArgument(std::string_view commandLine) {
@@ -70,7 +77,7 @@ void Console::Stop() {
   dialogs_.SetBusy(false);
   if (stopped) {
     SetStatus(Stamped("Status: OrvikEngine is stopped.  You can now change settings."));
-    dialogs_.Message("Stop command succeeded.  You can now change settings.");
+    dialogs_.Confirmation("Stop command succeeded.  You can now change settings.");
     controls_.stop = false;
     controls_.start = true;
     controls_.save = true;
@@ -101,7 +108,19 @@ void Console::ShowStatus() { SetStatus(StatusReport()); }
 
 std::string Console::HelpPath() const { return home_ + "/Help/OvEngDocu1.htm"; }
 
-void Console::RunBrowser() { dialogs_.OpenDocument(HelpPath()); }
+void Console::RunBrowser() {
+  // Said in the window: what the desktop says about it goes to a standard error nobody reads.
+  std::error_code ec;
+  if (!std::filesystem::is_regular_file(HelpPath(), ec)) {
+    dialogs_.Message(
+        "The help page " + HelpPath() +
+        " is not there: copy the folder Help of the installed programs "
+        "(share/orvik/Help, engine/console/help in the sources) into the engine home.");
+    return;
+  }
+  if (!dialogs_.OpenDocument(HelpPath()))
+    dialogs_.Message("No program to show " + HelpPath() + " was found: open it in a web browser.");
+}
 
 void Console::About() { dialogs_.Message(std::string(kAboutText)); }
 

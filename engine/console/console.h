@@ -16,10 +16,8 @@
 namespace orvik::console {
 
 inline constexpr std::string_view kAboutText = "OrvikEngine 1.2 of 20 Sept 2000";
-inline constexpr std::string_view kSecondInstanceText =
-    "You already have OvEngConsole running on this machine.  \r\n"
-    "Please find that instance and use it because having 2 competing "
-    "controllers running could result in a mess!  This instance now ends";
+// One console runs per engine home: the text names the home whose console runs.
+std::string SecondInstanceText(const std::string& home);
 
 // Which buttons can be used; the MySQL port box has its own flag in SettingsControls.
 struct ControlStates {

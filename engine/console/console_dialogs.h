@@ -13,10 +13,13 @@ class ConsoleDialogs {
   virtual ~ConsoleDialogs() = default;
   // A box with only an OK button, no icon, the program's default title.
   virtual void Message(const std::string& text) = 0;
+  // A box that confirms what the status text has just said; where the status text is all
+  // the user reads (headless), it would only say it twice.
+  virtual void Confirmation(const std::string& text) { Message(text); }
   // A box with Yes and No; true only for Yes.
   virtual bool Confirm(const std::string& text) = 0;
-  // Opens a document (the help page) in the desktop's viewer; the outcome is not reported.
-  virtual void OpenDocument(const std::string& path) = 0;
+  // Opens a document (the help page) in the desktop's viewer; false when none could.
+  virtual bool OpenDocument(const std::string& path) = 0;
   // The busy pointer while a long action runs.
   virtual void SetBusy(bool /*busy*/) {}
 };

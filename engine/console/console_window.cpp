@@ -65,8 +65,8 @@ bool WidgetDialogs::Confirm(const std::string& text) {
   return box.exec() == QMessageBox::Yes;
 }
 
-void WidgetDialogs::OpenDocument(const std::string& path) {
-  QDesktopServices::openUrl(QUrl::fromLocalFile(Text(path)));
+bool WidgetDialogs::OpenDocument(const std::string& path) {
+  return QDesktopServices::openUrl(QUrl::fromLocalFile(Text(path)));
 }
 
 void WidgetDialogs::SetBusy(bool busy) {

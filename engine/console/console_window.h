@@ -28,7 +28,7 @@ class WidgetDialogs : public ConsoleDialogs {
   explicit WidgetDialogs(QWidget* owner) : owner_(owner) {}
   void Message(const std::string& text) override;
   bool Confirm(const std::string& text) override;
-  void OpenDocument(const std::string& path) override;
+  bool OpenDocument(const std::string& path) override;
   void SetBusy(bool busy) override;
 
  private:

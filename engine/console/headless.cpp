@@ -38,7 +38,10 @@ bool StreamDialogs::Confirm(const std::string& text) {
   return true;
 }
 
-void StreamDialogs::OpenDocument(const std::string& path) { PrintLines("Help: " + path); }
+bool StreamDialogs::OpenDocument(const std::string& path) {
+  PrintLines("Help: " + path);
+  return true;
+}
 
 int RunHeadless(Console& console, bool start) {
   RelayServer& relay = console.Relay();
@@ -52,7 +55,7 @@ int RunHeadless(Console& console, bool start) {
 
   // Signals are caught before anything starts, so that one arriving early still stops
   // the server cleanly.
-  SignalRoute route;
+  program::SignalRoute route({SIGTERM, SIGINT, SIGUSR1});
   if (!route.Watching()) {
     PrintLines("OvEngConsole: cannot watch for signals");
     return 1;

@@ -15,8 +15,9 @@ namespace orvik::console {
 class StreamDialogs : public ConsoleDialogs {
  public:
   void Message(const std::string& text) override;
+  void Confirmation(const std::string&) override {}
   bool Confirm(const std::string& text) override;
-  void OpenDocument(const std::string& path) override;
+  bool OpenDocument(const std::string& path) override;
 };
 
 // Prints `text` with its CR LF line ends as lines of standard output.

@@ -105,7 +105,7 @@ int main(int argc, char** argv) {
     case orvik::console::InstanceLock::Result::kAcquired:
       break;
     case orvik::console::InstanceLock::Result::kHeldByAnother: {
-      const std::string text(orvik::console::kSecondInstanceText);
+      const std::string text = orvik::console::SecondInstanceText(home);
       if (headless) {
         std::fprintf(stderr, "%s\n", text.c_str());
       } else {
@@ -127,7 +127,7 @@ int main(int argc, char** argv) {
     if (!console.Relay().WaitForPortThreads(3000)) EndLeavingThreads(code);
   } else {
     // A signal that stops the program closes the window, which ends every session first.
-    orvik::console::SignalRoute route;
+    orvik::program::SignalRoute route({SIGTERM, SIGINT, SIGUSR1});
     orvik::console::ConsoleWindow window(home);
     window.GetConsole().Relay().SetListenAddress(listen);
     window.Load(start);

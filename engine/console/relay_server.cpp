@@ -67,8 +67,10 @@ int StateNumber(QAbstractSocket::SocketState state) {
 }
 
 // Closes a connection once what was written to it has gone out (or the grace time has
-// passed); the socket then deletes itself. It sends the relay nothing more.
+// passed); the socket then deletes itself. It sends the relay nothing more. What fits goes to
+// the system at once: a console that stops ends its event loop right after.
 void CloseGracefully(QTcpSocket* socket) {
+  socket->flush();
   socket->disconnect();
   QObject::connect(socket, &QAbstractSocket::disconnected, socket, &QObject::deleteLater);
   QTimer::singleShot(kCloseGraceMs, socket, [socket] {
@@ -251,6 +253,9 @@ bool RelayServer::EngineStop() {
     Slot& s = At(i);
     if (s.socket) {
       s.socket->disconnect(this);
+      // The user is told the session ends, as his own client tells him when it does, rather
+      // than left to find the connection gone.
+      if (s.host && !s.clientGone) Write(s, "\r\n" + std::string(kStopLine) + "\r\n");
       CloseGracefully(s.socket);
       s.socket = nullptr;
     }

@@ -4,7 +4,8 @@
 // free slot and gets a new port on a thread of its own (PortHost); when every slot is busy it
 // waits, is told so once, and gets the next slot that frees. What the client sends goes to
 // the port as typed input; what the port writes is sent as soon as it is written. Output
-// holding the disconnect marker ends the connection, after the text before the marker.
+// holding the disconnect marker ends the connection, after the text before the marker; a
+// stop ends every connection with kStopLine.
 //
 // Nobody can hold what is not theirs. A client that stops reading holds back its own
 // program, not the relay's memory, and is dropped when it has taken nothing for the stall
@@ -61,6 +62,9 @@ class RelayServer : public QObject {
   static constexpr int kMaxSlots = 50;
   // Clients kept waiting for a slot; further ones wait in the system's queue.
   static constexpr int kMaxWaiting = 50;
+  // What a stop tells each connected terminal before it closes the connection: the words
+  // with which the screen client sees a session end.
+  static constexpr std::string_view kStopLine = "OrvikEngine disconnecting";
 
   // Ports are made on the engine home `home` unless a factory says otherwise.
   explicit RelayServer(std::string home, QObject* parent = nullptr);

@@ -38,12 +38,11 @@ void CreateFile(AccountConnection& account, std::string name, const std::string&
   // "MD", however qualified, is the current account's master dictionary.
   const bool masterDictionary = UpperCase(file) == "MD";
   const std::shared_ptr<Driver> driver = account.ConnectionFor(masterDictionary ? current : where);
-  const auto run = [&](const std::string& statement) {
-    lastStatement = statement;
-    driver->Execute(statement);
+  const auto run = [&](TableTemplate kind, const std::string& table, int columns = 0) {
+    CreateFileTable(*driver, dialect, kind, table, columns, &lastStatement);
   };
   if (masterDictionary) {
-    run(dialect.FileTableSql(TableTemplate::kMasterDictionary, "md"));
+    run(TableTemplate::kMasterDictionary, "md");
   } else {
     // A file's table names go into statements as they stand.
     if (!IsPlainIdentifier(file)) {
@@ -58,14 +57,14 @@ void CreateFile(AccountConnection& account, std::string name, const std::string&
         throw VbError(vberr::kInvalidProcedureCall,
                       "A file holds 1 to " + std::to_string(kMaxAttributeColumns) + " attributes");
       }
-      run(dialect.FileTableSql(TableTemplate::kDataColumns, table, columns));
-      if (dictionaryToo) run(dialect.FileTableSql(TableTemplate::kDictionary, table));
+      run(TableTemplate::kDataColumns, table, columns);
+      if (dictionaryToo) run(TableTemplate::kDictionary, table);
     } else if (UpperCase(size) == "N") {
-      run(dialect.FileTableSql(TableTemplate::kDataItem, table));
-      run(dialect.FileTableSql(TableTemplate::kDictionary, table));
-      run(dialect.FileTableSql(TableTemplate::kControlItem, table));
+      run(TableTemplate::kDataItem, table);
+      run(TableTemplate::kDictionary, table);
+      run(TableTemplate::kControlItem, table);
     } else {
-      run(dialect.FileTableSql(TableTemplate::kDictionary, table));
+      run(TableTemplate::kDictionary, table);
     }
   }
   account.ForgetTableShapes();

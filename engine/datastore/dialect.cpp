@@ -79,19 +79,40 @@ std::string Dialect::FileTableSql(TableTemplate kind, std::string_view name, int
   return {};
 }
 
+std::string Dialect::KeyIndexSql(std::string_view table) const {
+  const std::string body = KeyIndexBody();
+  if (body.empty()) return {};
+  // No file's name holds a blank: the index's name is no file's.
+  return "CREATE UNIQUE INDEX " + QuotedName(std::string(table) + " key") + " ON " +
+         QuotedName(table) + " " + body;
+}
+
+std::vector<std::string> Dialect::FileTableStatements(TableTemplate kind, std::string_view name,
+                                                      int columns) const {
+  std::vector<std::string> out{FileTableSql(kind, name, columns)};
+  std::string table(name);
+  if (kind == TableTemplate::kDictionary) table += "_dict";
+  if (kind == TableTemplate::kMasterDictionary) table = "md";
+  if (kind != TableTemplate::kControlItem) {
+    if (std::string index = KeyIndexSql(table); !index.empty()) out.push_back(std::move(index));
+  }
+  return out;
+}
+
 std::vector<SystemTable> Dialect::SystemAccountTables() const {
   std::vector<SystemTable> out;
-  out.push_back(
-      {"users", "CREATE TABLE users (" + KeyColumn() + Columns(1, 20, Types().text) + ")"});
-  if (LocksInSystemAccount()) out.push_back({"locks", LocksTableSql("locks")});
+  out.push_back({"users", "CREATE TABLE users (" + KeyColumn() + Columns(1, 20, Types().text) + ")",
+                 KeyIndexSql("users")});
+  if (LocksInSystemAccount()) out.push_back({"locks", LocksTableSql("locks"), {}});
   // The key makes two ports that pick the same next sequence fail visibly instead of
   // storing two jobs under one number.
   out.push_back({"printhold",
                  "CREATE TABLE printhold (Queue INTEGER NOT NULL, Sequence INTEGER NOT NULL, "
                  "UserID VARCHAR(255), Account VARCHAR(255), PrintTime VARCHAR(32), "
                  "Flag INTEGER, PrintText " +
-                     Types().memo + ", PRIMARY KEY (Queue, Sequence))"});
-  out.push_back({"md", FileTableSql(TableTemplate::kMasterDictionary, "md")});
+                     Types().memo + ", PRIMARY KEY (Queue, Sequence))",
+                 {}});
+  out.push_back({"md", FileTableSql(TableTemplate::kMasterDictionary, "md"), KeyIndexSql("md")});
   for (SystemTable& t : SessionTables()) out.push_back(std::move(t));
   return out;
 }

@@ -41,6 +41,7 @@ enum class TableTemplate {
 struct SystemTable {
   std::string name;
   std::string createSql;
+  std::string keyIndexSql;  // Dialect::KeyIndexSql, or empty
 };
 
 // How a port reaches one of the system account's tables ("locks", "printhold").
@@ -192,12 +193,36 @@ class Dialect {
   // with bytes above 127 are checked against the row the datastore finds.
   virtual bool KeyCollationIsExact() const { return false; }
   bool KeyMayMeetTwin(std::string_view id) const;
+  // The condition of a statement on a file's table that finds the row keyed `id` by the
+  // engine's rule (layout.h), and the value of the one parameter it takes.
+  struct KeyMatch {
+    std::string condition;
+    DbValue param;
+  };
+  virtual KeyMatch KeyEquals(std::string_view id) const { return {"A0 = ?", std::string(id)}; }
+  // A lock key (the table part, character 255, the id) as the locks table keeps it.
+  virtual std::string StoredLockKey(std::string key) const { return key; }
 
   // --- Tables ---------------------------------------------------------------------------
 
   // The statement that creates (or, for kControlItem, inserts) one table of a file.
   // `columns` is n for kDataColumns.
   std::string FileTableSql(TableTemplate kind, std::string_view name, int columns = 0) const;
+  // The statement that gives the file-shaped `table` the index by which its keys are told
+  // apart by the engine's rule, where its key column's collation does not do that alone;
+  // else empty. It ends with KeyIndexBody.
+  std::string KeyIndexSql(std::string_view table) const;
+  // What an index of KeyIndexSql indexes: its column list and condition; empty where none.
+  virtual std::string KeyIndexBody() const { return {}; }
+  // A query whose one row counts the keys of `table` that have twins by the engine's rule,
+  // which would keep its index from being made (where there is one).
+  virtual std::string KeyTwinsQuery(std::string_view table) const {
+    (void)table;
+    return {};
+  }
+  // FileTableSql and, for a table, its KeyIndexSql: all that makes one table of a file.
+  std::vector<std::string> FileTableStatements(TableTemplate kind, std::string_view name,
+                                               int columns = 0) const;
   // The tables of the system account, with the statements that create them.
   std::vector<SystemTable> SystemAccountTables() const;
   // What brings the system tables a set-up of before made to what the engine needs now: the

@@ -283,10 +283,12 @@ class MariaDb : public Dialect {
              "Beat BIGINT NOT NULL DEFAULT 0, Renewed DATETIME NOT NULL, "
              "Account VARCHAR(255) NOT NULL DEFAULT '', Privilege VARCHAR(255) NOT NULL DEFAULT '', "
              "State VARCHAR(255) NOT NULL DEFAULT '', Action VARCHAR(255) NOT NULL DEFAULT '', "
-             "Changed DATETIME NOT NULL) ENGINE=InnoDB"},
+             "Changed DATETIME NOT NULL) ENGINE=InnoDB",
+             {}},
             {"own_sessions",
              "CREATE SQL SECURITY DEFINER VIEW own_sessions AS SELECT * FROM sessions WHERE "
-             "LoginUser = SUBSTRING_INDEX(USER(), '@', 1)"}};
+             "LoginUser = SUBSTRING_INDEX(USER(), '@', 1)",
+             {}}};
   }
   std::string KeyCollation() const override {
     return "CHARACTER SET latin1 COLLATE latin1_general_ci";

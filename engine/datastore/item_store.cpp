@@ -169,9 +169,10 @@ Status ItemStore::Delete(const std::string& fvText, const std::string& id) {
     const WritePlace place(account_, account, file);
     // The item the datastore would find under the id may be another one.
     if (TwinStored(*place.driver, place.name, id)) return Status::Refused();
-    const DbValue key{id};
-    const std::int64_t n = place.driver->Execute("DELETE FROM " + place.name + " WHERE A0 = ?",
-                                                 std::span<const DbValue>(&key, 1));
+    const Dialect::KeyMatch key = account_.dialect().KeyEquals(id);
+    const std::int64_t n =
+        place.driver->Execute("DELETE FROM " + place.name + " WHERE " + key.condition,
+                              std::span<const DbValue>(&key.param, 1));
     return n != 0 ? Status::Ok() : Status::Refused();
   });
 }

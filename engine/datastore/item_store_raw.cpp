@@ -114,9 +114,9 @@ Status ItemStore::ReadItemRaw(std::string& item, std::string_view fileVariable, 
     const Dialect& dialect = account_.dialect();
     const std::string name = account_.TableName(t.account, t.file);
     const std::shared_ptr<Driver> driver = account_.ConnectionFor(t.account);
-    const DbValue key{std::string(id)};
-    const std::string select = "SELECT * FROM " + name + " WHERE A0 = ?";
-    const std::span<const DbValue> params(&key, 1);
+    const Dialect::KeyMatch key = dialect.KeyEquals(id);
+    const std::string select = "SELECT * FROM " + name + " WHERE " + key.condition;
+    const std::span<const DbValue> params(&key.param, 1);
     std::unique_ptr<Cursor> cursor =
         lockTaken ? locks_.TakeAndRead(*driver, t.fv.tablePart, std::string(id), select, params)
                   : driver->Lookup(select, params);
@@ -175,12 +175,12 @@ Status ItemStore::ReadAttributeRaw(std::string& value, std::string_view fileVari
     const std::string name = account_.TableName(t.account, t.file);
     const std::string column = "A" + std::to_string(attribute);
     const std::shared_ptr<Driver> driver = account_.ConnectionFor(t.account);
-    const DbValue key{std::string(id)};
+    const Dialect::KeyMatch key = dialect.KeyEquals(id);
     // The key comes too where a server's collation may find another item under this id.
     const bool checkKey = dialect.KeyMayMeetTwin(id);
-    auto cursor = driver->Lookup(
-        "SELECT " + (checkKey ? "A0, " + column : column) + " FROM " + name + " WHERE A0 = ?",
-        std::span<const DbValue>(&key, 1));
+    auto cursor = driver->Lookup("SELECT " + (checkKey ? "A0, " + column : column) + " FROM " +
+                                     name + " WHERE " + key.condition,
+                                 std::span<const DbValue>(&key.param, 1));
     if (!cursor->Next() || (checkKey && !SameKey(cursor->Row()[0].value_or(""), id))) {
       return Missing(id, "SELECT " + column + " FROM " + name + " WHERE A0 = '" +
                              dialect.QuotedText(id) + "'");
@@ -248,10 +248,10 @@ Status ItemStore::WriteItemRaw(std::string_view item, std::string_view fileVaria
           driver.Execute("REPLACE INTO " + name + insert, row);
           return Status::Ok();
         }
-        values.emplace_back(std::string(id));  // the key of the UPDATE's WHERE
-        if (!sets.empty() &&
-            driver.Execute("UPDATE " + name + " SET " + sets + " WHERE A0 = ?", values) > 0)
-          return Status::Ok();
+        const Dialect::KeyMatch key = account_.dialect().KeyEquals(id);
+        values.push_back(key.param);  // the key of the UPDATE's WHERE
+        const std::string update = "UPDATE " + name + " SET " + sets + " WHERE " + key.condition;
+        if (!sets.empty() && driver.Execute(update, values) > 0) return Status::Ok();
         driver.Execute("INSERT INTO " + name + insert, row);
         return Status::Ok();
       } catch (const VbError& e) {
@@ -290,8 +290,10 @@ Status ItemStore::WriteAttributeRaw(std::string_view value, std::string_view fil
     if (TwinStored(driver, name, id)) throw KeyTaken(id);
     const std::string column = "A" + std::to_string(attribute);
 
-    const DbValue update[] = {std::string(value), std::string(id)};
-    if (driver.Execute("UPDATE " + name + " SET " + column + " = ? WHERE A0 = ?", update) > 0)
+    const Dialect::KeyMatch key = account_.dialect().KeyEquals(id);
+    const DbValue update[] = {std::string(value), key.param};
+    if (driver.Execute("UPDATE " + name + " SET " + column + " = ? WHERE " + key.condition,
+                       update) > 0)
       return Status::Ok();
     // A new item: every attribute column gets a value, so that no column is left NULL.
     const AccountConnection::TableShape shape = account_.ShapeOf(driver, t.fv.tablePart, name);

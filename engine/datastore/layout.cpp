@@ -6,9 +6,40 @@
 
 namespace orvik {
 
-std::string FileTableSql(std::string_view dataStore, TableTemplate kind, std::string_view name,
-                         int columns) {
-  return Dialect::Of(dataStore).FileTableSql(kind, name, columns);
+void CreateFileTable(Driver& driver, std::string_view dataStore, TableTemplate kind,
+                     std::string_view name, int columns) {
+  CreateFileTable(driver, Dialect::Of(dataStore), kind, name, columns);
+}
+
+void CreateFileTable(Driver& driver, const Dialect& dialect, TableTemplate kind,
+                     std::string_view name, int columns, std::string* lastStatement) {
+  // A table without its key index would take two ids of one item.
+  RunAsOne(driver, dialect.FileTableStatements(kind, name, columns), lastStatement);
+}
+
+void RunAsOne(Driver& driver, const std::vector<std::string>& statements,
+              std::string* lastStatement) {
+  // A savepoint, as the session may be inside a transaction of its own.
+  const bool together = statements.size() > 1;
+  if (together) driver.Execute("SAVEPOINT run_as_one");
+  try {
+    for (const std::string& statement : statements) {
+      if (lastStatement) *lastStatement = statement;
+      driver.Execute(statement);
+    }
+    if (together) driver.Execute("RELEASE run_as_one");
+  } catch (...) {
+    if (together) {
+      try {
+        driver.Execute("ROLLBACK TO run_as_one");
+        driver.Execute("RELEASE run_as_one");
+      } catch (...) {
+        // The failure reported is the statement's; a savepoint that cannot be rolled back
+        // is gone with its transaction already.
+      }
+    }
+    throw;
+  }
 }
 
 void CheckItemId(std::string_view id) {

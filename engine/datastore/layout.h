@@ -8,11 +8,14 @@
 //
 // Keys compare by one rule on every datastore: without regard to case (ASCII and Latin-1
 // letters), but every other difference counts: "MÜLLER" and "MYLLER" are two items, and the
-// marks 252-254 are no letters. SQLite gets the rule as the collation kKeyCollation, which
-// the SQLite driver gives each of its connections; MariaDB gets latin1_general_ci and SQL
-// Server SQL_Latin1_General_CP1_CI_AS, the nearest each has. Those two also pair the marks
-// (and a few other bytes above 127) with letters, so on the servers the engine checks such
-// ids itself (Dialect::KeyCollationIsExact). The statements that create the tables, which
+// marks 252-254 are no letters. SQLite's files are the users' data, which any SQLite tool
+// must be able to search and change: their key columns compare by the built-in collation
+// NOCASE, which is the rule for ASCII, and a unique index on the keys folded by built-in
+// functions tells apart the keys with other characters (Dialect::KeyIndexSql,
+// Dialect::KeyEquals). MariaDB gets latin1_general_ci and SQL Server
+// SQL_Latin1_General_CP1_CI_AS, the nearest each has. Those two also pair the marks (and a
+// few other bytes above 127) with letters, so on the servers the engine checks such ids
+// itself (Dialect::KeyCollationIsExact). The statements that create the tables, which
 // differ per datastore, are the dialect's (dialect.h).
 //
 // A key longer than kItemIdLength is refused by the table itself, whoever writes: the key
@@ -30,6 +33,7 @@
 #include <cstddef>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "dialect.h"
 #include "vb_error.h"
@@ -42,13 +46,24 @@ inline constexpr std::string_view kControlItemKey = "<&NUM>";
 inline constexpr std::size_t kItemIdLength = 25;
 // The name of the key columns' check on the embedded store, which reports it by name.
 inline constexpr std::string_view kKeyLengthCheck = "ItemIDLength";
-// The embedded store's collation of keys (registered on every SQLite connection).
-inline constexpr std::string_view kKeyCollation = "LATIN1_NOCASE";
+// The embedded store's collation of key columns: SQLite's own.
+inline constexpr std::string_view kKeyCollation = "NOCASE";
+// The collation key columns of homes made before had, which only the engine knows. It is
+// still given to every SQLite connection of the engine, for what a user made with it (a
+// view, a query of a program); the set-up moves the key columns to kKeyCollation.
+inline constexpr std::string_view kFormerKeyCollation = "LATIN1_NOCASE";
 
-// The statement of the dialect of `dataStore` that creates one table of a file
-// (Dialect::FileTableSql), for tools and tests that hold the setting alone.
-std::string FileTableSql(std::string_view dataStore, TableTemplate kind, std::string_view name,
-                         int columns = 0);
+// Makes one table of a file (Dialect::FileTableStatements) on `driver`, in one transaction
+// where that takes more than one statement, for tools and tests that hold the setting alone.
+void CreateFileTable(Driver& driver, std::string_view dataStore, TableTemplate kind,
+                     std::string_view name, int columns = 0);
+// The same for a dialect; `lastStatement`, when given, is each statement as it is sent.
+void CreateFileTable(Driver& driver, const Dialect& dialect, TableTemplate kind,
+                     std::string_view name, int columns = 0, std::string* lastStatement = nullptr);
+// Runs `statements` in order, all or none of them where they are more than one (a savepoint,
+// which serves inside a transaction too). `lastStatement` as for CreateFileTable.
+void RunAsOne(Driver& driver, const std::vector<std::string>& statements,
+              std::string* lastStatement = nullptr);
 
 // Refuses (VbError kIdTooLong) an id longer than kItemIdLength: a server would cut it, and
 // two long ids would then name one item.

@@ -99,7 +99,7 @@ Status LockTable::LockOn(Driver& d, const std::string& table, const std::string&
                          std::string* handBack, bool* ownBefore) {
   const bool transactional = Transactional();
   const Dialect& dialect = account_.dialect();
-  const DbValue keyParam{key};
+  const DbValue keyParam{dialect.StoredLockKey(key)};
   struct Held {
     std::string key;
     std::string owner;
@@ -113,7 +113,7 @@ Status LockTable::LockOn(Driver& d, const std::string& table, const std::string&
   // Whether this port's lock row went in; false when the key's row is there already.
   const auto taken = [&] {
     try {
-      const DbValue row[] = {key, holder_};
+      const DbValue row[] = {keyParam, holder_};
       d.Execute(dialect.LockTakeSql(table, transactional), row);
       return true;
     } catch (const VbError& e) {
@@ -203,7 +203,7 @@ Status LockTable::Release(const std::string& tablePart, const std::string& id) {
     WithLocks([&](Driver& d, const std::string& table) -> std::int64_t {
       const std::string remove = "DELETE FROM " + table + " WHERE A0 = ? AND UserInst = ?";
       if (!tablePart.empty() && !id.empty()) {
-        const DbValue p[] = {Key(tablePart, id), holder_};
+        const DbValue p[] = {account_.dialect().StoredLockKey(Key(tablePart, id)), holder_};
         return d.Execute(remove, p);
       }
       const DbValue owner{holder_};
@@ -268,7 +268,7 @@ std::unique_ptr<Cursor> LockTable::TakeAndRead(Driver& driver, const std::string
   CheckLease();
   const std::string& table = CombinedOn(driver);
   const std::string key = Key(tablePart, id);
-  std::vector<DbValue> all{key, holder_};
+  std::vector<DbValue> all{account_.dialect().StoredLockKey(key), holder_};
   all.insert(all.end(), params.begin(), params.end());
   // Every node of a cluster must see the lock at once; a server alone sees it uncommitted.
   const bool defer = !driver.Facts().cluster;
@@ -311,10 +311,11 @@ void LockTable::WriteAndRelease(Driver& driver, const std::string& sql,
                                 bool claim) {
   CheckLease();
   const std::string& table = CombinedOn(driver);
-  std::vector<DbValue> all{key, holder_};
+  const DbValue stored{account_.dialect().StoredLockKey(key)};
+  std::vector<DbValue> all{stored, holder_};
   all.insert(all.end(), params.begin(), params.end());
   if (claim) {
-    all.emplace_back(key);
+    all.push_back(stored);
     all.emplace_back(holder_);
     const std::string statement = account_.dialect().WriteClaimingLock(sql, table);
     for (int attempt = 1;; ++attempt) {
@@ -423,7 +424,7 @@ void LockTable::Drop(const std::string& key) {
   Driver* d = account_.SystemTableDriver("locks", &table);
   if (d == nullptr)
     throw VbError(rserr::kObjectClosed, "Operation is not allowed when the object is closed.");
-  const DbValue p[] = {key, holder_};
+  const DbValue p[] = {account_.dialect().StoredLockKey(key), holder_};
   d->Execute("DELETE FROM " + table + " WHERE A0 = ? AND UserInst = ?", p);
   took_.erase(key);
 }

@@ -83,6 +83,12 @@ bool IsWithin(const fs::path& path, const fs::path& folder) {
   return p != path.end();
 }
 
+// A program file that is not there, or that may not be read: the user who typed its name
+// is told which.
+[[noreturn]] void Fail(int number, const std::string& name) {
+  throw VbError(number, std::string(StandardErrorText(number)) + ": '" + name + "'");
+}
+
 }  // namespace
 
 std::string ReadProgramFile(const std::string& home, const std::string& name) {
@@ -116,17 +122,17 @@ std::string ReadProgramFile(const std::string& home, const std::string& name) {
   // Where the file really is, links followed: still where programs live.
   std::error_code ec;
   const fs::path real = path.empty() ? fs::path() : fs::canonical(path, ec);
-  if (real.empty() || ec) throw VbError(vberr::kFileNotFound);
+  if (real.empty() || ec) Fail(vberr::kFileNotFound, name);
   const fs::path realHome = fs::canonical(homePath, ec);
-  if (ec) throw VbError(vberr::kFileNotFound);
+  if (ec) Fail(vberr::kFileNotFound, name);
   const fs::path realPrograms = fs::canonical(programs, ec);
   if (real.parent_path() != realHome && (ec || !IsWithin(real, realPrograms))) Refuse(name);
 
   // Not blocking: a pipe is refused below rather than waited on.
   const FileDescriptor fd(::open(real.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
   if (fd.get() < 0) {
-    if (errno == ENOENT) throw VbError(vberr::kFileNotFound);
-    if (errno == EACCES) throw VbError(vberr::kPermissionDenied);
+    if (errno == ENOENT) Fail(vberr::kFileNotFound, name);
+    if (errno == EACCES) Fail(vberr::kPermissionDenied, name);
     Refuse(name);
   }
   struct stat info {};
@@ -136,7 +142,7 @@ std::string ReadProgramFile(const std::string& home, const std::string& name) {
   for (;;) {
     const ssize_t n = ::read(fd.get(), buffer, sizeof buffer);
     if (n < 0 && errno == EINTR) continue;
-    if (n < 0) throw VbError(vberr::kPermissionDenied);
+    if (n < 0) Fail(vberr::kPermissionDenied, name);
     if (n == 0) return text;
     text.append(buffer, static_cast<std::size_t>(n));
     CheckTextLength(text.size());

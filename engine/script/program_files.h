@@ -10,7 +10,8 @@
 // language (.js, .pl, .pm, .vbs, .php): the home's own files (settings, locks, accounts)
 // are no programs. Refused with error 985, before any byte of the file is read: absolute
 // paths, drive letters, "..", names outside those folders, links that lead out of them,
-// and whatever is not a regular file (devices, pipes). A file that is not there is error 53.
+// and whatever is not a regular file (devices, pipes). A file that is not there is error 53,
+// which names it.
 //
 // Called on the port's thread; names and text are the system's bytes.
 

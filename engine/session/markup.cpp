@@ -50,15 +50,17 @@ std::string QueryQuitFrame() {
       "<POSITION LEFT=1 TOP=2>:<POSITION LEFT=2 TOP=2>");
 }
 
+// The colour of a message ends with it: the prompt after it, and what the user types there,
+// are drawn on the screen's own white.
 std::string QueryEndFrame() {
   return TerminalFrame(
-      "<ATF @=-1><ATF @=-37><POSITION LEFT=1 TOP=1>No more records in this query."
-      "<POSITION LEFT=1 TOP=3>:<ATF @=-40><POSITION LEFT=2 TOP=3>");
+      "<ATF @=-1><ATF @=-37><POSITION LEFT=1 TOP=1>No more records in this query.<ATF @=-40>"
+      "<POSITION LEFT=1 TOP=3>:<POSITION LEFT=2 TOP=3>");
 }
 
 std::string QueryErrorFrame(std::string_view message) {
   return TerminalFrame("<ATF @=-1><ATF @=-37><POSITION LEFT=1 TOP=1>ERROR: " + ShownText(message) +
-                       "<POSITION LEFT=1 TOP=3>:<ATF @=-40><POSITION LEFT=2 TOP=3>");
+                       "<ATF @=-40><POSITION LEFT=1 TOP=3>:<POSITION LEFT=2 TOP=3>");
 }
 
 std::string ShowEndFrame() {

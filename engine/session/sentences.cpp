@@ -92,11 +92,20 @@ std::string Session::RunSentence(std::string& sentence, const std::vector<std::s
   }
   if (verb == "TERM") {
     const std::string type = UpperCase(TrimBlanks(WordAt(words, 1)));
-    if (OneOf(type, {"VBGUI", "MM-MON", "MMMON", "VT100", "VT-100", "VT100+C", "VT-100+C"})) {
-      termType_ = type;
-      return "OK";
+    static constexpr std::string_view kKnown[] = {"VBGUI",  "MM-MON",  "MMMON",   "VT100",
+                                                  "VT-100", "VT100+C", "VT-100+C"};
+    for (const std::string_view k : kKnown) {
+      if (type == k) {
+        termType_ = type;
+        return "OK";
+      }
     }
-    Report(Status::Error(970, "Unknown TermType, so continuing with " + termType_));
+    // The user who mistyped is told what he has and what he may ask for.
+    std::string known;
+    for (const std::string_view k : kKnown) known += (known.empty() ? "" : ", ") + std::string(k);
+    Report(Status::Error(970, "Unknown TermType, so continuing with " +
+                                  (termType_.empty() ? std::string("none") : termType_) +
+                                  " (known: " + known + ")"));
     return "ERROR";
   }
   if (verb == "WHO") return login.UserInst() + " " + account.Account();

@@ -72,11 +72,16 @@ void CompleteTables(Driver& driver, const Dialect& dialect, const std::string& a
   if (EqualsNoCase(account, kSystemAccount)) {
     tables = dialect.SystemAccountTables();
   } else {
-    tables.push_back({"md", dialect.FileTableSql(TableTemplate::kMasterDictionary, "md")});
+    tables.push_back({"md", dialect.FileTableSql(TableTemplate::kMasterDictionary, "md"),
+                      dialect.KeyIndexSql("md")});
   }
   for (const SystemTable& t : tables) {
-    if (CreateUnlessPresent([&] { return HasTable(driver, t.name); },
-                            [&] { driver.Execute(t.createSql); }))
+    const auto create = [&] {
+      std::vector<std::string> statements{t.createSql};
+      if (!t.keyIndexSql.empty()) statements.push_back(t.keyIndexSql);
+      RunAsOne(driver, statements);
+    };
+    if (CreateUnlessPresent([&] { return HasTable(driver, t.name); }, create))
       report("created table " + account + "." + t.name);
   }
   if (!EqualsNoCase(account, kSystemAccount)) return;
@@ -278,10 +283,13 @@ void NarrowServerRights(Driver& admin, const Dialect& dialect, const SetupOption
   }
 }
 
-void AddCatalogEntry(Driver& d, const CatalogEntry& entry, const Report& report) {
+void AddCatalogEntry(Driver& d, const Dialect& dialect, const CatalogEntry& entry,
+                     const Report& report) {
   const DbValue verb = entry.verb;
   const auto present = [&] {
-    auto row = d.Query("SELECT A0 FROM md WHERE A0 = ?", std::span<const DbValue>(&verb, 1));
+    const Dialect::KeyMatch key = dialect.KeyEquals(entry.verb);
+    auto row = d.Query("SELECT A0 FROM md WHERE " + key.condition,
+                       std::span<const DbValue>(&key.param, 1));
     return row->Next();
   };
   const auto create = [&] {
@@ -299,9 +307,29 @@ void AddCatalogEntry(Driver& d, const CatalogEntry& entry, const Report& report)
     report("catalogued " + entry.verb + " in " + entry.account);
 }
 
+// The options ask for what cannot be: nothing has been changed.
+struct Refusal {
+  std::string message;
+};
+
+// A catalog entry goes into an account that exists or that this set-up makes: a mistyped
+// name must not make an account, which is what --account is for.
+void RefuseUnknownAccounts(const SetupOptions& o,
+                           const std::function<bool(const std::string&)>& exists) {
+  for (const CatalogEntry& c : o.catalog) {
+    if (EqualsNoCase(c.account, kSystemAccount)) continue;
+    bool made = false;
+    for (const std::string& a : o.accounts) made = made || EqualsNoCase(a, c.account);
+    if (made || exists(c.account)) continue;
+    throw Refusal{"No account '" + c.account + "' for the catalog entry " + c.account + "," +
+                  c.verb + ": --account " + c.account + " makes it."};
+  }
+}
+
 }  // namespace
 
-bool RunSetup(const SetupOptions& o, const Report& report, std::string* error) {
+bool RunSetup(const SetupOptions& o, const Report& report, std::string* error, bool* refused) {
+  if (refused) *refused = false;
   try {
     if (o.home.empty()) throw VbError(vberr::kInvalidProcedureCall, "No engine home given");
     if (!o.dataStore.empty() && !Dialect::Of(o.dataStore).ReachesDatastore())
@@ -320,6 +348,16 @@ bool RunSetup(const SetupOptions& o, const Report& report, std::string* error) {
           TrimBlanks(c.program).empty() || c.verb.find(' ') != std::string::npos)
         throw VbError(vberr::kInvalidProcedureCall,
                       "A catalog entry needs a verb without blanks, a kind and a program");
+    }
+
+    // Checked before anything is made where the home's files answer it; on a server once
+    // the server can be asked.
+    const std::string givenKind = o.dataStore.empty() ? std::string(kEmbeddedStore) : o.dataStore;
+    const bool settingsExist = fs::exists(o.home + "/" + kEngineSettingsFile);
+    if (Dialect::Of(settingsExist ? ReadEngineSettings(o.home).dataStore : givenKind)
+            .ConnectionPerAccount()) {
+      RefuseUnknownAccounts(
+          o, [&](const std::string& a) { return SqliteDriver::AccountExists(o.home, a); });
     }
 
     std::error_code ec;
@@ -344,7 +382,11 @@ bool RunSetup(const SetupOptions& o, const Report& report, std::string* error) {
                     "The settings name an unknown datastore \"" + settings.dataStore + "\"");
 
     std::unique_ptr<Driver> admin;
-    if (!dialect.ConnectionPerAccount()) admin = AdminConnection(o, settings);
+    if (!dialect.ConnectionPerAccount()) {
+      admin = AdminConnection(o, settings);
+      RefuseUnknownAccounts(
+          o, [&](const std::string& a) { return Found(*admin, dialect.DatabaseExistsQuery(), a); });
+    }
 
     // On a server the administrator's connection, switched to the account, does the work;
     // the embedded store has a connection per account.
@@ -371,11 +413,15 @@ bool RunSetup(const SetupOptions& o, const Report& report, std::string* error) {
           OpenAccount(o, settings, admin.get(), entry.account, report);
       Driver& d = own ? *own : *admin;
       CompleteTables(d, dialect, entry.account, report);
-      AddCatalogEntry(d, entry, report);
+      AddCatalogEntry(d, dialect, entry, report);
     }
     AddKeyChecks(o.home, settings, admin.get(), report);
     if (admin) NarrowServerRights(*admin, dialect, o, report);
     return true;
+  } catch (const Refusal& r) {
+    if (error) *error = r.message;
+    if (refused) *refused = true;
+    return false;
   } catch (...) {
     if (error) *error = CurrentExceptionMessage();
     return false;

@@ -39,9 +39,12 @@ struct SetupOptions {
 };
 
 // Carries out `options`, telling `report` each thing it creates. False, with the reason in
-// `error`, when something could not be done (what was done before it stays done).
+// `error`, when something could not be done (what was done before it stays done); `refused`
+// is then set when the options themselves ask for what cannot be, such as a catalog entry
+// for an account that neither exists nor is among `accounts`, which is found before anything
+// is made (on a server, before anything but a missing settings file).
 bool RunSetup(const SetupOptions& options, const std::function<void(const std::string&)>& report,
-              std::string* error);
+              std::string* error, bool* refused = nullptr);
 
 }  // namespace orvik
 

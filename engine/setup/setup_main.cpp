@@ -103,8 +103,10 @@ int main(int argc, char** argv) {
   }
 
   std::string error;
+  bool refused = false;
   const bool ok = orvik::RunSetup(
-      o, [](const std::string& line) { std::printf("%s\n", line.c_str()); }, &error);
+      o, [](const std::string& line) { std::printf("%s\n", line.c_str()); }, &error, &refused);
+  if (refused) return commandLine.UsageError(QString::fromLocal8Bit(error.c_str()));
   if (!ok) {
     std::fprintf(stderr, "OvEngSetup: %s\n", error.c_str());
     return 1;

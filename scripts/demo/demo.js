@@ -74,6 +74,16 @@ function WriteItem(file, id, item) {
   return OOpen(file, f) && WWrite(item, f.value, id);
 }
 
+// Writes a value the user changed; when the engine does not store it (another user holds the
+// item, the value would not fit the item), an error box says so, with the engine's reason, and
+// the answer is false: the screen then shows what is stored, never a value that is not.
+function StoreOrSay(file, id, item, what) {
+  if (WriteItem(file, id, item)) return true;
+  // The reason without angle brackets, which the box would read as markup.
+  ErrorBox(what + " was not stored: " + String(ErrorDetail).replace(/[<>]/g, " "));
+  return false;
+}
+
 function IsNumber(text) {
   return /^[0-9]+(\.[0-9]+)?$/.test(text);
 }
@@ -155,8 +165,12 @@ function EditFields(file, id, item, fields) {
       Show(at + Extract(item, field.attribute) + "<ACTIONCODE>");
       continue;
     }
-    item = RReplace(item, field.attribute, value);
-    WriteItem(file, id, item);
+    var changed = RReplace(item, field.attribute, value);
+    if (!StoreOrSay(file, id, changed, "The value")) {
+      Show(at + Extract(item, field.attribute) + "<ACTIONCODE>");
+      continue;
+    }
+    item = changed;
     Show(at + value + "<ACTIONCODE>");
   }
 }
@@ -197,8 +211,12 @@ function OrderGrid(id) {
       Show(cell + Extract(order, 4, row));
       continue;
     }
-    order = RReplace(order, 4, row, value);
-    WriteItem("DEMOORD", id, order);
+    var changed = RReplace(order, 4, row, value);
+    if (!StoreOrSay("DEMOORD", id, changed, "The quantity")) {
+      Show(cell + Extract(order, 4, row));
+      continue;
+    }
+    order = changed;
     // The cell as stored, then the next quantity to edit.
     var next = row < lines ? "<GRIDCELL COL=3 ROW=" + (row + 1) + ">" : "";
     Show(cell + value + next);
@@ -346,7 +364,9 @@ function DEMO() {
         // without an end of line, as the client answers a question that follows a question.
         choice = Menu();
       } else {
-        choice = Read();  // not an item of the menu: the menu stays
+        // Not an item of the menu: the menu again, which answers the client; it waits for an
+        // answer to every choice and takes no other meanwhile.
+        choice = Menu();
       }
     }
   } catch (e) {

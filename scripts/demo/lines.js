@@ -67,7 +67,16 @@ function LINES() {
         value = Read();
         item = RReplace(item, col, row, value);
       }
-      WWrite(item, lines.file, "L1");
+      if (!WWrite(item, lines.file, "L1")) {
+        // Not stored: the box says why (without angle brackets, which it would read as
+        // markup), and the grid shows the lines as they are stored.
+        Show("<MSGBOX TYPE=ERROR>The line was not stored: " +
+             String(ErrorDetail).replace(/[<>]/g, " "));
+        Read();
+        item = Lines().item;
+        Form(item);
+        continue;
+      }
       Show("<GRIDCELL COL=3 ROW=" + row + ">" + value + "<ACTIONCODE>");
     }
   } catch (e) {

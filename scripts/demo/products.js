@@ -90,7 +90,8 @@ function ProductsError(text) {
 }
 
 // The rest of a row's dialog from its description on, the cursor already on it: the item
-// as the user left it, stored, and the dialog ended.
+// as the user left it, stored, and the dialog ended. False when the item was not stored (an
+// error box has said why).
 function DescriptionAndPrice(file, key, item, row) {
   for (;;) {
     var description = ProductsRead();
@@ -116,8 +117,22 @@ function DescriptionAndPrice(file, key, item, row) {
     ProductsShow(Cell(3, row, price));
   }
   item = RReplace(item, 2, price);
-  WWrite(item, file, key);
+  if (!WWrite(item, file, key)) {
+    // The reason without angle brackets, which the box would read as markup.
+    ProductsError("Product " + key + " was not stored: " +
+                  String(ErrorDetail).replace(/[<>]/g, " "));
+    return false;
+  }
   ProductsShow(Cell(3, row, price) + "<ACTIONCODE>");
+  return true;
+}
+
+// The grid again as the file holds it, after a row that was not stored.
+function ShowStored(file, keys) {
+  var stored = ProductKeys();
+  keys.length = 0;
+  for (var k = 0; k < stored.length; ++k) keys.push(stored[k]);
+  ProductsForm(file, keys);
 }
 
 // A new product on `row`: the id is shown and the cursor goes to the description.
@@ -126,7 +141,7 @@ function NewProduct(file, keys, row) {
   var key = NewProductKey(keys.concat(ProductKeys()));
   keys.splice(row - 1, 0, key);
   ProductsShow(Cell(1, row, key) + Cell(2, row, ""));
-  DescriptionAndPrice(file, key, "\xFE", row);
+  if (!DescriptionAndPrice(file, key, "\xFE", row)) ShowStored(file, keys);
 }
 
 function UpdateProduct(file, keys, row) {
@@ -136,7 +151,7 @@ function UpdateProduct(file, keys, row) {
   ProductsShow(Cell(1, row, key));
   ProductsRead();  // the id's cell: not the user's to change
   ProductsShow(Cell(1, row, key) + Cell(2, row, Extract(item.value, 1)));
-  DescriptionAndPrice(file, key, item.value, row);
+  if (!DescriptionAndPrice(file, key, item.value, row)) ShowStored(file, keys);
 }
 
 function DeleteProduct(file, keys, row) {

@@ -1,5 +1,6 @@
-// Reading an engine home's databases directly in the client's tests: no port logs in, so
-// nothing the engine does at a login (such as removing stale locks) touches what is read.
+// Reading an engine home's databases directly in the client's tests, as any SQLite tool
+// does: no port logs in, so nothing the engine does at a login (such as removing stale
+// locks) touches what is read.
 //
 // Any thread; tests only. Texts come back as the database holds them.
 
@@ -7,9 +8,7 @@
 #define ORVIK_CLIENT_APP_TESTS_HOME_QUERY_H_
 
 #include <sqlite3.h>
-#include <strings.h>
 
-#include <algorithm>
 #include <filesystem>
 #include <string>
 
@@ -21,15 +20,6 @@ inline std::string QueryOne(const std::filesystem::path& db, const std::string& 
   sqlite3* handle = nullptr;
   std::string value;
   if (sqlite3_open_v2(db.c_str(), &handle, SQLITE_OPEN_READONLY, nullptr) == SQLITE_OK) {
-    // The engine's keys compare without regard to case; for what is read here (ids of
-    // letters and digits) a plain case-blind comparison is the same order.
-    sqlite3_create_collation(handle, "LATIN1_NOCASE", SQLITE_UTF8, nullptr,
-                             [](void*, int n1, const void* a, int n2, const void* b) {
-                               const int r = ::strncasecmp(
-                                   static_cast<const char*>(a), static_cast<const char*>(b),
-                                   static_cast<std::size_t>(std::min(n1, n2)));
-                               return r != 0 ? r : n1 - n2;
-                             });
     sqlite3_stmt* statement = nullptr;
     if (sqlite3_prepare_v2(handle, sql.c_str(), -1, &statement, nullptr) == SQLITE_OK &&
         sqlite3_step(statement) == SQLITE_ROW && sqlite3_column_text(statement, 0) != nullptr) {

@@ -94,12 +94,23 @@ WindowGeometry XDriver::Geometry(WindowId window) {
 }
 
 bool XDriver::Resize(WindowId window, int width, int height) {
-  return Run({"windowsize", "--sync", QString::number(window), QString::number(width),
-              QString::number(height)});
-}
-
-bool XDriver::Focus(WindowId window) {
-  return Run({"windowfocus", "--sync", QString::number(window)});
+  // The window manager keeps a window, its frame too, within the screen: the size asked for
+  // may not be the size given, and a synced resize would wait for it in vain. The size counts
+  // once it holds still.
+  if (!Run({"windowsize", QString::number(window), QString::number(width),
+            QString::number(height)})) {
+    return false;
+  }
+  WindowGeometry last = Geometry(window);
+  int still = 0;
+  return WaitUntil(
+      [&] {
+        const WindowGeometry now = Geometry(window);
+        still = now.width == last.width && now.height == last.height ? still + 1 : 0;
+        last = now;
+        return (now.width == width && now.height == height) || still >= 3;
+      },
+      5s);
 }
 
 bool XDriver::Type(const std::string& text) {

@@ -48,8 +48,6 @@ class XDriver {
 
   // Sizes `window` as a user dragging its border does.
   bool Resize(WindowId window, int width, int height);
-  // Gives `window` the keyboard.
-  bool Focus(WindowId window);
   // Types `text` (printable characters) into the focused window.
   bool Type(const std::string& text);
   // Presses keys by their X names ("Return", "shift+F12", "alt+y"), one after another.

@@ -50,6 +50,7 @@ class FakeScreenWindow : public ScreenWindow {
     Add("focus " + std::to_string(entry));
     return true;
   }
+  void FocusForm() override { Add("focus form"); }
   void FocusAltSelect(bool selectAll) override {
     Add(selectAll ? "focus selection, selected" : "focus selection");
   }

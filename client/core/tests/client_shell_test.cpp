@@ -273,8 +273,9 @@ TEST_F(ShellTest, TheEnginesPromptAfterAFramedListingIsShownOnceWhereverItArrive
 TEST_F(ShellTest, SubformMarkersActOnceWhileTheirTransmissionWaits) {
   StartToFirstForm();
   ScreenFormCore& first = Top();
-  first.Model().states.msState = "FORM_ACTIVE";
-  first.Model().states.msFormState = "FUNCTION";
+  Engine("<FORM TYPE=FUNCTION><PROGRAM NAME=F><POSITION TOP=3 LEFT=2>Under</TX>");
+  ASSERT_TRUE(first.Controls().fnExit.visible);
+  host.forms[0]->window.tiles.clear();
   Engine("<SUBFORM><FORM TYPE=FUNCTION><PROGRAM NAME=A>");
   shell.TimerTick();
   shell.TimerTick();
@@ -321,8 +322,11 @@ TEST_F(ShellTest, TagsSplitAcrossPiecesActWhenTheirLastByteArrives) {
     }
     Engine(text.substr(text.size() - 1));
   };
-  byByte("<SUBFORM><FORM TYPE=FUNCTION><PROGRAM NAME=A><POSITION TOP=3 LEFT=2>Lbl</tx>");
+  byByte("<SUBFORM>");
   EXPECT_EQ(shell.FormCount(), 2);
+  EXPECT_EQ(shell.PendingText(), "");
+  // The new sub-form is a terminal until its form comes.
+  Engine("<FORM TYPE=FUNCTION><PROGRAM NAME=A><POSITION TOP=3 LEFT=2>Lbl</tx>");
   EXPECT_EQ(shell.PendingText(), "");
   ScreenStates& sub = Top().Model().states;
   ASSERT_EQ(sub.msFormState, "NOMINATE");

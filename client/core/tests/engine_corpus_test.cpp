@@ -190,7 +190,7 @@ TEST_F(EngineCorpusTest, AQueryFormPagesAndShowListsColumns) {
         .formState = "UPDATE",
         .calls = kTerminal,
         .data = "\r<TERMINAL><ATF @=-1><ATF @=-37><POSITION LEFT=1 TOP=1>No more records in "
-                "this query.<POSITION LEFT=1 TOP=3>:<ATF @=-40><POSITION LEFT=2 TOP=3></TX>"});
+                "this query.<ATF @=-40><POSITION LEFT=1 TOP=3>:<POSITION LEFT=2 TOP=3></TX>"});
 
   Step("SHOW: the form",
        {.state = "FORM_ACTIVE",

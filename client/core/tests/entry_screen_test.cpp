@@ -177,6 +177,22 @@ TEST_F(EntryScreenTest, NominateScreensSendTheEntryLeftOnceOnEnter) {
   EXPECT_THAT(link.sent, ElementsAre("C200\r"));
 }
 
+// The drawn screen gives its entry the keyboard at once, its window active or not; its only
+// entry, a NOMINATE entry of code 0, is numbered 0. A window that is not active takes it there
+// when it becomes active.
+TEST_F(EntryScreenTest, ANominationScreenGivesItsEntryTheFocusWhenDrawn) {
+  FakeScreenWindow& window = TopParts().window;
+  for (const bool active : {true, false}) {
+    SCOPED_TRACE(active ? "active" : "not active");
+    if (!active) Top().Deactivate();
+    window.calls.clear();
+    ASSERT_NO_FATAL_FAILURE(ReceiveNominateScreen(""));
+    EXPECT_EQ(Top().Focus().focusEntry, 0);
+    EXPECT_THAT(window.calls, Contains("focus 0"));
+  }
+  EXPECT_EQ(Top().Focus().focusOnActivate, 0);
+}
+
 TEST_F(EntryScreenTest, AStoredValueWithLineEndsGoesBackAsOneAnswer) {
   // The value the program shows holds a command behind a CR; Enter sends it as it stands,
   // and the engine must never read the command as a line the user typed.

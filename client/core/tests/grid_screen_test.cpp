@@ -182,6 +182,44 @@ TEST_F(GridScreenTest, AGuiPlusCellEditSendsCodeColumnRowAndValue) {
   EXPECT_EQ(link.sent.back(), "7|3|1|12\r\n");
 }
 
+// The demo's way to its grid after a look at the pick list: the list closed without a pick,
+// the menu, then the grid. The list's guard is gone with the menu's screen, and the edit goes.
+TEST_F(GridScreenTest, AGridEditAfterThePickListWasClosedIsSent) {
+  Receive("<FORM TYPE=MENU><C ACTION=2>Order lines<C ACTION=5>Find<ALT_SELECT>Choice</TX>");
+  Receive("<FORM TYPE=SEARCH>Customers<COLUMN WIDTH=8>No<DATA>C100</TX>");
+  ASSERT_EQ(link.sent.back(), "Q\r") << "no window shows the list here: a close";
+  Receive("<FORM TYPE=MENU><C ACTION=2>Order lines<C ACTION=5>Find<ALT_SELECT>Choice</TX>");
+  Receive(kGuiPlusForm);
+  Top().Grid().Click(1, 3);
+  link.sent.clear();
+  Type("31");
+  Key(vbkey::kEnter);
+  EXPECT_THAT(link.sent, ElementsAre("7|3|1|31\r"));
+}
+
+// A click on the grid of a window that is not active: the window manager activates it and
+// hands on the click, which the client handles while it gives the focus back. The cell it
+// opens keeps the keyboard, its value selected.
+TEST_F(GridScreenTest, TheClickThatActivatesTheWindowOpensItsCellWithTheKeyboard) {
+  Receive(kGuiPlusForm);
+  Top().Deactivate();
+  std::vector<std::string>& calls = TopParts().window.calls;
+  calls.clear();
+  pump.Post([this] { Top().Grid().Click(1, 3); });
+  Top().Activate();
+  EXPECT_TRUE(Top().FormActive());
+  const std::string focus = "focus " + std::to_string(GridEntryNumber());
+  ASSERT_FALSE(calls.empty());
+  EXPECT_EQ(calls.back(), focus);
+  EXPECT_TRUE(GridEntryControl().selectAll);
+  EXPECT_EQ(GridEntryControl().caption, "5");
+  // What is typed replaces the value and goes with Enter.
+  link.sent.clear();
+  Type("31");
+  Key(vbkey::kEnter);
+  EXPECT_THAT(link.sent, ElementsAre("7|3|1|31\r"));
+}
+
 TEST_F(GridScreenTest, AGuiPlusClickElsewhereSendsTheUnsentEditFirstAndStays) {
   Receive(kGuiPlusForm);
   Top().Grid().Click(2, 3);

@@ -41,7 +41,7 @@ TEST(KeyDefParseTest, WarningNamesValueAndKey) {
   const KeyDefinition d = KeyDefParse("{NOCR}X", "KEYESC", "\r");
   ASSERT_TRUE(d.warning);
   EXPECT_EQ(*d.warning,
-            "Bad Key definition: {NOCR}X\r\nContains \"No Carriage Return\" marker but "
+            "Bad Key definition: {NOCR}X\r\nContains \"No Carriage Return\" specification but "
             "with nothing else.  KEYESC is therefore inactive");
 }
 

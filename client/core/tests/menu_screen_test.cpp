@@ -66,6 +66,21 @@ class MenuScreenTest : public ShellFixture {
   MenuInput& Input() { return Top().Menu(); }
 };
 
+// A menu that a sub-form covered comes back as it was: no data-entry button row of its own.
+TEST_F(MenuScreenTest, AMenuUncoveredByASubformShowsNoButtonRow) {
+  Show(Menu("M", "<C ACTION=1>One<ALT_SELECT>Choice"));
+  Engine("<SUBFORM><FORM TYPE=FUNCTION><PROGRAM NAME=S><POSITION TOP=3 LEFT=2>Sub</TX>");
+  ASSERT_EQ(shell.FormCount(), 2);
+  Engine("</SUBFORM></TX>");
+  ASSERT_EQ(shell.FormCount(), 1);
+  const FormControls& c = Top().Controls();
+  for (const ControlRecord* button :
+       {&c.fnExit, &c.fnQuit, &c.fnFile, &c.fnScreenPrint, &c.fnSearch}) {
+    EXPECT_FALSE(button->visible) << button->caption;
+  }
+  EXPECT_TRUE(M().altSelect.visible);
+}
+
 TEST_F(MenuScreenTest, TheDemoMenuAsRecordedBecomesItsControlRecords) {
   const std::string recorded = RecordedOutput("DEMO: the menu");
   Show(recorded.substr(recorded.find("<FORM")));
@@ -140,6 +155,35 @@ TEST_F(MenuScreenTest, TheDemoMenuAsRecordedBecomesItsControlRecords) {
   EXPECT_FALSE(M().back.enabled);
   EXPECT_FALSE(Top().MenuCounts().suppressNavigateClick);
   EXPECT_THAT(TopParts().window.calls, Contains("focus selection"));
+}
+
+// The menu's heading above its items (a narrative line) covers none of them, short menu or
+// long: an item that would meet it goes below it, and the ones after it follow in order.
+TEST_F(MenuScreenTest, NoItemIsDrawnUnderANarrativeLine) {
+  const std::string recorded = RecordedOutput("DEMO: the menu");
+  std::string longMenu = "<L TOP=3 LEFT=20>Main menu";
+  for (int i = 1; i <= 38; ++i) longMenu += "<C ACTION=" + std::to_string(i) + ">Item";
+  for (const std::string& menu : {recorded.substr(recorded.find("<FORM")), Menu("P", longMenu)}) {
+    Show(menu);
+    ASSERT_GE(M().narratives.size(), 1u);
+    const ControlRecord& heading = M().narratives[0];
+    ASSERT_EQ(heading.caption, "Main menu");
+    const int items = Top().MenuCounts().menuLabelCount;
+    ASSERT_GE(items, 9);
+    double lastTop = 0;
+    for (int i = 1; i <= items; ++i) {
+      SCOPED_TRACE(i);
+      const ControlRecord& item = Item(i);
+      const bool across = heading.left < item.left + item.width &&
+                          item.left < heading.left + heading.width;
+      const bool down =
+          heading.top < item.top + item.height && item.top < heading.top + heading.height;
+      EXPECT_FALSE(across && down) << item.caption << " under the heading";
+      EXPECT_GT(item.top, lastTop);
+      lastTop = item.top;
+    }
+    EXPECT_GT(Item(1).top, heading.top) << "the items start below their heading";
+  }
 }
 
 TEST_F(MenuScreenTest, ColumnsHeadingsAndTheSecondCodes) {

@@ -13,7 +13,7 @@
 
 #include "corpus_file.h"
 #include "grid_fill.h"
-#include "parts_corpus.h"
+#include "example_transmissions.h"
 #include "reader_fixture.h"
 #include "vb_error.h"
 
@@ -22,7 +22,7 @@ namespace {
 
 constexpr int kRuns = 10000;
 
-// Every text the corpora hold, the engine's recorded pieces and the specified examples.
+// Every text the corpora hold, the engine's recorded pieces and the example transmissions.
 std::vector<std::string> Seeds() {
   std::vector<std::string> seeds;
   std::ifstream file(std::filesystem::path(ORVIK_CLIENT_CORPUS_DIR) / "engine_session.txt",
@@ -34,7 +34,7 @@ std::vector<std::string> Seeds() {
     for (const std::string& chunk : step.chunks) whole += chunk;
     seeds.push_back(whole);
   }
-  for (const CorpusCase& c : PartsCorpus()) seeds.push_back(c.text);
+  for (const ExampleTransmission& c : ExampleTransmissions()) seeds.push_back(c.text);
   return seeds;
 }
 

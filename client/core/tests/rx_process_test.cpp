@@ -1,11 +1,11 @@
-// The dispatcher: a corpus of transmissions with what each must leave, and its waits,
+// The dispatcher: example transmissions with what each must leave, and its waits,
 // time-outs and error recovery.
 
 #include "rx_process.h"
 
 #include <gtest/gtest.h>
 
-#include "parts_corpus.h"
+#include "example_transmissions.h"
 #include "reader_fixture.h"
 #include "vb_error.h"
 
@@ -14,8 +14,8 @@ namespace {
 
 class RxProcessTest : public ReaderTest {};
 
-TEST_F(RxProcessTest, TheCorpusOfTheSpecifiedTransmissions) {
-  for (const CorpusCase& c : PartsCorpus()) {
+TEST_F(RxProcessTest, EachExampleTransmissionLeavesWhatItShould) {
+  for (const ExampleTransmission& c : ExampleTransmissions()) {
     SCOPED_TRACE(c.name);
     form.model = ScreenModel{};
     form.calls.clear();

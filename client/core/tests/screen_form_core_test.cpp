@@ -21,7 +21,7 @@ class ScreenFormCoreTest : public ShellFixture {
 TEST_F(ScreenFormCoreTest, LoadingTheFirstScreen) {
   FakeScreenWindow& window = host.forms[0]->window;
   shell.remoteHost = "ignored";  // taken at load, not later
-  EXPECT_EQ(window.caption, "Connected to :0");
+  EXPECT_EQ(window.caption, "Connected to /nonexistent-orvik-home") << "the engine home";
   EXPECT_THAT(window.calls, Contains("maximized"));
   EXPECT_THAT(window.calls, Contains("picture /nonexistent-orvik-home/functionbg.gif"));
   EXPECT_TRUE(window.shown);
@@ -33,21 +33,28 @@ TEST_F(ScreenFormCoreTest, LoadingTheFirstScreen) {
   EXPECT_EQ(Top().Model().grid.font.size, 10);  // CellWidth / 15
 }
 
-TEST_F(ScreenFormCoreTest, ASubformIsCaptionedSoAndStartsWithoutStates) {
+// A sub-form starts as a terminal, as the first form does: terminal text sent to it is drawn
+// there, and what is typed on it goes to the program.
+TEST_F(ScreenFormCoreTest, ASubformIsCaptionedSoAndStartsAsATerminal) {
   shell.remoteHost = "db.example";
   shell.remotePort = 23;
-  Engine("<SUBFORM>");
+  Engine("<SUBFORM>Notes");
   ASSERT_EQ(shell.FormCount(), 2);
-  EXPECT_THAT(
-      host.forms[1]->window.calls,
-      ElementsAre("caption Connected to db.example:23", "maximized",
-                  "picture /nonexistent-orvik-home/functionbg.gif", "caption SubForm", "show"));
+  EXPECT_THAT(host.forms[1]->window.calls,
+              ::testing::IsSupersetOf({"caption Connected to db.example:23", "caption SubForm",
+                                       "show", "focus form"}));
   EXPECT_TRUE(Top().IsSubform());
+  EXPECT_EQ(Top().Model().states.msState, "TERMINAL");
+  EXPECT_EQ(Top().Raster().RowText(0), "Notes");
+  link.sent.clear();
+  Top().KeyPress('w');
+  EXPECT_EQ(link.sent, std::vector<std::string>{"w"});
 }
 
 TEST_F(ScreenFormCoreTest, ActivationGivesTheFocusBackOnceWithoutSending) {
   ScreenFormCore& form = Top();
   FakeScreenWindow& window = TopParts().window;
+  window.calls.clear();
   form.Activate();  // the first activation sets no focus
   EXPECT_THAT(window.calls, ::testing::Not(Contains(::testing::StartsWith("focus"))));
   form.Deactivate();

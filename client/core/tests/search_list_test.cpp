@@ -173,6 +173,14 @@ class SearchActivateTest : public ShellFixture {
     entries.rows[3] = 5;
     entries.focused = 3;
   }
+  // The form `form` drawn, the window active and the user in its first entry.
+  void InFirstEntryOf(const std::string& form) {
+    Engine(form);
+    shell.TimerTick();
+    Top().Activate();
+    Top().Entries().FocusMoved(1);
+    link.sent.clear();
+  }
   void Search() {
     model.states.msStatePrevious = model.states.msState;
     model.states.msState = "SEARCH";
@@ -202,7 +210,7 @@ TEST_F(SearchActivateTest, ATransmissionFillsTheListAndThePickGoesBackAtTheTermi
   EXPECT_FALSE(busyWhileShown) << "a normal pointer over the list";
   EXPECT_THAT(link.sent, ElementsAre("C200\r"));
   EXPECT_EQ(Model().states.msState, "TERMINAL");
-  EXPECT_EQ(Model().states.msStatePrevious, "SEARCH");
+  EXPECT_EQ(Model().states.msStatePrevious, "") << "no entry took the pick: nothing to guard";
 }
 
 TEST_F(SearchActivateTest, ClosingWithoutAPickSendsTheQuitCommandAndNeverAStalePick) {
@@ -242,6 +250,7 @@ TEST_F(SearchActivateTest, APickGoesIntoTheEntryThatAsked) {
   EXPECT_THAT(entries.calls, ElementsAre("put 3 C200"));
   EXPECT_THAT(link.sent, ElementsAre("C200\r"));
   EXPECT_EQ(model.states.msState, "FORM_ACTIVE");
+  EXPECT_EQ(model.states.msStatePrevious, "SEARCH");
   EXPECT_EQ(list.SearchEntry(), -1);
 
   // On a GUIPLUS form the entry's reply: code, sub-action, the pick.
@@ -264,23 +273,57 @@ TEST_F(SearchActivateTest, APickGoesIntoTheEntryThatAsked) {
 // The real form's entries: the pick becomes the text of the entry the user was in, and goes
 // to the application as that entry's reply.
 TEST_F(SearchActivateTest, OnADrawnFormThePickFillsTheEntryTheUserWasIn) {
-  Engine(
+  InFirstEntryOf(
       "<FORM TYPE=FUNCTION SCREEN=FULL><PROGRAM NAME=CUSTOMER>"
       "<POSITION TOP=4 LEFT=2>Customer no"
       "<POSITION TOP=4 LEFT=20 ACTION=1><TEXTBOX WIDTH=8 MAXLENGTH=8>C100"
       "<POSITION TOP=5 LEFT=2>Name"
       "<POSITION TOP=5 LEFT=20 ACTION=2><TEXTBOX WIDTH=30 MAXLENGTH=30>Acme Ltd"
       "<ACTIONCODE></TX>");
-  shell.TimerTick();
-  Top().Activate();
-  Top().Entries().FocusMoved(1);
-  link.sent.clear();
   pickList.picks = {"C200"};
   Engine(kSearch);
   EXPECT_EQ(EntryControl(Top().Controls(), 1).caption, "C200");
   EXPECT_EQ(EntryControl(Top().Controls(), 2).caption, "Acme Ltd");
   ASSERT_FALSE(link.sent.empty());
   EXPECT_EQ(link.sent.back(), "C200\r");
+}
+
+// The pick went to the application with the entry it filled: leaving that entry sends it no
+// second time. The guard is spent on it; the user's next edits, there and on the next screens,
+// go out as ever, and so do those after a list closed without a pick.
+TEST_F(SearchActivateTest, APickKeepsOnlyItsOwnEntryFromSendingTwice) {
+  InFirstEntryOf(
+      "<FORM TYPE=FUNCTION GUIPLUS=TRUE><PROGRAM NAME=CUSTOMER>"
+      "<POSITION TOP=4 LEFT=20 ACTION=1><TEXTBOX WIDTH=8 MAXLENGTH=8>C100"
+      "<POSITION TOP=5 LEFT=20 ACTION=2><TEXTBOX WIDTH=30 MAXLENGTH=30>Acme Ltd"
+      "<ACTIONCODE></TX>");
+  pickList.picks = {"C200", ""};
+  Engine(kSearch);
+  EXPECT_THAT(link.sent, ElementsAre("1|C200\r"));
+  Top().Entries().FocusMoved(2);
+  EXPECT_THAT(link.sent, ElementsAre("1|C200\r")) << "the pick went once";
+  Top().Entries().EntryEdited(2, "Bolt & Co");
+  Top().Entries().FocusMoved(1);
+  EXPECT_EQ(link.sent.back(), "2|Bolt & Co\r");
+
+  // A list closed without a pick guards nothing.
+  Engine(kSearch);
+  EXPECT_EQ(link.sent.back(), "Q\r");
+  Top().Entries().EntryEdited(1, "C300");
+  Top().Entries().FocusMoved(2);
+  EXPECT_EQ(link.sent.back(), "1|C300\r");
+
+  // Nor does a pick's guard outlive its screen.
+  Top().Entries().FocusMoved(1);
+  pickList.picks = {"C400"};
+  Engine(kSearch);
+  InFirstEntryOf(
+      "<FORM TYPE=FUNCTION GUIPLUS=TRUE><PROGRAM NAME=NOTES>"
+      "<POSITION TOP=4 LEFT=20 ACTION=1><TEXTBOX WIDTH=40>"
+      "<POSITION TOP=5 LEFT=20 ACTION=2><TEXTBOX WIDTH=40><ACTIONCODE></TX>");
+  Top().Entries().EntryEdited(1, "Mondays");
+  Top().Entries().FocusMoved(2);
+  EXPECT_THAT(link.sent, ElementsAre("1|Mondays\r"));
 }
 
 TEST_F(SearchActivateTest, ACheckBoxStaysAsItWasAndTheApplicationHearsNoPick) {

@@ -206,7 +206,7 @@ TEST(SettingsParseTest, BadKeyDefinitionWarnsByDevMsgAndMonitor) {
   SettingsParse("INI F5=X F5={NOCR}", s, {&dialogs, &log});
   EXPECT_EQ(s.keyDefinitions.functionKeys[4], "");
   const std::string warning =
-      "Bad Key definition: {NOCR}\r\nContains \"No Carriage Return\" marker but with "
+      "Bad Key definition: {NOCR}\r\nContains \"No Carriage Return\" specification but with "
       "nothing else.  F5 is therefore inactive";
   ASSERT_EQ(dialogs.boxes.size(), 1u);
   EXPECT_EQ(dialogs.boxes[0].text, "DEV WARNING, " + warning);

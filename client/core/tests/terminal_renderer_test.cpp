@@ -44,11 +44,31 @@ TEST_F(TerminalTest, StagedFirstTransmissionEntersTerminalModeAndClears) {
 TEST_F(TerminalTest, OnAWideScreenTheFontIsMadeSmallerUntilTheLinesFit) {
   // 360 twips wide would make 30 points, 600 twips a line: more than a cell of 400.
   ClientShell wide{settings, *fns, dialogs, monitor, pump, link, host, 360, 400};
-  FakeScreenFormParts form(wide);
-  form.core.Load();
-  EXPECT_EQ(form.core.Model().layout.font.size, 20);
-  EXPECT_EQ(form.core.Model().layout.mCY, 400);
-  EXPECT_EQ(form.core.Model().layout.mCX, 240);
+  RecordingSurface surface(80 * 360, 26 * 400);
+  FakeScreenWindow window;
+  ScreenFormCore core(window, surface, wide);
+  core.Load();
+  EXPECT_EQ(core.Model().layout.font.size, 20);
+  EXPECT_EQ(core.Model().layout.mCY, 400);
+  EXPECT_EQ(core.Model().layout.mCX, 240);
+}
+
+// A font whose characters come out a little wider than its size says (Liberation Mono's do,
+// at the sizes a 1280 pixel screen asks for) is made smaller until the 80th column fits.
+TEST_F(TerminalTest, TheEightiethColumnFitsTheForm) {
+  struct WideGlyphs : RecordingSurface {
+    CharMetrics Measure(const FormFont& font) const override {
+      return {font.size * 12.6, font.size * 20};
+    }
+  };
+  WideGlyphs surface;  // 12000 twips: 80 columns of 150
+  FakeScreenWindow window;
+  ScreenFormCore core(window, surface, shell);
+  core.Load();
+  const ScreenModel& m = core.Model();
+  EXPECT_LE(80 * m.layout.mCX, surface.ScaleWidth());
+  EXPECT_GE(80 * m.layout.mCX, surface.ScaleWidth() * 0.95) << "no smaller than it must be";
+  EXPECT_EQ(m.layout.font.size, 11.5);
 }
 
 TEST_F(TerminalTest, AtfWithoutTheCommaSeparatorIsOneWordAndSkipped) {

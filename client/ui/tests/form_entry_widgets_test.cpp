@@ -14,6 +14,7 @@
 #include <QLineEdit>
 
 #include "form_widget_fixture.h"
+#include "typed_text.h"
 
 namespace orvik::client {
 namespace {
@@ -153,6 +154,35 @@ TEST_F(FormEntryWidgetsTest, APastedValueLosesItsControlCharactersAndGoesAsOneLi
   Key(Qt::Key_Tab, Qt::NoModifier, "\t");
   Receive("<POSITION TOP=5 LEFT=20></TX>");
   EXPECT_THAT(link.sent, ElementsAre("2\r", "Bolt3s\r"));
+}
+
+// The item's marks, typed or pasted, are left out of the box with a box that says why: the
+// value shown is the value sent, and the engine never receives a mark inside one.
+TEST_F(FormEntryWidgetsTest, MarksTypedOrPastedAreRefusedWithABox) {
+  Receive(kForm);
+  Edit(2)->setFocus();
+  Pump();
+  Edit(2)->end(false);
+  link.sent.clear();
+  Type(QString::fromLatin1("s\xFE"));
+  EXPECT_EQ(Edit(2)->text(), "Acme Ltds");
+  ASSERT_EQ(dialogs.boxes.size(), 1u);
+  EXPECT_EQ(dialogs.boxes[0].text, kMarksRefusedText);
+  EXPECT_EQ(dialogs.boxes[0].icon, BoxIcon::kExclamation);
+  EXPECT_TRUE(Edit(2)->hasFocus()) << "the keyboard stays in the entry";
+  // Pasted with the other two marks between letters: one box, the letters kept in order.
+  QApplication::clipboard()->setText(QString::fromLatin1("Bo\xFDlt\xFC&\xFE Co"));
+  Key(Qt::Key_A, Qt::ControlModifier, QString(QChar(1)));
+  Key(Qt::Key_V, Qt::ControlModifier, QString(QChar(22)));
+  EXPECT_EQ(Edit(2)->text(), "Bolt& Co");
+  EXPECT_EQ(dialogs.boxes.size(), 2u);
+  // Every other Latin-1 letter stays, 255 among them.
+  Type(QString::fromLatin1("\xE9\xFF"));
+  EXPECT_EQ(Edit(2)->text(), QString::fromLatin1("Bolt& Co\xE9\xFF"));
+  EXPECT_EQ(dialogs.boxes.size(), 2u);
+  Key(Qt::Key_Tab, Qt::NoModifier, "\t");
+  Receive("<POSITION TOP=5 LEFT=20></TX>");
+  EXPECT_THAT(link.sent, ElementsAre("2\r", "Bolt& Co\xE9\xFF\r"));
 }
 
 TEST_F(FormEntryWidgetsTest, EscPressesQuitOnAnOpenScreen) {

@@ -1,6 +1,6 @@
 // A menu screen and its popups in real widgets, offscreen: the item lines take the mouse
 // and send their codes, the selection box takes a typed code and Enter (control keys and
-// pasted text never make a second pick), boxes answered by script send their answers, and
+// pasted text never make a second pick, a mark is refused), boxes answered by script send their answers, and
 // popup windows open over the form and close by their OK button. Screenshots of a menu and
 // of a boxed popup are kept under build/.
 
@@ -10,12 +10,17 @@
 #include <QClipboard>
 #include <QKeyEvent>
 #include <QMouseEvent>
+#include <QScreen>
+#include <QPushButton>
+#include <QGuiApplication>
 #include <filesystem>
 
+#include "popup_window.h"
 #include "rx_process.h"
 #include "screen_form_widget.h"
 #include "shell_fixture.h"
 #include "twips.h"
+#include "typed_text.h"
 #include "widget_look.h"
 
 namespace orvik::client {
@@ -158,6 +163,12 @@ TEST_F(MenuWidgetTest, ControlKeysInTheSelectionBoxNeverMakeASecondPick) {
   ctrl(Qt::Key_V, '\x16');
   EXPECT_EQ(box->text(), "34");
   EXPECT_TRUE(link.sent.empty());
+  // A mark is refused, with the box that says why.
+  Type(box, QString::fromLatin1("\xFE"));
+  QCoreApplication::processEvents();
+  EXPECT_EQ(box->text(), "34");
+  ASSERT_EQ(dialogs.boxes.size(), 1u);
+  EXPECT_EQ(dialogs.boxes[0].text, kMarksRefusedText);
   Type(box, "\r");
   EXPECT_EQ(link.sent, (std::vector<std::string>{"34\r"}));
 }
@@ -239,19 +250,30 @@ TEST_F(MenuWidgetTest, APopupOpensOverTheFormAndItsOkClosesIt) {
   EXPECT_EQ(m.mnPopups, 0);
 }
 
-TEST_F(MenuWidgetTest, APopupOfAnySizeStaysWithinBounds) {
-  ScreenModel& m = widget.Core().Model();
-  m.popups.Set(1,
-               "<POPUP SCREEN=BOX TOP=99999999 LEFT=-99999999 WIDTH=99999999 HEIGHT=99999999>"
-               "<POSITION TOP=1e300 LEFT=-1e300>far</POPUP>");
-  m.states.msState2 = "POPUP";
-  m.states.msState = "FORM_ACTIVE";
-  m.states.msFormState = "MENU";
-  widget.Core().FormRXProcessMaster();
-  ASSERT_EQ(widget.Core().OpenPopups().size(), 1u);
-  const QSize size = widget.Popup(widget.Core().OpenPopups()[0])->size();
-  EXPECT_LE(size.width(), 4096);
-  EXPECT_LE(size.height(), 4096);
+// Whatever place and size a popup names, it opens on the screen, whole when it fits, its OK
+// within what shows.
+TEST_F(MenuWidgetTest, APopupOfAnyPlaceAndSizeOpensOnTheScreenWithItsOk) {
+  const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
+  for (const char* header : {"TOP=99999999 LEFT=-99999999 WIDTH=99999999 HEIGHT=99999999",
+                             "TOP=99999999 LEFT=30 WIDTH=-5 HEIGHT=4", "TOP=2 LEFT=70 WIDTH=40"}) {
+    SCOPED_TRACE(header);
+    ScreenModel& m = widget.Core().Model();
+    m.popups.Set(1, std::string("<POPUP SCREEN=BOX ") + header +
+                        "><POSITION TOP=1e300 LEFT=-1e300>far</POPUP>");
+    m.states.msState2 = "POPUP";
+    m.states.msState = "FORM_ACTIVE";
+    m.states.msFormState = "MENU";
+    widget.Core().FormRXProcessMaster();
+    ASSERT_EQ(widget.Core().OpenPopups().size(), 1u);
+    PopupWindow* popup = widget.Popup(widget.Core().OpenPopups()[0]);
+    const QRect place(popup->pos(), popup->size());
+    EXPECT_TRUE(screen.contains(place)) << place.x() << "," << place.y() << " " << place.width()
+                                        << "x" << place.height();
+    QPushButton* ok = popup->findChild<QPushButton*>();
+    ASSERT_NE(ok, nullptr);
+    EXPECT_TRUE(popup->rect().contains(ok->geometry())) << "the OK out of reach";
+    widget.Core().PopupsClear();
+  }
 }
 
 TEST_F(MenuWidgetTest, TerminalPopupsCloseTogetherAndTheCloseBoxAsksTheCore) {

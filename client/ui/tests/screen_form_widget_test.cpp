@@ -8,6 +8,8 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QScreen>
+#include <QGuiApplication>
 #include <QClipboard>
 #include <QFontMetricsF>
 #include <QKeyEvent>
@@ -16,7 +18,9 @@
 
 #include "fake_print_backend.h"
 #include "modal_helpers.h"
+#include "markup.h"
 #include "monitor_window.h"
+#include "numbers.h"
 #include "shell_fixture.h"
 #include "widget_look.h"
 
@@ -133,16 +137,30 @@ TEST_F(ScreenFormWidgetTest, PositionsFarOffTheCanvasDrawNothing) {
 // A box names its size in cells; any number may come, and the window is drawn into an image of
 // its size, so a box far larger than the raster would ask for gigabytes. It stays within the
 // raster (all it could show), wherever the box stands.
-TEST_F(ScreenFormWidgetTest, AHugeBoxStaysWithinTheRaster) {
+// A box the engine sizes or places anywhere is no larger than the raster and lies on the
+// screen.
+TEST_F(ScreenFormWidgetTest, AHugeBoxStaysWithinTheRasterAndTheScreen) {
+  const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
   widget.SetBoxGeometry(1500, 600, 1e9, 1e9);
   widget.show();
   QCoreApplication::processEvents();
   EXPECT_LE(widget.width(), widget.Canvas().width());
   EXPECT_LE(widget.height(), widget.Canvas().height());
-  EXPECT_EQ(widget.geometry().topLeft(), QPoint(100, 40));
+  EXPECT_TRUE(screen.contains(widget.frameGeometry()));
   EXPECT_FALSE(widget.grab().isNull());
   widget.SetBoxGeometry(-3e9, -3e9, 8250, 4200);
   EXPECT_EQ(widget.size(), QSize(550, 280));
+  EXPECT_TRUE(screen.contains(widget.frameGeometry()));
+  widget.SetBoxGeometry(1500, 600, 8250, 4200);
+  EXPECT_EQ(widget.geometry(), QRect(100, 40, 550, 280)) << "a box that fits is where it is put";
+}
+
+// A style's system colour is drawn as the desktop's, not read as red, green and blue: the
+// descriptions of the default form style stand on the light tool-tip yellow.
+TEST(WidgetLookTest, SystemColoursAreTheDesktopsOwn) {
+  EXPECT_EQ(QtColour(LongOf(Val("&H80000018&"))), QColor(255, 255, 225));
+  EXPECT_EQ(QtColour(LongOf(Val("&H8000000F&"))), QColor(212, 208, 200));
+  EXPECT_EQ(QtColour(Rgb(1, 2, 3)), QColor(1, 2, 3));
 }
 
 TEST_F(ScreenFormWidgetTest, ColoursAreCellBackgrounds) {
@@ -207,8 +225,14 @@ TEST_F(ScreenFormWidgetTest, TheScreenPrintWithoutAPrinterSaysSoAndTheButtonsFol
   ASSERT_EQ(dialogs.boxes.size(), 1u);
   EXPECT_EQ(dialogs.boxes[0].text, "The screen could not be printed: there is no printer.");
 
+  // A data-entry screen's buttons go under a sub-form and come back with the form, search
+  // with its setting.
   settings.searchTextAny = "S ";
-  widget.Core().UncoveredBySubform();  // the function buttons come back, search with its setting
+  FormControls& controls = widget.Core().Controls();
+  controls.fnScreenPrint.visible = controls.fnSearch.visible = true;
+  widget.Core().CoveredBySubform();
+  EXPECT_FALSE(widget.ScreenPrintButton()->isVisibleTo(&widget));
+  widget.Core().UncoveredBySubform();
   EXPECT_TRUE(widget.SearchButton()->isVisibleTo(&widget));
   EXPECT_TRUE(widget.ScreenPrintButton()->isVisibleTo(&widget));
   widget.ScreenPrintButton()->click();

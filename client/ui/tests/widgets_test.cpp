@@ -4,10 +4,18 @@
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QDialog>
+#include <QGuiApplication>
+#include <QKeyEvent>
 #include <QMessageBox>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QScreen>
+#include <QScrollBar>
 #include <QTimer>
 
 #include "about.h"
+#include "modal_helpers.h"
 #include "widget_dialogs.h"
 #include "widget_top_most.h"
 
@@ -64,6 +72,40 @@ TEST(WidgetDialogsTest, YesNoAnswers) {
   presser.Arm(QMessageBox::Yes);
   EXPECT_EQ(dialogs.MessageBox("Delete?", BoxButtons::kYesNo, BoxIcon::kQuestion, "t"),
             BoxAnswer::kYes);
+}
+
+// A text of many kilobytes (a program's dump, say) is shown whole in a box that stays on the
+// screen, its text scrolling, its buttons in reach and Enter pressing the first.
+TEST(WidgetDialogsTest, AHugeTextScrollsInABoxWithinTheScreen) {
+  std::string text;
+  for (int i = 0; text.size() < 36 * 1024; ++i) text += "Line " + std::to_string(i) + " of it\r\n";
+  WidgetDialogs dialogs;
+  const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
+  for (const BoxButtons buttons : {BoxButtons::kOk, BoxButtons::kYesNo}) {
+    QRect place;
+    QString shown;
+    int buttonsShown = 0;
+    WhenModal<QDialog>([&](QDialog* box) {
+      place = box->frameGeometry();
+      if (auto* pane = box->findChild<QPlainTextEdit*>()) {
+        shown = pane->toPlainText();
+        pane->verticalScrollBar()->setValue(pane->verticalScrollBar()->maximum());
+      }
+      for (QPushButton* button : box->findChildren<QPushButton*>())
+        buttonsShown += box->rect().contains(button->geometry().translated(
+                            button->parentWidget()->mapTo(box, QPoint(0, 0))))
+                            ? 1
+                            : 0;
+      QKeyEvent enter(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier, "\r");
+      QWidget* focus = QApplication::focusWidget();
+      QCoreApplication::sendEvent(focus != nullptr ? focus : box, &enter);
+    });
+    const BoxAnswer answer = dialogs.MessageBox(text, buttons, BoxIcon::kExclamation, "OrvikLink");
+    EXPECT_EQ(answer, buttons == BoxButtons::kOk ? BoxAnswer::kOk : BoxAnswer::kYes);
+    EXPECT_TRUE(screen.contains(place)) << place.height() << " px high";
+    EXPECT_TRUE(shown == QString::fromLatin1(text).replace("\r\n", "\n")) << "not the whole text";
+    EXPECT_EQ(buttonsShown, buttons == BoxButtons::kOk ? 1 : 2);
+  }
 }
 
 TEST(WidgetDialogsTest, AboutBox) {

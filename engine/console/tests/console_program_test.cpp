@@ -152,6 +152,32 @@ TEST_F(ConsoleProgramTest, SigtermEndsEverySessionAsAnOffWould) {
   }
 }
 
+// A user at the prompt is told the session ends, though the console's loop ends right after
+// the stop, with nothing left to wait for.
+TEST_F(ConsoleProgramTest, AStopTellsTheUsersAtThePrompt) {
+  SetupOptions setup;
+  setup.home = Home();
+  setup.user = "mary";
+  setup.password = "secret";
+  std::string error;
+  ASSERT_TRUE(RunSetup(
+      setup, [](const std::string&) {}, &error))
+      << error;
+  QProcess& p = Run({"START", "--headless"});
+  ASSERT_TRUE(WaitOutput(p, "Successful start")) << output_.toStdString();
+  Client client(listenPort_);
+  ASSERT_TRUE(client.WaitConnected());
+  client.Send("\r");
+  ASSERT_TRUE(client.WaitFor("username: "));
+  client.Send("mary\rsecret\r");
+  ASSERT_TRUE(client.WaitFor("Welcome to OrvikEngine")) << client.Received();
+  p.terminate();
+  ASSERT_TRUE(WaitEnd(p));
+  EXPECT_TRUE(client.WaitClosed());
+  EXPECT_TRUE(client.Received().ends_with(":\r\nOrvikEngine disconnecting\r\n"))
+      << client.Received();
+}
+
 TEST_F(ConsoleProgramTest, CtrlCStopsCleanly) {
   QProcess& p = Run({"start", "--headless"});
   ASSERT_TRUE(WaitOutput(p, "Successful start")) << output_.toStdString();
@@ -160,6 +186,8 @@ TEST_F(ConsoleProgramTest, CtrlCStopsCleanly) {
   EXPECT_EQ(p.exitStatus(), QProcess::NormalExit);
   EXPECT_EQ(p.exitCode(), 0);
   EXPECT_TRUE(output_.contains("Now issuing TCP/IP UserPort shutdown signal."));
+  // Said once: the stop's box is what its status line has just said.
+  EXPECT_EQ(output_.count("You can now change settings."), 1) << output_.toStdString();
 }
 
 TEST_F(ConsoleProgramTest, ASecondInstanceEndsWithoutTouchingAnything) {
@@ -174,7 +202,8 @@ TEST_F(ConsoleProgramTest, ASecondInstanceEndsWithoutTouchingAnything) {
   ASSERT_TRUE(WaitEnd(second));
   EXPECT_EQ(second.exitCode(), 1);
   const QString error = QString::fromLatin1(second.readAllStandardError());
-  EXPECT_TRUE(error.contains("You already have OvEngConsole running on this machine."))
+  EXPECT_TRUE(error.contains(QString::fromStdString(
+      "You already have OvEngConsole running on this machine for the engine home " + Home() + ".")))
       << error.toStdString();
   EXPECT_EQ(std::filesystem::last_write_time(IniPath()), written);
 

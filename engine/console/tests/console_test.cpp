@@ -178,11 +178,28 @@ TEST_F(ConsoleTest, TheStatusReportNamesEverySlot) {
 TEST_F(ConsoleTest, HelpAboutAndTheF1Key) {
   Console& c = Make();
   c.Load(false);
+  const std::string page = Home() + "/Help/OvEngDocu1.htm";
+  // A home without the page: the window says so, and what to do.
+  c.RunBrowser();
+  EXPECT_TRUE(dialogs_.documents.empty());
+  ASSERT_EQ(dialogs_.messages.size(), 1u);
+  EXPECT_EQ(dialogs_.messages[0].rfind("The help page " + page + " is not there: copy", 0), 0u)
+      << dialogs_.messages[0];
+
+  std::filesystem::create_directories(Home() + "/Help");
+  std::ofstream(page) << "<html></html>";
+  dialogs_.messages.clear();
   c.RunBrowser();
   c.KeyDown(112, 3);
   c.KeyDown(113, 0);
-  EXPECT_EQ(dialogs_.documents, (std::vector<std::string>{Home() + "/Help/OvEngDocu1.htm",
-                                                          Home() + "/Help/OvEngDocu1.htm"}));
+  EXPECT_EQ(dialogs_.documents, (std::vector<std::string>{page, page}));
+  EXPECT_TRUE(dialogs_.messages.empty());
+  // A desktop with nothing to show it.
+  dialogs_.opens = false;
+  c.RunBrowser();
+  EXPECT_EQ(dialogs_.messages, std::vector<std::string>{"No program to show " + page +
+                                                        " was found: open it in a web browser."});
+  dialogs_.messages.clear();
   c.About();
   EXPECT_EQ(dialogs_.messages, std::vector<std::string>{"OrvikEngine 1.2 of 20 Sept 2000"});
 }

@@ -72,7 +72,10 @@ class RecordingDialogs : public ConsoleDialogs {
     questions.push_back(text);
     return answerYes;
   }
-  void OpenDocument(const std::string& path) override { documents.push_back(path); }
+  bool OpenDocument(const std::string& path) override {
+    documents.push_back(path);
+    return opens;
+  }
   void SetBusy(bool busy) override { busyCalls.push_back(busy); }
 
   std::vector<std::string> messages;
@@ -80,6 +83,7 @@ class RecordingDialogs : public ConsoleDialogs {
   std::vector<std::string> documents;
   std::vector<bool> busyCalls;
   bool answerYes = true;
+  bool opens = true;  // whether the desktop has a viewer for documents
 };
 
 // A terminal user: a TCP connection to the relay on 127.0.0.1.

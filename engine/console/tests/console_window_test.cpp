@@ -9,6 +9,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTcpServer>
+#include <filesystem>
 #include <fstream>
 
 #include "console_test_support.h"
@@ -151,6 +152,8 @@ TEST_F(ConsoleWindowTest, AStartArgumentStartsAtOnceAndClosingStops) {
 
 TEST_F(ConsoleWindowTest, F1AnywhereInTheWindowOpensTheHelpPage) {
   Make();
+  std::filesystem::create_directories(Home() + "/Help");
+  std::ofstream(Home() + "/Help/OvEngDocu1.htm") << "<html></html>";
   QKeyEvent f1(QEvent::KeyPress, Qt::Key_F1, Qt::ShiftModifier);
   QApplication::sendEvent(Child<QLineEdit>("txtPorts1"), &f1);
   QKeyEvent f2(QEvent::KeyPress, Qt::Key_F2, Qt::NoModifier);

@@ -570,7 +570,11 @@ TEST_F(RelayServerTest, StopTearsDownFromTheLastSlotAndStartServesAgain) {
   EXPECT_NE(statusTexts_[0].find("\r\nStatus: Now issuing TCP/IP UserPort shutdown signal.\r\n"
                                  "PLEASE WAIT: This is an up-to-5-second process."),
             std::string::npos);
-  for (auto& c : clients) EXPECT_TRUE(c->WaitClosed());
+  // Each user is told, as the last thing before the connection goes.
+  for (auto& c : clients) {
+    EXPECT_TRUE(c->WaitClosed());
+    EXPECT_TRUE(c->Received().ends_with("\r\nOrvikEngine disconnecting\r\n")) << c->Received();
+  }
   EXPECT_FALSE(relay_->IsRunning());
   EXPECT_EQ(relay_->SlotText(1), "TCP Socket Server not running");
 

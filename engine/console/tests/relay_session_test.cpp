@@ -506,7 +506,7 @@ TEST_F(RelaySessionTest, APastedLineIsEchoedOnALineOfItsOwn) {
           std::string("\r\0", 2));
   ASSERT_TRUE(c->WaitFor(kWelcome)) << c->Received();
   ASSERT_TRUE(c->WaitFor("\r\n:"));
-  for (const std::string end : {std::string("\r\0", 2), std::string("\r\n"), std::string("\r")}) {
+  for (const std::string& end : {std::string("\r\0", 2), std::string("\r\n"), std::string("\r")}) {
     c->Take();
     c->Send("WHO" + end);
     ASSERT_TRUE(c->WaitFor(" dm\r\n:")) << c->Received();

@@ -73,8 +73,9 @@ unsigned NextCodePoint(const unsigned char*& p, const unsigned char* end) {
   return cp;
 }
 
-// The key collation: the engine's case folding of Latin-1 letters, every other character as
-// it is, so that accents and the marks 252-254 always count.
+// The collation keys had before (kFormerKeyCollation): the engine's case folding of Latin-1
+// letters, every other character as it is, so that accents and the marks 252-254 always
+// count.
 int CompareKeys(void*, int lengthA, const void* a, int lengthB, const void* b) {
   const auto* pa = static_cast<const unsigned char*>(a);
   const auto* pb = static_cast<const unsigned char*>(b);
@@ -225,8 +226,8 @@ VbError StatementError(sqlite3* db, int rc) {
 }
 
 int AddKeyCollation(sqlite3* db) {
-  return sqlite3_create_collation_v2(db, std::string(kKeyCollation).c_str(), SQLITE_UTF8, nullptr,
-                                     CompareKeys, nullptr);
+  return sqlite3_create_collation_v2(db, std::string(kFormerKeyCollation).c_str(), SQLITE_UTF8,
+                                     nullptr, CompareKeys, nullptr);
 }
 
 int FirstStep(sqlite3_stmt* stmt) {

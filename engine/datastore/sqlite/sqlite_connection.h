@@ -35,7 +35,7 @@ VbError StatementError(sqlite3* db, int rc);
 // is reported at once, since only the whole transaction can be run again.
 int FirstStep(sqlite3_stmt* stmt);
 
-// Registers the key collation (kKeyCollation in layout.h) on `db`.
+// Registers the collation keys had before (kFormerKeyCollation in layout.h) on `db`.
 int AddKeyCollation(sqlite3* db);
 
 // Binds `params` to the statement's placeholders in order; a count that does not match the
@@ -84,8 +84,8 @@ class Connection : public std::enable_shared_from_this<Connection> {
   // Opens an existing database file for reading and writing; never creates one. With
   // `set_wal` the file is switched to write-ahead logging (a no-op when it already is),
   // which also proves it is a database. Failures are kUnspecified. The connection knows the
-  // key collation (kKeyCollation in layout.h), waits while another connection writes (up to
-  // kBusyLimit), and keeps the log file from growing past a few megabytes once it has been
+  // former key collation (kFormerKeyCollation in layout.h), waits while another connection writes
+  // (up to kBusyLimit), and keeps the log file from growing past a few megabytes once it has been
   // written back.
   static std::shared_ptr<Connection> Open(const std::filesystem::path& file, bool set_wal);
 

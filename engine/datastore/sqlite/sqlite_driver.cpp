@@ -179,8 +179,6 @@ void SqliteDriver::CreateAccount(const std::string& home, const std::string& acc
   }
 }
 
-void SqliteDriver::AddKeyCollation(sqlite3* db) { sqlite_detail::AddKeyCollation(db); }
-
 SqliteDriver::ConnectionPtr SqliteDriver::OpenAccount(const std::string& home,
                                                       const std::string& account) {
   const fs::path file = AccountFile(home, account);

@@ -4,7 +4,8 @@
 // CreateAccount; connecting never creates one. Files run in write-ahead-log mode, so several
 // ports and processes share an account: readers never block the writer, and a statement
 // that finds the database busy tries again for up to kBusyLimit (30 seconds) before it
-// fails with kConflict. Keys compare by the engine's rule (kKeyCollation, layout.h).
+// fails with kConflict. Keys compare by the engine's rule (layout.h) with what SQLite has
+// built in, so that any SQLite tool can search and change the files.
 //
 // Connections. Writes, and everything inside an explicit transaction, run on the driver's
 // main connection. A plain query (SELECT, WITH, VALUES that only reads) runs outside a
@@ -106,9 +107,6 @@ class SqliteDriver : public Driver {
   // kErrorsInCommand ("Account "x" already exists") and is left untouched; a file system
   // failure is kUnspecified.
   static void CreateAccount(const std::string& home, const std::string& account);
-  // Gives a database handle opened outside the driver (a tool, a benchmark) the key
-  // collation, without which it cannot search or change a file's table by key.
-  static void AddKeyCollation(sqlite3* db);
 
  private:
   using ConnectionPtr = std::shared_ptr<sqlite_detail::Connection>;

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "dialect.h"
+#include "layout.h"
 #include "sqlite_connection.h"
 #include "text.h"
 #include "this_boot.h"
@@ -91,8 +92,18 @@ std::string Attach(sqlite3* db, const fs::path& file) {
       "PRAGMA lk.page_size=512; PRAGMA lk.journal_mode=WAL; PRAGMA lk.synchronous=OFF; "
       "CREATE TABLE IF NOT EXISTS lk.boot (id TEXT)");
   // Only one connection at a time gets here (the turn), so the look and the make cannot race.
-  if (One(db, "SELECT 1 FROM lk.sqlite_master WHERE type = 'table' AND name = 'locks'").empty())
+  const std::string made =
+      One(db, "SELECT sql FROM lk.sqlite_master WHERE type = 'table' AND name = 'locks'");
+  if (made.empty()) {
     Run(db, Dialect::Of("JET").LocksTableSql("lk.locks"));
+  } else if (FindNoCase(made, kFormerKeyCollation) != std::string::npos) {
+    // Made by an engine of before, with a collation other tools lack: made again, its rows
+    // (this boot's locks) kept. A table's rows are ordered by its key, so the key's
+    // collation cannot be changed in place.
+    Run(db, "BEGIN IMMEDIATE; " + Dialect::Of("JET").LocksTableSql("lk.locks_new") +
+                "; INSERT INTO lk.locks_new (A0, UserInst) SELECT A0, UserInst FROM lk.locks; "
+                "DROP TABLE lk.locks; ALTER TABLE lk.locks_new RENAME TO locks; COMMIT");
+  }
   return One(db, "SELECT id FROM lk.boot");
 }
 

@@ -73,11 +73,11 @@ class DatastoreHome {
   // administrator filled in), as an administrator would to add or change things; `report`
   // is told what it does.
   bool Setup(SetupOptions o, std::string* error,
-             const std::function<void(const std::string&)>& report = {}) {
+             const std::function<void(const std::string&)>& report = {}, bool* refused = nullptr) {
     o.home = home_.string();
     if (dataStore_ == "MYSQL") ConfigureServer(o);
     return RunSetup(
-        o, report ? report : [](const std::string&) {}, error);
+        o, report ? report : [](const std::string&) {}, error, refused);
   }
 
  private:

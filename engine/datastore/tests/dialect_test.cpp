@@ -52,8 +52,15 @@ TEST(DialectTest, TextIsQuotedForEachServer) {
 
 TEST(DialectTest, TheStatementsThatMakeTables) {
   EXPECT_EQ(Embedded().FileTableSql(TableTemplate::kDataColumns, "t", 2),
-            "CREATE TABLE t(A0 CHAR(25) COLLATE LATIN1_NOCASE CONSTRAINT idxItemID PRIMARY KEY "
+            "CREATE TABLE t(A0 CHAR(25) COLLATE NOCASE CONSTRAINT idxItemID PRIMARY KEY "
             "CONSTRAINT ItemIDLength CHECK (length(A0) <= 25), A1 TEXT, A2 TEXT)");
+  // The embedded store's tables come with the index of their folded keys; the servers'
+  // collations do without.
+  const auto dictionary = Embedded().FileTableStatements(TableTemplate::kDictionary, "t");
+  ASSERT_EQ(dictionary.size(), 2u);
+  EXPECT_EQ(dictionary[1].substr(0, 46), "CREATE UNIQUE INDEX \"t_dict key\" ON \"t_dict\" (");
+  EXPECT_EQ(Embedded().FileTableStatements(TableTemplate::kControlItem, "t").size(), 1u);
+  EXPECT_EQ(MariaDb().FileTableStatements(TableTemplate::kDataColumns, "s.t", 1).size(), 1u);
   EXPECT_EQ(MariaDb().FileTableSql(TableTemplate::kDataItem, "s.t"),
             "CREATE TABLE s.t(A0 VARCHAR(255) CHARACTER SET latin1 COLLATE latin1_general_ci "
             "PRIMARY KEY CHECK (CHAR_LENGTH(A0) <= 25), ITEM LONGTEXT NOT NULL)");

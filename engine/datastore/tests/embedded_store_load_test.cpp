@@ -42,8 +42,8 @@ TEST_F(EmbeddedStoreLoadTest, TheLogStaysBoundedUnderEndlessLockAndWrite) {
     auto setup = LoggedIn();
     Parts(*setup).account.Connection()->Execute(
         "INSERT INTO md (A0, A1, A4) VALUES ('HELLO', 'JSCRIPT', 'hello.js')");
-    Parts(*setup).account.Connection()->Execute(
-        FileTableSql("JET", TableTemplate::kDataColumns, "counter", 2));
+    CreateFileTable(*Parts(*setup).account.Connection(), "JET", TableTemplate::kDataColumns,
+                    "counter", 2);
   }
   auto port = LoggedIn();  // its catalog now holds a program
   ASSERT_TRUE(Parts(*port).account.CatalogOpen());
@@ -83,8 +83,8 @@ TEST_F(EmbeddedStoreLoadTest, TheLogStaysBoundedUnderEndlessLockAndWrite) {
 TEST_F(EmbeddedStoreLoadTest, FortyPortsOnABusyMachineNeverFailBusy) {
   {
     auto setup = LoggedIn();
-    Parts(*setup).account.Connection()->Execute(
-        FileTableSql("JET", TableTemplate::kDataColumns, "counter", 2));
+    CreateFileTable(*Parts(*setup).account.Connection(), "JET", TableTemplate::kDataColumns,
+                    "counter", 2);
     ASSERT_TRUE(setup->WWrite("0", home_.account() + ".counter", "COUNTER"));
   }
   std::atomic<bool> stop{false};

@@ -110,6 +110,27 @@ TEST_F(PortConnectionTest, AFailedMoveKeepsTheOldAccountWorking) {
   EXPECT_FALSE(ConnectAccount(*port_, "nosuchaccount"));
 }
 
+// A catalog entry for an account that is not there is a mistake, never a new account;
+// named with --account too, the account is made and the entry goes in.
+TEST_F(PortConnectionTest, TheSetUpCataloguesOnlyInAccountsThatAreThere) {
+  const std::string typo = home_.account() + "x";
+  SetupOptions o;
+  o.catalog = {{typo, "HELLO", "JScript", "hello.js"}};
+  std::string error;
+  bool refused = false;
+  EXPECT_FALSE(home_.Setup(o, &error, {}, &refused));
+  EXPECT_TRUE(refused);
+  EXPECT_EQ(error, "No account '" + typo + "' for the catalog entry " + typo +
+                       ",HELLO: --account " + typo + " makes it.");
+  EXPECT_FALSE(ConnectAccount(*port_, typo));
+
+  o.accounts = {typo};
+  ASSERT_TRUE(home_.Setup(o, &error, {}, &refused)) << error;
+  EXPECT_FALSE(refused);
+  ASSERT_TRUE(ConnectAccount(*port_, typo)) << port_->ErrorDetail();
+  EXPECT_EQ(Rows("select A1 from md where A0 = 'HELLO'").size(), 1u);
+}
+
 TEST_F(PortConnectionTest, BadAccountNamesNeverReachTheStore) {
   ASSERT_TRUE(ConnectAccount(*port_, "dm"));
   for (const char* bad : {"../dm", "a/b", "a'b", "dm; drop table users", "a b", ""}) {
@@ -151,8 +172,8 @@ TEST_F(PortConnectionTest, RsOOpenDropsOneTrailingSemicolon) {
 TEST_F(PortConnectionTest, RecordSetsWalkNullsFindAndGetString) {
   ASSERT_TRUE(ConnectAccount(*port_, home_.account()));
   ASSERT_TRUE(Parts(*port_).account.Connection());
-  Parts(*port_).account.Connection()->Execute(
-      FileTableSql(home_.dataStore(), TableTemplate::kDictionary, "cust"));
+  CreateFileTable(*Parts(*port_).account.Connection(), home_.dataStore(),
+                  TableTemplate::kDictionary, "cust");
   for (const char* key : {"c", "a", "b"}) {
     const DbValue row[] = {std::string(key), key == std::string("b") ? DbValue() : DbValue("x")};
     Parts(*port_).account.Connection()->Execute("insert into cust_dict (A0, A1) values (?, ?)",
@@ -245,8 +266,8 @@ namespace {
 
 TEST_F(PortConnectionTest, RecordSetsAddAndUpdateRows) {
   ASSERT_TRUE(ConnectAccount(*port_, home_.account()));
-  Parts(*port_).account.Connection()->Execute(
-      FileTableSql(home_.dataStore(), TableTemplate::kDictionary, "inv"));
+  CreateFileTable(*Parts(*port_).account.Connection(), home_.dataStore(),
+                  TableTemplate::kDictionary, "inv");
   std::shared_ptr<Recordset> rs;
   ASSERT_TRUE(port_->RsOOpen("select * from inv_dict where A0 = 'K1'", rs));
   EXPECT_TRUE(rs->AtEOF());

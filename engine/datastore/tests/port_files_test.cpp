@@ -25,8 +25,10 @@ class PortFilesTest : public ::testing::Test {
   void Sql(const std::string& statement) { Parts(*port_).account.Connection()->Execute(statement); }
   // A column-mode file of n attributes with an empty dictionary.
   void MakeFile(const std::string& name, int n) {
-    Sql(FileTableSql(home_.dataStore(), TableTemplate::kDataColumns, name, n));
-    Sql(FileTableSql(home_.dataStore(), TableTemplate::kDictionary, name));
+    CreateFileTable(*Parts(*port_).account.Connection(), home_.dataStore(),
+                    TableTemplate::kDataColumns, name, n);
+    CreateFileTable(*Parts(*port_).account.Connection(), home_.dataStore(),
+                    TableTemplate::kDictionary, name);
   }
   std::string Open(const std::string& name) {
     Variant fv;
@@ -125,9 +127,12 @@ TEST_F(PortFilesTest, NumericAttributesReadEmptyAsZero) {
 TEST_F(PortFilesTest, AWholeItemOfManyAttributesWithALongNumericList) {
   // The list is read once for the item, not once for each of its attributes: an item of
   // 100,000 attributes and a list of as many took half a minute to read.
-  Sql(FileTableSql(home_.dataStore(), TableTemplate::kDataItem, "wide"));
-  Sql(FileTableSql(home_.dataStore(), TableTemplate::kDictionary, "wide"));
-  Sql(FileTableSql(home_.dataStore(), TableTemplate::kControlItem, "wide"));
+  CreateFileTable(*Parts(*port_).account.Connection(), home_.dataStore(), TableTemplate::kDataItem,
+                  "wide");
+  CreateFileTable(*Parts(*port_).account.Connection(), home_.dataStore(),
+                  TableTemplate::kDictionary, "wide");
+  CreateFileTable(*Parts(*port_).account.Connection(), home_.dataStore(),
+                  TableTemplate::kControlItem, "wide");
   constexpr int kAttributes = 100000;
   std::string list, item, expected;
   for (int k = 1; k <= kAttributes; ++k) {
@@ -163,9 +168,12 @@ TEST_F(PortFilesTest, LongValuesInMdAndADictionaryAreKeptWhole) {
 }
 
 TEST_F(PortFilesTest, ItemModeKeepsTheWholeItem) {
-  Sql(FileTableSql(home_.dataStore(), TableTemplate::kDataItem, "notes"));
-  Sql(FileTableSql(home_.dataStore(), TableTemplate::kDictionary, "notes"));
-  Sql(FileTableSql(home_.dataStore(), TableTemplate::kControlItem, "notes"));
+  CreateFileTable(*Parts(*port_).account.Connection(), home_.dataStore(), TableTemplate::kDataItem,
+                  "notes");
+  CreateFileTable(*Parts(*port_).account.Connection(), home_.dataStore(),
+                  TableTemplate::kDictionary, "notes");
+  CreateFileTable(*Parts(*port_).account.Connection(), home_.dataStore(),
+                  TableTemplate::kControlItem, "notes");
   const std::string fv = Open("notes");
   EXPECT_EQ(fv, Account() + ".notes\xFE\xFEN\xFE");
   const std::string item =
@@ -187,7 +195,8 @@ TEST_F(PortFilesTest, ItemModeKeepsTheWholeItem) {
 }
 
 TEST_F(PortFilesTest, AnItemTableWithoutItsControlItemStillHoldsWholeItems) {
-  Sql(FileTableSql(home_.dataStore(), TableTemplate::kDataItem, "memo"));
+  CreateFileTable(*Parts(*port_).account.Connection(), home_.dataStore(), TableTemplate::kDataItem,
+                  "memo");
   const std::string fv = Open("memo");
   EXPECT_EQ(fv, Account() + ".memo");
   ASSERT_TRUE(WriteItemRaw(*port_, "one\xFEtwo\xFEthree", fv, "M1")) << port_->ErrorDetail();

@@ -22,10 +22,10 @@ class PortItemsTest : public ::testing::Test {
   PortItemsTest() : home_(ORVIK_TEST_DATASTORE) {
     a_ = LoggedIn();
     b_ = LoggedIn();
-    Parts(*a_).account.Connection()->Execute(
-        FileTableSql(home_.dataStore(), TableTemplate::kDataColumns, "orders", 3));
-    Parts(*a_).account.Connection()->Execute(
-        FileTableSql(home_.dataStore(), TableTemplate::kDataColumns, "orders2", 3));
+    CreateFileTable(*Parts(*a_).account.Connection(), home_.dataStore(),
+                    TableTemplate::kDataColumns, "orders", 3);
+    CreateFileTable(*Parts(*a_).account.Connection(), home_.dataStore(),
+                    TableTemplate::kDataColumns, "orders2", 3);
     fv_ = home_.account() + ".orders";
     EXPECT_TRUE(
         a_->WWrite("one\xFE"
@@ -169,8 +169,8 @@ TEST_F(PortItemsTest, TheWriteCheckCatchesAnotherPortsChange) {
 }
 
 TEST_F(PortItemsTest, AnUnchangedItemPassesTheCheck) {
-  Parts(*a_).account.Connection()->Execute(
-      FileTableSql(home_.dataStore(), TableTemplate::kDictionary, "orders"));
+  CreateFileTable(*Parts(*a_).account.Connection(), home_.dataStore(), TableTemplate::kDictionary,
+                  "orders");
   Parts(*a_).account.Connection()->Execute(
       "INSERT INTO orders_dict (A0, A3) VALUES ('<&NUM>', '2')");
   Variant fv;

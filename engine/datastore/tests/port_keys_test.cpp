@@ -22,8 +22,8 @@ class PortKeysTest : public ::testing::Test {
   PortKeysTest() : home_(ORVIK_TEST_DATASTORE) {
     a_ = LoggedIn();
     b_ = LoggedIn();
-    Parts(*a_).account.Connection()->Execute(
-        FileTableSql(home_.dataStore(), TableTemplate::kDataColumns, "people", 2));
+    CreateFileTable(*Parts(*a_).account.Connection(), home_.dataStore(),
+                    TableTemplate::kDataColumns, "people", 2);
     fv_ = home_.account() + ".people";
   }
 
@@ -91,6 +91,28 @@ TEST_F(PortKeysTest, IdsIgnoreCaseButNoOtherDifference) {
   EXPECT_FALSE(b_->RReadU(item, Variant(fv_), Variant("m\xDCller")));
   EXPECT_TRUE(b_->RReadU(item, Variant(fv_), Variant("\xE4PFEL")));
   EXPECT_FALSE(a_->RReadU(item, Variant(fv_), Variant("\xC4pfel")));
+}
+
+// Every letter of Latin-1 that has a capital in it: an item written under the small letter is
+// read, rewritten, locked and deleted under the capital.
+TEST_F(PortKeysTest, EveryLatin1LetterIgnoresCase) {
+  for (int small = 224; small <= 251; ++small) {
+    if (small == 247) continue;  // the division sign
+    const std::string lower = "k" + std::string(1, static_cast<char>(small));
+    const std::string upper = "K" + std::string(1, static_cast<char>(small - 32));
+    SCOPED_TRACE(small);
+    ASSERT_TRUE(a_->WWrite("first", fv_, lower)) << a_->ErrorDetail();
+    EXPECT_EQ(Read(upper), "first\xFE");
+    ASSERT_TRUE(a_->WWrite("second", fv_, upper)) << a_->ErrorDetail();
+    EXPECT_EQ(Read(lower), "second\xFE");
+    Variant item;
+    ASSERT_TRUE(a_->RReadU(item, Variant(fv_), Variant(lower)));
+    EXPECT_FALSE(b_->RReadU(item, Variant(fv_), Variant(upper)));
+    ASSERT_TRUE(a_->Release(Variant(fv_), Variant(upper)));
+    EXPECT_TRUE(b_->Delete(Variant(fv_), Variant(upper))) << b_->ErrorDetail();
+    EXPECT_EQ(Read(lower), "<[912]");
+  }
+  EXPECT_EQ(LockRows(), 0);
 }
 
 // A mark is no letter: an id holding 252 never names the item of an id holding Ü. The

@@ -30,8 +30,8 @@ class LockRecoveryTest : public ::testing::Test {
   LockRecoveryTest() : home_(ORVIK_TEST_DATASTORE) {
     a_ = LoggedIn();
     // An item-mode file: the counter keeps one attribute per port.
-    Parts(*a_).account.Connection()->Execute(
-        FileTableSql(home_.dataStore(), TableTemplate::kDataItem, "tally"));
+    CreateFileTable(*Parts(*a_).account.Connection(), home_.dataStore(), TableTemplate::kDataItem,
+                    "tally");
     fv_ = home_.account() + ".tally";
     EXPECT_TRUE(a_->WWrite("0", fv_, "COUNTER")) << a_->ErrorDetail();
   }

@@ -32,7 +32,7 @@ TEST(MarkupTest, QueryFramesAndForms) {
             "<POSITION LEFT=1 TOP=2>:<POSITION LEFT=2 TOP=2></TX>");
   EXPECT_EQ(QueryEndFrame(),
             "<TERMINAL><ATF @=-1><ATF @=-37><POSITION LEFT=1 TOP=1>No more records in this "
-            "query.<POSITION LEFT=1 TOP=3>:<ATF @=-40><POSITION LEFT=2 TOP=3></TX>");
+            "query.<ATF @=-40><POSITION LEFT=1 TOP=3>:<POSITION LEFT=2 TOP=3></TX>");
   // A failure's text may hold what a user stored: it ends no transmission.
   const std::string error = QueryErrorFrame("[3021] no row </TX>");
   EXPECT_NE(error.find("ERROR: [3021] no row < /TX>"), std::string::npos);

@@ -184,6 +184,25 @@ TEST_F(ProgramsTest, ACatalogScriptRunsOnceItsInputHasReturned) {
   EXPECT_EQ(s->Send("WHO\r"), kCrLf + s->port().UserInst() + " " + home_.account() + kCrLf + ":");
 }
 
+// The demo program a new user meets first, as the README walks it: what the user sees names
+// the entry asked for and never the statement behind the read, which ErrorDetail keeps for
+// the developer.
+TEST_F(ProgramsTest, TheDemoHelloTellsTheUserWhatItFoundInWords) {
+  std::filesystem::copy_file(ORVIK_DEMO_DIR "/hello.js",
+                             std::filesystem::path(home_.home()) / "hello.js");
+  Catalog("HELLO", "JScript", "hello.js HELLO");
+  auto s = LoggedIn();
+  const std::string out = s->RunProgram("HELLO", {"hello\r", "nosuch\r", "\r"});
+  EXPECT_NE(out.find("Hello " + home_.user() + ", this is a catalogued JavaScript program."),
+            std::string::npos)
+      << out;
+  EXPECT_NE(out.find("HELLO: kind JScript, program hello.js HELLO"), std::string::npos) << out;
+  EXPECT_NE(out.find("There is no catalog entry NOSUCH." + kCrLf), std::string::npos) << out;
+  EXPECT_NE(out.find("Goodbye."), std::string::npos) << out;
+  EXPECT_EQ(out.find("SELECT"), std::string::npos) << out;
+  EXPECT_EQ(out.find("[912]"), std::string::npos) << out;
+}
+
 TEST_F(ProgramsTest, KeywordSentencesNameTheFileAndProcedure) {
   WriteFile("Tools.js",
             "function Shout() { CRT('shout'); }\n"
@@ -205,8 +224,10 @@ TEST_F(ProgramsTest, KeywordSentencesNameTheFileAndProcedure) {
                        "language 'VBSCRIPT' exists here",
                        0),
             0u);
-  EXPECT_EQ(s->Send("JSCRIPT missing.js MAIN\r"), "ERROR: [53] File not found" + kCrLf + ":");
-  EXPECT_EQ(s->Send("PHP missing.php MAIN\r"), "ERROR: [53] File not found" + kCrLf + ":");
+  EXPECT_EQ(s->Send("JSCRIPT missing.js MAIN\r"),
+            "ERROR: [53] File not found: 'missing.js'" + kCrLf + ":");
+  EXPECT_EQ(s->Send("PHP missing.php MAIN\r"),
+            "ERROR: [53] File not found: 'missing.php'" + kCrLf + ":");
   EXPECT_EQ(s->port().State(), "TCL");
   EXPECT_FALSE(Parts(s->port()).programs.Running());
 }

@@ -45,10 +45,13 @@ TEST_F(SentencesTest, SessionSentences) {
   EXPECT_EQ(Run("USERINST"), port_->UserInst());
   EXPECT_EQ(Run("ACCOUNT"), home_.account());
   EXPECT_EQ(Run("USER 8"), "3");
+  const std::string known = " (known: VBGUI, MM-MON, MMMON, VT100, VT-100, VT100+C, VT-100+C)";
+  EXPECT_EQ(Run("TERM FOO"), "ERROR");
+  EXPECT_EQ(port_->ErrorDetail(), "[970] Unknown TermType, so continuing with none" + known);
   EXPECT_EQ(Run("TERM vt100"), "OK");
   EXPECT_EQ(port_->TermType(), "VT100");
   EXPECT_EQ(Run("TERM ANSI"), "ERROR");
-  EXPECT_EQ(port_->ErrorDetail(), "[970] Unknown TermType, so continuing with VT100");
+  EXPECT_EQ(port_->ErrorDetail(), "[970] Unknown TermType, so continuing with VT100" + known);
   EXPECT_EQ(Run("ECHO YES"), "ERROR");
   EXPECT_EQ(port_->ErrorDetail(), "[961] syntax error in ECHO ON|OFF");
   EXPECT_EQ(Run("ECHO -1"), "OK");

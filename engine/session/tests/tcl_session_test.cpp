@@ -155,7 +155,7 @@ TEST_F(TclSessionTest, QueryFormsForTheGraphicalClient) {
       << next;
   EXPECT_EQ(t_.Send("\r"),
             "<TERMINAL><ATF @=-1><ATF @=-37><POSITION LEFT=1 TOP=1>No more records in this "
-            "query.<POSITION LEFT=1 TOP=3>:<ATF @=-40><POSITION LEFT=2 TOP=3></TX>");
+            "query.<ATF @=-40><POSITION LEFT=1 TOP=3>:<POSITION LEFT=2 TOP=3></TX>");
   EXPECT_EQ(t_.port().State(), "TCL");
   Type("SELECT * FROM cust");
   EXPECT_EQ(t_.Send("q"),

@@ -1,8 +1,8 @@
 // Example transmissions of every kind the client reads, with what each must leave on a
 // screen in the given state. Shared by the dispatcher's tests and its fuzz test.
 
-#ifndef ORVIK_CLIENT_CORE_TESTS_PARTS_CORPUS_H_
-#define ORVIK_CLIENT_CORE_TESTS_PARTS_CORPUS_H_
+#ifndef ORVIK_CLIENT_CORE_TESTS_EXAMPLE_TRANSMISSIONS_H_
+#define ORVIK_CLIENT_CORE_TESTS_EXAMPLE_TRANSMISSIONS_H_
 
 #include <string>
 #include <vector>
@@ -11,7 +11,7 @@
 
 namespace orvik::client {
 
-struct CorpusCase {
+struct ExampleTransmission {
   const char* name;
   const char* state;  // msState and msFormState before it arrives
   const char* formState;
@@ -19,8 +19,8 @@ struct CorpusCase {
   Expect expect;
 };
 
-const std::vector<CorpusCase>& PartsCorpus();
+const std::vector<ExampleTransmission>& ExampleTransmissions();
 
 }  // namespace orvik::client
 
-#endif  // ORVIK_CLIENT_CORE_TESTS_PARTS_CORPUS_H_
+#endif  // ORVIK_CLIENT_CORE_TESTS_EXAMPLE_TRANSMISSIONS_H_

@@ -1,4 +1,4 @@
-#include "parts_corpus.h"
+#include "example_transmissions.h"
 
 namespace orvik::client {
 namespace {
@@ -7,8 +7,8 @@ const Calls kNone = {};
 
 }  // namespace
 
-const std::vector<CorpusCase>& PartsCorpus() {
-  static const std::vector<CorpusCase> corpus = {
+const std::vector<ExampleTransmission>& ExampleTransmissions() {
+  static const std::vector<ExampleTransmission> examples = {
       {"terminal text is drawn at once",
        "TERMINAL",
        "TERMINAL",
@@ -168,7 +168,7 @@ const std::vector<CorpusCase>& PartsCorpus() {
        "text</TX>",
        {.state = "SEARCH", .calls = kNone, .pending = ""}},
   };
-  return corpus;
+  return examples;
 }
 
 }  // namespace orvik::client

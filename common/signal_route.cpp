@@ -1,17 +1,14 @@
 #include "signal_route.h"
 
 #include <fcntl.h>
-#include <signal.h>
 #include <unistd.h>
 
 #include <QSocketNotifier>
 
-namespace orvik::console {
+namespace orvik::program {
 namespace {
 
 int gSignalPipe[2] = {-1, -1};
-constexpr int kSignals[3] = {SIGTERM, SIGINT, SIGUSR1};
-struct sigaction gPrevious[3]{};
 
 extern "C" void OnSignal(int number) {
   const char c = static_cast<char>(number);
@@ -21,13 +18,15 @@ extern "C" void OnSignal(int number) {
 
 }  // namespace
 
-SignalRoute::SignalRoute() {
+SignalRoute::SignalRoute(std::vector<int> caught)
+    : signals_(std::move(caught)), previous_(signals_.size()) {
   if (::pipe2(gSignalPipe, O_CLOEXEC | O_NONBLOCK) != 0) return;
   struct sigaction action {};
   action.sa_handler = OnSignal;
   sigemptyset(&action.sa_mask);
   action.sa_flags = SA_RESTART;
-  for (int i = 0; i < 3; ++i) ::sigaction(kSignals[i], &action, &gPrevious[i]);
+  for (std::size_t i = 0; i < signals_.size(); ++i)
+    ::sigaction(signals_[i], &action, &previous_[i]);
 }
 
 bool SignalRoute::Watching() const { return gSignalPipe[0] >= 0; }
@@ -46,11 +45,12 @@ void SignalRoute::Deliver(std::function<void(int)> handler) {
 SignalRoute::~SignalRoute() {
   notifier_.reset();
   if (gSignalPipe[0] < 0) return;
-  for (int i = 0; i < 3; ++i) ::sigaction(kSignals[i], &gPrevious[i], nullptr);
+  for (std::size_t i = 0; i < signals_.size(); ++i)
+    ::sigaction(signals_[i], &previous_[i], nullptr);
   for (int& fd : gSignalPipe) {
     ::close(fd);
     fd = -1;
   }
 }
 
-}  // namespace orvik::console
+}  // namespace orvik::program

@@ -63,7 +63,12 @@ PortParts::PortParts(Port& port, PortOptions options)
           },
           [this] { session.EndRun(); }}),
       session(Session::Parts{terminal, *stop, account, login, locks, printer, programs}),
-      context(std::make_unique<QObject>()) {}
+      context(std::make_unique<QObject>()) {
+  // From the lease's thread to the port's.
+  login.SetLostHandler([this] {
+    QMetaObject::invokeMethod(context.get(), [this] { session.HoldLost(); }, Qt::QueuedConnection);
+  });
+}
 
 PortParts::~PortParts() = default;
 
@@ -103,6 +108,7 @@ Port::~Port() {
   // and with the login the session's line of the user registry.
   parts_->programs.Shutdown();
   parts_->locks.ReleaseAll();
+  parts_->login.EndSession();
 }
 
 void Port::HostReleased() {

@@ -59,7 +59,26 @@ ConnectParams AccountConnection::ParamsFor(const std::string& account) const {
   ConnectParams p = dialect_.ConnectParamsFor(settings_, home_, account);
   p.user = loginUser_;
   p.password = loginPassword_;
+  if (!pinned_.empty()) {
+    if (pinned_.front() == '/') {
+      p.socket = pinned_;
+      p.server.clear();
+    } else if (p.socket.empty() && !p.pipes) {
+      p.server = pinned_;
+    }
+  }
   return p;
+}
+
+std::function<std::shared_ptr<Driver>()> AccountConnection::SideConnector(
+    int timeoutSeconds) const {
+  ConnectParams p = ParamsFor(std::string(kSystemAccount));
+  p.timeoutSeconds = timeoutSeconds;
+  return [p, make = makeDriver_, kind = std::string(dialect_.Kind())] {
+    std::shared_ptr<Driver> side = make(kind);
+    side->Connect(p);
+    return side;
+  };
 }
 
 Status AccountConnection::Connect(const std::string& account) {

@@ -64,6 +64,14 @@ class AccountConnection {
   const std::string& JetProvider() const { return jetProvider_; }
   // The connection, or VbError 3704 when there is none.
   Driver& Required() const;
+  // Keeps every connection the port makes from now on (its own made afresh, and those of
+  // its own it opens) on the server `reached` (ServerFacts::reached), out of the several the
+  // settings may name: a session stays on the node it logged in through. Empty: any of them.
+  void PinServer(std::string reached) { pinned_ = std::move(reached); }
+  // What makes connections of their own to the system account, on the server the port's is
+  // on, whose connecting and statements may each take `timeoutSeconds` at most. It holds
+  // everything it needs: any thread may call it, for as long as it likes.
+  std::function<std::shared_ptr<Driver>()> SideConnector(int timeoutSeconds) const;
   // Where a file of `account` is read and written: the port's connection for its own
   // account (and for every account on a server), else a new connection of its own, whose
   // system tables guard is up when the port's connection has it up.
@@ -130,6 +138,7 @@ class AccountConnection {
   NewConnectionHook newConnection_;
   std::string loginUser_;
   std::string loginPassword_;
+  std::string pinned_;
   std::string account_ = "DM";
   std::string jetProvider_ = "Microsoft.Jet.OLEDB.3.51";
   std::shared_ptr<Driver> connection_;

@@ -113,7 +113,16 @@ std::vector<SystemTable> Dialect::SystemAccountTables() const {
                      Types().memo + ", PRIMARY KEY (Queue, Sequence))",
                  {}});
   out.push_back({"md", FileTableSql(TableTemplate::kMasterDictionary, "md"), KeyIndexSql("md")});
+  for (SystemTable& t : SessionTables()) out.push_back(std::move(t));
   return out;
+}
+
+std::string Dialect::LockTakeSql(std::string_view locksTable, bool) const {
+  return "INSERT INTO " + std::string(locksTable) + " (A0, UserInst) VALUES (?, ?)";
+}
+
+std::string Dialect::LockLookSql(std::string_view locksTable, bool) const {
+  return "SELECT A0, UserInst FROM " + std::string(locksTable) + " WHERE A0 = ?";
 }
 
 std::string Dialect::LocksTableSql(std::string_view table) const {

@@ -65,7 +65,11 @@ enum class SessionNumbering {
   kRegistry,      // the home's user registry gives it; the engine checks the password
   kServerSpid,    // the server's process id (SessionNumberQuery); not kept as Connection_ID
   kConnectionId,  // the server's connection id (SessionNumberQuery), kept as Connection_ID
-  kNone,          // no datastore: nobody logs in
+  // A row of the system account's sessions table that every node of a cluster sees gives it
+  // (session_table.h), kept as Connection_ID; where the home has no such table (a set-up of
+  // before made it) or the server takes no changes, kConnectionId.
+  kSessionTable,
+  kNone,  // no datastore: nobody logs in
 };
 
 // The server's list of sessions: its statement and the columns of each line's six values.
@@ -118,25 +122,58 @@ class Dialect {
   // Whether a whole item is written with one REPLACE rather than an UPDATE, and an INSERT
   // where the UPDATE found no row.
   virtual bool WritesByReplace() const { return false; }
-  // One statement that runs `write` and then frees this session's lock of the item, the write
-  // happening only while no other session holds that lock in `locksTable`; empty where the
-  // datastore cannot run them as one. Its parameters: the lock's key and this session's
-  // holder name (for the look), those of `write`, the key and the holder again (for the
-  // release). A holder found refuses it with dberr::kLockedByAnother, and nothing is written.
-  virtual std::string WriteHoldingLock(std::string_view write, std::string_view locksTable) const {
+  // Whether the statements below exist on this datastore (they are not empty).
+  virtual bool CombinesLocksWithItems() const { return false; }
+  // Where the driver runs transactions (Driver::RunsTransactions), the item locks, in a table
+  // beside the items on the same connection, are taken and freed in the transactions that
+  // read and write the items: a write refused changes nothing, and a lock goes with the write
+  // that ends it.
+  //
+  // One statement that frees this session's lock of an item in `locksTable` and runs `write`,
+  // then commits; where `opensTransaction`, it opens its transaction first, else it goes on
+  // with the one open (the read that took the lock left it open: Driver::Defer). Its
+  // parameters: the lock's key and this session's holder name, then those of `write`. A lock
+  // no longer this session's (judged gone meanwhile) refuses it with dberr::kLockedByAnother,
+  // and nothing is written; any failure leaves the transaction for the caller to roll back.
+  // Empty where the datastore cannot run such statements.
+  virtual std::string WriteHoldingLock(std::string_view write, std::string_view locksTable,
+                                       bool opensTransaction) const {
+    (void)write;
+    (void)locksTable;
+    (void)opensTransaction;
+    return {};
+  }
+  // One statement that opens a transaction, takes this session's lock of an item in
+  // `locksTable` (that nobody holds), runs `write`, frees the lock and commits; or empty
+  // (where WriteHoldingLock is). Its parameters: the lock's key and this session's holder
+  // name, those of `write`, the key and the holder again. A lock row there already refuses it
+  // as a duplicate key (dberr::kIntegrity), one another transaction holds as
+  // dberr::kConflict, and nothing is written; the transaction stays open for the caller to
+  // roll back.
+  virtual std::string WriteClaimingLock(std::string_view write, std::string_view locksTable) const {
     (void)write;
     (void)locksTable;
     return {};
   }
-  // One statement that takes this session's lock of an item in `locksTable` and then runs
-  // `read`, or empty (where WriteHoldingLock is). Its parameters: the lock's key and this
-  // session's holder name, then those of `read`. A lock row there already refuses it as a
-  // duplicate key (dberr::kIntegrity), and nothing is read.
-  virtual std::string TakeThenRead(std::string_view read, std::string_view locksTable) const {
+  // One statement that opens a transaction, takes this session's lock of an item in
+  // `locksTable` and runs `read`, then commits where `commit`; or empty (where
+  // WriteHoldingLock is). Its parameters: the lock's key and this session's holder name, then
+  // those of `read`. A lock row there already refuses it as a duplicate key
+  // (dberr::kIntegrity), one that another transaction holds as dberr::kConflict, and nothing
+  // is read; the transaction stays open for the caller to end.
+  virtual std::string TakeThenRead(std::string_view read, std::string_view locksTable,
+                                   bool commit) const {
     (void)read;
     (void)locksTable;
+    (void)commit;
     return {};
   }
+  // The statement that takes a lock (parameters: key, holder) and the one that looks for its
+  // holder (parameter: key; rows: A0, UserInst). In `transactional` use, neither waits for a
+  // lock another transaction holds open, not yet committed: both fail at once with
+  // dberr::kConflict, and the item counts as locked.
+  virtual std::string LockTakeSql(std::string_view locksTable, bool transactional) const;
+  virtual std::string LockLookSql(std::string_view locksTable, bool transactional) const;
   // The name whose "_dict" table holds a file's dictionary, as OOpen looks for its control
   // item on the connection that sees the file.
   virtual std::string DictionaryName(const std::string& account, const std::string& file) const {
@@ -188,6 +225,14 @@ class Dialect {
                                                int columns = 0) const;
   // The tables of the system account, with the statements that create them.
   std::vector<SystemTable> SystemAccountTables() const;
+  // What brings the system tables a set-up of before made to what the engine needs now: the
+  // set-up runs each change whose query finds a row, and reports it.
+  struct SystemTableUpgrade {
+    std::string needed;
+    std::string change;
+    std::string report;
+  };
+  virtual std::vector<SystemTableUpgrade> SystemTableUpgrades() const { return {}; }
   // The statement that makes the item locks table under the name `table`.
   std::string LocksTableSql(std::string_view table) const;
   // How a port reaches the system account's table `name`.
@@ -212,11 +257,18 @@ class Dialect {
   // Where a server cannot answer that, a process list in which the session finds its own
   // line: the one that runs this very statement (empty: none).
   virtual std::string SessionSearchQuery() const { return {}; }
-  // The server's process list; none where the home's user registry keeps the sessions.
+  // The server's process list; none where the home's user registry keeps the sessions. (Where
+  // the sessions table lists them, it serves the sessions numbered by their connections.)
   virtual std::optional<ProcessListing> ProcessList() const { return std::nullopt; }
   // Servers mark each connection of a logged-in session, so that other sessions can tell
   // whether its item locks are stale (lock_holders.h).
   virtual bool MarksSessions() const { return false; }
+  // The expression of whether the mark of the user instance `userInst` (an expression) is
+  // taken on the server the statement runs on: not NULL while it is.
+  virtual std::string SessionMarkUsed(std::string_view userInst) const {
+    (void)userInst;
+    return "NULL";
+  }
   // Takes the mark of `userInst` on `dm`, waiting up to `waitSeconds` for a mark its
   // previous connection still holds; whether it was taken.
   virtual bool TakeSessionMark(Driver& dm, const std::string& userInst, int waitSeconds) const;
@@ -307,6 +359,8 @@ class Dialect {
   // Whether the locks table is one of the system account's tables; the embedded store keeps
   // it in a file of its own, which its driver makes.
   virtual bool LocksInSystemAccount() const { return true; }
+  // The system account's tables (and views) of the sessions list, where there is one.
+  virtual std::vector<SystemTable> SessionTables() const { return {}; }
   // The collation of key columns, and the key column of a file-shaped table (with KeyCheck).
   virtual std::string KeyCollation() const = 0;
   virtual std::string KeyColumn() const;

@@ -9,7 +9,12 @@ namespace orvik {
 namespace {
 
 // A MariaDB lock name holds at most 64 characters; a user instance may be longer.
-constexpr std::string_view kSessionMark = "CONCAT('orvik ', MD5(?))";
+std::string SessionMark(std::string_view userInst) {
+  return "CONCAT('orvik ', MD5(" + std::string(userInst) + "))";
+}
+
+// Before a statement that must not wait for a row lock another transaction holds.
+constexpr std::string_view kNoWait = "SET STATEMENT innodb_lock_wait_timeout=0 FOR ";
 
 // The width of key columns: wider than an item id, so that what a server without strict mode
 // cuts a long key to still fails the key's check (layout.h).
@@ -62,21 +67,38 @@ class MariaDb : public Dialect {
     return StatementName(account + "." + file);
   }
   bool WritesByReplace() const override { return true; }
-  std::string TakeThenRead(std::string_view read, std::string_view locks) const override {
-    return "BEGIN NOT ATOMIC INSERT INTO " + std::string(locks) +
-           " (A0, UserInst) VALUES (?, ?); " + std::string(read) + "; END";
+  // Compound statements: the lock, the item and the transaction's end in one round trip to
+  // the server, where each would take one.
+  bool CombinesLocksWithItems() const override { return true; }
+  std::string TakeThenRead(std::string_view read, std::string_view locks,
+                           bool commit) const override {
+    return "BEGIN NOT ATOMIC START TRANSACTION; " + LockTakeSql(locks, true) + "; " +
+           std::string(read) + "; " + (commit ? "COMMIT; " : "") + "END";
   }
-  // Compound statements: one round trip to the server for the look, the write and the
-  // release, which cost three one by one (the lock rows' table commits nothing durable, so
-  // round trips are what a lock costs).
-  std::string WriteHoldingLock(std::string_view write, std::string_view locks) const override {
-    const std::string table(locks);
-    return "BEGIN NOT ATOMIC IF NOT EXISTS (SELECT 1 FROM " + table +
-           " WHERE A0 = ? AND UserInst <> ?) THEN " + std::string(write) + "; DELETE FROM " +
-           table +
-           " WHERE A0 = ? AND UserInst = ?; ELSE SIGNAL SQLSTATE '45000' SET MYSQL_ERRNO = " +
+  std::string WriteHoldingLock(std::string_view write, std::string_view locks,
+                               bool opensTransaction) const override {
+    return "BEGIN NOT ATOMIC " + std::string(opensTransaction ? "START TRANSACTION; " : "") +
+           "DELETE FROM " + std::string(locks) +
+           " WHERE A0 = ? AND UserInst = ?; IF ROW_COUNT() = 0 THEN SIGNAL SQLSTATE '45000' SET "
+           "MYSQL_ERRNO = " +
            std::to_string(kMariaDbLockedByAnother) +
-           ", MESSAGE_TEXT = 'Another user has this item locked'; END IF; END";
+           ", MESSAGE_TEXT = 'Another user has this item locked'; END IF; " + std::string(write) +
+           "; COMMIT; END";
+  }
+  std::string WriteClaimingLock(std::string_view write, std::string_view locks) const override {
+    return "BEGIN NOT ATOMIC START TRANSACTION; " + LockTakeSql(locks, true) + "; " +
+           std::string(write) + "; DELETE FROM " + std::string(locks) +
+           " WHERE A0 = ? AND UserInst = ?; COMMIT; END";
+  }
+  // A lock that a transaction holds, not yet committed, is only seen by a statement that
+  // waits for it: these do not.
+  std::string LockTakeSql(std::string_view locks, bool transactional) const override {
+    return (transactional ? std::string(kNoWait) : std::string()) +
+           Dialect::LockTakeSql(locks, transactional);
+  }
+  std::string LockLookSql(std::string_view locks, bool transactional) const override {
+    if (!transactional) return Dialect::LockLookSql(locks, false);
+    return std::string(kNoWait) + Dialect::LockLookSql(locks, true) + " LOCK IN SHARE MODE";
   }
   std::string DictionaryName(const std::string& account, const std::string& file) const override {
     return StatementName(account + "." + file);
@@ -116,7 +138,7 @@ class MariaDb : public Dialect {
            KeyCheck();
   }
 
-  SessionNumbering Numbering() const override { return SessionNumbering::kConnectionId; }
+  SessionNumbering Numbering() const override { return SessionNumbering::kSessionTable; }
   std::string SessionNumberQuery() const override { return "SELECT connection_id()"; }
   std::string SessionSearchQuery() const override { return "show processlist"; }
   std::optional<ProcessListing> ProcessList() const override {
@@ -126,12 +148,14 @@ class MariaDb : public Dialect {
   bool MarksSessions() const override { return true; }
   bool TakeSessionMark(Driver& dm, const std::string& userInst, int waitSeconds) const override {
     return Scalar(dm,
-                  "SELECT GET_LOCK(" + std::string(kSessionMark) + ", " +
-                      std::to_string(waitSeconds) + ")",
+                  "SELECT GET_LOCK(" + SessionMark("?") + ", " + std::to_string(waitSeconds) + ")",
                   userInst) == "1";
   }
   bool SessionMarkFree(Driver& dm, const std::string& userInst) const override {
-    return !Scalar(dm, "SELECT IS_USED_LOCK(" + std::string(kSessionMark) + ")", userInst);
+    return !Scalar(dm, "SELECT " + SessionMarkUsed("?"), userInst);
+  }
+  std::string SessionMarkUsed(std::string_view userInst) const override {
+    return "IS_USED_LOCK(" + SessionMark(userInst) + ")";
   }
 
   std::optional<std::string> AccountListQuery() const override { return "show databases"; }
@@ -183,6 +207,12 @@ class MariaDb : public Dialect {
         "GRANT SELECT ON dm.users TO " + user,
         "GRANT SELECT ON dm.md TO " + user,
         "GRANT SELECT, INSERT, DELETE ON dm.locks TO " + user,
+        // Every session keeps its own row and judges the others' by what tells whether they
+        // live; what they do is the administrator's to see (LISTU), and each user's own.
+        "GRANT SELECT (Number, LoginUser, Node, Lease, Beat), INSERT, UPDATE, DELETE ON "
+        "dm.sessions TO " +
+            user,
+        "GRANT SELECT ON dm.own_sessions TO " + user,
         "GRANT SELECT, INSERT ON dm.printhold TO " + user,
         "GRANT " + std::string(kAccountRights) + " ON dm.* TO " + admin,
         "GRANT PROCESS ON *.* TO " + admin,
@@ -231,10 +261,35 @@ class MariaDb : public Dialect {
            "AND TABLE_SCHEMA <> 'dm'";
   }
 
+  // Locks made by a set-up of before lived in a MEMORY table, which a cluster replicates to
+  // none of its nodes (and one in strict mode refuses).
+  std::vector<SystemTableUpgrade> SystemTableUpgrades() const override {
+    return {{"SELECT TABLE_NAME FROM information_schema.TABLES WHERE TABLE_SCHEMA = 'dm' AND "
+             "TABLE_NAME = 'locks' AND ENGINE <> 'InnoDB'",
+             "ALTER TABLE dm.locks ENGINE=InnoDB", "made table dm.locks transactional"}};
+  }
+
  protected:
-  // A MEMORY table commits without a log flush, and a server's restart empties it, when
-  // every holder's connection has ended anyway.
-  std::string LocksTableOptions() const override { return " ENGINE=MEMORY"; }
+  // Every node of a cluster sees the locks: a lock is taken in the transaction of the read
+  // for update and freed in that of the write that ends it.
+  std::string LocksTableOptions() const override { return " ENGINE=InnoDB"; }
+  // One row per logged-in session: its number (unique across a cluster's nodes, which hand
+  // out numbers in steps of their count), its node, the lease it renews (Beat, Renewed) and
+  // what it does, for LISTU. Users see their own rows whole through own_sessions.
+  std::vector<SystemTable> SessionTables() const override {
+    return {{"sessions",
+             "CREATE TABLE sessions (Number BIGINT NOT NULL AUTO_INCREMENT PRIMARY KEY, "
+             "LoginUser VARCHAR(255) NOT NULL, Node VARCHAR(255) NOT NULL, Lease INT NOT NULL, "
+             "Beat BIGINT NOT NULL DEFAULT 0, Renewed DATETIME NOT NULL, "
+             "Account VARCHAR(255) NOT NULL DEFAULT '', Privilege VARCHAR(255) NOT NULL DEFAULT '', "
+             "State VARCHAR(255) NOT NULL DEFAULT '', Action VARCHAR(255) NOT NULL DEFAULT '', "
+             "Changed DATETIME NOT NULL) ENGINE=InnoDB",
+             {}},
+            {"own_sessions",
+             "CREATE SQL SECURITY DEFINER VIEW own_sessions AS SELECT * FROM sessions WHERE "
+             "LoginUser = SUBSTRING_INDEX(USER(), '@', 1)",
+             {}}};
+  }
   std::string KeyCollation() const override {
     return "CHARACTER SET latin1 COLLATE latin1_general_ci";
   }

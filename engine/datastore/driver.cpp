@@ -65,6 +65,25 @@ void CheckFileName(std::string_view name) {
   if (!IsValidFileName(name)) Refuse("file", name);
 }
 
+namespace {
+
+[[noreturn]] void NoTransactions() {
+  throw VbError(dberr::kUnspecified, "This datastore runs no transactions");
+}
+
+}  // namespace
+
+const ServerFacts& Driver::Facts() const {
+  static const ServerFacts unknown;
+  return unknown;
+}
+
+void Driver::Begin() { NoTransactions(); }
+void Driver::Commit() { NoTransactions(); }
+void Driver::Rollback() { NoTransactions(); }
+void Driver::Defer() { NoTransactions(); }
+void Driver::Continue() { NoTransactions(); }
+
 void Driver::RefuseGuardedText(std::string_view sql) const {
   if (!systemTablesGuard_) return;
   if (MayReachSystemTables(sql, CurrentDatabase()))

@@ -43,7 +43,13 @@ inline constexpr int kIdTooLong = 916;               // an id wider than the key
 inline constexpr int kKeyTaken = 917;
 // Another session holds the lock of the item asked for.
 inline constexpr int kLockedByAnother = 920;
+// The server takes no changes: a replica, or a server set read-only.
+inline constexpr int kReadOnly = 927;
 }  // namespace dberr
+
+// What a change refused by a read-only server says.
+inline constexpr std::string_view kReadOnlyRefused =
+    "This datastore is read-only (a replica): it takes no changes; they go to its primary";
 
 // The error number a MariaDB statement of the engine raises (SIGNAL) when it finds another
 // session holding the lock of the item it was to write; no error of the server has it, and
@@ -100,6 +106,22 @@ struct ConnectParams {
   std::string user;
   std::string password;
   bool pipes = false;  // MySQL: reach the server through its local socket
+  // Servers: how long connecting, and each read and write of a statement, may take before
+  // the connection counts as lost; 0: the driver's own limits.
+  int timeoutSeconds = 0;
+};
+
+// What a connection finds its server to be when it is made.
+struct ServerFacts {
+  // A node of a cluster that certifies every commit with its peers before it is done (Galera).
+  bool cluster = false;
+  // The server takes no changes (a replica): the connection refuses every one (kReadOnly).
+  bool readOnly = false;
+  // Tells the server from the other nodes of its cluster.
+  std::string node;
+  // Where the connection reached it: one of the servers the settings name, as "host:port", or
+  // a socket's path.
+  std::string reached;
 };
 
 class Driver {
@@ -118,6 +140,22 @@ class Driver {
   virtual bool RunsCompoundStatements() const { return false; }
   // Ends the connection; statements fail from then on, until the next Connect.
   virtual void Close() = 0;
+  // The server as the connection found it; nothing known where the driver cannot tell.
+  virtual const ServerFacts& Facts() const;
+
+  // Transactions, where the driver runs them: the statements between Begin and Commit or
+  // Rollback are one; outside, each statement commits itself. A transaction that a compound
+  // statement opened may be left open past it (Defer): the connection's next statement then
+  // commits it first, unless Continue has taken it over for the statements that follow.
+  // The others throw VbError where RunsTransactions is false.
+  virtual bool RunsTransactions() const { return false; }
+  virtual void Begin();
+  virtual void Commit();
+  virtual void Rollback();
+  virtual void Defer();
+  // Whether a deferred transaction is open.
+  virtual bool Deferred() const { return false; }
+  virtual void Continue();
   // Moves the open connection to another account (USE, the default database). A failed move
   // leaves the connection on the account it had.
   virtual void UseDatabase(const std::string& account) = 0;

@@ -3,6 +3,8 @@
 
 #include "item_store.h"
 
+#include <optional>
+
 #include "file_variable.h"
 #include "layout.h"
 #include "vb_error.h"
@@ -55,27 +57,37 @@ Status ItemStore::Read(Variant& out, const Variant& fileVariable, const Variant&
 
 Status ItemStore::Write(const std::string& fileVariable, const std::string& id, bool keepLock,
                         const std::function<Status()>& write,
-                        const std::function<Status(const std::string& key)>& writeReleasing) {
+                        const std::function<Status(const std::string& key, bool claim)>&
+                            writeReleasing) {
   const std::string tablePart(TablePartOf(fileVariable));
   const std::string key = LockTable::Key(tablePart, id);
+  const bool transactional = locks_.Transactional();
+  if (transactional && !keepLock && writeReleasing && !locks_.Took(key) &&
+      !CopyKept(tablePart, id)) {
+    // A plain write of an item nobody locked: the lock taken for it, the write and the
+    // release as one statement. A lock row there already (whosever it is) is looked at below.
+    const Status written = writeReleasing(key, true);
+    if (!written.Is(dberr::kLockedByAnother)) return written;
+  }
   if (!keepLock && writeReleasing && locks_.Took(key) && !CopyKept(tablePart, id) &&
       locks_.CombinesWithItems()) {
     // The end of a read for update, a change and this write: the write, its look at the lock
     // and the release go as one statement, a round trip to a server where they took three.
     Status written;
     try {
-      written = writeReleasing(key);
+      written = writeReleasing(key, false);
     } catch (...) {
       locks_.ReleaseKey(key);
       throw;
     }
-    // Another holder (this port's lock went behind its back): looked at as any write does
-    // below, which also frees the lock of a holder that is gone.
-    if (!written.Is(dberr::kLockedByAnother)) {
-      if (!written.ok()) locks_.ReleaseKey(key);
+    // A lock no longer this port's refuses the write in a transaction; otherwise it is looked
+    // at as any write does below, which also frees the lock of a holder that is gone.
+    if (transactional || !written.Is(dberr::kLockedByAnother)) {
+      if (!written.ok() && !written.Is(dberr::kLockedByAnother)) locks_.ReleaseKey(key);
       return written;
     }
   }
+  if (transactional) return TransactionalWrite(tablePart, id, keepLock, write);
   std::string handBack;
   if (Status locked = locks_.Lock(tablePart, id, keepLock, keepLock ? nullptr : &handBack);
       !locked.ok())
@@ -93,12 +105,52 @@ Status ItemStore::Write(const std::string& fileVariable, const std::string& id, 
   return written;
 }
 
+Status ItemStore::TransactionalWrite(const std::string& tablePart, const std::string& id,
+                                     bool keepLock, const std::function<Status()>& write) {
+  const std::string key = LockTable::Key(tablePart, id);
+  // A lock this port took must still be its own when the write comes.
+  const bool held = locks_.Took(key);
+  // Each try of the transaction checks against the copy as the read kept it.
+  std::optional<ReadCopy> copy;
+  if (const auto it = readCopies_.find(tablePart); it != readCopies_.end() && it->second.id == id)
+    copy = it->second;
+  bool wasOwn = false;
+  Status written;
+  try {
+    written = locks_.InTransaction(key, [&]() -> Status {
+      if (copy) readCopies_[tablePart] = *copy;
+      if (Status claimed = locks_.Claim(tablePart, id, held, &wasOwn); !claimed.ok())
+        return claimed;
+      Status outcome = copy ? CheckUnchanged(tablePart, id) : Status::Ok();
+      if (outcome.ok()) outcome = write();
+      if (outcome.ok() && !keepLock) locks_.Drop(key);
+      return outcome;
+    });
+  } catch (...) {
+    if (!keepLock && (held || wasOwn)) locks_.ReleaseKey(key);
+    throw;
+  }
+  if (written.ok()) {
+    if (keepLock) {
+      locks_.Remember(key);
+    } else {
+      locks_.Forget(key);
+    }
+  } else if (!keepLock) {
+    // A plain write ends this session's hold on the item, whatever became of the write.
+    if (held || wasOwn) locks_.ReleaseKey(key);
+  } else if (!held) {
+    locks_.Forget(key);
+  }
+  return written;
+}
+
 Status ItemStore::WriteItem(std::string_view item, std::string_view fileVariable,
                             std::string_view itemId, bool keepLock) {
   const std::string fv(fileVariable), id(itemId);
   return Write(
       fv, id, keepLock, [&] { return WriteItemRaw(item, fv, id); },
-      [&](const std::string& key) { return WriteItemRaw(item, fv, id, &key); });
+      [&](const std::string& key, bool claim) { return WriteItemRaw(item, fv, id, &key, claim); });
 }
 
 Status ItemStore::WriteAttribute(std::string_view value, std::string_view fileVariable,

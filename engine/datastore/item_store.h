@@ -65,10 +65,11 @@ class ItemStore {
   Status ReadAttributeRaw(std::string& value, std::string_view fileVariable, std::string_view id,
                           std::int32_t attribute);
   // With `releasing`, the key of a lock this port took, the statement that writes the item
-  // also frees that lock, writing only while no other session holds it
+  // also frees that lock, writing only while it is still this port's; with `claim` too, the
+  // key of a lock nobody holds, which the statement takes for the write and frees after it
   // (LockTable::WriteAndRelease; where LockTable::CombinesWithItems).
   Status WriteItemRaw(std::string_view item, std::string_view fileVariable, std::string_view id,
-                      const std::string* releasing = nullptr);
+                      const std::string* releasing = nullptr, bool claim = false);
   Status WriteAttributeRaw(std::string_view value, std::string_view fileVariable,
                            std::string_view id, std::int32_t attribute);
 
@@ -105,10 +106,16 @@ class ItemStore {
   };
 
   // `writeReleasing`, where given, writes and frees the lock of the key it is handed in one
-  // statement; it serves a lock this port took itself.
+  // statement: a lock this port took itself, or (its second argument true) one it takes for
+  // the write.
   Status Write(const std::string& fileVariable, const std::string& id, bool keepLock,
                const std::function<Status()>& write,
-               const std::function<Status(const std::string& key)>& writeReleasing = {});
+               const std::function<Status(const std::string& key, bool claim)>& writeReleasing =
+                   {});
+  // Where the locks are transactional (lock_table.h): the lock's test, the write check, the
+  // write and the lock's release as one transaction.
+  Status TransactionalWrite(const std::string& tablePart, const std::string& id, bool keepLock,
+                            const std::function<Status()>& write);
   // The check and the write run under this session's lock row for the item, so that no other
   // session can write between them.
   Status CheckedWrite(const std::string& tablePart, const std::string& id,

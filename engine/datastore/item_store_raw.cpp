@@ -196,7 +196,7 @@ Status ItemStore::ReadAttributeRaw(std::string& value, std::string_view fileVari
 }
 
 Status ItemStore::WriteItemRaw(std::string_view item, std::string_view fileVariable,
-                               std::string_view id, const std::string* releasing) {
+                               std::string_view id, const std::string* releasing, bool claim) {
   try {
     const Target t = TargetOf(fileVariable, id);
     const WritePlace place(account_, t.account, t.file);
@@ -241,7 +241,7 @@ Status ItemStore::WriteItemRaw(std::string_view item, std::string_view fileVaria
         const std::string insert =
             " (" + names + ") VALUES (" + Marks(static_cast<int>(row.size())) + ")";
         if (releasing != nullptr) {
-          locks_.WriteAndRelease(driver, "REPLACE INTO " + name + insert, row, *releasing);
+          locks_.WriteAndRelease(driver, "REPLACE INTO " + name + insert, row, *releasing, claim);
           return Status::Ok();
         }
         if (account_.dialect().WritesByReplace()) {
@@ -255,8 +255,10 @@ Status ItemStore::WriteItemRaw(std::string_view item, std::string_view fileVaria
         driver.Execute("INSERT INTO " + name + insert, row);
         return Status::Ok();
       } catch (const VbError& e) {
-        if (attempt > 0 || e.number() == dberr::kTooManyAttributes ||
-            e.number() == dberr::kLockedByAnother)
+        // A write that frees its lock ended its transaction, and so did a collision with
+        // another session's: tried again, the write would run outside it.
+        if (attempt > 0 || releasing != nullptr || e.number() == dberr::kTooManyAttributes ||
+            e.number() == dberr::kLockedByAnother || e.number() == dberr::kConflict)
           throw;
         account_.ForgetShape(t.fv.tablePart);
       }

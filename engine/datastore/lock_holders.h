@@ -5,9 +5,11 @@
 // for certain when:
 //  - the embedded store: its number is no line of the home's user registry any more, or the
 //    line belongs to a process of this machine that has died (UserRegistry::LineGone);
-//  - MariaDB: the named lock its connection took at login ("orvik " and an MD5 of the user
-//    instance) is free: the server frees it the moment the connection ends, however the
-//    process ended;
+//  - MariaDB: its row of the sessions table is judged gone (session_table.h: on the judge's
+//    own node by its mark, on another by its lease); a holder without a row (one numbered by
+//    its connection) when the named lock its connection took at login ("orvik " and an MD5
+//    of the user instance) is free: the server frees it the moment the connection ends,
+//    however the process ended;
 //  - SQL Server: likewise, the application lock its session took in the system account.
 // A holder that cannot be judged (another machine, an instance of unknown form, a failed
 // look-up) counts as alive: a lock is never taken from a holder that may still run.
@@ -42,7 +44,8 @@ void MarkSessionAlive(Driver& dm, const Dialect& dialect, const std::string& use
 bool HolderGone(Driver& dm, const Dialect& dialect, UserRegistry* registry,
                 const std::string& userInst);
 
-// Removes every row of `locksTable` whose holder is gone; returns how many went.
+// Removes every row of `locksTable` whose holder is gone, and the rows of the sessions table
+// of sessions gone without locks; returns how many locks went.
 std::int64_t RemoveStaleLocks(Driver& dm, const Dialect& dialect, const std::string& locksTable,
                               UserRegistry* registry);
 

@@ -1,10 +1,13 @@
 #include "login.h"
 
+#include <climits>
 #include <cstdio>
 #include <ctime>
+#include <utility>
 
 #include "numbers.h"
 #include "password_hash.h"
+#include "session_table.h"
 #include "text.h"
 #include "user_registry.h"
 #include "vb_error.h"
@@ -44,6 +47,7 @@ Login::Login(AccountConnection& account, LockTable& locks) : account_(account), 
 
 Login::~Login() {
   account_.SetNewConnectionHook({});
+  EndSession();
   if (!registry_) return;
   try {
     registry_->RemoveLine(connectionId_);
@@ -64,7 +68,20 @@ void Login::SetUserInst(std::string userInst) {
   locks_.SetHolder(userInst_, registry_.get());
 }
 
+void Login::EndSession() {
+  locks_.SetLeaseCheck({});
+  lease_.reset();
+  if (sessionRow_ == 0) return;
+  const std::int64_t row = std::exchange(sessionRow_, 0);
+  try {
+    SessionTable(account_.dialect()).Remove(account_.Required(), row);
+  } catch (...) {
+    // A row that cannot be removed now (its node is gone) is judged gone by its lease.
+  }
+}
+
 Status Login::Validate(std::string_view sessionState) {
+  EndSession();
   const Dialect& dialect = account_.dialect();
   const std::string user = dialect.QuotedText(account_.LoginUser());
   std::shared_ptr<Recordset> rs;
@@ -100,6 +117,9 @@ Status Login::Validate(std::string_view sessionState) {
     case SessionNumbering::kConnectionId:
       identified = NumberByConnection();
       break;
+    case SessionNumbering::kSessionTable:
+      identified = NumberBySessionTable(sessionState);
+      break;
     case SessionNumbering::kNone:
       break;
   }
@@ -109,11 +129,53 @@ Status Login::Validate(std::string_view sessionState) {
     locks_.MarkSessionAlive();
   } catch (...) {
     const Status failed = Status::OfCurrentException();
+    EndSession();
     SetUserInst({});
     return failed;
   }
+  // Its first renewal comes after the mark: the others judge a renewed row of their own node
+  // by its mark.
+  if (sessionRow_ > 0) StartLease();
   locks_.RemoveStaleLocks();
   return Status::Ok();
+}
+
+Status Login::NumberBySessionTable(std::string_view sessionState) {
+  Driver& dm = account_.Required();
+  const ServerFacts& facts = dm.Facts();
+  // A replica's sessions can write nothing, and so take no locks.
+  if (facts.readOnly) return NumberByConnection();
+  const std::string& user = account_.LoginUser();
+  std::int64_t number = 0;
+  status_ = SessionStatus{account_.Account(), std::string(sessionState), "Login " + LoginStamp()};
+  try {
+    number = SessionTable(account_.dialect())
+                 .Add(dm, user, facts.node, account_.Settings().sessionLease, Privilege(), status_);
+  } catch (const VbError& e) {
+    // A home set up before the sessions table was.
+    if (e.number() == dberr::kNoSuchTable) return NumberByConnection();
+    return Status::OfCurrentException();
+  }
+  sessionRow_ = number;
+  if (number > INT32_MAX) {
+    EndSession();
+    return Status::Error(dberr::kUnspecified, "The sessions table has run out of numbers");
+  }
+  connectionId_ = static_cast<std::int32_t>(number);
+  SetUserInst(user + "*" + std::to_string(number));
+  // The session's row names this node: the session stays on it.
+  account_.PinServer(facts.reached);
+  return Status::Ok();
+}
+
+void Login::StartLease() {
+  const int seconds = account_.Settings().sessionLease;
+  lease_ = std::make_unique<SessionLease>(
+      account_.SideConnector(SessionLease::ConnectionTimeout(seconds)),
+      SessionTable(account_.dialect()), sessionRow_, seconds, [this] {
+        if (lost_) lost_();
+      });
+  locks_.SetLeaseCheck([lease = lease_.get()] { return lease->Held(); });
 }
 
 void Login::StorePasswordHash(const std::string& keyColumn, const std::string& passwordColumn,
@@ -185,6 +247,12 @@ Status Login::NumberByConnection() {
 void Login::UpdateRegistry(std::string& line) {
   if (line.size() > kStatusLineLength) line.resize(kStatusLineLength);
   if (registry_) registry_->UpdateLine(connectionId_, line);
+  if (lease_) {
+    std::vector<std::string> f = SplitAt(line, kValueMark);
+    f.resize(6);
+    status_ = SessionStatus{f[2], f[4], f[5]};
+    lease_->SetStatus(status_);
+  }
 }
 
 Status Login::ListProcesses(std::string* list) {
@@ -192,6 +260,12 @@ Status Login::ListProcesses(std::string* list) {
   try {
     // A port without a datastore has no sessions to list: it fails as any statement would.
     if (!account_.dialect().ReachesDatastore()) account_.Required();
+    if (sessionRow_ > 0) {
+      Driver& dm = account_.Required();
+      *list = SessionTable(account_.dialect())
+                  .List(dm, dm.Facts().node, IsAdministrator(), sessionRow_, status_);
+      return Status::Ok();
+    }
     const std::optional<ProcessListing> listing = account_.dialect().ProcessList();
     if (!listing) {
       if (!registry_) throw VbError(vberr::kObjectVariableNotSet);

@@ -4,8 +4,11 @@
 //
 // On the embedded store the engine checks the password (password_hash.h) and the home's user
 // registry numbers the session; a server checks the password itself when the port connects
-// as the user, and numbers the session by its connection. Once identified, the session is
-// the holder of its item locks (lock_table.h) and is marked alive on a server.
+// as the user. On MariaDB a row of the sessions table numbers the session, uniquely across a
+// cluster's nodes, lists it for LISTU on every node, and is renewed by the session's lease
+// (session_table.h, session_lease.h); where the home has no such table, or the server takes
+// no changes, the server's connection numbers it. Once identified, the session is the holder
+// of its item locks (lock_table.h) and is marked alive on a server.
 //
 // Used on the port's thread only. Failures come back as a Status; a refusal without a
 // reason the datastore gave is not ok and has no message.
@@ -14,6 +17,7 @@
 #define ORVIK_ENGINE_DATASTORE_LOGIN_H_
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -21,6 +25,7 @@
 
 #include "account_connection.h"
 #include "lock_table.h"
+#include "session_lease.h"
 #include "status.h"
 
 namespace orvik {
@@ -35,7 +40,7 @@ class Login {
  public:
   // Makes the session's new server connections take its mark (AccountConnection).
   Login(AccountConnection& account, LockTable& locks);
-  // The session's line leaves the user registry.
+  // The session's line leaves the user registry, its row the sessions table.
   ~Login();
   Login(const Login&) = delete;
   Login& operator=(const Login&) = delete;
@@ -60,7 +65,14 @@ class Login {
   // characters); nothing where there is no registry.
   void UpdateRegistry(std::string& line);
   // Every logged-in session: lines joined by character 254, six values each joined by 253.
+  // From the sessions table, every session of the home on every node for the administrator,
+  // his own for anybody else; otherwise the server's process list or the user registry.
   Status ListProcesses(std::string* list);
+  // Called, from another thread, once the session can no longer count as alive (its lease is
+  // lost: session_lease.h); it must end.
+  void SetLostHandler(std::function<void()> lost) { lost_ = std::move(lost); }
+  // The session's end: its lease stops and its row leaves the sessions table.
+  void EndSession();
   // The heading of the fourth value of those lines in LISTU.
   std::string ListTimeTitle() const;
 
@@ -69,6 +81,9 @@ class Login {
   Status Register(std::string_view sessionState);
   // Numbers the session by its server connection.
   Status NumberByConnection();
+  // Numbers the session by its new row of the sessions table, where there is one.
+  Status NumberBySessionTable(std::string_view sessionState);
+  void StartLease();
   // Puts a hash in place of a password the users table still held in clear.
   void StorePasswordHash(const std::string& keyColumn, const std::string& passwordColumn,
                          const std::string& clear);
@@ -80,6 +95,10 @@ class Login {
   std::string userInst_;
   std::int32_t connectionId_ = 0;
   std::unique_ptr<UserRegistry> registry_;
+  std::int64_t sessionRow_ = 0;  // the number of the session's row of the sessions table
+  SessionStatus status_;         // what the session does, as it last told its row
+  std::unique_ptr<SessionLease> lease_;
+  std::function<void()> lost_;
 };
 
 }  // namespace orvik

@@ -23,7 +23,7 @@ constexpr std::string_view kOpaqueWords[] = {
 
 bool IsGuardedTable(std::string_view table) {
   return EqualsNoCase(table, "users") || EqualsNoCase(table, "locks") ||
-         EqualsNoCase(table, "printhold");
+         EqualsNoCase(table, "sessions") || EqualsNoCase(table, "printhold");
 }
 
 bool MayReachSystemTables(std::string_view sql, std::string_view currentDatabase) {
@@ -32,7 +32,7 @@ bool MayReachSystemTables(std::string_view sql, std::string_view currentDatabase
     if (WordNamesAny(word, kOpaqueWords)) return true;
     if (WordNames(word, kSystemAccount)) named = true;
     if (WordNames(word, "users") || WordNames(word, "printhold")) unreadable = true;
-    if (WordNames(word, "locks")) locks = true;
+    if (WordNames(word, "locks") || WordNames(word, "sessions")) locks = true;
     if (WordNames(word, "database") || WordNames(word, "schema")) database = true;
     if (WordNamesAny(word, kWritingWords)) writes = true;
   }

@@ -2,8 +2,8 @@
 //
 // The users table of the system account is the key to every account: its password column
 // (A7, the eighth column) and its rows, with the privileges, are the administrator's alone;
-// so are the locks and printhold tables, which the engine writes for every session, and the
-// held print, which is every user's own. SQL a user types at the prompt runs under the
+// so are the locks, sessions and printhold tables, which the engine writes for every session,
+// and the held print, which is every user's own. SQL a user types at the prompt runs under the
 // datastore's guard (Driver::SetSystemTablesGuard) unless the user has the administrator's
 // privilege: a statement that could read the password column or the held print, or change one
 // of those tables, is refused with error 984 and nothing runs.
@@ -29,10 +29,10 @@ inline constexpr int kSystemTables = 984;
 
 inline constexpr std::string_view kSystemTablesRefused =
     "Only the administrator may read the password column or held print, or change the users, "
-    "locks and printhold tables";
+    "locks, sessions and printhold tables";
 
 // The guarded tables: `users` (its password column read, or any change), `printhold` (any
-// read or change) and `locks` (any change).
+// read or change), `locks` and `sessions` (any change).
 bool IsGuardedTable(std::string_view table);
 // The password column of the users table, by its name in the A0..An layout.
 inline constexpr std::string_view kPasswordColumn = "A7";
@@ -47,7 +47,7 @@ inline constexpr std::string_view kPasswordColumn = "A7";
 // or by a word that starts with a digit and ends with it (a number glued to the name). The
 // system account is in play when the connection is on it or a word names it ("dm"): then a
 // statement naming `users` or `printhold` is refused whatever it does, and one naming `locks`
-// when it also holds a word that writes (INSERT, UPDATE, DELETE, REPLACE, INTO,
+// or `sessions` when it also holds a word that writes (INSERT, UPDATE, DELETE, REPLACE, INTO,
 // DROP, ...), since a server may run several statements in one text; so is a writing
 // statement that names the system account and a DATABASE or SCHEMA (DROP DATABASE dm). Words
 // that run text built at run time or reach the server's files (EXEC, EXECUTE, LOAD_FILE,

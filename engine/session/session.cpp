@@ -206,4 +206,12 @@ bool Session::Line(SessionState state, std::string line) {
   return true;
 }
 
+void Session::HoldLost() {
+  TerminalIo& terminal = parts_.terminal;
+  const std::string crlf(kCrLf);
+  terminal.Send(crlf + "[" + std::to_string(dberr::kSessionLost) + "] " +
+                std::string(kSessionLostText) + crlf);
+  terminal.Send(kPortDisconnect);
+}
+
 }  // namespace orvik

@@ -69,6 +69,9 @@ class Session {
   std::string ExecutePS(std::string& sentence);
   // The end of a scheduled program's run (the program runner's hook).
   void EndRun();
+  // The session's hold on its datastore is lost (Login::SetLostHandler): it says so and
+  // asks its host to hang up.
+  void HoldLost();
   // Told of every login tried: the user (never the password) and whether it was accepted.
   void SetLoginTried(std::function<void(const std::string&, bool)> tried) {
     loginTried_ = std::move(tried);

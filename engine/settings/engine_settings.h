@@ -16,6 +16,9 @@ struct EngineSettings {
   std::string msSqlServer = "127.0.0.1";
   std::string mySqlPort = "3306";
   std::string myOdbcOption = "16386";  // "24578" when the server is reached by pipes
+  // Seconds after which a server session that no longer renews its row of the sessions
+  // table counts as gone, with its locks (key SessionLease of section MySQL; 2 to 3600).
+  int sessionLease = 60;
 };
 
 // Reads the keys, in the engine's order, from OrvikEngine.ini in `home`.

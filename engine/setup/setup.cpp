@@ -84,6 +84,13 @@ void CompleteTables(Driver& driver, const Dialect& dialect, const std::string& a
     if (CreateUnlessPresent([&] { return HasTable(driver, t.name); }, create))
       report("created table " + account + "." + t.name);
   }
+  if (!EqualsNoCase(account, kSystemAccount)) return;
+  // What a set-up of before made differently; another set-up may be doing the same.
+  for (const Dialect::SystemTableUpgrade& u : dialect.SystemTableUpgrades()) {
+    if (!driver.Query(u.needed)->Next()) continue;
+    driver.Execute(u.change);
+    report(u.report);
+  }
 }
 
 // The administrator's connection to a server, on its own database.

@@ -69,6 +69,17 @@ TEST_F(SettingsTest, OnlyPipesOneSelectsPipes) {
   }
 }
 
+// The lease of a server session: a number of seconds within its bounds, or the default.
+TEST_F(SettingsTest, TheSessionLeaseIsSecondsWithinBounds) {
+  EXPECT_EQ(ReadEngineSettings(dir_.string()).sessionLease, 60);
+  const std::pair<const char*, int> cases[] = {
+      {" 10 ", 10}, {"1", 2}, {"0", 2}, {"-5", 2}, {"99999", 3600}, {"ten", 60}, {"10s", 60}};
+  for (const auto& [text, seconds] : cases) {
+    WriteIni(std::string("[MySQL]\nSessionLease=") + text + "\n");
+    EXPECT_EQ(ReadEngineSettings(dir_.string()).sessionLease, seconds) << text;
+  }
+}
+
 TEST_F(SettingsTest, LongValuesAreCutTo99Characters) {
   const std::string value(120, 'x');
   WriteIni("[MySQL]\nServer=" + value + "\n");

@@ -13,6 +13,7 @@
 #include <utility>
 
 #include "layout.h"
+#include "server_list.h"
 #include "text.h"
 #include "vb_error.h"
 
@@ -61,6 +62,7 @@ constexpr unsigned long kPrefetchRows = 256;
 // Bytes bound per column of a cursor; longer values are fetched again at their full size.
 constexpr unsigned long kColumnBuffer = 256;
 constexpr unsigned int kConnectTimeoutSeconds = 30;
+constexpr unsigned int kFailoverTimeoutSeconds = 5;
 
 void InitLibrary() {
   // mysql_init would do this too, but not safely when two threads connect at once.
@@ -108,6 +110,11 @@ std::string Description(unsigned int code, const char* message) {
 // The failure of a statement, numbered. A key column's check (layout.h) is the column's own,
 // which the server names "<table>.A0".
 VbError StatementError(unsigned int code, std::string_view sqlstate, const char* message) {
+  // A replica's refusal, whichever setting made it.
+  if (code == ER_CANT_EXECUTE_IN_READ_ONLY_TRANSACTION ||
+      (code == ER_OPTION_PREVENTS_STATEMENT && message != nullptr &&
+       std::strstr(message, "read-only") != nullptr))
+    return VbError(dberr::kReadOnly, std::string(kReadOnlyRefused));
   std::string text = Description(code, message);
   if (code == ER_CONSTRAINT_FAILED && text.find(".A0` failed") != std::string::npos)
     return KeyTooLong();
@@ -433,71 +440,188 @@ mariadb_internal::Connection& MariaDbDriver::Open() const {
   return *connection_;
 }
 
+namespace {
+
+// A failure to reach one server of several, after which the next one is tried: it did not
+// answer, or it answered that it cannot serve now (a cluster's node that is not in its
+// cluster's primary part, a server at its connection limit).
+bool ServerUnavailable(unsigned int code) {
+  return code == CR_CONNECTION_ERROR || code == CR_CONN_HOST_ERROR || code == CR_UNKNOWN_HOST ||
+         code == CR_SERVER_GONE_ERROR || code == CR_SERVER_LOST || code == ER_CON_COUNT_ERROR ||
+         code == ER_UNKNOWN_COM_ERROR || code == ER_SERVER_SHUTDOWN;
+}
+
+// Runs a statement whose answer does not matter beyond its success.
+void RunPlain(MYSQL* mysql, std::string_view sql) {
+  if (mysql_real_query(mysql, sql.data(), sql.size())) Fail(mysql);
+  if (mysql_field_count(mysql) > 0) ResultPtr(mysql_store_result(mysql));
+  DrainResults(mysql);
+}
+
+// The first row of a query without parameters, each value as text ("" for NULL); nothing when
+// the server refuses it.
+std::optional<std::vector<std::string>> FirstRow(MYSQL* mysql, std::string_view sql) {
+  if (mysql_real_query(mysql, sql.data(), sql.size())) return std::nullopt;
+  ResultPtr result(mysql_store_result(mysql));
+  if (!result) return std::nullopt;
+  std::vector<std::string> out;
+  if (MYSQL_ROW row = mysql_fetch_row(result.get()); row != nullptr) {
+    unsigned long* lengths = mysql_fetch_lengths(result.get());
+    for (unsigned int i = 0; i < mysql_num_fields(result.get()); ++i)
+      out.emplace_back(row[i] ? std::string(row[i], lengths[i]) : std::string());
+  }
+  result.reset();
+  DrainResults(mysql);
+  return out;
+}
+
+// What the server is. A server that answers none of the questions (MySQL) is a server alone.
+ServerFacts ReadFacts(MYSQL* mysql) {
+  static constexpr std::string_view kQuestions[] = {
+      "SELECT @@read_only, @@wsrep_on AND @@wsrep_provider <> 'none', @@server_uid",
+      "SELECT @@read_only, @@wsrep_on AND @@wsrep_provider <> 'none', "
+      "CONCAT(@@hostname, ':', @@port)",
+      "SELECT @@read_only, 0, CONCAT(@@hostname, ':', @@port)"};
+  ServerFacts facts;
+  for (const std::string_view question : kQuestions) {
+    const auto row = FirstRow(mysql, question);
+    if (!row || row->size() < 3) continue;
+    facts.readOnly = (*row)[0] == "1";
+    facts.cluster = (*row)[1] == "1";
+    facts.node = (*row)[2];
+    break;
+  }
+  return facts;
+}
+
+// Whether a cluster's node takes statements: one cut off from its cluster's primary part, or
+// still joining it, refuses them.
+bool NodeReady(MYSQL* mysql) {
+  const auto row = FirstRow(mysql, "SHOW STATUS LIKE 'wsrep_ready'");
+  return row && row->size() == 2 && EqualsNoCase((*row)[1], "ON");
+}
+
+}  // namespace
+
 void MariaDbDriver::Connect(const ConnectParams& params) {
   CheckAccountName(params.account);
-  unsigned int port = ParsePort(params.port);
   CheckNoNul(params.server, "server name");
   CheckNoNul(params.socket, "socket path");
   CheckNoNul(params.user, "user name");
   CheckNoNul(params.password, "password");
   InitLibrary();
 
-  auto connection = std::make_shared<Connection>();
-  MYSQL* mysql = connection->mysql = mysql_init(nullptr);
-  if (mysql == nullptr) throw VbError(dberr::kUnspecified, "Out of memory");
-
-  mysql_optionsv(mysql, MYSQL_SET_CHARSET_NAME, "latin1");
-  unsigned int timeout = kConnectTimeoutSeconds;
-  mysql_optionsv(mysql, MYSQL_OPT_CONNECT_TIMEOUT, &timeout);
-  my_bool reconnect = 0;
-  mysql_optionsv(mysql, MYSQL_OPT_RECONNECT, &reconnect);
-  // LOAD DATA LOCAL would let the server ask for any file this process can read.
-  unsigned int local_infile = 0;
-  mysql_optionsv(mysql, MYSQL_OPT_LOCAL_INFILE, &local_infile);
-
-  const char* host = nullptr;
-  const char* socket = nullptr;
-  unsigned int protocol = MYSQL_PROTOCOL_TCP;
-  if (!params.socket.empty()) {
-    host = "localhost";
-    socket = params.socket.c_str();
-    protocol = MYSQL_PROTOCOL_SOCKET;
-  } else if (params.pipes) {
-    host = "localhost";
-    protocol = MYSQL_PROTOCOL_SOCKET;
+  // Where to try, in order: the socket, or each server the settings name.
+  std::vector<ConnectParams> targets;
+  if (!params.socket.empty() || params.pipes) {
+    ParsePort(params.port);
+    targets.push_back(params);
   } else {
-    // TCP even for "localhost", which the library would otherwise take through the
-    // default socket and so ignore the port.
-    host = params.server.empty() ? "localhost" : params.server.c_str();
+    for (const ServerAddress& a : ParseServerList(params.server, params.port)) {
+      ConnectParams one = params;
+      one.server = a.host;
+      one.port = a.port;
+      ParsePort(one.port);
+      targets.push_back(std::move(one));
+    }
+    if (targets.empty()) {
+      targets.push_back(params);
+      targets.back().server.clear();
+    }
   }
-  mysql_optionsv(mysql, MYSQL_OPT_PROTOCOL, &protocol);
-
+  // With nodes to fall back on, a node that does not answer is given up sooner.
+  const unsigned int timeout =
+      params.timeoutSeconds > 0 ? static_cast<unsigned int>(params.timeoutSeconds)
+      : targets.size() > 1      ? kFailoverTimeoutSeconds
+                                : kConnectTimeoutSeconds;
   const std::string database = LowerCase(params.account);
-  if (mysql_real_connect(mysql, host, params.user.c_str(), params.password.c_str(),
-                         database.c_str(), port, socket, CLIENT_FOUND_ROWS) == nullptr) {
-    unsigned int code = mysql_errno(mysql);
-    const int number = code == ER_BAD_DB_ERROR || code == ER_DBACCESS_DENIED_ERROR
-                           ? dberr::kNoSuchDatabase
-                           : dberr::kUnspecified;
-    throw VbError(number, Description(code, mysql_error(mysql)));
-  }
-  KeepFromChildren(mysql);
-  // Without strict mode, as the applications expect: an over-long value is cut to fit, a
-  // missing one takes the column's default.
-  static constexpr std::string_view kSqlMode = "SET SESSION sql_mode='NO_ENGINE_SUBSTITUTION'";
-  if (mysql_real_query(mysql, kSqlMode.data(), kSqlMode.size())) Fail(mysql);
+  std::optional<VbError> failure;
+  for (const ConnectParams& target : targets) {
+    auto connection = std::make_shared<Connection>();
+    MYSQL* mysql = connection->mysql = mysql_init(nullptr);
+    if (mysql == nullptr) throw VbError(dberr::kUnspecified, "Out of memory");
+    mysql_optionsv(mysql, MYSQL_SET_CHARSET_NAME, "latin1");
+    mysql_optionsv(mysql, MYSQL_OPT_CONNECT_TIMEOUT, &timeout);
+    if (params.timeoutSeconds > 0) {
+      mysql_optionsv(mysql, MYSQL_OPT_READ_TIMEOUT, &timeout);
+      mysql_optionsv(mysql, MYSQL_OPT_WRITE_TIMEOUT, &timeout);
+    }
+    my_bool reconnect = 0;
+    mysql_optionsv(mysql, MYSQL_OPT_RECONNECT, &reconnect);
+    // LOAD DATA LOCAL would let the server ask for any file this process can read.
+    unsigned int local_infile = 0;
+    mysql_optionsv(mysql, MYSQL_OPT_LOCAL_INFILE, &local_infile);
 
-  {
-    std::lock_guard lock(killMutex_);
-    killParams_ = params;
-    killThreadId_ = mysql_thread_id(mysql);
+    const char* host = nullptr;
+    const char* socket = nullptr;
+    unsigned int protocol = MYSQL_PROTOCOL_TCP;
+    ServerFacts facts;
+    if (!target.socket.empty()) {
+      host = "localhost";
+      socket = target.socket.c_str();
+      protocol = MYSQL_PROTOCOL_SOCKET;
+      facts.reached = target.socket;
+    } else if (target.pipes) {
+      host = "localhost";
+      protocol = MYSQL_PROTOCOL_SOCKET;
+      facts.reached = "localhost";
+    } else {
+      // TCP even for "localhost", which the library would otherwise take through the
+      // default socket and so ignore the port.
+      host = target.server.empty() ? "localhost" : target.server.c_str();
+      facts.reached = ServerAddress{host, target.port}.Shown();
+    }
+    mysql_optionsv(mysql, MYSQL_OPT_PROTOCOL, &protocol);
+
+    if (mysql_real_connect(mysql, host, target.user.c_str(), target.password.c_str(),
+                           database.c_str(), ParsePort(target.port), socket,
+                           CLIENT_FOUND_ROWS) == nullptr) {
+      const unsigned int code = mysql_errno(mysql);
+      const int number = code == ER_BAD_DB_ERROR || code == ER_DBACCESS_DENIED_ERROR
+                             ? dberr::kNoSuchDatabase
+                             : dberr::kUnspecified;
+      failure.emplace(number, Description(code, mysql_error(mysql)));
+      // A refused login or a missing account is the same on every node.
+      if (!ServerUnavailable(code)) throw *failure;
+      continue;
+    }
+    KeepFromChildren(mysql);
+    const char* server = mysql_get_server_info(mysql);
+    const bool compound = server != nullptr && std::strstr(server, "MariaDB") != nullptr &&
+                          mysql_get_server_version(mysql) >= 100500;
+    const ServerFacts found = ReadFacts(mysql);
+    facts.cluster = found.cluster;
+    facts.readOnly = found.readOnly;
+    facts.node = found.node;
+    if (facts.cluster && !NodeReady(mysql)) {
+      failure.emplace(dberr::kUnspecified, "The cluster node " + facts.reached +
+                                               " is not part of its cluster's primary component");
+      continue;
+    }
+    // Without strict mode, as the applications expect: an over-long value is cut to fit, a
+    // missing one takes the column's default.
+    static constexpr std::string_view kSqlMode = "SET SESSION sql_mode='NO_ENGINE_SUBSTITUTION'";
+    if (mysql_real_query(mysql, kSqlMode.data(), kSqlMode.size())) Fail(mysql);
+    // A transaction that holds an item's lock while its user thinks keeps no snapshot of the
+    // whole store meanwhile: each statement reads what is committed when it runs.
+    if (compound) RunPlain(mysql, "SET SESSION TRANSACTION ISOLATION LEVEL READ COMMITTED");
+    // Even a login whose rights would beat the server's read-only setting changes nothing on
+    // a replica: what it wrote would stop the replication.
+    if (facts.readOnly) RunPlain(mysql, "SET SESSION TRANSACTION READ ONLY");
+
+    {
+      std::lock_guard lock(killMutex_);
+      killParams_ = target;
+      killThreadId_ = mysql_thread_id(mysql);
+    }
+    connection_ = std::move(connection);
+    database_ = params.account;
+    compound_ = compound;
+    facts_ = std::move(facts);
+    deferred_ = false;
+    return;
   }
-  const char* server = mysql_get_server_info(mysql);
-  const bool compound = server != nullptr && std::strstr(server, "MariaDB") != nullptr &&
-                        mysql_get_server_version(mysql) >= 100500;
-  connection_ = std::move(connection);
-  database_ = params.account;
-  compound_ = compound;
+  throw *failure;
 }
 
 namespace {
@@ -551,10 +675,36 @@ bool MariaDbDriver::IsOpen() const { return connection_ != nullptr; }
 void MariaDbDriver::Close() {
   connection_.reset();
   database_.clear();
+  deferred_ = false;
+}
+
+void MariaDbDriver::Settle() {
+  if (!deferred_) return;
+  deferred_ = false;
+  RunPlain(Open().mysql, "COMMIT");
+}
+
+void MariaDbDriver::Begin() {
+  Settle();
+  const Running running(running_);
+  RunPlain(Open().mysql, "START TRANSACTION");
+}
+
+void MariaDbDriver::Commit() {
+  deferred_ = false;
+  const Running running(running_);
+  RunPlain(Open().mysql, "COMMIT");
+}
+
+void MariaDbDriver::Rollback() {
+  deferred_ = false;
+  const Running running(running_);
+  RunPlain(Open().mysql, "ROLLBACK");
 }
 
 void MariaDbDriver::UseDatabase(const std::string& account) {
   CheckAccountName(account);
+  Settle();
   MYSQL* mysql = Open().mysql;
   if (mysql_select_db(mysql, LowerCase(account).c_str())) Fail(mysql);
   database_ = account;
@@ -564,6 +714,7 @@ std::string MariaDbDriver::CurrentDatabase() const { return database_; }
 
 std::int64_t MariaDbDriver::Execute(std::string_view sql, std::span<const DbValue> params) {
   RefuseGuardedText(sql);
+  Settle();
   MYSQL* mysql = Open().mysql;
   const Running running(running_);
   if (params.empty()) {
@@ -628,6 +779,7 @@ std::unique_ptr<Cursor> MariaDbDriver::Lookup(std::string_view sql,
                                               std::span<const DbValue> params) {
   RefuseGuardedText(sql);
   if (params.empty()) return Query(sql, params);
+  Settle();
   Connection& connection = Open();
   const Running running(running_);
   for (int attempt = 0;; ++attempt) {
@@ -647,6 +799,7 @@ std::unique_ptr<Cursor> MariaDbDriver::Lookup(std::string_view sql,
 std::unique_ptr<Cursor> MariaDbDriver::Query(std::string_view sql,
                                              std::span<const DbValue> params) {
   RefuseGuardedText(sql);
+  Settle();
   MYSQL* mysql = Open().mysql;
   const Running running(running_);
   // SHOW statements list server state in small results: read them whole, as a prepared SHOW
@@ -696,6 +849,7 @@ std::unique_ptr<Cursor> MariaDbDriver::Query(std::string_view sql,
 }
 
 std::vector<TableInfo> MariaDbDriver::ListTables() {
+  Settle();
   std::unique_ptr<Cursor> rows = StoredQuery(Open().mysql, "SHOW FULL TABLES");
   std::vector<TableInfo> tables;
   while (rows->Next()) {
@@ -714,6 +868,7 @@ std::vector<TableInfo> MariaDbDriver::ListTables() {
 
 std::vector<ColumnInfo> MariaDbDriver::ListColumns(const std::string& table) {
   CheckFileName(table);
+  Settle();
   std::unique_ptr<Cursor> rows = StoredQuery(Open().mysql, "SHOW COLUMNS FROM `" + table + "`");
   std::vector<ColumnInfo> columns;
   while (rows->Next()) {

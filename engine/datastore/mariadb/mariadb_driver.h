@@ -43,10 +43,14 @@ class MariaDbDriver : public Driver {
 
   std::string Kind() const override { return "MYSQL"; }
 
-  // Reaches params.socket when it is set; otherwise params.server:params.port over TCP, or
-  // the server's default local socket when params.pipes is set and no server is named. A
-  // connection already open is replaced only once the new one is made.
+  // Reaches params.socket when it is set; otherwise the server's default local socket when
+  // params.pipes is set, or over TCP each server params.server names (server_list.h, on
+  // params.port unless it names its own) in turn, until one answers and serves: a cluster's
+  // node must be in its cluster's primary component. A connection already open is replaced
+  // only once the new one is made. On a read-only server the connection refuses every change
+  // (dberr::kReadOnly); the server's own refusals of one say so too.
   void Connect(const ConnectParams& params) override;
+  const ServerFacts& Facts() const override { return facts_; }
   bool IsOpen() const override;
   // MariaDB from 10.5 on: MySQL has no compound statements outside stored programs.
   bool RunsCompoundStatements() const override { return compound_; }
@@ -66,16 +70,30 @@ class MariaDbDriver : public Driver {
 
   std::int64_t ConnectionId() override;
 
+  // Transactions on MariaDB from 10.5 on, which the engine's lock statements need (they are
+  // compound statements); statements read what is committed when they run.
+  bool RunsTransactions() const override { return compound_; }
+  void Begin() override;
+  void Commit() override;
+  void Rollback() override;
+  void Defer() override { deferred_ = true; }
+  bool Deferred() const override { return deferred_; }
+  void Continue() override { deferred_ = false; }
+
   // While a statement runs, asks the server from a connection of its own to kill it
   // ("KILL QUERY"): the connection stays, the statement fails as interrupted.
   void Interrupt() override;
 
  private:
   mariadb_internal::Connection& Open() const;
+  // Commits the deferred transaction, if one is open, before another statement runs.
+  void Settle();
 
   std::shared_ptr<mariadb_internal::Connection> connection_;
   std::string database_;
   bool compound_ = false;
+  ServerFacts facts_;
+  bool deferred_ = false;
 
   // What Interrupt needs to reach the server again; written by Connect under the lock.
   std::mutex killMutex_;

@@ -116,7 +116,8 @@ void RecordingDriver::Queue(Answer answer, CallMatch match) {
 std::vector<std::string> RecordingDriver::Statements() const {
   std::vector<std::string> out;
   for (const auto& call : calls_) {
-    if (call.kind == "Execute" || call.kind == "Query") out.push_back(call.text);
+    if (call.kind == "Execute" || call.kind == "Query" || call.kind == "Transaction")
+      out.push_back(call.text);
   }
   return out;
 }
@@ -161,8 +162,33 @@ void RecordingDriver::RequireOpen() const {
   if (!open_) throw VbError(dberr::kUnspecified, "The connection is not open");
 }
 
+void RecordingDriver::Settle() {
+  if (!deferred_) return;
+  deferred_ = false;
+  Take("Transaction", "COMMIT", {});
+}
+
+void RecordingDriver::Begin() {
+  RequireOpen();
+  Settle();
+  Take("Transaction", "START TRANSACTION", {});
+}
+
+void RecordingDriver::Commit() {
+  RequireOpen();
+  deferred_ = false;
+  Take("Transaction", "COMMIT", {});
+}
+
+void RecordingDriver::Rollback() {
+  RequireOpen();
+  deferred_ = false;
+  Take("Transaction", "ROLLBACK", {});
+}
+
 void RecordingDriver::Close() {
   calls_.push_back({"Close", "", {}, {}});
+  deferred_ = false;
   open_ = false;
   database_.clear();
 }
@@ -179,6 +205,7 @@ void RecordingDriver::Connect(const ConnectParams& params) {
 void RecordingDriver::UseDatabase(const std::string& account) {
   CheckAccountName(account);
   RequireOpen();
+  Settle();
   Take("UseDatabase", account, {});
   database_ = account;
 }
@@ -186,6 +213,7 @@ void RecordingDriver::UseDatabase(const std::string& account) {
 std::int64_t RecordingDriver::Execute(std::string_view sql, std::span<const DbValue> params) {
   RequireOpen();
   RefuseGuardedText(sql);
+  Settle();
   const Answer answer = Take("Execute", sql, params);
   return answer.type == Answer::Type::kRowCount ? answer.row_count : 0;
 }
@@ -194,6 +222,7 @@ std::unique_ptr<Cursor> RecordingDriver::Query(std::string_view sql,
                                                std::span<const DbValue> params) {
   RequireOpen();
   RefuseGuardedText(sql);
+  Settle();
   Answer answer = Take("Query", sql, params);
   return std::make_unique<ScriptedCursor>(std::move(answer.fields), std::move(answer.rows));
 }

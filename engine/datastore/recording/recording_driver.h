@@ -29,7 +29,8 @@ namespace orvik {
 
 // One call as the driver saw it.
 struct RecordedCall {
-  // "Connect", "Close", "UseDatabase", "Execute", "Query", "ListTables" or "ListColumns".
+  // "Connect", "Close", "UseDatabase", "Execute", "Query", "ListTables", "ListColumns" or
+  // "Transaction" (its text "START TRANSACTION", "COMMIT" or "ROLLBACK").
   std::string kind;
   // The SQL; the account for Connect and UseDatabase; the table for ListColumns.
   std::string text;
@@ -80,12 +81,15 @@ class RecordingDriver : public Driver {
   // Answers not used yet.
   std::size_t PendingAnswers() const { return answers_.size(); }
   void set_connection_id(std::int64_t id) { connection_id_ = id; }
-  // Answers RunsCompoundStatements (false unless set).
+  // Answers RunsCompoundStatements and RunsTransactions, as a MariaDB server from 10.5 on
+  // does (false unless set).
   void set_compound_statements(bool on) { compound_ = on; }
+  // What Facts answers.
+  void set_facts(ServerFacts facts) { facts_ = std::move(facts); }
 
   // Recording.
   const std::vector<RecordedCall>& Calls() const { return calls_; }
-  // The SQL of the Execute and Query calls, in order.
+  // The SQL of the Execute, Query and Transaction calls, in order.
   std::vector<std::string> Statements() const;
   void ClearCalls() { calls_.clear(); }
 
@@ -94,6 +98,16 @@ class RecordingDriver : public Driver {
   void Connect(const ConnectParams& params) override;
   bool IsOpen() const override { return open_; }
   bool RunsCompoundStatements() const override { return compound_; }
+  const ServerFacts& Facts() const override { return facts_; }
+  // Recorded as "Transaction" calls; a deferred transaction is committed (recorded so) before
+  // the next call, unless continued. An answer queued for one is thrown from it.
+  bool RunsTransactions() const override { return compound_; }
+  void Begin() override;
+  void Commit() override;
+  void Rollback() override;
+  void Defer() override { deferred_ = true; }
+  bool Deferred() const override { return deferred_; }
+  void Continue() override { deferred_ = false; }
   // Recorded as "Close".
   void Close() override;
   void UseDatabase(const std::string& account) override;
@@ -118,10 +132,13 @@ class RecordingDriver : public Driver {
   Answer Take(std::string_view kind, std::string_view text, std::span<const DbValue> params,
               const ConnectParams* connect = nullptr);
   void RequireOpen() const;
+  void Settle();
 
   std::string kind_;
   std::vector<RecordedCall> calls_;
   bool compound_ = false;
+  ServerFacts facts_;
+  bool deferred_ = false;
   std::deque<Queued> answers_;
   bool open_ = false;
   std::string database_;

@@ -14,19 +14,26 @@
 
 namespace orvik::test_support {
 
-// Starts a counter process of two ports on `home` adding 1 to the item COUNTER of `fv`
-// `rounds` times each; `slot` >= 0 has each port count its own increments too, `hold` then
-// holds the item's lock until killed (see counter_main.cpp).
-inline std::unique_ptr<QProcess> StartCounter(const DatastoreHome& home, const std::string& fv,
-                                              int rounds, int slot = -1, bool hold = false) {
+// Starts a counter process of two ports on the engine home `home`, logged in as `user`,
+// adding 1 to the item COUNTER of `fv` `rounds` times each; `slot` >= 0 has each port count
+// its own increments too, `hold` then holds the item's lock until killed (see
+// counter_main.cpp).
+inline std::unique_ptr<QProcess> StartCounterIn(const std::string& home, const std::string& user,
+                                                const std::string& fv, int rounds, int slot = -1,
+                                                bool hold = false) {
   auto p = std::make_unique<QProcess>();
   p->setProcessChannelMode(QProcess::SeparateChannels);
-  QStringList args{QString::fromStdString(home.home()), QString::fromStdString(home.user()),
-                   kTestPassword, QString::fromStdString(fv), QString::number(rounds)};
+  QStringList args{QString::fromStdString(home), QString::fromStdString(user), kTestPassword,
+                   QString::fromStdString(fv), QString::number(rounds)};
   if (slot >= 0) args << QString::number(slot);
   if (hold) args << "hold";
   p->start(QString::fromStdString(ORVIK_COUNTER_PROGRAM), args);
   return p;
+}
+
+inline std::unique_ptr<QProcess> StartCounter(const DatastoreHome& home, const std::string& fv,
+                                              int rounds, int slot = -1, bool hold = false) {
+  return StartCounterIn(home.home(), home.user(), fv, rounds, slot, hold);
 }
 
 // Waits (up to `ms`) until the process has written `line`.

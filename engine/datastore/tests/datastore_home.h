@@ -12,6 +12,7 @@
 #include <filesystem>
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "ini_file.h"
 #include "port.h"
@@ -98,6 +99,27 @@ inline std::shared_ptr<Port> LoggedIn(const DatastoreHome& home) {
   EXPECT_TRUE(ValidateLogin(*p)) << p->ErrorDetail();
   EXPECT_TRUE(ConnectAccount(*p, home.account())) << p->ErrorDetail();
   return p;
+}
+
+// The holders of `home`'s lock rows (the server's dm is shared by every test), as `p` finds
+// them. On a server alone a lock a read for update took is not committed until the write
+// that ends it: the rows are read as they stand, committed or not, on a connection of their
+// own that leaves `p`'s transactions alone.
+inline std::vector<std::string> LockHolders(const DatastoreHome& home, Port& p) {
+  using namespace port_access;
+  const bool server = home.dataStore() == "MYSQL";
+  std::shared_ptr<Driver> d;
+  if (server) {
+    d = Parts(p).account.SideConnector(10)();
+    d->Execute("SET SESSION TRANSACTION ISOLATION LEVEL READ UNCOMMITTED");
+  } else {
+    d = Parts(p).account.SystemConnection();
+  }
+  auto cursor = d->Query("SELECT UserInst FROM " + std::string(server ? "dm.locks" : "locks") +
+                         " WHERE A0 LIKE '" + home.account() + "%'");
+  std::vector<std::string> out;
+  while (cursor->Next()) out.push_back(cursor->Row()[0].value_or(""));
+  return out;
 }
 
 #ifdef ORVIK_TEST_MARIADB

@@ -34,13 +34,7 @@ class PortKeysTest : public ::testing::Test {
     if (a_->RRead(item, Variant(fv_), Variant(id))) return item.ToString();
     return "<" + a_->ErrorDetail().substr(0, 5);
   }
-  int LockRows() {
-    const bool server = home_.dataStore() == "MYSQL";
-    auto cursor = (server ? Parts(*a_).account.Connection() : Parts(*a_).account.SystemConnection())
-                      ->Query("SELECT COUNT(*) FROM " + std::string(server ? "dm.locks" : "locks") +
-                              " WHERE A0 LIKE '" + home_.account() + "%'");
-    return cursor->Next() ? std::stoi(cursor->Row()[0].value_or("0")) : -1;
-  }
+  int LockRows() { return static_cast<int>(test_support::LockHolders(home_, *a_).size()); }
 
   test_support::DatastoreHome home_;
   std::shared_ptr<Port> a_, b_;

@@ -37,16 +37,7 @@ class LockRecoveryTest : public ::testing::Test {
   }
 
   std::shared_ptr<Port> LoggedIn() { return test_support::LoggedIn(home_); }
-  // The holders of this home's lock rows (the server's dm is shared by every test).
-  std::vector<std::string> LockHolders(Port& p) {
-    const bool server = home_.dataStore() == "MYSQL";
-    auto cursor = (server ? Parts(p).account.Connection() : Parts(p).account.SystemConnection())
-                      ->Query("SELECT UserInst FROM " + std::string(server ? "dm.locks" : "locks") +
-                              " WHERE A0 LIKE '" + home_.account() + "%'");
-    std::vector<std::string> out;
-    while (cursor->Next()) out.push_back(cursor->Row()[0].value_or(""));
-    return out;
-  }
+  std::vector<std::string> LockHolders(Port& p) { return test_support::LockHolders(home_, p); }
   // A counter process that has taken the lock of COUNTER and waits, alive.
   std::unique_ptr<QProcess> Holder(int rounds) {
     auto p = StartCounter(home_, fv_, rounds, 0, true);

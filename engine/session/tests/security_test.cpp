@@ -21,7 +21,7 @@ using test_support::Terminal;
 const std::string kCrLf = "\r\n";
 const std::string kRefused =
     "[984] Only the administrator may read the password column or held print, or change the "
-    "users, locks and printhold tables";
+    "users, locks, sessions and printhold tables";
 
 class SecurityTest : public ::testing::Test {
  protected:

@@ -259,7 +259,7 @@ TEST_F(RecordingDriverTest, TheGuardRefusesBeforeAnythingRuns) {
             dberr::kSystemTables);
   EXPECT_EQ(description,
             "Only the administrator may read the password column or held print, or change the "
-            "users, locks and printhold tables");
+            "users, locks, sessions and printhold tables");
   EXPECT_EQ(ErrorNumber([&] { driver_.Execute("DELETE FROM locks"); }), dberr::kSystemTables);
   EXPECT_EQ(ErrorNumber([&] { driver_.Execute("DROP USER mary"); }, &description),
             dberr::kSystemTables);

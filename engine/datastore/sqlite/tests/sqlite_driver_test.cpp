@@ -528,7 +528,7 @@ TEST_F(SqliteDriverTest, TheGuardKeepsTypedStatementsOutOfTheSystemTables) {
   }
   EXPECT_EQ(DescriptionOf([&] { dm->Query("SELECT A7 FROM users"); }),
             "Only the administrator may read the password column or held print, or change the "
-            "users, locks and printhold tables");
+            "users, locks, sessions and printhold tables");
   const char* changes[] = {
       "REPLACE INTO users (A0, A7, A8) VALUES ('admin', 'mine', '9')",
       "INSERT INTO users (A0, A8) VALUES ('me', '9')",

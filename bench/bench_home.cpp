@@ -176,10 +176,12 @@ class SqliteHand : public HandStore {
     sqlite3* db = nullptr;
     if (sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READWRITE, nullptr) != SQLITE_OK)
       throw std::runtime_error("cannot open " + path);
-    // Keys compare as the engine's do.
+    // Keys compare as the engine's do; the file is read as the engine reads it.
     SqliteDriver::AddKeyCollation(db);
     sqlite3_busy_timeout(db, 5000);
     sqlite3_exec(db, "PRAGMA journal_mode=WAL", nullptr, nullptr, nullptr);
+    const std::string map = "PRAGMA mmap_size=" + std::to_string(SqliteDriver::kMemoryMap);
+    sqlite3_exec(db, map.c_str(), nullptr, nullptr, nullptr);
     return db;
   }
   sqlite3_stmt* Statement(sqlite3* db, const std::string& sql) {

@@ -68,9 +68,9 @@ class ScriptHost {
   // Raises what Create raises for a language without an engine here.
   static void RequireEngine(std::string_view language);
 
-  // Gives what the engine's memory allocator holds free back to the system: a program
-  // takes its memory in many small pieces, which would otherwise stay with the engine's
-  // process after the session has gone.
+  // Gives what the engine's memory allocator holds free back to the system when that is
+  // much: a program takes its memory in many small pieces, which would otherwise stay with
+  // the engine's process after the session has gone.
   virtual ~ScriptHost();
   ScriptHost(const ScriptHost&) = delete;
   ScriptHost& operator=(const ScriptHost&) = delete;

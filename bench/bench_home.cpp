@@ -13,7 +13,6 @@
 #include "layout.h"
 #include "mariadb_test_server.h"
 #include "port_access.h"
-#include "setup.h"
 #include "sqlite_driver.h"
 #include "text.h"
 
@@ -28,7 +27,8 @@ bool BenchHome::ServerKnown() {
   return dir != nullptr && *dir != '\0';
 }
 
-BenchHome::BenchHome(std::string dataStore) : dataStore_(std::move(dataStore)) {
+BenchHome::BenchHome(std::string dataStore, std::vector<CatalogEntry> catalog)
+    : dataStore_(std::move(dataStore)) {
   const std::string tag = std::to_string(::getpid());
   home_ =
       (std::filesystem::temp_directory_path() / ("orvik-bench-" + dataStore_ + "-" + tag)).string();
@@ -42,6 +42,8 @@ BenchHome::BenchHome(std::string dataStore) : dataStore_(std::move(dataStore)) {
   o.user = user_;
   o.password = password();
   o.accounts = {account_};
+  for (CatalogEntry& entry : catalog) entry.account = account_;
+  o.catalog = std::move(catalog);
   if (dataStore_ == "MYSQL") {
     const mariadb_test::ServerInfo server = mariadb_test::LoadServerInfo();
     IniFile ini(home_ + "/OrvikEngine.ini");
@@ -107,15 +109,16 @@ class SqliteHand : public HandStore {
     sqlite3_close(dm_);
   }
 
-  void Load(const Table& table, int count, const std::function<Columns(int)>& make) override {
+  void Load(const Table& table, int count, const std::function<Columns(int)>& make,
+            const std::function<std::string(int)>& id) override {
     const int columns = static_cast<int>(table.columns.size());
     sqlite3_exec(account_, "BEGIN", nullptr, nullptr, nullptr);
     sqlite3_stmt* s = Statement(account_, "INSERT INTO " + table.name + " (" + ColumnList(table) +
                                               ") VALUES (" + Placeholders(columns + 1) + ")");
     for (int k = 0; k < count; ++k) {
-      const std::string id = Id(k);
+      const std::string key = id ? id(k) : Id(k);
       const Columns values = make(k);
-      Text(s, 1, id);
+      Text(s, 1, key);
       for (int c = 0; c < columns; ++c) Text(s, c + 2, values[c]);
       Done(s);
     }
@@ -175,6 +178,8 @@ class SqliteHand : public HandStore {
       throw std::runtime_error("cannot open " + path);
     sqlite3_busy_timeout(db, 5000);
     sqlite3_exec(db, "PRAGMA journal_mode=WAL", nullptr, nullptr, nullptr);
+    const std::string map = "PRAGMA mmap_size=" + std::to_string(SqliteDriver::kMemoryMap);
+    sqlite3_exec(db, map.c_str(), nullptr, nullptr, nullptr);
     return db;
   }
   sqlite3_stmt* Statement(sqlite3* db, const std::string& sql) {
@@ -223,13 +228,14 @@ class MariaHand : public HandStore {
     mysql_close(mysql_);
   }
 
-  void Load(const Table& table, int count, const std::function<Columns(int)>& make) override {
+  void Load(const Table& table, int count, const std::function<Columns(int)>& make,
+            const std::function<std::string(int)>& id) override {
     const int columns = static_cast<int>(table.columns.size());
     Run("START TRANSACTION");
     MYSQL_STMT* s = Statement("INSERT INTO " + db_ + "." + table.name + " (" + ColumnList(table) +
                               ") VALUES (" + Placeholders(columns + 1) + ")");
     for (int k = 0; k < count; ++k) {
-      Columns values{Id(k)};
+      Columns values{id ? id(k) : Id(k)};
       for (std::string& v : make(k)) values.push_back(std::move(v));
       Execute(s, values);
     }

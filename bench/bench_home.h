@@ -17,12 +17,14 @@
 
 #include "dialect.h"
 #include "port.h"
+#include "setup.h"
 
 namespace orvik::bench {
 
 class BenchHome {
  public:
-  explicit BenchHome(std::string dataStore);
+  // `catalog` is made in the benchmark's own account (the entries' account is not used).
+  explicit BenchHome(std::string dataStore, std::vector<CatalogEntry> catalog = {});
   ~BenchHome();
   BenchHome(const BenchHome&) = delete;
   BenchHome& operator=(const BenchHome&) = delete;
@@ -63,8 +65,10 @@ class HandStore {
   virtual ~HandStore() = default;
   static std::unique_ptr<HandStore> Open(const BenchHome& home);
 
-  // Fills `table` with `count` items in one transaction: item k has id Id(k), columns make(k).
-  virtual void Load(const Table& table, int count, const std::function<Columns(int)>& make) = 0;
+  // Fills `table` with `count` items in one transaction: item k has id Id(k) (or id(k)),
+  // columns make(k).
+  virtual void Load(const Table& table, int count, const std::function<Columns(int)>& make,
+                    const std::function<std::string(int)>& id = {}) = 0;
   // The item's columns after the key, joined by attribute marks ("" when there is none).
   virtual std::string Read(const Table& table, const std::string& id) = 0;
   // Replaces the item's columns (all of the table's) in one durable statement.

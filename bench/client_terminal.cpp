@@ -26,24 +26,18 @@
 #include "port.h"
 #include "port_host.h"
 #include "setup.h"
+#include "stats.h"
 
 namespace {
 
 using Clock = std::chrono::steady_clock;
 using namespace std::chrono_literals;
+using orvik::bench::Ms;
+using orvik::bench::Percentile;
 using orvik::client::ClientProgram;
 
 constexpr int kCommands = 60;
 const std::string kUser = "bench";
-
-double Ms(Clock::duration d) { return std::chrono::duration<double, std::milli>(d).count(); }
-
-double Percentile(std::vector<double> v, double p) {
-  if (v.empty()) return 0;
-  std::sort(v.begin(), v.end());
-  const auto i = static_cast<std::size_t>(p * static_cast<double>(v.size() - 1) + 0.5);
-  return v[std::min(i, v.size() - 1)];
-}
 
 bool WaitFor(const std::function<bool()>& done, std::chrono::milliseconds limit = 10s) {
   return orvik::PumpEventsUntil(Clock::now() + limit, done) || done();

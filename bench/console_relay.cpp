@@ -7,25 +7,21 @@
 // The servers run on a thread of their own, with their own event loop; the clients are
 // plain blocking sockets on threads of their own, timed on the steady clock.
 
-#include <arpa/inet.h>
 #include <benchmark/benchmark.h>
-#include <netinet/in.h>
-#include <netinet/tcp.h>
-#include <sys/socket.h>
+#include <sqlite3.h>
 #include <unistd.h>
 
 #include <QCoreApplication>
 #include <QEvent>
+#include <QPointer>
 #include <QTcpServer>
 #include <QTcpSocket>
-#include <QThread>
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <functional>
-#include <future>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -35,28 +31,26 @@
 #include <vector>
 
 #include "counter_reporter.h"
+#include "password_hash.h"
 #include "port.h"
-#include "relay_server.h"
+#include "relay_client.h"
 #include "setup.h"
+#include "sqlite_driver.h"
 
 namespace {
 
 using Clock = std::chrono::steady_clock;
 using namespace std::chrono_literals;
+using orvik::bench::MakeRelay;
+using orvik::bench::Ms;
+using orvik::bench::Percentile;
+using orvik::bench::ServerThread;
+using orvik::bench::Terminal;
 
 constexpr std::size_t kListingLines = 20000;
 constexpr std::size_t kListingLineLength = 1000;  // plus CR LF: about 20 MB in all
 const std::string kUser = "bench";
 const std::string kPassword = "bench";
-
-double Ms(Clock::duration d) { return std::chrono::duration<double, std::milli>(d).count(); }
-
-double Percentile(std::vector<double> v, double p) {
-  if (v.empty()) return 0;
-  std::sort(v.begin(), v.end());
-  const auto i = static_cast<std::size_t>(p * static_cast<double>(v.size() - 1) + 0.5);
-  return v[std::min(i, v.size() - 1)];
-}
 
 // --- The plain server: the same dialogue answered at once --------------------------------
 
@@ -73,40 +67,48 @@ std::string ListingText() {
 }
 
 // Echoes every byte and answers each line as the engine would: banner, password prompt,
-// welcome and prompt, a one-line program, a listing.
+// welcome and prompt, a one-line program, a listing. A login does what any login must: the
+// user's row is read from the home's system account and the password checked against its
+// hash, off the server's thread, as a server that serves many users at once would.
 class PlainServer {
  public:
-  PlainServer() {
+  explicit PlainServer(std::string home) : home_(std::move(home)) {
     server_.listen(QHostAddress::LocalHost, 0);
     QObject::connect(&server_, &QTcpServer::newConnection, &server_, [this] {
       while (QTcpSocket* s = server_.nextPendingConnection()) {
         auto lines = std::make_shared<int>(0);
         auto pending = std::make_shared<std::string>();
-        QObject::connect(s, &QTcpSocket::readyRead, s, [this, s, lines, pending] {
+        auto user = std::make_shared<std::string>();
+        QObject::connect(s, &QTcpSocket::readyRead, s, [this, s, lines, pending, user] {
           const QByteArray in = s->readAll();
           s->write(in);
           pending->append(in.constData(), static_cast<std::size_t>(in.size()));
           for (std::size_t cr; (cr = pending->find('\r')) != std::string::npos;) {
             const std::string line = pending->substr(0, cr);
             pending->erase(0, cr + 1);
-            Answer(s, line, (*lines)++);
+            if (*lines == 1) *user = line;
+            Answer(s, line, (*lines)++, *user);
           }
         });
         QObject::connect(s, &QTcpSocket::disconnected, s, &QObject::deleteLater);
       }
     });
   }
+  ~PlainServer() {
+    for (std::thread& t : checks_) t.join();
+  }
   std::uint16_t Port() const { return server_.serverPort(); }
 
  private:
-  void Answer(QTcpSocket* s, const std::string& line, int n) {
+  void Answer(QTcpSocket* s, const std::string& line, int n, const std::string& user) {
     std::string out;
     if (n == 0) {
       out = "\r\nusername: ";
     } else if (n == 1) {
       out = "\r\npassword: ";
     } else if (n == 2) {
-      out = "\r\nWelcome\r\n\r\n:";
+      CheckLogin(s, user, line);
+      return;
     } else if (line == "HELLO") {
       out = "hi\r\n:";
     } else if (line == "LISTING") {
@@ -117,38 +119,44 @@ class PlainServer {
     s->write(out.data(), static_cast<qint64>(out.size()));
   }
 
+  void CheckLogin(QTcpSocket* s, const std::string& user, const std::string& password) {
+    QPointer<QTcpSocket> socket(s);
+    checks_.emplace_back([this, socket, user, password] {
+      const bool accepted = PasswordMatches(user, password);
+      QMetaObject::invokeMethod(&server_, [socket, accepted] {
+        if (!socket) return;
+        const std::string out =
+            accepted ? "\r\nWelcome\r\n\r\n:" : "\r\nUser name or password not accepted\r\n";
+        socket->write(out.data(), static_cast<qint64>(out.size()));
+      });
+    });
+  }
+
+  bool PasswordMatches(const std::string& user, const std::string& password) const {
+    sqlite3* db = nullptr;
+    const std::string file = home_ + "/JetMDB/dm.db";
+    bool matches = false;
+    if (sqlite3_open_v2(file.c_str(), &db, SQLITE_OPEN_READONLY, nullptr) == SQLITE_OK) {
+      orvik::SqliteDriver::AddKeyCollation(db);
+      sqlite3_busy_timeout(db, 5000);
+      sqlite3_stmt* row = nullptr;
+      sqlite3_prepare_v2(db, "SELECT A7 FROM users WHERE A0 = ?", -1, &row, nullptr);
+      sqlite3_bind_text(row, 1, user.data(), static_cast<int>(user.size()), SQLITE_STATIC);
+      if (sqlite3_step(row) == SQLITE_ROW) {
+        const auto* stored = reinterpret_cast<const char*>(sqlite3_column_text(row, 0));
+        matches = orvik::CheckPassword(password, stored ? stored : "") !=
+                  orvik::PasswordCheck::kWrong;
+      }
+      sqlite3_finalize(row);
+    }
+    sqlite3_close(db);
+    return matches;
+  }
+
+  std::string home_;
+  std::vector<std::thread> checks_;
   QTcpServer server_;
   const std::string listing_ = ListingText();
-};
-
-// A server of either kind on a thread of its own, with its own event loop, until destroyed.
-class ServerThread : public QThread {
- public:
-  using Make = std::function<std::shared_ptr<void>(std::uint16_t* port)>;
-  explicit ServerThread(Make make) : make_(std::move(make)) {
-    start();
-    port_ = listening_.get_future().get();
-  }
-  ~ServerThread() override {
-    quit();
-    wait();
-  }
-  std::uint16_t Port() const { return port_; }
-
- protected:
-  void run() override {
-    std::uint16_t port = 0;
-    std::shared_ptr<void> server = make_(&port);
-    listening_.set_value(port);
-    exec();
-    server.reset();
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-  }
-
- private:
-  Make make_;
-  std::promise<std::uint16_t> listening_;
-  std::uint16_t port_ = 0;
 };
 
 // --- The engine side ----------------------------------------------------------------------
@@ -191,78 +199,13 @@ class BenchHome {
   bool ok_ = false;
 };
 
-std::shared_ptr<void> MakeRelay(const std::string& home, std::uint16_t* port) {
-  auto relay = std::make_shared<orvik::console::RelayServer>(home);
-  relay->SetListenAddress(QHostAddress::LocalHost);
-  // Fifty users of one address logging in at once would otherwise take turns as guessers do.
-  relay->SetLoginHolds(
-      {.first = std::chrono::milliseconds(0), .most = std::chrono::milliseconds(0)});
-  relay->SetPortFactory([home](std::int32_t) {
-    auto p = orvik::Port::Create(home);
-    p->Echo(orvik::Variant(true));  // as for a telnet client, whose keys the session echoes
-    return p;
-  });
-  relay->EngineStart(orvik::console::RelayServer::kMaxSlots, 0);
-  *port = relay->ListeningPort();
-  return relay;
-}
-
-std::shared_ptr<void> MakePlain(std::uint16_t* port) {
-  auto plain = std::make_shared<PlainServer>();
+std::shared_ptr<void> MakePlain(const std::string& home, std::uint16_t* port) {
+  auto plain = std::make_shared<PlainServer>(home);
   *port = plain->Port();
   return plain;
 }
 
 // --- Clients --------------------------------------------------------------------------------
-
-class Terminal {
- public:
-  explicit Terminal(std::uint16_t port) {
-    fd_ = ::socket(AF_INET, SOCK_STREAM, 0);
-    int one = 1;
-    ::setsockopt(fd_, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_port = htons(port);
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    ok_ = ::connect(fd_, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0;
-  }
-  ~Terminal() { ::close(fd_); }
-  bool ok() const { return ok_; }
-  void Send(const std::string& s) {
-    ok_ = ok_ && ::send(fd_, s.data(), s.size(), 0) == ssize_t(s.size());
-  }
-  // Reads until `text` has arrived (after what was read before); false on end or error.
-  bool ReadUntil(const std::string& text, std::size_t* bytes = nullptr) {
-    char buf[65536];
-    for (;;) {
-      const std::size_t at = got_.find(text);
-      if (at != std::string::npos) {
-        got_.erase(0, at + text.size());
-        return true;
-      }
-      // Keep only what could still be the start of `text`.
-      if (got_.size() > text.size()) got_.erase(0, got_.size() - text.size());
-      const ssize_t n = ::recv(fd_, buf, sizeof buf, 0);
-      if (n <= 0) return ok_ = false;
-      if (bytes) *bytes += static_cast<std::size_t>(n);
-      got_.append(buf, static_cast<std::size_t>(n));
-    }
-  }
-  bool LogIn() {
-    Send("\r");
-    if (!ReadUntil("username: ")) return false;
-    Send(kUser + "\r");
-    if (!ReadUntil("password: ")) return false;
-    Send(kPassword + "\r");
-    return ReadUntil("\r\n:");
-  }
-
- private:
-  int fd_ = -1;
-  bool ok_ = false;
-  std::string got_;
-};
 
 // Keys typed by `sessions` users at once, each waiting `think` between keys; the echo time
 // of every key.
@@ -273,7 +216,7 @@ std::vector<double> EchoTimes(std::uint16_t port, int sessions, int keys, Clock:
   for (int u = 0; u < sessions; ++u) {
     users.emplace_back([&, u] {
       Terminal t(port);
-      if (!t.LogIn()) return;
+      if (!t.LogIn(kUser, kPassword)) return;
       std::mt19937 random(static_cast<unsigned>(u));
       std::uniform_int_distribution<int> jitter(0, 10);
       std::vector<double> mine;
@@ -302,7 +245,9 @@ std::unique_ptr<ServerThread> Server(bool relay) {
     return std::make_unique<ServerThread>(
         [home](std::uint16_t* port) { return MakeRelay(home, port); });
   }
-  return std::make_unique<ServerThread>(MakePlain);
+  const std::string home = gHome->Path();
+  return std::make_unique<ServerThread>(
+      [home](std::uint16_t* port) { return MakePlain(home, port); });
 }
 
 void Echo(benchmark::State& state, bool relay) {
@@ -327,7 +272,7 @@ void Login(benchmark::State& state, bool relay) {
     for (int i = 0; i < 30; ++i) {
       const auto t0 = Clock::now();
       Terminal t(server->Port());
-      if (!t.LogIn()) {
+      if (!t.LogIn(kUser, kPassword)) {
         state.SkipWithError("login failed");
         return;
       }
@@ -345,7 +290,7 @@ BENCHMARK(BM_LoginPlain)->Iterations(1)->UseRealTime();
 void FirstOutput(benchmark::State& state, bool relay) {
   auto server = Server(relay);
   Terminal t(server->Port());
-  if (!t.LogIn()) {
+  if (!t.LogIn(kUser, kPassword)) {
     state.SkipWithError("login failed");
     return;
   }
@@ -373,7 +318,7 @@ BENCHMARK(BM_FirstOutputPlain)->Iterations(1)->UseRealTime();
 void Listing(benchmark::State& state, bool relay) {
   auto server = Server(relay);
   Terminal t(server->Port());
-  if (!t.LogIn()) {
+  if (!t.LogIn(kUser, kPassword)) {
     state.SkipWithError("login failed");
     return;
   }

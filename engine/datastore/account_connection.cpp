@@ -224,12 +224,17 @@ void AccountConnection::ForgetShape(const std::string& tablePart) {
   tableShapes_.erase(LowerCase(tablePart));
 }
 
-Status AccountConnection::OpenRecordset(std::string_view query, std::shared_ptr<Recordset>& rst) {
+Status AccountConnection::OpenRecordset(std::string_view query, std::shared_ptr<Recordset>& rst,
+                                        bool whole) {
   rst = std::make_shared<Recordset>();
   if (!query.empty() && query.back() == ';') query.remove_suffix(1);
   try {
     if (!connection_) Closed();
-    rst->Open(connection_, std::string(query));
+    if (whole) {
+      rst->OpenWhole(connection_, std::string(query));
+    } else {
+      rst->Open(connection_, std::string(query));
+    }
     return Status::Ok();
   } catch (...) {
     return Status::OfCurrentException();

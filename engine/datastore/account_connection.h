@@ -121,8 +121,10 @@ class AccountConnection {
 
   // --- Record sets ----------------------------------------------------------------------
 
-  // A new record set on a query (one closing ";" dropped) over the account's connection.
-  Status OpenRecordset(std::string_view query, std::shared_ptr<Recordset>& rst);
+  // A new record set on a query (one closing ";" dropped) over the account's connection;
+  // with `whole`, read whole at once (Recordset::OpenWhole).
+  Status OpenRecordset(std::string_view query, std::shared_ptr<Recordset>& rst,
+                       bool whole = false);
   // A query against another embedded account, on a connection of its own; raises.
   void OpenEmbeddedRecordset(const std::string& account, std::string_view query,
                              std::shared_ptr<Recordset>& rst);

@@ -167,9 +167,10 @@ class Driver {
   // Runs a query. The cursor streams: a large result is not read whole into memory.
   virtual std::unique_ptr<Cursor> Query(std::string_view sql,
                                         std::span<const DbValue> params = {}) = 0;
-  // Runs a query whose result is a row or a few (a look-up by key), read whole before this
-  // returns: a server then answers it in one exchange, with no cursor of its own to open and
-  // close. Drivers whose queries already read a small result at once need not override it.
+  // Runs a query whose result is a row or a few (a look-up by key), or one the caller reads
+  // to its end at once, read whole before this returns: a server then answers it in one
+  // exchange, with no cursor of its own to open and close. Drivers whose queries already read
+  // a small result at once need not override it.
   virtual std::unique_ptr<Cursor> Lookup(std::string_view sql,
                                          std::span<const DbValue> params = {}) {
     return Query(sql, params);

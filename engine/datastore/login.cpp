@@ -85,9 +85,12 @@ Status Login::Validate(std::string_view sessionState) {
   const Dialect& dialect = account_.dialect();
   const std::string user = dialect.QuotedText(account_.LoginUser());
   std::shared_ptr<Recordset> rs;
-  Status opened = account_.OpenRecordset("select * from users where A0 = '" + user + "';", rs);
+  // The user's row, read whole: a login keeps nothing open.
+  Status opened =
+      account_.OpenRecordset("select * from users where A0 = '" + user + "';", rs, true);
   if (!opened.ok())
-    opened = account_.OpenRecordset("select * from users where ItemID = '" + user + "';", rs);
+    opened =
+        account_.OpenRecordset("select * from users where ItemID = '" + user + "';", rs, true);
   if (!opened.ok()) return opened;
   if (rs->AtEOF()) return Refusal();
   userRow_.clear();

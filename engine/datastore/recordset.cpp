@@ -101,10 +101,14 @@ void Recordset::OpenAs(std::shared_ptr<Driver> driver, std::string source, bool 
 }
 
 void Recordset::Run() {
-  cursor_ = driver_->Query(source_);
   if (whole_) {
+    // Read whole at once, where the connection's writes run: the embedded store need not open
+    // a reading connection of its own for a read that stays open no time at all.
+    cursor_ = driver_->Lookup(source_);
     auto rows = std::make_unique<RowsCursor>(*cursor_);
     cursor_ = std::move(rows);
+  } else {
+    cursor_ = driver_->Query(source_);
   }
   fields_ = cursor_->FieldNames();
   const bool any = cursor_->Next();

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "driver.h"
+#include "sqlite_connection.h"
 #include "text.h"
 #include "this_boot.h"
 #include "vb_error.h"
@@ -81,6 +82,9 @@ UserRegistry::UserRegistry(const std::string& home) {
     throw VbError(dberr::kUnspecified, "Cannot open the user registry " + path + ": " + why);
   }
   sqlite3_busy_timeout(db_, 5000);
+  // Fifty sessions logging in at once all add their lines: they wait for each other's end
+  // rather than SQLite's sleeps of up to a tenth of a second.
+  turns_ = sqlite_detail::WriteTurns::Of(path);
   Exec("PRAGMA journal_mode=WAL");
   // The list of sessions logged in now dies with the machine anyway: a status line need not
   // wait for the disk (a crashed process loses nothing; a power cut only the last lines).
@@ -116,6 +120,11 @@ void UserRegistry::AddColumn(const char* name) {
 
 UserRegistry::~UserRegistry() { sqlite3_close(db_); }
 
+int UserRegistry::StepWrite(sqlite3_stmt* stmt) {
+  const sqlite_detail::WriteTurn turn(turns_.get(), stmt, sqlite_detail::kBusyLimit);
+  return sqlite3_step(stmt);
+}
+
 void UserRegistry::Exec(const char* sql) {
   char* message = nullptr;
   if (sqlite3_exec(db_, sql, nullptr, nullptr, &message) != SQLITE_OK) {
@@ -139,7 +148,7 @@ std::int32_t UserRegistry::RegisterLine(const std::string& line) {
   sqlite3_bind_int64(s.get(), 3, ProcessStart(pid));
   sqlite3_bind_text(s.get(), 4, host.c_str(), static_cast<int>(host.size()), SQLITE_TRANSIENT);
   sqlite3_bind_text(s.get(), 5, boot.c_str(), static_cast<int>(boot.size()), SQLITE_TRANSIENT);
-  if (sqlite3_step(s.get()) != SQLITE_DONE) {
+  if (StepWrite(s.get()) != SQLITE_DONE) {
     throw VbError(dberr::kErrorsInCommand, std::string("User registry: ") + sqlite3_errmsg(db_));
   }
   return static_cast<std::int32_t>(sqlite3_last_insert_rowid(db_));
@@ -152,7 +161,7 @@ void UserRegistry::UpdateLine(std::int32_t number, const std::string& line) {
   const std::string text = Latin1ToUtf8(line);
   sqlite3_bind_text(s.get(), 1, text.c_str(), static_cast<int>(text.size()), SQLITE_TRANSIENT);
   sqlite3_bind_int64(s.get(), 2, number);
-  if (sqlite3_step(s.get()) != SQLITE_DONE) {
+  if (StepWrite(s.get()) != SQLITE_DONE) {
     throw VbError(dberr::kErrorsInCommand, std::string("User registry: ") + sqlite3_errmsg(db_));
   }
 }
@@ -181,7 +190,7 @@ void UserRegistry::RemoveLine(std::int32_t number) {
   sqlite3_prepare_v2(db_, "DELETE FROM lines WHERE number = ?", -1, &raw, nullptr);
   Statement s(raw);
   sqlite3_bind_int64(s.get(), 1, number);
-  sqlite3_step(s.get());
+  StepWrite(s.get());
 }
 
 void UserRegistry::PruneDead() {
@@ -226,7 +235,7 @@ void UserRegistry::PruneDead() {
     };
     bind(3, p.host);
     bind(4, p.boot);
-    sqlite3_step(remove.get());
+    StepWrite(remove.get());
     sqlite3_reset(remove.get());
   }
 }

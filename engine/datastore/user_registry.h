@@ -15,11 +15,17 @@
 #define ORVIK_ENGINE_DATASTORE_USER_REGISTRY_H_
 
 #include <cstdint>
+#include <memory>
 #include <string>
 
 struct sqlite3;
+struct sqlite3_stmt;
 
 namespace orvik {
+
+namespace sqlite_detail {
+class WriteTurns;
+}  // namespace sqlite_detail
 
 class UserRegistry {
  public:
@@ -44,9 +50,12 @@ class UserRegistry {
 
  private:
   void Exec(const char* sql);
+  // Steps a statement that writes, in its turn among the sessions of this process.
+  int StepWrite(sqlite3_stmt* stmt);
   // Adds a text column that registries made before it lack.
   void AddColumn(const char* name);
   sqlite3* db_ = nullptr;
+  std::shared_ptr<sqlite_detail::WriteTurns> turns_;
 };
 
 }  // namespace orvik

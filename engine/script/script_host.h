@@ -68,9 +68,9 @@ class ScriptHost {
   // Raises what Create raises for a language without an engine here.
   static void RequireEngine(std::string_view language);
 
-  // Gives what the engine's memory allocator holds free back to the system: a program
-  // takes its memory in many small pieces, which would otherwise stay with the engine's
-  // process after the session has gone.
+  // Gives what the engine's memory allocator holds free back to the system when the process
+  // grew much while the program ran: a program takes its memory in many small pieces, which
+  // would otherwise stay with the engine's process after the session has gone.
   virtual ~ScriptHost();
   ScriptHost(const ScriptHost&) = delete;
   ScriptHost& operator=(const ScriptHost&) = delete;
@@ -106,7 +106,7 @@ class ScriptHost {
   const ScriptError& Error() const { return error_; }
 
  protected:
-  explicit ScriptHost(std::string language) : language_(std::move(language)) {}
+  explicit ScriptHost(std::string language);
   // Records `e` as the last failure and raises it.
   [[noreturn]] void Fail(ScriptError e);
   void ClearError() { error_ = {}; }
@@ -115,6 +115,7 @@ class ScriptHost {
   std::string language_;
   bool allowUI_ = false;
   ScriptError error_;
+  long long residentAtStart_;  // bytes of the process in memory when this host was made
 };
 
 // Whether `name` can be a global name in every engine: ASCII letters, digits and '_', not

@@ -8,6 +8,7 @@
 #include <utility>
 
 #include "layout.h"
+#include "sqlite_driver.h"
 #include "sqlite_locks_file.h"
 #include "system_tables.h"
 #include "text.h"
@@ -40,10 +41,6 @@ using Clock = std::chrono::steady_clock;
 
 // The largest log file (bytes) kept after the log has been written back into the database.
 constexpr int kJournalSizeLimit = 4 * 1024 * 1024;
-// How much of an account's file a connection reads through a memory map: a look-up then takes
-// its pages straight from the operating system's cache, without a system call and a copy for
-// each of the five or six pages it passes. Only reads use the map; writes go through the log.
-constexpr long long kMapSize = 256LL * 1024 * 1024;
 
 bool IsBusy(int rc) { return (rc & 0xFF) == SQLITE_BUSY; }
 
@@ -330,14 +327,14 @@ std::shared_ptr<Connection> Connection::Open(const std::filesystem::path& file, 
     sqlite3_close(db);
     throw VbError(dberr::kUnspecified, Utf8ToLatin1(text + ": " + name));
   }
-  std::shared_ptr<Connection> conn(new Connection(db));
+  std::shared_ptr<Connection> conn(new Connection(db, WriteTurns::Of(file)));
   sqlite3_extended_result_codes(db, 1);
   // Other ports and processes write the same account; wait for them rather than fail.
   sqlite3_busy_handler(db, &Connection::WaitWhileBusy, conn.get());
   rc = AddKeyCollation(db);
   const std::string pragmas = std::string(set_wal ? "PRAGMA journal_mode=WAL; " : "") +
                               "PRAGMA journal_size_limit=" + std::to_string(kJournalSizeLimit) +
-                              "; PRAGMA mmap_size=" + std::to_string(kMapSize);
+                              "; PRAGMA mmap_size=" + std::to_string(SqliteDriver::kMemoryMap);
   const Clock::time_point start = Clock::now();
   while (rc == SQLITE_OK) {
     rc = sqlite3_exec(db, pragmas.c_str(), nullptr, nullptr, nullptr);

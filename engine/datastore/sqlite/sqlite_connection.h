@@ -16,6 +16,7 @@
 
 #include "driver.h"
 #include "vb_error.h"
+#include "write_turns.h"
 
 namespace orvik::sqlite_detail {
 
@@ -105,6 +106,8 @@ class Connection : public std::enable_shared_from_this<Connection> {
 
   // Whether a statement is on loan, that is, a cursor of this connection is still reading.
   bool busy() const { return leased_ > 0; }
+  // Where this connection's writes take their turn (write_turns.h); nullptr for none.
+  WriteTurns* turns() const { return turns_.get(); }
 
   // Makes last_insert_rowid(), changes() and total_changes() on this connection answer for
   // `writer`: a reading connection must report what the driver's writes did.
@@ -112,7 +115,8 @@ class Connection : public std::enable_shared_from_this<Connection> {
 
  private:
   friend class Lease;
-  explicit Connection(sqlite3* db) : db_(db) {}
+  Connection(sqlite3* db, std::shared_ptr<WriteTurns> turns)
+      : db_(db), turns_(std::move(turns)) {}
   void GiveBack(std::string sql, sqlite3_stmt* stmt);
   // SQLite's busy handler: pauses briefly and asks for another try until kBusyLimit.
   static int WaitWhileBusy(void* self, int count);
@@ -127,6 +131,7 @@ class Connection : public std::enable_shared_from_this<Connection> {
   };
 
   sqlite3* db_;
+  std::shared_ptr<WriteTurns> turns_;
   std::vector<Idle> idle_;  // least recently used first
   int leased_ = 0;
   std::shared_ptr<Connection> writer_;

@@ -276,6 +276,7 @@ std::int64_t SqliteDriver::Execute(std::string_view sql, std::span<const DbValue
   // sqlite3_changes64 keeps the count of the last INSERT, UPDATE or DELETE through any other
   // statement; only a statement that moved the running total has a count of its own.
   const std::int64_t before = sqlite3_total_changes64(db);
+  const sqlite_detail::WriteTurn turn(main_->turns(), lease.stmt(), sqlite_detail::kBusyLimit);
   int rc = FirstStep(lease.stmt());
   while (rc == SQLITE_ROW) rc = sqlite3_step(lease.stmt());
   if (rc != SQLITE_DONE) throw StatementError(db, rc);

@@ -56,6 +56,14 @@ struct StatementGuard;
 
 class SqliteDriver : public Driver {
  public:
+  // How much of a file a connection reads through a memory map (PRAGMA mmap_size): none. A
+  // connection whose snapshot is out of date (another connection has written since its last
+  // read, which under load is every read) drops its whole map and maps the file afresh; in a
+  // process of many sessions each such unmapping stops every processor the process runs on,
+  // and costs more than all the reads it saved. Tools and benchmarks that open the files
+  // themselves use the same.
+  static constexpr long long kMemoryMap = 0;
+
   SqliteDriver();
   ~SqliteDriver() override;
   SqliteDriver(const SqliteDriver&) = delete;

@@ -26,7 +26,8 @@ inline constexpr const char* kLocksFileStem = "locks";
 // Attaches the locks file of the accounts folder `folder` to `db`, making it when missing and
 // afresh when it was last used before this boot or cannot be read. An older home's locks
 // table in the system account's own file is moved into it. Connections of several processes
-// may do this at once: they take turns on a lock of the file system. Throws VbError.
+// may do this at once: those that find the file ready attach it at once, the others take
+// turns on a lock of the file system. Throws VbError.
 void AttachLocksFile(sqlite3* db, const std::filesystem::path& folder);
 
 }  // namespace orvik::sqlite_detail

@@ -8,9 +8,13 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cstdlib>
 #include <filesystem>
+#include <set>
 #include <string>
+#include <thread>
+#include <vector>
 
 namespace orvik {
 namespace {
@@ -71,6 +75,38 @@ TEST(UserRegistryTest, PruneRemovesEveryLineOfAnEndedProcessAndKeepsTheLiving) {
   EXPECT_EQ(Count(home, "host = 'another-host'"), 1);
   EXPECT_EQ(Count(home, "pid = " + std::to_string(::getpid())), 2);
   EXPECT_FALSE(registry.LineGone(mine));
+  fs::remove_all(home);
+}
+
+// Sessions of one console that log in at the same moment all get lines, each its own number.
+TEST(UserRegistryTest, SessionsLoggingInTogetherAllGetLinesOfTheirOwn) {
+  std::string pattern = (fs::temp_directory_path() / "orvik-registry-XXXXXX").string();
+  ASSERT_NE(mkdtemp(pattern.data()), nullptr);
+  const std::string home = pattern;
+  UserRegistry(home).RegisterLine("first");
+  constexpr int kSessions = 40;
+  std::vector<std::int32_t> numbers(kSessions, 0);
+  std::atomic<int> failures{0};
+  {
+    std::vector<std::thread> sessions;
+    for (int i = 0; i < kSessions; ++i) {
+      sessions.emplace_back([&, i] {
+        try {
+          UserRegistry registry(home);
+          registry.PruneDead();
+          numbers[static_cast<std::size_t>(i)] = registry.RegisterLine("session");
+          registry.UpdateLine(numbers[static_cast<std::size_t>(i)], "working");
+        } catch (...) {
+          ++failures;
+        }
+      });
+    }
+    for (std::thread& t : sessions) t.join();
+  }
+  EXPECT_EQ(failures, 0);
+  EXPECT_EQ(std::set<std::int32_t>(numbers.begin(), numbers.end()).size(),
+            static_cast<std::size_t>(kSessions));
+  EXPECT_EQ(Count(home, "line = 'working'"), kSessions);
   fs::remove_all(home);
 }
 

@@ -1,0 +1,108 @@
+#include "write_turns.h"
+
+#include <gtest/gtest.h>
+#include <stdlib.h>
+
+#include <atomic>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "sqlite_driver.h"
+#include "vb_error.h"
+
+namespace orvik::sqlite_detail {
+namespace {
+
+namespace fs = std::filesystem;
+using Clock = std::chrono::steady_clock;
+
+class WriteTurnsTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    std::string pattern = (fs::temp_directory_path() / "orvik-turns-XXXXXX").string();
+    ASSERT_NE(mkdtemp(pattern.data()), nullptr);
+    home_ = pattern;
+  }
+  void TearDown() override { fs::remove_all(home_); }
+
+  std::unique_ptr<SqliteDriver> Connected() {
+    auto driver = std::make_unique<SqliteDriver>();
+    ConnectParams params;
+    params.home = home_;
+    params.account = "demo";
+    driver->Connect(params);
+    return driver;
+  }
+
+  std::string home_;
+};
+
+TEST_F(WriteTurnsTest, OneFileHasOneQueueWhateverItsName) {
+  const fs::path file = fs::path(home_) / "a.db", other = fs::path(home_) / "b.db";
+  std::ofstream(file) << "";
+  std::ofstream(other) << "";
+  fs::create_symlink(file, fs::path(home_) / "link.db");
+  const auto turns = WriteTurns::Of(file);
+  ASSERT_NE(turns, nullptr);
+  EXPECT_EQ(WriteTurns::Of(fs::path(home_) / "link.db"), turns);
+  EXPECT_EQ(WriteTurns::Of(fs::path(home_) / "." / "a.db"), turns);
+  EXPECT_NE(WriteTurns::Of(other), turns);
+  EXPECT_EQ(WriteTurns::Of(fs::path(home_) / "missing.db"), nullptr);
+
+  // One writer at a time; a writer that waits too long is told so.
+  ASSERT_TRUE(turns->Take(Clock::now()));
+  std::atomic<bool> gotIt{true};
+  std::thread late([&] { gotIt = turns->Take(Clock::now() + std::chrono::milliseconds(50)); });
+  late.join();
+  EXPECT_FALSE(gotIt);
+  std::thread next([&] { gotIt = turns->Take(Clock::now() + std::chrono::seconds(30)); });
+  turns->Give();
+  next.join();
+  EXPECT_TRUE(gotIt);
+  turns->Give();
+}
+
+// Sessions of one process writing one account all get through, nothing lost, while one of
+// them holds a transaction open for a while: a writer waiting for its turn never stands in
+// the way of the transaction it waits for.
+TEST_F(WriteTurnsTest, WritersOfOneProcessAllGetThroughBesideALongTransaction) {
+  SqliteDriver::CreateAccount(home_, "demo");
+  Connected()->Execute("CREATE TABLE c (k TEXT PRIMARY KEY, n INTEGER)");
+  Connected()->Execute("INSERT INTO c VALUES ('count', 0)");
+  auto holder = Connected();
+  holder->Execute("BEGIN IMMEDIATE");
+  holder->Execute("UPDATE c SET n = n + 1000 WHERE k = 'count'");
+
+  constexpr int kWriters = 12, kWrites = 40;
+  std::atomic<int> failures{0};
+  std::vector<std::thread> writers;
+  for (int w = 0; w < kWriters; ++w) {
+    writers.emplace_back([&, w] {
+      try {
+        auto driver = Connected();
+        for (int i = 0; i < kWrites; ++i) {
+          driver->Execute("UPDATE c SET n = n + 1 WHERE k = 'count'");
+          const DbValue row[] = {std::to_string(w) + "." + std::to_string(i)};
+          driver->Execute("INSERT INTO c VALUES (?, 0)", row);
+        }
+      } catch (const VbError&) {
+        ++failures;
+      }
+    });
+  }
+  std::this_thread::sleep_for(std::chrono::milliseconds(300));
+  holder->Execute("COMMIT");
+  for (std::thread& t : writers) t.join();
+  EXPECT_EQ(failures, 0);
+  auto rows = holder->Query("SELECT n, (SELECT COUNT(*) FROM c) FROM c WHERE k = 'count'");
+  ASSERT_TRUE(rows->Next());
+  EXPECT_EQ(rows->Row()[0], std::to_string(1000 + kWriters * kWrites));
+  EXPECT_EQ(rows->Row()[1], std::to_string(1 + kWriters * kWrites));
+}
+
+}  // namespace
+}  // namespace orvik::sqlite_detail

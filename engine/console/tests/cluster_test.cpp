@@ -53,8 +53,7 @@ class ClusterTest : public ::testing::Test {
       ini.Write("MySQL", "SessionLease", std::to_string(kLeaseSeconds));
     }
     auto p = Session(0);
-    Parts(*p).account.Connection()->Execute(
-        FileTableSql("MYSQL", TableTemplate::kDataItem, "tally"));
+    CreateFileTable(*Parts(*p).account.Connection(), "MYSQL", TableTemplate::kDataItem, "tally");
     fv_ = base_.account() + ".tally";
     EXPECT_TRUE(p->WWrite("0", fv_, "COUNTER")) << p->ErrorDetail();
   }

@@ -22,8 +22,8 @@ class ReadOnlyServerTest : public ::testing::Test {
   ReadOnlyServerTest()
       : home_("MYSQL"), admin_(mariadb_test::LoadServerInfo()), fv_(home_.account() + ".items") {
     auto p = test_support::LoggedIn(home_);
-    Parts(*p).account.Connection()->Execute(
-        FileTableSql("MYSQL", TableTemplate::kDataColumns, "items", 2));
+    CreateFileTable(*Parts(*p).account.Connection(), "MYSQL", TableTemplate::kDataColumns, "items",
+                    2);
     EXPECT_TRUE(p->WWrite("before", fv_, "K1")) << p->ErrorDetail();
     // As the logins of a replica often are: every right, which beats read_only.
     for (const char* host : {"localhost", "%"})

@@ -42,7 +42,11 @@ TEST(LeaseJudgeTest, ASessionIsGoneOnlyOnceItsBeatStoodStillForTheWholeLease) {
 // The renewals as the sessions table receives them, from the lease's thread.
 class Renewals : public RecordingDriver {
  public:
-  Renewals() : RecordingDriver("MYSQL") { Connect(ConnectParams{"dm"}); }
+  Renewals() : RecordingDriver("MYSQL") {
+    ConnectParams dm;
+    dm.account = "dm";
+    Connect(dm);
+  }
   std::int64_t Execute(std::string_view sql, std::span<const DbValue> params) override {
     std::lock_guard lock(mutex_);
     if (failing_) throw VbError(dberr::kUnspecified, "Lost connection to server");

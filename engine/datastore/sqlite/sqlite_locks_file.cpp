@@ -108,17 +108,19 @@ std::string Attach(sqlite3* db, const fs::path& file) {
 }
 
 // Attaches the file when it is ready for use in this boot, as nearly every connection finds
-// it: started afresh in this boot, its tables there, no older home's locks left to move.
-// Nothing is changed, so no turn is needed; false, with nothing attached, otherwise.
+// it: started afresh in this boot, its tables there as this engine makes them, no older
+// home's locks left to move. Nothing is changed, so no turn is needed; false, with nothing
+// attached, otherwise.
 bool AttachReady(sqlite3* db, const fs::path& file, const std::string& boot) {
   std::error_code ec;
   if (!fs::is_regular_file(fs::symlink_status(file, ec))) return false;
   try {
     Run(db, "ATTACH DATABASE ? AS lk", file.string());
     Run(db, "PRAGMA lk.synchronous=OFF");
+    const std::string made =
+        One(db, "SELECT sql FROM lk.sqlite_master WHERE type = 'table' AND name = 'locks'");
     if (One(db, "PRAGMA lk.journal_mode") == "wal" && One(db, "SELECT id FROM lk.boot") == boot &&
-        !One(db, "SELECT 1 FROM lk.sqlite_master WHERE type = 'table' AND name = 'locks'")
-             .empty() &&
+        !made.empty() && FindNoCase(made, kFormerKeyCollation) == std::string::npos &&
         One(db, "SELECT 1 FROM main.sqlite_master WHERE type = 'table' AND name = 'locks'")
             .empty())
       return true;

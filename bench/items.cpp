@@ -152,154 +152,168 @@ bool Rewrite(BenchHome& home, const std::string& fv, int k) {
   return home.port().WWrite(Joined(Order(k, ++stamp)), fv, Id(k));
 }
 
+using Micros = std::chrono::duration<double, std::micro>;
+
+// Times `first(i)` and `second(i)` (the engine's member and the hand-written statements, or
+// two members) in turn, on the same item in the same iteration, which goes first drawn at
+// random: a disk shared with other programs makes
+// a durable write's time swing by whole factors from one second to the next, and runs apart
+// would read that as the cost of one side (a pair once swung from 0.64 to 1.39 between runs).
+// The log is written back into the database every thousand writes, a few milliseconds that
+// alternation would put on the same side of every pair. Reports each side's mean and median
+// under its name, and the ratios of the first to the second; on the embedded store the disk
+// syncs of each side too. The two give false, with a message, when they fail.
+template <typename First, typename Second>
+void InTurn(benchmark::State& state, First first, Second second,
+            const std::string& firstName = "engine", const std::string& secondName = "hand") {
+  using Clock = std::chrono::steady_clock;
+  std::vector<double> engineTimes, handTimes;
+  long engineSyncs = 0, handSyncs = 0, i = 0;
+  std::minstd_rand coin(2718);
+  for (auto _ : state) {
+    const bool engineFirst = (coin() & 1) != 0;
+    for (int turn = 0; turn < 2; ++turn) {
+      const bool engineNow = (turn == 0) == engineFirst;
+      std::string failure;
+      const long syncsBefore = SyncCounter::Syncs();
+      const Clock::time_point t0 = Clock::now();
+      const bool ok = engineNow ? first(i, &failure) : second(i, &failure);
+      (engineNow ? engineTimes : handTimes).push_back(Micros(Clock::now() - t0).count());
+      (engineNow ? engineSyncs : handSyncs) += SyncCounter::Syncs() - syncsBefore;
+      if (!ok) state.SkipWithError(failure.c_str());
+    }
+    ++i;
+  }
+  const double n = static_cast<double>(state.iterations());
+  if (n == 0) return;
+  const double engineMean = Sum(engineTimes) / n, handMean = Sum(handTimes) / n;
+  const double engineMedian = Median(engineTimes), handMedian = Median(handTimes);
+  state.counters[firstName + "_us"] = engineMean;
+  state.counters[secondName + "_us"] = handMean;
+  state.counters[firstName + "_med_us"] = engineMedian;
+  state.counters[secondName + "_med_us"] = handMedian;
+  state.counters[firstName + "_syncs"] = engineSyncs / n;
+  state.counters[secondName + "_syncs"] = handSyncs / n;
+  state.counters["ratio"] = handMean > 0 ? engineMean / handMean : 0;
+  state.counters["median_ratio"] = handMedian > 0 ? engineMedian / handMedian : 0;
+}
+
 void Register(Store& s, orvik::bench::RatioPairs& pairs) {
   const std::string ds = s.home->dataStore();
   BenchHome& home = *s.home;
   HandStore& hand = *s.hand;
   // Three runs each, compared by their medians: a disk shared with other programs makes
   // single runs of durable writes vary by half.
-  const auto add = [&](const std::string& name, auto body, double seconds = 0.3) {
+  const auto add = [&](const std::string& name, auto body, double seconds = 0.6) {
     benchmark::RegisterBenchmark(name.c_str(), body)
         ->UseRealTime()
         ->MinTime(seconds)
         ->Repetitions(3)
         ->ReportAggregatesOnly(true);
   };
+  const auto failed = [&home](std::string* why) {
+    *why = home.port().ErrorDetail();
+    return false;
+  };
   for (const File& f : s.files) {
     const std::string fv = home.FileVariable(f.table.name);
-    const std::string read = ds + "/RRead/" + f.label, handRead = ds + "/hand/RRead/" + f.label;
-    add(read, [&home, &f, fv](benchmark::State& state) {
+    add(ds + "/RRead/" + f.label, [&home, &hand, &f, fv, failed](benchmark::State& state) {
       Variant item;
-      long i = 0;
-      for (auto _ : state) {
-        if (!home.port().RRead(item, Variant(fv), Variant(Id(Pick(i++, f.count)))))
-          state.SkipWithError(home.port().ErrorDetail().c_str());
-        benchmark::DoNotOptimize(item);
-      }
+      InTurn(
+          state,
+          [&](long i, std::string* why) {
+            const bool ok = home.port().RRead(item, Variant(fv), Variant(Id(Pick(i, f.count))));
+            benchmark::DoNotOptimize(item);
+            return ok || failed(why);
+          },
+          [&](long i, std::string*) {
+            benchmark::DoNotOptimize(hand.Read(f.table, Id(Pick(i, f.count))));
+            return true;
+          });
     });
-    add(handRead, [&hand, &f](benchmark::State& state) {
-      long i = 0;
-      for (auto _ : state) benchmark::DoNotOptimize(hand.Read(f.table, Id(Pick(i++, f.count))));
-    });
-    pairs.push_back({read, handRead});
-
     // Writes: the engine looks at the item's lock, then writes; so does the hand.
-    const std::string write = ds + "/WWrite/" + f.label, handWrite = ds + "/hand/WWrite/" + f.label;
-    add(write, [&home, &f, fv](benchmark::State& state) {
+    add(ds + "/WWrite/" + f.label, [&home, &hand, &f, fv, failed](benchmark::State& state) {
       static long stamp = 1;
-      long i = 0;
-      for (auto _ : state) {
-        const int k = Pick(i++, f.count);
-        if (!home.port().WWrite(Joined(f.Make(k, ++stamp)), fv, Id(k)))
-          state.SkipWithError(home.port().ErrorDetail().c_str());
-      }
+      InTurn(
+          state,
+          [&](long i, std::string* why) {
+            const int k = Pick(i, f.count);
+            return home.port().WWrite(Joined(f.Make(k, ++stamp)), fv, Id(k)) || failed(why);
+          },
+          [&](long i, std::string*) {
+            const int k = Pick(i, f.count);
+            const std::string id = Id(k);
+            benchmark::DoNotOptimize(hand.LockHolder(orvik::LockTable::Key(fv, id)));
+            const Columns c = f.Make(k, ++stamp);
+            hand.Write(f.table, id, f.wide ? Columns{Joined(c)} : c);
+            return true;
+          });
     });
-    add(handWrite, [&hand, &f, fv](benchmark::State& state) {
-      static long stamp = 1;
-      long i = 0;
-      for (auto _ : state) {
-        const int k = Pick(i++, f.count);
-        const std::string id = Id(k);
-        benchmark::DoNotOptimize(hand.LockHolder(orvik::LockTable::Key(fv, id)));
-        const Columns c = f.Make(k, ++stamp);
-        hand.Write(f.table, id, f.wide ? Columns{Joined(c)} : c);
-      }
-    });
-    pairs.push_back({write, handWrite});
   }
+  // How the cost of an item grows with its file, on each side.
   for (const char* op : {"/RRead/", "/WWrite/"}) {
-    pairs.push_back({ds + op + "100k", ds + op + "1k"});
-    pairs.push_back({ds + "/hand" + op + "100k", ds + "/hand" + op + "1k"});
+    for (const char* side : {"#engine_med_us", "#hand_med_us"})
+      pairs.push_back({ds + op + "100k" + side, ds + op + "1k" + side});
   }
 
   // The lock cycle on the largest file: read for update, change an attribute, write.
   const File& big = s.files[2];
   const std::string fv = home.FileVariable(big.table.name);
-  const std::string cycle = ds + "/LockCycle/100k", handCycle = ds + "/hand/LockCycle/100k";
-  add(cycle, [&home, &big, fv](benchmark::State& state) {
-    long i = 0;
-    for (auto _ : state) {
-      if (!LockCycle(home, fv, Id(Pick(i++, big.count))))
-        state.SkipWithError(home.port().ErrorDetail().c_str());
-    }
-  });
-  add(handCycle, [&hand, &big, fv](benchmark::State& state) {
+  add(ds + "/LockCycle/100k", [&home, &hand, &big, fv, failed](benchmark::State& state) {
     static long stamp = 1;
     const std::string owner = "hand*1";
-    long i = 0;
-    for (auto _ : state) {
-      const std::string id = Id(Pick(i++, big.count));
-      const std::string key = orvik::LockTable::Key(fv, id);
-      // The insert alone takes the lock: a held one would refuse it.
-      hand.TakeLock(key, owner);
-      const std::string item = hand.Read(big.table, id);
-      Columns c;
-      std::size_t from = 0;
-      for (std::size_t at; (at = item.find(kMark, from)) != std::string::npos; from = at + 1)
-        c.push_back(item.substr(from, at - from));
-      c.push_back(item.substr(from));
-      c[0] = std::string("Customer ").append(std::to_string(++stamp));
-      benchmark::DoNotOptimize(hand.LockHolder(key));
-      hand.Write(big.table, id, c);
-      hand.DropLock(key, owner);
-    }
+    InTurn(
+        state,
+        [&](long i, std::string* why) {
+          return LockCycle(home, fv, Id(Pick(i, big.count))) || failed(why);
+        },
+        [&](long i, std::string*) {
+          const std::string id = Id(Pick(i, big.count));
+          const std::string key = orvik::LockTable::Key(fv, id);
+          // The insert alone takes the lock: a held one would refuse it.
+          hand.TakeLock(key, owner);
+          const std::string item = hand.Read(big.table, id);
+          Columns c;
+          std::size_t from = 0;
+          for (std::size_t at; (at = item.find(kMark, from)) != std::string::npos; from = at + 1)
+            c.push_back(item.substr(from, at - from));
+          c.push_back(item.substr(from));
+          c[0] = std::string("Customer ").append(std::to_string(++stamp));
+          benchmark::DoNotOptimize(hand.LockHolder(key));
+          hand.Write(big.table, id, c);
+          hand.DropLock(key, owner);
+          return true;
+        });
   });
-  // The lock alone: taken with a read for update, given back without a write.
-  add(ds + "/TakeAndRelease/100k", [&home, &big, fv](benchmark::State& state) {
-    long i = 0;
+  // The lock alone, taken with a read for update and given back without a write, and the
+  // cycle, each beside a plain write of the same item.
+  add(ds + "/TakeAndReleaseAgainstWWrite/100k", [&home, &big, fv, failed](benchmark::State& state) {
     Variant item;
-    for (auto _ : state) {
-      const std::string id = Id(Pick(i++, big.count));
-      home.port().RReadU(item, Variant(fv), Variant(id));
-      home.port().Release(Variant(fv), Variant(id));
-    }
+    InTurn(
+        state,
+        [&](long i, std::string* why) {
+          const std::string id = Id(Pick(i, big.count));
+          return (home.port().RReadU(item, Variant(fv), Variant(id)) &&
+                  home.port().Release(Variant(fv), Variant(id))) ||
+                 failed(why);
+        },
+        [&](long i, std::string* why) { return Rewrite(home, fv, Pick(i, big.count)) || failed(why); },
+        "lock", "write");
   });
-  // The cycle and the plain write of the same item in turn, each timed on its own: a disk
-  // shared with other programs makes a durable write's time swing by whole factors from one
-  // second to the next, which separate runs would read as the cost of the cycle. Besides the
-  // ratio of the means, the ratio of the medians: a sync the disk holds up for a millisecond
-  // falls on either side at random, and a few of them move the means by a tenth (a longer run
-  // evens that out too). On the embedded store the disk syncs of each are counted.
   add(
       ds + "/LockCycleAgainstWWrite/100k",
-      [&home, &big, fv](benchmark::State& state) {
-        using Clock = std::chrono::steady_clock;
-        using Micros = std::chrono::duration<double, std::micro>;
-        std::vector<double> cycleTimes, writeTimes;
-        long cycleSyncs = 0, writeSyncs = 0, i = 0;
-        // Which goes first is drawn, not alternated: the log is written back into the
-        // database every thousand writes, a few milliseconds that would otherwise fall on the
-        // same side of every pair, by the parity of where the run began.
-        std::minstd_rand coin(2718);
-        for (auto _ : state) {
-          const int k = Pick(i++, big.count);
-          const bool cycleFirst = (coin() & 1) != 0;
-          for (int turn = 0; turn < 2; ++turn) {
-            const bool cycleNow = (turn == 0) == cycleFirst;
-            const long syncsBefore = SyncCounter::Syncs();
-            const Clock::time_point t0 = Clock::now();
-            const bool ok = cycleNow ? LockCycle(home, fv, Id(k)) : Rewrite(home, fv, k);
-            (cycleNow ? cycleTimes : writeTimes).push_back(Micros(Clock::now() - t0).count());
-            (cycleNow ? cycleSyncs : writeSyncs) += SyncCounter::Syncs() - syncsBefore;
-            if (!ok) state.SkipWithError(home.port().ErrorDetail().c_str());
-          }
-        }
-        const double n = static_cast<double>(state.iterations());
-        if (n == 0) return;
-        const double cycleMean = Sum(cycleTimes) / n, writeMean = Sum(writeTimes) / n;
-        const double cycleMedian = Median(cycleTimes), writeMedian = Median(writeTimes);
-        state.counters["cycle_us"] = cycleMean;
-        state.counters["write_us"] = writeMean;
-        state.counters["cycle_med_us"] = cycleMedian;
-        state.counters["write_med_us"] = writeMedian;
-        state.counters["cycle_syncs"] = cycleSyncs / n;
-        state.counters["write_syncs"] = writeSyncs / n;
-        state.counters["ratio"] = writeMean > 0 ? cycleMean / writeMean : 0;
-        state.counters["median_ratio"] = writeMedian > 0 ? cycleMedian / writeMedian : 0;
+      [&home, &big, fv, failed](benchmark::State& state) {
+        InTurn(
+            state,
+            [&](long i, std::string* why) {
+              return LockCycle(home, fv, Id(Pick(i, big.count))) || failed(why);
+            },
+            [&](long i, std::string* why) {
+              return Rewrite(home, fv, Pick(i, big.count)) || failed(why);
+            },
+            "cycle", "write");
       },
       /*seconds=*/1.0);
-  pairs.push_back({cycle, handCycle});
-  pairs.push_back({ds + "/TakeAndRelease/100k", ds + "/WWrite/100k"});
 }
 
 }  // namespace

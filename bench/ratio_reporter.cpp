@@ -41,9 +41,11 @@ class RatioReporter : public benchmark::ConsoleReporter {
       const std::string name = PlainName(r.run_name.str());
       if (median) medians_.insert(name);
       if ((median ||
-           (r.run_type == Run::RT_Iteration && r.iterations > 0 && medians_.count(name) == 0)))
+           (r.run_type == Run::RT_Iteration && r.iterations > 0 && medians_.count(name) == 0))) {
         perIteration_[name] =
             clock_ == Clock::kWall ? r.GetAdjustedRealTime() : r.GetAdjustedCPUTime();
+        for (const auto& [counter, value] : r.counters) perIteration_[name + "#" + counter] = value;
+      }
       for (const auto& [counter, label] : kOwnRatios) {
         const auto ratio = r.counters.find(counter);
         if (ratio != r.counters.end() && (median || r.run_type == Run::RT_Iteration))

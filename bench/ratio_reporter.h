@@ -10,7 +10,7 @@
 
 namespace orvik::bench {
 
-// (subject, baseline) benchmark names.
+// (subject, baseline) benchmark names; "name#counter" names a counter of a benchmark.
 using RatioPairs = std::vector<std::pair<std::string, std::string>>;
 
 // What a ratio compares. CPU time hides every wait for a disk or a network, so benchmarks

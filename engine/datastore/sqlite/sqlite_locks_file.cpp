@@ -74,6 +74,23 @@ std::string One(sqlite3* db, const char* sql) {
   return out;
 }
 
+// How the attached file's locks table was made: empty where it has none.
+std::string MadeLocksTable(sqlite3* db) {
+  return One(db, "SELECT sql FROM lk.sqlite_master WHERE type = 'table' AND name = 'locks'");
+}
+
+// Whether the table was made by an engine of before, with a collation other tools lack.
+bool MadeWithFormerCollation(const std::string& made) {
+  return FindNoCase(made, kFormerKeyCollation) != std::string::npos;
+}
+
+// Whether the system account still holds a locks table of its own, from a home made before
+// the locks had a file of their own.
+bool LocksInAccount(sqlite3* db) {
+  return !One(db, "SELECT 1 FROM main.sqlite_master WHERE type = 'table' AND name = 'locks'")
+              .empty();
+}
+
 // Attaches the file and makes its tables; returns the boot it was last used in.
 std::string Attach(sqlite3* db, const fs::path& file) {
   // An attached file opens as the account's did, which never creates one; an empty file is
@@ -92,14 +109,12 @@ std::string Attach(sqlite3* db, const fs::path& file) {
       "PRAGMA lk.page_size=512; PRAGMA lk.journal_mode=WAL; PRAGMA lk.synchronous=OFF; "
       "CREATE TABLE IF NOT EXISTS lk.boot (id TEXT)");
   // Only one connection at a time gets here (the turn), so the look and the make cannot race.
-  const std::string made =
-      One(db, "SELECT sql FROM lk.sqlite_master WHERE type = 'table' AND name = 'locks'");
+  const std::string made = MadeLocksTable(db);
   if (made.empty()) {
     Run(db, Dialect::Of("JET").LocksTableSql("lk.locks"));
-  } else if (FindNoCase(made, kFormerKeyCollation) != std::string::npos) {
-    // Made by an engine of before, with a collation other tools lack: made again, its rows
-    // (this boot's locks) kept. A table's rows are ordered by its key, so the key's
-    // collation cannot be changed in place.
+  } else if (MadeWithFormerCollation(made)) {
+    // Made again, its rows (this boot's locks) kept. A table's rows are ordered by its key,
+    // so the key's collation cannot be changed in place.
     Run(db, "BEGIN IMMEDIATE; " + Dialect::Of("JET").LocksTableSql("lk.locks_new") +
                 "; INSERT INTO lk.locks_new (A0, UserInst) SELECT A0, UserInst FROM lk.locks; "
                 "DROP TABLE lk.locks; ALTER TABLE lk.locks_new RENAME TO locks; COMMIT");
@@ -117,12 +132,9 @@ bool AttachReady(sqlite3* db, const fs::path& file, const std::string& boot) {
   try {
     Run(db, "ATTACH DATABASE ? AS lk", file.string());
     Run(db, "PRAGMA lk.synchronous=OFF");
-    const std::string made =
-        One(db, "SELECT sql FROM lk.sqlite_master WHERE type = 'table' AND name = 'locks'");
+    const std::string made = MadeLocksTable(db);
     if (One(db, "PRAGMA lk.journal_mode") == "wal" && One(db, "SELECT id FROM lk.boot") == boot &&
-        !made.empty() && FindNoCase(made, kFormerKeyCollation) == std::string::npos &&
-        One(db, "SELECT 1 FROM main.sqlite_master WHERE type = 'table' AND name = 'locks'")
-            .empty())
+        !made.empty() && !MadeWithFormerCollation(made) && !LocksInAccount(db))
       return true;
   } catch (const VbError&) {
     // Damaged, missing a table, or busy: the turn below sorts it out.
@@ -163,8 +175,7 @@ void AttachLocksFile(sqlite3* db, const fs::path& folder) {
     }
     // A home made before the locks had a file of their own keeps them in the system
     // account: those rows move, and the table goes, so that "locks" names the file's table.
-    if (!One(db, "SELECT 1 FROM main.sqlite_master WHERE type = 'table' AND name = 'locks'")
-             .empty()) {
+    if (LocksInAccount(db)) {
       Run(db,
           "BEGIN IMMEDIATE; INSERT OR IGNORE INTO lk.locks (A0, UserInst) SELECT A0, "
           "UserInst FROM main.locks; DROP TABLE main.locks; COMMIT");

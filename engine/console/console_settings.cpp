@@ -3,6 +3,7 @@
 #include <cmath>
 #include <optional>
 
+#include "datastore_kinds.h"
 #include "engine_settings.h"
 #include "ini_file.h"
 #include "numbers.h"
@@ -26,15 +27,12 @@ constexpr std::string_view kSaved = "Settings Saved";
 
 std::string WholeText(double n) { return std::to_string(static_cast<long long>(n)); }
 
-const char* DataStoreName(int option) {
-  switch (option) {
-    case kMySql:
-      return "MYSQL";
-    case kMsSql:
-      return "MSSQL";
-    default:
-      return "JET";
-  }
+// The setting of an option button; none selected keeps the embedded store, the default.
+std::string DataStoreName(int option) {
+  const std::span<const DatastoreKind> kinds = DatastoreKinds();
+  if (option < 0 || static_cast<std::size_t>(option) >= kinds.size())
+    return std::string(kEmbeddedStore);
+  return std::string(kinds[option].name);
 }
 
 // The check box's value for a "Pipes" text: a whole number 0 to 2, anything else clear.
@@ -90,10 +88,9 @@ void SettingsEditor::Load() {
 
   held_.dataStore = read("Global", "DataStore", "JET");
   const std::string store = UpperCase(TrimBlanks(held_.dataStore));
-  controls_.dataStore = store == "JET"     ? kJet
-                        : store == "MYSQL" ? kMySql
-                        : store == "MSSQL" ? kMsSql
-                                           : kNoDataStore;
+  const DatastoreKind* kind = FindDatastoreKind(store);
+  controls_.dataStore =
+      kind ? static_cast<int>(kind - DatastoreKinds().data()) : static_cast<int>(kNoDataStore);
 
   held_.mySqlServer = read("MySQL", "Server", "127.0.0.1");
   controls_.mySqlServer = held_.mySqlServer;

@@ -33,7 +33,8 @@ bool WriteSetting(const std::string& iniPath, std::string_view section, std::str
 // The whole-number value of a box's text: its leading number, rounded half to even.
 double WholeNumber(std::string_view text);
 
-// The option buttons of the datastore group; none selected is kNoDataStore.
+// The option buttons of the datastore group, one for each datastore kind at its place in the
+// table of kinds (datastore_kinds.h); none selected is kNoDataStore.
 enum DataStoreOption : int { kNoDataStore = -1, kMySql = 0, kJet = 1, kMsSql = 2 };
 
 // What the settings controls hold.

@@ -19,6 +19,8 @@
 #include <QUrl>
 #include <QVBoxLayout>
 
+#include "datastore_kinds.h"
+
 namespace orvik::console {
 namespace {
 
@@ -137,12 +139,13 @@ void ConsoleWindow::Build() {
   auto* storeBox = new QGroupBox("DataStore", this);
   auto* storeLayout = new QVBoxLayout(storeBox);
   dataStoreGroup_ = new QButtonGroup(this);
-  const char* storeCaptions[] = {"MySQL", "Access/Jet", "MSSQL"};
-  for (int i = 0; i < 3; ++i) {
-    optDataStore_[i] = new QRadioButton(storeCaptions[i], this);
-    optDataStore_[i]->setObjectName(QString("optDataStore%1").arg(i));
-    dataStoreGroup_->addButton(optDataStore_[i], i);
-    storeLayout->addWidget(optDataStore_[i]);
+  for (const DatastoreKind& kind : DatastoreKinds()) {
+    const int i = static_cast<int>(optDataStore_.size());
+    auto* option = new QRadioButton(Text(std::string(kind.title)), this);
+    option->setObjectName(QString("optDataStore%1").arg(i));
+    dataStoreGroup_->addButton(option, i);
+    storeLayout->addWidget(option);
+    optDataStore_.push_back(option);
   }
 
   txtMySQL_[0] = edit("txtMySQL0");
@@ -212,7 +215,8 @@ void ConsoleWindow::ShowSettings() {
   txtPorts_[0]->setText(Text(c.ports));
   txtPorts_[1]->setText(Text(c.portStart));
   dataStoreGroup_->setExclusive(false);
-  for (int i = 0; i < 3; ++i) optDataStore_[i]->setChecked(c.dataStore == i);
+  for (std::size_t i = 0; i < optDataStore_.size(); ++i)
+    optDataStore_[i]->setChecked(c.dataStore == static_cast<int>(i));
   dataStoreGroup_->setExclusive(true);
   txtMySQL_[0]->setText(Text(c.mySqlServer));
   txtMySQL_[1]->setText(Text(c.mySqlPort));
@@ -240,11 +244,11 @@ void ConsoleWindow::Refresh() {
   cmdStart_->setEnabled(s.start && !busy);
   cmdStop_->setEnabled(s.stop && !busy);
   cmdSave_->setEnabled(s.save && !busy);
-  for (QWidget* w : std::initializer_list<QWidget*>{txtPorts_[0], txtPorts_[1], optDataStore_[0],
-                                                    optDataStore_[1], optDataStore_[2],
-                                                    txtMySQL_[0], txtMSSQL_, chkPipes_}) {
+  for (QWidget* w : std::initializer_list<QWidget*>{txtPorts_[0], txtPorts_[1], txtMySQL_[0],
+                                                    txtMSSQL_, chkPipes_}) {
     w->setEnabled(s.settings);
   }
+  for (QRadioButton* option : optDataStore_) option->setEnabled(s.settings);
   txtMySQL_[1]->setEnabled(console_->Settings().Controls().mySqlPortEnabled);
 }
 

@@ -10,6 +10,7 @@
 #include <array>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "console.h"
 
@@ -73,7 +74,7 @@ class ConsoleWindow : public QWidget {
   QPushButton* cmdHelp_ = nullptr;
   QPushButton* cmdAbout_ = nullptr;
   std::array<QLineEdit*, 2> txtPorts_{};
-  std::array<QRadioButton*, 3> optDataStore_{};
+  std::vector<QRadioButton*> optDataStore_;  // one for each datastore kind, in its order
   QButtonGroup* dataStoreGroup_ = nullptr;
   std::array<QLineEdit*, 2> txtMySQL_{};
   QLineEdit* txtMSSQL_ = nullptr;

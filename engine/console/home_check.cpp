@@ -1,15 +1,17 @@
 #include "home_check.h"
 
+#include "datastore_kinds.h"
 #include "engine_settings.h"
 #include "layout.h"
-#include "sqlite_driver.h"
 
 namespace orvik::console {
 
 std::string MissingSystemAccount(const std::string& home) {
-  if (ReadEngineSettings(home).dataStore != "JET") return {};
+  const DatastoreKind* kind = FindDatastoreKind(ReadEngineSettings(home).dataStore);
+  if (!kind) return {};
   const std::string account(kSystemAccount);
-  if (SqliteDriver::AccountExists(home, account)) return {};
+  // A server's accounts are seen only through a login, which the console does not have.
+  if (kind->accounts.Exists({home, nullptr}, account).value_or(true)) return {};
   return "The engine home " + home + " has no system account (\"" + account +
          "\"): nobody could log in.\n"
          "Make it, with a first user, by:\n"

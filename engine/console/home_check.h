@@ -3,7 +3,7 @@
 // to log in.
 //
 // Called by the program before it serves, on its main thread; reads the settings file and
-// looks for the account's file, and changes nothing.
+// asks the datastore's account space, and changes nothing.
 
 #ifndef ORVIK_CONSOLE_HOME_CHECK_H_
 #define ORVIK_CONSOLE_HOME_CHECK_H_
@@ -13,8 +13,9 @@
 namespace orvik::console {
 
 // The empty text when `home` can serve; otherwise why not and how to make the system account
-// (lines ended by LF). Only the embedded store can be looked at: on a server the system
-// account is reached with each user's own login, which the console does not have.
+// (lines ended by LF). Only a datastore whose accounts the home itself shows can be looked
+// at: on a server the system account is reached with each user's own login, which the
+// console does not have.
 std::string MissingSystemAccount(const std::string& home);
 
 }  // namespace orvik::console

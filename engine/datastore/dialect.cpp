@@ -1,16 +1,8 @@
 #include "dialect.h"
 
-#include "dialect_kinds.h"
 #include "layout.h"
 
 namespace orvik {
-
-const Dialect& Dialect::Of(std::string_view dataStore) {
-  if (dataStore == "JET") return EmbeddedStoreDialect();
-  if (dataStore == "MYSQL") return MariaDbDialect();
-  if (dataStore == "MSSQL") return SqlServerDialect();
-  return NoDatastoreDialect();
-}
 
 std::string Dialect::QuotedText(std::string_view text) const {
   std::string out;

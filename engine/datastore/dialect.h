@@ -3,10 +3,11 @@
 // reached from a port, how sessions are numbered and listed, and what the set-up command
 // sends a server.
 //
-// Each DataStore setting has a dialect ("JET" the embedded store, "MYSQL", "MSSQL"), and so
-// does a setting that names none of them: that one reaches no datastore at all. The
-// engine's datastore parts (account_connection.h, item_store.h, lock_table.h, login.h) ask
-// their dialect these questions; no code outside datastore/ asks which datastore it is on.
+// Each datastore kind has a dialect (datastore_kinds.h), and so does a setting that names none
+// of them: that one reaches no datastore at all. The engine's per-port parts
+// (account_connection.h, item_store.h, lock_table.h, login.h) ask their dialect these
+// questions, and where an account lives their account space (account_space.h); no code asks
+// which datastore it is on.
 //
 // Dialects are immutable singletons: any thread may use them. Text is the system's bytes.
 // Nothing here runs a statement, except the session marks, which are statements whose
@@ -87,7 +88,8 @@ struct ColumnListing {
 
 class Dialect {
  public:
-  // The dialect of a DataStore setting (trimmed and upper-cased).
+  // The dialect of a DataStore setting (trimmed and upper-cased): its kind's in the table of
+  // kinds (datastore_kinds.cpp, which defines this), else the one that reaches nothing.
   static const Dialect& Of(std::string_view dataStore);
 
   virtual ~Dialect() = default;
@@ -97,9 +99,6 @@ class Dialect {
   // The driver kind that reaches this datastore; empty when the setting names none.
   virtual std::string_view Kind() const = 0;
   bool ReachesDatastore() const { return !Kind().empty(); }
-  // Each account is a database of its own with a connection of its own (and an account is
-  // made as a file); else one connection serves every account and is moved between them.
-  virtual bool ConnectionPerAccount() const = 0;
   // Where a port connects for `account` (without the login, which the caller adds).
   virtual ConnectParams ConnectParamsFor(const EngineSettings& settings, const std::string& home,
                                          const std::string& account) const;

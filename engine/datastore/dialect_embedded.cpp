@@ -55,7 +55,6 @@ std::string FoldedId(std::string_view id) {
 class EmbeddedStore : public Dialect {
  public:
   std::string_view Kind() const override { return kEmbeddedStore; }
-  bool ConnectionPerAccount() const override { return true; }
   std::string TableName(const std::string&, const std::string& file,
                         const std::string&) const override {
     return file;
@@ -101,7 +100,6 @@ class EmbeddedStore : public Dialect {
 class NoDatastore : public EmbeddedStore {
  public:
   std::string_view Kind() const override { return {}; }
-  bool ConnectionPerAccount() const override { return false; }
   std::string FirstCharacter(std::string_view column) const override {
     return Dialect::FirstCharacter(column);
   }

@@ -1,4 +1,4 @@
-// The dialects of dialect.h, for Dialect::Of alone.
+// The dialects of dialect.h, for the table of datastore kinds and the driver of each.
 
 #ifndef ORVIK_ENGINE_DATASTORE_DIALECT_KINDS_H_
 #define ORVIK_ENGINE_DATASTORE_DIALECT_KINDS_H_

@@ -45,7 +45,6 @@ std::vector<std::string> Logins(const std::string& user) {
 class MariaDb : public Dialect {
  public:
   std::string_view Kind() const override { return "MYSQL"; }
-  bool ConnectionPerAccount() const override { return false; }
   ConnectParams ConnectParamsFor(const EngineSettings& settings, const std::string& home,
                                  const std::string& account) const override {
     ConnectParams p = Dialect::ConnectParamsFor(settings, home, account);

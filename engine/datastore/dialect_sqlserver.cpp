@@ -11,7 +11,6 @@ std::string Mark(const std::string& userInst) { return "orvik " + userInst; }
 class SqlServer : public Dialect {
  public:
   std::string_view Kind() const override { return "MSSQL"; }
-  bool ConnectionPerAccount() const override { return false; }
   ConnectParams ConnectParamsFor(const EngineSettings& settings, const std::string& home,
                                  const std::string& account) const override {
     ConnectParams p = Dialect::ConnectParamsFor(settings, home, account);

@@ -6,11 +6,6 @@
 
 namespace orvik {
 
-void CreateFileTable(Driver& driver, std::string_view dataStore, TableTemplate kind,
-                     std::string_view name, int columns) {
-  CreateFileTable(driver, Dialect::Of(dataStore), kind, name, columns);
-}
-
 void CreateFileTable(Driver& driver, const Dialect& dialect, TableTemplate kind,
                      std::string_view name, int columns, std::string* lastStatement) {
   // A table without its key index would take two ids of one item.

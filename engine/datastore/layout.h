@@ -55,6 +55,7 @@ inline constexpr std::string_view kFormerKeyCollation = "LATIN1_NOCASE";
 
 // Makes one table of a file (Dialect::FileTableStatements) on `driver`, in one transaction
 // where that takes more than one statement, for tools and tests that hold the setting alone.
+// Defined with the table of kinds (datastore_kinds.cpp), which finds the setting's dialect.
 void CreateFileTable(Driver& driver, std::string_view dataStore, TableTemplate kind,
                      std::string_view name, int columns = 0);
 // The same for a dialect; `lastStatement`, when given, is each statement as it is sent.

@@ -1,12 +1,11 @@
 #include "key_checks.h"
 
-#include <filesystem>
+#include <cstdint>
 #include <vector>
 
+#include "datastore_kinds.h"
 #include "dialect.h"
-#include "driver_factory.h"
 #include "layout.h"
-#include "sqlite_driver.h"
 #include "text.h"
 
 namespace orvik {
@@ -218,20 +217,19 @@ void UpgradeEmbeddedKeys(Driver& d, const Dialect& dialect, const std::string& a
 
 void AddKeyChecks(const std::string& home, const EngineSettings& settings, Driver* admin,
                   const Report& report) {
-  const Dialect& dialect = Dialect::Of(settings.dataStore);
-  if (!dialect.ConnectionPerAccount()) {
-    if (admin) CheckServerKeys(*admin, dialect, report);
+  const DatastoreKind& kind = *FindDatastoreKind(settings.dataStore);
+  // A server's administrator finds them all with one query.
+  if (admin) {
+    CheckServerKeys(*admin, kind.dialect, report);
     return;
   }
-  std::error_code ec;
-  for (const auto& entry : std::filesystem::directory_iterator(home + "/JetMDB", ec)) {
-    if (entry.path().extension() != ".db") continue;
-    const std::string account = entry.path().stem().string();
-    // The locks file lies among the accounts but is none of them.
-    if (!SqliteDriver::AccountExists(home, account)) continue;
-    std::unique_ptr<Driver> d = MakeDriver(dialect.Kind());
-    d->Connect(dialect.ConnectParamsFor(settings, home, account));
-    UpgradeEmbeddedKeys(*d, dialect, account, report);
+  std::vector<std::string> accounts;
+  // A home without accounts has no keys to check.
+  (void)kind.accounts.List({home, nullptr}, SIZE_MAX, &accounts);
+  for (const std::string& account : accounts) {
+    std::unique_ptr<Driver> d = kind.makeDriver();
+    d->Connect(kind.dialect.ConnectParamsFor(settings, home, account));
+    UpgradeEmbeddedKeys(*d, kind.dialect, account, report);
   }
 }
 

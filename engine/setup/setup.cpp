@@ -4,6 +4,7 @@
 #include <map>
 #include <set>
 
+#include "datastore_kinds.h"
 #include "driver.h"
 #include "driver_factory.h"
 #include "engine_settings.h"
@@ -12,7 +13,6 @@
 #include "layout.h"
 #include "numbers.h"
 #include "password_hash.h"
-#include "sqlite_driver.h"
 #include "text.h"
 #include "vb_error.h"
 
@@ -94,9 +94,9 @@ void CompleteTables(Driver& driver, const Dialect& dialect, const std::string& a
 }
 
 // The administrator's connection to a server, on its own database.
-std::unique_ptr<Driver> AdminConnection(const SetupOptions& o, const EngineSettings& s) {
+std::shared_ptr<Driver> AdminConnection(const SetupOptions& o, const EngineSettings& s) {
   const Dialect& dialect = Dialect::Of(s.dataStore);
-  std::unique_ptr<Driver> admin = MakeDriver(dialect.Kind());
+  std::shared_ptr<Driver> admin = MakeDriver(dialect.Kind());
   ConnectParams p = dialect.AdminConnectParams(s);
   p.user = o.adminUser;
   p.password = o.adminPassword;
@@ -111,25 +111,22 @@ bool Found(Driver& admin, const std::string& sql, const std::string& name) {
   return cursor->Next();
 }
 
-// Makes the account exist and leaves `driver` connected to it.
-std::shared_ptr<Driver> OpenAccount(const SetupOptions& o, const EngineSettings& s, Driver* admin,
+// Makes the account exist, and answers a connection on it: the administrator's switched
+// there, or one of its own.
+std::shared_ptr<Driver> OpenAccount(const SetupOptions& o, const EngineSettings& s,
+                                    const std::shared_ptr<Driver>& admin,
                                     const std::string& account, const Report& report) {
   CheckAccountName(account);
-  const Dialect& dialect = Dialect::Of(s.dataStore);
-  if (!dialect.ConnectionPerAccount()) {
-    if (CreateUnlessPresent([&] { return Found(*admin, dialect.DatabaseExistsQuery(), account); },
-                            [&] { admin->Execute(dialect.CreateDatabaseSql(account)); }))
-      report("created account " + account);
-    admin->UseDatabase(account);
-    return nullptr;  // the administrator's connection serves
-  }
-  if (!SqliteDriver::AccountExists(o.home, account)) {
-    SqliteDriver::CreateAccount(o.home, account);
+  const DatastoreKind& kind = *FindDatastoreKind(s.dataStore);
+  const AccountSite site{o.home, admin};
+  if (CreateUnlessPresent([&] { return *kind.accounts.Exists(site, account); },
+                          [&] { kind.accounts.Create(site, account); }))
     report("created account " + account);
-  }
-  std::shared_ptr<Driver> driver = MakeDriver(dialect.Kind());
-  driver->Connect(dialect.ConnectParamsFor(s, o.home, account));
-  return driver;
+  return kind.accounts.Switch(admin, account, [&](const std::string& a) {
+    std::shared_ptr<Driver> driver = kind.makeDriver();
+    driver->Connect(kind.dialect.ConnectParamsFor(s, o.home, a));
+    return driver;
+  });
 }
 
 void CreateServerLogin(Driver& admin, const SetupOptions& o, const Dialect& dialect,
@@ -354,10 +351,11 @@ bool RunSetup(const SetupOptions& o, const Report& report, std::string* error, b
     // the server can be asked.
     const std::string givenKind = o.dataStore.empty() ? std::string(kEmbeddedStore) : o.dataStore;
     const bool settingsExist = fs::exists(o.home + "/" + kEngineSettingsFile);
-    if (Dialect::Of(settingsExist ? ReadEngineSettings(o.home).dataStore : givenKind)
-            .ConnectionPerAccount()) {
-      RefuseUnknownAccounts(
-          o, [&](const std::string& a) { return SqliteDriver::AccountExists(o.home, a); });
+    if (const DatastoreKind* kind =
+            FindDatastoreKind(settingsExist ? ReadEngineSettings(o.home).dataStore : givenKind)) {
+      RefuseUnknownAccounts(o, [&](const std::string& a) {
+        return kind->accounts.Exists({o.home, nullptr}, a).value_or(true);
+      });
     }
 
     std::error_code ec;
@@ -381,18 +379,20 @@ bool RunSetup(const SetupOptions& o, const Report& report, std::string* error, b
       throw VbError(vberr::kInvalidProcedureCall,
                     "The settings name an unknown datastore \"" + settings.dataStore + "\"");
 
-    std::unique_ptr<Driver> admin;
-    if (!dialect.ConnectionPerAccount()) {
+    // Where only a login sees the accounts (a server's), the administrator's connection
+    // does the work, switched to each account in turn.
+    const AccountSpace& accounts = FindDatastoreKind(settings.dataStore)->accounts;
+    std::shared_ptr<Driver> admin;
+    if (!accounts.Exists({o.home, nullptr}, std::string(kSystemAccount)).has_value()) {
       admin = AdminConnection(o, settings);
-      RefuseUnknownAccounts(
-          o, [&](const std::string& a) { return Found(*admin, dialect.DatabaseExistsQuery(), a); });
+      RefuseUnknownAccounts(o, [&](const std::string& a) {
+        return *accounts.Exists({o.home, admin}, a);
+      });
     }
 
-    // On a server the administrator's connection, switched to the account, does the work;
-    // the embedded store has a connection per account.
-    const std::shared_ptr<Driver> dmOwn =
-        OpenAccount(o, settings, admin.get(), std::string(kSystemAccount), report);
-    Driver& dm = dmOwn ? *dmOwn : *admin;
+    const std::shared_ptr<Driver> dmConnection =
+        OpenAccount(o, settings, admin, std::string(kSystemAccount), report);
+    Driver& dm = *dmConnection;
     CompleteTables(dm, dialect, std::string(kSystemAccount), report);
     if (admin) ClearServerPasswordCopies(dm, report);
     if (admin) MakeRoles(*admin, dialect, o);
@@ -405,13 +405,11 @@ bool RunSetup(const SetupOptions& o, const Report& report, std::string* error, b
       SetUser(dm, o, admin != nullptr, report);
     }
     for (const std::string& account : o.accounts) {
-      const std::shared_ptr<Driver> own = OpenAccount(o, settings, admin.get(), account, report);
-      CompleteTables(own ? *own : *admin, dialect, account, report);
+      CompleteTables(*OpenAccount(o, settings, admin, account, report), dialect, account, report);
     }
     for (const CatalogEntry& entry : o.catalog) {
-      const std::shared_ptr<Driver> own =
-          OpenAccount(o, settings, admin.get(), entry.account, report);
-      Driver& d = own ? *own : *admin;
+      const std::shared_ptr<Driver> on = OpenAccount(o, settings, admin, entry.account, report);
+      Driver& d = *on;
       CompleteTables(d, dialect, entry.account, report);
       AddCatalogEntry(d, dialect, entry, report);
     }

@@ -7,7 +7,7 @@
 #include <cerrno>
 #include <string>
 
-#include "dialect.h"
+#include "dialect_kinds.h"
 #include "layout.h"
 #include "sqlite_connection.h"
 #include "text.h"
@@ -111,11 +111,11 @@ std::string Attach(sqlite3* db, const fs::path& file) {
   // Only one connection at a time gets here (the turn), so the look and the make cannot race.
   const std::string made = MadeLocksTable(db);
   if (made.empty()) {
-    Run(db, Dialect::Of("JET").LocksTableSql("lk.locks"));
+    Run(db, EmbeddedStoreDialect().LocksTableSql("lk.locks"));
   } else if (MadeWithFormerCollation(made)) {
     // Made again, its rows (this boot's locks) kept. A table's rows are ordered by its key,
     // so the key's collation cannot be changed in place.
-    Run(db, "BEGIN IMMEDIATE; " + Dialect::Of("JET").LocksTableSql("lk.locks_new") +
+    Run(db, "BEGIN IMMEDIATE; " + EmbeddedStoreDialect().LocksTableSql("lk.locks_new") +
                 "; INSERT INTO lk.locks_new (A0, UserInst) SELECT A0, UserInst FROM lk.locks; "
                 "DROP TABLE lk.locks; ALTER TABLE lk.locks_new RENAME TO locks; COMMIT");
   }

@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include "datastore_kinds.h"
+
 namespace orvik {
 namespace {
 
@@ -19,11 +21,25 @@ TEST(DialectTest, EachSettingHasOneAndAnUnknownOneReachesNothing) {
   for (const char* other : {"", "ORACLE", "jet"}) {
     const Dialect& none = Dialect::Of(other);
     EXPECT_FALSE(none.ReachesDatastore()) << other;
-    EXPECT_FALSE(none.ConnectionPerAccount());
+    EXPECT_EQ(FindDatastoreKind(other), nullptr);
     EXPECT_EQ(none.Numbering(), SessionNumbering::kNone);
   }
-  EXPECT_TRUE(Embedded().ConnectionPerAccount());
-  EXPECT_FALSE(MariaDb().ConnectionPerAccount());
+  for (const DatastoreKind& kind : DatastoreKinds())
+    EXPECT_EQ(&Dialect::Of(kind.name), &kind.dialect);
+  // Another account is reached by a connection of its own on the embedded store, by the one
+  // connection on a server.
+  int made = 0;
+  const AccountConnector connect = [&](const std::string&) {
+    ++made;
+    return std::shared_ptr<Driver>();
+  };
+  FindDatastoreKind("JET")->accounts.Open(nullptr, "dm", "sales", connect);
+  EXPECT_EQ(made, 1);
+  FindDatastoreKind("MYSQL")->accounts.Open(nullptr, "dm", "sales", connect);
+  EXPECT_EQ(made, 1);
+  // Only a login sees a server's accounts.
+  EXPECT_FALSE(
+      FindDatastoreKind("MYSQL")->accounts.Exists({"/nowhere", nullptr}, "dm").has_value());
 }
 
 TEST(DialectTest, TablesAreNamedAsEachServerReachesThem) {

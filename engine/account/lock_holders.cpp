@@ -119,7 +119,8 @@ std::int64_t RemoveStaleLocks(Driver& dm, const Dialect& dialect, const std::str
 std::int64_t RemoveStaleLocks(const std::string& home) {
   const EngineSettings settings = ReadEngineSettings(home);
   const Dialect& dialect = Dialect::Of(settings.dataStore);
-  if (!dialect.ConnectionPerAccount()) return 0;
+  // Only the registry tells, from here, which sessions are gone.
+  if (dialect.Numbering() != SessionNumbering::kRegistry) return 0;
   std::unique_ptr<Driver> dm = MakeDriver(dialect.Kind());
   dm->Connect(dialect.ConnectParamsFor(settings, home, std::string(kSystemAccount)));
   UserRegistry registry(home);

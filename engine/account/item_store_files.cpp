@@ -93,14 +93,11 @@ Status ItemStore::Open(const Variant& file, Variant& fileVariable) {
     } else if (plain) {
       // Another account: look at its tables without moving the port.
       try {
-        if (account_.dialect().ConnectionPerAccount()) {
-          where = account_.ConnectionFor(name.account);
-          found = account_.AccountHas(*where, name.file);
-        } else if (account_.dialect().ReachesDatastore() && account_.Connection()) {
-          Driver& connection = *account_.Connection();
-          const DatabaseSwitch look = account_.SwitchTo(connection, name.account);
-          found = account_.AccountHas(connection, name.file);
-        }
+        where = account_.ConnectionFor(name.account);
+        // The port's own connection looks from the other account and comes back.
+        const DatabaseSwitch look =
+            account_.SwitchTo(*where, name.account, where == account_.Connection());
+        found = account_.AccountHas(*where, name.file);
       } catch (...) {
         // An account that cannot be reached holds no file for this port.
         found = false;
@@ -113,8 +110,7 @@ Status ItemStore::Open(const Variant& file, Variant& fileVariable) {
     }
     // The control item, when the file's dictionary has one. A pointer's target is not checked.
     const std::string dictName = account_.dialect().DictionaryName(name.account, name.file);
-    if (account_.dialect().ConnectionPerAccount() && name.account != account &&
-        where == account_.Connection()) {
+    if (name.account != account && where == account_.Connection()) {
       try {
         where = account_.ConnectionFor(name.account);
       } catch (...) {

@@ -16,7 +16,6 @@
 namespace orvik {
 
 namespace dberr {
-inline constexpr int kNoAccounts = 909;
 inline constexpr int kNoTableInfo = 980;
 }  // namespace dberr
 

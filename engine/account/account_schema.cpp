@@ -1,10 +1,7 @@
 #include "account_schema.h"
 
-#include <filesystem>
-
 #include "layout.h"
 #include "numbers.h"
-#include "sqlite_driver.h"
 #include "text.h"
 #include "vb_error.h"
 
@@ -13,6 +10,9 @@ namespace {
 
 // Within what every datastore allows in one table.
 constexpr std::int32_t kMaxAttributeColumns = 1000;
+
+// How many accounts LISTA shows at most.
+constexpr std::size_t kListedAccounts = 101;
 
 std::string ValueText(const Recordset& rs, std::string_view field) {
   const DbValue& v = rs.Value(rs.FieldIndex(field));
@@ -48,8 +48,8 @@ void CreateFile(AccountConnection& account, std::string name, const std::string&
     if (!IsPlainIdentifier(file)) {
       throw VbError(dberr::kBadName, "Invalid file name \"" + name + "\"");
     }
-    // An account with a connection of its own was checked when it was connected.
-    if (!dialect.ConnectionPerAccount()) CheckAccountName(where);
+    // The account's name reaches the statement, or the connection, that makes the table.
+    CheckAccountName(where);
     const std::string table = account.TableName(where, file);
     if (!size.empty() && IsNumeric(Variant(size))) {
       const std::int32_t columns = Variant(size).ToLong();
@@ -80,45 +80,26 @@ std::string CreateAccount(AccountConnection& account, const std::vector<std::str
   if (rewritten.size() > 2) rewritten[2] = dialect.StatementName(rewritten[2]);
   statement.clear();
   for (const std::string& w : rewritten) statement += (statement.empty() ? "" : " ") + w;
-  if (dialect.ConnectionPerAccount()) {
-    // The embedded store keeps an account as a file of its own.
-    if (words.size() < 3) throw VbError(vberr::kSubscriptOutOfRange);
-    SqliteDriver::CreateAccount(account.Home(), words[2]);
-    return "0";
-  }
-  return std::to_string(account.Required().Execute(statement));
+  const AccountSpace* space = account.Accounts();
+  if (!space) return std::to_string(account.Required().Execute(statement));
+  return std::to_string(
+      space->Create(account.Site(), words.size() > 2 ? words[2] : std::string(), statement));
 }
 
 Status ListAccounts(AccountConnection& account, std::string* list) {
   list->clear();
-  const Dialect& dialect = account.dialect();
-  if (dialect.ConnectionPerAccount()) {
-    std::vector<std::string> names;
-    std::error_code ec;
-    for (const auto& entry : std::filesystem::directory_iterator(account.Home() + "/JetMDB", ec)) {
-      const std::string file = entry.path().filename().string();
-      if (entry.path().extension() != ".db") continue;
-      const std::string name = file.substr(0, file.find('.'));
-      // The locks file lies among the accounts but is none of them.
-      if (!SqliteDriver::AccountExists(account.Home(), name)) continue;
-      names.push_back(name);
-      if (names.size() > 100) break;
-    }
-    if (names.empty()) return Status::Error(dberr::kNoAccounts, "No Accounts/Databases found");
-    for (const std::string& n : names)
-      *list += (list->empty() ? "" : std::string(1, kAttributeMark)) + n;
-    return Status::Ok();
-  }
-  const std::optional<std::string> query = dialect.AccountListQuery();
-  if (!query) {
+  const AccountSpace* space = account.Accounts();
+  if (!space) {
     *list = "ERROR";
     return Status::Ok();
   }
-  auto rs = std::make_shared<Recordset>();
-  account.Required();  // raises when there is no connection
-  rs->Open(account.Connection(), *query);
-  *list = rs->AtEOF() ? std::string() : rs->GetString("\t", std::string(1, kAttributeMark));
-  if (!list->empty()) list->pop_back();
+  std::vector<std::string> names;
+  if (Status listed = space->List(account.Site(), kListedAccounts, &names); !listed.ok())
+    return listed;
+  for (std::size_t i = 0; i < names.size(); ++i) {
+    if (i > 0) list->push_back(kAttributeMark);
+    *list += names[i];
+  }
   return Status::Ok();
 }
 

@@ -3,9 +3,9 @@
 // account's catalog and table list, what is known of its tables' columns, and the record sets
 // programs open.
 //
-// The embedded store has a connection per account; a server has one connection, moved
-// between its databases, and reaches another account's table by naming it (or, on SQL
-// Server, by a scoped switch: SwitchTo). What differs is the dialect's (dialect.h).
+// Where an account lives, and which connection reaches it, is the account space's
+// (account_space.h); how statements name tables and reach the system account's, the
+// dialect's (dialect.h).
 //
 // Used on the port's thread only. Text is the system's bytes. Failures come back as a Status
 // where the port reports them in ErrorDetail, and are thrown as VbError where the member that
@@ -20,6 +20,7 @@
 #include <string>
 #include <string_view>
 
+#include "account_space.h"
 #include "database_switch.h"
 #include "dialect.h"
 #include "driver.h"
@@ -41,6 +42,10 @@ class AccountConnection {
   AccountConnection(std::string home, EngineSettings settings, DriverMaker makeDriver);
 
   const Dialect& dialect() const { return dialect_; }
+  // Where the accounts live; nullptr where the settings name no datastore.
+  const AccountSpace* Accounts() const { return accounts_; }
+  // The home, and the port's connection.
+  AccountSite Site() const { return {home_, connection_}; }
   const EngineSettings& Settings() const { return settings_; }
   const std::string& Home() const { return home_; }
   void SetNewConnectionHook(NewConnectionHook hook) { newConnection_ = std::move(hook); }
@@ -53,13 +58,14 @@ class AccountConnection {
 
   // --- Accounts -------------------------------------------------------------------------
 
-  // Moves to `account`: a new connection (one per account), or the one connection switched.
+  // Moves to `account`: the account space's switch (a new connection, or this one moved).
   // On failure nothing changes but what the failure left (a server connection made afresh
   // whose session mark failed stays).
   Status Connect(const std::string& account);
   const std::string& Account() const { return account_; }
   const std::shared_ptr<Driver>& Connection() const { return connection_; }
-  // The kept connection to the system account; only where each account has its own.
+  // The kept connection to the system account; only where the dialect reaches the system
+  // account's tables through it.
   const std::shared_ptr<Driver>& SystemConnection() const { return systemConnection_; }
   const std::string& JetProvider() const { return jetProvider_; }
   // The connection, or VbError 3704 when there is none.
@@ -72,9 +78,9 @@ class AccountConnection {
   // on, whose connecting and statements may each take `timeoutSeconds` at most. It holds
   // everything it needs: any thread may call it, for as long as it likes.
   std::function<std::shared_ptr<Driver>()> SideConnector(int timeoutSeconds) const;
-  // Where a file of `account` is read and written: the port's connection for its own
-  // account (and for every account on a server), else a new connection of its own, whose
-  // system tables guard is up when the port's connection has it up.
+  // Where a file of `account` is read and written (the account space's Open): the port's
+  // connection, or a new connection of its own, whose system tables guard is up when the
+  // port's connection has it up.
   std::shared_ptr<Driver> ConnectionFor(const std::string& account);
   // Runs the statements of its scope on `driver` switched to the database `to` (when
   // `active`); it goes back to the port's account on every way out, and a connection that
@@ -123,19 +129,21 @@ class AccountConnection {
 
   // A new record set on a query (one closing ";" dropped) over the account's connection;
   // with `whole`, read whole at once (Recordset::OpenWhole).
-  Status OpenRecordset(std::string_view query, std::shared_ptr<Recordset>& rst,
-                       bool whole = false);
+  Status OpenRecordset(std::string_view query, std::shared_ptr<Recordset>& rst, bool whole = false);
   // A query against another embedded account, on a connection of its own; raises.
   void OpenEmbeddedRecordset(const std::string& account, std::string_view query,
                              std::shared_ptr<Recordset>& rst);
 
  private:
   ConnectParams ParamsFor(const std::string& account) const;
+  // A new connection on `account`, made as this port connects.
+  std::shared_ptr<Driver> NewConnection(const std::string& account) const;
   void ReconnectOwnAccount();
 
   std::string home_;
   EngineSettings settings_;
   const Dialect& dialect_;
+  const AccountSpace* accounts_;
   DriverMaker makeDriver_;
   NewConnectionHook newConnection_;
   std::string loginUser_;

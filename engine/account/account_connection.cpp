@@ -1,5 +1,6 @@
 #include "account_connection.h"
 
+#include "datastore_kinds.h"
 #include "layout.h"
 #include "text.h"
 #include "vb_error.h"
@@ -53,6 +54,10 @@ AccountConnection::AccountConnection(std::string home, EngineSettings settings,
     : home_(std::move(home)),
       settings_(std::move(settings)),
       dialect_(Dialect::Of(settings_.dataStore)),
+      accounts_([this]() -> const AccountSpace* {
+        const DatastoreKind* kind = FindDatastoreKind(settings_.dataStore);
+        return kind ? &kind->accounts : nullptr;
+      }()),
       makeDriver_(std::move(makeDriver)) {}
 
 ConnectParams AccountConnection::ParamsFor(const std::string& account) const {
@@ -81,20 +86,25 @@ std::function<std::shared_ptr<Driver>()> AccountConnection::SideConnector(
   };
 }
 
+std::shared_ptr<Driver> AccountConnection::NewConnection(const std::string& account) const {
+  std::shared_ptr<Driver> fresh = makeDriver_(dialect_.Kind());
+  fresh->Connect(ParamsFor(account));
+  return fresh;
+}
+
 Status AccountConnection::Connect(const std::string& account) {
   try {
-    if (!dialect_.ReachesDatastore()) {
-      // A setting that names no datastore: the port goes on without a connection.
-    } else if (dialect_.ConnectionPerAccount() || !connection_ || !connection_->IsOpen()) {
-      // The old connection stays until the new one works, so a failed move leaves the port
-      // where it was.
-      std::shared_ptr<Driver> fresh = makeDriver_(dialect_.Kind());
-      fresh->Connect(ParamsFor(account));
-      connection_ = std::move(fresh);
+    // A setting that names no datastore: the port goes on without a connection. Else the
+    // old connection stays until the new one works, so a failed move leaves the port where
+    // it was.
+    std::shared_ptr<Driver> next =
+        accounts_ ? accounts_->Switch(connection_, account,
+                                      [this](const std::string& a) { return NewConnection(a); })
+                  : connection_;
+    if (next != connection_) {
+      connection_ = std::move(next);
       // A session that lost its connection goes on under its own name on the new one.
-      if (!dialect_.ConnectionPerAccount() && newConnection_) newConnection_(0);
-    } else {
-      connection_->UseDatabase(account);
+      if (newConnection_) newConnection_(0);
     }
   } catch (...) {
     return Status::OfCurrentException();
@@ -113,7 +123,8 @@ Status AccountConnection::Connect(const std::string& account) {
       // An account without a catalog is an account all the same (CatalogOpen says so).
     }
   }
-  if (dialect_.ConnectionPerAccount() && EqualsNoCase(account, kSystemAccount))
+  // Kept where the dialect reaches the system account's tables through it.
+  if (dialect_.SystemTableOf("locks").systemConnection && EqualsNoCase(account, kSystemAccount))
     systemConnection_ = connection_;
   account_ = account;
   LoadTableList();
@@ -126,17 +137,17 @@ Driver& AccountConnection::Required() const {
 }
 
 std::shared_ptr<Driver> AccountConnection::ConnectionFor(const std::string& account) {
-  if (dialect_.ConnectionPerAccount() && account != account_) {
-    std::shared_ptr<Driver> other = makeDriver_(dialect_.Kind());
-    other->Connect(ParamsFor(account));
-    // A sentence typed by a user reaches the other account with no more right than it has
-    // on the port's own: CREATE-FILE of the system account's "locks" would hide the item
-    // locks and stop every login.
-    if (connection_ && connection_->SystemTablesGuard()) other->SetSystemTablesGuard(true);
-    return other;
-  }
-  if (!connection_) Closed();
-  return connection_;
+  std::shared_ptr<Driver> other =
+      accounts_ ? accounts_->Open(connection_, account_, account,
+                                  [this](const std::string& a) { return NewConnection(a); })
+                : connection_;
+  if (!other) Closed();
+  // A sentence typed by a user reaches the other account with no more right than it has on
+  // the port's own: CREATE-FILE of the system account's "locks" would hide the item locks
+  // and stop every login.
+  if (other != connection_ && connection_ && connection_->SystemTablesGuard())
+    other->SetSystemTablesGuard(true);
+  return other;
 }
 
 DatabaseSwitch AccountConnection::SwitchTo(Driver& driver, const std::string& to, bool active) {

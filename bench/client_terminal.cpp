@@ -23,6 +23,7 @@
 #include "client_program.h"
 #include "counter_reporter.h"
 #include "event_wait.h"
+#include "home.h"
 #include "port.h"
 #include "port_host.h"
 #include "setup.h"
@@ -124,8 +125,8 @@ class BarePort {
  public:
   BarePort() {
     const std::string home = gHome->Path();
-    host_ = std::make_unique<orvik::PortHost>([home] {
-      auto port = orvik::Port::Create(home);
+    host_ = std::make_unique<orvik::PortHost>([engineHome = orvik::Home::Open(home)] {
+      auto port = engineHome->MakePort();
       port->SetTermType("VBGUI");
       port->Echo(orvik::Variant(true));
       return port;

@@ -21,8 +21,11 @@ std::string ThreeDigits(int n) {
 
 }  // namespace
 
-Console::Console(std::string home, ConsoleDialogs& dialogs)
-    : home_(std::move(home)), dialogs_(dialogs), settings_(SettingsPath(home_)), relay_(home_) {
+Console::Console(std::shared_ptr<Home> home, ConsoleDialogs& dialogs)
+    : home_(std::move(home)),
+      dialogs_(dialogs),
+      settings_(SettingsPath(home_->Path())),
+      relay_(home_) {
   relay_.SetStatusHandler([this](const std::string& text) { SetStatus(text); });
 }
 
@@ -106,7 +109,7 @@ std::string Console::StatusReport() const {
 
 void Console::ShowStatus() { SetStatus(StatusReport()); }
 
-std::string Console::HelpPath() const { return home_ + "/Help/OvEngDocu1.htm"; }
+std::string Console::HelpPath() const { return home_->Path() + "/Help/OvEngDocu1.htm"; }
 
 void Console::RunBrowser() {
   // Said in the window: what the desktop says about it goes to a standard error nobody reads.

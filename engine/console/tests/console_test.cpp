@@ -35,7 +35,7 @@ class ConsoleTest : public test::TempHome {
   }
   void Settings(const std::string& text) { std::ofstream(IniPath()) << text; }
   Console& Make() {
-    console_ = std::make_unique<Console>(Home(), dialogs_);
+    console_ = std::make_unique<Console>(orvik::Home::Open(Home()), dialogs_);
     console_->Relay().SetListenAddress(QHostAddress::LocalHost);
     return *console_;
   }

@@ -19,7 +19,6 @@
 #include "console_window.h"
 #include "engine_home.h"
 #include "headless.h"
-#include "home_check.h"
 #include "program_command_line.h"
 #include "signal_route.h"
 #include "single_instance.h"
@@ -97,7 +96,7 @@ int main(int argc, char** argv) {
     app = std::make_unique<QApplication>(appArgc, argv);
   }
 
-  if (const std::string missing = orvik::console::MissingSystemAccount(home); !missing.empty())
+  if (const std::string missing = engineHome->MissingSystemAccount(); !missing.empty())
     return Refuse(missing, headless);
 
   orvik::console::InstanceLock lock;

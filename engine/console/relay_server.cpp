@@ -10,7 +10,6 @@
 #include <QTcpSocket>
 #include <algorithm>
 
-#include "lock_holders.h"
 #include "session_state.h"
 #include "status_text.h"
 #include "vb_error.h"
@@ -231,7 +230,7 @@ void RelayServer::RemoveLocksOfSessionsGone() {
   // Locks left by the sessions of a console that was killed would otherwise wait for the next
   // user who asks for those items.
   try {
-    const std::int64_t removed = RemoveStaleLocks(home_->Path());
+    const std::int64_t removed = home_->RemoveStaleLocks();
     if (removed > 0)
       Log("removed " + std::to_string(removed) + " item lock(s) of sessions that are gone");
   } catch (...) {

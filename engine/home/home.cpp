@@ -1,6 +1,10 @@
 #include "home.h"
 
+#include "datastore_kinds.h"
 #include "engine_home.h"
+#include "engine_settings.h"
+#include "layout.h"
+#include "lock_holders.h"
 #include "port.h"
 
 namespace orvik {
@@ -25,5 +29,20 @@ std::shared_ptr<Port> Home::MakePort() const {
   options.printing = options_.printing;
   return Port::Create(std::move(options));
 }
+
+std::string Home::MissingSystemAccount() const {
+  const std::string& home = options_.path;
+  const DatastoreKind* kind = FindDatastoreKind(ReadEngineSettings(home).dataStore);
+  if (!kind) return {};
+  const std::string account(kSystemAccount);
+  if (kind->accounts.Exists({home, nullptr}, account).value_or(true)) return {};
+  return "The engine home " + home + " has no system account (\"" + account +
+         "\"): nobody could log in.\n"
+         "Make it, with a first user, by:\n"
+         "  OvEngSetup --home " +
+         home + " --user NAME --password-stdin\n";
+}
+
+std::int64_t Home::RemoveStaleLocks() const { return orvik::RemoveStaleLocks(options_.path); }
 
 }  // namespace orvik

@@ -25,6 +25,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -32,6 +33,7 @@
 
 #include "dispatch.h"
 #include "driver_factory.h"
+#include "engine_settings.h"
 #include "markup.h"
 #include "print_factory.h"
 #include "variant.h"
@@ -43,7 +45,6 @@ class Driver;
 class Functions;
 class LoginPace;
 class Recordset;
-struct EngineSettings;
 struct PortParts;
 
 // What a port is made with. Everything has a default, so `{}` is an ordinary port.
@@ -54,6 +55,8 @@ struct PortOptions {
   DriverFactory drivers;
   // Makes the port's print backend when it first prints; empty: CUPS.
   PrintBackendFactory printing;
+  // The home's settings as its Home holds them; empty: read from OrvikEngine.ini in `home`.
+  std::optional<EngineSettings> settings;
 };
 
 // What a host that serves a port from another thread (PortHost) is told. Each runs on the
@@ -76,10 +79,10 @@ class Port : public Dispatch, public std::enable_shared_from_this<Port> {
   // the port's thread, from inside whichever member produced the output.
   using ResponseHandler = std::function<void(std::string& text)>;
 
-  // A new port in state "STARTUP", reading OrvikEngine.ini from `home` (the engine home
-  // when empty). The host's reference is special: dropping the last copy of it ends the
-  // session, and a call still on the port's stack finishes first (a waiting IInput then
-  // returns the disconnect marker).
+  // A new port in state "STARTUP", with the settings given or else those of OrvikEngine.ini
+  // in `home` (the engine home when empty). The host's reference is special: dropping the last copy
+  // of it ends the session, and a call still on the port's stack finishes first (a waiting IInput
+  // then returns the disconnect marker).
   static std::shared_ptr<Port> Create(PortOptions options);
   static std::shared_ptr<Port> Create(const std::string& home = {});
   ~Port() override;

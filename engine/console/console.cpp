@@ -56,6 +56,7 @@ void Console::Load(bool start) {
 void Console::Start() {
   starting_ = true;
   settings_.Save(starting_, dialogs_);
+  home_->SettingsWritten();
   if (!starting_) return;
   starting_ = false;
   const int n = static_cast<int>(WholeNumber(settings_.Held().tcpPorts));
@@ -94,6 +95,7 @@ void Console::Stop() {
 void Console::Save() {
   bool starting = false;
   settings_.Save(starting, dialogs_);
+  home_->SettingsWritten();
   Changed();
 }
 

@@ -1,7 +1,11 @@
 // The engine home, opened once by a program that serves sessions: the console, the client,
 // the set-up tool and the benchmarks hold one Home and make every port through it, so that
-// what belongs to the home rather than to one session has one owner: whether it can serve,
-// and the item locks its sessions left behind when they went without ending.
+// what belongs to the home rather than to one session has one owner: its settings, whether
+// it can serve, and the item locks its sessions left behind when they went without ending.
+//
+// The settings file is read when the home opens and handed to each port made. The console
+// edits the file while ports are made: a port gets the settings as the file holds them when
+// it is made, read again only when the file has changed (or the editor says it wrote it).
 //
 // Opened on any thread; MakePort runs on the thread that is to serve the port, and may run
 // on several such threads at once.
@@ -11,14 +15,17 @@
 
 #include <cstdint>
 #include <memory>
+#include <mutex>
 #include <string>
 
 #include "driver_factory.h"
+#include "engine_settings.h"
 #include "print_factory.h"
 
 namespace orvik {
 
 class Port;
+struct DatastoreKind;
 
 // What a home is opened with. Everything has a default, so `{}` is the process's home.
 struct HomeOptions {
@@ -41,6 +48,14 @@ class Home {
   // The folder, as an absolute path without a trailing '/'.
   const std::string& Path() const { return options_.path; }
 
+  // The settings as the next port made gets them.
+  EngineSettings Settings() const;
+  // The datastore they name; nullptr for one the engine does not know.
+  const DatastoreKind* Kind() const;
+  // The settings file was written by this process: the next port reads it again, however
+  // little time has passed.
+  void SettingsWritten();
+
   // A new port of this home, in state "STARTUP", served by the calling thread.
   std::shared_ptr<Port> MakePort() const;
 
@@ -58,7 +73,22 @@ class Home {
  private:
   explicit Home(HomeOptions options);
 
+  // What tells one state of the settings file from another.
+  struct FileStamp {
+    bool exists = false;
+    std::int64_t inode = 0;
+    std::int64_t size = 0;
+    std::int64_t changedNs = 0;
+    std::int64_t modifiedNs = 0;
+    bool operator==(const FileStamp&) const = default;
+  };
+  FileStamp StampNow() const;
+
   HomeOptions options_;
+  mutable std::mutex mutex_;
+  mutable FileStamp stamp_;
+  mutable EngineSettings settings_;
+  mutable bool stale_ = true;
 };
 
 }  // namespace orvik

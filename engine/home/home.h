@@ -25,6 +25,7 @@
 namespace orvik {
 
 class Port;
+class UserRegistry;
 struct DatastoreKind;
 
 // What a home is opened with. Everything has a default, so `{}` is the process's home.
@@ -85,6 +86,8 @@ class Home {
   FileStamp StampNow() const;
 
   HomeOptions options_;
+  // Shared by every port made, on their threads; opens its file only once a port needs it.
+  const std::shared_ptr<UserRegistry> registry_;
   mutable std::mutex mutex_;
   mutable FileStamp stamp_;
   mutable EngineSettings settings_;

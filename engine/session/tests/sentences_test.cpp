@@ -69,6 +69,17 @@ TEST_F(SentencesTest, ALoginThatFailsLeavesTheSessionEnded) {
   EXPECT_EQ(other->State(), "ERROR_EXIT");
 }
 
+// A session that logs in again is listed once, under its new number.
+TEST_F(SentencesTest, ALoginAgainIsListedOnce) {
+  const std::string first = port_->UserInst();
+  ASSERT_EQ(Run("LISTU").find('\xFE'), std::string::npos) << Run("LISTU");
+  EXPECT_EQ(Run("LOGIN " + home_.user() + " secret"), "OK") << port_->ErrorDetail();
+  EXPECT_NE(port_->UserInst(), first);
+  const std::string listed = Run("LISTU");
+  EXPECT_FALSE(listed.empty());
+  EXPECT_EQ(listed.find('\xFE'), std::string::npos) << listed;
+}
+
 TEST_F(SentencesTest, TheSentenceComesBackTrimmed) {
   std::string sentence = "   select A0 from md ;  ";
   port_->ExecutePS(sentence);

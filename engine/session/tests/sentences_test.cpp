@@ -78,6 +78,8 @@ TEST_F(SentencesTest, ALoginAgainIsListedOnce) {
   const std::string listed = Run("LISTU");
   EXPECT_FALSE(listed.empty());
   EXPECT_EQ(listed.find('\xFE'), std::string::npos) << listed;
+  // A server numbers and lists its sessions itself: its home gets no registry file.
+  EXPECT_EQ(std::filesystem::exists(home_.home() + "/registry.db"), !MySql());
 }
 
 TEST_F(SentencesTest, TheSentenceComesBackTrimmed) {

@@ -1,7 +1,8 @@
 // The engine home, opened once by a program that serves sessions: the console, the client,
 // the set-up tool and the benchmarks hold one Home and make every port through it, so that
-// what belongs to the home rather than to one session has one owner: its settings, whether
-// it can serve, and the item locks its sessions left behind when they went without ending.
+// what belongs to the home rather than to one session has one owner: its settings, its user
+// registry (one for every port made, whichever thread serves it), whether it can serve, and
+// the item locks its sessions left behind when they went without ending.
 //
 // The settings file is read when the home opens and handed to each port made. The console
 // edits the file while ports are made: a port gets the settings as the file holds them when

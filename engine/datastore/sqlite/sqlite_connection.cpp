@@ -37,6 +37,12 @@ bool OnlyBlanksFollow(sqlite3* db, const char* tail, const char* end) {
 
 [[noreturn]] void ThrowOutOfMemory() { throw VbError(vberr::kOutOfMemory); }
 
+// By default SQLite counts every allocation of the process under one mutex: the sessions of a
+// console, a thread each, would all queue there for every statement they compile or run, and
+// every connection they open. Nothing reads the counts. Set as the library loads, before
+// SQLite is first used, when the setting can still be changed.
+[[maybe_unused]] const int kNoAllocationCounts = sqlite3_config(SQLITE_CONFIG_MEMSTATUS, 0);
+
 using Clock = std::chrono::steady_clock;
 
 // The largest log file (bytes) kept after the log has been written back into the database.

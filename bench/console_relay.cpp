@@ -35,6 +35,7 @@
 #include "port.h"
 #include "relay_client.h"
 #include "setup.h"
+#include "sqlite_connection.h"
 #include "sqlite_driver.h"
 
 namespace {
@@ -137,7 +138,7 @@ class PlainServer {
     const std::string file = home_ + "/JetMDB/dm.db";
     bool matches = false;
     if (sqlite3_open_v2(file.c_str(), &db, SQLITE_OPEN_READONLY, nullptr) == SQLITE_OK) {
-      orvik::SqliteDriver::AddKeyCollation(db);
+      orvik::sqlite_detail::AddKeyCollation(db);
       sqlite3_busy_timeout(db, 5000);
       sqlite3_stmt* row = nullptr;
       sqlite3_prepare_v2(db, "SELECT A7 FROM users WHERE A0 = ?", -1, &row, nullptr);

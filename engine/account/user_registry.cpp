@@ -122,7 +122,7 @@ UserRegistry::~UserRegistry() { sqlite3_close(db_); }
 
 int UserRegistry::StepWrite(sqlite3_stmt* stmt) {
   const sqlite_detail::WriteTurn turn(turns_.get(), stmt, sqlite_detail::kBusyLimit);
-  return sqlite3_step(stmt);
+  return turn.held() ? sqlite3_step(stmt) : SQLITE_BUSY;
 }
 
 void UserRegistry::Exec(const char* sql) {

@@ -59,7 +59,17 @@ constexpr const char* kSupport = R"JS(
   Object.getOwnPropertyNames(global).forEach(function (n) { builtIn[n] = true; });
   var pending = null;
 
+  // A holder's call is looked up once: each look-up of a method of a C++ object makes a new
+  // function, and a program's every call of a member would leave one to collect.
+  function caller(holder) {
+    var call = holder.call;
+    return function (name) {
+      return function () { return call(name, arguments); };
+    };
+  }
+
   function wrap(holder) {
+    var callerOf = caller(holder);
     return new Proxy({}, {
       get: function (t, name) {
         if (name === HOLDER) return holder;
@@ -72,7 +82,7 @@ constexpr const char* kSupport = R"JS(
           var r = holder.get(name);
           if (r.length) return r[0];
         }
-        return function () { return holder.call(name, slice.call(arguments)); };
+        return callerOf(name);
       },
       set: function (t, name, value) {
         holder.let(String(name), [value]);
@@ -85,6 +95,7 @@ constexpr const char* kSupport = R"JS(
   var support = {
     wrap: wrap,
     addMembers: function (proxy, holder, names, kinds) {
+      var callerOf = caller(holder);
       names.forEach(function (name, i) {
         if (name in global) return;
         if (kinds[i] === 2) {
@@ -95,8 +106,7 @@ constexpr const char* kSupport = R"JS(
           });
         } else {
           Object.defineProperty(members, name, {
-            value: function () { return holder.call(name, slice.call(arguments)); },
-            writable: true, configurable: true
+            value: callerOf(name), writable: true, configurable: true
           });
         }
       });
@@ -158,6 +168,7 @@ class JsHost : public ScriptHost {
     if (!trace.isEmpty())
       throw VbError(vberr::kAutomationError, "The JavaScript engine could not be prepared");
     support_ = engine_.globalObject().property("__orvik");
+    CountUntouchedText();
   }
 
   void AddObject(const std::string& name, std::shared_ptr<Dispatch> object,
@@ -180,8 +191,27 @@ class JsHost : public ScriptHost {
   // Evaluates `code`; fills `failure` when something was thrown.
   QJSValue Evaluate(const QString& code, const QString& file, bool* failed, ScriptError* failure);
 
+  // The engine collects garbage whenever the text of the strings made since its last
+  // collection passes a limit, which starts at 128 KB and grows only while the strings that
+  // survive fill most of it. A program that reads and writes items makes that much text every
+  // couple of hundred items, and each collection walks the whole heap and gives emptied pages
+  // back to the system, which every processor running a session of the process must then
+  // forget: sessions side by side spent more time collecting than running their programs. A
+  // string the engine counts, but that nothing reaches or reads, holds the limit at twice its
+  // size: text worth kCountedText is then made between collections. Its characters are a
+  // zero buffer never written or read, so it takes no memory.
+  void CountUntouchedText() {
+    static constexpr qsizetype kCountedText = 512 * 1024;  // bytes, two a character
+    static char16_t untouched[kCountedText / 2];
+    QJSValue holder = engine_.newObject();
+    holder.setProperty("text", QString::fromRawData(reinterpret_cast<const QChar*>(untouched),
+                                                    kCountedText / 2));
+    counted_ = holder;
+  }
+
   QJSEngine engine_;
   QJSValue support_;
+  QJSValue counted_;  // CountUntouchedText
 };
 
 std::string ToLatin1(const QString& s) {

@@ -37,6 +37,12 @@ bool OnlyBlanksFollow(sqlite3* db, const char* tail, const char* end) {
 
 [[noreturn]] void ThrowOutOfMemory() { throw VbError(vberr::kOutOfMemory); }
 
+// By default SQLite counts every allocation of the process under one mutex: the sessions of a
+// console, a thread each, would all queue there for every statement they compile or run, and
+// every connection they open. Nothing reads the counts. Set as the library loads, before
+// SQLite is first used, when the setting can still be changed.
+[[maybe_unused]] const int kNoAllocationCounts = sqlite3_config(SQLITE_CONFIG_MEMSTATUS, 0);
+
 using Clock = std::chrono::steady_clock;
 
 // The largest log file (bytes) kept after the log has been written back into the database.
@@ -209,7 +215,10 @@ void WriterTotalChanges(sqlite3_context* ctx, int, sqlite3_value**) {
 }  // namespace
 
 VbError StatementError(sqlite3* db, int rc) {
-  std::string text = Utf8ToLatin1(db != nullptr ? sqlite3_errmsg(db) : sqlite3_errstr(rc));
+  // A busy answer given before SQLite was asked (a write turn that did not come) has no
+  // message on the handle.
+  const bool own = db != nullptr && sqlite3_extended_errcode(db) == rc;
+  std::string text = Utf8ToLatin1(own ? sqlite3_errmsg(db) : sqlite3_errstr(rc));
   int number = dberr::kErrorsInCommand;
   if ((rc & 0xFF) == SQLITE_CONSTRAINT) {
     if (text == "CHECK constraint failed: " + std::string(kKeyLengthCheck)) return KeyTooLong();
@@ -312,6 +321,11 @@ Lease::~Lease() { GiveBack(); }
 
 sqlite3* Lease::db() const { return conn_->db(); }
 
+int Lease::FirstStep() {
+  if (!conn_->AwaitTurn(stmt_)) return SQLITE_BUSY;
+  return sqlite_detail::FirstStep(stmt_);
+}
+
 void Lease::GiveBack() {
   if (stmt_ == nullptr) return;
   conn_->GiveBack(std::move(sql_), std::exchange(stmt_, nullptr));
@@ -348,6 +362,7 @@ std::shared_ptr<Connection> Connection::Open(const std::filesystem::path& file, 
 }
 
 Connection::~Connection() {
+  if (holdsTurn_) turns_->Give();
   for (const Idle& idle : idle_) sqlite3_finalize(idle.stmt);
   // Every leased statement holds this connection alive, so none is left; close_v2 would
   // still defer the close safely if one were.
@@ -397,9 +412,22 @@ Lease Connection::Prepare(std::string_view sql, const StatementGuard* guard) {
   return Lease(shared_from_this(), std::string(sql), stmt);
 }
 
+bool Connection::AwaitTurn(sqlite3_stmt* stmt) {
+  if (holdsTurn_ || turns_ == nullptr || sqlite3_stmt_readonly(stmt)) return true;
+  holdsTurn_ = turns_->Take(Clock::now() + kBusyLimit);
+  return holdsTurn_;
+}
+
+void Connection::GiveTurnWhenDone() {
+  if (!holdsTurn_ || sqlite3_txn_state(db_, nullptr) == SQLITE_TXN_WRITE) return;
+  holdsTurn_ = false;
+  turns_->Give();
+}
+
 void Connection::GiveBack(std::string sql, sqlite3_stmt* stmt) {
   --leased_;
   sqlite3_reset(stmt);
+  GiveTurnWhenDone();
   sqlite3_clear_bindings(stmt);
   idle_.push_back({std::move(sql), stmt});
   if (idle_.size() > kCacheSize) {

@@ -74,6 +74,11 @@ class Lease {
   explicit operator bool() const { return stmt_ != nullptr; }
   void GiveBack();
 
+  // The statement's first step (FirstStep), after the connection's write turn when the
+  // statement writes (Connection::AwaitTurn). A turn that does not come is SQLITE_BUSY at
+  // once.
+  int FirstStep();
+
  private:
   std::shared_ptr<Connection> conn_;
   std::string sql_;
@@ -106,8 +111,11 @@ class Connection : public std::enable_shared_from_this<Connection> {
 
   // Whether a statement is on loan, that is, a cursor of this connection is still reading.
   bool busy() const { return leased_ > 0; }
-  // Where this connection's writes take their turn (write_turns.h); nullptr for none.
-  WriteTurns* turns() const { return turns_.get(); }
+  // Takes this connection's write turn (write_turns.h) when `stmt` writes and the connection
+  // holds none; the turn is kept while a write transaction stays open on the connection, that
+  // is until the statement has been given back, or until the transaction it opened has ended.
+  // False when the turn did not come within kBusyLimit.
+  bool AwaitTurn(sqlite3_stmt* stmt);
 
   // Makes last_insert_rowid(), changes() and total_changes() on this connection answer for
   // `writer`: a reading connection must report what the driver's writes did.
@@ -118,6 +126,8 @@ class Connection : public std::enable_shared_from_this<Connection> {
   Connection(sqlite3* db, std::shared_ptr<WriteTurns> turns)
       : db_(db), turns_(std::move(turns)) {}
   void GiveBack(std::string sql, sqlite3_stmt* stmt);
+  // Gives the write turn back once no write transaction is open.
+  void GiveTurnWhenDone();
   // SQLite's busy handler: pauses briefly and asks for another try until kBusyLimit.
   static int WaitWhileBusy(void* self, int count);
 
@@ -132,6 +142,7 @@ class Connection : public std::enable_shared_from_this<Connection> {
 
   sqlite3* db_;
   std::shared_ptr<WriteTurns> turns_;
+  bool holdsTurn_ = false;
   std::vector<Idle> idle_;  // least recently used first
   int leased_ = 0;
   std::shared_ptr<Connection> writer_;

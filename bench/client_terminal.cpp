@@ -28,6 +28,7 @@
 #include "client_program.h"
 #include "counter_reporter.h"
 #include "demo_home.h"
+#include "entry_controls.h"
 #include "event_wait.h"
 #include "port.h"
 #include "port_host.h"
@@ -156,8 +157,8 @@ class Client {
     });
   }
   // The customer's name replaced by `value` and sent by Tab: the time until the demo has
-  // stored it and the form waits again. The name's entry has the keyboard, as after a click;
-  // its action code goes as the typing starts, and is answered before the Tab.
+  // stored it and the form shows it taken (the entry changes colour; a new form's entries
+  // start plain). The name's entry has the keyboard, as after a click.
   double Field(const std::string& value) {
     orvik::client::ScreenFormWidget* form = program_.TopForm();
     auto* name = qobject_cast<QLineEdit*>(form->EntryWidgets().Entry(2));
@@ -167,8 +168,12 @@ class Client {
     name->selectAll();
     for (const char c : value) Press(name, QChar(c));
     if (!WaitFor([&] { return !program_.Shell().AwaitingReply(); })) return -1;
+    orvik::client::FormControls& controls = form->Core().Controls();
+    const auto colour = [&] { return orvik::client::EntryControl(controls, 2).backColour; };
+    const auto plain = colour();
     return Timed(name, '\t', [&] {
-      return Settled("UPDATE") && form->Core().Model().states.msState == "FORM_ACTIVE";
+      return Settled("UPDATE") && form->Core().Model().states.msState == "FORM_ACTIVE" &&
+             colour() != plain;
     });
   }
   // Esc on the open form: the time until the menu is drawn.
@@ -259,11 +264,12 @@ class BarePort {
     return Answer("LOGTO " + kAccount + "\r", "\r\n:") >= 0 && Answer("DEMO\r", "</TX>") >= 0;
   }
   double Pick(const std::string& code) { return Answer(code + "\r", "</TX>"); }
-  // The field's action code, which the client sends as the user starts on the entry, then
-  // the value, timed as the client's Tab is.
+  // The field's action code, then its value once the demo has put the cursor on it: what
+  // the client sends for a Tab out of a changed entry.
   double Field(const std::string& value) {
-    if (Answer("2\r", "</TX>") < 0) return -1;
-    return Answer(value + "\r", "<ACTIONCODE></TX>");
+    const double code = Answer("2\r", "</TX>");
+    const double stored = Answer(value + "\r", "<ACTIONCODE></TX>");
+    return code < 0 || stored < 0 ? -1 : code + stored;
   }
   double Escape() { return Answer("X\r", "</TX>"); }
 
@@ -340,13 +346,17 @@ constexpr ScreenKind kScreenKinds[] = {
 using ScreenTimes = std::array<std::vector<double>, std::size(kScreenKinds)>;
 
 // A round through the demo on one side: a pick, a field, Esc, the 1,000-line grid, Esc.
+// False when `stored`, asked right after the field, says that the value was not stored.
 template <typename Side>
-void ScreenRound(Side& side, const std::string& value, ScreenTimes& times) {
+bool ScreenRound(Side& side, const std::string& value, ScreenTimes& times,
+                 const std::function<bool(const std::string&)>& stored) {
   times[0].push_back(side.Pick("1"));
   times[1].push_back(side.Field(value));
+  if (stored && !stored(value)) return false;
   times[2].push_back(side.Escape());
   times[3].push_back(side.Pick("2"));
   times[2].push_back(side.Escape());
+  return true;
 }
 
 void ReportScreens(benchmark::State& state, const char* side, const ScreenTimes& times) {
@@ -368,19 +378,20 @@ void BM_DemoScreens(benchmark::State& state) {
   }
   orvik::Variant customers;
   reader->OOpen(orvik::Variant("DEMOCUST"), customers);
+  // The client's field is timed to the screen that follows its value stored.
+  const auto stored = [&](const std::string& name) {
+    orvik::Variant item;
+    return reader->RRead(item, customers, orvik::Variant("C100")) &&
+           item.ToString().starts_with(name + "\xFE");
+  };
   ScreenTimes clientTimes, portTimes;
   for (auto _ : state) {
     for (int round = 0; round < kScreenRounds; ++round) {
-      const std::string name = "Client " + std::to_string(round);
-      ScreenRound(client, name, clientTimes);
-      // The form was settled only once the name was stored.
-      orvik::Variant stored;
-      if (!reader->RRead(stored, customers, orvik::Variant("C100")) ||
-          !stored.ToString().starts_with(name + "\xFE")) {
+      if (!ScreenRound(client, "Client " + std::to_string(round), clientTimes, stored)) {
         state.SkipWithError("a field was timed before the demo stored it");
         return;
       }
-      ScreenRound(port, "Port " + std::to_string(round), portTimes);
+      ScreenRound(port, "Port " + std::to_string(round), portTimes, nullptr);
     }
   }
   for (const ScreenTimes* times : {&clientTimes, &portTimes}) {

@@ -120,6 +120,13 @@ void UserRegistry::AddColumn(const char* name) {
 
 UserRegistry::~UserRegistry() { sqlite3_close(db_); }
 
+VbError UserRegistry::Failure(int rc) const {
+  // A write whose turn did not come was never given to SQLite: the handle has no message.
+  const bool own = sqlite3_extended_errcode(db_) == rc;
+  return VbError(dberr::kErrorsInCommand,
+                 std::string("User registry: ") + (own ? sqlite3_errmsg(db_) : sqlite3_errstr(rc)));
+}
+
 int UserRegistry::StepWrite(sqlite3_stmt* stmt) {
   const sqlite_detail::WriteTurn turn(turns_.get(), stmt, sqlite_detail::kBusyLimit);
   return turn.held() ? sqlite3_step(stmt) : SQLITE_BUSY;
@@ -148,9 +155,7 @@ std::int32_t UserRegistry::RegisterLine(const std::string& line) {
   sqlite3_bind_int64(s.get(), 3, ProcessStart(pid));
   sqlite3_bind_text(s.get(), 4, host.c_str(), static_cast<int>(host.size()), SQLITE_TRANSIENT);
   sqlite3_bind_text(s.get(), 5, boot.c_str(), static_cast<int>(boot.size()), SQLITE_TRANSIENT);
-  if (StepWrite(s.get()) != SQLITE_DONE) {
-    throw VbError(dberr::kErrorsInCommand, std::string("User registry: ") + sqlite3_errmsg(db_));
-  }
+  if (const int rc = StepWrite(s.get()); rc != SQLITE_DONE) throw Failure(rc);
   return static_cast<std::int32_t>(sqlite3_last_insert_rowid(db_));
 }
 
@@ -161,9 +166,7 @@ void UserRegistry::UpdateLine(std::int32_t number, const std::string& line) {
   const std::string text = Latin1ToUtf8(line);
   sqlite3_bind_text(s.get(), 1, text.c_str(), static_cast<int>(text.size()), SQLITE_TRANSIENT);
   sqlite3_bind_int64(s.get(), 2, number);
-  if (StepWrite(s.get()) != SQLITE_DONE) {
-    throw VbError(dberr::kErrorsInCommand, std::string("User registry: ") + sqlite3_errmsg(db_));
-  }
+  if (const int rc = StepWrite(s.get()); rc != SQLITE_DONE) throw Failure(rc);
 }
 
 std::string UserRegistry::ListLines() {
@@ -179,9 +182,7 @@ std::string UserRegistry::ListLines() {
     const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(s.get(), 0));
     out += Utf8ToLatin1(text ? text : "");
   }
-  if (rc != SQLITE_DONE) {
-    throw VbError(dberr::kErrorsInCommand, std::string("User registry: ") + sqlite3_errmsg(db_));
-  }
+  if (rc != SQLITE_DONE) throw Failure(rc);
   return out;
 }
 

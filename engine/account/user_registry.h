@@ -18,6 +18,8 @@
 #include <memory>
 #include <string>
 
+#include "vb_error.h"
+
 struct sqlite3;
 struct sqlite3_stmt;
 
@@ -52,6 +54,8 @@ class UserRegistry {
   void Exec(const char* sql);
   // Steps a statement that writes, in its turn among the sessions of this process.
   int StepWrite(sqlite3_stmt* stmt);
+  // What a failed step `rc` says, for the caller.
+  VbError Failure(int rc) const;
   // Adds a text column that registries made before it lack.
   void AddColumn(const char* name);
   sqlite3* db_ = nullptr;

@@ -544,7 +544,8 @@ void RelayServer::OnHungUp(int slot) {
   // refused login, its last state) has come already, ahead of this.
   ClearDeadline(slot, Deadline::kTakeOutput);
   OnOutput(slot);
-  Release(slot, "the session hung up");
+  // A program whose client went ends by hanging up as often as not.
+  Release(slot, StateOf(slot) == SlotState::kGone ? "its program ended" : "the session hung up");
 }
 
 void RelayServer::OnBytesWritten(int slot, QTcpSocket* socket) {

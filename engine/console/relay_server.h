@@ -106,7 +106,7 @@ class RelayServer : public QObject {
   }
 
   // Listens on `tcpPortStart` (0: a port the system picks) with `tcpPorts` slots and
-  // starts the pump. False, with the reason in LastError, when it could not.
+  // starts serving. False, with the reason in LastError, when it could not.
   bool EngineStart(int tcpPorts, int tcpPortStart);
   // Closes the listener and tears every slot down, the last slot first; a slot whose
   // program runs is given up to 2 seconds to end. Events keep being handled meanwhile.

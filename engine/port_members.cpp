@@ -21,6 +21,10 @@ std::string Port::msState() const { return parts_->terminal.StateText(); }
 
 void Port::SetMsState(std::string state) { parts_->terminal.SetStateText(std::move(state)); }
 
+SessionState Port::StateKind() const { return parts_->terminal.State(); }
+
+bool Port::StateRunsProgram() const { return parts_->terminal.ProgramRuns(); }
+
 std::string Port::UserName() const {
   const std::string& inst = parts_->login.UserInst();
   return inst.substr(0, inst.find('*'));
@@ -79,7 +83,8 @@ std::string Port::Execute(std::string_view command, std::string_view endOfTx) {
 }
 
 std::string Port::ExecuteTX(std::string_view command) {
-  return Terminal::Unframed(Execute(command, kEndOfTransmission), executeCompareMethod_ == 1);
+  return Terminal::Unframed(Execute(command, protocol::kEndOfTransmission),
+                            executeCompareMethod_ == 1);
 }
 
 bool Port::RequestA(std::string_view s) {
@@ -91,7 +96,9 @@ std::string Port::Response() { return parts_->terminal.Response(); }
 
 void Port::PortCClose() { parts_->terminal.PortCClose(); }
 
-bool Port::SessionInput(std::string_view s) { return parts_->session.Input(s); }
+bool Port::SessionInput(std::string_view s, bool echoed) {
+  return parts_->session.Input(s, echoed);
+}
 
 // --- Datastore, files and items --------------------------------------------------------
 
@@ -222,13 +229,14 @@ void Port::SetResponseHandler(ResponseHandler handler) {
   parts_->terminal.SetResponseHandler(std::move(handler));
 }
 
-void Port::PortInput(std::string text) {
+void Port::PortInput(std::string text, bool echoed) {
   if (OnPortThread()) {
-    SessionInput(text);
+    SessionInput(text, echoed);
     return;
   }
-  RunOnPortThread(
-      [self = shared_from_this(), text = std::move(text)] { self->SessionInput(text); });
+  RunOnPortThread([self = shared_from_this(), text = std::move(text), echoed] {
+    self->SessionInput(text, echoed);
+  });
 }
 
 std::string Port::TypeAhead() const { return parts_->terminal.TypeAhead(); }
@@ -239,6 +247,7 @@ bool Port::NoNewLine() const { return parts_->terminal.NoNewLine(); }
 
 void Port::SetHostHooks(HostHooks hooks) {
   parts_->terminal.SetOutputWaiting(std::move(hooks.outputWaiting));
+  parts_->terminal.SetHangUp(std::move(hooks.hangUp));
   parts_->terminal.SetStateChanged(std::move(hooks.stateChanged));
   parts_->session.SetLoginTried(std::move(hooks.loginTried));
   parts_->session.SetLoginWaits(std::move(hooks.loginWaits));

@@ -30,8 +30,9 @@ struct PortHost::Link {
 
 class PortHost::Runner : public QThread {
  public:
-  Runner(const Factory& factory, std::shared_ptr<Link> link)
-      : factory_(factory), link_(std::move(link)) {}
+  Runner(const Factory& factory, std::shared_ptr<Link> link,
+         std::shared_ptr<std::atomic<bool>> hungUp)
+      : factory_(factory), link_(std::move(link)), hungUp_(std::move(hungUp)) {}
 
   // Set before the port is handed over; lives as long as the thread's event loop.
   QObject* anchor = nullptr;
@@ -51,8 +52,12 @@ class PortHost::Runner : public QThread {
     }
     HostHooks hooks;
     hooks.outputWaiting = [link = link_] { link->Tell([](PortHost& h) { emit h.outputReady(); }); };
-    hooks.stateChanged = [link = link_](const std::string& state) {
-      link->Tell([&](PortHost& h) { emit h.stateChanged(Bytes(state)); });
+    hooks.hangUp = [link = link_, hungUp = hungUp_] {
+      hungUp->store(true);
+      link->Tell([](PortHost& h) { emit h.hungUp(); });
+    };
+    hooks.stateChanged = [link = link_](const std::string& state, bool programRuns) {
+      link->Tell([&](PortHost& h) { emit h.stateChanged(Bytes(state), programRuns); });
     };
     hooks.loginTried = [link = link_](const std::string& user, bool accepted) {
       link->Tell([&](PortHost& h) { emit h.loginTried(Bytes(user), accepted); });
@@ -72,12 +77,13 @@ class PortHost::Runner : public QThread {
  private:
   Factory factory_;
   std::shared_ptr<Link> link_;
+  std::shared_ptr<std::atomic<bool>> hungUp_;
 };
 
 PortHost::PortHost(const Factory& factory, QObject* parent)
     : QObject(parent), link_(std::make_shared<Link>()) {
   link_->host = this;
-  runner_ = std::make_unique<Runner>(factory, link_);
+  runner_ = std::make_unique<Runner>(factory, link_, hungUp_);
   std::future<std::shared_ptr<Port>> made = runner_->made.get_future();
   connect(runner_.get(), &QThread::finished, this, &PortHost::finished);
   runner_->start();
@@ -104,17 +110,17 @@ PortHost::~PortHost() {
   }
 }
 
-void PortHost::Input(std::string text) {
+void PortHost::Input(std::string text, bool echoed) {
   if (released_ || text.empty()) return;
   inFlight_->fetch_add(text.size());
-  Post([inFlight = inFlight_, text = std::move(text)](Port& port) mutable {
+  Post([inFlight = inFlight_, text = std::move(text), echoed](Port& port) mutable {
     inFlight->fetch_sub(text.size());
     // This input may start a program that waits for more, in a loop nested inside this
     // call. The thread's dispatcher lets such a loop see calls queued before this one only
     // after a wake-up, so that input already here is not left waiting.
     QThread::currentThread()->eventDispatcher()->wakeUp();
     try {
-      port.PortInput(std::move(text));
+      port.PortInput(std::move(text), echoed);
     } catch (...) {
       // The session tells its user of its own failures (Session::Input); what could still
       // come here has nobody to be told to, and must not end the thread's event loop.
@@ -130,6 +136,12 @@ std::size_t PortHost::InputBacklog() const {
 std::string PortHost::TakeOutput() { return released_ ? std::string() : core_->Response(); }
 
 std::string PortHost::State() const { return released_ ? std::string() : core_->State(); }
+
+SessionState PortHost::StateKind() const {
+  return released_ ? SessionState::kOther : core_->StateKind();
+}
+
+bool PortHost::ProgramRuns() const { return !released_ && core_->StateRunsProgram(); }
 
 void PortHost::SetUndelivered(std::size_t bytes) {
   if (!released_) core_->SetHostBacklog(bytes);

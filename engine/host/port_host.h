@@ -8,9 +8,11 @@
 // Threads. The PortHost object belongs to the thread that made it (the host's); every
 // member below is called there and none of them waits for the port. The port is made on the
 // new thread by the factory and lives there. What the session produces reaches the host as
-// signals delivered on the host's thread: outputReady when output is waiting (at once, once
-// per burst), stateChanged, loginTried, loginWaits. The output itself is taken with
-// TakeOutput, so each piece reaches the host exactly once.
+// signals delivered on the host's thread, in the order it happened: outputReady when output
+// is waiting (at once, once per burst), hungUp, stateChanged, loginTried, loginWaits. The
+// output itself is taken with TakeOutput, so each piece reaches the host exactly once. No
+// host reads the output for the disconnect marker: the session finds it (Terminal) and
+// hungUp says so, after the output written before it, which never holds the marker.
 //
 // Lifetime. Release ends the session: the port is aborted first (a running program is
 // interrupted, a running statement cancelled: see Port::Abort), then the host's reference
@@ -52,15 +54,22 @@ class PortHost : public QObject {
   PortHost(const PortHost&) = delete;
   PortHost& operator=(const PortHost&) = delete;
 
-  // Input as the user typed it, fed to the session in the order given (Port::PortInput).
-  void Input(std::string text);
+  // Input as the user typed it, fed to the session in the order given (Port::PortInput);
+  // not echoed when `echoed` is false.
+  void Input(std::string text, bool echoed = true);
   // Bytes given to Input that the session has not read yet: those on their way to the port's
   // thread and its type-ahead. A host stops taking input from its user while this is large.
   std::size_t InputBacklog() const;
   // The output written since the last call; empty when there is none.
   std::string TakeOutput();
-  // The session state (Port::State).
+  // The session state's name, as hosts show it (Port::State).
   std::string State() const;
+  // The session state, typed (Port::StateKind), and whether a program runs in it
+  // (Port::StateRunsProgram): what hosts decide by.
+  SessionState StateKind() const;
+  bool ProgramRuns() const;
+  // Whether the session has hung up (hungUp has been or is about to be signalled).
+  bool HungUp() const { return hungUp_->load(); }
   // Tells the port how much of the output taken the host has not yet delivered; the port
   // holds its program back while that is large (Port::SetHostBacklog).
   void SetUndelivered(std::size_t bytes);
@@ -82,8 +91,11 @@ class PortHost : public QObject {
  signals:
   // Output waits for TakeOutput.
   void outputReady();
-  // The session state changed, to the Latin-1 text `state`.
-  void stateChanged(const QByteArray& state);
+  // The session hung up: what it wrote before is waiting already; nothing more comes. The
+  // host releases the port.
+  void hungUp();
+  // The session state changed, to the Latin-1 text `state`; `programRuns` as ProgramRuns.
+  void stateChanged(const QByteArray& state, bool programRuns);
   // A login was tried with the Latin-1 name `user` (never the password).
   void loginTried(const QByteArray& user, bool accepted);
   // A login with the Latin-1 name `user` waits `ms` milliseconds for its turn.
@@ -104,6 +116,8 @@ class PortHost : public QObject {
   // Input handed to the port's thread and not yet taken into its type-ahead.
   std::shared_ptr<std::atomic<std::size_t>> inFlight_ =
       std::make_shared<std::atomic<std::size_t>>(0);
+  // Set on the port's thread when the session hangs up.
+  std::shared_ptr<std::atomic<bool>> hungUp_ = std::make_shared<std::atomic<bool>>(false);
   bool released_ = false;
 };
 

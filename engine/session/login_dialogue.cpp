@@ -5,7 +5,7 @@
 #include <chrono>
 
 #include "layout.h"
-#include "markup.h"
+#include "screen_markup.h"
 #include "session.h"
 
 namespace orvik {
@@ -46,7 +46,7 @@ void Session::LogIn() {
     if (!AfterRefusedLogin()) {
       terminal.Send(crlf + crlf + "ERROR: Login not valid" + crlf + reason + crlf +
                     "[983] Too many failed logins; the session ends" + crlf +
-                    std::string(kPortDisconnect));
+                    std::string(protocol::kPortDisconnect));
       terminal.SetState(SessionState::kErrorExit);
       return;
     }

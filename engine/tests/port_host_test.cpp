@@ -82,20 +82,49 @@ TEST_F(PortHostTest, OutputWrittenBeforeLongWorkIsNotHeldBackByIt) {
   WaitUntil([&] { return workDone.load(); });
 }
 
-TEST_F(PortHostTest, StateChangesAreTold) {
+TEST_F(PortHostTest, StateChangesAreToldTyped) {
   auto host = Host();
   std::vector<std::string> states;
   QObject::connect(host.get(), &PortHost::stateChanged, host.get(),
-                   [&](const QByteArray& s) { states.push_back(s.toStdString()); });
+                   [&](const QByteArray& s, bool runs) {
+                     states.push_back(s.toStdString() + (runs ? " runs" : ""));
+                   });
   host->Post([](Port& p) {
     p.SetMsState("VERB");
     p.SetMsState("VERB");  // no change, no news
     p.SetMsState("TCL");
+    p.SetMsState("REPORTVERB");
   });
-  ASSERT_TRUE(WaitUntil([&] { return states.size() >= 2; }));
+  ASSERT_TRUE(WaitUntil([&] { return states.size() >= 3; }));
   WaitUntil([] { return false; }, 50);
-  EXPECT_EQ(states, (std::vector<std::string>{"VERB", "TCL"}));
-  EXPECT_EQ(host->State(), "TCL");
+  EXPECT_EQ(states, (std::vector<std::string>{"VERB runs", "TCL", "REPORTVERB runs"}));
+  EXPECT_EQ(host->State(), "REPORTVERB");
+  EXPECT_EQ(host->StateKind(), SessionState::kOther);
+  EXPECT_TRUE(host->ProgramRuns());
+}
+
+TEST_F(PortHostTest, AHangUpIsToldAfterTheOutputBeforeItAndTheMarkerNeverArrives) {
+  auto host = Host();
+  std::vector<std::string> heard;
+  std::string taken;
+  QObject::connect(host.get(), &PortHost::outputReady, host.get(), [&] {
+    heard.push_back("output");
+    taken += host->TakeOutput();
+  });
+  QObject::connect(host.get(), &PortHost::hungUp, host.get(), [&] {
+    heard.push_back("hung up");
+    taken += host->TakeOutput();
+  });
+  host->Post([](Port& p) {
+    p.CRT("Goodbye");
+    p.CRT("<&PORT_", false);
+    p.CRT("DISCONNECT>and after it", false);
+    p.CRT("more");
+  });
+  ASSERT_TRUE(WaitUntil([&] { return host->HungUp(); }));
+  WaitUntil([] { return false; }, 50);
+  EXPECT_EQ(heard, (std::vector<std::string>{"output", "hung up"}));
+  EXPECT_EQ(taken, "Goodbye\r\n");
 }
 
 TEST_F(PortHostTest, AReleasedSessionEndsItsThreadWhateverItWaitedFor) {
@@ -160,7 +189,7 @@ TEST_F(PortHostTest, TheStopReachesTheDriversThePortStillHasAndNoOther) {
   EXPECT_EQ(port->Response(), "");
   Variant line;
   EXPECT_TRUE(port->IInput(line));
-  EXPECT_EQ(line.ToString(), kPortDisconnect);
+  EXPECT_EQ(line.ToString(), protocol::kPortDisconnect);
 }
 
 TEST(StopSwitchTest, InterruptsRegisteredOnesOnceAndWakesWaits) {

@@ -27,7 +27,7 @@ using test::WaitUntil;
 
 using namespace std::chrono_literals;
 
-const std::string kMarker(kPortDisconnect);
+const std::string kMarker(protocol::kPortDisconnect);
 
 class RelayServerTest : public test::TempHome {
  protected:
@@ -630,16 +630,6 @@ TEST_F(RelayServerTest, SlotCountsOutsideOneToFiftyAreRefused) {
 }
 
 // --- Names ----------------------------------------------------------------------------------
-
-TEST(RelayNamesTest, OnlyAStateEndingInCapitalVerbCountsAsRunning) {
-  EXPECT_TRUE(RelayServer::EndsInVerb("VERB"));
-  EXPECT_TRUE(RelayServer::EndsInVerb("TCLVERB"));
-  EXPECT_FALSE(RelayServer::EndsInVerb("verb"));
-  EXPECT_FALSE(RelayServer::EndsInVerb("VERB "));
-  EXPECT_FALSE(RelayServer::EndsInVerb("VERBS"));
-  EXPECT_FALSE(RelayServer::EndsInVerb("ERB"));
-  EXPECT_FALSE(RelayServer::EndsInVerb(""));
-}
 
 TEST(RelayNamesTest, SocketStatesHaveTheirDisplayNames) {
   const char* names[] = {"Closed",     "Standby",    "LISTEN",    "Connecting", "Connecting",

@@ -314,10 +314,13 @@ Status Terminal::Read(Variant& input, std::int32_t length, bool newLine, double 
       }
     }
     // Sleep in the event loop until the type-ahead changes or the deadline comes.
-    PumpEventsUntil(deadline, [this, seen] {
-      std::lock_guard lock(mutex_);
-      return inputVersion_ != seen;
-    });
+    PumpEventsUntil(
+        deadline,
+        [this, seen] {
+          std::lock_guard lock(mutex_);
+          return inputVersion_ != seen;
+        },
+        &waker_);
   }
   inputPending_ = false;
   noNewLine_ = false;
@@ -332,11 +335,15 @@ void Terminal::PortCClose() {
     typeAhead_.push_back(kCr);
     ++inputVersion_;
   }
+  waker_.Wake();
 }
 
 void Terminal::WakeWaits() {
-  std::lock_guard lock(mutex_);
-  ++inputVersion_;
+  {
+    std::lock_guard lock(mutex_);
+    ++inputVersion_;
+  }
+  waker_.Wake();
 }
 
 std::string Terminal::Execute(std::string_view command, std::string_view endMarker,

@@ -34,6 +34,7 @@
 #include <string_view>
 #include <vector>
 
+#include "event_wait.h"
 #include "status.h"
 #include "stop_switch.h"
 #include "terminal_io.h"
@@ -146,6 +147,8 @@ class Terminal : public TerminalIo {
   void ReleaseHeldOutput();
 
   std::shared_ptr<StopSwitch> stop_;
+  // Made on the port's thread: wakes a Read when another thread changes its input.
+  const EventWaker waker_;
 
   // Read by hosts on other threads, under mutex_.
   mutable std::mutex mutex_;

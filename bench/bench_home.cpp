@@ -94,18 +94,6 @@ std::string Placeholders(int count) {
 
 // --- SQLite ------------------------------------------------------------------------------
 
-bool HandStore::PlainWrite(const Table& table, const std::string& id, const Columns& values,
-                           const std::string& key, const std::string&, std::mutex* turn) {
-  if (!LockHolder(key).empty()) return false;
-  if (turn == nullptr) {
-    Write(table, id, values);
-    return true;
-  }
-  std::lock_guard held(*turn);
-  Write(table, id, values);
-  return true;
-}
-
 class SqliteHand : public HandStore {
  public:
   explicit SqliteHand(const BenchHome& home) {
@@ -377,6 +365,18 @@ class MariaHand : public HandStore {
 };
 
 }  // namespace
+
+bool HandStore::PlainWrite(const Table& table, const std::string& id, const Columns& values,
+                           const std::string& key, const std::string&, std::mutex* turn) {
+  if (!LockHolder(key).empty()) return false;
+  if (turn == nullptr) {
+    Write(table, id, values);
+    return true;
+  }
+  std::lock_guard held(*turn);
+  Write(table, id, values);
+  return true;
+}
 
 std::unique_ptr<HandStore> HandStore::Open(const BenchHome& home) {
   if (home.dataStore() == "MYSQL") return std::make_unique<MariaHand>(home);

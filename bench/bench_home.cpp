@@ -57,7 +57,8 @@ BenchHome::BenchHome(std::string dataStore, std::vector<CatalogEntry> catalog)
   if (!RunSetup(
           o, [](const std::string&) {}, &error))
     throw std::runtime_error("set-up failed: " + error);
-  port_ = Port::Create(home_);
+  engine_ = Home::Open(home_);
+  port_ = engine_->MakePort();
   SetLogin(*port_, user_, password());
   if (!ConnectAccount(*port_, "dm") || !ValidateLogin(*port_) || !ConnectAccount(*port_, account_))
     throw std::runtime_error("login failed: " + port_->ErrorDetail());

@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "dialect.h"
+#include "home.h"
 #include "port.h"
 #include "setup.h"
 
@@ -39,6 +40,8 @@ class BenchHome {
   const std::string& user() const { return user_; }
   static const char* password() { return "bench"; }
   Port& port() { return *port_; }
+  // The opened home, which makes further ports.
+  const orvik::Home& engine() const { return *engine_; }
   // "account.table": what programs hand to the item members.
   std::string FileVariable(const std::string& table) const { return account_ + "." + table; }
   // Makes a file's table as the engine would, through the port's connection.
@@ -49,6 +52,7 @@ class BenchHome {
   std::string home_;
   std::string account_;
   std::string user_;
+  std::shared_ptr<orvik::Home> engine_;
   std::shared_ptr<Port> port_;
 };
 

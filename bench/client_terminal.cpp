@@ -30,6 +30,8 @@
 #include "demo_home.h"
 #include "entry_controls.h"
 #include "event_wait.h"
+#include "home.h"
+#include "port_access.h"
 #include "port.h"
 #include "port_host.h"
 #include "setup.h"
@@ -70,9 +72,11 @@ class BenchHome {
 
   // A port logged in to the demo's account, for reading what the demo stored.
   std::shared_ptr<orvik::Port> DemoPort(std::string* error) const {
-    auto port = orvik::Port::Create(Path());
-    port->SetLogin(kUser, kUser);
-    if (!port->ConnectAccount("dm") || !port->ValidateLogin() || !port->ConnectAccount(kAccount)) {
+    auto port = orvik::Home::Open(Path())->MakePort();
+    orvik::port_access::SetLogin(*port, kUser, kUser);
+    if (!orvik::port_access::ConnectAccount(*port, "dm") ||
+        !orvik::port_access::ValidateLogin(*port) ||
+        !orvik::port_access::ConnectAccount(*port, kAccount)) {
       *error = "no login: " + port->ErrorDetail();
       return nullptr;
     }
@@ -235,8 +239,8 @@ class BarePort {
  public:
   BarePort() {
     const std::string home = gHome->Path();
-    host_ = std::make_unique<orvik::PortHost>([home] {
-      auto port = orvik::Port::Create(home);
+    host_ = std::make_unique<orvik::PortHost>([engineHome = orvik::Home::Open(home)] {
+      auto port = engineHome->MakePort();
       port->SetTermType("VBGUI");
       port->Echo(orvik::Variant(true));
       return port;

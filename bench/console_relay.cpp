@@ -31,6 +31,7 @@
 #include <vector>
 
 #include "counter_reporter.h"
+#include "home.h"
 #include "password_hash.h"
 #include "port.h"
 #include "relay_client.h"
@@ -347,7 +348,7 @@ void Listing(benchmark::State& state, bool relay) {
 // produces, against which the relay's own cost shows (the plain server has no program
 // behind it and writes a listing made in advance).
 void BM_ListingPortAlone(benchmark::State& state) {
-  auto port = orvik::Port::Create(gHome->Path());
+  auto port = orvik::Home::Open(gHome->Path())->MakePort();
   // Timed as the relay's is, from the piece holding the first line to the last line.
   std::size_t bytes = 0;
   std::optional<Clock::time_point> first;

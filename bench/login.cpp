@@ -55,7 +55,7 @@ void Login(benchmark::State& state) {
   const OtherSessions others(static_cast<int>(state.range(0)));
   BenchHome& home = Home();
   for (auto _ : state) {
-    auto port = orvik::Port::Create(home.home());
+    auto port = home.engine().MakePort();
     SetLogin(*port, home.user(), BenchHome::password());
     if (!ConnectAccount(*port, "dm") || !ValidateLogin(*port))
       state.SkipWithError(port->ErrorDetail().c_str());

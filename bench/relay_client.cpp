@@ -8,6 +8,8 @@
 
 #include <QCoreApplication>
 #include <QEvent>
+
+#include "home.h"
 #include "port.h"
 #include "relay_server.h"
 
@@ -33,12 +35,13 @@ void ServerThread::run() {
 }
 
 std::shared_ptr<void> MakeRelay(const std::string& home, std::uint16_t* port) {
-  auto relay = std::make_shared<console::RelayServer>(home);
+  const std::shared_ptr<Home> engineHome = Home::Open(home);
+  auto relay = std::make_shared<console::RelayServer>(engineHome);
   relay->SetListenAddress(QHostAddress::LocalHost);
   relay->SetLoginHolds(
       {.first = std::chrono::milliseconds(0), .most = std::chrono::milliseconds(0)});
-  relay->SetPortFactory([home](std::int32_t) {
-    auto p = Port::Create(home);
+  relay->SetPortFactory([engineHome](std::int32_t) {
+    auto p = engineHome->MakePort();
     p->Echo(Variant(true));
     return p;
   });

@@ -36,7 +36,7 @@ std::shared_ptr<Driver> InterruptibleDriver(const DriverFactory& factory, StopSw
 PortParts::PortParts(Port& port, PortOptions options)
     : home(std::move(options.home)),
       terminal(stop),
-      account(home, ReadEngineSettings(home),
+      account(home, options.settings ? std::move(*options.settings) : ReadEngineSettings(home),
               [drivers = std::move(options.drivers), stop = stop](std::string_view kind) {
                 return InterruptibleDriver(drivers, *stop, kind);
               }),

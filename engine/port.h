@@ -4,8 +4,8 @@
 // (port_parts.h): the terminal, the session machine, the datastore's account connection,
 // item store, lock table and login, the printer and the program runner. This header holds
 // what hosts, scripts and plugins use: the members of the published interface (by name
-// through Dispatch, for scripts and plugins) and the host operations; and, apart at the end,
-// the few views of the session's state that the engine's own tools have always used.
+// through Dispatch, for scripts and plugins) and the host operations. The engine's own code
+// and tests reach what lies behind the face through the parts (PartsOf).
 //
 // Hosts make ports with Port::Create and drive them either asynchronously (RequestA, output
 // through the response handler) or synchronously (Execute, Response); the console uses
@@ -25,6 +25,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -33,6 +34,7 @@
 #include "dispatch.h"
 #include "driver_factory.h"
 #include "engine_protocol.h"
+#include "engine_settings.h"
 #include "print_factory.h"
 #include "screen_markup.h"
 #include "session_state.h"
@@ -41,11 +43,8 @@
 namespace orvik {
 
 class Dictionary;
-class Driver;
-class Functions;
 class LoginPace;
 class Recordset;
-struct EngineSettings;
 struct PortParts;
 
 // What a port is made with. Everything has a default, so `{}` is an ordinary port.
@@ -56,6 +55,8 @@ struct PortOptions {
   DriverFactory drivers;
   // Makes the port's print backend when it first prints; empty: CUPS.
   PrintBackendFactory printing;
+  // The home's settings as its Home holds them; empty: read from OrvikEngine.ini in `home`.
+  std::optional<EngineSettings> settings;
 };
 
 // What a host that serves a port from another thread (PortHost) is told. Each runs on the
@@ -82,10 +83,10 @@ class Port : public Dispatch, public std::enable_shared_from_this<Port> {
   // the port's thread, from inside whichever member produced the output.
   using ResponseHandler = std::function<void(std::string& text)>;
 
-  // A new port in state "STARTUP", reading OrvikEngine.ini from `home` (the engine home
-  // when empty). The host's reference is special: dropping the last copy of it ends the
-  // session, and a call still on the port's stack finishes first (a waiting IInput then
-  // returns the disconnect marker).
+  // A new port in state "STARTUP", with the settings given or else those of OrvikEngine.ini
+  // in `home` (the engine home when empty). The host's reference is special: dropping the last copy
+  // of it ends the session, and a call still on the port's stack finishes first (a waiting IInput
+  // then returns the disconnect marker).
   static std::shared_ptr<Port> Create(PortOptions options);
   static std::shared_ptr<Port> Create(const std::string& home = {});
   ~Port() override;
@@ -237,43 +238,6 @@ class Port : public Dispatch, public std::enable_shared_from_this<Port> {
   // host calls this when it lets go, so that no program can keep the session's thread.
   void Abort();
   bool Aborted() const;
-
-  // --- The session's state behind the published face ------------------------------------
-  //
-  // Not reachable by name: what the engine's own tools and their callers (the set-up, the
-  // benchmarks, tests of earlier releases) have used of a port directly. Each only forwards
-  // to the part that owns it (port_parts.h).
-
-  Functions& Fns();
-  const EngineSettings& Settings() const;
-  const std::string& Home() const;
-  bool EchoOn() const;
-  // Moves the port to `account` (a new connection on the embedded store, the same one
-  // switched on a server). On failure the port stays where it was and ErrorDetail says why.
-  bool ConnectAccount(const std::string& account);
-  const std::string& Account() const;
-  const std::string& TableList() const;
-  bool CatalogOpen() const;
-  const std::shared_ptr<Recordset>& Catalog() const;
-  const std::shared_ptr<Driver>& Connection() const;
-  const std::shared_ptr<Driver>& DmConnection() const;
-  const std::string& JetProvider() const;
-  // The name and password typed at login (lower case); servers are reached with them.
-  void SetLogin(std::string user, std::string password);
-  // Raw item storage, without locks and the write check.
-  bool ReadItemRaw(std::string& item, std::string_view fileVariable, std::string_view id);
-  bool ReadAttributeRaw(std::string& value, std::string_view fileVariable, std::string_view id,
-                        std::int32_t attribute);
-  bool WriteItemRaw(std::string_view item, std::string_view fileVariable, std::string_view id);
-  bool WriteAttributeRaw(std::string_view value, std::string_view fileVariable, std::string_view id,
-                         std::int32_t attribute);
-  void ForgetTableShapes();
-  bool ProgramRunning() const;
-  const std::string& RunError() const;
-  const std::vector<std::string>& UserRow() const;
-  bool ValidateLogin();
-  void UpdateUserRegistry(std::string& line);
-  std::string ListProcesses();
 
   // Every published member above by name, for scripts and plugins.
   Variant Invoke(std::string_view name, CallType type, std::span<Variant> args) override;

@@ -12,6 +12,7 @@
 
 #include "client_functions.h"
 #include "event_wait.h"
+#include "home.h"
 #include "port.h"
 #include "screen_fit.h"
 #include "startup_settings.h"
@@ -99,8 +100,8 @@ bool ClientProgram::Start() {
     return false;
   }
   try {
-    port_ = std::make_unique<PortHost>([home] {
-      std::shared_ptr<Port> port = Port::Create(home);
+    port_ = std::make_unique<PortHost>([engineHome = Home::Open(home)] {
+      std::shared_ptr<Port> port = engineHome->MakePort();
       port->SetTermType("VBGUI");
       port->Echo(Variant(true));  // the engine echoes every character; the client draws none
       return port;

@@ -28,6 +28,7 @@
 #include <string_view>
 
 #include "account_connection.h"
+#include "functions.h"
 #include "lock_table.h"
 #include "status.h"
 #include "variant.h"
@@ -132,6 +133,9 @@ class ItemStore {
 
   AccountConnection& account_;
   LockTable& locks_;
+  // For the attribute work of the raw operations: the store's own, as a script's object
+  // keeps error detail and columns of its own.
+  Functions fns_;
   // The copies that reads for the write check keep, one per file (by table part): the item
   // id and text as read, and the file variable to read it back the same way.
   struct ReadCopy {

@@ -6,7 +6,6 @@
 
 #include <optional>
 
-#include "engine_fns.h"
 #include "file_variable.h"
 #include "item_store.h"
 #include "layout.h"
@@ -167,7 +166,7 @@ Status ItemStore::ReadAttributeRaw(std::string& value, std::string_view fileVari
         return read;
       }
       value = Numeric(NumericAttributes(fv.numericList), attribute,
-                      EngineFns().Extract(item, attribute).ToString());
+                      fns_.Extract(item, attribute).ToString());
       return Status::Ok();
     }
     const Target t = TargetOf(fileVariable, id);
@@ -278,7 +277,7 @@ Status ItemStore::WriteAttributeRaw(std::string_view value, std::string_view fil
         if (!read.Is(dberr::kItemMissing)) return read;
         item.clear();  // a new item
       }
-      item = EngineFns().RReplace(item, attribute, Variant(std::string(value)));
+      item = fns_.RReplace(item, attribute, Variant(std::string(value)));
       return WriteItemRaw(item, fileVariable, id);
     }
     const Target t = TargetOf(fileVariable, id);

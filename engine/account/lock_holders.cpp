@@ -116,8 +116,7 @@ std::int64_t RemoveStaleLocks(Driver& dm, const Dialect& dialect, const std::str
   return removed;
 }
 
-std::int64_t RemoveStaleLocks(const std::string& home) {
-  const EngineSettings settings = ReadEngineSettings(home);
+std::int64_t RemoveStaleLocks(const std::string& home, const EngineSettings& settings) {
   const Dialect& dialect = Dialect::Of(settings.dataStore);
   // Only the registry tells, from here, which sessions are gone.
   if (dialect.Numbering() != SessionNumbering::kRegistry) return 0;

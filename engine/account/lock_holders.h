@@ -29,6 +29,8 @@
 
 namespace orvik {
 
+struct EngineSettings;
+
 class UserRegistry;
 
 // Takes the mark by which other sessions see that the session `userInst`, whose connection
@@ -49,12 +51,13 @@ bool HolderGone(Driver& dm, const Dialect& dialect, UserRegistry* registry,
 std::int64_t RemoveStaleLocks(Driver& dm, const Dialect& dialect, const std::string& locksTable,
                               UserRegistry* registry);
 
-// For the console's start: removes the stale locks of the engine home `home`. On the
+// For the console's start: removes the stale locks of the engine home `home`, whose
+// settings file holds `settings`. On the
 // embedded store it opens the system account itself. A server cannot be reached before a
 // user logs in (the console holds no server login): there every login and every port that
 // asks for a locked item removes them instead, and this returns 0. Throws VbError when the
 // system account cannot be opened.
-std::int64_t RemoveStaleLocks(const std::string& home);
+std::int64_t RemoveStaleLocks(const std::string& home, const EngineSettings& settings);
 
 }  // namespace orvik
 

@@ -21,8 +21,11 @@ std::string ThreeDigits(int n) {
 
 }  // namespace
 
-Console::Console(std::string home, ConsoleDialogs& dialogs)
-    : home_(std::move(home)), dialogs_(dialogs), settings_(SettingsPath(home_)), relay_(home_) {
+Console::Console(std::shared_ptr<Home> home, ConsoleDialogs& dialogs)
+    : home_(std::move(home)),
+      dialogs_(dialogs),
+      settings_(SettingsPath(home_->Path())),
+      relay_(home_) {
   relay_.SetStatusHandler([this](const std::string& text) { SetStatus(text); });
 }
 
@@ -53,6 +56,7 @@ void Console::Load(bool start) {
 void Console::Start() {
   starting_ = true;
   settings_.Save(starting_, dialogs_);
+  home_->SettingsWritten();
   if (!starting_) return;
   starting_ = false;
   const int n = static_cast<int>(WholeNumber(settings_.Held().tcpPorts));
@@ -91,6 +95,7 @@ void Console::Stop() {
 void Console::Save() {
   bool starting = false;
   settings_.Save(starting, dialogs_);
+  home_->SettingsWritten();
   Changed();
 }
 
@@ -106,7 +111,7 @@ std::string Console::StatusReport() const {
 
 void Console::ShowStatus() { SetStatus(StatusReport()); }
 
-std::string Console::HelpPath() const { return home_ + "/Help/OvEngDocu1.htm"; }
+std::string Console::HelpPath() const { return home_->Path() + "/Help/OvEngDocu1.htm"; }
 
 void Console::RunBrowser() {
   // Said in the window: what the desktop says about it goes to a standard error nobody reads.

@@ -6,6 +6,7 @@
 #define ORVIK_CONSOLE_CONSOLE_H_
 
 #include <functional>
+#include <memory>
 #include <string>
 #include <string_view>
 
@@ -29,7 +30,7 @@ struct ControlStates {
 
 class Console {
  public:
-  Console(std::string home, ConsoleDialogs& dialogs);
+  Console(std::shared_ptr<Home> home, ConsoleDialogs& dialogs);
 
   // True when the command line, trimmed and in capitals, is exactly "START".
   static bool IsStartArgument(std::string_view commandLine);
@@ -66,7 +67,7 @@ class Console {
   void SetSettingsEnabled(bool enabled);
   void Changed();
 
-  std::string home_;
+  const std::shared_ptr<Home> home_;
   ConsoleDialogs& dialogs_;
   SettingsEditor settings_;
   RelayServer relay_;

@@ -79,7 +79,7 @@ void WidgetDialogs::SetBusy(bool busy) {
   }
 }
 
-ConsoleWindow::ConsoleWindow(std::string home, ConsoleDialogs* dialogs, QWidget* parent)
+ConsoleWindow::ConsoleWindow(std::shared_ptr<Home> home, ConsoleDialogs* dialogs, QWidget* parent)
     : QWidget(parent) {
   if (!dialogs) {
     ownDialogs_ = std::make_unique<WidgetDialogs>(this);

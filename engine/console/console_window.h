@@ -39,7 +39,7 @@ class WidgetDialogs : public ConsoleDialogs {
 class ConsoleWindow : public QWidget {
  public:
   // `dialogs` answers the window's questions; null: real message boxes.
-  explicit ConsoleWindow(std::string home, ConsoleDialogs* dialogs = nullptr,
+  explicit ConsoleWindow(std::shared_ptr<Home> home, ConsoleDialogs* dialogs = nullptr,
                          QWidget* parent = nullptr);
   ~ConsoleWindow() override;
 

@@ -19,7 +19,6 @@
 #include "console_window.h"
 #include "engine_home.h"
 #include "headless.h"
-#include "home_check.h"
 #include "program_command_line.h"
 #include "signal_route.h"
 #include "single_instance.h"
@@ -84,7 +83,8 @@ int main(int argc, char** argv) {
       Console::IsStartArgument(parser.positionalArguments().join(' ').toLocal8Bit().toStdString());
   if (parser.isSet(homeOption))
     orvik::SetEngineHome(parser.value(homeOption).toLocal8Bit().toStdString());
-  const std::string home = orvik::EngineHome();
+  const std::shared_ptr<orvik::Home> engineHome = orvik::Home::Open();
+  const std::string home = engineHome->Path();
 
   // The line has been read: Qt is given only the program's name, so that no value of an
   // option is taken for one of Qt's own.
@@ -96,7 +96,7 @@ int main(int argc, char** argv) {
     app = std::make_unique<QApplication>(appArgc, argv);
   }
 
-  if (const std::string missing = orvik::console::MissingSystemAccount(home); !missing.empty())
+  if (const std::string missing = engineHome->MissingSystemAccount(); !missing.empty())
     return Refuse(missing, headless);
 
   orvik::console::InstanceLock lock;
@@ -121,14 +121,14 @@ int main(int argc, char** argv) {
   int code = 0;
   if (headless) {
     orvik::console::StreamDialogs dialogs;
-    Console console(home, dialogs);
+    Console console(engineHome, dialogs);
     console.Relay().SetListenAddress(listen);
     code = orvik::console::RunHeadless(console, start);
     if (!console.Relay().WaitForPortThreads(3000)) EndLeavingThreads(code);
   } else {
     // A signal that stops the program closes the window, which ends every session first.
     orvik::program::SignalRoute route({SIGTERM, SIGINT, SIGUSR1});
-    orvik::console::ConsoleWindow window(home);
+    orvik::console::ConsoleWindow window(engineHome);
     window.GetConsole().Relay().SetListenAddress(listen);
     window.Load(start);
     window.show();

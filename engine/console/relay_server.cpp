@@ -8,7 +8,6 @@
 #include <QTcpSocket>
 #include <algorithm>
 
-#include "lock_holders.h"
 #include "session_state.h"
 #include "status_text.h"
 #include "vb_error.h"
@@ -129,15 +128,18 @@ std::string PeerOf(const QTcpSocket* socket) {
 
 }  // namespace
 
-RelayServer::RelayServer(std::string home, QObject* parent)
+RelayServer::RelayServer(std::shared_ptr<const Home> home, QObject* parent)
     : QObject(parent), home_(std::move(home)) {
-  factory_ = [this](std::int32_t) { return Port::Create(home_); };
+  factory_ = [home = home_](std::int32_t) { return home->MakePort(); };
   wake_.setSingleShot(true);
   // Deadlines of seconds are met to the millisecond, not to a coarse timer's 5 per cent.
   wake_.setTimerType(Qt::PreciseTimer);
   connect(&wake_, &QTimer::timeout, this, [this] { OnWake(); });
   connect(&listener_, &QTcpServer::newConnection, this, [this] { AcceptPending(); });
 }
+
+RelayServer::RelayServer(const std::string& home, QObject* parent)
+    : RelayServer(Home::Open(home), parent) {}
 
 RelayServer::~RelayServer() {
   // Whoever listened may be going away too: a stop at this point tells nobody.
@@ -213,7 +215,7 @@ void RelayServer::RemoveLocksOfSessionsGone() {
   // Locks left by the sessions of a console that was killed would otherwise wait for the next
   // user who asks for those items.
   try {
-    const std::int64_t removed = RemoveStaleLocks(home_);
+    const std::int64_t removed = home_->RemoveStaleLocks();
     if (removed > 0)
       Log("removed " + std::to_string(removed) + " item lock(s) of sessions that are gone");
   } catch (...) {

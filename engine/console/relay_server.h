@@ -45,6 +45,7 @@
 #include <vector>
 
 #include "event_wait.h"
+#include "home.h"
 #include "login_throttle.h"
 #include "port_host.h"
 #include "slot_deadlines.h"
@@ -77,8 +78,10 @@ class RelayServer : public QObject {
   // with which the screen client sees a session end.
   static constexpr std::string_view kStopLine = "OrvikEngine disconnecting";
 
-  // Ports are made on the engine home `home` unless a factory says otherwise.
-  explicit RelayServer(std::string home, QObject* parent = nullptr);
+  // Ports are made by the engine home `home` unless a factory says otherwise.
+  explicit RelayServer(std::shared_ptr<const Home> home, QObject* parent = nullptr);
+  // The same, on a home of its own opened at `home`.
+  explicit RelayServer(const std::string& home, QObject* parent = nullptr);
   // Stops the server, and waits a little for the ports' threads.
   ~RelayServer() override;
 
@@ -190,7 +193,7 @@ class RelayServer : public QObject {
   void SlotChanged(int slot);
   void RemoveLocksOfSessionsGone();
 
-  std::string home_;
+  std::shared_ptr<const Home> home_;
   QHostAddress address_ = QHostAddress::Any;
   PortFactory factory_;
   std::chrono::milliseconds loginTimeout_{60000};

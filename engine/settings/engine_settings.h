@@ -1,5 +1,6 @@
-// The keys of OrvikEngine.ini that a port reads when it is made. The console writes the
-// same file; a changed setting reaches only ports made after the change.
+// The keys of OrvikEngine.ini that a port is made with (its Home reads them and hands them
+// on). The console writes the same file; a changed setting reaches only ports made after the
+// change.
 
 #ifndef ORVIK_ENGINE_SETTINGS_ENGINE_SETTINGS_H_
 #define ORVIK_ENGINE_SETTINGS_ENGINE_SETTINGS_H_

@@ -8,6 +8,7 @@
 #include "driver.h"
 #include "driver_factory.h"
 #include "engine_settings.h"
+#include "home.h"
 #include "ini_file.h"
 #include "key_checks.h"
 #include "layout.h"
@@ -352,7 +353,7 @@ bool RunSetup(const SetupOptions& o, const Report& report, std::string* error, b
     const std::string givenKind = o.dataStore.empty() ? std::string(kEmbeddedStore) : o.dataStore;
     const bool settingsExist = fs::exists(o.home + "/" + kEngineSettingsFile);
     if (const DatastoreKind* kind =
-            FindDatastoreKind(settingsExist ? ReadEngineSettings(o.home).dataStore : givenKind)) {
+            settingsExist ? Home::Open(o.home)->Kind() : FindDatastoreKind(givenKind)) {
       RefuseUnknownAccounts(o, [&](const std::string& a) {
         return kind->accounts.Exists({o.home, nullptr}, a).value_or(true);
       });
@@ -373,7 +374,7 @@ bool RunSetup(const SetupOptions& o, const Report& report, std::string* error, b
       WriteDefaultSettings(ini, o.dataStore.empty() ? "JET" : o.dataStore);
       report("created " + ini);
     }
-    const EngineSettings settings = ReadEngineSettings(o.home);
+    const EngineSettings settings = Home::Open(o.home)->Settings();
     const Dialect& dialect = Dialect::Of(settings.dataStore);
     if (!dialect.ReachesDatastore())
       throw VbError(vberr::kInvalidProcedureCall,

@@ -5,6 +5,7 @@
 
 #include "engine_home.h"
 #include "engine_settings.h"
+#include "home.h"
 #include "ini_file.h"
 
 namespace orvik {
@@ -78,6 +79,19 @@ TEST_F(SettingsTest, TheSessionLeaseIsSecondsWithinBounds) {
     WriteIni(std::string("[MySQL]\nSessionLease=") + text + "\n");
     EXPECT_EQ(ReadEngineSettings(dir_.string()).sessionLease, seconds) << text;
   }
+}
+
+// A home reads the file when it opens; a port made after the file was changed by hand gets
+// the changed settings, as when each port read the file.
+TEST_F(SettingsTest, AHomeHandsOutTheSettingsAsTheFileHoldsThem) {
+  WriteIni("[MySQL]\nServer=a\n");
+  const std::shared_ptr<Home> home = Home::Open(dir_.string());
+  EXPECT_EQ(home->Settings().mySqlServer, "a");
+  WriteIni("[MySQL]\nServer=bb\nPort=3310\n");
+  EXPECT_EQ(home->Settings().mySqlServer, "bb");
+  EXPECT_EQ(home->Settings().mySqlPort, "3310");
+  fs::remove(dir_ / kEngineSettingsFile);
+  EXPECT_EQ(home->Settings().mySqlServer, "127.0.0.1");
 }
 
 TEST_F(SettingsTest, LongValuesAreCutTo99Characters) {

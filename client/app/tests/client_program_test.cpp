@@ -27,6 +27,7 @@
 #include "modal_helpers.h"
 #include "pick_list_window.h"
 #include "port.h"
+#include "port_access.h"
 #include "program_test_support.h"
 #include "setup.h"
 #include "user_registry.h"
@@ -135,8 +136,9 @@ TEST_F(ClientProgramTest, LogsInListsTheFilesAndEndsOnOff) {
 // CHOICE2 ...), joined by commas, read through a port of its own.
 std::string DemoChoices(const fs::path& home) {
   auto port = Port::Create(home.string());
-  port->SetLogin("demo", "demo");
-  if (!port->ConnectAccount("dm") || !port->ValidateLogin() || !port->ConnectAccount("shop"))
+  port_access::SetLogin(*port, "demo", "demo");
+  if (!port_access::ConnectAccount(*port, "dm") || !port_access::ValidateLogin(*port) ||
+      !port_access::ConnectAccount(*port, "shop"))
     return "no login: " + port->ErrorDetail();
   Variant file;
   if (!port->OOpen(Variant("DEMOLOG"), file)) return "no DEMOLOG";

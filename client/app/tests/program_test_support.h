@@ -23,6 +23,7 @@
 #include "client_program.h"
 #include "event_wait.h"
 #include "port.h"
+#include "port_access.h"
 #include "setup.h"
 
 namespace orvik::client {
@@ -98,10 +99,11 @@ class ProgramHomeTest : public ::testing::Test {
   std::shared_ptr<Port> HoldItem(const std::string& file, const std::string& id,
                                  std::string* error) {
     auto holder = Port::Create(home_.string());
-    holder->SetLogin("demo", "demo");
+    port_access::SetLogin(*holder, "demo", "demo");
     Variant fileVariable, item;
-    if (!holder->ConnectAccount("dm") || !holder->ValidateLogin() ||
-        !holder->ConnectAccount("shop") || !holder->OOpen(Variant(file), fileVariable) ||
+    if (!port_access::ConnectAccount(*holder, "dm") || !port_access::ValidateLogin(*holder) ||
+        !port_access::ConnectAccount(*holder, "shop") ||
+        !holder->OOpen(Variant(file), fileVariable) ||
         !holder->RReadU(item, fileVariable, Variant(id))) {
       *error = holder->ErrorDetail();
       return nullptr;

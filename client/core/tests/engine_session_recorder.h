@@ -19,6 +19,7 @@
 #include "corpus_file.h"
 #include "event_wait.h"
 #include "port.h"
+#include "port_parts.h"
 
 namespace orvik::client {
 
@@ -44,7 +45,7 @@ class EngineSessionRecorder {
     QTimer feeder;
     feeder.setInterval(2);
     QObject::connect(&feeder, &QTimer::timeout, [&] {
-      const bool waiting = !port_->ProgramRunning() || port_->InputPending();
+      const bool waiting = !PartsOf(*port_).programs.Running() || port_->InputPending();
       if (busy || done || !waiting) return;
       busy = true;
       TakeOutput(steps);

@@ -12,6 +12,7 @@
 #include "console_test_support.h"
 #include "driver.h"
 #include "port.h"
+#include "port_access.h"
 #include "setup.h"
 #include "user_registry.h"
 
@@ -116,9 +117,9 @@ TEST_F(ConsoleProgramTest, SigtermEndsEverySessionAsAnOffWould) {
                                       "}\n";
   const auto locks = [this] {
     auto port = Port::Create(Home());
-    port->SetLogin("mary", "secret");
-    if (!port->ConnectAccount("dm")) return std::string("no connection");
-    auto rows = port->Connection()->Query("SELECT UserInst FROM locks");
+    port_access::SetLogin(*port, "mary", "secret");
+    if (!port_access::ConnectAccount(*port, "dm")) return std::string("no connection");
+    auto rows = PartsOf(*port).account.Connection()->Query("SELECT UserInst FROM locks");
     std::string holders;
     while (rows->Next()) holders += rows->Row()[0].value_or("") + ";";
     return holders;

@@ -5,6 +5,7 @@
 
 #include "console_test_support.h"
 #include "ini_file.h"
+#include "port_parts.h"
 
 namespace orvik::console {
 namespace {
@@ -35,7 +36,7 @@ class ConsoleTest : public test::TempHome {
   }
   void Settings(const std::string& text) { std::ofstream(IniPath()) << text; }
   Console& Make() {
-    console_ = std::make_unique<Console>(Home(), dialogs_);
+    console_ = std::make_unique<Console>(orvik::Home::Open(Home()), dialogs_);
     console_->Relay().SetListenAddress(QHostAddress::LocalHost);
     return *console_;
   }
@@ -115,6 +116,27 @@ TEST_F(ConsoleTest, AStartSavesWhatTheControlsHold) {
   EXPECT_EQ(c.Relay().SlotCount(), 4);
   EXPECT_EQ(IniFile(IniPath()).Read("Global", "TCPPorts", ""), "4");
   EXPECT_EQ(IniFile(IniPath()).Read("MSSQL", "Server", ""), "sqlbox");
+}
+
+// The home reads the settings file once; what the editor saves still reaches the next port
+// made, even when it changes again at once to a value of the same length.
+TEST_F(ConsoleTest, WhatTheEditorSavesReachesTheNextPortMade) {
+  const std::shared_ptr<orvik::Home> home = orvik::Home::Open(Home());
+  console_ = std::make_unique<Console>(home, dialogs_);
+  const auto portSettings = [&home] {
+    const std::shared_ptr<Port> port = home->MakePort();
+    return PartsOf(*port).account.Settings();
+  };
+  console_->Load(false);
+  EXPECT_EQ(portSettings().msSqlServer, "127.0.0.1");
+  for (const std::string server : {"sqlbox", "sqlpox"}) {
+    console_->Settings().Controls().msSqlServer = server;
+    console_->Save();
+    EXPECT_EQ(portSettings().msSqlServer, server);
+  }
+  console_->Settings().Controls().dataStore = kMySql;
+  console_->Save();
+  EXPECT_EQ(portSettings().dataStore, "MYSQL");
 }
 
 TEST_F(ConsoleTest, ADeclinedSaveNeitherStartsNorChangesTheStatus) {

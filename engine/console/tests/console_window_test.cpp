@@ -34,7 +34,7 @@ class ConsoleWindowTest : public test::TempHome {
   }
   void Settings(const std::string& text) { std::ofstream(IniPath()) << text; }
   ConsoleWindow& Make(bool start = false) {
-    window_ = std::make_unique<ConsoleWindow>(Home(), &dialogs_);
+    window_ = std::make_unique<ConsoleWindow>(orvik::Home::Open(Home()), &dialogs_);
     window_->GetConsole().Relay().SetListenAddress(QHostAddress::LocalHost);
     window_->Load(start);
     return *window_;

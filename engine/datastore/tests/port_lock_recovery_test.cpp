@@ -8,6 +8,7 @@
 
 #include "counter_process.h"
 #include "datastore_home.h"
+#include "home.h"
 #include "layout.h"
 #include "lock_holders.h"
 #include "port.h"
@@ -114,7 +115,7 @@ TEST_F(LockRecoveryTest, StartAndLoginRemoveTheLocksOfDeadSessionsOnly) {
   ASSERT_TRUE(a_->WWriteU("live", fv_, "OTHER"));
   Kill(*holder, dead);
 
-  const std::int64_t removed = RemoveStaleLocks(home_.home());
+  const std::int64_t removed = Home::Open(home_.home())->RemoveStaleLocks();
   if (home_.dataStore() == "JET") {
     EXPECT_EQ(removed, 1);
   } else {
@@ -123,7 +124,7 @@ TEST_F(LockRecoveryTest, StartAndLoginRemoveTheLocksOfDeadSessionsOnly) {
     LoggedIn();
   }
   EXPECT_EQ(LockHolders(*a_), std::vector<std::string>{a_->UserInst()});
-  EXPECT_EQ(RemoveStaleLocks(home_.home()), 0);
+  EXPECT_EQ(Home::Open(home_.home())->RemoveStaleLocks(), 0);
   EXPECT_EQ(LockHolders(*a_), std::vector<std::string>{a_->UserInst()});
 }
 
@@ -136,7 +137,7 @@ TEST_F(LockRecoveryTest, ALiveSessionsLocksAreNeverJudgedGone) {
     EXPECT_EQ(a_->ErrorDetail(), kLocked);
   }
   LoggedIn();  // a login's sweep leaves it too
-  RemoveStaleLocks(home_.home());
+  Home::Open(home_.home())->RemoveStaleLocks();
   EXPECT_EQ(LockHolders(*a_), std::vector<std::string>{b->UserInst()});
 }
 

@@ -72,7 +72,7 @@ TEST_F(ReadOnlyServerTest, ItReadsAndRefusesEveryChange) {
 TEST_F(ReadOnlyServerTest, ItsSessionsAreListed) {
   auto p = test_support::LoggedIn(home_);
   EXPECT_EQ(p->UserInst(), home_.user() + "*" + std::to_string(p->Connection_ID()));
-  EXPECT_NE(p->ListProcesses().find(p->UserInst()), std::string::npos) << p->ErrorDetail();
+  EXPECT_NE(ListProcesses(*p).find(p->UserInst()), std::string::npos) << p->ErrorDetail();
 }
 
 }  // namespace

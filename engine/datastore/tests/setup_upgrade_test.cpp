@@ -56,7 +56,7 @@ TEST_F(SetupUpgradeTest, AnEarlierHomeWorksAndIsBroughtUpToDateOnce) {
   EXPECT_EQ(admin_.Value("SELECT LoginUser FROM dm.sessions WHERE Number = " +
                          std::to_string(p->Connection_ID())),
             home_.user());
-  EXPECT_NE(p->ListProcesses().find(p->UserInst()), std::string::npos) << p->ErrorDetail();
+  EXPECT_NE(ListProcesses(*p).find(p->UserInst()), std::string::npos) << p->ErrorDetail();
 }
 
 }  // namespace

@@ -181,7 +181,9 @@ TEST_F(ClientWindowTest, ScreensAfterAResizeTakeTheKeyboardWhereTheySay) {
   // menu back.
   ASSERT_TRUE(x_.Keys({"Escape"}));
   ASSERT_TRUE(WaitUntil([&] { return !MenuItems().empty(); })) << "no menu";
-  if (x_.Geometry(form_).width < 1280) ASSERT_TRUE(x_.Click(form_, 300, -10, 2));
+  if (x_.Geometry(form_).width < 1280) {
+    ASSERT_TRUE(x_.Click(form_, 300, -10, 2));
+  }
   ASSERT_TRUE(WaitUntil([&] { return MenuItems().size() == kMenuItems; })) << "not maximised";
   Enter("8");
   const WindowId sub = x_.WaitWindow(Pid(), "^SubForm$");

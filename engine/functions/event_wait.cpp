@@ -29,12 +29,12 @@ EventWaker::EventWaker()
 
 void EventWaker::Wake() const {
   // The dispatcher remembers a wake that comes before its thread blocks: none is lost.
-  if (dispatcher_ != nullptr) static_cast<QAbstractEventDispatcher*>(dispatcher_)->wakeUp();
+  if (QObject* d = dispatcher_.data()) static_cast<QAbstractEventDispatcher*>(d)->wakeUp();
 }
 
 bool EventWaker::WakesThisThread() const {
-  return dispatcher_ != nullptr && HasEventLoop() &&
-         dispatcher_ == QThread::currentThread()->eventDispatcher();
+  return !dispatcher_.isNull() && HasEventLoop() &&
+         dispatcher_.data() == QThread::currentThread()->eventDispatcher();
 }
 
 void PumpPendingEvents() {

@@ -8,6 +8,8 @@
 #ifndef ORVIK_FUNCTIONS_EVENT_WAIT_H_
 #define ORVIK_FUNCTIONS_EVENT_WAIT_H_
 
+#include <QObject>
+#include <QPointer>
 #include <chrono>
 #include <functional>
 
@@ -30,7 +32,9 @@ class EventWaker {
   bool WakesThisThread() const;
 
  private:
-  void* dispatcher_;  // the thread's event dispatcher, or nullptr
+  // The thread's event dispatcher, or null; null too once it is gone (a port on the main
+  // thread can outlive the application object that owned it).
+  QPointer<QObject> dispatcher_;
 };
 
 // Processes the calling thread's events until `deadline` or until `done` (checked after

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
+#include <QThread>
 #include <QTimer>
 #include <chrono>
 #include <thread>
@@ -250,6 +251,18 @@ TEST_F(TerminalTest, PortCCloseEndsAWaitingReadFromAnotherThread) {
   // Nobody waits now: the request is not kept for a later read.
   terminal_.PortCClose();
   EXPECT_EQ(terminal_.TypeAhead(), "");
+
+  // A terminal that outlives its thread's event loop (a port released after the application
+  // that made it has ended) is still closed and woken without harm.
+  std::unique_ptr<Terminal> outlived;
+  std::unique_ptr<QThread> thread(
+      QThread::create([&] { outlived = std::make_unique<Terminal>(StopSwitch::Make()); }));
+  thread->start();
+  ASSERT_TRUE(thread->wait(5000));
+  thread.reset();
+  outlived->PortCClose();
+  outlived->WakeWaits();
+  EXPECT_EQ(outlived->TypeAhead(), "");
 }
 
 TEST_F(TerminalTest, ExecuteSendsWithoutCrLfOnlyWhenAskedAndTimesOut) {

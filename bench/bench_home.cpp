@@ -370,11 +370,7 @@ class MariaHand : public HandStore {
 bool HandStore::PlainWrite(const Table& table, const std::string& id, const Columns& values,
                            const std::string& key, const std::string&, std::mutex* turn) {
   if (!LockHolder(key).empty()) return false;
-  if (turn == nullptr) {
-    Write(table, id, values);
-    return true;
-  }
-  std::lock_guard held(*turn);
+  const std::unique_lock held = turn ? std::unique_lock(*turn) : std::unique_lock<std::mutex>();
   Write(table, id, values);
   return true;
 }

@@ -2,9 +2,7 @@
 // (port_parts.h). Each leaves its outcome in ErrorDetail as it always has: the item members
 // clear it first and set it to their outcome; the others set it when they fail.
 
-#include <QAbstractEventDispatcher>
 #include <QObject>
-#include <QThread>
 
 #include "port.h"
 #include "port_parts.h"
@@ -261,11 +259,10 @@ void Port::SetHostBacklog(std::size_t bytes) { parts_->terminal.SetHostBacklog(b
 
 void Port::Abort() {
   parts_->stop->Throw();
-  // A wait pumping the port's events sleeps until something happens: this is something.
+  // A wait pumping the port's events sleeps until something happens: this is something (the
+  // terminal wakes the port's thread).
   parts_->terminal.PortCClose();
   parts_->terminal.WakeWaits();
-  if (QAbstractEventDispatcher* d = QAbstractEventDispatcher::instance(parts_->context->thread()))
-    d->wakeUp();
 }
 
 bool Port::Aborted() const { return parts_->stop->Thrown(); }

@@ -249,9 +249,7 @@ bool UserRegistry::LineGone(std::int32_t number) {
   sqlite3_bind_int64(s.get(), 1, number);
   const int rc = sqlite3_step(s.get());
   if (rc == SQLITE_DONE) return true;
-  if (rc != SQLITE_ROW) {
-    throw VbError(dberr::kErrorsInCommand, std::string("User registry: ") + sqlite3_errmsg(db_));
-  }
+  if (rc != SQLITE_ROW) throw Failure(rc);
   return LineProcessGone(s.get(), 0);
 }
 

@@ -392,30 +392,24 @@ void RelayServer::Open(int slot, QTcpSocket* socket) {
   socket->setParent(this);
   const std::string peer = PeerOf(socket);
   const std::string address = LoginThrottle::KeyOf(socket->peerAddress());
-  std::unique_ptr<PortHost> host;
-  try {
-    host =
-        std::make_unique<PortHost>([factory = factory_, slot, pace = throttle_->PaceOf(address)]() {
-          std::shared_ptr<Port> port = factory(slot);
-          if (port) {
-            port->PortCOpen(slot);
-            port->SetLoginPace(pace);
-          }
-          return port;
-        });
-  } catch (const std::exception& e) {
-    Log("slot " + std::to_string(slot) + ": no session could be started for " + peer + ": " +
-        e.what());
-    socket->abort();
-    socket->deleteLater();
-    return;
-  } catch (...) {
-    Log("slot " + std::to_string(slot) + ": no session could be started for " + peer);
-    socket->abort();
-    socket->deleteLater();
-    return;
-  }
+  // The port is made on its own thread while the relay goes on serving the others: fifty
+  // clients arriving together do not wait for each other's ports.
+  std::unique_ptr<PortHost> host =
+      PortHost::Begin([factory = factory_, slot, pace = throttle_->PaceOf(address)]() {
+        std::shared_ptr<Port> port = factory(slot);
+        if (port) {
+          port->PortCOpen(slot);
+          port->SetLoginPace(pace);
+        }
+        return port;
+      });
   PortHost* h = host.get();
+  connect(h, &PortHost::ready, this, [this, slot, h] {
+    if (Serves(slot, h)) OnPortReady(slot);
+  });
+  connect(h, &PortHost::failed, this, [this, slot, h](const QByteArray& why) {
+    if (Serves(slot, h)) OnPortFailed(slot, why.toStdString());
+  });
   connect(h, &PortHost::outputReady, this, [this, slot, h] {
     if (Serves(slot, h)) OnOutputReady(slot);
   });
@@ -469,16 +463,33 @@ void RelayServer::Open(int slot, QTcpSocket* socket) {
           [this, slot, socket](QAbstractSocket::SocketError) { OnClientGone(slot, socket); });
   LogSlot(slot, "connection");
   SlotChanged(slot);
+  // A client that gave up while it waited for a slot.
+  if (socket->state() != QAbstractSocket::ConnectedState) OnClientGone(slot, socket);
+}
 
+void RelayServer::OnPortReady(int slot) {
+  Slot& s = At(slot);
+  if (s.state == SlotState::kStopping) return;
   // What the session wrote before anyone listened (a program its factory started), and
-  // what the client typed, or that it gave up, while it waited for a slot.
-  if (h->HungUp()) {
+  // what the client typed while its port was made or it waited for a slot.
+  if (s.host->HungUp()) {
     OnHungUp(slot);
     return;
   }
   OnOutput(slot);
-  if (socket->bytesAvailable() > 0) OnReadyRead(slot, socket);
-  if (socket->state() != QAbstractSocket::ConnectedState) OnClientGone(slot, socket);
+  if (s.socket && s.socket->bytesAvailable() > 0) OnReadyRead(slot, s.socket);
+}
+
+void RelayServer::OnPortFailed(int slot, const std::string& why) {
+  Slot& s = At(slot);
+  Log("slot " + std::to_string(slot) + ": no session could be started for " + s.peer + ": " + why);
+  if (s.socket) {
+    s.socket->disconnect(this);
+    s.socket->abort();
+    s.socket->deleteLater();
+    s.socket = nullptr;
+  }
+  Free(slot);
 }
 
 void RelayServer::OnReadyRead(int slot, QTcpSocket* socket) {
@@ -487,6 +498,8 @@ void RelayServer::OnReadyRead(int slot, QTcpSocket* socket) {
     socket->readAll();  // nobody to give it to
     return;
   }
+  // What comes before the port is made stays in the socket until it is (OnPortReady).
+  if (!s->host->Ready()) return;
   // A port that is not reading, or a client that is not taking its output, keeps the client
   // waiting; the relay looks again a little later.
   if (s->host->InputBacklog() >= kMaxPendingInput || socket->bytesToWrite() >= kMaxUnsentOutput) {
@@ -688,20 +701,27 @@ void RelayServer::Stalled(int slot) {
 void RelayServer::Release(int slot, const std::string& why) {
   Slot& s = At(slot);
   if (s.state == SlotState::kFree) return;
-  deadlines_.ClearSlot(slot);
   LogSlot(slot, "session ended: " + why);
   if (s.socket) {
     s.socket->disconnect(this);
     CloseGracefully(s.socket);
     s.socket = nullptr;
   }
+  Free(slot);
+}
+
+void RelayServer::Free(int slot) {
+  Slot& s = At(slot);
+  deadlines_.ClearSlot(slot);
   if (s.host) {
     PortHost* h = s.host.get();
+    disconnect(h, &PortHost::ready, this, nullptr);
+    disconnect(h, &PortHost::failed, this, nullptr);
     disconnect(h, &PortHost::outputReady, this, nullptr);
     disconnect(h, &PortHost::hungUp, this, nullptr);
     disconnect(h, &PortHost::stateChanged, this, nullptr);
     h->Release();  // the session ends on its own thread
-    connect(h, &PortHost::finished, this, [this, h] {
+    const auto forget = [this, h] {
       // Not from inside the host's own signal.
       QMetaObject::invokeMethod(
           this,
@@ -711,8 +731,11 @@ void RelayServer::Release(int slot, const std::string& why) {
             if (it != retired_.end()) retired_.erase(it);
           },
           Qt::QueuedConnection);
-    });
+    };
+    connect(h, &PortHost::finished, this, forget);
     retired_.push_back(std::move(s.host));
+    // A thread that ended before its port was made (or could be) has told so already.
+    if (h->IsFinished()) forget();
   }
   s = Slot();
   SlotChanged(slot);

@@ -25,7 +25,8 @@
 // or after 2 seconds whatever it does.
 //
 // Everything here runs on the thread that made the relay (the console's main thread); it
-// never waits for a port.
+// never waits for a port, not even for one to be made: what a client types before its port
+// is ready waits in its connection until it is.
 
 #ifndef ORVIK_CONSOLE_RELAY_SERVER_H_
 #define ORVIK_CONSOLE_RELAY_SERVER_H_
@@ -162,6 +163,8 @@ class RelayServer : public QObject {
   void ServeWaiting();
   void Wait(QTcpSocket* socket);
   void Open(int slot, QTcpSocket* socket);
+  void OnPortReady(int slot);
+  void OnPortFailed(int slot, const std::string& why);
   void OnReadyRead(int slot, QTcpSocket* socket);
   void OnOutputReady(int slot);
   void OnOutput(int slot);
@@ -185,6 +188,8 @@ class RelayServer : public QObject {
 
   // Ends the slot's session and frees the slot.
   void Release(int slot, const std::string& why);
+  // Frees the slot of a session whose client has been dealt with.
+  void Free(int slot);
   void Status(const std::string& text);
   void Log(const std::string& text);
   void LogSlot(int slot, const std::string& text);

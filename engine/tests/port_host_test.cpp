@@ -7,6 +7,7 @@
 #include <QCoreApplication>
 #include <QThread>
 #include <atomic>
+#include <mutex>
 #include <thread>
 
 #include "event_wait.h"
@@ -158,6 +159,64 @@ TEST_F(PortHostTest, AFactoryThatFailsIsReportedToTheHost) {
   EXPECT_THROW(PortHost([]() -> std::shared_ptr<Port> { throw std::runtime_error("no home"); }),
                std::runtime_error);
   EXPECT_THROW(PortHost([] { return std::shared_ptr<Port>(); }), std::runtime_error);
+  // Begun without waiting, the failure comes as news, and what was given meanwhile is dropped.
+  auto host =
+      PortHost::Begin([]() -> std::shared_ptr<Port> { throw std::runtime_error("no home"); });
+  std::string why;
+  QObject::connect(host.get(), &PortHost::failed, host.get(),
+                   [&](const QByteArray& w) { why = w.toStdString(); });
+  host->Input("lost");
+  ASSERT_TRUE(WaitUntil([&] { return !why.empty(); }));
+  EXPECT_EQ(why, "no home");
+  EXPECT_FALSE(host->Ready());
+  EXPECT_TRUE(host->Wait(2000));
+}
+
+// A host that does not wait for its port to be made: what it is given meanwhile reaches the
+// port in order once it is; released before then, the port is dropped as soon as it is made.
+TEST_F(PortHostTest, APortBegunWithoutWaitingKeepsWhatItIsGivenOrIsDroppedWhenReleased) {
+  const std::string home = home_.string();
+  std::atomic<bool> letGo{false};
+  std::mutex mutex;
+  std::weak_ptr<Port> made;
+  const auto slowly = [&, home] {
+    while (!letGo) std::this_thread::sleep_for(5ms);
+    auto port = Port::Create(home);
+    port->Echo(Variant(true));
+    port->SetMsState("ECHOING");
+    std::lock_guard lock(mutex);
+    made = port;
+    return port;
+  };
+  auto host = PortHost::Begin(slowly);
+  std::vector<std::string> heard;
+  QObject::connect(host.get(), &PortHost::ready, host.get(), [&] { heard.push_back("ready"); });
+  QObject::connect(host.get(), &PortHost::outputReady, host.get(),
+                   [&] { heard.push_back("output"); });
+  host->Input("one ");
+  host->Post([](Port& p) { p.CRT("two", false); });
+  host->Input(" three");
+  EXPECT_FALSE(host->Ready());
+  EXPECT_EQ(host->TakeOutput(), "");
+  EXPECT_EQ(host->InputBacklog(), 10u);
+  letGo = true;
+  ASSERT_TRUE(WaitUntil([&] { return !heard.empty() && heard.back() == "output"; }));
+  EXPECT_EQ(heard.front(), "ready");
+  std::string taken;
+  WaitUntil([&] {
+    taken += host->TakeOutput();
+    return taken.size() >= 13;
+  });
+  EXPECT_EQ(taken, "one two three");
+
+  letGo = false;
+  auto early = PortHost::Begin(slowly);
+  early->Input("for nobody");
+  early->Release();
+  letGo = true;
+  EXPECT_TRUE(early->Wait(2000));
+  std::lock_guard lock(mutex);
+  EXPECT_TRUE(made.expired());
 }
 
 TEST_F(PortHostTest, TheStopReachesTheDriversThePortStillHasAndNoOther) {

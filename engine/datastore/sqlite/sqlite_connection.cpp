@@ -326,10 +326,13 @@ int Lease::FirstStep() {
   return sqlite_detail::FirstStep(stmt_);
 }
 
-void Lease::GiveBack() {
-  if (stmt_ == nullptr) return;
-  conn_->GiveBack(std::move(sql_), std::exchange(stmt_, nullptr));
+void Lease::GiveBack() { Finish(); }
+
+int Lease::Finish() {
+  if (stmt_ == nullptr) return SQLITE_OK;
+  const int rc = conn_->GiveBack(std::move(sql_), std::exchange(stmt_, nullptr));
   conn_.reset();
+  return rc;
 }
 
 std::shared_ptr<Connection> Connection::Open(const std::filesystem::path& file, bool set_wal) {
@@ -349,11 +352,25 @@ std::shared_ptr<Connection> Connection::Open(const std::filesystem::path& file, 
   const std::string pragmas = std::string(set_wal ? "PRAGMA journal_mode=WAL; " : "") +
                               "PRAGMA journal_size_limit=" + std::to_string(kJournalSizeLimit) +
                               "; PRAGMA mmap_size=" + std::to_string(SqliteDriver::kMemoryMap);
+  // Asked after the switch: a file system without shared memory keeps the file's old mode,
+  // where SQLite must go on syncing each commit itself.
+  const std::string logged = set_wal ? "; PRAGMA journal_mode" : "";
+  std::string mode;
+  const auto keepMode = [](void* out, int, char** values, char**) {
+    if (values[0] != nullptr) *static_cast<std::string*>(out) = values[0];
+    return 0;
+  };
   const Clock::time_point start = Clock::now();
   while (rc == SQLITE_OK) {
-    rc = sqlite3_exec(db, pragmas.c_str(), nullptr, nullptr, nullptr);
+    rc = sqlite3_exec(db, (pragmas + logged).c_str(), keepMode, &mode, nullptr);
     if (!IsBusy(rc) || Clock::now() - start >= kBusyLimit) break;
     PauseWhileBusy(Clock::now() - start);
+  }
+  // Without write turns no commit would pass through the shared sync.
+  if (rc == SQLITE_OK && mode == "wal" && conn->turns_ != nullptr) {
+    conn->syncs_ = LogSyncs::Of(file);
+    if (conn->syncs_ != nullptr)
+      rc = sqlite3_exec(db, "PRAGMA synchronous=NORMAL", nullptr, nullptr, nullptr);
   }
   if (rc != SQLITE_OK) {
     throw VbError(dberr::kUnspecified, Utf8ToLatin1(std::string(sqlite3_errmsg(db)) + ": " + name));
@@ -415,25 +432,37 @@ Lease Connection::Prepare(std::string_view sql, const StatementGuard* guard) {
 bool Connection::AwaitTurn(sqlite3_stmt* stmt) {
   if (holdsTurn_ || turns_ == nullptr || sqlite3_stmt_readonly(stmt)) return true;
   holdsTurn_ = turns_->Take(Clock::now() + kBusyLimit);
+  if (holdsTurn_ && syncs_ != nullptr) versionAtTurn_ = DataVersion();
   return holdsTurn_;
 }
 
-void Connection::GiveTurnWhenDone() {
-  if (!holdsTurn_ || sqlite3_txn_state(db_, nullptr) == SQLITE_TXN_WRITE) return;
-  holdsTurn_ = false;
-  turns_->Give();
+unsigned Connection::DataVersion() const {
+  unsigned version = 0;
+  sqlite3_file_control(db_, "main", SQLITE_FCNTL_DATA_VERSION, &version);
+  return version;
 }
 
-void Connection::GiveBack(std::string sql, sqlite3_stmt* stmt) {
+int Connection::GiveTurnWhenDone() {
+  if (!holdsTurn_ || sqlite3_txn_state(db_, nullptr) == SQLITE_TXN_WRITE) return SQLITE_OK;
+  holdsTurn_ = false;
+  turns_->Give();
+  // Only the main database's log is synced here: the locks file, attached beside it, is
+  // not kept across a crash.
+  if (syncs_ == nullptr || DataVersion() == versionAtTurn_) return SQLITE_OK;
+  return syncs_->Sync(db_);
+}
+
+int Connection::GiveBack(std::string sql, sqlite3_stmt* stmt) {
   --leased_;
   sqlite3_reset(stmt);
-  GiveTurnWhenDone();
+  const int synced = GiveTurnWhenDone();
   sqlite3_clear_bindings(stmt);
   idle_.push_back({std::move(sql), stmt});
   if (idle_.size() > kCacheSize) {
     sqlite3_finalize(idle_.front().stmt);
     idle_.erase(idle_.begin());
   }
+  return synced;
 }
 
 int Connection::WaitWhileBusy(void* self, int count) {

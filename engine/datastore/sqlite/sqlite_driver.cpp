@@ -81,7 +81,8 @@ class SqliteCursor : public Cursor {
     // Giving the statement back as soon as the rows end closes the read, whether or not the
     // caller keeps the cursor.
     if (rc == SQLITE_DONE) {
-      lease_.GiveBack();
+      if (const int synced = lease_.Finish(); synced != SQLITE_OK)
+        throw StatementError(nullptr, synced);
       return false;
     }
     VbError error = StatementError(lease_.db(), rc);
@@ -278,7 +279,10 @@ std::int64_t SqliteDriver::Execute(std::string_view sql, std::span<const DbValue
   int rc = lease.FirstStep();
   while (rc == SQLITE_ROW) rc = sqlite3_step(lease.stmt());
   if (rc != SQLITE_DONE) throw StatementError(db, rc);
-  return sqlite3_total_changes64(db) != before ? sqlite3_changes64(db) : 0;
+  const std::int64_t count = sqlite3_total_changes64(db) != before ? sqlite3_changes64(db) : 0;
+  // The write is answered only once it is on the disk.
+  if (const int synced = lease.Finish(); synced != SQLITE_OK) throw StatementError(nullptr, synced);
+  return count;
 }
 
 std::unique_ptr<Cursor> SqliteDriver::Query(std::string_view sql, std::span<const DbValue> params) {

@@ -18,8 +18,9 @@
 // refused by the session; a connection that has not logged in within the login time is
 // closed; one whose peer vanished without a word (its machine or network gone) is found by
 // probes after a minute of silence and counted as gone two minutes later. Logins from one
-// address take turns across all its connections, ever more slowly after refused ones
-// (login_throttle.h); a wait for its turn does not count against the login time. When a
+// address are paced together across all its connections, one after the other and ever more
+// slowly once some are refused (login_throttle.h); a wait it is told of does not count
+// against the login time. When a
 // client goes away while its port runs a program (PortHost::ProgramRuns), the program is asked
 // to stop, interrupted if it has not after 1.5 seconds, and the port released when it has stopped,
 // or after 2 seconds whatever it does.

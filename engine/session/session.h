@@ -17,6 +17,7 @@
 #ifndef ORVIK_ENGINE_SESSION_SESSION_H_
 #define ORVIK_ENGINE_SESSION_SESSION_H_
 
+#include <atomic>
 #include <chrono>
 #include <deque>
 #include <functional>
@@ -116,9 +117,9 @@ class Session {
 
   // The login dialogue (login_dialogue.cpp).
   void LogIn();
-  // Waits for the login's turn, telling the user how long; false when the session ended
-  // meanwhile.
-  bool AwaitLoginTurn(const LoginTurn& turn);
+  // Waits for the login's turn, telling the user how long when it waits for a hold; false
+  // when the session ended meanwhile. `woken` is set by the pace when the turn may have come.
+  bool AwaitLoginTurn(const LoginTurn& turn, std::atomic<bool>& woken);
   // After kMaxRefusedLogins refused logins the session ends. False when it ends.
   bool AfterRefusedLogin();
 

@@ -52,30 +52,55 @@ constexpr const char* kSupport = R"JS(
 (function (global) {
   "use strict";
   var HOLDER = "__orvikHolder";
-  var slice = Array.prototype.slice;
+  var hasOwn = Object.prototype.hasOwnProperty;
   var members = Object.create(Object.getPrototypeOf(global));
   Object.setPrototypeOf(global, members);
   var builtIn = {};
   Object.getOwnPropertyNames(global).forEach(function (n) { builtIn[n] = true; });
   var pending = null;
 
+  function isReference(a) {
+    return a !== null && typeof a === "object" && !Array.isArray(a) && !(a instanceof Date) &&
+        a[HOLDER] === undefined && hasOwn.call(a, "value");
+  }
+
+  // Runs `member` (a holder's call or let) on the arguments from `from` on, a reference's
+  // value in its place; what the member leaves there goes back into the reference. Told
+  // apart here, the arguments reach the holder as plain values and positions: the holder
+  // looking at each argument's properties by name cost more than the member itself.
+  function invoke(member, name, args, from) {
+    var n = args.length - from, values = new Array(n), refs = [];
+    for (var i = 0; i < n; ++i) {
+      var a = args[i + from];
+      if (isReference(a)) {
+        refs.push(i);
+        values[i] = a.value;
+      } else {
+        values[i] = a;
+      }
+    }
+    var result = member(name, values, n, refs, refs.length);
+    for (var k = 0; k < refs.length; ++k) args[refs[k] + from].value = values[refs[k]];
+    return result;
+  }
+
   // A holder's call is looked up once: each look-up of a method of a C++ object makes a new
   // function, and a program's every call of a member would leave one to collect.
   function caller(holder) {
     var call = holder.call;
     return function (name) {
-      return function () { return call(name, arguments); };
+      return function () { return invoke(call, name, arguments, 0); };
     };
   }
 
   function wrap(holder) {
-    var callerOf = caller(holder);
+    var callerOf = caller(holder), assign = holder.let;
     return new Proxy({}, {
       get: function (t, name) {
         if (name === HOLDER) return holder;
         if (typeof name !== "string") return undefined;
         if (name === "LetProperty")
-          return function (member) { return holder.let(String(member), slice.call(arguments, 1)); };
+          return function (member) { return invoke(assign, String(member), arguments, 1); };
         var kind = holder.kind(name);
         if (kind === 0) return undefined;
         if (kind === 2) {
@@ -85,7 +110,7 @@ constexpr const char* kSupport = R"JS(
         return callerOf(name);
       },
       set: function (t, name, value) {
-        holder.let(String(name), [value]);
+        invoke(assign, String(name), [value], 0);
         return true;
       },
       has: function (t, name) { return typeof name === "string" && holder.kind(name) !== 0; }
@@ -147,14 +172,19 @@ class JsHolder : public QObject {
       : host_(host), object_(std::move(object)) {}
   const std::shared_ptr<Dispatch>& object() const { return object_; }
 
-  Q_INVOKABLE QJSValue call(const QString& name, const QJSValue& args);
+  // The member's arguments are `values` (`count` of them); those at the positions `refs`
+  // lists (`refCount` of them) are by reference, and get back what the member left in them.
+  Q_INVOKABLE QJSValue call(const QString& name, const QJSValue& values, int count,
+                            const QJSValue& refs, int refCount);
   // [value] when the property reads without arguments, [] when it needs some.
   Q_INVOKABLE QJSValue get(const QString& name);
-  Q_INVOKABLE QJSValue let(const QString& name, const QJSValue& args);
+  Q_INVOKABLE QJSValue let(const QString& name, const QJSValue& values, int count,
+                           const QJSValue& refs, int refCount);
   Q_INVOKABLE int kind(const QString& name);
 
  private:
-  QJSValue Invoke(const QString& name, Dispatch::CallType type, const QJSValue& args);
+  QJSValue Invoke(const QString& name, Dispatch::CallType type, const QJSValue& values, int count,
+                  const QJSValue& refs, int refCount);
 
   JsHost* host_;
   std::shared_ptr<Dispatch> object_;
@@ -181,8 +211,6 @@ class JsHost : public ScriptHost {
   QJSEngine& engine() { return engine_; }
   QJSValue ToJs(const Variant& v);
   Variant FromJs(const QJSValue& v);
-  // A reference argument: a plain object with a "value" property.
-  bool IsReference(const QJSValue& v);
   // Throws the current C++ exception into JavaScript as an error object.
   void ThrowCurrentException();
 
@@ -237,23 +265,17 @@ double SerialOfDateTime(const QDateTime& t) {
          t.time().msecsSinceStartOfDay() / 86400000.0;
 }
 
-QJSValue JsHolder::Invoke(const QString& name, Dispatch::CallType type, const QJSValue& jsArgs) {
+QJSValue JsHolder::Invoke(const QString& name, Dispatch::CallType type, const QJSValue& values,
+                          int count, const QJSValue& refs, int refCount) {
   try {
-    const int n = jsArgs.property("length").toInt();
-    std::vector<Variant> args(static_cast<std::size_t>(std::max(n, 0)));
-    std::vector<QJSValue> refs(args.size());
-    for (int i = 0; i < n; ++i) {
-      const QJSValue a = jsArgs.property(static_cast<quint32>(i));
-      if (host_->IsReference(a)) {
-        refs[i] = a;
-        args[i] = host_->FromJs(a.property("value"));
-      } else {
-        args[i] = host_->FromJs(a);
-      }
-    }
+    std::vector<Variant> args(static_cast<std::size_t>(std::max(count, 0)));
+    for (std::size_t i = 0; i < args.size(); ++i)
+      args[i] = host_->FromJs(values.property(static_cast<quint32>(i)));
     const Variant result = object_->Invoke(ToLatin1(name), type, args);
-    for (std::size_t i = 0; i < args.size(); ++i) {
-      if (!refs[i].isUndefined()) refs[i].setProperty("value", host_->ToJs(args[i]));
+    QJSValue back = refCount > 0 ? values : QJSValue();
+    for (int k = 0; k < refCount; ++k) {
+      const quint32 i = refs.property(static_cast<quint32>(k)).toUInt();
+      if (i < args.size()) back.setProperty(i, host_->ToJs(args[i]));
     }
     return host_->ToJs(result);
   } catch (...) {
@@ -262,12 +284,14 @@ QJSValue JsHolder::Invoke(const QString& name, Dispatch::CallType type, const QJ
   }
 }
 
-QJSValue JsHolder::call(const QString& name, const QJSValue& args) {
-  return Invoke(name, Dispatch::CallType::Method, args);
+QJSValue JsHolder::call(const QString& name, const QJSValue& values, int count,
+                        const QJSValue& refs, int refCount) {
+  return Invoke(name, Dispatch::CallType::Method, values, count, refs, refCount);
 }
 
-QJSValue JsHolder::let(const QString& name, const QJSValue& args) {
-  return Invoke(name, Dispatch::CallType::PropertyLet, args);
+QJSValue JsHolder::let(const QString& name, const QJSValue& values, int count,
+                       const QJSValue& refs, int refCount) {
+  return Invoke(name, Dispatch::CallType::PropertyLet, values, count, refs, refCount);
 }
 
 QJSValue JsHolder::get(const QString& name) {
@@ -364,12 +388,6 @@ Variant JsHost::FromJs(const QJSValue& v) {
       return Variant(holder->object());
   }
   throw VbError(vberr::kTypeMismatch);
-}
-
-bool JsHost::IsReference(const QJSValue& v) {
-  if (!v.isObject() || v.isArray() || v.isDate() || v.isCallable() || v.isQObject()) return false;
-  if (!v.property(kHolderKey).isUndefined()) return false;
-  return v.hasOwnProperty("value");
 }
 
 // A frame of QJSEngine's stack trace: "function:line:column:file:name".

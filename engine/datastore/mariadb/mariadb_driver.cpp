@@ -259,12 +259,7 @@ class StoredCursor : public Cursor {
 class StatementCursor : public Cursor {
  public:
   StatementCursor(std::weak_ptr<Connection> connection, StmtPtr stmt, MYSQL_RES* metadata)
-      : StatementCursor(std::move(connection), stmt.get(), metadata) {
-    owned_ = std::move(stmt);
-  }
-  // Reads the rows of a statement that stays its connection's (a kept one).
-  StatementCursor(std::weak_ptr<Connection> connection, MYSQL_STMT* stmt, MYSQL_RES* metadata)
-      : connection_(std::move(connection)), stmt_(stmt) {
+      : connection_(std::move(connection)), stmt_(stmt.get()), owned_(std::move(stmt)) {
     names_ = ReadFieldNames(metadata);
     std::size_t count = names_.size();
     row_.resize(count);
@@ -336,7 +331,7 @@ class StatementCursor : public Cursor {
 
   std::weak_ptr<Connection> connection_;
   MYSQL_STMT* stmt_;
-  StmtPtr owned_;  // the statement, when it is this cursor's alone
+  StmtPtr owned_;
   std::vector<std::string> names_;
   std::vector<DbValue> row_;
   std::vector<MYSQL_BIND> binds_;
@@ -750,9 +745,10 @@ std::int64_t MariaDbDriver::Execute(std::string_view sql, std::span<const DbValu
 
 namespace {
 
-// The rows of a kept statement just executed, read whole; the statement is kept again.
-std::unique_ptr<Cursor> ReadWhole(const std::shared_ptr<Connection>& connection,
-                                  KeptStatement& stmt) {
+// The rows of a kept statement just executed, read whole; the statement is kept again. The
+// rows are in the client already: each value is copied once, at its own length, where a
+// cursor's fixed buffers would cost a fresh, zeroed block per column on every look-up.
+std::unique_ptr<Cursor> ReadWhole(KeptStatement& stmt) {
   ResultPtr metadata(mysql_stmt_result_metadata(stmt.get()));
   if (!metadata) {
     if (mysql_stmt_errno(stmt.get()) != 0) Fail(stmt.get());
@@ -761,16 +757,47 @@ std::unique_ptr<Cursor> ReadWhole(const std::shared_ptr<Connection>& connection,
     return std::make_unique<RowsCursor>();
   }
   if (mysql_stmt_store_result(stmt.get())) Fail(stmt.get());
-  std::unique_ptr<Cursor> rows;
-  {
-    StatementCursor reading(connection, stmt.get(), metadata.get());
-    rows = std::make_unique<RowsCursor>(reading);
+  std::vector<std::string> names = ReadFieldNames(metadata.get());
+  const std::size_t count = names.size();
+  // No buffers: a fetch tells each value's length and whether it is NULL.
+  std::vector<MYSQL_BIND> binds(count);
+  std::vector<unsigned long> lengths(count);
+  std::vector<my_bool> nulls(count), cut(count);
+  for (std::size_t i = 0; i < count; ++i) {
+    binds[i].buffer_type = MYSQL_TYPE_STRING;
+    binds[i].length = &lengths[i];
+    binds[i].is_null = &nulls[i];
+    binds[i].error = &cut[i];
+  }
+  if (mysql_stmt_bind_result(stmt.get(), binds.data())) Fail(stmt.get());
+  std::vector<std::vector<DbValue>> rows;
+  rows.reserve(static_cast<std::size_t>(mysql_stmt_num_rows(stmt.get())));
+  for (;;) {
+    const int rc = mysql_stmt_fetch(stmt.get());
+    if (rc == MYSQL_NO_DATA) break;
+    if (rc != 0 && rc != MYSQL_DATA_TRUNCATED) Fail(stmt.get());
+    std::vector<DbValue>& row = rows.emplace_back(count);
+    for (std::size_t i = 0; i < count; ++i) {
+      if (nulls[i]) continue;
+      std::string& value = row[i].emplace(lengths[i], '\0');
+      if (lengths[i] == 0) continue;
+      MYSQL_BIND bind{};
+      unsigned long got = 0;
+      my_bool error = 0;
+      bind.buffer_type = MYSQL_TYPE_STRING;
+      bind.buffer = value.data();
+      bind.buffer_length = lengths[i];
+      bind.length = &got;
+      bind.error = &error;
+      if (mysql_stmt_fetch_column(stmt.get(), &bind, static_cast<unsigned int>(i), 0))
+        Fail(stmt.get());
+    }
   }
   mysql_stmt_free_result(stmt.get());
   // A compound statement ends with a status of its own after its rows.
   DrainResults(stmt.get());
   stmt.Keep();
-  return rows;
+  return std::make_unique<RowsCursor>(std::move(names), std::move(rows));
 }
 
 }  // namespace
@@ -792,7 +819,7 @@ std::unique_ptr<Cursor> MariaDbDriver::Lookup(std::string_view sql,
       if (attempt == 0 && mysql_stmt_errno(stmt.get()) == CR_NEW_STMT_METADATA) continue;
       Fail(stmt.get());
     }
-    return ReadWhole(connection_, stmt);
+    return ReadWhole(stmt);
   }
 }
 

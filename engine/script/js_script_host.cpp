@@ -53,6 +53,7 @@ constexpr const char* kSupport = R"JS(
   "use strict";
   var HOLDER = "__orvikHolder";
   var hasOwn = Object.prototype.hasOwnProperty;
+  var slice = Array.prototype.slice;
   var members = Object.create(Object.getPrototypeOf(global));
   Object.setPrototypeOf(global, members);
   var builtIn = {};
@@ -67,20 +68,32 @@ constexpr const char* kSupport = R"JS(
   // Runs `member` (a holder's call or let) on the arguments from `from` on, a reference's
   // value in its place; what the member leaves there goes back into the reference. Told
   // apart here, the arguments reach the holder as plain values and positions: the holder
-  // looking at each argument's properties by name cost more than the member itself.
+  // looking at each argument's properties by name cost more than the member itself. The
+  // positions of references are bits of a number, or a list beyond 30 arguments; without
+  // references the arguments go as they are, so that a call makes nothing to collect.
   function invoke(member, name, args, from) {
-    var n = args.length - from, values = new Array(n), refs = [];
+    var n = args.length - from, values = from ? slice.call(args, from) : args;
+    var refs = 0, copied = from !== 0;
     for (var i = 0; i < n; ++i) {
-      var a = args[i + from];
-      if (isReference(a)) {
-        refs.push(i);
-        values[i] = a.value;
+      var a = values[i];
+      if (!isReference(a)) continue;
+      if (!copied) {
+        values = slice.call(args);
+        copied = true;
+      }
+      values[i] = a.value;
+      if (n <= 30) {
+        refs |= 1 << i;
       } else {
-        values[i] = a;
+        if (refs === 0) refs = [];
+        refs.push(i);
       }
     }
-    var result = member(name, values, n, refs, refs.length);
-    for (var k = 0; k < refs.length; ++k) args[refs[k] + from].value = values[refs[k]];
+    var result = member(name, values, n, refs);
+    for (i = 0; refs !== 0 && i < n; ++i) {
+      if (typeof refs === "number" ? (refs & (1 << i)) : refs.indexOf(i) >= 0)
+        args[i + from].value = values[i];
+    }
     return result;
   }
 
@@ -173,18 +186,19 @@ class JsHolder : public QObject {
   const std::shared_ptr<Dispatch>& object() const { return object_; }
 
   // The member's arguments are `values` (`count` of them); those at the positions `refs`
-  // lists (`refCount` of them) are by reference, and get back what the member left in them.
+  // tells (a number's bits, or a list) are by reference, and get back what the member left in
+  // them.
   Q_INVOKABLE QJSValue call(const QString& name, const QJSValue& values, int count,
-                            const QJSValue& refs, int refCount);
+                            const QJSValue& refs);
   // [value] when the property reads without arguments, [] when it needs some.
   Q_INVOKABLE QJSValue get(const QString& name);
   Q_INVOKABLE QJSValue let(const QString& name, const QJSValue& values, int count,
-                           const QJSValue& refs, int refCount);
+                           const QJSValue& refs);
   Q_INVOKABLE int kind(const QString& name);
 
  private:
   QJSValue Invoke(const QString& name, Dispatch::CallType type, const QJSValue& values, int count,
-                  const QJSValue& refs, int refCount);
+                  const QJSValue& refs);
 
   JsHost* host_;
   std::shared_ptr<Dispatch> object_;
@@ -265,17 +279,35 @@ double SerialOfDateTime(const QDateTime& t) {
          t.time().msecsSinceStartOfDay() / 86400000.0;
 }
 
+// The positions `refs` tells (see JsHolder::call) below `count`.
+std::vector<quint32> ReferencePositions(const QJSValue& refs, int count) {
+  std::vector<quint32> out;
+  if (refs.isNumber()) {
+    const quint32 bits = refs.toUInt();
+    for (int i = 0; i < std::min(count, 32); ++i) {
+      if (bits & (1u << i)) out.push_back(static_cast<quint32>(i));
+    }
+  } else if (refs.isArray()) {
+    const quint32 n = refs.property(QStringLiteral("length")).toUInt();
+    for (quint32 k = 0; k < n; ++k) {
+      const quint32 i = refs.property(k).toUInt();
+      if (i < static_cast<quint32>(count)) out.push_back(i);
+    }
+  }
+  return out;
+}
+
 QJSValue JsHolder::Invoke(const QString& name, Dispatch::CallType type, const QJSValue& values,
-                          int count, const QJSValue& refs, int refCount) {
+                          int count, const QJSValue& refs) {
   try {
     std::vector<Variant> args(static_cast<std::size_t>(std::max(count, 0)));
     for (std::size_t i = 0; i < args.size(); ++i)
       args[i] = host_->FromJs(values.property(static_cast<quint32>(i)));
     const Variant result = object_->Invoke(ToLatin1(name), type, args);
-    QJSValue back = refCount > 0 ? values : QJSValue();
-    for (int k = 0; k < refCount; ++k) {
-      const quint32 i = refs.property(static_cast<quint32>(k)).toUInt();
-      if (i < args.size()) back.setProperty(i, host_->ToJs(args[i]));
+    const std::vector<quint32> back = ReferencePositions(refs, count);
+    if (!back.empty()) {
+      QJSValue out = values;
+      for (const quint32 i : back) out.setProperty(i, host_->ToJs(args[i]));
     }
     return host_->ToJs(result);
   } catch (...) {
@@ -285,13 +317,13 @@ QJSValue JsHolder::Invoke(const QString& name, Dispatch::CallType type, const QJ
 }
 
 QJSValue JsHolder::call(const QString& name, const QJSValue& values, int count,
-                        const QJSValue& refs, int refCount) {
-  return Invoke(name, Dispatch::CallType::Method, values, count, refs, refCount);
+                        const QJSValue& refs) {
+  return Invoke(name, Dispatch::CallType::Method, values, count, refs);
 }
 
 QJSValue JsHolder::let(const QString& name, const QJSValue& values, int count,
-                       const QJSValue& refs, int refCount) {
-  return Invoke(name, Dispatch::CallType::PropertyLet, values, count, refs, refCount);
+                       const QJSValue& refs) {
+  return Invoke(name, Dispatch::CallType::PropertyLet, values, count, refs);
 }
 
 QJSValue JsHolder::get(const QString& name) {

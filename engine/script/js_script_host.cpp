@@ -256,9 +256,16 @@ class JsHost : public ScriptHost {
   QJSValue counted_;  // CountUntouchedText
 };
 
+// Straight into the string, as QString::toLatin1 would have it ('?' for what Latin-1 lacks),
+// without the byte array between: every argument and member name of a call comes this way.
 std::string ToLatin1(const QString& s) {
-  const QByteArray bytes = s.toLatin1();
-  return std::string(bytes.constData(), static_cast<std::size_t>(bytes.size()));
+  std::string out(static_cast<std::size_t>(s.size()), '\0');
+  const QChar* in = s.constData();
+  for (std::size_t i = 0; i < out.size(); ++i) {
+    const char16_t c = in[i].unicode();
+    out[i] = c < 0x100 ? static_cast<char>(c) : '?';
+  }
+  return out;
 }
 
 QString FromLatin1(std::string_view s) {

@@ -112,9 +112,12 @@ TEST_F(JsHostTest, ValuesKeepTheirKinds) {
       "  return [TypeOf(1), TypeOf(1.5), TypeOf('x'), TypeOf(true), TypeOf(null),\n"
       "          TypeOf(undefined), TypeOf([1, 2]), TypeOf(Obj), TypeOf(new Date(2000, 0, 2))];\n"
       "}\n"
-      "function Text(r) { return r.value + '\\u00e9\\u00fe' + r.value.length; }\n");
+      "function Text(r) { return r.value + '\\u00e9\\u00fe' + r.value.length; }\n"
+      "function Wide() { return '\\u20ac1\\ud83d\\ude00'; }\n");
   EXPECT_EQ(TypeNames("Types"), "Long,Double,String,Boolean,Null,Empty,Variant(),Object,Date,");
   ExpectSingleByteText();
+  // What a single byte cannot hold comes as '?', one a UTF-16 unit.
+  EXPECT_EQ(Run("Wide").ToString(), "?1??");
 }
 
 TEST_F(JsHostTest, ACompileErrorHasItsLineAndColumn) {

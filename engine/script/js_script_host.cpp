@@ -52,8 +52,13 @@ constexpr const char* kSupport = R"JS(
 (function (global) {
   "use strict";
   var HOLDER = "__orvikHolder";
+  // Taken before any script runs, so that a script's own changes to them do not change how
+  // its calls reach the engine.
   var hasOwn = Object.prototype.hasOwnProperty;
   var slice = Array.prototype.slice;
+  var indexOf = Array.prototype.indexOf;
+  var isArray = Array.isArray;
+  var DateType = Date;
   var members = Object.create(Object.getPrototypeOf(global));
   Object.setPrototypeOf(global, members);
   var builtIn = {};
@@ -61,7 +66,7 @@ constexpr const char* kSupport = R"JS(
   var pending = null;
 
   function isReference(a) {
-    return a !== null && typeof a === "object" && !Array.isArray(a) && !(a instanceof Date) &&
+    return a !== null && typeof a === "object" && !isArray(a) && !(a instanceof DateType) &&
         a[HOLDER] === undefined && hasOwn.call(a, "value");
   }
 
@@ -86,12 +91,12 @@ constexpr const char* kSupport = R"JS(
         refs |= 1 << i;
       } else {
         if (refs === 0) refs = [];
-        refs.push(i);
+        refs[refs.length] = i;
       }
     }
     var result = member(name, values, n, refs);
     for (i = 0; refs !== 0 && i < n; ++i) {
-      if (typeof refs === "number" ? (refs & (1 << i)) : refs.indexOf(i) >= 0)
+      if (typeof refs === "number" ? (refs & (1 << i)) : indexOf.call(refs, i) >= 0)
         args[i + from].value = values[i];
     }
     return result;

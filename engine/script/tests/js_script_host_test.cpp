@@ -97,13 +97,24 @@ TEST_F(JsHostTest, ReferencesAnywhereAmongTheArguments) {
       "}\n"
       "function Some() { return Marked(30, [0, 29]); }\n"
       "function Many() { return Marked(45, [0, 29, 30, 31, 44]); }\n"
-      "function Assigned() { var r = Ref('x'); M.LetProperty('P', 'k', r); return r.value; }\n");
+      "function Assigned() { var r = Ref('x'); M.LetProperty('P', 'k', r); return r.value; }\n"
+      "function Tampered() {\n"
+      "  var args = new Array(40), r = Ref('t');\n"
+      "  for (var i = 0; i < 40; ++i) args[i] = i;\n"
+      "  args[35] = r;\n"
+      "  Array.isArray = function () { return true; };\n"
+      "  Array.prototype.indexOf = Array.prototype.push = null;\n"
+      "  M.Mark.apply(null, args);\n"
+      "  return r.value;\n"
+      "}\n");
   // The same reference twice gets what the member left in its last place; an array or a date
   // goes by value even with a "value" of its own.
   EXPECT_EQ(Run("Mixed").ToString(), "6 a! c! vd");
   EXPECT_EQ(Run("Some").ToString(), "30,0!,29! 128");
   EXPECT_EQ(Run("Many").ToString(), "45,0!,29!,30!,31!,44! 143");
   EXPECT_EQ(Run("Assigned").ToString(), "x!");
+  // A script that changes the language's own functions still has its references kept.
+  EXPECT_EQ(Run("Tampered").ToString(), "t!");
 }
 
 TEST_F(JsHostTest, ValuesKeepTheirKinds) {

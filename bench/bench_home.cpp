@@ -305,6 +305,28 @@ class MariaHand : public HandStore {
   void TakeLock(const std::string& key, const std::string& owner) override {
     Execute(Statement("INSERT INTO dm.locks (A0, UserInst) VALUES (?, ?)"), {key, owner});
   }
+  // The one statement the engine sends: a lock row held by another session, committed or
+  // still in its transaction, refuses the insert at once, and with it the write.
+  bool PlainWrite(const Table& table, const std::string& id, const Columns& values,
+                  const std::string& key, const std::string& owner, std::mutex*) override {
+    MYSQL_STMT* s = Statement(
+        "BEGIN NOT ATOMIC START TRANSACTION; SET STATEMENT innodb_lock_wait_timeout=0 FOR "
+        "INSERT INTO dm.locks (A0, UserInst) VALUES (?, ?); REPLACE INTO " +
+        db_ + "." + table.name + " (" + ColumnList(table) + ") VALUES (" +
+        Placeholders(static_cast<int>(values.size()) + 1) +
+        "); DELETE FROM dm.locks WHERE A0 = ? AND UserInst = ?; COMMIT; END");
+    Columns row{key, owner, id};
+    row.insert(row.end(), values.begin(), values.end());
+    row.push_back(key);
+    row.push_back(owner);
+    try {
+      Execute(s, row);
+    } catch (const std::runtime_error&) {
+      Run("ROLLBACK");
+      return false;
+    }
+    return true;
+  }
   void DropLock(const std::string& key, const std::string& owner) override {
     Execute(Statement("DELETE FROM dm.locks WHERE A0 = ? AND UserInst = ?"), {key, owner});
   }
@@ -347,6 +369,14 @@ class MariaHand : public HandStore {
 };
 
 }  // namespace
+
+bool HandStore::PlainWrite(const Table& table, const std::string& id, const Columns& values,
+                           const std::string& key, const std::string&, std::mutex* turn) {
+  if (!LockHolder(key).empty()) return false;
+  const std::unique_lock held = turn ? std::unique_lock(*turn) : std::unique_lock<std::mutex>();
+  Write(table, id, values);
+  return true;
+}
 
 std::unique_ptr<HandStore> HandStore::Open(const BenchHome& home) {
   if (home.dataStore() == "MYSQL") return std::make_unique<MariaHand>(home);

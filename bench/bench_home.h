@@ -13,6 +13,7 @@
 
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -85,6 +86,15 @@ class HandStore {
   virtual std::string LockHolder(const std::string& key) = 0;
   virtual void TakeLock(const std::string& key, const std::string& owner) = 0;
   virtual void DropLock(const std::string& key, const std::string& owner) = 0;
+  // A write of an item nobody locked, with the statements the engine's own such write sends:
+  // a look at the lock row `key`, then the write; where the engine takes the lock in the
+  // write's own transaction (MariaDB), the lock row taken for `owner`, the item written and
+  // the row dropped as one durable statement. False when another holds the lock. `turn`,
+  // when given, is held around the write alone: writers of one process sharing a file take
+  // turns, as the engine's sessions do.
+  virtual bool PlainWrite(const Table& table, const std::string& id, const Columns& values,
+                          const std::string& key, const std::string& owner,
+                          std::mutex* turn = nullptr);
 };
 
 // The id of item k.

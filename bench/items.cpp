@@ -239,10 +239,9 @@ void Register(Store& s, orvik::bench::RatioPairs& pairs) {
           [&](long i, std::string*) {
             const int k = Pick(i, f.count);
             const std::string id = Id(k);
-            benchmark::DoNotOptimize(hand.LockHolder(orvik::bench::LockKey(fv, id)));
             const Columns c = f.Make(k, ++stamp);
-            hand.Write(f.table, id, f.wide ? Columns{Joined(c)} : c);
-            return true;
+            return hand.PlainWrite(f.table, id, f.wide ? Columns{Joined(c)} : c,
+                                   orvik::bench::LockKey(fv, id), "hand*1");
           });
     });
   }

@@ -38,8 +38,6 @@ std::shared_ptr<void> MakeRelay(const std::string& home, std::uint16_t* port) {
   const std::shared_ptr<Home> engineHome = Home::Open(home);
   auto relay = std::make_shared<console::RelayServer>(engineHome);
   relay->SetListenAddress(QHostAddress::LocalHost);
-  relay->SetLoginHolds(
-      {.first = std::chrono::milliseconds(0), .most = std::chrono::milliseconds(0)});
   relay->SetPortFactory([engineHome](std::int32_t) {
     auto p = engineHome->MakePort();
     p->Echo(Variant(true));

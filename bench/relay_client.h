@@ -36,9 +36,8 @@ class ServerThread : public QThread {
   std::uint16_t port_ = 0;
 };
 
-// The console's relay on the engine home `home` (for ServerThread): every slot, logins never
-// held back (fifty users of one address logging in at once would otherwise take turns as
-// guessers do), each session echoing its keys as for a telnet client.
+// The console's relay on the engine home `home` (for ServerThread): every slot, logins paced
+// as the console paces them, each session echoing its keys as for a telnet client.
 std::shared_ptr<void> MakeRelay(const std::string& home, std::uint16_t* port);
 
 class Terminal {

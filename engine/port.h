@@ -33,9 +33,11 @@
 
 #include "dispatch.h"
 #include "driver_factory.h"
+#include "engine_protocol.h"
 #include "engine_settings.h"
-#include "markup.h"
 #include "print_factory.h"
+#include "screen_markup.h"
+#include "session_state.h"
 #include "variant.h"
 
 namespace orvik {
@@ -66,8 +68,12 @@ struct HostHooks {
   // Output has entered the buffer that Response empties: once until Response is next read,
   // however many pieces are written meanwhile.
   std::function<void()> outputWaiting;
-  // msState has changed to `state`.
-  std::function<void(const std::string& state)> stateChanged;
+  // The session hangs up: it wrote the disconnect marker. What it wrote before the marker
+  // is in the buffer already (and announced before this); the marker and whatever follows it
+  // are not, nor ever will be. The host lets go of the port.
+  std::function<void()> hangUp;
+  // msState has changed to `state`; `programRuns` as StateRunsProgram says.
+  std::function<void(const std::string& state, bool programRuns)> stateChanged;
   // A login was tried with `user` (never the password) and accepted or refused.
   std::function<void(const std::string& user, bool accepted)> loginTried;
   // A login waits `wait` for its turn before it is checked (its user told so).
@@ -98,6 +104,10 @@ class Port : public Dispatch, public std::enable_shared_from_this<Port> {
   void SetExecuteCompareMethod(std::int32_t method) { executeCompareMethod_ = method; }
   // The session state. Thread-safe. Writing State has no effect; msState is the writable one.
   std::string State() const { return msState(); }
+  // The session state, typed (any name no state has is kOther), and whether it is a running
+  // program's ("VERB", or a name a script wrote that ends in it). Thread-safe.
+  SessionState StateKind() const;
+  bool StateRunsProgram() const;
   void SetState(std::string_view) {}
   std::string msState() const;
   void SetMsState(std::string state);
@@ -201,8 +211,9 @@ class Port : public Dispatch, public std::enable_shared_from_this<Port> {
   std::int32_t Slot() const { return slot_.load(); }
   // Input exactly as RequestA takes it, except that output stays in the buffer for
   // Response and no handler is called. Thread-safe: from another thread the input is
-  // queued to the port's thread.
-  void PortInput(std::string text);
+  // queued to the port's thread. Input not `echoed` is not echoed even with Echo on: a
+  // host that shows what its user answered (a screen form's entries) needs no copy back.
+  void PortInput(std::string text, bool echoed = true);
   // The type-ahead not yet read. Thread-safe.
   std::string TypeAhead() const;
   bool InputPending() const;
@@ -242,7 +253,7 @@ class Port : public Dispatch, public std::enable_shared_from_this<Port> {
   explicit Port(PortOptions options);
 
   // Every piece of input enters here; false when the session asked to disconnect.
-  bool SessionInput(std::string_view s);
+  bool SessionInput(std::string_view s, bool echoed = true);
   // Called when the host's last reference goes.
   void HostReleased();
   // Runs `fn` on the port's thread: at once when already there, else queued.

@@ -2,9 +2,7 @@
 // (port_parts.h). Each leaves its outcome in ErrorDetail as it always has: the item members
 // clear it first and set it to their outcome; the others set it when they fail.
 
-#include <QAbstractEventDispatcher>
 #include <QObject>
-#include <QThread>
 
 #include "port.h"
 #include "port_parts.h"
@@ -20,6 +18,10 @@ static_assert(Port::kMaxInputLine == Terminal::kMaxInputLine);
 std::string Port::msState() const { return parts_->terminal.StateText(); }
 
 void Port::SetMsState(std::string state) { parts_->terminal.SetStateText(std::move(state)); }
+
+SessionState Port::StateKind() const { return parts_->terminal.State(); }
+
+bool Port::StateRunsProgram() const { return parts_->terminal.ProgramRuns(); }
 
 std::string Port::UserName() const {
   const std::string& inst = parts_->login.UserInst();
@@ -79,7 +81,8 @@ std::string Port::Execute(std::string_view command, std::string_view endOfTx) {
 }
 
 std::string Port::ExecuteTX(std::string_view command) {
-  return Terminal::Unframed(Execute(command, kEndOfTransmission), executeCompareMethod_ == 1);
+  return Terminal::Unframed(Execute(command, protocol::kEndOfTransmission),
+                            executeCompareMethod_ == 1);
 }
 
 bool Port::RequestA(std::string_view s) {
@@ -91,7 +94,9 @@ std::string Port::Response() { return parts_->terminal.Response(); }
 
 void Port::PortCClose() { parts_->terminal.PortCClose(); }
 
-bool Port::SessionInput(std::string_view s) { return parts_->session.Input(s); }
+bool Port::SessionInput(std::string_view s, bool echoed) {
+  return parts_->session.Input(s, echoed);
+}
 
 // --- Datastore, files and items --------------------------------------------------------
 
@@ -222,13 +227,14 @@ void Port::SetResponseHandler(ResponseHandler handler) {
   parts_->terminal.SetResponseHandler(std::move(handler));
 }
 
-void Port::PortInput(std::string text) {
+void Port::PortInput(std::string text, bool echoed) {
   if (OnPortThread()) {
-    SessionInput(text);
+    SessionInput(text, echoed);
     return;
   }
-  RunOnPortThread(
-      [self = shared_from_this(), text = std::move(text)] { self->SessionInput(text); });
+  RunOnPortThread([self = shared_from_this(), text = std::move(text), echoed] {
+    self->SessionInput(text, echoed);
+  });
 }
 
 std::string Port::TypeAhead() const { return parts_->terminal.TypeAhead(); }
@@ -239,6 +245,7 @@ bool Port::NoNewLine() const { return parts_->terminal.NoNewLine(); }
 
 void Port::SetHostHooks(HostHooks hooks) {
   parts_->terminal.SetOutputWaiting(std::move(hooks.outputWaiting));
+  parts_->terminal.SetHangUp(std::move(hooks.hangUp));
   parts_->terminal.SetStateChanged(std::move(hooks.stateChanged));
   parts_->session.SetLoginTried(std::move(hooks.loginTried));
   parts_->session.SetLoginWaits(std::move(hooks.loginWaits));
@@ -252,11 +259,10 @@ void Port::SetHostBacklog(std::size_t bytes) { parts_->terminal.SetHostBacklog(b
 
 void Port::Abort() {
   parts_->stop->Throw();
-  // A wait pumping the port's events sleeps until something happens: this is something.
+  // A wait pumping the port's events sleeps until something happens: this is something (the
+  // terminal wakes the port's thread).
   parts_->terminal.PortCClose();
   parts_->terminal.WakeWaits();
-  if (QAbstractEventDispatcher* d = QAbstractEventDispatcher::instance(parts_->context->thread()))
-    d->wakeUp();
 }
 
 bool Port::Aborted() const { return parts_->stop->Thrown(); }

@@ -129,8 +129,10 @@ bool ClientProgram::Start() {
   printer_ = MakeCupsBackend();  // connects on first use
   monitorWindow_ = std::make_unique<MonitorWindow>(*shell_, pump_, *printer_);
   connect(&timer_, &QTimer::timeout, this, [this] { shell_->TimerTick(); });
-  // A complete transmission is drawn as soon as it arrives; the timer is the upper bound.
+  // A complete transmission is drawn as soon as it arrives, and a hang-up heard at once; the
+  // timer is the upper bound.
   connect(port_.get(), &PortHost::outputReady, this, [this] { shell_->OutputArrived(); });
+  connect(port_.get(), &PortHost::hungUp, this, [this] { shell_->OutputArrived(); });
   timer_.start();
   QCoreApplication::processEvents();  // the splash paints
 

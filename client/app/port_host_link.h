@@ -13,8 +13,9 @@ class PortHostLink final : public EngineLink {
  public:
   explicit PortHostLink(PortHost& host) : host_(host) {}
 
-  void Send(const std::string& text) override { host_.Input(text); }
+  void Send(const std::string& text, bool echoed) override { host_.Input(text, echoed); }
   std::string TakeOutput() override { return host_.TakeOutput(); }
+  bool HungUp() const override { return host_.HungUp(); }
   void Release() override { host_.Release(); }
   bool Released() const override { return host_.Released(); }
 

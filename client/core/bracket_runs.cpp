@@ -2,16 +2,18 @@
 
 #include <algorithm>
 
+#include "engine_protocol.h"
 #include "text.h"
 
 namespace orvik::client {
 namespace {
 
-constexpr std::string_view kTxEnd = "</TX>";
+using protocol::kEndOfTransmission;
 
 // Whether the end marker starts at `at`.
 bool EndMarkerAt(std::string_view text, std::size_t at) {
-  return at + kTxEnd.size() <= text.size() && EqualsNoCase(text.substr(at, kTxEnd.size()), kTxEnd);
+  return at + kEndOfTransmission.size() <= text.size() &&
+         EqualsNoCase(text.substr(at, kEndOfTransmission.size()), kEndOfTransmission);
 }
 
 }  // namespace
@@ -39,7 +41,8 @@ void BracketRunsFrom(std::string& out, std::size_t start) {
     std::size_t from = i;
     std::size_t to = end;
     if (bracket == '<' && EndMarkerAt(text, end - 1)) --to;
-    if (bracket == '>' && i + 1 >= kTxEnd.size() && EndMarkerAt(text, i + 1 - kTxEnd.size()))
+    if (bracket == '>' && i + 1 >= kEndOfTransmission.size() &&
+        EndMarkerAt(text, i + 1 - kEndOfTransmission.size()))
       ++from;
     if (to - from >= 2 || (to - from == 1 && end - i >= 2)) {
       for (std::size_t k = from; k < to; ++k) out[k] = '*';

@@ -3,15 +3,16 @@
 #include <algorithm>
 
 #include "bracket_runs.h"
+#include "engine_protocol.h"
 #include "rx_process.h"
 #include "text.h"
 
 namespace orvik::client {
 namespace {
 
-constexpr std::string_view kSubformOpen = "<SUBFORM>";
-constexpr std::string_view kSubformClose = "</SUBFORM>";
-constexpr std::string_view kTxEnd = "</TX>";
+using protocol::kEndOfTransmission;
+using protocol::kSubformClose;
+using protocol::kSubformOpen;
 // What the engine writes after a command, also after one whose transmission ended with its
 // own prompt and "</TX>".
 constexpr std::string_view kTclPrompt = "\r\n:";
@@ -72,14 +73,10 @@ void ClientShell::SendData() {
     context_.dataToSend = dataPrefix + context_.dataToSend;
     dataPrefix.clear();
   }
-  // What is sent while a menu or form shows comes back as the engine's echo.
+  // A menu or form shows what its user answered; only the terminal screen draws the echo.
   ScreenFormCore* top = Top();
-  if (top != nullptr && top->Model().states.msState != state::kTerminal) {
-    echo_.Sent(context_.dataToSend);
-  } else {
-    echo_.Clear();
-  }
-  link_.Send(context_.dataToSend);
+  const bool echoed = top == nullptr || top->Model().states.msState == state::kTerminal;
+  link_.Send(context_.dataToSend, echoed);
 }
 
 void ClientShell::SetAwaitingReply(bool awaiting) {
@@ -93,30 +90,7 @@ void ClientShell::TakeOutput() {
     std::erase(s, '\a');
     host_.Beep();  // one beep however many bells
   }
-  CutEchoes(s);
   msRX_ += s;
-}
-
-void ClientShell::CutEchoes(std::string& s) {
-  ScreenFormCore* top = Top();
-  if (top == nullptr || top->Model().states.msState == state::kTerminal) return;
-  // The engine echoes a reply as it takes it: first in what arrives, or after the end of a
-  // transmission it wrote before the reply came (a user who types ahead of the answer).
-  const auto afterTxEnd = [&s](std::size_t from) {
-    const std::size_t at = FindNoCase(s, kTxEnd, from);
-    return at == std::string::npos ? at : at + kTxEnd.size();
-  };
-  std::size_t at = msRX_.empty() || EndsWithNoCase(msRX_, kTxEnd) ? 0 : afterTxEnd(0);
-  bool cut = false;
-  while (at < s.size()) {
-    const std::size_t echoed = echo_.TakeLeadingEcho(std::string_view(s).substr(at));
-    if (echoed > 0) {
-      s.erase(at, echoed);
-      cut = true;
-    }
-    at = afterTxEnd(at);
-  }
-  if (cut) context_.Log("PROCESS: the echo of what was sent, passed over");
 }
 
 void ClientShell::OutputArrived() {
@@ -137,21 +111,20 @@ void ClientShell::Tick(bool counting) {
   // dispatcher sets it back.
   if (counting && !(context_.pollCounter <= 0 && msRX_.empty()))
     context_.pollCounter += kTickSeconds;
-  if (!msRX_.empty()) {
-    // What was seen on an earlier tick has been searched and cleared of bracket runs.
-    const std::size_t seen = std::min(markersSeen_, msRX_.size());
-    if (msRX_.find(kPortDisconnect, SearchFrom(seen, kPortDisconnect)) != std::string::npos) {
-      Disconnect();
-    } else {
-      BracketRunsFrom(msRX_, seen);
-      monitor_.Received(msRX_);
-      SubformMarkers();
-      if (stateMain_ == "FORMS") {
-        Dispatch();
-      } else {
-        FirstScreen();
-      }
-    }
+  // The session hung up: what it wrote before is not dispatched.
+  if (link_.HungUp()) {
+    Disconnect();
+    return;
+  }
+  if (msRX_.empty()) return;
+  // What was seen on an earlier tick has been cleared of bracket runs.
+  BracketRunsFrom(msRX_, std::min(markersSeen_, msRX_.size()));
+  monitor_.Received(msRX_);
+  SubformMarkers();
+  if (stateMain_ == "FORMS") {
+    Dispatch();
+  } else {
+    FirstScreen();
   }
 }
 
@@ -270,18 +243,13 @@ void ClientShell::Dispatch() {
   pending.swap(msRX_);
   const std::string received = pending;
   markersSeen_ = 0;
-  const std::uint64_t sentBefore = echo_.Mark();
   if (RXProcess(pending, top, context_)) {
     quietChecked_ = pending.size();
     quietInTerminal_ = top.Model().states.msState == state::kTerminal;
   }
   if (pending != received) {
-    // A reply sent while this transmission was on its way is echoed after it; what was sent
-    // before the one dispatched before it has been echoed, or never will be.
-    echo_.ForgetBefore(sentBeforeLast_);
-    sentBeforeLast_ = sentBefore;
-    afterFrame_ =
-        top.Model().states.msState == state::kTerminal && EndsWithNoCase(received, kTxEnd);
+    afterFrame_ = top.Model().states.msState == state::kTerminal &&
+                  EndsWithNoCase(received, kEndOfTransmission);
   }
   // What is left was scanned for markers; so was what came meanwhile, as far as its ticks
   // went.

@@ -1,8 +1,13 @@
 // The client's frame (the main form): it hosts the engine port through its link, sends
 // every text the client sends (SendData), collects the port's output, and runs the poll
-// tick that hands received text to the dispatcher: the pending-time counter, the
-// disconnect marker, runs of angle brackets, the monitor's log, the stack of screen forms
+// tick that hands received text to the dispatcher: the pending-time counter, the session's
+// hang-up, runs of angle brackets, the monitor's log, the stack of screen forms
 // ("<SUBFORM>" and "</SUBFORM>") and the first screen form.
+//
+// The session's hang-up comes through the link (EngineLink::HungUp), never from the text:
+// the shell releases the port, says so in a box and ends, dispatching nothing of what is
+// pending. A reply sent while a menu or form shows goes without the session's echo, which
+// only the terminal screen draws.
 //
 // GUI thread only. The tick runs every 165 ms (TimerTick, which alone advances PollCounter,
 // the dispatcher's measure of how long text has waited) and as soon as the port's output is
@@ -22,7 +27,6 @@
 #include <string>
 #include <vector>
 
-#include "echo_tracker.h"
 #include "engine_link.h"
 #include "monitor_log.h"
 #include "shell_host.h"
@@ -31,7 +35,6 @@
 
 namespace orvik::client {
 
-inline constexpr const char* kPortDisconnect = "<&PORT_DISCONNECT>";
 inline constexpr const char* kDisconnectingBox = "OrvikEngine disconnecting";
 // The first transmission, staged by the client itself: terminal mode and a clear screen.
 inline constexpr const char* kStagedFirstText = "<TERMINAL><ATF,@=-1>";
@@ -96,9 +99,6 @@ class ClientShell final : public ShellServices {
 
  private:
   void TakeOutput();
-  // Cuts the engine's echo of what was sent from `s`, text just taken from the link, so that
-  // nothing a user typed is read as the application's markup.
-  void CutEchoes(std::string& s);
   void Tick(bool counting);
   void SendData();
   void Disconnect();
@@ -136,8 +136,6 @@ class ClientShell final : public ShellServices {
   bool quietInTerminal_ = false;
   // Sub-form markers refused past kMostForms whose end markers have not come yet.
   std::int32_t subformsRefused_ = 0;
-  EchoTracker echo_;
-  std::uint64_t sentBeforeLast_ = 0;  // the echo tracker's mark when the last dispatch began
   // The last terminal transmission ended its frame with "</TX>", and the engine's prompt
   // after it has not come yet.
   bool afterFrame_ = false;

@@ -13,6 +13,7 @@
 #include <string>
 
 #include "colours.h"
+#include "engine_protocol.h"
 #include "entry_state.h"
 #include "screen_parts.h"
 
@@ -24,7 +25,7 @@ inline constexpr std::int32_t kButtonFace = Rgb(212, 208, 200);
 inline constexpr std::int32_t kDoneGreen = Rgb(128, 255, 128);
 inline constexpr std::int32_t kEntryWhite = Rgb(255, 255, 255);
 // A value marked as set by the engine itself.
-inline constexpr std::string_view kChangeMark = "<&CHANGE>";
+inline constexpr std::string_view kChangeMark = protocol::kChange;
 
 // EntryControls(entry); VbError 9 outside it.
 ControlRecord& EntryControl(FormControls& controls, std::int32_t entry);

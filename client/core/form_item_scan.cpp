@@ -1,5 +1,6 @@
 #include "form_item_scan.h"
 
+#include "engine_protocol.h"
 #include "tag_attribute.h"
 #include "text.h"
 #include "value_decode.h"
@@ -8,8 +9,10 @@
 namespace orvik::client {
 namespace {
 
-constexpr std::string_view kGridFill = "<GRIDFILL>";
-constexpr std::string_view kGridFillEnd = "</GRIDFILL>";
+using protocol::kActionCode;
+using protocol::kEndOfTransmission;
+using protocol::kGridFill;
+using protocol::kGridFillEnd;
 
 // Every occurrence of `find` (any case) replaced, left to right; the replacement is not
 // searched again.
@@ -54,8 +57,8 @@ void CutGridFill(std::string& tx, ScreenModel& model, ShellContext& shell) {
   std::size_t cutEnd = end == std::string::npos ? end : end + kGridFillEnd.size();
   if (end == std::string::npos) {
     shell.DevBox("WARNING: <GRIDFILL> without matching </GRIDFILL>");
-    end = FindNoCase(tx, "<ACTIONCODE", inside);
-    if (end == std::string::npos) end = FindNoCase(tx, "</TX>", inside);
+    end = FindNoCase(tx, kActionCode, inside);
+    if (end == std::string::npos) end = FindNoCase(tx, kEndOfTransmission, inside);
     if (end == std::string::npos) end = tx.size();
     cutEnd = end;
   }

@@ -389,6 +389,9 @@ class MenuDrawer {
     label.caption = spec_.Get(i, 4);
     label.visible = true;
     label.front = true;
+    // The narrative wraps in its width, even where a form before used the same label as an
+    // entry's description, which sizes itself to its text.
+    label.wordWrap = true;
     SizeLabelToText(label, p_.window);
   }
 

@@ -4,6 +4,7 @@
 #include "numbers.h"
 #include "style_values.h"
 #include "text.h"
+#include "typed_text.h"
 
 namespace orvik::client {
 namespace {
@@ -89,7 +90,11 @@ bool MenuInput::Tab(std::int32_t shift) {
 std::int32_t MenuInput::KeyPress(std::int32_t key) {
   ControlRecord& altSelect = p_.controls.menu.altSelect;
   if (key >= 32 && key <= 255 && p_.focus.transmitPending) {
-    // Typing goes on in the selection box the user left.
+    // Typing goes on in the selection box the user left, which takes no mark there either.
+    if (TypedCharacterOf(static_cast<std::uint32_t>(key)) == TypedCharacter::kRefused) {
+      TellMarksRefused(p_.shell.Context());
+      return kConsumed;
+    }
     altSelect.caption += static_cast<char>(key);
     p_.window.FocusAltSelect(false);
     p_.window.ControlsChanged();

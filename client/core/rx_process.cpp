@@ -3,6 +3,7 @@
 #include <new>
 #include <stdexcept>
 
+#include "engine_protocol.h"
 #include "form_items.h"
 #include "markup.h"
 #include "rx_form_parse.h"
@@ -18,10 +19,27 @@
 namespace orvik::client {
 namespace {
 
-constexpr std::string_view kTxEnd = "</TX>";
-constexpr std::string_view kTerminalTag = "<TERMINAL>";
-constexpr std::string_view kAppOffOk = "<APPOFF_OK>";
-constexpr std::string_view kLogOffOk = "<LOGOFF_OK>";
+using protocol::kActionCode;
+using protocol::kAddOn;
+using protocol::kAppOffOk;
+using protocol::kEndOfTransmission;
+using protocol::kForm;
+using protocol::kFormHeaderStart;
+using protocol::kGridCell;
+using protocol::kIni;
+using protocol::kLogOffOk;
+using protocol::kMsgBox;
+using protocol::kPopup;
+using protocol::kPopupEnd;
+using protocol::kPosition;
+using protocol::kProgram;
+using protocol::kRefresh;
+using protocol::kStyle;
+using protocol::kTerminal;
+using protocol::kTypeFunction;
+using protocol::kTypeMenu;
+using protocol::kTypeRefresh;
+using protocol::kTypeSearch;
 
 bool Has(std::string_view text, std::string_view what) {
   return FindNoCase(text, what) != std::string_view::npos;
@@ -44,7 +62,7 @@ class Dispatcher {
   // True when the text was left whole to wait for the rest of its transmission.
   bool Run() {
     if (s_.msState == state::kTerminal && TerminalWait()) return true;
-    if (Has(msRX_, kTerminalTag)) {
+    if (Has(msRX_, kTerminal)) {
       s_.msState = state::kTerminal;
       s_.msFormState = state::kTerminal;
     }
@@ -67,19 +85,19 @@ class Dispatcher {
   bool TerminalWait() {
     m_.texts.msDialog.clear();
     s_.msStatePrevious = state::kTerminal;
-    const std::size_t form = FindNoCase(text_, "<FORM");
+    const std::size_t form = FindNoCase(text_, kForm);
     if (form != std::string::npos) {
       settings_.tagSeparator = SeparatorAfter(text_, form, 5);
       const std::string separator(1, settings_.tagSeparator);
-      std::size_t found = FindExact(text_, separator + "TYPE=SEARCH");
-      if (found == std::string::npos) found = FindExact(text_, separator + "TYPE=MENU");
-      if (found == std::string::npos) found = FindExact(text_, "<PROGRAM");
+      std::size_t found = FindExact(text_, separator + std::string(kTypeSearch));
+      if (found == std::string::npos) found = FindExact(text_, separator + std::string(kTypeMenu));
+      if (found == std::string::npos) found = FindExact(text_, kProgram);
       if (found != std::string::npos && found > form) {
         s_.msState.clear();
         return false;
       }
     }
-    if (Has(text_, kTxEnd) || !MayWait()) return false;
+    if (Has(text_, kEndOfTransmission) || !MayWait()) return false;
     if (form == std::string::npos) {
       // An unclosed tag at the end.
       const std::size_t lastOpen = text_.rfind('<');
@@ -92,8 +110,8 @@ class Dispatcher {
 
   // False when an unclosed popup block waits for its end.
   bool TerminalPath() {
-    const std::size_t popup = FindExact(text_, "<POPUP");
-    if (popup != std::string::npos && FindExact(text_, "</POPUP>", popup) == std::string::npos &&
+    const std::size_t popup = FindExact(text_, kPopup);
+    if (popup != std::string::npos && FindExact(text_, kPopupEnd, popup) == std::string::npos &&
         shell_.pollCounter < settings_.timeout) {
       return false;
     }
@@ -126,10 +144,10 @@ class Dispatcher {
         Finish();
         return false;
       }
-      waiting_ = !Has(text_, kTxEnd);
+      waiting_ = !Has(text_, kEndOfTransmission);
       return !waiting_;
     }
-    if (!Has(text_, "<POSITION") || Has(text_, "<PROGRAM")) {
+    if (!Has(text_, kPosition) || Has(text_, kProgram)) {
       const std::string& st = s_.msState;
       if (st == state::kFormSendActionCode || st == state::kFormActive ||
           st == state::kFormEntryRows) {
@@ -164,14 +182,14 @@ class Dispatcher {
 
   // The first INI tag and every STYLE tag, applied and removed.
   void SettingsAndStyles() {
-    const std::size_t ini = FindNoCase(text_, "<INI");
+    const std::size_t ini = FindNoCase(text_, kIni);
     if (ini != std::string::npos) {
       const std::string body = TakeTag(ini);
       settings_.tagSeparator = SeparatorAfter(body, 0, 3);
       SettingsParse(body, settings_, ShellOutlets{&shell_.dialogs, shell_.monitor});
     }
-    for (std::size_t style = FindNoCase(text_, "<STYLE"); style != std::string::npos;
-         style = FindNoCase(text_, "<STYLE")) {
+    for (std::size_t style = FindNoCase(text_, kStyle); style != std::string::npos;
+         style = FindNoCase(text_, kStyle)) {
       const std::string body = TakeTag(style);
       settings_.tagSeparator = SeparatorAfter(body, 0, 5);
       StyleParse(body, shell_.styles, settings_.tagSeparator, shell_.cellWidth);
@@ -188,17 +206,19 @@ class Dispatcher {
 
   // The FORM tag. False when the text has been dealt with.
   bool FormTag() {
-    const std::size_t p = FindNoCase(text_, "<FORM");
-    if (p == std::string::npos || EqualsNoCase(std::string_view(text_).substr(p, 7), "<FORMHE")) {
+    const std::size_t p = FindNoCase(text_, kForm);
+    if (p == std::string::npos ||
+        EqualsNoCase(std::string_view(text_).substr(p, kFormHeaderStart.size()),
+                     kFormHeaderStart)) {
       if (s_.msFormState != state::kMenu) return true;
-      if (Has(text_, "<POPUP")) {
+      if (Has(text_, kPopup)) {
         RXPopupsExtract(text_, m_.popups, shell_.dialogs);
         s_.msState2 = state::kPopup;
         top_.FormRXProcessMaster();
         return false;
       }
-      if (Has(text_, "<MSGBOX")) return true;
-      if (Has(text_, "<POSITION")) {
+      if (Has(text_, kMsgBox)) return true;
+      if (Has(text_, kPosition)) {
         s_.msState = state::kTerminal;
         s_.msFormState = state::kTerminal;
         return true;
@@ -208,7 +228,7 @@ class Dispatcher {
 
     settings_.tagSeparator = SeparatorAfter(text_, p, 5);
     const std::string separator(1, settings_.tagSeparator);
-    if (HasExact(text_, separator + "TYPE=FUNCTION") && !Has(text_, "<PROGRAM")) {
+    if (HasExact(text_, separator + std::string(kTypeFunction)) && !Has(text_, kProgram)) {
       // A form that names no program is shown as terminal text.
       const bool wasTerminal = s_.msState == state::kTerminal;
       s_.msStatePrevious = s_.msState;
@@ -216,16 +236,16 @@ class Dispatcher {
       if (!wasTerminal) s_.msFormState = state::kTerminal;
       return true;
     }
-    const std::size_t menu = FindNoCase(text_, separator + "TYPE=MENU");
+    const std::size_t menu = FindNoCase(text_, separator + std::string(kTypeMenu));
     if (menu != std::string::npos) {
-      const std::size_t next = FindNoCase(text_, "<FORM", p + 1);
+      const std::size_t next = FindNoCase(text_, kForm, p + 1);
       if (next != std::string::npos && next < menu) UnjamMenu(menu);
       s_.msState = state::kFormActive;
       s_.msFormState = state::kMenu;
       FormFinish();
       return false;
     }
-    if (Has(text_, separator + "TYPE=FUNCTION")) {
+    if (Has(text_, separator + std::string(kTypeFunction))) {
       s_.msState = state::kFormActive;
       s_.msFormState = state::kFunction;
       FormFinish();
@@ -242,8 +262,8 @@ class Dispatcher {
   // A form and a menu in one response: the menu wins.
   void UnjamMenu(std::size_t menu) {
     std::size_t last = 0;
-    for (std::size_t at = FindNoCase(text_, "<FORM"); at != std::string::npos && at < menu;
-         at = FindNoCase(text_, "<FORM", at + 1)) {
+    for (std::size_t at = FindNoCase(text_, kForm); at != std::string::npos && at < menu;
+         at = FindNoCase(text_, kForm, at + 1)) {
       last = at;
     }
     text_.erase(0, last);
@@ -259,11 +279,11 @@ class Dispatcher {
       TerminalDisplay();
       return;
     }
-    if (HasExact(text_, "<MSGBOX")) {
+    if (HasExact(text_, kMsgBox)) {
       MessageBox();
       return;
     }
-    if (Has(text_, "TYPE=SEARCH") && Has(text_, "<FORM")) {
+    if (Has(text_, kTypeSearch) && Has(text_, kForm)) {
       m_.texts.msData = RxTextFilter(text_, s_.msState, settings_);
       if (!(s_.msStatePrevious == state::kTerminal && s_.msState.empty())) {
         s_.msStatePrevious = s_.msState;
@@ -286,7 +306,7 @@ class Dispatcher {
   }
 
   void MessageBox() {
-    const std::size_t at = FindExact(text_, "<MSGBOX");
+    const std::size_t at = FindExact(text_, kMsgBox);
     const std::size_t close = text_.find('>', at);
     const std::size_t bodyEnd = close == std::string::npos ? text_.size() : close;
     const std::string body = text_.substr(at + 1, bodyEnd - at - 1);
@@ -315,17 +335,17 @@ class Dispatcher {
   // A refresh keeps the form and renews its contents: "<REFRESH>", or a tag with
   // TYPE=REFRESH, which becomes "<REFRESH>" when it is the tag that holds it.
   bool Refresh() {
-    const std::size_t refresh = FindNoCase(text_, "<REFRESH>");
+    const std::size_t refresh = FindNoCase(text_, kRefresh);
     if (refresh != std::string::npos) {
       text_.erase(0, refresh);
       return true;
     }
-    const std::size_t type = FindNoCase(text_, "TYPE=REFRESH");
+    const std::size_t type = FindNoCase(text_, kTypeRefresh);
     if (type == std::string::npos) return false;
     const std::size_t close = text_.find('>', type);
     if (close == std::string::npos) return false;
     const std::size_t open = text_.find('<', type);
-    if (open == std::string::npos || open > close) text_.replace(0, close + 1, "<REFRESH>");
+    if (open == std::string::npos || open > close) text_.replace(0, close + 1, kRefresh);
     return true;
   }
 
@@ -336,21 +356,21 @@ class Dispatcher {
       // The engine answered the log-off request with something else.
       s_.msState = state::kAppOffError;
       top_.FormRXProcessMaster();
-    } else if (m_.layout.mbGuiPlus && !gridState && !Has(text_, "<GRIDCELL")) {
+    } else if (m_.layout.mbGuiPlus && !gridState && !Has(text_, kGridCell)) {
       RXFormParse(text_, m_, shell_);
       top_.FormRXProcessMaster();
     } else if (st == state::kFormSendActionCode) {
       FormItemsFunction(text_, m_, shell_);
       top_.FormRXProcessMaster();
     } else if (st == state::kFormEntryRows) {
-      if (Has(text_, "<ACTIONCODE")) {
+      if (Has(text_, kActionCode)) {
         s_.msState = state::kFormActive;
         s_.msFormState = state::kUpdate;
         RXFormParse(text_, m_, shell_);
       }
       top_.FormRXProcessMaster();
     } else if (st == state::kGridEscape) {
-      if (Has(text_, "<ACTIONCODE")) s_.msFormState = state::kUpdate;
+      if (Has(text_, kActionCode)) s_.msFormState = state::kUpdate;
       top_.FormRXProcessMaster();
     } else if (st == state::kGridInsertRow) {
       RXGridProcess(text_, m_, shell_);
@@ -358,13 +378,13 @@ class Dispatcher {
     } else if (st == state::kGridDeleteRow) {
       top_.FormRXProcessMaster();
     } else if (m_.layout.msGridType != "READONLY" &&
-               (Has(text_, "<GRIDCELL") || st == state::kGridUpdateRow)) {
+               (Has(text_, kGridCell) || st == state::kGridUpdateRow)) {
       GridTransmission();
     } else if (st == state::kFormActive) {
       RXFormParse(text_, m_, shell_);
       top_.FormRXProcessMaster();
     } else if (!gridState) {
-      if (HasExact(text_, "<POSITION")) {
+      if (HasExact(text_, kPosition)) {
         RXFormParse(text_, m_, shell_);
         s_.msState = state::kFormActive;
         top_.FormRXProcessMaster();
@@ -378,16 +398,16 @@ class Dispatcher {
 
   void GridTransmission() {
     const std::string& kind = s_.msFormState;
-    if (kind == state::kNominate || kind == state::kNomNew || HasExact(text_, "<ADDON>")) {
+    if (kind == state::kNominate || kind == state::kNomNew || HasExact(text_, kAddOn)) {
       s_.msStatePrevious = s_.msState;
       s_.msState = state::kGridAddOn;
     }
     RXGridProcess(text_, m_, shell_);
     if (s_.msState2 == state::kExternalChange) {
       // The fields the engine changed are redrawn from the text before the grid cells.
-      const std::size_t cell = FindNoCase(text_, "<GRIDCELL");
+      const std::size_t cell = FindNoCase(text_, kGridCell);
       if (cell != std::string::npos && cell > 0)
-        text_ = text_.substr(0, cell) + std::string(kTxEnd);
+        text_ = text_.substr(0, cell) + std::string(kEndOfTransmission);
       RXFormParse(text_, m_, shell_);
     }
     top_.FormRXProcessMaster();
@@ -396,8 +416,9 @@ class Dispatcher {
   // Text that reached a form state but is terminal text after all. Popup blocks stay in it.
   void TerminalDisplay() {
     std::string shown = RxTextFilter(text_, s_.msState, settings_);
-    const std::size_t end = FindNoCase(shown, kTxEnd);
-    if (end != std::string::npos) shown.resize(std::min(shown.size(), end + kTxEnd.size() + 1));
+    const std::size_t end = FindNoCase(shown, kEndOfTransmission);
+    if (end != std::string::npos)
+      shown.resize(std::min(shown.size(), end + kEndOfTransmission.size() + 1));
     shell_.Log("PROCESS: Partially converted RX will display as TERMINAL:");
     RXFormParse(shown, m_, shell_);
     top_.TerminalDraw();
@@ -449,12 +470,12 @@ bool RXWaitsForRest(std::string_view msRX, std::size_t checked, const ScreenStat
     // transmission), a form or program tag, a form's TYPE, or the time-out.
     if (checked == 0 || shell.pollCounter >= shell.settings.timeout) return false;
     if (msRX.find('>', checked) != std::string_view::npos) return false;
-    return !foundFrom("<FORM") && !foundFrom("<PROGRAM") && !foundFrom("TYPE=");
+    return !foundFrom(kForm) && !foundFrom(kProgram) && !foundFrom("TYPE=");
   }
   // As the dispatcher decides outside terminal state (Run and CompleteOrTimedOut).
   if (shell.pollCounter > shell.settings.timeout) return false;
-  for (const std::string_view tag : {kTerminalTag, std::string_view(shell.settings.appOffResponse),
-                                     kAppOffOk, kLogOffOk, kTxEnd}) {
+  for (const std::string_view tag : {kTerminal, std::string_view(shell.settings.appOffResponse),
+                                     kAppOffOk, kLogOffOk, kEndOfTransmission}) {
     if (!tag.empty() && foundFrom(tag)) return false;
   }
   return true;
@@ -476,7 +497,7 @@ bool RXProcess(std::string& msRX, ScreenForm& top, ShellContext& shell) {
             std::to_string(error.number) + ", " + error.description +
             "\r\n\r\nOffending transmission begins with:\r\n" + received.substr(0, 50),
         BoxButtons::kOk, BoxIcon::kExclamation);
-    msRX.insert(0, "<TERMINAL>");
+    msRX.insert(0, kTerminal);
     return false;
   }
 }

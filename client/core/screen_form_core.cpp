@@ -128,9 +128,7 @@ void ScreenFormCore::PutSearchValue(std::int32_t entry, const std::string& value
   focus_.focusEntry = entry;
 }
 
-void ScreenFormCore::MarksRefused() {
-  shell_.Context().Box(kMarksRefusedText, BoxIcon::kExclamation);
-}
+void ScreenFormCore::MarksRefused() { TellMarksRefused(shell_.Context()); }
 
 void ScreenFormCore::FnScreenPrintClick() {
   if (!shell_.AwaitingReply()) ScreenPrint();

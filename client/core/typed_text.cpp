@@ -12,4 +12,8 @@ TypedCharacter TypedCharacterOf(std::uint32_t code) {
   return TypedCharacter::kKept;
 }
 
+void TellMarksRefused(ShellContext& context) {
+  context.Box(kMarksRefusedText, BoxIcon::kExclamation);
+}
+
 }  // namespace orvik::client

@@ -81,9 +81,7 @@ QWidget* FormEntryWidgets::Make(ControlKind kind, std::int32_t entry) {
     Mirror();
   };
   const auto typed = [this, edited](QLineEdit* box, const QString& text) {
-    const TextBoxEdit edit = TextBoxValue(box, text);
-    edited(edit.value);
-    if (edit.marksRefused) TellMarksRefused();
+    edited(TextBoxValue(box, text, core_, [this] { Mirror(); }));
   };
   switch (kind) {
     case ControlKind::kComboBox: {
@@ -123,18 +121,6 @@ QWidget* FormEntryWidgets::Make(ControlKind kind, std::int32_t entry) {
   widget->installEventFilter(this);
   widget->hide();
   return widget;
-}
-
-// The box says so once the edit is over: a modal box opened from inside the line edit's own
-// key or paste handling would run under it.
-void FormEntryWidgets::TellMarksRefused() {
-  QMetaObject::invokeMethod(
-      this,
-      [this] {
-        core_.MarksRefused();
-        Mirror();
-      },
-      Qt::QueuedConnection);
 }
 
 QWidget* FormEntryWidgets::Entry(std::int32_t entry) const {

@@ -53,7 +53,6 @@ class FormEntryWidgets final : public QObject {
  private:
   QWidget* Make(ControlKind kind, std::int32_t entry);
   void FocusChanged(QWidget* now);
-  void TellMarksRefused();
   std::int32_t EntryOf(const QWidget* widget) const;
 
   QWidget* form_;

@@ -109,11 +109,7 @@ void ScreenFormWidget::BuildMenuControls() {
   connect(showCodes_, &QCheckBox::clicked, this,
           [&menu](bool checked) { menu.ShowCodesClicked(checked ? 1 : 0); });
   connect(altSelect_, &QLineEdit::textEdited, this, [this, &menu](const QString& text) {
-    const TextBoxEdit edit = TextBoxValue(altSelect_, text);
-    menu.AltSelectEdited(edit.value);
-    if (edit.marksRefused) {
-      QMetaObject::invokeMethod(this, [this] { core_.MarksRefused(); }, Qt::QueuedConnection);
-    }
+    menu.AltSelectEdited(TextBoxValue(altSelect_, text, core_));
   });
   connect(altOk_, &QPushButton::clicked, this, [&menu] { menu.AltOk(); });
   connect(altStart_, &QPushButton::clicked, this, [&menu] { menu.AltStart(); });

@@ -208,14 +208,19 @@ Status ItemStore::WriteItemRaw(std::string_view item, std::string_view fileVaria
     for (int attempt = 0;; ++attempt) {
       try {
         const AccountConnection::TableShape shape = account_.ShapeOf(driver, t.fv.tablePart, name);
-        std::vector<std::string> columns;  // after A0
-        std::vector<DbValue> values;       // for those columns
+        // The id and the item's columns, each value moved once from the item's text.
+        std::vector<DbValue> row{std::string(id)};
+        std::string names = "A0", sets;
+        const auto addColumn = [&](std::string column, std::string value) {
+          names += ", " + column;
+          sets += (sets.empty() ? "" : ", ") + column + " = ?";
+          row.emplace_back(std::move(value));
+        };
         if (t.fv.ItemMode() || shape.itemColumn) {
           // A table with an ITEM column holds whole items, control item or not.
-          columns.push_back("ITEM");
-          values.emplace_back(std::string(item));
+          addColumn("ITEM", std::string(item));
         } else {
-          const std::vector<std::string> attributes = Attributes(item);
+          std::vector<std::string> attributes = Attributes(item);
           const int m = static_cast<int>(attributes.size());
           const int n = shape.attributeColumns;
           if (m > n) {
@@ -225,18 +230,12 @@ Status ItemStore::WriteItemRaw(std::string_view item, std::string_view fileVaria
                                                          std::to_string(n));
           }
           // Every column is written: a shorter item clears what a longer one left behind.
+          row.reserve(static_cast<std::size_t>(n) + 1);
           for (int k = 1; k <= n; ++k) {
-            columns.push_back("A" + std::to_string(k));
-            values.emplace_back(k <= m ? attributes[k - 1] : std::string());
+            addColumn("A" + std::to_string(k),
+                      k <= m ? std::move(attributes[k - 1]) : std::string());
           }
         }
-        std::string names = "A0", sets;
-        for (const std::string& c : columns) {
-          names += ", " + c;
-          sets += (sets.empty() ? "" : ", ") + c + " = ?";
-        }
-        std::vector<DbValue> row{std::string(id)};
-        row.insert(row.end(), values.begin(), values.end());
         const std::string insert =
             " (" + names + ") VALUES (" + Marks(static_cast<int>(row.size())) + ")";
         if (releasing != nullptr) {
@@ -247,6 +246,7 @@ Status ItemStore::WriteItemRaw(std::string_view item, std::string_view fileVaria
           driver.Execute("REPLACE INTO " + name + insert, row);
           return Status::Ok();
         }
+        std::vector<DbValue> values(row.begin() + 1, row.end());  // for the columns after A0
         const Dialect::KeyMatch key = account_.dialect().KeyEquals(id);
         values.push_back(key.param);  // the key of the UPDATE's WHERE
         const std::string update = "UPDATE " + name + " SET " + sets + " WHERE " + key.condition;

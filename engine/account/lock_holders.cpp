@@ -84,9 +84,11 @@ std::int64_t RemoveStaleLocks(Driver& dm, const Dialect& dialect, const std::str
   // Every session is judged, those without locks too: a session that died holding none
   // leaves a row all the same.
   const auto sessions = JudgedSessions(dm, dialect, std::nullopt);
+  // Both reads are read whole at once (Lookup): at a login, a cursor of its own would cost a
+  // server more exchanges, and the embedded store a reading connection of its own.
   std::vector<std::string> holders;
   {
-    auto cursor = dm.Query("SELECT DISTINCT UserInst FROM " + locksTable);
+    auto cursor = dm.Lookup("SELECT DISTINCT UserInst FROM " + locksTable);
     while (cursor->Next()) holders.push_back(cursor->Row()[0].value_or(""));
   }
   std::int64_t removed = 0;
@@ -104,8 +106,8 @@ std::int64_t RemoveStaleLocks(Driver& dm, const Dialect& dialect, const std::str
     std::vector<std::string> keys;
     {
       const DbValue p{holder};
-      auto rows = dm.Query("SELECT A0 FROM " + locksTable + " WHERE UserInst = ?",
-                           std::span<const DbValue>(&p, 1));
+      auto rows = dm.Lookup("SELECT A0 FROM " + locksTable + " WHERE UserInst = ?",
+                            std::span<const DbValue>(&p, 1));
       while (rows->Next()) keys.push_back(rows->Row()[0].value_or(""));
     }
     for (const std::string& key : keys) {

@@ -104,8 +104,12 @@ void AddColumn(sqlite3* db, const char* name) {
   }
 }
 
-VbError Failure(sqlite3* db) {
-  return VbError(dberr::kErrorsInCommand, std::string("User registry: ") + sqlite3_errmsg(db));
+// What a failed step `rc` on `db` says, for the caller.
+VbError Failure(sqlite3* db, int rc) {
+  // A write whose turn did not come was never given to SQLite: the handle has no message.
+  const bool own = sqlite3_extended_errcode(db) == rc;
+  return VbError(dberr::kErrorsInCommand,
+                 std::string("User registry: ") + (own ? sqlite3_errmsg(db) : sqlite3_errstr(rc)));
 }
 
 }  // namespace
@@ -198,7 +202,7 @@ int UserRegistry::StepWrite(sqlite3_stmt* stmt) {
     turns = turns_.get();
   }
   const sqlite_detail::WriteTurn turn(turns, stmt, sqlite_detail::kBusyLimit);
-  return sqlite3_step(stmt);
+  return turn.held() ? sqlite3_step(stmt) : SQLITE_BUSY;
 }
 
 std::int32_t UserRegistry::RegisterLine(const std::string& line) {
@@ -216,9 +220,7 @@ std::int32_t UserRegistry::RegisterLine(const std::string& line) {
   sqlite3_bind_int64(s.get(), 3, ProcessStart(pid));
   sqlite3_bind_text(s.get(), 4, host.c_str(), static_cast<int>(host.size()), SQLITE_TRANSIENT);
   sqlite3_bind_text(s.get(), 5, boot.c_str(), static_cast<int>(boot.size()), SQLITE_TRANSIENT);
-  if (StepWrite(s.get()) != SQLITE_DONE) {
-    throw Failure(db.get());
-  }
+  if (const int rc = StepWrite(s.get()); rc != SQLITE_DONE) throw Failure(db.get(), rc);
   return static_cast<std::int32_t>(sqlite3_last_insert_rowid(db.get()));
 }
 
@@ -230,9 +232,7 @@ void UserRegistry::UpdateLine(std::int32_t number, const std::string& line) {
   const std::string text = Latin1ToUtf8(line);
   sqlite3_bind_text(s.get(), 1, text.c_str(), static_cast<int>(text.size()), SQLITE_TRANSIENT);
   sqlite3_bind_int64(s.get(), 2, number);
-  if (StepWrite(s.get()) != SQLITE_DONE) {
-    throw Failure(db.get());
-  }
+  if (const int rc = StepWrite(s.get()); rc != SQLITE_DONE) throw Failure(db.get(), rc);
 }
 
 std::string UserRegistry::ListLines() {
@@ -249,9 +249,7 @@ std::string UserRegistry::ListLines() {
     const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(s.get(), 0));
     out += Utf8ToLatin1(text ? text : "");
   }
-  if (rc != SQLITE_DONE) {
-    throw Failure(db.get());
-  }
+  if (rc != SQLITE_DONE) throw Failure(db.get(), rc);
   return out;
 }
 
@@ -322,9 +320,7 @@ bool UserRegistry::LineGone(std::int32_t number) {
   sqlite3_bind_int64(s.get(), 1, number);
   const int rc = sqlite3_step(s.get());
   if (rc == SQLITE_DONE) return true;
-  if (rc != SQLITE_ROW) {
-    throw Failure(db.get());
-  }
+  if (rc != SQLITE_ROW) throw Failure(db.get(), rc);
   return LineProcessGone(s.get(), 0);
 }
 

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <tuple>
+#include <vector>
 
 namespace orvik::console {
 namespace {
@@ -11,11 +12,14 @@ class AddressPace : public LoginPace {
  public:
   AddressPace(std::shared_ptr<LoginThrottle> throttle, std::string address)
       : throttle_(std::move(throttle)), address_(std::move(address)) {}
-  SteadyClock::time_point Turn(SteadyClock::time_point now) override {
-    return throttle_->Turn(address_, now);
+  Ticket Join(SteadyClock::time_point now, LoginWake wake) override {
+    return throttle_->Join(address_, now, std::move(wake));
   }
-  void Checked(Outcome outcome, SteadyClock::time_point now) override {
-    throttle_->Checked(address_, outcome == Outcome::kRefused, now);
+  LoginStanding Look(Ticket ticket, SteadyClock::time_point now) override {
+    return throttle_->Look(address_, ticket, now);
+  }
+  void Checked(Ticket ticket, Outcome outcome, SteadyClock::time_point now) override {
+    throttle_->Checked(address_, ticket, outcome == Outcome::kRefused, now);
   }
 
  private:
@@ -43,30 +47,54 @@ std::shared_ptr<LoginPace> LoginThrottle::PaceOf(const std::string& address) {
   return std::make_shared<AddressPace>(shared_from_this(), address);
 }
 
-LoginThrottle::Counts LoginThrottle::CountsOf(const std::string& address) const {
+LoginThrottle::Counts LoginThrottle::CountsOf(const std::string& address,
+                                              SteadyClock::time_point now) const {
   std::lock_guard lock(mutex_);
   const auto it = schedules_.find(address);
   if (it == schedules_.end()) return {};
-  return {.refused = it->second.Refused(), .waiting = it->second.Waiting()};
+  return {.refused = it->second.Refused(now), .waiting = it->second.Waiting()};
 }
 
-SteadyClock::time_point LoginThrottle::Turn(const std::string& address,
-                                            SteadyClock::time_point now) {
-  std::lock_guard lock(mutex_);
-  Forget(now);
-  return schedules_[address].Turn(now, holds_);
+template <typename Step>
+auto LoginThrottle::OnSchedule(const std::string& address, SteadyClock::time_point now, Step step) {
+  std::vector<LoginWake> wakes;
+  const auto done = [&] {
+    std::lock_guard lock(mutex_);
+    Forget(now);
+    LoginSchedule& schedule = schedules_[address];
+    const auto result = step(schedule);
+    wakes = schedule.TakeWakes();
+    return result;
+  }();
+  // A wake takes its session's own lock: never while holding this one.
+  for (const LoginWake& wake : wakes) wake();
+  return done;
 }
 
-void LoginThrottle::Checked(const std::string& address, bool refused, SteadyClock::time_point now) {
-  std::lock_guard lock(mutex_);
-  // An address forgotten meanwhile (crowded out by thousands of others) has nothing to count.
-  const auto it = schedules_.find(address);
-  if (it != schedules_.end()) it->second.Checked(refused, now, holds_);
+LoginThrottle::Ticket LoginThrottle::Join(const std::string& address, SteadyClock::time_point now,
+                                          LoginWake wake) {
+  return OnSchedule(address, now, [&](LoginSchedule& schedule) {
+    return schedule.Join(now, holds_, std::move(wake));
+  });
+}
+
+LoginStanding LoginThrottle::Look(const std::string& address, Ticket ticket,
+                                  SteadyClock::time_point now) {
+  return OnSchedule(address, now,
+                    [&](LoginSchedule& schedule) { return schedule.Look(ticket, now, holds_); });
+}
+
+void LoginThrottle::Checked(const std::string& address, Ticket ticket, bool refused,
+                            SteadyClock::time_point now) {
+  OnSchedule(address, now, [&](LoginSchedule& schedule) {
+    schedule.Checked(ticket, refused, now);
+    return true;
+  });
 }
 
 void LoginThrottle::Forget(SteadyClock::time_point now) {
   std::erase_if(schedules_, [now](const auto& entry) {
-    return entry.second.Waiting() == 0 && now - entry.second.LastSeen() > kForgetAfter;
+    return entry.second.Waiting() == 0 && entry.second.Refused(now) == 0;
   });
   // Crowded: the longest quiet address goes, one with a login waiting only when all have.
   while (schedules_.size() >= kMaxAddresses) {

@@ -5,8 +5,6 @@
 #include <poll.h>
 #include <sys/socket.h>
 
-#include <QCoreApplication>
-#include <QEvent>
 #include <QTcpSocket>
 #include <algorithm>
 
@@ -33,9 +31,6 @@ constexpr int kKeepAliveIntervalSeconds = 10;
 constexpr int kKeepAliveProbes = 6;
 // How long a closed connection may take to deliver what was written to it.
 constexpr int kCloseGraceMs = 5000;
-// How long the end of some output that could begin the disconnect marker waits for the
-// rest of it before it is sent as the text it turned out to be.
-constexpr auto kMarkerHold = std::chrono::milliseconds(250);
 // The shortest time between two takes of a slot's output while it keeps coming.
 constexpr auto kTakeInterval = std::chrono::milliseconds(1);
 
@@ -101,14 +96,6 @@ bool HungUp(const QTcpSocket* socket) {
   return p.fd >= 0 && ::poll(&p, 1, 0) > 0 && (p.revents & (POLLRDHUP | POLLHUP | POLLERR)) != 0;
 }
 
-// How much of the end of `out` could be the start of the disconnect marker.
-std::size_t PossibleMarkerStart(std::string_view out) {
-  for (std::size_t n = std::min(out.size(), kPortDisconnect.size() - 1); n > 0; --n) {
-    if (out.substr(out.size() - n) == kPortDisconnect.substr(0, n)) return n;
-  }
-  return 0;
-}
-
 // A name a client typed, fit for a log line: control characters (the 8-bit ones too, which
 // an operator's terminal may obey) cannot forge lines or drive the terminal.
 std::string Printable(std::string_view text) {
@@ -124,7 +111,7 @@ std::string Printable(std::string_view text) {
 // output that waits for a key is quit, as the session's own quit key does; a program that waits
 // for input is asked to end, as when its client goes; anywhere else it does nothing.
 void StopKey(Port& port) {
-  if (AwaitsKey(StateNamed(port.State()))) {
+  if (AwaitsKey(port.StateKind())) {
     port.PortInput(std::string(1, kQuitKey));
   } else {
     port.PortCClose();
@@ -144,8 +131,10 @@ std::string PeerOf(const QTcpSocket* socket) {
 RelayServer::RelayServer(std::shared_ptr<const Home> home, QObject* parent)
     : QObject(parent), home_(std::move(home)) {
   factory_ = [home = home_](std::int32_t) { return home->MakePort(); };
-  pump_.setInterval(kPumpInterval);
-  connect(&pump_, &QTimer::timeout, this, [this] { OnTick(); });
+  wake_.setSingleShot(true);
+  // Deadlines of seconds are met to the millisecond, not to a coarse timer's 5 per cent.
+  wake_.setTimerType(Qt::PreciseTimer);
+  connect(&wake_, &QTimer::timeout, this, [this] { OnWake(); });
   connect(&listener_, &QTcpServer::newConnection, this, [this] { AcceptPending(); });
 }
 
@@ -191,10 +180,6 @@ std::string RelayServer::SocketStateName(int state) {
   }
 }
 
-bool RelayServer::EndsInVerb(std::string_view state) {
-  return state.size() >= 4 && state.substr(state.size() - 4) == "VERB";
-}
-
 std::uint16_t RelayServer::ListeningPort() const { return listener_.serverPort(); }
 
 bool RelayServer::EngineStart(int tcpPorts, int tcpPortStart) {
@@ -221,7 +206,7 @@ bool RelayServer::EngineStart(int tcpPorts, int tcpPortStart) {
   }
   paused_ = false;
   running_ = true;
-  pump_.start();
+  deadlines_.ClearAll();
   RemoveLocksOfSessionsGone();
   return true;
 }
@@ -244,7 +229,9 @@ bool RelayServer::EngineStop() {
   stopping_ = true;
   Status(GeneralDateTime() + "\r\nStatus: Now issuing TCP/IP UserPort shutdown signal.\r\n" +
          "PLEASE WAIT: This is an up-to-5-second process.");
-  pump_.stop();
+  // The stop decides every slot's end from here: no deadline of before meets it.
+  wake_.stop();
+  deadlines_.ClearAll();
   // Connections that arrive while stopped would otherwise wait for ever.
   listener_.close();
   for (QTcpSocket* socket : std::exchange(waiting_, {})) {
@@ -253,22 +240,26 @@ bool RelayServer::EngineStop() {
   }
   for (int i = SlotCount(); i >= 1; --i) {
     Slot& s = At(i);
+    if (s.state == SlotState::kFree) continue;
+    const bool clientThere = s.state != SlotState::kGone;
+    s.state = SlotState::kStopping;
     if (s.socket) {
       s.socket->disconnect(this);
       // The user is told the session ends, as his own client tells him when it does, rather
       // than left to find the connection gone.
-      if (s.host && !s.clientGone) Write(s, "\r\n" + std::string(kStopLine) + "\r\n");
+      if (clientThere) Write(i, "\r\n" + std::string(kStopLine) + "\r\n");
       CloseGracefully(s.socket);
       s.socket = nullptr;
     }
-    if (s.host && EndsInVerb(s.host->State())) {
+    if (s.host->ProgramRuns()) {
       s.host->AskToStop();
       const auto start = SteadyClock::now();
-      PumpEventsUntil(start + kTeardownTimeout, [&s, start] {
-        if (!s.host || !EndsInVerb(s.host->State())) return true;
-        if (!s.interrupted && SteadyClock::now() >= start + kInterruptAfter) {
+      bool interrupted = false;
+      PumpEventsUntil(start + kTeardownTimeout, [&s, &interrupted, start] {
+        if (!s.host || !s.host->ProgramRuns()) return true;
+        if (!interrupted && SteadyClock::now() >= start + kInterruptAfter) {
           s.host->Interrupt();
-          s.interrupted = true;
+          interrupted = true;
         }
         return false;
       });
@@ -284,24 +275,34 @@ bool RelayServer::EngineStop() {
 void RelayServer::PortCClose(int slot) {
   if (slot < 1 || slot > SlotCount()) return;
   Slot& s = At(slot);
-  if (!s.host) return;
-  if (!EndsInVerb(s.host->State())) {
+  // Free, given time to stop already, or ended by the stop.
+  if (s.state == SlotState::kFree || s.state == SlotState::kGone || s.state == SlotState::kStopping)
+    return;
+  if (!s.host->ProgramRuns()) {
     Release(slot, "the client went away");
     return;
   }
   s.host->AskToStop();
-  s.closeDeadline = SteadyClock::now() + kTeardownTimeout;
-  s.interrupted = false;
+  s.state = SlotState::kGone;
+  // What was for a client that is there no longer.
+  for (Deadline kind : {Deadline::kInputRetry, Deadline::kStall, Deadline::kLogin})
+    ClearDeadline(slot, kind);
+  const auto now = SteadyClock::now();
+  SetDeadline(slot, Deadline::kInterrupt, now + kInterruptAfter);
+  SetDeadline(slot, Deadline::kCutOff, now + kTeardownTimeout);
 }
 
-bool RelayServer::SlotBusy(int slot) const {
-  return slot >= 1 && slot <= SlotCount() && slots_[static_cast<std::size_t>(slot - 1)].host;
+bool RelayServer::SlotBusy(int slot) const { return StateOf(slot) != SlotState::kFree; }
+
+SlotState RelayServer::StateOf(int slot) const {
+  if (slot < 1 || slot > SlotCount()) return SlotState::kFree;
+  return slots_[static_cast<std::size_t>(slot - 1)].state;
 }
 
 std::string RelayServer::SlotText(int slot) const {
   if (!running_ || slot < 1 || slot > SlotCount()) return std::string(kNotRunning);
   const Slot& s = slots_[static_cast<std::size_t>(slot - 1)];
-  if (!s.host) return std::string(kStandby);
+  if (s.state == SlotState::kFree) return std::string(kStandby);
   const int state = s.socket ? StateNumber(s.socket->state()) : 0;
   return SocketStateName(state) + ", " + s.host->State();
 }
@@ -314,12 +315,12 @@ bool RelayServer::Serves(int slot, const PortHost* host) const {
 RelayServer::Slot* RelayServer::Find(int slot, const QTcpSocket* socket) {
   if (slot < 1 || slot > SlotCount()) return nullptr;
   Slot& s = At(slot);
-  return s.host && s.socket == socket ? &s : nullptr;
+  return s.state != SlotState::kFree && s.socket == socket ? &s : nullptr;
 }
 
 int RelayServer::FirstFreeSlot() const {
   for (int i = 1; i <= SlotCount(); ++i) {
-    if (!slots_[static_cast<std::size_t>(i - 1)].host) return i;
+    if (StateOf(i) == SlotState::kFree) return i;
   }
   return 0;
 }
@@ -391,48 +392,48 @@ void RelayServer::Open(int slot, QTcpSocket* socket) {
   socket->setParent(this);
   const std::string peer = PeerOf(socket);
   const std::string address = LoginThrottle::KeyOf(socket->peerAddress());
-  std::unique_ptr<PortHost> host;
-  try {
-    host =
-        std::make_unique<PortHost>([factory = factory_, slot, pace = throttle_->PaceOf(address)]() {
-          std::shared_ptr<Port> port = factory(slot);
-          if (port) {
-            port->PortCOpen(slot);
-            port->SetLoginPace(pace);
-          }
-          return port;
-        });
-  } catch (const std::exception& e) {
-    Log("slot " + std::to_string(slot) + ": no session could be started for " + peer + ": " +
-        e.what());
-    socket->abort();
-    socket->deleteLater();
-    return;
-  } catch (...) {
-    Log("slot " + std::to_string(slot) + ": no session could be started for " + peer);
-    socket->abort();
-    socket->deleteLater();
-    return;
-  }
+  // The port is made on its own thread while the relay goes on serving the others: fifty
+  // clients arriving together do not wait for each other's ports.
+  std::unique_ptr<PortHost> host =
+      PortHost::Begin([factory = factory_, slot, pace = throttle_->PaceOf(address)]() {
+        std::shared_ptr<Port> port = factory(slot);
+        if (port) {
+          port->PortCOpen(slot);
+          port->SetLoginPace(pace);
+        }
+        return port;
+      });
   PortHost* h = host.get();
+  connect(h, &PortHost::ready, this, [this, slot, h] {
+    if (Serves(slot, h)) OnPortReady(slot);
+  });
+  connect(h, &PortHost::failed, this, [this, slot, h](const QByteArray& why) {
+    if (Serves(slot, h)) OnPortFailed(slot, why.toStdString());
+  });
   connect(h, &PortHost::outputReady, this, [this, slot, h] {
     if (Serves(slot, h)) OnOutputReady(slot);
   });
-  connect(h, &PortHost::stateChanged, this, [this, slot, h](const QByteArray& state) {
-    if (Serves(slot, h)) OnState(slot, state.toStdString());
+  connect(h, &PortHost::hungUp, this, [this, slot, h] {
+    if (Serves(slot, h)) OnHungUp(slot);
+  });
+  connect(h, &PortHost::stateChanged, this, [this, slot, h](const QByteArray&, bool programRuns) {
+    if (Serves(slot, h)) OnState(slot, programRuns);
   });
   // Heard even after the session ended: the last refused login is what ended it.
   connect(h, &PortHost::loginTried, this,
           [this, slot, h, peer, address](const QByteArray& user, bool accepted) {
             const std::string name = Printable(user.toStdString());
-            if (accepted && Serves(slot, h)) At(slot).user = name;
+            if (accepted && Serves(slot, h)) OnLogin(slot, name);
             Log("slot " + std::to_string(slot) + " (" + peer + "): " +
                 (accepted ? "login by " + name : "login refused for " + name + LoginsOf(address)));
           });
   connect(h, &PortHost::loginWaits, this,
           [this, slot, h, peer, address](const QByteArray& user, qint64 ms) {
             const std::chrono::milliseconds wait(ms);
-            if (Serves(slot, h)) At(slot).loginWaited += wait;
+            // A wait for the login's turn is no time the client took.
+            const auto login =
+                Serves(slot, h) ? deadlines_.At(slot, Deadline::kLogin) : std::nullopt;
+            if (login) SetDeadline(slot, Deadline::kLogin, *login + wait);
             Log("slot " + std::to_string(slot) + " (" + peer + "): login for " +
                 Printable(user.toStdString()) + " waits " +
                 std::to_string(std::chrono::ceil<std::chrono::seconds>(wait).count()) + " s" +
@@ -441,10 +442,12 @@ void RelayServer::Open(int slot, QTcpSocket* socket) {
 
   Slot& s = At(slot);
   s = Slot();
+  s.state = SlotState::kConnected;
   s.host = std::move(host);
   s.socket = socket;
   s.peer = peer;
-  s.connectedAt = s.lastDrain = SteadyClock::now();
+  s.lastDrain = SteadyClock::now();
+  SetDeadline(slot, Deadline::kLogin, s.lastDrain + loginTimeout_);
 
   socket->setReadBufferSize(kSocketReadBuffer);
   WatchForDeadPeer(socket);
@@ -460,31 +463,60 @@ void RelayServer::Open(int slot, QTcpSocket* socket) {
           [this, slot, socket](QAbstractSocket::SocketError) { OnClientGone(slot, socket); });
   LogSlot(slot, "connection");
   SlotChanged(slot);
-
-  // What the session wrote before anyone listened (a program its factory started), and
-  // what the client typed, or that it gave up, while it waited for a slot.
-  OnOutput(slot);
-  if (socket->bytesAvailable() > 0) OnReadyRead(slot, socket);
+  // A client that gave up while it waited for a slot.
   if (socket->state() != QAbstractSocket::ConnectedState) OnClientGone(slot, socket);
+}
+
+void RelayServer::OnPortReady(int slot) {
+  Slot& s = At(slot);
+  if (s.state == SlotState::kStopping) return;
+  // What the session wrote before anyone listened (a program its factory started), and
+  // what the client typed while its port was made or it waited for a slot.
+  if (s.host->HungUp()) {
+    OnHungUp(slot);
+    return;
+  }
+  OnOutput(slot);
+  if (s.socket && s.socket->bytesAvailable() > 0) OnReadyRead(slot, s.socket);
+}
+
+void RelayServer::OnPortFailed(int slot, const std::string& why) {
+  Slot& s = At(slot);
+  Log("slot " + std::to_string(slot) + ": no session could be started for " + s.peer + ": " + why);
+  if (s.socket) {
+    s.socket->disconnect(this);
+    s.socket->abort();
+    s.socket->deleteLater();
+    s.socket = nullptr;
+  }
+  Free(slot);
 }
 
 void RelayServer::OnReadyRead(int slot, QTcpSocket* socket) {
   Slot* s = Find(slot, socket);
-  if (!s || s->clientGone) {
+  if (!s) {
     socket->readAll();  // nobody to give it to
     return;
   }
+  // What comes before the port is made stays in the socket until it is (OnPortReady).
+  if (!s->host->Ready()) return;
   // A port that is not reading, or a client that is not taking its output, keeps the client
-  // waiting; the pump looks again each tick.
-  s->inputPaused =
-      s->host->InputBacklog() >= kMaxPendingInput || socket->bytesToWrite() >= kMaxUnsentOutput;
-  if (s->inputPaused) return;
+  // waiting; the relay looks again a little later.
+  if (s->host->InputBacklog() >= kMaxPendingInput || socket->bytesToWrite() >= kMaxUnsentOutput) {
+    if (!deadlines_.At(slot, Deadline::kInputRetry))
+      SetDeadline(slot, Deadline::kInputRetry, SteadyClock::now() + kInputRetryInterval);
+    return;
+  }
+  ClearDeadline(slot, Deadline::kInputRetry);
   const QByteArray bytes = socket->readAll();
   std::string answer;
   const bool wasTelnet = s->telnet.IsTelnet();
   std::string text = s->telnet.Receive(
       std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())), &answer);
-  if (!answer.empty()) socket->write(answer.data(), static_cast<qint64>(answer.size()));
+  if (!answer.empty()) {
+    socket->write(answer.data(), static_cast<qint64>(answer.size()));
+    WatchForStall(slot);
+  }
   std::vector<TerminalKeys::Piece> pieces = s->keys.Translate(text);
   if (s->telnet.ServerEchoes() != s->serverEchoes) {
     // The client no longer echoes what its user types: the session does, with stars at
@@ -501,51 +533,34 @@ void RelayServer::OnReadyRead(int slot, QTcpSocket* socket) {
 }
 
 void RelayServer::OnOutputReady(int slot) {
-  Slot& s = At(slot);
-  if (s.takeScheduled) return;
-  const auto since = SteadyClock::now() - s.lastTake;
-  if (since >= kTakeInterval) {
+  const Slot& s = At(slot);
+  if (deadlines_.At(slot, Deadline::kTakeOutput)) return;  // a take is on its way
+  const auto next = s.lastTake + kTakeInterval;
+  if (SteadyClock::now() >= next) {
     OnOutput(slot);
     return;
   }
   // Output that keeps coming is taken in pieces of at least a millisecond's worth, so that
   // a long listing goes out in large writes; the first piece after a pause goes at once.
-  s.takeScheduled = true;
-  const PortHost* h = s.host.get();
-  QTimer::singleShot(std::chrono::ceil<std::chrono::milliseconds>(kTakeInterval - since), this,
-                     [this, slot, h] {
-                       if (!Serves(slot, h)) return;
-                       At(slot).takeScheduled = false;
-                       OnOutput(slot);
-                     });
+  SetDeadline(slot, Deadline::kTakeOutput, next);
 }
 
 void RelayServer::OnOutput(int slot) {
   Slot& s = At(slot);
-  if (!s.host) return;
+  if (s.state == SlotState::kFree) return;
   s.lastTake = SteadyClock::now();
-  std::string out = s.host->TakeOutput();
-  if (!s.socket || s.clientGone) return;  // output for a client that has gone is dropped
-  if (out.empty()) return;
-  out.insert(0, std::exchange(s.heldOutput, {}));
-  const std::size_t marker = out.find(kPortDisconnect);
-  if (marker != std::string::npos) {
-    // The session hangs up: what it wrote before the marker still goes out.
-    out.resize(marker);
-    if (!out.empty()) Write(s, out);
-    // What the session told before it hung up (a refused login, its last state) is on its
-    // way to this thread behind the output this tick took: it is heard before the session
-    // goes, and not dropped with it.
-    QCoreApplication::sendPostedEvents(this, QEvent::MetaCall);
-    Release(slot, "the session hung up");
-    return;
-  }
-  // A marker may come in two pieces: a possible first piece waits for the rest.
-  const std::size_t held = PossibleMarkerStart(out);
-  if (held > 0 && s.heldOutput.empty()) s.heldSince = SteadyClock::now();
-  s.heldOutput = out.substr(out.size() - held);
-  out.resize(out.size() - held);
-  if (!out.empty()) Write(s, out);
+  const std::string out = s.host->TakeOutput();
+  // Output for a client that has gone is dropped.
+  if (!out.empty() && s.socket && s.state != SlotState::kGone) Write(slot, out);
+}
+
+void RelayServer::OnHungUp(int slot) {
+  // What the session wrote before it hung up still goes out; and what it told before (a
+  // refused login, its last state) has come already, ahead of this.
+  ClearDeadline(slot, Deadline::kTakeOutput);
+  OnOutput(slot);
+  // A program whose client went ends by hanging up as often as not.
+  Release(slot, StateOf(slot) == SlotState::kGone ? "its program ended" : "the session hung up");
 }
 
 void RelayServer::OnBytesWritten(int slot, QTcpSocket* socket) {
@@ -555,93 +570,158 @@ void RelayServer::OnBytesWritten(int slot, QTcpSocket* socket) {
   s->host->SetUndelivered(static_cast<std::size_t>(socket->bytesToWrite()));
 }
 
-void RelayServer::OnState(int slot, const std::string& state) {
-  Slot& s = At(slot);
+void RelayServer::OnState(int slot, bool programRuns) {
   // A program given time to stop after its client went has stopped.
-  if (s.closeDeadline && !EndsInVerb(state)) Release(slot, "its program ended");
+  if (StateOf(slot) == SlotState::kGone && !programRuns) Release(slot, "its program ended");
+}
+
+void RelayServer::OnLogin(int slot, const std::string& user) {
+  Slot& s = At(slot);
+  s.user = user;
+  if (s.state != SlotState::kConnected) return;
+  s.state = SlotState::kLoggedIn;
+  ClearDeadline(slot, Deadline::kLogin);
 }
 
 void RelayServer::OnClientGone(int slot, QTcpSocket* socket) {
   Slot* s = Find(slot, socket);
-  if (!s || s->clientGone) return;
-  s->clientGone = true;
+  if (!s) return;
   s->socket = nullptr;
   socket->disconnect(this);
   socket->abort();
   socket->deleteLater();
   LogSlot(slot, "the client went away");
   PortCClose(slot);
-  if (At(slot).host) SlotChanged(slot);  // tearing down; a released slot has told already
+  if (StateOf(slot) == SlotState::kGone) SlotChanged(slot);  // a released slot has told already
 }
 
-void RelayServer::Write(Slot& s, std::string_view text) {
+void RelayServer::Write(int slot, std::string_view text) {
+  Slot& s = At(slot);
   const std::string wire = s.telnet.Send(text);
   s.socket->write(wire.data(), static_cast<qint64>(wire.size()));
   s.host->SetUndelivered(static_cast<std::size_t>(s.socket->bytesToWrite()));
+  WatchForStall(slot);
 }
 
-void RelayServer::OnTick() {
-  const auto now = SteadyClock::now();
-  for (int i = 1; i <= SlotCount(); ++i) {
-    Slot& s = At(i);
-    if (!s.host) continue;
-    if (s.socket && !s.clientGone) {
-      // Output is sent as it comes; this finds only what a possible marker held back.
+void RelayServer::WatchForStall(int slot) {
+  Slot& s = At(slot);
+  if (stopping_ || !s.socket || s.socket->bytesToWrite() == 0) return;
+  if (deadlines_.At(slot, Deadline::kStall)) return;  // watched already, since it last drained
+  s.lastDrain = SteadyClock::now();
+  SetDeadline(slot, Deadline::kStall, s.lastDrain + stallTimeout_);
+}
+
+// --- The loop ----------------------------------------------------------------------------
+
+void RelayServer::SetDeadline(int slot, Deadline kind, SteadyClock::time_point when) {
+  if (stopping_) return;
+  const auto before = deadlines_.Next();
+  deadlines_.Set(slot, kind, when);
+  if (!before || when < *before) Sleep();
+}
+
+void RelayServer::ClearDeadline(int slot, Deadline kind) {
+  // The sleep may end early for a deadline no longer there: it finds nothing due, and sleeps
+  // again until the next. Rearming on every clear would cost more than that rare wake.
+  deadlines_.Clear(slot, kind);
+}
+
+void RelayServer::Sleep() {
+  const auto next = deadlines_.Next();
+  if (!next) {
+    wake_.stop();
+    return;
+  }
+  const auto wait = std::chrono::ceil<std::chrono::milliseconds>(
+      std::max(*next - SteadyClock::now(), SteadyClock::duration::zero()));
+  wake_.start(wait);
+}
+
+void RelayServer::OnWake() {
+  while (const std::optional<SlotDeadlines::Due> due = deadlines_.PopDue(SteadyClock::now())) {
+    Meet(*due);
+  }
+  if (!stopping_) Sleep();
+}
+
+void RelayServer::Meet(const SlotDeadlines::Due& due) {
+  const int i = due.slot;
+  if (StateOf(i) == SlotState::kFree) return;
+  Slot& s = At(i);
+  switch (due.kind) {
+    case Deadline::kTakeOutput:
       OnOutput(i);
-      if (!s.host) continue;
-      if (!s.heldOutput.empty() && now - s.heldSince > kMarkerHold)
-        Write(s, std::exchange(s.heldOutput, {}));
-      if (s.socket->bytesToWrite() == 0) s.lastDrain = now;
-      if (now - s.lastDrain > stallTimeout_) {
-        LogSlot(i, "the client stopped reading");
+      break;
+    case Deadline::kInputRetry:
+      if (!s.socket) break;
+      if (HungUp(s.socket)) {
         OnClientGone(i, s.socket);
-        continue;
-      }
-      if (s.user.empty() && now - s.connectedAt - s.loginWaited > loginTimeout_) {
-        Write(s, "\r\nNo login within " +
-                     std::to_string(
-                         std::chrono::duration_cast<std::chrono::seconds>(loginTimeout_).count()) +
-                     " seconds: the connection is closed.\r\n");
-        Release(i, "no login in time");
-        continue;
-      }
-      if (s.inputPaused) {
-        if (HungUp(s.socket)) {
-          OnClientGone(i, s.socket);
-          continue;
-        }
+      } else {
         OnReadyRead(i, s.socket);
       }
-    }
-    if (s.host && s.closeDeadline) {
-      if (!EndsInVerb(s.host->State())) {
-        Release(i, "its program ended");
-      } else if (now > *s.closeDeadline) {
-        Release(i, "its program was cut off");
-      } else if (!s.interrupted && now > *s.closeDeadline - kTeardownTimeout + kInterruptAfter) {
-        // Asked, and still running: the program is stopped wherever it is.
-        s.host->Interrupt();
-        s.interrupted = true;
-      }
-    }
+      break;
+    case Deadline::kStall:
+      Stalled(i);
+      break;
+    case Deadline::kLogin:
+      LoginTimedOut(i);
+      break;
+    case Deadline::kInterrupt:
+      // Asked, and still running: the program is stopped wherever it is.
+      s.host->Interrupt();
+      break;
+    case Deadline::kCutOff:
+      Release(i, "its program was cut off");
+      break;
   }
+}
+
+void RelayServer::LoginTimedOut(int slot) {
+  if (StateOf(slot) != SlotState::kConnected) return;
+  Write(slot, "\r\nNo login within " +
+                  std::to_string(
+                      std::chrono::duration_cast<std::chrono::seconds>(loginTimeout_).count()) +
+                  " seconds: the connection is closed.\r\n");
+  Release(slot, "no login in time");
+}
+
+void RelayServer::Stalled(int slot) {
+  Slot& s = At(slot);
+  if (!s.socket || s.socket->bytesToWrite() == 0) return;  // it drained meanwhile
+  const auto now = SteadyClock::now();
+  if (now - s.lastDrain < stallTimeout_) {
+    // It took some since: watched again from then.
+    SetDeadline(slot, Deadline::kStall, s.lastDrain + stallTimeout_);
+    return;
+  }
+  LogSlot(slot, "the client stopped reading");
+  OnClientGone(slot, s.socket);
 }
 
 void RelayServer::Release(int slot, const std::string& why) {
   Slot& s = At(slot);
-  if (!s.host && !s.socket) return;
+  if (s.state == SlotState::kFree) return;
   LogSlot(slot, "session ended: " + why);
   if (s.socket) {
     s.socket->disconnect(this);
     CloseGracefully(s.socket);
     s.socket = nullptr;
   }
+  Free(slot);
+}
+
+void RelayServer::Free(int slot) {
+  Slot& s = At(slot);
+  deadlines_.ClearSlot(slot);
   if (s.host) {
     PortHost* h = s.host.get();
+    disconnect(h, &PortHost::ready, this, nullptr);
+    disconnect(h, &PortHost::failed, this, nullptr);
     disconnect(h, &PortHost::outputReady, this, nullptr);
+    disconnect(h, &PortHost::hungUp, this, nullptr);
     disconnect(h, &PortHost::stateChanged, this, nullptr);
     h->Release();  // the session ends on its own thread
-    connect(h, &PortHost::finished, this, [this, h] {
+    const auto forget = [this, h] {
       // Not from inside the host's own signal.
       QMetaObject::invokeMethod(
           this,
@@ -651,8 +731,11 @@ void RelayServer::Release(int slot, const std::string& why) {
             if (it != retired_.end()) retired_.erase(it);
           },
           Qt::QueuedConnection);
-    });
+    };
+    connect(h, &PortHost::finished, this, forget);
     retired_.push_back(std::move(s.host));
+    // A thread that ended before its port was made (or could be) has told so already.
+    if (h->IsFinished()) forget();
   }
   s = Slot();
   SlotChanged(slot);

@@ -3,9 +3,14 @@
 // The relay listens on one TCP port and serves slots 1..N. A new connection takes the lowest
 // free slot and gets a new port on a thread of its own (PortHost); when every slot is busy it
 // waits, is told so once, and gets the next slot that frees. What the client sends goes to
-// the port as typed input; what the port writes is sent as soon as it is written. Output
-// holding the disconnect marker ends the connection, after the text before the marker; a
-// stop ends every connection with kStopLine.
+// the port as typed input; what the port writes is sent as soon as it is written. When the
+// session hangs up (PortHost::hungUp: it wrote the disconnect marker, which the relay never
+// sees) the connection ends after the text written before; a stop ends every connection
+// with kStopLine.
+//
+// A slot is in one state (SlotState) and has its deadlines in one ordered place
+// (SlotDeadlines); the relay sleeps until the earliest, and does nothing on a clock
+// otherwise: everything else is an event of a socket or a session.
 //
 // Nobody can hold what is not theirs. A client that stops reading holds back its own
 // program, not the relay's memory, and is dropped when it has taken nothing for the stall
@@ -13,14 +18,16 @@
 // refused by the session; a connection that has not logged in within the login time is
 // closed; one whose peer vanished without a word (its machine or network gone) is found by
 // probes after a minute of silence and counted as gone two minutes later. Logins from one
-// address take turns across all its connections, ever more slowly after refused ones
-// (login_throttle.h); a wait for its turn does not count against the login time. When a
-// client goes away while its port runs a program (a state ending in "VERB"), the program is asked
+// address are paced together across all its connections, one after the other and ever more
+// slowly once some are refused (login_throttle.h); a wait it is told of does not count
+// against the login time. When a
+// client goes away while its port runs a program (PortHost::ProgramRuns), the program is asked
 // to stop, interrupted if it has not after 1.5 seconds, and the port released when it has stopped,
 // or after 2 seconds whatever it does.
 //
 // Everything here runs on the thread that made the relay (the console's main thread); it
-// never waits for a port.
+// never waits for a port, not even for one to be made: what a client types before its port
+// is ready waits in its connection until it is.
 
 #ifndef ORVIK_CONSOLE_RELAY_SERVER_H_
 #define ORVIK_CONSOLE_RELAY_SERVER_H_
@@ -43,6 +50,7 @@
 #include "home.h"
 #include "login_throttle.h"
 #include "port_host.h"
+#include "slot_deadlines.h"
 #include "telnet_filter.h"
 #include "terminal_keys.h"
 
@@ -53,10 +61,15 @@ namespace orvik::console {
 // Makes the port for a connection slot; runs on the port's thread.
 using PortFactory = std::function<std::shared_ptr<Port>(std::int32_t slot)>;
 
+// Where a slot stands. kFree: no session. kConnected: a client and its session, not yet
+// logged in (the login time runs). kLoggedIn: a user's session. kGone: its client went while a
+// program ran, which is given time to stop. kStopping: the server's stop is ending it.
+enum class SlotState { kFree, kConnected, kLoggedIn, kGone, kStopping };
+
 class RelayServer : public QObject {
  public:
-  // The upper bound on how long anything waits for the pump: output itself goes at once.
-  static constexpr std::chrono::milliseconds kPumpInterval{55};
+  // How often input held back from a session that is not reading is looked at again.
+  static constexpr std::chrono::milliseconds kInputRetryInterval{55};
   static constexpr std::chrono::seconds kTeardownTimeout{2};
   // When a program whose client went has not stopped by itself, it is interrupted.
   static constexpr std::chrono::milliseconds kInterruptAfter{1500};
@@ -98,7 +111,7 @@ class RelayServer : public QObject {
   }
 
   // Listens on `tcpPortStart` (0: a port the system picks) with `tcpPorts` slots and
-  // starts the pump. False, with the reason in LastError, when it could not.
+  // starts serving. False, with the reason in LastError, when it could not.
   bool EngineStart(int tcpPorts, int tcpPortStart);
   // Closes the listener and tears every slot down, the last slot first; a slot whose
   // program runs is given up to 2 seconds to end. Events keep being handled meanwhile.
@@ -109,8 +122,6 @@ class RelayServer : public QObject {
 
   // Display text of a socket state number (0 closed ... 9 error).
   static std::string SocketStateName(int state);
-  // An application program runs on a session exactly while its state ends in "VERB".
-  static bool EndsInVerb(std::string_view state);
 
   bool IsRunning() const { return running_; }
   bool IsStopping() const { return stopping_; }
@@ -119,6 +130,7 @@ class RelayServer : public QObject {
   std::uint16_t ListeningPort() const;
   const std::string& LastError() const { return lastError_; }
   bool SlotBusy(int slot) const;
+  SlotState StateOf(int slot) const;
   // A slot's text in the status report: socket state and session state, "STANDBY" for a
   // free slot, "TCP Socket Server not running" while stopped.
   std::string SlotText(int slot) const;
@@ -127,28 +139,19 @@ class RelayServer : public QObject {
   bool WaitForPortThreads(int ms);
 
  private:
+  using Deadline = SlotDeadlines::Kind;
+
   struct Slot {
+    SlotState state = SlotState::kFree;
     std::unique_ptr<PortHost> host;  // the session; empty while the slot is free
-    QTcpSocket* socket = nullptr;
+    QTcpSocket* socket = nullptr;    // the client; none once it has gone
     TelnetFilter telnet;
     TerminalKeys keys;
     bool serverEchoes = false;
     std::string peer;
-    std::string user;  // once logged in
-    // The end of the last output when it could be the start of the disconnect marker: it
-    // waits for the next output (or the next tick) to tell.
-    std::string heldOutput;
-    SteadyClock::time_point heldSince;
-    SteadyClock::time_point connectedAt;
-    std::chrono::milliseconds loginWaited{0};  // for the turns of its logins
-    SteadyClock::time_point lastDrain;         // the socket last had nothing unsent, or sent some
-    SteadyClock::time_point lastTake;          // output was last taken from the port
-    bool takeScheduled = false;
-    // Set while a program is given time to stop after its client went.
-    std::optional<SteadyClock::time_point> closeDeadline;
-    bool interrupted = false;
-    bool clientGone = false;
-    bool inputPaused = false;
+    std::string user;                   // once logged in
+    SteadyClock::time_point lastDrain;  // the socket last had nothing unsent, or sent some
+    SteadyClock::time_point lastTake;   // output was last taken from the port
   };
 
   Slot* Find(int slot, const QTcpSocket* socket);
@@ -161,16 +164,33 @@ class RelayServer : public QObject {
   void ServeWaiting();
   void Wait(QTcpSocket* socket);
   void Open(int slot, QTcpSocket* socket);
+  void OnPortReady(int slot);
+  void OnPortFailed(int slot, const std::string& why);
   void OnReadyRead(int slot, QTcpSocket* socket);
   void OnOutputReady(int slot);
   void OnOutput(int slot);
+  void OnHungUp(int slot);
   void OnBytesWritten(int slot, QTcpSocket* socket);
-  void OnState(int slot, const std::string& state);
+  void OnState(int slot, bool programRuns);
+  void OnLogin(int slot, const std::string& user);
   void OnClientGone(int slot, QTcpSocket* socket);
-  void OnTick();
-  void Write(Slot& s, std::string_view text);
+  void Write(int slot, std::string_view text);
+  // What was written to the slot's socket has to be taken by its client in time.
+  void WatchForStall(int slot);
+
+  // The loop: sleeps until the earliest deadline and meets those due.
+  void SetDeadline(int slot, Deadline kind, SteadyClock::time_point when);
+  void ClearDeadline(int slot, Deadline kind);
+  void Sleep();
+  void OnWake();
+  void Meet(const SlotDeadlines::Due& due);
+  void LoginTimedOut(int slot);
+  void Stalled(int slot);
+
   // Ends the slot's session and frees the slot.
   void Release(int slot, const std::string& why);
+  // Frees the slot of a session whose client has been dealt with.
+  void Free(int slot);
   void Status(const std::string& text);
   void Log(const std::string& text);
   void LogSlot(int slot, const std::string& text);
@@ -189,7 +209,8 @@ class RelayServer : public QObject {
   std::function<void(const std::string&)> logHandler_;
 
   QTcpServer listener_;
-  QTimer pump_;
+  SlotDeadlines deadlines_;
+  QTimer wake_;  // at the earliest deadline
   std::vector<Slot> slots_;
   std::deque<QTcpSocket*> waiting_;
   std::shared_ptr<LoginThrottle> throttle_ = LoginThrottle::Make();

@@ -52,30 +52,83 @@ constexpr const char* kSupport = R"JS(
 (function (global) {
   "use strict";
   var HOLDER = "__orvikHolder";
+  // Taken before any script runs, so that a script's own changes to them do not change how
+  // its calls reach the engine.
+  var hasOwn = Object.prototype.hasOwnProperty;
   var slice = Array.prototype.slice;
+  var indexOf = Array.prototype.indexOf;
+  var isArray = Array.isArray;
+  var DateType = Date;
   var members = Object.create(Object.getPrototypeOf(global));
   Object.setPrototypeOf(global, members);
   var builtIn = {};
   Object.getOwnPropertyNames(global).forEach(function (n) { builtIn[n] = true; });
   var pending = null;
 
+  function isReference(a) {
+    return a !== null && typeof a === "object" && !isArray(a) && !(a instanceof DateType) &&
+        a[HOLDER] === undefined && hasOwn.call(a, "value");
+  }
+
+  // Runs `member` (a holder's call or let) on the arguments from `from` on, a reference's
+  // value in its place; what the member leaves there goes back into the reference. Told
+  // apart here, the arguments reach the holder as plain values and positions: the holder
+  // looking at each argument's properties by name cost more than the member itself. The
+  // positions of references are bits of a number, or a list beyond 30 arguments; without
+  // references the arguments go as they are, so that a call makes nothing to collect.
+  function invoke(member, name, args, from) {
+    var n = args.length - from, values = from ? slice.call(args, from) : args;
+    var refs = 0, copied = from !== 0;
+    for (var i = 0; i < n; ++i) {
+      var a = values[i];
+      if (!isReference(a)) continue;
+      if (!copied) {
+        values = slice.call(args);
+        copied = true;
+      }
+      values[i] = a.value;
+      if (n <= 30) {
+        refs |= 1 << i;
+      } else {
+        if (refs === 0) refs = [];
+        refs[refs.length] = i;
+      }
+    }
+    var result = member(name, values, n, refs);
+    for (i = 0; refs !== 0 && i < n; ++i) {
+      if (typeof refs === "number" ? (refs & (1 << i)) : indexOf.call(refs, i) >= 0)
+        args[i + from].value = values[i];
+    }
+    return result;
+  }
+
+  // A holder's call is looked up once: each look-up of a method of a C++ object makes a new
+  // function, and a program's every call of a member would leave one to collect.
+  function caller(holder) {
+    var call = holder.call;
+    return function (name) {
+      return function () { return invoke(call, name, arguments, 0); };
+    };
+  }
+
   function wrap(holder) {
+    var callerOf = caller(holder), assign = holder.let;
     return new Proxy({}, {
       get: function (t, name) {
         if (name === HOLDER) return holder;
         if (typeof name !== "string") return undefined;
         if (name === "LetProperty")
-          return function (member) { return holder.let(String(member), slice.call(arguments, 1)); };
+          return function (member) { return invoke(assign, String(member), arguments, 1); };
         var kind = holder.kind(name);
         if (kind === 0) return undefined;
         if (kind === 2) {
           var r = holder.get(name);
           if (r.length) return r[0];
         }
-        return function () { return holder.call(name, slice.call(arguments)); };
+        return callerOf(name);
       },
       set: function (t, name, value) {
-        holder.let(String(name), [value]);
+        invoke(assign, String(name), [value], 0);
         return true;
       },
       has: function (t, name) { return typeof name === "string" && holder.kind(name) !== 0; }
@@ -85,6 +138,7 @@ constexpr const char* kSupport = R"JS(
   var support = {
     wrap: wrap,
     addMembers: function (proxy, holder, names, kinds) {
+      var callerOf = caller(holder);
       names.forEach(function (name, i) {
         if (name in global) return;
         if (kinds[i] === 2) {
@@ -95,8 +149,7 @@ constexpr const char* kSupport = R"JS(
           });
         } else {
           Object.defineProperty(members, name, {
-            value: function () { return holder.call(name, slice.call(arguments)); },
-            writable: true, configurable: true
+            value: callerOf(name), writable: true, configurable: true
           });
         }
       });
@@ -137,14 +190,20 @@ class JsHolder : public QObject {
       : host_(host), object_(std::move(object)) {}
   const std::shared_ptr<Dispatch>& object() const { return object_; }
 
-  Q_INVOKABLE QJSValue call(const QString& name, const QJSValue& args);
+  // The member's arguments are `values` (`count` of them); those at the positions `refs`
+  // tells (a number's bits, or a list) are by reference, and get back what the member left in
+  // them.
+  Q_INVOKABLE QJSValue call(const QString& name, const QJSValue& values, int count,
+                            const QJSValue& refs);
   // [value] when the property reads without arguments, [] when it needs some.
   Q_INVOKABLE QJSValue get(const QString& name);
-  Q_INVOKABLE QJSValue let(const QString& name, const QJSValue& args);
+  Q_INVOKABLE QJSValue let(const QString& name, const QJSValue& values, int count,
+                           const QJSValue& refs);
   Q_INVOKABLE int kind(const QString& name);
 
  private:
-  QJSValue Invoke(const QString& name, Dispatch::CallType type, const QJSValue& args);
+  QJSValue Invoke(const QString& name, Dispatch::CallType type, const QJSValue& values, int count,
+                  const QJSValue& refs);
 
   JsHost* host_;
   std::shared_ptr<Dispatch> object_;
@@ -158,6 +217,7 @@ class JsHost : public ScriptHost {
     if (!trace.isEmpty())
       throw VbError(vberr::kAutomationError, "The JavaScript engine could not be prepared");
     support_ = engine_.globalObject().property("__orvik");
+    CountUntouchedText();
   }
 
   void AddObject(const std::string& name, std::shared_ptr<Dispatch> object,
@@ -170,8 +230,6 @@ class JsHost : public ScriptHost {
   QJSEngine& engine() { return engine_; }
   QJSValue ToJs(const Variant& v);
   Variant FromJs(const QJSValue& v);
-  // A reference argument: a plain object with a "value" property.
-  bool IsReference(const QJSValue& v);
   // Throws the current C++ exception into JavaScript as an error object.
   void ThrowCurrentException();
 
@@ -180,13 +238,39 @@ class JsHost : public ScriptHost {
   // Evaluates `code`; fills `failure` when something was thrown.
   QJSValue Evaluate(const QString& code, const QString& file, bool* failed, ScriptError* failure);
 
+  // The engine collects garbage whenever the text of the strings made since its last
+  // collection passes a limit, which starts at 128 KB and grows only while the strings that
+  // survive fill most of it. A program that reads and writes items makes that much text every
+  // couple of hundred items, and each collection walks the whole heap and gives emptied pages
+  // back to the system, which every processor running a session of the process must then
+  // forget: sessions side by side spent more time collecting than running their programs. A
+  // string the engine counts, but that nothing reaches or reads, holds the limit at twice its
+  // size: text worth kCountedText is then made between collections. Its characters are a
+  // zero buffer never written or read, so it takes no memory.
+  void CountUntouchedText() {
+    static constexpr qsizetype kCountedText = 512 * 1024;  // bytes, two a character
+    static char16_t untouched[kCountedText / 2];
+    QJSValue holder = engine_.newObject();
+    holder.setProperty("text", QString::fromRawData(reinterpret_cast<const QChar*>(untouched),
+                                                    kCountedText / 2));
+    counted_ = holder;
+  }
+
   QJSEngine engine_;
   QJSValue support_;
+  QJSValue counted_;  // CountUntouchedText
 };
 
+// Straight into the string, as QString::toLatin1 would have it ('?' for what Latin-1 lacks),
+// without the byte array between: every argument and member name of a call comes this way.
 std::string ToLatin1(const QString& s) {
-  const QByteArray bytes = s.toLatin1();
-  return std::string(bytes.constData(), static_cast<std::size_t>(bytes.size()));
+  std::string out(static_cast<std::size_t>(s.size()), '\0');
+  const QChar* in = s.constData();
+  for (std::size_t i = 0; i < out.size(); ++i) {
+    const char16_t c = in[i].unicode();
+    out[i] = c < 0x100 ? static_cast<char>(c) : '?';
+  }
+  return out;
 }
 
 QString FromLatin1(std::string_view s) {
@@ -207,23 +291,35 @@ double SerialOfDateTime(const QDateTime& t) {
          t.time().msecsSinceStartOfDay() / 86400000.0;
 }
 
-QJSValue JsHolder::Invoke(const QString& name, Dispatch::CallType type, const QJSValue& jsArgs) {
-  try {
-    const int n = jsArgs.property("length").toInt();
-    std::vector<Variant> args(static_cast<std::size_t>(std::max(n, 0)));
-    std::vector<QJSValue> refs(args.size());
-    for (int i = 0; i < n; ++i) {
-      const QJSValue a = jsArgs.property(static_cast<quint32>(i));
-      if (host_->IsReference(a)) {
-        refs[i] = a;
-        args[i] = host_->FromJs(a.property("value"));
-      } else {
-        args[i] = host_->FromJs(a);
-      }
+// The positions `refs` tells (see JsHolder::call) below `count`.
+std::vector<quint32> ReferencePositions(const QJSValue& refs, int count) {
+  std::vector<quint32> out;
+  if (refs.isNumber()) {
+    const quint32 bits = refs.toUInt();
+    for (int i = 0; i < std::min(count, 32); ++i) {
+      if (bits & (1u << i)) out.push_back(static_cast<quint32>(i));
     }
+  } else if (refs.isArray()) {
+    const quint32 n = refs.property(QStringLiteral("length")).toUInt();
+    for (quint32 k = 0; k < n; ++k) {
+      const quint32 i = refs.property(k).toUInt();
+      if (i < static_cast<quint32>(count)) out.push_back(i);
+    }
+  }
+  return out;
+}
+
+QJSValue JsHolder::Invoke(const QString& name, Dispatch::CallType type, const QJSValue& values,
+                          int count, const QJSValue& refs) {
+  try {
+    std::vector<Variant> args(static_cast<std::size_t>(std::max(count, 0)));
+    for (std::size_t i = 0; i < args.size(); ++i)
+      args[i] = host_->FromJs(values.property(static_cast<quint32>(i)));
     const Variant result = object_->Invoke(ToLatin1(name), type, args);
-    for (std::size_t i = 0; i < args.size(); ++i) {
-      if (!refs[i].isUndefined()) refs[i].setProperty("value", host_->ToJs(args[i]));
+    const std::vector<quint32> back = ReferencePositions(refs, count);
+    if (!back.empty()) {
+      QJSValue out = values;
+      for (const quint32 i : back) out.setProperty(i, host_->ToJs(args[i]));
     }
     return host_->ToJs(result);
   } catch (...) {
@@ -232,12 +328,14 @@ QJSValue JsHolder::Invoke(const QString& name, Dispatch::CallType type, const QJ
   }
 }
 
-QJSValue JsHolder::call(const QString& name, const QJSValue& args) {
-  return Invoke(name, Dispatch::CallType::Method, args);
+QJSValue JsHolder::call(const QString& name, const QJSValue& values, int count,
+                        const QJSValue& refs) {
+  return Invoke(name, Dispatch::CallType::Method, values, count, refs);
 }
 
-QJSValue JsHolder::let(const QString& name, const QJSValue& args) {
-  return Invoke(name, Dispatch::CallType::PropertyLet, args);
+QJSValue JsHolder::let(const QString& name, const QJSValue& values, int count,
+                       const QJSValue& refs) {
+  return Invoke(name, Dispatch::CallType::PropertyLet, values, count, refs);
 }
 
 QJSValue JsHolder::get(const QString& name) {
@@ -334,12 +432,6 @@ Variant JsHost::FromJs(const QJSValue& v) {
       return Variant(holder->object());
   }
   throw VbError(vberr::kTypeMismatch);
-}
-
-bool JsHost::IsReference(const QJSValue& v) {
-  if (!v.isObject() || v.isArray() || v.isDate() || v.isCallable() || v.isQObject()) return false;
-  if (!v.property(kHolderKey).isUndefined()) return false;
-  return v.hasOwnProperty("value");
 }
 
 // A frame of QJSEngine's stack trace: "function:line:column:file:name".

@@ -2,10 +2,13 @@
 // account connection to the system account, the check of the name and password typed, the
 // answers to a refused login and to an accepted one, and the user's start-up sentences.
 
+#include <algorithm>
+#include <atomic>
 #include <chrono>
+#include <memory>
 
 #include "layout.h"
-#include "markup.h"
+#include "screen_markup.h"
 #include "session.h"
 
 namespace orvik {
@@ -13,8 +16,13 @@ namespace orvik {
 void Session::LogIn() {
   TerminalIo& terminal = parts_.terminal;
   const std::string crlf(kCrLf);
-  LoginTurn turn(*loginPace_, SteadyClock::now());
-  if (!AwaitLoginTurn(turn)) return;
+  // Woken from another session's thread when this login's place in line may have changed.
+  auto woken = std::make_shared<std::atomic<bool>>(false);
+  LoginTurn turn(*loginPace_, SteadyClock::now(), [woken, stop = parts_.stop.shared_from_this()] {
+    woken->store(true);
+    stop->Notify();
+  });
+  if (!AwaitLoginTurn(turn, *woken)) return;
   if (!Note(parts_.account.Connect(std::string(kSystemAccount)))) {
     // On a server the connection is made with the name and password typed: this is where
     // a wrong password is refused.
@@ -46,7 +54,7 @@ void Session::LogIn() {
     if (!AfterRefusedLogin()) {
       terminal.Send(crlf + crlf + "ERROR: Login not valid" + crlf + reason + crlf +
                     "[983] Too many failed logins; the session ends" + crlf +
-                    std::string(kPortDisconnect));
+                    std::string(protocol::kPortDisconnect));
       terminal.SetState(SessionState::kErrorExit);
       return;
     }
@@ -72,14 +80,28 @@ void Session::LogIn() {
   // The caller takes the waiting lines next, and the start-up sentences first among them.
 }
 
-bool Session::AwaitLoginTurn(const LoginTurn& turn) {
-  const auto wait = std::chrono::ceil<std::chrono::milliseconds>(turn.At() - SteadyClock::now());
-  if (wait > std::chrono::milliseconds::zero()) {
-    const auto seconds = std::chrono::ceil<std::chrono::seconds>(wait).count();
-    parts_.terminal.Send(std::string(kCrLf) + "Too many failed logins: please wait " +
-                         std::to_string(seconds) + (seconds == 1 ? " second" : " seconds"));
-    if (loginWaits_) loginWaits_(parts_.account.LoginUser(), wait);
-    parts_.stop.Wait(turn.At());
+bool Session::AwaitLoginTurn(const LoginTurn& turn, std::atomic<bool>& woken) {
+  // Wakes come with every change in line; the looks between them are only a safeguard.
+  constexpr auto kLookAgain = std::chrono::seconds(1);
+  bool told = false;
+  for (;;) {
+    const SteadyClock::time_point now = SteadyClock::now();
+    const LoginStanding standing = turn.Look(now);
+    if (standing.mayCheck) break;
+    SteadyClock::time_point until = now + kLookAgain;
+    if (standing.expected && *standing.expected > now) {
+      until = std::min(until, *standing.expected);
+      if (!told) {
+        told = true;
+        const auto wait = std::chrono::ceil<std::chrono::milliseconds>(*standing.expected - now);
+        const auto seconds = std::chrono::ceil<std::chrono::seconds>(wait).count();
+        parts_.terminal.Send(std::string(kCrLf) + "Too many failed logins: please wait " +
+                             std::to_string(seconds) + (seconds == 1 ? " second" : " seconds"));
+        if (loginWaits_) loginWaits_(parts_.account.LoginUser(), wait);
+      }
+    }
+    parts_.stop.Wait(until, [&woken] { return woken.exchange(false); });
+    if (parts_.stop.Thrown()) break;
   }
   return !parts_.stop.Thrown();
 }

@@ -1,7 +1,7 @@
 #include "pager.h"
 
-#include "markup.h"
 #include "recordset.h"
+#include "screen_markup.h"
 #include "status.h"
 
 namespace orvik {

@@ -1,8 +1,8 @@
 // The end of a program's run: the prompt again (with the run's first error), or the end of
 // the session for a user who may not use TCL; the program's locks, print job and engines go.
 
-#include "markup.h"
 #include "numbers.h"
+#include "screen_markup.h"
 #include "session.h"
 
 namespace orvik {
@@ -33,7 +33,7 @@ void Session::EndRun() {
       terminal.Send(termType_ == "VBGUI" ? TerminalFrame(screen) : screen);
     } else {
       // A user without TCL leaves with the program.
-      terminal.Send(kPortDisconnect);
+      terminal.Send(protocol::kPortDisconnect);
       disconnect = true;
     }
     std::string close = "PRINTER CLOSE";
@@ -69,7 +69,7 @@ void Session::EndRunFailed(const std::string& message) {
   Note(parts_.locks.Release({}, {}));
   if (!programs.Running()) programs.Close();
   if (Val(privilege) <= 2) {
-    terminal.Send(kPortDisconnect);
+    terminal.Send(protocol::kPortDisconnect);
     return;
   }
   TakeWaitingLines();

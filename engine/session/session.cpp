@@ -4,7 +4,7 @@
 
 #include "session.h"
 
-#include "markup.h"
+#include "screen_markup.h"
 #include "terminal.h"
 #include "terminal_tags.h"
 #include "text.h"
@@ -111,9 +111,9 @@ void Session::Echo(SessionState state, std::string_view s, std::string_view type
   }
 }
 
-bool Session::Input(std::string_view s) {
+bool Session::Input(std::string_view s, bool echoed) {
   try {
-    return TakeInput(s);
+    return TakeInput(s, echoed);
   } catch (...) {
     Failed(Status::OfCurrentException());
     return true;
@@ -129,12 +129,12 @@ void Session::Failed(const Status& failure) {
   terminal.Send(termType_ == "VBGUI" ? TerminalFrame(text) : text);
 }
 
-bool Session::TakeInput(std::string_view s) {
+bool Session::TakeInput(std::string_view s, bool echoed) {
   TerminalIo& terminal = parts_.terminal;
   const SessionState state = terminal.State();
 
   // 1. Echo.
-  if (terminal.EchoOn()) Echo(state, s, terminal.TypeAhead());
+  if (echoed && terminal.EchoOn()) Echo(state, s, terminal.TypeAhead());
 
   // 2. The paging states take the key itself.
   if (AwaitsKey(state)) {
@@ -156,7 +156,7 @@ bool Session::TakeInput(std::string_view s) {
     return true;
   }
   if (state == SessionState::kErrorExit) {
-    terminal.Send(kPortDisconnect);
+    terminal.Send(protocol::kPortDisconnect);
     return false;
   }
   return TakeWaitingLines();
@@ -211,7 +211,7 @@ void Session::HoldLost() {
   const std::string crlf(kCrLf);
   terminal.Send(crlf + "[" + std::to_string(dberr::kSessionLost) + "] " +
                 std::string(kSessionLostText) + crlf);
-  terminal.Send(kPortDisconnect);
+  terminal.Send(protocol::kPortDisconnect);
 }
 
 }  // namespace orvik

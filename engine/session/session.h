@@ -17,6 +17,7 @@
 #ifndef ORVIK_ENGINE_SESSION_SESSION_H_
 #define ORVIK_ENGINE_SESSION_SESSION_H_
 
+#include <atomic>
 #include <chrono>
 #include <deque>
 #include <functional>
@@ -62,8 +63,9 @@ class Session {
   // Every piece of input enters here; false when the session asked to disconnect. A failure
   // on the way is told on the terminal and left in ErrorDetail, never dropped: a session
   // that waited for a key is back at its prompt, one that has not logged in stays where it
-  // is. Only what the terminal itself throws (a host's handler) reaches the caller.
-  bool Input(std::string_view text);
+  // is. Only what the terminal itself throws (a host's handler) reaches the caller. Input
+  // that is not to be `echoed` is not, whatever the terminal's echo switch says.
+  bool Input(std::string_view text, bool echoed = true);
   // Runs one programmatic sentence: "OK", "ERROR" or its value, the details in ErrorDetail.
   // `sentence` comes back trimmed, without a closing ";" (or the statement last sent).
   std::string ExecutePS(std::string& sentence);
@@ -103,7 +105,7 @@ class Session {
   void SetDescription(std::string text) { description_ = std::move(text); }
 
  private:
-  bool TakeInput(std::string_view text);
+  bool TakeInput(std::string_view text, bool echoed);
   void Failed(const Status& failure);
   // Handles the complete lines waiting in the type-ahead, in order, for as long as the
   // session is in a state that takes lines: what a user pasted, or typed while a program
@@ -115,9 +117,9 @@ class Session {
 
   // The login dialogue (login_dialogue.cpp).
   void LogIn();
-  // Waits for the login's turn, telling the user how long; false when the session ended
-  // meanwhile.
-  bool AwaitLoginTurn(const LoginTurn& turn);
+  // Waits for the login's turn, telling the user how long when it waits for a hold; false
+  // when the session ended meanwhile. `woken` is set by the pace when the turn may have come.
+  bool AwaitLoginTurn(const LoginTurn& turn, std::atomic<bool>& woken);
   // After kMaxRefusedLogins refused logins the session ends. False when it ends.
   bool AfterRefusedLogin();
 

@@ -39,4 +39,6 @@ bool AwaitsKey(SessionState state) {
          state == SessionState::kTclQueryShow;
 }
 
+bool ProgramRunsIn(std::string_view name) { return name.ends_with(StateName(SessionState::kVerb)); }
+
 }  // namespace orvik

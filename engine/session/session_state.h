@@ -1,9 +1,10 @@
 // The states of a session, and their names.
 //
-// The session machine (session.h) moves a session through these states; hosts read the
-// state's name (Port::State: the console takes a name ending in "VERB" for a running
-// program) and scripts may write any name into msState. A name that is none of the table's
-// is kept as written and is the state kOther: a session in it takes no line and no key.
+// The session machine (session.h) moves a session through these states and scripts may
+// write any name into msState. A name that is none of the table's is kept as written and is
+// the state kOther: a session in it takes no line and no key. Hosts show the name
+// (Port::State) and ask the state itself whether a program runs (ProgramRunsIn, decided once
+// where the state is set), never the name.
 //
 // Plain values; any thread.
 
@@ -34,6 +35,10 @@ SessionState StateNamed(std::string_view name);
 
 // The states in which a key is awaited: the key itself is the input, never a line.
 bool AwaitsKey(SessionState state);
+
+// Whether a program runs in the state named `name`: "VERB", or any name a script wrote that
+// ends in those four capitals, as hosts have always taken such a name.
+bool ProgramRunsIn(std::string_view name);
 
 }  // namespace orvik
 

@@ -3,8 +3,8 @@
 #include <array>
 
 #include "account_schema.h"
-#include "markup.h"
 #include "numbers.h"
+#include "screen_markup.h"
 #include "session.h"
 #include "vb_error.h"
 
@@ -212,7 +212,7 @@ void Session::RunTclVerb(const std::string& line) {
         }
       }
     } else if (v == "EXIT" || v == "OFF" || v == "LO") {
-      terminal.Send(kPortDisconnect);
+      terminal.Send(protocol::kPortDisconnect);
     } else {
       // A program: scheduled now, run by the deferred runner, which also ends the verb.
       errorDetail_.clear();

@@ -1,10 +1,12 @@
 #include "terminal.h"
 
+#include <QTimer>
 #include <chrono>
 
+#include "engine_protocol.h"
 #include "event_wait.h"
-#include "markup.h"
 #include "numbers.h"
+#include "screen_markup.h"
 #include "text.h"
 
 namespace orvik {
@@ -12,7 +14,6 @@ namespace {
 
 constexpr char kCr = '\r';
 constexpr char kBs = '\b';
-constexpr std::string_view kNoCr = "{NOCR}";
 
 std::size_t Find(std::string_view haystack, std::string_view needle, bool text,
                  std::size_t from = 0) {
@@ -37,6 +38,8 @@ SteadyClock::time_point After(double seconds) {
 
 Terminal::Terminal(std::shared_ptr<StopSwitch> stop) : stop_(std::move(stop)) {}
 
+Terminal::~Terminal() = default;
+
 SessionState Terminal::State() const {
   std::lock_guard lock(mutex_);
   return state_;
@@ -50,13 +53,20 @@ std::string Terminal::StateText() const {
 void Terminal::SetState(SessionState state) { SetStateText(std::string(StateName(state))); }
 
 void Terminal::SetStateText(std::string name) {
+  const bool runs = ProgramRunsIn(name);
   {
     std::lock_guard lock(mutex_);
     if (stateText_ == name) return;
     stateText_ = name;
     state_ = StateNamed(name);
+    programRuns_ = runs;
   }
-  if (stateChanged_) stateChanged_(name);
+  if (stateChanged_) stateChanged_(name, runs);
+}
+
+bool Terminal::ProgramRuns() const {
+  std::lock_guard lock(mutex_);
+  return programRuns_;
 }
 
 void Terminal::Send(std::string_view text) {
@@ -72,18 +82,65 @@ void Terminal::Send(std::string_view text) {
     responseHandler_(piece);
     return;
   }
-  // Nobody will ever read what a stopped session writes.
-  if (stop_->Thrown()) return;
+  // Nobody will ever read what a stopped session writes, nor what it writes after it hung up.
+  if (stop_->Thrown() || hungUp_) return;
+  Deliver(text, lock);
+  WaitForHostToCatchUp();
+}
+
+void Terminal::Deliver(std::string_view text, std::unique_lock<std::mutex>& lock) {
+  bool hangUp = false;
+  std::string joined;
+  if (hangUp_) {
+    const bool wasHeld = !heldOutput_.empty();
+    if (wasHeld) {
+      joined = std::exchange(heldOutput_, {}).append(text);
+      text = joined;
+    }
+    const std::size_t marker = text.find(protocol::kPortDisconnect);
+    if (marker != std::string_view::npos) {
+      text = text.substr(0, marker);
+      hungUp_ = hangUp = true;
+    } else {
+      // A program may write the marker in pieces: a possible first piece waits for the rest.
+      const std::size_t held = protocol::PossibleDisconnectStart(text);
+      heldOutput_.assign(text.substr(text.size() - held));
+      text.remove_suffix(held);
+      if (held > 0) {
+        if (!holdTimer_) {
+          holdTimer_ = std::make_unique<QTimer>();
+          holdTimer_->setSingleShot(true);
+          QObject::connect(holdTimer_.get(), &QTimer::timeout, [this] { ReleaseHeldOutput(); });
+        }
+        // The hold counts from the first piece held.
+        if (!wasHeld) holdTimer_->start(kMarkerHold);
+      } else if (holdTimer_) {
+        holdTimer_->stop();
+      }
+    }
+  }
   responseBuffer_.append(text);
-  if (!outputWaiting_) return;
   // The host hears of output once until it takes it: what is written meanwhile, while the
   // host's thread gets round to it, goes with it in one piece. So a prompt leaves at once,
   // and a burst of lines leaves in a few large writes, however long the program goes on.
-  const bool announce = !outputAnnounced_;
-  outputAnnounced_ = true;
+  const bool announce = outputWaiting_ && !text.empty() && !outputAnnounced_;
+  if (announce) outputAnnounced_ = true;
   lock.unlock();
   if (announce) outputWaiting_();
-  WaitForHostToCatchUp();
+  // After what came before the marker: the host takes that first, then lets go.
+  if (hangUp) hangUp_();
+}
+
+void Terminal::ReleaseHeldOutput() {
+  std::unique_lock lock(mutex_);
+  if (heldOutput_.empty()) return;
+  const std::string held = std::exchange(heldOutput_, {});
+  if (stop_->Thrown() || hungUp_) return;
+  responseBuffer_.append(held);
+  const bool announce = outputWaiting_ && !outputAnnounced_;
+  if (announce) outputAnnounced_ = true;
+  lock.unlock();
+  if (announce) outputWaiting_();
 }
 
 void Terminal::WaitForHostToCatchUp() {
@@ -215,6 +272,8 @@ Status Terminal::Read(Variant& input, std::int32_t length, bool newLine, double 
     typeAhead_.clear();
   };
 
+  // The user is to answer what was written: none of it waits for more.
+  ReleaseHeldOutput();
   bool refused = false;  // the line read was too long to be taken
   for (;;) {
     std::uint64_t seen;
@@ -223,7 +282,7 @@ Status Terminal::Read(Variant& input, std::int32_t length, bool newLine, double 
       seen = inputVersion_;
       if (stop_->Thrown()) {
         // The session is over: a program that asks for more input is told so at once.
-        input = Variant(std::string(kPortDisconnect));
+        input = Variant(std::string(protocol::kPortDisconnect));
         typeAhead_.clear();
         break;
       }
@@ -255,10 +314,13 @@ Status Terminal::Read(Variant& input, std::int32_t length, bool newLine, double 
       }
     }
     // Sleep in the event loop until the type-ahead changes or the deadline comes.
-    PumpEventsUntil(deadline, [this, seen] {
-      std::lock_guard lock(mutex_);
-      return inputVersion_ != seen;
-    });
+    PumpEventsUntil(
+        deadline,
+        [this, seen] {
+          std::lock_guard lock(mutex_);
+          return inputVersion_ != seen;
+        },
+        &waker_);
   }
   inputPending_ = false;
   noNewLine_ = false;
@@ -269,15 +331,19 @@ Status Terminal::Read(Variant& input, std::int32_t length, bool newLine, double 
 void Terminal::PortCClose() {
   std::lock_guard lock(mutex_);
   if (inputPending_) {
-    typeAhead_.assign(kPortDisconnect);
+    typeAhead_.assign(protocol::kPortDisconnect);
     typeAhead_.push_back(kCr);
     ++inputVersion_;
   }
+  waker_.Wake();
 }
 
 void Terminal::WakeWaits() {
-  std::lock_guard lock(mutex_);
-  ++inputVersion_;
+  {
+    std::lock_guard lock(mutex_);
+    ++inputVersion_;
+  }
+  waker_.Wake();
 }
 
 std::string Terminal::Execute(std::string_view command, std::string_view endMarker,
@@ -288,9 +354,10 @@ std::string Terminal::Execute(std::string_view command, std::string_view endMark
   // "{NOCR}" at the very end (blanks after it allowed) sends the command without CR LF;
   // the marker itself is an instruction to us, not input for the session.
   std::string sent(command);
-  const std::size_t marker = FindNoCase(sent, kNoCr);
+  const std::size_t marker = FindNoCase(sent, protocol::kNoCr);
   const std::size_t end = sent.find_last_not_of(' ');
-  if (marker != std::string::npos && end != std::string::npos && marker + kNoCr.size() == end + 1) {
+  if (marker != std::string::npos && end != std::string::npos &&
+      marker + protocol::kNoCr.size() == end + 1) {
     sent.erase(marker);
   } else {
     sent.append(kCrLf);
@@ -319,12 +386,14 @@ std::string Terminal::Execute(std::string_view command, std::string_view endMark
 
 std::string Terminal::Unframed(const std::string& answer, bool textCompare) {
   if (answer == kTimeoutAnswer) return answer;
-  const std::size_t close = FindLast(answer, kEndOfTransmission, textCompare);
+  const std::size_t close = FindLast(answer, protocol::kEndOfTransmission, textCompare);
   if (close == std::string::npos) return answer;
   // Only a "<TX>" before the last "</TX>" opens the frame.
-  const std::size_t open = Find(std::string_view(answer).substr(0, close), "<TX>", textCompare);
+  const std::size_t open =
+      Find(std::string_view(answer).substr(0, close), protocol::kStartOfTransmission, textCompare);
   if (open == std::string::npos) return answer.substr(0, close);
-  return answer.substr(open + 4, close - open - 4);
+  const std::size_t start = open + protocol::kStartOfTransmission.size();
+  return answer.substr(start, close - start);
 }
 
 }  // namespace orvik

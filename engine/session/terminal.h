@@ -3,12 +3,19 @@
 // one input and waits for its answer (Execute).
 //
 // The terminal is the only part of a port that other threads touch. These members may be
-// called from any thread: State, StateText, TypeAhead, Response, InputPending, PortCClose,
-// SetHostBacklog and WakeWaits. Every other member runs on the port's thread. Output goes,
-// in this order of preference: to the Execute call in progress (innermost first), to the
-// host's response handler once the host has driven the session asynchronously (RequestA), or
-// into the buffer Response empties, the host being told once (outputWaiting) until it takes
-// it. A host that does not keep up holds the session's output back (SetHostBacklog).
+// called from any thread: State, StateText, ProgramRuns, TypeAhead, Response, InputPending,
+// PortCClose, SetHostBacklog and WakeWaits. Every other member runs on the port's thread.
+// Output goes, in this order of preference: to the Execute call in progress (innermost
+// first), to the host's response handler once the host has driven the session
+// asynchronously (RequestA), or into the buffer Response empties, the host being told once
+// (outputWaiting) until it takes it. A host that does not keep up holds the session's output
+// back (SetHostBacklog).
+//
+// A host that set the hang-up hook never reads that buffer for the disconnect marker: the
+// terminal finds it here, once, as it is written, also when a program writes it in pieces
+// (the end of a piece that could begin it waits up to kMarkerHold for the rest, or until the
+// session waits for input). What was written before the marker enters the buffer and is
+// announced first; then the hook runs; the marker and all output after it go nowhere.
 //
 // Text is the system's bytes. Failures of a read come back as a Status; nothing here
 // throws but what a host's handler throws.
@@ -17,6 +24,7 @@
 #define ORVIK_ENGINE_SESSION_TERMINAL_H_
 
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -26,10 +34,13 @@
 #include <string_view>
 #include <vector>
 
+#include "event_wait.h"
 #include "status.h"
 #include "stop_switch.h"
 #include "terminal_io.h"
 #include "variant.h"
+
+class QTimer;
 
 namespace orvik {
 
@@ -53,9 +64,13 @@ class Terminal : public TerminalIo {
   static std::string LineRefusedNotice();
   // The answer of an Execute whose end marker did not come.
   static constexpr std::string_view kTimeoutAnswer = "ERROR: TIMEOUT";
+  // How long the end of some output that could begin the disconnect marker waits for the
+  // rest of it before it goes on as the text it turned out to be.
+  static constexpr std::chrono::milliseconds kMarkerHold{250};
 
   // `stop` ends every wait for good.
   explicit Terminal(std::shared_ptr<StopSwitch> stop);
+  ~Terminal() override;
 
   // --- The state (any thread) ------------------------------------------------------------
 
@@ -64,10 +79,12 @@ class Terminal : public TerminalIo {
   void SetState(SessionState state) override;
   // Any name, as a script writes msState.
   void SetStateText(std::string name);
-  // Runs on the port's thread after each change, with the new name.
-  void SetStateChanged(std::function<void(const std::string&)> changed) {
-    stateChanged_ = std::move(changed);
-  }
+  // Whether the state is a running program's (ProgramRunsIn). Any thread.
+  bool ProgramRuns() const;
+  // Runs on the port's thread after each change, with the new name and whether a program
+  // runs in it.
+  using StateChanged = std::function<void(const std::string& name, bool programRuns)>;
+  void SetStateChanged(StateChanged changed) { stateChanged_ = std::move(changed); }
 
   // --- Output ---------------------------------------------------------------------------
 
@@ -84,6 +101,9 @@ class Terminal : public TerminalIo {
   void SetOutputWaiting(std::function<void()> waiting) { outputWaiting_ = std::move(waiting); }
   // Output taken by the host and not yet delivered. Any thread.
   void SetHostBacklog(std::size_t bytes);
+  // Runs on the port's thread when the session hangs up (see the top of this file). Set
+  // once, before the session's first output.
+  void SetHangUp(std::function<void()> hangUp) { hangUp_ = std::move(hangUp); }
 
   // --- Echo and input -------------------------------------------------------------------
 
@@ -120,13 +140,21 @@ class Terminal : public TerminalIo {
  private:
   // Holds the session while its host has too much output undelivered.
   void WaitForHostToCatchUp();
+  // Puts `text` into the buffer Response empties, looking for the disconnect marker when a
+  // host set the hang-up hook. Called with `lock` held; releases it.
+  void Deliver(std::string_view text, std::unique_lock<std::mutex>& lock);
+  // What waited as a possible start of the marker goes on as text.
+  void ReleaseHeldOutput();
 
   std::shared_ptr<StopSwitch> stop_;
+  // Made on the port's thread: wakes a Read when another thread changes its input.
+  const EventWaker waker_;
 
   // Read by hosts on other threads, under mutex_.
   mutable std::mutex mutex_;
   SessionState state_ = SessionState::kStartup;
   std::string stateText_{StateName(SessionState::kStartup)};
+  bool programRuns_ = false;
   std::string typeAhead_;
   std::uint64_t inputVersion_ = 0;  // counts changes of typeAhead_, for waiting readers
   std::string responseBuffer_;
@@ -134,6 +162,9 @@ class Terminal : public TerminalIo {
   std::vector<std::string> captures_;
   bool asyncMode_ = false;
   bool outputAnnounced_ = false;  // the host has been told of output it has not taken
+  // The end of the output so far, held back while it could be the start of the marker.
+  std::string heldOutput_;
+  bool hungUp_ = false;  // the marker was written: output goes nowhere from now on
   std::atomic<bool> inputPending_{false};
   std::atomic<std::size_t> hostBacklog_{0};
 
@@ -145,7 +176,9 @@ class Terminal : public TerminalIo {
   bool discardingLine_ = false;
   ResponseHandler responseHandler_;
   std::function<void()> outputWaiting_;
-  std::function<void(const std::string&)> stateChanged_;
+  std::function<void()> hangUp_;
+  StateChanged stateChanged_;
+  std::unique_ptr<QTimer> holdTimer_;  // releases held output after kMarkerHold
 };
 
 }  // namespace orvik

@@ -7,6 +7,7 @@
 #include <QCoreApplication>
 #include <QThread>
 #include <atomic>
+#include <mutex>
 #include <thread>
 
 #include "event_wait.h"
@@ -82,20 +83,49 @@ TEST_F(PortHostTest, OutputWrittenBeforeLongWorkIsNotHeldBackByIt) {
   WaitUntil([&] { return workDone.load(); });
 }
 
-TEST_F(PortHostTest, StateChangesAreTold) {
+TEST_F(PortHostTest, StateChangesAreToldTyped) {
   auto host = Host();
   std::vector<std::string> states;
   QObject::connect(host.get(), &PortHost::stateChanged, host.get(),
-                   [&](const QByteArray& s) { states.push_back(s.toStdString()); });
+                   [&](const QByteArray& s, bool runs) {
+                     states.push_back(s.toStdString() + (runs ? " runs" : ""));
+                   });
   host->Post([](Port& p) {
     p.SetMsState("VERB");
     p.SetMsState("VERB");  // no change, no news
     p.SetMsState("TCL");
+    p.SetMsState("REPORTVERB");
   });
-  ASSERT_TRUE(WaitUntil([&] { return states.size() >= 2; }));
+  ASSERT_TRUE(WaitUntil([&] { return states.size() >= 3; }));
   WaitUntil([] { return false; }, 50);
-  EXPECT_EQ(states, (std::vector<std::string>{"VERB", "TCL"}));
-  EXPECT_EQ(host->State(), "TCL");
+  EXPECT_EQ(states, (std::vector<std::string>{"VERB runs", "TCL", "REPORTVERB runs"}));
+  EXPECT_EQ(host->State(), "REPORTVERB");
+  EXPECT_EQ(host->StateKind(), SessionState::kOther);
+  EXPECT_TRUE(host->ProgramRuns());
+}
+
+TEST_F(PortHostTest, AHangUpIsToldAfterTheOutputBeforeItAndTheMarkerNeverArrives) {
+  auto host = Host();
+  std::vector<std::string> heard;
+  std::string taken;
+  QObject::connect(host.get(), &PortHost::outputReady, host.get(), [&] {
+    heard.push_back("output");
+    taken += host->TakeOutput();
+  });
+  QObject::connect(host.get(), &PortHost::hungUp, host.get(), [&] {
+    heard.push_back("hung up");
+    taken += host->TakeOutput();
+  });
+  host->Post([](Port& p) {
+    p.CRT("Goodbye");
+    p.CRT("<&PORT_", false);
+    p.CRT("DISCONNECT>and after it", false);
+    p.CRT("more");
+  });
+  ASSERT_TRUE(WaitUntil([&] { return host->HungUp(); }));
+  WaitUntil([] { return false; }, 50);
+  EXPECT_EQ(heard, (std::vector<std::string>{"output", "hung up"}));
+  EXPECT_EQ(taken, "Goodbye\r\n");
 }
 
 TEST_F(PortHostTest, AReleasedSessionEndsItsThreadWhateverItWaitedFor) {
@@ -129,6 +159,64 @@ TEST_F(PortHostTest, AFactoryThatFailsIsReportedToTheHost) {
   EXPECT_THROW(PortHost([]() -> std::shared_ptr<Port> { throw std::runtime_error("no home"); }),
                std::runtime_error);
   EXPECT_THROW(PortHost([] { return std::shared_ptr<Port>(); }), std::runtime_error);
+  // Begun without waiting, the failure comes as news, and what was given meanwhile is dropped.
+  auto host =
+      PortHost::Begin([]() -> std::shared_ptr<Port> { throw std::runtime_error("no home"); });
+  std::string why;
+  QObject::connect(host.get(), &PortHost::failed, host.get(),
+                   [&](const QByteArray& w) { why = w.toStdString(); });
+  host->Input("lost");
+  ASSERT_TRUE(WaitUntil([&] { return !why.empty(); }));
+  EXPECT_EQ(why, "no home");
+  EXPECT_FALSE(host->Ready());
+  EXPECT_TRUE(host->Wait(2000));
+}
+
+// A host that does not wait for its port to be made: what it is given meanwhile reaches the
+// port in order once it is; released before then, the port is dropped as soon as it is made.
+TEST_F(PortHostTest, APortBegunWithoutWaitingKeepsWhatItIsGivenOrIsDroppedWhenReleased) {
+  const std::string home = home_.string();
+  std::atomic<bool> letGo{false};
+  std::mutex mutex;
+  std::weak_ptr<Port> made;
+  const auto slowly = [&, home] {
+    while (!letGo) std::this_thread::sleep_for(5ms);
+    auto port = Port::Create(home);
+    port->Echo(Variant(true));
+    port->SetMsState("ECHOING");
+    std::lock_guard lock(mutex);
+    made = port;
+    return port;
+  };
+  auto host = PortHost::Begin(slowly);
+  std::vector<std::string> heard;
+  QObject::connect(host.get(), &PortHost::ready, host.get(), [&] { heard.push_back("ready"); });
+  QObject::connect(host.get(), &PortHost::outputReady, host.get(),
+                   [&] { heard.push_back("output"); });
+  host->Input("one ");
+  host->Post([](Port& p) { p.CRT("two", false); });
+  host->Input(" three");
+  EXPECT_FALSE(host->Ready());
+  EXPECT_EQ(host->TakeOutput(), "");
+  EXPECT_EQ(host->InputBacklog(), 10u);
+  letGo = true;
+  ASSERT_TRUE(WaitUntil([&] { return !heard.empty() && heard.back() == "output"; }));
+  EXPECT_EQ(heard.front(), "ready");
+  std::string taken;
+  WaitUntil([&] {
+    taken += host->TakeOutput();
+    return taken.size() >= 13;
+  });
+  EXPECT_EQ(taken, "one two three");
+
+  letGo = false;
+  auto early = PortHost::Begin(slowly);
+  early->Input("for nobody");
+  early->Release();
+  letGo = true;
+  EXPECT_TRUE(early->Wait(2000));
+  std::lock_guard lock(mutex);
+  EXPECT_TRUE(made.expired());
 }
 
 TEST_F(PortHostTest, TheStopReachesTheDriversThePortStillHasAndNoOther) {
@@ -160,7 +248,7 @@ TEST_F(PortHostTest, TheStopReachesTheDriversThePortStillHasAndNoOther) {
   EXPECT_EQ(port->Response(), "");
   Variant line;
   EXPECT_TRUE(port->IInput(line));
-  EXPECT_EQ(line.ToString(), kPortDisconnect);
+  EXPECT_EQ(line.ToString(), protocol::kPortDisconnect);
 }
 
 TEST(StopSwitchTest, InterruptsRegisteredOnesOnceAndWakesWaits) {

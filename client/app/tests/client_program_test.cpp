@@ -270,14 +270,8 @@ TEST_F(ClientProgramTest, TheDemoSaysSoWhenAValueIsNotStored) {
   ClientProgram program({home_.string(), {}});
   ASSERT_TRUE(StartDemoMenu(program)) << Screen(program);
   // Another session holds the customer for its own update.
-  auto holder = Port::Create(home_.string());
-  port_access::SetLogin(*holder, "demo", "demo");
-  ASSERT_TRUE(port_access::ConnectAccount(*holder, "dm") && port_access::ValidateLogin(*holder) &&
-              port_access::ConnectAccount(*holder, "shop"))
-      << holder->ErrorDetail();
-  Variant file, held;
-  ASSERT_TRUE(holder->OOpen(Variant("DEMOCUST"), file)) << holder->ErrorDetail();
-  ASSERT_TRUE(holder->RReadU(held, file, Variant("C100"))) << holder->ErrorDetail();
+  const std::shared_ptr<Port> holder = HoldItem("DEMOCUST", "C100", &error);
+  ASSERT_NE(holder, nullptr) << error;
 
   ASSERT_TRUE(OpenCustomer(program)) << Screen(program);
   ScreenFormWidget* form = program.TopForm();
@@ -291,7 +285,8 @@ TEST_F(ClientProgramTest, TheDemoSaysSoWhenAValueIsNotStored) {
   ASSERT_TRUE(WaitFor([&] { return !answerer.texts.empty(); })) << "no box";
   EXPECT_EQ(answerer.texts[0], "The value was not stored: [920] Another user has this item locked\n");
   ASSERT_TRUE(WaitFor([&] { return name->text() == "Acme Ltd"; })) << name->text().toStdString();
-  Variant stored;
+  Variant file, stored;
+  ASSERT_TRUE(holder->OOpen(Variant("DEMOCUST"), file));
   ASSERT_TRUE(holder->RRead(stored, file, Variant("C100")));
   EXPECT_EQ(stored.ToString().substr(0, 8), "Acme Ltd");
   program.Shell().Closedown();

@@ -106,16 +106,11 @@ TEST_F(ClientWindowTest, APopupThenTheMenuByKeys) {
 TEST_F(ClientWindowTest, AFormThenThePickListThenAnotherForm) {
   ASSERT_NO_FATAL_FAILURE(StartClient());
   ASSERT_NO_FATAL_FAILURE(StartDemo());
-  Enter("1");
+  ASSERT_NO_FATAL_FAILURE(OpenCustomerForm());
   std::vector<Shade> entries;
-  ASSERT_TRUE(WaitEntries({Shade::kWhite, Shade::kWhite, Shade::kWhite}, &entries))
-      << ::testing::PrintToString(entries);
   ASSERT_TRUE(x_.Keys({"alt+2"}));
   Enter("Acme Two");
-  const auto customer = [&](const std::string& id) {
-    return Shop("SELECT A1 || '|' || A2 FROM DEMOCUST WHERE A0 = '" + id + "'");
-  };
-  ASSERT_TRUE(WaitUntil([&] { return customer("C100") == "Acme Two|5000"; })) << customer("C100");
+  ASSERT_TRUE(WaitUntil([&] { return Customer("C100") == "Acme Two|5000"; })) << Customer("C100");
   ASSERT_TRUE(WaitEntries({Shade::kWhite, Shade::kGreen, Shade::kWhite}, &entries))
       << ::testing::PrintToString(entries);
   // A credit limit that is no number: refused in a box, the old one back, not taken.
@@ -127,7 +122,7 @@ TEST_F(ClientWindowTest, AFormThenThePickListThenAnotherForm) {
     return entries.size() == 3 && entries[2] != Shade::kWhite;
   })) << ::testing::PrintToString(entries);
   EXPECT_NE(entries[2], Shade::kGreen) << "a refused value shown as taken";
-  EXPECT_EQ(customer("C100"), "Acme Two|5000");
+  EXPECT_EQ(Customer("C100"), "Acme Two|5000");
 
   // Quit, the pick list by its code, C200 typed into its text box: his form, nothing taken.
   ASSERT_TRUE(x_.Keys({"Escape"}));
@@ -142,10 +137,78 @@ TEST_F(ClientWindowTest, AFormThenThePickListThenAnotherForm) {
   EXPECT_TRUE(OnlyTheForm());
   ASSERT_TRUE(x_.Keys({"alt+3"}));
   Enter("900");
-  ASSERT_TRUE(WaitUntil([&] { return customer("C200") == "Bolt & Co|900"; })) << customer("C200");
+  ASSERT_TRUE(WaitUntil([&] { return Customer("C200") == "Bolt & Co|900"; })) << Customer("C200");
   ASSERT_TRUE(WaitEntries({Shade::kWhite, Shade::kWhite, Shade::kGreen}, &entries))
       << ::testing::PrintToString(entries);
-  EXPECT_EQ(customer("C100"), "Acme Two|5000");
+  EXPECT_EQ(Customer("C100"), "Acme Two|5000");
+}
+
+// Screens after the window was taken out of its maximised state and sized by the window
+// manager: the menu (which keeps the user's size) takes its pick by keys, a nomination screen
+// its number typed at once, a sub-form sized by the window manager its note, and nothing of a
+// screen before is left.
+TEST_F(ClientWindowTest, ScreensAfterAResizeTakeTheKeyboardWhereTheySay) {
+  ASSERT_NO_FATAL_FAILURE(StartClient());
+  ASSERT_NO_FATAL_FAILURE(StartDemo());
+  ASSERT_NO_FATAL_FAILURE(OpenCustomerForm());
+  // Restored by a double click on the title bar, then made smaller by its border.
+  ASSERT_TRUE(x_.Click(form_, 300, -10, 2));
+  ASSERT_TRUE(WaitUntil([&] { return x_.Geometry(form_).width < 1280; })) << "still maximised";
+  ASSERT_TRUE(x_.Resize(form_, 900, 600));
+  ASSERT_TRUE(WaitUntil([&] { return Screen().width() <= 900; }));
+  ASSERT_TRUE(x_.Keys({"alt+2"}));
+  Enter("Small Window Ltd");
+  ASSERT_TRUE(WaitUntil([&] { return Customer("C100") == "Small Window Ltd|5000"; }))
+      << Customer("C100");
+
+  // Esc: the menu, in the small window, and the nomination screen by its code.
+  ASSERT_TRUE(x_.Keys({"Escape"}));
+  ASSERT_TRUE(WaitUntil([&] { return !MenuItems().empty(); })) << "no menu";
+  EXPECT_LE(x_.Geometry(form_).width, 900) << "the menu took the user's size away";
+  Enter("7");
+  ASSERT_TRUE(WaitChoices("1,7")) << Choices();
+  std::vector<Shade> entries;
+  ASSERT_TRUE(WaitEntries({Shade::kWhite}, &entries)) << ::testing::PrintToString(entries);
+  EXPECT_TRUE(OnlyTheForm());
+  Enter("C200");
+  const auto nominated = [&] { return Shop("SELECT A1 FROM DEMOLOG WHERE A0 = 'NOMINATED'"); };
+  ASSERT_TRUE(WaitUntil([&] { return nominated() == "C200"; })) << nominated();
+  ASSERT_TRUE(x_.Keys({"alt+3"}));
+  Enter("4321");
+  ASSERT_TRUE(WaitUntil([&] { return Customer("C200") == "Bolt & Co|4321"; })) << Customer("C200");
+
+  // Maximised again, then the sub-form, which the window manager sizes; its Quit gives the
+  // menu back.
+  ASSERT_TRUE(x_.Keys({"Escape"}));
+  ASSERT_TRUE(WaitUntil([&] { return !MenuItems().empty(); })) << "no menu";
+  if (x_.Geometry(form_).width < 1280) {
+    ASSERT_TRUE(x_.Click(form_, 300, -10, 2));
+  }
+  ASSERT_TRUE(WaitUntil([&] { return MenuItems().size() == kMenuItems; })) << "not maximised";
+  Enter("8");
+  const WindowId sub = x_.WaitWindow(Pid(), "^SubForm$");
+  ASSERT_NE(sub, 0u) << "no sub-form";
+  ASSERT_TRUE(x_.Click(sub, 300, -10, 2));
+  ASSERT_TRUE(x_.Resize(sub, 1000, 700));
+  WaitUntil([] { return false; }, 500ms);  // drawn
+  ASSERT_TRUE(x_.Keys({"alt+1"}));
+  Enter("Resized and kept");
+  const auto notes = [&] { return Shop("SELECT A1 FROM DEMONOTE WHERE A0 = 'C100'"); };
+  ASSERT_TRUE(WaitUntil([&] { return notes() == "Resized and kept"; })) << notes();
+  ASSERT_TRUE(x_.Keys({"alt+q"}));
+  ASSERT_TRUE(x_.WaitNoWindow(Pid(), "^SubForm$")) << "the sub-form stays";
+  EXPECT_TRUE(OnlyTheForm());
+  ASSERT_TRUE(WaitUntil([&] { return MenuItems().size() == kMenuItems; })) << "no menu";
+  Enter("4");
+  ASSERT_NE(x_.WaitWindow(Pid(), "^Orvik demo$"), 0u) << "no popup";
+  ASSERT_TRUE(x_.Keys({"Return"}));
+  ASSERT_TRUE(x_.WaitNoWindow(Pid(), "^Orvik demo$")) << "the popup stays";
+  Enter("9");
+  ASSERT_NO_FATAL_FAILURE(AnswerBox("y"));
+  EXPECT_TRUE(WaitChoices("1,7,8,4,9")) << Choices();
+  ASSERT_TRUE(WaitUntil([&] { return TerminalOnly(StillScreen(), 2); }))
+      << "the menu's remains over the terminal";
+  ASSERT_NO_FATAL_FAILURE(LogOffAtTheTerminal());
 }
 
 }  // namespace

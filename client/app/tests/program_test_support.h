@@ -16,11 +16,14 @@
 #include <chrono>
 #include <filesystem>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "client_program.h"
 #include "event_wait.h"
+#include "port.h"
+#include "port_access.h"
 #include "setup.h"
 
 namespace orvik::client {
@@ -90,6 +93,23 @@ class ProgramHomeTest : public ::testing::Test {
         << error;
   }
   void TearDown() override { std::filesystem::remove_all(home_); }
+
+  // Another session of the demo user in the account shop, holding item `id` of `file` for
+  // its own update; null, with the reason in `error`, when it could not.
+  std::shared_ptr<Port> HoldItem(const std::string& file, const std::string& id,
+                                 std::string* error) {
+    auto holder = Port::Create(home_.string());
+    port_access::SetLogin(*holder, "demo", "demo");
+    Variant fileVariable, item;
+    if (!port_access::ConnectAccount(*holder, "dm") || !port_access::ValidateLogin(*holder) ||
+        !port_access::ConnectAccount(*holder, "shop") ||
+        !holder->OOpen(Variant(file), fileVariable) ||
+        !holder->RReadU(item, fileVariable, Variant(id))) {
+      *error = holder->ErrorDetail();
+      return nullptr;
+    }
+    return holder;
+  }
 
   // The terminal text of the top screen form.
   static std::string Screen(ClientProgram& program) {

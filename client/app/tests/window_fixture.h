@@ -299,6 +299,18 @@ class ClientWindowTest : public ::testing::Test {
     ASSERT_TRUE(WaitUntil([&] { return MenuItems().size() == kMenuItems; })) << "no menu";
   }
 
+  // The demo's customer form by its code, its three entries drawn with nothing taken.
+  void OpenCustomerForm() {
+    Enter("1");
+    std::vector<Shade> entries;
+    ASSERT_TRUE(WaitEntries({Shade::kWhite, Shade::kWhite, Shade::kWhite}, &entries))
+        << ::testing::PrintToString(entries);
+  }
+  // A customer of the demo as stored: "name|credit limit".
+  std::string Customer(const std::string& id) {
+    return Shop("SELECT A1 || '|' || A2 FROM DEMOCUST WHERE A0 = '" + id + "'");
+  }
+
   // The form the client opened with is still up, alone. Waited for: a search that runs while
   // another of the client's windows is being destroyed can fail and find nothing, and a form
   // that had closed would not come back.

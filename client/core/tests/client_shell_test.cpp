@@ -6,7 +6,6 @@
 
 #include "bracket_runs.h"
 #include "colours.h"
-#include "echo_tracker.h"
 #include "monitor_log.h"
 #include "shell_fixture.h"
 
@@ -91,7 +90,7 @@ TEST_F(ShellTest, TextEndingInABracketRunStillEnds) {
   EXPECT_TRUE(dialogs.boxes.empty());
 }
 
-TEST_F(ShellTest, TheDisconnectMarkerReleasesThePortBeforeItsBoxAndEndsTheProgram) {
+TEST_F(ShellTest, AHangUpReleasesThePortBeforeItsBoxAndEndsTheProgram) {
   StartToFirstForm();
   bool releasedFirst = false;
   int nested = 0;
@@ -99,7 +98,8 @@ TEST_F(ShellTest, TheDisconnectMarkerReleasesThePortBeforeItsBoxAndEndsTheProgra
     releasedFirst = link.released;
     if (nested++ == 0) shell.TimerTick();  // the timer goes on while the box is up
   };
-  Engine("bye<&PORT_DISCONNECT>\r\n:");
+  link.hungUp = true;  // after writing a farewell
+  Engine("bye");
   ASSERT_EQ(dialogs.boxes.size(), 1u);
   EXPECT_EQ(dialogs.boxes[0].text, "OrvikEngine disconnecting");
   EXPECT_EQ(dialogs.boxes[0].buttons, BoxButtons::kOk);
@@ -128,78 +128,27 @@ TEST_F(ShellTest, TextDispatchedInsideABoxIsNotDispatchedAgain) {
   EXPECT_EQ(dialogs.boxes.size(), 1u);
 }
 
-TEST_F(ShellTest, TheEchoOfAReplyOnAFormIsNoTransmission) {
+TEST_F(ShellTest, AReplyOnAFormGoesUnechoedAndTheTerminalsKeysEchoed) {
   StartToFirstForm();
   settings.timeout = 0.3f;
+  shell.Send("W");  // a key typed on the terminal screen: the session draws it
   Top().Model().states.msState = "FORM_ACTIVE";
   Top().Model().states.msFormState = "MENU";
   shell.Send("\r");  // acknowledging a box; the program answers nothing
-  Engine("\r\n");
-  shell.Send("Y\r");
-  Engine("Y");
-  Engine("\r");
+  shell.Send("Spring<MSGBOX>\r");
+  EXPECT_THAT(link.sent, ElementsAre("\r\n", "W", "\r", "Spring<MSGBOX>\r"));
+  EXPECT_THAT(link.echoed, ElementsAre(true, true, false, false));
   for (int i = 0; i < 6; ++i) shell.TimerTick();
-  EXPECT_TRUE(dialogs.boxes.empty());
-  EXPECT_EQ(shell.PendingText(), "");
-  // Text that is no echo still waits for its end, and times out as it always did.
+  EXPECT_TRUE(dialogs.boxes.empty()) << "nothing came back to wait for";
+  // Text that is no transmission still waits for its end, and times out as it always did.
   Engine("stray text");
   for (int i = 0; i < 6; ++i) shell.TimerTick();
   ASSERT_EQ(dialogs.boxes.size(), 1u);
   EXPECT_THAT(dialogs.boxes[0].text, HasSubstr("Timeout ERROR"));
 }
 
-TEST_F(ShellTest, EchoTracking) {
-  EchoTracker echo;
-  echo.Sent("3\r");
-  echo.Sent("\r");
-  EXPECT_EQ(echo.TakeLeadingEcho("4"), 0u);
-  EXPECT_EQ(echo.TakeLeadingEcho("3\r"), 2u);
-  EXPECT_EQ(echo.TakeLeadingEcho("\r\n"), 2u);  // a lone CR comes back as CR LF
-  EXPECT_EQ(echo.TakeLeadingEcho("\r\n"), 0u);  // nothing more was sent
-  echo.Sent("ab\r");
-  EXPECT_EQ(echo.TakeLeadingEcho("a"), 1u);  // in pieces
-  EXPECT_EQ(echo.TakeLeadingEcho("b"), 1u);  // the line end a program did not echo
-  echo.Sent("c");
-  EXPECT_EQ(echo.TakeLeadingEcho("c"), 1u);
-  echo.Sent("d\r");
-  EXPECT_EQ(echo.TakeLeadingEcho("d<FORM"), 1u);  // the application's answer follows
-  const auto mark = echo.Mark();
-  echo.Sent("e");
-  echo.ForgetBefore(mark);
-  EXPECT_EQ(echo.TakeLeadingEcho("\r\ne"), 0u);  // the rest of "d\r" is forgotten
-  EXPECT_EQ(echo.TakeLeadingEcho("e"), 1u);
-  echo.Sent("f\b");  // a backspace is not echoed as itself: not followed
-  EXPECT_EQ(echo.TakeLeadingEcho("f"), 0u);
-}
-
-TEST_F(ShellTest, EchoTrackingTakesMarkupTheUserTypedAsText) {
-  EchoTracker echo;
-  echo.Sent("Spring<MSGBOX>\r");
-  const std::string answer = "<MSGBOX TYPE=ERROR>No.</TX>";
-  EXPECT_EQ(echo.TakeLeadingEcho("Spring<MSGBOX>\r" + answer), 15u);
-  // The application's markup that looks like the sent text is no echo once it was echoed.
-  echo.Sent("<MSGBOX>");
-  EXPECT_EQ(echo.TakeLeadingEcho("<MSGBOX><MSGBOX>"), 8u);
-
-  // Cut anywhere by the link, a CR LF included; two replies echoed back to back.
-  echo.Sent("a<b>\r");
-  echo.Sent("<</TX>\r\n");
-  EXPECT_EQ(echo.TakeLeadingEcho("a<"), 2u);
-  EXPECT_EQ(echo.TakeLeadingEcho("b>\r"), 3u);
-  EXPECT_EQ(echo.TakeLeadingEcho("\n<</TX>\r"), 8u);
-  EXPECT_EQ(echo.TakeLeadingEcho("\n<FORM>"), 1u);
-  EXPECT_EQ(echo.TakeLeadingEcho("\n"), 0u) << "one LF belongs to one CR";
-
-  // A text that differs from the sent one is not taken, nor is what follows the difference.
-  echo.Sent("<X>\r");
-  EXPECT_EQ(echo.TakeLeadingEcho("<Y>\r\n"), 0u);
-  EXPECT_EQ(echo.TakeLeadingEcho("<X"), 2u);
-  EXPECT_EQ(echo.TakeLeadingEcho("]\r\n"), 0u);
-  echo.Clear();
-  EXPECT_EQ(echo.TakeLeadingEcho(">\r\n"), 0u);
-}
-
-// The reply typed into an entry comes back before the program's answer, markup and all.
+// A reply typed into an entry goes without the session's echo, so only the program's answer
+// comes back, whatever markup the reply held.
 TEST_F(ShellTest, MarkupTypedIntoAFormIsNeverObeyed) {
   StartToFirstForm();
   settings.timeout = 0.3f;
@@ -207,16 +156,17 @@ TEST_F(ShellTest, MarkupTypedIntoAFormIsNeverObeyed) {
   Top().Model().states.msFormState = "FUNCTION";
   const std::string refusal = "<MSGBOX TYPE=ERROR>Not a description.</TX>";
   shell.Send("Spring<MSGBOX>\r");
-  Engine("Spring<MSGBOX>\r" + refusal);
+  EXPECT_FALSE(link.echoed.back());
+  Engine(refusal);
   ASSERT_EQ(dialogs.boxes.size(), 1u);
   EXPECT_EQ(dialogs.boxes[0].text, "Not a description.\n");
 
-  // The echo cut by the link, and a sub-form's marker among what was typed.
+  // A sub-form's marker among what was typed; the answer cut by the link.
   Top().Model().states.msState = "FORM_ACTIVE";
   shell.Send("<SUBFORM><MSGBOX>\r");
-  Engine("<SUBFORM><MS");
-  Engine("GBOX>\r");
-  Engine("\n" + refusal);
+  EXPECT_FALSE(link.echoed.back());
+  Engine(refusal.substr(0, 7));
+  Engine(refusal.substr(7));
   EXPECT_EQ(shell.FormCount(), 1);
   ASSERT_EQ(dialogs.boxes.size(), 2u);
   EXPECT_EQ(dialogs.boxes[1].text, "Not a description.\n");
@@ -225,8 +175,7 @@ TEST_F(ShellTest, MarkupTypedIntoAFormIsNeverObeyed) {
   EXPECT_EQ(shell.PendingText(), "");
 }
 
-// A reply typed before the answer to the one before it is echoed after that answer, in the
-// same piece of text or in the next.
+// Replies typed before the answer to the one before them: each answer is read on its own.
 TEST_F(ShellTest, MarkupTypedAheadIsNeverObeyed) {
   StartToFirstForm();
   Top().Model().states.msState = "FORM_ACTIVE";
@@ -234,19 +183,22 @@ TEST_F(ShellTest, MarkupTypedAheadIsNeverObeyed) {
   const std::string refusal = "<MSGBOX TYPE=ERROR>Not a description.</TX>";
   const std::string askAgain = "<ACTIONCODE></TX>";
   shell.Send("<MSGBOX>1\r");
-  Engine("<MSGBOX>1\r" + refusal);
+  Engine(refusal);
   ASSERT_EQ(link.sent.back(), "\r") << "the box is acknowledged";
   shell.Send("<SUBFORM>2\r");
-  Engine("\r\n" + askAgain + "<SUBFORM>2\r" + refusal);
+  Engine(askAgain + refusal);
   shell.TimerTick();
   shell.Send("<MSGBOX>3\r");
-  Engine("\r\n" + askAgain);
-  Engine("<MSGBOX>3\r" + refusal);
+  Engine(askAgain);
+  Engine(refusal);
   shell.TimerTick();
   EXPECT_EQ(shell.FormCount(), 1);
   ASSERT_EQ(dialogs.boxes.size(), 3u);
   for (const auto& box : dialogs.boxes) EXPECT_EQ(box.text, "Not a description.\n");
   EXPECT_EQ(shell.PendingText(), "");
+  // After start-up's line end, to the terminal's login: none was to come back.
+  EXPECT_THAT(std::vector<bool>(link.echoed.begin() + 1, link.echoed.end()),
+              ::testing::Each(false));
 }
 
 TEST_F(ShellTest, TheEnginesPromptAfterAFramedListingIsShownOnceWhereverItArrives) {
@@ -333,12 +285,6 @@ TEST_F(ShellTest, TagsSplitAcrossPiecesActWhenTheirLastByteArrives) {
   byByte("<LOGOFF_OK>");
   EXPECT_EQ(sub.msState, "APPOFF_OK");
   EXPECT_EQ(shell.PendingText(), "");
-  link.output = "x<&PORT_DIS";
-  shell.OutputArrived();
-  EXPECT_FALSE(link.released);
-  link.output = "CONNECT>";
-  shell.OutputArrived();
-  EXPECT_TRUE(link.released);
 }
 
 TEST_F(ShellTest, AFormOfMegabytesInSmallPiecesIsReadOnceAndNotOnEveryPiece) {

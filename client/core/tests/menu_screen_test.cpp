@@ -277,6 +277,14 @@ TEST_F(MenuScreenTest, NarrativesWrapAndPicturesStayInTheHome) {
       EXPECT_FALSE(call.starts_with("form picture")) << call;
     EXPECT_EQ(Top().Controls().picture, "");
   }
+  // The narrative's label is also the description beside a code-and-description entry, which
+  // sizes itself to its text: a menu after such a form still wraps its narrative.
+  Show("<FORM TYPE=FUNCTION SCREEN=FULL><PROGRAM NAME=F><POSITION TOP=4 LEFT=20 ACTION=5>"
+       "<TEXTBOX WIDTH=10>C100\\Acme Limited<ACTIONCODE></TX>");
+  ASSERT_EQ(M().narratives[0].caption, " Acme Limited ");
+  Show("<FORM TYPE=MENU STYLE=mdefault><PROGRAM NAME=P><L TOP=1 LEFT=2 WIDTH=5>aa bb cc</TX>");
+  EXPECT_DOUBLE_EQ(M().narratives[0].height, 2 * 9.6 * 20);
+  EXPECT_DOUBLE_EQ(M().narratives[0].width, 5 * shell.Context().cellWidth);
 }
 
 TEST_F(MenuScreenTest, ClickingAnItemSendsItsCodeAndWaits) {

@@ -1,8 +1,8 @@
 // A menu screen and its popups in real widgets, offscreen: the item lines take the mouse
 // and send their codes, the selection box takes a typed code and Enter (control keys and
-// pasted text never make a second pick, a mark is refused), boxes answered by script send their answers, and
-// popup windows open over the form and close by their OK button. Screenshots of a menu and
-// of a boxed popup are kept under build/.
+// pasted text never make a second pick, a mark is refused), boxes answered by script send
+// their answers, and popup windows open over the form and close by their OK button.
+// Screenshots of a menu and of a boxed popup are kept under build/.
 
 #include <gtest/gtest.h>
 
@@ -171,6 +171,14 @@ TEST_F(MenuWidgetTest, ControlKeysInTheSelectionBoxNeverMakeASecondPick) {
   EXPECT_EQ(dialogs.boxes[0].text, kMarksRefusedText);
   Type(box, "\r");
   EXPECT_EQ(link.sent, (std::vector<std::string>{"34\r"}));
+  // Typing goes on in the box once the form has the keyboard: a mark is refused there too.
+  shell.SetAwaitingReply(false);
+  widget.setFocus();
+  Type(&widget, QString::fromLatin1("\xFE") + "7");
+  QCoreApplication::processEvents();
+  EXPECT_EQ(box->text(), "7");
+  ASSERT_EQ(dialogs.boxes.size(), 2u);
+  EXPECT_EQ(dialogs.boxes[1].text, kMarksRefusedText);
 }
 
 TEST_F(MenuWidgetTest, ExitAndQuitButtons) {

@@ -6,9 +6,11 @@
 #include <unistd.h>
 
 #include <QTcpServer>
+#include <algorithm>
 #include <atomic>
 #include <cstring>
 #include <filesystem>
+#include <mutex>
 #include <random>
 #include <thread>
 
@@ -27,7 +29,7 @@ using test::WaitUntil;
 
 using namespace std::chrono_literals;
 
-const std::string kMarker(kPortDisconnect);
+const std::string kMarker(protocol::kPortDisconnect);
 
 class RelayServerTest : public test::TempHome {
  protected:
@@ -317,6 +319,69 @@ TEST_F(RelayServerTest, ASessionThatCannotStartClosesItsConnectionAndFreesTheSlo
 }
 
 // --- Threads --------------------------------------------------------------------------------
+
+// Ports are made on their own threads: one slow to make holds up neither the other clients nor
+// what its own client types meanwhile, and a client that goes before it is made leaves
+// nothing behind.
+class PortMadeSlowly : public RelayServerTest {
+ protected:
+  void SetUp() override {
+    RelayServerTest::SetUp();
+    factory_ = [this](std::int32_t slot) {
+      if (slot == 1) {
+        const auto until = SteadyClock::now() + 5s;
+        while (!letGo_ && SteadyClock::now() < until) std::this_thread::sleep_for(5ms);
+        journal_.Add(letGo_ ? "made" : "gave up");
+      }
+      auto port = EchoPort(Home());
+      std::lock_guard lock(mutex_);
+      made_.push_back(port);
+      return port;
+    };
+  }
+  bool AllMadeGone() {
+    std::lock_guard lock(mutex_);
+    return std::all_of(made_.begin(), made_.end(), [](const auto& p) { return p.expired(); });
+  }
+
+  std::atomic<bool> letGo_{false};
+  std::mutex mutex_;
+  std::vector<std::weak_ptr<Port>> made_;
+};
+
+TEST_F(PortMadeSlowly, OthersAreServedMeanwhileAndWhatItsClientTypedAtOnceArrivesWhole) {
+  Start(2);
+  auto a = Connect();
+  a->Send("typed at once\r\nand");
+  ASSERT_TRUE(WaitBusy(1, true));
+  a->Send(" more");
+  auto b = Connect();
+  b->Send("b is served");
+  EXPECT_TRUE(b->WaitFor("b is served")) << "while slot 1's port is still being made";
+  EXPECT_EQ(a->Received(), "");
+  letGo_ = true;
+  EXPECT_TRUE(a->WaitFor("typed at once\r\nand more")) << a->Received();
+  a->Send(", then later");
+  EXPECT_TRUE(a->WaitFor("and more, then later")) << a->Received();
+  EXPECT_EQ(journal_.Lines(), std::vector<std::string>{"made"});
+}
+
+TEST_F(PortMadeSlowly, AClientGoneBeforeItsPortIsMadeLeavesNoSlotOrPortBehind) {
+  Start(1);
+  auto a = Connect();
+  ASSERT_TRUE(WaitBusy(1, true));
+  a->Send("typed and gone");
+  a->Close();
+  ASSERT_TRUE(WaitBusy(1, false));
+  EXPECT_TRUE(journal_.Lines().empty()) << "the slot was freed while its port was being made";
+  letGo_ = true;
+  EXPECT_TRUE(relay_->WaitForPortThreads(3000));
+  EXPECT_TRUE(AllMadeGone()) << "the port made for nobody was dropped";
+  EXPECT_EQ(journal_.Lines(), std::vector<std::string>{"made"});
+  auto b = Connect();
+  b->Send("next");
+  EXPECT_TRUE(b->WaitFor("next"));
+}
 
 TEST_F(RelayServerTest, ASlowSessionNeverHoldsUpAnother) {
   factory_ = [this](std::int32_t slot) -> std::shared_ptr<Port> {
@@ -630,16 +695,6 @@ TEST_F(RelayServerTest, SlotCountsOutsideOneToFiftyAreRefused) {
 }
 
 // --- Names ----------------------------------------------------------------------------------
-
-TEST(RelayNamesTest, OnlyAStateEndingInCapitalVerbCountsAsRunning) {
-  EXPECT_TRUE(RelayServer::EndsInVerb("VERB"));
-  EXPECT_TRUE(RelayServer::EndsInVerb("TCLVERB"));
-  EXPECT_FALSE(RelayServer::EndsInVerb("verb"));
-  EXPECT_FALSE(RelayServer::EndsInVerb("VERB "));
-  EXPECT_FALSE(RelayServer::EndsInVerb("VERBS"));
-  EXPECT_FALSE(RelayServer::EndsInVerb("ERB"));
-  EXPECT_FALSE(RelayServer::EndsInVerb(""));
-}
 
 TEST(RelayNamesTest, SocketStatesHaveTheirDisplayNames) {
   const char* names[] = {"Closed",     "Standby",    "LISTEN",    "Connecting", "Connecting",

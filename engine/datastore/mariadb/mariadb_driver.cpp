@@ -42,6 +42,23 @@ struct Connection {
   static constexpr std::size_t kCacheSize = 16;
   std::vector<Prepared> prepared;  // least recently used first
 
+  // The bindings of a statement's parameters, and of a look-up's row while it is read: kept
+  // from one statement to the next, as a port's every item read and write needs them.
+  struct Binds {
+    std::vector<MYSQL_BIND> binds;
+    std::vector<unsigned long> lengths;
+    std::vector<my_bool> nulls;
+    std::vector<my_bool> errors;
+    void Reset(std::size_t n) {
+      binds.assign(n, MYSQL_BIND{});
+      lengths.assign(n, 0);
+      nulls.assign(n, 0);
+      errors.assign(n, 0);
+    }
+  };
+  Binds params;
+  Binds row;
+
   Connection() = default;
   Connection(const Connection&) = delete;
   Connection& operator=(const Connection&) = delete;
@@ -145,40 +162,33 @@ StmtPtr NewStatement(MYSQL* mysql) {
   return stmt;
 }
 
-// The values of `params`, bound as text (the server converts them where a column wants a
-// number or a date) or as NULL. The binding points into `params`, which must outlive the
-// statement's execution.
-class ParamBinding {
- public:
-  ParamBinding(MYSQL_STMT* stmt, std::span<const DbValue> params)
-      : binds_(params.size()), lengths_(params.size()) {
-    unsigned long wanted = mysql_stmt_param_count(stmt);
-    if (wanted != params.size()) {
-      throw VbError(dberr::kErrorsInCommand,
-                    "The statement has " + std::to_string(wanted) + " parameter(s) but " +
-                        std::to_string(params.size()) + " value(s) were given");
-    }
-    if (params.empty()) return;
-    for (std::size_t i = 0; i < params.size(); ++i) {
-      MYSQL_BIND& bind = binds_[i];
-      if (!params[i]) {
-        bind.buffer_type = MYSQL_TYPE_NULL;
-        continue;
-      }
-      const std::string& value = *params[i];
-      lengths_[i] = value.size();
-      bind.buffer_type = MYSQL_TYPE_STRING;
-      bind.buffer = const_cast<char*>(value.data());
-      bind.buffer_length = value.size();
-      bind.length = &lengths_[i];
-    }
-    if (mysql_stmt_bind_param(stmt, binds_.data())) Fail(stmt);
+// Binds the values of `params` to `stmt`, as text (the server converts them where a column
+// wants a number or a date) or as NULL, in `room`. The binding points into `params`, which must
+// outlive the statement's execution.
+void BindParams(Connection::Binds& room, MYSQL_STMT* stmt, std::span<const DbValue> params) {
+  unsigned long wanted = mysql_stmt_param_count(stmt);
+  if (wanted != params.size()) {
+    throw VbError(dberr::kErrorsInCommand,
+                  "The statement has " + std::to_string(wanted) + " parameter(s) but " +
+                      std::to_string(params.size()) + " value(s) were given");
   }
-
- private:
-  std::vector<MYSQL_BIND> binds_;
-  std::vector<unsigned long> lengths_;
-};
+  if (params.empty()) return;
+  room.Reset(params.size());
+  for (std::size_t i = 0; i < params.size(); ++i) {
+    MYSQL_BIND& bind = room.binds[i];
+    if (!params[i]) {
+      bind.buffer_type = MYSQL_TYPE_NULL;
+      continue;
+    }
+    const std::string& value = *params[i];
+    room.lengths[i] = value.size();
+    bind.buffer_type = MYSQL_TYPE_STRING;
+    bind.buffer = const_cast<char*>(value.data());
+    bind.buffer_length = value.size();
+    bind.length = &room.lengths[i];
+  }
+  if (mysql_stmt_bind_param(stmt, room.binds.data())) Fail(stmt);
+}
 
 StmtPtr Prepare(MYSQL* mysql, std::string_view sql) {
   StmtPtr stmt = NewStatement(mysql);
@@ -259,12 +269,7 @@ class StoredCursor : public Cursor {
 class StatementCursor : public Cursor {
  public:
   StatementCursor(std::weak_ptr<Connection> connection, StmtPtr stmt, MYSQL_RES* metadata)
-      : StatementCursor(std::move(connection), stmt.get(), metadata) {
-    owned_ = std::move(stmt);
-  }
-  // Reads the rows of a statement that stays its connection's (a kept one).
-  StatementCursor(std::weak_ptr<Connection> connection, MYSQL_STMT* stmt, MYSQL_RES* metadata)
-      : connection_(std::move(connection)), stmt_(stmt) {
+      : connection_(std::move(connection)), stmt_(stmt.get()), owned_(std::move(stmt)) {
     names_ = ReadFieldNames(metadata);
     std::size_t count = names_.size();
     row_.resize(count);
@@ -336,7 +341,7 @@ class StatementCursor : public Cursor {
 
   std::weak_ptr<Connection> connection_;
   MYSQL_STMT* stmt_;
-  StmtPtr owned_;  // the statement, when it is this cursor's alone
+  StmtPtr owned_;
   std::vector<std::string> names_;
   std::vector<DbValue> row_;
   std::vector<MYSQL_BIND> binds_;
@@ -732,7 +737,7 @@ std::int64_t MariaDbDriver::Execute(std::string_view sql, std::span<const DbValu
   }
 
   KeptStatement stmt(Open(), database_, sql);
-  ParamBinding binding(stmt.get(), params);
+  BindParams(Open().params, stmt.get(), params);
   if (mysql_stmt_execute(stmt.get())) Fail(stmt.get());
   std::int64_t count = 0;
   if (mysql_stmt_field_count(stmt.get()) > 0) {
@@ -749,9 +754,10 @@ std::int64_t MariaDbDriver::Execute(std::string_view sql, std::span<const DbValu
 
 namespace {
 
-// The rows of a kept statement just executed, read whole; the statement is kept again.
-std::unique_ptr<Cursor> ReadWhole(const std::shared_ptr<Connection>& connection,
-                                  KeptStatement& stmt) {
+// The rows of a kept statement just executed, read whole; the statement is kept again. The
+// rows are in the client already: each value is copied once, at its own length, where a
+// cursor's fixed buffers would cost a fresh, zeroed block per column on every look-up.
+std::unique_ptr<Cursor> ReadWhole(Connection& connection, KeptStatement& stmt) {
   ResultPtr metadata(mysql_stmt_result_metadata(stmt.get()));
   if (!metadata) {
     if (mysql_stmt_errno(stmt.get()) != 0) Fail(stmt.get());
@@ -760,16 +766,48 @@ std::unique_ptr<Cursor> ReadWhole(const std::shared_ptr<Connection>& connection,
     return std::make_unique<RowsCursor>();
   }
   if (mysql_stmt_store_result(stmt.get())) Fail(stmt.get());
-  std::unique_ptr<Cursor> rows;
-  {
-    StatementCursor reading(connection, stmt.get(), metadata.get());
-    rows = std::make_unique<RowsCursor>(reading);
+  std::vector<std::string> names = ReadFieldNames(metadata.get());
+  const std::size_t count = names.size();
+  // No buffers: a fetch tells each value's length and whether it is NULL.
+  Connection::Binds& room = connection.row;
+  room.Reset(count);
+  const std::vector<unsigned long>& lengths = room.lengths;
+  const std::vector<my_bool>& nulls = room.nulls;
+  for (std::size_t i = 0; i < count; ++i) {
+    room.binds[i].buffer_type = MYSQL_TYPE_STRING;
+    room.binds[i].length = &room.lengths[i];
+    room.binds[i].is_null = &room.nulls[i];
+    room.binds[i].error = &room.errors[i];
+  }
+  if (mysql_stmt_bind_result(stmt.get(), room.binds.data())) Fail(stmt.get());
+  std::vector<std::vector<DbValue>> rows;
+  rows.reserve(static_cast<std::size_t>(mysql_stmt_num_rows(stmt.get())));
+  for (;;) {
+    const int rc = mysql_stmt_fetch(stmt.get());
+    if (rc == MYSQL_NO_DATA) break;
+    if (rc != 0 && rc != MYSQL_DATA_TRUNCATED) Fail(stmt.get());
+    std::vector<DbValue>& row = rows.emplace_back(count);
+    for (std::size_t i = 0; i < count; ++i) {
+      if (nulls[i]) continue;
+      std::string& value = row[i].emplace(lengths[i], '\0');
+      if (lengths[i] == 0) continue;
+      MYSQL_BIND bind{};
+      unsigned long got = 0;
+      my_bool error = 0;
+      bind.buffer_type = MYSQL_TYPE_STRING;
+      bind.buffer = value.data();
+      bind.buffer_length = lengths[i];
+      bind.length = &got;
+      bind.error = &error;
+      if (mysql_stmt_fetch_column(stmt.get(), &bind, static_cast<unsigned int>(i), 0))
+        Fail(stmt.get());
+    }
   }
   mysql_stmt_free_result(stmt.get());
   // A compound statement ends with a status of its own after its rows.
   DrainResults(stmt.get());
   stmt.Keep();
-  return rows;
+  return std::make_unique<RowsCursor>(std::move(names), std::move(rows));
 }
 
 }  // namespace
@@ -783,7 +821,7 @@ std::unique_ptr<Cursor> MariaDbDriver::Lookup(std::string_view sql,
   const Running running(running_);
   for (int attempt = 0;; ++attempt) {
     KeptStatement stmt(connection, database_, sql);
-    ParamBinding binding(stmt.get(), params);
+    BindParams(connection.params, stmt.get(), params);
     // No cursor: the server sends the rows with its answer to the execution.
     if (mysql_stmt_execute(stmt.get())) {
       // The table changed since the statement was kept, and so did the shape of its rows:
@@ -791,7 +829,7 @@ std::unique_ptr<Cursor> MariaDbDriver::Lookup(std::string_view sql,
       if (attempt == 0 && mysql_stmt_errno(stmt.get()) == CR_NEW_STMT_METADATA) continue;
       Fail(stmt.get());
     }
-    return ReadWhole(connection_, stmt);
+    return ReadWhole(connection, stmt);
   }
 }
 
@@ -822,7 +860,7 @@ std::unique_ptr<Cursor> MariaDbDriver::Query(std::string_view sql,
       mysql_stmt_attr_set(stmt.get(), STMT_ATTR_PREFETCH_ROWS, &prefetch)) {
     Fail(stmt.get());
   }
-  ParamBinding binding(stmt.get(), params);
+  BindParams(Open().params, stmt.get(), params);
   if (mysql_stmt_execute(stmt.get())) Fail(stmt.get());
 
   ResultPtr metadata(mysql_stmt_result_metadata(stmt.get()));

@@ -37,6 +37,12 @@ bool OnlyBlanksFollow(sqlite3* db, const char* tail, const char* end) {
 
 [[noreturn]] void ThrowOutOfMemory() { throw VbError(vberr::kOutOfMemory); }
 
+// By default SQLite counts every allocation of the process under one mutex: the sessions of a
+// console, a thread each, would all queue there for every statement they compile or run, and
+// every connection they open. Nothing reads the counts. Set as the library loads, before
+// SQLite is first used, when the setting can still be changed.
+[[maybe_unused]] const int kNoAllocationCounts = sqlite3_config(SQLITE_CONFIG_MEMSTATUS, 0);
+
 using Clock = std::chrono::steady_clock;
 
 // The largest log file (bytes) kept after the log has been written back into the database.
@@ -209,7 +215,10 @@ void WriterTotalChanges(sqlite3_context* ctx, int, sqlite3_value**) {
 }  // namespace
 
 VbError StatementError(sqlite3* db, int rc) {
-  std::string text = Utf8ToLatin1(db != nullptr ? sqlite3_errmsg(db) : sqlite3_errstr(rc));
+  // A busy answer given before SQLite was asked (a write turn that did not come) has no
+  // message on the handle.
+  const bool own = db != nullptr && sqlite3_extended_errcode(db) == rc;
+  std::string text = Utf8ToLatin1(own ? sqlite3_errmsg(db) : sqlite3_errstr(rc));
   int number = dberr::kErrorsInCommand;
   if ((rc & 0xFF) == SQLITE_CONSTRAINT) {
     if (text == "CHECK constraint failed: " + std::string(kKeyLengthCheck)) return KeyTooLong();
@@ -312,10 +321,18 @@ Lease::~Lease() { GiveBack(); }
 
 sqlite3* Lease::db() const { return conn_->db(); }
 
-void Lease::GiveBack() {
-  if (stmt_ == nullptr) return;
-  conn_->GiveBack(std::move(sql_), std::exchange(stmt_, nullptr));
+int Lease::FirstStep() {
+  if (!conn_->AwaitTurn(stmt_)) return SQLITE_BUSY;
+  return sqlite_detail::FirstStep(stmt_);
+}
+
+void Lease::GiveBack() { Finish(); }
+
+int Lease::Finish() {
+  if (stmt_ == nullptr) return SQLITE_OK;
+  const int rc = conn_->GiveBack(std::move(sql_), std::exchange(stmt_, nullptr));
   conn_.reset();
+  return rc;
 }
 
 std::shared_ptr<Connection> Connection::Open(const std::filesystem::path& file, bool set_wal) {
@@ -335,11 +352,25 @@ std::shared_ptr<Connection> Connection::Open(const std::filesystem::path& file, 
   const std::string pragmas = std::string(set_wal ? "PRAGMA journal_mode=WAL; " : "") +
                               "PRAGMA journal_size_limit=" + std::to_string(kJournalSizeLimit) +
                               "; PRAGMA mmap_size=" + std::to_string(SqliteDriver::kMemoryMap);
+  // Asked after the switch: a file system without shared memory keeps the file's old mode,
+  // where SQLite must go on syncing each commit itself.
+  const std::string logged = set_wal ? "; PRAGMA journal_mode" : "";
+  std::string mode;
+  const auto keepMode = [](void* out, int, char** values, char**) {
+    if (values[0] != nullptr) *static_cast<std::string*>(out) = values[0];
+    return 0;
+  };
   const Clock::time_point start = Clock::now();
   while (rc == SQLITE_OK) {
-    rc = sqlite3_exec(db, pragmas.c_str(), nullptr, nullptr, nullptr);
+    rc = sqlite3_exec(db, (pragmas + logged).c_str(), keepMode, &mode, nullptr);
     if (!IsBusy(rc) || Clock::now() - start >= kBusyLimit) break;
     PauseWhileBusy(Clock::now() - start);
+  }
+  // Without write turns no commit would pass through the shared sync.
+  if (rc == SQLITE_OK && mode == "wal" && conn->turns_ != nullptr) {
+    conn->syncs_ = LogSyncs::Of(file);
+    if (conn->syncs_ != nullptr)
+      rc = sqlite3_exec(db, "PRAGMA synchronous=NORMAL", nullptr, nullptr, nullptr);
   }
   if (rc != SQLITE_OK) {
     throw VbError(dberr::kUnspecified, Utf8ToLatin1(std::string(sqlite3_errmsg(db)) + ": " + name));
@@ -348,6 +379,7 @@ std::shared_ptr<Connection> Connection::Open(const std::filesystem::path& file, 
 }
 
 Connection::~Connection() {
+  if (holdsTurn_) turns_->Give();
   for (const Idle& idle : idle_) sqlite3_finalize(idle.stmt);
   // Every leased statement holds this connection alive, so none is left; close_v2 would
   // still defer the close safely if one were.
@@ -397,15 +429,40 @@ Lease Connection::Prepare(std::string_view sql, const StatementGuard* guard) {
   return Lease(shared_from_this(), std::string(sql), stmt);
 }
 
-void Connection::GiveBack(std::string sql, sqlite3_stmt* stmt) {
+bool Connection::AwaitTurn(sqlite3_stmt* stmt) {
+  if (holdsTurn_ || turns_ == nullptr || sqlite3_stmt_readonly(stmt)) return true;
+  holdsTurn_ = turns_->Take(Clock::now() + kBusyLimit);
+  if (holdsTurn_ && syncs_ != nullptr) versionAtTurn_ = DataVersion();
+  return holdsTurn_;
+}
+
+unsigned Connection::DataVersion() const {
+  unsigned version = 0;
+  sqlite3_file_control(db_, "main", SQLITE_FCNTL_DATA_VERSION, &version);
+  return version;
+}
+
+int Connection::GiveTurnWhenDone() {
+  if (!holdsTurn_ || sqlite3_txn_state(db_, nullptr) == SQLITE_TXN_WRITE) return SQLITE_OK;
+  holdsTurn_ = false;
+  turns_->Give();
+  // Only the main database's log is synced here: the locks file, attached beside it, is
+  // not kept across a crash.
+  if (syncs_ == nullptr || DataVersion() == versionAtTurn_) return SQLITE_OK;
+  return syncs_->Sync(db_);
+}
+
+int Connection::GiveBack(std::string sql, sqlite3_stmt* stmt) {
   --leased_;
   sqlite3_reset(stmt);
+  const int synced = GiveTurnWhenDone();
   sqlite3_clear_bindings(stmt);
   idle_.push_back({std::move(sql), stmt});
   if (idle_.size() > kCacheSize) {
     sqlite3_finalize(idle_.front().stmt);
     idle_.erase(idle_.begin());
   }
+  return synced;
 }
 
 int Connection::WaitWhileBusy(void* self, int count) {

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "driver.h"
+#include "log_syncs.h"
 #include "vb_error.h"
 #include "write_turns.h"
 
@@ -73,6 +74,15 @@ class Lease {
   sqlite3* db() const;
   explicit operator bool() const { return stmt_ != nullptr; }
   void GiveBack();
+  // Gives the statement back and, when that ended a write, returns once the write is on the
+  // disk: SQLITE_OK, or the sync's failure. A statement given back otherwise (on destruction)
+  // is made durable all the same, but a failure to sync it is not heard of.
+  int Finish();
+
+  // The statement's first step (FirstStep), after the connection's write turn when the
+  // statement writes (Connection::AwaitTurn). A turn that does not come is SQLITE_BUSY at
+  // once.
+  int FirstStep();
 
  private:
   std::shared_ptr<Connection> conn_;
@@ -84,10 +94,11 @@ class Connection : public std::enable_shared_from_this<Connection> {
  public:
   // Opens an existing database file for reading and writing; never creates one. With
   // `set_wal` the file is switched to write-ahead logging (a no-op when it already is),
-  // which also proves it is a database. Failures are kUnspecified. The connection knows the
-  // former key collation (kFormerKeyCollation in layout.h), waits while another connection writes
-  // (up to kBusyLimit), and keeps the log file from growing past a few megabytes once it has been
-  // written back.
+  // which also proves it is a database, and the connection's commits are synced together
+  // with those of the process's other connections to the file (log_syncs.h). Failures are
+  // kUnspecified. The connection knows the former key collation (kFormerKeyCollation in layout.h),
+  // waits while another connection writes (up to kBusyLimit), and keeps the log file from growing
+  // past a few megabytes once it has been written back.
   static std::shared_ptr<Connection> Open(const std::filesystem::path& file, bool set_wal);
 
   ~Connection();
@@ -106,8 +117,11 @@ class Connection : public std::enable_shared_from_this<Connection> {
 
   // Whether a statement is on loan, that is, a cursor of this connection is still reading.
   bool busy() const { return leased_ > 0; }
-  // Where this connection's writes take their turn (write_turns.h); nullptr for none.
-  WriteTurns* turns() const { return turns_.get(); }
+  // Takes this connection's write turn (write_turns.h) when `stmt` writes and the connection
+  // holds none; the turn is kept while a write transaction stays open on the connection, that
+  // is until the statement has been given back, or until the transaction it opened has ended.
+  // False when the turn did not come within kBusyLimit.
+  bool AwaitTurn(sqlite3_stmt* stmt);
 
   // Makes last_insert_rowid(), changes() and total_changes() on this connection answer for
   // `writer`: a reading connection must report what the driver's writes did.
@@ -115,9 +129,14 @@ class Connection : public std::enable_shared_from_this<Connection> {
 
  private:
   friend class Lease;
-  Connection(sqlite3* db, std::shared_ptr<WriteTurns> turns)
-      : db_(db), turns_(std::move(turns)) {}
-  void GiveBack(std::string sql, sqlite3_stmt* stmt);
+  Connection(sqlite3* db, std::shared_ptr<WriteTurns> turns) : db_(db), turns_(std::move(turns)) {}
+  // Returns what GiveTurnWhenDone does.
+  int GiveBack(std::string sql, sqlite3_stmt* stmt);
+  // Gives the write turn back once no write transaction is open, then syncs the log when the
+  // turn changed the main database: SQLITE_OK or the sync's failure.
+  int GiveTurnWhenDone();
+  // SQLite's count of the changes to the main database, by any connection.
+  unsigned DataVersion() const;
   // SQLite's busy handler: pauses briefly and asks for another try until kBusyLimit.
   static int WaitWhileBusy(void* self, int count);
 
@@ -132,6 +151,9 @@ class Connection : public std::enable_shared_from_this<Connection> {
 
   sqlite3* db_;
   std::shared_ptr<WriteTurns> turns_;
+  bool holdsTurn_ = false;
+  std::shared_ptr<LogSyncs> syncs_;  // null: SQLite syncs each commit itself
+  unsigned versionAtTurn_ = 0;
   std::vector<Idle> idle_;  // least recently used first
   int leased_ = 0;
   std::shared_ptr<Connection> writer_;

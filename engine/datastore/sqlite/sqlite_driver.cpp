@@ -22,7 +22,6 @@ namespace fs = std::filesystem;
 using sqlite_detail::BindParams;
 using sqlite_detail::ColumnValue;
 using sqlite_detail::Connection;
-using sqlite_detail::FirstStep;
 using sqlite_detail::Lease;
 using sqlite_detail::StatementError;
 
@@ -73,7 +72,7 @@ class SqliteCursor : public Cursor {
   bool Step(bool first) {
     if (!lease_) return false;
     sqlite3_stmt* stmt = lease_.stmt();
-    const int rc = first ? FirstStep(stmt) : sqlite3_step(stmt);
+    const int rc = first ? lease_.FirstStep() : sqlite3_step(stmt);
     if (rc == SQLITE_ROW) {
       for (std::size_t i = 0; i < row_.size(); ++i)
         row_[i] = ColumnValue(stmt, static_cast<int>(i));
@@ -82,7 +81,8 @@ class SqliteCursor : public Cursor {
     // Giving the statement back as soon as the rows end closes the read, whether or not the
     // caller keeps the cursor.
     if (rc == SQLITE_DONE) {
-      lease_.GiveBack();
+      if (const int synced = lease_.Finish(); synced != SQLITE_OK)
+        throw StatementError(nullptr, synced);
       return false;
     }
     VbError error = StatementError(lease_.db(), rc);
@@ -249,7 +249,7 @@ SqliteDriver::ConnectionPtr SqliteDriver::IdleReader() {
 
 bool SqliteDriver::MainHasTemp() {
   Lease lease = main_->Prepare("SELECT 1 FROM temp.sqlite_master LIMIT 1");
-  const int rc = FirstStep(lease.stmt());
+  const int rc = lease.FirstStep();
   if (rc != SQLITE_ROW && rc != SQLITE_DONE) throw StatementError(lease.db(), rc);
   return rc == SQLITE_ROW;
 }
@@ -276,11 +276,13 @@ std::int64_t SqliteDriver::Execute(std::string_view sql, std::span<const DbValue
   // sqlite3_changes64 keeps the count of the last INSERT, UPDATE or DELETE through any other
   // statement; only a statement that moved the running total has a count of its own.
   const std::int64_t before = sqlite3_total_changes64(db);
-  const sqlite_detail::WriteTurn turn(main_->turns(), lease.stmt(), sqlite_detail::kBusyLimit);
-  int rc = FirstStep(lease.stmt());
+  int rc = lease.FirstStep();
   while (rc == SQLITE_ROW) rc = sqlite3_step(lease.stmt());
   if (rc != SQLITE_DONE) throw StatementError(db, rc);
-  return sqlite3_total_changes64(db) != before ? sqlite3_changes64(db) : 0;
+  const std::int64_t count = sqlite3_total_changes64(db) != before ? sqlite3_changes64(db) : 0;
+  // The write is answered only once it is on the disk.
+  if (const int synced = lease.Finish(); synced != SQLITE_OK) throw StatementError(nullptr, synced);
+  return count;
 }
 
 std::unique_ptr<Cursor> SqliteDriver::Query(std::string_view sql, std::span<const DbValue> params) {
@@ -322,7 +324,7 @@ std::vector<TableInfo> SqliteDriver::ListTables() {
       "SELECT name, type FROM sqlite_master WHERE type IN ('table', 'view') "
       "AND name NOT LIKE 'sqlite\\_%' ESCAPE '\\' ORDER BY rowid");
   std::vector<TableInfo> tables;
-  for (int rc = FirstStep(lease.stmt());; rc = sqlite3_step(lease.stmt())) {
+  for (int rc = lease.FirstStep();; rc = sqlite3_step(lease.stmt())) {
     if (rc != SQLITE_ROW) {
       if (rc != SQLITE_DONE) throw StatementError(lease.db(), rc);
       break;
@@ -341,7 +343,7 @@ std::vector<ColumnInfo> SqliteDriver::ListColumns(const std::string& table) {
   const DbValue param[] = {table};
   BindParams(lease.stmt(), param);
   std::vector<ColumnInfo> columns;
-  for (int rc = FirstStep(lease.stmt());; rc = sqlite3_step(lease.stmt())) {
+  for (int rc = lease.FirstStep();; rc = sqlite3_step(lease.stmt())) {
     if (rc != SQLITE_ROW) {
       if (rc != SQLITE_DONE) throw StatementError(lease.db(), rc);
       break;

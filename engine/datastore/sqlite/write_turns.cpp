@@ -1,44 +1,43 @@
 #include "write_turns.h"
 
-#include <sys/stat.h>
-
-#include <algorithm>
-#include <map>
-#include <utility>
+#include "file_shared.h"
 
 namespace orvik::sqlite_detail {
 
 std::shared_ptr<WriteTurns> WriteTurns::Of(const std::filesystem::path& file) {
-  struct stat info {};
-  if (::stat(file.c_str(), &info) != 0) return nullptr;
-  // By the file itself: two names of one file must share its turns, and a file made anew
-  // under an old name is another file.
-  using Identity = std::pair<dev_t, ino_t>;
-  static std::mutex mutex;
-  static std::map<Identity, std::weak_ptr<WriteTurns>> all;
-  std::lock_guard lock(mutex);
-  std::weak_ptr<WriteTurns>& entry = all[{info.st_dev, info.st_ino}];
-  std::shared_ptr<WriteTurns> turns = entry.lock();
-  if (!turns) {
-    std::erase_if(all, [](const auto& e) { return e.second.expired(); });
-    turns = std::make_shared<WriteTurns>();
-    all[{info.st_dev, info.st_ino}] = turns;
-  }
-  return turns;
+  return SharedByFile<WriteTurns>(file);
 }
 
 bool WriteTurns::Take(std::chrono::steady_clock::time_point deadline) {
-  return mutex_.try_lock_until(deadline);
+  const std::thread::id self = std::this_thread::get_id();
+  std::unique_lock lock(mutex_);
+  if (holds_ > 0 && holder_ != self &&
+      !freed_.wait_until(lock, deadline, [this] { return holds_ == 0; }))
+    return false;
+  ++holds_;
+  holder_ = self;
+  return true;
 }
 
-void WriteTurns::Give() { mutex_.unlock(); }
+void WriteTurns::Give() {
+  {
+    std::lock_guard lock(mutex_);
+    if (--holds_ > 0) return;
+    holder_ = {};
+  }
+  freed_.notify_one();
+}
 
 WriteTurn::WriteTurn(WriteTurns* turns, sqlite3_stmt* stmt,
                      std::chrono::steady_clock::duration limit) {
   if (turns == nullptr || sqlite3_stmt_readonly(stmt) ||
       sqlite3_get_autocommit(sqlite3_db_handle(stmt)) == 0)
     return;
-  if (turns->Take(std::chrono::steady_clock::now() + limit)) held_ = turns;
+  if (turns->Take(std::chrono::steady_clock::now() + limit)) {
+    held_ = turns;
+  } else {
+    missed_ = true;
+  }
 }
 
 WriteTurn::~WriteTurn() {

@@ -59,8 +59,9 @@ class SqliteShellTest : public ::testing::Test {
   void ExpectEveryFileSound() {
     for (const auto& entry :
          std::filesystem::directory_iterator(std::filesystem::path(home_.home()) / "JetMDB")) {
-      if (entry.path().extension() == ".db")
+      if (entry.path().extension() == ".db") {
         EXPECT_EQ(Shell(entry.path(), "PRAGMA integrity_check"), "ok") << entry.path();
+      }
     }
   }
   // The shell searches the file by key and keeps its keys apart by the engine's rule.

@@ -11,6 +11,18 @@ namespace {
 
 using test_support::TestObject;
 
+// Appends "!" to each of its text arguments, whatever the member and however it is called,
+// and answers how many arguments there were: a script sees which it passed by reference.
+class Marker : public Dispatch {
+ public:
+  Variant Invoke(std::string_view, CallType, std::span<Variant> args) override {
+    for (Variant& a : args) {
+      if (a.type() == Variant::Type::String) a = Variant(a.ToString() + "!");
+    }
+    return Variant(static_cast<std::int32_t>(args.size()));
+  }
+};
+
 class JsHostTest : public test_support::ScriptHostTest {
  protected:
   JsHostTest() : ScriptHostTest("JScript") {}
@@ -66,15 +78,57 @@ TEST_F(JsHostTest, ReferencesGoBothWays) {
   EXPECT_EQ(args[1].ToString(), "changed");
 }
 
+TEST_F(JsHostTest, ReferencesAnywhereAmongTheArguments) {
+  host_->AddObject("M", std::make_shared<Marker>(), false);
+  host_->AddCode(
+      "function Mixed() {\n"
+      "  var a = Ref('a'), c = {value: 'c'}, list = ['l'], when = new Date(2000, 0, 2);\n"
+      "  list.value = 'v';\n"
+      "  when.value = 'd';\n"
+      "  var n = M.Mark(a, 'b', c, a, list, when);\n"
+      "  return n + ' ' + a.value + ' ' + c.value + ' ' + list.value + when.value;\n"
+      "}\n"
+      "function Marked(count, refs) {\n"
+      "  var args = [], out = [];\n"
+      "  for (var i = 0; i < count; ++i) args.push(refs.indexOf(i) >= 0 ? Ref(String(i)) : i);\n"
+      "  out.push(M.Mark.apply(null, args));\n"
+      "  for (i = 0; i < count; ++i) out.push(typeof args[i] === 'object' ? args[i].value : '');\n"
+      "  return out.join(',').replace(/,+/g, ',') + ' ' + args[1] + args[count - 2];\n"
+      "}\n"
+      "function Some() { return Marked(30, [0, 29]); }\n"
+      "function Many() { return Marked(45, [0, 29, 30, 31, 44]); }\n"
+      "function Assigned() { var r = Ref('x'); M.LetProperty('P', 'k', r); return r.value; }\n"
+      "function Tampered() {\n"
+      "  var args = new Array(40), r = Ref('t');\n"
+      "  for (var i = 0; i < 40; ++i) args[i] = i;\n"
+      "  args[35] = r;\n"
+      "  Array.isArray = function () { return true; };\n"
+      "  Array.prototype.indexOf = Array.prototype.push = null;\n"
+      "  M.Mark.apply(null, args);\n"
+      "  return r.value;\n"
+      "}\n");
+  // The same reference twice gets what the member left in its last place; an array or a date
+  // goes by value even with a "value" of its own.
+  EXPECT_EQ(Run("Mixed").ToString(), "6 a! c! vd");
+  EXPECT_EQ(Run("Some").ToString(), "30,0!,29! 128");
+  EXPECT_EQ(Run("Many").ToString(), "45,0!,29!,30!,31!,44! 143");
+  EXPECT_EQ(Run("Assigned").ToString(), "x!");
+  // A script that changes the language's own functions still has its references kept.
+  EXPECT_EQ(Run("Tampered").ToString(), "t!");
+}
+
 TEST_F(JsHostTest, ValuesKeepTheirKinds) {
   host_->AddCode(
       "function Types() {\n"
       "  return [TypeOf(1), TypeOf(1.5), TypeOf('x'), TypeOf(true), TypeOf(null),\n"
       "          TypeOf(undefined), TypeOf([1, 2]), TypeOf(Obj), TypeOf(new Date(2000, 0, 2))];\n"
       "}\n"
-      "function Text(r) { return r.value + '\\u00e9\\u00fe' + r.value.length; }\n");
+      "function Text(r) { return r.value + '\\u00e9\\u00fe' + r.value.length; }\n"
+      "function Wide() { return '\\u20ac1\\ud83d\\ude00'; }\n");
   EXPECT_EQ(TypeNames("Types"), "Long,Double,String,Boolean,Null,Empty,Variant(),Object,Date,");
   ExpectSingleByteText();
+  // What a single byte cannot hold comes as '?', one a UTF-16 unit.
+  EXPECT_EQ(Run("Wide").ToString(), "?1??");
 }
 
 TEST_F(JsHostTest, ACompileErrorHasItsLineAndColumn) {

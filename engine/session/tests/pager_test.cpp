@@ -8,7 +8,7 @@
 #include <stdexcept>
 
 #include "fake_terminal.h"
-#include "markup.h"
+#include "screen_markup.h"
 #include "vb_error.h"
 
 namespace orvik {
@@ -111,7 +111,7 @@ TEST_F(PagerTest, StoredMarkersAreShownNotObeyed) {
       std::vector<std::vector<std::string>>{{"<&PORT_DISCONNECT>", "a</TX>b\\c"}});
   pager_.StartPages(rows);
   const std::string out = terminal_.Output();
-  EXPECT_EQ(out.find(kPortDisconnect), std::string::npos);
+  EXPECT_EQ(out.find(protocol::kPortDisconnect), std::string::npos);
   EXPECT_NE(out.find("< &PORT_DISCONNECT>"), std::string::npos);
   EXPECT_NE(out.find("001 a< /TX>b\\c"), std::string::npos);
 }

@@ -282,7 +282,7 @@ TEST_F(ProgramsTest, ProgramsAreReadOnlyWhereProgramsLive) {
 
   // Where programs live they run: the home, programs/ and its folders, links that stay in.
   // (a user below privilege 3 leaves with the program)
-  const std::string bye = std::string(kPortDisconnect);
+  const std::string bye = std::string(protocol::kPortDisconnect);
   EXPECT_EQ(s->RunProgram("JSCRIPT programs/sub/post.js POST"), "posted" + kCrLf + bye);
   EXPECT_EQ(s->RunProgram("JSCRIPT alias.js POST"), "posted" + kCrLf + bye);
   EXPECT_EQ(s->RunProgram("PERL helper.pl SHOUT"), "helped" + kCrLf + bye);
@@ -394,7 +394,7 @@ TEST_F(ProgramsTest, TheEndOfARunDependsOnThePrivilege) {
     {
       SetPrivilege("1");
       auto s = LoggedIn();
-      EXPECT_EQ(s->RunProgram(verb), "done" + kCrLf + std::string(kPortDisconnect));
+      EXPECT_EQ(s->RunProgram(verb), "done" + kCrLf + std::string(protocol::kPortDisconnect));
     }
   }
 }

@@ -9,9 +9,9 @@
 
 #include "fake_print_backend.h"
 #include "fake_terminal.h"
-#include "markup.h"
 #include "password_hash.h"
 #include "recording_driver.h"
+#include "screen_markup.h"
 #include "session.h"
 #include "user_registry.h"
 
@@ -120,7 +120,7 @@ TEST_F(SessionMachineTest, ASessionThatCannotConnectEndsAtTheNextInput) {
   EXPECT_NE(out.find("!      ERROR: Can not connect....                 !"), std::string::npos);
   EXPECT_EQ(terminal_.State(), SessionState::kErrorExit);
   EXPECT_FALSE(session_->Input("x"));
-  EXPECT_EQ(terminal_.Output(), kPortDisconnect);
+  EXPECT_EQ(terminal_.Output(), protocol::kPortDisconnect);
 }
 
 TEST_F(SessionMachineTest, ThePasswordIsEchoedAsStarsEvenWhenTypedAhead) {
@@ -144,7 +144,7 @@ TEST_F(SessionMachineTest, LinesAreTakenOnlyAtThePromptAndAFailureIsTold) {
   Type("WHO\r\xFF\rEXIT\r");
   const std::string out = terminal_.Output();
   const std::string who = "\r\n" + login_.UserInst() + " dm\r\n:";
-  EXPECT_EQ(out, who + who + std::string(kPortDisconnect) + "\r\n:");
+  EXPECT_EQ(out, who + who + std::string(protocol::kPortDisconnect) + "\r\n:");
   // A program's state takes no line: its IInput reads the type-ahead.
   terminal_.SetState(SessionState::kVerb);
   Type("for the program\r");
@@ -156,6 +156,24 @@ TEST_F(SessionMachineTest, LinesAreTakenOnlyAtThePromptAndAFailureIsTold) {
   EXPECT_TRUE(session_->Input("x"));
   EXPECT_EQ(terminal_.Output(), "ERROR: [440] the terminal broke\r\n:");
   EXPECT_EQ(session_->ErrorDetail(), "[440] the terminal broke");
+}
+
+TEST_F(SessionMachineTest, InputNotToBeEchoedIsNotWhateverTheEchoSwitchSays) {
+  KnownUser();
+  Type("\r");
+  Type("tester\rsecret\r");
+  terminal_.SetEcho(true);
+  terminal_.Output();
+  const std::string who = "\r\n" + login_.UserInst() + " dm\r\n:";
+  Type("WHO\r");
+  EXPECT_EQ(terminal_.Output(), "WHO\r\n" + who);
+  // A reply its host shows itself: only the answer comes back, whatever the reply holds.
+  session_->Input("WHO\r", false);
+  EXPECT_EQ(terminal_.Output(), who);
+  terminal_.SetState(SessionState::kVerb);
+  session_->Input("Spring<MSGBOX>\r", false);
+  EXPECT_EQ(terminal_.Output(), "");
+  EXPECT_EQ(terminal_.TypeAhead(), "Spring<MSGBOX>\r") << "and it reaches the program all the same";
 }
 
 TEST_F(SessionMachineTest, SentencesAnswerWithoutATerminal) {

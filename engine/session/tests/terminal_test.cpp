@@ -6,11 +6,13 @@
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
+#include <QThread>
 #include <QTimer>
 #include <chrono>
 #include <thread>
 
-#include "markup.h"
+#include "event_wait.h"
+#include "screen_markup.h"
 
 namespace orvik {
 namespace {
@@ -43,18 +45,30 @@ TEST(SessionStateTest, NamesAreTheTablesAndAnyOtherNameIsKeptAsWritten) {
   EXPECT_FALSE(AwaitsKey(SessionState::kTcl));
 }
 
+TEST(SessionStateTest, OnlyAStateEndingInCapitalVerbCountsAsRunning) {
+  EXPECT_TRUE(ProgramRunsIn("VERB"));
+  EXPECT_TRUE(ProgramRunsIn("TCLVERB"));
+  EXPECT_FALSE(ProgramRunsIn("verb"));
+  EXPECT_FALSE(ProgramRunsIn("VERB "));
+  EXPECT_FALSE(ProgramRunsIn("VERBS"));
+  EXPECT_FALSE(ProgramRunsIn("ERB"));
+  EXPECT_FALSE(ProgramRunsIn(""));
+}
+
 TEST_F(TerminalTest, TheStateIsToldOncePerChangeAndAScriptsNameIsKept) {
   std::vector<std::string> told;
-  terminal_.SetStateChanged([&](const std::string& name) { told.push_back(name); });
+  terminal_.SetStateChanged(
+      [&](const std::string& name, bool runs) { told.push_back(name + (runs ? " runs" : "")); });
   EXPECT_EQ(terminal_.StateText(), "STARTUP");
   terminal_.SetState(SessionState::kTcl);
   terminal_.SetState(SessionState::kTcl);
   terminal_.SetStateText("REPORTVERB");
   EXPECT_EQ(terminal_.State(), SessionState::kOther);
   EXPECT_EQ(terminal_.StateText(), "REPORTVERB");
+  EXPECT_TRUE(terminal_.ProgramRuns()) << "hosts have always taken such a name for a program";
   terminal_.SetStateText("VERB");
   EXPECT_EQ(terminal_.State(), SessionState::kVerb);
-  EXPECT_EQ(told, (std::vector<std::string>{"TCL", "REPORTVERB", "VERB"}));
+  EXPECT_EQ(told, (std::vector<std::string>{"TCL", "REPORTVERB runs", "VERB runs"}));
   // Another thread reads it as it stands.
   std::string seen;
   std::thread host([&] { seen = terminal_.StateText(); });
@@ -95,6 +109,62 @@ TEST_F(TerminalTest, OutputGoesToExecuteThenToTheHandlerThenToTheBuffer) {
   EXPECT_EQ(terminal_.Response(), "kept for polling");
 }
 
+TEST_F(TerminalTest, AHostIsToldOfTheMarkerOnceAfterTheTextBeforeItAndNeverSeesIt) {
+  std::vector<std::string> told;
+  terminal_.SetOutputWaiting([&] { told.push_back("output"); });
+  terminal_.SetHangUp([&] { told.push_back("hang up"); });
+  // In two pieces: the first could begin the marker, and waits for the rest.
+  terminal_.Send("Bye\r\n<&PORT_");
+  EXPECT_EQ(terminal_.Response(), "Bye\r\n");
+  terminal_.Send("DISCONNECT>not for the host");
+  terminal_.Send("nor this");
+  EXPECT_EQ(terminal_.Response(), "");
+  EXPECT_EQ(told, (std::vector<std::string>{"output", "hang up"}));
+
+  // Whole, after text written in the same piece.
+  Terminal other(StopSwitch::Make());
+  told.clear();
+  other.SetOutputWaiting([&] { told.push_back("output"); });
+  other.SetHangUp([&] { told.push_back("hang up"); });
+  other.Send(std::string("Goodbye") + std::string(protocol::kPortDisconnect) + "after");
+  EXPECT_EQ(told, (std::vector<std::string>{"output", "hang up"}));
+  EXPECT_EQ(other.Response(), "Goodbye");
+}
+
+TEST_F(TerminalTest, TextThatOnlyBeganLikeTheMarkerGoesOnAfterAllAndAtOnceToAReader) {
+  int hangUps = 0;
+  terminal_.SetHangUp([&] { ++hangUps; });
+  terminal_.Send("a <");
+  EXPECT_EQ(terminal_.Response(), "a ");
+  terminal_.Send("b>");  // not the marker's rest: both go on
+  EXPECT_EQ(terminal_.Response(), "<b>");
+  terminal_.Send("c <&");
+  EXPECT_EQ(terminal_.Response(), "c ");
+  std::string later;
+  EXPECT_TRUE(PumpEventsUntil(SteadyClock::now() + 2s, [&] {
+    later += terminal_.Response();
+    return !later.empty();
+  })) << "the held text goes on by itself after a while";
+  EXPECT_EQ(later, "<&");
+
+  terminal_.Send("Answer <");
+  EXPECT_EQ(terminal_.Response(), "Answer ");
+  terminal_.SetState(SessionState::kVerb);
+  std::string seenWhileReading;
+  Later(0, [&] { seenWhileReading = terminal_.Response(); });
+  Later(20, [this] { terminal_.FileInput("x\r"); });
+  Variant input;
+  EXPECT_TRUE(terminal_.Read(input, -1, true, -1).ok());
+  EXPECT_EQ(seenWhileReading, "<") << "a prompt is not held back from its reader";
+  EXPECT_EQ(hangUps, 0);
+
+  // A host that reads the stream itself (no hook) gets the marker as it was written.
+  Terminal reader(StopSwitch::Make());
+  reader.Send("<&PORT_");
+  reader.Send("DISCONNECT>");
+  EXPECT_EQ(reader.Response(), protocol::kPortDisconnect);
+}
+
 TEST_F(TerminalTest, AStoppedTerminalWritesNothingAndReadsTheDisconnectMarker) {
   terminal_.FileInput("left over\r");
   stop_->Throw();
@@ -102,7 +172,7 @@ TEST_F(TerminalTest, AStoppedTerminalWritesNothingAndReadsTheDisconnectMarker) {
   EXPECT_EQ(terminal_.Response(), "");
   Variant input;
   EXPECT_TRUE(terminal_.Read(input, -1, true, -1).ok());
-  EXPECT_EQ(input.ToString(), kPortDisconnect);
+  EXPECT_EQ(input.ToString(), protocol::kPortDisconnect);
   EXPECT_EQ(terminal_.TypeAhead(), "");
 }
 
@@ -177,10 +247,22 @@ TEST_F(TerminalTest, PortCCloseEndsAWaitingReadFromAnotherThread) {
   Variant input;
   EXPECT_TRUE(terminal_.Read(input, -1, true, -1).ok());
   host.join();
-  EXPECT_EQ(input.ToString(), kPortDisconnect);
+  EXPECT_EQ(input.ToString(), protocol::kPortDisconnect);
   // Nobody waits now: the request is not kept for a later read.
   terminal_.PortCClose();
   EXPECT_EQ(terminal_.TypeAhead(), "");
+
+  // A terminal that outlives its thread's event loop (a port released after the application
+  // that made it has ended) is still closed and woken without harm.
+  std::unique_ptr<Terminal> outlived;
+  std::unique_ptr<QThread> thread(
+      QThread::create([&] { outlived = std::make_unique<Terminal>(StopSwitch::Make()); }));
+  thread->start();
+  ASSERT_TRUE(thread->wait(5000));
+  thread.reset();
+  outlived->PortCClose();
+  outlived->WakeWaits();
+  EXPECT_EQ(outlived->TypeAhead(), "");
 }
 
 TEST_F(TerminalTest, ExecuteSendsWithoutCrLfOnlyWhenAskedAndTimesOut) {

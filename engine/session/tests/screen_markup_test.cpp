@@ -1,6 +1,6 @@
 // The markup the engine writes: frames with their exact texts, and stored markers shown.
 
-#include "markup.h"
+#include "screen_markup.h"
 
 #include <gtest/gtest.h>
 

@@ -1,11 +1,12 @@
-#include "markup.h"
+#include "screen_markup.h"
 
 #include "text.h"
 
 namespace orvik {
 
 std::string ShownText(std::string_view value) {
-  static constexpr std::string_view kMarkers[] = {kPortDisconnect, kEndOfTransmission};
+  static constexpr std::string_view kMarkers[] = {protocol::kPortDisconnect,
+                                                  protocol::kEndOfTransmission};
   std::string out;
   out.reserve(value.size());
   for (std::size_t i = 0; i < value.size(); ++i) {
@@ -22,7 +23,8 @@ std::string ShownText(std::string_view value) {
 }
 
 std::string TerminalFrame(std::string_view body) {
-  return "<TERMINAL>" + std::string(body) + std::string(kEndOfTransmission);
+  return std::string(protocol::kTerminal) + std::string(body) +
+         std::string(protocol::kEndOfTransmission);
 }
 
 std::string ListFrame(std::string_view title, std::string_view names, bool gui) {
@@ -35,8 +37,8 @@ std::string ListFrame(std::string_view title, std::string_view names, bool gui) 
     }
   }
   if (!gui) return text;
-  return "<TERMINAL><ATF @=-1><POSITION TOP=1 LEFT=0>" + text + std::string(kCrLf) +
-         std::string(kCrLf) + ":" + std::string(kEndOfTransmission);
+  return std::string(protocol::kTerminal) + "<ATF @=-1><POSITION TOP=1 LEFT=0>" + text +
+         std::string(kCrLf) + std::string(kCrLf) + ":" + std::string(protocol::kEndOfTransmission);
 }
 
 std::string ProcessListFrame(std::string_view report) {
@@ -120,7 +122,7 @@ std::string GridRows(const std::vector<std::vector<std::string>>& rows,
     text += crlf;
   }
   return text + "</GRIDFILL>" + crlf + "<POSITION TOP=3 LEFT=100>" +
-         std::string(kEndOfTransmission);
+         std::string(protocol::kEndOfTransmission);
 }
 
 }  // namespace orvik

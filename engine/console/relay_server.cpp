@@ -462,7 +462,7 @@ void RelayServer::Open(int slot, QTcpSocket* socket) {
   connect(socket, &QAbstractSocket::errorOccurred, this,
           [this, slot, socket](QAbstractSocket::SocketError) { OnClientGone(slot, socket); });
   LogSlot(slot, "connection");
-  SlotChanged(slot);
+  // The slot is shown once its port is made (OnPortReady): before, it has no state to show.
   // A client that gave up while it waited for a slot.
   if (socket->state() != QAbstractSocket::ConnectedState) OnClientGone(slot, socket);
 }
@@ -470,6 +470,7 @@ void RelayServer::Open(int slot, QTcpSocket* socket) {
 void RelayServer::OnPortReady(int slot) {
   Slot& s = At(slot);
   if (s.state == SlotState::kStopping) return;
+  SlotChanged(slot);
   // What the session wrote before anyone listened (a program its factory started), and
   // what the client typed while its port was made or it waited for a slot.
   if (s.host->HungUp()) {

@@ -6,21 +6,20 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <map>
 #include <stdexcept>
 
-#include "ini_file.h"
-#include "layout.h"
-#include "mariadb_test_server.h"
-#include "port_access.h"
-#include "sqlite_driver.h"
+#include "test_server_address.h"
 #include "text.h"
 
 namespace orvik::bench {
 
-using namespace port_access;
-
 std::string Id(int k) { return std::string("ITEM").append(std::to_string(k)); }
+
+std::string LockKey(const std::string& fileVariable, const std::string& id) {
+  return fileVariable + kItemLockMark + id;
+}
 
 bool BenchHome::ServerKnown() {
   const char* dir = std::getenv("ORVIK_MARIADB_TEST_DIR");
@@ -45,11 +44,10 @@ BenchHome::BenchHome(std::string dataStore, std::vector<CatalogEntry> catalog)
   for (CatalogEntry& entry : catalog) entry.account = account_;
   o.catalog = std::move(catalog);
   if (dataStore_ == "MYSQL") {
-    const mariadb_test::ServerInfo server = mariadb_test::LoadServerInfo();
-    IniFile ini(home_ + "/OrvikEngine.ini");
-    ini.Write("Global", "DataStore", "MYSQL");
-    ini.Write("MySQL", "Server", server.host);
-    ini.Write("MySQL", "Port", server.port);
+    const mariadb_test::ServerAddress server = mariadb_test::LoadServerAddress();
+    std::ofstream(home_ + "/OrvikEngine.ini")
+        << "[Global]\nDataStore=MYSQL\n[MySQL]\nServer=" << server.host << "\nPort=" << server.port
+        << "\n";
     o.adminUser = server.user;
     o.adminPassword = server.password;
   }
@@ -59,9 +57,8 @@ BenchHome::BenchHome(std::string dataStore, std::vector<CatalogEntry> catalog)
     throw std::runtime_error("set-up failed: " + error);
   engine_ = Home::Open(home_);
   port_ = engine_->MakePort();
-  SetLogin(*port_, user_, password());
-  if (!ConnectAccount(*port_, "dm") || !ValidateLogin(*port_) || !ConnectAccount(*port_, account_))
-    throw std::runtime_error("login failed: " + port_->ErrorDetail());
+  Run("LOGIN " + user_ + " " + password());
+  Run("USE " + account_);
 }
 
 BenchHome::~BenchHome() {
@@ -69,8 +66,14 @@ BenchHome::~BenchHome() {
   std::filesystem::remove_all(home_);
 }
 
-void BenchHome::CreateTable(const std::string& table, TableTemplate kind, int columns) {
-  CreateFileTable(*Parts(*port_).account.Connection(), dataStore_, kind, table, columns);
+void BenchHome::Run(std::string sentence) {
+  const std::string answer = port_->ExecutePS(sentence);
+  if (answer != "OK")
+    throw std::runtime_error(sentence + ": " + answer + " " + port_->ErrorDetail());
+}
+
+void BenchHome::CreateFile(const std::string& table, int columns) {
+  Run("CREATE-FILE " + table + " " + (columns > 0 ? std::to_string(columns) : "N"));
 }
 
 namespace {
@@ -179,8 +182,8 @@ class SqliteHand : public HandStore {
       throw std::runtime_error("cannot open " + path);
     sqlite3_busy_timeout(db, 5000);
     sqlite3_exec(db, "PRAGMA journal_mode=WAL", nullptr, nullptr, nullptr);
-    const std::string map = "PRAGMA mmap_size=" + std::to_string(SqliteDriver::kMemoryMap);
-    sqlite3_exec(db, map.c_str(), nullptr, nullptr, nullptr);
+    // Reads through SQLite's page cache, without a memory map, as the engine reads.
+    sqlite3_exec(db, "PRAGMA mmap_size=0", nullptr, nullptr, nullptr);
     return db;
   }
   sqlite3_stmt* Statement(sqlite3* db, const std::string& sql) {
@@ -212,7 +215,7 @@ constexpr unsigned long kColumnBuffer = 64 * 1024;
 class MariaHand : public HandStore {
  public:
   explicit MariaHand(const BenchHome& home) : db_(home.account()) {
-    const mariadb_test::ServerInfo server = mariadb_test::LoadServerInfo();
+    const mariadb_test::ServerAddress server = mariadb_test::LoadServerAddress();
     mysql_ = mysql_init(nullptr);
     mysql_optionsv(mysql_, MYSQL_SET_CHARSET_NAME, "latin1");
     unsigned int protocol = MYSQL_PROTOCOL_TCP;

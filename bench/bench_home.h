@@ -2,7 +2,8 @@
 //
 // A BenchHome is an engine home set up on one datastore ("JET", or "MYSQL" on the private
 // test server whose folder ORVIK_MARIADB_TEST_DIR names: `make bench` starts and stops it),
-// with a port logged in and moved to an account of the benchmark's own. A HandStore reaches
+// with a port logged in and moved to an account of the benchmark's own, as a user would: by
+// the set-up tool and the sentences a port runs. A HandStore reaches
 // the same tables with the datastore's own client library and prepared statements, kept for
 // the whole run: the plainest code that does the same work, in the same encoding, with the
 // same durability. Everything runs on the benchmark's thread; failures throw.
@@ -16,7 +17,6 @@
 #include <string>
 #include <vector>
 
-#include "dialect.h"
 #include "home.h"
 #include "port.h"
 #include "setup.h"
@@ -44,8 +44,11 @@ class BenchHome {
   const orvik::Home& engine() const { return *engine_; }
   // "account.table": what programs hand to the item members.
   std::string FileVariable(const std::string& table) const { return account_ + "." + table; }
-  // Makes a file's table as the engine would, through the port's connection.
-  void CreateTable(const std::string& table, TableTemplate kind, int columns = 0);
+  // Makes the file `table` in the benchmark's account through the port (CREATE-FILE): with
+  // `columns` attribute columns, or 0: one ITEM column for the whole item.
+  void CreateFile(const std::string& table, int columns);
+  // Runs `sentence` on the port; throws when it does not answer "OK".
+  void Run(std::string sentence);
 
  private:
   std::string dataStore_;
@@ -96,6 +99,8 @@ class HandStore {
 
 // The id of item k.
 std::string Id(int k);
+// The key of the lock row of item `id` of the file `fileVariable`, as the engine writes it.
+std::string LockKey(const std::string& fileVariable, const std::string& id);
 
 }  // namespace orvik::bench
 

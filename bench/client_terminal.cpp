@@ -31,7 +31,6 @@
 #include "entry_controls.h"
 #include "event_wait.h"
 #include "home.h"
-#include "port_access.h"
 #include "port.h"
 #include "port_host.h"
 #include "setup.h"
@@ -73,10 +72,8 @@ class BenchHome {
   // A port logged in to the demo's account, for reading what the demo stored.
   std::shared_ptr<orvik::Port> DemoPort(std::string* error) const {
     auto port = orvik::Home::Open(Path())->MakePort();
-    orvik::port_access::SetLogin(*port, kUser, kUser);
-    if (!orvik::port_access::ConnectAccount(*port, "dm") ||
-        !orvik::port_access::ValidateLogin(*port) ||
-        !orvik::port_access::ConnectAccount(*port, kAccount)) {
+    std::string login = "LOGIN " + kUser + " " + kUser, use = "USE " + kAccount;
+    if (port->ExecutePS(login) != "OK" || port->ExecutePS(use) != "OK") {
       *error = "no login: " + port->ErrorDetail();
       return nullptr;
     }

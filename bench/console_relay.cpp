@@ -32,12 +32,10 @@
 
 #include "counter_reporter.h"
 #include "home.h"
-#include "password_hash.h"
+#include "plain_password.h"
 #include "port.h"
 #include "relay_client.h"
 #include "setup.h"
-#include "sqlite_connection.h"
-#include "sqlite_driver.h"
 
 namespace {
 
@@ -139,15 +137,13 @@ class PlainServer {
     const std::string file = home_ + "/JetMDB/dm.db";
     bool matches = false;
     if (sqlite3_open_v2(file.c_str(), &db, SQLITE_OPEN_READONLY, nullptr) == SQLITE_OK) {
-      orvik::sqlite_detail::AddKeyCollation(db);
       sqlite3_busy_timeout(db, 5000);
       sqlite3_stmt* row = nullptr;
       sqlite3_prepare_v2(db, "SELECT A7 FROM users WHERE A0 = ?", -1, &row, nullptr);
       sqlite3_bind_text(row, 1, user.data(), static_cast<int>(user.size()), SQLITE_STATIC);
       if (sqlite3_step(row) == SQLITE_ROW) {
         const auto* stored = reinterpret_cast<const char*>(sqlite3_column_text(row, 0));
-        matches = orvik::CheckPassword(password, stored ? stored : "") !=
-                  orvik::PasswordCheck::kWrong;
+        matches = orvik::bench::PlainPasswordMatches(password, stored ? stored : "");
       }
       sqlite3_finalize(row);
     }

@@ -20,8 +20,6 @@
 #include <vector>
 
 #include "bench_home.h"
-#include "layout.h"
-#include "lock_table.h"
 #include "ratio_reporter.h"
 #include "sync_counter.h"
 #include "text.h"
@@ -107,9 +105,7 @@ Store MakeStore(const std::string& dataStore) {
   }
   s.files.push_back({"wide", {"wide", {"ITEM"}}, 1000, true});
   for (const File& f : s.files) {
-    s.home->CreateTable(
-        f.table.name, f.wide ? orvik::TableTemplate::kDataItem : orvik::TableTemplate::kDataColumns,
-        f.wide ? 0 : 10);
+    s.home->CreateFile(f.table.name, f.wide ? 0 : 10);
     s.hand->Load(f.table, f.count, [&](int k) {
       const Columns c = f.Make(k, 0);
       return f.wide ? Columns{Joined(c)} : c;
@@ -245,7 +241,7 @@ void Register(Store& s, orvik::bench::RatioPairs& pairs) {
             const std::string id = Id(k);
             const Columns c = f.Make(k, ++stamp);
             return hand.PlainWrite(f.table, id, f.wide ? Columns{Joined(c)} : c,
-                                   orvik::LockTable::Key(fv, id), "hand*1");
+                                   orvik::bench::LockKey(fv, id), "hand*1");
           });
     });
   }
@@ -268,7 +264,7 @@ void Register(Store& s, orvik::bench::RatioPairs& pairs) {
         },
         [&](long i, std::string*) {
           const std::string id = Id(Pick(i, big.count));
-          const std::string key = orvik::LockTable::Key(fv, id);
+          const std::string key = orvik::bench::LockKey(fv, id);
           // The insert alone takes the lock: a held one would refuse it.
           hand.TakeLock(key, owner);
           const std::string item = hand.Read(big.table, id);

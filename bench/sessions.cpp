@@ -31,8 +31,6 @@
 
 #include "bench_home.h"
 #include "counter_reporter.h"
-#include "layout.h"
-#include "lock_table.h"
 #include "relay_client.h"
 #include "text.h"
 
@@ -124,7 +122,7 @@ std::unique_ptr<Store> MakeStore(const std::string& dataStore) {
       dataStore, std::vector<orvik::CatalogEntry>{{"", "CYCLE", "JScript", "cycle.js"}});
   std::ofstream(s->home->home() + "/cycle.js") << kProgram;
   for (int c = 1; c <= 10; ++c) s->table.columns.push_back("A" + std::to_string(c));
-  s->home->CreateTable("cycle", orvik::TableTemplate::kDataColumns, 10);
+  s->home->CreateFile("cycle", 10);
   s->fileVariable = s->home->FileVariable("cycle");
   HandStore::Open(*s->home)->Load(
       s->table, kMostSessions * kItemsPerSession,
@@ -241,7 +239,7 @@ class Hands {
         Columns columns = orvik::SplitAt(Changed(item, stamp + c), kMark);
         columns.resize(store_.table.columns.size());
         if (!hand.PlainWrite(store_.table, id, columns,
-                             orvik::LockTable::Key(store_.fileVariable, id), Owner(i),
+                             orvik::bench::LockKey(store_.fileVariable, id), Owner(i),
                              turns_ ? &writing_ : nullptr))
           return false;
       }

@@ -10,6 +10,7 @@
 #include "engine_settings.h"
 #include "port_parts.h"
 #include "script_host.h"
+#include "user_registry.h"
 #include "vb_error.h"
 
 namespace orvik {
@@ -41,7 +42,8 @@ PortParts::PortParts(Port& port, PortOptions options)
                 return InterruptibleDriver(drivers, *stop, kind);
               }),
       locks(account),
-      login(account, locks),
+      login(account, locks,
+            options.registry ? std::move(options.registry) : std::make_shared<UserRegistry>(home)),
       items(account, locks),
       printer(std::move(options.printing), [this](std::string_view text) { terminal.Send(text); }),
       programs(ProgramRunner::Host{

@@ -46,6 +46,7 @@ class Dictionary;
 class LoginPace;
 class Recordset;
 struct PortParts;
+class UserRegistry;
 
 // What a port is made with. Everything has a default, so `{}` is an ordinary port.
 struct PortOptions {
@@ -57,6 +58,8 @@ struct PortOptions {
   PrintBackendFactory printing;
   // The home's settings as its Home holds them; empty: read from OrvikEngine.ini in `home`.
   std::optional<EngineSettings> settings;
+  // The home's user registry, shared by the ports its Home makes; empty: the port's own.
+  std::shared_ptr<UserRegistry> registry;
 };
 
 // What a host that serves a port from another thread (PortHost) is told. Each runs on the

@@ -7,10 +7,11 @@
 //    |    |  calls: Terminal, AccountConnection, Login, LockTable, Printer, ProgramRunner
 //    +- Terminal (session/terminal.h): state, type-ahead, output sink, echo, waits; the only
 //    |    part other threads touch (with the StopSwitch)
-//    +- AccountConnection (datastore/account_connection.h): connections, catalog, tables
-//    +- LockTable (datastore/lock_table.h): item locks        calls: AccountConnection
-//    +- Login (datastore/login.h): identity, user registry    calls: AccountConnection, LockTable
-//    +- ItemStore (datastore/item_store.h): files, items, the write check
+//    +- AccountConnection (account/account_connection.h): connections, catalog, tables
+//    +- LockTable (account/lock_table.h): item locks          calls: AccountConnection
+//    +- Login (account/login.h): identity, its line of the home's user registry
+//    |                                                        calls: AccountConnection, LockTable
+//    +- ItemStore (account/item_store.h): files, items, the write check
 //    |                                                        calls: AccountConnection, LockTable
 //    +- Printer (print/printer.h): devices, jobs, print hold  calls: its backend, a hold store
 //    +- ProgramRunner (script/program_runner.h): script engines, plugins, the deferred runner

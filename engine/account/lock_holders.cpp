@@ -118,13 +118,13 @@ std::int64_t RemoveStaleLocks(Driver& dm, const Dialect& dialect, const std::str
   return removed;
 }
 
-std::int64_t RemoveStaleLocks(const std::string& home, const EngineSettings& settings) {
+std::int64_t RemoveStaleLocks(const std::string& home, const EngineSettings& settings,
+                              UserRegistry& registry) {
   const Dialect& dialect = Dialect::Of(settings.dataStore);
   // Only the registry tells, from here, which sessions are gone.
   if (dialect.Numbering() != SessionNumbering::kRegistry) return 0;
   std::unique_ptr<Driver> dm = MakeDriver(dialect.Kind());
   dm->Connect(dialect.ConnectParamsFor(settings, home, std::string(kSystemAccount)));
-  UserRegistry registry(home);
   return RemoveStaleLocks(*dm, dialect, dialect.SystemTableOf("locks").table, &registry);
 }
 

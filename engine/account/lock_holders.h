@@ -52,12 +52,13 @@ std::int64_t RemoveStaleLocks(Driver& dm, const Dialect& dialect, const std::str
                               UserRegistry* registry);
 
 // For the console's start: removes the stale locks of the engine home `home`, whose
-// settings file holds `settings`. On the
+// settings file holds `settings` and whose user registry is `registry`. On the
 // embedded store it opens the system account itself. A server cannot be reached before a
 // user logs in (the console holds no server login): there every login and every port that
 // asks for a locked item removes them instead, and this returns 0. Throws VbError when the
 // system account cannot be opened.
-std::int64_t RemoveStaleLocks(const std::string& home, const EngineSettings& settings);
+std::int64_t RemoveStaleLocks(const std::string& home, const EngineSettings& settings,
+                              UserRegistry& registry);
 
 }  // namespace orvik
 

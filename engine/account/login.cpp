@@ -39,7 +39,8 @@ Status Refusal() {
 
 }  // namespace
 
-Login::Login(AccountConnection& account, LockTable& locks) : account_(account), locks_(locks) {
+Login::Login(AccountConnection& account, LockTable& locks, std::shared_ptr<UserRegistry> registry)
+    : account_(account), locks_(locks), registry_(std::move(registry)) {
   account_.SetNewConnectionHook([this](int waitSeconds) {
     if (!userInst_.empty()) locks_.MarkSessionAlive(waitSeconds);
   });
@@ -48,7 +49,7 @@ Login::Login(AccountConnection& account, LockTable& locks) : account_(account), 
 Login::~Login() {
   account_.SetNewConnectionHook({});
   EndSession();
-  if (!registry_) return;
+  if (!registered_) return;
   try {
     registry_->RemoveLine(connectionId_);
   } catch (...) {
@@ -65,7 +66,7 @@ bool Login::IsAdministrator() const { return Val(Privilege()) >= 3; }
 
 void Login::SetUserInst(std::string userInst) {
   userInst_ = std::move(userInst);
-  locks_.SetHolder(userInst_, registry_.get());
+  locks_.SetHolder(userInst_, registered_ ? registry_.get() : nullptr);
 }
 
 void Login::EndSession() {
@@ -203,11 +204,16 @@ void Login::StorePasswordHash(const std::string& keyColumn, const std::string& p
 
 Status Login::Register(std::string_view sessionState) {
   try {
-    registry_ = std::make_unique<UserRegistry>(account_.Home());
+    // A session that logs in again is one line still: the one of its earlier login goes.
+    if (registered_) {
+      registered_ = false;
+      registry_->RemoveLine(connectionId_);
+    }
     registry_->PruneDead();
     const std::string line = account_.Account() + kValueMark + Privilege() + kValueMark +
                              std::string(sessionState) + kValueMark + "Login " + LoginStamp();
     connectionId_ = registry_->RegisterLine(line);
+    registered_ = true;
     SetUserInst(account_.LoginUser() + "*" + std::to_string(connectionId_));
     return Status::Ok();
   } catch (...) {
@@ -249,7 +255,7 @@ Status Login::NumberByConnection() {
 
 void Login::UpdateRegistry(std::string& line) {
   if (line.size() > kStatusLineLength) line.resize(kStatusLineLength);
-  if (registry_) registry_->UpdateLine(connectionId_, line);
+  if (registered_) registry_->UpdateLine(connectionId_, line);
   if (lease_) {
     std::vector<std::string> f = SplitAt(line, kValueMark);
     f.resize(6);
@@ -271,7 +277,7 @@ Status Login::ListProcesses(std::string* list) {
     }
     const std::optional<ProcessListing> listing = account_.dialect().ProcessList();
     if (!listing) {
-      if (!registry_) throw VbError(vberr::kObjectVariableNotSet);
+      if (!registered_) throw VbError(vberr::kObjectVariableNotSet);
       *list = registry_->ListLines();
       return Status::Ok();
     }

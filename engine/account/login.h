@@ -39,7 +39,8 @@ inline constexpr int kLoginRefused = 915;
 class Login {
  public:
   // Makes the session's new server connections take its mark (AccountConnection).
-  Login(AccountConnection& account, LockTable& locks);
+  // `registry` is the home's user registry, shared with the home's other ports.
+  Login(AccountConnection& account, LockTable& locks, std::shared_ptr<UserRegistry> registry);
   // The session's line leaves the user registry, its row the sessions table.
   ~Login();
   Login(const Login&) = delete;
@@ -94,7 +95,8 @@ class Login {
   std::vector<std::string> userRow_;
   std::string userInst_;
   std::int32_t connectionId_ = 0;
-  std::unique_ptr<UserRegistry> registry_;
+  const std::shared_ptr<UserRegistry> registry_;
+  bool registered_ = false;      // the session has its line in the registry
   std::int64_t sessionRow_ = 0;  // the number of the session's row of the sessions table
   SessionStatus status_;         // what the session does, as it last told its row
   std::unique_ptr<SessionLease> lease_;

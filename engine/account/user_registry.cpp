@@ -70,38 +70,24 @@ struct StatementDeleter {
 };
 using Statement = std::unique_ptr<sqlite3_stmt, StatementDeleter>;
 
-}  // namespace
+// Connections left idle beyond these are closed: a console keeps a few for its sessions'
+// next calls, not one for every session that ever logged in at once.
+constexpr std::size_t kIdleConnections = 4;
 
-UserRegistry::UserRegistry(const std::string& home) {
-  const std::string path = home + "/registry.db";
-  if (sqlite3_open_v2(path.c_str(), &db_, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr) !=
-      SQLITE_OK) {
-    const std::string why = db_ ? sqlite3_errmsg(db_) : "out of memory";
-    sqlite3_close(db_);
-    db_ = nullptr;
-    throw VbError(dberr::kUnspecified, "Cannot open the user registry " + path + ": " + why);
+void Exec(sqlite3* db, const char* sql) {
+  char* message = nullptr;
+  if (sqlite3_exec(db, sql, nullptr, nullptr, &message) != SQLITE_OK) {
+    const std::string why = message ? message : "unknown error";
+    sqlite3_free(message);
+    throw VbError(dberr::kErrorsInCommand, "User registry: " + why);
   }
-  sqlite3_busy_timeout(db_, 5000);
-  // Fifty sessions logging in at once all add their lines: they wait for each other's end
-  // rather than SQLite's sleeps of up to a tenth of a second.
-  turns_ = sqlite_detail::WriteTurns::Of(path);
-  Exec("PRAGMA journal_mode=WAL");
-  // The list of sessions logged in now dies with the machine anyway: a status line need not
-  // wait for the disk (a crashed process loses nothing; a power cut only the last lines).
-  Exec("PRAGMA synchronous=NORMAL");
-  // AUTOINCREMENT: a number once given is never given again, even after its line is gone.
-  Exec(
-      "CREATE TABLE IF NOT EXISTS lines (number INTEGER PRIMARY KEY AUTOINCREMENT, "
-      "line TEXT NOT NULL, pid INTEGER NOT NULL, started INTEGER NOT NULL, host TEXT, "
-      "boot TEXT)");
-  AddColumn("host");
-  AddColumn("boot");
 }
 
-void UserRegistry::AddColumn(const char* name) {
+// Adds a text column that registries made before it lack.
+void AddColumn(sqlite3* db, const char* name) {
   {
     sqlite3_stmt* raw = nullptr;
-    sqlite3_prepare_v2(db_, "SELECT 1 FROM pragma_table_info('lines') WHERE name = ?", -1, &raw,
+    sqlite3_prepare_v2(db, "SELECT 1 FROM pragma_table_info('lines') WHERE name = ?", -1, &raw,
                        nullptr);
     Statement s(raw);
     sqlite3_bind_text(s.get(), 1, name, -1, SQLITE_STATIC);
@@ -110,7 +96,7 @@ void UserRegistry::AddColumn(const char* name) {
   // Another process may add it at the same moment: a column that is there is no failure.
   char* message = nullptr;
   const std::string sql = std::string("ALTER TABLE lines ADD COLUMN ") + name + " TEXT";
-  if (sqlite3_exec(db_, sql.c_str(), nullptr, nullptr, &message) != SQLITE_OK) {
+  if (sqlite3_exec(db, sql.c_str(), nullptr, nullptr, &message) != SQLITE_OK) {
     const std::string why = message ? message : "";
     sqlite3_free(message);
     if (why.find("duplicate column") == std::string::npos)
@@ -118,32 +104,111 @@ void UserRegistry::AddColumn(const char* name) {
   }
 }
 
-UserRegistry::~UserRegistry() { sqlite3_close(db_); }
-
-VbError UserRegistry::Failure(int rc) const {
+// What a failed step `rc` on `db` says, for the caller.
+VbError Failure(sqlite3* db, int rc) {
   // A write whose turn did not come was never given to SQLite: the handle has no message.
-  const bool own = sqlite3_extended_errcode(db_) == rc;
+  const bool own = sqlite3_extended_errcode(db) == rc;
   return VbError(dberr::kErrorsInCommand,
-                 std::string("User registry: ") + (own ? sqlite3_errmsg(db_) : sqlite3_errstr(rc)));
+                 std::string("User registry: ") + (own ? sqlite3_errmsg(db) : sqlite3_errstr(rc)));
+}
+
+}  // namespace
+
+UserRegistry::UserRegistry(const std::string& home) : path_(home + "/registry.db") {}
+
+UserRegistry::~UserRegistry() {
+  for (sqlite3* db : idle_) sqlite3_close(db);
+}
+
+sqlite3* UserRegistry::OpenConnection() {
+  sqlite3* db = nullptr;
+  if (sqlite3_open_v2(path_.c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr) !=
+      SQLITE_OK) {
+    const std::string why = db ? sqlite3_errmsg(db) : "out of memory";
+    sqlite3_close(db);
+    throw VbError(dberr::kUnspecified, "Cannot open the user registry " + path_ + ": " + why);
+  }
+  sqlite3_busy_timeout(db, 5000);
+  try {
+    // The list of sessions logged in now dies with the machine anyway: a status line need not
+    // wait for the disk (a crashed process loses nothing; a power cut only the last lines).
+    Exec(db, "PRAGMA synchronous=NORMAL");
+  } catch (...) {
+    sqlite3_close(db);
+    throw;
+  }
+  return db;
+}
+
+void UserRegistry::MakeTable(sqlite3* db) {
+  Exec(db, "PRAGMA journal_mode=WAL");
+  // AUTOINCREMENT: a number once given is never given again, even after its line is gone.
+  Exec(db,
+       "CREATE TABLE IF NOT EXISTS lines (number INTEGER PRIMARY KEY AUTOINCREMENT, "
+       "line TEXT NOT NULL, pid INTEGER NOT NULL, started INTEGER NOT NULL, host TEXT, "
+       "boot TEXT)");
+  AddColumn(db, "host");
+  AddColumn(db, "boot");
+}
+
+UserRegistry::Borrowed UserRegistry::Borrow() {
+  {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    if (!idle_.empty()) {
+      sqlite3* db = idle_.back();
+      idle_.pop_back();
+      return Borrowed(*this, db);
+    }
+  }
+  sqlite3* db = OpenConnection();
+  // Until the table has been made once, each new connection tries: one that failed (a disk
+  // full for a moment) does not leave the registry unusable.
+  bool made;
+  {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    made = tableMade_;
+  }
+  if (!made) {
+    try {
+      MakeTable(db);
+    } catch (...) {
+      sqlite3_close(db);
+      throw;
+    }
+    const std::lock_guard<std::mutex> lock(mutex_);
+    tableMade_ = true;
+    // Fifty sessions logging in at once all add their lines: they wait for each other's end
+    // rather than SQLite's sleeps of up to a tenth of a second.
+    if (!turns_) turns_ = sqlite_detail::WriteTurns::Of(path_);
+  }
+  return Borrowed(*this, db);
+}
+
+void UserRegistry::GiveBack(sqlite3* db) {
+  {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    if (idle_.size() < kIdleConnections) {
+      idle_.push_back(db);
+      return;
+    }
+  }
+  sqlite3_close(db);
 }
 
 int UserRegistry::StepWrite(sqlite3_stmt* stmt) {
-  const sqlite_detail::WriteTurn turn(turns_.get(), stmt, sqlite_detail::kBusyLimit);
+  sqlite_detail::WriteTurns* turns;
+  {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    turns = turns_.get();
+  }
+  const sqlite_detail::WriteTurn turn(turns, stmt, sqlite_detail::kBusyLimit);
   return turn.held() ? sqlite3_step(stmt) : SQLITE_BUSY;
 }
 
-void UserRegistry::Exec(const char* sql) {
-  char* message = nullptr;
-  if (sqlite3_exec(db_, sql, nullptr, nullptr, &message) != SQLITE_OK) {
-    const std::string why = message ? message : "unknown error";
-    sqlite3_free(message);
-    throw VbError(dberr::kErrorsInCommand, "User registry: " + why);
-  }
-}
-
 std::int32_t UserRegistry::RegisterLine(const std::string& line) {
+  const Borrowed db = Borrow();
   sqlite3_stmt* raw = nullptr;
-  sqlite3_prepare_v2(db_,
+  sqlite3_prepare_v2(db.get(),
                      "INSERT INTO lines (line, pid, started, host, boot) VALUES (?, ?, ?, ?, ?)",
                      -1, &raw, nullptr);
   Statement s(raw);
@@ -155,23 +220,25 @@ std::int32_t UserRegistry::RegisterLine(const std::string& line) {
   sqlite3_bind_int64(s.get(), 3, ProcessStart(pid));
   sqlite3_bind_text(s.get(), 4, host.c_str(), static_cast<int>(host.size()), SQLITE_TRANSIENT);
   sqlite3_bind_text(s.get(), 5, boot.c_str(), static_cast<int>(boot.size()), SQLITE_TRANSIENT);
-  if (const int rc = StepWrite(s.get()); rc != SQLITE_DONE) throw Failure(rc);
-  return static_cast<std::int32_t>(sqlite3_last_insert_rowid(db_));
+  if (const int rc = StepWrite(s.get()); rc != SQLITE_DONE) throw Failure(db.get(), rc);
+  return static_cast<std::int32_t>(sqlite3_last_insert_rowid(db.get()));
 }
 
 void UserRegistry::UpdateLine(std::int32_t number, const std::string& line) {
+  const Borrowed db = Borrow();
   sqlite3_stmt* raw = nullptr;
-  sqlite3_prepare_v2(db_, "UPDATE lines SET line = ? WHERE number = ?", -1, &raw, nullptr);
+  sqlite3_prepare_v2(db.get(), "UPDATE lines SET line = ? WHERE number = ?", -1, &raw, nullptr);
   Statement s(raw);
   const std::string text = Latin1ToUtf8(line);
   sqlite3_bind_text(s.get(), 1, text.c_str(), static_cast<int>(text.size()), SQLITE_TRANSIENT);
   sqlite3_bind_int64(s.get(), 2, number);
-  if (const int rc = StepWrite(s.get()); rc != SQLITE_DONE) throw Failure(rc);
+  if (const int rc = StepWrite(s.get()); rc != SQLITE_DONE) throw Failure(db.get(), rc);
 }
 
 std::string UserRegistry::ListLines() {
+  const Borrowed db = Borrow();
   sqlite3_stmt* raw = nullptr;
-  sqlite3_prepare_v2(db_, "SELECT line FROM lines ORDER BY number", -1, &raw, nullptr);
+  sqlite3_prepare_v2(db.get(), "SELECT line FROM lines ORDER BY number", -1, &raw, nullptr);
   Statement s(raw);
   std::string out;
   bool first = true;
@@ -182,13 +249,14 @@ std::string UserRegistry::ListLines() {
     const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(s.get(), 0));
     out += Utf8ToLatin1(text ? text : "");
   }
-  if (rc != SQLITE_DONE) throw Failure(rc);
+  if (rc != SQLITE_DONE) throw Failure(db.get(), rc);
   return out;
 }
 
 void UserRegistry::RemoveLine(std::int32_t number) {
+  const Borrowed db = Borrow();
   sqlite3_stmt* raw = nullptr;
-  sqlite3_prepare_v2(db_, "DELETE FROM lines WHERE number = ?", -1, &raw, nullptr);
+  sqlite3_prepare_v2(db.get(), "DELETE FROM lines WHERE number = ?", -1, &raw, nullptr);
   Statement s(raw);
   sqlite3_bind_int64(s.get(), 1, number);
   StepWrite(s.get());
@@ -197,11 +265,13 @@ void UserRegistry::RemoveLine(std::int32_t number) {
 void UserRegistry::PruneDead() {
   // Each process is looked at once, however many sessions it holds (a console holds all of
   // its users'): a login costs one look per process, not one per line.
+  const Borrowed db = Borrow();
   sqlite3_stmt* raw = nullptr;
-  sqlite3_prepare_v2(db_, "SELECT DISTINCT pid, started, host, boot FROM lines", -1, &raw, nullptr);
+  sqlite3_prepare_v2(db.get(), "SELECT DISTINCT pid, started, host, boot FROM lines", -1, &raw,
+                     nullptr);
   Statement processes(raw);
   raw = nullptr;
-  sqlite3_prepare_v2(db_,
+  sqlite3_prepare_v2(db.get(),
                      "DELETE FROM lines WHERE pid = ?1 AND started = ?2 AND host IS ?3 AND "
                      "boot IS ?4",
                      -1, &raw, nullptr);
@@ -242,14 +312,15 @@ void UserRegistry::PruneDead() {
 }
 
 bool UserRegistry::LineGone(std::int32_t number) {
+  const Borrowed db = Borrow();
   sqlite3_stmt* raw = nullptr;
-  sqlite3_prepare_v2(db_, "SELECT pid, started, host, boot FROM lines WHERE number = ?", -1, &raw,
-                     nullptr);
+  sqlite3_prepare_v2(db.get(), "SELECT pid, started, host, boot FROM lines WHERE number = ?", -1,
+                     &raw, nullptr);
   Statement s(raw);
   sqlite3_bind_int64(s.get(), 1, number);
   const int rc = sqlite3_step(s.get());
   if (rc == SQLITE_DONE) return true;
-  if (rc != SQLITE_ROW) throw Failure(rc);
+  if (rc != SQLITE_ROW) throw Failure(db.get(), rc);
   return LineProcessGone(s.get(), 0);
 }
 

@@ -8,17 +8,21 @@
 // the machine and boot it ran in, so that whether it still runs is known for certain on
 // this machine, and never guessed for another machine sharing the home.
 //
-// One object per port, used on the port's thread; all objects of a home share the lines
-// through registry.db. Failures are thrown as VbError.
+// The home holds one object and hands it to every port it makes; ports call it from their own
+// threads at once. Each call borrows a connection of its own to registry.db (SQLite's
+// connections serve one thread at a time), opened the first time one is wanted: a home that
+// never numbers a session by the registry (one on a server) never opens the file. Objects of
+// other processes, and of other homes, share the lines through the file. Failures are thrown
+// as VbError.
 
 #ifndef ORVIK_ENGINE_DATASTORE_USER_REGISTRY_H_
 #define ORVIK_ENGINE_DATASTORE_USER_REGISTRY_H_
 
 #include <cstdint>
 #include <memory>
+#include <mutex>
 #include <string>
-
-#include "vb_error.h"
+#include <vector>
 
 struct sqlite3;
 struct sqlite3_stmt;
@@ -31,7 +35,8 @@ class WriteTurns;
 
 class UserRegistry {
  public:
-  // Opens (and on first use creates) registry.db in `home`. Throws VbError on failure.
+  // The registry of `home`; registry.db is opened (and on first use created) when a call first
+  // needs it.
   explicit UserRegistry(const std::string& home);
   ~UserRegistry();
   UserRegistry(const UserRegistry&) = delete;
@@ -51,15 +56,33 @@ class UserRegistry {
   bool LineGone(std::int32_t number);
 
  private:
-  void Exec(const char* sql);
+  // A connection borrowed for one call, given back to the idle ones when the call ends.
+  class Borrowed {
+   public:
+    Borrowed(UserRegistry& owner, sqlite3* db) : owner_(owner), db_(db) {}
+    ~Borrowed() { owner_.GiveBack(db_); }
+    Borrowed(const Borrowed&) = delete;
+    Borrowed& operator=(const Borrowed&) = delete;
+    sqlite3* get() const { return db_; }
+
+   private:
+    UserRegistry& owner_;
+    sqlite3* db_;
+  };
+  // An idle connection, or a new one; the first one opened makes the table.
+  Borrowed Borrow();
+  void GiveBack(sqlite3* db);
+  sqlite3* OpenConnection();
+  // Makes the lines table, or brings one made by an older engine up to date.
+  void MakeTable(sqlite3* db);
   // Steps a statement that writes, in its turn among the sessions of this process.
   int StepWrite(sqlite3_stmt* stmt);
-  // What a failed step `rc` says, for the caller.
-  VbError Failure(int rc) const;
-  // Adds a text column that registries made before it lack.
-  void AddColumn(const char* name);
-  sqlite3* db_ = nullptr;
+
+  const std::string path_;
   std::shared_ptr<sqlite_detail::WriteTurns> turns_;
+  std::mutex mutex_;
+  std::vector<sqlite3*> idle_;
+  bool tableMade_ = false;
 };
 
 }  // namespace orvik

@@ -81,8 +81,15 @@ const ServerFacts& Driver::Facts() const {
 void Driver::Begin() { NoTransactions(); }
 void Driver::Commit() { NoTransactions(); }
 void Driver::Rollback() { NoTransactions(); }
-void Driver::Defer() { NoTransactions(); }
-void Driver::Continue() { NoTransactions(); }
+void Driver::Defer() {
+  if (!RunsTransactions()) NoTransactions();
+  deferred_ = true;
+}
+
+void Driver::Continue() {
+  if (!RunsTransactions()) NoTransactions();
+  deferred_ = false;
+}
 
 void Driver::RefuseGuardedText(std::string_view sql) const {
   if (!systemTablesGuard_) return;

@@ -152,10 +152,10 @@ class Driver {
   virtual void Begin();
   virtual void Commit();
   virtual void Rollback();
-  virtual void Defer();
+  void Defer();
   // Whether a deferred transaction is open.
-  virtual bool Deferred() const { return false; }
-  virtual void Continue();
+  bool Deferred() const { return deferred_; }
+  void Continue();
   // Moves the open connection to another account (USE, the default database). A failed move
   // leaves the connection on the account it had.
   virtual void UseDatabase(const std::string& account) = 0;
@@ -203,9 +203,14 @@ class Driver {
   // For drivers that judge statements by their text: throws kSystemTables when the guard is
   // up and `sql` MayReachSystemTables or MayManageServer on the current database.
   void RefuseGuardedText(std::string_view sql) const;
+  // The deferred transaction is no longer the driver's to commit: it has ended (Commit,
+  // Rollback, a connection closed or made anew), or is about to be committed by the caller.
+  // Whether one was open.
+  bool EndDeferred() { return std::exchange(deferred_, false); }
 
  private:
   bool systemTablesGuard_ = false;
+  bool deferred_ = false;
 };
 
 // Account names reach file paths (SQLite) and USE statements; file names reach statements.

@@ -8,6 +8,7 @@
 #include "layout.h"
 #include "lock_holders.h"
 #include "port.h"
+#include "user_registry.h"
 
 namespace orvik {
 
@@ -22,7 +23,10 @@ std::shared_ptr<Home> Home::Open(const std::string& path) {
   return Open(std::move(options));
 }
 
-Home::Home(HomeOptions options) : options_(std::move(options)) { Settings(); }
+Home::Home(HomeOptions options)
+    : options_(std::move(options)), registry_(std::make_shared<UserRegistry>(options_.path)) {
+  Settings();
+}
 
 Home::FileStamp Home::StampNow() const {
   struct stat st {};
@@ -58,6 +62,7 @@ std::shared_ptr<Port> Home::MakePort() const {
   options.drivers = options_.drivers;
   options.printing = options_.printing;
   options.settings = Settings();
+  options.registry = registry_;
   return Port::Create(std::move(options));
 }
 
@@ -75,7 +80,7 @@ std::string Home::MissingSystemAccount() const {
 }
 
 std::int64_t Home::RemoveStaleLocks() const {
-  return orvik::RemoveStaleLocks(options_.path, Settings());
+  return orvik::RemoveStaleLocks(options_.path, Settings(), *registry_);
 }
 
 }  // namespace orvik

@@ -1,7 +1,8 @@
 // The engine home, opened once by a program that serves sessions: the console, the client,
 // the set-up tool and the benchmarks hold one Home and make every port through it, so that
-// what belongs to the home rather than to one session has one owner: its settings, whether
-// it can serve, and the item locks its sessions left behind when they went without ending.
+// what belongs to the home rather than to one session has one owner: its settings, its user
+// registry (one for every port made, whichever thread serves it), whether it can serve, and
+// the item locks its sessions left behind when they went without ending.
 //
 // The settings file is read when the home opens and handed to each port made. The console
 // edits the file while ports are made: a port gets the settings as the file holds them when
@@ -25,6 +26,7 @@
 namespace orvik {
 
 class Port;
+class UserRegistry;
 struct DatastoreKind;
 
 // What a home is opened with. Everything has a default, so `{}` is the process's home.
@@ -85,6 +87,8 @@ class Home {
   FileStamp StampNow() const;
 
   HomeOptions options_;
+  // Shared by every port made, on their threads; opens its file only once a port needs it.
+  const std::shared_ptr<UserRegistry> registry_;
   mutable std::mutex mutex_;
   mutable FileStamp stamp_;
   mutable EngineSettings settings_;

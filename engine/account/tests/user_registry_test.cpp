@@ -11,6 +11,7 @@
 #include <atomic>
 #include <cstdlib>
 #include <filesystem>
+#include <memory>
 #include <set>
 #include <string>
 #include <thread>
@@ -78,12 +79,15 @@ TEST(UserRegistryTest, PruneRemovesEveryLineOfAnEndedProcessAndKeepsTheLiving) {
   fs::remove_all(home);
 }
 
-// Sessions of one console that log in at the same moment all get lines, each its own number.
+// Sessions that log in at the same moment all get lines, each its own number: the ports of one
+// home on their threads through the home's one registry, beside those of another process
+// (here: objects of their own) through the same file.
 TEST(UserRegistryTest, SessionsLoggingInTogetherAllGetLinesOfTheirOwn) {
   std::string pattern = (fs::temp_directory_path() / "orvik-registry-XXXXXX").string();
   ASSERT_NE(mkdtemp(pattern.data()), nullptr);
   const std::string home = pattern;
-  UserRegistry(home).RegisterLine("first");
+  UserRegistry homes(home);
+  homes.RegisterLine("first");
   constexpr int kSessions = 40;
   std::vector<std::int32_t> numbers(kSessions, 0);
   std::atomic<int> failures{0};
@@ -92,10 +96,14 @@ TEST(UserRegistryTest, SessionsLoggingInTogetherAllGetLinesOfTheirOwn) {
     for (int i = 0; i < kSessions; ++i) {
       sessions.emplace_back([&, i] {
         try {
-          UserRegistry registry(home);
+          std::unique_ptr<UserRegistry> own;
+          if (i % 4 == 0) own = std::make_unique<UserRegistry>(home);
+          UserRegistry& registry = own ? *own : homes;
           registry.PruneDead();
-          numbers[static_cast<std::size_t>(i)] = registry.RegisterLine("session");
-          registry.UpdateLine(numbers[static_cast<std::size_t>(i)], "working");
+          const std::int32_t number = registry.RegisterLine("session");
+          numbers[static_cast<std::size_t>(i)] = number;
+          registry.UpdateLine(number, "working");
+          if (registry.LineGone(number) || registry.ListLines().empty()) ++failures;
         } catch (...) {
           ++failures;
         }
@@ -107,6 +115,8 @@ TEST(UserRegistryTest, SessionsLoggingInTogetherAllGetLinesOfTheirOwn) {
   EXPECT_EQ(std::set<std::int32_t>(numbers.begin(), numbers.end()).size(),
             static_cast<std::size_t>(kSessions));
   EXPECT_EQ(Count(home, "line = 'working'"), kSessions);
+  for (std::int32_t number : numbers) homes.RemoveLine(number);
+  EXPECT_EQ(homes.ListLines(), "first");
   fs::remove_all(home);
 }
 

@@ -27,6 +27,7 @@ using namespace std::chrono_literals;
 
 using test::Client;
 using test::WaitUntil;
+using test_support::CounterAttributes;
 using test_support::Finished;
 using test_support::StartCounterIn;
 using test_support::WaitForLine;
@@ -106,16 +107,6 @@ class ClusterTest : public ::testing::Test {
     EXPECT_TRUE(t.WaitFor("\r\n:", 10000)) << t.Received();
     return t.Take();
   }
-  std::vector<std::string> Attributes(Port& p) {
-    Variant item;
-    EXPECT_TRUE(p.RRead(item, Variant(fv_), Variant("COUNTER"))) << p.ErrorDetail();
-    std::vector<std::string> out;
-    std::string rest = item.ToString();
-    for (std::size_t at; (at = rest.find('\xFE')) != std::string::npos; rest.erase(0, at + 1))
-      out.push_back(rest.substr(0, at));
-    out.push_back(rest);
-    return out;
-  }
   // Reads the counter for update through `p`, retrying for `ms` while it is locked.
   bool ReadForUpdate(Port& p, Variant& item, int ms = 5000) {
     return WaitUntil(
@@ -142,7 +133,7 @@ TEST_F(ClusterTest, EveryIncrementFromEveryNodeIsKept) {
   for (int slot = 0; slot < 6; ++slot) Counter(slot % 3, rounds, slot);
   for (auto& p : counters_) EXPECT_TRUE(Finished(*p, 240000));
   auto p = Session(0);
-  const std::vector<std::string> a = Attributes(*p);
+  const std::vector<std::string> a = CounterAttributes(*p, fv_);
   ASSERT_EQ(a.size(), 13u);
   EXPECT_EQ(a[0], std::to_string(12 * rounds));
   for (std::size_t port = 1; port < a.size(); ++port) EXPECT_EQ(a[port], std::to_string(rounds));
@@ -240,7 +231,7 @@ TEST_F(ClusterTest, TheSessionsOfADeadNodeGoAndTheirLocksWithTheirLease) {
     EXPECT_GE(std::chrono::steady_clock::now() - died, std::chrono::seconds(kLeaseSeconds * 3 / 4));
   }
   auto p = Session(0);
-  const std::vector<std::string> a = Attributes(*p);
+  const std::vector<std::string> a = CounterAttributes(*p, fv_);
   ASSERT_EQ(a.size(), 7u);
   EXPECT_EQ(a, (std::vector<std::string>{std::to_string(3 * 2 + 4 * rounds), "3", "3",
                                          std::to_string(rounds), std::to_string(rounds),

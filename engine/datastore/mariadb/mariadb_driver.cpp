@@ -623,7 +623,7 @@ void MariaDbDriver::Connect(const ConnectParams& params) {
     database_ = params.account;
     compound_ = compound;
     facts_ = std::move(facts);
-    deferred_ = false;
+    EndDeferred();
     return;
   }
   throw *failure;
@@ -680,12 +680,11 @@ bool MariaDbDriver::IsOpen() const { return connection_ != nullptr; }
 void MariaDbDriver::Close() {
   connection_.reset();
   database_.clear();
-  deferred_ = false;
+  EndDeferred();
 }
 
 void MariaDbDriver::Settle() {
-  if (!deferred_) return;
-  deferred_ = false;
+  if (!EndDeferred()) return;
   RunPlain(Open().mysql, "COMMIT");
 }
 
@@ -696,13 +695,13 @@ void MariaDbDriver::Begin() {
 }
 
 void MariaDbDriver::Commit() {
-  deferred_ = false;
+  EndDeferred();
   const Running running(running_);
   RunPlain(Open().mysql, "COMMIT");
 }
 
 void MariaDbDriver::Rollback() {
-  deferred_ = false;
+  EndDeferred();
   const Running running(running_);
   RunPlain(Open().mysql, "ROLLBACK");
 }

@@ -76,9 +76,6 @@ class MariaDbDriver : public Driver {
   void Begin() override;
   void Commit() override;
   void Rollback() override;
-  void Defer() override { deferred_ = true; }
-  bool Deferred() const override { return deferred_; }
-  void Continue() override { deferred_ = false; }
 
   // While a statement runs, asks the server from a connection of its own to kill it
   // ("KILL QUERY"): the connection stays, the statement fails as interrupted.
@@ -93,7 +90,6 @@ class MariaDbDriver : public Driver {
   std::string database_;
   bool compound_ = false;
   ServerFacts facts_;
-  bool deferred_ = false;
 
   // What Interrupt needs to reach the server again; written by Connect under the lock.
   std::mutex killMutex_;

@@ -163,8 +163,7 @@ void RecordingDriver::RequireOpen() const {
 }
 
 void RecordingDriver::Settle() {
-  if (!deferred_) return;
-  deferred_ = false;
+  if (!EndDeferred()) return;
   Take("Transaction", "COMMIT", {});
 }
 
@@ -176,19 +175,19 @@ void RecordingDriver::Begin() {
 
 void RecordingDriver::Commit() {
   RequireOpen();
-  deferred_ = false;
+  EndDeferred();
   Take("Transaction", "COMMIT", {});
 }
 
 void RecordingDriver::Rollback() {
   RequireOpen();
-  deferred_ = false;
+  EndDeferred();
   Take("Transaction", "ROLLBACK", {});
 }
 
 void RecordingDriver::Close() {
   calls_.push_back({"Close", "", {}, {}});
-  deferred_ = false;
+  EndDeferred();
   open_ = false;
   database_.clear();
 }

@@ -105,9 +105,6 @@ class RecordingDriver : public Driver {
   void Begin() override;
   void Commit() override;
   void Rollback() override;
-  void Defer() override { deferred_ = true; }
-  bool Deferred() const override { return deferred_; }
-  void Continue() override { deferred_ = false; }
   // Recorded as "Close".
   void Close() override;
   void UseDatabase(const std::string& account) override;
@@ -138,7 +135,6 @@ class RecordingDriver : public Driver {
   std::vector<RecordedCall> calls_;
   bool compound_ = false;
   ServerFacts facts_;
-  bool deferred_ = false;
   std::deque<Queued> answers_;
   bool open_ = false;
   std::string database_;

@@ -60,8 +60,8 @@ class SqliteDriver : public Driver {
   // connection whose snapshot is out of date (another connection has written since its last
   // read, which under load is every read) drops its whole map and maps the file afresh; in a
   // process of many sessions each such unmapping stops every processor the process runs on,
-  // and costs more than all the reads it saved. Tools and benchmarks that open the files
-  // themselves use the same.
+  // and costs more than all the reads it saved. The benchmarks' hand-written code, which opens
+  // the files itself, reads without a map too.
   static constexpr long long kMemoryMap = 0;
 
   SqliteDriver();

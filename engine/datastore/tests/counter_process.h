@@ -9,8 +9,11 @@
 #include <QStringList>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "datastore_home.h"
+#include "port.h"
+#include "text.h"
 
 namespace orvik::test_support {
 
@@ -48,6 +51,14 @@ inline bool WaitForLine(QProcess& p, const QByteArray& line, int ms = 60000) {
     if (p.state() == QProcess::NotRunning) return false;
   }
   return false;
+}
+
+// The counter item's attributes as `p` reads them from `fv`: the total, then each slot's own
+// count.
+inline std::vector<std::string> CounterAttributes(Port& p, const std::string& fv) {
+  Variant item;
+  EXPECT_TRUE(p.RRead(item, Variant(fv), Variant("COUNTER"))) << p.ErrorDetail();
+  return SplitAt(item.ToString(), kAttributeMark);
 }
 
 // Waits for a counter process to end and tells how it went.

@@ -20,6 +20,7 @@ namespace {
 
 using namespace port_access;
 
+using test_support::CounterAttributes;
 using test_support::Finished;
 using test_support::StartCounter;
 using test_support::WaitForLine;
@@ -60,16 +61,6 @@ class LockRecoveryTest : public ::testing::Test {
       std::this_thread::sleep_for(std::chrono::milliseconds(20));
     }
   }
-  std::vector<std::string> Attributes(Port& p) {
-    Variant item;
-    EXPECT_TRUE(p.RRead(item, Variant(fv_), Variant("COUNTER"))) << p.ErrorDetail();
-    std::vector<std::string> out;
-    std::string rest = item.ToString();
-    for (std::size_t at; (at = rest.find('\xFE')) != std::string::npos; rest.erase(0, at + 1))
-      out.push_back(rest.substr(0, at));
-    out.push_back(rest);
-    return out;
-  }
 
   test_support::DatastoreHome home_;
   std::shared_ptr<Port> a_;
@@ -99,7 +90,7 @@ TEST_F(LockRecoveryTest, AKilledSessionsLockIsTakenOverAndNoIncrementIsLost) {
   ASSERT_TRUE(Finished(*first));
   ASSERT_TRUE(Finished(*second));
 
-  const std::vector<std::string> a = Attributes(*a_);
+  const std::vector<std::string> a = CounterAttributes(*a_, fv_);
   ASSERT_EQ(a.size(), 7u);
   // Total, then each port's own count: slot 0 (killed after 5 rounds), slots 1 and 2.
   EXPECT_EQ(a, (std::vector<std::string>{"90", "5", "5", "20", "20", "20", "20"}));

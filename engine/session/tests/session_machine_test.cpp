@@ -13,6 +13,7 @@
 #include "recording_driver.h"
 #include "screen_markup.h"
 #include "session.h"
+#include "user_registry.h"
 
 namespace orvik {
 namespace {
@@ -62,7 +63,7 @@ class SessionMachineTest : public ::testing::Test {
                                return d;
                              }};
   LockTable locks_{account_};
-  Login login_{account_, locks_};
+  Login login_{account_, locks_, std::make_shared<UserRegistry>(home_.string())};
   Printer printer_{printers_->Sharing(), [this](std::string_view text) { terminal_.Send(text); }};
   std::unique_ptr<ProgramRunner> programs_ = std::make_unique<ProgramRunner>(ProgramRunner::Host{
       home_.string(), stop_, [] { return std::shared_ptr<Dispatch>(); },

@@ -26,17 +26,12 @@
 #include <string_view>
 
 #include "driver.h"
+#include "test_server_address.h"
 
 namespace orvik::mariadb_test {
 
 // How to reach the test server, as scripts/mariadb-test-server wrote it.
-struct ServerInfo {
-  std::string host;
-  std::string port;
-  std::string socket;
-  std::string user;
-  std::string password;
-
+struct ServerInfo : ServerAddress {
   // Settings for a connection to `account` over TCP, or through the server's socket.
   ConnectParams Params(const std::string& account) const {
     ConnectParams params;
@@ -54,39 +49,7 @@ struct ServerInfo {
   }
 };
 
-// Reads $ORVIK_MARIADB_TEST_DIR/connection.
-inline ServerInfo LoadServerInfo() {
-  const char* dir = std::getenv("ORVIK_MARIADB_TEST_DIR");
-  if (dir == nullptr || *dir == '\0') {
-    throw std::runtime_error(
-        "ORVIK_MARIADB_TEST_DIR is not set: run this test through ctest, which starts the "
-        "private MariaDB server (the \"mariadb\" fixture)");
-  }
-  std::string path = std::string(dir) + "/connection";
-  std::ifstream in(path);
-  if (!in) {
-    throw std::runtime_error("cannot read " + path +
-                             ": the private MariaDB server is not running (see the output of "
-                             "the mariadb_server_start test)");
-  }
-  ServerInfo info;
-  std::string line;
-  while (std::getline(in, line)) {
-    std::size_t eq = line.find('=');
-    if (eq == std::string::npos) continue;
-    std::string key = line.substr(0, eq);
-    std::string value = line.substr(eq + 1);
-    if (key == "host") info.host = value;
-    if (key == "port") info.port = value;
-    if (key == "socket") info.socket = value;
-    if (key == "user") info.user = value;
-    if (key == "password") info.password = value;
-  }
-  if (info.port.empty() || info.socket.empty() || info.user.empty()) {
-    throw std::runtime_error(path + " is incomplete");
-  }
-  return info;
-}
+inline ServerInfo LoadServerInfo() { return {LoadServerAddress()}; }
 
 // A connection as the server's root, through its socket, for setting up what tests need.
 class AdminSession {

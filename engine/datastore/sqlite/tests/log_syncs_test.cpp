@@ -2,23 +2,20 @@
 
 #include <gtest/gtest.h>
 #include <sqlite3.h>
-#include <stdlib.h>
 
 #include <algorithm>
 #include <atomic>
-#include <filesystem>
 #include <memory>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "driver_home_test.h"
 #include "sqlite_driver.h"
 #include "vb_error.h"
 
 namespace orvik::sqlite_detail {
 namespace {
-
-namespace fs = std::filesystem;
 
 // What reached the write-ahead logs of every database opened while the probe stands in
 // front of the system's file layer: a number for each write, the last number each thread
@@ -104,7 +101,7 @@ int Open(sqlite3_vfs*, sqlite3_filename name, sqlite3_file* f, int flags, int* o
   return rc;
 }
 
-class LogSyncsTest : public ::testing::Test {
+class LogSyncsTest : public DriverHomeTest {
  protected:
   static void SetUpTestSuite() {
     realVfs = sqlite3_vfs_find(nullptr);
@@ -120,26 +117,13 @@ class LogSyncsTest : public ::testing::Test {
     sqlite3_vfs_register(realVfs, /*makeDflt=*/1);
   }
   void SetUp() override {
-    std::string pattern = (fs::temp_directory_path() / "orvik-syncs-XXXXXX").string();
-    ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-    home_ = pattern;
-    SqliteDriver::CreateAccount(home_, "dm");
-  }
-  void TearDown() override { fs::remove_all(home_); }
-
-  std::unique_ptr<SqliteDriver> Connected() {
-    auto driver = std::make_unique<SqliteDriver>();
-    ConnectParams params;
-    params.home = home_;
-    params.account = "dm";
-    driver->Connect(params);
-    return driver;
+    DriverHomeTest::SetUp();
+    SqliteDriver::CreateAccount(home_, "demo");
   }
   // Whether everything this thread wrote to a log is covered by a finished sync.
   static bool OnTheDisk() { return probe.durable.load() >= lastWrite; }
 
   static inline sqlite3_vfs vfs_{};
-  std::string home_;
 };
 
 // Sessions writing one account side by side are each answered only once what they wrote

@@ -1,7 +1,6 @@
 #include "write_turns.h"
 
 #include <gtest/gtest.h>
-#include <stdlib.h>
 
 #include <atomic>
 #include <filesystem>
@@ -11,6 +10,7 @@
 #include <thread>
 #include <vector>
 
+#include "driver_home_test.h"
 #include "sqlite_driver.h"
 #include "vb_error.h"
 
@@ -20,26 +20,7 @@ namespace {
 namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;
 
-class WriteTurnsTest : public ::testing::Test {
- protected:
-  void SetUp() override {
-    std::string pattern = (fs::temp_directory_path() / "orvik-turns-XXXXXX").string();
-    ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-    home_ = pattern;
-  }
-  void TearDown() override { fs::remove_all(home_); }
-
-  std::unique_ptr<SqliteDriver> Connected(const std::string& account = "demo") {
-    auto driver = std::make_unique<SqliteDriver>();
-    ConnectParams params;
-    params.home = home_;
-    params.account = account;
-    driver->Connect(params);
-    return driver;
-  }
-
-  std::string home_;
-};
+class WriteTurnsTest : public DriverHomeTest {};
 
 TEST_F(WriteTurnsTest, OneFileHasOneQueueWhateverItsName) {
   const fs::path file = fs::path(home_) / "a.db", other = fs::path(home_) / "b.db";

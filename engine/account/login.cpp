@@ -106,7 +106,7 @@ Status Login::Validate(std::string_view sessionState) {
       const std::string stored = Column(7);
       const PasswordCheck check = CheckPassword(account_.LoginPassword(), stored);
       if (check == PasswordCheck::kWrong) return Refusal();
-      if (check == PasswordCheck::kMatchesStoredClear)
+      if (check != PasswordCheck::kMatches)
         StorePasswordHash(keyColumn, passwordColumn, stored);
       identified = Register(sessionState);
       break;
@@ -183,14 +183,14 @@ void Login::StartLease() {
 }
 
 void Login::StorePasswordHash(const std::string& keyColumn, const std::string& passwordColumn,
-                              const std::string& clear) {
+                              const std::string& held) {
   // Column names come from the table itself; anything but a plain name stays as it is.
   const std::shared_ptr<Driver>& connection = account_.Connection();
   if (!IsPlainIdentifier(keyColumn) || !IsPlainIdentifier(passwordColumn) || !connection) return;
   try {
     std::string hash = HashPassword(account_.LoginPassword());
     // Only the value that was read is replaced: a password changed meanwhile is kept.
-    const DbValue values[] = {hash, account_.LoginUser(), clear};
+    const DbValue values[] = {hash, account_.LoginUser(), held};
     if (connection->Execute("UPDATE users SET " + passwordColumn + " = ? WHERE " + keyColumn +
                                 " = ? AND " + passwordColumn + " = ?",
                             values) > 0 &&

@@ -85,9 +85,10 @@ class Login {
   // Numbers the session by its new row of the sessions table, where there is one.
   Status NumberBySessionTable(std::string_view sessionState);
   void StartLease();
-  // Puts a hash in place of a password the users table still held in clear.
+  // Puts a hash made now in place of the password the users table held: in clear, or hashed
+  // another way.
   void StorePasswordHash(const std::string& keyColumn, const std::string& passwordColumn,
-                         const std::string& clear);
+                         const std::string& held);
   void SetUserInst(std::string userInst);
 
   AccountConnection& account_;

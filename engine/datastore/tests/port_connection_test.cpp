@@ -75,7 +75,7 @@ TEST_F(PortConnectionTest, ConnectsToTheSystemAccount) {
       Rows("select A7 from users where A0 = '" + home_.user() + "'");
   ASSERT_EQ(stored.size(), 1u);
   if (Embedded()) {
-    EXPECT_EQ(stored[0].rfind("$y$", 0), 0u) << stored[0];
+    EXPECT_EQ(stored[0].rfind("$2b$", 0), 0u) << stored[0];
     EXPECT_EQ(CheckPassword("secret", stored[0]), PasswordCheck::kMatches);
   } else {
     EXPECT_TRUE(stored[0].empty() || stored[0] == "<null>") << stored[0];

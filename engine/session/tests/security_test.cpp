@@ -82,7 +82,7 @@ TEST_F(SecurityTest, AnOrdinaryUserCannotReadPasswordsNorChangeTheSystemTables) 
   // a hash, which must not be shown either.
   const std::string hash = StoredPassword();
   if (Embedded()) {
-    ASSERT_EQ(hash.rfind("$y$", 0), 0u) << row;
+    ASSERT_EQ(hash.rfind("$2b$", 0), 0u) << row;
   } else {
     ASSERT_EQ(hash, "") << row;
   }
@@ -327,26 +327,34 @@ TEST_F(SecurityTest, AServerHomesUsersTableKeepsNoPassword) {
 
 // The embedded store's own (a server checks passwords itself).
 #ifndef ORVIK_TEST_MARIADB
-TEST_F(SecurityTest, APasswordStillInClearLogsInAndIsHashedAfterwards) {
-  Run("UPDATE users SET A7 = 'SeCret' WHERE A0 = '" + home_.user() + "'");
-  Terminal wrong(home_.home());
-  wrong.LogIn(home_.user(), "other");
-  EXPECT_NE(wrong.port().State(), "TCL");
-  EXPECT_EQ(UserRow(), home_.user() + "|SeCret|3");
+// A home made before passwords were hashed, or before they were hashed as now, keeps logging
+// in: what the users table held is replaced by a hash made now, once.
+TEST_F(SecurityTest, APasswordInClearOrHashedTheOldWayLogsInAndIsHashedAnew) {
+  // "secret" as yescrypt hashed it before.
+  const std::string kOldHash =
+      "$y$j7T$tfzQNJEiZ4LfrczQBmYjF/$cofZzdMbjB9rOryzwklE.9M.656E9Wq8MZQSeLZIc90";
+  for (const std::string& held : {std::string("SeCret"), kOldHash}) {
+    SCOPED_TRACE(held);
+    Run("UPDATE users SET A7 = '" + held + "' WHERE A0 = '" + home_.user() + "'");
+    Terminal wrong(home_.home());
+    wrong.LogIn(home_.user(), "other");
+    EXPECT_NE(wrong.port().State(), "TCL");
+    EXPECT_EQ(UserRow(), home_.user() + "|" + held + "|3");
 
-  Terminal first(home_.home());
-  first.LogIn(home_.user(), "secret");
-  ASSERT_EQ(first.port().State(), "TCL");
-  const std::string row = UserRow();
-  const std::string stored = StoredPassword();
-  EXPECT_EQ(stored.rfind("$y$", 0), 0u) << row;
-  EXPECT_EQ(CheckPassword("secret", stored), PasswordCheck::kMatches);
-  EXPECT_EQ(Parts(first.port()).login.UserRow().at(7), stored);
+    Terminal first(home_.home());
+    first.LogIn(home_.user(), "secret");
+    ASSERT_EQ(first.port().State(), "TCL");
+    const std::string row = UserRow();
+    const std::string stored = StoredPassword();
+    EXPECT_EQ(stored.rfind("$2b$", 0), 0u) << row;
+    EXPECT_EQ(CheckPassword("secret", stored), PasswordCheck::kMatches);
+    EXPECT_EQ(Parts(first.port()).login.UserRow().at(7), stored);
 
-  Terminal again(home_.home());
-  again.LogIn(home_.user(), "SECRET");
-  EXPECT_EQ(again.port().State(), "TCL");
-  EXPECT_EQ(UserRow(), row);  // hashed once, not at every login
+    Terminal again(home_.home());
+    again.LogIn(home_.user(), "SECRET");
+    EXPECT_EQ(again.port().State(), "TCL");
+    EXPECT_EQ(UserRow(), row);  // hashed once, not at every login
+  }
 }
 #endif
 

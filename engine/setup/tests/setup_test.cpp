@@ -74,7 +74,7 @@ TEST_F(SetupTest, MakesAWholeHome) {
   EXPECT_EQ(Query("dm", "select A0, A8 from users"), "admin|5|;");
   // The password is a salted hash of its lower-cased text.
   const std::string hash = Password("admin");
-  EXPECT_EQ(hash.rfind("$y$", 0), 0u) << hash;
+  EXPECT_EQ(hash.rfind("$2b$", 0), 0u) << hash;
   EXPECT_EQ(CheckPassword("secret", hash), PasswordCheck::kMatches);
   EXPECT_EQ(CheckPassword("Secret", hash), PasswordCheck::kWrong);
   EXPECT_EQ(Query("sales", "select count(*) from md"), "0|;");

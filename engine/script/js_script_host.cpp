@@ -126,17 +126,20 @@ constexpr const char* kSupport = R"JS(
   }
 
   function wrap(holder) {
-    var callerOf = caller(holder), assign = holder.let, methods = Object.create(null);
+    var callerOf = caller(holder), methods = Object.create(null);
+    var kindOf = holder.kind, valueOf = holder.get, assign = holder.let;
+    // Made here, not in `get`: a function made inside another makes that one's every call
+    // keep its variables on the heap.
+    var letProperty = function (member, ...args) { return invoke(assign, String(member), args); };
     return new Proxy({}, {
       get: function (t, name) {
         if (name === HOLDER) return holder;
         if (typeof name !== "string") return undefined;
-        if (name === "LetProperty")
-          return function (member, ...args) { return invoke(assign, String(member), args); };
-        var kind = holder.kind(name);
+        if (name === "LetProperty") return letProperty;
+        var kind = kindOf(name);
         if (kind === 0) return undefined;
         if (kind === 2) {
-          var r = holder.get(name);
+          var r = valueOf(name);
           if (r !== holder) return r;  // else the property takes arguments: it is called
         }
         if (kind !== 1) return callerOf(name);
@@ -147,7 +150,7 @@ constexpr const char* kSupport = R"JS(
         invoke(assign, String(name), [value]);
         return true;
       },
-      has: function (t, name) { return typeof name === "string" && holder.kind(name) !== 0; }
+      has: function (t, name) { return typeof name === "string" && kindOf(name) !== 0; }
     });
   }
 

@@ -117,6 +117,27 @@ TEST_F(JsHostTest, ReferencesAnywhereAmongTheArguments) {
   EXPECT_EQ(Run("Tampered").ToString(), "t!");
 }
 
+// What a program's loop does call after call: references that hold objects, a member that
+// fails while references wait for its values, then more calls that must still get theirs.
+TEST_F(JsHostTest, ManyCallsKeepTheirReferencesThroughFailures) {
+  host_->AddCode(
+      "function Loop() {\n"
+      "  var o = Ref(Obj), out = [];\n"
+      "  for (var i = 0; i < 3; ++i) {\n"
+      "    var r = Ref('r' + i), spare = Ref('s');\n"
+      "    try { Shout(spare, r); } catch (e) { out.push(e.number); }\n"
+      "    Shout(r);\n"
+      "    out.push(r.value, spare.value, NameOf(o), o.value.Twice(i), Obj.Twice === Obj.Twice);\n"
+      "  }\n"
+      "  Obj.LetProperty('Item', 'k', Ref('v'));\n"
+      "  return out.join(' ') + ' ' + Obj.Item('k') + ' ' + Obj.Name;\n"
+      "}\n"
+      "function Forged() { return NameOf({__orvikHolder: 5}); }\n");
+  EXPECT_EQ(Run("Loop").ToString(),
+            "450 r0! s start 0 true 450 r1! s start 2 true 450 r2! s start 4 true v start");
+  EXPECT_EQ(RunError("Forged").number, vberr::kTypeMismatch);
+}
+
 TEST_F(JsHostTest, ValuesKeepTheirKinds) {
   host_->AddCode(
       "function Types() {\n"

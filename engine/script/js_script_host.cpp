@@ -67,7 +67,7 @@ constexpr const char* kSupport = R"JS(
 
   // References of the member calls running, each with its position: kept here rather than in
   // a list of each call's own, so that a call makes nothing to collect but its rest array.
-  var stash = [];
+  var stash = Object.setPrototypeOf([], null);  // what a script does to arrays is not seen here
 
   // A holder's proxy goes to the holder as the holder itself, which it knows without asking
   // the proxy anything.

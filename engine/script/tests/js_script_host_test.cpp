@@ -132,10 +132,19 @@ TEST_F(JsHostTest, ManyCallsKeepTheirReferencesThroughFailures) {
       "  Obj.LetProperty('Item', 'k', Ref('v'));\n"
       "  return out.join(' ') + ' ' + Obj.Item('k') + ' ' + Obj.Name;\n"
       "}\n"
-      "function Forged() { return NameOf({__orvikHolder: 5}); }\n");
+      "function Forged() { return NameOf({__orvikHolder: 5}); }\n"
+      "function Hooked() {\n"
+      "  Object.defineProperty(Array.prototype, '0', {set: function () {}, configurable: true});\n"
+      "  var r = Ref('h');\n"
+      "  Shout(r);\n"
+      "  delete Array.prototype[0];\n"
+      "  return r.value;\n"
+      "}\n");
   EXPECT_EQ(Run("Loop").ToString(),
             "450 r0! s start 0 true 450 r1! s start 2 true 450 r2! s start 4 true v start");
   EXPECT_EQ(RunError("Forged").number, vberr::kTypeMismatch);
+  // A setter a script puts on arrays' places does not take its references.
+  EXPECT_EQ(Run("Hooked").ToString(), "h!");
 }
 
 TEST_F(JsHostTest, ValuesKeepTheirKinds) {

@@ -33,6 +33,8 @@ namespace {
 constexpr const char* kScriptFile = "script";
 constexpr const char* kHostFile = "host";
 constexpr const char* kHolderKey = "__orvikHolder";
+// More arguments than any call can pass: the engine's stack holds fewer.
+constexpr std::size_t kMostArguments = std::size_t{1} << 20;
 
 // Kind codes shared with the support code below.
 int KindCode(Dispatch::MemberKind kind) {
@@ -340,12 +342,18 @@ QJSValue JsHolder::Invoke(std::string_view name, Dispatch::CallType type, const 
     std::array<Variant, kFew> few;
     std::vector<Variant> many;
     const auto n = static_cast<std::size_t>(std::max(count, 0));
-    if (n > kFew) many.resize(n);
+    if (n > kFew) {
+      // The support code counts its own lists; a script that calls the holder itself could
+      // claim any count, and a list of a billion arguments would take the console down.
+      if (n > kMostArguments || n != values.property(QStringLiteral("length")).toUInt())
+        throw VbError(vberr::kWrongArgumentCount);
+      many.resize(n);
+    }
     const std::span<Variant> args = n > kFew ? std::span<Variant>(many) : std::span(few).first(n);
     for (std::size_t i = 0; i < n; ++i)
       args[i] = host_->FromJs(values.property(static_cast<quint32>(i)));
     const Variant result = object_->Invoke(name, type, args);
-    const std::vector<quint32> back = ReferencePositions(refs, count);
+    const std::vector<quint32> back = ReferencePositions(refs, static_cast<int>(n));
     if (!back.empty()) {
       QJSValue out = values;
       for (const quint32 i : back) out.setProperty(i, host_->ToJs(args[i]));

@@ -98,6 +98,7 @@ TEST_F(JsHostTest, ReferencesAnywhereAmongTheArguments) {
       "function Some() { return Marked(30, [0, 29]); }\n"
       "function Many() { return Marked(45, [0, 29, 30, 31, 44]); }\n"
       "function Assigned() { var r = Ref('x'); M.LetProperty('P', 'k', r); return r.value; }\n"
+      "function Claimed() { return M.__orvikHolder.call(0, [], 1 << 21, 0); }\n"
       "function Tampered() {\n"
       "  var args = new Array(40), r = Ref('t');\n"
       "  for (var i = 0; i < 40; ++i) args[i] = i;\n"
@@ -113,6 +114,8 @@ TEST_F(JsHostTest, ReferencesAnywhereAmongTheArguments) {
   EXPECT_EQ(Run("Some").ToString(), "30,0!,29! 128");
   EXPECT_EQ(Run("Many").ToString(), "45,0!,29!,30!,31!,44! 143");
   EXPECT_EQ(Run("Assigned").ToString(), "x!");
+  // A count the arguments do not have is refused, not made room for.
+  EXPECT_EQ(RunError("Claimed").number, vberr::kWrongArgumentCount);
   // A script that changes the language's own functions still has its references kept.
   EXPECT_EQ(Run("Tampered").ToString(), "t!");
 }

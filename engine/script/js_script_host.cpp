@@ -18,6 +18,8 @@
 #include <QJSValue>
 #include <QObject>
 #include <QStringList>
+#include <algorithm>
+#include <array>
 #include <cmath>
 #include <limits>
 #include <vector>
@@ -31,6 +33,8 @@ namespace {
 constexpr const char* kScriptFile = "script";
 constexpr const char* kHostFile = "host";
 constexpr const char* kHolderKey = "__orvikHolder";
+// More arguments than any call can pass: the engine's stack holds fewer.
+constexpr std::size_t kMostArguments = std::size_t{1} << 20;
 
 // Kind codes shared with the support code below.
 int KindCode(Dispatch::MemberKind kind) {
@@ -55,8 +59,6 @@ constexpr const char* kSupport = R"JS(
   // Taken before any script runs, so that a script's own changes to them do not change how
   // its calls reach the engine.
   var hasOwn = Object.prototype.hasOwnProperty;
-  var slice = Array.prototype.slice;
-  var indexOf = Array.prototype.indexOf;
   var isArray = Array.isArray;
   var DateType = Date;
   var members = Object.create(Object.getPrototypeOf(global));
@@ -65,28 +67,38 @@ constexpr const char* kSupport = R"JS(
   Object.getOwnPropertyNames(global).forEach(function (n) { builtIn[n] = true; });
   var pending = null;
 
-  function isReference(a) {
-    return a !== null && typeof a === "object" && !isArray(a) && !(a instanceof DateType) &&
-        a[HOLDER] === undefined && hasOwn.call(a, "value");
+  // References of the member calls running, each with its position: kept here rather than in
+  // a list of each call's own, so that a call makes nothing to collect but its rest array.
+  var stash = Object.setPrototypeOf([], null);  // what a script does to arrays is not seen here
+
+  // A holder's proxy goes to the holder as the holder itself, which it knows without asking
+  // the proxy anything.
+  function unwrapped(v) {
+    if (v === null || typeof v !== "object") return v;
+    var holder = v[HOLDER];
+    return holder !== null && typeof holder === "object" ? holder : v;
   }
 
-  // Runs `member` (a holder's call or let) on the arguments from `from` on, a reference's
-  // value in its place; what the member leaves there goes back into the reference. Told
-  // apart here, the arguments reach the holder as plain values and positions: the holder
-  // looking at each argument's properties by name cost more than the member itself. The
-  // positions of references are bits of a number, or a list beyond 30 arguments; without
-  // references the arguments go as they are, so that a call makes nothing to collect.
-  function invoke(member, name, args, from) {
-    var n = args.length - from, values = from ? slice.call(args, from) : args;
-    var refs = 0, copied = from !== 0;
+  // Runs `member` (a holder's call or let) on `args`, the calling wrapper's own rest array,
+  // a reference's value in its place; what the member leaves there goes back into the
+  // reference. Told apart here, the arguments reach the holder as plain values and positions:
+  // the holder looking at each argument's properties by name cost more than the member
+  // itself, and made a string to collect each time. The positions of references are bits of
+  // a number, or a list beyond 30 arguments.
+  function invoke(member, key, args) {
+    var n = args.length, refs = 0, top = stash.length;
     for (var i = 0; i < n; ++i) {
-      var a = values[i];
-      if (!isReference(a)) continue;
-      if (!copied) {
-        values = slice.call(args);
-        copied = true;
+      var a = args[i];
+      if (a === null || typeof a !== "object" || isArray(a) || a instanceof DateType) continue;
+      var holder = a[HOLDER];
+      if (holder !== undefined) {
+        if (holder !== null && typeof holder === "object") args[i] = holder;
+        continue;
       }
-      values[i] = a.value;
+      if (!hasOwn.call(a, "value")) continue;
+      stash[stash.length] = a;
+      stash[stash.length] = i;
+      args[i] = unwrapped(a.value);
       if (n <= 30) {
         refs |= 1 << i;
       } else {
@@ -94,44 +106,53 @@ constexpr const char* kSupport = R"JS(
         refs[refs.length] = i;
       }
     }
-    var result = member(name, values, n, refs);
-    for (i = 0; refs !== 0 && i < n; ++i) {
-      if (typeof refs === "number" ? (refs & (1 << i)) : indexOf.call(refs, i) >= 0)
-        args[i + from].value = values[i];
+    if (refs === 0) return member(key, args, n, 0);
+    try {
+      var result = member(key, args, n, refs);
+      for (var k = top; k < stash.length; k += 2) stash[k].value = args[stash[k + 1]];
+      return result;
+    } finally {
+      stash.length = top;
     }
-    return result;
   }
 
   // A holder's call is looked up once: each look-up of a method of a C++ object makes a new
-  // function, and a program's every call of a member would leave one to collect.
+  // function, and a program's every call of a member would leave one to collect. Each member
+  // is found by name once, when its wrapper is made, and called by number after.
   function caller(holder) {
     var call = holder.call;
     return function (name) {
-      return function () { return invoke(call, name, arguments, 0); };
+      var id = holder.member(name);
+      return function (...args) { return invoke(call, id, args); };
     };
   }
 
   function wrap(holder) {
-    var callerOf = caller(holder), assign = holder.let;
+    var callerOf = caller(holder), methods = Object.create(null);
+    var kindOf = holder.kind, valueOf = holder.get, assign = holder.let;
+    // Made here, not in `get`: a function made inside another makes that one's every call
+    // keep its variables on the heap.
+    var letProperty = function (member, ...args) { return invoke(assign, String(member), args); };
     return new Proxy({}, {
       get: function (t, name) {
         if (name === HOLDER) return holder;
         if (typeof name !== "string") return undefined;
-        if (name === "LetProperty")
-          return function (member) { return invoke(assign, String(member), arguments, 1); };
-        var kind = holder.kind(name);
+        if (name === "LetProperty") return letProperty;
+        var kind = kindOf(name);
         if (kind === 0) return undefined;
         if (kind === 2) {
-          var r = holder.get(name);
-          if (r.length) return r[0];
+          var r = valueOf(name);
+          if (r !== holder) return r;  // else the property takes arguments: it is called
         }
-        return callerOf(name);
+        if (kind !== 1) return callerOf(name);
+        if (!hasOwn.call(methods, name)) methods[name] = callerOf(name);
+        return methods[name];
       },
       set: function (t, name, value) {
-        invoke(assign, String(name), [value], 0);
+        invoke(assign, String(name), [value]);
         return true;
       },
-      has: function (t, name) { return typeof name === "string" && holder.kind(name) !== 0; }
+      has: function (t, name) { return typeof name === "string" && kindOf(name) !== 0; }
     });
   }
 
@@ -190,23 +211,25 @@ class JsHolder : public QObject {
       : host_(host), object_(std::move(object)) {}
   const std::shared_ptr<Dispatch>& object() const { return object_; }
 
+  // The number `call` knows the member `name` by.
+  Q_INVOKABLE int member(const QString& name);
   // The member's arguments are `values` (`count` of them); those at the positions `refs`
   // tells (a number's bits, or a list) are by reference, and get back what the member left in
   // them.
-  Q_INVOKABLE QJSValue call(const QString& name, const QJSValue& values, int count,
-                            const QJSValue& refs);
-  // [value] when the property reads without arguments, [] when it needs some.
+  Q_INVOKABLE QJSValue call(int member, const QJSValue& values, int count, const QJSValue& refs);
+  // The property's value when it reads without arguments, this holder when it needs some.
   Q_INVOKABLE QJSValue get(const QString& name);
   Q_INVOKABLE QJSValue let(const QString& name, const QJSValue& values, int count,
                            const QJSValue& refs);
   Q_INVOKABLE int kind(const QString& name);
 
  private:
-  QJSValue Invoke(const QString& name, Dispatch::CallType type, const QJSValue& values, int count,
+  QJSValue Invoke(std::string_view name, Dispatch::CallType type, const QJSValue& values, int count,
                   const QJSValue& refs);
 
   JsHost* host_;
   std::shared_ptr<Dispatch> object_;
+  std::vector<std::string> members_;  // by the numbers `member` gave
 };
 
 class JsHost : public ScriptHost {
@@ -217,6 +240,7 @@ class JsHost : public ScriptHost {
     if (!trace.isEmpty())
       throw VbError(vberr::kAutomationError, "The JavaScript engine could not be prepared");
     support_ = engine_.globalObject().property("__orvik");
+    wrap_ = support_.property("wrap");
     CountUntouchedText();
   }
 
@@ -251,13 +275,14 @@ class JsHost : public ScriptHost {
     static constexpr qsizetype kCountedText = 512 * 1024;  // bytes, two a character
     static char16_t untouched[kCountedText / 2];
     QJSValue holder = engine_.newObject();
-    holder.setProperty("text", QString::fromRawData(reinterpret_cast<const QChar*>(untouched),
-                                                    kCountedText / 2));
+    holder.setProperty(
+        "text", QString::fromRawData(reinterpret_cast<const QChar*>(untouched), kCountedText / 2));
     counted_ = holder;
   }
 
   QJSEngine engine_;
   QJSValue support_;
+  QJSValue wrap_;
   QJSValue counted_;  // CountUntouchedText
 };
 
@@ -309,14 +334,26 @@ std::vector<quint32> ReferencePositions(const QJSValue& refs, int count) {
   return out;
 }
 
-QJSValue JsHolder::Invoke(const QString& name, Dispatch::CallType type, const QJSValue& values,
+QJSValue JsHolder::Invoke(std::string_view name, Dispatch::CallType type, const QJSValue& values,
                           int count, const QJSValue& refs) {
   try {
-    std::vector<Variant> args(static_cast<std::size_t>(std::max(count, 0)));
-    for (std::size_t i = 0; i < args.size(); ++i)
+    // Most members take a few arguments: those need no list on the heap.
+    constexpr std::size_t kFew = 8;
+    std::array<Variant, kFew> few;
+    std::vector<Variant> many;
+    const auto n = static_cast<std::size_t>(std::max(count, 0));
+    if (n > kFew) {
+      // The support code counts its own lists; a script that calls the holder itself could
+      // claim any count, and a list of a billion arguments would take the console down.
+      if (n > kMostArguments || n != values.property(QStringLiteral("length")).toUInt())
+        throw VbError(vberr::kWrongArgumentCount);
+      many.resize(n);
+    }
+    const std::span<Variant> args = n > kFew ? std::span<Variant>(many) : std::span(few).first(n);
+    for (std::size_t i = 0; i < n; ++i)
       args[i] = host_->FromJs(values.property(static_cast<quint32>(i)));
-    const Variant result = object_->Invoke(ToLatin1(name), type, args);
-    const std::vector<quint32> back = ReferencePositions(refs, count);
+    const Variant result = object_->Invoke(name, type, args);
+    const std::vector<quint32> back = ReferencePositions(refs, static_cast<int>(n));
     if (!back.empty()) {
       QJSValue out = values;
       for (const quint32 i : back) out.setProperty(i, host_->ToJs(args[i]));
@@ -328,30 +365,39 @@ QJSValue JsHolder::Invoke(const QString& name, Dispatch::CallType type, const QJ
   }
 }
 
-QJSValue JsHolder::call(const QString& name, const QJSValue& values, int count,
-                        const QJSValue& refs) {
-  return Invoke(name, Dispatch::CallType::Method, values, count, refs);
+int JsHolder::member(const QString& name) {
+  const std::string latin1 = ToLatin1(name);
+  const auto known = std::find(members_.begin(), members_.end(), latin1);
+  if (known != members_.end()) return static_cast<int>(known - members_.begin());
+  members_.push_back(latin1);
+  return static_cast<int>(members_.size() - 1);
+}
+
+QJSValue JsHolder::call(int member, const QJSValue& values, int count, const QJSValue& refs) {
+  // Only a script that reaches for the holder itself can give a number never handed out: an
+  // empty name, which no object has as a member.
+  const bool known = member >= 0 && static_cast<std::size_t>(member) < members_.size();
+  return Invoke(known ? std::string_view(members_[static_cast<std::size_t>(member)]) : "",
+                Dispatch::CallType::Method, values, count, refs);
 }
 
 QJSValue JsHolder::let(const QString& name, const QJSValue& values, int count,
                        const QJSValue& refs) {
-  return Invoke(name, Dispatch::CallType::PropertyLet, values, count, refs);
+  return Invoke(ToLatin1(name), Dispatch::CallType::PropertyLet, values, count, refs);
 }
 
 QJSValue JsHolder::get(const QString& name) {
-  QJSValue out = host_->engine().newArray(0);
   try {
-    const Variant value = object_->Invoke(ToLatin1(name), Dispatch::CallType::PropertyGet, {});
-    out.setProperty(0, host_->ToJs(value));
+    return host_->ToJs(object_->Invoke(ToLatin1(name), Dispatch::CallType::PropertyGet, {}));
   } catch (const VbError& e) {
     // The property takes arguments: the script calls it instead.
     if (e.number() == vberr::kArgumentNotOptional || e.number() == vberr::kWrongArgumentCount)
-      return out;
+      return host_->engine().newQObject(this);
     host_->ThrowCurrentException();
   } catch (...) {
     host_->ThrowCurrentException();
   }
-  return out;
+  return QJSValue();
 }
 
 int JsHolder::kind(const QString& name) {
@@ -373,7 +419,7 @@ void JsHost::ThrowCurrentException() {
 QJSValue JsHost::Wrap(std::shared_ptr<Dispatch> object) {
   auto* holder = new JsHolder(this, std::move(object));
   QJSValue h = engine_.newQObject(holder);  // JavaScript ownership: the collector frees it
-  return support_.property("wrap").call({h});
+  return wrap_.call({h});
 }
 
 QJSValue JsHost::ToJs(const Variant& v) {
@@ -426,6 +472,10 @@ Variant JsHost::FromJs(const QJSValue& v) {
     items.reserve(static_cast<std::size_t>(std::max(n, 0)));
     for (int i = 0; i < n; ++i) items.push_back(FromJs(v.property(static_cast<quint32>(i))));
     return Variant(std::move(items));
+  }
+  if (v.isQObject()) {
+    if (auto* holder = qobject_cast<JsHolder*>(v.toQObject())) return Variant(holder->object());
+    throw VbError(vberr::kTypeMismatch);
   }
   if (v.isObject() && !v.isCallable()) {
     if (auto* holder = qobject_cast<JsHolder*>(v.property(kHolderKey).toQObject()))

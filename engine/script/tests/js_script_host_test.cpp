@@ -98,6 +98,7 @@ TEST_F(JsHostTest, ReferencesAnywhereAmongTheArguments) {
       "function Some() { return Marked(30, [0, 29]); }\n"
       "function Many() { return Marked(45, [0, 29, 30, 31, 44]); }\n"
       "function Assigned() { var r = Ref('x'); M.LetProperty('P', 'k', r); return r.value; }\n"
+      "function Claimed() { return M.__orvikHolder.call(0, [], 1 << 21, 0); }\n"
       "function Tampered() {\n"
       "  var args = new Array(40), r = Ref('t');\n"
       "  for (var i = 0; i < 40; ++i) args[i] = i;\n"
@@ -113,8 +114,40 @@ TEST_F(JsHostTest, ReferencesAnywhereAmongTheArguments) {
   EXPECT_EQ(Run("Some").ToString(), "30,0!,29! 128");
   EXPECT_EQ(Run("Many").ToString(), "45,0!,29!,30!,31!,44! 143");
   EXPECT_EQ(Run("Assigned").ToString(), "x!");
+  // A count the arguments do not have is refused, not made room for.
+  EXPECT_EQ(RunError("Claimed").number, vberr::kWrongArgumentCount);
   // A script that changes the language's own functions still has its references kept.
   EXPECT_EQ(Run("Tampered").ToString(), "t!");
+}
+
+// What a program's loop does call after call: references that hold objects, a member that
+// fails while references wait for its values, then more calls that must still get theirs.
+TEST_F(JsHostTest, ManyCallsKeepTheirReferencesThroughFailures) {
+  host_->AddCode(
+      "function Loop() {\n"
+      "  var o = Ref(Obj), out = [];\n"
+      "  for (var i = 0; i < 3; ++i) {\n"
+      "    var r = Ref('r' + i), spare = Ref('s');\n"
+      "    try { Shout(spare, r); } catch (e) { out.push(e.number); }\n"
+      "    Shout(r);\n"
+      "    out.push(r.value, spare.value, NameOf(o), o.value.Twice(i), Obj.Twice === Obj.Twice);\n"
+      "  }\n"
+      "  Obj.LetProperty('Item', 'k', Ref('v'));\n"
+      "  return out.join(' ') + ' ' + Obj.Item('k') + ' ' + Obj.Name;\n"
+      "}\n"
+      "function Forged() { return NameOf({__orvikHolder: 5}); }\n"
+      "function Hooked() {\n"
+      "  Object.defineProperty(Array.prototype, '0', {set: function () {}, configurable: true});\n"
+      "  var r = Ref('h');\n"
+      "  Shout(r);\n"
+      "  delete Array.prototype[0];\n"
+      "  return r.value;\n"
+      "}\n");
+  EXPECT_EQ(Run("Loop").ToString(),
+            "450 r0! s start 0 true 450 r1! s start 2 true 450 r2! s start 4 true v start");
+  EXPECT_EQ(RunError("Forged").number, vberr::kTypeMismatch);
+  // A setter a script puts on arrays' places does not take its references.
+  EXPECT_EQ(Run("Hooked").ToString(), "h!");
 }
 
 TEST_F(JsHostTest, ValuesKeepTheirKinds) {

@@ -83,6 +83,8 @@ class MariaDbDriver : public Driver {
 
  private:
   mariadb_internal::Connection& Open() const;
+  // A look-up without parameters, prepared and run at once and not kept.
+  std::unique_ptr<Cursor> LookupOnce(std::string_view sql);
   // Commits the deferred transaction, if one is open, before another statement runs.
   void Settle();
 

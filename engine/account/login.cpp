@@ -139,7 +139,7 @@ Status Login::Validate(std::string_view sessionState) {
   }
   // Its first renewal comes after the mark: the others judge a renewed row of their own node
   // by its mark.
-  if (sessionRow_ > 0) StartLease();
+  if (sessionRow_ > 0) StartLease(FirstBeat());
   locks_.RemoveStaleLocks();
   return Status::Ok();
 }
@@ -172,13 +172,23 @@ Status Login::NumberBySessionTable(std::string_view sessionState) {
   return Status::Ok();
 }
 
-void Login::StartLease() {
+bool Login::FirstBeat() {
+  try {
+    return SessionTable(account_.dialect()).Renew(account_.Required(), sessionRow_, nullptr);
+  } catch (...) {
+    return false;  // the lease's own connection renews at once instead
+  }
+}
+
+void Login::StartLease(bool renewed) {
   const int seconds = account_.Settings().sessionLease;
   lease_ = std::make_unique<SessionLease>(
       account_.SideConnector(SessionLease::ConnectionTimeout(seconds)),
-      SessionTable(account_.dialect()), sessionRow_, seconds, [this] {
+      SessionTable(account_.dialect()), sessionRow_, seconds,
+      [this] {
         if (lost_) lost_();
-      });
+      },
+      renewed);
   locks_.SetLeaseCheck([lease = lease_.get()] { return lease->Held(); });
 }
 

@@ -3,6 +3,7 @@
 #include <climits>
 #include <cstdio>
 #include <ctime>
+#include <optional>
 #include <utility>
 
 #include "numbers.h"
@@ -31,6 +32,26 @@ std::string LoginStamp() {
 }
 
 std::string Text(const DbValue& v) { return v ? *v : std::string(); }
+
+// A transaction on a connection, rolled back unless committed.
+class RowTransaction {
+ public:
+  explicit RowTransaction(Driver& driver) : driver_(&driver) { driver.Begin(); }
+  ~RowTransaction() {
+    if (driver_ == nullptr) return;
+    try {
+      driver_->Rollback();
+    } catch (...) {
+      // A connection that cannot roll back has lost the transaction with itself.
+    }
+  }
+  RowTransaction(const RowTransaction&) = delete;
+  RowTransaction& operator=(const RowTransaction&) = delete;
+  void Commit() { std::exchange(driver_, nullptr)->Commit(); }
+
+ private:
+  Driver* driver_;
+};
 
 // A refusal always says why, never what an earlier call left behind.
 Status Refusal() {
@@ -101,6 +122,9 @@ Status Login::Validate(std::string_view sessionState) {
   rs->Close();
 
   Status identified = Status::Refused();
+  // The session's new row, its mark and its first beat are written as one: a single durable
+  // write for the login to wait on, not two, and nobody sees the row before its mark is taken.
+  std::optional<RowTransaction> newRow;
   switch (dialect.Numbering()) {
     case SessionNumbering::kRegistry: {
       const std::string stored = Column(7);
@@ -122,24 +146,29 @@ Status Login::Validate(std::string_view sessionState) {
       identified = NumberByConnection();
       break;
     case SessionNumbering::kSessionTable:
+      if (Driver& dm = account_.Required(); dm.RunsTransactions() && !dm.Facts().readOnly)
+        newRow.emplace(dm);
       identified = NumberBySessionTable(sessionState);
       break;
     case SessionNumbering::kNone:
       break;
   }
   if (!identified.ok()) return identified;
-  // Other ports tell by this mark that the session's locks are not stale.
+  // Other ports tell by this mark that the session's locks are not stale. Its first renewal
+  // comes after the mark: the others judge a renewed row of their own node by its mark.
+  bool renewed = false;
   try {
     locks_.MarkSessionAlive();
+    renewed = sessionRow_ > 0 && FirstBeat();
+    if (newRow) newRow->Commit();
   } catch (...) {
     const Status failed = Status::OfCurrentException();
+    newRow.reset();
     EndSession();
     SetUserInst({});
     return failed;
   }
-  // Its first renewal comes after the mark: the others judge a renewed row of their own node
-  // by its mark.
-  if (sessionRow_ > 0) StartLease();
+  if (sessionRow_ > 0) StartLease(renewed);
   locks_.RemoveStaleLocks();
   return Status::Ok();
 }
@@ -172,13 +201,23 @@ Status Login::NumberBySessionTable(std::string_view sessionState) {
   return Status::Ok();
 }
 
-void Login::StartLease() {
+bool Login::FirstBeat() {
+  try {
+    return SessionTable(account_.dialect()).Renew(account_.Required(), sessionRow_, nullptr);
+  } catch (...) {
+    return false;  // the lease's own connection renews at once instead
+  }
+}
+
+void Login::StartLease(bool renewed) {
   const int seconds = account_.Settings().sessionLease;
   lease_ = std::make_unique<SessionLease>(
       account_.SideConnector(SessionLease::ConnectionTimeout(seconds)),
-      SessionTable(account_.dialect()), sessionRow_, seconds, [this] {
+      SessionTable(account_.dialect()), sessionRow_, seconds,
+      [this] {
         if (lost_) lost_();
-      });
+      },
+      renewed);
   locks_.SetLeaseCheck([lease = lease_.get()] { return lease->Held(); });
 }
 

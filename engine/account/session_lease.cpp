@@ -5,12 +5,13 @@
 namespace orvik {
 
 SessionLease::SessionLease(Connect connect, const SessionTable& table, std::int64_t number,
-                           int leaseSeconds, std::function<void()> lost)
+                           int leaseSeconds, std::function<void()> lost, bool renewed)
     : connect_(std::move(connect)),
       table_(table),
       number_(number),
       lease_(std::chrono::seconds(std::max(leaseSeconds, 1))),
       lost_(std::move(lost)),
+      renewed_(renewed),
       lastRenewal_(Clock::now()),
       thread_([this] { Run(); }) {}
 
@@ -42,7 +43,7 @@ void SessionLease::SetStatus(SessionStatus status) {
 void SessionLease::Run() {
   const Clock::duration period = lease_ / 4;
   std::shared_ptr<Driver> db;
-  Clock::time_point next = Clock::now();
+  Clock::time_point next = renewed_ ? lastRenewal_ + period : Clock::now();
   std::unique_lock lock(mutex_);
   for (;;) {
     wake_.wait_until(lock, next, [&] { return stop_ || statusChanged_; });

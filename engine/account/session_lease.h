@@ -35,9 +35,10 @@ class SessionLease {
   using Connect = std::function<std::shared_ptr<Driver>()>;
 
   // Starts renewing the row `number` of `table`, at once and then every quarter of
-  // `leaseSeconds`.
+  // `leaseSeconds`. With `renewed` the caller has just renewed it on a connection of its own:
+  // the first renewal, and the lease's connection, come a quarter of the lease on.
   SessionLease(Connect connect, const SessionTable& table, std::int64_t number, int leaseSeconds,
-               std::function<void()> lost);
+               std::function<void()> lost, bool renewed = false);
   // Stops renewing; waits for a renewal under way (its connection's time limit at most).
   ~SessionLease();
   SessionLease(const SessionLease&) = delete;
@@ -59,6 +60,7 @@ class SessionLease {
   const std::int64_t number_;
   const Clock::duration lease_;
   const std::function<void()> lost_;
+  const bool renewed_;
 
   mutable std::mutex mutex_;
   std::condition_variable wake_;

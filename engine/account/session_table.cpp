@@ -76,7 +76,7 @@ std::int64_t SessionTable::Add(Driver& dm, const std::string& user, const std::s
                  " (LoginUser, Node, Lease, Beat, Renewed, Account, Privilege, State, Action, "
                  "Changed) VALUES (?, ?, ?, 0, NOW(), ?, ?, ?, ?, NOW())",
              row);
-  auto id = dm.Query("SELECT LAST_INSERT_ID()");
+  auto id = dm.Lookup("SELECT LAST_INSERT_ID()");
   if (!id->Next() || Number(id->Row()[0]) <= 0)
     throw VbError(dberr::kUnspecified, "The session was given no number");
   return Number(id->Row()[0]);
@@ -113,7 +113,7 @@ std::vector<SessionLiveness> SessionTable::Judge(Driver& dm, const std::string& 
     auto cursor = number ? dm.Lookup("SELECT " + JudgedColumns(dialect_) + " FROM " + table_ +
                                          " WHERE Number = ?",
                                      std::span<const DbValue>(&p, 1))
-                         : dm.Query("SELECT " + JudgedColumns(dialect_) + " FROM " + table_);
+                         : dm.Lookup("SELECT " + JudgedColumns(dialect_) + " FROM " + table_);
     while (cursor->Next()) {
       const auto& r = cursor->Row();
       Row row{{Number(r[0]), Text(r[1]), false}, Number(r[4])};

@@ -80,10 +80,13 @@ class Renewals : public RecordingDriver {
 
 class SessionLeaseTest : public ::testing::Test {
  protected:
-  std::unique_ptr<SessionLease> Start(int seconds) {
-    return std::make_unique<SessionLease>([this] { return db_; },
-                                          SessionTable(Dialect::Of("MYSQL")), 42, seconds,
-                                          [this] { ++lost_; });
+  std::unique_ptr<SessionLease> Start(int seconds, bool renewed = false) {
+    return std::make_unique<SessionLease>(
+        [this] {
+          ++connects_;
+          return db_;
+        },
+        SessionTable(Dialect::Of("MYSQL")), 42, seconds, [this] { ++lost_; }, renewed);
   }
   bool Eventually(const std::function<bool()>& done, std::chrono::milliseconds limit = 5s) {
     const auto until = Clock::now() + limit;
@@ -95,6 +98,7 @@ class SessionLeaseTest : public ::testing::Test {
   }
   std::shared_ptr<Renewals> db_ = std::make_shared<Renewals>();
   std::atomic<int> lost_{0};
+  std::atomic<int> connects_{0};
 };
 
 TEST_F(SessionLeaseTest, ItRenewsAtOnceAndEveryQuarterOfItsLeaseWithWhatTheSessionDoes) {
@@ -104,6 +108,20 @@ TEST_F(SessionLeaseTest, ItRenewsAtOnceAndEveryQuarterOfItsLeaseWithWhatTheSessi
   lease->SetStatus(SessionStatus{"sales", "VERB", "RUN REPORT"});
   EXPECT_TRUE(Eventually([&] { return db_->Last().size() == 4; }, 300ms));
   EXPECT_EQ(db_->Last(), (std::vector<DbValue>{"sales", "VERB", "RUN REPORT", "42"}));
+  EXPECT_EQ(lost_, 0);
+}
+
+// A login that renewed its row itself leaves the lease's connection, and its first renewal,
+// to a quarter of the lease later; from then on it renews as ever.
+TEST_F(SessionLeaseTest, ALeaseItsLoginRenewedConnectsOnlyWhenItsFirstRenewalIsDue) {
+  auto lease = Start(4, true);
+  std::this_thread::sleep_for(200ms);
+  EXPECT_EQ(connects_, 0);
+  EXPECT_EQ(db_->Count(), 0u);
+  EXPECT_TRUE(lease->Held());
+  EXPECT_TRUE(Eventually([&] { return db_->Count() >= 2; }, 4s));
+  EXPECT_EQ(connects_, 1);
+  EXPECT_TRUE(lease->Held());
   EXPECT_EQ(lost_, 0);
 }
 

@@ -499,6 +499,19 @@ ServerFacts ReadFacts(MYSQL* mysql) {
   return facts;
 }
 
+// What every connection sets for its session, as one statement. Without strict mode, as the
+// applications expect: an over-long value is cut to fit, a missing one takes the column's
+// default. A transaction that holds an item's lock while its user thinks keeps no snapshot of
+// the whole store meanwhile: each statement reads what is committed when it runs. Even a login
+// whose rights would beat the server's read-only setting changes nothing on a replica: what
+// it wrote would stop the replication.
+std::string SessionSettings(bool compound, bool readOnly) {
+  std::string sql = "SET SESSION sql_mode='NO_ENGINE_SUBSTITUTION'";
+  if (compound) sql += ", SESSION tx_isolation='READ-COMMITTED'";
+  if (readOnly) sql += ", SESSION tx_read_only=1";
+  return sql;
+}
+
 // Whether a cluster's node takes statements: one cut off from its cluster's primary part, or
 // still joining it, refuses them.
 bool NodeReady(MYSQL* mysql) {
@@ -603,16 +616,8 @@ void MariaDbDriver::Connect(const ConnectParams& params) {
                                                " is not part of its cluster's primary component");
       continue;
     }
-    // Without strict mode, as the applications expect: an over-long value is cut to fit, a
-    // missing one takes the column's default.
-    static constexpr std::string_view kSqlMode = "SET SESSION sql_mode='NO_ENGINE_SUBSTITUTION'";
-    if (mysql_real_query(mysql, kSqlMode.data(), kSqlMode.size())) Fail(mysql);
-    // A transaction that holds an item's lock while its user thinks keeps no snapshot of the
-    // whole store meanwhile: each statement reads what is committed when it runs.
-    if (compound) RunPlain(mysql, "SET SESSION TRANSACTION ISOLATION LEVEL READ COMMITTED");
-    // Even a login whose rights would beat the server's read-only setting changes nothing on
-    // a replica: what it wrote would stop the replication.
-    if (facts.readOnly) RunPlain(mysql, "SET SESSION TRANSACTION READ ONLY");
+    // One statement, one exchange with the server, however many settings.
+    RunPlain(mysql, SessionSettings(compound, facts.readOnly));
 
     {
       std::lock_guard lock(killMutex_);
@@ -754,18 +759,31 @@ std::int64_t MariaDbDriver::Execute(std::string_view sql, std::span<const DbValu
 
 namespace {
 
-// The rows of a kept statement just executed, read whole; the statement is kept again. The
-// rows are in the client already: each value is copied once, at its own length, where a
-// cursor's fixed buffers would cost a fresh, zeroed block per column on every look-up.
-std::unique_ptr<Cursor> ReadWhole(Connection& connection, KeptStatement& stmt) {
-  ResultPtr metadata(mysql_stmt_result_metadata(stmt.get()));
+// Column `column` of the row just fetched, as text, into `value`; its whole length.
+unsigned long FetchColumn(MYSQL_STMT* stmt, unsigned int column, std::string& value) {
+  MYSQL_BIND bind{};
+  unsigned long got = 0;
+  my_bool error = 0;
+  bind.buffer_type = MYSQL_TYPE_STRING;
+  bind.buffer = value.data();
+  bind.buffer_length = value.size();
+  bind.length = &got;
+  bind.error = &error;
+  if (mysql_stmt_fetch_column(stmt, &bind, column, 0)) Fail(stmt);
+  return got;
+}
+
+// The rows of a statement just executed without a cursor, read whole. The rows are in the
+// client already: each value is copied once, at its own length, where a cursor's fixed buffers
+// would cost a fresh, zeroed block per column on every look-up.
+std::unique_ptr<Cursor> ReadRows(Connection& connection, MYSQL_STMT* stmt) {
+  ResultPtr metadata(mysql_stmt_result_metadata(stmt));
   if (!metadata) {
-    if (mysql_stmt_errno(stmt.get()) != 0) Fail(stmt.get());
-    DrainResults(stmt.get());
-    stmt.Keep();
+    if (mysql_stmt_errno(stmt) != 0) Fail(stmt);
+    DrainResults(stmt);
     return std::make_unique<RowsCursor>();
   }
-  if (mysql_stmt_store_result(stmt.get())) Fail(stmt.get());
+  if (mysql_stmt_store_result(stmt)) Fail(stmt);
   std::vector<std::string> names = ReadFieldNames(metadata.get());
   const std::size_t count = names.size();
   // No buffers: a fetch tells each value's length and whether it is NULL.
@@ -779,43 +797,46 @@ std::unique_ptr<Cursor> ReadWhole(Connection& connection, KeptStatement& stmt) {
     room.binds[i].is_null = &room.nulls[i];
     room.binds[i].error = &room.errors[i];
   }
-  if (mysql_stmt_bind_result(stmt.get(), room.binds.data())) Fail(stmt.get());
+  if (mysql_stmt_bind_result(stmt, room.binds.data())) Fail(stmt);
   std::vector<std::vector<DbValue>> rows;
-  rows.reserve(static_cast<std::size_t>(mysql_stmt_num_rows(stmt.get())));
+  rows.reserve(static_cast<std::size_t>(mysql_stmt_num_rows(stmt)));
   for (;;) {
-    const int rc = mysql_stmt_fetch(stmt.get());
+    const int rc = mysql_stmt_fetch(stmt);
     if (rc == MYSQL_NO_DATA) break;
-    if (rc != 0 && rc != MYSQL_DATA_TRUNCATED) Fail(stmt.get());
+    if (rc != 0 && rc != MYSQL_DATA_TRUNCATED) Fail(stmt);
     std::vector<DbValue>& row = rows.emplace_back(count);
     for (std::size_t i = 0; i < count; ++i) {
       if (nulls[i]) continue;
-      std::string& value = row[i].emplace(lengths[i], '\0');
-      if (lengths[i] == 0) continue;
-      MYSQL_BIND bind{};
-      unsigned long got = 0;
-      my_bool error = 0;
-      bind.buffer_type = MYSQL_TYPE_STRING;
-      bind.buffer = value.data();
-      bind.buffer_length = lengths[i];
-      bind.length = &got;
-      bind.error = &error;
-      if (mysql_stmt_fetch_column(stmt.get(), &bind, static_cast<unsigned int>(i), 0))
-        Fail(stmt.get());
+      // A floating-point number tells no length until it is written out as text: it is read
+      // as an empty value would be, into room enough for any number.
+      std::string& value = row[i].emplace(lengths[i] > 0 ? lengths[i] : kColumnBuffer, '\0');
+      const unsigned long got = FetchColumn(stmt, static_cast<unsigned int>(i), value);
+      if (got > value.size())
+        FetchColumn(stmt, static_cast<unsigned int>(i), value.assign(got, '\0'));
+      value.resize(std::min<std::size_t>(got, value.size()));
     }
   }
-  mysql_stmt_free_result(stmt.get());
+  mysql_stmt_free_result(stmt);
   // A compound statement ends with a status of its own after its rows.
-  DrainResults(stmt.get());
-  stmt.Keep();
+  DrainResults(stmt);
   return std::make_unique<RowsCursor>(std::move(names), std::move(rows));
 }
+
+// The rows of a kept statement just executed, read whole; the statement is kept again.
+std::unique_ptr<Cursor> ReadWhole(Connection& connection, KeptStatement& stmt) {
+  std::unique_ptr<Cursor> rows = ReadRows(connection, stmt.get());
+  stmt.Keep();
+  return rows;
+}
+
+bool IsShow(std::string_view sql) { return EqualsNoCase(TrimBlanks(sql).substr(0, 5), "SHOW "); }
 
 }  // namespace
 
 std::unique_ptr<Cursor> MariaDbDriver::Lookup(std::string_view sql,
                                               std::span<const DbValue> params) {
   RefuseGuardedText(sql);
-  if (params.empty()) return Query(sql, params);
+  if (params.empty()) return LookupOnce(sql);
   Settle();
   Connection& connection = Open();
   const Running running(running_);
@@ -833,6 +854,26 @@ std::unique_ptr<Cursor> MariaDbDriver::Lookup(std::string_view sql,
   }
 }
 
+std::unique_ptr<Cursor> MariaDbDriver::LookupOnce(std::string_view sql) {
+  // A one-off statement is sent with its execution in a single exchange, its rows coming back
+  // with the answer: a login's reads of its user, the catalog and the sessions each wait for
+  // the server once rather than three times. MySQL takes the two apart.
+  if (!compound_ || IsShow(sql)) return Query(sql);
+  Settle();
+  Connection& connection = Open();
+  const Running running(running_);
+  StmtPtr stmt = NewStatement(connection.mysql);
+  unsigned int noParams = 0;
+  if (mysql_stmt_attr_set(stmt.get(), STMT_ATTR_PREBIND_PARAMS, &noParams)) Fail(stmt.get());
+  if (mariadb_stmt_execute_direct(stmt.get(), sql.data(), sql.size())) {
+    // Statements the server cannot prepare are administrative ones with small results.
+    if (mysql_stmt_errno(stmt.get()) != ER_UNSUPPORTED_PS) Fail(stmt.get());
+    stmt.reset();
+    return StoredQuery(connection.mysql, sql);
+  }
+  return ReadRows(connection, stmt.get());
+}
+
 std::unique_ptr<Cursor> MariaDbDriver::Query(std::string_view sql,
                                              std::span<const DbValue> params) {
   RefuseGuardedText(sql);
@@ -841,7 +882,7 @@ std::unique_ptr<Cursor> MariaDbDriver::Query(std::string_view sql,
   const Running running(running_);
   // SHOW statements list server state in small results: read them whole, as a prepared SHOW
   // can leave its result half-read behind a closed statement ("commands out of sync").
-  if (params.empty() && EqualsNoCase(TrimBlanks(sql).substr(0, 5), "SHOW ")) {
+  if (params.empty() && IsShow(sql)) {
     return StoredQuery(mysql, sql);
   }
   StmtPtr stmt = NewStatement(mysql);

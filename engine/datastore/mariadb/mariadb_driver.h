@@ -8,7 +8,8 @@
 // unchanged (and are converted by the server for columns of other character sets), and
 // runs without strict mode. Rows of a query come through a read-only server-side cursor a
 // few hundred at a time, so a cursor may stay open while other statements run on the same
-// connection; a look-up (Lookup) reads its rows whole with the answer instead. Statements
+// connection; a look-up (Lookup) reads its rows whole with the answer instead, and one without
+// parameters is prepared in the same exchange as it runs (MariaDB only). Statements
 // with parameters run by Execute and Lookup stay prepared on the connection for their next
 // run (up to 16 of them, the least used dropped first; all of them when the server's limit
 // on prepared statements is reached).
@@ -83,6 +84,8 @@ class MariaDbDriver : public Driver {
 
  private:
   mariadb_internal::Connection& Open() const;
+  // A look-up without parameters, prepared and run at once and not kept.
+  std::unique_ptr<Cursor> LookupOnce(std::string_view sql);
   // Commits the deferred transaction, if one is open, before another statement runs.
   void Settle();
 

@@ -242,6 +242,25 @@ TEST_F(ServerRightsTest, LoginsHoldOnlyTheirRolesRightsAndBothKindsStillWork) {
   EXPECT_NO_THROW(direct->Query("SELECT Number, Beat FROM sessions"));
 }
 
+// An ordinary user's login beats its session's row itself, on the connection it works on,
+// before its prompt: the lease's connection of its own comes a quarter of the lease later
+// (fifteen seconds here), so that a crowd of logins waits for one connection each, not two.
+TEST_F(ServerRightsTest, ALoginBeatsItsRowOnItsOwnConnectionBeforeItsPrompt) {
+  auto clerk = LoggedIn(clerk_, kClerkPassword);
+  const std::string inst = clerk->port().UserInst();
+  const std::string number = inst.substr(inst.find('*') + 1);
+  auto root = Direct(server_.user, server_.password, "dm");
+  auto beat = root->Query("SELECT Beat FROM sessions WHERE Number = " + number);
+  ASSERT_TRUE(beat->Next()) << inst;
+  EXPECT_EQ(beat->Row()[0], DbValue("1"));
+  auto connections = root->Query(
+      "SELECT COUNT(*) FROM information_schema.PROCESSLIST WHERE USER = '" + clerk_ + "'");
+  ASSERT_TRUE(connections->Next());
+  EXPECT_EQ(connections->Row()[0], DbValue("1"));
+  // The session goes on as ever.
+  EXPECT_EQ(Type(*clerk, "WHO"), kCrLf + inst + " dm" + kCrLf + ":");
+}
+
 TEST_F(ServerRightsTest, ASetUpNarrowsTheLoginsAnEarlierOneGaveEveryRight) {
   // As the set-up of before left them.
   mariadb_test::AdminSession root(server_);

@@ -631,6 +631,30 @@ TEST_F(MariaDbTest, LookupsReadWholeRowsAndKeptStatementsFollowTheirTables) {
   EXPECT_EQ(LookupAll(driver_, byKey, {"a"}), (Rows{{"a", "again"}}));
 }
 
+// A one-off look-up (a login's reads of its user, the catalog, the sessions) is sent with its
+// execution at once: it reads what a cursor reads, value for value, and its failures are the
+// same failures, after which the connection goes on.
+TEST_F(MariaDbTest, OneOffLookupsReadWhatACursorReads) {
+  driver_.Execute("CREATE TABLE t (k INT PRIMARY KEY, v LONGTEXT, d DOUBLE, m DATETIME(3))");
+  for (int k = 1; k <= 300; ++k)
+    driver_.Execute("INSERT INTO t VALUES (?, ?, ?, ?)",
+                    std::vector<DbValue>{std::to_string(k),
+                                         k == 7 ? DbValue() : DbValue(std::string(k * 3, 'x')),
+                                         std::to_string(k) + ".25", "2024-01-02 03:04:05.125"});
+  for (const char* sql : {"SELECT * FROM t ORDER BY k", "SELECT COUNT(*), MAX(d) FROM t",
+                          "SELECT * FROM t WHERE k = 0", "SHOW TABLES"}) {
+    EXPECT_EQ(LookupAll(driver_, sql, {}), QueryAll(driver_, sql)) << sql;
+  }
+  EXPECT_EQ(driver_.Lookup("SELECT k AS Key1, v FROM t")->FieldNames(),
+            (std::vector<std::string>{"Key1", "v"}));
+  EXPECT_EQ(ErrorOf([&] { LookupAll(driver_, "SELECT * FROM missing", {}); }), dberr::kNoSuchTable);
+  EXPECT_EQ(ErrorOf([&] { LookupAll(driver_, "SELEC 1", {}); }), dberr::kErrorsInCommand);
+  EXPECT_EQ(LookupAll(driver_, "SELECT k FROM t WHERE k = 2", {}), (Rows{{"2"}}));
+  // A keyed look-up reads a floating-point number as a cursor does too.
+  EXPECT_EQ(LookupAll(driver_, "SELECT d, d * 2 FROM t WHERE k = ?", {"3"}),
+            (Rows{{"3.25", "6.5"}}));
+}
+
 TEST_F(MariaDbTest, KeptStatementsRunInTheDatabaseTheyAreUsedIn) {
   ScratchDatabase second;
   second.Admin("CREATE TABLE `" + second.name() + "`.t (k INT, n INT)");

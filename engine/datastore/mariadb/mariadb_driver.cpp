@@ -800,6 +800,9 @@ std::unique_ptr<Cursor> ReadRows(Connection& connection, MYSQL_STMT* stmt) {
   if (mysql_stmt_bind_result(stmt, room.binds.data())) Fail(stmt);
   std::vector<std::vector<DbValue>> rows;
   rows.reserve(static_cast<std::size_t>(mysql_stmt_num_rows(stmt)));
+  // A floating-point number tells no length until it is written out as text: it, and an
+  // empty value, are read into this room first, enough for any number.
+  std::string untold(kColumnBuffer, '\0');
   for (;;) {
     const int rc = mysql_stmt_fetch(stmt);
     if (rc == MYSQL_NO_DATA) break;
@@ -807,13 +810,17 @@ std::unique_ptr<Cursor> ReadRows(Connection& connection, MYSQL_STMT* stmt) {
     std::vector<DbValue>& row = rows.emplace_back(count);
     for (std::size_t i = 0; i < count; ++i) {
       if (nulls[i]) continue;
-      // A floating-point number tells no length until it is written out as text: it is read
-      // as an empty value would be, into room enough for any number.
-      std::string& value = row[i].emplace(lengths[i] > 0 ? lengths[i] : kColumnBuffer, '\0');
-      const unsigned long got = FetchColumn(stmt, static_cast<unsigned int>(i), value);
-      if (got > value.size())
-        FetchColumn(stmt, static_cast<unsigned int>(i), value.assign(got, '\0'));
-      value.resize(std::min<std::size_t>(got, value.size()));
+      const auto column = static_cast<unsigned int>(i);
+      if (lengths[i] > 0) {
+        FetchColumn(stmt, column, row[i].emplace(lengths[i], '\0'));
+        continue;
+      }
+      const unsigned long got = FetchColumn(stmt, column, untold);
+      if (got <= untold.size()) {
+        row[i].emplace(untold.data(), got);
+      } else {
+        FetchColumn(stmt, column, row[i].emplace(got, '\0'));
+      }
     }
   }
   mysql_stmt_free_result(stmt);

@@ -22,6 +22,7 @@
 #include <array>
 #include <cmath>
 #include <limits>
+#include <unordered_map>
 #include <vector>
 
 #include "text.h"
@@ -230,6 +231,9 @@ class JsHolder : public QObject {
   JsHost* host_;
   std::shared_ptr<Dispatch> object_;
   std::vector<std::string> members_;  // by the numbers `member` gave
+  // Each name's number: an object of unknown members is asked for whatever names a script
+  // makes, and a search of the list would grow with every one.
+  std::unordered_map<std::string, int> numbers_;
 };
 
 class JsHost : public ScriptHost {
@@ -367,10 +371,9 @@ QJSValue JsHolder::Invoke(std::string_view name, Dispatch::CallType type, const 
 
 int JsHolder::member(const QString& name) {
   const std::string latin1 = ToLatin1(name);
-  const auto known = std::find(members_.begin(), members_.end(), latin1);
-  if (known != members_.end()) return static_cast<int>(known - members_.begin());
-  members_.push_back(latin1);
-  return static_cast<int>(members_.size() - 1);
+  const auto [at, added] = numbers_.try_emplace(latin1, static_cast<int>(members_.size()));
+  if (added) members_.push_back(latin1);
+  return at->second;
 }
 
 QJSValue JsHolder::call(int member, const QJSValue& values, int count, const QJSValue& refs) {

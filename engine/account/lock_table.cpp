@@ -44,16 +44,6 @@ void Backoff(int attempt) {
   std::this_thread::sleep_for(std::chrono::microseconds(random() % (most * 1000) + 200));
 }
 
-// Ends the open transaction after a failure; the failure itself is what the caller tells.
-void RollbackQuietly(Driver& d) {
-  try {
-    d.Rollback();
-  } catch (...) {
-    // A connection that failed the transaction may fail this too: the server rolls back what
-    // a connection left open when it ends.
-  }
-}
-
 }  // namespace
 
 std::string LockTable::Key(std::string_view tablePart, std::string_view id) {
@@ -279,7 +269,7 @@ std::unique_ptr<Cursor> LockTable::TakeAndRead(Driver& driver, const std::string
       rows = driver.Lookup(statement, all);
     } catch (const VbError& e) {
       if (e.number() == dberr::kIntegrity || e.number() == dberr::kConflict) {
-        RollbackQuietly(driver);
+        driver.RollbackQuietly();
         // A transaction of another session that takes or frees the lock just now: asked
         // again in a moment, and then left to Lock to tell who holds it.
         if (e.number() == dberr::kConflict && attempt < kTransactionAttempts) {
@@ -323,7 +313,7 @@ void LockTable::WriteAndRelease(Driver& driver, const std::string& sql,
         driver.Execute(statement, all);
         return;
       } catch (const VbError& e) {
-        RollbackQuietly(driver);
+        driver.RollbackQuietly();
         // A lock row there already; or the write's own refusal, which the write that looks at
         // the lock first tells as it is.
         if (e.number() == dberr::kIntegrity)
@@ -348,7 +338,7 @@ void LockTable::WriteAndRelease(Driver& driver, const std::string& sql,
       driver.Execute(account_.dialect().WriteHoldingLock(sql, table, !continuing), all);
       return;
     } catch (const VbError& e) {
-      RollbackQuietly(driver);
+      driver.RollbackQuietly();
       if (e.number() != dberr::kConflict) throw;
       // The lock a transaction left open went with it; one committed stays to try again.
       if (continuing || attempt == kTransactionAttempts)
@@ -381,18 +371,18 @@ Status LockTable::InTransaction(const std::string& key, const std::function<Stat
       // The raw routines tell a failed statement as their outcome.
       if (outcome.Is(dberr::kConflict)) throw VbError(dberr::kConflict, outcome.Message());
       if (!outcome.ok()) {
-        RollbackQuietly(*d);
+        d->RollbackQuietly();
         return outcome;
       }
       d->Commit();
       return outcome;
     } catch (const VbError& e) {
-      RollbackQuietly(*d);
+      d->RollbackQuietly();
       if (e.number() != dberr::kConflict) throw;
       if (continuing || attempt == kTransactionAttempts) return LockedByAnother();
       Backoff(attempt);
     } catch (...) {
-      RollbackQuietly(*d);
+      d->RollbackQuietly();
       throw;
     }
   }

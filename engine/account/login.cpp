@@ -38,12 +38,7 @@ class RowTransaction {
  public:
   explicit RowTransaction(Driver& driver) : driver_(&driver) { driver.Begin(); }
   ~RowTransaction() {
-    if (driver_ == nullptr) return;
-    try {
-      driver_->Rollback();
-    } catch (...) {
-      // A connection that cannot roll back has lost the transaction with itself.
-    }
+    if (driver_ != nullptr) driver_->RollbackQuietly();
   }
   RowTransaction(const RowTransaction&) = delete;
   RowTransaction& operator=(const RowTransaction&) = delete;

@@ -81,6 +81,14 @@ const ServerFacts& Driver::Facts() const {
 void Driver::Begin() { NoTransactions(); }
 void Driver::Commit() { NoTransactions(); }
 void Driver::Rollback() { NoTransactions(); }
+
+void Driver::RollbackQuietly() noexcept {
+  try {
+    Rollback();
+  } catch (...) {
+    // Told by the failure that came first.
+  }
+}
 void Driver::Defer() {
   if (!RunsTransactions()) NoTransactions();
   deferred_ = true;

@@ -152,6 +152,10 @@ class Driver {
   virtual void Begin();
   virtual void Commit();
   virtual void Rollback();
+  // Ends the open transaction after a failure, which is what the caller tells: a connection
+  // that failed the transaction may fail this too, and the server rolls back what a
+  // connection left open when it ends.
+  void RollbackQuietly() noexcept;
   void Defer();
   // Whether a deferred transaction is open.
   bool Deferred() const { return deferred_; }

@@ -44,6 +44,16 @@ void SessionLease::Run() {
   const Clock::duration period = lease_ / 4;
   std::shared_ptr<Driver> db;
   Clock::time_point next = renewed_ ? lastRenewal_ + period : Clock::now();
+  if (renewed_) {
+    // Connected now, while the first renewal is a quarter of the lease off: a connection
+    // made only when it is due has just the rest of the half lease to come up, and a loaded
+    // node can take that long.
+    try {
+      db = connect_();
+    } catch (...) {
+      // Tried again with the renewal.
+    }
+  }
   std::unique_lock lock(mutex_);
   for (;;) {
     wake_.wait_until(lock, next, [&] { return stop_ || statusChanged_; });

@@ -33,19 +33,26 @@ std::string LoginStamp() {
 
 std::string Text(const DbValue& v) { return v ? *v : std::string(); }
 
-// A transaction on a connection, rolled back unless committed.
+// A transaction on a connection, once begun rolled back unless committed.
 class RowTransaction {
  public:
-  explicit RowTransaction(Driver& driver) : driver_(&driver) { driver.Begin(); }
-  ~RowTransaction() {
-    if (driver_ != nullptr) driver_->RollbackQuietly();
-  }
+  RowTransaction() = default;
+  ~RowTransaction() { Rollback(); }
   RowTransaction(const RowTransaction&) = delete;
   RowTransaction& operator=(const RowTransaction&) = delete;
-  void Commit() { std::exchange(driver_, nullptr)->Commit(); }
+  void Begin(Driver& driver) {
+    driver.Begin();
+    driver_ = &driver;
+  }
+  void Commit() {
+    if (driver_ != nullptr) std::exchange(driver_, nullptr)->Commit();
+  }
+  void Rollback() {
+    if (driver_ != nullptr) std::exchange(driver_, nullptr)->RollbackQuietly();
+  }
 
  private:
-  Driver* driver_;
+  Driver* driver_ = nullptr;
 };
 
 // A refusal always says why, never what an earlier call left behind.
@@ -119,7 +126,7 @@ Status Login::Validate(std::string_view sessionState) {
   Status identified = Status::Refused();
   // The session's new row, its mark and its first beat are written as one: a single durable
   // write for the login to wait on, not two, and nobody sees the row before its mark is taken.
-  std::optional<RowTransaction> newRow;
+  RowTransaction newRow;
   switch (dialect.Numbering()) {
     case SessionNumbering::kRegistry: {
       const std::string stored = Column(7);
@@ -142,7 +149,7 @@ Status Login::Validate(std::string_view sessionState) {
       break;
     case SessionNumbering::kSessionTable:
       if (Driver& dm = account_.Required(); dm.RunsTransactions() && !dm.Facts().readOnly)
-        newRow.emplace(dm);
+        newRow.Begin(dm);
       identified = NumberBySessionTable(sessionState);
       break;
     case SessionNumbering::kNone:
@@ -155,10 +162,10 @@ Status Login::Validate(std::string_view sessionState) {
   try {
     locks_.MarkSessionAlive();
     renewed = sessionRow_ > 0 && FirstBeat();
-    if (newRow) newRow->Commit();
+    newRow.Commit();
   } catch (...) {
     const Status failed = Status::OfCurrentException();
-    newRow.reset();
+    newRow.Rollback();
     EndSession();
     SetUserInst({});
     return failed;

@@ -74,12 +74,16 @@ TEST_F(SentencesTest, ALoginThatFailsLeavesTheSessionEnded) {
 // beside this one share: there only the new number is looked at.)
 TEST_F(SentencesTest, ALoginAgainIsListedOnce) {
   const std::string first = port_->UserInst();
-  if (!MySql()) ASSERT_EQ(Run("LISTU").find('\xFE'), std::string::npos) << Run("LISTU");
+  if (!MySql()) {
+    ASSERT_EQ(Run("LISTU").find('\xFE'), std::string::npos) << Run("LISTU");
+  }
   EXPECT_EQ(Run("LOGIN " + home_.user() + " secret"), "OK") << port_->ErrorDetail();
   EXPECT_NE(port_->UserInst(), first);
   const std::string listed = Run("LISTU");
   EXPECT_FALSE(listed.empty());
-  if (!MySql()) EXPECT_EQ(listed.find('\xFE'), std::string::npos) << listed;
+  if (!MySql()) {
+    EXPECT_EQ(listed.find('\xFE'), std::string::npos) << listed;
+  }
   // A server numbers and lists its sessions itself: its home gets no registry file.
   EXPECT_EQ(std::filesystem::exists(home_.home() + "/registry.db"), !MySql());
 }

@@ -45,9 +45,13 @@ void SessionLease::Run() {
   std::shared_ptr<Driver> db;
   Clock::time_point next = renewed_ ? lastRenewal_ + period : Clock::now();
   if (renewed_) {
-    // Connected now, while the first renewal is a quarter of the lease off: a connection
-    // made only when it is due has just the rest of the half lease to come up, and a loaded
-    // node can take that long.
+    // Connected halfway to the first renewal: a connection made only when that is due has
+    // just the rest of the half lease to come up, which a loaded cluster node can take; made
+    // at once, fifty logins arriving together would each open two connections side by side.
+    {
+      std::unique_lock lock(mutex_);
+      if (wake_.wait_until(lock, lastRenewal_ + lease_ / 8, [&] { return stop_; })) return;
+    }
     try {
       db = connect_();
     } catch (...) {

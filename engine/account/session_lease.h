@@ -36,7 +36,7 @@ class SessionLease {
 
   // Starts renewing the row `number` of `table`, at once and then every quarter of
   // `leaseSeconds`. With `renewed` the caller has just renewed it on a connection of its own:
-  // the lease connects at once but renews first a quarter of the lease on.
+  // the lease connects an eighth of the lease on and renews first a quarter of the lease on.
   SessionLease(Connect connect, const SessionTable& table, std::int64_t number, int leaseSeconds,
                std::function<void()> lost, bool renewed = false);
   // Stops renewing; waits for a renewal under way (its connection's time limit at most).

@@ -90,7 +90,15 @@ void LoginSchedule::Checked(Ticket ticket, bool refused, SteadyClock::time_point
   } else {
     return;
   }
-  // A place is free, or the pace has changed: every login in line looks again.
+  if (refusals_.empty()) {
+    // Without a refusal a login in line waits only for a place, and nothing else of its
+    // standing changes: those that take the places now free are let go here and woken, and
+    // the rest sleep on. Woken all, fifty logins at once made some nine hundred looks.
+    // (No refusal: the holds are not asked.)
+    Admit(now, LoginHolds{});
+    return;
+  }
+  // The pace has changed: every login in line looks again, for how long it is to wait.
   for (const auto& [waiting, wake] : wakes_) owed_.push_back(wake);
 }
 

@@ -87,7 +87,7 @@ LoginStanding LoginThrottle::Look(const std::string& address, Ticket ticket,
 void LoginThrottle::Checked(const std::string& address, Ticket ticket, bool refused,
                             SteadyClock::time_point now) {
   OnSchedule(address, now, [&](LoginSchedule& schedule) {
-    schedule.Checked(ticket, refused, now);
+    schedule.Checked(ticket, refused, now, holds_);
     return true;
   });
 }

@@ -34,7 +34,7 @@ class OwnPace : public LoginPace {
     return standing;
   }
   void Checked(Ticket ticket, Outcome outcome, SteadyClock::time_point now) override {
-    schedule_.Checked(ticket, outcome == Outcome::kRefused, now);
+    schedule_.Checked(ticket, outcome == Outcome::kRefused, now, holds_);
     WakeOwed();
   }
 
@@ -77,7 +77,8 @@ LoginStanding LoginSchedule::Look(Ticket ticket, SteadyClock::time_point now,
   return {.mayCheck = false, .expected = at};
 }
 
-void LoginSchedule::Checked(Ticket ticket, bool refused, SteadyClock::time_point now) {
+void LoginSchedule::Checked(Ticket ticket, bool refused, SteadyClock::time_point now,
+                            const LoginHolds& holds) {
   lastSeen_ = now;
   if (const auto place = std::ranges::find(line_, ticket); place != line_.end()) {
     // Gone before its turn: those behind it move up.
@@ -94,8 +95,7 @@ void LoginSchedule::Checked(Ticket ticket, bool refused, SteadyClock::time_point
     // Without a refusal a login in line waits only for a place, and nothing else of its
     // standing changes: those that take the places now free are let go here and woken, and
     // the rest sleep on. Woken all, fifty logins at once made some nine hundred looks.
-    // (No refusal: the holds are not asked.)
-    Admit(now, LoginHolds{});
+    Admit(now, holds);
     return;
   }
   // The pace has changed: every login in line looks again, for how long it is to wait.

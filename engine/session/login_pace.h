@@ -66,7 +66,8 @@ class LoginSchedule {
   Ticket Join(SteadyClock::time_point now, const LoginHolds& holds, LoginWake wake);
   LoginStanding Look(Ticket ticket, SteadyClock::time_point now, const LoginHolds& holds);
   // A login that joined has been answered, refused or not, or leaves without being checked.
-  void Checked(Ticket ticket, bool refused, SteadyClock::time_point now);
+  void Checked(Ticket ticket, bool refused, SteadyClock::time_point now,
+               const LoginHolds& holds);
   // The wakes owed since the last call, to call once the schedule's lock is let go.
   std::vector<LoginWake> TakeWakes();
 

@@ -85,8 +85,8 @@ class Login {
   // Numbers the session by its new row of the sessions table, where there is one.
   Status NumberBySessionTable(std::string_view sessionState);
   // Renews the session's row on the port's own connection, once its mark is taken: the
-  // lease's connection is then made a quarter of the lease later, not while the login (and
-  // every login beside it) waits for the server. False when the renewal failed.
+  // lease's connection is then made later, not while the login (and every login beside it)
+  // waits for the server. False when the renewal failed.
   bool FirstBeat();
   // Starts the lease; `renewed` when FirstBeat renewed the row.
   void StartLease(bool renewed);

@@ -20,8 +20,6 @@ namespace {
 // other. bcrypt reads at most 72 bytes of a password, far more than a login's password is.
 constexpr const char* kMethod = "$2b$";
 constexpr unsigned long kCost = 8;
-// What every hash made now starts with: a stored hash without it is made again at a login.
-constexpr std::string_view kCurrent = "$2b$08$";
 
 // crypt_rn's working space is some 32 KB: too much for a thread's stack.
 struct CryptSpace {
@@ -48,18 +46,33 @@ bool SameText(std::string_view a, std::string_view b) {
   return diff == 0;
 }
 
-}  // namespace
-
-std::string HashPassword(std::string_view password) {
-  if (password.find('\0') != std::string_view::npos)
-    throw VbError(vberr::kInvalidProcedureCall, "A password may not hold a NUL character");
+// A new hash's setting: the method, its cost and a fresh salt.
+std::string NewSetting() {
   char setting[CRYPT_GENSALT_OUTPUT_SIZE];
   // No random bytes given: the library takes them from the system.
   if (crypt_gensalt_rn(kMethod, kCost, nullptr, 0, setting, sizeof setting) == nullptr) {
     throw VbError(vberr::kPermissionDenied,
                   std::string("Cannot make a password salt: ") + std::strerror(errno));
   }
-  std::string hash = Crypt(password, setting);
+  return setting;
+}
+
+// What every hash made now starts with, the method and its cost before the salt: a stored
+// hash without it is made again at a login.
+const std::string& CurrentPrefix() {
+  static const std::string prefix = [] {
+    const std::string setting = NewSetting();
+    return setting.substr(0, setting.find('$', setting.find('$', 1) + 1) + 1);
+  }();
+  return prefix;
+}
+
+}  // namespace
+
+std::string HashPassword(std::string_view password) {
+  if (password.find('\0') != std::string_view::npos)
+    throw VbError(vberr::kInvalidProcedureCall, "A password may not hold a NUL character");
+  std::string hash = Crypt(password, NewSetting().c_str());
   if (hash.empty()) throw VbError(vberr::kOutOfMemory, "Cannot hash the password");
   return hash;
 }
@@ -72,7 +85,7 @@ PasswordCheck CheckPassword(std::string_view typed, std::string_view stored) {
     // A hash crypt knows: only the hash of the typed password matches it.
     if (!hash.empty()) {
       if (!SameText(hash, stored)) return PasswordCheck::kWrong;
-      return stored.starts_with(kCurrent) ? PasswordCheck::kMatches
+      return stored.starts_with(CurrentPrefix()) ? PasswordCheck::kMatches
                                           : PasswordCheck::kMatchesOutdated;
     }
   }

@@ -3,10 +3,11 @@
 // The users table's password column holds what HashPassword made: the system's crypt with
 // bcrypt (a "$2b$..." setting, random salt, a cost chosen in the .cpp), so that a copy of
 // the account file gives nobody the passwords. Hashes of another method or cost (yescrypt,
-// made before) still log in, and the caller stores a new hash in their place. Passwords compare without regard to case,
-// as they always have: callers hand in the password lower-cased, both when hashing and when
-// checking. A value that crypt does not take for a hash is a password still kept in clear
-// from before hashing; it still logs in, and the caller stores a hash in its place.
+// made before) still log in, and the caller stores a new hash in their place. Passwords
+// compare without regard to case, as they always have: callers hand in the password
+// lower-cased, both when hashing and when checking. A value that crypt does not take for a
+// hash is a password still kept in clear from before hashing; it still logs in, and the
+// caller stores a hash in its place.
 //
 // Any thread may call these; text is the system's bytes. Failures of the crypt library
 // itself (no randomness, no memory) are thrown as VbError.

@@ -143,6 +143,9 @@ std::vector<SessionLiveness> SessionTable::Judge(Driver& dm, const std::string& 
 
 std::string SessionTable::List(Driver& dm, const std::string& node, bool all, std::int64_t own,
                                const SessionStatus& ownStatus) const {
+  // A cluster's node applies what the others committed a moment after they did: it catches up
+  // first, so that a session logged in through another node before LISTU was typed is listed.
+  if (dm.Facts().cluster) dm.Query("SET STATEMENT wsrep_sync_wait=1 FOR SELECT 1");
   std::vector<std::int64_t> gone;
   for (const SessionLiveness& s : Judge(dm, node)) {
     if (s.gone) gone.push_back(s.number);

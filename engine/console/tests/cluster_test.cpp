@@ -15,6 +15,7 @@
 #include "datastore_home.h"
 #include "ini_file.h"
 #include "layout.h"
+#include "mariadb/tests/mariadb_test_server.h"
 #include "mariadb/tests/test_site.h"
 #include "port_access.h"
 #include "relay_server.h"
@@ -198,6 +199,27 @@ TEST_F(ClusterTest, ListuOnEveryConsoleListsEverySession) {
 // lease (at once on one server, whose sessions' marks go with their connections). On a
 // cluster the live sessions of the dead node's console end, saying so, and a new login
 // there reaches the cluster through the next node its settings name.
+// LISTU lists a session that logged in through another node even when its own node has
+// fallen behind the cluster: node 1 applies nothing from the others while its tables are
+// locked for reading, and the listing waits for it to catch up rather than leave one out.
+TEST_F(ClusterTest, ListuOnANodeBehindListsASessionJustLoggedInElsewhere) {
+  const auto watcher = Terminal(0);
+  mariadb_test::AdminSession node1(mariadb_test::LoadServerInfo());
+  if (site_.Cluster()) node1.Run("FLUSH TABLES WITH READ LOCK");
+  const auto other = Terminal(1);
+  const std::string who = Typed(*other, "WHO");
+  const std::size_t at = who.find(base_.user() + "*");
+  ASSERT_NE(at, std::string::npos) << who;
+  const std::string instance = who.substr(at, who.find(' ', at) - at);
+  std::thread unlock([&node1] {
+    std::this_thread::sleep_for(1s);
+    node1.Run("UNLOCK TABLES");
+  });
+  const std::string report = Typed(*watcher, "LISTU");
+  unlock.join();
+  EXPECT_NE(report.find("   " + instance.substr(0, 13)), std::string::npos) << report;
+}
+
 TEST_F(ClusterTest, TheSessionsOfADeadNodeGoAndTheirLocksWithTheirLease) {
   const int rounds = 8;
   QProcess& holder = Counter(2, 3, 0, /*hold=*/true);

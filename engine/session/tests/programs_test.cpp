@@ -60,8 +60,8 @@ class Session {
   void LogIn(const std::string& user, const std::string& account) {
     Send("\r");
     Send(user + "\r");
-    Send(std::string(test_support::kTestPassword) + "\r");
-    ASSERT_EQ(port_->State(), "TCL");
+    const std::string answer = Send(std::string(test_support::kTestPassword) + "\r");
+    ASSERT_EQ(port_->State(), "TCL") << answer;
     Send("LOGTO " + account + "\r");
     ASSERT_EQ(Parts(*port_).account.Account(), account);
   }

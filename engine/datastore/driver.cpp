@@ -89,6 +89,7 @@ void Driver::RollbackQuietly() noexcept {
     // Told by the failure that came first.
   }
 }
+
 void Driver::Defer() {
   if (!RunsTransactions()) NoTransactions();
   deferred_ = true;
